@@ -1,0 +1,49 @@
+# Shared by scripts/run and scripts/test: install what is missing, then build.
+set -euo pipefail
+
+VELMOR_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+VELMOR_BUILD="${VELMOR_BUILD:-$VELMOR_ROOT/build}"
+
+VELMOR_PACKAGES=(
+  build-essential cmake ninja-build ccache pkg-config
+  qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libqt6sql6-mysql libqt6sql6-odbc
+  mariadb-server mariadb-client odbc-mariadb unixodbc
+  socat xvfb xauth poppler-utils zbar-tools
+)
+
+velmor_install() {
+  local missing=()
+  for p in "${VELMOR_PACKAGES[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+      missing+=("$p")
+    fi
+  done
+  if [ ${#missing[@]} -eq 0 ]; then
+    return 0
+  fi
+  echo "Installing: ${missing[*]}"
+  local sudo=""
+  if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+  $sudo apt-get update -q
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
+}
+
+velmor_build() {
+  local launcher=()
+  if command -v ccache >/dev/null; then
+    launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+    export CCACHE_BASEDIR="$VELMOR_ROOT"
+    export CCACHE_MAXSIZE="${CCACHE_MAXSIZE:-5G}"
+  fi
+  if [ ! -f "$VELMOR_BUILD/build.ninja" ]; then
+    cmake -S "$VELMOR_ROOT" -B "$VELMOR_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}"
+  fi
+  cmake --build "$VELMOR_BUILD" -j"$(nproc)"
+}
+
+velmor_runtime_env() {
+  if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
+    export XDG_RUNTIME_DIR="/tmp/velmor-runtime-$(id -u)"
+    mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+  fi
+}

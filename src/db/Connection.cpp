@@ -1,0 +1,170 @@
+#include "db/Connection.h"
+
+#include "app/Workstation.h"
+
+#include <QDir>
+#include <QSqlError>
+#include <QSqlQuery>
+
+namespace velmor::db {
+
+namespace {
+
+QString quotedName(const QString &name)
+{
+    QString n = name;
+    n.replace(QLatin1Char('`'), QStringLiteral("``"));
+    return QLatin1Char('`') + n + QLatin1Char('`');
+}
+
+QString whereToChange(const ConnectionSettings &s)
+{
+    return QStringLiteral("Check the connection settings in %1.")
+        .arg(s.sourceFile.isEmpty() ? QStringLiteral("database.ini") : s.sourceFile);
+}
+
+} // namespace
+
+ConnectionSettings ConnectionSettings::fromWorkstation(const Workstation &ws)
+{
+    ConnectionSettings s;
+    s.sourceFile = ws.path(QStringLiteral("database.ini"));
+    s.privateDir = ws.path(QStringLiteral("mariadb"));
+    bool userGiven = false;
+    for (const QString &line : ws.readLines(QStringLiteral("database.ini"))) {
+        const QString t = line.trimmed();
+        if (t.isEmpty() || t.startsWith(QLatin1Char('#')) || t.startsWith(QLatin1Char(';')))
+            continue;
+        const int eq = t.indexOf(QLatin1Char('='));
+        if (eq < 0)
+            continue;
+        const QString key = t.left(eq).trimmed().toLower();
+        const QString value = t.mid(eq + 1).trimmed();
+        if (key == QLatin1String("mode")) {
+            const QString m = value.toLower();
+            s.mode = m == QLatin1String("odbc")     ? Mode::Odbc
+                : m == QLatin1String("server") ? Mode::Server
+                                               : Mode::Private;
+        } else if (key == QLatin1String("host")) {
+            s.host = value;
+        } else if (key == QLatin1String("port")) {
+            s.port = value.toInt();
+        } else if (key == QLatin1String("user")) {
+            s.user = value;
+            userGiven = true;
+        } else if (key == QLatin1String("password")) {
+            s.password = value;
+        } else if (key == QLatin1String("database")) {
+            s.database = value;
+        } else if (key == QLatin1String("socket")) {
+            s.socket = value;
+        } else if (key == QLatin1String("dsn")) {
+            s.dsn = value;
+        } else if (key == QLatin1String("datadir")) {
+            s.privateDir = ws.path(value);
+        }
+    }
+    if (s.mode == Mode::Odbc && !userGiven)
+        s.user.clear(); // the data source holds them
+    return s;
+}
+
+QString ConnectionSettings::modeName() const
+{
+    switch (mode) {
+    case Mode::Private: return QStringLiteral("private");
+    case Mode::Odbc: return QStringLiteral("odbc");
+    case Mode::Server: return QStringLiteral("server");
+    }
+    return {};
+}
+
+QString ConnectionSettings::describe() const
+{
+    switch (mode) {
+    case Mode::Private:
+        return QStringLiteral("Velmor's private database server in %1").arg(QDir::toNativeSeparators(privateDir));
+    case Mode::Odbc:
+        return QStringLiteral("the ODBC data source \"%1\"").arg(dsn);
+    case Mode::Server:
+        if (!socket.isEmpty())
+            return QStringLiteral("the database \"%1\" on the server at %2").arg(database, socket);
+        return QStringLiteral("the database \"%1\" on the server %2:%3").arg(database, host).arg(port);
+    }
+    return {};
+}
+
+QSqlDatabase openConnection(const ConnectionSettings &s, const QString &connectionName,
+                            bool createDatabase)
+{
+    if (QSqlDatabase::contains(connectionName))
+        QSqlDatabase::removeDatabase(connectionName);
+
+    const bool odbc = s.mode == Mode::Odbc;
+    const QString driver = odbc ? QStringLiteral("QODBC") : QStringLiteral("QMYSQL");
+    if (!QSqlDatabase::isDriverAvailable(driver)) {
+        throw ConnectError(QStringLiteral("The %1 database driver of Qt is not installed (package %2), "
+                                          "so %3 cannot be reached.")
+                               .arg(driver,
+                                    odbc ? QStringLiteral("libqt6sql6-odbc") : QStringLiteral("libqt6sql6-mysql"),
+                                    s.describe()));
+    }
+
+    QSqlDatabase db = QSqlDatabase::addDatabase(driver, connectionName);
+    if (odbc) {
+        QString cs = QStringLiteral("DSN=%1").arg(s.dsn);
+        if (!s.user.isEmpty())
+            cs += QStringLiteral(";UID=%1;PWD=%2").arg(s.user, s.password);
+        db.setDatabaseName(cs);
+    } else {
+        QStringList options{QStringLiteral("MYSQL_OPT_CONNECT_TIMEOUT=15"),
+                            QStringLiteral("MYSQL_OPT_READ_TIMEOUT=600")};
+        const QString socket = s.socket;
+        if (!socket.isEmpty()) {
+            options << QStringLiteral("UNIX_SOCKET=%1").arg(socket);
+            db.setHostName(QStringLiteral("localhost"));
+        } else {
+            db.setHostName(s.host);
+            db.setPort(s.port);
+        }
+        db.setConnectOptions(options.join(QLatin1Char(';')));
+        db.setUserName(s.user);
+        db.setPassword(s.password);
+        if (!createDatabase)
+            db.setDatabaseName(s.database);
+    }
+
+    if (!db.open()) {
+        const QString why = db.lastError().databaseText().isEmpty() ? db.lastError().text()
+                                                                     : db.lastError().databaseText();
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(connectionName);
+        throw ConnectError(QStringLiteral("Velmor cannot reach %1: %2\n%3")
+                               .arg(s.describe(), why.trimmed(), whereToChange(s)));
+    }
+
+    if (!odbc && createDatabase) {
+        QSqlQuery q(db);
+        if (!q.exec(QStringLiteral("CREATE DATABASE IF NOT EXISTS %1 CHARACTER SET utf8mb4 "
+                                   "COLLATE utf8mb4_unicode_ci")
+                        .arg(quotedName(s.database)))
+            || !q.exec(QStringLiteral("USE %1").arg(quotedName(s.database)))) {
+            const QString why = q.lastError().databaseText();
+            db.close();
+            db = QSqlDatabase();
+            QSqlDatabase::removeDatabase(connectionName);
+            throw ConnectError(QStringLiteral("Velmor cannot open the database \"%1\" on %2: %3\n%4")
+                                   .arg(s.database, s.describe(), why, whereToChange(s)));
+        }
+    }
+    QSqlQuery q(db);
+    q.exec(QStringLiteral("SET NAMES utf8mb4"));
+    return db;
+}
+
+QString serverVersion(const QSqlDatabase &db)
+{
+    return scalar(db, QStringLiteral("SELECT VERSION()")).toString();
+}
+
+} // namespace velmor::db

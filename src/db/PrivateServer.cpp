@@ -1,0 +1,249 @@
+#include "db/PrivateServer.h"
+
+#include "db/Connection.h"
+
+#include <QCoreApplication>
+#include <QCryptographicHash>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLocalSocket>
+#include <QLockFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QThread>
+
+#include <csignal>
+#include <unistd.h>
+
+namespace velmor::db {
+
+namespace {
+
+// Fixed at the creation of the data folder; every start must repeat it.
+QStringList serverOptions()
+{
+    return {QStringLiteral("--no-defaults"),
+            QStringLiteral("--lower-case-table-names=1"),
+            QStringLiteral("--character-set-server=utf8mb4"),
+            QStringLiteral("--collation-server=utf8mb4_unicode_ci"),
+            QStringLiteral("--innodb-log-file-size=8M"),
+            QStringLiteral("--skip-log-bin")};
+}
+
+bool runningAsRoot() { return ::geteuid() == 0; }
+
+bool processAlive(qint64 pid)
+{
+    if (pid <= 0)
+        return false;
+    if (::kill(pid_t(pid), 0) != 0)
+        return false;
+    // A zombie still answers kill(0); look at its state.
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (stat.open(QIODevice::ReadOnly)) {
+        const QByteArray s = stat.readAll();
+        const int close = s.lastIndexOf(')');
+        if (close > 0 && close + 2 < s.size() && s.at(close + 2) == 'Z')
+            return false;
+    }
+    return true;
+}
+
+qint64 readPid(const QString &file)
+{
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
+    return f.readAll().trimmed().toLongLong();
+}
+
+} // namespace
+
+PrivateServer::PrivateServer(const QString &dir, bool forTests)
+    : m_dir(QDir::cleanPath(QDir(dir).absolutePath())), m_forTests(forTests)
+{
+}
+
+PrivateServer::~PrivateServer()
+{
+    if (m_held)
+        release();
+}
+
+QString PrivateServer::socketPath() const
+{
+    const QString inDir = m_dir + QStringLiteral("/mysql.sock");
+    if (inDir.toLocal8Bit().size() < 100)
+        return inDir;
+    // Unix socket paths are short; a deep workstation folder gets one in /tmp.
+    const QByteArray h = QCryptographicHash::hash(m_dir.toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
+    return QStringLiteral("/tmp/velmor-%1-%2.sock").arg(::geteuid()).arg(QString::fromLatin1(h));
+}
+
+QString PrivateServer::errorLog() const { return m_dir + QStringLiteral("/err.log"); }
+
+QString PrivateServer::findProgram(const QString &name)
+{
+    QString p = QStandardPaths::findExecutable(name);
+    if (p.isEmpty())
+        p = QStandardPaths::findExecutable(name, {QStringLiteral("/usr/sbin"), QStringLiteral("/usr/local/sbin"),
+                                                  QStringLiteral("/usr/bin"), QStringLiteral("/usr/local/bin")});
+    return p;
+}
+
+bool PrivateServer::answers() const
+{
+    QLocalSocket s;
+    s.connectToServer(socketPath());
+    const bool ok = s.waitForConnected(1000);
+    s.abort();
+    return ok;
+}
+
+void PrivateServer::initialise()
+{
+    if (QFileInfo::exists(m_dir + QStringLiteral("/data/mysql")))
+        return;
+    const QString installDb = findProgram(QStringLiteral("mariadb-install-db"));
+    if (installDb.isEmpty())
+        throw ConnectError(QStringLiteral("The database server program is not installed (mariadb-install-db "
+                                          "was not found). Install MariaDB (scripts/run does it), or set "
+                                          "another connection mode in %1.")
+                               .arg(QDir::toNativeSeparators(QFileInfo(m_dir).absolutePath()
+                                                             + QStringLiteral("/database.ini"))));
+    QDir(m_dir + QStringLiteral("/data")).removeRecursively();
+    QDir().mkpath(m_dir + QStringLiteral("/data"));
+    QStringList args = serverOptions();
+    args << QStringLiteral("--datadir=%1/data").arg(m_dir)
+         << QStringLiteral("--auth-root-authentication-method=normal") << QStringLiteral("--skip-test-db")
+         << QStringLiteral("--skip-name-resolve");
+    if (runningAsRoot())
+        args << QStringLiteral("--user=root");
+    QProcess p;
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(installDb, args);
+    if (!p.waitForFinished(120000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
+        const QString output = QString::fromLocal8Bit(p.readAll()).trimmed().right(600);
+        QDir(m_dir + QStringLiteral("/data")).removeRecursively();
+        throw ConnectError(QStringLiteral("The private database could not be created in %1:\n%2")
+                               .arg(QDir::toNativeSeparators(m_dir), output));
+    }
+}
+
+void PrivateServer::start()
+{
+    QDir().mkpath(m_dir);
+    if (answers())
+        return;
+    const QString mariadbd = findProgram(QStringLiteral("mariadbd"));
+    if (mariadbd.isEmpty())
+        throw ConnectError(QStringLiteral("The database server program is not installed (mariadbd was not "
+                                          "found). Install MariaDB (scripts/run does it), or set another "
+                                          "connection mode in %1.")
+                               .arg(QDir::toNativeSeparators(QFileInfo(m_dir).absolutePath()
+                                                             + QStringLiteral("/database.ini"))));
+    initialise();
+
+    // A pid file left by a server that died is in the way of a new one.
+    const QString pidFile = m_dir + QStringLiteral("/mysqld.pid");
+    if (QFileInfo::exists(pidFile) && !processAlive(readPid(pidFile)))
+        QFile::remove(pidFile);
+    QFile::remove(socketPath());
+
+    QStringList args = serverOptions();
+    args << QStringLiteral("--datadir=%1/data").arg(m_dir) << QStringLiteral("--socket=%1").arg(socketPath())
+         << QStringLiteral("--pid-file=%1").arg(pidFile) << QStringLiteral("--skip-networking")
+         << QStringLiteral("--log-error=%1").arg(errorLog())
+         << QStringLiteral("--innodb-buffer-pool-size=%1").arg(m_forTests ? QStringLiteral("64M")
+                                                                          : QStringLiteral("256M"));
+    if (m_forTests)
+        args << QStringLiteral("--innodb-flush-log-at-trx-commit=0") << QStringLiteral("--innodb-doublewrite=0")
+             << QStringLiteral("--max-connections=500");
+    if (runningAsRoot())
+        args << QStringLiteral("--user=root");
+
+    qint64 pid = 0;
+    QProcess p;
+    p.setProgram(mariadbd);
+    p.setArguments(args);
+    p.setStandardOutputFile(QProcess::nullDevice());
+    p.setStandardErrorFile(QProcess::nullDevice());
+    if (!p.startDetached(&pid))
+        throw ConnectError(QStringLiteral("The private database server could not be started (%1).").arg(mariadbd));
+
+    QDeadlineTimer deadline(60000);
+    while (!deadline.hasExpired()) {
+        if (QFileInfo::exists(socketPath()) && answers())
+            return;
+        if (!processAlive(pid) && !answers())
+            break;
+        QThread::msleep(50);
+    }
+    QFile log(errorLog());
+    QString tail;
+    if (log.open(QIODevice::ReadOnly))
+        tail = QString::fromLocal8Bit(log.readAll()).trimmed().right(800);
+    throw ConnectError(QStringLiteral("The private database server in %1 did not start.\n%2")
+                           .arg(QDir::toNativeSeparators(m_dir), tail));
+}
+
+void PrivateServer::stop()
+{
+    const QString pidFile = m_dir + QStringLiteral("/mysqld.pid");
+    const qint64 pid = readPid(pidFile);
+    if (pid <= 0 || !processAlive(pid))
+        return;
+    ::kill(pid_t(pid), SIGTERM);
+    QDeadlineTimer deadline(60000);
+    while (!deadline.hasExpired() && QFileInfo::exists(pidFile) && processAlive(pid))
+        QThread::msleep(20);
+}
+
+void PrivateServer::cleanDeadClients() const
+{
+    QDir clients(m_dir + QStringLiteral("/clients"));
+    for (const QString &name : clients.entryList(QDir::Files)) {
+        if (!processAlive(name.toLongLong()))
+            clients.remove(name);
+    }
+}
+
+int PrivateServer::clientCount() const
+{
+    cleanDeadClients();
+    return QDir(m_dir + QStringLiteral("/clients")).entryList(QDir::Files).size();
+}
+
+void PrivateServer::acquire()
+{
+    if (m_held)
+        return;
+    QDir().mkpath(m_dir + QStringLiteral("/clients"));
+    QLockFile lock(m_dir + QStringLiteral("/server.lock"));
+    lock.setStaleLockTime(0);
+    if (!lock.tryLock(120000))
+        throw ConnectError(QStringLiteral("Another Velmor on this workstation is starting the private "
+                                          "database server in %1 and has not finished.")
+                               .arg(QDir::toNativeSeparators(m_dir)));
+    start();
+    QFile mine(m_dir + QStringLiteral("/clients/%1").arg(QCoreApplication::applicationPid()));
+    mine.open(QIODevice::WriteOnly);
+    m_held = true;
+}
+
+void PrivateServer::release()
+{
+    if (!m_held)
+        return;
+    m_held = false;
+    QLockFile lock(m_dir + QStringLiteral("/server.lock"));
+    lock.setStaleLockTime(0);
+    lock.tryLock(120000);
+    QFile::remove(m_dir + QStringLiteral("/clients/%1").arg(QCoreApplication::applicationPid()));
+    if (clientCount() == 0)
+        stop();
+}
+
+} // namespace velmor::db

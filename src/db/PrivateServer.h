@@ -1,0 +1,43 @@
+#pragma once
+// Velmor's own MariaDB server for one workstation: data and socket under a
+// folder of its own, networking off.  Every Velmor process of the workstation
+// that uses it holds a lease; the first one starts the server, the last one
+// to let go stops it.
+#include <QString>
+
+namespace velmor::db {
+
+class PrivateServer {
+public:
+    explicit PrivateServer(const QString &dir, bool forTests = false);
+    ~PrivateServer();
+
+    QString dir() const { return m_dir; }
+    QString socketPath() const;
+    QString errorLog() const;
+
+    // Starts the server unless it already answers, and registers this
+    // process as a user of it.  Throws ConnectError with a clear message.
+    void acquire();
+    // Unregisters this process; stops the server when no live process uses it.
+    void release();
+    bool held() const { return m_held; }
+
+    // Bare start/stop, used by the test fixture.
+    void start();
+    void stop();
+    bool answers() const;
+    int clientCount() const;
+
+    static QString findProgram(const QString &name);
+
+private:
+    void initialise();
+    void cleanDeadClients() const;
+
+    QString m_dir;
+    bool m_forTests = false;
+    bool m_held = false;
+};
+
+} // namespace velmor::db

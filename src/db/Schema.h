@@ -1,0 +1,55 @@
+#pragma once
+// The database schema: the base tables a database is expected to have, the
+// upgrade list that brings any older database to the program's version, and
+// the road for a brand-new database.
+#include <QSqlDatabase>
+#include <QString>
+#include <QStringList>
+#include <vector>
+
+namespace velmor::db::schema {
+
+constexpr int kSchemaVersion = 308;
+
+enum class StatementKind { CreateTable, AddColumn, Add, Modify };
+
+struct UpgradeStatement {
+    StatementKind kind;
+    QString table;
+    QString column; // empty for CreateTable
+    QString type;   // "DECIMAL(15,5)"; empty for CreateTable
+    bool storeSide; // a table of the store side (not used by the diamond side)
+    QString sql() const;
+};
+
+// The upgrade list, in the program's order.
+const std::vector<UpgradeStatement> &upgradeList();
+// How many statements of the list belong to the diamond side's tables.
+int diamondSideStatementCount();
+
+struct UpgradeReport {
+    int ran = 0;      // executed and changed the schema
+    int skipped = 0;  // effect already present (or made by a later statement)
+    int refused = 0;  // the engine refused it for another reason
+    QStringList refusedStatements; // "statement -- engine's reason"
+};
+
+// Runs the whole upgrade list on this connection.  A statement that fails
+// never stops the run.  Does not write dbVersion (the caller does).
+UpgradeReport UpgradeDataBaseModule(const QSqlDatabase &db);
+
+// The base tables only, with the columns the upgrade does not create (the
+// shape of an old database before any upgrade).
+void createBaseTables(const QSqlDatabase &db);
+// The rows a new database starts with: the DiamondGrades rows of both
+// scales and one Config row.
+void seedNewDatabase(const QSqlDatabase &db);
+// A brand-new database in its final shape at once (one CREATE TABLE per
+// table), seeded, with dbVersion set to the program's version.
+void createNewDatabase(const QSqlDatabase &db);
+
+// dbVersion of the first Config row (0 when absent or Null).
+double storedVersion(const QSqlDatabase &db);
+void storeVersion(const QSqlDatabase &db, int version = kSchemaVersion);
+
+} // namespace velmor::db::schema

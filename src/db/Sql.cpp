@@ -1,0 +1,112 @@
+#include "db/Sql.h"
+
+#include <QSqlDriver>
+#include <QRegularExpression>
+#include <QSqlError>
+
+namespace velmor::db {
+
+DbError::DbError(const QString &what, const QString &sql, int nativeCode)
+    : std::runtime_error(what.toStdString()), m_message(what), m_sql(sql), m_code(nativeCode)
+{
+}
+
+int nativeErrorCode(const QSqlQuery &q)
+{
+    const QString code = q.lastError().nativeErrorCode();
+    bool ok = false;
+    int n = code.toInt(&ok);
+    if (ok)
+        return n;
+    // QODBC reports "[SQLSTATE]" texts; the engine's own number is in the message.
+    const QString text = q.lastError().databaseText();
+    static const QRegularExpression re(QStringLiteral("\\b(1\\d{3}|2\\d{3})\\b"));
+    auto m = re.match(text);
+    return m.hasMatch() ? m.captured(1).toInt() : 0;
+}
+
+QSqlQuery exec(const QSqlDatabase &db, const QString &sql, const QVariantList &binds)
+{
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    bool ok;
+    if (binds.isEmpty()) {
+        ok = q.exec(sql);
+    } else {
+        ok = q.prepare(sql);
+        if (ok) {
+            for (const QVariant &v : binds)
+                q.addBindValue(v);
+            ok = q.exec();
+        }
+    }
+    if (!ok)
+        throw DbError(q.lastError().text(), sql, nativeErrorCode(q));
+    return q;
+}
+
+QVariant scalar(const QSqlDatabase &db, const QString &sql, const QVariantList &binds)
+{
+    QSqlQuery q = exec(db, sql, binds);
+    if (q.next())
+        return q.value(0);
+    return {};
+}
+
+qint64 insert(const QSqlDatabase &db, const QString &sql, const QVariantList &binds)
+{
+    QSqlQuery q = exec(db, sql, binds);
+    QVariant id = q.lastInsertId();
+    if (!id.isValid() || isOdbc(db))
+        id = scalar(db, QStringLiteral("SELECT LAST_INSERT_ID()"));
+    return id.toLongLong();
+}
+
+int execAffected(const QSqlDatabase &db, const QString &sql, const QVariantList &binds)
+{
+    QSqlQuery q = exec(db, sql, binds);
+    return q.numRowsAffected();
+}
+
+bool isOdbc(const QSqlDatabase &db)
+{
+    return db.driverName().startsWith(QLatin1String("QODBC"));
+}
+
+QStringList tableNames(const QSqlDatabase &db)
+{
+    QStringList out;
+    QSqlQuery q = exec(db, QStringLiteral("SELECT TABLE_NAME FROM information_schema.TABLES "
+                                          "WHERE TABLE_SCHEMA = DATABASE() ORDER BY TABLE_NAME"));
+    while (q.next())
+        out << q.value(0).toString();
+    return out;
+}
+
+bool tableExists(const QSqlDatabase &db, const QString &table)
+{
+    return scalar(db,
+                  QStringLiteral("SELECT COUNT(*) FROM information_schema.TABLES "
+                                 "WHERE TABLE_SCHEMA = DATABASE() AND LOWER(TABLE_NAME) = LOWER(?)"),
+                  {table})
+               .toInt()
+        > 0;
+}
+
+QString columnType(const QSqlDatabase &db, const QString &table, const QString &column)
+{
+    return scalar(db,
+                  QStringLiteral("SELECT COLUMN_TYPE FROM information_schema.COLUMNS "
+                                 "WHERE TABLE_SCHEMA = DATABASE() AND LOWER(TABLE_NAME) = LOWER(?) "
+                                 "AND LOWER(COLUMN_NAME) = LOWER(?)"),
+                  {table, column})
+        .toString()
+        .toLower();
+}
+
+bool columnExists(const QSqlDatabase &db, const QString &table, const QString &column)
+{
+    return !columnType(db, table, column).isEmpty();
+}
+
+} // namespace velmor::db

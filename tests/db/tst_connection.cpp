@@ -216,6 +216,18 @@ void TestConnection::odbcThroughDsnFile()
     QCOMPARE(r.text(QStringLiteral("SKU")), QStringLiteral("O'Brien\\1"));
     QVERIFY(r.flag(QStringLiteral("Canadian")));
     QVERIFY(tableNames(ctx.db()).contains(QStringLiteral("singlestone"), Qt::CaseInsensitive));
+
+    // Bound text arrives whole: it compares without regard to case, keeps
+    // non-ASCII letters, and works in schema look-ups.
+    QCOMPARE(scalar(ctx.db(), QStringLiteral("SELECT COUNT(*) FROM SingleStone WHERE SKU = ?"),
+                    {QStringLiteral("o'brien\\1")}).toInt(), 1);
+    QCOMPARE(scalar(ctx.db(), QStringLiteral("SELECT LENGTH(?)"), {QStringLiteral("abc")}).toInt(), 3);
+    const qint64 c = insert(ctx.db(), QStringLiteral("INSERT INTO Customer (CompanyName) VALUES (?)"),
+                            {QStringLiteral("Bijoux \u00c9toile \u20ac")});
+    QCOMPARE(scalar(ctx.db(), QStringLiteral("SELECT CompanyName FROM Customer WHERE ID = ?"), {c}).toString(),
+             QStringLiteral("Bijoux \u00c9toile \u20ac"));
+    QCOMPARE(scalar(ctx.db(), QStringLiteral("SELECT '?' , ?"), {QStringLiteral("x")}).toString(), QStringLiteral("?"));
+    QVERIFY(columnExists(ctx.db(), QStringLiteral("SingleStone"), QStringLiteral("sellOffRap")));
     ctx.close();
     qunsetenv("ODBCINI");
 }

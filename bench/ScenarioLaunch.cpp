@@ -1,0 +1,130 @@
+// Launch to the home screen: the velmor program started on the size's
+// database, timed from the start of the process until it has shown its home
+// screen and exited (splash pause off, offscreen platform).
+#include "Scenarios.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QProcessEnvironment>
+
+#ifndef VELMOR_BINARY
+#define VELMOR_BINARY ""
+#endif
+
+namespace velmor::bench {
+
+namespace {
+
+constexpr int kLaunchTimeoutMs = 180000;
+
+QString velmorBinary()
+{
+    const QString fromEnv = qEnvironmentVariable("VELMOR_BINARY");
+    return fromEnv.isEmpty() ? QStringLiteral(VELMOR_BINARY) : fromEnv;
+}
+
+// A workstation folder whose database.ini reaches the benchmark's database.
+void writeDatabaseIni(const SizeEnv &env)
+{
+    QFile f(QDir(env.folder).filePath(QStringLiteral("database.ini")));
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        throw db::DbError(QStringLiteral("Cannot write %1").arg(f.fileName()));
+    f.write(QStringLiteral("mode=server\nsocket=%1\nuser=root\ndatabase=%2\n")
+                .arg(env.server.socket(), env.work)
+                .toUtf8());
+}
+
+QProcessEnvironment launchEnvironment(const SizeEnv &env)
+{
+    QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
+    e.insert(QStringLiteral("VELMOR_HOME"), env.folder);
+    e.insert(QStringLiteral("VELMOR_PROGRAM_DIR"), env.folder);
+    e.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    const QString runtime = env.server.dir() + QStringLiteral("/runtime");
+    QDir().mkpath(runtime);
+    QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    e.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
+    return e;
+}
+
+// Runs velmor with these arguments; throws when it fails or hangs.
+void runVelmor(const SizeEnv &env, const QStringList &args, const QProcessEnvironment &extra = {})
+{
+    const QString program = velmorBinary();
+    if (program.isEmpty() || !QFile::exists(program))
+        throw NotAvailable(QStringLiteral("the velmor program was not found (%1)").arg(program));
+    QProcessEnvironment e = launchEnvironment(env);
+    for (const QString &k : extra.keys())
+        e.insert(k, extra.value(k));
+    QProcess p;
+    p.setProcessEnvironment(e);
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(program, args);
+    if (!p.waitForStarted(10000))
+        throw db::DbError(QStringLiteral("velmor did not start: %1").arg(p.errorString()));
+    if (!p.waitForFinished(kLaunchTimeoutMs)) {
+        p.kill();
+        p.waitForFinished(5000);
+        throw NotAvailable(QStringLiteral("velmor did not exit on its own within %1 s").arg(kLaunchTimeoutMs / 1000));
+    }
+    const QString output = QString::fromLocal8Bit(p.readAll()).trimmed().right(300);
+    if (p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
+        if (output.contains(QLatin1String("unknown command")))
+            throw NotAvailable(QStringLiteral("velmor %1 does not exist yet").arg(args.join(QLatin1Char(' '))));
+        throw db::DbError(QStringLiteral("velmor %1 ended with code %2: %3")
+                              .arg(args.join(QLatin1Char(' ')))
+                              .arg(p.exitCode())
+                              .arg(output));
+    }
+}
+
+} // namespace
+
+void runLaunchScenarios(SizeEnv &env)
+{
+    const QString name = QStringLiteral("launch to home screen");
+    if (!env.bench.wants(name))
+        return;
+    writeDatabaseIni(env);
+    env.bench.measure(
+        name, env.size,
+        {Road{QStringLiteral("velmor"), {},
+              [] { throw NotAvailable(QStringLiteral("velmor has no way yet to leave once the home screen is shown")); }},
+         // The floor: the same process start, connection and schema check, without a window.
+         Road{QStringLiteral("floor"), {}, [&env] { runVelmor(env, {QStringLiteral("db"), QStringLiteral("status")}); }}});
+}
+
+QStringList scenarioNames()
+{
+    return {QStringLiteral("schema upgrade (group A only)"), QStringLiteral("schema upgrade (current database)"),
+            QStringLiteral("grid import + re-pricing"),      QStringLiteral("stone repair at start (first open)"),
+            QStringLiteral("stone repair at start (everyday)"), QStringLiteral("stone load + save (per stone)"),
+            QStringLiteral("launch to home screen")};
+}
+
+void applyDealerSettings(Settings &s)
+{
+    s.CompanyName = QStringLiteral("Northern Lights Diamonds Inc.");
+    s.SKURound = QStringLiteral("R");
+    s.SKUOther = QStringLiteral("F");
+    s.AutoSku = false;
+    s.StoneChange = true;
+    s.PrincessEQPear = false;
+    s.MarquiseEQPear = false;
+    s.EmeraldEQPear = s.CushionEQPear = s.RadiantEQPear = s.TriangleEQPear = s.HeartEQPear = true;
+    s.OvalEQPear = s.AsserEQPear = true;
+    s.SquareBrilliantEQRound = s.RectangleBrilliantEQRound = true;
+    s.GIAanythingelse = false;
+    s.LowerQuality = false;
+    s.AverageQuality = true;
+    s.roundstonename = QStringLiteral("RBC");
+    s.BuyUS = true;
+    s.SellUS = true;
+    s.SellOffRap = true;
+    s.FloatValue = true;
+    s.MyCurrencyName = QStringLiteral("CDN");
+}
+
+} // namespace velmor::bench

@@ -466,7 +466,7 @@ SaveResult saveStone(AppContext &ctx, StoneForm &form, EditState &state)
         // The status this screen showed must still hold: a sale or memo move
         // made on another workstation meanwhile is not overwritten.
         sql += QStringLiteral(" WHERE ID=? AND COALESCE(Status, '') = ?");
-        b << form.id << (adding ? QString() : state.statusAtLoad);
+        b << form.id << (adding ? QString::fromLatin1("") : state.statusAtLoad);
         if (db::execAffected(ctx.db(), sql, b) != 1) {
             tx.rollback();
             const QVariant now = db::scalar(ctx.db(), QStringLiteral("SELECT Status FROM SingleStone WHERE ID = ?"),

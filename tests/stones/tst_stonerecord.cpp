@@ -447,6 +447,7 @@ void TestStoneRecord::badInputLeavesRowsAlone()
     // a value too large for its column is a failed save and leaves the row alone
     QVERIFY(beginEdit(e.ctx, f, st));
     f.Carat = "99999999999999999999";
+    e.prompt.answer(true); // the weight question
     QCOMPARE(saveStone(e.ctx, f, st), SaveResult::Failed);
     QCOMPARE(e.value("SELECT Carat FROM SingleStone WHERE ID=?", {id}).toDouble(), 1.01);
 }

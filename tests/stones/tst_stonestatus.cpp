@@ -177,7 +177,7 @@ void TestStoneStatus::memoReturn()
                      "AND setdate IS NOT NULL",
                      {id, c, sheet}),
              1);
-    QCOMPARE(e.value("SELECT Status FROM StoneChange WHERE StoneID=?", {id}).toString(), QString("in A Very Long Com"));
+    QCOMPARE(e.value("SELECT Status FROM StoneChange WHERE StoneID=?", {id}).toString(), QString("in A Very Long Compa"));
     QCOMPARE(e.count("SELECT COUNT(*) FROM StoneChange WHERE StoneID=? AND SKU='M1' AND EmployeeID=7 AND "
                      "LockPercent=0 AND Canadian=0 AND Carat IS NULL",
                      {id}),

@@ -102,12 +102,14 @@ RepairReport repairOnOpen(AppContext &ctx)
     Prompt &p = ctx.prompt();
     const QSqlDatabase db = ctx.db();
     // 1. Missing selling price (computed in double precision, as the walk does).
+    // A stone without a weight has no price to work out and keeps its change
+    // marker, so that the step finds nothing on the next run.
     step(rep, QStringLiteral("1"), [&] {
         db::exec(db, QStringLiteral(
                          "UPDATE singlestone SET SellPriceUS = (100 - CAST(SellOffRap AS DOUBLE)) * "
                          "(CAST(RapaportPrice AS DOUBLE) * CAST(Carat AS DOUBLE) / 100), "
                          "RND = FLOOR(RAND() * 1000000) + 1 "
-                         "WHERE RapaportPrice<>0 AND SellOffRap<>0 AND (SellPriceUS IS NULL OR SellPriceUS<=0)"));
+                         "WHERE RapaportPrice<>0 AND SellOffRap<>0 AND (SellPriceUS IS NULL OR SellPriceUS<=0) AND Carat<>0"));
     });
     // 2. Missing discount; a stone without a weight cannot be worked out.
     step(rep, QStringLiteral("2"), [&] {
@@ -184,7 +186,7 @@ RepairReport repairLiteral(AppContext &ctx)
     step(rep, QStringLiteral("1"), [&] {
         eachRow(ctx,
                 QStringLiteral("SELECT * FROM singlestone WHERE RapaportPrice<>0 AND SellOffRap<>0 AND "
-                               "(isnull(SellPriceUS) OR SellPriceUS<=0)"),
+                               "(isnull(SellPriceUS) OR SellPriceUS<=0) AND Carat<>0"),
                 [&](const db::Row &r) {
                     db::exec(db, QStringLiteral("UPDATE singlestone SET SellPriceUS=?, RND=? WHERE ID=?"),
                              {tierPrice(r, QStringLiteral("SellOffRap")), drawRnd(), r.integer("ID")});

@@ -68,7 +68,11 @@ bool login(AppContext &ctx, QString &userName, QString &password)
     return true;
 }
 
-void ResetUserRightsModule(AppContext &ctx) { ctx.user.reset(); }
+void ResetUserRightsModule(AppContext &ctx)
+{
+    ctx.user.reset();
+    ctx.user.ID = 0; // nobody is logged in until the next login
+}
 
 void MsgPermissionModule(Prompt &prompt)
 {

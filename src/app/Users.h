@@ -29,7 +29,7 @@ QStringList allRightColumns();
 // and returns false.
 bool login(AppContext &ctx, QString &userName, QString &password);
 
-// Every right off.  The user ID stays (the documents keep it).
+// Every right off and nobody logged in (user ID 0).
 void ResetUserRightsModule(AppContext &ctx);
 
 // "No Permission, please login or contact the System Administrator!"

@@ -26,7 +26,7 @@ frmMessage::frmMessage(QWidget *parent)
     l->setContentsMargins(18, 18, 18, 18);
     l->addWidget(m_picture);
     l->addWidget(lblMsg, 1);
-    setStyleSheet(QStringLiteral("frmMessage { background: #fdfdf6; border: 2px solid #1d3557; }"));
+    setStyleSheet(QStringLiteral("#frmMessage { background: #fdfdf6; border: 2px solid #1d3557; }"));
     setAutoFillBackground(true);
 }
 

@@ -75,7 +75,7 @@ frmSplash::frmSplash(AppContext &ctx, QWidget *parent)
     connect(Timer1, &QTimer::timeout, this, &frmSplash::timer1Tick);
     connect(Timer2, &QTimer::timeout, this, &frmSplash::timer2Tick);
 
-    setStyleSheet(QStringLiteral("frmSplash { background: #fbfbf7; border: 2px solid #1d3557; }"
+    setStyleSheet(QStringLiteral("#frmSplash { background: #fbfbf7; border: 2px solid #1d3557; }"
                                  "QLabel#lblMsg { color: #1d3557; font-size: 15px; }"
                                  "QLabel#lblVersion, QLabel#lblDoing { color: #55606e; }"));
     setAttribute(Qt::WA_StyledBackground);
@@ -86,6 +86,7 @@ frmSplash::frmSplash(AppContext &ctx, QWidget *parent)
     auto *title = new QLabel(QStringLiteral("<span style='font-size:28px; font-weight:bold; color:#1d3557'>"
                                             "Velmor</span>"),
                              this);
+    title->setObjectName(QStringLiteral("lblTitle"));
     title->setAlignment(Qt::AlignCenter);
     auto *l = new QVBoxLayout(this);
     l->setContentsMargins(30, 24, 30, 18);
@@ -135,6 +136,8 @@ void frmSplash::timer2Tick()
     if (frmMSG::anyVisible())
         return;
     Timer2->stop();
+    if (auto *title = findChild<QLabel *>(QStringLiteral("lblTitle")))
+        title->setVisible(false); // the picture carries the name
     img->setVisible(true);
     Timer1->start();
 }

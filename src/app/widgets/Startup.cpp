@@ -6,8 +6,23 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QScreen>
+#include <QTimer>
 
 namespace velmor::ui {
+
+namespace {
+
+// VELMOR_SCREENSHOT=PREFIX: saves PREFIX-splash.png while the splash screen
+// is up and PREFIX-home.png once the home screen is shown, then ends the
+// program (for checking a build on a virtual display).
+void grabScreen(const QString &file)
+{
+    if (QScreen *s = QApplication::primaryScreen())
+        s->grabWindow(0).save(file);
+}
+
+} // namespace
 
 int runApplication(QApplication &app)
 {
@@ -41,7 +56,21 @@ int runApplication(QApplication &app)
     app.setQuitOnLastWindowClosed(false);
     StartupFlow flow(ctx, &prompt);
     QObject::connect(&flow, &StartupFlow::quitRequested, &app, &QCoreApplication::quit);
+    const QString shots = qEnvironmentVariable("VELMOR_SCREENSHOT");
+    if (!shots.isEmpty()) {
+        QObject::connect(&flow, &StartupFlow::finished, &app, [shots] {
+            QTimer::singleShot(800, [shots] {
+                grabScreen(shots + QStringLiteral("-home.png"));
+                QCoreApplication::quit();
+            });
+        });
+    }
     flow.start();
+    if (!shots.isEmpty() && flow.splash()) {
+        // Timer1's tick: the splash screen shows "Starting..." and its picture.
+        QObject::connect(flow.splash(), &frmSplash::frontScreenNeeded, &app,
+                         [shots] { grabScreen(shots + QStringLiteral("-splash.png")); });
+    }
     const int rc = app.exec();
     return rc;
 }

@@ -8,6 +8,7 @@ CliRegistry buildRegistry()
 {
     CliRegistry r;
     registerDbCommands(r);
+    registerPricingCommands(r);
     return r;
 }
 

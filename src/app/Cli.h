@@ -30,5 +30,6 @@ QString cliHelp();
 
 // Register functions of the subsystems.
 void registerDbCommands(CliRegistry &r);
+void registerPricingCommands(CliRegistry &r);
 
 } // namespace velmor

@@ -112,10 +112,14 @@ QSqlDatabase openConnection(const ConnectionSettings &s, const QString &connecti
 
     QSqlDatabase db = QSqlDatabase::addDatabase(driver, connectionName);
     if (odbc) {
-        QString cs = QStringLiteral("DSN=%1").arg(s.dsn);
-        if (!s.user.isEmpty())
-            cs += QStringLiteral(";UID=%1;PWD=%2").arg(s.user, s.password);
-        db.setDatabaseName(cs);
+        // The bare data-source name connects through SQLConnect, which reads a
+        // DSN file named by ODBCINI; user and password come from the data
+        // source unless database.ini gives them.
+        db.setDatabaseName(s.dsn);
+        if (!s.user.isEmpty()) {
+            db.setUserName(s.user);
+            db.setPassword(s.password);
+        }
     } else {
         QStringList options{QStringLiteral("MYSQL_OPT_CONNECT_TIMEOUT=15"),
                             QStringLiteral("MYSQL_OPT_READ_TIMEOUT=600")};

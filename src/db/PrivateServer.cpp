@@ -2,6 +2,7 @@
 
 #include "db/Connection.h"
 
+#include <QAtomicInt>
 #include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDeadlineTimer>
@@ -86,6 +87,10 @@ QString PrivateServer::errorLog() const { return m_dir + QStringLiteral("/err.lo
 
 QString PrivateServer::findProgram(const QString &name)
 {
+    // VELMOR_SERVER_BIN_DIR points at the MariaDB programs to use (and only those).
+    const QString binDir = qEnvironmentVariable("VELMOR_SERVER_BIN_DIR");
+    if (!binDir.isEmpty())
+        return QStandardPaths::findExecutable(name, {binDir});
     QString p = QStandardPaths::findExecutable(name);
     if (p.isEmpty())
         p = QStandardPaths::findExecutable(name, {QStringLiteral("/usr/sbin"), QStringLiteral("/usr/local/sbin"),
@@ -205,7 +210,7 @@ void PrivateServer::cleanDeadClients() const
 {
     QDir clients(m_dir + QStringLiteral("/clients"));
     for (const QString &name : clients.entryList(QDir::Files)) {
-        if (!processAlive(name.toLongLong()))
+        if (!processAlive(name.section(QLatin1Char('-'), 0, 0).toLongLong()))
             clients.remove(name);
     }
 }
@@ -220,7 +225,11 @@ void PrivateServer::acquire()
 {
     if (m_held)
         return;
-    QDir().mkpath(m_dir + QStringLiteral("/clients"));
+    if (!QDir().mkpath(m_dir + QStringLiteral("/clients")))
+        throw ConnectError(QStringLiteral("The folder %1 for the private database cannot be created. "
+                                          "Set VELMOR_HOME to a folder you may write to, or choose another "
+                                          "connection mode in database.ini.")
+                               .arg(QDir::toNativeSeparators(m_dir)));
     QLockFile lock(m_dir + QStringLiteral("/server.lock"));
     lock.setStaleLockTime(0);
     if (!lock.tryLock(120000))
@@ -228,7 +237,9 @@ void PrivateServer::acquire()
                                           "database server in %1 and has not finished.")
                                .arg(QDir::toNativeSeparators(m_dir)));
     start();
-    QFile mine(m_dir + QStringLiteral("/clients/%1").arg(QCoreApplication::applicationPid()));
+    static QAtomicInt leaseCounter;
+    m_leaseName = QStringLiteral("%1-%2").arg(QCoreApplication::applicationPid()).arg(leaseCounter.fetchAndAddRelaxed(1));
+    QFile mine(m_dir + QStringLiteral("/clients/") + m_leaseName);
     mine.open(QIODevice::WriteOnly);
     m_held = true;
 }
@@ -241,7 +252,7 @@ void PrivateServer::release()
     QLockFile lock(m_dir + QStringLiteral("/server.lock"));
     lock.setStaleLockTime(0);
     lock.tryLock(120000);
-    QFile::remove(m_dir + QStringLiteral("/clients/%1").arg(QCoreApplication::applicationPid()));
+    QFile::remove(m_dir + QStringLiteral("/clients/") + m_leaseName);
     if (clientCount() == 0)
         stop();
 }

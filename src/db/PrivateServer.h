@@ -38,6 +38,7 @@ private:
     QString m_dir;
     bool m_forTests = false;
     bool m_held = false;
+    QString m_leaseName; // "<pid>-<n>": one file per lease under clients/
 };
 
 } // namespace velmor::db

@@ -25,15 +25,61 @@ int nativeErrorCode(const QSqlQuery &q)
     return m.hasMatch() ? m.captured(1).toInt() : 0;
 }
 
-QSqlQuery exec(const QSqlDatabase &db, const QString &sql, const QVariantList &binds)
+namespace {
+
+// Under QODBC with MariaDB Connector/ODBC a bound QString reaches the server
+// with a NUL character on its end, so "abc" compares unequal to 'abc' and is
+// stored as four characters.  Text is therefore sent as UTF-8 bytes and turned
+// back into text on the server, with the collation of Velmor's tables so that
+// comparisons still ignore letter case.
+QString odbcTextParameters(const QString &sql, QVariantList &binds)
+{
+    QString out;
+    out.reserve(sql.size() + 48 * binds.size());
+    int n = 0;
+    QChar quote;
+    for (int i = 0; i < sql.size(); ++i) {
+        const QChar c = sql.at(i);
+        if (!quote.isNull()) {
+            out += c;
+            if (c == QLatin1Char('\\') && i + 1 < sql.size()) {
+                out += sql.at(++i);
+            } else if (c == quote) {
+                quote = QChar();
+            }
+            continue;
+        }
+        if (c == QLatin1Char('\'') || c == QLatin1Char('"') || c == QLatin1Char('`')) {
+            quote = c;
+            out += c;
+            continue;
+        }
+        if (c == QLatin1Char('?') && n < binds.size()) {
+            QVariant &v = binds[n++];
+            if (!v.isNull() && v.typeId() == QMetaType::QString) {
+                v = v.toString().toUtf8();
+                out += QStringLiteral("CONVERT(? USING utf8mb4) COLLATE utf8mb4_unicode_ci");
+                continue;
+            }
+        }
+        out += c;
+    }
+    return out;
+}
+
+} // namespace
+
+QSqlQuery exec(const QSqlDatabase &db, const QString &sql, const QVariantList &bindValues)
 {
     QSqlQuery q(db);
     q.setForwardOnly(true);
     bool ok;
-    if (binds.isEmpty()) {
+    if (bindValues.isEmpty()) {
         ok = q.exec(sql);
     } else {
-        ok = q.prepare(sql);
+        QVariantList binds = bindValues;
+        const QString text = isOdbc(db) ? odbcTextParameters(sql, binds) : sql;
+        ok = q.prepare(text);
         if (ok) {
             for (const QVariant &v : binds)
                 q.addBindValue(v);

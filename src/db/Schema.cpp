@@ -1,0 +1,424 @@
+#include "db/Schema.h"
+
+#include "db/SchemaTables.h"
+#include "db/Sql.h"
+#include "db/Transaction.h"
+
+#include <QHash>
+#include <QRegularExpression>
+#include <QSqlError>
+#include <QSqlQuery>
+
+namespace velmor::db::schema {
+
+// ---------------------------------------------------------------------------
+// Table definitions
+
+ColumnDef *TableDef::column(const QString &columnName)
+{
+    for (ColumnDef &c : columns)
+        if (c.name.compare(columnName, Qt::CaseInsensitive) == 0)
+            return &c;
+    return nullptr;
+}
+
+const ColumnDef *TableDef::column(const QString &columnName) const
+{
+    return const_cast<TableDef *>(this)->column(columnName);
+}
+
+namespace {
+
+TableDef *findTable(std::vector<TableDef> &tables, const QString &name)
+{
+    for (TableDef &t : tables)
+        if (t.name.compare(name, Qt::CaseInsensitive) == 0)
+            return &t;
+    return nullptr;
+}
+
+bool isIntegerType(const QString &base)
+{
+    return base == QLatin1String("int") || base == QLatin1String("tinyint")
+        || base == QLatin1String("smallint") || base == QLatin1String("mediumint")
+        || base == QLatin1String("bigint");
+}
+
+} // namespace
+
+std::vector<TableDef> finalTables()
+{
+    std::vector<TableDef> tables = baseTables();
+    for (const UpgradeStatement &s : upgradeList()) {
+        TableDef *t = findTable(tables, s.table);
+        switch (s.kind) {
+        case StatementKind::CreateTable:
+            if (!t) {
+                TableDef n;
+                n.name = s.table;
+                n.storeSide = s.storeSide;
+                n.columns.push_back({QStringLiteral("ID"), QString::fromLatin1(kIdColumnType)});
+                tables.push_back(std::move(n));
+            }
+            break;
+        case StatementKind::AddColumn:
+        case StatementKind::Add:
+            if (t && !t->column(s.column))
+                t->columns.push_back({s.column, s.type});
+            break;
+        case StatementKind::Modify:
+            if (t) {
+                if (ColumnDef *c = t->column(s.column)) {
+                    c->name = s.column; // the engine keeps the spelling of the MODIFY
+                    c->type = s.type;
+                }
+            }
+            break;
+        }
+    }
+    return tables;
+}
+
+QString reportedType(const QString &sqlType)
+{
+    QString t = sqlType.trimmed().toLower();
+    t.remove(QLatin1Char(' '));
+    if (t.startsWith(QLatin1String("intauto_increment")))
+        t = QStringLiteral("int");
+    static const QHash<QString, QString> defaults = {
+        {QStringLiteral("int"), QStringLiteral("int(11)")},
+        {QStringLiteral("integer"), QStringLiteral("int(11)")},
+        {QStringLiteral("tinyint"), QStringLiteral("tinyint(4)")},
+        {QStringLiteral("smallint"), QStringLiteral("smallint(6)")},
+        {QStringLiteral("mediumint"), QStringLiteral("mediumint(9)")},
+        {QStringLiteral("bigint"), QStringLiteral("bigint(20)")},
+        {QStringLiteral("decimal"), QStringLiteral("decimal(10,0)")},
+    };
+    return defaults.value(t, t);
+}
+
+bool sameType(const QString &reported, const QString &sqlType)
+{
+    const QString r = reported.trimmed().toLower();
+    const QString w = reportedType(sqlType);
+    if (r == w)
+        return true;
+    // A server that reports "int" for every width.
+    if (!r.contains(QLatin1Char('(')) && isIntegerType(r))
+        return w.startsWith(r + QLatin1Char('('));
+    return false;
+}
+
+QString createTableSql(const TableDef &t)
+{
+    QStringList cols;
+    for (const ColumnDef &c : t.columns)
+        cols << QStringLiteral("`%1` %2").arg(c.name, c.type);
+    return QStringLiteral("CREATE TABLE `%1` (%2)").arg(t.name, cols.join(QStringLiteral(", ")));
+}
+
+// ---------------------------------------------------------------------------
+// The upgrade
+
+namespace {
+
+// The tables and columns of the current database, read once and then kept
+// up to date with what the upgrade itself changes.
+class LiveSchema {
+public:
+    explicit LiveSchema(const QSqlDatabase &db) : m_db(db) { reload(); }
+
+    void reload()
+    {
+        m_tables.clear();
+        QSqlQuery t = exec(m_db, QStringLiteral("SELECT TABLE_NAME FROM information_schema.TABLES "
+                                                "WHERE TABLE_SCHEMA = DATABASE()"));
+        while (t.next())
+            m_tables.insert(t.value(0).toString().toLower(), {});
+        QSqlQuery c = exec(m_db, QStringLiteral("SELECT TABLE_NAME, COLUMN_NAME, COLUMN_TYPE "
+                                                "FROM information_schema.COLUMNS "
+                                                "WHERE TABLE_SCHEMA = DATABASE()"));
+        while (c.next())
+            m_tables[c.value(0).toString().toLower()].insert(c.value(1).toString().toLower(),
+                                                             c.value(2).toString().toLower());
+    }
+
+    bool hasTable(const QString &table) const { return m_tables.contains(table.toLower()); }
+    bool hasColumn(const QString &table, const QString &column) const
+    {
+        auto it = m_tables.constFind(table.toLower());
+        return it != m_tables.constEnd() && it->contains(column.toLower());
+    }
+    QString type(const QString &table, const QString &column) const
+    {
+        return m_tables.value(table.toLower()).value(column.toLower());
+    }
+
+    // Records the effect of a statement that the engine accepted.
+    void apply(const UpgradeStatement &s)
+    {
+        const QString t = s.table.toLower();
+        if (s.kind == StatementKind::CreateTable)
+            m_tables[t].insert(QStringLiteral("id"), QStringLiteral("int(11)"));
+        else
+            m_tables[t].insert(s.column.toLower(), reportedType(s.type));
+    }
+
+private:
+    QSqlDatabase m_db;
+    QHash<QString, QHash<QString, QString>> m_tables; // lower-case names
+};
+
+// The engine's error numbers that mean "already there".
+constexpr int kTableExists = 1050;
+constexpr int kDuplicateColumn = 1060;
+
+// A MODIFY that would cut a stored value (text into a number, a number
+// outside the new precision) must be refused rather than silently change the
+// row; a server running without strict mode would do the latter.  The session
+// mode is put back afterwards.
+class StrictSession {
+public:
+    explicit StrictSession(const QSqlDatabase &db) : m_db(db)
+    {
+        m_saved = scalar(m_db, QStringLiteral("SELECT @@SESSION.sql_mode")).toString();
+        static const QRegularExpression safe(QStringLiteral("^[A-Z_,]*$"));
+        if (!safe.match(m_saved).hasMatch()
+            || m_saved.split(QLatin1Char(','), Qt::SkipEmptyParts)
+                   .contains(QLatin1String("STRICT_ALL_TABLES"))) {
+            return;
+        }
+        QString strict = m_saved;
+        if (!strict.isEmpty())
+            strict += QLatin1Char(',');
+        strict += QLatin1String("STRICT_ALL_TABLES");
+        exec(m_db, QStringLiteral("SET SESSION sql_mode = '%1'").arg(strict));
+        m_changed = true;
+    }
+    ~StrictSession()
+    {
+        if (!m_changed)
+            return;
+        QSqlQuery q(m_db);
+        q.exec(QStringLiteral("SET SESSION sql_mode = '%1'").arg(m_saved));
+    }
+    StrictSession(const StrictSession &) = delete;
+    StrictSession &operator=(const StrictSession &) = delete;
+
+private:
+    QSqlDatabase m_db;
+    QString m_saved;
+    bool m_changed = false;
+};
+
+QString columnKey(const QString &table, const QString &column)
+{
+    return table.toLower() + QLatin1Char('.') + column.toLower();
+}
+
+} // namespace
+
+UpgradeReport UpgradeDataBaseModule(const QSqlDatabase &db)
+{
+    UpgradeReport report;
+    StrictSession strict(db);
+    LiveSchema live(db);
+
+    const std::vector<UpgradeStatement> &list = upgradeList();
+
+    // Where each table is created and each column added for the last time, so
+    // that a statement that a later one makes unnecessary is recognised.
+    QHash<QString, int> lastCreate;
+    QHash<QString, int> lastAdd;
+    for (int i = 0; i < int(list.size()); ++i) {
+        const UpgradeStatement &s = list[i];
+        if (s.kind == StatementKind::CreateTable)
+            lastCreate[s.table.toLower()] = i;
+        else if (s.kind != StatementKind::Modify)
+            lastAdd[columnKey(s.table, s.column)] = i;
+    }
+
+    for (int i = 0; i < int(list.size()); ++i) {
+        const UpgradeStatement &s = list[i];
+        const bool tableThere = live.hasTable(s.table);
+        const bool createdLater = lastCreate.value(s.table.toLower(), -1) > i;
+        bool skip = false;
+        switch (s.kind) {
+        case StatementKind::CreateTable:
+            skip = tableThere;
+            break;
+        case StatementKind::AddColumn:
+        case StatementKind::Add:
+            skip = tableThere ? live.hasColumn(s.table, s.column) : createdLater;
+            break;
+        case StatementKind::Modify:
+            if (!tableThere)
+                skip = createdLater;
+            else if (!live.hasColumn(s.table, s.column))
+                skip = lastAdd.value(columnKey(s.table, s.column), -1) > i;
+            else
+                skip = sameType(live.type(s.table, s.column), s.type);
+            break;
+        }
+        if (skip) {
+            ++report.skipped;
+            continue;
+        }
+
+        const QString sql = s.sql();
+        QSqlQuery q(db);
+        if (q.exec(sql)) {
+            ++report.ran;
+            live.apply(s);
+            continue;
+        }
+        // Someone else may have got there first (another workstation
+        // upgrading at the same time): then the effect is present.
+        if (s.kind != StatementKind::Modify) {
+            bool present = nativeErrorCode(q) == kTableExists
+                || nativeErrorCode(q) == kDuplicateColumn;
+            try {
+                live.reload();
+                present = present
+                    || (s.kind == StatementKind::CreateTable ? live.hasTable(s.table)
+                                                             : live.hasColumn(s.table, s.column));
+            } catch (const DbError &) {
+                // Keep going on what is known; the next statements say the rest.
+            }
+            if (present) {
+                ++report.skipped;
+                continue;
+            }
+        }
+        ++report.refused;
+        QString reason = q.lastError().databaseText().trimmed();
+        if (reason.isEmpty())
+            reason = q.lastError().text().trimmed();
+        report.refusedStatements << sql + QStringLiteral(" -- ") + reason;
+    }
+    return report;
+}
+
+// ---------------------------------------------------------------------------
+// New databases
+
+void createBaseTables(const QSqlDatabase &db)
+{
+    for (const TableDef &t : baseTables())
+        exec(db, createTableSql(t));
+}
+
+namespace {
+
+// A constant of the program as an SQL text literal.  Used for the fixed rows
+// written here, which are the program's own words, never the user's.
+QString sqlText(const QString &text)
+{
+    QString t = text;
+    t.replace(QLatin1Char('\\'), QStringLiteral("\\\\"));
+    t.replace(QLatin1Char('\''), QStringLiteral("''"));
+    return QLatin1Char('\'') + t + QLatin1Char('\'');
+}
+
+struct Grade {
+    int number;
+    const char *wording;
+};
+
+// Whole colour grades every 10 from D (10) to S (160); the split grade
+// between two whole grades is the number ending in 5, written with a slash.
+QList<std::pair<int, QString>> colourGrades()
+{
+    QList<std::pair<int, QString>> out;
+    const QString letters = QStringLiteral("DEFGHIJKLMNOPQRS");
+    for (int i = 0; i < letters.size(); ++i) {
+        out.append({10 + 10 * i, QString(letters[i])});
+        if (i + 1 < letters.size())
+            out.append({15 + 10 * i, QString(letters[i]) + QLatin1Char('/') + letters[i + 1]});
+    }
+    return out;
+}
+
+// The clarity scale starts at 4 for IF, before FL at 10, and carries the
+// plus/minus grades 89, 91, 99 and 101 around I1 and I2.
+constexpr Grade kClarityGrades[] = {
+    {4, "IF"},          {7, "IF/FL"},     {10, "FL"},       {15, "FL/VVS1"}, {20, "VVS1"},
+    {25, "VVS1/VVS2"},  {30, "VVS2"},     {35, "VVS2/VS1"}, {40, "VS1"},     {45, "VS1/VS2"},
+    {50, "VS2"},        {55, "VS2/SI1"},  {60, "SI1"},      {65, "SI1/SI2"}, {70, "SI2"},
+    {75, "SI2/SI3"},    {80, "SI3"},      {85, "SI3/I1"},   {89, "I1+"},     {90, "I1"},
+    {91, "I1-"},        {95, "I1/I2"},    {99, "I2+"},      {100, "I2"},     {101, "I2-"},
+    {105, "I2/I3"},     {110, "I3"},      {115, "I3/I4"},   {120, "I4"},
+};
+
+} // namespace
+
+void seedNewDatabase(const QSqlDatabase &db)
+{
+    Transaction tx(db);
+
+    // The screens look grades up with "Colour=True" as well as "Colour<>0";
+    // the server's TRUE is 1, so these rows carry 1 to answer both.
+    QStringList rows;
+    auto addGrade = [&](int number, const QString &wording, bool colour) {
+        rows << QStringLiteral("(%1, %2, %3, %4)")
+                    .arg(QString::number(number), sqlText(wording),
+                         QString::number(colour ? 1 : 0), QString::number(colour ? 0 : 1));
+    };
+    for (const auto &[number, wording] : colourGrades())
+        addGrade(number, wording, true);
+    for (const Grade &g : kClarityGrades)
+        addGrade(g.number, QString::fromLatin1(g.wording), false);
+    exec(db, QStringLiteral("INSERT INTO DiamondGrades (Number, Wording, Colour, Clarity) VALUES ")
+                 + rows.join(QStringLiteral(", ")));
+
+    // The settings row with the defaults the configuration screens assume.
+    exec(db, QStringLiteral("INSERT INTO Config (CompanyName, CompanyStreet1, CompanyCity, "
+                            "InvoiceTemplate, Class1Label, Class2Label, Class3Label, Class4Label, "
+                            "PriceRound) VALUES ('Company Name', 'Company Street1', "
+                            "'Company City', 'DEFAULT', 'Class 1', 'Class 2', 'Class 3', "
+                            "'Class 4', 1)"));
+
+    tx.commit();
+}
+
+void createNewDatabase(const QSqlDatabase &db)
+{
+    for (const TableDef &t : finalTables())
+        exec(db, createTableSql(t));
+    seedNewDatabase(db);
+    storeVersion(db, kSchemaVersion);
+}
+
+// ---------------------------------------------------------------------------
+// Version
+
+double storedVersion(const QSqlDatabase &db)
+{
+    const int hasColumn =
+        scalar(db, QStringLiteral("SELECT COUNT(*) FROM information_schema.COLUMNS "
+                                  "WHERE TABLE_SCHEMA = DATABASE() AND LOWER(TABLE_NAME) = 'config' "
+                                  "AND LOWER(COLUMN_NAME) = 'dbversion'"))
+            .toInt();
+    if (hasColumn == 0)
+        return 0;
+    const QVariant v = scalar(db, QStringLiteral("SELECT dbVersion FROM Config ORDER BY ID LIMIT 1"));
+    return v.isNull() ? 0 : v.toDouble();
+}
+
+void storeVersion(const QSqlDatabase &db, int version)
+{
+    const QVariant id = scalar(db, QStringLiteral("SELECT ID FROM Config ORDER BY ID LIMIT 1"));
+    if (id.isValid()) {
+        exec(db, QStringLiteral("UPDATE Config SET dbVersion = %1 WHERE ID = %2")
+                     .arg(version)
+                     .arg(id.toLongLong()));
+        return;
+    }
+    // No settings row yet: make the one the configuration load would make,
+    // so that the version is not lost and the upgrade does not run again.
+    exec(db, QStringLiteral("INSERT INTO Config (CompanyName, CompanyStreet1, CompanyCity, dbVersion) "
+                            "VALUES ('Company Name', 'Company Street1', 'Company City', %1)")
+                 .arg(version));
+}
+
+} // namespace velmor::db::schema

@@ -1,0 +1,550 @@
+// The schema: the upgrade list, what one and two runs of it do to an old
+// database, that a new database gets the same shape directly, the rows a new
+// database starts with, and the `db status` / `db upgrade` commands.
+#include "db/Connection.h"
+#include "db/Schema.h"
+#include "db/SchemaTables.h"
+#include "db/Sql.h"
+#include "TestDb.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+using namespace velmor;
+using namespace velmor::db;
+using velmor::test::TestDb;
+
+namespace {
+
+// Every column of the database in order: "table.column type", names in
+// lower case (the engine compares them without regard to case).
+QStringList schemaSnapshot(const QSqlDatabase &db)
+{
+    QStringList out;
+    QSqlQuery q = exec(db, QStringLiteral("SELECT TABLE_NAME, COLUMN_NAME, COLUMN_TYPE "
+                                          "FROM information_schema.COLUMNS "
+                                          "WHERE TABLE_SCHEMA = DATABASE() "
+                                          "ORDER BY LOWER(TABLE_NAME), ORDINAL_POSITION"));
+    while (q.next())
+        out << QStringLiteral("%1.%2 %3")
+                   .arg(q.value(0).toString().toLower(), q.value(1).toString().toLower(),
+                        q.value(2).toString().toLower());
+    return out;
+}
+
+// The first difference between two snapshots, for a readable failure.
+QString firstDifference(const QStringList &a, const QStringList &b)
+{
+    for (int i = 0; i < qMin(a.size(), b.size()); ++i)
+        if (a[i] != b[i])
+            return QStringLiteral("at %1: \"%2\" vs \"%3\"").arg(i).arg(a[i], b[i]);
+    return QStringLiteral("sizes %1 vs %2").arg(a.size()).arg(b.size());
+}
+
+int countStatements(const QString &table, bool storeSide)
+{
+    int n = 0;
+    for (const schema::UpgradeStatement &s : schema::upgradeList())
+        if (s.storeSide == storeSide && s.table.compare(table, Qt::CaseInsensitive) == 0)
+            ++n;
+    return n;
+}
+
+struct CliResult {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+CliResult runVelmor(const QString &home, const QStringList &args)
+{
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("VELMOR_HOME"), home);
+    p.setProcessEnvironment(env);
+    QString binary = qEnvironmentVariable("VELMOR_BINARY");
+    if (binary.isEmpty())
+        binary = QStringLiteral(VELMOR_BINARY);
+    p.start(binary, args);
+    CliResult r;
+    if (!p.waitForFinished(120000)) {
+        p.kill();
+        p.waitForFinished();
+        r.err = QStringLiteral("velmor did not finish");
+        return r;
+    }
+    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.out = QString::fromUtf8(p.readAllStandardOutput());
+    r.err = QString::fromUtf8(p.readAllStandardError());
+    return r;
+}
+
+} // namespace
+
+class TestSchema : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+
+    void statementsPerTable_data();
+    void statementsPerTable();
+
+    void upgradeBringsBaseTablesToFullShape();
+    void secondRunChangesNothing();
+    void bothRoadsGiveTheSameSchema();
+    void finalColumnTypes_data();
+    void finalColumnTypes();
+    void rowsSurviveTheUpgrade();
+    void refusedStatementsAreListed();
+    void upgradeOverOdbc();
+
+    void newDatabaseGrades_data();
+    void newDatabaseGrades();
+    void newDatabaseSettingsRow();
+    void versionIsStoredInFirstConfigRow_data();
+    void versionIsStoredInFirstConfigRow();
+
+    void commandLine_data();
+    void commandLine();
+
+private:
+    std::unique_ptr<TestDb> m_upgraded; // base tables + one upgrade run
+    std::unique_ptr<TestDb> m_full;     // createNewDatabase
+    schema::UpgradeReport m_firstRun;
+};
+
+void TestSchema::initTestCase()
+{
+    m_upgraded = std::make_unique<TestDb>(TestDb::Shape::BaseTables);
+    m_firstRun = schema::UpgradeDataBaseModule(m_upgraded->db());
+    m_full = std::make_unique<TestDb>(TestDb::Shape::Full);
+}
+
+void TestSchema::cleanupTestCase()
+{
+    m_upgraded.reset();
+    m_full.reset();
+}
+
+// ---------------------------------------------------------------------------
+// The list itself
+
+void TestSchema::statementsPerTable_data()
+{
+    QTest::addColumn<QString>("table");
+    QTest::addColumn<int>("count");
+    const std::pair<const char *, int> tables[] = {
+        {"singlestone", 36}, {"StoneChange", 15},   {"parcelstock", 17},    {"parcel", 24},
+        {"parceladd", 7},    {"AddParcel", 8},      {"customer", 29},       {"Rep", 20},
+        {"memo", 3},         {"memosheet", 2},      {"memoparcel", 7},      {"memoparcellist", 10},
+        {"invoice", 5},      {"invoicelist", 12},   {"ExpectedPays", 10},   {"DonePays", 10},
+        {"returntovendor", 5}, {"raplist", 8},      {"labwords", 9},        {"shapewords", 9},
+        {"Qs", 6},           {"DRange", 5},         {"Colours", 22},        {"Track", 5},
+        {"TrackPar", 5},     {"inv", 7},            {"User", 67},           {"config", 114},
+    };
+    int total = 0;
+    for (const auto &[table, count] : tables) {
+        QTest::newRow(table) << QString::fromLatin1(table) << count;
+        total += count;
+    }
+    QTest::newRow("all diamond-side tables") << QString() << total;
+}
+
+void TestSchema::statementsPerTable()
+{
+    QFETCH(QString, table);
+    QFETCH(int, count);
+    if (table.isEmpty()) {
+        QCOMPARE(count, 477);
+        QCOMPARE(schema::diamondSideStatementCount(), count);
+        return;
+    }
+    QCOMPARE(countStatements(table, false), count);
+    QCOMPARE(countStatements(table, true), 0);
+}
+
+// ---------------------------------------------------------------------------
+// Running the upgrade
+
+void TestSchema::upgradeBringsBaseTablesToFullShape()
+{
+    QCOMPARE(m_firstRun.refused, 0);
+    QVERIFY2(m_firstRun.refusedStatements.isEmpty(),
+             qPrintable(m_firstRun.refusedStatements.join(QLatin1Char('\n'))));
+    QCOMPARE(m_firstRun.ran + m_firstRun.skipped, int(schema::upgradeList().size()));
+
+    // Every table and column the list names is there.
+    const QSqlDatabase db = m_upgraded->db();
+    for (const schema::UpgradeStatement &s : schema::upgradeList()) {
+        if (s.kind == schema::StatementKind::CreateTable)
+            QVERIFY2(tableExists(db, s.table), qPrintable(s.sql()));
+        else
+            QVERIFY2(columnExists(db, s.table, s.column), qPrintable(s.sql()));
+    }
+    QCOMPARE(tableNames(db).size(), 11 + 58);
+    QCOMPARE(columnType(db, QStringLiteral("Config"), QStringLiteral("dbVersion")),
+             QStringLiteral("decimal(15,5)"));
+}
+
+void TestSchema::secondRunChangesNothing()
+{
+    TestDb t(TestDb::Shape::BaseTables);
+    schema::UpgradeDataBaseModule(t.db());
+    const QStringList before = schemaSnapshot(t.db());
+
+    const schema::UpgradeReport again = schema::UpgradeDataBaseModule(t.db());
+    QCOMPARE(again.ran, 0);
+    QCOMPARE(again.refused, 0);
+    QCOMPARE(again.skipped, int(schema::upgradeList().size()));
+    QCOMPARE(schemaSnapshot(t.db()), before);
+}
+
+void TestSchema::bothRoadsGiveTheSameSchema()
+{
+    const QStringList upgraded = schemaSnapshot(m_upgraded->db());
+    const QStringList created = schemaSnapshot(m_full->db());
+    QVERIFY2(upgraded == created, qPrintable(firstDifference(upgraded, created)));
+
+    // The new database's tables carry the names the program uses.
+    QStringList expected;
+    for (const schema::TableDef &t : schema::finalTables())
+        expected << t.name.toLower();
+    expected.sort();
+    QStringList actual = tableNames(m_full->db());
+    for (QString &n : actual)
+        n = n.toLower();
+    actual.sort();
+    QCOMPARE(actual, expected);
+    for (const char *name : {"SingleStone", "memoparcellist", "DiamondGrades", "user", "Config",
+                             "ItemSingleDiamond", "Account", "item"})
+        QVERIFY2(tableExists(m_full->db(), QString::fromLatin1(name)), name);
+}
+
+void TestSchema::finalColumnTypes_data()
+{
+    QTest::addColumn<QString>("table");
+    QTest::addColumn<QString>("column");
+    QTest::addColumn<QString>("type");
+    QTest::newRow("markup widened") << "Config" << "Class1Markup" << "decimal(6,2)";
+    QTest::newRow("tax narrowed") << "Config" << "Tax1" << "decimal(15,5)";
+    QTest::newRow("parcel quantity is text") << "parcel" << "Quantity" << "varchar(50)";
+    QTest::newRow("old parcel quantity is a number") << "ParcelStock" << "Quantity" << "int(10)";
+    QTest::newRow("stone weight") << "SingleStone" << "Carat" << "decimal(15,5)";
+    QTest::newRow("stone comment") << "SingleStone" << "Comment" << "blob";
+    QTest::newRow("memo discount") << "SingleStone" << "currentRAPdiscountFORmemo" << "decimal(19,2)";
+    QTest::newRow("details added once") << "invoicelist" << "details" << "varchar(250)";
+    QTest::newRow("id stays the key") << "returntovendor" << "ID" << "int(11)";
+    QTest::newRow("right flag") << "user" << "AllowParcelPriceView" << "tinyint(1)";
+    QTest::newRow("overdue flag of accounts") << "account" << "OverDue" << "tinyint(1)";
+    QTest::newRow("overdue days of settings") << "Config" << "OverDue" << "int(10)";
+    QTest::newRow("stone in an item") << "ItemSingleDiamond" << "DiamondID" << "int(11)";
+}
+
+void TestSchema::finalColumnTypes()
+{
+    QFETCH(QString, table);
+    QFETCH(QString, column);
+    QFETCH(QString, type);
+    QCOMPARE(columnType(m_upgraded->db(), table, column), type);
+    QCOMPARE(columnType(m_full->db(), table, column), type);
+}
+
+void TestSchema::rowsSurviveTheUpgrade()
+{
+    TestDb t(TestDb::Shape::BaseTables);
+    const QSqlDatabase db = t.db();
+    const QByteArray comment = QByteArray("first line") + char(218) + QByteArray("second line");
+    exec(db,
+         QStringLiteral("INSERT INTO SingleStone (SKU, Shape, Carat, Colour, Clarity, SellOffRap, "
+                        "SellPriceUS, LockPercent, Status, Comment, DateCreated) "
+                        "VALUES ('A-17', 'Pear [PS]', 1.23456, 45, 89, 32.5, 10450.1234, -1, "
+                        "'Memo', ?, '2021-03-04 10:11:12')"),
+         {comment});
+    exec(db, QStringLiteral("INSERT INTO StoneChange (StoneID, Carat, Comment, Status) "
+                            "VALUES (1, 0.70001, 'old note', 'out Gem House')"));
+    exec(db, QStringLiteral("INSERT INTO ParcelStock (SKU, Quantity, Carat) VALUES ('P-1', 120, 3.5)"));
+    exec(db, QStringLiteral("INSERT INTO Config (CompanyName, Tax1, StoneChange) "
+                            "VALUES ('Gem House', 13.12345, -1)"));
+    exec(db, QStringLiteral("INSERT INTO Customer (CompanyName, Customer) VALUES ('Gem House', -1)"));
+
+    const QString rowsQuery = QStringLiteral(
+        "SELECT CONCAT_WS('|', s.SKU, s.Shape, s.Carat, s.Colour, s.Clarity, s.SellOffRap, "
+        "s.SellPriceUS, s.LockPercent, s.Status, HEX(s.Comment), s.DateCreated, "
+        "c.Carat, c.Comment, c.Status, p.Quantity, p.Carat, g.CompanyName, g.Tax1, g.StoneChange, "
+        "k.CompanyName, k.Customer) "
+        "FROM SingleStone s, StoneChange c, ParcelStock p, Config g, Customer k");
+    const QString before = scalar(db, rowsQuery).toString();
+    QVERIFY(!before.isEmpty());
+
+    const schema::UpgradeReport r = schema::UpgradeDataBaseModule(db);
+    QCOMPARE(r.refused, 0);
+    QCOMPARE(scalar(db, rowsQuery).toString(), before);
+    // New columns start empty; the program's own repairs fill them later.
+    QVERIFY(scalar(db, QStringLiteral("SELECT RND FROM SingleStone")).isNull());
+    QCOMPARE(schema::storedVersion(db), 0.0);
+    schema::storeVersion(db);
+    QCOMPARE(schema::storedVersion(db), 308.0);
+    QCOMPARE(scalar(db, QStringLiteral("SELECT CompanyName FROM Config WHERE dbVersion = 308")).toString(),
+             QStringLiteral("Gem House"));
+}
+
+void TestSchema::refusedStatementsAreListed()
+{
+    TestDb t(TestDb::Shape::BaseTables);
+    const QSqlDatabase db = t.db();
+    // A base table gone, and a column whose stored text cannot become a number.
+    exec(db, QStringLiteral("DROP TABLE memosheet"));
+    exec(db, QStringLiteral("ALTER TABLE ParcelStock MODIFY COLUMN Quantity VARCHAR(50)"));
+    exec(db, QStringLiteral("INSERT INTO ParcelStock (SKU, Quantity) VALUES ('P-9', 'a dozen')"));
+    // A shared server set up without strict mode would quietly turn the text
+    // into 0 on the MODIFY; the upgrade must refuse instead.
+    exec(db, QStringLiteral("SET SESSION sql_mode = ''"));
+
+    for (int run = 1; run <= 2; ++run) {
+        const schema::UpgradeReport r = schema::UpgradeDataBaseModule(db);
+        QCOMPARE(r.refused, 3);
+        QCOMPARE(r.refusedStatements.size(), 3);
+        QVERIFY(r.refusedStatements[0].startsWith(
+            QStringLiteral("ALTER TABLE parcelstock MODIFY COLUMN Quantity INT(10); -- ")));
+        QVERIFY(r.refusedStatements[1].startsWith(QStringLiteral("ALTER TABLE memosheet ADD ref VARCHAR(25); -- ")));
+        QVERIFY2(r.refusedStatements[1].contains(QStringLiteral("memosheet"), Qt::CaseInsensitive),
+                 qPrintable(r.refusedStatements[1]));
+        QVERIFY(r.refusedStatements[2].startsWith(QStringLiteral("ALTER TABLE memosheet ADD closed")));
+        if (run == 1)
+            QVERIFY(r.ran > 400); // the refusals stopped nothing else
+        else
+            QCOMPARE(r.ran, 0);
+    }
+    QCOMPARE(scalar(db, QStringLiteral("SELECT Quantity FROM ParcelStock WHERE SKU = 'P-9'")).toString(),
+             QStringLiteral("a dozen"));
+    QCOMPARE(columnType(db, QStringLiteral("ParcelStock"), QStringLiteral("Quantity")),
+             QStringLiteral("varchar(50)"));
+    QVERIFY(columnExists(db, QStringLiteral("ParcelStock"), QStringLiteral("ShapeCode")));
+    // The session is left as it was found.
+    QCOMPARE(scalar(db, QStringLiteral("SELECT @@SESSION.sql_mode")).toString(), QString());
+}
+
+void TestSchema::upgradeOverOdbc()
+{
+    QFile odbcinst(QStringLiteral("/etc/odbcinst.ini"));
+    if (!odbcinst.open(QIODevice::ReadOnly) || !odbcinst.readAll().contains("[MariaDB Unicode]"))
+        QSKIP("the MariaDB ODBC driver is not registered (package odbc-mariadb)");
+    if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QODBC")))
+        QSKIP("Qt's ODBC driver is not installed (package libqt6sql6-odbc)");
+
+    TestDb t(TestDb::Shape::BaseTables);
+    exec(t.db(), QStringLiteral("DROP TABLE memosheet"));
+    QTemporaryDir iniDir;
+    QFile ini(iniDir.filePath(QStringLiteral("odbc.ini")));
+    QVERIFY(ini.open(QIODevice::WriteOnly));
+    ini.write(QStringLiteral("[ODBCVelmor]\nDriver=MariaDB Unicode\nSERVER=localhost\nSOCKET=%1\n"
+                             "USER=root\nDATABASE=%2\n")
+                  .arg(TestDb::socketPath(), t.name())
+                  .toUtf8());
+    ini.close();
+    qputenv("ODBCINI", ini.fileName().toLocal8Bit());
+
+    ConnectionSettings s;
+    s.mode = Mode::Odbc;
+    s.user.clear();
+    const QString name = QStringLiteral("schema-odbc");
+    {
+        QSqlDatabase db = openConnection(s, name);
+        QVERIFY(isOdbc(db));
+        const schema::UpgradeReport first = schema::UpgradeDataBaseModule(db);
+        QCOMPARE(first.refused, 2); // the two memosheet columns
+        QVERIFY2(first.refusedStatements.join(QLatin1Char('\n')).contains(QStringLiteral("memosheet")),
+                 qPrintable(first.refusedStatements.join(QLatin1Char('\n'))));
+        const schema::UpgradeReport second = schema::UpgradeDataBaseModule(db);
+        QCOMPARE(second.ran, 0);
+        QCOMPARE(second.refused, 2);
+        schema::storeVersion(db);
+        QCOMPARE(schema::storedVersion(db), 308.0);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+    QCOMPARE(columnType(t.db(), QStringLiteral("Config"), QStringLiteral("Class1Markup")),
+             QStringLiteral("decimal(6,2)"));
+}
+
+// ---------------------------------------------------------------------------
+// A new database
+
+void TestSchema::newDatabaseGrades_data()
+{
+    QTest::addColumn<bool>("colour");
+    QTest::addColumn<int>("number");
+    QTest::addColumn<QString>("wording");
+    QTest::newRow("best colour") << true << 10 << "D";
+    QTest::newRow("split colour") << true << 15 << "D/E";
+    QTest::newRow("middle split colour") << true << 85 << "K/L";
+    QTest::newRow("last split colour") << true << 155 << "R/S";
+    QTest::newRow("last colour") << true << 160 << "S";
+    QTest::newRow("IF before FL") << false << 4 << "IF";
+    QTest::newRow("IF/FL") << false << 7 << "IF/FL";
+    QTest::newRow("FL") << false << 10 << "FL";
+    QTest::newRow("split clarity") << false << 35 << "VVS2/VS1";
+    QTest::newRow("I1 plus") << false << 89 << "I1+";
+    QTest::newRow("I1 minus") << false << 91 << "I1-";
+    QTest::newRow("I2 plus") << false << 99 << "I2+";
+    QTest::newRow("I2 minus") << false << 101 << "I2-";
+    QTest::newRow("last clarity") << false << 120 << "I4";
+}
+
+void TestSchema::newDatabaseGrades()
+{
+    QFETCH(bool, colour);
+    QFETCH(int, number);
+    QFETCH(QString, wording);
+    const QSqlDatabase db = m_full->db();
+    // The look-ups the screens use: the flag of the other scale must be off.
+    const QString where = colour ? QStringLiteral("Colour=true AND Clarity=false")
+                                 : QStringLiteral("Colour=false AND Clarity=true");
+    QCOMPARE(scalar(db, QStringLiteral("SELECT COUNT(*) FROM DiamondGrades WHERE %1").arg(where)).toInt(),
+             colour ? 31 : 29);
+    QSqlQuery q = exec(db, QStringLiteral("SELECT Wording FROM DiamondGrades WHERE Number=? AND %1").arg(where),
+                       {number});
+    QVERIFY(q.next());
+    QCOMPARE(q.value(0).toString(), wording);
+    QVERIFY(!q.next());
+    // The screens test these flags both as "=true" and as "<>0": the rows
+    // must answer both (on the server TRUE is 1, so a stored -1 would not).
+    QCOMPARE(scalar(db, QStringLiteral("SELECT COUNT(*) FROM DiamondGrades WHERE %1<>0 AND number=?")
+                            .arg(colour ? QStringLiteral("Colour") : QStringLiteral("Clarity")),
+                    {number})
+                 .toInt(),
+             1);
+}
+
+void TestSchema::newDatabaseSettingsRow()
+{
+    const QSqlDatabase db = m_full->db();
+    QCOMPARE(scalar(db, QStringLiteral("SELECT COUNT(*) FROM Config")).toInt(), 1);
+    QSqlQuery q = exec(db, QStringLiteral("SELECT CompanyName, CompanyStreet1, CompanyCity, CompanyStreet2, "
+                                          "InvoiceTemplate, Class1Label, Class4Label FROM Config"));
+    QVERIFY(q.next());
+    QCOMPARE(q.value(0).toString(), QStringLiteral("Company Name"));
+    QCOMPARE(q.value(1).toString(), QStringLiteral("Company Street1"));
+    QCOMPARE(q.value(2).toString(), QStringLiteral("Company City"));
+    QVERIFY(q.value(3).isNull());
+    QCOMPARE(q.value(4).toString(), QStringLiteral("DEFAULT"));
+    QCOMPARE(q.value(5).toString(), QStringLiteral("Class 1"));
+    QCOMPARE(q.value(6).toString(), QStringLiteral("Class 4"));
+    QCOMPARE(schema::storedVersion(db), 308.0);
+}
+
+void TestSchema::versionIsStoredInFirstConfigRow_data()
+{
+    QTest::addColumn<int>("rows");
+    QTest::newRow("no settings row yet") << 0;
+    QTest::newRow("one row") << 1;
+    QTest::newRow("two rows") << 2;
+}
+
+void TestSchema::versionIsStoredInFirstConfigRow()
+{
+    QFETCH(int, rows);
+    TestDb t(TestDb::Shape::Full);
+    const QSqlDatabase db = t.db();
+    exec(db, QStringLiteral("DELETE FROM Config"));
+    for (int i = 0; i < rows; ++i)
+        exec(db, QStringLiteral("INSERT INTO Config (CompanyName, dbVersion) VALUES (?, 0)"),
+             {QStringLiteral("row %1").arg(i)});
+    QCOMPARE(schema::storedVersion(db), 0.0);
+
+    schema::storeVersion(db, 307);
+    QCOMPARE(schema::storedVersion(db), 307.0);
+    schema::storeVersion(db);
+    QCOMPARE(schema::storedVersion(db), 308.0);
+    QCOMPARE(scalar(db, QStringLiteral("SELECT COUNT(*) FROM Config")).toInt(), qMax(rows, 1));
+    // Only the first row by ID carries the version.
+    QCOMPARE(scalar(db, QStringLiteral("SELECT COUNT(*) FROM Config WHERE dbVersion = 308")).toInt(), 1);
+    QCOMPARE(scalar(db, QStringLiteral("SELECT dbVersion FROM Config ORDER BY ID LIMIT 1")).toDouble(), 308.0);
+}
+
+// ---------------------------------------------------------------------------
+// The command line
+
+void TestSchema::commandLine_data()
+{
+    QTest::addColumn<int>("shape");
+    QTest::addColumn<QString>("damage");      // SQL run on the database first
+    QTest::addColumn<QString>("statusBefore"); // expected in `db status` before
+    QTest::addColumn<int>("upgradeExit");
+    QTest::addColumn<QString>("upgradeSays");
+    QTest::addColumn<int>("tablesAfter");
+
+    QTest::newRow("old database") << int(TestDb::Shape::BaseTables) << QString()
+                                  << "Schema version: 0 (program 308)\nTables: 11\n" << 0
+                                  << "to 308: " << 69;
+    QTest::newRow("a refused statement") << int(TestDb::Shape::BaseTables)
+                                         << "DROP TABLE memosheet"
+                                         << "Tables: 10\n" << 1
+                                         << "  refused: ALTER TABLE memosheet ADD ref VARCHAR(25); -- " << 68;
+    QTest::newRow("empty database") << int(TestDb::Shape::Empty) << QString() << "Tables: 0\n" << 0
+                                    << "The database was empty: created it at schema version 308" << 69;
+}
+
+void TestSchema::commandLine()
+{
+    QFETCH(int, shape);
+    QFETCH(QString, damage);
+    QFETCH(QString, statusBefore);
+    QFETCH(int, upgradeExit);
+    QFETCH(QString, upgradeSays);
+    QFETCH(int, tablesAfter);
+
+    TestDb t(static_cast<TestDb::Shape>(shape));
+    if (!damage.isEmpty())
+        exec(t.db(), damage);
+    QTemporaryDir home;
+    QFile ini(home.filePath(QStringLiteral("database.ini")));
+    QVERIFY(ini.open(QIODevice::WriteOnly));
+    ini.write(QStringLiteral("mode=server\nsocket=%1\ndatabase=%2\nuser=root\n")
+                  .arg(TestDb::socketPath(), t.name())
+                  .toUtf8());
+    ini.close();
+
+    CliResult r = runVelmor(home.path(), {QStringLiteral("db"), QStringLiteral("status")});
+    QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+    QVERIFY2(r.out.contains(QStringLiteral("Connection: server")), qPrintable(r.out));
+    QVERIFY2(r.out.contains(QStringLiteral("Server version: 10.")), qPrintable(r.out));
+    QVERIFY2(r.out.contains(statusBefore), qPrintable(r.out));
+
+    r = runVelmor(home.path(), {QStringLiteral("db"), QStringLiteral("upgrade")});
+    QVERIFY2(r.exitCode == upgradeExit, qPrintable(r.out + r.err));
+    QVERIFY2(r.out.contains(upgradeSays), qPrintable(r.out));
+    if (upgradeExit == 0)
+        QVERIFY2(!r.out.contains(QStringLiteral("refused:")), qPrintable(r.out));
+
+    r = runVelmor(home.path(), {QStringLiteral("db"), QStringLiteral("status")});
+    QCOMPARE(r.exitCode, 0);
+    QVERIFY2(r.out.contains(QStringLiteral("Schema version: 308 (program 308)")), qPrintable(r.out));
+    QVERIFY2(r.out.contains(QStringLiteral("Tables: %1\n").arg(tablesAfter)), qPrintable(r.out));
+
+    // A second upgrade finds nothing left to do.
+    r = runVelmor(home.path(), {QStringLiteral("db"), QStringLiteral("upgrade")});
+    QVERIFY2(r.exitCode == upgradeExit, qPrintable(r.out + r.err));
+    QVERIFY2(r.out.contains(QStringLiteral(": 0 statements ran, ")), qPrintable(r.out));
+
+    // Nobody listening where the settings point.
+    QVERIFY(ini.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    ini.write("mode=server\nhost=127.0.0.1\nport=1\ndatabase=velmor\n");
+    ini.close();
+    for (const char *command : {"status", "upgrade"}) {
+        r = runVelmor(home.path(), {QStringLiteral("db"), QString::fromLatin1(command)});
+        QVERIFY2(r.exitCode != 0 && r.exitCode != -1, qPrintable(r.out + r.err));
+        QVERIFY2(r.err.contains(QStringLiteral("cannot reach")) && r.err.contains(QStringLiteral("127.0.0.1:1")),
+                 qPrintable(r.err));
+        QVERIFY(r.out.isEmpty());
+    }
+}
+
+QTEST_GUILESS_MAIN(TestSchema)
+#include "tst_schema.moc"

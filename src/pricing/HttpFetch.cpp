@@ -41,7 +41,8 @@ HttpResult run(const QUrl &url, const QByteArray &method, const QByteArray &body
 
     r.timedOut = timedOut;
     r.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    r.body = reply->readAll();
+    if (!timedOut)
+        r.body = reply->readAll();
     if (timedOut) {
         r.error = QStringLiteral("%1 did not answer within %2 seconds").arg(url.host()).arg(timeoutMs / 1000.0);
     } else if (reply->error() != QNetworkReply::NoError) {

@@ -66,7 +66,7 @@ void configSteps(AppContext &ctx, RepairReport &rep)
         p.progress(QStringLiteral("RoundStone Name"));
         const QVariant v = db::scalar(ctx.db(), QStringLiteral("SELECT RoundStoneName FROM Config ORDER BY ID LIMIT 1"));
         if (v.isValid() && !v.isNull())
-            pricing_bridge::setRoundStoneName(v.toString());
+            pricing_bridge::setRoundStoneName(ctx, v.toString());
     });
     struct Pair {
         const char *text, *a, *b, *set;

@@ -1,4 +1,5 @@
 // The price fields of the stone screen, without a window.
+#include "stones/StonePriceWindow.h"
 #include "stones/StonePrices.h"
 
 #include <QtTest>
@@ -26,6 +27,9 @@ private slots:
     void divisionsByZeroLeaveFieldsAlone();
     void weightChangeFollowsEveryFigure();
     void lockDollarKeepsThePrice();
+    void priceWindowOpens();
+    void priceWindowMarker_data();
+    void priceWindowMarker();
 };
 
 void TestStonePrices::formats_data()
@@ -224,6 +228,92 @@ void TestStonePrices::lockDollarKeepsThePrice()
     QCOMPARE(m.text(F::SellOffRapLX), QString("30"));
     QCOMPARE(m.text(F::SellPriceCTLX), QString("4900.00"));
     QCOMPARE(m.text(F::USRap), QString("7070.00"));
+}
+
+using W = velmor::stones::StonePriceWindowModel;
+
+namespace {
+W::Opening opening()
+{
+    W::Opening o;
+    o.weight = 0.5;
+    o.boughtUS = 1000;
+    o.sellUS = 2000;
+    o.rateCDN = 1.3;
+    o.rateZAR = 14.25;
+    o.boughtRateCDN = 1.25;
+    o.boughtRateZAR = 0;
+    return o;
+}
+} // namespace
+
+void TestStonePrices::priceWindowOpens()
+{
+    W m;
+    m.open(opening());
+    QCOMPARE(m.marker(), QString("ex"));
+    QCOMPARE(m.text(W::CDN), QString("1.3"));
+    QCOMPARE(m.text(W::ZAR), QString("14.25"));
+    QCOMPARE(m.text(W::CDNbought), QString("1.25"));
+    QCOMPARE(m.text(W::ZARbought), QString("???"));
+    QCOMPARE(m.text(W::BoughtPriceLocal), QString("1250.00"));
+    QCOMPARE(m.text(W::BoughtPriceUSCT), QString("2000.00"));
+    QCOMPARE(m.text(W::SellPriceLocal), QString("2600.00"));
+    QCOMPARE(m.text(W::SellPriceLocalCT), QString("5200.00"));
+    QCOMPARE(m.text(W::SellPriceZARCT), QString("57000.00"));
+    QCOMPARE(W::fieldByName("txtZARbought"), W::ZARbought);
+}
+
+// Steps: "e:field=text" edits, "l:field" leaves; expect "field=text" and "marker=..".
+void TestStonePrices::priceWindowMarker_data()
+{
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QStringList>("expect");
+    QTest::newRow("US edited: local follows at the rate of purchase")
+        << QStringList{"e:txtBoughtPriceUS=1200"}
+        << QStringList{"txtBoughtPriceUSCT=2400.00", "txtBoughtPriceLocal=1500.00", "txtBoughtPriceLocalCT=3000.00",
+                       "marker=ex"};
+    QTest::newRow("US per carat edited")
+        << QStringList{"e:txtBoughtPriceUSCT=3000"}
+        << QStringList{"txtBoughtPriceUS=1500.00", "txtBoughtPriceLocal=1875.00"};
+    QTest::newRow("local edited with marker ex: US follows")
+        << QStringList{"e:txtBoughtPriceLocal=2500"}
+        << QStringList{"txtBoughtPriceUS=2000.00", "txtBoughtPriceLocalCT=5000.00", "txtBoughtPriceUSCT=4000.00",
+                       "txtCDNbought=1.25"};
+    QTest::newRow("US fixed, local edited: the rate follows")
+        << QStringList{"e:txtBoughtPriceUS=1000", "l:txtBoughtPriceUS", "e:txtBoughtPriceLocal=1350"}
+        << QStringList{"marker=us", "txtCDNbought=1.35", "txtBoughtPriceUS=1000"};
+    QTest::newRow("local fixed, rate edited: US follows")
+        << QStringList{"l:txtBoughtPriceLocal", "e:txtCDNbought=1.6"}
+        << QStringList{"marker=loc", "txtBoughtPriceUS=781.25", "txtBoughtPriceLocal=1250.00"};
+    QTest::newRow("rate edited with marker ex becomes us: local follows")
+        << QStringList{"e:txtCDNbought=1.4"}
+        << QStringList{"marker=us", "txtBoughtPriceLocal=1400.00", "txtBoughtPriceUS=1000.00"};
+    QTest::newRow("US edited twice after leaving it")
+        << QStringList{"l:txtBoughtPriceUS", "e:txtBoughtPriceUS=800"}
+        << QStringList{"marker=ex", "txtBoughtPriceLocal=1000.00"};
+    QTest::newRow("leaving a rate records ex")
+        << QStringList{"l:txtBoughtPriceLocal", "l:txtZARbought"} << QStringList{"marker=ex"};
+}
+
+void TestStonePrices::priceWindowMarker()
+{
+    QFETCH(QStringList, steps);
+    QFETCH(QStringList, expect);
+    W m;
+    m.open(opening());
+    for (const QString &s : steps) {
+        const QString body = s.mid(2);
+        if (s.startsWith("e:"))
+            m.edit(W::fieldByName(body.section('=', 0, 0)), body.section('=', 1));
+        else
+            m.leave(W::fieldByName(body));
+    }
+    for (const QString &e : expect) {
+        const QString name = e.section('=', 0, 0), want = e.section('=', 1);
+        const QString got = name == "marker" ? m.marker() : m.text(W::fieldByName(name));
+        QVERIFY2(got == want, qPrintable(name + ": " + got + " != " + want));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestStonePrices)

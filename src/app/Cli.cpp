@@ -8,6 +8,8 @@ CliRegistry buildRegistry()
 {
     CliRegistry r;
     registerDbCommands(r);
+    registerAppCommands(r);
+    registerPricingCommands(r);
     return r;
 }
 

@@ -30,5 +30,7 @@ QString cliHelp();
 
 // Register functions of the subsystems.
 void registerDbCommands(CliRegistry &r);
+void registerAppCommands(CliRegistry &r);
+void registerPricingCommands(CliRegistry &r);
 
 } // namespace velmor

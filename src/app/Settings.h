@@ -52,6 +52,7 @@ struct Settings {
     bool VelmorWholeSale = false;
     bool DontUseSplits = false;
     double dbVersion = 0;
+    double ExchangeRate = 0; // stored US-to-local rate (edited on the rate screen)
 
     // Store side (loaded and saved, not used by the diamond side)
     QString InvoiceTemplate;
@@ -88,6 +89,9 @@ struct Settings {
     // printers.ini: invoice, production sheet, ship form, statement, consignment form
     std::array<QString, 5> printers{};
     QString defaultPrinter;
+    // chklabelquill.txt and printDIAMONDcomment.txt: options of the stone label
+    bool labelQuill = false;
+    bool printDiamondComment = false;
 };
 
 } // namespace velmor

@@ -1,24 +1,78 @@
 #include "app/widgets/Startup.h"
 
 #include "app/AppContext.h"
+#include "app/widgets/QtPrompt.h"
+#include "app/widgets/StartupFlow.h"
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QScreen>
+#include <QTimer>
 
 namespace velmor::ui {
 
+namespace {
+
+// VELMOR_SCREENSHOT=PREFIX: saves PREFIX-splash.png while the splash screen
+// is up and PREFIX-home.png once the home screen is shown, then ends the
+// program (for checking a build on a virtual display).
+void grabScreen(const QString &file)
+{
+    if (QScreen *s = QApplication::primaryScreen())
+        s->grabWindow(0).save(file);
+}
+
+} // namespace
+
 int runApplication(QApplication &app)
 {
+    QtPrompt prompt;
     Workstation ws;
-    AppContext ctx(ws, db::ConnectionSettings::fromWorkstation(ws));
+    db::ConnectionSettings cs;
+    try {
+        cs = db::ConnectionSettings::fromWorkstation(ws);
+    } catch (const db::DbError &e) {
+        QMessageBox::critical(nullptr, QStringLiteral("Velmor - no database"), e.message());
+        return 1;
+    }
+    AppContext ctx(ws, cs, &prompt);
     try {
         ctx.open();
     } catch (const db::ConnectError &e) {
-        QMessageBox::critical(nullptr, QStringLiteral("Velmor"), e.message());
+        // One message naming what failed and where to change it.
+        QMessageBox::critical(nullptr, QStringLiteral("Velmor - no database"), e.message());
+        return 1;
+    } catch (const db::DbError &e) {
+        QMessageBox::critical(nullptr, QStringLiteral("Velmor - no database"),
+                              QStringLiteral("The database was reached but could not be prepared: %1\n\n"
+                                             "The connection is set in %2.")
+                                  .arg(e.message(), ctx.connection.sourceFile.isEmpty()
+                                                        ? ws.path(QStringLiteral("database.ini"))
+                                                        : ctx.connection.sourceFile));
         return 1;
     }
-    QMessageBox::information(nullptr, QStringLiteral("Velmor"), QStringLiteral("Connected."));
-    return app.exec() * 0;
+
+    // The windows come and go during start-up; the flow says when to end.
+    app.setQuitOnLastWindowClosed(false);
+    StartupFlow flow(ctx, &prompt);
+    QObject::connect(&flow, &StartupFlow::quitRequested, &app, &QCoreApplication::quit);
+    const QString shots = qEnvironmentVariable("VELMOR_SCREENSHOT");
+    if (!shots.isEmpty()) {
+        QObject::connect(&flow, &StartupFlow::finished, &app, [shots] {
+            QTimer::singleShot(800, [shots] {
+                grabScreen(shots + QStringLiteral("-home.png"));
+                QCoreApplication::quit();
+            });
+        });
+    }
+    flow.start();
+    if (!shots.isEmpty() && flow.splash()) {
+        // Timer1's tick: the splash screen shows "Starting..." and its picture.
+        QObject::connect(flow.splash(), &frmSplash::frontScreenNeeded, &app,
+                         [shots] { grabScreen(shots + QStringLiteral("-splash.png")); });
+    }
+    const int rc = app.exec();
+    return rc;
 }
 
 } // namespace velmor::ui

@@ -1,0 +1,38 @@
+#pragma once
+// The stone screen's settings menu.  Hands its choice back as 1 to 5
+// (Command1 to Command4, then cmdConfigLabour); 0 when closed otherwise.
+// Also holds the two label options and the two working exchange rates.
+#include <QDialog>
+#include <QPointer>
+
+class QCheckBox;
+class QLineEdit;
+class QPushButton;
+class QToolButton;
+
+namespace velmor {
+class AppContext;
+}
+
+namespace velmor::ui {
+
+class frmConfigMenu : public QDialog {
+    Q_OBJECT
+public:
+    frmConfigMenu(AppContext &ctx, QWidget *stoneScreen, QWidget *parent = nullptr);
+    int choice() const { return m_choice; }
+
+private:
+    void choose(int n);
+    void saveLabelOptions();
+
+    AppContext &m_ctx;
+    QPointer<QWidget> m_stone;
+    int m_choice = 0;
+    QCheckBox *chkLabelQuill;
+    QCheckBox *chkprintDIAMONDcomment;
+    QLineEdit *txtCDN;
+    QLineEdit *txtZAR;
+};
+
+} // namespace velmor::ui

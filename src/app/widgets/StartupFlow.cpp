@@ -1,0 +1,91 @@
+#include "app/widgets/StartupFlow.h"
+
+#include "app/AppContext.h"
+#include "app/frmFront.h"
+#include "app/frmSplash.h"
+#include "app/widgets/QtPrompt.h"
+#include "stones/frmDiamondDetail.h"
+
+#include <QApplication>
+
+namespace velmor::ui {
+
+StartupFlow::StartupFlow(AppContext &ctx, QtPrompt *prompt, QObject *parent)
+    : QObject(parent), m_ctx(ctx), m_prompt(prompt)
+{
+}
+
+StartupFlow::~StartupFlow()
+{
+    delete m_splash.data();
+    delete m_stone.data();
+    delete m_front.data();
+}
+
+void StartupFlow::start()
+{
+    m_splash = new frmSplash(m_ctx);
+    if (m_prompt)
+        m_prompt->setSplash(m_splash);
+    connect(m_splash, &frmSplash::frontScreenNeeded, this, &StartupFlow::loadFront);
+    connect(m_splash, &frmSplash::homeScreenNeeded, this, &StartupFlow::showHome);
+    m_splash->start();
+    m_upgraded = m_splash->schemaCheck().upgraded;
+    m_versionBefore = m_splash->schemaCheck().storedBefore;
+}
+
+void StartupFlow::loadFront()
+{
+    if (m_front)
+        return;
+    m_front = new frmFront(m_ctx);
+    connect(m_front, &frmFront::closed, this, &StartupFlow::quitRequested);
+}
+
+void StartupFlow::showHome(bool wholesale)
+{
+    m_wholesale = wholesale;
+    if (!m_stone) {
+        m_stone = new frmDiamondDetail(m_ctx);
+        connect(m_stone, &frmDiamondDetail::startUpFinished, this, &StartupFlow::stoneStarted);
+        connect(m_stone, &frmDiamondDetail::closed, this, &StartupFlow::stoneClosed);
+    }
+    if (m_front)
+        m_front->setStoneScreen(m_stone);
+    m_stone->show();
+    if (wholesale && m_front) {
+        m_front->show();
+        m_front->raise();
+        m_front->activateWindow();
+        m_front->activated();
+    } else {
+        m_stone->raise();
+        m_stone->activateWindow();
+    }
+    if (wholesale)
+        emit finished();
+}
+
+void StartupFlow::stoneStarted()
+{
+    // The stone screen's first activation ends the splash screen.
+    if (m_splash) {
+        m_splash->close();
+        m_splash->deleteLater();
+    }
+    if (!m_wholesale)
+        emit finished();
+}
+
+void StartupFlow::stoneClosed()
+{
+    if (m_ctx.WholeSaleMode && m_front) {
+        m_front->show();
+        m_front->raise();
+        m_front->activateWindow();
+    } else {
+        emit quitRequested();
+    }
+}
+
+} // namespace velmor::ui

@@ -23,7 +23,6 @@ private slots:
     void combos();
     void entryParts_data();
     void entryParts();
-    void plusMinusRows();
     void shapeList();
     void houseWords_data();
     void houseWords();
@@ -131,16 +130,6 @@ void TestGrades::entryParts()
     QFETCH(int, number);
     QCOMPARE(gradeTextOfEntry(entry), text);
     QCOMPARE(gradeNumberOfEntry(entry), number);
-}
-
-void TestGrades::plusMinusRows()
-{
-    TestDb t;
-    db::exec(t.db(), "DELETE FROM DiamondGrades WHERE Number IN (89, 101)");
-    QCOMPARE(ensurePlusMinusClarityRows(t.db()), 2);
-    QCOMPARE(ensurePlusMinusClarityRows(t.db()), 0);
-    QCOMPARE(GetDiamondGradeClarityModule(t.db(), 101), QStringLiteral("I2-"));
-    QCOMPARE(db::scalar(t.db(), "SELECT COUNT(*) FROM DiamondGrades WHERE Number=89").toInt(), 1);
 }
 
 void TestGrades::shapeList()

@@ -146,7 +146,13 @@ void TestPricingScreens::shapeWords()
     QCOMPARE(cell(flex, 0, 0), QStringLiteral("CUSHION"));
     QCOMPARE(flex->horizontalHeaderItem(0)->text(), QStringLiteral("make it ..."));
     QCOMPARE(flex->horizontalHeaderItem(1)->text(), QStringLiteral("if it's ..."));
-    flex->setItem(1, 0, new QTableWidgetItem("oval"));
+    flex->setCurrentCell(1, 0);
+    flex->editItem(flex->item(1, 0) ? flex->item(1, 0) : (flex->setItem(1, 0, new QTableWidgetItem), flex->item(1, 0)));
+    auto *editor = flex->findChild<QLineEdit *>("Text1");
+    QVERIFY(editor);
+    editor->setText("oval");
+    emit flex->itemDelegate()->commitData(editor);
+    QCOMPARE(cell(flex, 1, 0), QStringLiteral("oval"));
     flex->setItem(1, 3, new QTableWidgetItem("OMB"));
     w.findChild<QLineEdit *>("txt")->setText("brillo");
     w.findChild<QPushButton *>("Command1")->click();

@@ -371,6 +371,13 @@ void TestStartup::scannerOverSerialPort()
     QTRY_COMPARE(customers.count(), 2);
     QCOMPARE(customers.last().first().toInt(), 55);
     QCOMPARE(txtID->text(), QStringLiteral("77"));
+    // An activation keeps the open port; a setting of 0 closes it.
+    front->activated();
+    scan("8801\r");
+    QTRY_COMPARE(txtID->text(), QStringLiteral("88"));
+    s.ctx.settings.scannerPort = QStringLiteral("0");
+    front->reopenScanner();
+    QVERIFY(!front->scannerOpen());
     scanner.close();
 
     // The port is busy now: a second workstation program starts anyway, without scanner.

@@ -52,6 +52,13 @@ const std::map<QString, QString> &rightsTable()
         {QStringLiteral("cmdShowMemo"), QStringLiteral("AllowConsignmentView")},
         {QStringLiteral("cmdMemo"), QStringLiteral("AllowConsignmentView")},
         {QStringLiteral("mnuConfig"), QStringLiteral("Administrator")},
+        // Store-side commands, for when their screens are added.
+        {QStringLiteral("cmdViewStatements"), QStringLiteral("AllowStatementView")},
+        {QStringLiteral("cmdApply"), QStringLiteral("AllowApplyPayment")},
+        {QStringLiteral("mnuHoldShipment"), QStringLiteral("AllowShipmentHoldView")},
+        {QStringLiteral("cmdQuoteList"), QStringLiteral("AllowQuoteView")},
+        {QStringLiteral("cmdCreateQuote"), QStringLiteral("AllowQuoteNew")},
+        {QStringLiteral("cmdShowCommission"), QStringLiteral("AllowCommissionView")},
     };
     return table;
 }

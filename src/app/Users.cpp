@@ -137,6 +137,10 @@ SaveUserResult saveUser(AppContext &ctx, UserRecord &user, const QString &passwo
                             Icon::Information);
         return SaveUserResult::PasswordMismatch;
     }
+    // The login removes single quotes from what is typed; a name or password
+    // stored with one could never log in.
+    user.UserName.remove(QLatin1Char('\''));
+    user.Password.remove(QLatin1Char('\''));
     const QSqlDatabase db = ctx.db();
     const QStringList rights = presentRightColumns(db);
     QStringList cols = {QStringLiteral("FirstName"), QStringLiteral("LastName"), QStringLiteral("UserName"),

@@ -15,8 +15,8 @@ struct Options {
     QList<int> sizes{1000, 10000, 100000};
     int runs = 3;
     QStringList scenarios;     // empty: all
-    double budgetSeconds = 20; // a road stops repeating once its runs have used this much
-    double literalLimit = 60;  // a slow road projected beyond this is estimated from a smaller size
+    double budgetSeconds = 15; // a road stops repeating once its runs have used this much
+    double literalLimit = 30;  // a slow road projected beyond this is estimated from a smaller size
     quint32 seed = 20261206;
     bool verbose = false;
     bool keep = false;         // leave the server and the databases for inspection

@@ -4,10 +4,13 @@
 
 #include "app/AppContext.h"
 #include "db/Sql.h"
+#include "pricing/GridImport.h"
+#include "pricing/PriceGrid.h"
+#include "pricing/Repricing.h"
 
+#include <QDateTime>
+#include <QDir>
 #include <QSqlQuery>
-
-#include <QTemporaryDir>
 
 namespace velmor::bench {
 
@@ -68,10 +71,27 @@ void importAndRepriceSetBased(const QSqlDatabase &db, const PriceGrid &grid)
     db::exec(db, QStringLiteral(
                      "UPDATE SingleStone s JOIN bench_price n ON n.ID = s.ID SET"
                      " s.RND = IF(n.p IS NULL, s.RND, FLOOR(RAND() * 1000000)),"
-                     " s.SellPriceUS = IF(n.p IS NOT NULL AND s.LockPercent <> 0, s.Carat * (100 - s.SellOffRap) * (n.p / 100), s.SellPriceUS),"
-                     " s.SellPriceUSlx = IF(n.p IS NOT NULL AND s.LockPercentlx <> 0, s.Carat * (100 - s.SellOffRapLX) * (n.p / 100), s.SellPriceUSlx),"
+                     " s.SellPriceUS = IF(n.p IS NOT NULL AND s.LockPercent <> 0, s.Carat * (100 - IFNULL(s.SellOffRap, 0)) * (n.p / 100), s.SellPriceUS),"
+                     " s.SellPriceUSlx = IF(n.p IS NOT NULL AND s.LockPercentlx <> 0, s.Carat * (100 - IFNULL(s.SellOffRapLX, 0)) * (n.p / 100), s.SellPriceUSlx),"
                      " s.RapaportPrice = IF(n.p IS NOT NULL, n.p, IF(s.RapaportPrice IS NULL, 0, NULL))"));
     db::exec(db, QStringLiteral("DROP TEMPORARY TABLE IF EXISTS bench_range, bench_grid, bench_key0, bench_key, bench_price"));
+}
+
+// The import the way the documents walk it: the old grid deleted, then one
+// row added per line of each file, each on its own.
+void importGridLiterally(const QSqlDatabase &db, const QString &folder)
+{
+    db::exec(db, QStringLiteral("DELETE FROM raplist;"));
+    for (const pricing::Grid g : pricing::kAllGrids) {
+        const pricing::GridFile file = pricing::readGridFile(QDir(folder).filePath(pricing::gridFileName(g)));
+        if (!file.ok)
+            throw db::DbError(QStringLiteral("%1: %2").arg(file.path, file.error));
+        for (const pricing::GridRow &r : file.rows)
+            db::exec(db,
+                     QStringLiteral("INSERT INTO raplist (Date, Shape, Colour, Clarity, lowcarat, highcarat, Price) "
+                                    "VALUES (?, ?, ?, ?, ?, ?, ?)"),
+                     {QDateTime(r.date, QTime(0, 0)), r.shape, r.colour, r.clarity, r.lowText, r.highText, r.priceText});
+    }
 }
 
 // The figures re-pricing must agree on (the random change marker aside).
@@ -95,11 +115,22 @@ void runPricingScenarios(SizeEnv &env)
         return;
     const QStringList touched{QStringLiteral("SingleStone"), QStringLiteral("raplist")};
     auto restore = [&env, touched] { env.restoreWork(touched); };
+    BenchContext ctx(env);
     env.bench.measure(
         name, env.size,
-        {Road{QStringLiteral("velmor"), restore, [] { throw NotAvailable(QStringLiteral("grid import has not landed yet")); }},
+        {Road{QStringLiteral("velmor"), restore,
+              [&env, &ctx] {
+                  const pricing::GridImportRun run = pricing::importGridAndReprice(*ctx, env.folder);
+                  if (!run.ok())
+                      throw db::DbError(run.grid.error);
+              },
+              false, 1, [&env] { return pricingDigest(env.workDb()); }},
          Road{QStringLiteral("literal"), restore,
-              [] { throw NotAvailable(QStringLiteral("the row-by-row re-pricing has not landed yet")); }, true},
+              [&env, &ctx] {
+                  importGridLiterally(env.workDb(), env.folder);
+                  pricing::repriceAllLiteral(*ctx);
+              },
+              true, 1, [&env] { return pricingDigest(env.workDb()); }},
          Road{QStringLiteral("floor"), restore, [&env] { importAndRepriceSetBased(env.workDb(), env.thisWeek); }, false, 1,
               [&env] { return pricingDigest(env.workDb()); }}});
     restore();

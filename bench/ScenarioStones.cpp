@@ -4,6 +4,8 @@
 #include "Scenarios.h"
 
 #include "db/Sql.h"
+#include "stones/StoneRecord.h"
+#include "stones/StoneRepair.h"
 
 #include <QRandomGenerator>
 #include <QSet>
@@ -91,6 +93,22 @@ void repairSetBased(const QSqlDatabase &db)
     }
 }
 
+// The figures the repair roads must agree on.
+QList<double> repairDigest(const QSqlDatabase &db)
+{
+    QSqlQuery q = db::exec(db, QStringLiteral(
+        "SELECT COUNT(*), SUM(SellPriceUS), SUM(SellOffRap), SUM(SellPriceUS2), SUM(SellPriceUS3), SUM(Certificate IS NULL),"
+        " SUM(SupplierID IS NULL), SUM(BuyingInUS <> 0), SUM(LockPercent <> 0), SUM(DateOnMemo IS NOT NULL),"
+        " (SELECT COUNT(*) FROM StoneChange), (SELECT COUNT(DISTINCT StoneID) FROM StoneChange),"
+        " (SELECT SUM(PriceClass IS NULL) + SUM(Terms IS NULL) FROM Customer), (SELECT SUM(closed <> 0) FROM memosheet)"
+        " FROM SingleStone"));
+    QList<double> out;
+    if (q.next())
+        for (int i = 0; i < q.record().count(); ++i)
+            out << q.value(i).toDouble();
+    return out;
+}
+
 // The least a load and a save of one stone need: the row by its key, and one
 // UPDATE of every column by its key.
 class PlainLoadSave {
@@ -127,11 +145,123 @@ private:
     QString m_update;
 };
 
-// Stones a dealer opens: a fixed, seeded sample of IDs present in the table.
+// Loading and saving a stone the way the documents walk it: the screen's
+// combos refilled, the row, its grade words and payments read, then the
+// save's checks, the history row and the write of every field.
+class LiteralLoadSave {
+public:
+    explicit LiteralLoadSave(const QSqlDatabase &db) : m_db(db) {}
+    void operator()(qint64 id)
+    {
+        // PopulateCBOsModule
+        for (const char *column : {"Laboratory", "Cut", "Flourescence", "FancyColour", "FinishPolish", "FinishSymetry",
+                                   "Girdle", "Culet"})
+            drain(QStringLiteral("SELECT DISTINCT(%1) FROM SingleStone ORDER BY %1").arg(QString::fromLatin1(column)));
+        drain(QStringLiteral("SELECT DISTINCT(Shape) FROM SingleStone"));
+        drain(QStringLiteral("SELECT * FROM DiamondGrades WHERE Clarity<>0 AND Colour=0 ORDER BY Number"));
+        drain(QStringLiteral("SELECT * FROM DiamondGrades WHERE Clarity=0 AND Colour<>0 ORDER BY Number"));
+        drain(QStringLiteral("SELECT DISTINCT(Lot) AS L FROM SingleStone ORDER BY Lot"));
+
+        // RefreshfrmDiamondDetailModule
+        QSqlQuery q = db::exec(m_db, QStringLiteral("SELECT * FROM SingleStone WHERE ID = ") + QString::number(id));
+        if (!q.next())
+            throw db::DbError(QStringLiteral("Stone %1 is missing.").arg(id));
+        const QSqlRecord rec = q.record();
+        auto value = [&](const char *name) { return rec.value(QString::fromLatin1(name)); };
+        drain(QStringLiteral("SELECT * FROM DiamondGrades WHERE Number=%1 AND Colour<>0 and Clarity=0").arg(value("Colour").toInt()));
+        drain(QStringLiteral("SELECT * FROM DiamondGrades WHERE Number=%1 AND Colour=0 and Clarity<>0").arg(value("Clarity").toInt()));
+        drain(QStringLiteral("SELECT SUM(PaymentUS) AS a, SUM(PaymentLocal) AS b FROM PaymentReceived WHERE StoneID = %1").arg(id));
+        for (const char *party : {"CustomerID", "SupplierID", "ConsignmentInCustomerID", "OnHoldForCustomerID"})
+            if (value(party).toLongLong() > 0)
+                drain(QStringLiteral("SELECT * FROM Customer WHERE ID = %1").arg(value(party).toLongLong()));
+        if (value("MemoSheetID").toLongLong() > 0)
+            drain(QStringLiteral("SELECT * FROM MemoSheet WHERE ID = %1").arg(value("MemoSheetID").toLongLong()));
+
+        // cmdUpdate: the checks
+        drain(QStringLiteral("SELECT * FROM SingleStone WHERE SKU LIKE ? AND ID <> ?"), {value("SKU"), id});
+        if (!value("Laboratory").toString().isEmpty() && value("Certificate").toString() != QLatin1String(" "))
+            drain(QStringLiteral("SELECT * FROM SingleStone WHERE Laboratory LIKE ? AND Certificate LIKE ? AND ID <> ?"),
+                  {value("Laboratory"), value("Certificate"), id});
+        // the history row
+        if (m_snapshot.isEmpty()) {
+            QSet<QString> stoneColumns;
+            for (int i = 0; i < rec.count(); ++i)
+                stoneColumns.insert(rec.fieldName(i).toLower());
+            for (const QString &c : columnsOf(m_db, QStringLiteral("StoneChange"))) {
+                const QString l = c.toLower();
+                if (l != QLatin1String("id") && l != QLatin1String("stoneid") && l != QLatin1String("date")
+                    && l != QLatin1String("employeeid") && stoneColumns.contains(l))
+                    m_shared << c;
+            }
+            m_snapshot = QStringLiteral("INSERT INTO StoneChange (StoneID, EmployeeID, Date, %1) VALUES (?, 0, NOW()%2)")
+                             .arg(m_shared.join(QStringLiteral(", ")), QStringLiteral(", ?").repeated(int(m_shared.size())));
+        }
+        QVariantList snap{id};
+        for (const QString &c : std::as_const(m_shared))
+            snap << rec.value(c);
+        db::exec(m_db, m_snapshot, snap);
+        if (value("ConsignmentInCustomerID").toLongLong() > 0)
+            drain(QStringLiteral("SELECT * FROM PaymentMade WHERE  StoneID = %1 AND CustomerID = %2")
+                      .arg(id)
+                      .arg(value("ConsignmentInCustomerID").toLongLong()));
+        // the record re-read, the shape looked up among the shape words, every field written
+        drain(QStringLiteral("SELECT * FROM SingleStone WHERE ID=") + QString::number(id));
+        const QString shape = value("Shape").toString();
+        drain(QStringLiteral("SELECT * FROM shapewords WHERE 1=0  OR w1 LIKE ?  OR w2 LIKE ?  OR w3 LIKE ?  OR w4 LIKE ?"
+                             "  OR w5 LIKE ?  OR w6 LIKE ? "),
+              {shape, shape, shape, shape, shape, shape});
+        m_plain.write(rec, id);
+    }
+
+private:
+    void drain(const QString &sql, const QVariantList &binds = {})
+    {
+        QSqlQuery q = db::exec(m_db, sql, binds);
+        while (q.next()) {
+        }
+    }
+
+    QSqlDatabase m_db;
+    QString m_snapshot;
+    QStringList m_shared;
+    class Writer {
+    public:
+        explicit Writer(const QSqlDatabase &db) : m_db(db) {}
+        void write(const QSqlRecord &rec, qint64 id)
+        {
+            if (m_update.isEmpty()) {
+                QStringList sets;
+                for (int i = 0; i < rec.count(); ++i)
+                    if (rec.fieldName(i).compare(QLatin1String("ID"), Qt::CaseInsensitive) != 0)
+                        sets << rec.fieldName(i) + QStringLiteral(" = ?");
+                m_update = QStringLiteral("UPDATE SingleStone SET %1 WHERE ID = ?").arg(sets.join(QStringLiteral(", ")));
+            }
+            QVariantList binds;
+            for (int i = 0; i < rec.count(); ++i) {
+                if (rec.fieldName(i).compare(QLatin1String("ID"), Qt::CaseInsensitive) == 0)
+                    continue;
+                if (rec.fieldName(i).compare(QLatin1String("RND"), Qt::CaseInsensitive) == 0)
+                    binds << int(QRandomGenerator::global()->bounded(1000000) + 1);
+                else
+                    binds << rec.value(i);
+            }
+            binds << id;
+            db::exec(m_db, m_update, binds);
+        }
+
+    private:
+        QSqlDatabase m_db;
+        QString m_update;
+    } m_plain{m_db};
+};
+
+// Stones a dealer opens: a fixed, seeded sample of stones in stock whose
+// price passes the save's checks.
 QList<qint64> sampleStones(const QSqlDatabase &db, int count, quint32 seed)
 {
     QList<qint64> all;
-    QSqlQuery q = db::exec(db, QStringLiteral("SELECT ID FROM SingleStone ORDER BY ID"));
+    QSqlQuery q = db::exec(db, QStringLiteral("SELECT ID FROM SingleStone WHERE Status = 'Stock' AND SellOffRap <> 0"
+                                              " AND SellPriceUS > 0 ORDER BY ID"));
     while (q.next())
         all << q.value(0).toLongLong();
     QRandomGenerator rng(seed);
@@ -149,29 +279,38 @@ void runStoneScenarios(SizeEnv &env)
                                QStringLiteral("Config"), QStringLiteral("memosheet")};
     auto restore = [&env, repaired] { env.restoreWork(repaired); };
 
+    BenchContext ctx(env);
+    auto velmorRepair = [&ctx] {
+        stones::RepairReport r = stones::repairOnOpen(*ctx);
+        r.failedSteps += stones::repairOnActivate(*ctx).failedSteps;
+        if (!r.failedSteps.isEmpty())
+            throw db::DbError(QStringLiteral("failed steps: ") + r.failedSteps.join(QStringLiteral("; ")));
+    };
+    auto literalRepair = [&ctx] {
+        stones::RepairReport r = stones::repairLiteral(*ctx);
+        r.failedSteps += stones::repairOnActivateLiteral(*ctx).failedSteps;
+        if (!r.failedSteps.isEmpty())
+            throw db::DbError(QStringLiteral("failed steps: ") + r.failedSteps.join(QStringLiteral("; ")));
+    };
+    auto digest = [&env] { return repairDigest(env.workDb()); };
+
     const QString first = QStringLiteral("stone repair at start (first open)");
     if (env.bench.wants(first)) {
-        env.bench.measure(
-            first, env.size,
-            {Road{QStringLiteral("velmor"), restore,
-                  [] { throw NotAvailable(QStringLiteral("the stone data repair has not landed yet")); }},
-             Road{QStringLiteral("literal"), restore,
-                  [] { throw NotAvailable(QStringLiteral("the row-by-row stone data repair has not landed yet")); }, true},
-             Road{QStringLiteral("floor"), restore, [&env] { repairSetBased(env.workDb()); }}});
+        env.bench.measure(first, env.size,
+                          {Road{QStringLiteral("velmor"), restore, velmorRepair, false, 1, digest},
+                           Road{QStringLiteral("literal"), restore, literalRepair, true, 1, digest},
+                           Road{QStringLiteral("floor"), restore, [&env] { repairSetBased(env.workDb()); }, false, 1, digest}});
     }
 
     // The everyday open: the database was repaired by an earlier start.
     const QString everyday = QStringLiteral("stone repair at start (everyday)");
     if (env.bench.wants(everyday)) {
         restore();
-        repairSetBased(env.workDb());
-        env.bench.measure(
-            everyday, env.size,
-            {Road{QStringLiteral("velmor"), {},
-                  [] { throw NotAvailable(QStringLiteral("the stone data repair has not landed yet")); }},
-             Road{QStringLiteral("literal"), {},
-                  [] { throw NotAvailable(QStringLiteral("the row-by-row stone data repair has not landed yet")); }, true},
-             Road{QStringLiteral("floor"), {}, [&env] { repairSetBased(env.workDb()); }}});
+        velmorRepair();
+        env.bench.measure(everyday, env.size,
+                          {Road{QStringLiteral("velmor"), {}, velmorRepair},
+                           Road{QStringLiteral("literal"), {}, literalRepair, true},
+                           Road{QStringLiteral("floor"), {}, [&env] { repairSetBased(env.workDb()); }}});
     }
 
     const QString loadSave = QStringLiteral("stone load + save (per stone)");
@@ -181,9 +320,26 @@ void runStoneScenarios(SizeEnv &env)
         env.bench.measure(
             loadSave, env.size,
             {Road{QStringLiteral("velmor"), {},
-                  [] { throw NotAvailable(QStringLiteral("stone load and save have not landed yet")); }, false, kStones},
+                  [&ctx, ids] {
+                      for (qint64 id : ids) {
+                          stones::StoneForm form;
+                          if (!stones::loadStone(*ctx, id, form))
+                              throw db::DbError(QStringLiteral("Stone %1 did not load.").arg(id));
+                          stones::EditState state;
+                          if (!stones::beginEdit(*ctx, form, state))
+                              throw db::DbError(QStringLiteral("Stone %1: %2").arg(id).arg(ctx.prompt().last));
+                          if (stones::saveStone(*ctx, form, state) != stones::SaveResult::Saved)
+                              throw db::DbError(QStringLiteral("Stone %1 was not saved: %2").arg(id).arg(ctx.prompt().last));
+                      }
+                  },
+                  false, kStones},
              Road{QStringLiteral("literal"), {},
-                  [] { throw NotAvailable(QStringLiteral("stone load and save have not landed yet")); }, true, kStones},
+                  [&env, ids] {
+                      LiteralLoadSave literal(env.workDb());
+                      for (qint64 id : ids)
+                          literal(id);
+                  },
+                  true, kStones},
              Road{QStringLiteral("floor"), {},
                   [&env, ids] {
                       PlainLoadSave plain(env.workDb());

@@ -6,10 +6,13 @@
 #include "DealerData.h"
 #include "Harness.h"
 
-#include "app/Settings.h"
+#include "app/AppContext.h"
+#include "app/Prompt.h"
 
 #include <QSqlDatabase>
 #include <QString>
+
+#include <memory>
 
 namespace velmor::bench {
 
@@ -28,8 +31,35 @@ struct SizeEnv {
     void restoreWork(const QStringList &tables) { server.restoreTables(pristine, work, tables); }
 };
 
-// The dealer's settings as the Config row of the generated data holds them.
-void applyDealerSettings(Settings &s);
+// Keeps what an operation tells the user (to name it when a road fails);
+// answers every question with No.
+class RecordingPrompt : public Prompt {
+public:
+    void inform(const QString &text, const QString &title, Icon) override { last = title + QStringLiteral(": ") + text; }
+    bool askYesNo(const QString &text, const QString &title, Icon) override
+    {
+        last = title + QStringLiteral(": ") + text;
+        return false;
+    }
+    void notice(const QString &, int) override {}
+    void busy(const QString &) override {}
+    void progress(const QString &) override {}
+    QString last;
+};
+
+// A context on the size's work database, its settings loaded from the Config
+// row the way start-up loads them.
+class BenchContext {
+public:
+    explicit BenchContext(SizeEnv &env);
+    AppContext &operator*() { return *m_ctx; }
+    AppContext *operator->() { return m_ctx.get(); }
+    RecordingPrompt &prompt() { return m_prompt; }
+
+private:
+    RecordingPrompt m_prompt;
+    std::unique_ptr<AppContext> m_ctx;
+};
 
 void runSchemaScenarios(SizeEnv &env);
 void runPricingScenarios(SizeEnv &env);

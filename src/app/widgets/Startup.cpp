@@ -60,6 +60,10 @@ int runApplication(QApplication &app)
     app.setQuitOnLastWindowClosed(false);
     StartupFlow flow(ctx, &prompt);
     QObject::connect(&flow, &StartupFlow::quitRequested, &app, &QCoreApplication::quit);
+    // VELMOR_EXIT_WHEN_HOME=1 ends the program once the home screen is shown
+    // (the benchmark times the launch with it).
+    if (qEnvironmentVariableIntValue("VELMOR_EXIT_WHEN_HOME") != 0)
+        QObject::connect(&flow, &StartupFlow::finished, &app, &QCoreApplication::quit, Qt::QueuedConnection);
     const QString shots = qEnvironmentVariable("VELMOR_SCREENSHOT");
     if (!shots.isEmpty()) {
         QObject::connect(&flow, &StartupFlow::finished, &app, [shots] {

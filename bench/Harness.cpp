@@ -32,6 +32,8 @@ QString ratioText(double r)
         return QString::number(r, 'f', 0);
     if (r >= 10)
         return QString::number(r, 'f', 1);
+    if (r < 0.01)
+        return QString::number(r, 'f', 3);
     return QString::number(r, 'f', 2);
 }
 

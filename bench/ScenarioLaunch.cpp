@@ -116,7 +116,8 @@ QStringList scenarioNames()
 {
     return {QStringLiteral("schema upgrade (group A only)"), QStringLiteral("schema upgrade (current database)"),
             QStringLiteral("grid import + re-pricing"),      QStringLiteral("stone repair at start (first open)"),
-            QStringLiteral("stone repair at start (everyday)"), QStringLiteral("stone load + save (per stone)"),
+            QStringLiteral("stone repair at start (everyday)"), QStringLiteral("stone load (per stone)"),
+            QStringLiteral("stone save (per stone)"),
             QStringLiteral("launch to home screen")};
 }
 

@@ -12,6 +12,8 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 
+#include <memory>
+
 namespace velmor::bench {
 
 namespace {
@@ -109,17 +111,13 @@ QList<double> repairDigest(const QSqlDatabase &db)
     return out;
 }
 
-// The least a load and a save of one stone need: the row by its key, and one
-// UPDATE of every column by its key.
-class PlainLoadSave {
+// One UPDATE of every column of a stone by its key, from a record read
+// before (the random change marker drawn anew).
+class RecordWriter {
 public:
-    explicit PlainLoadSave(const QSqlDatabase &db) : m_db(db) {}
-    void operator()(qint64 id)
+    explicit RecordWriter(const QSqlDatabase &db) : m_db(db) {}
+    void write(const QSqlRecord &rec, qint64 id)
     {
-        QSqlQuery q = db::exec(m_db, QStringLiteral("SELECT * FROM SingleStone WHERE ID = ?"), {id});
-        if (!q.next())
-            throw db::DbError(QStringLiteral("Stone %1 is missing.").arg(id));
-        const QSqlRecord rec = q.record();
         if (m_update.isEmpty()) {
             QStringList sets;
             for (int i = 0; i < rec.count(); ++i)
@@ -145,13 +143,25 @@ private:
     QString m_update;
 };
 
+// The least a load and a save of one stone need: the row by its key, and one
+// UPDATE of every column by its key.
+QSqlRecord plainLoad(const QSqlDatabase &db, qint64 id)
+{
+    QSqlQuery q = db::exec(db, QStringLiteral("SELECT * FROM SingleStone WHERE ID = ?"), {id});
+    if (!q.next())
+        throw db::DbError(QStringLiteral("Stone %1 is missing.").arg(id));
+    return q.record();
+}
+
 // Loading and saving a stone the way the documents walk it: the screen's
-// combos refilled, the row, its grade words and payments read, then the
-// save's checks, the history row and the write of every field.
-class LiteralLoadSave {
+// combos refilled, the row, its grade words and payments read; then the
+// save's checks, the history row, the row re-read, the shape words and the
+// write of every field.
+class LiteralStone {
 public:
-    explicit LiteralLoadSave(const QSqlDatabase &db) : m_db(db) {}
-    void operator()(qint64 id)
+    explicit LiteralStone(const QSqlDatabase &db) : m_db(db), m_writer(db) {}
+
+    QSqlRecord load(qint64 id)
     {
         // PopulateCBOsModule
         for (const char *column : {"Laboratory", "Cut", "Flourescence", "FancyColour", "FinishPolish", "FinishSymetry",
@@ -176,7 +186,12 @@ public:
                 drain(QStringLiteral("SELECT * FROM Customer WHERE ID = %1").arg(value(party).toLongLong()));
         if (value("MemoSheetID").toLongLong() > 0)
             drain(QStringLiteral("SELECT * FROM MemoSheet WHERE ID = %1").arg(value("MemoSheetID").toLongLong()));
+        return rec;
+    }
 
+    void save(const QSqlRecord &rec, qint64 id)
+    {
+        auto value = [&](const char *name) { return rec.value(QString::fromLatin1(name)); };
         // cmdUpdate: the checks
         drain(QStringLiteral("SELECT * FROM SingleStone WHERE SKU LIKE ? AND ID <> ?"), {value("SKU"), id});
         if (!value("Laboratory").toString().isEmpty() && value("Certificate").toString() != QLatin1String(" "))
@@ -210,7 +225,7 @@ public:
         drain(QStringLiteral("SELECT * FROM shapewords WHERE 1=0  OR w1 LIKE ?  OR w2 LIKE ?  OR w3 LIKE ?  OR w4 LIKE ?"
                              "  OR w5 LIKE ?  OR w6 LIKE ? "),
               {shape, shape, shape, shape, shape, shape});
-        m_plain.write(rec, id);
+        m_writer.write(rec, id);
     }
 
 private:
@@ -222,37 +237,9 @@ private:
     }
 
     QSqlDatabase m_db;
+    RecordWriter m_writer;
     QString m_snapshot;
     QStringList m_shared;
-    class Writer {
-    public:
-        explicit Writer(const QSqlDatabase &db) : m_db(db) {}
-        void write(const QSqlRecord &rec, qint64 id)
-        {
-            if (m_update.isEmpty()) {
-                QStringList sets;
-                for (int i = 0; i < rec.count(); ++i)
-                    if (rec.fieldName(i).compare(QLatin1String("ID"), Qt::CaseInsensitive) != 0)
-                        sets << rec.fieldName(i) + QStringLiteral(" = ?");
-                m_update = QStringLiteral("UPDATE SingleStone SET %1 WHERE ID = ?").arg(sets.join(QStringLiteral(", ")));
-            }
-            QVariantList binds;
-            for (int i = 0; i < rec.count(); ++i) {
-                if (rec.fieldName(i).compare(QLatin1String("ID"), Qt::CaseInsensitive) == 0)
-                    continue;
-                if (rec.fieldName(i).compare(QLatin1String("RND"), Qt::CaseInsensitive) == 0)
-                    binds << int(QRandomGenerator::global()->bounded(1000000) + 1);
-                else
-                    binds << rec.value(i);
-            }
-            binds << id;
-            db::exec(m_db, m_update, binds);
-        }
-
-    private:
-        QSqlDatabase m_db;
-        QString m_update;
-    } m_plain{m_db};
 };
 
 // Stones a dealer opens: a fixed, seeded sample of stones in stock whose
@@ -313,38 +300,78 @@ void runStoneScenarios(SizeEnv &env)
                            Road{QStringLiteral("floor"), {}, [&env] { repairSetBased(env.workDb()); }}});
     }
 
-    const QString loadSave = QStringLiteral("stone load + save (per stone)");
-    if (env.bench.wants(loadSave)) {
-        constexpr int kStones = 20;
-        const QList<qint64> ids = sampleStones(env.workDb(), kStones, env.bench.options().seed);
+    constexpr int kStones = 20;
+    const QList<qint64> ids = sampleStones(env.workDb(), kStones, env.bench.options().seed);
+
+    const QString load = QStringLiteral("stone load (per stone)");
+    if (env.bench.wants(load)) {
         env.bench.measure(
-            loadSave, env.size,
+            load, env.size,
             {Road{QStringLiteral("velmor"), {},
                   [&ctx, ids] {
                       for (qint64 id : ids) {
                           stones::StoneForm form;
                           if (!stones::loadStone(*ctx, id, form))
                               throw db::DbError(QStringLiteral("Stone %1 did not load.").arg(id));
-                          stones::EditState state;
-                          if (!stones::beginEdit(*ctx, form, state))
-                              throw db::DbError(QStringLiteral("Stone %1: %2").arg(id).arg(ctx.prompt().last));
-                          if (stones::saveStone(*ctx, form, state) != stones::SaveResult::Saved)
-                              throw db::DbError(QStringLiteral("Stone %1 was not saved: %2").arg(id).arg(ctx.prompt().last));
                       }
                   },
                   false, kStones},
              Road{QStringLiteral("literal"), {},
                   [&env, ids] {
-                      LiteralLoadSave literal(env.workDb());
+                      LiteralStone literal(env.workDb());
                       for (qint64 id : ids)
-                          literal(id);
+                          literal.load(id);
                   },
                   true, kStones},
              Road{QStringLiteral("floor"), {},
                   [&env, ids] {
-                      PlainLoadSave plain(env.workDb());
                       for (qint64 id : ids)
-                          plain(id);
+                          plainLoad(env.workDb(), id);
+                  },
+                  false, kStones}});
+    }
+
+    // The save of a stone loaded and put in editing mode beforehand, nothing changed.
+    const QString save = QStringLiteral("stone save (per stone)");
+    if (env.bench.wants(save)) {
+        auto forms = std::make_shared<QList<std::pair<stones::StoneForm, stones::EditState>>>();
+        auto records = std::make_shared<QList<QSqlRecord>>();
+        auto loadForms = [&ctx, ids, forms] {
+            forms->clear();
+            for (qint64 id : ids) {
+                stones::StoneForm form;
+                stones::EditState state;
+                if (!stones::loadStone(*ctx, id, form) || !stones::beginEdit(*ctx, form, state))
+                    throw db::DbError(QStringLiteral("Stone %1 did not load: %2").arg(id).arg(ctx.prompt().last));
+                forms->append({form, state});
+            }
+        };
+        auto loadRecords = [&env, ids, records] {
+            records->clear();
+            for (qint64 id : ids)
+                records->append(plainLoad(env.workDb(), id));
+        };
+        env.bench.measure(
+            save, env.size,
+            {Road{QStringLiteral("velmor"), loadForms,
+                  [&ctx, forms] {
+                      for (auto &[form, state] : *forms)
+                          if (stones::saveStone(*ctx, form, state) != stones::SaveResult::Saved)
+                              throw db::DbError(QStringLiteral("Stone %1 was not saved: %2").arg(form.id).arg(ctx.prompt().last));
+                  },
+                  false, kStones},
+             Road{QStringLiteral("literal"), loadRecords,
+                  [&env, ids, records] {
+                      LiteralStone literal(env.workDb());
+                      for (qsizetype i = 0; i < ids.size(); ++i)
+                          literal.save(records->at(i), ids.at(i));
+                  },
+                  true, kStones},
+             Road{QStringLiteral("floor"), loadRecords,
+                  [&env, ids, records] {
+                      RecordWriter writer(env.workDb());
+                      for (qsizetype i = 0; i < ids.size(); ++i)
+                          writer.write(records->at(i), ids.at(i));
                   },
                   false, kStones}});
     }

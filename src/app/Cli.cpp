@@ -9,6 +9,7 @@ CliRegistry buildRegistry()
     CliRegistry r;
     registerDbCommands(r);
     registerAppCommands(r);
+    registerPricingCommands(r);
     return r;
 }
 

@@ -31,5 +31,6 @@ QString cliHelp();
 // Register functions of the subsystems.
 void registerDbCommands(CliRegistry &r);
 void registerAppCommands(CliRegistry &r);
+void registerPricingCommands(CliRegistry &r);
 
 } // namespace velmor

@@ -1,0 +1,176 @@
+#include "pricing/GridImport.h"
+
+#include "app/AppContext.h"
+#include "db/Sql.h"
+#include "db/Transaction.h"
+#include "pricing/HttpFetch.h"
+#include "pricing/PricingSources.h"
+
+#include <QDir>
+#include <QFile>
+#include <QUrl>
+
+namespace velmor::pricing {
+
+QString gridCheckpointTag(Grid g)
+{
+    switch (g) {
+    case Grid::Round: return QStringLiteral("w4nh455h");
+    case Grid::Pear: return QStringLiteral("s ner4t");
+    case Grid::Marquise: return QStringLiteral("52435h345");
+    case Grid::Princess: return QStringLiteral("35h35h3");
+    }
+    return {};
+}
+
+namespace {
+
+void insertRows(const QSqlDatabase &db, const QList<GridRow> &rows)
+{
+    const int batch = 500;
+    for (int start = 0; start < rows.size(); start += batch) {
+        const int n = std::min<int>(batch, rows.size() - start);
+        QString sql = QStringLiteral(
+            "INSERT INTO raplist (`Date`, Shape, Colour, Clarity, LowCarat, HighCarat, Price) VALUES ");
+        QVariantList binds;
+        binds.reserve(n * 7);
+        for (int i = 0; i < n; ++i) {
+            const GridRow &r = rows[start + i];
+            sql += i ? QStringLiteral(",(?,?,?,?,?,?,?)") : QStringLiteral("(?,?,?,?,?,?,?)");
+            binds << QDateTime(r.date, QTime(0, 0)) << r.shape << r.colour << r.clarity << r.lowText << r.highText
+                  << r.priceText;
+        }
+        db::exec(db, sql, binds);
+    }
+}
+
+} // namespace
+
+GridImportResult importGrid(AppContext &ctx, const QString &folder)
+{
+    GridImportResult result;
+    const QString dir = folder.isEmpty() ? ctx.workstation.folder() : folder;
+    std::array<GridFile, 4> files;
+    for (Grid g : kAllGrids) {
+        ctx.workstation.checkpoint(gridCheckpointTag(g));
+        GridFile f = readGridFile(QDir(dir).filePath(gridFileName(g)));
+        if (!f.ok) {
+            result.fileName = gridFileName(g);
+            result.line = f.errorLine;
+            result.detail = f.error;
+            result.error = result.fileName + (f.errorLine ? QStringLiteral(" ") : QStringLiteral(": ")) + f.error;
+            return result;
+        }
+        files[int(g)] = std::move(f);
+    }
+
+    const QSqlDatabase db = ctx.db();
+    db::Transaction tx(db);
+    ctx.prompt().busy(QStringLiteral("Deleting previous Database"));
+    db::exec(db, QStringLiteral("DELETE FROM raplist;"));
+    for (Grid g : kAllGrids) {
+        ctx.workstation.checkpoint(gridCheckpointTag(g));
+        ctx.prompt().busy(QStringLiteral("Saving %1 Table Rapaport").arg(gridName(g)));
+        insertRows(db, files[int(g)].rows);
+        result.rows[int(g)] = files[int(g)].rows.size();
+    }
+    tx.commit();
+    result.ok = true;
+    return result;
+}
+
+GridImportRun importGridAndReprice(AppContext &ctx, const QString &folder)
+{
+    GridImportRun run;
+    run.grid = importGrid(ctx, folder);
+    if (run.grid.ok)
+        run.repricing = repriceAll(ctx);
+    return run;
+}
+
+DownloadResult downloadPriceList(AppContext &ctx, const PricingSources &sources)
+{
+    DownloadResult result;
+    const Workstation &ws = ctx.workstation;
+    ws.ensureFolder();
+    for (Grid g : kAllGrids)
+        QFile::remove(ws.path(gridFileName(g)));
+
+    ctx.prompt().busy(QStringLiteral("Receiving Tables from Rapaport"));
+    // The account travels form-encoded; a '&' or '=' in a password stays part of it.
+    const QByteArray body = "username=" + QUrl::toPercentEncoding(ctx.settings.RapUserName) + "&password="
+        + QUrl::toPercentEncoding(ctx.settings.RapPassword);
+    const HttpHeaders headers{{"Content-Type", "application/x-www-form-urlencoded"}};
+    const QList<QPair<Grid, QString>> fetches{{Grid::Round, QStringLiteral("/HTTP/Prices/CSV2_Round.aspx")},
+                                              {Grid::Pear, QStringLiteral("/HTTP/Prices/CSV2_Pear.aspx")}};
+    for (const auto &f : fetches) {
+        const HttpResult r = httpPost(QUrl(sources.priceListHost + f.second), body, headers, sources.timeoutMs);
+        if (!r.ok) {
+            result.error = r.error;
+            return result;
+        }
+        QFile out(ws.path(gridFileName(f.first)));
+        if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate) || out.write(r.body + "\r\n") < 0) {
+            result.error = QStringLiteral("%1 cannot be written: %2").arg(out.fileName(), out.errorString());
+            return result;
+        }
+    }
+    for (Grid g : {Grid::Marquise, Grid::Princess}) {
+        if (!QFile::copy(ws.path(gridFileName(Grid::Pear)), ws.path(gridFileName(g)))) {
+            result.error = QStringLiteral("%1 cannot be written").arg(ws.path(gridFileName(g)));
+            return result;
+        }
+    }
+    result.ok = true;
+    return result;
+}
+
+bool DownloadAndUpgrade(AppContext &ctx, const std::function<void()> &reloadStone)
+{
+    Prompt &prompt = ctx.prompt();
+    if (!prompt.askYesNo(QStringLiteral("Do you want to update the Rap Price List now?"), QStringLiteral("Rapaport"),
+                         Icon::Question))
+        return false;
+    const DownloadResult dl = downloadPriceList(ctx, PricingSources::fromWorkstation(ctx.workstation));
+    if (!dl.ok) {
+        prompt.busy({});
+        prompt.inform(QStringLiteral("The price list could not be downloaded: %1.\nThe price list in use is kept.")
+                          .arg(dl.error),
+                      QStringLiteral("Rapaport"), Icon::Exclamation);
+        return false;
+    }
+    GridImportResult grid;
+    try {
+        grid = importGrid(ctx);
+    } catch (const db::DbError &) {
+        prompt.busy({});
+        prompt.inform(QStringLiteral("The price list could not be saved in the database.\n"
+                                     "The price list in use is kept."),
+                      QStringLiteral("Rapaport"), Icon::Exclamation);
+        return false;
+    }
+    if (!grid.ok) {
+        prompt.busy({});
+        prompt.inform(QStringLiteral("The price list was not imported: %1.\nThe price list in use is kept.")
+                          .arg(grid.error),
+                      QStringLiteral("Rapaport"), Icon::Exclamation);
+        return false;
+    }
+    try {
+        repriceAll(ctx);
+    } catch (const db::DbError &) {
+        prompt.busy({});
+        prompt.inform(QStringLiteral("The new price list is in use, but the stones could not be re-priced.\n"
+                                     "Their prices are as they were before the import."),
+                      QStringLiteral("Rapaport"), Icon::Exclamation);
+        return false;
+    }
+    prompt.busy({});
+    prompt.inform(QStringLiteral("The Rapaport for all Diamonds has been imported."), QStringLiteral("Rapaport"),
+                  Icon::Information);
+    if (reloadStone)
+        reloadStone();
+    return true;
+}
+
+} // namespace velmor::pricing

@@ -1,0 +1,184 @@
+// velmor grid import [FOLDER] | grid price SHAPE CARAT COLOUR CLARITY | rates fetch
+#include "app/AppContext.h"
+#include "app/Cli.h"
+#include "db/Row.h"
+#include "db/Sql.h"
+#include "pricing/GridImport.h"
+#include "pricing/Grades.h"
+#include "pricing/Rates.h"
+#include "pricing/Shapes.h"
+
+#include <QDir>
+
+namespace velmor {
+
+namespace {
+
+// The settings the pricing commands use, from the first Config row.
+void readPricingSettings(const QSqlDatabase &db, Settings &s)
+{
+    QSqlQuery q = db::exec(db, QStringLiteral("SELECT * FROM Config ORDER BY ID LIMIT 1"));
+    if (!q.next())
+        return;
+    const db::Row r(q);
+    auto flag = [&](const char *name, bool &out) {
+        if (r.has(QLatin1String(name)))
+            out = r.flag(QLatin1String(name));
+    };
+    flag("LowerQuality", s.LowerQuality);
+    flag("AverageQuality", s.AverageQuality);
+    flag("OvalEQPear", s.OvalEQPear);
+    flag("AsserEQPear", s.AsserEQPear);
+    flag("PrincessEQPear", s.PrincessEQPear);
+    flag("MarquiseEQPear", s.MarquiseEQPear);
+    flag("EmeraldEQPear", s.EmeraldEQPear);
+    flag("CushionEQPear", s.CushionEQPear);
+    flag("RadiantEQPear", s.RadiantEQPear);
+    flag("TriangleEQPear", s.TriangleEQPear);
+    flag("HeartEQPear", s.HeartEQPear);
+    flag("SquareBrilliantEQRound", s.SquareBrilliantEQRound);
+    flag("RectangleBrilliantEQRound", s.RectangleBrilliantEQRound);
+    flag("GIAanythingelse", s.GIAanythingelse);
+    if (r.has(QStringLiteral("roundstonename")))
+        s.roundstonename = r.text(QStringLiteral("roundstonename"));
+    if (r.has(QStringLiteral("RapUserName")))
+        s.RapUserName = r.text(QStringLiteral("RapUserName"));
+    if (r.has(QStringLiteral("RapPassword")))
+        s.RapPassword = r.text(QStringLiteral("RapPassword"));
+}
+
+// Opens the workstation's database; prints the reason and returns false when it cannot.
+bool openContext(AppContext &ctx, CliIo &io)
+{
+    try {
+        ctx.open();
+        readPricingSettings(ctx.db(), ctx.settings);
+    } catch (const db::DbError &e) {
+        io.err << "velmor: " << e.message() << "\n";
+        return false;
+    }
+    return true;
+}
+
+class PrintingPrompt : public SilentPrompt {
+public:
+    explicit PrintingPrompt(QTextStream &out) : m_out(out) {}
+    void notice(const QString &text, int) override { m_out << text << "\n"; }
+
+private:
+    QTextStream &m_out;
+};
+
+int gridImport(const QStringList &args, CliIo &io)
+{
+    if (args.size() > 1) {
+        io.err << "usage: velmor grid import [FOLDER]\n";
+        return 2;
+    }
+    Workstation ws;
+    AppContext ctx(ws, db::ConnectionSettings::fromWorkstation(ws));
+    if (!openContext(ctx, io))
+        return 1;
+    const QString folder = args.isEmpty() ? ws.folder() : QDir(args.first()).absolutePath();
+    pricing::GridImportRun run;
+    try {
+        run = pricing::importGridAndReprice(ctx, folder);
+    } catch (const db::DbError &e) {
+        io.err << "velmor: the database refused the import: " << e.message() << "\n";
+        return 1;
+    }
+    if (!run.ok()) {
+        io.err << "velmor: the price grid was not imported: " << QDir(folder).filePath(run.grid.fileName)
+               << (run.grid.line ? QStringLiteral(" ") : QStringLiteral(": ")) << run.grid.detail << "\n"
+               << "The price grid in use is kept.\n";
+        return 1;
+    }
+    for (pricing::Grid g : pricing::kAllGrids)
+        io.out << pricing::gridFileName(g) << ": " << run.grid.rows[int(g)] << " rows imported\n";
+    io.out << "Imported " << run.grid.totalRows() << " grid rows from " << folder << "\n";
+    for (const pricing::PhaseReport &p : run.repricing.phases)
+        io.out << p.text << ": " << p.selected << " stones re-priced (" << p.priced << " with a list price, "
+               << p.cleared << " without)\n";
+    io.out << "Stones updated: " << run.repricing.stonesWritten << "\n";
+    return 0;
+}
+
+QString gradeText(const QString &arg, bool colour)
+{
+    bool isNumber = false;
+    arg.toInt(&isNumber);
+    if (!isNumber)
+        return arg;
+    QString out = arg;
+    if (colour)
+        pricing::ConvertColourCodeModule(arg, out);
+    else
+        pricing::ConvertClarityCodeModule(arg, out);
+    return out;
+}
+
+int gridPrice(const QStringList &args, CliIo &io)
+{
+    if (args.size() != 4) {
+        io.err << "usage: velmor grid price SHAPE CARAT COLOUR CLARITY\n";
+        return 2;
+    }
+    bool ok = false;
+    const double carat = args[1].toDouble(&ok);
+    if (!ok || carat < 0) {
+        io.err << "velmor: \"" << args[1] << "\" is not a weight in carats\n";
+        return 2;
+    }
+    Workstation ws;
+    AppContext ctx(ws, db::ConnectionSettings::fromWorkstation(ws));
+    if (!openContext(ctx, io))
+        return 1;
+    PrintingPrompt prompt(io.err);
+    const QString colour = gradeText(args[2], true), clarity = gradeText(args[3], false);
+    const pricing::Resolution r = pricing::resolveListPrice(pricing::SqlPriceSource(ctx.db()), ctx.settings, args[0],
+                                                            carat, colour, clarity, &prompt);
+    if (r.price == 0) {
+        io.err << "No list price for " << args[0] << " " << args[1] << " ct " << colour << " " << clarity << "\n";
+        return 1;
+    }
+    io.out << QString::number(r.price, 'f', 2) << "\n";
+    io.err << "list price per carat from the " << pricing::gridName(r.grid).toLower() << " grid (rule " << r.step
+           << ")\n";
+    return 0;
+}
+
+int ratesFetch(const QStringList &args, CliIo &io)
+{
+    if (!args.isEmpty()) {
+        io.err << "usage: velmor rates fetch\n";
+        return 2;
+    }
+    Workstation ws;
+    AppContext ctx(ws, db::ConnectionSettings::fromWorkstation(ws));
+    const pricing::RatesFetch r = pricing::fetchRates(ctx);
+    if (r.cad)
+        io.out << pricing::cdnLabelText(*r.cad) << "\n";
+    if (r.zar)
+        io.out << pricing::zarLabelText(*r.zar) << "\n";
+    if (r.gold)
+        io.out << pricing::goldLabelText(*r.gold) << "\n";
+    if (!r.complete()) {
+        io.err << "velmor: the " << r.failedStep << " failed: " << r.error << "\n";
+        return 1;
+    }
+    return 0;
+}
+
+} // namespace
+
+void registerPricingCommands(CliRegistry &r)
+{
+    r.append({{QStringLiteral("grid"), QStringLiteral("import")}, QStringLiteral("[FOLDER]"),
+              QStringLiteral("import the four grid files and re-price every stone"), gridImport});
+    r.append({{QStringLiteral("grid"), QStringLiteral("price")}, QStringLiteral("SHAPE CARAT COLOUR CLARITY"),
+              QStringLiteral("the list price per carat of one stone"), gridPrice});
+    r.append({{QStringLiteral("rates"), QStringLiteral("fetch")}, QString(),
+              QStringLiteral("fetch the exchange rates and the gold price"), ratesFetch});
+}
+
+} // namespace velmor

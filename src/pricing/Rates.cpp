@@ -1,0 +1,249 @@
+#include "pricing/Rates.h"
+
+#include "app/AppContext.h"
+#include "db/Row.h"
+#include "db/Sql.h"
+#include "pricing/HttpFetch.h"
+#include "pricing/JewelleryRecosting.h"
+#include "pricing/PricingSources.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QLocale>
+#include <cmath>
+
+namespace velmor::pricing {
+
+namespace {
+
+std::optional<double> toNumber(QString s)
+{
+    s = s.trimmed();
+    s.remove(QLatin1Char(','));
+    if (s.isEmpty())
+        return std::nullopt;
+    bool ok = false;
+    const double v = s.toDouble(&ok);
+    if (!ok || !std::isfinite(v))
+        return std::nullopt;
+    return v;
+}
+
+// The text `skip` characters after the start of the marker, up to `closing`.
+std::optional<QString> afterMarker(const QString &page, const QString &marker, int skip, const QString &closing)
+{
+    const int p = page.indexOf(marker);
+    if (p < 0)
+        return std::nullopt;
+    const QString rest = page.mid(p + skip);
+    const int end = rest.indexOf(closing);
+    if (end < 0)
+        return std::nullopt;
+    return rest.left(end);
+}
+
+} // namespace
+
+std::optional<double> parseCadRate(const QString &page)
+{
+    // The 20-character marker and the two characters that close the link tag.
+    const auto t = afterMarker(page, QStringLiteral("?from=USD&amp;to=CAD"), 22, QStringLiteral("</a>"));
+    return t ? toNumber(*t) : std::nullopt;
+}
+
+std::optional<double> parseZarRate(const QString &page)
+{
+    const auto t = afterMarker(page, QStringLiteral("?from=USD&amp;to=ZAR'>"), 22, QStringLiteral("</a>"));
+    return t ? toNumber(*t) : std::nullopt;
+}
+
+std::optional<double> parseGoldBid(const QString &page)
+{
+    // The 6-character marker and two more characters.
+    const auto t = afterMarker(page, QStringLiteral("AU-bid"), 8, QStringLiteral("</td>"));
+    if (!t)
+        return std::nullopt;
+    const auto v = toNumber(*t);
+    if (!v)
+        return std::nullopt;
+    return std::round(*v * 10000.0) / 10000.0;
+}
+
+QString formatFixed(double v, int decimals) { return QString::number(v, 'f', decimals); }
+
+QString cdnLabelText(double rate) { return QStringLiteral("US$/ CDN$:   1/ ") + formatFixed(rate, 3); }
+QString zarLabelText(double rate) { return QStringLiteral("US$/ ZAR:   1/ ") + formatFixed(rate, 3); }
+QString goldLabelText(double gold)
+{
+    return QStringLiteral("Gold US$:   ") + QLocale(QLocale::English, QLocale::UnitedStates).toString(gold, 'f', 2);
+}
+
+bool rateRefreshDue(bool screenActive, const QTime &now)
+{
+    return screenActive && now.hour() % 2 == 0 && now.minute() == 1 && now.second() == 1;
+}
+
+RatesFetch fetchRates(AppContext &ctx)
+{
+    RatesFetch r;
+    QCoreApplication::processEvents();
+    const PricingSources src = PricingSources::fromWorkstation(ctx.workstation);
+    const HttpHeaders headers{{"User-Agent", "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0)"}};
+    auto fail = [&](const QString &step, const QString &error) {
+        r.failedStep = step;
+        r.error = error;
+        return r;
+    };
+    auto fetchTo = [&](const QString &url, const QString &file, QString &page) -> QString {
+        const HttpResult h = httpGet(QUrl(url), headers, src.timeoutMs);
+        if (!h.ok)
+            return h.error;
+        page = QString::fromUtf8(h.body);
+        QFile f(ctx.workstation.path(file));
+        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write((page + QStringLiteral("\r\n")).toUtf8()) < 0)
+            return QStringLiteral("%1 cannot be written").arg(f.fileName());
+        return {};
+    };
+    ctx.workstation.ensureFolder();
+    QString start, table, metal;
+    QString err = fetchTo(src.exchangeRateHost + QStringLiteral("/"), QStringLiteral("exchangerate.ini"), start);
+    if (!err.isEmpty())
+        return fail(QStringLiteral("exchange-rate start page"), err);
+    err = fetchTo(src.exchangeRateHost + QStringLiteral("/table/?from=USD&amount=1"),
+                  QStringLiteral("exchangerateTABLE.ini"), table);
+    if (!err.isEmpty())
+        return fail(QStringLiteral("exchange-rate table page"), err);
+    r.cad = parseCadRate(start);
+    if (!r.cad)
+        return fail(QStringLiteral("Canadian dollar rate"), QStringLiteral("the start page holds no US$/CDN$ rate"));
+    ctx.exchangeRateCDN = *r.cad;
+    r.zar = parseZarRate(table);
+    if (!r.zar)
+        return fail(QStringLiteral("rand rate"), QStringLiteral("the table page holds no US$/ZAR rate"));
+    ctx.exchangeRateZAR = *r.zar;
+    err = fetchTo(src.metalHost + QStringLiteral("/market/"), src.metalFile, metal);
+    if (!err.isEmpty())
+        return fail(QStringLiteral("metal-price page"), err);
+    r.gold = parseGoldBid(metal);
+    if (!r.gold)
+        return fail(QStringLiteral("gold price"), QStringLiteral("the metal-price page holds no gold bid"));
+    return r;
+}
+
+// ------------------------------------------------------------- rates form
+
+QString ExchangeRateForm::controlName(Field f)
+{
+    static const char *const names[] = {"txtExchangeRate",  "txtGoldRate",        "txtGoldRateOunce",
+                                        "txtGoldRateBASE",  "txtGoldRateOunceBASE", "txtOunceToGram",
+                                        "txtOunceToGramBASE", "txtPlatinumRate"};
+    return QString::fromLatin1(names[f]);
+}
+
+void ExchangeRateForm::activate(const AppContext &ctx)
+{
+    m_guard = false;
+    // Grams per troy ounce unless the user types another factor.
+    if (m_text[OunceToGram].isEmpty())
+        write(OunceToGram, QStringLiteral("31.1035"));
+    if (m_text[OunceToGramBase].isEmpty())
+        write(OunceToGramBase, QStringLiteral("31.1035"));
+    write(ExchangeRate, formatFixed(ctx.exchangeRateCDN, 5));
+    write(GoldRate, formatFixed(ctx.settings.GoldRate, 2));
+    write(GoldRateBase, formatFixed(ctx.settings.GoldRateBase, 2));
+    write(PlatinumRate, formatFixed(ctx.settings.PlatinumRate, 2));
+    // As currency values (four decimals).
+    openedGoldRate = std::round(db::leadingNumber(m_text[GoldRate]) * 10000) / 10000;
+    openedPlatinumRate = std::round(db::leadingNumber(m_text[PlatinumRate]) * 10000) / 10000;
+}
+
+void ExchangeRateForm::write(Field f, const QString &text)
+{
+    if (onWrite)
+        onWrite(f, text);
+    edit(f, text); // the written field's own change handler runs (and finds the guard set)
+}
+
+void ExchangeRateForm::convert(Field from, Field to, Field grams, bool multiply)
+{
+    if (m_guard)
+        return;
+    const double v = db::leadingNumber(m_text[from]);
+    const double g = db::leadingNumber(m_text[grams]);
+    if (!multiply && g == 0)
+        return; // nothing to divide by: the partner keeps its text
+    m_guard = true;
+    write(to, formatFixed(multiply ? v * g : v / g, 4));
+    m_guard = false;
+}
+
+void ExchangeRateForm::edit(Field f, const QString &text)
+{
+    m_text[f] = text;
+    switch (f) {
+    case GoldRate: convert(GoldRate, GoldRateOunce, OunceToGram, true); break;
+    case GoldRateOunce: convert(GoldRateOunce, GoldRate, OunceToGram, false); break;
+    case GoldRateBase: convert(GoldRateBase, GoldRateOunceBase, OunceToGramBase, true); break;
+    case GoldRateOunceBase: convert(GoldRateOunceBase, GoldRateBase, OunceToGramBase, false); break;
+    default: break;
+    }
+}
+
+RatesSaveResult saveRates(AppContext &ctx, const ExchangeRateForm &form,
+                          const std::function<void()> &reloadConfiguration)
+{
+    RatesSaveResult result;
+    const QSqlDatabase db = ctx.db();
+    auto reload = [&] {
+        if (reloadConfiguration) {
+            reloadConfiguration();
+            return;
+        }
+        QSqlQuery q = db::exec(db, QStringLiteral("SELECT GoldRate, GoldRateBase, PlatinumRate FROM Config "
+                                                  "ORDER BY ID LIMIT 1"));
+        if (q.next()) {
+            ctx.settings.GoldRate = db::numOf(q.value(0));
+            ctx.settings.GoldRateBase = db::numOf(q.value(1));
+            ctx.settings.PlatinumRate = db::numOf(q.value(2));
+        }
+    };
+    // Each step reads the row afresh and writes only a changed value.
+    auto step = [&](const QString &column, ExchangeRateForm::Field field) {
+        QSqlQuery q = db::exec(db, QStringLiteral("SELECT ID, %1 FROM Config ORDER BY ID LIMIT 1").arg(column));
+        if (!q.next())
+            return false;
+        const QVariant id = q.value(0);
+        const double stored = db::numOf(q.value(1));
+        const double typed = std::round(db::leadingNumber(form.text(field)) * 100000) / 100000;
+        // A Null column counts as 0 (no rate stored yet).
+        if (std::abs(stored - typed) < 0.000001)
+            return false;
+        db::exec(db, QStringLiteral("UPDATE Config SET %1=? WHERE ID=?").arg(column), {typed, id});
+        return true;
+    };
+    if (step(QStringLiteral("ExchangeRate"), ExchangeRateForm::ExchangeRate))
+        result.exchangeRate = true;
+    if (step(QStringLiteral("GoldRate"), ExchangeRateForm::GoldRate)) {
+        result.goldRate = true;
+        reload();
+        recostJewelleryItems(ctx, Metal::Gold);
+        result.recosted << Metal::Gold;
+    }
+    if (step(QStringLiteral("GoldRateBase"), ExchangeRateForm::GoldRateBase)) {
+        result.goldRateBase = true;
+        reload();
+        recostJewelleryItems(ctx, Metal::GoldBase);
+        result.recosted << Metal::GoldBase;
+    }
+    if (step(QStringLiteral("PlatinumRate"), ExchangeRateForm::PlatinumRate)) {
+        result.platinumRate = true;
+        reload();
+        ctx.prompt().inform(QStringLiteral("Velmor will now make a global Change to all Platinum Prices (Cost) of each Item"),
+                            QStringLiteral("Platinum Rate Change"), Icon::Information);
+        recostJewelleryItems(ctx, Metal::Platinum);
+        result.recosted << Metal::Platinum;
+    }
+    return result;
+}
+
+} // namespace velmor::pricing

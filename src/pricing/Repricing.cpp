@@ -1,0 +1,440 @@
+#include "pricing/Repricing.h"
+
+#include "app/AppContext.h"
+#include "db/ConvertSql.h"
+#include "db/Row.h"
+#include "db/Sql.h"
+#include "db/Transaction.h"
+
+#include <QHash>
+#include <QRandomGenerator>
+#include <QSqlQuery>
+#include <optional>
+
+namespace velmor::pricing {
+
+namespace {
+
+struct MemberDef {
+    Member member;
+    const char *name;
+    Grid grid;
+    // Substring tests on the shape ("contains" is instr(), case-insensitive
+    // under the database's collation); each entry is the SQL text and the needle.
+    QList<QPair<QString, QString>> contains;
+    bool likeRoundStoneName = false;
+};
+
+const QList<MemberDef> &memberDefs()
+{
+    static const QList<MemberDef> defs = [] {
+        auto c = [](const char *sql, const char *needle) {
+            return QPair<QString, QString>(QString::fromLatin1(sql), QString::fromLatin1(needle));
+        };
+        QList<MemberDef> d;
+        d.append({Member::Round, "UpdateRoundDiamondsModule", Grid::Round,
+                  {c("instr(Shape,'[BR]')", "[BR]"), c("instr(ucase(Shape),'ROUND')", "ROUND")}, true});
+        d.append({Member::Pear, "UpdatePearDiamondsModule", Grid::Pear,
+                  {c("instr(Shape,'[PS]')", "[PS]"), c("instr(ucase(Shape),'PEAR')", "PEAR")}});
+        d.append({Member::Princess, "UpdatePrincessDiamondsModule", Grid::Princess,
+                  {c("instr(Shape,'[PR]')", "[PR]"), c("instr(ucase(Shape),'PRINCESS')", "PRINCESS")}});
+        d.append({Member::Marquise, "UpdateMarquiseDiamondsModule", Grid::Marquise,
+                  {c("instr(Shape,'[MQ]')", "[MQ]"), c("instr(ucase(Shape),'MARQUISE')", "MARQUISE")}});
+        d.append({Member::PearEQPrincess, "UpdatePearEQPrincessDiamondsModule", Grid::Pear,
+                  {c("instr(ucase(Shape),'[PR]')", "[PR]"), c("instr(ucase(Shape),'PRINCESS')", "PRINCESS")}});
+        d.append({Member::PearEQMarquise, "UpdatePearEQMarquiseDiamondsModule", Grid::Pear,
+                  {c("instr(ucase(Shape),'MARQUISE')", "MARQUISE")}});
+        d.append({Member::PearEQEmerald, "UpdatePearEQEmeraldDiamondsModule", Grid::Pear,
+                  {c("instr(ucase(Shape),'EMERALD')", "EMERALD")}});
+        d.append({Member::PearEQCushion, "UpdatePearEQCushionDiamondsModule", Grid::Pear,
+                  {c("instr(ucase(Shape),'CUSHION')", "CUSHION")}});
+        d.append({Member::PearEQRadiant, "UpdatePearEQRadiantDiamondsModule", Grid::Pear,
+                  {c("instr(ucase(Shape),'RADIANT')", "RADIANT")}});
+        d.append({Member::PearEQTriangle, "UpdatePearEQTriangleDiamondsModule", Grid::Pear,
+                  {c("instr(ucase(Shape),'TRIANGLE')", "TRIANGLE")}});
+        d.append({Member::PearEQHeart, "UpdatePearEQHeartDiamondsModule", Grid::Pear,
+                  {c("instr(ucase(Shape),'HEART')", "HEART")}});
+        d.append({Member::PearEQOval, "UpdatePearEQOvalDiamondsModule", Grid::Pear,
+                  {c("instr(ucase(Shape),'OVAL')", "OVAL")}});
+        d.append({Member::PearEQAsser, "UpdatePearEQAsserDiamondsModule", Grid::Pear,
+                  {c("instr(ucase(Shape),'ASSCHER')", "ASSCHER")}});
+        d.append({Member::SquareBrilliantEQRound, "UpdateSquareBrilliantEQRoundDiamondsModule", Grid::Round,
+                  {c("instr(Shape,'sq Brilliant')", "sq Brilliant"),
+                   c("instr(ucase(Shape),'SQUARE BRILLIANT')", "SQUARE BRILLIANT")}});
+        d.append({Member::RectangleBrilliantEQRound, "UpdateRectangleBrilliantEQRoundDiamondsModule", Grid::Round,
+                  {c("instr(Shape,'rec Brilliant')", "rec Brilliant"),
+                   c("instr(ucase(Shape),'RECTANGLE BRILLIANT')", "RECTANGLE BRILLIANT")}});
+        d.append({Member::GIANoneRound, "UpdateGIANoneRoundDiamonds", Grid::Pear, {}});
+        return d;
+    }();
+    return defs;
+}
+
+const MemberDef &def(Member m) { return memberDefs()[int(m)]; }
+
+// Per-member needles folded once.
+struct FoldedMember {
+    QStringList needles;
+    bool like = false;
+};
+
+} // namespace
+
+QString memberName(Member m) { return QString::fromLatin1(def(m).name); }
+Grid memberGrid(Member m) { return def(m).grid; }
+
+QList<Phase> repricingPhases(const Settings &s)
+{
+    QList<Phase> p;
+    auto add = [&](const char *text, Member m) { p.append({QString::fromLatin1(text), m}); };
+    add("Updating Round Diamonds", Member::Round);
+    add("Updating Pear Diamonds", Member::Pear);
+    add("Updating Princess Diamonds", s.PrincessEQPear ? Member::PearEQPrincess : Member::Princess);
+    add("Updating Marquise Diamonds", s.MarquiseEQPear ? Member::PearEQMarquise : Member::Marquise);
+    if (s.EmeraldEQPear)
+        add("Updating Emerald Diamonds", Member::PearEQEmerald);
+    if (s.CushionEQPear)
+        add("Updating Cushion Diamonds", Member::PearEQCushion);
+    if (s.RadiantEQPear)
+        add("Updating Radiant Diamonds", Member::PearEQRadiant);
+    if (s.TriangleEQPear)
+        add("Updating Triangle Diamonds", Member::PearEQTriangle);
+    if (s.HeartEQPear)
+        add("Updating Heart Diamonds", Member::PearEQHeart);
+    if (s.GIAanythingelse)
+        add("Updating all GIA none-round Diamonds", Member::GIANoneRound);
+    if (s.OvalEQPear)
+        add("Updating Oval Diamonds", Member::PearEQOval);
+    if (s.AsserEQPear)
+        add("Updating Asscher Diamonds", Member::PearEQAsser);
+    if (s.SquareBrilliantEQRound)
+        add("Updating square Brilliant Diamonds", Member::SquareBrilliantEQRound);
+    if (s.RectangleBrilliantEQRound)
+        add("Updating rectangle Brilliant Diamonds", Member::RectangleBrilliantEQRound);
+    return p;
+}
+
+bool memberSelects(Member m, const QString &shape, bool isNull, const QString &roundStoneName,
+                   const QList<Member> &earlier)
+{
+    if (m == Member::GIANoneRound) {
+        for (Member e : earlier)
+            if (e != Member::GIANoneRound && memberSelects(e, shape, isNull, roundStoneName))
+                return false;
+        return !memberSelects(Member::Round, shape, isNull, roundStoneName);
+    }
+    if (isNull)
+        return false;
+    const MemberDef &d = def(m);
+    const QString s = foldForCompare(shape);
+    for (const auto &c : d.contains)
+        if (s.contains(foldForCompare(c.second)))
+            return true;
+    return d.likeRoundStoneName && sqlLike(shape, roundStoneName);
+}
+
+QString memberCondition(Member m, const QString &roundStoneName, QVariantList &binds, const QList<Member> &earlier)
+{
+    if (m == Member::GIANoneRound) {
+        QStringList parts;
+        QList<Member> others = earlier;
+        if (!others.contains(Member::Round))
+            others.prepend(Member::Round);
+        for (Member e : others)
+            if (e != Member::GIANoneRound)
+                parts << QLatin1Char('(') + memberCondition(e, roundStoneName, binds) + QLatin1Char(')');
+        // A Null shape matches no member, so it is selected here.
+        return QStringLiteral("NOT COALESCE(%1, 0)").arg(parts.join(QStringLiteral(" OR ")));
+    }
+    const MemberDef &d = def(m);
+    QStringList parts;
+    for (const auto &c : d.contains)
+        parts << c.first;
+    if (d.likeRoundStoneName) {
+        parts << QStringLiteral("ucase(Shape) LIKE ?");
+        binds << roundStoneName;
+    }
+    return parts.join(QStringLiteral(" OR "));
+}
+
+int RepriceReport::totalSelected() const
+{
+    int n = 0;
+    for (const PhaseReport &p : phases)
+        n += p.selected;
+    return n;
+}
+
+double sellPriceOffList(double carat, double discount, double listPrice)
+{
+    return carat * (100 - discount) * (listPrice / 100);
+}
+
+namespace {
+
+// What one member does to one stone, on the values the stone holds now.
+struct StoneState {
+    qint64 id = 0;
+    QString shape;
+    bool shapeNull = true;
+    QString colourWord, clarityWord;
+    bool caratNull = true;
+    double carat = 0;
+    bool lock = false, lockLx = false;
+    double off = 0, offLx = 0;
+    // Written values
+    bool rapNull = true;
+    double rap = 0;
+    bool setSell = false, setSellLx = false;
+    double sell = 0, sellLx = 0;
+    std::optional<int> rnd;
+    bool touched = false;
+};
+
+int newRnd() { return int(QRandomGenerator::global()->bounded(1000000)); }
+
+// Applies the member's result P; returns true when a price was found.
+bool applyPrice(StoneState &s, double p)
+{
+    s.touched = true;
+    if (p != 0) {
+        s.rnd = newRnd();
+        s.rapNull = false;
+        s.rap = p;
+        if (s.lock) {
+            s.setSell = true;
+            s.sell = sellPriceOffList(s.carat, s.off, p);
+        }
+        if (s.lockLx) {
+            s.setSellLx = true;
+            s.sellLx = sellPriceOffList(s.carat, s.offLx, p);
+        }
+        return true;
+    }
+    // No list price: a value becomes Null, a Null becomes 0.
+    if (s.rapNull) {
+        s.rapNull = false;
+        s.rap = 0;
+    } else {
+        s.rapNull = true;
+    }
+    return false;
+}
+
+// The grade words, first row by ID for each number.
+QHash<qint64, QString> gradeWords(const QSqlDatabase &db, bool colour)
+{
+    QHash<qint64, QString> out;
+    const QString sql = colour ? QStringLiteral("SELECT Number, Wording FROM DiamondGrades WHERE Colour=true and "
+                                                "Clarity=false ORDER BY ID")
+                               : QStringLiteral("SELECT Number, Wording FROM DiamondGrades WHERE Colour=false and "
+                                                "Clarity=true ORDER BY ID");
+    QSqlQuery q = db::exec(db, db::convertSql(sql));
+    while (q.next()) {
+        if (q.value(0).isNull())
+            continue;
+        const qint64 n = q.value(0).toLongLong();
+        if (!out.contains(n))
+            out.insert(n, db::textOf(q.value(1)));
+    }
+    return out;
+}
+
+QString numberText(double v)
+{
+    return QString::number(v, 'g', QLocale::FloatingPointShortest);
+}
+
+void writeStates(const QSqlDatabase &db, const std::vector<StoneState> &stones, int &written)
+{
+    db::exec(db, QStringLiteral("DROP TEMPORARY TABLE IF EXISTS tmp_reprice"));
+    // A memory table is quickest to fill; it is bounded by the server's
+    // max_heap_table_size (16 MB by default, some 200,000 rows).
+    const bool inMemory = stones.size() < 150000;
+    db::exec(db, QStringLiteral("CREATE TEMPORARY TABLE tmp_reprice (ID INT PRIMARY KEY, rap DOUBLE NULL, "
+                                "setsell TINYINT NOT NULL, sell DOUBLE NULL, setlx TINYINT NOT NULL, "
+                                "selllx DOUBLE NULL, rnd INT NULL) ENGINE=%1")
+                     .arg(inMemory ? QStringLiteral("MEMORY") : QStringLiteral("InnoDB")));
+    db::Transaction tx(db);
+    const int batch = 2000;
+    QString sql;
+    int inBatch = 0;
+    auto flush = [&] {
+        if (inBatch == 0)
+            return;
+        db::exec(db, QStringLiteral("INSERT INTO tmp_reprice (ID, rap, setsell, sell, setlx, selllx, rnd) VALUES ")
+                         + sql);
+        sql.clear();
+        inBatch = 0;
+    };
+    written = 0;
+    for (const StoneState &s : stones) {
+        if (!s.touched)
+            continue;
+        ++written;
+        // Computed numbers only: nothing typed by a user goes into this text.
+        if (inBatch)
+            sql += QLatin1Char(',');
+        sql += QLatin1Char('(') + QString::number(s.id) + QLatin1Char(',')
+            + (s.rapNull ? QStringLiteral("NULL") : numberText(s.rap)) + QLatin1Char(',')
+            + (s.setSell ? QStringLiteral("1,") + numberText(s.sell) : QStringLiteral("0,NULL")) + QLatin1Char(',')
+            + (s.setSellLx ? QStringLiteral("1,") + numberText(s.sellLx) : QStringLiteral("0,NULL"))
+            + QLatin1Char(',') + (s.rnd ? QString::number(*s.rnd) : QStringLiteral("NULL")) + QLatin1Char(')');
+        if (++inBatch == batch)
+            flush();
+    }
+    flush();
+    db::exec(db, QStringLiteral("UPDATE SingleStone s INNER JOIN tmp_reprice t ON s.ID = t.ID SET "
+                                "s.RapaportPrice = t.rap, "
+                                "s.SellPriceUS = IF(t.setsell <> 0, t.sell, s.SellPriceUS), "
+                                "s.SellPriceUSlx = IF(t.setlx <> 0, t.selllx, s.SellPriceUSlx), "
+                                "s.RND = IFNULL(t.rnd, s.RND)"));
+    tx.commit();
+    db::exec(db, QStringLiteral("DROP TEMPORARY TABLE IF EXISTS tmp_reprice"));
+}
+
+} // namespace
+
+RepriceReport repriceAll(AppContext &ctx)
+{
+    const QSqlDatabase db = ctx.db();
+    const Settings &settings = ctx.settings;
+    RepriceReport report;
+    const QList<Phase> phases = repricingPhases(settings);
+
+    GridCache grid;
+    grid.load(db);
+    const QHash<qint64, QString> colours = gradeWords(db, true);
+    const QHash<qint64, QString> clarities = gradeWords(db, false);
+
+    std::vector<StoneState> stones;
+    {
+        // Numbers come as doubles through the binary protocol (a bound
+        // parameter makes the statement a prepared one): converting text to
+        // numbers is most of the cost of reading 100,000 rows.
+        QSqlQuery q = db::exec(db,
+                               QStringLiteral("SELECT ID, Shape, Colour, Clarity, CAST(Carat AS DOUBLE), LockPercent <> 0, "
+                                              "CAST(SellOffRap AS DOUBLE), LockPercentlx <> 0, CAST(SellOffRapLX AS DOUBLE), "
+                                              "RapaportPrice IS NULL FROM SingleStone WHERE 1 = ?"),
+                               {1});
+        while (q.next()) {
+            StoneState s;
+            s.id = q.value(0).toLongLong();
+            s.shapeNull = q.value(1).isNull();
+            s.shape = db::textOf(q.value(1));
+            if (!q.value(2).isNull())
+                s.colourWord = colours.value(q.value(2).toLongLong());
+            if (!q.value(3).isNull())
+                s.clarityWord = clarities.value(q.value(3).toLongLong());
+            s.caratNull = q.value(4).isNull();
+            s.carat = db::numOf(q.value(4));
+            s.lock = db::flagOf(q.value(5));
+            s.off = db::numOf(q.value(6));
+            s.lockLx = db::flagOf(q.value(7));
+            s.offLx = db::numOf(q.value(8));
+            s.rapNull = q.value(9).toInt() != 0;
+            stones.push_back(std::move(s));
+        }
+    }
+
+    const QString rsn = settings.roundstonename;
+    QList<Member> ran;
+    // Many stones share a shape text: the selection is decided once per text.
+    QHash<QString, bool> selectionMemo;
+    for (const Phase &phase : phases) {
+        ctx.prompt().busy(phase.text);
+        PhaseReport pr{phase.text, memberName(phase.member)};
+        const Grid g = memberGrid(phase.member);
+        selectionMemo.clear();
+        QString nullKey = QStringLiteral("\x01null");
+        for (StoneState &s : stones) {
+            const QString &key = s.shapeNull ? nullKey : s.shape;
+            auto it = selectionMemo.constFind(key);
+            bool selected;
+            if (it != selectionMemo.constEnd()) {
+                selected = *it;
+            } else {
+                selected = memberSelects(phase.member, s.shape, s.shapeNull, rsn, ran);
+                selectionMemo.insert(key, selected);
+            }
+            if (!selected)
+                continue;
+            ++pr.selected;
+            double p = 0;
+            if (!s.caratNull)
+                p = grid.price(g, s.carat, s.colourWord, s.clarityWord, settings.LowerQuality);
+            if (applyPrice(s, p))
+                ++pr.priced;
+            else
+                ++pr.cleared;
+        }
+        ran << phase.member;
+        report.phases << pr;
+    }
+    writeStates(db, stones, report.stonesWritten);
+    return report;
+}
+
+RepriceReport repriceAllLiteral(AppContext &ctx)
+{
+    const QSqlDatabase db = ctx.db();
+    const Settings &settings = ctx.settings;
+    RepriceReport report;
+    const SqlPriceSource source(db);
+    const QString colourSql = db::convertSql(QStringLiteral(
+        "SELECT * FROM DiamondGrades WHERE  Number= ? AND Colour=true and Clarity=false ORDER BY ID LIMIT 1"));
+    const QString claritySql = db::convertSql(QStringLiteral(
+        "SELECT * FROM DiamondGrades WHERE  Number= ? AND Colour=false and Clarity=true ORDER BY ID LIMIT 1"));
+    auto word = [&](const QString &sql, const QVariant &n) {
+        if (n.isNull())
+            return QString();
+        QSqlQuery q = db::exec(db, sql, {n});
+        return q.next() ? db::Row(q).text(QStringLiteral("Wording")) : QString();
+    };
+    QList<Member> ran;
+    for (const Phase &phase : repricingPhases(settings)) {
+        ctx.prompt().busy(phase.text);
+        PhaseReport pr{phase.text, memberName(phase.member)};
+        QVariantList binds;
+        const QString where = memberCondition(phase.member, settings.roundstonename, binds, ran);
+        const Grid g = memberGrid(phase.member);
+        QSqlQuery q = db::exec(db, QStringLiteral("SELECT * FROM singleStone WHERE ") + where, binds);
+        while (q.next()) {
+            const db::Row r(q);
+            ++pr.selected;
+            const QString colour = word(colourSql, r.raw(QStringLiteral("Colour")));
+            const QString clarity = word(claritySql, r.raw(QStringLiteral("Clarity")));
+            double p = 0;
+            const double carat = r.num(QStringLiteral("Carat"));
+            if (!r.isNull(QStringLiteral("Carat")))
+                p = source.price(g, carat, colour, clarity, settings.LowerQuality);
+            const QVariant id = r.raw(QStringLiteral("ID"));
+            if (p != 0) {
+                QString sql = QStringLiteral("UPDATE SingleStone SET RND=?, RapaportPrice=?");
+                QVariantList b{newRnd(), p};
+                if (r.flag(QStringLiteral("LockPercent"))) {
+                    sql += QStringLiteral(", SellPriceUS=?");
+                    b << sellPriceOffList(carat, r.num(QStringLiteral("SellOffRap")), p);
+                }
+                if (r.flag(QStringLiteral("LockPercentlx"))) {
+                    sql += QStringLiteral(", SellPriceUSlx=?");
+                    b << sellPriceOffList(carat, r.num(QStringLiteral("SellOffRapLX")), p);
+                }
+                b << id;
+                db::exec(db, sql + QStringLiteral(" WHERE ID=?"), b);
+                ++pr.priced;
+            } else {
+                const bool wasNull = r.isNull(QStringLiteral("RapaportPrice"));
+                db::exec(db, QStringLiteral("UPDATE SingleStone SET RapaportPrice=? WHERE ID=?"),
+                         {wasNull ? QVariant(0.0) : QVariant(QMetaType::fromType<double>()), id});
+                ++pr.cleared;
+            }
+            ++report.stonesWritten;
+        }
+        ran << phase.member;
+        report.phases << pr;
+    }
+    return report;
+}
+
+} // namespace velmor::pricing

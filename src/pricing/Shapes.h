@@ -1,0 +1,50 @@
+#pragma once
+// Shapes: the fixed list of the shape combos, the synonym tables that turn a
+// supplier's or laboratory's wording into the house word, and the rules that
+// decide on which grid a stone's shape is priced.
+#include "pricing/PriceGrid.h"
+
+#include <QSqlDatabase>
+#include <QString>
+#include <QStringList>
+
+namespace velmor {
+struct Settings;
+class Prompt;
+}
+
+namespace velmor::pricing {
+
+// "Round Brilliant [BR]", "Pear [PS]", ... "Asscher" (thirteen entries).
+const QStringList &fixedShapes();
+// The fixed list, then every other shape in use in SingleStone.
+QStringList shapeComboEntries(const QSqlDatabase &db);
+
+enum class WordTable { Shapes, Labs };
+QString wordTableName(WordTable t); // "shapewords", "labwords"
+
+// The house word for a word (its first 50 characters) when it is listed as
+// one of w1..w6 of a row of the table, else the word itself (first 50
+// characters).  An empty word stays empty.
+QString houseWord(const QSqlDatabase &db, WordTable t, const QString &word);
+inline QString normaliseShape(const QSqlDatabase &db, const QString &shape)
+{
+    return houseWord(db, WordTable::Shapes, shape);
+}
+
+// The message shown when no rule prices a shape.
+QString unknownCutMessage(const QString &shape);
+
+struct Resolution {
+    double price = 0;
+    int step = 0;        // the rule that found the price (1..20), 0 when none
+    Grid grid = Grid::Round;
+};
+
+// The list price per carat of one stone by the shape-to-grid rules.  Each
+// rule runs while no price is found; when none finds one, the message of
+// unknownCutMessage() goes to `prompt` as a timed notice (when given).
+Resolution resolveListPrice(const PriceSource &source, const Settings &s, const QString &shape, double weight,
+                            const QString &colour, const QString &clarity, Prompt *prompt = nullptr);
+
+} // namespace velmor::pricing

@@ -1,0 +1,62 @@
+#include "pricing/frmConfigExchangeRate.h"
+
+#include "app/AppContext.h"
+#include "db/Sql.h"
+
+#include <QFormLayout>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QVBoxLayout>
+
+namespace velmor::pricing {
+
+frmConfigExchangeRate::frmConfigExchangeRate(AppContext &ctx, QWidget *parent) : QWidget(parent), m_ctx(ctx)
+{
+    setObjectName(QStringLiteral("frmConfigExchangeRate"));
+    setWindowTitle(QStringLiteral("Exchange and Metal Rates"));
+    static const char *const labels[] = {"US$ 1.00 =",          "Gold rate per gram", "Gold rate per ounce",
+                                         "Base gold per gram",  "Base gold per ounce", "Grams per ounce",
+                                         "Grams per ounce (base)", "Platinum rate"};
+    auto *form = new QFormLayout;
+    for (int i = 0; i < ExchangeRateForm::FieldCount; ++i) {
+        const auto f = ExchangeRateForm::Field(i);
+        auto *e = new QLineEdit;
+        e->setObjectName(ExchangeRateForm::controlName(f));
+        m_edits[i] = e;
+        form->addRow(QString::fromLatin1(labels[i]), e);
+        connect(e, &QLineEdit::textChanged, this, [this, f](const QString &t) { m_form.edit(f, t); });
+    }
+    m_form.onWrite = [this](ExchangeRateForm::Field f, const QString &t) {
+        // The form runs the field's handler itself.
+        QSignalBlocker b(m_edits[f]);
+        m_edits[f]->setText(t);
+    };
+    cmdRapSettings = new QPushButton(QStringLiteral("Save"));
+    cmdRapSettings->setObjectName(QStringLiteral("cmdRapSettings"));
+    connect(cmdRapSettings, &QPushButton::clicked, this, [this] { save(); });
+    auto *l = new QVBoxLayout(this);
+    l->addLayout(form);
+    l->addWidget(cmdRapSettings);
+}
+
+void frmConfigExchangeRate::showEvent(QShowEvent *e)
+{
+    QWidget::showEvent(e);
+    activate();
+}
+
+void frmConfigExchangeRate::activate() { m_form.activate(m_ctx); }
+
+RatesSaveResult frmConfigExchangeRate::save()
+{
+    try {
+        return saveRates(m_ctx, m_form, reloadConfiguration);
+    } catch (const db::DbError &) {
+        m_ctx.prompt().inform(QStringLiteral("The rates could not be saved."), QStringLiteral("Exchange Rate"),
+                              Icon::Exclamation);
+        return {};
+    }
+}
+
+} // namespace velmor::pricing

@@ -1,0 +1,159 @@
+#include "pricing/frmRapPriceSheet.h"
+
+#include "app/AppContext.h"
+#include "db/Row.h"
+#include "db/Sql.h"
+#include "pricing/PriceSheet.h"
+
+#include <QComboBox>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+namespace velmor::pricing {
+
+namespace {
+
+template <class T> T *named(T *w, const char *name)
+{
+    w->setObjectName(QLatin1String(name));
+    return w;
+}
+
+QTableWidget *makeGrid(const char *name)
+{
+    auto *t = named(new QTableWidget(sheetClarities().size() + 1, sheetColours().size() + 1), name);
+    t->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    t->horizontalHeader()->hide();
+    t->verticalHeader()->hide();
+    for (int c = 0; c < sheetColours().size(); ++c)
+        t->setItem(0, c + 1, new QTableWidgetItem(sheetColours()[c]));
+    for (int r = 0; r < sheetClarities().size(); ++r)
+        t->setItem(r + 1, 0, new QTableWidgetItem(sheetClarities()[r]));
+    return t;
+}
+
+void fillGrid(QTableWidget *t, const SheetGrid &g)
+{
+    t->setItem(0, 0, new QTableWidgetItem(g.corner));
+    for (int r = 0; r < g.cells.size(); ++r)
+        for (int c = 0; c < g.cells[r].size(); ++c) {
+            auto *item = new QTableWidgetItem(g.cells[r][c]);
+            item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            t->setItem(r + 1, c + 1, item);
+        }
+    t->resizeColumnsToContents();
+}
+
+} // namespace
+
+frmRapPriceSheet::frmRapPriceSheet(AppContext &ctx, QWidget *parent) : QWidget(parent), m_ctx(ctx)
+{
+    setObjectName(QStringLiteral("frmRapPriceSheet"));
+    setWindowTitle(QStringLiteral("Rapaport Price Sheet"));
+    cboColour = named(new QComboBox, "cboColour");
+    cboClarity = named(new QComboBox, "cboClarity");
+    cboClarity->addItems(sheetClarities());
+    txtCarat = named(new QLineEdit(QStringLiteral("1.00")), "txtCarat");
+    txtOffRap = named(new QLineEdit(QStringLiteral("0")), "txtOffRap");
+    optCarat = named(new QRadioButton(QStringLiteral("Price per carat")), "optCarat");
+    optStone = named(new QRadioButton(QStringLiteral("Price per stone")), "optStone");
+    optCarat->setChecked(true);
+    txtRap = named(new QLineEdit, "txtRap");
+    txtStone = named(new QLineEdit, "txtStone");
+    txtRap2 = named(new QLineEdit, "txtRap2");
+    txtStone2 = named(new QLineEdit, "txtStone2");
+    for (QLineEdit *e : {txtRap, txtStone, txtRap2, txtStone2})
+        e->setReadOnly(true);
+    MSFlexGrid1 = makeGrid("MSFlexGrid1");
+    MSFlexGrid2 = makeGrid("MSFlexGrid2");
+    cmdBack = named(new QPushButton(QStringLiteral("Back")), "cmdBack");
+
+    auto *form = new QFormLayout;
+    form->addRow(QStringLiteral("Colour"), cboColour);
+    form->addRow(QStringLiteral("Clarity"), cboClarity);
+    form->addRow(QStringLiteral("Carat"), txtCarat);
+    form->addRow(QStringLiteral("% off Rap"), txtOffRap);
+    auto *opts = new QHBoxLayout;
+    opts->addWidget(optCarat);
+    opts->addWidget(optStone);
+    form->addRow(opts);
+    auto *values = new QGridLayout;
+    values->addWidget(new QLabel(QStringLiteral("Round: Rap")), 0, 0);
+    values->addWidget(txtRap, 0, 1);
+    values->addWidget(new QLabel(QStringLiteral("Price")), 0, 2);
+    values->addWidget(txtStone, 0, 3);
+    values->addWidget(new QLabel(QStringLiteral("Pear: Rap")), 1, 0);
+    values->addWidget(txtRap2, 1, 1);
+    values->addWidget(new QLabel(QStringLiteral("Price")), 1, 2);
+    values->addWidget(txtStone2, 1, 3);
+    auto *left = new QVBoxLayout;
+    left->addLayout(form);
+    left->addLayout(values);
+    left->addStretch();
+    left->addWidget(cmdBack);
+    auto *grids = new QVBoxLayout;
+    grids->addWidget(MSFlexGrid1);
+    grids->addWidget(MSFlexGrid2);
+    auto *main = new QHBoxLayout(this);
+    main->addLayout(left);
+    main->addLayout(grids, 1);
+
+    connect(cboColour, &QComboBox::currentTextChanged, this, &frmRapPriceSheet::recompute);
+    connect(cboClarity, &QComboBox::currentTextChanged, this, &frmRapPriceSheet::recompute);
+    connect(txtCarat, &QLineEdit::textChanged, this, &frmRapPriceSheet::recompute);
+    connect(txtOffRap, &QLineEdit::textChanged, this, &frmRapPriceSheet::recompute);
+    connect(optCarat, &QRadioButton::toggled, this, &frmRapPriceSheet::recompute);
+    connect(cmdBack, &QPushButton::clicked, this, &QWidget::close);
+}
+
+void frmRapPriceSheet::showEvent(QShowEvent *e)
+{
+    QWidget::showEvent(e);
+    activate();
+}
+
+void frmRapPriceSheet::activate()
+{
+    const QString keep = cboColour->currentText();
+    {
+        QSignalBlocker b(cboColour);
+        cboColour->clear();
+        try {
+            cboColour->addItems(sheetColourChoices(m_ctx.db()));
+        } catch (const db::DbError &) {
+        }
+        const int i = cboColour->findText(keep);
+        if (i >= 0)
+            cboColour->setCurrentIndex(i);
+    }
+    recompute();
+}
+
+void frmRapPriceSheet::recompute()
+{
+    const double w = db::leadingNumber(txtCarat->text());
+    const double off = db::leadingNumber(txtOffRap->text());
+    try {
+        const QSqlDatabase db = m_ctx.db();
+        const SheetSingle round = sheetSingle(db, Grid::Round, cboColour->currentText(), cboClarity->currentText(), w, off);
+        const SheetSingle pear = sheetSingle(db, Grid::Pear, cboColour->currentText(), cboClarity->currentText(), w, off);
+        txtRap->setText(round.rap);
+        txtStone->setText(round.stone);
+        txtRap2->setText(pear.rap);
+        txtStone2->setText(pear.stone);
+        fillGrid(MSFlexGrid1, sheetGrid(db, Grid::Round, w, optStone->isChecked()));
+        fillGrid(MSFlexGrid2, sheetGrid(db, Grid::Pear, w, optStone->isChecked()));
+    } catch (const db::DbError &) {
+        // The sheet shows what it has; the next change tries again.
+    }
+}
+
+} // namespace velmor::pricing

@@ -53,7 +53,7 @@ bool login(AppContext &ctx, QString &userName, QString &password)
 {
     userName.remove(QLatin1Char('\''));
     password.remove(QLatin1Char('\''));
-    QSqlQuery q = db::exec(ctx.db(), QStringLiteral("SELECT * FROM `user` WHERE UserName = ? AND Password = ?"),
+    QSqlQuery q = db::exec(ctx.db(), QStringLiteral("SELECT * FROM `user` WHERE UserName = ? AND Password = ? ORDER BY ID"),
                            {userName, password});
     const bool found = q.next();
     ResetUserRightsModule(ctx);

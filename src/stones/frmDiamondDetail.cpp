@@ -134,6 +134,7 @@ frmDiamondDetail::frmDiamondDetail(AppContext &ctx, QWidget *parent) : QMainWind
     };
     ClearfrmDiamondDetailModule();
     DisablefrmDiamondModule();
+    updateCommands();
     DiamondCostHideModule(this);
     updateCaptions();
     resize(1180, 820);
@@ -738,6 +739,7 @@ void frmDiamondDetail::RefreshfrmDiamondDetailModule(qint64 id)
         ClearfrmDiamondDetailModule();
         le("txtID")->clear();
         showStatus(QString());
+        updateCommands();
         return;
     }
     m_form = f;
@@ -824,16 +826,25 @@ void frmDiamondDetail::controlsFromForm(const StoneForm &f)
     rb("optLockDollar")->setChecked(!f.lockPercent);
     rb("optLockPercentLX")->setChecked(f.lockPercentLX);
     rb("optLockDollarLX")->setChecked(!f.lockPercentLX);
+    // Options that the record leaves all off show none chosen.
+    for (const CheckField &o : kOptionFields) {
+        QRadioButton *b = rb(o.name);
+        if (b->group() && b->group()->checkedButton() && !(f.*(o.member))) {
+            QButtonGroup *g = b->group();
+            bool any = false;
+            for (const CheckField &other : kOptionFields)
+                any = any || (rb(other.name)->group() == g && f.*(other.member));
+            if (!any) {
+                g->setExclusive(false);
+                for (QAbstractButton *x : g->buttons())
+                    x->setChecked(false);
+                g->setExclusive(true);
+            }
+        }
+    }
     for (const CheckField &o : kOptionFields)
         if (f.*(o.member))
             rb(o.name)->setChecked(true);
-    if (!f.buyInUS && !f.buyInLocal) {
-        for (const char *n : {"optBuyInUS", "optBuyInLocal"}) {
-            rb(n)->setAutoExclusive(false);
-            rb(n)->setChecked(false);
-            rb(n)->setAutoExclusive(true);
-        }
-    }
     w<QLabel>("imgBuyInUS")->setVisible(f.buyInUS);
     w<QLabel>("imgBuyInLocal")->setVisible(f.buyInLocal);
     w<QPlainTextEdit>("txtComment")->setPlainText(f.Comment);
@@ -877,7 +888,18 @@ void frmDiamondDetail::controlsFromForm(const StoneForm &f)
                                         : QString());
     showStatus(f.Status);
     syncDisplay();
+    updateCommands();
     m_filling = was;
+}
+
+void frmDiamondDetail::updateCommands()
+{
+    const bool displayed = m_state.mode == EditState::Displayed;
+    w<QPushButton>("cmdAddDiamond")->setEnabled(displayed);
+    w<QPushButton>("cmdEditDiamond")->setEnabled(displayed && m_form.id != 0);
+    w<QPushButton>("cmdDelete")->setEnabled(displayed && m_form.id != 0);
+    w<QPushButton>("cmdUpdate")->setEnabled(!displayed);
+    w<QPushButton>("cmdCancel")->setEnabled(!displayed);
 }
 
 StoneForm frmDiamondDetail::formFromControls() const
@@ -1029,6 +1051,7 @@ void frmDiamondDetail::addDiamond()
     m_state = EditState();
     m_state.mode = EditState::Adding;
     showStatus(QString());
+    updateCommands();
 }
 
 void frmDiamondDetail::editDiamond()
@@ -1041,6 +1064,7 @@ void frmDiamondDetail::editDiamond()
     w<QDateEdit>("dtDate")->setVisible(true);
     le("txtDateCreated")->setVisible(false);
     EnablefrmDiamondModule();
+    updateCommands();
 }
 
 void frmDiamondDetail::update()
@@ -1053,6 +1077,7 @@ void frmDiamondDetail::update()
         PopulateCBOsModule();
         RefreshfrmDiamondDetailModule(f.id);
         DisablefrmDiamondModule();
+        updateCommands();
     } else if (f.SKU != le("txtSKU")->text()) {
         le("txtSKU")->setText(f.SKU); // the auto-number of a refused save stays on screen
     }
@@ -1064,6 +1089,7 @@ void frmDiamondDetail::cancel()
     m_state = EditState();
     RefreshfrmDiamondDetailModule(id);
     DisablefrmDiamondModule();
+    updateCommands();
 }
 
 void frmDiamondDetail::deleteDiamond()
@@ -1076,6 +1102,7 @@ void frmDiamondDetail::deleteDiamond()
         le("txtID")->clear();
         showStatus(QString());
         PopulateCBOsModule();
+        updateCommands();
     }
 }
 

@@ -112,6 +112,7 @@ private:
     void fillPartyCombos();
     void controlsFromForm(const stones::StoneForm &f);
     void showStatus(const QString &status);
+    void updateCommands();
     void priceEdited(stones::StonePriceModel::Field f, const QString &text);
     void selectById(QComboBox *c, qint64 id);
     qint64 idOf(const QComboBox *c) const;

@@ -24,6 +24,7 @@ private slots:
     void saleRefusedWhenSoldElsewhere();
     void memoReturnByDrop();
     void changeLogScreen();
+    void wholesaleHidesLogOn();
 
 private:
     static void startUp(frmDiamondDetail &s)
@@ -85,11 +86,24 @@ void TestDiamondDetail::stoneLifeOnTheScreen()
     type(s, "txtWeight", "1.01");
     choose(s, "cboColour", "20 - ");
     choose(s, "cboClarity", "40 - ");
-    type(s, "txtLatestRapPrice", "5000");
+    QVERIFY(!ctl<QPushButton>(s, "cmdAddDiamond")->isEnabled());
+    QVERIFY(ctl<QPushButton>(s, "cmdUpdate")->isEnabled());
+    // the current list price from the grid
+    db::exec(e.t.db(), "INSERT INTO raplist (Shape, Colour, Clarity, LowCarat, HighCarat, Price) VALUES "
+                       "('BR', 'E', 'VS1', 1.0, 1.49, 5000), ('BR', 'E', 'VS1', 0.9, 0.99, 4000)");
     type(s, "txtSellOffRap", "30");
+    click(s, "imgGetRAP2");
+    QCOMPARE(ctl<QLineEdit>(s, "txtLatestRapPrice")->text(), QString("5000.00"));
     QCOMPARE(ctl<QLineEdit>(s, "txtSellPriceCT")->text(), QString("3500.00"));
     QCOMPARE(ctl<QLineEdit>(s, "txtSellPrice")->text(), QString("3535.00"));
     QCOMPARE(ctl<QLineEdit>(s, "txtUSRap")->text(), QString("5050.00"));
+    // an unknown shape gets no list price and the timed notice
+    ctl<QComboBox>(s, "cboShape")->setEditText("Kite");
+    click(s, "imgGetRAP1");
+    QCOMPARE(e.prompt.texts(PromptEvent::Notice), QStringList{"'Kite' is not a known cut-grade for Rapaport"});
+    QCOMPARE(ctl<QLineEdit>(s, "txtOriginalRapPrice")->text(), QString("0.00"));
+    e.prompt.clear();
+    choose(s, "cboShape", "Round Brilliant [BR]");
     type(s, "txtSellPrice2", "1000");
     QCOMPARE(ctl<QLineEdit>(s, "txtSellPriceLocal2")->text(), QString("1250.00"));
     ctl<QComboBox>(s, "cboLaboratory")->setEditText("GIA");
@@ -242,6 +256,21 @@ void TestDiamondDetail::changeLogScreen()
     QFile f(dir.filePath("changes.csv"));
     QVERIFY(f.open(QIODevice::ReadOnly));
     QCOMPARE(f.readAll().count('\n'), 2);
+}
+
+void TestDiamondDetail::wholesaleHidesLogOn()
+{
+    for (bool wholesale : {false, true}) {
+        StoneEnv e;
+        e.ctx.WholeSaleMode = wholesale;
+        e.ctx.DiamondMode = !wholesale;
+        frmDiamondDetail s(e.ctx);
+        QSignalSpy finished(&s, &frmDiamondDetail::startUpFinished);
+        startUp(s);
+        QCOMPARE(finished.count(), 1);
+        QCOMPARE(s.findChild<QAction *>("mnuLogOn")->isVisible(), !wholesale);
+        QCOMPARE(e.ctx.currentScreen, QString("frmDiamondDetail"));
+    }
 }
 
 QTEST_MAIN(TestDiamondDetail)

@@ -83,6 +83,7 @@ bool ScannerPort::open(const QString &setting, QString *error)
             *error = QStringLiteral("the scanner port %1 could not be opened: %2").arg(name, m_port->errorString());
         return false;
     }
+    m_device = name;
     m_check->start();
     return true;
 }
@@ -97,7 +98,7 @@ void ScannerPort::close()
 
 bool ScannerPort::isOpen() const { return m_port->isOpen(); }
 
-QString ScannerPort::portName() const { return m_port->portName(); }
+QString ScannerPort::portName() const { return m_port->isOpen() ? m_device : QString(); }
 
 void ScannerPort::checkPort()
 {

@@ -43,7 +43,7 @@ public:
     bool open(const QString &setting, QString *error = nullptr);
     void close();
     bool isOpen() const;
-    QString portName() const;
+    QString portName() const; // the device opened (scannerPortName of the setting)
 
 signals:
     void received(const QString &data);
@@ -53,6 +53,7 @@ private:
     void getData();
 
     QSerialPort *m_port;
+    QString m_device;
     QTimer *m_check;
     QTimer *m_get;
 };

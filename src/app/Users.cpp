@@ -53,7 +53,7 @@ bool login(AppContext &ctx, QString &userName, QString &password)
 {
     userName.remove(QLatin1Char('\''));
     password.remove(QLatin1Char('\''));
-    QSqlQuery q = db::exec(ctx.db(), QStringLiteral("SELECT * FROM `user` WHERE UserName = ? AND Password = ?"),
+    QSqlQuery q = db::exec(ctx.db(), QStringLiteral("SELECT * FROM `user` WHERE UserName = ? AND Password = ? ORDER BY ID"),
                            {userName, password});
     const bool found = q.next();
     ResetUserRightsModule(ctx);
@@ -137,6 +137,10 @@ SaveUserResult saveUser(AppContext &ctx, UserRecord &user, const QString &passwo
                             Icon::Information);
         return SaveUserResult::PasswordMismatch;
     }
+    // The login removes single quotes from what is typed; a name or password
+    // stored with one could never log in.
+    user.UserName.remove(QLatin1Char('\''));
+    user.Password.remove(QLatin1Char('\''));
     const QSqlDatabase db = ctx.db();
     const QStringList rights = presentRightColumns(db);
     QStringList cols = {QStringLiteral("FirstName"), QStringLiteral("LastName"), QStringLiteral("UserName"),

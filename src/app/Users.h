@@ -58,6 +58,8 @@ enum class SaveUserResult { Saved, PasswordMismatch, NotFound };
 // The user set-up's cmdUpdate: refuses different passwords ("The two
 // Passwords do not match!") and saves nothing then; adds a row when
 // adding, else rewrites the row of user.ID.  The record's ID is set on add.
+// Single quotes are removed from the user name and password, as the login
+// removes them from what is typed.
 SaveUserResult saveUser(AppContext &ctx, UserRecord &user, const QString &passwordConfirm, bool adding);
 
 } // namespace velmor

@@ -10,6 +10,7 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScrollArea>
 #include <QStackedWidget>
 #include <QTabBar>
@@ -140,7 +141,11 @@ void frmConfigUsers::buildRights()
         auto *grid = new QGridLayout(frame);
         int n = 0;
         for (const QString &c : groups[i]) {
-            auto *box = new QCheckBox(c, frame);
+            // "AllowCustomerHoldView" reads "Customer hold view".
+            QString caption = c.startsWith(QLatin1String("Allow")) ? c.mid(5) : c;
+            caption.replace(QRegularExpression(QStringLiteral("(?<=[a-z0-9])(?=[A-Z])")), QStringLiteral(" "));
+            caption = caption.left(1) + caption.mid(1).toLower();
+            auto *box = new QCheckBox(caption, frame);
             box->setObjectName(checkBoxName(c));
             grid->addWidget(box, n / 2, n % 2);
             m_rights[c] = box;

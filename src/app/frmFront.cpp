@@ -52,6 +52,13 @@ const std::map<QString, QString> &rightsTable()
         {QStringLiteral("cmdShowMemo"), QStringLiteral("AllowConsignmentView")},
         {QStringLiteral("cmdMemo"), QStringLiteral("AllowConsignmentView")},
         {QStringLiteral("mnuConfig"), QStringLiteral("Administrator")},
+        // Store-side commands, for when their screens are added.
+        {QStringLiteral("cmdViewStatements"), QStringLiteral("AllowStatementView")},
+        {QStringLiteral("cmdApply"), QStringLiteral("AllowApplyPayment")},
+        {QStringLiteral("mnuHoldShipment"), QStringLiteral("AllowShipmentHoldView")},
+        {QStringLiteral("cmdQuoteList"), QStringLiteral("AllowQuoteView")},
+        {QStringLiteral("cmdCreateQuote"), QStringLiteral("AllowQuoteNew")},
+        {QStringLiteral("cmdShowCommission"), QStringLiteral("AllowCommissionView")},
     };
     return table;
 }
@@ -119,11 +126,7 @@ frmFront::frmFront(AppContext &ctx, QWidget *parent)
     } catch (const db::DbError &) {
     }
     GetPrintersModule(m_ctx);
-    if (!scannerPortName(m_ctx.settings.scannerPort).isEmpty()) {
-        QString why;
-        if (!m_scanner->open(m_ctx.settings.scannerPort, &why))
-            qWarning("velmor: %s", qPrintable(why));
-    }
+    reopenScanner();
     connect(m_scanner, &ScannerPort::received, this, [this](const QString &data) {
         // One code a line; the same code scanned twice still dispatches.
         for (const QString &line : data.split(QRegularExpression(QStringLiteral("[\r\n]+")), Qt::SkipEmptyParts)) {
@@ -293,6 +296,7 @@ void frmFront::logOff()
 
 void frmFront::activated()
 {
+    reopenScanner();
     applyRights();
     setWindowTitle(frontCaption(m_ctx));
     m_ctx.workstation.checkpoint(QStringLiteral("35y4by13"));
@@ -324,6 +328,20 @@ void frmFront::closeEvent(QCloseEvent *e)
 }
 
 bool frmFront::scannerOpen() const { return m_scanner->isOpen(); }
+
+void frmFront::reopenScanner()
+{
+    const QString wanted = scannerPortName(m_ctx.settings.scannerPort);
+    if (wanted.isEmpty()) {
+        m_scanner->close();
+        return;
+    }
+    if (m_scanner->isOpen() && m_scanner->portName() == wanted)
+        return;
+    QString why;
+    if (!m_scanner->open(m_ctx.settings.scannerPort, &why))
+        qWarning("velmor: %s", qPrintable(why));
+}
 
 void frmFront::scannerDataChanged(const QString &data)
 {

@@ -41,6 +41,9 @@ public:
     void activated();
 
     bool scannerOpen() const;
+    // Opens the scanner port of the settings anew (after a settings screen
+    // changed it); closes it when the settings name none.
+    void reopenScanner();
     // The last customer a scan asked for (0 when none).
     int lastCustomerRequest() const { return m_lastCustomer; }
 

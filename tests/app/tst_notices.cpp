@@ -4,6 +4,11 @@
 #include "app/Scanner.h"
 #include "app/Wait.h"
 #include "app/frmMSG.h"
+#include "app/widgets/QtPrompt.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QMessageBox>
 
 #include <QLabel>
 #include <QTimer>
@@ -25,6 +30,9 @@ private slots:
     void scanDispatch();
     void portName_data();
     void portName();
+    void qtPromptBoxes_data();
+    void qtPromptBoxes();
+    void busyNotice();
 };
 
 void TestNotices::displayTime_data()
@@ -156,6 +164,78 @@ void TestNotices::portName()
     QFETCH(QString, setting);
     QFETCH(QString, device);
     QCOMPARE(scannerPortName(setting), device);
+}
+
+namespace {
+
+struct SeenBox {
+    QString text, title;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    int buttons = 0;
+};
+
+// Reads the next message box that opens and presses the given button.
+void answerBox(SeenBox *seen, QMessageBox::StandardButton press)
+{
+    QTimer::singleShot(20, [=] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box) {
+            answerBox(seen, press);
+            return;
+        }
+        seen->text = box->text();
+        seen->title = box->windowTitle();
+        seen->icon = box->icon();
+        seen->buttons = int(box->buttons().size());
+        box->button(press)->click();
+    });
+}
+
+} // namespace
+
+void TestNotices::qtPromptBoxes_data()
+{
+    QTest::addColumn<int>("icon");
+    QTest::addColumn<int>("boxIcon");
+    QTest::newRow("none") << int(Icon::None) << int(QMessageBox::NoIcon);
+    QTest::newRow("information") << int(Icon::Information) << int(QMessageBox::Information);
+    QTest::newRow("exclamation") << int(Icon::Exclamation) << int(QMessageBox::Warning);
+    QTest::newRow("critical") << int(Icon::Critical) << int(QMessageBox::Critical);
+}
+
+void TestNotices::qtPromptBoxes()
+{
+    QFETCH(int, icon);
+    QFETCH(int, boxIcon);
+    ui::QtPrompt prompt;
+    SeenBox seen;
+    answerBox(&seen, QMessageBox::Ok);
+    prompt.inform(QStringLiteral("No Permission, please login or contact the System Administrator!"),
+                  QStringLiteral("Authorization Failure"), Icon(icon));
+    QCOMPARE(seen.text, QStringLiteral("No Permission, please login or contact the System Administrator!"));
+    QCOMPARE(seen.title, QStringLiteral("Authorization Failure"));
+    QCOMPARE(int(seen.icon), boxIcon);
+    QCOMPARE(seen.buttons, 1);
+
+    answerBox(&seen, QMessageBox::Yes);
+    QVERIFY(prompt.askYesNo(QStringLiteral("Sure?"), QStringLiteral("Question"), Icon(icon)));
+    QCOMPARE(seen.buttons, 2);
+    answerBox(&seen, QMessageBox::No);
+    QVERIFY(!prompt.askYesNo(QStringLiteral("Sure?"), QStringLiteral("Question"), Icon(icon)));
+}
+
+void TestNotices::busyNotice()
+{
+    ui::QtPrompt prompt;
+    prompt.busy(QStringLiteral("Receiving Tables from Rapaport"));
+    QWidget *busy = nullptr;
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (w->objectName() == QLatin1String("frmMessage") && w->isVisible())
+            busy = w;
+    QVERIFY(busy);
+    QCOMPARE(busy->findChild<QLabel *>(QStringLiteral("lblMsg"))->text(), QStringLiteral("Receiving Tables from Rapaport"));
+    prompt.busy(QString());
+    QVERIFY(!busy->isVisible());
 }
 
 QTEST_MAIN(TestNotices)

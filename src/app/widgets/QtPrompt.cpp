@@ -66,6 +66,8 @@ void QtPrompt::busy(const QString &text)
     QApplication::processEvents();
 }
 
+void QtPrompt::setSplash(frmSplash *splash) { m_splash = splash; }
+
 void QtPrompt::progress(const QString &text)
 {
     if (m_splash)

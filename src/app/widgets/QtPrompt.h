@@ -25,7 +25,7 @@ public:
     void progress(const QString &text) override;
 
     // Progress words go to this splash screen while it exists.
-    void setSplash(frmSplash *splash) { m_splash = splash; }
+    void setSplash(frmSplash *splash);
 
 private:
     QPointer<frmMessage> m_busy;

@@ -9,6 +9,8 @@
 #include <QScreen>
 #include <QTimer>
 
+#include <cstdio>
+
 namespace velmor::ui {
 
 namespace {
@@ -39,7 +41,9 @@ int runApplication(QApplication &app)
     try {
         ctx.open();
     } catch (const db::ConnectError &e) {
-        // One message naming what failed and where to change it.
+        // One message naming what failed and where to change it (also on
+        // the terminal, for a start from a shell).
+        fprintf(stderr, "velmor: %s\n", qPrintable(e.message()));
         QMessageBox::critical(nullptr, QStringLiteral("Velmor - no database"), e.message());
         return 1;
     } catch (const db::DbError &e) {

@@ -735,9 +735,10 @@ void frmDiamondDetail::RefreshfrmDiamondDetailModule(qint64 id)
     } catch (const db::DbError &) {
     }
     if (!found) {
+        // Nothing to show: the fields are emptied; txtID keeps what was asked
+        // for (a scanned number stays visible).
         m_form = StoneForm();
         ClearfrmDiamondDetailModule();
-        le("txtID")->clear();
         showStatus(QString());
         updateCommands();
         return;

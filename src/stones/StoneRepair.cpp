@@ -55,6 +55,9 @@ void eachRow(AppContext &ctx, const QString &sql, const std::function<void(const
 
 QVariant nullDouble() { return QVariant(QMetaType::fromType<double>()); }
 
+// Step 13's stones of one tier, at most kTierFillLimit a run.  Only stones
+// that have the tier's discount are taken: a stone without it gets no price,
+// and fifty such stones would otherwise hold the step up for good.
 const char *kTierSelect =
     "SELECT * FROM singlestone WHERE LockPercent<>0 AND SellPriceUS%1 IS NULL AND Carat IS NOT NULL "
     "AND RapaportPrice IS NOT NULL AND SellOffRap%1 IS NOT NULL ORDER BY ID LIMIT %2";

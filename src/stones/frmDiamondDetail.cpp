@@ -125,12 +125,6 @@ frmDiamondDetail::frmDiamondDetail(AppContext &ctx, QWidget *parent) : QMainWind
     m_prices.onWrite = [this](F f, const QString &t) {
         if (auto *e = le(stones::StonePriceModel::fieldName(f).toLatin1().constData()))
             e->setText(t);
-        if (f == F::OriginalBuyOffRap || f == F::BoughtPriceUSCT || f == F::LatestRapPrice)
-            QTimer::singleShot(0, this, [this] {
-                const double latest = m_prices.value(F::LatestRapPrice);
-                le("txtBuyOffRap")->setText(
-                    latest != 0 ? stones::fmt(100 - m_prices.value(F::BoughtPriceUSCT) * 100 / latest) : QString());
-            });
     };
     ClearfrmDiamondDetailModule();
     DisablefrmDiamondModule();
@@ -864,10 +858,7 @@ void frmDiamondDetail::controlsFromForm(const StoneForm &f)
     }
     le("txtWeight")->setText(f.Carat);
     m_prices.set(F::Weight, f.Carat);
-    const double latest = m_prices.value(F::LatestRapPrice);
-    le("txtBuyOffRap")->setText(latest != 0 && !f.price(F::BoughtPriceUSCT).isEmpty()
-                                    ? stones::fmt(100 - m_prices.value(F::BoughtPriceUSCT) * 100 / latest)
-                                    : QString());
+    showBuyOffCurrentRap();
     le("txtMemoUS")->setText(f.memoUS);
     le("txtMemoLocal")->setText(f.memoLocal);
     le("txtPaymentUS")->setText(QStringLiteral("$") + f.paymentsUS);
@@ -967,6 +958,20 @@ void frmDiamondDetail::syncDisplay()
     selectById(cb("cboOnHoldFor"), le("txtOnHoldForCustomerID")->text().toLongLong());
     selectById(cb("cboConsignmentInCustomer"), le("txtConsignmentInCustomer")->text().toLongLong());
     selectById(cb("cboSupplier"), le("txtSupplier")->text().toLongLong());
+    // Pointing at a memo number shows the memo sheet's reference.
+    for (const char *name : {"lblMEMOid", "lblMemoIDIS"}) {
+        QLabel *l = w<QLabel>(name);
+        QString tip;
+        if (!l->text().isEmpty()) {
+            try {
+                tip = QStringLiteral("Reference# ")
+                    + db::textOf(db::scalar(m_ctx.db(), QStringLiteral("SELECT Reference FROM MemoSheet WHERE ID = ?"),
+                                            {l->text().toLongLong()}));
+            } catch (const db::DbError &) {
+            }
+        }
+        l->setToolTip(tip);
+    }
     w<QLabel>("imgDiaMemo1")->setVisible(!w<QLabel>("lblMemoIDIS")->text().isEmpty());
     w<QLabel>("imgDiaMemo2")->setVisible(!w<QLabel>("lblMEMOid")->text().isEmpty());
     m_filling = was;
@@ -996,6 +1001,16 @@ void frmDiamondDetail::priceEdited(F f, const QString &text)
     m_prices.lockPercentLX = rb("optLockPercentLX")->isChecked();
     m_prices.rate = m_ctx.exchangeRateCDN;
     m_prices.edit(f, text);
+    showBuyOffCurrentRap();
+}
+
+// The buying price against today's list price (shown only).
+void frmDiamondDetail::showBuyOffCurrentRap()
+{
+    const double latest = m_prices.value(F::LatestRapPrice);
+    le("txtBuyOffRap")->setText(latest != 0 && !m_prices.text(F::BoughtPriceUSCT).isEmpty()
+                                    ? stones::fmt(100 - m_prices.value(F::BoughtPriceUSCT) * 100 / latest)
+                                    : QString());
 }
 
 // Commands -------------------------------------------------------------------------

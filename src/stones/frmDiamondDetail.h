@@ -113,6 +113,7 @@ private:
     void controlsFromForm(const stones::StoneForm &f);
     void showStatus(const QString &status);
     void updateCommands();
+    void showBuyOffCurrentRap();
     void priceEdited(stones::StonePriceModel::Field f, const QString &text);
     void selectById(QComboBox *c, qint64 id);
     qint64 idOf(const QComboBox *c) const;

@@ -25,6 +25,7 @@ private slots:
     void memoReturnByDrop();
     void changeLogScreen();
     void wholesaleHidesLogOn();
+    void cancelledAddStays();
 
 private:
     static void startUp(frmDiamondDetail &s)
@@ -271,6 +272,31 @@ void TestDiamondDetail::wholesaleHidesLogOn()
         QCOMPARE(s.findChild<QAction *>("mnuLogOn")->isVisible(), !wholesale);
         QCOMPARE(e.ctx.currentScreen, QString("frmDiamondDetail"));
     }
+}
+
+void TestDiamondDetail::cancelledAddStays()
+{
+    StoneEnv e;
+    e.ctx.settings.AutoSku = true;
+    e.ctx.settings.SKURound = "RB";
+    frmDiamondDetail s(e.ctx);
+    startUp(s);
+    click(s, "cmdAddDiamond");
+    const qint64 id = ctl<QLineEdit>(s, "txtID")->text().toLongLong();
+    choose(s, "cboShape", "Round Brilliant [BR]");
+    QCOMPARE(ctl<QLineEdit>(s, "txtSKU")->text(), QString("RB......"));
+    type(s, "txtWeight", "0.5");
+    click(s, "cmdCancel");
+    QCOMPARE(s.editState().mode, stones::EditState::Displayed);
+    QVERIFY(ctl<QLineEdit>(s, "txtSKU")->isReadOnly());
+    QCOMPARE(ctl<QLineEdit>(s, "txtSKU")->text(), QString(" "));
+    QCOMPARE(ctl<QLineEdit>(s, "txtWeight")->text(), QString());
+    QCOMPARE(e.count("SELECT COUNT(*) FROM SingleStone WHERE ID=? AND SKU=' ' AND Carat IS NULL", {id}), 1);
+    // editing with nothing loaded
+    s.loadStone(0);
+    QVERIFY(!ctl<QPushButton>(s, "cmdEditDiamond")->isEnabled());
+    s.editDiamond();
+    QCOMPARE(e.prompt.messages(), QStringList{"Stone Editing: No Stone is selected!"});
 }
 
 QTEST_MAIN(TestDiamondDetail)

@@ -677,6 +677,7 @@ void frmDiamondDetail::PopulateCBOsModule()
     for (const auto &[name, column] : kWordCombos)
         refill(cb(name), distinct(QStringLiteral("SELECT DISTINCT(%1) FROM SingleStone ORDER BY %1").arg(QLatin1String(column))));
     refill(cb("cboLot"), distinct(QStringLiteral("SELECT DISTINCT(Lot) AS [L] FROM SingleStone ORDER BY Lot")));
+    m_combosFilled.start();
     m_filling = was;
 }
 
@@ -1291,7 +1292,10 @@ void frmDiamondDetail::activated()
     if (m_state.mode != EditState::Displayed)
         return;
     stones::repairOnActivate(m_ctx);
-    PopulateCBOsModule();
+    // The word lists read the whole stone table: refreshed when they are a
+    // minute old (other workstations add words), not after every message box.
+    if (!m_combosFilled.isValid() || m_combosFilled.elapsed() > 60000)
+        PopulateCBOsModule();
     fillPartyCombos();
     if (m_form.id)
         syncDisplay();

@@ -18,6 +18,7 @@
 #include "stones/StoneRecord.h"
 #include "stones/StonePrices.h"
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <functional>
 
@@ -137,6 +138,7 @@ private:
     bool m_filling = false; // controls are being filled by the program
     bool m_repairing = false;
     QList<QWidget *> m_entryFields;
+    QElapsedTimer m_combosFilled;
 };
 
 } // namespace velmor::ui

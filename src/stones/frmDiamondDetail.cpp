@@ -656,27 +656,39 @@ void frmDiamondDetail::PopulateCBOsModule()
         else
             c->setCurrentIndex(c->findText(keep));
     };
-    auto distinct = [&](const QString &sql) {
-        QStringList out;
-        try {
-            QSqlQuery q = db::exec(m_ctx.db(), db::convertSql(sql));
-            while (q.next())
-                if (!q.value(0).isNull())
-                    out << q.value(0).toString();
-        } catch (const db::DbError &) {
-        }
-        return out;
-    };
-    refill(cb("cboLaboratory"), distinct(QStringLiteral("SELECT DISTINCT(Laboratory) FROM SingleStone ORDER BY Laboratory")));
+    // The word lists in one pass over the stones: each column's distinct
+    // values in its order, Null left out.
+    QStringList columns{QStringLiteral("Laboratory")};
+    for (const auto &[name, column] : kWordCombos)
+        columns << QString::fromLatin1(column);
+    columns << QStringLiteral("Lot");
+    QStringList parts;
+    for (const QString &c : columns)
+        parts << QStringLiteral("GROUP_CONCAT(DISTINCT %1 ORDER BY %1 SEPARATOR '%2')").arg(c, QString(QChar(0x1f)));
+    QList<QStringList> lists;
+    try {
+        db::exec(m_ctx.db(), QStringLiteral("SET SESSION group_concat_max_len = 16777216"));
+        QSqlQuery q = db::exec(m_ctx.db(), QStringLiteral("SELECT ") + parts.join(QStringLiteral(", "))
+                                               + QStringLiteral(" FROM SingleStone"));
+        if (q.next())
+            for (int i = 0; i < columns.size(); ++i)
+                lists << (q.value(i).isNull() ? QStringList()
+                                              : db::textOf(q.value(i)).split(QChar(0x1f)));
+    } catch (const db::DbError &) {
+    }
+    while (lists.size() < columns.size())
+        lists << QStringList();
+    refill(cb("cboLaboratory"), lists.at(0));
     try {
         refill(cb("cboShape"), stones::pricing_bridge::shapeEntries(m_ctx.db()));
         refill(cb("cboColour"), stones::pricing_bridge::gradeEntries(m_ctx.db(), true, m_ctx.settings.DontUseSplits));
         refill(cb("cboClarity"), stones::pricing_bridge::gradeEntries(m_ctx.db(), false, m_ctx.settings.DontUseSplits));
     } catch (const db::DbError &) {
     }
+    int i = 1;
     for (const auto &[name, column] : kWordCombos)
-        refill(cb(name), distinct(QStringLiteral("SELECT DISTINCT(%1) FROM SingleStone ORDER BY %1").arg(QLatin1String(column))));
-    refill(cb("cboLot"), distinct(QStringLiteral("SELECT DISTINCT(Lot) AS [L] FROM SingleStone ORDER BY Lot")));
+        refill(cb(name), lists.at(i++));
+    refill(cb("cboLot"), lists.at(i));
     m_combosFilled.start();
     m_filling = was;
 }

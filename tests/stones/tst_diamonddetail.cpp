@@ -26,6 +26,7 @@ private slots:
     void changeLogScreen();
     void wholesaleHidesLogOn();
     void cancelledAddStays();
+    void wordLists();
 
 private:
     static void startUp(frmDiamondDetail &s)
@@ -297,6 +298,28 @@ void TestDiamondDetail::cancelledAddStays()
     QVERIFY(!ctl<QPushButton>(s, "cmdEditDiamond")->isEnabled());
     s.editDiamond();
     QCOMPARE(e.prompt.messages(), QStringList{"Stone Editing: No Stone is selected!"});
+}
+
+void TestDiamondDetail::wordLists()
+{
+    StoneEnv e;
+    db::exec(e.t.db(), "INSERT INTO SingleStone (SKU, Cut, Laboratory, Lot, Culet) VALUES ('W1', 'VG', 'HRD', 'Lot, 7', NULL), "
+                       "('W2', 'EX', 'GIA', NULL, NULL), ('W3', NULL, 'GIA', 'A', NULL), ('W4', 'EX', NULL, 'A', NULL)");
+    frmDiamondDetail s(e.ctx);
+    startUp(s);
+    auto items = [&](const char *name) {
+        QStringList out;
+        QComboBox *c = ctl<QComboBox>(s, name);
+        for (int i = 0; i < c->count(); ++i)
+            out << c->itemText(i);
+        return out;
+    };
+    QCOMPARE(items("cboCut"), QStringList({"EX", "VG"}));
+    QCOMPARE(items("cboLaboratory"), QStringList({"GIA", "HRD"}));
+    QCOMPARE(items("cboLot"), QStringList({"A", "Lot, 7"}));
+    QCOMPARE(items("cboCulet"), QStringList{});
+    QCOMPARE(items("cboShape").first(), QString("Round Brilliant [BR]"));
+    QCOMPARE(items("cboClarity").at(1), QString("4 - IF"));
 }
 
 QTEST_MAIN(TestDiamondDetail)

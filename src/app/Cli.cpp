@@ -10,6 +10,7 @@ CliRegistry buildRegistry()
     registerDbCommands(r);
     registerAppCommands(r);
     registerPricingCommands(r);
+    registerStoneCommands(r);
     return r;
 }
 

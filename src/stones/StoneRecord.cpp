@@ -315,24 +315,26 @@ bool passesChecks(AppContext &ctx, StoneForm &form, const EditState &state)
         form.SKU.remove(QStringLiteral("......"));
         autoNumberSku(ctx, form.SKU);
     }
+    // 2 and 4 read the table once: is the SKU taken, is the certificate taken.
+    const bool certTested =
+        !isBlank(form.Certificate) && !isBlank(form.Laboratory) && form.Certificate != QLatin1String(" ");
+    QSqlQuery clash = db::exec(
+        ctx.db(),
+        QStringLiteral("SELECT COALESCE(MAX(SKU LIKE ?), 0), COALESCE(MAX(Laboratory LIKE ? AND Certificate LIKE ?), 0) "
+                       "FROM SingleStone WHERE ID <> ?"),
+        {likeLiteral(form.SKU), likeLiteral(form.Laboratory), likeLiteral(form.Certificate), form.id});
+    const bool skuTaken = clash.next() && clash.value(0).toInt() != 0;
+    const bool certTaken = certTested && clash.value(1).toInt() != 0;
     // 2. SKU unique.
-    if (db::scalar(ctx.db(), QStringLiteral("SELECT ID FROM SingleStone WHERE SKU LIKE ? AND ID <> ? LIMIT 1"),
-                   {likeLiteral(form.SKU), form.id})
-            .isValid())
+    if (skuTaken)
         return refuse(QStringLiteral(
             "This SKU number is already been used for another Diamond, please choose another SKU number!"));
     // 3. A certificate needs its laboratory.
     if (form.Certificate.size() >= 3 && isBlank(form.Laboratory))
         return refuse(QStringLiteral("You specified a Certificate Number but didn't asign a Laboratory!"));
     // 4. Certificate unique per laboratory.
-    if (!isBlank(form.Certificate) && !isBlank(form.Laboratory) && form.Certificate != QLatin1String(" ")) {
-        if (db::scalar(ctx.db(),
-                       QStringLiteral("SELECT ID FROM SingleStone WHERE Laboratory LIKE ? AND Certificate LIKE ? "
-                                      "AND ID <> ? LIMIT 1"),
-                       {likeLiteral(form.Laboratory), likeLiteral(form.Certificate), form.id})
-                .isValid())
-            return refuse(QStringLiteral("You have used this Certificate already for another Diamond!"));
-    }
+    if (certTaken)
+        return refuse(QStringLiteral("You have used this Certificate already for another Diamond!"));
     // 5, 6. The held side of tier 1 must be set.
     if (form.lockPercent && fieldValue(form.price(F::SellOffRap)) == 0)
         return refuse(QStringLiteral("You need to define a valid Off-Rap Discount"));
@@ -406,8 +408,12 @@ void addOpeningPayment(AppContext &ctx, qint64 stoneId, qint64 supplierId, const
 
 SaveResult saveStone(AppContext &ctx, StoneForm &form, EditState &state)
 {
-    if (!passesChecks(ctx, form, state))
-        return SaveResult::Refused;
+    try {
+        if (!passesChecks(ctx, form, state))
+            return SaveResult::Refused;
+    } catch (const db::DbError &) {
+        return SaveResult::Failed;
+    }
     if (!confirmsGradingChanges(ctx, form, state))
         return SaveResult::Declined;
 

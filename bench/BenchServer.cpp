@@ -66,6 +66,11 @@ void BenchServer::start()
     }
 
     QDir(m_dir).removeRecursively();
+    // The server's temporary tables go to a folder of its own, away from
+    // whatever else cleans /tmp.
+    const QString tmp = m_dir + QStringLiteral("/tmp");
+    QDir().mkpath(tmp);
+    qputenv("TMPDIR", QFile::encodeName(tmp));
     m_server = std::make_unique<db::PrivateServer>(m_dir, /*forTests=*/false);
     m_server->start();
     g_serverPid = pid_t(pidFromFile(m_dir + QStringLiteral("/mysqld.pid")));

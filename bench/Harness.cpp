@@ -91,6 +91,17 @@ void Bench::notAvailable(const QString &scenario, int size, const QString &road,
     m_results << r;
 }
 
+void Bench::failed(const QString &scenario, int size, const QString &reason)
+{
+    Result r;
+    r.scenario = scenario;
+    r.road = QStringLiteral("-");
+    r.size = size;
+    r.state = Result::State::Failed;
+    r.note = reason;
+    m_results << r;
+}
+
 void Bench::measure(const QString &scenario, int size, const QList<Road> &roads)
 {
     struct Track {

@@ -64,6 +64,8 @@ public:
 
     // Runs the roads, runs interleaved, and records the results.
     void measure(const QString &scenario, int size, const QList<Road> &roads);
+    // Records a scenario that broke down outside its runs.
+    void failed(const QString &scenario, int size, const QString &reason);
     // Records a road that cannot run at all.
     void notAvailable(const QString &scenario, int size, const QString &road, const QString &reason);
 

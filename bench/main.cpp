@@ -182,10 +182,21 @@ int main(int argc, char **argv)
                     .arg(QLocale(QLocale::English).toString(size))
                     .arg(formatSeconds(double(prep.elapsed()) / 1000)));
 
-            runSchemaScenarios(env);
-            runPricingScenarios(env);
-            runStoneScenarios(env);
-            runLaunchScenarios(env);
+            // A scenario that breaks down outside its timed runs is reported, and the others go on.
+            const std::pair<QString, void (*)(SizeEnv &)> groups[] = {
+                {QStringLiteral("schema upgrade"), runSchemaScenarios},
+                {QStringLiteral("grid import + re-pricing"), runPricingScenarios},
+                {QStringLiteral("stone scenarios"), runStoneScenarios},
+                {QStringLiteral("launch to home screen"), runLaunchScenarios}};
+            for (const auto &[groupName, run] : groups) {
+                try {
+                    run(env);
+                } catch (const db::DbError &e) {
+                    bench.failed(groupName, size, e.message());
+                } catch (const std::exception &e) {
+                    bench.failed(groupName, size, QString::fromLocal8Bit(e.what()));
+                }
+            }
 
             if (!o.keep) {
                 for (const QString &d : {env.work, env.pristine, env.groupA})

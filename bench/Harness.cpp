@@ -195,6 +195,7 @@ void Bench::measure(const QString &scenario, int size, const QList<Road> &roads)
             const QString note = QStringLiteral("result differs from Velmor's (%1 against %2)")
                                      .arg(a.join(QStringLiteral(", ")), b.join(QStringLiteral(", ")));
             t.result.note = t.result.note.isEmpty() ? note : t.result.note + QStringLiteral("; ") + note;
+            t.result.differs = true;
         }
     }
     for (const Track &t : tracks)

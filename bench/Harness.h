@@ -48,6 +48,7 @@ struct Result {
     QList<double> seconds; // one per run (per operation when ops > 1)
     State state = State::Measured;
     QString note;
+    bool differs = false; // its figures differ from Velmor's
 
     double median() const;
     double minimum() const;

@@ -95,6 +95,31 @@ void repairSetBased(const QSqlDatabase &db)
     }
 }
 
+// The least an open of a repaired database needs: one scan of each table
+// for the rows any step would touch, finding none.
+void repairCheckOnly(const QSqlDatabase &db)
+{
+    const char *scans[] = {
+        "SELECT COUNT(*) FROM SingleStone WHERE (RapaportPrice <> 0 AND SellOffRap <> 0 AND (SellPriceUS IS NULL OR SellPriceUS <= 0))"
+        " OR (RapaportPrice <> 0 AND SellPriceUS <> 0 AND SellOffRap IS NULL) OR Status LIKE 'DEL' OR Certificate IS NULL"
+        " OR (ConsignmentInCustomerID IS NOT NULL AND SupplierID IS NULL) OR (BuyingInUS = 0 AND BuyingInLocal = 0)"
+        " OR ((LockPercent = 0 OR LockPercentlx = 0) AND SellPriceUS IS NULL) OR (LockPercent <> 0 AND SellPriceUS IS NULL)"
+        " OR (LockPercent <> 0 AND SellPriceUS2 IS NULL AND Carat IS NOT NULL AND RapaportPrice IS NOT NULL AND SellOffRap2 IS NOT NULL)"
+        " OR (LockPercent <> 0 AND SellPriceUS3 IS NULL AND Carat IS NOT NULL AND RapaportPrice IS NOT NULL AND SellOffRap3 IS NOT NULL)"
+        " OR ((currentRAPdiscountFORmemo IS NOT NULL OR DateOnMemo IS NOT NULL) AND Status LIKE 'stock')",
+        "SELECT COUNT(*) FROM SingleStone WHERE ID NOT IN (SELECT StoneID FROM StoneChange WHERE StoneID IS NOT NULL)",
+        "SELECT COUNT(*) FROM Customer WHERE PriceClass IS NULL OR Terms IS NULL",
+        "SELECT * FROM Config",
+        "SELECT COUNT(*) FROM memosheet m JOIN (SELECT DISTINCT MemoSheetID FROM SingleStone) s ON s.MemoSheetID = m.ID"
+        " WHERE m.closed <> 0",
+    };
+    for (const char *scan : scans) {
+        QSqlQuery q = db::exec(db, QString::fromLatin1(scan));
+        while (q.next()) {
+        }
+    }
+}
+
 // The figures the repair roads must agree on.
 QList<double> repairDigest(const QSqlDatabase &db)
 {
@@ -297,7 +322,7 @@ void runStoneScenarios(SizeEnv &env)
         env.bench.measure(everyday, env.size,
                           {Road{QStringLiteral("velmor"), {}, velmorRepair},
                            Road{QStringLiteral("literal"), {}, literalRepair, true},
-                           Road{QStringLiteral("floor"), {}, [&env] { repairSetBased(env.workDb()); }}});
+                           Road{QStringLiteral("floor"), {}, [&env] { repairCheckOnly(env.workDb()); }}});
     }
 
     constexpr int kStones = 20;

@@ -233,8 +233,10 @@ int main(int argc, char **argv)
     }
     out << "\nTotal time " << formatSeconds(double(total.elapsed()) / 1000) << ".\n";
     out.flush();
+    // A failed road, or a literal walk that ends with other figures than
+    // Velmor's road, makes the run fail (the smoke test relies on it).
     bool failed = false;
     for (const Result &r : bench.results())
-        failed = failed || r.state == Result::State::Failed;
+        failed = failed || r.state == Result::State::Failed || (r.differs && r.road == QLatin1String("literal"));
     return failed ? 1 : 0;
 }

@@ -15,19 +15,6 @@ namespace velmor {
 
 namespace {
 
-// Opens the workstation's database; prints the reason and returns false when it cannot.
-bool openContext(AppContext &ctx, CliIo &io)
-{
-    try {
-        ctx.open();
-        GetConfigurationModule(ctx);
-    } catch (const db::DbError &e) {
-        io.err << "velmor: " << e.message() << "\n";
-        return false;
-    }
-    return true;
-}
-
 class PrintingPrompt : public SilentPrompt {
 public:
     explicit PrintingPrompt(QTextStream &out) : m_out(out) {}
@@ -45,7 +32,7 @@ int gridImport(const QStringList &args, CliIo &io)
     }
     Workstation ws;
     AppContext ctx(ws, db::ConnectionSettings::fromWorkstation(ws));
-    if (!openContext(ctx, io))
+    if (!openCliContext(ctx, io, true))
         return 1;
     const QString folder = args.isEmpty() ? ws.folder() : QDir(args.first()).absolutePath();
     pricing::GridImportRun run;
@@ -99,7 +86,7 @@ int gridPrice(const QStringList &args, CliIo &io)
     }
     Workstation ws;
     AppContext ctx(ws, db::ConnectionSettings::fromWorkstation(ws));
-    if (!openContext(ctx, io))
+    if (!openCliContext(ctx, io, true))
         return 1;
     PrintingPrompt prompt(io.err);
     const QString colour = gradeText(args[2], true), clarity = gradeText(args[3], false);

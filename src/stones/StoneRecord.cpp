@@ -1,6 +1,7 @@
 #include "stones/StoneRecord.h"
 
 #include "app/AppContext.h"
+#include "app/Users.h"
 #include "db/ConvertSql.h"
 #include "db/Row.h"
 #include "db/Sql.h"
@@ -288,6 +289,11 @@ bool beginEdit(AppContext &ctx, const StoneForm &form, EditState &state)
     if (form.id == 0) {
         ctx.prompt().inform(QStringLiteral("No Stone is selected!"), QStringLiteral("Stone Editing"),
                             Icon::Information);
+        return false;
+    }
+    // Editing is for a logged-in user with the right to edit.
+    if (!ctx.user.AllowEdit) {
+        MsgPermissionModule(ctx.prompt());
         return false;
     }
     state.mode = EditState::Editing;

@@ -571,6 +571,8 @@ void frmDiamondDetail::build()
         } else if (m_state.mode != EditState::Displayed) {
             p.inform(QStringLiteral("You cannot change this field while you are editing or adding this Diamond!"),
                      QStringLiteral("Message"), Icon::Information);
+        } else if (!m_ctx.user.AllowMemoAssigning) {
+            MsgPermissionModule(p);
         } else {
             QComboBox *c = cb("cboConsignedTo");
             c->clear();

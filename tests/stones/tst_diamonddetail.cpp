@@ -2,6 +2,7 @@
 // adding to deleting, with the database and the change log after each step.
 #include "StoneTestEnv.h"
 #include "stones/frmDiamondDetail.h"
+#include "stones/frmDiamondDetailPrices.h"
 #include "stones/frmStoneChange.h"
 
 #include <QCheckBox>
@@ -27,6 +28,7 @@ private slots:
     void wholesaleHidesLogOn();
     void cancelledAddStays();
     void wordLists();
+    void priceWindow();
 
 private:
     static void startUp(frmDiamondDetail &s)
@@ -320,6 +322,36 @@ void TestDiamondDetail::wordLists()
     QCOMPARE(items("cboCulet"), QStringList{});
     QCOMPARE(items("cboShape").first(), QString("Round Brilliant [BR]"));
     QCOMPARE(items("cboClarity").at(1), QString("4 - IF"));
+}
+
+void TestDiamondDetail::priceWindow()
+{
+    StoneEnv e;
+    e.ctx.exchangeRateCDN = 1.3;
+    stones::StoneForm f;
+    f.Carat = "0.5";
+    f.setPrice(stones::StonePriceModel::BoughtPriceUS, "1000.00");
+    f.setPrice(stones::StonePriceModel::SellPrice, "2000.00");
+    f.boughtRateCDN = 1.25;
+    ui::frmDiamondDetailPrices w(e.ctx, f);
+    w.show();
+    w.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    QCOMPARE(ctl<QLineEdit>(w, "txtCDN")->text(), QString("1.3"));
+    QCOMPARE(ctl<QLineEdit>(w, "txtCDNbought")->text(), QString("1.25"));
+    QCOMPARE(ctl<QLineEdit>(w, "txtZARbought")->text(), QString("???"));
+    QCOMPARE(ctl<QLineEdit>(w, "txtSellPriceLocal")->text(), QString("2600.00"));
+    QCOMPARE(ctl<QLineEdit>(w, "txtBoughtPriceLocal")->text(), QString("1250.00"));
+    type(w, "txtBoughtPriceUS", "1200");
+    QCOMPARE(ctl<QLineEdit>(w, "txtBoughtPriceLocal")->text(), QString("1500.00"));
+    QCOMPARE(w.model().marker(), QString("ex"));
+    // leaving the US field fixes it: a local amount typed next moves the rate
+    ctl<QLineEdit>(w, "txtBoughtPriceUS")->setFocus();
+    ctl<QLineEdit>(w, "txtBoughtPriceLocal")->setFocus();
+    QTRY_COMPARE(w.model().marker(), QString("us"));
+    type(w, "txtBoughtPriceLocal", "1560");
+    QCOMPARE(ctl<QLineEdit>(w, "txtCDNbought")->text(), QString("1.3"));
+    QCOMPARE(w.model().boughtRateCDN(), 1.3);
 }
 
 QTEST_MAIN(TestDiamondDetail)

@@ -479,7 +479,17 @@ SaveResult saveStone(AppContext &ctx, StoneForm &form, EditState &state)
         // made on another workstation meanwhile is not overwritten.
         sql += QStringLiteral(" WHERE ID=? AND COALESCE(Status, '') = ?");
         b << form.id << (adding ? QString::fromLatin1("") : state.statusAtLoad);
-        if (db::execAffected(ctx.db(), sql, b) != 1) {
+        const QString expected = adding ? QString::fromLatin1("") : state.statusAtLoad;
+        int written = db::execAffected(ctx.db(), sql, b);
+        if (written == 0) {
+            // The server counts changed rows: a save that changed nothing (the
+            // same random marker drawn again) still found its row.
+            written = db::scalar(ctx.db(),
+                                 QStringLiteral("SELECT COUNT(*) FROM SingleStone WHERE ID=? AND COALESCE(Status, '') = ?"),
+                                 {form.id, expected})
+                          .toInt();
+        }
+        if (written != 1) {
             tx.rollback();
             const QVariant now = db::scalar(ctx.db(), QStringLiteral("SELECT Status FROM SingleStone WHERE ID = ?"),
                                             {form.id});

@@ -514,7 +514,7 @@ SaveResult saveStone(AppContext &ctx, StoneForm &form, EditState &state)
     return SaveResult::Saved;
 }
 
-DeleteResult deleteStone(AppContext &ctx, qint64 id)
+static DeleteResult deleteStoneUnguarded(AppContext &ctx, qint64 id)
 {
     Prompt &p = ctx.prompt();
     if (!ctx.user.AllowDelete) {
@@ -560,6 +560,15 @@ DeleteResult deleteStone(AppContext &ctx, qint64 id)
         return DeleteResult::Failed;
     }
     return DeleteResult::Deleted;
+}
+
+DeleteResult deleteStone(AppContext &ctx, qint64 id)
+{
+    try {
+        return deleteStoneUnguarded(ctx, id);
+    } catch (const db::DbError &) {
+        return DeleteResult::Failed;
+    }
 }
 
 } // namespace velmor::stones

@@ -576,12 +576,15 @@ void frmDiamondDetail::build()
         } else {
             QComboBox *c = cb("cboConsignedTo");
             c->clear();
-            QSqlQuery q = db::exec(m_ctx.db(), QStringLiteral("SELECT Customer.ID, Customer.CompanyName FROM Customer "
-                                                              "INNER JOIN MemoSheet ON MemoSheet.CustomerID=Customer.ID "
-                                                              "WHERE MemoSheet.ID=?"),
-                                   {sheet.toLongLong()});
-            if (q.next())
-                c->addItem(q.value(0).toString() + QStringLiteral(" - ") + db::textOf(q.value(1)), q.value(0));
+            try {
+                QSqlQuery q = db::exec(m_ctx.db(), QStringLiteral("SELECT Customer.ID, Customer.CompanyName FROM Customer "
+                                                                  "INNER JOIN MemoSheet ON MemoSheet.CustomerID=Customer.ID "
+                                                                  "WHERE MemoSheet.ID=?"),
+                                       {sheet.toLongLong()});
+                if (q.next())
+                    c->addItem(q.value(0).toString() + QStringLiteral(" - ") + db::textOf(q.value(1)), q.value(0));
+            } catch (const db::DbError &) {
+            }
         }
     });
     connect(cb("cboConsignedTo"), &QComboBox::activated, this, [this] {

@@ -29,6 +29,7 @@ private slots:
     void cancelledAddStays();
     void wordLists();
     void priceWindow();
+    void everyNamedControl();
 
 private:
     static void startUp(frmDiamondDetail &s)
@@ -352,6 +353,45 @@ void TestDiamondDetail::priceWindow()
     type(w, "txtBoughtPriceLocal", "1560");
     QCOMPARE(ctl<QLineEdit>(w, "txtCDNbought")->text(), QString("1.3"));
     QCOMPARE(w.model().boughtRateCDN(), 1.3);
+}
+
+void TestDiamondDetail::everyNamedControl()
+{
+    StoneEnv e;
+    frmDiamondDetail s(e.ctx);
+    const QStringList names = {
+        // the record
+        "txtID", "txtSKU", "imgAuto", "cboLot", "txtCode", "txtLocation", "txtDescription", "txtComment", "dtDate",
+        "cboShape", "txtWeight", "cboColour", "cboClarity", "cboCut", "cboFlourescence", "cboFancyColour",
+        "cboFinishPolish", "cboFinishSymetry", "cboGirdle", "cboCulet", "cboLaboratory", "txtCertificate",
+        "txtInscription1", "txtInscription2", "txtDim1", "txtDim2", "txtDim3", "txtTableSize", "txtTotalDepth",
+        "txtCrownHeight", "txtPavillionDepth", "txtCrownAngle", "txtPavillionAngle", "txtGirdleDimension",
+        "chkCanadian", "chkLabGrown", "chkFinished", "chkMEMOhere", "chkPublishPriceOnLustrabay",
+        "chkPublishOnLustrabay", "chkPublishPriceOnLustrabayLocal", "chkPublishOnLustrabayLocal", "cmdAddDiamond",
+        "cmdEditDiamond", "cmdUpdate", "cmdCancel", "cmdDelete",
+        // prices
+        "txtOriginalRapPrice", "txtOriginalRapPriceUS", "txtOriginalBuyOffRap", "txtBoughtPriceUSCT",
+        "txtBoughtPriceUS", "txtLatestRapPrice", "txtUSRap", "txtSellOffRap", "txtSellPriceCT", "txtSellPrice",
+        "txtSellOffRapLX", "txtSellPriceCTLX", "txtSellPriceLX", "txtSellOffRap2", "txtSellPriceCT2", "txtSellPrice2",
+        "txtSellPriceLocalCT2", "txtSellPriceLocal2", "txtSellOffRap3", "txtSellPriceCT3", "txtSellPrice3",
+        "txtSellPriceLocalCT3", "txtSellPriceLocal3", "optLockPercent", "optLockDollar", "optLockPercentLX",
+        "optLockDollarLX", "optBuyInUS", "optBuyInLocal", "imgBuyInUS", "imgBuyInLocal", "txtBuyOffRap",
+        // status and parties
+        "txtStatus", "cmdSold", "cmdReturn", "cmdReturnVendor", "imgSafe", "imgDiaStock", "imgDiaMemo1", "imgDiaMemo2",
+        "cmdConsignedTo", "cboConsignedTo", "cboOnHoldFor", "cmdEditHold", "dtOnHoldDate", "txtOnHoldNote",
+        "cboConsignmentInCustomer", "cboSupplier", "cmdNewPaymentMade", "cmdNewPayment", "cmdNewMemo", "cmdLoadMemo",
+        "cmdMergeWithItem", "cmdViewBoundItem", "imgMemo", "lblMEMOid", "lblMemoIDIS", "cmdPrintLabel", "imgGetRAP1",
+        "imgGetRAP2", "mnuRapPriceSheet", "mnuDownloadAndUpgrade", "cmdGetGIA", "cmdSearch", "optPaidOffUS",
+        "optPaidOffUSPercentage", "optPaidOffLocal", "optPaidOffLocalPercentage", "txtStatusCustomerID", "txtCustomer",
+        "txtConsignedTo", "txtOnHoldForCustomerID", "txtConsignmentInCustomer", "txtSupplier",
+        // start-up, rights and scanner
+        "txtItemID", "mnuConfiguration", "mnuLogOn", "cmdLogOff", "lblBuyOffRap", "lblOriginalBuyOffRap",
+        "lblBoughtPriceUSCT", "lblCode"};
+    QStringList missing;
+    for (const QString &n : names)
+        if (!s.findChild<QObject *>(n))
+            missing << n;
+    QCOMPARE(missing, QStringList{});
 }
 
 QTEST_MAIN(TestDiamondDetail)

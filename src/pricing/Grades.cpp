@@ -115,22 +115,4 @@ QString gradeTextOfEntry(const QString &entry)
 
 int gradeNumberOfEntry(const QString &entry) { return int(db::leadingNumber(entry)); }
 
-int ensurePlusMinusClarityRows(const QSqlDatabase &db)
-{
-    static const QList<GradeScaleEntry> rows = {{89, "I1+"}, {91, "I1-"}, {99, "I2+"}, {101, "I2-"}};
-    int added = 0;
-    for (const GradeScaleEntry &g : rows) {
-        const QString w = QString::fromLatin1(g.text);
-        const QVariant found = db::scalar(
-            db, db::convertSql(QStringLiteral("SELECT ID FROM diamondgrades WHERE clarity=true AND wording LIKE ? ")),
-            {w});
-        if (found.isValid())
-            continue;
-        db::insert(db, QStringLiteral("INSERT INTO DiamondGrades (Number, Wording, Clarity, Colour) VALUES (?, ?, ?, ?)"),
-                   {g.number, w, db::flagValue(true), db::flagValue(false)});
-        ++added;
-    }
-    return added;
-}
-
 } // namespace velmor::pricing

@@ -44,9 +44,4 @@ QStringList gradeComboEntries(const QSqlDatabase &db, GradeKind kind, bool dontU
 QString gradeTextOfEntry(const QString &entry);
 int gradeNumberOfEntry(const QString &entry);
 
-// The four plus/minus clarity rows (I1+ 89, I1- 91, I2+ 99, I2- 101) that the
-// program guarantees at start-up: each is added when missing.  Returns how
-// many rows were added.
-int ensurePlusMinusClarityRows(const QSqlDatabase &db);
-
 } // namespace velmor::pricing

@@ -139,9 +139,9 @@ bool DownloadAndUpgrade(AppContext &ctx, const std::function<void()> &reloadSton
                       QStringLiteral("Rapaport"), Icon::Exclamation);
         return false;
     }
-    GridImportRun run;
+    GridImportResult grid;
     try {
-        run = importGridAndReprice(ctx);
+        grid = importGrid(ctx);
     } catch (const db::DbError &) {
         prompt.busy({});
         prompt.inform(QStringLiteral("The price list could not be saved in the database.\n"
@@ -149,13 +149,23 @@ bool DownloadAndUpgrade(AppContext &ctx, const std::function<void()> &reloadSton
                       QStringLiteral("Rapaport"), Icon::Exclamation);
         return false;
     }
-    prompt.busy({});
-    if (!run.ok()) {
+    if (!grid.ok) {
+        prompt.busy({});
         prompt.inform(QStringLiteral("The price list was not imported: %1.\nThe price list in use is kept.")
-                          .arg(run.grid.error),
+                          .arg(grid.error),
                       QStringLiteral("Rapaport"), Icon::Exclamation);
         return false;
     }
+    try {
+        repriceAll(ctx);
+    } catch (const db::DbError &) {
+        prompt.busy({});
+        prompt.inform(QStringLiteral("The new price list is in use, but the stones could not be re-priced.\n"
+                                     "Their prices are as they were before the import."),
+                      QStringLiteral("Rapaport"), Icon::Exclamation);
+        return false;
+    }
+    prompt.busy({});
     prompt.inform(QStringLiteral("The Rapaport for all Diamonds has been imported."), QStringLiteral("Rapaport"),
                   Icon::Information);
     if (reloadStone)

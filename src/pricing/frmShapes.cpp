@@ -7,6 +7,7 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStyledItemDelegate>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -14,7 +15,20 @@ namespace velmor::pricing {
 
 namespace {
 constexpr int kSpareRows = 20; // empty rows below the table for new words
-}
+
+// The in-place cell editor carries the name Text1.
+class CellEditor : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QWidget *createEditor(QWidget *parent, const QStyleOptionViewItem &o, const QModelIndex &i) const override
+    {
+        QWidget *w = QStyledItemDelegate::createEditor(parent, o, i);
+        if (w)
+            w->setObjectName(QStringLiteral("Text1"));
+        return w;
+    }
+};
+} // namespace
 
 frmWordTable::frmWordTable(AppContext &ctx, WordTable table, QWidget *parent)
     : QWidget(parent), m_ctx(ctx), m_table(table)
@@ -24,6 +38,7 @@ frmWordTable::frmWordTable(AppContext &ctx, WordTable table, QWidget *parent)
     Flex->setHorizontalHeaderLabels({QStringLiteral("make it ..."), QStringLiteral("if it's ..."),
                                      QStringLiteral("or ..."), QStringLiteral("or ..."), QStringLiteral("or ..."),
                                      QStringLiteral("or ..."), QStringLiteral("or ...")});
+    Flex->setItemDelegate(new CellEditor(Flex));
     Command1 = new QPushButton(QStringLiteral("Save"));
     Command1->setObjectName(QStringLiteral("Command1"));
     auto *l = new QVBoxLayout(this);

@@ -1,0 +1,150 @@
+// The pricing commands of the velmor program, run as a user runs them.
+#include "PricingTestKit.h"
+
+#include <QProcess>
+#include <QtTest>
+
+using namespace velmor;
+using namespace velmor::test;
+
+namespace {
+
+struct Run {
+    int code = -1;
+    QString out, err;
+};
+
+class CliEnv {
+public:
+    CliEnv()
+    {
+        writeFile(env.path("database.ini"), QStringLiteral("mode=server\nsocket=%1\nuser=root\ndatabase=%2\n")
+                                                .arg(TestDb::socketPath(), env.t.name())
+                                                .toUtf8());
+    }
+    Run run(const QStringList &args)
+    {
+        QProcess p;
+        QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
+        e.insert("VELMOR_HOME", env.dir.path());
+        p.setProcessEnvironment(e);
+        p.start(qEnvironmentVariable("VELMOR_BINARY", VELMOR_BINARY), args);
+        p.waitForFinished(60000);
+        return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromUtf8(p.readAllStandardOutput()),
+                QString::fromUtf8(p.readAllStandardError())};
+    }
+    PricingEnv env;
+};
+
+const QByteArray kRound = "BR,VS1,G,1.00,1.49,10000,11/27/26\nBR,VS1,H,1.00,1.49,8000,11/27/26\n"
+                          "BR,VS1,G,5.00,5.99,50000,11/27/26\n";
+const QByteArray kPear = "PS,VS1,G,1.00,1.49,7000,11/27/26\nPS,VS1,H,1.00,1.49,6000,11/27/26\n";
+
+} // namespace
+
+class TestGridCli : public QObject {
+    Q_OBJECT
+private slots:
+    void importThenPrice();
+    void price_data();
+    void price();
+    void ratesFetch();
+};
+
+void TestGridCli::importThenPrice()
+{
+    CliEnv cli;
+    StoneSpec s;
+    s.shape = "Round Brilliant [BR]";
+    s.carat = 1.0;
+    s.colour = 30;
+    s.clarity = 40;
+    s.off = 25;
+    addStone(cli.env.db(), s);
+    const QString good = cli.env.path("week49");
+    writeGridFiles(good, kRound, kPear);
+    Run r = cli.run({"grid", "import", good});
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    QVERIFY2(r.out.contains("round.csv: 3 rows imported"), qPrintable(r.out));
+    QVERIFY(r.out.contains("Imported 9 grid rows"));
+    QVERIFY2(r.out.contains("Updating Round Diamonds: 1 stones re-priced (0 with a list price, 1 without)"),
+             qPrintable(r.out));
+
+    // A week with a broken pear file: refused, the file and line named, the old grid kept.
+    const QString bad = cli.env.path("week50");
+    writeGridFiles(bad, "BR,VS1,G,1.00,1.49,12000,12/4/26\n", kPear + "PS,VS1,I,1.00,1.49,5x00,12/4/26\n");
+    r = cli.run({"grid", "import", bad});
+    QCOMPARE(r.code, 1);
+    QVERIFY2(r.err.contains(bad + "/pear.csv line 3: the price \"5x00\" is not a number"), qPrintable(r.err));
+    QVERIFY(r.err.contains("The price grid in use is kept."));
+    r = cli.run({"grid", "price", "Round Brilliant [BR]", "1.2", "G", "VS1"});
+    QCOMPARE(r.code, 0);
+    QCOMPARE(r.out.trimmed(), QStringLiteral("10000.00"));
+
+    // The workstation folder is the default.
+    writeGridFiles(cli.env.dir.path(), "BR,VS1,G,1.00,1.49,12000,12/4/26\n", kPear);
+    r = cli.run({"grid", "import"});
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    r = cli.run({"grid", "price", "round", "1.2", "G", "VS1"});
+    QCOMPARE(r.out.trimmed(), QStringLiteral("12000.00"));
+}
+
+void TestGridCli::price_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("out");
+    QTest::addColumn<QString>("err");
+    QTest::newRow("7.25 ct on the 5-carat row") << QStringList{"RBC", "7.25", "G", "VS1"} << 0 << "50000.00" << "round grid";
+    QTest::newRow("split colour averaged") << QStringList{"Pear [PS]", "1.1", "G/H", "VS1"} << 0 << "6500.00"
+                                           << "pear grid";
+    QTest::newRow("grade numbers") << QStringList{"Pear [PS]", "1.1", "45", "40"} << 0 << "6500.00" << "pear grid";
+    QTest::newRow("unknown shape") << QStringList{"Briolette", "1.1", "G", "VS1"} << 1 << ""
+                                   << "'Briolette' is not a known cut-grade for Rapaport";
+    QTest::newRow("weight not a number") << QStringList{"RBC", "one", "G", "VS1"} << 2 << ""
+                                         << "\"one\" is not a weight in carats";
+}
+
+void TestGridCli::price()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, code);
+    QFETCH(QString, out);
+    QFETCH(QString, err);
+    CliEnv cli;
+    writeGridFiles(cli.env.path("g"), kRound, kPear);
+    QCOMPARE(cli.run({"grid", "import", cli.env.path("g")}).code, 0);
+    const Run r = cli.run(QStringList{"grid", "price"} + args);
+    QCOMPARE(r.code, code);
+    QCOMPARE(r.out.trimmed(), out);
+    QVERIFY2(r.err.contains(err), qPrintable(r.err));
+}
+
+void TestGridCli::ratesFetch()
+{
+    CliEnv cli;
+    LocalHttpServer server;
+    server.set("/", "<a href='x?from=USD&amp;to=CAD'>1.3256</a>");
+    server.set("/table/?from=USD&amount=1", "<a href='y?from=USD&amp;to=ZAR'>18.25</a>");
+    server.set("/market/", "<td id=\"AU-bid\">1,234.50</td>");
+    pointSourcesAt(cli.env.dir.path(), server.base());
+    // The local server answers from this process's event loop while the program runs.
+    QProcess p;
+    QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
+    e.insert("VELMOR_HOME", cli.env.dir.path());
+    p.setProcessEnvironment(e);
+    p.start(qEnvironmentVariable("VELMOR_BINARY", VELMOR_BINARY), {"rates", "fetch"});
+    QTRY_VERIFY_WITH_TIMEOUT(p.state() == QProcess::NotRunning, 20000);
+    QCOMPARE(p.exitCode(), 0);
+    QCOMPARE(QString::fromUtf8(p.readAllStandardOutput()),
+             QStringLiteral("US$/ CDN$:   1/ 1.326\nUS$/ ZAR:   1/ 18.250\nGold US$:   1,234.50\n"));
+
+    server.set("/market/", "<html>closed</html>");
+    p.start(qEnvironmentVariable("VELMOR_BINARY", VELMOR_BINARY), {"rates", "fetch"});
+    QTRY_VERIFY_WITH_TIMEOUT(p.state() == QProcess::NotRunning, 20000);
+    QCOMPARE(p.exitCode(), 1);
+    QVERIFY(QString::fromUtf8(p.readAllStandardError()).contains("the gold price failed"));
+}
+
+QTEST_GUILESS_MAIN(TestGridCli)
+#include "tst_gridcli.moc"

@@ -7,7 +7,9 @@
 #include "db/Row.h"
 #include "db/Sql.h"
 #include "pricing/GridImport.h"
+#include "pricing/Rates.h"
 #include "pricing/frmRapPriceSheet.h"
+#include "pricing/frmSplashWelcome.h"
 #include "stones/PricingBridge.h"
 #include "stones/StoneChangeLog.h"
 #include "stones/StoneRepair.h"
@@ -130,6 +132,17 @@ frmDiamondDetail::frmDiamondDetail(AppContext &ctx, QWidget *parent) : QMainWind
     DisablefrmDiamondModule();
     updateCommands();
     DiamondCostHideModule(this);
+    // The periodic rate refresh: every second it asks whether the rates are due.
+    auto *tmrRates = new QTimer(this);
+    tmrRates->setObjectName(QStringLiteral("tmrRates"));
+    tmrRates->setInterval(1000);
+    connect(tmrRates, &QTimer::timeout, this, [this] {
+        if (!pricing::rateRefreshDue(isActiveWindow(), QTime::currentTime()))
+            return;
+        pricing::GetExchangeRateModule(m_ctx, this);
+        updateCaptions();
+    });
+    tmrRates->start();
     updateCaptions();
     resize(1180, 820);
 }

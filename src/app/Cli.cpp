@@ -13,6 +13,7 @@ CliRegistry buildRegistry()
     registerDbCommands(r);
     registerAppCommands(r);
     registerPricingCommands(r);
+    registerStoneCommands(r);
     return r;
 }
 

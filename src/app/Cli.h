@@ -37,5 +37,6 @@ QString cliHelp();
 void registerDbCommands(CliRegistry &r);
 void registerAppCommands(CliRegistry &r);
 void registerPricingCommands(CliRegistry &r);
+void registerStoneCommands(CliRegistry &r);
 
 } // namespace velmor

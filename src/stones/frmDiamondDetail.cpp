@@ -3,24 +3,181 @@
 #include "app/AppContext.h"
 #include "app/Users.h"
 #include "app/widgets/StoneScreenRights.h"
+#include "db/ConvertSql.h"
+#include "db/Row.h"
 #include "db/Sql.h"
+#include "pricing/GridImport.h"
+#include "pricing/Rates.h"
+#include "pricing/frmRapPriceSheet.h"
+#include "pricing/frmSplashWelcome.h"
+#include "stones/PricingBridge.h"
+#include "stones/StoneChangeLog.h"
+#include "stones/StoneRepair.h"
+#include "stones/StoneStatus.h"
+#include "stones/frmDiamondDetailPrices.h"
+#include "stones/frmStoneChange.h"
 
+#include <QButtonGroup>
+#include <QCheckBox>
 #include <QCloseEvent>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QDrag>
 #include <QFormLayout>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
-#include <QPixmap>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QScrollArea>
 #include <QTimer>
 #include <QVBoxLayout>
 
 namespace velmor::ui {
 
+using stones::EditState;
+using stones::StoneForm;
+using F = stones::StonePriceModel::Field;
+
+namespace {
+const char *kStoneMime = "application/x-velmor-stone";
+
+// The text-valued grading combos and the column each one lists.
+const std::pair<const char *, const char *> kWordCombos[] = {
+    {"cboCut", "Cut"},           {"cboFlourescence", "Flourescence"},   {"cboFancyColour", "FancyColour"},
+    {"cboFinishPolish", "FinishPolish"}, {"cboFinishSymetry", "FinishSymetry"}, {"cboGirdle", "Girdle"},
+    {"cboCulet", "Culet"},
+};
+
+// Plain line edits of the form and their members.
+struct TextField {
+    const char *name;
+    QString StoneForm::*member;
+};
+const TextField kTextFields[] = {
+    {"txtSKU", &StoneForm::SKU},
+    {"txtCode", &StoneForm::Code},
+    {"txtLocation", &StoneForm::Location},
+    {"txtDescription", &StoneForm::Description},
+    {"txtCertificate", &StoneForm::Certificate},
+    {"txtInscription1", &StoneForm::Inscription1},
+    {"txtInscription2", &StoneForm::Inscription2},
+    {"txtDim1", &StoneForm::Dim1},
+    {"txtDim2", &StoneForm::Dim2},
+    {"txtDim3", &StoneForm::Dim3},
+    {"txtTableSize", &StoneForm::TableSize},
+    {"txtTotalDepth", &StoneForm::TotalDepth},
+    {"txtCrownHeight", &StoneForm::CrownHeight},
+    {"txtPavillionDepth", &StoneForm::PavillionDepth},
+    {"txtCrownAngle", &StoneForm::CrownAngle},
+    {"txtPavillionAngle", &StoneForm::PavillionAngle},
+    {"txtGirdleDimension", &StoneForm::GirdleDimension},
+};
+struct ComboField {
+    const char *name;
+    QString StoneForm::*member;
+};
+const ComboField kComboFields[] = {
+    {"cboLot", &StoneForm::Lot},           {"cboShape", &StoneForm::Shape},
+    {"cboColour", &StoneForm::colourEntry}, {"cboClarity", &StoneForm::clarityEntry},
+    {"cboCut", &StoneForm::Cut},           {"cboFlourescence", &StoneForm::Flourescence},
+    {"cboFancyColour", &StoneForm::FancyColour}, {"cboFinishPolish", &StoneForm::FinishPolish},
+    {"cboFinishSymetry", &StoneForm::FinishSymetry}, {"cboGirdle", &StoneForm::Girdle},
+    {"cboCulet", &StoneForm::Culet},       {"cboLaboratory", &StoneForm::Laboratory},
+};
+struct CheckField {
+    const char *name;
+    bool StoneForm::*member;
+};
+const CheckField kCheckFields[] = {
+    {"chkCanadian", &StoneForm::Canadian},
+    {"chkLabGrown", &StoneForm::labGrown},
+    {"chkFinished", &StoneForm::finished},
+    {"chkMEMOhere", &StoneForm::hereOnMemo},
+    {"chkPublishPriceOnLustrabay", &StoneForm::publishPrice},
+    {"chkPublishOnLustrabay", &StoneForm::publishListing},
+    {"chkPublishPriceOnLustrabayLocal", &StoneForm::publishPriceLocal},
+    {"chkPublishOnLustrabayLocal", &StoneForm::publishListingLocal},
+};
+const CheckField kOptionFields[] = {
+    {"optLockPercent", &StoneForm::lockPercent},
+    {"optLockPercentLX", &StoneForm::lockPercentLX},
+    {"optBuyInUS", &StoneForm::buyInUS},
+    {"optBuyInLocal", &StoneForm::buyInLocal},
+    {"optPaidOffUS", &StoneForm::paidOffUS},
+    {"optPaidOffUSPercentage", &StoneForm::paidOffUSPercentage},
+    {"optPaidOffLocal", &StoneForm::paidOffLocal},
+    {"optPaidOffLocalPercentage", &StoneForm::paidOffLocalPercentage},
+};
+
+QString fixed(double v, int decimals) { return QString::number(v, 'f', decimals); }
+} // namespace
+
 frmDiamondDetail::frmDiamondDetail(AppContext &ctx, QWidget *parent) : QMainWindow(parent), m_ctx(ctx)
 {
     setObjectName(QStringLiteral("frmDiamondDetail"));
-    setWindowTitle(QStringLiteral("Velmor - Diamond Detail"));
+    buildMenus();
+    build();
+    m_prices.onWrite = [this](F f, const QString &t) {
+        if (auto *e = le(stones::StonePriceModel::fieldName(f).toLatin1().constData()))
+            e->setText(t);
+    };
+    ClearfrmDiamondDetailModule();
+    DisablefrmDiamondModule();
+    updateCommands();
+    DiamondCostHideModule(this);
+    // The periodic rate refresh: every second it asks whether the rates are due.
+    auto *tmrRates = new QTimer(this);
+    tmrRates->setObjectName(QStringLiteral("tmrRates"));
+    tmrRates->setInterval(1000);
+    connect(tmrRates, &QTimer::timeout, this, [this] {
+        if (!pricing::rateRefreshDue(isActiveWindow(), QTime::currentTime()))
+            return;
+        pricing::GetExchangeRateModule(m_ctx, this);
+        updateCaptions();
+    });
+    tmrRates->start();
+    updateCaptions();
+    resize(1180, 820);
+}
+
+QLineEdit *frmDiamondDetail::le(const char *name) const { return w<QLineEdit>(name); }
+QComboBox *frmDiamondDetail::cb(const char *name) const { return w<QComboBox>(name); }
+QCheckBox *frmDiamondDetail::ck(const char *name) const { return w<QCheckBox>(name); }
+QRadioButton *frmDiamondDetail::rb(const char *name) const { return w<QRadioButton>(name); }
+
+// Building the screen ------------------------------------------------------------------
+
+void frmDiamondDetail::buildMenus()
+{
+    QMenu *file = menuBar()->addMenu(QStringLiteral("&File"));
+    file->setObjectName(QStringLiteral("mnuFile"));
+    QAction *changeLog = file->addAction(QStringLiteral("Stone &change log..."));
+    changeLog->setObjectName(QStringLiteral("mnuStoneChange"));
+    connect(changeLog, &QAction::triggered, this, &frmDiamondDetail::openChangeLog);
+    QAction *exit = file->addAction(QStringLiteral("E&xit"));
+    exit->setObjectName(QStringLiteral("mnuExit"));
+    connect(exit, &QAction::triggered, this, &QWidget::close);
+
+    QMenu *rap = menuBar()->addMenu(QStringLiteral("&Rapaport"));
+    rap->setObjectName(QStringLiteral("mnuRap"));
+    QAction *sheet = rap->addAction(QStringLiteral("Price &sheet..."));
+    sheet->setObjectName(QStringLiteral("mnuRapPriceSheet"));
+    connect(sheet, &QAction::triggered, this, [this] {
+        auto *s = new pricing::frmRapPriceSheet(m_ctx);
+        s->setAttribute(Qt::WA_DeleteOnClose);
+        s->show();
+    });
+    QAction *download = rap->addAction(QStringLiteral("&Download and update prices"));
+    download->setObjectName(QStringLiteral("mnuDownloadAndUpgrade"));
+    connect(download, &QAction::triggered, this,
+            [this] { pricing::DownloadAndUpgrade(m_ctx, [this] { reloadCurrent(); }); });
 
     QMenu *settings = menuBar()->addMenu(QStringLiteral("&Settings"));
     settings->setObjectName(QStringLiteral("mnuSettings"));
@@ -35,52 +192,1080 @@ frmDiamondDetail::frmDiamondDetail(AppContext &ctx, QWidget *parent) : QMainWind
     connect(mnuConfiguration, &QAction::triggered, this, [this] { runConfigMenu(m_ctx, this); });
     connect(mnuLogOn, &QAction::triggered, this, [this] { showLogin(m_ctx, this, this); });
     connect(cmdLogOff, &QAction::triggered, this, [this] { LogOffModule(m_ctx, this); });
-
-    auto *central = new QWidget(this);
-    auto *v = new QVBoxLayout(central);
-    auto *logo = new QLabel(central);
-    logo->setObjectName(QStringLiteral("imgLogo"));
-    logo->setFixedHeight(90);
-    v->addWidget(logo);
-    auto *form = new QFormLayout;
-    auto field = [&](const char *name, const char *label, const char *labelName = nullptr) {
-        auto *e = new QLineEdit(central);
-        e->setObjectName(QString::fromLatin1(name));
-        auto *l = new QLabel(QString::fromLatin1(label), central);
-        if (labelName)
-            l->setObjectName(QString::fromLatin1(labelName));
-        form->addRow(l, e);
-        return e;
-    };
-    field("txtID", "Stone ID");
-    field("txtItemID", "Item ID");
-    field("txtSellPriceLocalCT2", "Sell price CDN/ct (tier 2)")->setEnabled(false);
-    field("txtBuyOffRap", "Bought % off Rap", "lblBuyOffRap");
-    field("txtOriginalBuyOffRap", "Original % off Rap", "lblOriginalBuyOffRap");
-    field("txtBoughtPriceUSCT", "Bought US$/ct", "lblBoughtPriceUSCT");
-    field("txtCode", "Code", "lblCode");
-    v->addLayout(form);
-    auto *add = new QPushButton(QStringLiteral("Add diamond"), central);
-    add->setObjectName(QStringLiteral("cmdAddDiamond"));
-    v->addWidget(add, 0, Qt::AlignLeft);
-    auto *note = new QLabel(QStringLiteral("The stone detail screen is not installed in this build."), central);
-    note->setObjectName(QStringLiteral("lblStandIn"));
-    v->addWidget(note);
-    v->addStretch(1);
-    setCentralWidget(central);
-    DiamondCostHideModule(this);
-    resize(900, 640);
 }
 
-void frmDiamondDetail::loadStone(int) {}
+void frmDiamondDetail::build()
+{
+    auto *scroll = new QScrollArea(this);
+    scroll->setWidgetResizable(true);
+    auto *central = new QWidget(scroll);
+    scroll->setWidget(central);
+    setCentralWidget(scroll);
+    auto *root = new QVBoxLayout(central);
+
+    auto button = [&](QLayout *l, const char *name, const QString &caption) {
+        auto *b = new QPushButton(caption, central);
+        b->setObjectName(QString::fromLatin1(name));
+        l->addWidget(b);
+        return b;
+    };
+    auto picture = [&](const char *name, const QString &text, const QString &tip) {
+        auto *p = new QLabel(text, central);
+        p->setObjectName(QString::fromLatin1(name));
+        p->setToolTip(tip);
+        p->setAlignment(Qt::AlignCenter);
+        p->setMinimumSize(44, 28);
+        p->setFrameShape(QFrame::StyledPanel);
+        return p;
+    };
+    auto lineEdit = [&](const char *name, bool entry = true) {
+        auto *e = new QLineEdit(central);
+        e->setObjectName(QString::fromLatin1(name));
+        if (entry)
+            m_entryFields << e;
+        return e;
+    };
+    auto combo = [&](const char *name, bool editable, bool entry = true) {
+        auto *c = new QComboBox(central);
+        c->setObjectName(QString::fromLatin1(name));
+        c->setEditable(editable);
+        c->setInsertPolicy(QComboBox::NoInsert);
+        if (entry)
+            m_entryFields << c;
+        return c;
+    };
+    auto check = [&](const char *name, const QString &caption) {
+        auto *c = new QCheckBox(caption, central);
+        c->setObjectName(QString::fromLatin1(name));
+        m_entryFields << c;
+        return c;
+    };
+    auto option = [&](const char *name, const QString &caption) {
+        auto *o = new QRadioButton(caption, central);
+        o->setObjectName(QString::fromLatin1(name));
+        m_entryFields << o;
+        return o;
+    };
+    auto label = [&](const char *name, const QString &caption) {
+        auto *l = new QLabel(caption, central);
+        if (name)
+            l->setObjectName(QString::fromLatin1(name));
+        return l;
+    };
+
+    // Commands of the record
+    auto *commands = new QHBoxLayout;
+    button(commands, "cmdAddDiamond", QStringLiteral("&Add"));
+    button(commands, "cmdEditDiamond", QStringLiteral("&Edit"));
+    button(commands, "cmdUpdate", QStringLiteral("&Save"));
+    button(commands, "cmdCancel", QStringLiteral("&Cancel"));
+    button(commands, "cmdDelete", QStringLiteral("&Delete"));
+    commands->addSpacing(20);
+    button(commands, "cmdSearch", QStringLiteral("Search..."));
+    button(commands, "cmdGetGIA", QStringLiteral("Certificate look-up"));
+    button(commands, "cmdPrintLabel", QStringLiteral("Label"));
+    button(commands, "cmdPrices", QStringLiteral("Currencies..."));
+    commands->addStretch(1);
+    auto *status = lineEdit("txtStatus", false);
+    status->setReadOnly(true);
+    status->setMaximumWidth(90);
+    commands->addWidget(label("lblStatus", QString()));
+    commands->addWidget(status);
+    root->addLayout(commands);
+
+    auto *grid = new QGridLayout;
+    root->addLayout(grid);
+
+    // Identity
+    auto *identity = new QGroupBox(QStringLiteral("Stone"), central);
+    auto *fi = new QFormLayout(identity);
+    auto *id = lineEdit("txtID", false);
+    id->setReadOnly(true);
+    fi->addRow(QStringLiteral("ID"), id);
+    auto *itemId = lineEdit("txtItemID", false);
+    itemId->setVisible(false);
+    auto *skuRow = new QHBoxLayout;
+    skuRow->addWidget(lineEdit("txtSKU"));
+    auto *imgAuto = new QPushButton(QStringLiteral("#"), central);
+    imgAuto->setObjectName(QStringLiteral("imgAuto"));
+    imgAuto->setToolTip(QStringLiteral("Next free number for this SKU prefix"));
+    imgAuto->setMaximumWidth(30);
+    m_entryFields << imgAuto;
+    skuRow->addWidget(imgAuto);
+    fi->addRow(QStringLiteral("SKU#"), skuRow);
+    fi->addRow(QStringLiteral("Lot"), combo("cboLot", true));
+    fi->addRow(label("lblCode", QStringLiteral("Code")), lineEdit("txtCode"));
+    fi->addRow(QStringLiteral("Location"), lineEdit("txtLocation"));
+    fi->addRow(QStringLiteral("Description"), lineEdit("txtDescription"));
+    auto *dateRow = new QHBoxLayout;
+    auto *dateText = lineEdit("txtDateCreated", false);
+    dateText->setReadOnly(true);
+    auto *dtDate = new QDateEdit(central);
+    dtDate->setObjectName(QStringLiteral("dtDate"));
+    dtDate->setCalendarPopup(true);
+    dtDate->setDisplayFormat(QStringLiteral("MMM dd, yyyy"));
+    dtDate->setVisible(false);
+    dateRow->addWidget(dateText);
+    dateRow->addWidget(dtDate);
+    fi->addRow(QStringLiteral("Entered"), dateRow);
+    auto *comment = new QPlainTextEdit(central);
+    comment->setObjectName(QStringLiteral("txtComment"));
+    comment->setMaximumHeight(70);
+    m_entryFields << comment;
+    fi->addRow(QStringLiteral("Comment"), comment);
+    grid->addWidget(identity, 0, 0);
+
+    // Grading
+    auto *grading = new QGroupBox(QStringLiteral("Grading"), central);
+    auto *fg = new QFormLayout(grading);
+    fg->addRow(QStringLiteral("Shape"), combo("cboShape", true));
+    fg->addRow(QStringLiteral("Weight"), lineEdit("txtWeight"));
+    fg->addRow(QStringLiteral("Colour"), combo("cboColour", false));
+    fg->addRow(QStringLiteral("Clarity"), combo("cboClarity", false));
+    fg->addRow(QStringLiteral("Cut"), combo("cboCut", true));
+    fg->addRow(QStringLiteral("Flourescence"), combo("cboFlourescence", true));
+    fg->addRow(QStringLiteral("Fancy colour"), combo("cboFancyColour", true));
+    fg->addRow(QStringLiteral("Polish"), combo("cboFinishPolish", true));
+    fg->addRow(QStringLiteral("Symmetry"), combo("cboFinishSymetry", true));
+    fg->addRow(QStringLiteral("Laboratory"), combo("cboLaboratory", true));
+    fg->addRow(QStringLiteral("Certificate"), lineEdit("txtCertificate"));
+    fg->addRow(QStringLiteral("Inscription 1"), lineEdit("txtInscription1"));
+    fg->addRow(QStringLiteral("Inscription 2"), lineEdit("txtInscription2"));
+    grid->addWidget(grading, 0, 1);
+
+    auto *proportions = new QGroupBox(QStringLiteral("Proportions"), central);
+    auto *fp = new QFormLayout(proportions);
+    auto *dims = new QHBoxLayout;
+    dims->addWidget(lineEdit("txtDim1"));
+    dims->addWidget(new QLabel(QStringLiteral("x"), central));
+    dims->addWidget(lineEdit("txtDim2"));
+    dims->addWidget(new QLabel(QStringLiteral("x"), central));
+    dims->addWidget(lineEdit("txtDim3"));
+    fp->addRow(QStringLiteral("Measurements"), dims);
+    fp->addRow(QStringLiteral("Table %"), lineEdit("txtTableSize"));
+    fp->addRow(QStringLiteral("Total depth %"), lineEdit("txtTotalDepth"));
+    fp->addRow(QStringLiteral("Crown height %"), lineEdit("txtCrownHeight"));
+    fp->addRow(QStringLiteral("Pavilion depth %"), lineEdit("txtPavillionDepth"));
+    fp->addRow(QStringLiteral("Crown angle"), lineEdit("txtCrownAngle"));
+    fp->addRow(QStringLiteral("Pavilion angle"), lineEdit("txtPavillionAngle"));
+    fp->addRow(QStringLiteral("Girdle"), combo("cboGirdle", true));
+    fp->addRow(QStringLiteral("Girdle %"), lineEdit("txtGirdleDimension"));
+    fp->addRow(QStringLiteral("Culet"), combo("cboCulet", true));
+    auto *flags = new QGridLayout;
+    flags->addWidget(check("chkCanadian", QStringLiteral("Canadian")), 0, 0);
+    flags->addWidget(check("chkLabGrown", QStringLiteral("Lab grown")), 0, 1);
+    flags->addWidget(check("chkFinished", QStringLiteral("Finished piece")), 1, 0);
+    flags->addWidget(check("chkMEMOhere", QStringLiteral("Here on memo")), 1, 1);
+    fp->addRow(flags);
+    grid->addWidget(proportions, 0, 2);
+
+    // Prices
+    auto *pricesBox = new QGroupBox(QStringLiteral("Prices"), central);
+    auto *gp = new QGridLayout(pricesBox);
+    int row = 0;
+    auto priceRow = [&](const QString &caption, std::initializer_list<QWidget *> ws, const char *labelName = nullptr) {
+        gp->addWidget(label(labelName, caption), row, 0);
+        int col = 1;
+        for (QWidget *x : ws)
+            gp->addWidget(x, row, col++);
+        ++row;
+    };
+    auto *imgGetRAP1 = new QPushButton(QStringLiteral("Rap"), central);
+    imgGetRAP1->setObjectName(QStringLiteral("imgGetRAP1"));
+    auto *imgGetRAP2 = new QPushButton(QStringLiteral("Rap"), central);
+    imgGetRAP2->setObjectName(QStringLiteral("imgGetRAP2"));
+    m_entryFields << imgGetRAP1 << imgGetRAP2;
+    gp->addWidget(label(nullptr, QStringLiteral("per carat")), row, 1);
+    gp->addWidget(label(nullptr, QStringLiteral("per stone")), row, 2);
+    gp->addWidget(label(nullptr, QStringLiteral("% off Rap")), row, 3);
+    ++row;
+    priceRow(QStringLiteral("Rap when bought"), {lineEdit("txtOriginalRapPrice"), lineEdit("txtOriginalRapPriceUS"), imgGetRAP1},
+             "lblRapStone");
+    auto *buyOff = lineEdit("txtOriginalBuyOffRap");
+    priceRow(QStringLiteral("Bought"), {lineEdit("txtBoughtPriceUSCT"), lineEdit("txtBoughtPriceUS"), buyOff}, "lblCostST");
+    gp->addWidget(label("lblOriginalBuyOffRap", QStringLiteral("bought % off Rap")), row - 1, 4);
+    gp->addWidget(label("lblBoughtPriceUSCT", QStringLiteral("bought /ct")), row - 1, 5);
+    auto *buyOffNow = lineEdit("txtBuyOffRap", false);
+    buyOffNow->setReadOnly(true);
+    priceRow(QStringLiteral("current Rap"), {lineEdit("txtLatestRapPrice"), lineEdit("txtUSRap"), imgGetRAP2, buyOffNow},
+             "lblCurrentRapST");
+    gp->addWidget(label("lblBuyOffRap", QStringLiteral("bought % off current Rap")), row - 1, 5);
+    priceRow(QStringLiteral("Sell 1"), {lineEdit("txtSellPriceCT"), lineEdit("txtSellPrice"), lineEdit("txtSellOffRap")});
+    priceRow(QStringLiteral("Sell listing"),
+             {lineEdit("txtSellPriceCTLX"), lineEdit("txtSellPriceLX"), lineEdit("txtSellOffRapLX")});
+    priceRow(QStringLiteral("Sell 2"), {lineEdit("txtSellPriceCT2"), lineEdit("txtSellPrice2"), lineEdit("txtSellOffRap2"),
+                                        lineEdit("txtSellPriceLocalCT2"), lineEdit("txtSellPriceLocal2")});
+    priceRow(QStringLiteral("Sell 3"), {lineEdit("txtSellPriceCT3"), lineEdit("txtSellPrice3"), lineEdit("txtSellOffRap3"),
+                                        lineEdit("txtSellPriceLocalCT3"), lineEdit("txtSellPriceLocal3")});
+    gp->addWidget(label("lblSellCT", QString()), row, 1);
+    gp->addWidget(label("lblSellStone", QString()), row, 2, 1, 2);
+    ++row;
+    auto *memoUS = lineEdit("txtMemoUS", false);
+    auto *memoLocal = lineEdit("txtMemoLocal", false);
+    memoUS->setReadOnly(true);
+    memoLocal->setReadOnly(true);
+    priceRow(QStringLiteral("Memo"), {memoUS, memoLocal}, "lblMemoStatic");
+    auto *payUS = lineEdit("txtPaymentUS", false);
+    auto *payLocal = lineEdit("txtPaymentLocal", false);
+    payUS->setReadOnly(true);
+    payLocal->setReadOnly(true);
+    priceRow(QStringLiteral("Payment recd"), {payUS, payLocal}, "lblPaymentRecd");
+    gp->addWidget(label("lblValue", QString()), row++, 0);
+
+    auto *lock = new QButtonGroup(this);
+    auto *lockBox = new QHBoxLayout;
+    for (auto *o : {option("optLockPercent", QStringLiteral("hold % off Rap")),
+                    option("optLockDollar", QStringLiteral("hold price"))}) {
+        lock->addButton(o);
+        lockBox->addWidget(o);
+    }
+    auto *lockLX = new QButtonGroup(this);
+    for (auto *o : {option("optLockPercentLX", QStringLiteral("listing: hold %")),
+                    option("optLockDollarLX", QStringLiteral("listing: hold price"))}) {
+        lockLX->addButton(o);
+        lockBox->addWidget(o);
+    }
+    gp->addLayout(lockBox, row++, 0, 1, 6);
+    auto *buyIn = new QButtonGroup(this);
+    auto *buyBox = new QHBoxLayout;
+    for (auto *o : {option("optBuyInUS", QStringLiteral("bought in US$")), option("optBuyInLocal", QStringLiteral("bought in local"))}) {
+        buyIn->addButton(o);
+        buyBox->addWidget(o);
+    }
+    buyBox->addWidget(picture("imgBuyInUS", QStringLiteral("US$"), QStringLiteral("Bought in US dollars")));
+    buyBox->addWidget(picture("imgBuyInLocal", QStringLiteral("local"), QStringLiteral("Bought in the local currency")));
+    gp->addLayout(buyBox, row++, 0, 1, 6);
+    auto *paid = new QButtonGroup(this);
+    auto *paidBox = new QHBoxLayout;
+    for (auto *o : {option("optPaidOffUS", QStringLiteral("paid US$")), option("optPaidOffUSPercentage", QStringLiteral("paid US %")),
+                    option("optPaidOffLocal", QStringLiteral("paid local")),
+                    option("optPaidOffLocalPercentage", QStringLiteral("paid local %"))}) {
+        paid->addButton(o);
+        paidBox->addWidget(o);
+    }
+    gp->addLayout(paidBox, row++, 0, 1, 6);
+    auto *listing = new QHBoxLayout;
+    listing->addWidget(check("chkPublishOnLustrabay", QStringLiteral("list online")));
+    listing->addWidget(check("chkPublishPriceOnLustrabay", QStringLiteral("show price online")));
+    listing->addWidget(check("chkPublishOnLustrabayLocal", QStringLiteral("list locally")));
+    listing->addWidget(check("chkPublishPriceOnLustrabayLocal", QStringLiteral("show local price")));
+    gp->addLayout(listing, row++, 0, 1, 6);
+    grid->addWidget(pricesBox, 1, 0, 1, 2);
+
+    // Status and parties
+    auto *statusBox = new QGroupBox(QStringLiteral("Status"), central);
+    auto *fs = new QGridLayout(statusBox);
+    int r = 0;
+    fs->addWidget(picture("imgDiaStock", QStringLiteral("\u25C6"), QStringLiteral("In stock")), r, 0);
+    fs->addWidget(picture("imgDiaMemo1", QStringLiteral("\u25C7"), QStringLiteral("A memo sheet is open")), r, 1);
+    auto *memoPic = picture("imgDiaMemo2", QStringLiteral("\u25C8"), QStringLiteral("Out on memo: drag onto the safe to return"));
+    fs->addWidget(memoPic, r, 2);
+    auto *safe = picture("imgSafe", QStringLiteral("SAFE"), QStringLiteral("Drop the stone here to take it back into stock"));
+    safe->setAcceptDrops(true);
+    safe->installEventFilter(this);
+    memoPic->installEventFilter(this);
+    fs->addWidget(safe, r, 3);
+    auto *imgMemo = picture("imgMemo", QStringLiteral("MEMO"), QStringLiteral("Double-click: memo of this stone"));
+    imgMemo->installEventFilter(this);
+    fs->addWidget(imgMemo, r++, 4);
+    fs->addWidget(label(nullptr, QStringLiteral("Customer")), r, 0);
+    fs->addWidget(combo("cboCustomer", false, false), r, 1, 1, 3);
+    auto *txtCustomer = lineEdit("txtCustomer", false);
+    txtCustomer->setReadOnly(true);
+    fs->addWidget(txtCustomer, r++, 4);
+    auto *sellRow = new QHBoxLayout;
+    button(sellRow, "cmdSold", QStringLiteral("SOLD"));
+    button(sellRow, "cmdReturn", QStringLiteral("Return into stock"));
+    button(sellRow, "cmdReturnVendor", QStringLiteral("stone ---> RETURN TO VENDOR"));
+    button(sellRow, "cmdNewPayment", QStringLiteral("Payment recd..."));
+    fs->addLayout(sellRow, r++, 0, 1, 5);
+    auto *memoRow = new QHBoxLayout;
+    memoRow->addWidget(label("lblMEMOid", QString()));
+    memoRow->addWidget(label("lblMemoIDIS", QString()));
+    button(memoRow, "cmdNewMemo", QStringLiteral("New memo"));
+    button(memoRow, "cmdLoadMemo", QStringLiteral("Open memo..."));
+    button(memoRow, "cmdConsignedTo", QStringLiteral("Put on memo"));
+    memoRow->addWidget(combo("cboConsignedTo", false, false));
+    fs->addLayout(memoRow, r++, 0, 1, 5);
+    fs->addWidget(label(nullptr, QStringLiteral("On hold for")), r, 0);
+    fs->addWidget(combo("cboOnHoldFor", false, false), r, 1, 1, 2);
+    auto *holdDate = new QDateEdit(central);
+    holdDate->setObjectName(QStringLiteral("dtOnHoldDate"));
+    holdDate->setCalendarPopup(true);
+    holdDate->setDisplayFormat(QStringLiteral("MMM dd, yyyy"));
+    holdDate->setEnabled(false);
+    fs->addWidget(holdDate, r, 3);
+    auto *editHold = new QPushButton(QStringLiteral("..."), central);
+    editHold->setObjectName(QStringLiteral("cmdEditHold"));
+    fs->addWidget(editHold, r++, 4);
+    auto *holdNote = lineEdit("txtOnHoldNote", false);
+    holdNote->setReadOnly(true);
+    holdNote->setMaxLength(100);
+    fs->addWidget(holdNote, r++, 1, 1, 4);
+    fs->addWidget(label(nullptr, QStringLiteral("Consignment in")), r, 0);
+    fs->addWidget(combo("cboConsignmentInCustomer", false), r, 1, 1, 3);
+    auto *paymentMade = new QPushButton(QStringLiteral("Payment made..."), central);
+    paymentMade->setObjectName(QStringLiteral("cmdNewPaymentMade"));
+    fs->addWidget(paymentMade, r++, 4);
+    fs->addWidget(label(nullptr, QStringLiteral("Supplier")), r, 0);
+    fs->addWidget(combo("cboSupplier", false, false), r++, 1, 1, 3);
+    fs->addWidget(label(nullptr, QStringLiteral("Bind into item")), r, 0);
+    fs->addWidget(lineEdit("txtMergeItemID", false), r, 1);
+    auto *bind = new QHBoxLayout;
+    button(bind, "cmdMergeWithItem", QStringLiteral("Bind"));
+    button(bind, "cmdViewBoundItem", QStringLiteral("View item"));
+    fs->addLayout(bind, r++, 2, 1, 3);
+    // The hidden identifier fields behind the choices.
+    for (const char *name : {"txtStatusCustomerID", "txtConsignedTo", "txtOnHoldForCustomerID",
+                             "txtConsignmentInCustomer", "txtSupplier"}) {
+        auto *h = lineEdit(name, false);
+        h->setVisible(false);
+        connect(h, &QLineEdit::textChanged, this, [this] { syncDisplay(); });
+    }
+    grid->addWidget(statusBox, 1, 2);
+
+    // Wiring ----------------------------------------------------------------
+    connect(w<QPushButton>("cmdAddDiamond"), &QPushButton::clicked, this, &frmDiamondDetail::addDiamond);
+    connect(w<QPushButton>("cmdEditDiamond"), &QPushButton::clicked, this, &frmDiamondDetail::editDiamond);
+    connect(w<QPushButton>("cmdUpdate"), &QPushButton::clicked, this, &frmDiamondDetail::update);
+    connect(w<QPushButton>("cmdCancel"), &QPushButton::clicked, this, &frmDiamondDetail::cancel);
+    connect(w<QPushButton>("cmdDelete"), &QPushButton::clicked, this, &frmDiamondDetail::deleteDiamond);
+    connect(imgAuto, &QPushButton::clicked, this, &frmDiamondDetail::autoNumber);
+    connect(w<QPushButton>("cmdSold"), &QPushButton::clicked, this, &frmDiamondDetail::sell);
+    connect(w<QPushButton>("cmdReturn"), &QPushButton::clicked, this, &frmDiamondDetail::returnFromCustomer);
+    connect(w<QPushButton>("cmdReturnVendor"), &QPushButton::clicked, this, &frmDiamondDetail::vendor);
+    connect(imgGetRAP1, &QPushButton::clicked, this, [this] { getRap(true); });
+    connect(imgGetRAP2, &QPushButton::clicked, this, [this] { getRap(false); });
+    connect(editHold, &QPushButton::clicked, this, &frmDiamondDetail::editHold);
+    connect(w<QPushButton>("cmdMergeWithItem"), &QPushButton::clicked, this, &frmDiamondDetail::mergeWithItem);
+    connect(w<QPushButton>("cmdPrices"), &QPushButton::clicked, this, &frmDiamondDetail::openPrices);
+    connect(w<QPushButton>("cmdSearch"), &QPushButton::clicked, this, &frmDiamondDetail::searchRequested);
+    connect(w<QPushButton>("cmdPrintLabel"), &QPushButton::clicked, this, [this] {
+        if (m_form.id)
+            emit labelRequested(m_form.id);
+    });
+    connect(w<QPushButton>("cmdGetGIA"), &QPushButton::clicked, this, [this] { emit certificateRequested(m_form.id); });
+    connect(w<QPushButton>("cmdViewBoundItem"), &QPushButton::clicked, this, [this] {
+        if (m_form.itemId)
+            emit boundItemRequested(m_form.itemId);
+    });
+    connect(w<QPushButton>("cmdNewPayment"), &QPushButton::clicked, this, [this] {
+        if (m_form.id)
+            emit paymentRequested(m_form.id, m_form.customerId);
+    });
+    connect(w<QPushButton>("cmdNewPaymentMade"), &QPushButton::clicked, this, [this] {
+        if (stones::canEnterPaymentMade(m_ctx, m_form.id, m_form.consignmentInId))
+            emit paymentMadeRequested(m_form.id, m_form.consignmentInId);
+    });
+    connect(w<QPushButton>("cmdLoadMemo"), &QPushButton::clicked, this, &frmDiamondDetail::memoLoadRequested);
+    connect(w<QPushButton>("cmdNewMemo"), &QPushButton::clicked, this, [this] {
+        const qint64 customer = idOf(cb("cboCustomer"));
+        if (customer == 0) {
+            m_ctx.prompt().inform(QStringLiteral("You have to select a Customer before you can proceed!"),
+                                  QStringLiteral("Message"), Icon::Information);
+            return;
+        }
+        try {
+            const qint64 sheet = db::insert(m_ctx.db(), QStringLiteral("INSERT INTO MemoSheet (Date, CustomerID) VALUES (?, ?)"),
+                                            {QDateTime::currentDateTime(), customer});
+            w<QLabel>("lblMemoIDIS")->setText(QString::number(sheet));
+            syncDisplay();
+        } catch (const db::DbError &) {
+        }
+    });
+    connect(w<QPushButton>("cmdConsignedTo"), &QPushButton::clicked, this, [this] {
+        Prompt &p = m_ctx.prompt();
+        const QString sheet = w<QLabel>("lblMemoIDIS")->text();
+        if (sheet.isEmpty()) {
+            p.inform(QStringLiteral("You need to open a Memo Sheet before you can put a Diamond on Memo for a Customer!"),
+                     QStringLiteral("Message"), Icon::Information);
+        } else if (m_form.id == 0) {
+            p.inform(QStringLiteral("You need to select a Diamond first!"), QStringLiteral("Message"), Icon::Information);
+        } else if (m_state.mode != EditState::Displayed) {
+            p.inform(QStringLiteral("You cannot change this field while you are editing or adding this Diamond!"),
+                     QStringLiteral("Message"), Icon::Information);
+        } else if (!m_ctx.user.AllowMemoAssigning) {
+            MsgPermissionModule(p);
+        } else {
+            QComboBox *c = cb("cboConsignedTo");
+            c->clear();
+            try {
+                QSqlQuery q = db::exec(m_ctx.db(), QStringLiteral("SELECT Customer.ID, Customer.CompanyName FROM Customer "
+                                                                  "INNER JOIN MemoSheet ON MemoSheet.CustomerID=Customer.ID "
+                                                                  "WHERE MemoSheet.ID=?"),
+                                       {sheet.toLongLong()});
+                if (q.next())
+                    c->addItem(q.value(0).toString() + QStringLiteral(" - ") + db::textOf(q.value(1)), q.value(0));
+            } catch (const db::DbError &) {
+            }
+        }
+    });
+    connect(cb("cboConsignedTo"), &QComboBox::activated, this, [this] {
+        emit memoPlacementRequested(m_form.id, w<QLabel>("lblMemoIDIS")->text().toLongLong());
+    });
+    connect(cb("cboOnHoldFor"), &QComboBox::activated, this, [this] {
+        if (m_form.id == 0)
+            return;
+        const qint64 c = idOf(cb("cboOnHoldFor"));
+        if (stones::setHold(m_ctx, m_form.id, c) == stones::StatusResult::Done) {
+            m_form.onHoldForId = c;
+            le("txtOnHoldForCustomerID")->setText(c ? QString::number(c) : QString());
+        }
+    });
+    connect(cb("cboSupplier"), &QComboBox::activated, this, [this] {
+        if (m_form.id == 0)
+            return;
+        const qint64 s = idOf(cb("cboSupplier"));
+        if (stones::setSupplier(m_ctx, m_form.id, s) == stones::StatusResult::Done) {
+            m_form.supplierId = s;
+            le("txtSupplier")->setText(s ? QString::number(s) : QString());
+        }
+    });
+    connect(cb("cboConsignmentInCustomer"), &QComboBox::activated, this, [this] {
+        if (m_form.id == 0 || m_state.mode == EditState::Displayed)
+            return;
+        const qint64 s = idOf(cb("cboConsignmentInCustomer"));
+        selectById(cb("cboSupplier"), s);
+        if (s != 0 && stones::setConsignmentIn(m_ctx, m_form.id, s) == stones::StatusResult::Done) {
+            m_form.consignmentInId = s;
+            m_form.supplierId = s;
+            le("txtConsignmentInCustomer")->setText(QString::number(s));
+            le("txtSupplier")->setText(QString::number(s));
+        } else {
+            selectById(cb("cboConsignmentInCustomer"), m_form.consignmentInId);
+            selectById(cb("cboSupplier"), m_form.supplierId);
+        }
+    });
+    connect(cb("cboShape"), &QComboBox::textActivated, this, [this](const QString &shape) {
+        if (m_ctx.settings.AutoSku && m_state.mode == EditState::Adding)
+            le("txtSKU")->setText(stones::autoSkuPlaceholder(m_ctx, shape));
+    });
+    connect(rb("optBuyInUS"), &QRadioButton::toggled, this, [this] {
+        w<QLabel>("imgBuyInUS")->setVisible(rb("optBuyInUS")->isChecked());
+        w<QLabel>("imgBuyInLocal")->setVisible(rb("optBuyInLocal")->isChecked());
+    });
+    connect(rb("optBuyInLocal"), &QRadioButton::toggled, this, [this] {
+        w<QLabel>("imgBuyInUS")->setVisible(rb("optBuyInUS")->isChecked());
+        w<QLabel>("imgBuyInLocal")->setVisible(rb("optBuyInLocal")->isChecked());
+    });
+    connect(rb("optLockPercent"), &QRadioButton::toggled, this, [this](bool on) { m_prices.lockPercent = on; });
+    connect(rb("optLockPercentLX"), &QRadioButton::toggled, this, [this](bool on) { m_prices.lockPercentLX = on; });
+    // Every price field forwards what the user types to the price model.
+    for (int i = 0; i < stones::StonePriceModel::FieldCount; ++i) {
+        const F f = F(i);
+        if (auto *e = le(stones::StonePriceModel::fieldName(f).toLatin1().constData()))
+            connect(e, &QLineEdit::textEdited, this, [this, f](const QString &t) { priceEdited(f, t); });
+    }
+}
+
+// Shared procedures --------------------------------------------------------------------
+
+void frmDiamondDetail::PopulateCBOsModule()
+{
+    const bool was = m_filling;
+    m_filling = true;
+    auto refill = [&](QComboBox *c, const QStringList &items) {
+        const QString keep = c->currentText();
+        c->clear();
+        c->addItems(items);
+        c->setCurrentIndex(-1);
+        if (c->isEditable())
+            c->setEditText(keep);
+        else
+            c->setCurrentIndex(c->findText(keep));
+    };
+    // The word lists in one pass over the stones: each column's distinct
+    // values in its order, Null left out.
+    QStringList columns{QStringLiteral("Laboratory")};
+    for (const auto &[name, column] : kWordCombos)
+        columns << QString::fromLatin1(column);
+    columns << QStringLiteral("Lot");
+    QStringList parts;
+    for (const QString &c : columns)
+        parts << QStringLiteral("GROUP_CONCAT(DISTINCT %1 ORDER BY %1 SEPARATOR '%2')").arg(c, QString(QChar(0x1f)));
+    QList<QStringList> lists;
+    try {
+        db::exec(m_ctx.db(), QStringLiteral("SET SESSION group_concat_max_len = 16777216"));
+        QSqlQuery q = db::exec(m_ctx.db(), QStringLiteral("SELECT ") + parts.join(QStringLiteral(", "))
+                                               + QStringLiteral(" FROM SingleStone"));
+        if (q.next())
+            for (int i = 0; i < columns.size(); ++i)
+                lists << (q.value(i).isNull() ? QStringList()
+                                              : db::textOf(q.value(i)).split(QChar(0x1f)));
+    } catch (const db::DbError &) {
+    }
+    while (lists.size() < columns.size())
+        lists << QStringList();
+    refill(cb("cboLaboratory"), lists.at(0));
+    try {
+        refill(cb("cboShape"), stones::pricing_bridge::shapeEntries(m_ctx.db()));
+        refill(cb("cboColour"), stones::pricing_bridge::gradeEntries(m_ctx.db(), true, m_ctx.settings.DontUseSplits));
+        refill(cb("cboClarity"), stones::pricing_bridge::gradeEntries(m_ctx.db(), false, m_ctx.settings.DontUseSplits));
+    } catch (const db::DbError &) {
+    }
+    int i = 1;
+    for (const auto &[name, column] : kWordCombos)
+        refill(cb(name), lists.at(i++));
+    refill(cb("cboLot"), lists.at(i));
+    m_combosFilled.start();
+    m_filling = was;
+}
+
+void frmDiamondDetail::fillPartyCombos()
+{
+    const bool was = m_filling;
+    m_filling = true;
+    auto fill = [&](QComboBox *c, const QString &sql, bool idFirst) {
+        const qint64 keep = idOf(c);
+        c->clear();
+        c->addItem(QString(), 0);
+        try {
+            QSqlQuery q = db::exec(m_ctx.db(), sql);
+            while (q.next()) {
+                const qint64 id = q.value(0).toLongLong();
+                const QString name = db::textOf(q.value(1));
+                c->addItem(idFirst ? QString::number(id) + QStringLiteral(" - ") + name : db::entryWithId(name, id), id);
+            }
+        } catch (const db::DbError &) {
+        }
+        selectById(c, keep);
+    };
+    const QString suppliers = QStringLiteral("SELECT ID, CompanyName FROM Customer WHERE Supplier<>0 OR (Supplier=0 AND "
+                                             "Customer=0) ORDER BY CompanyName");
+    const QString customers = QStringLiteral("SELECT ID, CompanyName FROM Customer WHERE Customer<>0 ORDER BY CompanyName");
+    fill(cb("cboSupplier"), suppliers, true);
+    fill(cb("cboConsignmentInCustomer"), suppliers, true);
+    fill(cb("cboCustomer"), customers, false);
+    fill(cb("cboOnHoldFor"), customers, false);
+    m_filling = was;
+}
+
+void frmDiamondDetail::selectById(QComboBox *c, qint64 id)
+{
+    const int i = c->findData(id);
+    c->setCurrentIndex(i >= 0 ? i : (id == 0 ? c->findData(0) : -1));
+}
+
+qint64 frmDiamondDetail::idOf(const QComboBox *c) const
+{
+    return c->currentIndex() >= 0 ? c->currentData().toLongLong() : 0;
+}
+
+void frmDiamondDetail::RefreshfrmDiamondDetailModule(qint64 id)
+{
+    StoneForm f;
+    bool found = false;
+    try {
+        found = stones::loadStone(m_ctx, id, f);
+    } catch (const db::DbError &) {
+    }
+    if (!found) {
+        // Nothing to show: the fields are emptied; txtID keeps what was asked
+        // for (a scanned number stays visible).
+        m_form = StoneForm();
+        ClearfrmDiamondDetailModule();
+        showStatus(QString());
+        updateCommands();
+        return;
+    }
+    m_form = f;
+    controlsFromForm(f);
+}
+
+void frmDiamondDetail::ClearfrmDiamondDetailModule()
+{
+    const bool was = m_filling;
+    m_filling = true;
+    for (const TextField &t : kTextFields)
+        if (auto *e = le(t.name))
+            e->clear();
+    for (const ComboField &c : kComboFields) {
+        QComboBox *box = cb(c.name);
+        box->setCurrentIndex(-1);
+        if (box->isEditable())
+            box->setEditText(QString());
+    }
+    le("txtWeight")->clear();
+    for (int i = 0; i < stones::StonePriceModel::FieldCount; ++i)
+        if (auto *e = le(stones::StonePriceModel::fieldName(F(i)).toLatin1().constData()))
+            e->clear();
+    m_prices.clear();
+    for (const CheckField &c : kCheckFields)
+        ck(c.name)->setChecked(false);
+    w<QPlainTextEdit>("txtComment")->clear();
+    m_filling = was;
+}
+
+void frmDiamondDetail::EnablefrmDiamondModule()
+{
+    for (QWidget *x : std::as_const(m_entryFields)) {
+        if (auto *e = qobject_cast<QLineEdit *>(x))
+            e->setReadOnly(false);
+        else if (auto *t = qobject_cast<QPlainTextEdit *>(x))
+            t->setReadOnly(false);
+        else
+            x->setEnabled(true);
+    }
+    le("txtSellPriceLocalCT2")->setReadOnly(!m_ctx.user.Administrator);
+    le("txtSellPriceLocalCT2")->setEnabled(m_ctx.user.Administrator);
+}
+
+void frmDiamondDetail::DisablefrmDiamondModule()
+{
+    for (QWidget *x : std::as_const(m_entryFields)) {
+        if (auto *e = qobject_cast<QLineEdit *>(x))
+            e->setReadOnly(true);
+        else if (auto *t = qobject_cast<QPlainTextEdit *>(x))
+            t->setReadOnly(true);
+        else
+            x->setEnabled(false);
+    }
+    le("txtSellPriceLocalCT2")->setEnabled(m_ctx.user.Administrator);
+    w<QDateEdit>("dtDate")->setVisible(false);
+    le("txtDateCreated")->setVisible(true);
+}
+
+// Form <-> controls --------------------------------------------------------------------
+
+void frmDiamondDetail::controlsFromForm(const StoneForm &f)
+{
+    const bool was = m_filling;
+    m_filling = true;
+    le("txtID")->setText(f.id ? QString::number(f.id) : QString());
+    for (const TextField &t : kTextFields)
+        le(t.name)->setText(f.*(t.member));
+    for (const ComboField &c : kComboFields) {
+        QComboBox *box = cb(c.name);
+        const QString value = f.*(c.member);
+        const int i = box->findText(value);
+        box->setCurrentIndex(i);
+        if (box->isEditable())
+            box->setEditText(value);
+        else if (i < 0 && !value.isEmpty()) {
+            box->addItem(value);
+            box->setCurrentIndex(box->count() - 1);
+        }
+    }
+    for (const CheckField &c : kCheckFields)
+        ck(c.name)->setChecked(f.*(c.member));
+    rb("optLockPercent")->setChecked(f.lockPercent);
+    rb("optLockDollar")->setChecked(!f.lockPercent);
+    rb("optLockPercentLX")->setChecked(f.lockPercentLX);
+    rb("optLockDollarLX")->setChecked(!f.lockPercentLX);
+    // Options that the record leaves all off show none chosen.
+    for (const CheckField &o : kOptionFields) {
+        QRadioButton *b = rb(o.name);
+        if (b->group() && b->group()->checkedButton() && !(f.*(o.member))) {
+            QButtonGroup *g = b->group();
+            bool any = false;
+            for (const CheckField &other : kOptionFields)
+                any = any || (rb(other.name)->group() == g && f.*(other.member));
+            if (!any) {
+                g->setExclusive(false);
+                for (QAbstractButton *x : g->buttons())
+                    x->setChecked(false);
+                g->setExclusive(true);
+            }
+        }
+    }
+    for (const CheckField &o : kOptionFields)
+        if (f.*(o.member))
+            rb(o.name)->setChecked(true);
+    w<QLabel>("imgBuyInUS")->setVisible(f.buyInUS);
+    w<QLabel>("imgBuyInLocal")->setVisible(f.buyInLocal);
+    w<QPlainTextEdit>("txtComment")->setPlainText(f.Comment);
+    le("txtDateCreated")->setText(f.DateCreated.isValid() ? f.DateCreated.toString(QStringLiteral("MMM dd, yyyy")) : QString());
+    w<QDateEdit>("dtDate")->setDate(f.DateCreated.isValid() ? f.DateCreated : QDate::currentDate());
+
+    m_prices.clear();
+    m_prices.lockPercent = f.lockPercent;
+    m_prices.lockPercentLX = f.lockPercentLX;
+    m_prices.rate = m_ctx.exchangeRateCDN;
+    for (int i = 0; i < stones::StonePriceModel::FieldCount; ++i) {
+        const F pf = F(i);
+        m_prices.set(pf, f.price(pf));
+        if (auto *e = le(stones::StonePriceModel::fieldName(pf).toLatin1().constData()))
+            e->setText(f.price(pf));
+    }
+    le("txtWeight")->setText(f.Carat);
+    m_prices.set(F::Weight, f.Carat);
+    showBuyOffCurrentRap();
+    le("txtMemoUS")->setText(f.memoUS);
+    le("txtMemoLocal")->setText(f.memoLocal);
+    le("txtPaymentUS")->setText(QStringLiteral("$") + f.paymentsUS);
+    le("txtPaymentLocal")->setText(f.paymentsLocal);
+    const double perCarat = stones::fieldValue(f.price(F::SellPriceCT));
+    w<QLabel>("lblSellCT")->setText(QStringLiteral("sell /ct @ ") + fixed(perCarat, 3));
+    w<QLabel>("lblSellStone")->setText(QStringLiteral("sell /Stone @ ") + fixed(stones::fieldValue(f.price(F::SellPrice)), 3));
+    le("txtOnHoldNote")->setText(f.onHoldNote);
+    w<QDateEdit>("dtOnHoldDate")->setDate(f.onHoldDate.isValid() ? f.onHoldDate : QDate::currentDate());
+    le("txtMergeItemID")->setText(f.itemId ? QString::number(f.itemId) : QString());
+
+    le("txtStatusCustomerID")->setText(f.customerId ? QString::number(f.customerId) : QString());
+    le("txtConsignedTo")->setText(f.customerId ? QString::number(f.customerId) : QString());
+    le("txtOnHoldForCustomerID")->setText(f.onHoldForId ? QString::number(f.onHoldForId) : QString());
+    le("txtConsignmentInCustomer")->setText(f.consignmentInId ? QString::number(f.consignmentInId) : QString());
+    le("txtSupplier")->setText(f.supplierId ? QString::number(f.supplierId) : QString());
+    w<QLabel>("lblMEMOid")->setText(f.memoSheetId && f.Status.compare(QLatin1String("Memo"), Qt::CaseInsensitive) == 0
+                                        ? QString::number(f.memoSheetId)
+                                        : QString());
+    showStatus(f.Status);
+    syncDisplay();
+    updateCommands();
+    m_filling = was;
+}
+
+void frmDiamondDetail::updateCommands()
+{
+    const bool displayed = m_state.mode == EditState::Displayed;
+    w<QPushButton>("cmdAddDiamond")->setEnabled(displayed);
+    w<QPushButton>("cmdEditDiamond")->setEnabled(displayed && m_form.id != 0);
+    w<QPushButton>("cmdDelete")->setEnabled(displayed && m_form.id != 0);
+    w<QPushButton>("cmdUpdate")->setEnabled(!displayed);
+    w<QPushButton>("cmdCancel")->setEnabled(!displayed);
+}
+
+StoneForm frmDiamondDetail::formFromControls() const
+{
+    StoneForm f = m_form;
+    for (const TextField &t : kTextFields)
+        f.*(t.member) = le(t.name)->text();
+    for (const ComboField &c : kComboFields)
+        f.*(c.member) = cb(c.name)->currentText();
+    for (const CheckField &c : kCheckFields)
+        f.*(c.member) = ck(c.name)->isChecked();
+    for (const CheckField &o : kOptionFields)
+        f.*(o.member) = rb(o.name)->isChecked();
+    f.Comment = w<QPlainTextEdit>("txtComment")->toPlainText();
+    f.Carat = le("txtWeight")->text();
+    for (int i = 0; i < stones::StonePriceModel::FieldCount; ++i)
+        if (auto *e = le(stones::StonePriceModel::fieldName(F(i)).toLatin1().constData()))
+            f.prices[i] = e->text();
+    f.prices[F::Weight] = f.Carat;
+    if (m_state.mode != EditState::Displayed && w<QDateEdit>("dtDate")->isVisible())
+        f.DateCreated = w<QDateEdit>("dtDate")->date();
+    f.supplierId = idOf(cb("cboSupplier"));
+    f.consignmentInId = idOf(cb("cboConsignmentInCustomer"));
+    f.onHoldForId = idOf(cb("cboOnHoldFor"));
+    f.onHoldNote = le("txtOnHoldNote")->text();
+    f.onHoldDate = w<QDateEdit>("dtOnHoldDate")->date();
+    return f;
+}
+
+void frmDiamondDetail::showStatus(const QString &status)
+{
+    const stones::StatusDisplay d = stones::statusDisplay(status);
+    le("txtStatus")->setText(status);
+    w<QLabel>("lblStatus")->setText(status.isEmpty() ? QString() : d.statusText);
+    w<QPushButton>("cmdSold")->setEnabled(d.sellEnabled && m_form.id != 0);
+    w<QPushButton>("cmdReturn")->setEnabled(status.compare(QLatin1String("Sold"), Qt::CaseInsensitive) == 0);
+    w<QLabel>("imgDiaStock")->setVisible(d.stockPicture);
+    w<QPushButton>("cmdReturnVendor")->setText(d.vendorCaption);
+    w<QPushButton>("cmdReturnVendor")->setEnabled(d.vendorEnabled);
+}
+
+void frmDiamondDetail::syncDisplay()
+{
+    const bool was = m_filling;
+    m_filling = true;
+    const qint64 customer = le("txtStatusCustomerID")->text().toLongLong();
+    QString shown;
+    if (customer) {
+        try {
+            const QVariant name =
+                db::scalar(m_ctx.db(), QStringLiteral("SELECT CompanyName FROM Customer WHERE ID = ?"), {customer});
+            shown = QString::number(customer) + QStringLiteral(" - ") + db::textOf(name);
+        } catch (const db::DbError &) {
+        }
+    }
+    le("txtCustomer")->setText(shown);
+    if (le("txtStatus")->text().compare(QLatin1String("Memo"), Qt::CaseInsensitive) == 0) {
+        QComboBox *c = cb("cboConsignedTo");
+        const qint64 to = le("txtConsignedTo")->text().toLongLong();
+        if (c->findData(to) < 0 && to != 0)
+            c->addItem(QString::number(to) + QStringLiteral(" - ") + shown.section(QStringLiteral(" - "), 1), to);
+        selectById(c, to);
+    }
+    selectById(cb("cboOnHoldFor"), le("txtOnHoldForCustomerID")->text().toLongLong());
+    selectById(cb("cboConsignmentInCustomer"), le("txtConsignmentInCustomer")->text().toLongLong());
+    selectById(cb("cboSupplier"), le("txtSupplier")->text().toLongLong());
+    // Pointing at a memo number shows the memo sheet's reference.
+    for (const char *name : {"lblMEMOid", "lblMemoIDIS"}) {
+        QLabel *l = w<QLabel>(name);
+        QString tip;
+        if (!l->text().isEmpty()) {
+            try {
+                tip = QStringLiteral("Reference# ")
+                    + db::textOf(db::scalar(m_ctx.db(), QStringLiteral("SELECT Reference FROM MemoSheet WHERE ID = ?"),
+                                            {l->text().toLongLong()}));
+            } catch (const db::DbError &) {
+            }
+        }
+        l->setToolTip(tip);
+    }
+    w<QLabel>("imgDiaMemo1")->setVisible(!w<QLabel>("lblMemoIDIS")->text().isEmpty());
+    w<QLabel>("imgDiaMemo2")->setVisible(!w<QLabel>("lblMEMOid")->text().isEmpty());
+    m_filling = was;
+}
+
+void frmDiamondDetail::updateCaptions()
+{
+    const QString cur = m_ctx.settings.MyCurrencyName.isEmpty() ? m_ctx.settings.localCurrencyName
+                                                                : m_ctx.settings.MyCurrencyName;
+    setWindowTitle(QStringLiteral("Diamond Details") + QStringLiteral(" US$/CDN$ 1/") + fixed(m_ctx.exchangeRateCDN, 4)
+                   + QStringLiteral(" US$/ZAR 1/") + fixed(m_ctx.exchangeRateZAR, 4) + QStringLiteral("   ---   ")
+                   + m_ctx.settings.CompanyName);
+    w<QLabel>("lblCostST")->setText(QStringLiteral("Cost ") + cur + QStringLiteral(" /St"));
+    w<QLabel>("lblRapStone")->setText(QStringLiteral("Rap ") + cur + QStringLiteral(" /Stone"));
+    w<QLabel>("lblCurrentRapST")->setText(QStringLiteral("current Rap ") + cur + QStringLiteral(" /St"));
+    w<QLabel>("lblPaymentRecd")->setText(QStringLiteral("Payment recd ") + cur);
+    w<QLabel>("lblMemoStatic")->setText(QStringLiteral("Memo ") + cur + QStringLiteral(" (Static)"));
+    w<QLabel>("lblValue")->setText(cur + QStringLiteral(" Value"));
+    m_prices.rate = m_ctx.exchangeRateCDN;
+}
+
+void frmDiamondDetail::priceEdited(F f, const QString &text)
+{
+    if (m_filling)
+        return;
+    m_prices.lockPercent = rb("optLockPercent")->isChecked();
+    m_prices.lockPercentLX = rb("optLockPercentLX")->isChecked();
+    m_prices.rate = m_ctx.exchangeRateCDN;
+    m_prices.edit(f, text);
+    showBuyOffCurrentRap();
+}
+
+// The buying price against today's list price (shown only).
+void frmDiamondDetail::showBuyOffCurrentRap()
+{
+    const double latest = m_prices.value(F::LatestRapPrice);
+    le("txtBuyOffRap")->setText(latest != 0 && !m_prices.text(F::BoughtPriceUSCT).isEmpty()
+                                    ? stones::fmt(100 - m_prices.value(F::BoughtPriceUSCT) * 100 / latest)
+                                    : QString());
+}
+
+// Commands -------------------------------------------------------------------------
+
+void frmDiamondDetail::loadStone(int id)
+{
+    if (m_state.mode != EditState::Displayed)
+        return;
+    RefreshfrmDiamondDetailModule(id);
+    DisablefrmDiamondModule();
+}
+
+void frmDiamondDetail::reloadCurrent()
+{
+    if (m_form.id)
+        RefreshfrmDiamondDetailModule(m_form.id);
+}
+
+void frmDiamondDetail::addDiamond()
+{
+    if (m_state.mode != EditState::Displayed)
+        return;
+    if (certificateLookup)
+        certificateLookup(this);
+    // The look-up may have filled the grading; it is kept after the clearing below.
+    const StoneForm looked = formFromControls();
+    qint64 id = 0;
+    try {
+        id = stones::addStoneRow(m_ctx);
+    } catch (const db::DbError &) {
+        return;
+    }
+    StoneForm f = stones::newStoneForm(id);
+    m_form = f;
+    EnablefrmDiamondModule();
+    ClearfrmDiamondDetailModule();
+    controlsFromForm(f);
+    if (certificateLookup) {
+        StoneForm g = looked;
+        const bool was = m_filling;
+        m_filling = true;
+        for (const ComboField &c : kComboFields)
+            if (!(g.*(c.member)).isEmpty())
+                cb(c.name)->setEditText(g.*(c.member));
+        for (const TextField &t : kTextFields)
+            if (!(g.*(t.member)).isEmpty() && QByteArray(t.name) != "txtSKU")
+                le(t.name)->setText(g.*(t.member));
+        if (!g.Carat.isEmpty())
+            le("txtWeight")->setText(g.Carat);
+        m_filling = was;
+    }
+    w<QDateEdit>("dtDate")->setVisible(true);
+    le("txtDateCreated")->setVisible(false);
+    m_state = EditState();
+    m_state.mode = EditState::Adding;
+    showStatus(QString());
+    updateCommands();
+}
+
+void frmDiamondDetail::editDiamond()
+{
+    if (m_state.mode != EditState::Displayed)
+        return;
+    StoneForm f = formFromControls();
+    if (!stones::beginEdit(m_ctx, f, m_state))
+        return;
+    w<QDateEdit>("dtDate")->setVisible(true);
+    le("txtDateCreated")->setVisible(false);
+    EnablefrmDiamondModule();
+    updateCommands();
+}
+
+void frmDiamondDetail::update()
+{
+    if (m_state.mode == EditState::Displayed)
+        return;
+    StoneForm f = formFromControls();
+    const stones::SaveResult r = stones::saveStone(m_ctx, f, m_state);
+    if (r == stones::SaveResult::Saved) {
+        PopulateCBOsModule();
+        RefreshfrmDiamondDetailModule(f.id);
+        DisablefrmDiamondModule();
+        updateCommands();
+    } else if (f.SKU != le("txtSKU")->text()) {
+        le("txtSKU")->setText(f.SKU); // the auto-number of a refused save stays on screen
+    }
+}
+
+void frmDiamondDetail::cancel()
+{
+    const qint64 id = m_form.id;
+    m_state = EditState();
+    RefreshfrmDiamondDetailModule(id);
+    DisablefrmDiamondModule();
+    updateCommands();
+}
+
+void frmDiamondDetail::deleteDiamond()
+{
+    if (m_form.id == 0 || m_state.mode != EditState::Displayed)
+        return;
+    if (stones::deleteStone(m_ctx, m_form.id) == stones::DeleteResult::Deleted) {
+        m_form = StoneForm();
+        ClearfrmDiamondDetailModule();
+        le("txtID")->clear();
+        showStatus(QString());
+        PopulateCBOsModule();
+        updateCommands();
+    }
+}
+
+void frmDiamondDetail::autoNumber()
+{
+    QString sku = le("txtSKU")->text();
+    sku.remove(QStringLiteral("......"));
+    if (stones::autoNumberSku(m_ctx, sku))
+        le("txtSKU")->setText(sku);
+}
+
+void frmDiamondDetail::sell()
+{
+    if (stones::sellStone(m_ctx, m_form.id, idOf(cb("cboCustomer"))) != stones::StatusResult::Refused)
+        reloadCurrent();
+}
+
+void frmDiamondDetail::returnFromCustomer()
+{
+    if (m_form.id == 0)
+        return;
+    stones::returnFromCustomer(m_ctx, m_form.id);
+    reloadCurrent();
+}
+
+void frmDiamondDetail::vendor()
+{
+    if (m_form.id == 0)
+        return;
+    // The caption tells the direction.
+    if (w<QPushButton>("cmdReturnVendor")->text() == QLatin1String("from VENDOR, RECEIVE"))
+        stones::receiveFromVendor(m_ctx, m_form.id);
+    else
+        stones::returnToVendor(m_ctx, m_form.id);
+    reloadCurrent();
+}
+
+void frmDiamondDetail::dropOnSafe()
+{
+    if (m_form.id == 0 || m_state.mode != EditState::Displayed
+        || m_form.Status.compare(QLatin1String("Memo"), Qt::CaseInsensitive) != 0)
+        return;
+    stones::returnFromMemo(m_ctx, m_form.id);
+    reloadCurrent();
+}
+
+void frmDiamondDetail::getRap(bool original)
+{
+    const QString colour = stones::pricing_bridge::gradeText(cb("cboColour")->currentText());
+    const QString clarity = stones::pricing_bridge::gradeText(cb("cboClarity")->currentText());
+    double price = 0;
+    try {
+        price = stones::pricing_bridge::listPrice(m_ctx, cb("cboShape")->currentText(),
+                                                  stones::fieldValue(le("txtWeight")->text()), colour, clarity);
+    } catch (const db::DbError &) {
+        return;
+    }
+    const F f = original ? F::OriginalRapPrice : F::LatestRapPrice;
+    const QString text = stones::fmt(price);
+    le(original ? "txtOriginalRapPrice" : "txtLatestRapPrice")->setText(text);
+    priceEdited(f, text);
+}
+
+void frmDiamondDetail::editHold()
+{
+    QPushButton *b = w<QPushButton>("cmdEditHold");
+    if (b->text() == QLatin1String("...")) {
+        b->setText(QStringLiteral("save"));
+        w<QDateEdit>("dtOnHoldDate")->setEnabled(true);
+        le("txtOnHoldNote")->setReadOnly(false);
+        return;
+    }
+    b->setText(QStringLiteral("..."));
+    w<QDateEdit>("dtOnHoldDate")->setEnabled(false);
+    le("txtOnHoldNote")->setReadOnly(true);
+    if (m_form.id)
+        stones::saveHoldNote(m_ctx, m_form.id, le("txtOnHoldNote")->text(), w<QDateEdit>("dtOnHoldDate")->date());
+}
+
+void frmDiamondDetail::mergeWithItem()
+{
+    const qint64 item = qint64(db::leadingNumber(le("txtMergeItemID")->text()));
+    if (stones::bindIntoItem(m_ctx, m_form.id, item) == stones::StatusResult::Done)
+        reloadCurrent();
+}
+
+void frmDiamondDetail::openPrices()
+{
+    if (m_form.id == 0)
+        return;
+    StoneForm f = formFromControls();
+    frmDiamondDetailPrices dlg(m_ctx, f, this);
+    if (dlg.exec() != QDialog::Accepted)
+        return;
+    m_form.boughtPriceLocal = stones::fmt(dlg.model().boughtLocal());
+    m_form.boughtRateCDN = dlg.model().boughtRateCDN();
+    m_form.boughtRateZAR = dlg.model().boughtRateZAR();
+    if (m_state.mode != EditState::Displayed) {
+        const QString us = stones::fmt(dlg.model().boughtUS());
+        le("txtBoughtPriceUS")->setText(us);
+        priceEdited(F::BoughtPriceUS, us);
+    }
+}
+
+void frmDiamondDetail::openChangeLog()
+{
+    auto *s = new frmStoneChange(m_ctx, this);
+    s->setAttribute(Qt::WA_DeleteOnClose);
+    s->show();
+}
+
+// Activation and the start-up ------------------------------------------------------------
 
 void frmDiamondDetail::showEvent(QShowEvent *e)
 {
     QMainWindow::showEvent(e);
-    if (auto *logo = findChild<QLabel *>(QStringLiteral("imgLogo"))) {
-        const QPixmap pm(m_ctx.settings.logoPath);
-        logo->setPixmap(pm.isNull() ? QPixmap() : pm.scaled(logo->width(), logo->height(), Qt::IgnoreAspectRatio));
-    }
     if (!m_started) {
         activateWindow();
         // Without a window manager that hands over focus the window may never
@@ -95,21 +1280,55 @@ void frmDiamondDetail::showEvent(QShowEvent *e)
 void frmDiamondDetail::changeEvent(QEvent *e)
 {
     QMainWindow::changeEvent(e);
-    if (e->type() == QEvent::ActivationChange && isActiveWindow() && !m_started)
+    if (e->type() != QEvent::ActivationChange || !isActiveWindow())
+        return;
+    if (!m_started)
         firstActivation();
+    else
+        activated();
 }
 
 void frmDiamondDetail::firstActivation()
 {
     m_started = true;
+    m_repairing = true;
+    // The repair on opening, with its progress words on the splash screen.
+    stones::repairOnOpen(m_ctx);
     m_ctx.currentScreen = QStringLiteral("frmDiamondDetail");
     m_ctx.prompt().progress(QStringLiteral("Initialize User ID"));
     try {
         ensureFirstUser(m_ctx);
     } catch (const db::DbError &) {
-        // The start-up repairs go on without it.
+        // The start-up goes on without it.
     }
+    if (m_ctx.WholeSaleMode) {
+        // The front screen is the home screen: log-on and settings live there.
+        if (auto *a = findChild<QAction *>(QStringLiteral("mnuLogOn")))
+            a->setVisible(false);
+        if (auto *m = findChild<QMenu *>(QStringLiteral("mnuSettings")))
+            m->menuAction()->setVisible(false);
+    }
+    m_repairing = false;
+    activated();
     emit startUpFinished();
+}
+
+void frmDiamondDetail::activated()
+{
+    if (m_repairing)
+        return;
+    m_ctx.currentScreen = QStringLiteral("frmDiamondDetail");
+    updateCaptions();
+    if (m_state.mode != EditState::Displayed)
+        return;
+    stones::repairOnActivate(m_ctx);
+    // The word lists read the whole stone table: refreshed when they are a
+    // minute old (other workstations add words), not after every message box.
+    if (!m_combosFilled.isValid() || m_combosFilled.elapsed() > 60000)
+        PopulateCBOsModule();
+    fillPartyCombos();
+    if (m_form.id)
+        syncDisplay();
 }
 
 void frmDiamondDetail::closeEvent(QCloseEvent *e)
@@ -117,6 +1336,49 @@ void frmDiamondDetail::closeEvent(QCloseEvent *e)
     QMainWindow::closeEvent(e);
     if (e->isAccepted())
         emit closed();
+}
+
+bool frmDiamondDetail::eventFilter(QObject *o, QEvent *e)
+{
+    const QString name = o->objectName();
+    if (name == QLatin1String("imgDiaMemo2") && e->type() == QEvent::MouseButtonPress) {
+        auto *drag = new QDrag(o);
+        auto *mime = new QMimeData;
+        mime->setData(QString::fromLatin1(kStoneMime), QByteArray::number(m_form.id));
+        drag->setMimeData(mime);
+        drag->exec(Qt::MoveAction);
+        return true;
+    }
+    if (name == QLatin1String("imgSafe")) {
+        if (e->type() == QEvent::DragEnter) {
+            auto *d = static_cast<QDragEnterEvent *>(e);
+            if (d->mimeData()->hasFormat(QString::fromLatin1(kStoneMime)))
+                d->acceptProposedAction();
+            return true;
+        }
+        if (e->type() == QEvent::Drop) {
+            static_cast<QDropEvent *>(e)->acceptProposedAction();
+            QTimer::singleShot(0, this, &frmDiamondDetail::dropOnSafe);
+            return true;
+        }
+    }
+    if (name == QLatin1String("imgMemo") && e->type() == QEvent::MouseButtonDblClick && m_form.id) {
+        try {
+            QSqlQuery q = db::exec(m_ctx.db(),
+                                   QStringLiteral("SELECT customer.CompanyName, memosheet.ID FROM customer INNER JOIN "
+                                                  "memosheet ON customer.id=memosheet.CustomerID INNER JOIN singlestone ON "
+                                                  "singlestone.MemoSheetID=memosheet.ID WHERE singlestone.ID=? AND "
+                                                  "singlestone.status LIKE 'memo'"),
+                                   {m_form.id});
+            if (q.next())
+                m_ctx.prompt().inform(QStringLiteral("This Diamond is already on MEMO for ") + db::textOf(q.value(0))
+                                          + QStringLiteral(" on Memo# ") + q.value(1).toString(),
+                                      QStringLiteral("Memo"), Icon::Information);
+        } catch (const db::DbError &) {
+        }
+        return true;
+    }
+    return QMainWindow::eventFilter(o, e);
 }
 
 } // namespace velmor::ui

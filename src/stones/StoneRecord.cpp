@@ -1,0 +1,574 @@
+#include "stones/StoneRecord.h"
+
+#include "app/AppContext.h"
+#include "app/Users.h"
+#include "db/ConvertSql.h"
+#include "db/Row.h"
+#include "db/Sql.h"
+#include "db/Transaction.h"
+#include "stones/PricingBridge.h"
+#include "stones/StoneChangeLog.h"
+
+#include <QLocale>
+#include <QRandomGenerator>
+
+namespace velmor::stones {
+
+using F = StonePriceModel::Field;
+
+namespace {
+
+const QString kMissing = QStringLiteral("missing Information");
+
+// Format "0.00" of a column, empty when Null.
+QString f2(const db::Row &r, const QString &col)
+{
+    return r.isNull(col) ? QString() : fmt(r.num(col));
+}
+
+// Format ".00": like "0.00" without the leading zero of a value below 1.
+QString fDot(double v)
+{
+    QString s = fmt(v);
+    if (s.startsWith(QLatin1String("0.")))
+        s.remove(0, 1);
+    else if (s.startsWith(QLatin1String("-0.")))
+        s.remove(1, 1);
+    return s;
+}
+QString fDot(const db::Row &r, const QString &col)
+{
+    return r.isNull(col) ? QString() : fDot(r.num(col));
+}
+
+// A measurement as the user would type it again: no trailing zeros.
+QString plain(const db::Row &r, const QString &col)
+{
+    return r.isNull(col) ? QString() : QString::number(r.num(col), 'g', 12);
+}
+
+QVariant nullInt() { return QVariant(QMetaType::fromType<int>()); }
+
+QVariant idOrNull(qint64 id) { return id ? QVariant(id) : nullInt(); }
+
+int drawRnd() { return int(QRandomGenerator::global()->generateDouble() * 1000000.0) + 1; }
+
+// Equality through LIKE without the user's text acting as a pattern.
+QString likeLiteral(const QString &s)
+{
+    QString out = s;
+    out.replace(QLatin1String("\\"), QLatin1String("\\\\"));
+    out.replace(QLatin1String("%"), QLatin1String("\\%"));
+    out.replace(QLatin1String("_"), QLatin1String("\\_"));
+    return out;
+}
+
+bool isBlank(const QString &s) { return s.isEmpty(); }
+
+QString changingQuestion(const QString &what)
+{
+    return QStringLiteral("You have edited the original %1 of this Diamond to another one.\n"
+                          "Saving this Diamond with the new %1 will result in loosing the original\n"
+                          "Rap Price for this Stone.\n\nDo you want to proceed?")
+        .arg(what);
+}
+
+} // namespace
+
+int gradeNumber(const QString &entry) { return int(db::leadingNumber(entry)); }
+
+QString gradeEntry(AppContext &ctx, int number, bool colour)
+{
+    if (number == 0)
+        return {};
+    const QString sql = colour
+        ? QStringLiteral("SELECT Wording FROM DiamondGrades WHERE Number=? AND Colour<>0 AND Clarity=0")
+        : QStringLiteral("SELECT Wording FROM DiamondGrades WHERE Number=? AND Colour=0 AND Clarity<>0");
+    const QVariant w = db::scalar(ctx.db(), sql, {number});
+    if (!w.isValid())
+        return QString::number(number);
+    return QStringLiteral("%1 - %2").arg(number).arg(db::textOf(w));
+}
+
+bool loadStone(AppContext &ctx, qint64 id, StoneForm &form)
+{
+    QSqlQuery q = db::exec(ctx.db(), QStringLiteral("SELECT * FROM SingleStone WHERE ID = ?"), {id});
+    if (!q.next())
+        return false;
+    const db::Row r(q.record());
+    StoneForm f;
+    f.id = r.integer("ID");
+    f.SKU = r.text("SKU");
+    f.Lot = r.text("Lot");
+    f.Code = r.text("CODE");
+    f.Location = r.text("Location");
+    f.Description = r.text("Description");
+    f.Comment = db::blobToText(r.raw("Comment"));
+    f.DateCreated = r.date("DateCreated");
+    f.Shape = r.text("Shape");
+    f.Carat = plain(r, "Carat");
+    f.colourEntry = gradeEntry(ctx, int(r.integer("Colour")), true);
+    f.clarityEntry = gradeEntry(ctx, int(r.integer("Clarity")), false);
+    f.Cut = r.text("Cut");
+    f.Flourescence = r.text("Flourescence");
+    f.FancyColour = r.text("FancyColour");
+    f.FinishPolish = r.text("FinishPolish");
+    f.FinishSymetry = r.text("FinishSymetry");
+    f.Girdle = r.text("Girdle");
+    f.Culet = r.text("Culet");
+    f.Dim1 = plain(r, "Dim1");
+    f.Dim2 = plain(r, "Dim2");
+    f.Dim3 = plain(r, "Dim3");
+    f.TableSize = plain(r, "TableSize");
+    f.TotalDepth = plain(r, "TotalDepth");
+    f.CrownHeight = plain(r, "CrownHeight");
+    f.PavillionDepth = plain(r, "PavillionDepth");
+    f.CrownAngle = plain(r, "CrownAngle");
+    f.PavillionAngle = plain(r, "PavillionAngle");
+    f.GirdleDimension = plain(r, "GirdleDimension");
+    f.Laboratory = r.text("Laboratory");
+    f.Certificate = r.text("Certificate");
+    f.Inscription1 = r.text("Inscription1");
+    f.Inscription2 = r.text("Inscription2");
+    f.Canadian = r.flag("Canadian");
+    f.labGrown = r.flag("lab_dia");
+    f.finished = r.flag("finishedpiece");
+    f.hereOnMemo = r.flag("hereonmemo");
+    f.publishPrice = r.flag("PublishPriceOnLustrabay");
+    f.publishListing = !r.flag("DontPublishOnLustrabay");
+    f.publishPriceLocal = r.flag("PublishPriceOnLustrabayLocal");
+    f.publishListingLocal = !r.flag("DontPublishOnLustrabayLocal");
+
+    const double carat = r.num("Carat");
+    f.setPrice(F::Weight, f.Carat);
+    f.setPrice(F::OriginalRapPrice, f2(r, "RapPriceOnDateBought"));
+    f.setPrice(F::BoughtPriceUS, f2(r, "BoughtPriceUS"));
+    if (carat != 0 && !r.isNull("BoughtPriceUS")) {
+        f.setPrice(F::BoughtPriceUSCT, fmt(r.num("BoughtPriceUS") / carat));
+        f.setPrice(F::OriginalRapPriceUS, fmt(r.num("RapPriceOnDateBought") * carat));
+        if (r.num("RapPriceOnDateBought") != 0)
+            f.setPrice(F::OriginalBuyOffRap,
+                       fmt(100 - fieldValue(f.price(F::BoughtPriceUSCT)) * 100 / r.num("RapPriceOnDateBought")));
+    }
+    f.setPrice(F::LatestRapPrice, fDot(r, "RapaportPrice"));
+    if (!r.isNull("RapaportPrice"))
+        f.setPrice(F::USRap, fmt(r.num("RapaportPrice") * carat));
+    f.setPrice(F::SellOffRap, f2(r, "SellOffRap"));
+    f.setPrice(F::SellPrice, fDot(r, "SellPriceUS"));
+    if (carat != 0 && !r.isNull("SellPriceUS"))
+        f.setPrice(F::SellPriceCT, fDot(r.num("SellPriceUS") / carat));
+    f.setPrice(F::SellOffRapLX, f2(r, "SellOffRapLX"));
+    f.setPrice(F::SellPriceLX, fDot(r, "SellPriceUSlx"));
+    if (carat != 0 && !r.isNull("SellPriceUSlx"))
+        f.setPrice(F::SellPriceCTLX, fDot(r.num("SellPriceUSlx") / carat));
+    const double rate = ctx.exchangeRateCDN;
+    auto tier = [&](const QString &offCol, const QString &priceCol, F off, F ct, F st, F lct, F lst) {
+        f.setPrice(off, f2(r, offCol));
+        f.setPrice(st, fDot(r, priceCol));
+        if (r.isNull(priceCol))
+            return;
+        const double p = r.num(priceCol);
+        f.setPrice(lst, fmt(round2(p * rate)));
+        if (carat != 0) {
+            f.setPrice(ct, fmt(round2(p / carat)));
+            f.setPrice(lct, fmt(round2(p / carat * rate)));
+        }
+    };
+    tier("SellOffRap2", "SellPriceUS2", F::SellOffRap2, F::SellPriceCT2, F::SellPrice2, F::SellPriceLocalCT2,
+         F::SellPriceLocal2);
+    tier("SellOffRap3", "SellPriceUS3", F::SellOffRap3, F::SellPriceCT3, F::SellPrice3, F::SellPriceLocalCT3,
+         F::SellPriceLocal3);
+    f.boughtPriceLocal = f2(r, "BoughtPriceLocal");
+    f.boughtRateCDN = r.num("bought_exchangerateCDN");
+    f.boughtRateZAR = r.num("bought_exchangerateZAR");
+    f.lockPercent = r.flag("LockPercent");
+    f.lockPercentLX = r.flag("LockPercentlx");
+    f.buyInUS = r.flag("BuyingInUS");
+    f.buyInLocal = r.flag("BuyingInLocal");
+    f.paidOffUS = r.flag("PaidOffUS");
+    f.paidOffUSPercentage = r.flag("PaidOffPercentageUS");
+    f.paidOffLocal = r.flag("PaidOffLocal");
+    f.paidOffLocalPercentage = r.flag("PaidOffPercentageLocal");
+
+    f.supplierId = r.integer("SupplierID");
+    f.consignmentInId = r.integer("ConsignmentInCustomerID");
+    f.onHoldForId = r.integer("OnHoldForCustomerID");
+    f.onHoldNote = r.text("OnHoldNote");
+    f.onHoldDate = r.date("OnHoldDate");
+    f.Status = r.text("Status");
+    f.customerId = r.integer("CustomerID");
+    f.memoSheetId = r.integer("MemoSheetID");
+    f.itemId = r.integer("ItemID");
+    f.memoUS = f2(r, "MemoUS");
+    f.memoLocal = f2(r, "MemoLocal");
+
+    QSqlQuery pay = db::exec(ctx.db(),
+                             QStringLiteral("SELECT SUM(PaymentUS) AS a, SUM(PaymentLocal) AS b FROM PaymentReceived "
+                                            "WHERE StoneID = ?"),
+                             {id});
+    if (pay.next()) {
+        f.paymentsUS = fmt(db::numOf(pay.value(0)));
+        f.paymentsLocal = fmt(db::numOf(pay.value(1)));
+    }
+    form = f;
+    return true;
+}
+
+StoneForm loadStone(AppContext &ctx, qint64 id)
+{
+    StoneForm f;
+    if (!loadStone(ctx, id, f))
+        f.id = 0;
+    return f;
+}
+
+qint64 addStoneRow(AppContext &ctx)
+{
+    return db::insert(ctx.db(),
+                      QStringLiteral("INSERT INTO SingleStone (SKU, LockPercent, LockPercentlx, PaidOffPercentageUS, "
+                                     "PaidOffPercentageLocal, PaidOffUS, PaidOffLocal, StoneIsPaidOff, "
+                                     "StoneIsPaidOffMemoIn, BuyingInUS, BuyingInLocal, PublishPriceOnLustrabay, "
+                                     "DontPublishOnLustrabay, PublishPriceOnLustrabayLocal, DontPublishOnLustrabayLocal, "
+                                     "MemoInPaymentMade, MemoInPaidOff, Canadian, finishedpiece) "
+                                     "VALUES (' ', -1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0)"));
+}
+
+StoneForm newStoneForm(qint64 id)
+{
+    StoneForm f;
+    f.id = id;
+    f.DateCreated = QDate::currentDate();
+    f.lockPercent = true;
+    f.lockPercentLX = true;
+    f.publishListing = true; // DontPublishOnLustrabay false
+    f.publishListingLocal = true;
+    return f;
+}
+
+QString autoSkuPlaceholder(AppContext &ctx, const QString &shape)
+{
+    const QString prefix = shape.contains(QLatin1String("[BR]")) ? ctx.settings.SKURound : ctx.settings.SKUOther;
+    return prefix + QStringLiteral("......");
+}
+
+bool autoNumberSku(AppContext &ctx, QString &sku)
+{
+    const QString prefix = sku;
+    const int L = prefix.size();
+    QVariant last;
+    try {
+        last = db::scalar(ctx.db(),
+                          QStringLiteral("SELECT SKU FROM SingleStone WHERE LEFT(SKU, ?) LIKE ? "
+                                         "ORDER BY CAST(RIGHT(SKU, CHAR_LENGTH(SKU) - ?) AS UNSIGNED INTEGER) DESC, ID DESC "
+                                         "LIMIT 1"),
+                          {L, likeLiteral(prefix), L});
+    } catch (const db::DbError &) {
+        last = QVariant();
+    }
+    if (!last.isValid()) {
+        ctx.prompt().inform(QStringLiteral("Unable to assign a Auto-Number to the SKU#"), QStringLiteral("Auto-Number"),
+                            Icon::Information);
+        return false;
+    }
+    const double n = db::leadingNumber(db::textOf(last).mid(L));
+    if (n >= 1000000) {
+        ctx.prompt().inform(QStringLiteral("Cannot Assign an Auto-SKU.\n\nPlease try to change or add some leading "
+                                           "letters (pre-fix) in the SKU#."),
+                            QStringLiteral("Auto-Number"), Icon::Information);
+        return false;
+    }
+    QString number = QString::number(qint64(n) + 1);
+    if (!ctx.settings.AutoSku && number.size() < 4)
+        number = number.rightJustified(4, QLatin1Char('0'));
+    sku = prefix + number;
+    return true;
+}
+
+bool beginEdit(AppContext &ctx, const StoneForm &form, EditState &state)
+{
+    if (form.id == 0) {
+        ctx.prompt().inform(QStringLiteral("No Stone is selected!"), QStringLiteral("Stone Editing"),
+                            Icon::Information);
+        return false;
+    }
+    // Editing is for a logged-in user with the right to edit.
+    if (!ctx.user.AllowEdit) {
+        MsgPermissionModule(ctx.prompt());
+        return false;
+    }
+    state.mode = EditState::Editing;
+    state.shapeAtStart = form.Shape;
+    state.caratAtStart = form.Carat;
+    state.colourAtStart = form.colourEntry;
+    state.clarityAtStart = form.clarityEntry;
+    state.statusAtLoad = form.Status;
+    return true;
+}
+
+namespace {
+
+// The checks of a save, in their order; false (with its message) ends the save.
+bool passesChecks(AppContext &ctx, StoneForm &form, const EditState &state)
+{
+    Prompt &p = ctx.prompt();
+    const Settings &cfg = ctx.settings;
+    auto refuse = [&](const QString &text) {
+        p.inform(text, kMissing, Icon::Information);
+        return false;
+    };
+    // 1. The auto-number of a new stone.
+    if (cfg.AutoSku && state.mode == EditState::Adding) {
+        form.SKU.remove(QStringLiteral("......"));
+        autoNumberSku(ctx, form.SKU);
+    }
+    // 2 and 4 read the table once: is the SKU taken, is the certificate taken.
+    const bool certTested =
+        !isBlank(form.Certificate) && !isBlank(form.Laboratory) && form.Certificate != QLatin1String(" ");
+    QSqlQuery clash = db::exec(
+        ctx.db(),
+        QStringLiteral("SELECT COALESCE(MAX(SKU LIKE ?), 0), COALESCE(MAX(Laboratory LIKE ? AND Certificate LIKE ?), 0) "
+                       "FROM SingleStone WHERE ID <> ?"),
+        {likeLiteral(form.SKU), likeLiteral(form.Laboratory), likeLiteral(form.Certificate), form.id});
+    const bool skuTaken = clash.next() && clash.value(0).toInt() != 0;
+    const bool certTaken = certTested && clash.value(1).toInt() != 0;
+    // 2. SKU unique.
+    if (skuTaken)
+        return refuse(QStringLiteral(
+            "This SKU number is already been used for another Diamond, please choose another SKU number!"));
+    // 3. A certificate needs its laboratory.
+    if (form.Certificate.size() >= 3 && isBlank(form.Laboratory))
+        return refuse(QStringLiteral("You specified a Certificate Number but didn't asign a Laboratory!"));
+    // 4. Certificate unique per laboratory.
+    if (certTaken)
+        return refuse(QStringLiteral("You have used this Certificate already for another Diamond!"));
+    // 5, 6. The held side of tier 1 must be set.
+    if (form.lockPercent && fieldValue(form.price(F::SellOffRap)) == 0)
+        return refuse(QStringLiteral("You need to define a valid Off-Rap Discount"));
+    if (!form.lockPercent && fieldValue(form.price(F::SellPrice)) == 0)
+        return refuse(QStringLiteral("You need to define a valid Sale Price"));
+    // 7 - 9.
+    if (isBlank(form.SKU))
+        return refuse(QStringLiteral("You need to Assign a SKU number"));
+    if (isBlank(form.Shape))
+        return refuse(QStringLiteral("You need to Assign a Shape"));
+    if (fieldValue(form.Carat) == 0)
+        return refuse(QStringLiteral("You need to define a Carat Weight"));
+    // 10 - 15: the fields the configuration makes compulsory.
+    if (cfg.ForceColour && gradeNumber(form.colourEntry) == 0)
+        return refuse(QStringLiteral("You need to Assign the Colour"));
+    if (cfg.ForceClarity && gradeNumber(form.clarityEntry) == 0)
+        return refuse(QStringLiteral("You need to ASsign the Clarity"));
+    if (cfg.ForceCut && isBlank(form.Cut))
+        return refuse(QStringLiteral("You need to ASsign the Cut"));
+    if (cfg.ForceLab && isBlank(form.Laboratory))
+        return refuse(QStringLiteral("You need to ASsign the Laboratory"));
+    if (cfg.ForceCertificate && isBlank(form.Certificate))
+        return refuse(QStringLiteral("You need to ASsign the Certificate"));
+    if (cfg.ForceDimension && fieldValue(form.Dim1) == 0 && fieldValue(form.Dim2) == 0
+        && fieldValue(form.Dim3) == 0)
+        return refuse(QStringLiteral("You need to ASsign the Dimension"));
+    return true;
+}
+
+// 16. The questions for a changed shape, weight, colour or clarity.
+bool confirmsGradingChanges(AppContext &ctx, const StoneForm &form, const EditState &state)
+{
+    if (state.mode != EditState::Editing)
+        return true;
+    struct Q {
+        bool differs;
+        const char *word;
+    };
+    const Q qs[] = {
+        {form.Shape != state.shapeAtStart, "Shape"},
+        {fieldValue(form.Carat) != fieldValue(state.caratAtStart), "Weight"},
+        {gradeNumber(form.colourEntry) != gradeNumber(state.colourAtStart), "Colour"},
+        {gradeNumber(form.clarityEntry) != gradeNumber(state.clarityAtStart), "Clarity"},
+    };
+    for (const Q &q : qs) {
+        if (!q.differs)
+            continue;
+        const QString word = QString::fromLatin1(q.word);
+        if (!ctx.prompt().askYesNo(changingQuestion(word), QStringLiteral("Changing ") + word, Icon::Question))
+            return false;
+    }
+    return true;
+}
+
+void addOpeningPayment(AppContext &ctx, qint64 stoneId, qint64 supplierId, const QDate &date)
+{
+    if (supplierId == 0)
+        return;
+    if (db::scalar(ctx.db(), QStringLiteral("SELECT ID FROM PaymentMade WHERE StoneID = ? AND CustomerID = ? LIMIT 1"),
+                   {stoneId, supplierId})
+            .isValid())
+        return;
+    db::exec(ctx.db(),
+             QStringLiteral("INSERT INTO PaymentMade (Date, Reference, PaymentUS, PaymentLocal, StoneID, CustomerID, "
+                            "EmployeeID) VALUES (?, NULL, 0, 0, ?, ?, ?)"),
+             {date.isValid() ? QVariant(QDateTime(date, QTime(0, 0))) : QVariant(QDateTime::currentDateTime()),
+              stoneId, supplierId, ctx.user.ID});
+}
+
+} // namespace
+
+SaveResult saveStone(AppContext &ctx, StoneForm &form, EditState &state)
+{
+    try {
+        if (!passesChecks(ctx, form, state))
+            return SaveResult::Refused;
+    } catch (const db::DbError &) {
+        return SaveResult::Failed;
+    }
+    if (!confirmsGradingChanges(ctx, form, state))
+        return SaveResult::Declined;
+
+    try {
+        db::Transaction tx(ctx.db());
+        const QString shape = pricing_bridge::normaliseShape(ctx.db(), form.Shape.left(50));
+        const int colour = gradeNumber(form.colourEntry);
+        const int clarity = gradeNumber(form.clarityEntry);
+        auto num = [](const QString &t) { return fieldValue(t); };
+        const bool adding = state.mode == EditState::Adding;
+
+        QString sql = QStringLiteral(
+            "UPDATE SingleStone SET SKU=?, Lot=?, CODE=?, Location=?, Description=?, Comment=?, DateCreated=?, "
+            "Shape=?, Carat=?, Colour=?, Clarity=?, Cut=?, Flourescence=?, FancyColour=?, FinishPolish=?, "
+            "FinishSymetry=?, Girdle=?, Culet=?, Dim1=?, Dim2=?, Dim3=?, TableSize=?, TotalDepth=?, CrownHeight=?, "
+            "PavillionDepth=?, CrownAngle=?, PavillionAngle=?, GirdleDimension=?, Laboratory=?, Certificate=?, "
+            "Inscription1=?, Inscription2=?, Canadian=?, lab_dia=?, finishedpiece=?, hereonmemo=?, "
+            "PublishPriceOnLustrabay=?, DontPublishOnLustrabay=?, PublishPriceOnLustrabayLocal=?, "
+            "DontPublishOnLustrabayLocal=?, RapPriceOnDateBought=?, BoughtPriceUS=?, BoughtPriceLocal=?, "
+            "RapaportPrice=?, SellOffRap=?, SellPriceUS=?, SellOffRapLX=?, SellPriceUSlx=?, SellOffRap2=?, "
+            "SellPriceUS2=?, SellOffRap3=?, SellPriceUS3=?, LockPercent=?, LockPercentlx=?, BuyingInUS=?, "
+            "BuyingInLocal=?, PaidOffUS=?, PaidOffPercentageUS=?, PaidOffLocal=?, PaidOffPercentageLocal=?, "
+            "bought_exchangerateCDN=?, bought_exchangerateZAR=?, SupplierID=?, ConsignmentInCustomerID=?, "
+            "OnHoldForCustomerID=?, OnHoldNote=?, OnHoldDate=?, RND=?");
+        QVariantList b{form.SKU, form.Lot, form.Code, form.Location, form.Description,
+                       db::textToBlob(form.Comment),
+                       form.DateCreated.isValid() ? QVariant(QDateTime(form.DateCreated, QTime(0, 0))) : QVariant(),
+                       shape, num(form.Carat), colour ? QVariant(colour) : nullInt(),
+                       clarity ? QVariant(clarity) : nullInt(), form.Cut, form.Flourescence, form.FancyColour,
+                       form.FinishPolish, form.FinishSymetry, form.Girdle, form.Culet, num(form.Dim1),
+                       num(form.Dim2), num(form.Dim3), num(form.TableSize), num(form.TotalDepth),
+                       num(form.CrownHeight), num(form.PavillionDepth), num(form.CrownAngle),
+                       num(form.PavillionAngle), num(form.GirdleDimension), form.Laboratory, form.Certificate,
+                       form.Inscription1, form.Inscription2, db::flagValue(form.Canadian),
+                       db::flagValue(form.labGrown), db::flagValue(form.finished), db::flagValue(form.hereOnMemo),
+                       db::flagValue(form.publishPrice), db::flagValue(!form.publishListing),
+                       db::flagValue(form.publishPriceLocal), db::flagValue(!form.publishListingLocal),
+                       num(form.price(F::OriginalRapPrice)), num(form.price(F::BoughtPriceUS)),
+                       num(form.boughtPriceLocal), num(form.price(F::LatestRapPrice)),
+                       num(form.price(F::SellOffRap)), num(form.price(F::SellPrice)),
+                       num(form.price(F::SellOffRapLX)), num(form.price(F::SellPriceLX)),
+                       num(form.price(F::SellOffRap2)), num(form.price(F::SellPrice2)),
+                       num(form.price(F::SellOffRap3)), num(form.price(F::SellPrice3)),
+                       db::flagValue(form.lockPercent), db::flagValue(form.lockPercentLX),
+                       db::flagValue(form.buyInUS), db::flagValue(form.buyInLocal), db::flagValue(form.paidOffUS),
+                       db::flagValue(form.paidOffUSPercentage), db::flagValue(form.paidOffLocal),
+                       db::flagValue(form.paidOffLocalPercentage),
+                       form.boughtRateCDN != 0 ? QVariant(form.boughtRateCDN) : QVariant(QMetaType::fromType<double>()),
+                       form.boughtRateZAR != 0 ? QVariant(form.boughtRateZAR) : QVariant(QMetaType::fromType<double>()),
+                       idOrNull(form.supplierId), idOrNull(form.consignmentInId), idOrNull(form.onHoldForId),
+                       form.onHoldNote,
+                       form.onHoldDate.isValid() ? QVariant(form.onHoldDate) : QVariant(QMetaType::fromType<QDate>()),
+                       drawRnd()};
+        if (adding)
+            sql += QStringLiteral(", Status='Stock'");
+        // The status this screen showed must still hold: a sale or memo move
+        // made on another workstation meanwhile is not overwritten.
+        sql += QStringLiteral(" WHERE ID=? AND COALESCE(Status, '') = ?");
+        b << form.id << (adding ? QString::fromLatin1("") : state.statusAtLoad);
+        const QString expected = adding ? QString::fromLatin1("") : state.statusAtLoad;
+        int written = db::execAffected(ctx.db(), sql, b);
+        if (written == 0) {
+            // The server counts changed rows: a save that changed nothing (the
+            // same random marker drawn again) still found its row.
+            written = db::scalar(ctx.db(),
+                                 QStringLiteral("SELECT COUNT(*) FROM SingleStone WHERE ID=? AND COALESCE(Status, '') = ?"),
+                                 {form.id, expected})
+                          .toInt();
+        }
+        if (written != 1) {
+            tx.rollback();
+            const QVariant now = db::scalar(ctx.db(), QStringLiteral("SELECT Status FROM SingleStone WHERE ID = ?"),
+                                            {form.id});
+            ctx.prompt().inform(!now.isValid()
+                                    ? QStringLiteral("This Diamond has been deleted on another Workstation!")
+                                    : QStringLiteral("The Status of this Diamond has been changed on another "
+                                                     "Workstation to \"%1\" since it was loaded.\n\nPlease reload "
+                                                     "the Diamond and enter your changes again.")
+                                          .arg(db::textOf(now)),
+                                kMissing, Icon::Information);
+            return SaveResult::Refused;
+        }
+        addOpeningPayment(ctx, form.id, form.consignmentInId, form.DateCreated);
+        if (ctx.settings.StoneChange)
+            SaveDeleteChangeStatus(ctx, QStringLiteral("save"), form.id);
+        tx.commit();
+        form.Shape = shape;
+    } catch (const db::DbError &) {
+        return SaveResult::Failed;
+    }
+    state = EditState{};
+    return SaveResult::Saved;
+}
+
+static DeleteResult deleteStoneUnguarded(AppContext &ctx, qint64 id)
+{
+    Prompt &p = ctx.prompt();
+    if (!ctx.user.AllowDelete) {
+        p.inform(QStringLiteral("You have no Authority for Deleting - User Authorities can be granted by the "
+                                "Administrator in the User Configuration!"),
+                 QStringLiteral("User Authority"), Icon::Information);
+        return DeleteResult::Refused;
+    }
+    const QString status =
+        db::textOf(db::scalar(ctx.db(), QStringLiteral("SELECT Status FROM SingleStone WHERE ID = ?"), {id}));
+    if (status.compare(QLatin1String("Memo"), Qt::CaseInsensitive) == 0) {
+        p.inform(QStringLiteral("You cannot delete a Diamond that is out on Memo!"), QStringLiteral("Deleting"),
+                 Icon::Information);
+        return DeleteResult::Refused;
+    }
+    if (status.compare(QLatin1String("Sold"), Qt::CaseInsensitive) == 0) {
+        p.inform(QStringLiteral("You cannot delete a Diamond that is Sold!"), QStringLiteral("Deleting"),
+                 Icon::Information);
+        return DeleteResult::Refused;
+    }
+    if (!p.askYesNo(QStringLiteral("Are you sure you want to delete this Diamond from the Database?"),
+                    QStringLiteral("Deleting"), Icon::Question))
+        return DeleteResult::Declined;
+    try {
+        db::Transaction tx(ctx.db());
+        if (ctx.settings.StoneChange)
+            SaveDeleteChangeStatus(ctx, QStringLiteral("delete"), id);
+        // Not while another workstation puts it on memo or sells it.
+        const int n = db::execAffected(
+            ctx.db(),
+            QStringLiteral("DELETE FROM SingleStone WHERE ID = ? AND (Status IS NULL OR (Status NOT LIKE 'Memo' AND "
+                           "Status NOT LIKE 'Sold'))"),
+            {id});
+        if (n != 1) {
+            tx.rollback();
+            p.inform(QStringLiteral("This Diamond has been put on Memo or sold on another Workstation meanwhile and "
+                                    "cannot be deleted!"),
+                     QStringLiteral("Deleting"), Icon::Information);
+            return DeleteResult::Refused;
+        }
+        tx.commit();
+    } catch (const db::DbError &) {
+        return DeleteResult::Failed;
+    }
+    return DeleteResult::Deleted;
+}
+
+DeleteResult deleteStone(AppContext &ctx, qint64 id)
+{
+    try {
+        return deleteStoneUnguarded(ctx, id);
+    } catch (const db::DbError &) {
+        return DeleteResult::Failed;
+    }
+}
+
+} // namespace velmor::stones

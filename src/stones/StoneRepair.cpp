@@ -1,0 +1,371 @@
+#include "stones/StoneRepair.h"
+
+#include "app/AppContext.h"
+#include "db/Row.h"
+#include "db/Sql.h"
+#include "stones/PricingBridge.h"
+#include "stones/StoneChangeLog.h"
+
+#include <QRandomGenerator>
+#include <QSet>
+#include <functional>
+
+namespace velmor::stones {
+
+namespace {
+
+int drawRnd() { return int(QRandomGenerator::global()->generateDouble() * 1000000.0) + 1; }
+
+// Runs one step; a database error is noted and the next step runs.
+void step(RepairReport &rep, const QString &name, const std::function<void()> &fn)
+{
+    try {
+        fn();
+    } catch (const db::DbError &e) {
+        rep.failedSteps << name + QStringLiteral(": ") + e.message();
+    }
+}
+
+// The IDs a query returns.
+QList<qint64> ids(AppContext &ctx, const QString &sql)
+{
+    QList<qint64> out;
+    QSqlQuery q = db::exec(ctx.db(), sql);
+    while (q.next())
+        out << q.value(0).toLongLong();
+    return out;
+}
+
+// Walks rows one at a time; a failing row is skipped.
+void eachRow(AppContext &ctx, const QString &sql, const std::function<void(const db::Row &)> &fn)
+{
+    QList<db::Row> rows;
+    {
+        QSqlQuery q = db::exec(ctx.db(), sql);
+        while (q.next())
+            rows << db::Row(q.record());
+    }
+    for (const db::Row &r : rows) {
+        try {
+            fn(r);
+        } catch (const db::DbError &) {
+        }
+    }
+}
+
+QVariant nullDouble() { return QVariant(QMetaType::fromType<double>()); }
+
+// Step 13's stones of one tier, at most kTierFillLimit a run.  Only stones
+// that have the tier's discount are taken: a stone without it gets no price,
+// and fifty such stones would otherwise hold the step up for good.
+const char *kTierSelect =
+    "SELECT * FROM singlestone WHERE LockPercent<>0 AND SellPriceUS%1 IS NULL AND Carat IS NOT NULL "
+    "AND RapaportPrice IS NOT NULL AND SellOffRap%1 IS NOT NULL ORDER BY ID LIMIT %2";
+
+// Steps 7 and 8, shared by both variants (one row of Config).
+void configSteps(AppContext &ctx, RepairReport &rep)
+{
+    Prompt &p = ctx.prompt();
+    step(rep, QStringLiteral("7"), [&] {
+        p.progress(QStringLiteral("RoundStone Name"));
+        const QVariant v = db::scalar(ctx.db(), QStringLiteral("SELECT RoundStoneName FROM Config ORDER BY ID LIMIT 1"));
+        if (v.isValid() && !v.isNull())
+            pricing_bridge::setRoundStoneName(ctx, v.toString());
+    });
+    struct Pair {
+        const char *text, *a, *b, *set;
+    };
+    const Pair pairs[] = {
+        {"Setting Default to Buy Currency Settings", "BuyUS", "BuyLocal", "BuyUS"},
+        {"Setting Default to Sell Currency Settings", "SellUS", "SellLocal", "SellLocal"},
+        {"Setting Default to Rap Sell Settings", "SellOffRap", "SellFixedValue", "SellFixedValue"},
+        {"Setting Default to Lock/Float Settings", "LockMemo", "FloatValue", "FloatValue"},
+    };
+    for (const Pair &pr : pairs) {
+        step(rep, QStringLiteral("8 ") + QLatin1String(pr.set), [&] {
+            p.progress(QString::fromLatin1(pr.text));
+            db::exec(ctx.db(), QStringLiteral("UPDATE Config SET %1=-1 WHERE %2=0 AND %3=0")
+                                   .arg(QLatin1String(pr.set), QLatin1String(pr.a), QLatin1String(pr.b)));
+        });
+    }
+}
+
+void parcelMemoRates(AppContext &ctx)
+{
+    db::exec(ctx.db(), QStringLiteral("UPDATE memoparcellist SET exchangerateCDN=? WHERE exchangerateCDN IS NULL"),
+             {ctx.exchangeRateCDN});
+    db::exec(ctx.db(), QStringLiteral("UPDATE memoparcellist SET exchangerateZAR=? WHERE exchangerateZAR IS NULL"),
+             {ctx.exchangeRateZAR});
+}
+
+} // namespace
+
+namespace {
+
+// The stone steps and the rows each works on, for one scan that tells which
+// of them have anything to do.  The conditions are those of the statements.
+struct StoneStep {
+    const char *name;
+    const char *where;
+};
+const StoneStep kStoneSteps[] = {
+    {"1", "RapaportPrice<>0 AND SellOffRap<>0 AND (SellPriceUS IS NULL OR SellPriceUS<=0) AND Carat<>0"},
+    {"2", "RapaportPrice<>0 AND SellPriceUS<>0 AND SellOffRap IS NULL AND Carat<>0"},
+    {"3", "status LIKE 'DEL'"},
+    {"5", "Certificate IS NULL"},
+    {"9", "ConsignmentInCustomerID IS NOT NULL AND SupplierID IS NULL"},
+    {"10", "BuyingInUS=0 AND BuyingInLocal=0"},
+    {"11", "(LockPercent=0 OR LockPercentlx=0) AND SellPriceUS IS NULL"},
+    {"12", "LockPercent<>0 AND SellPriceUS IS NULL"},
+    {"13 tier 2", "LockPercent<>0 AND SellPriceUS2 IS NULL AND Carat IS NOT NULL AND RapaportPrice IS NOT NULL "
+                  "AND SellOffRap2 IS NOT NULL"},
+    {"13 tier 3", "LockPercent<>0 AND SellPriceUS3 IS NULL AND Carat IS NOT NULL AND RapaportPrice IS NOT NULL "
+                  "AND SellOffRap3 IS NOT NULL"},
+};
+
+QString stoneWhere(const char *name)
+{
+    for (const StoneStep &s : kStoneSteps)
+        if (qstrcmp(s.name, name) == 0)
+            return QString::fromLatin1(s.where);
+    return {};
+}
+
+// Which stone steps have rows; empty when the scan failed (then every step runs).
+QSet<QString> pendingStoneSteps(const QSqlDatabase &db)
+{
+    QStringList sums;
+    for (const StoneStep &s : kStoneSteps)
+        sums << QStringLiteral("SUM(IF(%1, 1, 0))").arg(QLatin1String(s.where));
+    QSet<QString> out;
+    QSqlQuery q = db::exec(db, QStringLiteral("SELECT ") + sums.join(QStringLiteral(", "))
+                                   + QStringLiteral(" FROM singlestone"));
+    if (q.next()) {
+        int i = 0;
+        for (const StoneStep &s : kStoneSteps)
+            if (db::numOf(q.value(i++)) > 0)
+                out.insert(QString::fromLatin1(s.name));
+    }
+    out.insert(QStringLiteral("scanned"));
+    return out;
+}
+
+} // namespace
+
+RepairReport repairOnOpen(AppContext &ctx)
+{
+    RepairReport rep;
+    Prompt &p = ctx.prompt();
+    const QSqlDatabase db = ctx.db();
+    // Statements that find nothing still cost a locking pass over the whole
+    // table; one reading pass tells which steps have rows.  Once a step has
+    // changed stones, the later ones run regardless (their rows may be new).
+    QSet<QString> pending;
+    try {
+        pending = pendingStoneSteps(db);
+    } catch (const db::DbError &) {
+    }
+    bool changed = !pending.contains(QStringLiteral("scanned"));
+    auto stoneStep = [&](const char *name, const QString &progress, const QString &sql) {
+        step(rep, QString::fromLatin1(name), [&] {
+            if (!progress.isEmpty())
+                p.progress(progress);
+            if (!changed && !pending.contains(QString::fromLatin1(name)))
+                return;
+            if (db::execAffected(db, sql) > 0)
+                changed = true;
+        });
+    };
+    // 1. Missing selling price (computed in double precision, as the walk does).
+    // A stone without a weight has no price to work out and keeps its change
+    // marker, so that the step finds nothing on the next run.
+    stoneStep("1", {},
+              QStringLiteral("UPDATE singlestone SET SellPriceUS = (100 - CAST(SellOffRap AS DOUBLE)) * "
+                             "(CAST(RapaportPrice AS DOUBLE) * CAST(Carat AS DOUBLE) / 100), "
+                             "RND = FLOOR(RAND() * 1000000) + 1 WHERE ")
+                  + stoneWhere("1"));
+    // 2. Missing discount; a stone without a weight cannot be worked out.
+    stoneStep("2", {},
+              QStringLiteral("UPDATE singlestone SET SellOffRap = 100 - CAST(SellPriceUS AS DOUBLE) / "
+                             "(CAST(RapaportPrice AS DOUBLE) * CAST(Carat AS DOUBLE)) * 100, "
+                             "RND = FLOOR(RAND() * 1000000) + 1 WHERE ")
+                  + stoneWhere("2"));
+    // 3. Stones marked for deletion.
+    stoneStep("3", {}, QStringLiteral("DELETE FROM singlestone WHERE ") + stoneWhere("3"));
+    // 4. Parcel memo lines without their rates.
+    step(rep, QStringLiteral("4"), [&] { parcelMemoRates(ctx); });
+    stoneStep("5", QStringLiteral("Checking Certificate Numbers"),
+              QStringLiteral("UPDATE SingleStone SET Certificate=' ' WHERE ") + stoneWhere("5"));
+    step(rep, QStringLiteral("6"), [&] {
+        p.progress(QStringLiteral("Checking Customer File for none-defined Price Classes"));
+        db::exec(db, QStringLiteral("UPDATE Customer SET PriceClass=1 WHERE PriceClass IS NULL"));
+    });
+    configSteps(ctx, rep);
+    stoneStep("9", QStringLiteral("Assigning Supplier ID to Memo-In Stones"),
+              QStringLiteral("UPDATE SingleStone SET SupplierID=ConsignmentInCustomerID WHERE ") + stoneWhere("9"));
+    stoneStep("10", QStringLiteral("Setting Default to Buy Currency Settings"),
+              QStringLiteral("UPDATE SingleStone SET BuyingInUS=-1 WHERE ") + stoneWhere("10"));
+    stoneStep("11", QStringLiteral("Setting Default to Lock-Percent Settings"),
+              QStringLiteral("UPDATE SingleStone SET LockPercent=-1, LockPercentlx=-1, SellOffRap=0 WHERE ")
+                  + stoneWhere("11"));
+    stoneStep("12", QStringLiteral("Writing Sell Price for Lock-Percent Stones 1"),
+              QStringLiteral("UPDATE SingleStone SET SellPriceUS = (100 - CAST(SellOffRap AS DOUBLE)) * "
+                             "(CAST(RapaportPrice AS DOUBLE) * CAST(Carat AS DOUBLE) / 100) WHERE ")
+                  + stoneWhere("12"));
+    for (int tier : {2, 3}) {
+        const QByteArray name = QByteArrayLiteral("13 tier ") + QByteArray::number(tier);
+        stoneStep(name.constData(), QStringLiteral("Writing Sell Price for Lock-Percent Stones %1").arg(tier),
+                  QStringLiteral("UPDATE SingleStone s JOIN (") + QString::fromLatin1(kTierSelect)
+                          .arg(tier)
+                          .arg(kTierFillLimit)
+                          .replace(QLatin1String("SELECT *"), QLatin1String("SELECT ID"))
+                      + QStringLiteral(") t ON s.ID = t.ID SET s.SellPriceUS%1 = (100 - CAST(s.SellOffRap%1 AS "
+                                       "DOUBLE)) * (CAST(s.RapaportPrice AS DOUBLE) * CAST(s.Carat AS DOUBLE) / 100)")
+                            .arg(tier));
+    }
+    step(rep, QStringLiteral("14"), [&] { writeFirstSnapshots(ctx); });
+    step(rep, QStringLiteral("15"), [&] {
+        p.progress(QStringLiteral("Writing the Default Customer Payment Terms"));
+        db::exec(db, QStringLiteral("UPDATE Customer SET Terms='30' WHERE Terms IS NULL"));
+    });
+    return rep;
+}
+
+RepairReport repairLiteral(AppContext &ctx)
+{
+    RepairReport rep;
+    Prompt &p = ctx.prompt();
+    const QSqlDatabase db = ctx.db();
+    // The price of a tier from its discount, Null when a factor is Null.
+    auto tierPrice = [](const db::Row &r, const QString &offCol) -> QVariant {
+        if (r.isNull(offCol) || r.isNull("RapaportPrice") || r.isNull("Carat"))
+            return nullDouble();
+        return (100 - r.num(offCol)) * (r.num("RapaportPrice") * r.num("Carat") / 100);
+    };
+    step(rep, QStringLiteral("1"), [&] {
+        eachRow(ctx,
+                QStringLiteral("SELECT * FROM singlestone WHERE RapaportPrice<>0 AND SellOffRap<>0 AND "
+                               "(isnull(SellPriceUS) OR SellPriceUS<=0) AND Carat<>0"),
+                [&](const db::Row &r) {
+                    db::exec(db, QStringLiteral("UPDATE singlestone SET SellPriceUS=?, RND=? WHERE ID=?"),
+                             {tierPrice(r, QStringLiteral("SellOffRap")), drawRnd(), r.integer("ID")});
+                });
+    });
+    step(rep, QStringLiteral("2"), [&] {
+        eachRow(ctx,
+                QStringLiteral("SELECT * FROM singlestone WHERE RapaportPrice<>0 AND SellPriceUS<>0 AND "
+                               "(isnull(SellOffRap) ) "),
+                [&](const db::Row &r) {
+                    const double listValue = r.num("RapaportPrice") * r.num("Carat");
+                    if (listValue == 0)
+                        return; // division by zero: the row is skipped
+                    db::exec(db, QStringLiteral("UPDATE singlestone SET SellOffRap=?, RND=? WHERE ID=?"),
+                             {100 - r.num("SellPriceUS") / listValue * 100, drawRnd(), r.integer("ID")});
+                });
+    });
+    step(rep, QStringLiteral("3"), [&] {
+        for (qint64 id : ids(ctx, QStringLiteral("SELECT ID FROM singlestone WHERE status LIKE 'DEL'")))
+            db::exec(db, QStringLiteral("DELETE FROM singlestone WHERE ID=?"), {id});
+    });
+    step(rep, QStringLiteral("4"), [&] { parcelMemoRates(ctx); });
+    step(rep, QStringLiteral("5"), [&] {
+        p.progress(QStringLiteral("Checking Certificate Numbers"));
+        for (qint64 id : ids(ctx, QStringLiteral("SELECT ID FROM SingleStone WHERE isnull(Certificate)")))
+            db::exec(db, QStringLiteral("UPDATE SingleStone SET Certificate=' ' WHERE ID=?"), {id});
+    });
+    step(rep, QStringLiteral("6"), [&] {
+        p.progress(QStringLiteral("Checking Customer File for none-defined Price Classes"));
+        for (qint64 id : ids(ctx, QStringLiteral("SELECT ID FROM Customer WHERE isnull(PriceClass)")))
+            db::exec(db, QStringLiteral("UPDATE Customer SET PriceClass=1 WHERE ID=?"), {id});
+    });
+    configSteps(ctx, rep);
+    step(rep, QStringLiteral("9"), [&] {
+        p.progress(QStringLiteral("Assigning Supplier ID to Memo-In Stones"));
+        eachRow(ctx,
+                QStringLiteral("SELECT ID, ConsignmentInCustomerID FROM SingleStone WHERE "
+                               "isnull(ConsignmentInCustomerID)=False AND isnull(SupplierID)=true  "),
+                [&](const db::Row &r) {
+                    db::exec(db, QStringLiteral("UPDATE SingleStone SET SupplierID=? WHERE ID=?"),
+                             {r.integer("ConsignmentInCustomerID"), r.integer("ID")});
+                });
+    });
+    step(rep, QStringLiteral("10"), [&] {
+        p.progress(QStringLiteral("Setting Default to Buy Currency Settings"));
+        for (qint64 id : ids(ctx, QStringLiteral("SELECT ID FROM SingleStone WHERE BuyingInUS=0 AND BuyingInlocal=0")))
+            db::exec(db, QStringLiteral("UPDATE SingleStone SET BuyingInUS=-1 WHERE ID=?"), {id});
+    });
+    step(rep, QStringLiteral("11"), [&] {
+        p.progress(QStringLiteral("Setting Default to Lock-Percent Settings"));
+        for (qint64 id : ids(ctx, QStringLiteral("SELECT ID FROM SingleStone WHERE (LockPercent=0 OR LockPercentlx=0) "
+                                                 "AND isnull(SellPriceUS)=true")))
+            db::exec(db, QStringLiteral("UPDATE SingleStone SET LockPercent=-1, LockPercentlx=-1, SellOffRap=0 WHERE ID=?"),
+                     {id});
+    });
+    step(rep, QStringLiteral("12"), [&] {
+        p.progress(QStringLiteral("Writing Sell Price for Lock-Percent Stones 1"));
+        eachRow(ctx, QStringLiteral("SELECT * FROM SingleStone WHERE LockPercent<>0 AND isnull(SellPriceUS)=true "),
+                [&](const db::Row &r) {
+                    db::exec(db, QStringLiteral("UPDATE SingleStone SET SellPriceUS=? WHERE ID=?"),
+                             {tierPrice(r, QStringLiteral("SellOffRap")), r.integer("ID")});
+                });
+    });
+    for (int tier : {2, 3}) {
+        step(rep, QStringLiteral("13 tier %1").arg(tier), [&] {
+            p.progress(QStringLiteral("Writing Sell Price for Lock-Percent Stones %1").arg(tier));
+            eachRow(ctx, QString::fromLatin1(kTierSelect).arg(tier).arg(kTierFillLimit), [&](const db::Row &r) {
+                db::exec(db, QStringLiteral("UPDATE SingleStone SET SellPriceUS%1=? WHERE ID=?").arg(tier),
+                         {tierPrice(r, QStringLiteral("SellOffRap%1").arg(tier)), r.integer("ID")});
+            });
+        });
+    }
+    step(rep, QStringLiteral("14"), [&] { writeFirstSnapshotsLiteral(ctx); });
+    step(rep, QStringLiteral("15"), [&] {
+        p.progress(QStringLiteral("Writing the Default Customer Payment Terms"));
+        for (qint64 id : ids(ctx, QStringLiteral("SELECT ID FROM Customer WHERE isnull(Terms)=True ")))
+            db::exec(db, QStringLiteral("UPDATE Customer SET Terms='30' WHERE ID=?"), {id});
+    });
+    return rep;
+}
+
+RepairReport repairOnActivate(AppContext &ctx)
+{
+    RepairReport rep;
+    // Each activation: look first (a reading pass), change only when needed.
+    step(rep, QStringLiteral("16"), [&] {
+        const QString where = QStringLiteral(" WHERE closed<>0 AND ID IN "
+                                             "(SELECT memosheetid FROM singlestone WHERE memosheetid IS NOT NULL)");
+        if (db::scalar(ctx.db(), QStringLiteral("SELECT ID FROM memosheet") + where + QStringLiteral(" LIMIT 1")).isValid())
+            db::exec(ctx.db(), QStringLiteral("UPDATE memosheet SET closed=0") + where);
+    });
+    step(rep, QStringLiteral("17"), [&] {
+        const QString where = QStringLiteral(" WHERE ((currentRAPdiscountFORmemo IS NOT NULL OR "
+                                             "currentRAPdiscountFORmemo<>0) OR DateOnMemo IS NOT NULL) AND status LIKE 'stock'");
+        if (db::scalar(ctx.db(), QStringLiteral("SELECT ID FROM singlestone") + where + QStringLiteral(" LIMIT 1")).isValid())
+            db::exec(ctx.db(),
+                     QStringLiteral("UPDATE singlestone SET currentRAPdiscountFORmemo=NULL, DateOnMemo=NULL") + where);
+    });
+    return rep;
+}
+
+RepairReport repairOnActivateLiteral(AppContext &ctx)
+{
+    RepairReport rep;
+    step(rep, QStringLiteral("16"), [&] {
+        for (qint64 id : ids(ctx, QStringLiteral("SELECT memosheet.id AS memoid FROM singlestone "
+                                                 " INNER JOIN memosheet ON singlestone.memosheetid=memosheet.id WHERE "
+                                                 " memosheet.closed<>0 ")))
+            db::exec(ctx.db(), QStringLiteral("UPDATE memosheet SET closed=0 WHERE ID=?"), {id});
+    });
+    step(rep, QStringLiteral("17"), [&] {
+        for (qint64 id : ids(ctx, QStringLiteral("SELECT ID FROM singlestone WHERE "
+                                                 " ((isnull(currentRAPdiscountFORmemo)=false or "
+                                                 "currentRAPdiscountFORmemo<>0 ) OR (isnull(DateOnMemo)=false  )) "
+                                                 " AND status LIKE 'stock' ")))
+            db::exec(ctx.db(),
+                     QStringLiteral("UPDATE singlestone SET currentRAPdiscountFORmemo=NULL, DateOnMemo=NULL WHERE ID=?"),
+                     {id});
+    });
+    return rep;
+}
+
+} // namespace velmor::stones

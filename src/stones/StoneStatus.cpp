@@ -1,0 +1,325 @@
+#include "stones/StoneStatus.h"
+
+#include "app/AppContext.h"
+#include "db/Row.h"
+#include "db/Sql.h"
+#include "db/Transaction.h"
+#include "stones/StoneChangeLog.h"
+
+#include <QDateTime>
+#include <QRandomGenerator>
+
+namespace velmor::stones {
+
+namespace {
+
+int drawRnd() { return int(QRandomGenerator::global()->generateDouble() * 1000000.0) + 1; }
+
+QString currentStatus(AppContext &ctx, qint64 id, bool *exists = nullptr)
+{
+    const QVariant v = db::scalar(ctx.db(), QStringLiteral("SELECT Status FROM SingleStone WHERE ID = ?"), {id});
+    if (exists)
+        *exists = v.isValid();
+    return db::textOf(v);
+}
+
+// The message of a status change that lost the race with another workstation.
+StatusResult conflict(AppContext &ctx, qint64 id, const QString &title)
+{
+    bool exists = false;
+    const QString now = currentStatus(ctx, id, &exists);
+    ctx.prompt().inform(
+        exists ? QStringLiteral("This Diamond has been changed on another Workstation meanwhile: its Status is now "
+                                "\"%1\".\n\nNothing has been changed. Please look at the Diamond again.")
+                     .arg(now)
+               : QStringLiteral("This Diamond has been deleted on another Workstation meanwhile.\n\nNothing has been "
+                                "changed."),
+        title, Icon::Exclamation);
+    return StatusResult::Conflict;
+}
+
+QString companyName(AppContext &ctx, qint64 customerId)
+{
+    return db::textOf(
+        db::scalar(ctx.db(), QStringLiteral("SELECT CompanyName FROM Customer WHERE ID = ?"), {customerId}));
+}
+
+void snapshot(AppContext &ctx, qint64 id)
+{
+    if (ctx.settings.StoneChange)
+        SaveDeleteChangeStatus(ctx, QStringLiteral("status"), id);
+}
+
+QVariant today() { return QDateTime(QDate::currentDate(), QTime(0, 0)); }
+
+// One status change: the UPDATE (which must name the expected status in its
+// WHERE and affect one row), then the rows that go with it, in a transaction.
+template <typename After>
+StatusResult change(AppContext &ctx, qint64 id, const QString &title, const QString &sql, const QVariantList &binds,
+                    After after)
+{
+    try {
+        db::Transaction tx(ctx.db());
+        if (db::execAffected(ctx.db(), sql, binds) != 1) {
+            tx.rollback();
+            return conflict(ctx, id, title);
+        }
+        after();
+        snapshot(ctx, id);
+        tx.commit();
+    } catch (const db::DbError &) {
+        return StatusResult::Failed;
+    }
+    return StatusResult::Done;
+}
+
+} // namespace
+
+static StatusResult sellStoneUnguarded(AppContext &ctx, qint64 stoneId, qint64 customerId)
+{
+    Prompt &p = ctx.prompt();
+    if (customerId == 0) {
+        p.inform(QStringLiteral("You have to select a Customer before you can proceed!"), QStringLiteral("Message"),
+                 Icon::Information);
+        return StatusResult::Refused;
+    }
+    if (stoneId == 0) {
+        p.inform(QStringLiteral("You have to select a Diamond before you can proceed!"), QStringLiteral("Message"),
+                 Icon::Information);
+        return StatusResult::Refused;
+    }
+    const QString title = QStringLiteral("Selling Diamond");
+    if (!p.askYesNo(QStringLiteral("Are you sure you want to sell this Stone to\n\n") + companyName(ctx, customerId)
+                        + QStringLiteral("\n\n"),
+                    title, Icon::Question))
+        return StatusResult::Declined;
+    return change(ctx, stoneId, title,
+                  QStringLiteral("UPDATE SingleStone SET Status='Sold', CustomerID=?, DateStatusChange=?, "
+                                 "datewassold=?, RND=? WHERE ID=? AND Status LIKE 'Stock'"),
+                  {customerId, today(), QDateTime::currentDateTime(), drawRnd(), stoneId}, [] {});
+}
+
+StatusResult returnFromCustomer(AppContext &ctx, qint64 stoneId)
+{
+    const QString title = QStringLiteral("Return");
+    ctx.prompt().inform(QStringLiteral("This Stone will be put back into Stock, no reverse Invoice will be created!"),
+                        title, Icon::Information);
+    const StatusResult r = change(ctx, stoneId, title,
+                                  QStringLiteral("UPDATE SingleStone SET Status='Stock', CustomerID=NULL, "
+                                                 "DateStatusChange=?, RND=? WHERE ID=? AND Status LIKE 'Sold'"),
+                                  {today(), drawRnd(), stoneId}, [] {});
+    if (r == StatusResult::Done)
+        ctx.prompt().notice(QStringLiteral("Stone is marked back into Stock!"));
+    return r;
+}
+
+namespace {
+StatusResult vendorMove(AppContext &ctx, qint64 stoneId, bool out)
+{
+    const QString title = QStringLiteral("Vendor");
+    if (!ctx.prompt().askYesNo(out ? QStringLiteral("This Stone will be removed from Stock!")
+                                   : QStringLiteral("This Stone will enter your Stock again!"),
+                               title, Icon::Question))
+        return StatusResult::Declined;
+    const QString sql = out ? QStringLiteral("UPDATE SingleStone SET Status='returned', CustomerID=NULL, "
+                                             "DateStatusChange=?, RND=? WHERE ID=? AND Status LIKE 'Stock'")
+                            : QStringLiteral("UPDATE SingleStone SET Status='Stock', CustomerID=NULL, "
+                                             "DateStatusChange=?, RND=? WHERE ID=? AND Status LIKE 'returned'");
+    const StatusResult r = change(ctx, stoneId, title, sql, {today(), drawRnd(), stoneId}, [&] {
+        db::exec(ctx.db(), QStringLiteral("INSERT INTO returntovendor (DiamondID, Date, Action) VALUES (?, ?, ?)"),
+                 {stoneId, QDateTime::currentDateTime(), out ? QStringLiteral("remove") : QStringLiteral("received")});
+    });
+    if (r == StatusResult::Done)
+        ctx.prompt().notice(out ? QStringLiteral("Stone has been return to Vendor and is not part of your Inventory "
+                                                 "anymore!")
+                                : QStringLiteral("Stone has been received back from Vendor!"));
+    return r;
+}
+} // namespace
+
+StatusResult returnToVendor(AppContext &ctx, qint64 stoneId) { return vendorMove(ctx, stoneId, true); }
+StatusResult receiveFromVendor(AppContext &ctx, qint64 stoneId) { return vendorMove(ctx, stoneId, false); }
+
+static StatusResult returnFromMemoUnguarded(AppContext &ctx, qint64 stoneId)
+{
+    const QString title = QStringLiteral("Status Change");
+    const double paid = db::numOf(
+        db::scalar(ctx.db(), QStringLiteral("SELECT SUM(PaymentUS) FROM PaymentReceived WHERE StoneID = ?"), {stoneId}));
+    if (paid != 0) {
+        ctx.prompt().inform(QStringLiteral("Payments have been made towards this Diamond, \nyou cannot return this "
+                                           "Diamond into Stock"),
+                            title, Icon::Information);
+        return StatusResult::Refused;
+    }
+    QSqlQuery q = db::exec(ctx.db(),
+                           QStringLiteral("SELECT Status, CustomerID, MemoSheetID FROM SingleStone WHERE ID = ?"),
+                           {stoneId});
+    if (!q.next())
+        return conflict(ctx, stoneId, title);
+    const db::Row row(q.record());
+    if (row.text("Status").compare(QLatin1String("Memo"), Qt::CaseInsensitive) != 0)
+        return conflict(ctx, stoneId, title);
+    const qint64 customer = row.integer("CustomerID");
+    const qint64 sheet = row.integer("MemoSheetID");
+    return change(ctx, stoneId, title,
+                  QStringLiteral("UPDATE SingleStone SET Status='Stock', CustomerID=NULL, DateStatusChange=NULL, "
+                                 "MemoUS=NULL, MemoLocal=NULL, MemoSheetID=NULL, currentRAPdiscountFORmemo=NULL, "
+                                 "DateOnMemo=NULL, RND=? WHERE ID=? AND Status LIKE 'Memo' AND "
+                                 "COALESCE(MemoSheetID, 0) = ?"),
+                  {drawRnd(), stoneId, sheet}, [&] {
+                      db::exec(ctx.db(),
+                               QStringLiteral("INSERT INTO Memo (setdate, CustomerID, DiamondID, Quantity, MemoSheetID, "
+                                              "userid) VALUES (?, ?, ?, -1, ?, ?)"),
+                               {QDateTime::currentDateTime(), customer, stoneId, sheet, ctx.user.ID});
+                      writeMovement(ctx, stoneId, QStringLiteral("in"), customer);
+                  });
+}
+
+StatusResult setHold(AppContext &ctx, qint64 stoneId, qint64 customerId)
+{
+    try {
+        db::exec(ctx.db(), QStringLiteral("UPDATE SingleStone SET OnHoldForCustomerID=? WHERE ID=?"),
+                 {customerId ? QVariant(customerId) : QVariant(QMetaType::fromType<int>()), stoneId});
+    } catch (const db::DbError &) {
+        return StatusResult::Failed;
+    }
+    return StatusResult::Done;
+}
+
+StatusResult saveHoldNote(AppContext &ctx, qint64 stoneId, const QString &note, const QDate &date)
+{
+    try {
+        db::exec(ctx.db(), QStringLiteral("UPDATE SingleStone SET OnHoldNote=?, OnHoldDate=? WHERE ID=?"),
+                 {note.left(100), date.isValid() ? QVariant(date) : QVariant(QMetaType::fromType<QDate>()), stoneId});
+    } catch (const db::DbError &) {
+        return StatusResult::Failed;
+    }
+    return StatusResult::Done;
+}
+
+static StatusResult setConsignmentInUnguarded(AppContext &ctx, qint64 stoneId, qint64 supplierId, bool alsoSupplier)
+{
+    if (stoneId == 0 || supplierId == 0)
+        return StatusResult::Refused;
+    if (!ctx.prompt().askYesNo(QStringLiteral("You are changing the 'Consignment-IN' Property to\nDiamond here from ")
+                                   + companyName(ctx, supplierId)
+                                   + QStringLiteral("\n\nAre you sure you want to do that?"),
+                               QStringLiteral("Consignment-IN Status Change"), Icon::Question))
+        return StatusResult::Declined;
+    try {
+        db::Transaction tx(ctx.db());
+        db::exec(ctx.db(),
+                 alsoSupplier ? QStringLiteral("UPDATE SingleStone SET ConsignmentInCustomerID=?, SupplierID=? WHERE ID=?")
+                              : QStringLiteral("UPDATE SingleStone SET ConsignmentInCustomerID=? WHERE ID=?"),
+                 alsoSupplier ? QVariantList{supplierId, supplierId, stoneId} : QVariantList{supplierId, stoneId});
+        if (!db::scalar(ctx.db(), QStringLiteral("SELECT ID FROM PaymentMade WHERE StoneID=? AND CustomerID=? LIMIT 1"),
+                        {stoneId, supplierId})
+                 .isValid())
+            db::exec(ctx.db(),
+                     QStringLiteral("INSERT INTO PaymentMade (Date, Reference, PaymentUS, PaymentLocal, StoneID, "
+                                    "CustomerID, EmployeeID) VALUES (?, NULL, 0, 0, ?, ?, ?)"),
+                     {today(), stoneId, supplierId, ctx.user.ID});
+        tx.commit();
+    } catch (const db::DbError &) {
+        return StatusResult::Failed;
+    }
+    return StatusResult::Done;
+}
+
+StatusResult setSupplier(AppContext &ctx, qint64 stoneId, qint64 supplierId)
+{
+    try {
+        db::exec(ctx.db(), QStringLiteral("UPDATE SingleStone SET SupplierID=? WHERE ID=?"),
+                 {supplierId ? QVariant(supplierId) : QVariant(QMetaType::fromType<int>()), stoneId});
+    } catch (const db::DbError &) {
+        return StatusResult::Failed;
+    }
+    return StatusResult::Done;
+}
+
+StatusResult bindIntoItem(AppContext &ctx, qint64 stoneId, qint64 itemId)
+{
+    const QString title = QStringLiteral("Diamond Assembly");
+    if (itemId == 0 || stoneId == 0) {
+        ctx.prompt().inform(QStringLiteral("Nothing selected!"), QStringLiteral("Message"), Icon::Information);
+        return StatusResult::Refused;
+    }
+    try {
+        db::Transaction tx(ctx.db());
+        if (db::scalar(ctx.db(), QStringLiteral("SELECT ID FROM ItemSingleDiamond WHERE ItemID<>? AND DiamondID=? LIMIT 1"),
+                       {itemId, stoneId})
+                .isValid()) {
+            ctx.prompt().inform(QStringLiteral("This Diamond is already part of another Item."), title,
+                                Icon::Information);
+            return StatusResult::Refused;
+        }
+        if (db::scalar(ctx.db(), QStringLiteral("SELECT ID FROM ItemSingleDiamond WHERE ItemID=? AND DiamondID=? LIMIT 1"),
+                       {itemId, stoneId})
+                .isValid()) {
+            ctx.prompt().inform(QStringLiteral("This Diamond is already part of this Item."), title, Icon::Information);
+            return StatusResult::Refused;
+        }
+        db::exec(ctx.db(), QStringLiteral("INSERT INTO ItemSingleDiamond (DiamondID, ItemID, Quantity) VALUES (?, ?, 1)"),
+                 {stoneId, itemId});
+        db::exec(ctx.db(), QStringLiteral("UPDATE SingleStone SET ItemID=? WHERE ID=?"), {itemId, stoneId});
+        tx.commit();
+    } catch (const db::DbError &) {
+        return StatusResult::Failed;
+    }
+    return StatusResult::Done;
+}
+
+bool canEnterPaymentMade(AppContext &ctx, qint64 stoneId, qint64 consignmentInId)
+{
+    if (stoneId != 0 && consignmentInId != 0)
+        return true;
+    ctx.prompt().inform(QStringLiteral("This Diamond doesn't seem to be on Consignment here from one of your Suppliers!"),
+                        QStringLiteral("Supplier Information missing"), Icon::Information);
+    return false;
+}
+
+StatusDisplay statusDisplay(const QString &status)
+{
+    StatusDisplay d;
+    const QString s = status.toLower();
+    d.statusText = s == QLatin1String("stock")      ? QStringLiteral("STOCK")
+                 : s == QLatin1String("returned")   ? QStringLiteral("RETURNED")
+                 : s == QLatin1String("sold")       ? QStringLiteral("SOLD")
+                 : s == QLatin1String("memo")       ? QStringLiteral("MEMO")
+                                                    : status;
+    d.sellEnabled = s == QLatin1String("stock");
+    d.stockPicture = s == QLatin1String("stock");
+    d.vendorCaption = s == QLatin1String("returned") ? QStringLiteral("from VENDOR, RECEIVE")
+                                                     : QStringLiteral("stone ---> RETURN TO VENDOR");
+    d.vendorEnabled = s == QLatin1String("stock") || s == QLatin1String("returned");
+    return d;
+}
+
+StatusResult sellStone(AppContext &ctx, qint64 stoneId, qint64 customerId)
+{
+    try {
+        return sellStoneUnguarded(ctx, stoneId, customerId);
+    } catch (const db::DbError &) {
+        return StatusResult::Failed;
+    }
+}
+
+StatusResult returnFromMemo(AppContext &ctx, qint64 stoneId)
+{
+    try {
+        return returnFromMemoUnguarded(ctx, stoneId);
+    } catch (const db::DbError &) {
+        return StatusResult::Failed;
+    }
+}
+
+StatusResult setConsignmentIn(AppContext &ctx, qint64 stoneId, qint64 supplierId, bool alsoSupplier)
+{
+    try {
+        return setConsignmentInUnguarded(ctx, stoneId, supplierId, alsoSupplier);
+    } catch (const db::DbError &) {
+        return StatusResult::Failed;
+    }
+}
+
+} // namespace velmor::stones

@@ -1,0 +1,90 @@
+#include "stones/frmDiamondDetailPrices.h"
+
+#include "app/AppContext.h"
+
+#include <QDialogButtonBox>
+#include <QEvent>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace velmor::ui {
+
+using M = stones::StonePriceWindowModel;
+
+frmDiamondDetailPrices::frmDiamondDetailPrices(AppContext &ctx, const stones::StoneForm &stone, QWidget *parent)
+    : QDialog(parent)
+{
+    setObjectName(QStringLiteral("frmDiamondDetailPrices"));
+    setWindowTitle(QStringLiteral("Prices in other Currencies"));
+    auto *v = new QVBoxLayout(this);
+    auto *g = new QGridLayout;
+    v->addLayout(g);
+    const QString cur = ctx.settings.localCurrencyName;
+    const QStringList heads = {QString(), QStringLiteral("US$ /Stone"), QStringLiteral("US$ /ct"),
+                               cur + QStringLiteral(" /Stone"), cur + QStringLiteral(" /ct"),
+                               QStringLiteral("ZAR /Stone"), QStringLiteral("ZAR /ct")};
+    for (int c = 0; c < heads.size(); ++c)
+        g->addWidget(new QLabel(heads.at(c), this), 0, c);
+    auto add = [&](M::Field f, int row, int col) {
+        auto *e = new QLineEdit(this);
+        e->setObjectName(M::fieldName(f));
+        e->installEventFilter(this);
+        g->addWidget(e, row, col);
+        connect(e, &QLineEdit::textEdited, this, [this, f](const QString &t) { m_model.edit(f, t); });
+        return e;
+    };
+    g->addWidget(new QLabel(QStringLiteral("Bought"), this), 1, 0);
+    add(M::BoughtPriceUS, 1, 1);
+    add(M::BoughtPriceUSCT, 1, 2);
+    add(M::BoughtPriceLocal, 1, 3);
+    add(M::BoughtPriceLocalCT, 1, 4);
+    add(M::BoughtPriceZAR, 1, 5);
+    add(M::BoughtPriceZARCT, 1, 6);
+    g->addWidget(new QLabel(QStringLiteral("Sell"), this), 2, 0);
+    int col = 1;
+    for (M::Field f : {M::SellPriceUS, M::SellPriceUSCT, M::SellPriceLocal, M::SellPriceLocalCT, M::SellPriceZAR,
+                       M::SellPriceZARCT})
+        add(f, 2, col++)->setReadOnly(true);
+    g->addWidget(new QLabel(QStringLiteral("Rates now (") + cur + QStringLiteral(", ZAR)"), this), 3, 0);
+    add(M::CDN, 3, 3)->setReadOnly(true);
+    add(M::ZAR, 3, 5)->setReadOnly(true);
+    g->addWidget(new QLabel(QStringLiteral("Rates when bought"), this), 4, 0);
+    add(M::CDNbought, 4, 3);
+    add(M::ZARbought, 4, 5);
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    buttons->button(QDialogButtonBox::Ok)->setObjectName(QStringLiteral("cmdOK"));
+    buttons->button(QDialogButtonBox::Cancel)->setObjectName(QStringLiteral("cmdCancel"));
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    v->addWidget(buttons);
+
+    m_model.onWrite = [this](M::Field f, const QString &t) {
+        if (auto *e = findChild<QLineEdit *>(M::fieldName(f)))
+            e->setText(t);
+    };
+    M::Opening o;
+    o.weight = stones::fieldValue(stone.Carat);
+    o.boughtUS = stones::fieldValue(stone.price(stones::StonePriceModel::BoughtPriceUS));
+    o.boughtLocal = stones::fieldValue(stone.boughtPriceLocal);
+    o.sellUS = stones::fieldValue(stone.price(stones::StonePriceModel::SellPrice));
+    o.rateCDN = ctx.exchangeRateCDN;
+    o.rateZAR = ctx.exchangeRateZAR;
+    o.boughtRateCDN = stone.boughtRateCDN;
+    o.boughtRateZAR = stone.boughtRateZAR;
+    m_model.open(o);
+}
+
+bool frmDiamondDetailPrices::eventFilter(QObject *o, QEvent *e)
+{
+    if (e->type() == QEvent::FocusOut) {
+        const M::Field f = M::fieldByName(o->objectName());
+        if (f != M::FieldCount)
+            m_model.leave(f);
+    }
+    return QDialog::eventFilter(o, e);
+}
+
+} // namespace velmor::ui

@@ -11,24 +11,11 @@ namespace velmor {
 
 namespace {
 
-bool openContext(AppContext &ctx, CliIo &io)
-{
-    try {
-        ctx.open();
-        return true;
-    } catch (const db::ConnectError &e) {
-        io.err << "velmor: " << e.message() << Qt::endl;
-    } catch (const db::DbError &e) {
-        io.err << "velmor: the database could not be opened: " << e.message() << Qt::endl;
-    }
-    return false;
-}
-
 int runUserList(const QStringList &, CliIo &io)
 {
     Workstation ws;
     AppContext ctx(ws, db::ConnectionSettings::fromWorkstation(ws));
-    if (!openContext(ctx, io))
+    if (!openCliContext(ctx, io))
         return 2;
     try {
         // A new database has no user yet: make the first one, as the stone
@@ -65,7 +52,7 @@ int runConfigShow(const QStringList &, CliIo &io)
 {
     Workstation ws;
     AppContext ctx(ws, db::ConnectionSettings::fromWorkstation(ws));
-    if (!openContext(ctx, io))
+    if (!openCliContext(ctx, io))
         return 2;
     try {
         GetConfigurationModule(ctx);

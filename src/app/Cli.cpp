@@ -1,5 +1,8 @@
 #include "app/Cli.h"
 
+#include "app/AppContext.h"
+#include "app/Configuration.h"
+
 namespace velmor {
 
 namespace {
@@ -15,6 +18,21 @@ CliRegistry buildRegistry()
 }
 
 } // namespace
+
+bool openCliContext(AppContext &ctx, CliIo &io, bool loadSettings)
+{
+    try {
+        ctx.open();
+        if (loadSettings)
+            GetConfigurationModule(ctx);
+        return true;
+    } catch (const db::ConnectError &e) {
+        io.err << "velmor: " << e.message() << Qt::endl;
+    } catch (const db::DbError &e) {
+        io.err << "velmor: the database could not be opened: " << e.message() << Qt::endl;
+    }
+    return false;
+}
 
 QString cliHelp()
 {

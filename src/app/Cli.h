@@ -24,6 +24,11 @@ struct CliCommand {
 
 using CliRegistry = QList<CliCommand>;
 
+class AppContext;
+// Opens the workstation's database for a subcommand (and, when asked, loads
+// the settings record); on failure prints why on io.err and returns false.
+bool openCliContext(AppContext &ctx, CliIo &io, bool loadSettings = false);
+
 // Returns -1 when args name no subcommand (the program then opens its window).
 int runCli(const QStringList &args, QTextStream &out, QTextStream &err);
 QString cliHelp();

@@ -13,20 +13,6 @@ namespace velmor {
 
 namespace {
 
-// Opens the configured database; on failure prints why and returns nothing.
-bool openContext(AppContext &ctx, CliIo &io)
-{
-    try {
-        ctx.open();
-        return true;
-    } catch (const db::ConnectError &e) {
-        io.err << "velmor: " << e.message() << Qt::endl;
-    } catch (const db::DbError &e) {
-        io.err << "velmor: the database could not be opened: " << e.message() << Qt::endl;
-    }
-    return false;
-}
-
 QString versionText(double v)
 {
     return QString::number(v, 'g', 10);
@@ -36,7 +22,7 @@ int runStatus(const QStringList &, CliIo &io)
 {
     Workstation ws;
     AppContext ctx(ws, db::ConnectionSettings::fromWorkstation(ws));
-    if (!openContext(ctx, io))
+    if (!openCliContext(ctx, io))
         return 2;
     try {
         const QSqlDatabase db = ctx.db();
@@ -62,7 +48,7 @@ int runUpgrade(const QStringList &, CliIo &io)
 {
     Workstation ws;
     AppContext ctx(ws, db::ConnectionSettings::fromWorkstation(ws));
-    if (!openContext(ctx, io))
+    if (!openCliContext(ctx, io))
         return 2;
 
     QString connectionName;

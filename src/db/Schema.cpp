@@ -3,6 +3,7 @@
 #include "db/SchemaTables.h"
 #include "db/Sql.h"
 #include "db/Transaction.h"
+#include "pricing/Grades.h"
 
 #include <QHash>
 #include <QRegularExpression>
@@ -320,35 +321,6 @@ QString sqlText(const QString &text)
     return QLatin1Char('\'') + t + QLatin1Char('\'');
 }
 
-struct Grade {
-    int number;
-    const char *wording;
-};
-
-// Whole colour grades every 10 from D (10) to S (160); the split grade
-// between two whole grades is the number ending in 5, written with a slash.
-QList<std::pair<int, QString>> colourGrades()
-{
-    QList<std::pair<int, QString>> out;
-    const QString letters = QStringLiteral("DEFGHIJKLMNOPQRS");
-    for (int i = 0; i < letters.size(); ++i) {
-        out.append({10 + 10 * i, QString(letters[i])});
-        if (i + 1 < letters.size())
-            out.append({15 + 10 * i, QString(letters[i]) + QLatin1Char('/') + letters[i + 1]});
-    }
-    return out;
-}
-
-// The clarity scale starts at 4 for IF, before FL at 10, and carries the
-// plus/minus grades 89, 91, 99 and 101 around I1 and I2.
-constexpr Grade kClarityGrades[] = {
-    {4, "IF"},          {7, "IF/FL"},     {10, "FL"},       {15, "FL/VVS1"}, {20, "VVS1"},
-    {25, "VVS1/VVS2"},  {30, "VVS2"},     {35, "VVS2/VS1"}, {40, "VS1"},     {45, "VS1/VS2"},
-    {50, "VS2"},        {55, "VS2/SI1"},  {60, "SI1"},      {65, "SI1/SI2"}, {70, "SI2"},
-    {75, "SI2/SI3"},    {80, "SI3"},      {85, "SI3/I1"},   {89, "I1+"},     {90, "I1"},
-    {91, "I1-"},        {95, "I1/I2"},    {99, "I2+"},      {100, "I2"},     {101, "I2-"},
-    {105, "I2/I3"},     {110, "I3"},      {115, "I3/I4"},   {120, "I4"},
-};
 
 } // namespace
 
@@ -364,10 +336,10 @@ void seedNewDatabase(const QSqlDatabase &db)
                     .arg(QString::number(number), sqlText(wording),
                          QString::number(colour ? 1 : 0), QString::number(colour ? 0 : 1));
     };
-    for (const auto &[number, wording] : colourGrades())
-        addGrade(number, wording, true);
-    for (const Grade &g : kClarityGrades)
-        addGrade(g.number, QString::fromLatin1(g.wording), false);
+    for (const pricing::GradeScaleEntry &g : pricing::colourScale())
+        addGrade(g.number, QString::fromLatin1(g.text), true);
+    for (const pricing::GradeScaleEntry &g : pricing::clarityScale())
+        addGrade(g.number, QString::fromLatin1(g.text), false);
     exec(db, QStringLiteral("INSERT INTO DiamondGrades (Number, Wording, Colour, Clarity) VALUES ")
                  + rows.join(QStringLiteral(", ")));
 

@@ -18,6 +18,16 @@ HttpResult run(const QUrl &url, const QByteArray &method, const QByteArray &body
         r.error = QStringLiteral("the address \"%1\" is not a web address").arg(url.toString());
         return r;
     }
+    // VELMOR_LOCAL_NETWORK_ONLY keeps a run (the tests, the benchmark) on
+    // this machine: any other host fails at once, as an unreachable one would.
+    if (qEnvironmentVariableIsSet("VELMOR_LOCAL_NETWORK_ONLY")) {
+        const QString host = url.host().toLower();
+        if (host != QLatin1String("localhost") && !host.startsWith(QLatin1String("127."))
+            && host != QLatin1String("::1")) {
+            r.error = QStringLiteral("%1 is not reachable (only this machine may be reached)").arg(url.host());
+            return r;
+        }
+    }
     QNetworkAccessManager nam;
     QNetworkRequest req(url);
     req.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);

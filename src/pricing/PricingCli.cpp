@@ -1,6 +1,7 @@
 // velmor grid import [FOLDER] | grid price SHAPE CARAT COLOUR CLARITY | rates fetch
 #include "app/AppContext.h"
 #include "app/Cli.h"
+#include "app/Configuration.h"
 #include "db/Row.h"
 #include "db/Sql.h"
 #include "pricing/GridImport.h"
@@ -13,52 +14,6 @@
 namespace velmor {
 
 namespace {
-
-// The settings the pricing commands use, from the first Config row.
-void readPricingSettings(const QSqlDatabase &db, Settings &s)
-{
-    QSqlQuery q = db::exec(db, QStringLiteral("SELECT * FROM Config ORDER BY ID LIMIT 1"));
-    if (!q.next())
-        return;
-    const db::Row r(q);
-    auto flag = [&](const char *name, bool &out) {
-        if (r.has(QLatin1String(name)))
-            out = r.flag(QLatin1String(name));
-    };
-    flag("LowerQuality", s.LowerQuality);
-    flag("AverageQuality", s.AverageQuality);
-    flag("OvalEQPear", s.OvalEQPear);
-    flag("AsserEQPear", s.AsserEQPear);
-    flag("PrincessEQPear", s.PrincessEQPear);
-    flag("MarquiseEQPear", s.MarquiseEQPear);
-    flag("EmeraldEQPear", s.EmeraldEQPear);
-    flag("CushionEQPear", s.CushionEQPear);
-    flag("RadiantEQPear", s.RadiantEQPear);
-    flag("TriangleEQPear", s.TriangleEQPear);
-    flag("HeartEQPear", s.HeartEQPear);
-    flag("SquareBrilliantEQRound", s.SquareBrilliantEQRound);
-    flag("RectangleBrilliantEQRound", s.RectangleBrilliantEQRound);
-    flag("GIAanythingelse", s.GIAanythingelse);
-    if (r.has(QStringLiteral("roundstonename")))
-        s.roundstonename = r.text(QStringLiteral("roundstonename"));
-    if (r.has(QStringLiteral("RapUserName")))
-        s.RapUserName = r.text(QStringLiteral("RapUserName"));
-    if (r.has(QStringLiteral("RapPassword")))
-        s.RapPassword = r.text(QStringLiteral("RapPassword"));
-}
-
-// Opens the workstation's database; prints the reason and returns false when it cannot.
-bool openContext(AppContext &ctx, CliIo &io)
-{
-    try {
-        ctx.open();
-        readPricingSettings(ctx.db(), ctx.settings);
-    } catch (const db::DbError &e) {
-        io.err << "velmor: " << e.message() << "\n";
-        return false;
-    }
-    return true;
-}
 
 class PrintingPrompt : public SilentPrompt {
 public:
@@ -77,7 +32,7 @@ int gridImport(const QStringList &args, CliIo &io)
     }
     Workstation ws;
     AppContext ctx(ws, db::ConnectionSettings::fromWorkstation(ws));
-    if (!openContext(ctx, io))
+    if (!openCliContext(ctx, io, true))
         return 1;
     const QString folder = args.isEmpty() ? ws.folder() : QDir(args.first()).absolutePath();
     pricing::GridImportRun run;
@@ -131,7 +86,7 @@ int gridPrice(const QStringList &args, CliIo &io)
     }
     Workstation ws;
     AppContext ctx(ws, db::ConnectionSettings::fromWorkstation(ws));
-    if (!openContext(ctx, io))
+    if (!openCliContext(ctx, io, true))
         return 1;
     PrintingPrompt prompt(io.err);
     const QString colour = gradeText(args[2], true), clarity = gradeText(args[3], false);

@@ -223,6 +223,22 @@ ChangeLogGrid loadChangeLog(AppContext &ctx, const ChangeLogFilter &filter)
     return grid;
 }
 
+namespace {
+
+// A cell that holds a comma, a quote or a line break (dates such as
+// "Mar 01, 2026" do) is quoted, so that every row keeps its columns.
+QString csvCell(const QString &cell)
+{
+    if (!cell.contains(QLatin1Char(',')) && !cell.contains(QLatin1Char('"')) && !cell.contains(QLatin1Char('\n'))
+        && !cell.contains(QLatin1Char('\r')))
+        return cell;
+    QString q = cell;
+    q.replace(QStringLiteral("\""), QStringLiteral("\"\""));
+    return QLatin1Char('"') + q + QLatin1Char('"');
+}
+
+} // namespace
+
 QString exportChangeLog(const ChangeLogGrid &grid, const QString &fileName)
 {
     QString name = fileName;
@@ -232,8 +248,12 @@ QString exportChangeLog(const ChangeLogGrid &grid, const QString &fileName)
     if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text))
         return {};
     QTextStream out(&f);
-    for (const QStringList &row : grid.rows)
-        out << row.join(QLatin1Char(',')) << '\n';
+    for (const QStringList &row : grid.rows) {
+        QStringList cells;
+        for (const QString &c : row)
+            cells << csvCell(c);
+        out << cells.join(QLatin1Char(',')) << '\n';
+    }
     out.flush();
     return f.error() == QFile::NoError ? name : QString();
 }

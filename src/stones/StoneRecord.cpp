@@ -1,6 +1,7 @@
 #include "stones/StoneRecord.h"
 
 #include "app/AppContext.h"
+#include "app/Users.h"
 #include "db/ConvertSql.h"
 #include "db/Row.h"
 #include "db/Sql.h"
@@ -290,6 +291,11 @@ bool beginEdit(AppContext &ctx, const StoneForm &form, EditState &state)
                             Icon::Information);
         return false;
     }
+    // Editing is for a logged-in user with the right to edit.
+    if (!ctx.user.AllowEdit) {
+        MsgPermissionModule(ctx.prompt());
+        return false;
+    }
     state.mode = EditState::Editing;
     state.shapeAtStart = form.Shape;
     state.caratAtStart = form.Carat;
@@ -473,7 +479,17 @@ SaveResult saveStone(AppContext &ctx, StoneForm &form, EditState &state)
         // made on another workstation meanwhile is not overwritten.
         sql += QStringLiteral(" WHERE ID=? AND COALESCE(Status, '') = ?");
         b << form.id << (adding ? QString::fromLatin1("") : state.statusAtLoad);
-        if (db::execAffected(ctx.db(), sql, b) != 1) {
+        const QString expected = adding ? QString::fromLatin1("") : state.statusAtLoad;
+        int written = db::execAffected(ctx.db(), sql, b);
+        if (written == 0) {
+            // The server counts changed rows: a save that changed nothing (the
+            // same random marker drawn again) still found its row.
+            written = db::scalar(ctx.db(),
+                                 QStringLiteral("SELECT COUNT(*) FROM SingleStone WHERE ID=? AND COALESCE(Status, '') = ?"),
+                                 {form.id, expected})
+                          .toInt();
+        }
+        if (written != 1) {
             tx.rollback();
             const QVariant now = db::scalar(ctx.db(), QStringLiteral("SELECT Status FROM SingleStone WHERE ID = ?"),
                                             {form.id});
@@ -498,7 +514,7 @@ SaveResult saveStone(AppContext &ctx, StoneForm &form, EditState &state)
     return SaveResult::Saved;
 }
 
-DeleteResult deleteStone(AppContext &ctx, qint64 id)
+static DeleteResult deleteStoneUnguarded(AppContext &ctx, qint64 id)
 {
     Prompt &p = ctx.prompt();
     if (!ctx.user.AllowDelete) {
@@ -544,6 +560,15 @@ DeleteResult deleteStone(AppContext &ctx, qint64 id)
         return DeleteResult::Failed;
     }
     return DeleteResult::Deleted;
+}
+
+DeleteResult deleteStone(AppContext &ctx, qint64 id)
+{
+    try {
+        return deleteStoneUnguarded(ctx, id);
+    } catch (const db::DbError &) {
+        return DeleteResult::Failed;
+    }
 }
 
 } // namespace velmor::stones

@@ -97,7 +97,8 @@ enum class SaveResult { Saved, Refused, Declined, Failed };
 // the state is back to Displayed.
 SaveResult saveStone(AppContext &ctx, StoneForm &form, EditState &state);
 
-// cmdEditDiamond: false (with its message) when no stone is loaded.
+// cmdEditDiamond: false (with its message) when no stone is loaded or the
+// logged-in user may not edit.
 bool beginEdit(AppContext &ctx, const StoneForm &form, EditState &state);
 
 enum class DeleteResult { Deleted, Refused, Declined, Failed };

@@ -75,7 +75,7 @@ StatusResult change(AppContext &ctx, qint64 id, const QString &title, const QStr
 
 } // namespace
 
-StatusResult sellStone(AppContext &ctx, qint64 stoneId, qint64 customerId)
+static StatusResult sellStoneUnguarded(AppContext &ctx, qint64 stoneId, qint64 customerId)
 {
     Prompt &p = ctx.prompt();
     if (customerId == 0) {
@@ -140,7 +140,7 @@ StatusResult vendorMove(AppContext &ctx, qint64 stoneId, bool out)
 StatusResult returnToVendor(AppContext &ctx, qint64 stoneId) { return vendorMove(ctx, stoneId, true); }
 StatusResult receiveFromVendor(AppContext &ctx, qint64 stoneId) { return vendorMove(ctx, stoneId, false); }
 
-StatusResult returnFromMemo(AppContext &ctx, qint64 stoneId)
+static StatusResult returnFromMemoUnguarded(AppContext &ctx, qint64 stoneId)
 {
     const QString title = QStringLiteral("Status Change");
     const double paid = db::numOf(
@@ -197,7 +197,7 @@ StatusResult saveHoldNote(AppContext &ctx, qint64 stoneId, const QString &note, 
     return StatusResult::Done;
 }
 
-StatusResult setConsignmentIn(AppContext &ctx, qint64 stoneId, qint64 supplierId, bool alsoSupplier)
+static StatusResult setConsignmentInUnguarded(AppContext &ctx, qint64 stoneId, qint64 supplierId, bool alsoSupplier)
 {
     if (stoneId == 0 || supplierId == 0)
         return StatusResult::Refused;
@@ -293,6 +293,33 @@ StatusDisplay statusDisplay(const QString &status)
                                                      : QStringLiteral("stone ---> RETURN TO VENDOR");
     d.vendorEnabled = s == QLatin1String("stock") || s == QLatin1String("returned");
     return d;
+}
+
+StatusResult sellStone(AppContext &ctx, qint64 stoneId, qint64 customerId)
+{
+    try {
+        return sellStoneUnguarded(ctx, stoneId, customerId);
+    } catch (const db::DbError &) {
+        return StatusResult::Failed;
+    }
+}
+
+StatusResult returnFromMemo(AppContext &ctx, qint64 stoneId)
+{
+    try {
+        return returnFromMemoUnguarded(ctx, stoneId);
+    } catch (const db::DbError &) {
+        return StatusResult::Failed;
+    }
+}
+
+StatusResult setConsignmentIn(AppContext &ctx, qint64 stoneId, qint64 supplierId, bool alsoSupplier)
+{
+    try {
+        return setConsignmentInUnguarded(ctx, stoneId, supplierId, alsoSupplier);
+    } catch (const db::DbError &) {
+        return StatusResult::Failed;
+    }
 }
 
 } // namespace velmor::stones

@@ -7,7 +7,9 @@
 #include "db/Row.h"
 #include "db/Sql.h"
 #include "pricing/GridImport.h"
+#include "pricing/Rates.h"
 #include "pricing/frmRapPriceSheet.h"
+#include "pricing/frmSplashWelcome.h"
 #include "stones/PricingBridge.h"
 #include "stones/StoneChangeLog.h"
 #include "stones/StoneRepair.h"
@@ -130,6 +132,17 @@ frmDiamondDetail::frmDiamondDetail(AppContext &ctx, QWidget *parent) : QMainWind
     DisablefrmDiamondModule();
     updateCommands();
     DiamondCostHideModule(this);
+    // The periodic rate refresh: every second it asks whether the rates are due.
+    auto *tmrRates = new QTimer(this);
+    tmrRates->setObjectName(QStringLiteral("tmrRates"));
+    tmrRates->setInterval(1000);
+    connect(tmrRates, &QTimer::timeout, this, [this] {
+        if (!pricing::rateRefreshDue(isActiveWindow(), QTime::currentTime()))
+            return;
+        pricing::GetExchangeRateModule(m_ctx, this);
+        updateCaptions();
+    });
+    tmrRates->start();
     updateCaptions();
     resize(1180, 820);
 }
@@ -571,15 +584,20 @@ void frmDiamondDetail::build()
         } else if (m_state.mode != EditState::Displayed) {
             p.inform(QStringLiteral("You cannot change this field while you are editing or adding this Diamond!"),
                      QStringLiteral("Message"), Icon::Information);
+        } else if (!m_ctx.user.AllowMemoAssigning) {
+            MsgPermissionModule(p);
         } else {
             QComboBox *c = cb("cboConsignedTo");
             c->clear();
-            QSqlQuery q = db::exec(m_ctx.db(), QStringLiteral("SELECT Customer.ID, Customer.CompanyName FROM Customer "
-                                                              "INNER JOIN MemoSheet ON MemoSheet.CustomerID=Customer.ID "
-                                                              "WHERE MemoSheet.ID=?"),
-                                   {sheet.toLongLong()});
-            if (q.next())
-                c->addItem(q.value(0).toString() + QStringLiteral(" - ") + db::textOf(q.value(1)), q.value(0));
+            try {
+                QSqlQuery q = db::exec(m_ctx.db(), QStringLiteral("SELECT Customer.ID, Customer.CompanyName FROM Customer "
+                                                                  "INNER JOIN MemoSheet ON MemoSheet.CustomerID=Customer.ID "
+                                                                  "WHERE MemoSheet.ID=?"),
+                                       {sheet.toLongLong()});
+                if (q.next())
+                    c->addItem(q.value(0).toString() + QStringLiteral(" - ") + db::textOf(q.value(1)), q.value(0));
+            } catch (const db::DbError &) {
+            }
         }
     });
     connect(cb("cboConsignedTo"), &QComboBox::activated, this, [this] {

@@ -21,6 +21,8 @@ struct StoneEnv {
         ctx.adopt(t.db());
         ctx.user.ID = 7;
         ctx.user.AllowDelete = true;
+        ctx.user.AllowEdit = true;
+        ctx.user.AllowMemoAssigning = true;
         ctx.exchangeRateCDN = 1.25;
         ctx.exchangeRateZAR = 14.0;
     }

@@ -2,6 +2,7 @@
 // adding to deleting, with the database and the change log after each step.
 #include "StoneTestEnv.h"
 #include "stones/frmDiamondDetail.h"
+#include "stones/frmDiamondDetailPrices.h"
 #include "stones/frmStoneChange.h"
 
 #include <QCheckBox>
@@ -27,6 +28,8 @@ private slots:
     void wholesaleHidesLogOn();
     void cancelledAddStays();
     void wordLists();
+    void priceWindow();
+    void everyNamedControl();
 
 private:
     static void startUp(frmDiamondDetail &s)
@@ -320,6 +323,75 @@ void TestDiamondDetail::wordLists()
     QCOMPARE(items("cboCulet"), QStringList{});
     QCOMPARE(items("cboShape").first(), QString("Round Brilliant [BR]"));
     QCOMPARE(items("cboClarity").at(1), QString("4 - IF"));
+}
+
+void TestDiamondDetail::priceWindow()
+{
+    StoneEnv e;
+    e.ctx.exchangeRateCDN = 1.3;
+    stones::StoneForm f;
+    f.Carat = "0.5";
+    f.setPrice(stones::StonePriceModel::BoughtPriceUS, "1000.00");
+    f.setPrice(stones::StonePriceModel::SellPrice, "2000.00");
+    f.boughtRateCDN = 1.25;
+    ui::frmDiamondDetailPrices w(e.ctx, f);
+    w.show();
+    w.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    QCOMPARE(ctl<QLineEdit>(w, "txtCDN")->text(), QString("1.3"));
+    QCOMPARE(ctl<QLineEdit>(w, "txtCDNbought")->text(), QString("1.25"));
+    QCOMPARE(ctl<QLineEdit>(w, "txtZARbought")->text(), QString("???"));
+    QCOMPARE(ctl<QLineEdit>(w, "txtSellPriceLocal")->text(), QString("2600.00"));
+    QCOMPARE(ctl<QLineEdit>(w, "txtBoughtPriceLocal")->text(), QString("1250.00"));
+    type(w, "txtBoughtPriceUS", "1200");
+    QCOMPARE(ctl<QLineEdit>(w, "txtBoughtPriceLocal")->text(), QString("1500.00"));
+    QCOMPARE(w.model().marker(), QString("ex"));
+    // leaving the US field fixes it: a local amount typed next moves the rate
+    ctl<QLineEdit>(w, "txtBoughtPriceUS")->setFocus();
+    ctl<QLineEdit>(w, "txtBoughtPriceLocal")->setFocus();
+    QTRY_COMPARE(w.model().marker(), QString("us"));
+    type(w, "txtBoughtPriceLocal", "1560");
+    QCOMPARE(ctl<QLineEdit>(w, "txtCDNbought")->text(), QString("1.3"));
+    QCOMPARE(w.model().boughtRateCDN(), 1.3);
+}
+
+void TestDiamondDetail::everyNamedControl()
+{
+    StoneEnv e;
+    frmDiamondDetail s(e.ctx);
+    const QStringList names = {
+        // the record
+        "txtID", "txtSKU", "imgAuto", "cboLot", "txtCode", "txtLocation", "txtDescription", "txtComment", "dtDate",
+        "cboShape", "txtWeight", "cboColour", "cboClarity", "cboCut", "cboFlourescence", "cboFancyColour",
+        "cboFinishPolish", "cboFinishSymetry", "cboGirdle", "cboCulet", "cboLaboratory", "txtCertificate",
+        "txtInscription1", "txtInscription2", "txtDim1", "txtDim2", "txtDim3", "txtTableSize", "txtTotalDepth",
+        "txtCrownHeight", "txtPavillionDepth", "txtCrownAngle", "txtPavillionAngle", "txtGirdleDimension",
+        "chkCanadian", "chkLabGrown", "chkFinished", "chkMEMOhere", "chkPublishPriceOnLustrabay",
+        "chkPublishOnLustrabay", "chkPublishPriceOnLustrabayLocal", "chkPublishOnLustrabayLocal", "cmdAddDiamond",
+        "cmdEditDiamond", "cmdUpdate", "cmdCancel", "cmdDelete",
+        // prices
+        "txtOriginalRapPrice", "txtOriginalRapPriceUS", "txtOriginalBuyOffRap", "txtBoughtPriceUSCT",
+        "txtBoughtPriceUS", "txtLatestRapPrice", "txtUSRap", "txtSellOffRap", "txtSellPriceCT", "txtSellPrice",
+        "txtSellOffRapLX", "txtSellPriceCTLX", "txtSellPriceLX", "txtSellOffRap2", "txtSellPriceCT2", "txtSellPrice2",
+        "txtSellPriceLocalCT2", "txtSellPriceLocal2", "txtSellOffRap3", "txtSellPriceCT3", "txtSellPrice3",
+        "txtSellPriceLocalCT3", "txtSellPriceLocal3", "optLockPercent", "optLockDollar", "optLockPercentLX",
+        "optLockDollarLX", "optBuyInUS", "optBuyInLocal", "imgBuyInUS", "imgBuyInLocal", "txtBuyOffRap",
+        // status and parties
+        "txtStatus", "cmdSold", "cmdReturn", "cmdReturnVendor", "imgSafe", "imgDiaStock", "imgDiaMemo1", "imgDiaMemo2",
+        "cmdConsignedTo", "cboConsignedTo", "cboOnHoldFor", "cmdEditHold", "dtOnHoldDate", "txtOnHoldNote",
+        "cboConsignmentInCustomer", "cboSupplier", "cmdNewPaymentMade", "cmdNewPayment", "cmdNewMemo", "cmdLoadMemo",
+        "cmdMergeWithItem", "cmdViewBoundItem", "imgMemo", "lblMEMOid", "lblMemoIDIS", "cmdPrintLabel", "imgGetRAP1",
+        "imgGetRAP2", "mnuRapPriceSheet", "mnuDownloadAndUpgrade", "cmdGetGIA", "cmdSearch", "optPaidOffUS",
+        "optPaidOffUSPercentage", "optPaidOffLocal", "optPaidOffLocalPercentage", "txtStatusCustomerID", "txtCustomer",
+        "txtConsignedTo", "txtOnHoldForCustomerID", "txtConsignmentInCustomer", "txtSupplier",
+        // start-up, rights and scanner
+        "txtItemID", "mnuConfiguration", "mnuLogOn", "cmdLogOff", "lblBuyOffRap", "lblOriginalBuyOffRap",
+        "lblBoughtPriceUSCT", "lblCode"};
+    QStringList missing;
+    for (const QString &n : names)
+        if (!s.findChild<QObject *>(n))
+            missing << n;
+    QCOMPARE(missing, QStringList{});
 }
 
 QTEST_MAIN(TestDiamondDetail)

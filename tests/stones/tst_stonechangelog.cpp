@@ -188,12 +188,17 @@ void TestStoneChangeLog::exportCsv()
 {
     QTemporaryDir dir;
     ChangeLogGrid g;
-    g.rows << QStringList{"Ann Lee", "Mar 01, 2026 10:00:00", "A1", "Stock"} << QStringList{"", "x", "A1", "Sold"};
+    g.rows << QStringList{"Ann Lee", "Mar 01, 2026 10:00:00", "A1", "Stock"} << QStringList{"", "x", "A1", "Sold"}
+           << QStringList{"Bo", "y", "A2", "Comment with \"eye clean\"\r\nand a second line"};
     const QString name = exportChangeLog(g, dir.filePath("log"));
     QCOMPARE(name, dir.filePath("log.csv"));
     QFile f(name);
     QVERIFY(f.open(QIODevice::ReadOnly));
-    QCOMPARE(QString::fromUtf8(f.readAll()), QString("Ann Lee,Mar 01, 2026 10:00:00,A1,Stock\n,x,A1,Sold\n"));
+    // Dates carry a comma and comments quotes and line breaks: such cells are
+    // quoted so that every row keeps its columns.
+    QCOMPARE(QString::fromUtf8(f.readAll()),
+             QString("Ann Lee,\"Mar 01, 2026 10:00:00\",A1,Stock\n,x,A1,Sold\n"
+                     "Bo,y,A2,\"Comment with \"\"eye clean\"\"\r\nand a second line\"\n"));
     QCOMPARE(exportChangeLog(g, dir.filePath("again.CSV")), dir.filePath("again.CSV"));
     QVERIFY(exportChangeLog(g, dir.filePath("missing/folder/x.csv")).isEmpty());
 }

@@ -52,6 +52,7 @@ private slots:
     void saveRefusesWhenSoldElsewhere();
     void badInputLeavesRowsAlone();
     void saveIsOneTransaction();
+    void editingNeedsTheRight();
 };
 
 void TestStoneRecord::saveChecks_data()
@@ -469,6 +470,19 @@ void TestStoneRecord::saveIsOneTransaction()
     QVERIFY(e.value("SELECT Location FROM SingleStone WHERE ID=?", {id}).toString().isEmpty());
     QCOMPARE(e.count("SELECT COUNT(*) FROM PaymentMade"), 0);
     QCOMPARE(st.mode, EditState::Editing);
+}
+
+void TestStoneRecord::editingNeedsTheRight()
+{
+    StoneEnv e;
+    const qint64 id = e.stone("E1");
+    e.ctx.user.AllowEdit = false;
+    StoneForm f = loadStone(e.ctx, id);
+    EditState st;
+    QVERIFY(!beginEdit(e.ctx, f, st));
+    QCOMPARE(st.mode, EditState::Displayed);
+    QCOMPARE(e.prompt.messages(),
+             QStringList{"Authorization Failure: No Permission, please login or contact the System Administrator!"});
 }
 
 QTEST_GUILESS_MAIN(TestStoneRecord)

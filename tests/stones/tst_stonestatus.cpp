@@ -27,6 +27,7 @@ private slots:
     void bindIntoItem();
     void display_data();
     void display();
+    void statusChangeIsOneTransaction();
 };
 
 void TestStoneStatus::sellChecks_data()
@@ -277,6 +278,28 @@ void TestStoneStatus::display()
     QCOMPARE(d.sellEnabled, sell);
     QCOMPARE(d.stockPicture, sell);
     QCOMPARE(d.vendorCaption, vendor);
+}
+
+// When the vendor row or the journal row cannot be written, the status stays.
+void TestStoneStatus::statusChangeIsOneTransaction()
+{
+    StoneEnv e;
+    e.ctx.settings.StoneChange = true;
+    const qint64 id = e.stone("X1");
+    db::exec(e.t.db(), "RENAME TABLE returntovendor TO rtv_gone");
+    e.prompt.answer(true);
+    QCOMPARE(returnToVendor(e.ctx, id), StatusResult::Failed);
+    QCOMPARE(e.value("SELECT Status FROM SingleStone WHERE ID=?", {id}).toString(), QString("Stock"));
+    QCOMPARE(e.count("SELECT COUNT(*) FROM StoneChange"), 0);
+    QVERIFY(e.prompt.texts(PromptEvent::Notice).isEmpty());
+
+    const qint64 c = e.customer("Memo Customer");
+    const qint64 m = e.stone("X2", "Memo", c);
+    db::exec(e.t.db(), "RENAME TABLE Memo TO memo_gone");
+    QCOMPARE(returnFromMemo(e.ctx, m), StatusResult::Failed);
+    QCOMPARE(e.value("SELECT Status FROM SingleStone WHERE ID=?", {m}).toString(), QString("Memo"));
+    QCOMPARE(e.value("SELECT CustomerID FROM SingleStone WHERE ID=?", {m}).toLongLong(), c);
+    QCOMPARE(e.count("SELECT COUNT(*) FROM StoneChange"), 0);
 }
 
 QTEST_GUILESS_MAIN(TestStoneStatus)

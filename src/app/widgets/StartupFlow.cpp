@@ -3,7 +3,11 @@
 #include "app/AppContext.h"
 #include "app/frmFront.h"
 #include "app/frmSplash.h"
+#include "app/Configuration.h"
 #include "app/widgets/QtPrompt.h"
+#include "pricing/frmConfigD_Range.h"
+#include "pricing/frmConfigExchangeRate.h"
+#include "pricing/frmConfigQs.h"
 #include "stones/frmDiamondDetail.h"
 
 #include <QApplication>
@@ -40,6 +44,25 @@ void StartupFlow::loadFront()
         return;
     m_front = new frmFront(m_ctx);
     connect(m_front, &frmFront::closed, this, &StartupFlow::quitRequested);
+
+    // The screens of the pricing settings open from the front screen's menus.
+    AppContext &ctx = m_ctx;
+    auto showWindow = [](QWidget *w) {
+        w->setAttribute(Qt::WA_DeleteOnClose);
+        w->setWindowFlag(Qt::Window);
+        w->show();
+        w->raise();
+        w->activateWindow();
+    };
+    m_front->setOpener(QStringLiteral("mnuExchangeAndGold"), [&ctx, showWindow, this] {
+        auto *w = new pricing::frmConfigExchangeRate(ctx, m_front);
+        w->reloadConfiguration = [&ctx] { GetConfigurationModule(ctx); };
+        showWindow(w);
+    });
+    m_front->setOpener(QStringLiteral("mnuConfigQs"),
+                       [&ctx, showWindow, this] { showWindow(new pricing::frmConfigQs(ctx, m_front)); });
+    m_front->setOpener(QStringLiteral("mnuConfigD_Range"),
+                       [&ctx, showWindow, this] { showWindow(new pricing::frmConfigD_Range(ctx, m_front)); });
 }
 
 void StartupFlow::showHome(bool wholesale)

@@ -4,6 +4,7 @@
 #include "Scenarios.h"
 
 #include "app/Configuration.h"
+#include "app/Users.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -129,6 +130,10 @@ BenchContext::BenchContext(SizeEnv &env)
     m_ctx = std::make_unique<AppContext>(Workstation(env.folder, env.folder), env.server.settings(env.work), &m_prompt);
     m_ctx->adopt(env.workDb());
     GetConfigurationModule(*m_ctx);
+    // The dealer works logged in (the generated administrator).
+    QString user = QStringLiteral("admin"), password = QStringLiteral("secret");
+    if (!login(*m_ctx, user, password))
+        throw db::DbError(QStringLiteral("The generated user \"admin\" could not log in: %1").arg(m_prompt.last));
 }
 
 } // namespace velmor::bench

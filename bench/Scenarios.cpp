@@ -1,0 +1,29 @@
+// What the scenarios share: their names and the context they run in.
+#include "Scenarios.h"
+
+#include "app/Configuration.h"
+#include "app/Users.h"
+
+namespace velmor::bench {
+
+QStringList scenarioNames()
+{
+    return {QStringLiteral("schema upgrade (group A only)"), QStringLiteral("schema upgrade (current database)"),
+            QStringLiteral("grid import + re-pricing"),      QStringLiteral("stone repair at start (first open)"),
+            QStringLiteral("stone repair at start (everyday)"), QStringLiteral("stone load (per stone)"),
+            QStringLiteral("stone save (per stone)"),
+            QStringLiteral("launch to home screen")};
+}
+
+BenchContext::BenchContext(SizeEnv &env)
+{
+    m_ctx = std::make_unique<AppContext>(Workstation(env.folder, env.folder), env.server.settings(env.work), &m_prompt);
+    m_ctx->adopt(env.workDb());
+    GetConfigurationModule(*m_ctx);
+    // The dealer works logged in (the generated administrator).
+    QString user = QStringLiteral("admin"), password = QStringLiteral("secret");
+    if (!login(*m_ctx, user, password))
+        throw db::DbError(QStringLiteral("The generated user \"admin\" could not log in: %1").arg(m_prompt.last));
+}
+
+} // namespace velmor::bench

@@ -297,7 +297,30 @@ UpgradeReport UpgradeDataBaseModule(const QSqlDatabase &db)
             reason = q.lastError().text().trimmed();
         report.refusedStatements << sql + QStringLiteral(" -- ") + reason;
     }
+    ensureIndexes(db);
     return report;
+}
+
+void ensureIndexes(const QSqlDatabase &db)
+{
+    // Look-ups that every save, load and start-up repair makes; without them
+    // each is a full scan of a table that grows with the stock and its history.
+    static const char *const indexes[][3] = {
+        {"SingleStone", "ix_singlestone_sku", "SKU"},
+        {"SingleStone", "ix_singlestone_status", "Status"},
+        {"StoneChange", "ix_stonechange_stoneid", "StoneID"},
+        {"PaymentMade", "ix_paymentmade_stoneid", "StoneID"},
+        {"PaymentReceived", "ix_paymentreceived_stoneid", "StoneID"},
+        {"Memo", "ix_memo_diamondid", "DiamondID"},
+        {"raplist", "ix_raplist_grid", "Shape, Colour, Clarity"},
+    };
+    for (const auto &ix : indexes) {
+        QSqlQuery q(db);
+        // A table or column that is missing (an odd old database) only costs
+        // its index; the program works without it.
+        q.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (%3)")
+                   .arg(QLatin1String(ix[1]), QLatin1String(ix[0]), QLatin1String(ix[2])));
+    }
 }
 
 // ---------------------------------------------------------------------------
@@ -357,6 +380,7 @@ void createNewDatabase(const QSqlDatabase &db)
 {
     for (const TableDef &t : finalTables())
         exec(db, createTableSql(t));
+    ensureIndexes(db);
     seedNewDatabase(db);
     storeVersion(db, kSchemaVersion);
 }

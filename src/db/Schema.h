@@ -48,6 +48,11 @@ void seedNewDatabase(const QSqlDatabase &db);
 // table), seeded, with dbVersion set to the program's version.
 void createNewDatabase(const QSqlDatabase &db);
 
+// The indexes of the look-ups the program makes on every save and load
+// (none are part of the shared schema's list; an existing one is left).
+// Run at the end of every upgrade and for every new database.
+void ensureIndexes(const QSqlDatabase &db);
+
 // dbVersion of the first Config row (0 when absent or Null).
 double storedVersion(const QSqlDatabase &db);
 void storeVersion(const QSqlDatabase &db, int version = kSchemaVersion);

@@ -224,6 +224,15 @@ void TestSchema::bothRoadsGiveTheSameSchema()
     for (const char *name : {"SingleStone", "memoparcellist", "DiamondGrades", "user", "Config",
                              "ItemSingleDiamond", "Account", "item"})
         QVERIFY2(tableExists(m_full->db(), QString::fromLatin1(name)), name);
+
+    // Both roads also carry the indexes of the everyday look-ups.
+    const QString indexes = QStringLiteral(
+        "SELECT GROUP_CONCAT(DISTINCT LOWER(CONCAT(TABLE_NAME, '.', COLUMN_NAME)) ORDER BY 1) "
+        "FROM information_schema.STATISTICS WHERE TABLE_SCHEMA = DATABASE() AND INDEX_NAME LIKE 'ix\\_%'");
+    const QString onUpgraded = scalar(m_upgraded->db(), indexes).toString();
+    QCOMPARE(onUpgraded, scalar(m_full->db(), indexes).toString());
+    for (const char *col : {"singlestone.sku", "stonechange.stoneid", "paymentreceived.stoneid"})
+        QVERIFY2(onUpgraded.contains(QLatin1String(col)), qPrintable(onUpgraded));
 }
 
 void TestSchema::finalColumnTypes_data()

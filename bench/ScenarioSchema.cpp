@@ -25,7 +25,8 @@ void upgradeLiterally(const QSqlDatabase &db)
 
 // The floor: what the engine needs at the least, one statement per table:
 // CREATE TABLE IF NOT EXISTS, then one ALTER TABLE adding the missing
-// columns and bringing the modified ones to their last type.
+// columns and bringing the modified ones to their last type; then the
+// program's indexes.
 QStringList combinedStatements()
 {
     struct Table {
@@ -90,6 +91,7 @@ void upgradeCombined(const QSqlDatabase &db)
         QSqlQuery q(db);
         q.exec(s); // a table the engine refuses (a store-side oddity) is skipped like in the upgrade
     }
+    db::schema::ensureIndexes(db); // the same indexes as the upgrade leaves
 }
 
 // The least a check-first upgrade needs on a current database: one read of

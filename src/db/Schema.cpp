@@ -308,6 +308,7 @@ void ensureIndexes(const QSqlDatabase &db)
     static const char *const indexes[][3] = {
         {"SingleStone", "ix_singlestone_sku", "SKU"},
         {"SingleStone", "ix_singlestone_status", "Status"},
+        {"SingleStone", "ix_singlestone_certificate", "Certificate"},
         {"StoneChange", "ix_stonechange_stoneid", "StoneID"},
         {"PaymentMade", "ix_paymentmade_stoneid", "StoneID"},
         {"PaymentReceived", "ix_paymentreceived_stoneid", "StoneID"},

@@ -321,14 +321,15 @@ bool passesChecks(AppContext &ctx, StoneForm &form, const EditState &state)
         form.SKU.remove(QStringLiteral("......"));
         autoNumberSku(ctx, form.SKU);
     }
-    // 2 and 4 read the table once: is the SKU taken, is the certificate taken.
+    // 2 and 4 in one round trip: is the SKU taken, is the certificate taken.
+    // Each is an index look-up (SKU, Certificate), not a scan of the stock.
     const bool certTested =
         !isBlank(form.Certificate) && !isBlank(form.Laboratory) && form.Certificate != QLatin1String(" ");
     QSqlQuery clash = db::exec(
         ctx.db(),
-        QStringLiteral("SELECT COALESCE(MAX(SKU LIKE ?), 0), COALESCE(MAX(Laboratory LIKE ? AND Certificate LIKE ?), 0) "
-                       "FROM SingleStone WHERE ID <> ?"),
-        {likeLiteral(form.SKU), likeLiteral(form.Laboratory), likeLiteral(form.Certificate), form.id});
+        QStringLiteral("SELECT EXISTS(SELECT 1 FROM SingleStone WHERE SKU LIKE ? AND ID <> ?), "
+                       "EXISTS(SELECT 1 FROM SingleStone WHERE Certificate LIKE ? AND Laboratory LIKE ? AND ID <> ?)"),
+        {likeLiteral(form.SKU), form.id, likeLiteral(form.Certificate), likeLiteral(form.Laboratory), form.id});
     const bool skuTaken = clash.next() && clash.value(0).toInt() != 0;
     const bool certTaken = certTested && clash.value(1).toInt() != 0;
     // 2. SKU unique.

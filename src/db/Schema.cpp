@@ -239,7 +239,8 @@ UpgradeReport UpgradeDataBaseModule(const QSqlDatabase &db)
             lastAdd[columnKey(s.table, s.column)] = i;
     }
 
-    for (int i = 0; i < int(list.size()); ++i) {
+    // Whether statement i still has work to do on the schema as it stands.
+    auto needsRun = [&](int i) {
         const UpgradeStatement &s = list[i];
         const bool tableThere = live.hasTable(s.table);
         const bool createdLater = lastCreate.value(s.table.toLower(), -1) > i;
@@ -261,9 +262,43 @@ UpgradeReport UpgradeDataBaseModule(const QSqlDatabase &db)
                 skip = sameType(live.type(s.table, s.column), s.type);
             break;
         }
-        if (skip) {
+        return !skip;
+    };
+
+    for (int i = 0; i < int(list.size()); ++i) {
+        const UpgradeStatement &s = list[i];
+        if (!needsRun(i)) {
             ++report.skipped;
             continue;
+        }
+
+        // A change of a column's type copies the whole table; the changes that
+        // follow one another for one table are made in one pass, so that a
+        // large stock is copied once instead of once per column.  Should the
+        // engine refuse the combined statement, they run one by one as listed.
+        if (s.kind == StatementKind::Modify) {
+            QStringList clauses{QStringLiteral("MODIFY COLUMN %1 %2").arg(s.column, s.type)};
+            QStringList columns{s.column.toLower()};
+            int last = i;
+            while (last + 1 < int(list.size())) {
+                const UpgradeStatement &n = list[last + 1];
+                if (n.kind != StatementKind::Modify || n.table.compare(s.table, Qt::CaseInsensitive) != 0
+                    || columns.contains(n.column.toLower()) || !needsRun(last + 1))
+                    break;
+                clauses << QStringLiteral("MODIFY COLUMN %1 %2").arg(n.column, n.type);
+                columns << n.column.toLower();
+                ++last;
+            }
+            if (last > i) {
+                QSqlQuery batch(db);
+                if (batch.exec(QStringLiteral("ALTER TABLE %1 %2;").arg(s.table, clauses.join(QStringLiteral(", "))))) {
+                    for (int k = i; k <= last; ++k)
+                        live.apply(list[k]);
+                    report.ran += last - i + 1;
+                    i = last;
+                    continue;
+                }
+            }
         }
 
         const QString sql = s.sql();

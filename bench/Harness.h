@@ -1,6 +1,6 @@
 #pragma once
 // Runs the roads of a scenario side by side and keeps their timings: Velmor's
-// own road, the literal road the documents describe, and the floor (what the
+// own road, the literal row-by-row road (one query per step), and the floor (what the
 // database itself can do).  Prints one table at the end.
 #include <QList>
 #include <QString>

@@ -77,7 +77,7 @@ void importAndRepriceSetBased(const QSqlDatabase &db, const PriceGrid &grid)
     db::exec(db, QStringLiteral("DROP TEMPORARY TABLE IF EXISTS bench_range, bench_grid, bench_key0, bench_key, bench_price"));
 }
 
-// The import the way the documents walk it: the old grid deleted, then one
+// The import walked literally: the old grid deleted, then one
 // row added per line of each file, each on its own.
 void importGridLiterally(const QSqlDatabase &db, const QString &folder)
 {

@@ -178,7 +178,7 @@ QSqlRecord plainLoad(const QSqlDatabase &db, qint64 id)
     return q.record();
 }
 
-// Loading and saving a stone the way the documents walk it: the screen's
+// Loading and saving a stone walked literally: the screen's
 // combos refilled, the row, its grade words and payments read; then the
 // save's checks, the history row, the row re-read, the shape words and the
 // write of every field.

@@ -1,6 +1,6 @@
 #pragma once
 // The benchmark scenarios.  Each one measures Velmor's road next to the
-// literal road the documents describe and the floor of the database itself,
+// literal row-by-row road and the floor of the database itself,
 // on the databases of one size.
 #include "BenchServer.h"
 #include "DealerData.h"

@@ -1,5 +1,5 @@
 #pragma once
-// The workstation folder (c:\velmor\ of the documents): $VELMOR_HOME when set,
+// The workstation folder: $VELMOR_HOME when set,
 // else C:\velmor\ on Windows and ~/.velmor/ elsewhere.  It owns the small
 // per-workstation files; a file that does not exist means its default.
 #include <QString>

@@ -156,10 +156,14 @@ void PrivateServer::start()
     if (QFileInfo::exists(pidFile) && !processAlive(readPid(pidFile)))
         QFile::remove(pidFile);
     QFile::remove(socketPath());
+    QDir().mkpath(m_dir + QStringLiteral("/tmp"));
 
     QStringList args = serverOptions();
     args << QStringLiteral("--datadir=%1/data").arg(m_dir) << QStringLiteral("--socket=%1").arg(socketPath())
          << QStringLiteral("--pid-file=%1").arg(pidFile) << QStringLiteral("--skip-networking")
+         // Its temporary tables in a folder of its own, out of reach of
+         // whatever cleans /tmp while the server runs.
+         << QStringLiteral("--tmpdir=%1/tmp").arg(m_dir)
          << QStringLiteral("--log-error=%1").arg(errorLog())
          << QStringLiteral("--innodb-buffer-pool-size=%1").arg(m_forTests ? QStringLiteral("64M")
                                                                           : QStringLiteral("256M"));

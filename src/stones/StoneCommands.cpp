@@ -24,20 +24,6 @@ private:
     QTextStream &m_out;
 };
 
-bool openStoneContext(AppContext &ctx, CliIo &io)
-{
-    try {
-        ctx.open();
-        GetConfigurationModule(ctx);
-        return true;
-    } catch (const db::ConnectError &e) {
-        io.err << "velmor: " << e.message() << Qt::endl;
-    } catch (const db::DbError &e) {
-        io.err << "velmor: the database could not be opened: " << e.message() << Qt::endl;
-    }
-    return false;
-}
-
 int runRepair(const QStringList &args, CliIo &io)
 {
     const bool literal = args.contains(QStringLiteral("--literal"));
@@ -49,7 +35,7 @@ int runRepair(const QStringList &args, CliIo &io)
     Workstation ws;
     CliPrompt prompt(io.out);
     AppContext ctx(ws, db::ConnectionSettings::fromWorkstation(ws), &prompt);
-    if (!openStoneContext(ctx, io))
+    if (!openCliContext(ctx, io, true))
         return 2;
     QElapsedTimer t;
     t.start();
@@ -91,7 +77,7 @@ int runChangeLog(const QStringList &args, CliIo &io)
     }
     Workstation ws;
     AppContext ctx(ws, db::ConnectionSettings::fromWorkstation(ws));
-    if (!openStoneContext(ctx, io))
+    if (!openCliContext(ctx, io, true))
         return 2;
     try {
         const stones::ChangeLogGrid g = stones::loadChangeLog(ctx, f);

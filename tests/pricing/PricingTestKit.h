@@ -35,7 +35,7 @@ inline void addGridRow(const QSqlDatabase &db, const QString &shape, const QStri
              {shape, colour, clarity, low, high, price});
 }
 
-struct StoneSpec {
+struct TestStone {
     QVariant shape;
     QVariant carat;
     QVariant colour;  // grade number
@@ -49,7 +49,7 @@ struct StoneSpec {
     QVariant sellLx = 999.0;
 };
 
-inline qint64 addStone(const QSqlDatabase &db, const StoneSpec &s)
+inline qint64 addStone(const QSqlDatabase &db, const TestStone &s)
 {
     return db::insert(db,
                       QStringLiteral("INSERT INTO SingleStone (SKU, Shape, Carat, Colour, Clarity, LockPercent, SellOffRap, "

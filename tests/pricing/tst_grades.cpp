@@ -136,11 +136,11 @@ void TestGrades::shapeList()
 {
     TestDb t;
     for (const char *s : {"Pear [PS]", "Briolette", "Briolette", "pear [ps]"}) {
-        StoneSpec spec;
-        spec.shape = s;
-        addStone(t.db(), spec);
+        TestStone stone;
+        stone.shape = s;
+        addStone(t.db(), stone);
     }
-    StoneSpec noShape;
+    TestStone noShape;
     addStone(t.db(), noShape);
     const QStringList e = shapeComboEntries(t.db());
     QCOMPARE(e.mid(0, 13), fixedShapes());

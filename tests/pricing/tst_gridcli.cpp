@@ -54,7 +54,7 @@ private slots:
 void TestGridCli::importThenPrice()
 {
     CliEnv cli;
-    StoneSpec s;
+    TestStone s;
     s.shape = "Round Brilliant [BR]";
     s.carat = 1.0;
     s.colour = 30;

@@ -326,13 +326,13 @@ void TestPriceGrid::downloadAndUpgrade()
     server.set("/HTTP/Prices/CSV2_Pear.aspx", kPear);
     pointSourcesAt(env.dir.path(), server.base(), 1);
     addGridRow(env.db(), "BR", "G", "VS1", 1.00, 1.49, 4321);
-    StoneSpec spec;
-    spec.shape = "Round Brilliant [BR]";
-    spec.carat = 1.2;
-    spec.colour = 40;
-    spec.clarity = 40;
-    spec.off = 10;
-    const qint64 stone = addStone(env.db(), spec);
+    TestStone round;
+    round.shape = "Round Brilliant [BR]";
+    round.carat = 1.2;
+    round.colour = 40;
+    round.clarity = 40;
+    round.off = 10;
+    const qint64 stone = addStone(env.db(), round);
     env.prompt.answer(yes);
     bool reloaded = false;
 

@@ -131,7 +131,7 @@ void TestRepricing::oneStone()
     addGridRow(env.db(), "BR", "F", "VS1", 1.00, 1.49, 10000);
     addGridRow(env.db(), "BR", "G", "VS1", 1.00, 1.49, 8000);
     addGridRow(env.db(), "BR", "F", "VS1", 5.00, 5.99, 50000);
-    StoneSpec s;
+    TestStone s;
     s.shape = "Round Brilliant [BR]";
     s.carat = carat;
     s.colour = colour;
@@ -240,7 +240,7 @@ void TestRepricing::lastMemberWins()
     addGridRow(env.db(), "PS", "G", "VS1", 1.00, 1.49, 7000);
     if (roundRow)
         addGridRow(env.db(), "BR", "G", "VS1", 1.00, 1.49, 10000);
-    StoneSpec s;
+    TestStone s;
     s.shape = "Pear sq Brilliant";
     s.carat = 1.0;
     s.colour = 40;
@@ -290,7 +290,7 @@ void TestRepricing::giaPhase()
         env.ctx.settings.roundstonename = "RBC";
         addGridRow(env.db(), "PS", "G", "VS1", 1.00, 1.49, 7000);
         addGridRow(env.db(), "BR", "G", "VS1", 1.00, 1.49, 10000);
-        StoneSpec s;
+        TestStone s;
         s.shape = shape;
         s.carat = 1.0;
         s.colour = 40;
@@ -351,7 +351,7 @@ void seedStones(const QSqlDatabase &db, quint32 seed, int count)
     const QList<int> colourNumbers{10, 15, 20, 30, 35, 40, 45, 50, 55, 60, 70, 80, 90, 100, 110, 120, 999};
     const QList<int> clarityNumbers{4, 7, 10, 20, 25, 30, 35, 40, 45, 50, 60, 65, 70, 80, 85, 89, 90, 100, 110, 999};
     for (int i = 0; i < count; ++i) {
-        StoneSpec s;
+        TestStone s;
         s.shape = shapes[int(rng.bounded(shapes.size()))];
         s.carat = rng.bounded(12) == 0 ? QVariant() : QVariant(carats[int(rng.bounded(carats.size()))]);
         s.colour = rng.bounded(15) == 0 ? QVariant() : QVariant(colourNumbers[int(rng.bounded(colourNumbers.size()))]);

@@ -2,7 +2,7 @@
 // stone's list price and the selling prices held as a discount follow.
 #include "Scenarios.h"
 
-#include "app/AppContext.h"
+#include "core/AppContext.h"
 #include "db/Sql.h"
 #include "pricing/GridImport.h"
 #include "pricing/PriceGrid.h"

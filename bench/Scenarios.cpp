@@ -1,8 +1,8 @@
 // What the scenarios share: their names and the context they run in.
 #include "Scenarios.h"
 
-#include "app/Configuration.h"
-#include "app/Users.h"
+#include "core/Configuration.h"
+#include "core/Users.h"
 
 namespace velmor::bench {
 

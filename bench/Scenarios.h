@@ -6,8 +6,8 @@
 #include "DealerData.h"
 #include "Harness.h"
 
-#include "app/AppContext.h"
-#include "app/Prompt.h"
+#include "core/AppContext.h"
+#include "core/Prompt.h"
 
 #include <QSqlDatabase>
 #include <QString>

@@ -1,7 +1,5 @@
 #include "db/Connection.h"
 
-#include "app/Workstation.h"
-
 #include <QDir>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -25,13 +23,14 @@ QString whereToChange(const ConnectionSettings &s)
 
 } // namespace
 
-ConnectionSettings ConnectionSettings::fromWorkstation(const Workstation &ws)
+ConnectionSettings ConnectionSettings::fromLines(const QStringList &lines, const QString &sourceFile,
+                                                 const QDir &folder)
 {
     ConnectionSettings s;
-    s.sourceFile = ws.path(QStringLiteral("database.ini"));
-    s.privateDir = ws.path(QStringLiteral("mariadb"));
+    s.sourceFile = sourceFile;
+    s.privateDir = folder.filePath(QStringLiteral("mariadb"));
     bool userGiven = false;
-    for (const QString &line : ws.readLines(QStringLiteral("database.ini"))) {
+    for (const QString &line : lines) {
         const QString t = line.trimmed();
         if (t.isEmpty() || t.startsWith(QLatin1Char('#')) || t.startsWith(QLatin1Char(';')))
             continue;
@@ -61,7 +60,7 @@ ConnectionSettings ConnectionSettings::fromWorkstation(const Workstation &ws)
         } else if (key == QLatin1String("dsn")) {
             s.dsn = value;
         } else if (key == QLatin1String("datadir")) {
-            s.privateDir = ws.path(value);
+            s.privateDir = folder.filePath(value);
         }
     }
     if (s.mode == Mode::Odbc && !userGiven)

@@ -10,12 +10,10 @@
 //                 password=, database= (and socket= for a local socket).
 #include "db/Sql.h"
 
+#include <QDir>
 #include <QSqlDatabase>
 #include <QString>
-
-namespace velmor {
-class Workstation;
-}
+#include <QStringList>
 
 namespace velmor::db {
 
@@ -33,7 +31,10 @@ struct ConnectionSettings {
     QString privateDir;                       // private mode: folder of the server's data
     QString sourceFile;                       // where these settings came from (for messages)
 
-    static ConnectionSettings fromWorkstation(const Workstation &ws);
+    // Reads the `key=value` lines of a connection file (`#` and `;` start a
+    // comment); relative folders are taken from `folder`.
+    static ConnectionSettings fromLines(const QStringList &lines, const QString &sourceFile,
+                                        const QDir &folder);
     QString modeName() const;
     // A short description naming what is being reached, for messages.
     QString describe() const;

@@ -3,7 +3,7 @@
 #include "db/SchemaTables.h"
 #include "db/Sql.h"
 #include "db/Transaction.h"
-#include "pricing/Grades.h"
+#include "db/GradeScales.h"
 
 #include <QHash>
 #include <QRegularExpression>
@@ -383,6 +383,17 @@ QString sqlText(const QString &text)
 
 } // namespace
 
+void insertDefaultConfigRow(const QSqlDatabase &db, int version)
+{
+    // The defaults the configuration screens assume.
+    exec(db,
+         QStringLiteral("INSERT INTO Config (CompanyName, CompanyStreet1, CompanyCity, InvoiceTemplate, "
+                        "Class1Label, Class2Label, Class3Label, Class4Label, PriceRound, dbVersion) "
+                        "VALUES ('Company Name', 'Company Street1', 'Company City', 'DEFAULT', "
+                        "'Class 1', 'Class 2', 'Class 3', 'Class 4', 1, %1)")
+             .arg(version > 0 ? QString::number(version) : QStringLiteral("NULL")));
+}
+
 void seedNewDatabase(const QSqlDatabase &db)
 {
     Transaction tx(db);
@@ -395,19 +406,14 @@ void seedNewDatabase(const QSqlDatabase &db)
                     .arg(QString::number(number), sqlText(wording),
                          QString::number(colour ? 1 : 0), QString::number(colour ? 0 : 1));
     };
-    for (const pricing::GradeScaleEntry &g : pricing::colourScale())
+    for (const GradeScaleEntry &g : colourScale())
         addGrade(g.number, QString::fromLatin1(g.text), true);
-    for (const pricing::GradeScaleEntry &g : pricing::clarityScale())
+    for (const GradeScaleEntry &g : clarityScale())
         addGrade(g.number, QString::fromLatin1(g.text), false);
     exec(db, QStringLiteral("INSERT INTO DiamondGrades (Number, Wording, Colour, Clarity) VALUES ")
                  + rows.join(QStringLiteral(", ")));
 
-    // The settings row with the defaults the configuration screens assume.
-    exec(db, QStringLiteral("INSERT INTO Config (CompanyName, CompanyStreet1, CompanyCity, "
-                            "InvoiceTemplate, Class1Label, Class2Label, Class3Label, Class4Label, "
-                            "PriceRound) VALUES ('Company Name', 'Company Street1', "
-                            "'Company City', 'DEFAULT', 'Class 1', 'Class 2', 'Class 3', "
-                            "'Class 4', 1)"));
+    insertDefaultConfigRow(db);
 
     tx.commit();
 }
@@ -448,9 +454,7 @@ void storeVersion(const QSqlDatabase &db, int version)
     }
     // No settings row yet: make the one the configuration load would make,
     // so that the version is not lost and the upgrade does not run again.
-    exec(db, QStringLiteral("INSERT INTO Config (CompanyName, CompanyStreet1, CompanyCity, dbVersion) "
-                            "VALUES ('Company Name', 'Company Street1', 'Company City', %1)")
-                 .arg(version));
+    insertDefaultConfigRow(db, version);
 }
 
 } // namespace velmor::db::schema

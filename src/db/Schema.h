@@ -41,6 +41,12 @@ UpgradeReport UpgradeDataBaseModule(const QSqlDatabase &db);
 // The base tables only, with the columns the upgrade does not create (the
 // shape of an old database before any upgrade).
 void createBaseTables(const QSqlDatabase &db);
+// The default settings row (company name and address placeholders, invoice
+// template, class labels, price rounding), with dbVersion when version > 0.
+// The one place that writes it: a new database, the configuration load of an
+// empty Config table and the version store all use it.
+void insertDefaultConfigRow(const QSqlDatabase &db, int version = 0);
+
 // The rows a new database starts with: the DiamondGrades rows of both
 // scales and one Config row.
 void seedNewDatabase(const QSqlDatabase &db);

@@ -5,6 +5,7 @@
 // database that does not need them, and existing databases were upgraded
 // with exactly this list.
 #include "db/Schema.h"
+#include "db/UserRights.h"
 
 #include <QStringList>
 
@@ -88,25 +89,7 @@ const QStringList kMeasurements = {"Carat", "Dim1", "Dim2", "Dim3", "TableSize",
                                    "PavillionAngle", "PavillionDepth", "SellOffRap",
                                    "SellOffRap2", "SellOffRap3"};
 
-const QStringList kUserRights = {
-    "ViewParcelMarkup", "AllowCustomerHold", "AllowShipmentHold", "AllowCustomerAdd",
-    "AllowCustomerEdit", "AllowCustomerView", "AllowItemAdd", "AllowItemEdit", "AllowItemView",
-    "AllowItemViewCost", "AllowRepAdd", "AllowRepEdit", "AllowRepView", "AllowCollectionAdd",
-    "AllowCollectionView", "AllowPackageAdd", "AllowPackageView", "AllowInvoiceView",
-    "AllowShipFormView", "AllowStatementView", "AllowPastDueView", "AllowApplyPayment",
-    "AllowPostChequeNew", "AllowPostChequeView", "AllowCustomerHoldView",
-    "AllowShipmentHoldView", "AllowRestockParcel", "AllowRestockGem",
-    "AllowEditPricingDiamond1", "AllowDiamondView", "AllowGemView", "AllowChainView",
-    "AllowFindingView", "AllowPearlView", "AllowSalesView", "AllowTrackingView",
-    "AllowTrackingViewBasic", "AllowDiamond1Create", "AllowDiamond1Delete",
-    "AllowDiamond2Create", "AllowGemCreate", "AllowChainCreate", "AllowFindingCreate",
-    "AllowPearlCreate", "AllowOrderFormView", "AllowOrderFormCreate", "AllowProductionFormView",
-    "AllowQuoteView", "AllowQuoteNew", "AllowConsignmentView", "AllowCommissionView",
-    "AllowBackOrdersView", "AllowJobBagsView", "AllowGemEdit", "AllowChainEdit",
-    "AllowFindingEdit", "AllowPearlEdit", "AllowEarnedDiscountView", "AllowCreditAccountView",
-    "AllowDeleteCheque", "AllowSplitProduction", "AllowProductionComplete",
-    "AllowMarkAsShipped", "AllowCostUpdate", "AllowParcelCostUpdate", "AllowGemPriceView",
-    "AllowParcelPriceView"};
+
 
 void diamondSide(std::vector<UpgradeStatement> &l)
 {
@@ -353,7 +336,7 @@ void diamondSide(std::vector<UpgradeStatement> &l)
         .add("barcode", "VARCHAR(200)")
         .add("count", int10);
 
-    TableStatements(l, "User").add(kUserRights, flag);
+    TableStatements(l, "User").add(userRightColumns(), flag);
 
     TableStatements(l, "config")
         .add(numbered("_tax", 1, 4, "name"), v25)

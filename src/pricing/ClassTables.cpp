@@ -1,6 +1,6 @@
 #include "pricing/ClassTables.h"
 
-#include "app/AppContext.h"
+#include "core/AppContext.h"
 #include "db/Row.h"
 #include "db/Sql.h"
 #include "db/Transaction.h"

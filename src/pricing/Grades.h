@@ -3,6 +3,8 @@
 // integers, the smaller the better; numbers ending in 5 are split grades
 // written with a slash.  The fixed scales convert a number to its text; the
 // DiamondGrades table gives the wording the screens and printouts show.
+#include "db/GradeScales.h"
+
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
@@ -21,12 +23,9 @@ int colourNumberOf(const QString &text);
 int clarityNumberOf(const QString &text);
 
 // Both scales, in number order.
-struct GradeScaleEntry {
-    int number;
-    const char *text;
-};
-const QList<GradeScaleEntry> &colourScale();
-const QList<GradeScaleEntry> &clarityScale();
+using db::GradeScaleEntry;
+using db::colourScale;
+using db::clarityScale;
 
 // Wording of a grade number from DiamondGrades (first row); empty when the
 // table has no such grade.

@@ -1,6 +1,6 @@
 #include "pricing/GridImport.h"
 
-#include "app/AppContext.h"
+#include "core/AppContext.h"
 #include "db/Sql.h"
 #include "db/Transaction.h"
 #include "pricing/HttpFetch.h"

@@ -1,6 +1,6 @@
 #include "pricing/PriceGrid.h"
 
-#include "app/Settings.h"
+#include "core/Settings.h"
 #include "db/Row.h"
 #include "db/Sql.h"
 

@@ -1,7 +1,7 @@
 // velmor grid import [FOLDER] | grid price SHAPE CARAT COLOUR CLARITY | rates fetch
-#include "app/AppContext.h"
-#include "app/Cli.h"
-#include "app/Configuration.h"
+#include "core/AppContext.h"
+#include "pricing/PricingCli.h"
+#include "core/Configuration.h"
 #include "db/Row.h"
 #include "db/Sql.h"
 #include "pricing/GridImport.h"
@@ -31,7 +31,7 @@ int gridImport(const QStringList &args, CliIo &io)
         return 2;
     }
     Workstation ws;
-    AppContext ctx(ws, db::ConnectionSettings::fromWorkstation(ws));
+    AppContext ctx(ws, ws.connectionSettings());
     if (!openCliContext(ctx, io, true))
         return 1;
     const QString folder = args.isEmpty() ? ws.folder() : QDir(args.first()).absolutePath();
@@ -85,7 +85,7 @@ int gridPrice(const QStringList &args, CliIo &io)
         return 2;
     }
     Workstation ws;
-    AppContext ctx(ws, db::ConnectionSettings::fromWorkstation(ws));
+    AppContext ctx(ws, ws.connectionSettings());
     if (!openCliContext(ctx, io, true))
         return 1;
     PrintingPrompt prompt(io.err);
@@ -109,7 +109,7 @@ int ratesFetch(const QStringList &args, CliIo &io)
         return 2;
     }
     Workstation ws;
-    AppContext ctx(ws, db::ConnectionSettings::fromWorkstation(ws));
+    AppContext ctx(ws, ws.connectionSettings());
     const pricing::RatesFetch r = pricing::fetchRates(ctx);
     if (r.cad)
         io.out << pricing::cdnLabelText(*r.cad) << "\n";
@@ -126,14 +126,16 @@ int ratesFetch(const QStringList &args, CliIo &io)
 
 } // namespace
 
-void registerPricingCommands(CliRegistry &r)
+CliRegistry pricingCommands()
 {
+    CliRegistry r;
     r.append({{QStringLiteral("grid"), QStringLiteral("import")}, QStringLiteral("[FOLDER]"),
               QStringLiteral("import the four grid files and re-price every stone"), gridImport});
     r.append({{QStringLiteral("grid"), QStringLiteral("price")}, QStringLiteral("SHAPE CARAT COLOUR CLARITY"),
               QStringLiteral("the list price per carat of one stone"), gridPrice});
     r.append({{QStringLiteral("rates"), QStringLiteral("fetch")}, QString(),
               QStringLiteral("fetch the exchange rates and the gold price"), ratesFetch});
+    return r;
 }
 
 } // namespace velmor

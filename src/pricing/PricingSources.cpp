@@ -1,6 +1,6 @@
 #include "pricing/PricingSources.h"
 
-#include "app/Workstation.h"
+#include "core/Workstation.h"
 
 namespace velmor::pricing {
 

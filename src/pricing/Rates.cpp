@@ -1,6 +1,6 @@
 #include "pricing/Rates.h"
 
-#include "app/AppContext.h"
+#include "core/AppContext.h"
 #include "db/Row.h"
 #include "db/Sql.h"
 #include "pricing/HttpFetch.h"

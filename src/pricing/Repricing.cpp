@@ -1,6 +1,6 @@
 #include "pricing/Repricing.h"
 
-#include "app/AppContext.h"
+#include "core/AppContext.h"
 #include "db/ConvertSql.h"
 #include "db/Row.h"
 #include "db/Sql.h"

@@ -1,7 +1,7 @@
 #include "pricing/Shapes.h"
 
-#include "app/Prompt.h"
-#include "app/Settings.h"
+#include "core/Prompt.h"
+#include "core/Settings.h"
 #include "db/Row.h"
 #include "db/Sql.h"
 

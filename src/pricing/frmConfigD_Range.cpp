@@ -1,6 +1,6 @@
 #include "pricing/frmConfigD_Range.h"
 
-#include "app/AppContext.h"
+#include "core/AppContext.h"
 #include "db/Row.h"
 #include "db/Sql.h"
 #include "pricing/ClassTables.h"

@@ -1,6 +1,6 @@
 #include "pricing/frmConfigExchangeRate.h"
 
-#include "app/AppContext.h"
+#include "core/AppContext.h"
 #include "db/Sql.h"
 
 #include <QFormLayout>

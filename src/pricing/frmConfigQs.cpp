@@ -1,6 +1,6 @@
 #include "pricing/frmConfigQs.h"
 
-#include "app/AppContext.h"
+#include "core/AppContext.h"
 #include "db/Sql.h"
 #include "pricing/ClassTables.h"
 #include "pricing/Grades.h"

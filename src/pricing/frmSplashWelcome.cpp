@@ -1,6 +1,6 @@
 #include "pricing/frmSplashWelcome.h"
 
-#include "app/AppContext.h"
+#include "core/AppContext.h"
 
 #include <QLabel>
 #include <QTimer>

@@ -1,6 +1,6 @@
 #include "stones/PricingBridge.h"
 
-#include "app/AppContext.h"
+#include "core/AppContext.h"
 #include "pricing/Grades.h"
 #include "pricing/PriceGrid.h"
 #include "pricing/Shapes.h"

@@ -1,8 +1,8 @@
 // `velmor stones repair` and `velmor stones changelog`: the repair of the stone
 // screen and the change-log export without a window.
-#include "app/AppContext.h"
-#include "app/Cli.h"
-#include "app/Configuration.h"
+#include "core/AppContext.h"
+#include "stones/StoneCommands.h"
+#include "core/Configuration.h"
 #include "db/Connection.h"
 #include "db/Sql.h"
 #include "stones/StoneChangeLog.h"
@@ -34,7 +34,7 @@ int runRepair(const QStringList &args, CliIo &io)
         }
     Workstation ws;
     CliPrompt prompt(io.out);
-    AppContext ctx(ws, db::ConnectionSettings::fromWorkstation(ws), &prompt);
+    AppContext ctx(ws, ws.connectionSettings(), &prompt);
     if (!openCliContext(ctx, io, true))
         return 2;
     QElapsedTimer t;
@@ -76,7 +76,7 @@ int runChangeLog(const QStringList &args, CliIo &io)
         return 2;
     }
     Workstation ws;
-    AppContext ctx(ws, db::ConnectionSettings::fromWorkstation(ws));
+    AppContext ctx(ws, ws.connectionSettings());
     if (!openCliContext(ctx, io, true))
         return 2;
     try {
@@ -96,13 +96,15 @@ int runChangeLog(const QStringList &args, CliIo &io)
 
 } // namespace
 
-void registerStoneCommands(CliRegistry &r)
+CliRegistry stoneCommands()
 {
+    CliRegistry r;
     r.append({{QStringLiteral("stones"), QStringLiteral("repair")}, QStringLiteral("[--literal]"),
               QStringLiteral("run the stone screen's data repair (row by row with --literal)"), runRepair});
     r.append({{QStringLiteral("stones"), QStringLiteral("changelog")},
               QStringLiteral("[--stone ID] [--from DATE --to DATE] FILE"),
               QStringLiteral("export the stone change log as CSV"), runChangeLog});
+    return r;
 }
 
 } // namespace velmor

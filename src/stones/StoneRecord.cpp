@@ -1,7 +1,7 @@
 #include "stones/StoneRecord.h"
 
-#include "app/AppContext.h"
-#include "app/Users.h"
+#include "core/AppContext.h"
+#include "core/Users.h"
 #include "db/ConvertSql.h"
 #include "db/Row.h"
 #include "db/Sql.h"

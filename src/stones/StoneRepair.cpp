@@ -1,6 +1,6 @@
 #include "stones/StoneRepair.h"
 
-#include "app/AppContext.h"
+#include "core/AppContext.h"
 #include "db/Row.h"
 #include "db/Sql.h"
 #include "stones/PricingBridge.h"

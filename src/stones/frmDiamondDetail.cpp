@@ -1,15 +1,13 @@
 #include "stones/frmDiamondDetail.h"
 
-#include "app/AppContext.h"
-#include "app/Users.h"
-#include "app/widgets/StoneScreenRights.h"
+#include "core/AppContext.h"
+#include "core/Users.h"
+#include "core/widgets/StoneScreenRights.h"
 #include "db/ConvertSql.h"
 #include "db/Row.h"
 #include "db/Sql.h"
 #include "pricing/GridImport.h"
 #include "pricing/Rates.h"
-#include "pricing/frmRapPriceSheet.h"
-#include "pricing/frmSplashWelcome.h"
 #include "stones/PricingBridge.h"
 #include "stones/StoneChangeLog.h"
 #include "stones/StoneRepair.h"
@@ -131,7 +129,11 @@ frmDiamondDetail::frmDiamondDetail(AppContext &ctx, QWidget *parent) : QMainWind
     ClearfrmDiamondDetailModule();
     DisablefrmDiamondModule();
     updateCommands();
-    DiamondCostHideModule(this);
+    applyRightsToStoneScreen(m_ctx, this);
+    connect(&m_ctx.events(), &ContextEvents::rightsChanged, this, [this] {
+        applyRightsToStoneScreen(m_ctx, this);
+        updateCommands();
+    });
     // The periodic rate refresh: every second it asks whether the rates are due.
     auto *tmrRates = new QTimer(this);
     tmrRates->setObjectName(QStringLiteral("tmrRates"));
@@ -139,7 +141,7 @@ frmDiamondDetail::frmDiamondDetail(AppContext &ctx, QWidget *parent) : QMainWind
     connect(tmrRates, &QTimer::timeout, this, [this] {
         if (!pricing::rateRefreshDue(isActiveWindow(), QTime::currentTime()))
             return;
-        pricing::GetExchangeRateModule(m_ctx, this);
+        m_ctx.screens().refreshRates(this);
         updateCaptions();
     });
     tmrRates->start();
@@ -170,9 +172,7 @@ void frmDiamondDetail::buildMenus()
     QAction *sheet = rap->addAction(QStringLiteral("Price &sheet..."));
     sheet->setObjectName(QStringLiteral("mnuRapPriceSheet"));
     connect(sheet, &QAction::triggered, this, [this] {
-        auto *s = new pricing::frmRapPriceSheet(m_ctx);
-        s->setAttribute(Qt::WA_DeleteOnClose);
-        s->show();
+        m_ctx.screens().openPriceSheet();
     });
     QAction *download = rap->addAction(QStringLiteral("&Download and update prices"));
     download->setObjectName(QStringLiteral("mnuDownloadAndUpgrade"));
@@ -190,8 +190,8 @@ void frmDiamondDetail::buildMenus()
     cmdLogOff->setObjectName(QStringLiteral("cmdLogOff"));
     cmdLogOff->setVisible(false);
     connect(mnuConfiguration, &QAction::triggered, this, [this] { runConfigMenu(m_ctx, this); });
-    connect(mnuLogOn, &QAction::triggered, this, [this] { showLogin(m_ctx, this, this); });
-    connect(cmdLogOff, &QAction::triggered, this, [this] { LogOffModule(m_ctx, this); });
+    connect(mnuLogOn, &QAction::triggered, this, [this] { showLogin(m_ctx, this); });
+    connect(cmdLogOff, &QAction::triggered, this, [this] { LogOffModule(m_ctx); });
 }
 
 void frmDiamondDetail::build()

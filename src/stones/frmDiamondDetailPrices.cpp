@@ -1,6 +1,6 @@
 #include "stones/frmDiamondDetailPrices.h"
 
-#include "app/AppContext.h"
+#include "core/AppContext.h"
 
 #include <QDialogButtonBox>
 #include <QEvent>

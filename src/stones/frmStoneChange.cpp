@@ -1,6 +1,6 @@
 #include "stones/frmStoneChange.h"
 
-#include "app/AppContext.h"
+#include "core/AppContext.h"
 #include "db/Sql.h"
 
 #include <QCheckBox>

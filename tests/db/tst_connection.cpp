@@ -1,7 +1,7 @@
 // The three ways of reaching the data: Velmor's private server, an ODBC data
 // source through a DSN file, and a shared server; and what the user is told
 // when none can be reached.
-#include "app/AppContext.h"
+#include "core/AppContext.h"
 #include "db/Connection.h"
 #include "db/PrivateServer.h"
 #include "db/Row.h"
@@ -55,7 +55,7 @@ void TestConnection::settingsFile()
     Workstation ws(dir.path());
     if (!content.isNull())
         QVERIFY(ws.writeText(QStringLiteral("database.ini"), content));
-    const ConnectionSettings s = ConnectionSettings::fromWorkstation(ws);
+    const ConnectionSettings s = ws.connectionSettings();
     QCOMPARE(s.modeName(), mode);
     QVERIFY2(s.describe().contains(describe), qPrintable(s.describe()));
 }
@@ -66,7 +66,7 @@ void TestConnection::privateServerSharedAndStopped()
     QTemporaryDir home(QStringLiteral("/dev/shm/vh-XXXXXX"));
     QVERIFY(home.isValid());
     Workstation ws(home.path());
-    const ConnectionSettings cs = ConnectionSettings::fromWorkstation(ws);
+    const ConnectionSettings cs = ws.connectionSettings();
     QCOMPARE(cs.mode, Mode::Private);
 
     qint64 id = 0;
@@ -111,7 +111,7 @@ void TestConnection::privateServerMissingProgram()
     {
         // No server program: one clear message that says where to change the mode.
         qputenv("VELMOR_SERVER_BIN_DIR", "/nonexistent");
-        AppContext ctx(ws, ConnectionSettings::fromWorkstation(ws));
+        AppContext ctx(ws, ws.connectionSettings());
         try {
             ctx.open();
             QFAIL("opening should fail");
@@ -123,7 +123,7 @@ void TestConnection::privateServerMissingProgram()
     }
     {
         // A data folder that cannot be made gives a clear message, not a crash.
-        ConnectionSettings cs = ConnectionSettings::fromWorkstation(ws);
+        ConnectionSettings cs = ws.connectionSettings();
         cs.privateDir = QStringLiteral("/proc/velmor-cannot-be-here");
         AppContext ctx(ws, cs);
         try {
@@ -151,7 +151,7 @@ void TestConnection::serverModeErrorsNameTheTarget()
     QTemporaryDir home;
     Workstation ws(home.path());
     ws.writeText(QStringLiteral("database.ini"), QString(ini).replace(QStringLiteral("%SOCK%"), test::TestDb::socketPath()));
-    AppContext ctx(ws, ConnectionSettings::fromWorkstation(ws));
+    AppContext ctx(ws, ws.connectionSettings());
     try {
         ctx.open();
         QFAIL("opening should fail");
@@ -199,7 +199,7 @@ void TestConnection::odbcThroughDsnFile()
     QTemporaryDir home;
     Workstation ws(home.path());
     ws.writeText(QStringLiteral("database.ini"), QStringLiteral("mode=odbc\n"));
-    AppContext ctx(ws, ConnectionSettings::fromWorkstation(ws));
+    AppContext ctx(ws, ws.connectionSettings());
     ctx.open();
     QVERIFY(isOdbc(ctx.db()));
 
@@ -243,7 +243,7 @@ void TestConnection::odbcUnknownDsn()
     QTemporaryDir home;
     Workstation ws(home.path());
     ws.writeText(QStringLiteral("database.ini"), QStringLiteral("mode=odbc\n"));
-    AppContext ctx(ws, ConnectionSettings::fromWorkstation(ws));
+    AppContext ctx(ws, ws.connectionSettings());
     try {
         ctx.open();
         QFAIL("an unknown data source must not connect");

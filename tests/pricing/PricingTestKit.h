@@ -1,7 +1,7 @@
 #pragma once
 // Shared pieces of the pricing tests: a context on a fresh database, grid
 // and stone rows, grid files, and a local HTTP server with canned answers.
-#include "app/AppContext.h"
+#include "core/AppContext.h"
 #include "db/Sql.h"
 #include "ScriptedPrompt.h"
 #include "TestDb.h"

@@ -1,7 +1,7 @@
 // Grades, shapes and codes: the grade scales, grade combos, the shape list
 // and word tables, the shape-to-grid rules, quality classes and size ranges.
 #include "PricingTestKit.h"
-#include "app/Settings.h"
+#include "core/Settings.h"
 #include "pricing/ClassTables.h"
 #include "pricing/Grades.h"
 #include "pricing/Shapes.h"

@@ -1,7 +1,7 @@
 // The list-price look-up, the grid files, the import that replaces the grid
 // only when every file was read whole, and the download from the provider.
 #include "PricingTestKit.h"
-#include "app/Settings.h"
+#include "core/Settings.h"
 #include "db/Row.h"
 #include "pricing/GridImport.h"
 #include "pricing/PriceGrid.h"

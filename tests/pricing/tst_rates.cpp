@@ -2,7 +2,7 @@
 // against a local server (with its time limit), the refresh rule, the rates
 // form's conversions and its four-step save.
 #include "PricingTestKit.h"
-#include "app/Settings.h"
+#include "core/Settings.h"
 #include "pricing/Rates.h"
 
 #include <QElapsedTimer>

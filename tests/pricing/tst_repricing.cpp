@@ -1,7 +1,7 @@
 // Bulk re-pricing: what one member does to a stone, the phases a run goes
 // through, and the fast route against the stone-by-stone route.
 #include "PricingTestKit.h"
-#include "app/Settings.h"
+#include "core/Settings.h"
 #include "db/Row.h"
 #include "pricing/Repricing.h"
 

@@ -3,7 +3,7 @@
 // the stone tests start from.
 #include "ScriptedPrompt.h"
 #include "TestDb.h"
-#include "app/AppContext.h"
+#include "core/AppContext.h"
 #include "db/Sql.h"
 
 #include <QTemporaryDir>

@@ -1,5 +1,6 @@
 // The stone screen driven by control name, offscreen: a stone's life from
 // adding to deleting, with the database and the change log after each step.
+#include "RecordingScreens.h"
 #include "StoneTestEnv.h"
 #include "stones/frmDiamondDetail.h"
 #include "stones/frmDiamondDetailPrices.h"
@@ -30,6 +31,7 @@ private slots:
     void wordLists();
     void priceWindow();
     void everyNamedControl();
+    void opensOtherScreensThroughTheContext();
 
 private:
     static void startUp(frmDiamondDetail &s)
@@ -392,6 +394,19 @@ void TestDiamondDetail::everyNamedControl()
         if (!s.findChild<QObject *>(n))
             missing << n;
     QCOMPARE(missing, QStringList{});
+}
+
+void TestDiamondDetail::opensOtherScreensThroughTheContext()
+{
+    StoneEnv e;
+    velmor::test::RecordingScreens screens;
+    screens.installed = {Screen::PriceSheet};
+    e.ctx.setScreens(&screens);
+    frmDiamondDetail s(e.ctx);
+    startUp(s);
+    s.findChild<QAction *>("mnuRapPriceSheet")->trigger();
+    QCOMPARE(screens.asked, QStringList{"openPriceSheet"});
+    e.ctx.setScreens(nullptr);
 }
 
 QTEST_MAIN(TestDiamondDetail)

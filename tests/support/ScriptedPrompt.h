@@ -1,7 +1,7 @@
 #pragma once
 // Records what an operation tells the user and answers its questions from a
 // script (Yes/No in order; No when the script runs out).
-#include "app/Prompt.h"
+#include "core/Prompt.h"
 
 #include <QList>
 #include <QString>

@@ -1,0 +1,71 @@
+#include "core/AppContext.h"
+
+#include "db/PrivateServer.h"
+#include "db/Schema.h"
+#include "db/Sql.h"
+
+#include <QAtomicInt>
+#include <QSqlQuery>
+
+namespace velmor {
+
+namespace {
+QAtomicInt g_contextCounter;
+}
+
+AppContext::AppContext(Workstation ws, db::ConnectionSettings cs, Prompt *prompt)
+    : workstation(std::move(ws)), connection(std::move(cs)), m_prompt(prompt ? prompt : &m_silent)
+{
+    m_connectionName = QStringLiteral("velmor-%1").arg(g_contextCounter.fetchAndAddRelaxed(1));
+}
+
+AppContext::~AppContext() { close(); }
+
+void AppContext::setPrompt(Prompt *p) { m_prompt = p ? p : &m_silent; }
+
+void AppContext::setScreens(Screens *s) { m_screens = s ? s : &m_noScreens; }
+
+void AppContext::open()
+{
+    workstation.ensureFolder();
+    bool create = false;
+    if (connection.mode == db::Mode::Private) {
+        m_server = std::make_unique<db::PrivateServer>(connection.privateDir);
+        m_server->acquire();
+        connection.socket = m_server->socketPath();
+        connection.user = QStringLiteral("root");
+        connection.password.clear();
+        create = true;
+    }
+    m_db = db::openConnection(connection, m_connectionName, create);
+    if (create) {
+        // A database of our own that has no table yet is brand new.
+        if (db::tableNames(m_db).isEmpty())
+            db::schema::createNewDatabase(m_db);
+    }
+}
+
+void AppContext::adopt(const QSqlDatabase &db) { m_db = db; }
+
+void AppContext::close()
+{
+    const bool owned = m_db.isValid() && m_db.connectionName() == m_connectionName;
+    if (owned) {
+        m_db.close();
+        m_db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(m_connectionName);
+    } else {
+        m_db = QSqlDatabase();
+    }
+    if (m_server) {
+        m_server->release();
+        m_server.reset();
+    }
+}
+
+QSqlDatabase AppContext::newConnection(const QString &name) const
+{
+    return db::openConnection(connection, m_connectionName + QLatin1Char('-') + name, false);
+}
+
+} // namespace velmor

@@ -1,0 +1,69 @@
+#pragma once
+// How a screen opens another subsystem's screen.  A screen asks the context
+// (`ctx.screens().openCustomer(id)`); the shell, the only place that knows how
+// every screen is built, answers.  A screen never includes another
+// subsystem's screen header.  Tests plug in a recording implementation.
+//
+// It also carries the values that screens hand each other: the current memo
+// sheet, a picked customer's address block for the stone screen.
+#include <QString>
+#include <QtGlobal>
+
+class QWidget;
+
+namespace velmor {
+
+enum class Screen {
+    Home,
+    Stone,
+    StoneSearch,
+    Customer,
+    CustomerSearch,
+    MemoSheet,
+    Invoice,
+    Parcel,
+    PriceSheet,
+    CertificateLookup,
+};
+
+// A customer or supplier picked on the customer screens for the stone screen.
+struct PartyPick {
+    qint64 customerId = 0;
+    QString addressBlock; // the lines the stone screen shows, one per line
+};
+
+class Screens {
+public:
+    virtual ~Screens() = default;
+
+    // True when the screen is installed: a command that would open a screen
+    // that is not there is disabled, never a button that does nothing.
+    virtual bool available(Screen) const { return false; }
+
+    // Each returns false when the screen is not installed (nothing happens).
+    virtual bool openStone(qint64 /*stoneId*/) { return false; }
+    virtual bool openStoneSearch(qint64 /*memoSheetId*/ = 0) { return false; }
+    virtual bool openCustomer(qint64 /*customerId*/) { return false; }
+    virtual bool openCustomerSearch() { return false; }
+    virtual bool openMemoSheet(qint64 /*memoSheetId*/) { return false; }
+    virtual bool openInvoice(qint64 /*invoiceId*/) { return false; }
+    virtual bool openParcel(qint64 /*parcelId*/) { return false; }
+    virtual bool openPriceSheet() { return false; }
+    virtual bool openCertificateLookup(qint64 /*stoneId*/) { return false; }
+    virtual void showHome() {}
+    // Fetches the day's rates and shows the welcome window over `parent`
+    // (the periodic refresh of the stone screen).  One fetch at a time.
+    virtual void refreshRates(QWidget * /*parent*/) {}
+
+    // The customer screens hand a picked party to the stone screen.
+    virtual void partyPicked(const PartyPick &) {}
+
+    // The memo sheet new stones go onto ("the current memo sheet"); 0 for none.
+    qint64 currentMemoSheet() const { return m_currentMemoSheet; }
+    void setCurrentMemoSheet(qint64 id) { m_currentMemoSheet = id; }
+
+private:
+    qint64 m_currentMemoSheet = 0;
+};
+
+} // namespace velmor

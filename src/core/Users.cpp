@@ -1,0 +1,177 @@
+#include "core/Users.h"
+
+#include "core/AppContext.h"
+#include "db/Row.h"
+#include "db/Sql.h"
+#include "db/Transaction.h"
+
+#include <QSqlRecord>
+
+namespace velmor {
+
+namespace {
+
+// The right columns this database's user table really has.
+QStringList presentRightColumns(const QSqlDatabase &db)
+{
+    QSqlQuery q = db::exec(db, QStringLiteral("SELECT * FROM `user` LIMIT 0"));
+    const QSqlRecord rec = q.record();
+    QStringList out;
+    for (const QString &c : allRightColumns())
+        if (rec.indexOf(c) >= 0)
+            out << c;
+    return out;
+}
+
+UserRecord fromRow(const db::Row &r)
+{
+    UserRecord u;
+    u.ID = int(r.integer(QStringLiteral("ID")));
+    u.UserName = r.text(QStringLiteral("UserName"));
+    u.Password = r.text(QStringLiteral("Password"));
+    u.FirstName = r.text(QStringLiteral("FirstName"));
+    u.LastName = r.text(QStringLiteral("LastName"));
+    for (const QString &c : allRightColumns())
+        u.rights[c] = r.flag(c);
+    return u;
+}
+
+} // namespace
+
+QStringList allRightColumns()
+{
+    return UserState::diamondRightColumns() + UserState::frontRightColumns();
+}
+
+bool UserRecord::right(const QString &column) const
+{
+    const auto it = rights.find(column);
+    return it != rights.end() && it->second;
+}
+
+bool login(AppContext &ctx, QString &userName, QString &password)
+{
+    userName.remove(QLatin1Char('\''));
+    password.remove(QLatin1Char('\''));
+    QSqlQuery q = db::exec(ctx.db(), QStringLiteral("SELECT * FROM `user` WHERE UserName = ? AND Password = ? ORDER BY ID"),
+                           {userName, password});
+    const bool found = q.next();
+    ResetUserRightsModule(ctx);
+    if (!found) {
+        ctx.prompt().inform(QStringLiteral("Invalid Password, try again!"), QStringLiteral("Login"), Icon::None);
+        return false;
+    }
+    const db::Row row(q);
+    ctx.user.ID = int(row.integer(QStringLiteral("ID")));
+    for (const QString &c : allRightColumns())
+        ctx.user.set(c, row.flag(c));
+    emit ctx.events().rightsChanged();
+    return true;
+}
+
+void ResetUserRightsModule(AppContext &ctx)
+{
+    ctx.user.reset();
+    ctx.user.ID = 0; // nobody is logged in until the next login
+    emit ctx.events().rightsChanged();
+}
+
+void MsgPermissionModule(Prompt &prompt)
+{
+    prompt.inform(QStringLiteral("No Permission, please login or contact the System Administrator!"),
+                  QStringLiteral("Authorization Failure"), Icon::Information);
+}
+
+bool checkRight(AppContext &ctx, const QString &right)
+{
+    if (ctx.user.has(right))
+        return true;
+    MsgPermissionModule(ctx.prompt());
+    return false;
+}
+
+bool ensureFirstUser(AppContext &ctx)
+{
+    const QSqlDatabase db = ctx.db();
+    db::Transaction tx(db);
+    bool added = false;
+    if (db::scalar(db, QStringLiteral("SELECT COUNT(*) FROM `user`")).toLongLong() == 0) {
+        db::insert(db,
+                   QStringLiteral("INSERT INTO `user` (UserName, Password, FirstName, LastName, Administrator, "
+                                  "ViewCost, AllowExchangeRateChanging, AllowMemoAssigning) "
+                                  "VALUES (?, ?, ?, ?, ?, ?, ?, ?)"),
+                   {QStringLiteral("user"), QString::fromLatin1(kFirstUserPassword), QStringLiteral("Firstname"),
+                    QStringLiteral("Lastname"), db::flagValue(true), db::flagValue(true), db::flagValue(true),
+                    db::flagValue(true)});
+        added = true;
+    }
+    const QVariant first = db::scalar(db, QStringLiteral("SELECT ID FROM `user` ORDER BY ID LIMIT 1"));
+    if (first.isValid())
+        db::exec(db,
+                 QStringLiteral("UPDATE `user` SET Administrator = ?, ViewCost = ?, AllowExchangeRateChanging = ?, "
+                                "AllowMemoAssigning = ? WHERE ID = ?"),
+                 {db::flagValue(true), db::flagValue(true), db::flagValue(true), db::flagValue(true), first});
+    tx.commit();
+    return added;
+}
+
+QList<UserRecord> listUsers(const QSqlDatabase &db)
+{
+    QList<UserRecord> out;
+    QSqlQuery q = db::exec(db, QStringLiteral("SELECT * FROM `user` ORDER BY ID"));
+    while (q.next())
+        out << fromRow(db::Row(q));
+    return out;
+}
+
+UserRecord loadUser(const QSqlDatabase &db, int id)
+{
+    QSqlQuery q = db::exec(db, QStringLiteral("SELECT * FROM `user` WHERE ID = ?"), {id});
+    if (!q.next())
+        return {};
+    return fromRow(db::Row(q));
+}
+
+SaveUserResult saveUser(AppContext &ctx, UserRecord &user, const QString &passwordConfirm, bool adding)
+{
+    if (user.Password != passwordConfirm) {
+        ctx.prompt().inform(QStringLiteral("The two Passwords do not match!"), QStringLiteral("Password mismatch"),
+                            Icon::Information);
+        return SaveUserResult::PasswordMismatch;
+    }
+    // The login removes single quotes from what is typed; a name or password
+    // stored with one could never log in.
+    user.UserName.remove(QLatin1Char('\''));
+    user.Password.remove(QLatin1Char('\''));
+    const QSqlDatabase db = ctx.db();
+    const QStringList rights = presentRightColumns(db);
+    QStringList cols = {QStringLiteral("FirstName"), QStringLiteral("LastName"), QStringLiteral("UserName"),
+                        QStringLiteral("Password")};
+    QVariantList binds = {user.FirstName, user.LastName, user.UserName, user.Password};
+    for (const QString &c : rights) {
+        cols << c;
+        binds << db::flagValue(user.right(c));
+    }
+    db::Transaction tx(db);
+    if (adding) {
+        QStringList marks;
+        for (int i = 0; i < cols.size(); ++i)
+            marks << QStringLiteral("?");
+        user.ID = int(db::insert(db,
+                                 QStringLiteral("INSERT INTO `user` (%1) VALUES (%2)")
+                                     .arg(cols.join(QStringLiteral(", ")), marks.join(QStringLiteral(", "))),
+                                 binds));
+    } else {
+        if (!db::scalar(db, QStringLiteral("SELECT ID FROM `user` WHERE ID = ?"), {user.ID}).isValid())
+            return SaveUserResult::NotFound;
+        QStringList sets;
+        for (const QString &c : cols)
+            sets << c + QStringLiteral(" = ?");
+        binds << user.ID;
+        db::exec(db, QStringLiteral("UPDATE `user` SET %1 WHERE ID = ?").arg(sets.join(QStringLiteral(", "))), binds);
+    }
+    tx.commit();
+    return SaveUserResult::Saved;
+}
+
+} // namespace velmor

@@ -1,0 +1,60 @@
+#pragma once
+// The configuration screen: the Config and Colours settings on the tabs of
+// tsDiamond, saved by cmdRapSettings, after which the running program uses
+// the new values at once.  Every control carries the name the settings give
+// it (txtCompanyName, chkOvalEQPear, optBuyUS, ...).
+#include "core/Configuration.h"
+
+#include <QDialog>
+#include <vector>
+
+class QButtonGroup;
+class QStackedWidget;
+class QTabBar;
+class QWidget;
+
+namespace velmor {
+class AppContext;
+}
+
+namespace velmor::ui {
+
+class frmConfiguration : public QDialog {
+    Q_OBJECT
+public:
+    explicit frmConfiguration(AppContext &ctx, QWidget *parent = nullptr);
+
+    // Fills every control from the first Config and Colours rows.
+    void loadControls();
+    // What the controls hold, as the save takes it.
+    ConfigurationEdits edits() const;
+    // cmdRapSettings.
+    void save();
+
+protected:
+    void showEvent(QShowEvent *e) override;
+
+public:
+    enum class Kind { Text, Number, Check, Option };
+    struct Control {
+        QString name;
+        QString column; // empty: an option button without a column of its own
+        Kind kind;
+        int group = -1; // option group
+        QWidget *widget = nullptr;
+    };
+
+private:
+    void build();
+    void tabChanged(int index);
+
+    AppContext &m_ctx;
+    std::vector<Control> m_controls;
+    std::vector<QButtonGroup *> m_groups;
+    QTabBar *tsDiamond = nullptr;
+    QStackedWidget *m_frames = nullptr;
+    int m_tab = 0;
+    bool m_loaded = false;
+};
+
+} // namespace velmor::ui

@@ -1,0 +1,70 @@
+#include "shell/CliDispatch.h"
+
+#include "pricing/PricingCli.h"
+#include "stones/StoneCommands.h"
+
+namespace velmor {
+
+namespace {
+
+CliRegistry buildRegistry()
+{
+    CliRegistry r;
+    r << dbCommands() << coreCommands() << pricingCommands() << stoneCommands();
+    return r;
+}
+
+} // namespace
+
+QString cliHelp()
+{
+    QString h = QStringLiteral("Usage: velmor [SUBCOMMAND ...]\n"
+                               "Without a subcommand Velmor opens its window.\n\nSubcommands:\n");
+    for (const CliCommand &c : buildRegistry()) {
+        QString line = QStringLiteral("  ") + c.words.join(QLatin1Char(' '));
+        if (!c.arguments.isEmpty())
+            line += QLatin1Char(' ') + c.arguments;
+        h += line.leftJustified(40) + QLatin1Char(' ') + c.help + QLatin1Char('\n');
+    }
+    h += QStringLiteral("\nThe workstation folder is $VELMOR_HOME (default ~/.velmor); its database.ini "
+                        "chooses the database.\n");
+    return h;
+}
+
+int runCli(const QStringList &args, QTextStream &out, QTextStream &err)
+{
+    if (args.isEmpty())
+        return -1;
+    if (args.first() == QLatin1String("--help") || args.first() == QLatin1String("-h")
+        || args.first() == QLatin1String("help")) {
+        out << cliHelp();
+        return 0;
+    }
+    const CliRegistry registry = buildRegistry();
+    const CliCommand *best = nullptr;
+    for (const CliCommand &c : registry) {
+        if (args.size() < c.words.size())
+            continue;
+        bool match = true;
+        for (int i = 0; i < c.words.size(); ++i)
+            if (args.at(i) != c.words.at(i))
+                match = false;
+        if (match && (!best || c.words.size() > best->words.size()))
+            best = &c;
+    }
+    if (!best) {
+        if (args.first().startsWith(QLatin1Char('-')) && args.first() != QLatin1String("--help")) {
+            // Options that Qt itself takes (-platform and the like) open the window.
+            return -1;
+        }
+        err << "velmor: unknown command \"" << args.join(QLatin1Char(' ')) << "\"\n\n" << cliHelp();
+        return 2;
+    }
+    CliIo io{out, err};
+    const int rc = best->run(args.mid(best->words.size()), io);
+    out.flush();
+    err.flush();
+    return rc;
+}
+
+} // namespace velmor

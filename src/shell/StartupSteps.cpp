@@ -1,0 +1,102 @@
+#include "shell/StartupSteps.h"
+
+#include "core/AppContext.h"
+#include "db/Row.h"
+#include "db/Schema.h"
+#include "db/Sql.h"
+
+#include <QSqlQuery>
+#include <QSqlRecord>
+
+#ifndef VELMOR_REVISION
+#define VELMOR_REVISION 0
+#endif
+
+namespace velmor {
+
+int programRevision() { return VELMOR_REVISION; }
+
+SchemaCheck checkSchemaAtStartup(AppContext &ctx)
+{
+    SchemaCheck result;
+    QString name;
+    try {
+        QSqlDatabase conn = ctx.newConnection(QStringLiteral("upgrade"));
+        name = conn.connectionName();
+        try {
+            result.storedBefore = db::schema::storedVersion(conn);
+            if (result.storedBefore < db::schema::kSchemaVersion) {
+                db::schema::UpgradeDataBaseModule(conn);
+                result.upgraded = true;
+                db::schema::storeVersion(conn, db::schema::kSchemaVersion);
+            }
+        } catch (const db::DbError &) {
+            // The splash screen goes on whatever the upgrade did.
+        }
+        conn.close();
+    } catch (const db::DbError &) {
+    }
+    if (!name.isEmpty())
+        QSqlDatabase::removeDatabase(name);
+    return result;
+}
+
+bool wholesaleSetUp(const QSqlDatabase &db)
+{
+    QSqlQuery q = db::exec(db, QStringLiteral("SELECT * FROM config ORDER BY ID LIMIT 1"));
+    if (!q.next())
+        return false;
+    return db::Row(q).flag(QStringLiteral("VelmorWholeSale"));
+}
+
+void setHomeScreenFlags(AppContext &ctx, bool wholesale)
+{
+    ctx.WholeSaleMode = wholesale;
+    ctx.DiamondMode = !wholesale;
+}
+
+int frontScreenLoadRepairs(AppContext &ctx)
+{
+    const QSqlDatabase db = ctx.db();
+    struct Grade {
+        int number;
+        const char *wording;
+    };
+    static const Grade grades[] = {{89, "I1+"}, {91, "I1-"}, {99, "I2+"}, {101, "I2-"}};
+    int added = 0;
+    for (const Grade &g : grades) {
+        const QString wording = QString::fromLatin1(g.wording);
+        const QVariant found = db::scalar(
+            db, QStringLiteral("SELECT ID FROM diamondgrades WHERE Clarity <> 0 AND Wording LIKE ? LIMIT 1"),
+            {wording});
+        if (found.isValid())
+            continue;
+        db::insert(db, QStringLiteral("INSERT INTO diamondgrades (Number, Wording, Clarity, Colour) VALUES (?, ?, ?, ?)"),
+                   {g.number, wording, db::flagValue(true), db::flagValue(false)});
+        ++added;
+    }
+    return added;
+}
+
+int cleanDiameterRanges(const QSqlDatabase &db)
+{
+    return db::execAffected(db, QStringLiteral("DELETE FROM drange WHERE caratlow = 0 AND carathigh = 0"));
+}
+
+QString frontCaption(const AppContext &ctx)
+{
+    QString caption = QStringLiteral("Velmor - Software for the Jewellery Industry - Build%1 - %2")
+                          .arg(programRevision())
+                          .arg(ctx.settings.CompanyName);
+    caption += ctx.WholeSaleMode ? QStringLiteral(" tE") : QStringLiteral(" fE");
+    caption += ctx.DiamondMode ? QStringLiteral(" tD") : QStringLiteral(" fD");
+    return caption;
+}
+
+bool skipSplashPause()
+{
+    const QByteArray v = qgetenv("VELMOR_NO_SPLASH_PAUSE");
+    return !v.isEmpty() && v != "0";
+}
+
+} // namespace velmor

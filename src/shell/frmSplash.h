@@ -1,0 +1,53 @@
+#pragma once
+// The splash screen and its start-up sequence: progress line, schema check,
+// rate refresh, then Timer2 waits for any timed notice to close and hands
+// over to Timer1, which sets the home-screen flags, has the front screen
+// loaded and the home screen shown.
+#include "shell/StartupSteps.h"
+
+#include <QWidget>
+
+class QLabel;
+class QTimer;
+
+namespace velmor {
+class AppContext;
+}
+
+namespace velmor::ui {
+
+class frmSplash : public QWidget {
+    Q_OBJECT
+public:
+    explicit frmSplash(AppContext &ctx, QWidget *parent = nullptr);
+
+    // Steps 1 to 6: show, schema check, rates, then Timer2.
+    void start();
+    const SchemaCheck &schemaCheck() const { return m_schema; }
+    void setMessage(const QString &text);
+
+signals:
+    // Timer1's first tick: the front screen is to be loaded (flags are set).
+    void frontScreenNeeded();
+    // The home screen is to be shown (the stone screen in both set-ups;
+    // the front screen too in the wholesale set-up).
+    void homeScreenNeeded(bool wholesale);
+
+private:
+    void timer2Tick();
+    void timer1Tick();
+
+    AppContext &m_ctx;
+    QLabel *lblMsg;
+    QLabel *lblVersion;
+    QLabel *lblDoing;
+    QLabel *img;
+    QTimer *Timer1;
+    QTimer *Timer2;
+    SchemaCheck m_schema;
+};
+
+// Sets the splash screen's lblMsg, yields once and repaints it.
+void SplashMessageModule(frmSplash *splash, const QString &text);
+
+} // namespace velmor::ui

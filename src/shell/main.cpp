@@ -1,0 +1,35 @@
+#include "shell/CliDispatch.h"
+#include "shell/widgets/Startup.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QTextStream>
+
+#include <cstdio>
+#include <memory>
+
+int main(int argc, char **argv)
+{
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
+
+    // A subcommand runs without a window.
+    const bool batch = !args.isEmpty() && !args.first().startsWith(QLatin1Char('-'));
+    const bool help = !args.isEmpty()
+        && (args.first() == QLatin1String("--help") || args.first() == QLatin1String("-h"));
+    if (batch || help) {
+        QCoreApplication app(argc, argv);
+        QCoreApplication::setApplicationName(QStringLiteral("velmor"));
+        QTextStream out(stdout);
+        QTextStream err(stderr);
+        const int rc = velmor::runCli(args, out, err);
+        if (rc >= 0)
+            return rc;
+    }
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Velmor"));
+    QApplication::setOrganizationName(QStringLiteral("Velmor"));
+    return velmor::ui::runApplication(app);
+}

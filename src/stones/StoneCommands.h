@@ -1,0 +1,7 @@
+#pragma once
+// The stone subsystem's commands: `stones repair`, `stones changelog`.
+#include "core/Cli.h"
+
+namespace velmor {
+CliRegistry stoneCommands();
+}

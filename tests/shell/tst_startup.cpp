@@ -1,0 +1,415 @@
+// The start-up sequence from the splash screen to the home screen, the
+// front screen's rights, activation and scanner, on a real database and a
+// real serial pseudo-terminal.
+#include "TestDb.h"
+#include "ScriptedPrompt.h"
+
+#include "core/AppContext.h"
+#include "shell/StartupSteps.h"
+#include "core/Users.h"
+#include "shell/frmFront.h"
+#include "core/frmMSG.h"
+#include "shell/frmSplash.h"
+#include "shell/widgets/StartupFlow.h"
+#include "db/Schema.h"
+#include "db/Sql.h"
+#include "stones/frmDiamondDetail.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QProcess>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+#include <memory>
+
+using namespace velmor;
+using velmor::test::ScriptedPrompt;
+using velmor::test::TestDb;
+
+namespace {
+
+struct Start {
+    TestDb &t;
+    QTemporaryDir home;
+    ScriptedPrompt prompt;
+    AppContext ctx;
+    std::unique_ptr<ui::StartupFlow> flow;
+    explicit Start(TestDb &db) : t(db), ctx(Workstation(home.path(), home.path()), db.settings(), &prompt)
+    {
+        ctx.adopt(db.db());
+    }
+    // Runs the sequence until the home screen is up.
+    bool run()
+    {
+        flow = std::make_unique<ui::StartupFlow>(ctx);
+        QSignalSpy done(flow.get(), &ui::StartupFlow::finished);
+        flow->start();
+        return done.count() > 0 || done.wait(20000);
+    }
+};
+
+const char *const kRightCommands[] = {"cmdSingleDiamonds", "cmdDiamondParcel", "cmdAddCustomer",  "mnuAddCustomer",
+                                      "cmdFindCustomer",   "mnuHoldCust",      "cmdAddRep",       "mnuAddRep",
+                                      "cmdFindRep",        "cmdInvoiceLookUp", "cmdLoadInvoice",  "cmdOverDue",
+                                      "cmdShowMemo",       "cmdMemo",          "cmdInvoiceLookUpToday"};
+
+bool enabled(QObject *screen, const QString &name)
+{
+    if (auto *a = screen->findChild<QAction *>(name))
+        return a->isEnabled();
+    if (auto *m = screen->findChild<QMenu *>(name))
+        return m->menuAction()->isEnabled();
+    if (auto *w = screen->findChild<QWidget *>(name))
+        return w->isEnabled();
+    qWarning("no control %s", qPrintable(name));
+    return false;
+}
+
+// Answers the modal login screen as soon as it shows.
+void answerLogin(const QString &name, const QString &password, bool cancelAfter = false)
+{
+    QTimer::singleShot(50, [=] {
+        for (QWidget *w : QApplication::topLevelWidgets()) {
+            if (w->objectName() != QLatin1String("frmLogin") || !w->isVisible())
+                continue;
+            w->findChild<QLineEdit *>(QStringLiteral("txtUserName"))->setText(name);
+            w->findChild<QLineEdit *>(QStringLiteral("txtPassword"))->setText(password);
+            QTest::mouseClick(w->findChild<QPushButton *>(QStringLiteral("cmdOK")), Qt::LeftButton);
+            if (cancelAfter && w->isVisible())
+                QTest::mouseClick(w->findChild<QPushButton *>(QStringLiteral("cmdCancel")), Qt::LeftButton);
+            return;
+        }
+        answerLogin(name, password, cancelAfter); // not shown yet
+    });
+}
+
+} // namespace
+
+class TestStartup : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void schemaCheck_data();
+    void schemaCheck();
+    void homeScreen_data();
+    void homeScreen();
+    void waitsForTimedNotice();
+    void rightsOnTheFrontScreen();
+    void frontScreenActivation();
+    void plusMinusGradesRepaired();
+    void scannerOverSerialPort();
+};
+
+void TestStartup::initTestCase() { qputenv("VELMOR_NO_SPLASH_PAUSE", "1"); }
+
+void TestStartup::schemaCheck_data()
+{
+    QTest::addColumn<int>("stored");
+    QTest::addColumn<bool>("upgrades");
+    QTest::addColumn<int>("after");
+    QTest::newRow("307 is upgraded") << 307 << true << 308;
+    QTest::newRow("308 is current") << 308 << false << 308;
+    QTest::newRow("400 is left alone") << 400 << false << 400;
+}
+
+void TestStartup::schemaCheck()
+{
+    QFETCH(int, stored);
+    QFETCH(bool, upgrades);
+    QFETCH(int, after);
+    TestDb t;
+    db::schema::storeVersion(t.db(), stored);
+    {
+        Start s(t);
+        QVERIFY(s.run());
+        QCOMPARE(s.flow->storedVersionBefore(), double(stored));
+        QCOMPARE(s.flow->upgraded(), upgrades);
+        QCOMPARE(db::schema::storedVersion(t.db()), double(after));
+    }
+    // The next start finds nothing to do.
+    Start again(t);
+    QVERIFY(again.run());
+    QVERIFY(!again.flow->upgraded());
+    QCOMPARE(db::schema::storedVersion(t.db()), double(after));
+}
+
+void TestStartup::homeScreen_data()
+{
+    QTest::addColumn<QVariant>("velmorWholeSale");
+    QTest::addColumn<bool>("wholesale");
+    QTest::newRow("Null: ordinary") << QVariant() << false;
+    QTest::newRow("0: ordinary") << QVariant(0) << false;
+    QTest::newRow("1: wholesale") << QVariant(1) << true;
+}
+
+void TestStartup::homeScreen()
+{
+    QFETCH(QVariant, velmorWholeSale);
+    QFETCH(bool, wholesale);
+    TestDb t;
+    db::exec(t.db(), QStringLiteral("UPDATE Config SET VelmorWholeSale = ?"), {velmorWholeSale});
+    Start s(t);
+    QVERIFY(s.run());
+    QCOMPARE(s.ctx.WholeSaleMode, wholesale);
+    QCOMPARE(s.ctx.DiamondMode, !wholesale);
+    QVERIFY(s.flow->front());                 // loaded in both set-ups
+    QCOMPARE(s.flow->front()->isVisible(), wholesale);
+    QVERIFY(s.flow->stone() && s.flow->stone()->isVisible());
+    QTRY_VERIFY(!s.flow->splash());           // gone
+    QTRY_COMPARE(s.ctx.currentScreen, QStringLiteral("frmDiamondDetail"));
+    // The stone screen's start-up made the first user.
+    QCOMPARE(db::scalar(t.db(), QStringLiteral("SELECT UserName FROM `user`")).toString(), QStringLiteral("user"));
+    // Nobody is logged in.
+    QVERIFY(!s.ctx.user.Administrator);
+    QCOMPARE(s.ctx.user.ID, 0);
+
+    // Closing the stone screen ends the program, or returns to the front screen.
+    QSignalSpy quit(s.flow.get(), &ui::StartupFlow::quitRequested);
+    s.flow->stone()->close();
+    QCOMPARE(quit.count(), wholesale ? 0 : 1);
+    if (wholesale)
+        QVERIFY(s.flow->front()->isVisible());
+}
+
+void TestStartup::waitsForTimedNotice()
+{
+    TestDb t;
+    ui::frmMSG notice(QStringLiteral("Welcome"), 60000);
+    notice.show();
+    Start s(t);
+    s.flow = std::make_unique<ui::StartupFlow>(s.ctx);
+    s.flow->start();
+    QTest::qWait(400);
+    QVERIFY(!s.flow->front()); // Timer2 holds the sequence while the notice shows
+    notice.close();
+    QTRY_VERIFY(s.flow->front());
+    QTRY_COMPARE(s.ctx.currentScreen, QStringLiteral("frmDiamondDetail"));
+}
+
+void TestStartup::rightsOnTheFrontScreen()
+{
+    TestDb t;
+    Start s(t);
+    QVERIFY(s.run());
+    ui::frmFront *front = s.flow->front();
+    ui::frmDiamondDetail *stone = s.flow->stone();
+    // Install every screen, so that only the rights decide.
+    for (const char *c : kRightCommands)
+        front->setOpener(QString::fromLatin1(c), [] {});
+    for (const char *c : {"mnuExchangeAndGold", "mnuAddDiamondParcel"})
+        front->setOpener(QString::fromLatin1(c), [] {});
+    front->show();
+    front->activated();
+
+    for (const char *c : kRightCommands)
+        QVERIFY2(!enabled(front, QString::fromLatin1(c)), c);
+    QVERIFY(!enabled(front, QStringLiteral("mnuConfig")));
+    QVERIFY(enabled(front, QStringLiteral("cmdLogIn")));
+    // mnuAddDiamondSingle stays available and refuses.
+    QVERIFY(enabled(front, QStringLiteral("mnuAddDiamondSingle")));
+    front->findChild<QAction *>(QStringLiteral("mnuAddDiamondSingle"))->trigger();
+    QCOMPARE(s.prompt.messages(),
+             QStringList{QStringLiteral(
+                 "Authorization Failure: No Permission, please login or contact the System Administrator!")});
+    QCOMPARE(s.prompt.events.last().icon, Icon::Information);
+    s.prompt.clear();
+    front->findChild<QAction *>(QStringLiteral("mnuExchangeAndGold"))->trigger();
+    QCOMPARE(s.prompt.messages().size(), 1);
+    s.prompt.clear();
+
+    // A wrong password: the login screen says so and nothing opens up.
+    answerLogin(QStringLiteral("user"), QStringLiteral("wrong"), true);
+    QTest::mouseClick(front->findChild<QPushButton *>(QStringLiteral("cmdLogIn")), Qt::LeftButton);
+    QCOMPARE(s.prompt.messages(), QStringList{QStringLiteral("Login: Invalid Password, try again!")});
+    QVERIFY(!enabled(front, QStringLiteral("mnuConfig")));
+
+    // The first user is an administrator who may see costs.
+    answerLogin(QStringLiteral("USER"), QString::fromLatin1(kFirstUserPassword));
+    QTest::mouseClick(front->findChild<QPushButton *>(QStringLiteral("cmdLogIn")), Qt::LeftButton);
+    QVERIFY(s.ctx.user.Administrator);
+    QVERIFY(enabled(front, QStringLiteral("mnuConfig")));
+    QVERIFY(enabled(front, QStringLiteral("mnuConfigSoftware")));
+    QVERIFY(enabled(front, QStringLiteral("mnuSetupUsers")));
+    QVERIFY(!enabled(front, QStringLiteral("mnuConfigPrinters"))); // its screen is not installed
+    QVERIFY(!enabled(front, QStringLiteral("cmdFindCustomer")));   // a right the first user lacks
+    QVERIFY(enabled(stone, QStringLiteral("mnuConfiguration")));
+    QVERIFY(enabled(stone, QStringLiteral("txtSellPriceLocalCT2")));
+    QVERIFY(stone->findChild<QAction *>(QStringLiteral("cmdLogOff"))->isVisible());
+    QVERIFY(stone->findChild<QWidget *>(QStringLiteral("txtBoughtPriceUSCT"))->isVisible());
+    QVERIFY(stone->findChild<QWidget *>(QStringLiteral("lblCode"))->isVisible());
+
+    // A failed login after the administrator's closes everything again, on
+    // both screens: nobody is logged in any more.
+    answerLogin(QStringLiteral("user"), QStringLiteral("wrong"), true);
+    stone->findChild<QAction *>(QStringLiteral("mnuLogOn"))->trigger();
+    QCOMPARE(s.ctx.user.ID, 0);
+    QVERIFY(!enabled(front, QStringLiteral("mnuConfig")));
+    QVERIFY(!enabled(front, QStringLiteral("mnuSetupUsers")));
+    QVERIFY(!enabled(stone, QStringLiteral("mnuConfiguration")));
+    QVERIFY(!enabled(stone, QStringLiteral("txtSellPriceLocalCT2")));
+    QVERIFY(!stone->findChild<QAction *>(QStringLiteral("cmdLogOff"))->isVisible());
+    QVERIFY(!stone->findChild<QWidget *>(QStringLiteral("txtBoughtPriceUSCT"))->isVisible());
+    s.prompt.clear();
+    answerLogin(QStringLiteral("USER"), QString::fromLatin1(kFirstUserPassword));
+    QTest::mouseClick(front->findChild<QPushButton *>(QStringLiteral("cmdLogIn")), Qt::LeftButton);
+    QVERIFY(enabled(stone, QStringLiteral("mnuConfiguration")));
+
+    // The front screen's log-off hides the stone screen's cost fields too.
+    QTest::mouseClick(front->findChild<QPushButton *>(QStringLiteral("cmdLogOff")), Qt::LeftButton);
+    QVERIFY(!enabled(front, QStringLiteral("mnuConfig")));
+    QVERIFY(!enabled(stone, QStringLiteral("mnuConfiguration")));
+    QVERIFY(!enabled(stone, QStringLiteral("txtSellPriceLocalCT2")));
+    QVERIFY(!stone->findChild<QWidget *>(QStringLiteral("txtBoughtPriceUSCT"))->isVisible());
+    QVERIFY(!stone->findChild<QAction *>(QStringLiteral("cmdLogOff"))->isVisible());
+    QVERIFY(!s.ctx.user.ViewCost);
+
+    // A clerk who may add customers, and the stone screen's own log-on and log-off.
+    db::exec(t.db(),
+             QStringLiteral("INSERT INTO `user` (UserName, Password, AllowCustomerAdd, AllowDiamondView) "
+                            "VALUES ('clerk', 'pw', -1, -1)"));
+    answerLogin(QStringLiteral("clerk"), QStringLiteral("pw"));
+    stone->findChild<QAction *>(QStringLiteral("mnuLogOn"))->trigger();
+    front->applyRights();
+    QVERIFY(enabled(front, QStringLiteral("cmdAddCustomer")));
+    QVERIFY(enabled(front, QStringLiteral("mnuAddCustomer")));
+    QVERIFY(enabled(front, QStringLiteral("cmdSingleDiamonds")));
+    QVERIFY(!enabled(front, QStringLiteral("cmdFindCustomer")));
+    QVERIFY(!enabled(front, QStringLiteral("mnuConfig")));
+    QVERIFY(!enabled(stone, QStringLiteral("mnuConfiguration")));
+    QVERIFY(!stone->findChild<QWidget *>(QStringLiteral("txtBoughtPriceUSCT"))->isVisible());
+    stone->findChild<QAction *>(QStringLiteral("cmdLogOff"))->trigger();
+    front->applyRights();
+    QVERIFY(!enabled(front, QStringLiteral("cmdAddCustomer")));
+    QVERIFY(!stone->findChild<QAction *>(QStringLiteral("cmdLogOff"))->isVisible());
+    QCOMPARE(s.ctx.user.ID, 0);
+}
+
+void TestStartup::frontScreenActivation()
+{
+    TestDb t;
+    db::exec(t.db(), QStringLiteral("UPDATE Config SET CompanyName = 'Rapp & Sons', VelmorWholeSale = 1"));
+    db::exec(t.db(), QStringLiteral("DELETE FROM drange"));
+    db::exec(t.db(), QStringLiteral("INSERT INTO drange (Class, CaratLow, CaratHigh) VALUES "
+                                    "('a', 0, 0), ('b', 0, 0.5), ('c', 0.5, 1), ('d', NULL, NULL)"));
+    Start s(t);
+    QImage logo(40, 20, QImage::Format_RGB32);
+    logo.fill(Qt::blue);
+    QVERIFY(logo.save(s.ctx.workstation.path(QStringLiteral("logo.jpg"))));
+    QVERIFY(s.run());
+    ui::frmFront *front = s.flow->front();
+    front->activated();
+    QCOMPARE(front->windowTitle(),
+             QStringLiteral("Velmor - Software for the Jewellery Industry - Build%1 - Rapp & Sons tE fD")
+                 .arg(programRevision()));
+    QCOMPARE(s.ctx.workstation.readFirstLine(QStringLiteral("errrotrap.txt")), QStringLiteral("35y4by13"));
+    QCOMPARE(db::scalar(t.db(), QStringLiteral("SELECT GROUP_CONCAT(Class ORDER BY Class) FROM drange")).toString(),
+             QStringLiteral("b,c,d"));
+    auto *img = front->findChild<QLabel *>(QStringLiteral("imgLogo"));
+    QVERIFY(!img->pixmap().isNull());
+
+    // The ordinary set-up's flags.
+    s.ctx.WholeSaleMode = false;
+    s.ctx.DiamondMode = true;
+    QVERIFY(frontCaption(s.ctx).endsWith(QStringLiteral("Rapp & Sons fE tD")));
+}
+
+void TestStartup::plusMinusGradesRepaired()
+{
+    TestDb t;
+    db::exec(t.db(), QStringLiteral("DELETE FROM DiamondGrades WHERE Wording IN ('I1+', 'I2-')"));
+    for (int round = 0; round < 2; ++round) {
+        QTemporaryDir home;
+        AppContext ctx(Workstation(home.path(), home.path()), t.settings());
+        ctx.adopt(t.db());
+        ui::frmFront front(ctx);
+        for (const char *w : {"I1+", "I1-", "I2+", "I2-"})
+            QCOMPARE(db::scalar(t.db(), QStringLiteral("SELECT COUNT(*) FROM DiamondGrades WHERE Clarity <> 0 AND "
+                                                       "Wording = ?"),
+                                {QString::fromLatin1(w)})
+                         .toInt(),
+                     1);
+    }
+    QCOMPARE(db::scalar(t.db(), QStringLiteral("SELECT Number FROM DiamondGrades WHERE Wording = 'I2-'")).toInt(), 101);
+    QCOMPARE(db::scalar(t.db(), QStringLiteral("SELECT Colour FROM DiamondGrades WHERE Wording = 'I2-'")).toInt(), 0);
+}
+
+void TestStartup::scannerOverSerialPort()
+{
+    const QString socat = QStandardPaths::findExecutable(QStringLiteral("socat"));
+    if (socat.isEmpty())
+        QSKIP("socat is not installed");
+    QTemporaryDir dir;
+    const QString a = dir.filePath(QStringLiteral("ttyA")), b = dir.filePath(QStringLiteral("ttyB"));
+    QProcess pair;
+    pair.start(socat, {QStringLiteral("-d"), QStringLiteral("-d"),
+                       QStringLiteral("pty,raw,echo=0,link=%1").arg(a),
+                       QStringLiteral("pty,raw,echo=0,link=%1").arg(b)});
+    QVERIFY(pair.waitForStarted());
+    QTRY_VERIFY(QFile::exists(a) && QFile::exists(b));
+
+    TestDb t;
+    Start s(t);
+    QVERIFY(s.ctx.workstation.writeLines(QStringLiteral("labelprinter.ini"),
+                                         {QStringLiteral("0"), QStringLiteral("0"), QStringLiteral("0"), a}));
+    QVERIFY(s.run());
+    ui::frmFront *front = s.flow->front();
+    QVERIFY(front->scannerOpen());
+    QTRY_COMPARE(s.ctx.currentScreen, QStringLiteral("frmDiamondDetail"));
+
+    QFile scanner(b);
+    QVERIFY(scanner.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+    auto scan = [&](const QByteArray &code) { QCOMPARE(scanner.write(code), qint64(code.size())); };
+
+    QSignalSpy customers(front, &ui::frmFront::customerRequested);
+    scan("1234509\r");
+    QTRY_COMPARE(customers.count(), 1);
+    QCOMPARE(customers.first().first().toInt(), 12345);
+    QCOMPARE(front->lastCustomerRequest(), 12345);
+
+    auto *txtID = s.flow->stone()->findChild<QLineEdit *>(QStringLiteral("txtID"));
+    auto *txtItemID = s.flow->stone()->findChild<QLineEdit *>(QStringLiteral("txtItemID"));
+    scan("4201\r\n");
+    QTRY_COMPARE(txtID->text(), QStringLiteral("42"));
+    QCOMPARE(txtItemID->text(), QStringLiteral("42"));
+    // The same label again, after the user typed elsewhere, still loads it.
+    txtID->setText(QStringLiteral("7"));
+    scan("4201\r");
+    QTRY_COMPARE(txtID->text(), QStringLiteral("42"));
+    // Two codes in one burst are both taken.
+    scan("7701\r5509\r");
+    QTRY_COMPARE(customers.count(), 2);
+    QCOMPARE(customers.last().first().toInt(), 55);
+    QCOMPARE(txtID->text(), QStringLiteral("77"));
+    // An activation keeps the open port; a setting of 0 closes it.
+    front->activated();
+    scan("8801\r");
+    QTRY_COMPARE(txtID->text(), QStringLiteral("88"));
+    s.ctx.settings.scannerPort = QStringLiteral("0");
+    front->reopenScanner();
+    QVERIFY(!front->scannerOpen());
+    scanner.close();
+
+    // The port is busy now: a second workstation program starts anyway, without scanner.
+    QTemporaryDir home2;
+    AppContext ctx2(Workstation(home2.path(), home2.path()), t.settings());
+    ctx2.adopt(t.db());
+    ctx2.workstation.writeLines(QStringLiteral("labelprinter.ini"),
+                                {QStringLiteral("0"), QStringLiteral("0"), QStringLiteral("0"), dir.filePath("nope")});
+    ui::frmFront other(ctx2);
+    QVERIFY(!other.scannerOpen());
+
+    pair.terminate();
+    pair.waitForFinished(3000);
+}
+
+QTEST_MAIN(TestStartup)
+#include "tst_startup.moc"

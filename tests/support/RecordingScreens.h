@@ -1,0 +1,44 @@
+#pragma once
+// Screens for GUI tests: records what a screen asked to open, and says which
+// screens count as installed.
+#include "core/Screens.h"
+
+#include <set>
+#include <QStringList>
+
+namespace velmor::test {
+
+class RecordingScreens : public Screens {
+public:
+    std::set<Screen> installed;
+    QStringList asked; // "openStone 12", "openPriceSheet", ...
+
+    bool available(Screen s) const override { return installed.count(s) > 0; }
+    bool openStone(qint64 id) override { return record(Screen::Stone, QStringLiteral("openStone %1").arg(id)); }
+    bool openStoneSearch(qint64 memo) override
+    {
+        return record(Screen::StoneSearch, QStringLiteral("openStoneSearch %1").arg(memo));
+    }
+    bool openCustomer(qint64 id) override { return record(Screen::Customer, QStringLiteral("openCustomer %1").arg(id)); }
+    bool openCustomerSearch() override { return record(Screen::CustomerSearch, QStringLiteral("openCustomerSearch")); }
+    bool openMemoSheet(qint64 id) override { return record(Screen::MemoSheet, QStringLiteral("openMemoSheet %1").arg(id)); }
+    bool openInvoice(qint64 id) override { return record(Screen::Invoice, QStringLiteral("openInvoice %1").arg(id)); }
+    bool openParcel(qint64 id) override { return record(Screen::Parcel, QStringLiteral("openParcel %1").arg(id)); }
+    bool openPriceSheet() override { return record(Screen::PriceSheet, QStringLiteral("openPriceSheet")); }
+    bool openCertificateLookup(qint64 id) override
+    {
+        return record(Screen::CertificateLookup, QStringLiteral("openCertificateLookup %1").arg(id));
+    }
+    void showHome() override { asked << QStringLiteral("showHome"); }
+    void refreshRates(QWidget *) override { asked << QStringLiteral("refreshRates"); }
+    void partyPicked(const PartyPick &p) override { asked << QStringLiteral("partyPicked %1").arg(p.customerId); }
+
+private:
+    bool record(Screen s, const QString &what)
+    {
+        asked << what;
+        return installed.count(s) > 0;
+    }
+};
+
+} // namespace velmor::test

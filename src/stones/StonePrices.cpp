@@ -2,6 +2,7 @@
 
 #include "db/Row.h"
 
+#include <QRegularExpression>
 #include <QStringList>
 #include <cmath>
 
@@ -44,11 +45,32 @@ double round2(double value)
     return std::floor(clean(value * 100.0) + 0.5) / 100.0;
 }
 
+namespace {
+// Digits in groups of three with commas, as "1,234,567.5".
+const QRegularExpression &groupedNumber()
+{
+    static const QRegularExpression re(QStringLiteral("^[+-]?\\$?[0-9]{1,3}(,[0-9]{3})+(\\.[0-9]*)?$"));
+    return re;
+}
+const QRegularExpression &plainNumber()
+{
+    static const QRegularExpression re(QStringLiteral("^[+-]?\\$?([0-9]+\\.?[0-9]*|\\.[0-9]+)$"));
+    return re;
+}
+} // namespace
+
+bool isTypedNumber(const QString &text)
+{
+    const QString t = text.trimmed();
+    return t.isEmpty() || plainNumber().match(t).hasMatch() || groupedNumber().match(t).hasMatch();
+}
+
 double fieldValue(const QString &text)
 {
-    QString t = text;
-    t.remove(QLatin1Char(','));
+    QString t = text.trimmed();
     t.remove(QLatin1Char('$'));
+    if (groupedNumber().match(t).hasMatch())
+        t.remove(QLatin1Char(','));
     return db::leadingNumber(t);
 }
 

@@ -15,9 +15,15 @@ namespace velmor::stones {
 QString fmt(double value);
 // Int(x * 100 + 0.5) / 100: half up to the cent.
 double round2(double value);
-// The numeric value of a typed field: the leading number, thousands
-// separators ignored, empty text 0.
+// The numeric value of a typed field: the leading number, empty text 0.
+// A comma counts only as a thousands separator ("1,234.56"); any other comma
+// ends the number ("0,75" reads as 0), so a typed value is never
+// reinterpreted.  isTypedNumber tells such text apart before a save.
 double fieldValue(const QString &text);
+// True for empty text and for a plain number: an optional sign or "$", digits
+// with an optional point, commas only between groups of three digits before
+// the point ("1,234.56", ".50", "-3").
+bool isTypedNumber(const QString &text);
 
 class StonePriceModel {
 public:

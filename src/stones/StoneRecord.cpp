@@ -302,10 +302,136 @@ bool beginEdit(AppContext &ctx, const StoneForm &form, EditState &state)
     state.colourAtStart = form.colourEntry;
     state.clarityAtStart = form.clarityEntry;
     state.statusAtLoad = form.Status;
+    state.atStart = form;
     return true;
 }
 
 namespace {
+
+// The message for the first number field whose text is not a number
+// (isTypedNumber), empty when all are.
+QString unreadableNumber(const StoneForm &form)
+{
+    const std::pair<const char *, QString> fields[] = {
+        {"Weight", form.Carat},
+        {"Measurement 1", form.Dim1},
+        {"Measurement 2", form.Dim2},
+        {"Measurement 3", form.Dim3},
+        {"Table %", form.TableSize},
+        {"Total depth %", form.TotalDepth},
+        {"Crown height %", form.CrownHeight},
+        {"Pavilion depth %", form.PavillionDepth},
+        {"Crown angle", form.CrownAngle},
+        {"Pavilion angle", form.PavillionAngle},
+        {"Girdle %", form.GirdleDimension},
+        {"Rap when bought", form.price(F::OriginalRapPrice)},
+        {"Bought price", form.price(F::BoughtPriceUS)},
+        {"current Rap", form.price(F::LatestRapPrice)},
+        {"Sell 1 % off Rap", form.price(F::SellOffRap)},
+        {"Sell 1 price", form.price(F::SellPrice)},
+        {"Sell listing % off Rap", form.price(F::SellOffRapLX)},
+        {"Sell listing price", form.price(F::SellPriceLX)},
+        {"Sell 2 % off Rap", form.price(F::SellOffRap2)},
+        {"Sell 2 price", form.price(F::SellPrice2)},
+        {"Sell 3 % off Rap", form.price(F::SellOffRap3)},
+        {"Sell 3 price", form.price(F::SellPrice3)},
+    };
+    for (const auto &[name, text] : fields)
+        if (!isTypedNumber(text))
+            return QStringLiteral("The %1 \"%2\" is not a number.\n\nPlease type decimals with a point (0.75); "
+                                  "a comma may only separate thousands (1,234.56).")
+                .arg(QString::fromLatin1(name), text.trimmed());
+    return {};
+}
+
+// The columns a save writes and their values from a form.
+QList<std::pair<QString, QVariant>> columnValues(AppContext &ctx, const StoneForm &form)
+{
+    auto num = [](const QString &t) { return QVariant(fieldValue(t)); };
+    auto flag = [](bool on) { return QVariant(db::flagValue(on)); };
+    auto text = [](const QString &t) { return QVariant(t); };
+    const int colour = gradeNumber(form.colourEntry);
+    const int clarity = gradeNumber(form.clarityEntry);
+    const QVariant nullDouble(QMetaType::fromType<double>());
+    return {
+        {QStringLiteral("SKU"), text(form.SKU)},
+        {QStringLiteral("Lot"), text(form.Lot)},
+        {QStringLiteral("CODE"), text(form.Code)},
+        {QStringLiteral("Location"), text(form.Location)},
+        {QStringLiteral("Description"), text(form.Description)},
+        {QStringLiteral("Comment"), db::textToBlob(form.Comment)},
+        {QStringLiteral("DateCreated"),
+         form.DateCreated.isValid() ? QVariant(QDateTime(form.DateCreated, QTime(0, 0))) : QVariant()},
+        {QStringLiteral("Shape"), pricing_bridge::normaliseShape(ctx.db(), form.Shape.left(50))},
+        {QStringLiteral("Carat"), num(form.Carat)},
+        {QStringLiteral("Colour"), colour ? QVariant(colour) : nullInt()},
+        {QStringLiteral("Clarity"), clarity ? QVariant(clarity) : nullInt()},
+        {QStringLiteral("Cut"), text(form.Cut)},
+        {QStringLiteral("Flourescence"), text(form.Flourescence)},
+        {QStringLiteral("FancyColour"), text(form.FancyColour)},
+        {QStringLiteral("FinishPolish"), text(form.FinishPolish)},
+        {QStringLiteral("FinishSymetry"), text(form.FinishSymetry)},
+        {QStringLiteral("Girdle"), text(form.Girdle)},
+        {QStringLiteral("Culet"), text(form.Culet)},
+        {QStringLiteral("Dim1"), num(form.Dim1)},
+        {QStringLiteral("Dim2"), num(form.Dim2)},
+        {QStringLiteral("Dim3"), num(form.Dim3)},
+        {QStringLiteral("TableSize"), num(form.TableSize)},
+        {QStringLiteral("TotalDepth"), num(form.TotalDepth)},
+        {QStringLiteral("CrownHeight"), num(form.CrownHeight)},
+        {QStringLiteral("PavillionDepth"), num(form.PavillionDepth)},
+        {QStringLiteral("CrownAngle"), num(form.CrownAngle)},
+        {QStringLiteral("PavillionAngle"), num(form.PavillionAngle)},
+        {QStringLiteral("GirdleDimension"), num(form.GirdleDimension)},
+        {QStringLiteral("Laboratory"), text(form.Laboratory)},
+        {QStringLiteral("Certificate"), text(form.Certificate)},
+        {QStringLiteral("Inscription1"), text(form.Inscription1)},
+        {QStringLiteral("Inscription2"), text(form.Inscription2)},
+        {QStringLiteral("Canadian"), flag(form.Canadian)},
+        {QStringLiteral("lab_dia"), flag(form.labGrown)},
+        {QStringLiteral("finishedpiece"), flag(form.finished)},
+        {QStringLiteral("hereonmemo"), flag(form.hereOnMemo)},
+        {QStringLiteral("PublishPriceOnLustrabay"), flag(form.publishPrice)},
+        {QStringLiteral("DontPublishOnLustrabay"), flag(!form.publishListing)},
+        {QStringLiteral("PublishPriceOnLustrabayLocal"), flag(form.publishPriceLocal)},
+        {QStringLiteral("DontPublishOnLustrabayLocal"), flag(!form.publishListingLocal)},
+        {QStringLiteral("RapPriceOnDateBought"), num(form.price(F::OriginalRapPrice))},
+        {QStringLiteral("BoughtPriceUS"), num(form.price(F::BoughtPriceUS))},
+        {QStringLiteral("BoughtPriceLocal"), num(form.boughtPriceLocal)},
+        {QStringLiteral("RapaportPrice"), num(form.price(F::LatestRapPrice))},
+        {QStringLiteral("SellOffRap"), num(form.price(F::SellOffRap))},
+        {QStringLiteral("SellPriceUS"), num(form.price(F::SellPrice))},
+        {QStringLiteral("SellOffRapLX"), num(form.price(F::SellOffRapLX))},
+        {QStringLiteral("SellPriceUSlx"), num(form.price(F::SellPriceLX))},
+        {QStringLiteral("SellOffRap2"), num(form.price(F::SellOffRap2))},
+        {QStringLiteral("SellPriceUS2"), num(form.price(F::SellPrice2))},
+        {QStringLiteral("SellOffRap3"), num(form.price(F::SellOffRap3))},
+        {QStringLiteral("SellPriceUS3"), num(form.price(F::SellPrice3))},
+        {QStringLiteral("LockPercent"), flag(form.lockPercent)},
+        {QStringLiteral("LockPercentlx"), flag(form.lockPercentLX)},
+        {QStringLiteral("BuyingInUS"), flag(form.buyInUS)},
+        {QStringLiteral("BuyingInLocal"), flag(form.buyInLocal)},
+        {QStringLiteral("PaidOffUS"), flag(form.paidOffUS)},
+        {QStringLiteral("PaidOffPercentageUS"), flag(form.paidOffUSPercentage)},
+        {QStringLiteral("PaidOffLocal"), flag(form.paidOffLocal)},
+        {QStringLiteral("PaidOffPercentageLocal"), flag(form.paidOffLocalPercentage)},
+        {QStringLiteral("bought_exchangerateCDN"), form.boughtRateCDN != 0 ? QVariant(form.boughtRateCDN) : nullDouble},
+        {QStringLiteral("bought_exchangerateZAR"), form.boughtRateZAR != 0 ? QVariant(form.boughtRateZAR) : nullDouble},
+        {QStringLiteral("SupplierID"), idOrNull(form.supplierId)},
+        {QStringLiteral("ConsignmentInCustomerID"), idOrNull(form.consignmentInId)},
+        {QStringLiteral("OnHoldForCustomerID"), idOrNull(form.onHoldForId)},
+        {QStringLiteral("OnHoldNote"), text(form.onHoldNote)},
+        {QStringLiteral("OnHoldDate"),
+         form.onHoldDate.isValid() ? QVariant(form.onHoldDate) : QVariant(QMetaType::fromType<QDate>())},
+    };
+}
+
+bool sameValue(const QVariant &a, const QVariant &b)
+{
+    if (a.isNull() || b.isNull())
+        return a.isNull() == b.isNull();
+    return a.metaType() == b.metaType() && a == b;
+}
 
 // The checks of a save, in their order; false (with its message) ends the save.
 bool passesChecks(AppContext &ctx, StoneForm &form, const EditState &state)
@@ -316,6 +442,9 @@ bool passesChecks(AppContext &ctx, StoneForm &form, const EditState &state)
         p.inform(text, kMissing, Icon::Information);
         return false;
     };
+    // A typed number that is not plainly one is refused, never reinterpreted.
+    if (const QString bad = unreadableNumber(form); !bad.isEmpty())
+        return refuse(bad);
     // 1. The auto-number of a new stone.
     if (cfg.AutoSku && state.mode == EditState::Adding) {
         form.SKU.remove(QStringLiteral("......"));
@@ -427,53 +556,25 @@ SaveResult saveStone(AppContext &ctx, StoneForm &form, EditState &state)
     try {
         db::Transaction tx(ctx.db());
         const QString shape = pricing_bridge::normaliseShape(ctx.db(), form.Shape.left(50));
-        const int colour = gradeNumber(form.colourEntry);
-        const int clarity = gradeNumber(form.clarityEntry);
-        auto num = [](const QString &t) { return fieldValue(t); };
         const bool adding = state.mode == EditState::Adding;
 
-        QString sql = QStringLiteral(
-            "UPDATE SingleStone SET SKU=?, Lot=?, CODE=?, Location=?, Description=?, Comment=?, DateCreated=?, "
-            "Shape=?, Carat=?, Colour=?, Clarity=?, Cut=?, Flourescence=?, FancyColour=?, FinishPolish=?, "
-            "FinishSymetry=?, Girdle=?, Culet=?, Dim1=?, Dim2=?, Dim3=?, TableSize=?, TotalDepth=?, CrownHeight=?, "
-            "PavillionDepth=?, CrownAngle=?, PavillionAngle=?, GirdleDimension=?, Laboratory=?, Certificate=?, "
-            "Inscription1=?, Inscription2=?, Canadian=?, lab_dia=?, finishedpiece=?, hereonmemo=?, "
-            "PublishPriceOnLustrabay=?, DontPublishOnLustrabay=?, PublishPriceOnLustrabayLocal=?, "
-            "DontPublishOnLustrabayLocal=?, RapPriceOnDateBought=?, BoughtPriceUS=?, BoughtPriceLocal=?, "
-            "RapaportPrice=?, SellOffRap=?, SellPriceUS=?, SellOffRapLX=?, SellPriceUSlx=?, SellOffRap2=?, "
-            "SellPriceUS2=?, SellOffRap3=?, SellPriceUS3=?, LockPercent=?, LockPercentlx=?, BuyingInUS=?, "
-            "BuyingInLocal=?, PaidOffUS=?, PaidOffPercentageUS=?, PaidOffLocal=?, PaidOffPercentageLocal=?, "
-            "bought_exchangerateCDN=?, bought_exchangerateZAR=?, SupplierID=?, ConsignmentInCustomerID=?, "
-            "OnHoldForCustomerID=?, OnHoldNote=?, OnHoldDate=?, RND=?");
-        QVariantList b{form.SKU, form.Lot, form.Code, form.Location, form.Description,
-                       db::textToBlob(form.Comment),
-                       form.DateCreated.isValid() ? QVariant(QDateTime(form.DateCreated, QTime(0, 0))) : QVariant(),
-                       shape, num(form.Carat), colour ? QVariant(colour) : nullInt(),
-                       clarity ? QVariant(clarity) : nullInt(), form.Cut, form.Flourescence, form.FancyColour,
-                       form.FinishPolish, form.FinishSymetry, form.Girdle, form.Culet, num(form.Dim1),
-                       num(form.Dim2), num(form.Dim3), num(form.TableSize), num(form.TotalDepth),
-                       num(form.CrownHeight), num(form.PavillionDepth), num(form.CrownAngle),
-                       num(form.PavillionAngle), num(form.GirdleDimension), form.Laboratory, form.Certificate,
-                       form.Inscription1, form.Inscription2, db::flagValue(form.Canadian),
-                       db::flagValue(form.labGrown), db::flagValue(form.finished), db::flagValue(form.hereOnMemo),
-                       db::flagValue(form.publishPrice), db::flagValue(!form.publishListing),
-                       db::flagValue(form.publishPriceLocal), db::flagValue(!form.publishListingLocal),
-                       num(form.price(F::OriginalRapPrice)), num(form.price(F::BoughtPriceUS)),
-                       num(form.boughtPriceLocal), num(form.price(F::LatestRapPrice)),
-                       num(form.price(F::SellOffRap)), num(form.price(F::SellPrice)),
-                       num(form.price(F::SellOffRapLX)), num(form.price(F::SellPriceLX)),
-                       num(form.price(F::SellOffRap2)), num(form.price(F::SellPrice2)),
-                       num(form.price(F::SellOffRap3)), num(form.price(F::SellPrice3)),
-                       db::flagValue(form.lockPercent), db::flagValue(form.lockPercentLX),
-                       db::flagValue(form.buyInUS), db::flagValue(form.buyInLocal), db::flagValue(form.paidOffUS),
-                       db::flagValue(form.paidOffUSPercentage), db::flagValue(form.paidOffLocal),
-                       db::flagValue(form.paidOffLocalPercentage),
-                       form.boughtRateCDN != 0 ? QVariant(form.boughtRateCDN) : QVariant(QMetaType::fromType<double>()),
-                       form.boughtRateZAR != 0 ? QVariant(form.boughtRateZAR) : QVariant(QMetaType::fromType<double>()),
-                       idOrNull(form.supplierId), idOrNull(form.consignmentInId), idOrNull(form.onHoldForId),
-                       form.onHoldNote,
-                       form.onHoldDate.isValid() ? QVariant(form.onHoldDate) : QVariant(QMetaType::fromType<QDate>()),
-                       drawRnd()};
+        // A new stone gets every column; an edited one the columns the user
+        // changed since editing began.  RND marks every save.
+        const auto values = columnValues(ctx, form);
+        QList<std::pair<QString, QVariant>> before;
+        if (!adding)
+            before = columnValues(ctx, state.atStart);
+        QStringList sets;
+        QVariantList b;
+        for (qsizetype i = 0; i < values.size(); ++i) {
+            if (!adding && sameValue(values[i].second, before[i].second))
+                continue;
+            sets << values[i].first + QStringLiteral("=?");
+            b << values[i].second;
+        }
+        sets << QStringLiteral("RND=?");
+        b << drawRnd();
+        QString sql = QStringLiteral("UPDATE SingleStone SET ") + sets.join(QStringLiteral(", "));
         if (adding)
             sql += QStringLiteral(", Status='Stock'");
         // The status this screen showed must still hold: a sale or memo move

@@ -66,6 +66,9 @@ struct EditState {
     // The status the stone had when it was loaded (the form's Status when
     // editing began): a save refuses when another workstation has changed it.
     QString statusAtLoad;
+    // The whole form as editing began: a save of an edited stone writes only
+    // the columns whose values differ from it (and the change marker RND).
+    StoneForm atStart;
 };
 
 // Loads a stone (RefreshfrmDiamondDetailModule without the widgets); false when
@@ -93,7 +96,8 @@ bool autoNumberSku(AppContext &ctx, QString &sku);
 
 enum class SaveResult { Saved, Refused, Declined, Failed };
 // cmdUpdate: the checks in their order, the questions, then the writes in one
-// transaction.  On Saved the form's ID/SKU/Shape hold what was written and
+// transaction.  A new stone gets every column; an edited one only the columns
+// the user changed, so a save without edits leaves the row as it was.  On Saved the form's ID/SKU/Shape hold what was written and
 // the state is back to Displayed.
 SaveResult saveStone(AppContext &ctx, StoneForm &form, EditState &state);
 

@@ -438,10 +438,16 @@ void TestStoneRecord::badInputLeavesRowsAlone()
     EditState st;
     QVERIFY(beginEdit(e.ctx, f, st));
     f.Lot = "O'Brien \\ \"lot\"";
-    f.Carat = "1.01abc"; // the leading number
-    f.setPrice(F::SellOffRap, "thirty"); // no number: refused
+    // A letter where a number goes is refused by name, not read as its leading number.
+    f.Carat = "1.01abc";
+    f.setPrice(F::SellOffRap, "thirty");
     QCOMPARE(saveStone(e.ctx, f, st), SaveResult::Refused);
-    QCOMPARE(e.prompt.messages(), QStringList{"missing Information: You need to define a valid Off-Rap Discount"});
+    QCOMPARE(e.prompt.messages().size(), 1);
+    QVERIFY(e.prompt.messages().first().startsWith("missing Information: The Weight \"1.01abc\" is not a number."));
+    f.Carat = "1.01";
+    e.prompt.clear();
+    QCOMPARE(saveStone(e.ctx, f, st), SaveResult::Refused);
+    QVERIFY(e.prompt.messages().first().startsWith("missing Information: The Sell 1 % off Rap \"thirty\""));
     f.setPrice(F::SellOffRap, "30");
     QCOMPARE(saveStone(e.ctx, f, st), SaveResult::Saved);
     QCOMPARE(e.value("SELECT Lot FROM SingleStone WHERE ID=?", {id}).toString(), QString("O'Brien \\ \"lot\""));

@@ -24,6 +24,10 @@ enum class Screen {
     Parcel,
     PriceSheet,
     CertificateLookup,
+    Label,       // a stone's barcode label
+    Payment,     // a payment received for a stone
+    PaymentMade, // a payment made to a stone's supplier
+    Item,        // the jewellery item a stone is bound into
 };
 
 // A customer or supplier picked on the customer screens for the stone screen.
@@ -50,6 +54,10 @@ public:
     virtual bool openParcel(qint64 /*parcelId*/) { return false; }
     virtual bool openPriceSheet() { return false; }
     virtual bool openCertificateLookup(qint64 /*stoneId*/) { return false; }
+    virtual bool openLabel(qint64 /*stoneId*/) { return false; }
+    virtual bool openPayment(qint64 /*stoneId*/, qint64 /*customerId*/) { return false; }
+    virtual bool openPaymentMade(qint64 /*stoneId*/, qint64 /*supplierId*/) { return false; }
+    virtual bool openItem(qint64 /*itemId*/) { return false; }
     virtual void showHome() {}
     // Fetches the day's rates and shows the welcome window over `parent`
     // (the periodic refresh of the stone screen).  One fetch at a time.

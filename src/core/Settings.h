@@ -80,6 +80,13 @@ struct Settings {
 
     // Not from Config
     QString localCurrencyName = QStringLiteral("CDN");
+    // The local currency's name wherever a screen shows it: MyCurrencyName
+    // when the configuration sets one, else localCurrencyName.
+    QString currencyName() const
+    {
+        const QString mine = MyCurrencyName.trimmed();
+        return mine.isEmpty() ? localCurrencyName : mine;
+    }
     QString sharedFolder;  // from server.ini, else the workstation folder
     QString logoPath;      // logo.jpg in the shared folder, empty when absent
     // labelprinter.ini: label-printer port, left offset, right offset, scanner port

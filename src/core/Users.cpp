@@ -98,11 +98,12 @@ bool ensureFirstUser(AppContext &ctx)
     if (db::scalar(db, QStringLiteral("SELECT COUNT(*) FROM `user`")).toLongLong() == 0) {
         db::insert(db,
                    QStringLiteral("INSERT INTO `user` (UserName, Password, FirstName, LastName, Administrator, "
-                                  "ViewCost, AllowExchangeRateChanging, AllowMemoAssigning) "
-                                  "VALUES (?, ?, ?, ?, ?, ?, ?, ?)"),
+                                  "ViewCost, AllowExchangeRateChanging, AllowMemoAssigning, AllowEdit, AllowDelete, "
+                                  "AllowDiamond2Create) "
+                                  "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
                    {QStringLiteral("user"), QString::fromLatin1(kFirstUserPassword), QStringLiteral("Firstname"),
                     QStringLiteral("Lastname"), db::flagValue(true), db::flagValue(true), db::flagValue(true),
-                    db::flagValue(true)});
+                    db::flagValue(true), db::flagValue(true), db::flagValue(true), db::flagValue(true)});
         added = true;
     }
     const QVariant first = db::scalar(db, QStringLiteral("SELECT ID FROM `user` ORDER BY ID LIMIT 1"));

@@ -37,8 +37,9 @@ frmConfigMenu::frmConfigMenu(AppContext &ctx, QWidget *stoneScreen, QWidget *par
         commands->addWidget(b, row, col);
         return b;
     };
-    connect(button("Command1", QStringLiteral("Configuration"), 0, 0), &QPushButton::clicked, this,
-            [this] { choose(1); });
+    QPushButton *configuration = button("Command1", QStringLiteral("Configuration"), 0, 0);
+    configuration->setDefault(true);
+    connect(configuration, &QPushButton::clicked, this, [this] { choose(1); });
     connect(button("Command2", QStringLiteral("Memo disclaimer"), 0, 1), &QPushButton::clicked, this,
             [this] { choose(2); });
     connect(button("Command3", QStringLiteral("Sales disclaimer"), 1, 0), &QPushButton::clicked, this,
@@ -46,6 +47,9 @@ frmConfigMenu::frmConfigMenu(AppContext &ctx, QWidget *stoneScreen, QWidget *par
     connect(button("Command4", QStringLiteral("Users"), 1, 1), &QPushButton::clicked, this, [this] { choose(4); });
     connect(button("cmdConfigLabour", QStringLiteral("Labour"), 2, 0), &QPushButton::clicked, this,
             [this] { choose(5); });
+    // The disclaimer and labour screens are not part of this build yet.
+    for (const char *name : {"Command2", "Command3", "cmdConfigLabour"})
+        findChild<QPushButton *>(QString::fromLatin1(name))->setEnabled(false);
     // Label1..Label4 open the database maintenance screen, which this build
     // does not have: they are shown disabled.
     for (int i = 1; i <= 4; ++i) {

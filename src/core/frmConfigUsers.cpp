@@ -1,5 +1,8 @@
 #include "core/frmConfigUsers.h"
 
+#include "core/Users.h"
+#include "core/widgets/AdministratorOnly.h"
+
 #include "core/AppContext.h"
 #include "db/Sql.h"
 
@@ -105,7 +108,10 @@ frmConfigUsers::frmConfigUsers(AppContext &ctx, QWidget *parent)
     connect(TabStrip1, &QTabBar::currentChanged, m_frames, &QStackedWidget::setCurrentIndex);
 
     resize(1000, 620);
-    reload();
+    cmdUpdate->setDefault(true);
+    // The users, their passwords and rights are for an administrator's eyes.
+    if (administratorOnly(m_ctx, this))
+        reload();
     setMode(Mode::Viewing);
 }
 
@@ -274,6 +280,8 @@ void frmConfigUsers::cancel()
 
 void frmConfigUsers::update()
 {
+    if (!checkRight(m_ctx, QStringLiteral("Administrator")))
+        return;
     UserRecord u;
     u.ID = m_mode == Mode::Adding ? 0 : m_chosen;
     u.FirstName = txtFirstName->text();

@@ -1,5 +1,8 @@
 #include "core/frmConfiguration.h"
 
+#include "core/Users.h"
+#include "core/widgets/AdministratorOnly.h"
+
 #include "core/AppContext.h"
 #include "core/Settings.h"
 #include "core/SettingsFields.h"
@@ -121,6 +124,7 @@ frmConfiguration::frmConfiguration(AppContext &ctx, QWidget *parent) : QDialog(p
     setWindowTitle(QStringLiteral("Configuration"));
     build();
     resize(760, 620);
+    m_allowed = administratorOnly(ctx, this);
 }
 
 void frmConfiguration::build()
@@ -283,6 +287,7 @@ void frmConfiguration::build()
     auto *buttons = new QHBoxLayout;
     buttons->addStretch(1);
     auto *cmdRapSettings = new QPushButton(QStringLiteral("&Save"), this);
+    cmdRapSettings->setDefault(true);
     cmdRapSettings->setObjectName(QStringLiteral("cmdRapSettings"));
     auto *cmdClose = new QPushButton(QStringLiteral("&Close"), this);
     cmdClose->setObjectName(QStringLiteral("cmdClose"));
@@ -308,7 +313,7 @@ void frmConfiguration::tabChanged(int index)
 void frmConfiguration::showEvent(QShowEvent *e)
 {
     QDialog::showEvent(e);
-    if (!m_loaded)
+    if (!m_loaded && m_allowed)
         loadControls();
 }
 
@@ -406,6 +411,8 @@ ConfigurationEdits frmConfiguration::edits() const
 
 void frmConfiguration::save()
 {
+    if (!checkRight(m_ctx, QStringLiteral("Administrator")))
+        return;
     try {
         saveConfiguration(m_ctx, edits());
     } catch (const db::DbError &) {

@@ -55,6 +55,7 @@ private:
     QStackedWidget *m_frames = nullptr;
     int m_tab = 0;
     bool m_loaded = false;
+    bool m_allowed = false; // an administrator opened it
 };
 
 } // namespace velmor::ui

@@ -157,6 +157,9 @@ void saveWordTable(const QSqlDatabase &db, WordTable t, const QList<WordRow> &ro
                  QStringLiteral("UPDATE %1 SET row=?, master=?, w1=?, w2=?, w3=?, w4=?, w5=?, w6=? WHERE ID=?").arg(table),
                  b);
     }
+    // Rows below the last one kept were cleared on the screen: they go, or
+    // their words would come back at the next load.
+    db::exec(db, QStringLiteral("DELETE FROM %1 WHERE row > ? OR row IS NULL").arg(table), {int(rows.size())});
     tx.commit();
 }
 

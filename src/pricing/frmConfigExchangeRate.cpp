@@ -1,6 +1,7 @@
 #include "pricing/frmConfigExchangeRate.h"
 
 #include "core/AppContext.h"
+#include "db/Row.h"
 #include "db/Sql.h"
 
 #include <QFormLayout>
@@ -51,7 +52,17 @@ void frmConfigExchangeRate::activate() { m_form.activate(m_ctx); }
 RatesSaveResult frmConfigExchangeRate::save()
 {
     try {
-        return saveRates(m_ctx, m_form, reloadConfiguration);
+        const RatesSaveResult r = saveRates(m_ctx, m_form, reloadConfiguration);
+        if (r.exchangeRate) {
+            // The stored rate is the working rate from now on: every open
+            // screen (the stone screen's title and local prices) follows.
+            const double rate = db::leadingNumber(m_form.text(ExchangeRateForm::ExchangeRate));
+            m_ctx.settings.ExchangeRate = rate;
+            if (rate > 0)
+                m_ctx.exchangeRateCDN = rate;
+            emit m_ctx.events().ratesChanged();
+        }
+        return r;
     } catch (const db::DbError &) {
         m_ctx.prompt().inform(QStringLiteral("The rates could not be saved."), QStringLiteral("Exchange Rate"),
                               Icon::Exclamation);

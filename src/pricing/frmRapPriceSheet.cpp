@@ -31,6 +31,10 @@ QTableWidget *makeGrid(const char *name)
 {
     auto *t = named(new QTableWidget(sheetClarities().size() + 1, sheetColours().size() + 1), name);
     t->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // The grid asks for room for every cell, so the sheet opens showing them all.
+    t->setSizeAdjustPolicy(QAbstractScrollArea::AdjustToContents);
+    t->horizontalHeader()->setDefaultSectionSize(t->fontMetrics().horizontalAdvance(QStringLiteral("000,000")) + 8);
+    t->verticalHeader()->setDefaultSectionSize(t->fontMetrics().height() + 6);
     t->horizontalHeader()->hide();
     t->verticalHeader()->hide();
     for (int c = 0; c < sheetColours().size(); ++c)

@@ -4,7 +4,9 @@
 #include "core/Configuration.h"
 #include "core/Scanner.h"
 #include "shell/StartupSteps.h"
+#include "core/UserCaption.h"
 #include "core/Users.h"
+#include "core/widgets/WindowPlacement.h"
 #include "core/frmConfigUsers.h"
 #include "core/frmConfiguration.h"
 #include "core/widgets/StoneScreenRights.h"
@@ -25,6 +27,7 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QStatusBar>
 #include <QVBoxLayout>
 
 namespace velmor::ui {
@@ -54,6 +57,8 @@ const std::map<QString, QString> &rightsTable()
         {QStringLiteral("mnuConfig"), QStringLiteral("Administrator")},
         {QStringLiteral("mnuConfigSoftware"), QStringLiteral("Administrator")},
         {QStringLiteral("mnuSetupUsers"), QStringLiteral("Administrator")},
+        {QStringLiteral("mnuShapeWords"), QStringLiteral("Administrator")},
+        {QStringLiteral("mnuLabWords"), QStringLiteral("Administrator")},
         // Store-side commands, for when their screens are added.
         {QStringLiteral("cmdViewStatements"), QStringLiteral("AllowStatementView")},
         {QStringLiteral("cmdApply"), QStringLiteral("AllowApplyPayment")},
@@ -140,6 +145,12 @@ frmFront::frmFront(AppContext &ctx, QWidget *parent)
     connect(&m_ctx.events(), &ContextEvents::rightsChanged, this, &frmFront::applyRights);
 }
 
+void frmFront::showLoggedIn()
+{
+    if (auto *l = findChild<QLabel *>(QStringLiteral("lblLoggedIn")))
+        l->setText(loggedInText(m_ctx));
+}
+
 frmFront::~frmFront() = default;
 
 void frmFront::buildCommands()
@@ -179,6 +190,8 @@ void frmFront::buildCommands()
         {"mnuSetupLabelPrinter", QStringLiteral("&Label printer")},
         {"mnuConfigQs", QStringLiteral("&Quality classes")},
         {"mnuConfigD_Range", QStringLiteral("&Diameter ranges")},
+        {"mnuShapeWords", QStringLiteral("S&hape words")},
+        {"mnuLabWords", QStringLiteral("La&boratory words")},
         {"mnuDisclaimers", QStringLiteral("Dis&claimers")},
         {"mnuSetupBarcodeScanners", QStringLiteral("&Barcode scanners")},
         {"mnuSetupUsers", QStringLiteral("&Users")},
@@ -247,7 +260,10 @@ void frmFront::buildCommands()
     connect(txtScannerData, &QLineEdit::textChanged, this, &frmFront::scannerDataChanged);
 
     setCentralWidget(central);
-    resize(900, 600);
+    auto *lblLoggedIn = new QLabel(this);
+    lblLoggedIn->setObjectName(QStringLiteral("lblLoggedIn"));
+    statusBar()->addPermanentWidget(lblLoggedIn);
+    placeWindow(this, QSize(900, 600));
 }
 
 void frmFront::setOpener(const QString &command, std::function<void()> open)
@@ -258,6 +274,7 @@ void frmFront::setOpener(const QString &command, std::function<void()> open)
 
 void frmFront::applyRights()
 {
+    showLoggedIn();
     for (const auto &[name, object] : m_commands) {
         bool enabled = true;
         if (auto it = rightsTable().find(name); it != rightsTable().end())

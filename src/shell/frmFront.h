@@ -64,6 +64,7 @@ private:
     void trigger(const QString &command);
     void logIn();
     void logOff();
+    void showLoggedIn(); // the status bar's lblLoggedIn
 
     AppContext &m_ctx;
     QPointer<QWidget> m_stone;

@@ -1,7 +1,9 @@
 #include "stones/frmDiamondDetail.h"
 
 #include "core/AppContext.h"
+#include "core/UserCaption.h"
 #include "core/Users.h"
+#include "core/widgets/WindowPlacement.h"
 #include "core/widgets/StoneScreenRights.h"
 #include "db/ConvertSql.h"
 #include "db/Row.h"
@@ -24,6 +26,9 @@
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QKeyEvent>
+#include <QShortcut>
+#include <QStatusBar>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -130,10 +135,17 @@ frmDiamondDetail::frmDiamondDetail(AppContext &ctx, QWidget *parent) : QMainWind
     DisablefrmDiamondModule();
     updateCommands();
     applyRightsToStoneScreen(m_ctx, this);
-    connect(&m_ctx.events(), &ContextEvents::rightsChanged, this, [this] {
+    auto *lblLoggedIn = new QLabel(this);
+    lblLoggedIn->setObjectName(QStringLiteral("lblLoggedIn"));
+    statusBar()->addPermanentWidget(lblLoggedIn);
+    lblLoggedIn->setText(loggedInText(m_ctx));
+    connect(&m_ctx.events(), &ContextEvents::rightsChanged, this, [this, lblLoggedIn] {
         applyRightsToStoneScreen(m_ctx, this);
         updateCommands();
+        lblLoggedIn->setText(loggedInText(m_ctx));
     });
+    // A rate saved on the rate screen or fetched by any screen.
+    connect(&m_ctx.events(), &ContextEvents::ratesChanged, this, &frmDiamondDetail::updateCaptions);
     // The periodic rate refresh: every second it asks whether the rates are due.
     auto *tmrRates = new QTimer(this);
     tmrRates->setObjectName(QStringLiteral("tmrRates"));
@@ -146,8 +158,10 @@ frmDiamondDetail::frmDiamondDetail(AppContext &ctx, QWidget *parent) : QMainWind
     });
     tmrRates->start();
     updateCaptions();
-    resize(1180, 820);
+    placeWindow(this, defaultSize());
 }
+
+QSize frmDiamondDetail::defaultSize() { return {1340, 700}; }
 
 QLineEdit *frmDiamondDetail::le(const char *name) const { return w<QLineEdit>(name); }
 QComboBox *frmDiamondDetail::cb(const char *name) const { return w<QComboBox>(name); }
@@ -179,7 +193,7 @@ void frmDiamondDetail::buildMenus()
     connect(download, &QAction::triggered, this,
             [this] { pricing::DownloadAndUpgrade(m_ctx, [this] { reloadCurrent(); }); });
 
-    QMenu *settings = menuBar()->addMenu(QStringLiteral("&Settings"));
+    QMenu *settings = menuBar()->addMenu(QStringLiteral("Se&ttings"));
     settings->setObjectName(QStringLiteral("mnuSettings"));
     QAction *mnuConfiguration = settings->addAction(QStringLiteral("&Configuration..."));
     mnuConfiguration->setObjectName(QStringLiteral("mnuConfiguration"));
@@ -273,15 +287,22 @@ void frmDiamondDetail::build()
     commands->addWidget(status);
     root->addLayout(commands);
 
+    // Four boxes side by side, the prices below across the width: every
+    // control in view on a 1366x768 display.
+    root->setContentsMargins(6, 4, 6, 4);
+    root->setSpacing(4);
     auto *grid = new QGridLayout;
+    grid->setSpacing(4);
     root->addLayout(grid);
 
     // Identity
     auto *identity = new QGroupBox(QStringLiteral("Stone"), central);
     auto *fi = new QFormLayout(identity);
+    // A stone's ID or SKU typed here and Enter loads it.
     auto *id = lineEdit("txtID", false);
-    id->setReadOnly(true);
-    fi->addRow(QStringLiteral("ID"), id);
+    id->setToolTip(QStringLiteral("Type a stone's ID or SKU# and press Enter to open it"));
+    fi->addRow(QStringLiteral("ID / SKU#"), id);
+    connect(id, &QLineEdit::returnPressed, this, &frmDiamondDetail::openTypedStone);
     auto *itemId = lineEdit("txtItemID", false);
     itemId->setVisible(false);
     auto *skuRow = new QHBoxLayout;
@@ -310,7 +331,8 @@ void frmDiamondDetail::build()
     fi->addRow(QStringLiteral("Entered"), dateRow);
     auto *comment = new QPlainTextEdit(central);
     comment->setObjectName(QStringLiteral("txtComment"));
-    comment->setMaximumHeight(70);
+    comment->setMaximumHeight(52);
+    comment->setTabChangesFocus(true); // Tab moves on; a line end is Enter
     m_entryFields << comment;
     fi->addRow(QStringLiteral("Comment"), comment);
     grid->addWidget(identity, 0, 0);
@@ -358,10 +380,22 @@ void frmDiamondDetail::build()
     flags->addWidget(check("chkMEMOhere", QStringLiteral("Here on memo")), 1, 1);
     fp->addRow(flags);
     grid->addWidget(proportions, 0, 2);
+    for (QFormLayout *f : {fi, fg, fp}) {
+        f->setVerticalSpacing(2);
+        f->setContentsMargins(6, 2, 6, 4);
+    }
 
     // Prices
     auto *pricesBox = new QGroupBox(QStringLiteral("Prices"), central);
-    auto *gp = new QGridLayout(pricesBox);
+    auto *pricesRow = new QHBoxLayout(pricesBox);
+    pricesRow->setContentsMargins(6, 2, 6, 4);
+    auto *gp = new QGridLayout;
+    gp->setVerticalSpacing(2);
+    auto *pricesSide = new QGridLayout;
+    pricesSide->setVerticalSpacing(2);
+    pricesRow->addLayout(gp, 3);
+    pricesRow->addSpacing(12);
+    pricesRow->addLayout(pricesSide, 2);
     int row = 0;
     auto priceRow = [&](const QString &caption, std::initializer_list<QWidget *> ws, const char *labelName = nullptr) {
         gp->addWidget(label(labelName, caption), row, 0);
@@ -400,6 +434,9 @@ void frmDiamondDetail::build()
     gp->addWidget(label("lblSellCT", QString()), row, 1);
     gp->addWidget(label("lblSellStone", QString()), row, 2, 1, 2);
     ++row;
+    // Memo, payments and the options to the right of the price rows.
+    gp = pricesSide;
+    row = 0;
     auto *memoUS = lineEdit("txtMemoUS", false);
     auto *memoLocal = lineEdit("txtMemoLocal", false);
     memoUS->setReadOnly(true);
@@ -450,11 +487,13 @@ void frmDiamondDetail::build()
     listing->addWidget(check("chkPublishOnLustrabayLocal", QStringLiteral("list locally")));
     listing->addWidget(check("chkPublishPriceOnLustrabayLocal", QStringLiteral("show local price")));
     gp->addLayout(listing, row++, 0, 1, 6);
-    grid->addWidget(pricesBox, 1, 0, 1, 2);
+    grid->addWidget(pricesBox, 1, 0, 1, 4);
 
     // Status and parties
     auto *statusBox = new QGroupBox(QStringLiteral("Status"), central);
     auto *fs = new QGridLayout(statusBox);
+    fs->setVerticalSpacing(2);
+    fs->setContentsMargins(6, 2, 6, 4);
     int r = 0;
     fs->addWidget(picture("imgDiaStock", QStringLiteral("\u25C6"), QStringLiteral("In stock")), r, 0);
     fs->addWidget(picture("imgDiaMemo1", QStringLiteral("\u25C7"), QStringLiteral("A memo sheet is open")), r, 1);
@@ -476,17 +515,21 @@ void frmDiamondDetail::build()
     auto *sellRow = new QHBoxLayout;
     button(sellRow, "cmdSold", QStringLiteral("SOLD"));
     button(sellRow, "cmdReturn", QStringLiteral("Return into stock"));
-    button(sellRow, "cmdReturnVendor", QStringLiteral("stone ---> RETURN TO VENDOR"));
-    button(sellRow, "cmdNewPayment", QStringLiteral("Payment recd..."));
     fs->addLayout(sellRow, r++, 0, 1, 5);
+    auto *vendorRow = new QHBoxLayout;
+    button(vendorRow, "cmdReturnVendor", QStringLiteral("stone ---> RETURN TO VENDOR"));
+    button(vendorRow, "cmdNewPayment", QStringLiteral("Payment recd..."));
+    fs->addLayout(vendorRow, r++, 0, 1, 5);
     auto *memoRow = new QHBoxLayout;
     memoRow->addWidget(label("lblMEMOid", QString()));
     memoRow->addWidget(label("lblMemoIDIS", QString()));
     button(memoRow, "cmdNewMemo", QStringLiteral("New memo"));
     button(memoRow, "cmdLoadMemo", QStringLiteral("Open memo..."));
-    button(memoRow, "cmdConsignedTo", QStringLiteral("Put on memo"));
-    memoRow->addWidget(combo("cboConsignedTo", false, false));
     fs->addLayout(memoRow, r++, 0, 1, 5);
+    auto *putRow = new QHBoxLayout;
+    button(putRow, "cmdConsignedTo", QStringLiteral("Put on memo"));
+    putRow->addWidget(combo("cboConsignedTo", false, false), 1);
+    fs->addLayout(putRow, r++, 0, 1, 5);
     fs->addWidget(label(nullptr, QStringLiteral("On hold for")), r, 0);
     fs->addWidget(combo("cboOnHoldFor", false, false), r, 1, 1, 2);
     auto *holdDate = new QDateEdit(central);
@@ -522,12 +565,35 @@ void frmDiamondDetail::build()
         h->setVisible(false);
         connect(h, &QLineEdit::textChanged, this, [this] { syncDisplay(); });
     }
-    grid->addWidget(statusBox, 1, 2);
+    grid->addWidget(statusBox, 0, 3);
+    // Long names do not widen the combos: they show what fits.
+    for (QComboBox *c : central->findChildren<QComboBox *>()) {
+        c->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+        c->setMinimumContentsLength(8);
+    }
 
     // Wiring ----------------------------------------------------------------
     connect(w<QPushButton>("cmdAddDiamond"), &QPushButton::clicked, this, &frmDiamondDetail::addDiamond);
     connect(w<QPushButton>("cmdEditDiamond"), &QPushButton::clicked, this, &frmDiamondDetail::editDiamond);
     connect(w<QPushButton>("cmdUpdate"), &QPushButton::clicked, this, &frmDiamondDetail::update);
+    // Ctrl+S saves (Alt+S too, from the caption); no menu uses either.
+    auto *saveKey = new QShortcut(QKeySequence::Save, this);
+    saveKey->setObjectName(QStringLiteral("keySave"));
+    connect(saveKey, &QShortcut::activated, this, [this] {
+        if (w<QPushButton>("cmdUpdate")->isEnabled())
+            update();
+    });
+    // Typing a grade's wording ("G", "VS1") picks it in the grade combos.
+    for (const char *name : {"cboColour", "cboClarity"})
+        cb(name)->installEventFilter(this);
+    connect(w<QDateEdit>("dtDate"), &QDateEdit::dateChanged, this, [this] {
+        if (!m_filling)
+            m_dateEdited = true;
+    });
+    connect(w<QDateEdit>("dtOnHoldDate"), &QDateEdit::dateChanged, this, [this] {
+        if (!m_filling)
+            m_holdDateEdited = true;
+    });
     connect(w<QPushButton>("cmdCancel"), &QPushButton::clicked, this, &frmDiamondDetail::cancel);
     connect(w<QPushButton>("cmdDelete"), &QPushButton::clicked, this, &frmDiamondDetail::deleteDiamond);
     connect(imgAuto, &QPushButton::clicked, this, &frmDiamondDetail::autoNumber);
@@ -539,22 +605,32 @@ void frmDiamondDetail::build()
     connect(editHold, &QPushButton::clicked, this, &frmDiamondDetail::editHold);
     connect(w<QPushButton>("cmdMergeWithItem"), &QPushButton::clicked, this, &frmDiamondDetail::mergeWithItem);
     connect(w<QPushButton>("cmdPrices"), &QPushButton::clicked, this, &frmDiamondDetail::openPrices);
-    connect(w<QPushButton>("cmdSearch"), &QPushButton::clicked, this, &frmDiamondDetail::searchRequested);
+    // Commands whose screens belong to other parts of the program go through
+    // the context's screens (a shell that wires the signals instead still
+    // hears them).
+    connect(w<QPushButton>("cmdSearch"), &QPushButton::clicked, this, [this] {
+        if (!m_ctx.screens().openStoneSearch())
+            emit searchRequested();
+    });
     connect(w<QPushButton>("cmdPrintLabel"), &QPushButton::clicked, this, [this] {
-        if (m_form.id)
+        if (m_form.id && !m_ctx.screens().openLabel(m_form.id))
             emit labelRequested(m_form.id);
     });
-    connect(w<QPushButton>("cmdGetGIA"), &QPushButton::clicked, this, [this] { emit certificateRequested(m_form.id); });
+    connect(w<QPushButton>("cmdGetGIA"), &QPushButton::clicked, this, [this] {
+        if (!m_ctx.screens().openCertificateLookup(m_form.id))
+            emit certificateRequested(m_form.id);
+    });
     connect(w<QPushButton>("cmdViewBoundItem"), &QPushButton::clicked, this, [this] {
-        if (m_form.itemId)
+        if (m_form.itemId && !m_ctx.screens().openItem(m_form.itemId))
             emit boundItemRequested(m_form.itemId);
     });
     connect(w<QPushButton>("cmdNewPayment"), &QPushButton::clicked, this, [this] {
-        if (m_form.id)
+        if (m_form.id && !m_ctx.screens().openPayment(m_form.id, m_form.customerId))
             emit paymentRequested(m_form.id, m_form.customerId);
     });
     connect(w<QPushButton>("cmdNewPaymentMade"), &QPushButton::clicked, this, [this] {
-        if (stones::canEnterPaymentMade(m_ctx, m_form.id, m_form.consignmentInId))
+        if (stones::canEnterPaymentMade(m_ctx, m_form.id, m_form.consignmentInId)
+            && !m_ctx.screens().openPaymentMade(m_form.id, m_form.consignmentInId))
             emit paymentMadeRequested(m_form.id, m_form.consignmentInId);
     });
     connect(w<QPushButton>("cmdLoadMemo"), &QPushButton::clicked, this, &frmDiamondDetail::memoLoadRequested);
@@ -746,6 +822,22 @@ void frmDiamondDetail::selectById(QComboBox *c, qint64 id)
     c->setCurrentIndex(i >= 0 ? i : (id == 0 ? c->findData(0) : -1));
 }
 
+// Selects a party's entry; a party the combo's list leaves out (a firm
+// flagged otherwise, a row with both flags Null) gets an entry of its own, so
+// the screen shows the stored link.
+void frmDiamondDetail::showParty(QComboBox *c, qint64 id, bool idFirst)
+{
+    if (id != 0 && c->findData(id) < 0) {
+        QString name;
+        try {
+            name = db::textOf(db::scalar(m_ctx.db(), QStringLiteral("SELECT CompanyName FROM Customer WHERE ID = ?"), {id}));
+        } catch (const db::DbError &) {
+        }
+        c->addItem(idFirst ? QString::number(id) + QStringLiteral(" - ") + name : db::entryWithId(name, id), id);
+    }
+    selectById(c, id);
+}
+
 qint64 frmDiamondDetail::idOf(const QComboBox *c) const
 {
     return c->currentIndex() >= 0 ? c->currentData().toLongLong() : 0;
@@ -899,6 +991,8 @@ void frmDiamondDetail::controlsFromForm(const StoneForm &f)
     w<QLabel>("lblSellStone")->setText(QStringLiteral("sell /Stone @ ") + fixed(stones::fieldValue(f.price(F::SellPrice)), 3));
     le("txtOnHoldNote")->setText(f.onHoldNote);
     w<QDateEdit>("dtOnHoldDate")->setDate(f.onHoldDate.isValid() ? f.onHoldDate : QDate::currentDate());
+    m_dateEdited = false;
+    m_holdDateEdited = false;
     le("txtMergeItemID")->setText(f.itemId ? QString::number(f.itemId) : QString());
 
     le("txtStatusCustomerID")->setText(f.customerId ? QString::number(f.customerId) : QString());
@@ -918,11 +1012,30 @@ void frmDiamondDetail::controlsFromForm(const StoneForm &f)
 void frmDiamondDetail::updateCommands()
 {
     const bool displayed = m_state.mode == EditState::Displayed;
-    w<QPushButton>("cmdAddDiamond")->setEnabled(displayed);
-    w<QPushButton>("cmdEditDiamond")->setEnabled(displayed && m_form.id != 0);
-    w<QPushButton>("cmdDelete")->setEnabled(displayed && m_form.id != 0);
+    const bool loaded = m_form.id != 0;
+    w<QPushButton>("cmdAddDiamond")->setEnabled(displayed && m_ctx.user.has(QStringLiteral("AllowDiamond2Create")));
+    w<QPushButton>("cmdEditDiamond")->setEnabled(displayed && loaded);
+    w<QPushButton>("cmdDelete")->setEnabled(displayed && loaded);
     w<QPushButton>("cmdUpdate")->setEnabled(!displayed);
     w<QPushButton>("cmdCancel")->setEnabled(!displayed);
+    // Another stone is opened only while none is being added or edited.
+    le("txtID")->setReadOnly(!displayed);
+    // Status changes reload the stone: not while it is being added or edited.
+    const stones::StatusDisplay d = stones::statusDisplay(m_form.Status);
+    w<QPushButton>("cmdSold")->setEnabled(displayed && loaded && d.sellEnabled && !m_form.Status.isEmpty());
+    w<QPushButton>("cmdReturn")->setEnabled(displayed && loaded
+                                            && m_form.Status.compare(QLatin1String("Sold"), Qt::CaseInsensitive) == 0);
+    w<QPushButton>("cmdReturnVendor")->setEnabled(displayed && loaded && d.vendorEnabled);
+    // Commands whose screens live elsewhere: enabled once those screens are installed.
+    const Screens &screens = m_ctx.screens();
+    w<QPushButton>("cmdSearch")->setEnabled(screens.available(Screen::StoneSearch));
+    w<QPushButton>("cmdGetGIA")->setEnabled(screens.available(Screen::CertificateLookup));
+    w<QPushButton>("cmdPrintLabel")->setEnabled(loaded && screens.available(Screen::Label));
+    w<QPushButton>("cmdLoadMemo")->setEnabled(screens.available(Screen::MemoSheet));
+    w<QPushButton>("cmdConsignedTo")->setEnabled(screens.available(Screen::MemoSheet));
+    w<QPushButton>("cmdNewPayment")->setEnabled(loaded && screens.available(Screen::Payment));
+    w<QPushButton>("cmdNewPaymentMade")->setEnabled(loaded && screens.available(Screen::PaymentMade));
+    w<QPushButton>("cmdViewBoundItem")->setEnabled(m_form.itemId != 0 && screens.available(Screen::Item));
 }
 
 StoneForm frmDiamondDetail::formFromControls() const
@@ -942,13 +1055,16 @@ StoneForm frmDiamondDetail::formFromControls() const
         if (auto *e = le(stones::StonePriceModel::fieldName(F(i)).toLatin1().constData()))
             f.prices[i] = e->text();
     f.prices[F::Weight] = f.Carat;
-    if (m_state.mode != EditState::Displayed && w<QDateEdit>("dtDate")->isVisible())
+    // A date box shows today for a stone without a date: its date counts only
+    // once the user has changed it.
+    if (m_state.mode != EditState::Displayed && w<QDateEdit>("dtDate")->isVisible() && m_dateEdited)
         f.DateCreated = w<QDateEdit>("dtDate")->date();
-    f.supplierId = idOf(cb("cboSupplier"));
-    f.consignmentInId = idOf(cb("cboConsignmentInCustomer"));
-    f.onHoldForId = idOf(cb("cboOnHoldFor"));
+    // Supplier, consignment-in and hold-for are written the moment they are
+    // chosen and kept in m_form; a combo whose list lacks the stored party
+    // must not read as "none".
     f.onHoldNote = le("txtOnHoldNote")->text();
-    f.onHoldDate = w<QDateEdit>("dtOnHoldDate")->date();
+    if (m_holdDateEdited)
+        f.onHoldDate = w<QDateEdit>("dtOnHoldDate")->date();
     return f;
 }
 
@@ -957,11 +1073,9 @@ void frmDiamondDetail::showStatus(const QString &status)
     const stones::StatusDisplay d = stones::statusDisplay(status);
     le("txtStatus")->setText(status);
     w<QLabel>("lblStatus")->setText(status.isEmpty() ? QString() : d.statusText);
-    w<QPushButton>("cmdSold")->setEnabled(d.sellEnabled && m_form.id != 0);
-    w<QPushButton>("cmdReturn")->setEnabled(status.compare(QLatin1String("Sold"), Qt::CaseInsensitive) == 0);
     w<QLabel>("imgDiaStock")->setVisible(d.stockPicture);
     w<QPushButton>("cmdReturnVendor")->setText(d.vendorCaption);
-    w<QPushButton>("cmdReturnVendor")->setEnabled(d.vendorEnabled);
+    updateCommands();
 }
 
 void frmDiamondDetail::syncDisplay()
@@ -986,9 +1100,9 @@ void frmDiamondDetail::syncDisplay()
             c->addItem(QString::number(to) + QStringLiteral(" - ") + shown.section(QStringLiteral(" - "), 1), to);
         selectById(c, to);
     }
-    selectById(cb("cboOnHoldFor"), le("txtOnHoldForCustomerID")->text().toLongLong());
-    selectById(cb("cboConsignmentInCustomer"), le("txtConsignmentInCustomer")->text().toLongLong());
-    selectById(cb("cboSupplier"), le("txtSupplier")->text().toLongLong());
+    showParty(cb("cboOnHoldFor"), le("txtOnHoldForCustomerID")->text().toLongLong(), false);
+    showParty(cb("cboConsignmentInCustomer"), le("txtConsignmentInCustomer")->text().toLongLong(), true);
+    showParty(cb("cboSupplier"), le("txtSupplier")->text().toLongLong(), true);
     // Pointing at a memo number shows the memo sheet's reference.
     for (const char *name : {"lblMEMOid", "lblMemoIDIS"}) {
         QLabel *l = w<QLabel>(name);
@@ -1010,9 +1124,9 @@ void frmDiamondDetail::syncDisplay()
 
 void frmDiamondDetail::updateCaptions()
 {
-    const QString cur = m_ctx.settings.MyCurrencyName.isEmpty() ? m_ctx.settings.localCurrencyName
-                                                                : m_ctx.settings.MyCurrencyName;
-    setWindowTitle(QStringLiteral("Diamond Details") + QStringLiteral(" US$/CDN$ 1/") + fixed(m_ctx.exchangeRateCDN, 4)
+    const QString cur = m_ctx.settings.currencyName();
+    const QString titleCur = cur == QLatin1String("CDN") ? QStringLiteral("CDN$") : cur;
+    setWindowTitle(QStringLiteral("Diamond Details US$/") + titleCur + QStringLiteral(" 1/") + fixed(m_ctx.exchangeRateCDN, 4)
                    + QStringLiteral(" US$/ZAR 1/") + fixed(m_ctx.exchangeRateZAR, 4) + QStringLiteral("   ---   ")
                    + m_ctx.settings.CompanyName);
     w<QLabel>("lblCostST")->setText(QStringLiteral("Cost ") + cur + QStringLiteral(" /St"));
@@ -1064,6 +1178,8 @@ void frmDiamondDetail::addDiamond()
 {
     if (m_state.mode != EditState::Displayed)
         return;
+    if (!checkRight(m_ctx, QStringLiteral("AllowDiamond2Create")))
+        return;
     if (certificateLookup)
         certificateLookup(this);
     // The look-up may have filled the grading; it is kept after the clearing below.
@@ -1097,6 +1213,7 @@ void frmDiamondDetail::addDiamond()
     le("txtDateCreated")->setVisible(false);
     m_state = EditState();
     m_state.mode = EditState::Adding;
+    m_dateEdited = true; // a new stone takes the date shown
     showStatus(QString());
     updateCommands();
 }
@@ -1108,6 +1225,8 @@ void frmDiamondDetail::editDiamond()
     StoneForm f = formFromControls();
     if (!stones::beginEdit(m_ctx, f, m_state))
         return;
+    m_dateEdited = false;
+    m_holdDateEdited = false;
     w<QDateEdit>("dtDate")->setVisible(true);
     le("txtDateCreated")->setVisible(false);
     EnablefrmDiamondModule();
@@ -1125,9 +1244,9 @@ void frmDiamondDetail::update()
         RefreshfrmDiamondDetailModule(f.id);
         DisablefrmDiamondModule();
         updateCommands();
-    } else if (f.SKU != le("txtSKU")->text()) {
-        le("txtSKU")->setText(f.SKU); // the auto-number of a refused save stays on screen
     }
+    // A refused save leaves the boxes as typed: an automatic SKU is drawn
+    // afresh from the prefix at the next save.
 }
 
 void frmDiamondDetail::cancel()
@@ -1163,13 +1282,15 @@ void frmDiamondDetail::autoNumber()
 
 void frmDiamondDetail::sell()
 {
+    if (m_state.mode != EditState::Displayed)
+        return;
     if (stones::sellStone(m_ctx, m_form.id, idOf(cb("cboCustomer"))) != stones::StatusResult::Refused)
         reloadCurrent();
 }
 
 void frmDiamondDetail::returnFromCustomer()
 {
-    if (m_form.id == 0)
+    if (m_form.id == 0 || m_state.mode != EditState::Displayed)
         return;
     stones::returnFromCustomer(m_ctx, m_form.id);
     reloadCurrent();
@@ -1177,7 +1298,7 @@ void frmDiamondDetail::returnFromCustomer()
 
 void frmDiamondDetail::vendor()
 {
-    if (m_form.id == 0)
+    if (m_form.id == 0 || m_state.mode != EditState::Displayed)
         return;
     // The caption tells the direction.
     if (w<QPushButton>("cmdReturnVendor")->text() == QLatin1String("from VENDOR, RECEIVE"))
@@ -1225,8 +1346,15 @@ void frmDiamondDetail::editHold()
     b->setText(QStringLiteral("..."));
     w<QDateEdit>("dtOnHoldDate")->setEnabled(false);
     le("txtOnHoldNote")->setReadOnly(true);
-    if (m_form.id)
-        stones::saveHoldNote(m_ctx, m_form.id, le("txtOnHoldNote")->text(), w<QDateEdit>("dtOnHoldDate")->date());
+    if (m_form.id
+        && stones::saveHoldNote(m_ctx, m_form.id, le("txtOnHoldNote")->text(), w<QDateEdit>("dtOnHoldDate")->date())
+               == stones::StatusResult::Done) {
+        m_form.onHoldNote = le("txtOnHoldNote")->text();
+        m_form.onHoldDate = w<QDateEdit>("dtOnHoldDate")->date();
+        m_state.atStart.onHoldNote = m_form.onHoldNote;
+        m_state.atStart.onHoldDate = m_form.onHoldDate;
+        m_holdDateEdited = false;
+    }
 }
 
 void frmDiamondDetail::mergeWithItem()
@@ -1242,7 +1370,12 @@ void frmDiamondDetail::openPrices()
         return;
     StoneForm f = formFromControls();
     frmDiamondDetailPrices dlg(m_ctx, f, this);
-    if (dlg.exec() != QDialog::Accepted)
+    // Amounts are taken over only while the stone is being added or edited:
+    // the next save writes them.
+    const bool displayed = m_state.mode == EditState::Displayed;
+    if (displayed)
+        dlg.setViewOnly();
+    if (dlg.exec() != QDialog::Accepted || displayed)
         return;
     m_form.boughtPriceLocal = stones::fmt(dlg.model().boughtLocal());
     m_form.boughtRateCDN = dlg.model().boughtRateCDN();
@@ -1338,9 +1471,70 @@ void frmDiamondDetail::closeEvent(QCloseEvent *e)
         emit closed();
 }
 
+void frmDiamondDetail::openTypedStone()
+{
+    if (m_state.mode != EditState::Displayed)
+        return;
+    const QString typed = le("txtID")->text().trimmed();
+    if (typed.isEmpty())
+        return;
+    qint64 id = 0;
+    try {
+        // The box holds IDs: a number that is a stone's ID opens that stone,
+        // anything else is looked up as a SKU#.
+        bool isNumber = false;
+        const qint64 n = typed.toLongLong(&isNumber);
+        if (isNumber && n > 0)
+            id = db::scalar(m_ctx.db(), QStringLiteral("SELECT ID FROM SingleStone WHERE ID = ?"), {n}).toLongLong();
+        if (id == 0)
+            id = db::scalar(m_ctx.db(), QStringLiteral("SELECT ID FROM SingleStone WHERE SKU = ? ORDER BY ID LIMIT 1"),
+                            {typed})
+                     .toLongLong();
+    } catch (const db::DbError &) {
+    }
+    if (id == 0) {
+        m_ctx.prompt().inform(QStringLiteral("There is no Diamond with the ID or SKU# \"%1\".").arg(typed),
+                              QStringLiteral("Open Diamond"), Icon::Information);
+        le("txtID")->setText(m_form.id ? QString::number(m_form.id) : QString());
+        return;
+    }
+    loadStone(int(id));
+}
+
+// Keyboard search of the grade combos by wording: "G" finds "50 - G",
+// "VS1" finds "40 - VS1"; letters typed in quick succession add up.
+bool frmDiamondDetail::gradeKey(QComboBox *c, QKeyEvent *k)
+{
+    const QString text = k->text();
+    if (text.isEmpty() || !text.at(0).isPrint() || (k->modifiers() & (Qt::ControlModifier | Qt::AltModifier)))
+        return false;
+    if (!m_gradeTypedAt.isValid() || m_gradeTypedAt.elapsed() > 1000 || m_gradeTypedIn != c)
+        m_gradeTyped.clear();
+    m_gradeTyped += text;
+    m_gradeTypedAt.start();
+    m_gradeTypedIn = c;
+    int exact = -1, prefix = -1, whole = -1;
+    for (int i = 0; i < c->count(); ++i) {
+        const QString item = c->itemText(i);
+        const QString wording = item.section(QStringLiteral(" - "), 1).trimmed();
+        if (exact < 0 && wording.compare(m_gradeTyped, Qt::CaseInsensitive) == 0)
+            exact = i;
+        if (prefix < 0 && wording.startsWith(m_gradeTyped, Qt::CaseInsensitive))
+            prefix = i;
+        if (whole < 0 && item.startsWith(m_gradeTyped, Qt::CaseInsensitive))
+            whole = i;
+    }
+    const int found = exact >= 0 ? exact : prefix >= 0 ? prefix : whole;
+    if (found >= 0)
+        c->setCurrentIndex(found);
+    return true;
+}
+
 bool frmDiamondDetail::eventFilter(QObject *o, QEvent *e)
 {
     const QString name = o->objectName();
+    if ((name == QLatin1String("cboColour") || name == QLatin1String("cboClarity")) && e->type() == QEvent::KeyPress)
+        return gradeKey(static_cast<QComboBox *>(o), static_cast<QKeyEvent *>(e)) || QMainWindow::eventFilter(o, e);
     if (name == QLatin1String("imgDiaMemo2") && e->type() == QEvent::MouseButtonPress) {
         auto *drag = new QDrag(o);
         auto *mime = new QMimeData;

@@ -31,6 +31,7 @@ class QPushButton;
 class QDateEdit;
 class QPlainTextEdit;
 class QAction;
+class QKeyEvent;
 
 namespace velmor {
 class AppContext;
@@ -85,6 +86,10 @@ public:
     void syncDisplay();
     // The window title and the currency captions from the working rates.
     void updateCaptions();
+    // The size the screen opens at: every control shown on a 1366x768 display.
+    static QSize defaultSize();
+    // txtID's Enter: opens the stone whose ID or SKU# was typed there.
+    void openTypedStone();
 
 signals:
     void startUpFinished();
@@ -117,6 +122,8 @@ private:
     void showBuyOffCurrentRap();
     void priceEdited(stones::StonePriceModel::Field f, const QString &text);
     void selectById(QComboBox *c, qint64 id);
+    void showParty(QComboBox *c, qint64 id, bool idFirst);
+    bool gradeKey(QComboBox *c, QKeyEvent *k);
     qint64 idOf(const QComboBox *c) const;
     void reloadCurrent();
 
@@ -139,6 +146,11 @@ private:
     bool m_repairing = false;
     QList<QWidget *> m_entryFields;
     QElapsedTimer m_combosFilled;
+    bool m_dateEdited = false;     // dtDate changed by the user since the stone was shown
+    bool m_holdDateEdited = false; // dtOnHoldDate likewise
+    QString m_gradeTyped;          // the grade combos' keyboard search
+    QElapsedTimer m_gradeTypedAt;
+    QComboBox *m_gradeTypedIn = nullptr;
 };
 
 } // namespace velmor::ui

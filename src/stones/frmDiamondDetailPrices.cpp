@@ -22,7 +22,7 @@ frmDiamondDetailPrices::frmDiamondDetailPrices(AppContext &ctx, const stones::St
     auto *v = new QVBoxLayout(this);
     auto *g = new QGridLayout;
     v->addLayout(g);
-    const QString cur = ctx.settings.localCurrencyName;
+    const QString cur = ctx.settings.currencyName();
     const QStringList heads = {QString(), QStringLiteral("US$ /Stone"), QStringLiteral("US$ /ct"),
                                cur + QStringLiteral(" /Stone"), cur + QStringLiteral(" /ct"),
                                QStringLiteral("ZAR /Stone"), QStringLiteral("ZAR /ct")};
@@ -57,6 +57,7 @@ frmDiamondDetailPrices::frmDiamondDetailPrices(AppContext &ctx, const stones::St
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     buttons->button(QDialogButtonBox::Ok)->setObjectName(QStringLiteral("cmdOK"));
     buttons->button(QDialogButtonBox::Cancel)->setObjectName(QStringLiteral("cmdCancel"));
+    buttons->button(QDialogButtonBox::Ok)->setDefault(true);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     v->addWidget(buttons);
@@ -85,6 +86,18 @@ bool frmDiamondDetailPrices::eventFilter(QObject *o, QEvent *e)
             m_model.leave(f);
     }
     return QDialog::eventFilter(o, e);
+}
+
+void frmDiamondDetailPrices::setViewOnly()
+{
+    for (QLineEdit *e : findChildren<QLineEdit *>())
+        e->setReadOnly(true);
+    auto *ok = findChild<QPushButton *>(QStringLiteral("cmdOK"));
+    auto *cancel = findChild<QPushButton *>(QStringLiteral("cmdCancel"));
+    ok->setVisible(false);
+    ok->setDefault(false);
+    cancel->setText(QStringLiteral("Close"));
+    cancel->setDefault(true);
 }
 
 } // namespace velmor::ui

@@ -18,6 +18,9 @@ class frmDiamondDetailPrices : public QDialog {
 public:
     frmDiamondDetailPrices(AppContext &ctx, const stones::StoneForm &stone, QWidget *parent = nullptr);
     const stones::StonePriceWindowModel &model() const { return m_model; }
+    // For a stone that is only displayed: the amounts are shown, nothing can
+    // be typed or taken over (the window closes with "Close").
+    void setViewOnly();
 
 protected:
     bool eventFilter(QObject *o, QEvent *e) override;

@@ -1,6 +1,7 @@
 #include "stones/frmStoneChange.h"
 
 #include "core/AppContext.h"
+#include "core/widgets/WindowPlacement.h"
 #include "db/Sql.h"
 
 #include <QCheckBox>
@@ -66,6 +67,15 @@ frmStoneChange::frmStoneChange(AppContext &ctx, QWidget *parent) : QMainWindow(p
     top->addWidget(cmdExport);
     top->addWidget(cmdBack);
     v->addLayout(top);
+    // With tracking off no new rows are written: the screen says so.
+    lblTrackingOff = new QLabel(QStringLiteral("The tracking of changes is switched off: changes to stones are not "
+                                               "recorded. Switch on \"enable the Tracking of Changes that were done "
+                                               "to a Stone\" in the configuration to record them."),
+                                central);
+    lblTrackingOff->setObjectName(QStringLiteral("lblTrackingOff"));
+    lblTrackingOff->setWordWrap(true);
+    lblTrackingOff->setStyleSheet(QStringLiteral("QLabel { background: #fff3cd; padding: 6px; }"));
+    v->addWidget(lblTrackingOff);
     Grid = new QTableWidget(central);
     Grid->setObjectName(QStringLiteral("Grid"));
     Grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -96,7 +106,7 @@ frmStoneChange::frmStoneChange(AppContext &ctx, QWidget *parent) : QMainWindow(p
         if (!name.isEmpty())
             exportTo(name);
     });
-    resize(1200, 600);
+    placeWindow(this, QSize(1200, 600), parent);
 }
 
 void frmStoneChange::showEvent(QShowEvent *e)
@@ -107,6 +117,7 @@ void frmStoneChange::showEvent(QShowEvent *e)
 
 void frmStoneChange::activate()
 {
+    lblTrackingOff->setVisible(!m_ctx.settings.StoneChange);
     m_filling = true;
     const QString keep = txtStoneID->text();
     cboStone->clear();
@@ -147,8 +158,11 @@ void frmStoneChange::applyBasicView()
     for (int c = 0; c < Grid->columnCount(); ++c) {
         const bool hide = chkBasicView->isChecked() && hidden.contains(c);
         Grid->setColumnHidden(c, hide);
-        if (!hide)
-            Grid->setColumnWidth(c, px(m_grid.widths.value(c, 1000)));
+        // The set width, widened to the column's contents (dates, carats).
+        if (hide)
+            continue;
+        Grid->resizeColumnToContents(c);
+        Grid->setColumnWidth(c, qMax(px(m_grid.widths.value(c, 1000)), Grid->columnWidth(c)));
     }
 }
 

@@ -9,6 +9,7 @@
 class QCheckBox;
 class QComboBox;
 class QDateEdit;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTableWidget;
@@ -38,6 +39,7 @@ public:
     QCheckBox *chkDateRange, *chkBasicView;
     QDateEdit *dtDay1, *dtDay2;
     QTableWidget *Grid;
+    QLabel *lblTrackingOff; // shown while change tracking is off
     QPushButton *cmdExport, *cmdBack;
 
 protected:

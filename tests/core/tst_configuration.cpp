@@ -8,6 +8,8 @@
 #include "core/SettingsFields.h"
 #include "core/frmConfigMenu.h"
 #include "core/frmConfiguration.h"
+#include "core/Users.h"
+#include "core/widgets/StoneScreenRights.h"
 #include "db/Row.h"
 #include "db/Sql.h"
 
@@ -39,7 +41,11 @@ struct Fixture {
     QTemporaryDir program;
     ScriptedPrompt prompt;
     AppContext ctx;
-    Fixture() : ctx(Workstation(home.path(), program.path()), t.settings(), &prompt) { ctx.adopt(t.db()); }
+    Fixture() : ctx(Workstation(home.path(), program.path()), t.settings(), &prompt)
+    {
+        ctx.adopt(t.db());
+        ctx.user.Administrator = true; // the screens are an administrator's
+    }
 };
 
 } // namespace
@@ -59,6 +65,7 @@ private slots:
     void refusedSaveChangesNothing();
     void retiredTab();
     void settingsMenu();
+    void administratorsOnly();
     void commandLine();
 };
 
@@ -315,14 +322,54 @@ void TestConfiguration::settingsMenu()
     QCOMPARE(ws.readLines(QStringLiteral("printDIAMONDcomment.txt")), QStringList{QStringLiteral("false")});
     QVERIFY(f.ctx.settings.labelQuill);
 
+    // The disclaimer and labour screens are not built: their buttons are off.
     const QList<QPair<const char *, int>> choices = {
-        {"Command1", 1}, {"Command2", 2}, {"Command3", 3}, {"cmdConfigLabour", 5}};
+        {"Command1", 1}, {"Command2", 0}, {"Command3", 0}, {"cmdConfigLabour", 0}};
     for (const auto &[name, n] : choices) {
         ui::frmConfigMenu menu(f.ctx, nullptr);
         QVERIFY(menu.findChild<QCheckBox *>(QStringLiteral("chkLabelQuill"))->isChecked());
-        QTest::mouseClick(menu.findChild<QPushButton *>(QString::fromLatin1(name)), Qt::LeftButton);
+        auto *b = menu.findChild<QPushButton *>(QString::fromLatin1(name));
+        QCOMPARE(b->isEnabled(), n != 0);
+        QTest::mouseClick(b, Qt::LeftButton);
         QCOMPARE(menu.choice(), n);
+        QCOMPARE(b->isDefault(), n == 1);
     }
+}
+
+void TestConfiguration::administratorsOnly()
+{
+    const QString refused =
+        QStringLiteral("Authorization Failure: No Permission, please login or contact the System Administrator!");
+    Fixture f;
+    f.ctx.user.Administrator = false;
+    // The stone screen's settings menu refuses before it opens.
+    QCOMPARE(ui::runConfigMenu(f.ctx, nullptr), 0);
+    QCOMPARE(f.prompt.messages(), QStringList{refused});
+    f.prompt.clear();
+    // The configuration screen, however it was reached, shows nothing and closes.
+    {
+        ui::frmConfiguration w(f.ctx);
+        w.show();
+        QCOMPARE(f.prompt.messages(), QStringList{refused});
+        QCOMPARE(w.findChild<QLineEdit *>(QStringLiteral("txtCompanyName"))->text(), QString());
+        QVERIFY(!w.isEnabled());
+        QTRY_VERIFY(!w.isVisible());
+        // A save reached anyway changes nothing.
+        f.prompt.clear();
+        w.save();
+        QCOMPARE(f.prompt.messages(), QStringList{refused});
+        QCOMPARE(configValue(f.t.db(), QStringLiteral("CompanyName")).toString(), QStringLiteral("Company Name"));
+    }
+    // An administrator's screen closes at a log-off.
+    f.ctx.user.Administrator = true;
+    f.prompt.clear();
+    ui::frmConfiguration w(f.ctx);
+    w.show();
+    QCOMPARE(w.findChild<QLineEdit *>(QStringLiteral("txtCompanyName"))->text(), QStringLiteral("Company Name"));
+    QVERIFY(w.findChild<QPushButton *>(QStringLiteral("cmdRapSettings"))->isDefault());
+    ResetUserRightsModule(f.ctx);
+    QVERIFY(!w.isVisible());
+    QCOMPARE(f.prompt.messages(), QStringList{});
 }
 
 void TestConfiguration::commandLine()

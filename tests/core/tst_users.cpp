@@ -53,6 +53,7 @@ private slots:
     void firstUser();
     void saveUserOperation();
     void setupScreenEnablesUpdate();
+    void setupScreenForAdministratorsOnly();
     void setupScreenAddsAndRefusesMismatch();
 };
 
@@ -170,9 +171,11 @@ void TestUsers::firstUser()
     QCOMPARE(r.text(QStringLiteral("Password")).size(), 8);
     QCOMPARE(r.text(QStringLiteral("FirstName")), QStringLiteral("Firstname"));
     QCOMPARE(r.text(QStringLiteral("LastName")), QStringLiteral("Lastname"));
-    for (const char *c : {"Administrator", "ViewCost", "AllowExchangeRateChanging", "AllowMemoAssigning"})
+    // An administrator who may see costs and work with stones from the first hour.
+    for (const char *c : {"Administrator", "ViewCost", "AllowExchangeRateChanging", "AllowMemoAssigning", "AllowEdit",
+                          "AllowDelete", "AllowDiamond2Create"})
         QVERIFY2(r.flag(QString::fromLatin1(c)), c);
-    QVERIFY(!r.flag(QStringLiteral("AllowDelete")));
+    QVERIFY(!r.flag(QStringLiteral("AllowCustomerAdd")));
     // The default password logs in.
     QString n = QStringLiteral("user"), p = QString::fromLatin1(kFirstUserPassword);
     QVERIFY(velmor::login(ctx, n, p));
@@ -240,6 +243,7 @@ void TestUsers::setupScreenEnablesUpdate()
     ScriptedPrompt prompt;
     AppContext ctx(Workstation(dir.path()), t.settings(), &prompt);
     ctx.adopt(t.db());
+    ctx.user.Administrator = true;
     ui::frmConfigUsers w(ctx);
     w.show();
     auto *grid = w.findChild<QTableWidget *>(QStringLiteral("DataGrid1"));
@@ -265,6 +269,44 @@ void TestUsers::setupScreenEnablesUpdate()
     QVERIFY(!cmdUpdate->isEnabled());
 }
 
+void TestUsers::setupScreenForAdministratorsOnly()
+{
+    TestDb t;
+    addUser(t.db(), QStringLiteral("admin"), QStringLiteral("pw"), {QStringLiteral("Administrator")});
+    addUser(t.db(), QStringLiteral("clerk"), QStringLiteral("pw2"), {});
+    QTemporaryDir dir;
+    ScriptedPrompt prompt;
+    AppContext ctx(Workstation(dir.path()), t.settings(), &prompt);
+    ctx.adopt(t.db());
+    const QString refused =
+        QStringLiteral("Authorization Failure: No Permission, please login or contact the System Administrator!");
+    // Opened by somebody else (a menu left enabled, a failed login since):
+    // refused, nothing of the users shown, and it closes.
+    for (const QString &who : {QString(), QStringLiteral("clerk")}) {
+        prompt.clear();
+        if (!who.isEmpty()) {
+            QString n = who, p = QStringLiteral("pw2");
+            QVERIFY(velmor::login(ctx, n, p));
+        }
+        ui::frmConfigUsers w(ctx);
+        w.show();
+        QCOMPARE(prompt.messages(), QStringList{refused});
+        QCOMPARE(w.findChild<QTableWidget *>(QStringLiteral("DataGrid1"))->rowCount(), 0);
+        QVERIFY(!w.isEnabled());
+        QTRY_VERIFY(!w.isVisible());
+    }
+    // An administrator's screen closes when the rights go (a log-off anywhere).
+    QString n = QStringLiteral("admin"), p = QStringLiteral("pw");
+    QVERIFY(velmor::login(ctx, n, p));
+    prompt.clear();
+    ui::frmConfigUsers w(ctx);
+    w.show();
+    QCOMPARE(w.findChild<QTableWidget *>(QStringLiteral("DataGrid1"))->rowCount(), 2);
+    QCOMPARE(prompt.messages(), QStringList{});
+    ResetUserRightsModule(ctx);
+    QVERIFY(!w.isVisible());
+}
+
 void TestUsers::setupScreenAddsAndRefusesMismatch()
 {
     TestDb t;
@@ -273,6 +315,7 @@ void TestUsers::setupScreenAddsAndRefusesMismatch()
     ScriptedPrompt prompt;
     AppContext ctx(Workstation(dir.path()), t.settings(), &prompt);
     ctx.adopt(t.db());
+    ctx.user.Administrator = true;
     ui::frmConfigUsers w(ctx);
     w.show();
     auto edit = [&](const char *name) { return w.findChild<QLineEdit *>(QString::fromLatin1(name)); };

@@ -73,6 +73,18 @@ void TestPricingScreens::priceSheet()
     for (const char *n : {"txtRap", "txtStone", "txtRap2", "txtStone2"})
         shown << w.findChild<QLineEdit *>(n)->text();
     QCOMPARE(shown, values);
+    // The sheet asks for room for both grids whole, within a 1366x768 display.
+    const QSize hint = w.sizeHint();
+    QVERIFY2(hint.width() <= 1366 && hint.height() <= 728, qPrintable(QString("%1x%2").arg(hint.width()).arg(hint.height())));
+    for (const char *g : {"MSFlexGrid1", "MSFlexGrid2"}) {
+        auto *grid = w.findChild<QTableWidget *>(g);
+        int width = 0, height = 0;
+        for (int c = 0; c < grid->columnCount(); ++c)
+            width += grid->columnWidth(c);
+        for (int r = 0; r < grid->rowCount(); ++r)
+            height += grid->rowHeight(r);
+        QVERIFY2(grid->sizeHint().width() >= width && grid->sizeHint().height() >= height, g);
+    }
     auto *round = w.findChild<QTableWidget *>("MSFlexGrid1");
     auto *pear = w.findChild<QTableWidget *>("MSFlexGrid2");
     QCOMPARE(cell(round, 0, 0), QStringLiteral("Round Br."));
@@ -160,8 +172,26 @@ void TestPricingScreens::shapeWords()
     QCOMPARE(normaliseShape(env.db(), "omb"), QStringLiteral("OVAL"));
     QCOMPARE(db::scalar(env.db(), "SELECT COUNT(*) FROM shapewords").toInt(), 2);
 
+    // Clearing the last rows removes them: the mapping does not come back.
+    flex->item(1, 0)->setText(QString());
+    flex->item(1, 3)->setText(QString());
+    w.findChild<QPushButton *>("Command1")->click();
+    QCOMPARE(db::scalar(env.db(), "SELECT COUNT(*) FROM shapewords").toInt(), 1);
+    QVERIFY(normaliseShape(env.db(), "omb") != QStringLiteral("OVAL"));
+    flex->item(0, 0)->setText(QString());
+    flex->item(0, 1)->setText(QString());
+    w.findChild<QPushButton *>("Command1")->click();
+    QCOMPARE(db::scalar(env.db(), "SELECT COUNT(*) FROM shapewords").toInt(), 0);
+    QCOMPARE(cell(flex, 0, 0), QString());
+
+    db::exec(env.db(), "INSERT INTO labwords (row, master, w1) VALUES (1, 'GIA', 'G.I.A.'), (2, 'HRD', 'H.R.D.')");
     frmLabs labs(env.ctx);
-    QCOMPARE(labs.findChild<QTableWidget *>("Flex")->rowCount() > 0, true);
+    auto *labFlex = labs.findChild<QTableWidget *>("Flex");
+    QCOMPARE(cell(labFlex, 1, 0), QStringLiteral("HRD"));
+    labFlex->item(1, 0)->setText(QString());
+    labFlex->item(1, 1)->setText(QString());
+    labs.findChild<QPushButton *>("Command1")->click();
+    QCOMPARE(db::scalar(env.db(), "SELECT GROUP_CONCAT(master) FROM labwords").toString(), QStringLiteral("GIA"));
 }
 
 void TestPricingScreens::exchangeRateScreen()
@@ -192,6 +222,18 @@ void TestPricingScreens::exchangeRateScreen()
     QCOMPARE(db::scalar(env.db(), "SELECT GoldRate FROM Config").toDouble(), 10.0);
     QCOMPARE(env.ctx.settings.GoldRate, 10.0);
     QCOMPARE(env.prompt.messages(), QStringList());
+
+    // A new exchange rate is the working rate at once, and the open screens hear of it.
+    QSignalSpy rates(&env.ctx.events(), &ContextEvents::ratesChanged);
+    auto *rate = w.findChild<QLineEdit *>("txtExchangeRate");
+    rate->clear();
+    QTest::keyClicks(rate, "1.4");
+    w.findChild<QPushButton *>("cmdRapSettings")->click();
+    QCOMPARE(db::scalar(env.db(), "SELECT ExchangeRate FROM Config").toDouble(), 1.4);
+    QCOMPARE(env.ctx.exchangeRateCDN, 1.4);
+    QCOMPARE(rates.count(), 1);
+    w.findChild<QPushButton *>("cmdRapSettings")->click(); // nothing changed: nothing to tell
+    QCOMPARE(rates.count(), 1);
 }
 
 void TestPricingScreens::welcomeWindow()

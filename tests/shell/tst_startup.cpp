@@ -156,9 +156,12 @@ void TestStartup::homeScreen()
     QFETCH(QVariant, velmorWholeSale);
     QFETCH(bool, wholesale);
     TestDb t;
-    db::exec(t.db(), QStringLiteral("UPDATE Config SET VelmorWholeSale = ?"), {velmorWholeSale});
+    db::exec(t.db(), QStringLiteral("UPDATE Config SET VelmorWholeSale = ?, ExchangeRate = 1.31"), {velmorWholeSale});
     Start s(t);
     QVERIFY(s.run());
+    // No rate site can be reached from a test: the stored exchange rate is the working one.
+    QCOMPARE(s.ctx.exchangeRateCDN, 1.31);
+    QVERIFY(s.flow->stone()->windowTitle().contains(QStringLiteral("US$/CDN$ 1/1.3100 ")));
     QCOMPARE(s.ctx.WholeSaleMode, wholesale);
     QCOMPARE(s.ctx.DiamondMode, !wholesale);
     QVERIFY(s.flow->front());                 // loaded in both set-ups
@@ -246,6 +249,17 @@ void TestStartup::rightsOnTheFrontScreen()
     QVERIFY(stone->findChild<QAction *>(QStringLiteral("cmdLogOff"))->isVisible());
     QVERIFY(stone->findChild<QWidget *>(QStringLiteral("txtBoughtPriceUSCT"))->isVisible());
     QVERIFY(stone->findChild<QWidget *>(QStringLiteral("lblCode"))->isVisible());
+    QVERIFY(enabled(stone, QStringLiteral("cmdAddDiamond")));
+    for (QWidget *screen : {static_cast<QWidget *>(front), static_cast<QWidget *>(stone)})
+        QCOMPARE(screen->findChild<QLabel *>(QStringLiteral("lblLoggedIn"))->text(),
+                 QStringLiteral("Logged in: user (Firstname Lastname)"));
+    // The word tables open from the configuration menu.
+    for (const char *menu : {"mnuShapeWords", "mnuLabWords"}) {
+        QVERIFY2(enabled(front, QString::fromLatin1(menu)), menu);
+        front->findChild<QAction *>(QString::fromLatin1(menu))->trigger();
+    }
+    QVERIFY(front->findChild<QWidget *>(QStringLiteral("frmShapes")));
+    QVERIFY(front->findChild<QWidget *>(QStringLiteral("frmLabs")));
 
     // A failed login after the administrator's closes everything again, on
     // both screens: nobody is logged in any more.
@@ -258,6 +272,10 @@ void TestStartup::rightsOnTheFrontScreen()
     QVERIFY(!enabled(stone, QStringLiteral("txtSellPriceLocalCT2")));
     QVERIFY(!stone->findChild<QAction *>(QStringLiteral("cmdLogOff"))->isVisible());
     QVERIFY(!stone->findChild<QWidget *>(QStringLiteral("txtBoughtPriceUSCT"))->isVisible());
+    QVERIFY(!enabled(stone, QStringLiteral("cmdAddDiamond")));
+    QVERIFY(!enabled(front, QStringLiteral("mnuShapeWords")));
+    for (QWidget *screen : {static_cast<QWidget *>(front), static_cast<QWidget *>(stone)})
+        QCOMPARE(screen->findChild<QLabel *>(QStringLiteral("lblLoggedIn"))->text(), QStringLiteral("Not logged in"));
     s.prompt.clear();
     answerLogin(QStringLiteral("USER"), QString::fromLatin1(kFirstUserPassword));
     QTest::mouseClick(front->findChild<QPushButton *>(QStringLiteral("cmdLogIn")), Qt::LeftButton);
@@ -270,6 +288,8 @@ void TestStartup::rightsOnTheFrontScreen()
     QVERIFY(!enabled(stone, QStringLiteral("txtSellPriceLocalCT2")));
     QVERIFY(!stone->findChild<QWidget *>(QStringLiteral("txtBoughtPriceUSCT"))->isVisible());
     QVERIFY(!stone->findChild<QAction *>(QStringLiteral("cmdLogOff"))->isVisible());
+    QVERIFY(!enabled(stone, QStringLiteral("cmdAddDiamond")));
+    QCOMPARE(stone->findChild<QLabel *>(QStringLiteral("lblLoggedIn"))->text(), QStringLiteral("Not logged in"));
     QVERIFY(!s.ctx.user.ViewCost);
 
     // A clerk who may add customers, and the stone screen's own log-on and log-off.

@@ -23,6 +23,7 @@ struct StoneEnv {
         ctx.user.AllowDelete = true;
         ctx.user.AllowEdit = true;
         ctx.user.AllowMemoAssigning = true;
+        ctx.user.set("AllowDiamond2Create", true);
         ctx.exchangeRateCDN = 1.25;
         ctx.exchangeRateZAR = 14.0;
     }

@@ -81,6 +81,9 @@ bool showLogin(AppContext &ctx, QWidget *parent)
 }
 int runConfigMenu(AppContext &ctx, QWidget *stone)
 {
+    // The menu's screens change settings, passwords and rights.
+    if (!checkRight(ctx, QStringLiteral("Administrator")))
+        return 0;
     int choice = 0;
     {
         frmConfigMenu menu(ctx, stone);

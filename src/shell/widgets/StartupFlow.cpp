@@ -5,10 +5,12 @@
 #include "shell/frmSplash.h"
 #include "core/Configuration.h"
 #include "core/widgets/QtPrompt.h"
+#include "core/widgets/WindowPlacement.h"
 #include "pricing/frmConfigD_Range.h"
 #include "pricing/frmConfigExchangeRate.h"
 #include "pricing/frmConfigQs.h"
 #include "pricing/frmRapPriceSheet.h"
+#include "pricing/frmShapes.h"
 #include "pricing/frmSplashWelcome.h"
 #include "stones/frmDiamondDetail.h"
 
@@ -60,6 +62,7 @@ void StartupFlow::loadFront()
     auto showWindow = [](QWidget *w) {
         w->setAttribute(Qt::WA_DeleteOnClose);
         w->setWindowFlag(Qt::Window);
+        placeWindow(w, w->size().expandedTo(w->sizeHint()), w->parentWidget());
         w->show();
         w->raise();
         w->activateWindow();
@@ -73,6 +76,10 @@ void StartupFlow::loadFront()
                        [&ctx, showWindow, this] { showWindow(new pricing::frmConfigQs(ctx, m_front)); });
     m_front->setOpener(QStringLiteral("mnuConfigD_Range"),
                        [&ctx, showWindow, this] { showWindow(new pricing::frmConfigD_Range(ctx, m_front)); });
+    m_front->setOpener(QStringLiteral("mnuShapeWords"),
+                       [&ctx, showWindow, this] { showWindow(new pricing::frmShapes(ctx, m_front)); });
+    m_front->setOpener(QStringLiteral("mnuLabWords"),
+                       [&ctx, showWindow, this] { showWindow(new pricing::frmLabs(ctx, m_front)); });
 }
 
 void StartupFlow::startHome(bool wholesale)
@@ -150,6 +157,8 @@ bool StartupFlow::openPriceSheet()
 {
     auto *w = new pricing::frmRapPriceSheet(m_ctx);
     w->setAttribute(Qt::WA_DeleteOnClose);
+    // Both grids whole: the sheet's size follows its contents.
+    placeWindow(w, w->sizeHint(), QApplication::activeWindow());
     w->show();
     return true;
 }

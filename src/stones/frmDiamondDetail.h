@@ -9,7 +9,8 @@
 //   - controls by objectName: mnuConfiguration, mnuLogOn, cmdLogOff,
 //     txtSellPriceLocalCT2 (usable only by an administrator), the cost fields
 //     txtBuyOffRap, txtOriginalBuyOffRap, txtBoughtPriceUSCT, txtCode and their
-//     labels, txtID, txtItemID, cmdAddDiamond;
+//     labels, txtID (also typed into: ID or SKU# + Enter opens a stone),
+//     txtItemID, cmdAddDiamond, lblLoggedIn (status bar);
 //   - loadStone(id): the scanner dispatch has put id into txtID and txtItemID;
 //   - on its first activation the start-up continues (the repair on opening,
 //     "frmDiamondDetail" as the current screen, the first user), then

@@ -303,6 +303,11 @@ void frmDiamondDetail::build()
     id->setToolTip(QStringLiteral("Type a stone's ID or SKU# and press Enter to open it"));
     fi->addRow(QStringLiteral("ID / SKU#"), id);
     connect(id, &QLineEdit::returnPressed, this, &frmDiamondDetail::openTypedStone);
+    // Left without Enter, the box shows the stone on screen again.
+    connect(id, &QLineEdit::editingFinished, this, [this, id] {
+        if (!id->hasFocus() && m_state.mode == EditState::Displayed)
+            id->setText(m_form.id ? QString::number(m_form.id) : QString());
+    });
     auto *itemId = lineEdit("txtItemID", false);
     itemId->setVisible(false);
     auto *skuRow = new QHBoxLayout;

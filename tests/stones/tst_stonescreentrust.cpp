@@ -322,6 +322,12 @@ void TestStoneScreenTrust::openByIdOrSku()
              QStringList{"Open Diamond: There is no Diamond with the ID or SKU# \"nothing-like-it\"."});
     QCOMPARE(s.currentId(), b);
     QCOMPARE(box->text(), QString::number(b));
+    // Typed and left without Enter: the box shows the stone on screen again.
+    box->setFocus();
+    box->setText("A-100");
+    ctl<QLineEdit>(s, "txtLocation")->setFocus();
+    QCOMPARE(box->text(), QString::number(b));
+    QCOMPARE(s.currentId(), b);
     // Not while a stone is being edited.
     click(s, "cmdEditDiamond");
     QVERIFY(box->isReadOnly());

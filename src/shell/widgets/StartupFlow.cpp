@@ -5,6 +5,7 @@
 #include "shell/frmSplash.h"
 #include "core/Configuration.h"
 #include "core/widgets/QtPrompt.h"
+#include "online/frmGIA.h"
 #include "pricing/frmConfigD_Range.h"
 #include "pricing/frmConfigExchangeRate.h"
 #include "pricing/frmConfigQs.h"
@@ -129,6 +130,7 @@ bool StartupFlow::available(Screen s) const
     case Screen::Home:
     case Screen::Stone:
     case Screen::PriceSheet:
+    case Screen::CertificateLookup:
         return true;
     default:
         return false;
@@ -151,6 +153,19 @@ bool StartupFlow::openPriceSheet()
     auto *w = new pricing::frmRapPriceSheet(m_ctx);
     w->setAttribute(Qt::WA_DeleteOnClose);
     w->show();
+    return true;
+}
+
+bool StartupFlow::openCertificateLookup(qint64)
+{
+    if (!m_stone)
+        return false;
+    online::frmGIA dialog(m_ctx, m_stone);
+    dialog.lookup = [stone = m_stone](const online::GiaRequest &r) {
+        if (stone)
+            stone->lookupCertificate(r);
+    };
+    dialog.exec();
     return true;
 }
 

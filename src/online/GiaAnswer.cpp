@@ -99,6 +99,14 @@ QByteArray GiaAnswer::toXml() const
 
 int matchGradeEntry(const QStringList &entries, const QString &grade)
 {
+    // The grade's own entry first: by the last four characters alone "VVS1"
+    // would pick the split grade "FL/VVS1" listed before it.
+    for (int i = 0; i < entries.size(); ++i) {
+        const int dash = entries.at(i).indexOf(QStringLiteral(" - "));
+        if (dash >= 0 && !grade.trimmed().isEmpty()
+            && entries.at(i).mid(dash + 3).trimmed().compare(grade.trimmed(), Qt::CaseInsensitive) == 0)
+            return i;
+    }
     const QString wanted = (QStringLiteral(" - ") + grade.trimmed()).right(4);
     for (int i = 0; i < entries.size(); ++i)
         if (entries.at(i).size() >= 4 && entries.at(i).right(4).compare(wanted, Qt::CaseInsensitive) == 0)

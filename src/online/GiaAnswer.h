@@ -42,9 +42,9 @@ private:
     QMap<QString, QString> m_values;
 };
 
-// The grade-entry rule: the first entry whose last four characters equal the
-// last four of " - " + grade; -1 when none does (the caller then leaves its
-// choice unchanged).
+// The grade-entry rule: the entry whose wording is the grade, else the first
+// entry whose last four characters equal the last four of " - " + grade; -1
+// when none does (the caller then leaves its choice unchanged).
 int matchGradeEntry(const QStringList &entries, const QString &grade);
 
 } // namespace velmor::online

@@ -412,7 +412,7 @@ void TestCertLookup::getGiaOnTheStoneScreen()
                  qPrintable(e.prompt.messages().first()));
         QVERIFY(get->isEnabled());
         QVERIFY(ctl<QPushButton>(s, "cmdUpdate")->isEnabled());
-        QCOMPARE(ctl<QLineEdit>(s, "txtDim1")->text(), QString("1.50"));
+        QCOMPARE(ctl<QLineEdit>(s, "txtDim1")->text(), QString("1.5"));
         QCOMPARE(ctl<QComboBox>(s, "cboColour")->currentText(), colourBefore);
     }
 

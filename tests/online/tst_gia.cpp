@@ -111,7 +111,9 @@ void TestGia::gradeEntries()
     QVERIFY(pick(colours, "G").endsWith(" - G"));
     QVERIFY(pick(colours, "D").endsWith(" - D"));
     QVERIFY(pick(clarities, "VS1").endsWith(" - VS1"));   // not VVS1
-    QVERIFY(pick(clarities, "VVS1").endsWith(" - VVS1"));
+    QVERIFY(pick(clarities, "VVS1").endsWith(" - VVS1")); // not the split grade "FL/VVS1" before it
+    QVERIFY(pick(clarities, "VVS2").endsWith(" - VVS2"));
+    QVERIFY(pick(clarities, "SI2").endsWith(" - SI2"));
     QVERIFY(pick(clarities, "IF").endsWith(" - IF"));
     QCOMPARE(pick(colours, "Fancy Vivid Yellow"), QString("none"));
     QCOMPARE(pick(colours, ""), QString("none"));

@@ -7,6 +7,7 @@
 #include "LocalHttpServer.h"
 #include "online/CertLookup.h"
 #include "online/frmGIA.h"
+#include "shell/widgets/StartupFlow.h"
 #include "stones/frmDiamondDetail.h"
 
 #include <QApplication>
@@ -19,6 +20,7 @@
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QtTest>
 
 using namespace velmor;
@@ -185,6 +187,7 @@ private slots:
     void waitingForTheAgent();
     void reportStillBeingWritten();
     void addingAStoneFillsTheScreen();
+    void shellOpensTheDialogOverTheStoneScreen();
     void duplicateCertificateIsRefused();
     void getGiaOnTheStoneScreen();
     void commands();
@@ -357,6 +360,48 @@ void TestCertLookup::addingAStoneFillsTheScreen()
     QVERIFY(ctl<QPushButton>(s, "cmdUpdate")->isEnabled());
     QCOMPARE(e.prompt.messages(), QStringList{});
     e.ctx.setScreens(nullptr);
+}
+
+void TestCertLookup::shellOpensTheDialogOverTheStoneScreen()
+{
+    qputenv("VELMOR_NO_SPLASH_PAUSE", "1");
+    LabService lab;
+    TestDb t;
+    ScriptedPrompt prompt;
+    Station st(lab.http.base());
+    AppContext ctx(st.ws, t.settings(), &prompt);
+    ctx.adopt(t.db());
+    ui::StartupFlow flow(ctx);
+    QSignalSpy done(&flow, &ui::StartupFlow::finished);
+    flow.start();
+    QVERIFY(done.count() > 0 || done.wait(20000));
+    QVERIFY(ctx.screens().available(Screen::CertificateLookup));
+    frmDiamondDetail &s = *flow.stone();
+    whenDialog([&](frmGIA *d) {
+        QCOMPARE(d->parentWidget(), &s);
+        typeInto(ctl<QLineEdit>(*d, "txtWeight"), "1.01");
+        typeInto(ctl<QLineEdit>(*d, "txtCertNumber"), "5182736455");
+        QTest::mouseClick(ctl<QPushButton>(*d, "Image3"), Qt::LeftButton);
+    });
+    s.addDiamond();
+    QCOMPARE(ctl<QLineEdit>(s, "txtDim3")->text(), QString("6.48"));
+    QVERIFY(ctl<QComboBox>(s, "cboColour")->currentText().endsWith(" - G"));
+    QVERIFY(ctl<QComboBox>(s, "cboClarity")->currentText().endsWith(" - IF")); // "Internally Flawless"
+    QCOMPARE(ctl<QComboBox>(s, "cboShape")->currentText(), QString("Round Brilliant [BR]"));
+    QCOMPARE(ctl<QLineEdit>(s, "txtCrownAngle")->text(), QString("34.5"));
+    QCOMPARE(prompt.messages(), QStringList{});
+
+    // Closing the dialog adds the stone without a look-up.
+    whenDialog([](frmGIA *d) { QTest::mouseClick(ctl<QPushButton>(*d, "Image2"), Qt::LeftButton); });
+    s.cancel();
+    const qint64 shown = db::insert(t.db(), "INSERT INTO SingleStone (SKU, Laboratory, Certificate, Dim3, Status) "
+                                            "VALUES ('R5', 'GIA', 'X123', 7.1, 'Stock')");
+    s.loadStone(int(shown));
+    QCOMPARE(ctl<QLineEdit>(s, "txtCertificate")->text(), QString("X123"));
+    s.addDiamond();
+    QCOMPARE(ctl<QLineEdit>(s, "txtDim3")->text(), QString());
+    QCOMPARE(ctl<QLineEdit>(s, "txtCertificate")->text(), QString()); // nothing of the stone before
+    QCOMPARE(lab.http.requests.size(), 1);
 }
 
 void TestCertLookup::duplicateCertificateIsRefused()

@@ -12,7 +12,8 @@ QStringList scenarioNames()
             QStringLiteral("grid import + re-pricing"),      QStringLiteral("stone repair at start (first open)"),
             QStringLiteral("stone repair at start (everyday)"), QStringLiteral("stone load (per stone)"),
             QStringLiteral("stone save (per stone)"),
-            QStringLiteral("launch to home screen")};
+            QStringLiteral("launch to home screen"),
+            QStringLiteral("download through clsHTTP (vs curl)"), QStringLiteral("certificate look-up to filled fields")};
 }
 
 BenchContext::BenchContext(SizeEnv &env)

@@ -1,5 +1,6 @@
 #include "shell/CliDispatch.h"
 
+#include "online/OnlineCommands.h"
 #include "pricing/PricingCli.h"
 #include "stones/StoneCommands.h"
 
@@ -11,6 +12,7 @@ CliRegistry buildRegistry()
 {
     CliRegistry r;
     r << dbCommands() << coreCommands() << pricingCommands() << stoneCommands();
+    r << onlineCommands();
     return r;
 }
 

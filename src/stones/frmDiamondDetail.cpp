@@ -8,6 +8,7 @@
 #include "db/ConvertSql.h"
 #include "db/Row.h"
 #include "db/Sql.h"
+#include "online/CertLookup.h"
 #include "pricing/GridImport.h"
 #include "pricing/Rates.h"
 #include "stones/PricingBridge.h"
@@ -134,6 +135,7 @@ frmDiamondDetail::frmDiamondDetail(AppContext &ctx, QWidget *parent) : QMainWind
     ClearfrmDiamondDetailModule();
     DisablefrmDiamondModule();
     updateCommands();
+    certificateLookup = [this](frmDiamondDetail *) { m_ctx.screens().openCertificateLookup(m_form.id); };
     applyRightsToStoneScreen(m_ctx, this);
     auto *lblLoggedIn = new QLabel(this);
     lblLoggedIn->setObjectName(QStringLiteral("lblLoggedIn"));
@@ -621,10 +623,7 @@ void frmDiamondDetail::build()
         if (m_form.id && !m_ctx.screens().openLabel(m_form.id))
             emit labelRequested(m_form.id);
     });
-    connect(w<QPushButton>("cmdGetGIA"), &QPushButton::clicked, this, [this] {
-        if (!m_ctx.screens().openCertificateLookup(m_form.id))
-            emit certificateRequested(m_form.id);
-    });
+    connect(w<QPushButton>("cmdGetGIA"), &QPushButton::clicked, this, &frmDiamondDetail::getGIA);
     connect(w<QPushButton>("cmdViewBoundItem"), &QPushButton::clicked, this, [this] {
         if (m_form.itemId && !m_ctx.screens().openItem(m_form.itemId))
             emit boundItemRequested(m_form.itemId);
@@ -1034,7 +1033,8 @@ void frmDiamondDetail::updateCommands()
     // Commands whose screens live elsewhere: enabled once those screens are installed.
     const Screens &screens = m_ctx.screens();
     w<QPushButton>("cmdSearch")->setEnabled(screens.available(Screen::StoneSearch));
-    w<QPushButton>("cmdGetGIA")->setEnabled(screens.available(Screen::CertificateLookup));
+    // The look-up fills fields that a save then writes: adding or editing only.
+    w<QPushButton>("cmdGetGIA")->setEnabled(!displayed && !m_lookingUp);
     w<QPushButton>("cmdPrintLabel")->setEnabled(loaded && screens.available(Screen::Label));
     w<QPushButton>("cmdLoadMemo")->setEnabled(screens.available(Screen::MemoSheet));
     w<QPushButton>("cmdConsignedTo")->setEnabled(screens.available(Screen::MemoSheet));
@@ -1185,10 +1185,6 @@ void frmDiamondDetail::addDiamond()
         return;
     if (!checkRight(m_ctx, QStringLiteral("AllowDiamond2Create")))
         return;
-    if (certificateLookup)
-        certificateLookup(this);
-    // The look-up may have filled the grading; it is kept after the clearing below.
-    const StoneForm looked = formFromControls();
     qint64 id = 0;
     try {
         id = stones::addStoneRow(m_ctx);
@@ -1200,20 +1196,6 @@ void frmDiamondDetail::addDiamond()
     EnablefrmDiamondModule();
     ClearfrmDiamondDetailModule();
     controlsFromForm(f);
-    if (certificateLookup) {
-        StoneForm g = looked;
-        const bool was = m_filling;
-        m_filling = true;
-        for (const ComboField &c : kComboFields)
-            if (!(g.*(c.member)).isEmpty())
-                cb(c.name)->setEditText(g.*(c.member));
-        for (const TextField &t : kTextFields)
-            if (!(g.*(t.member)).isEmpty() && QByteArray(t.name) != "txtSKU")
-                le(t.name)->setText(g.*(t.member));
-        if (!g.Carat.isEmpty())
-            le("txtWeight")->setText(g.Carat);
-        m_filling = was;
-    }
     w<QDateEdit>("dtDate")->setVisible(true);
     le("txtDateCreated")->setVisible(false);
     m_state = EditState();
@@ -1221,6 +1203,10 @@ void frmDiamondDetail::addDiamond()
     m_dateEdited = true; // a new stone takes the date shown
     showStatus(QString());
     updateCommands();
+    // Step 1, the certificate look-up, fills the new stone's grading (after
+    // the clearing above, so nothing of the stone shown before is carried over).
+    if (certificateLookup)
+        certificateLookup(this);
 }
 
 void frmDiamondDetail::editDiamond()
@@ -1578,6 +1564,87 @@ bool frmDiamondDetail::eventFilter(QObject *o, QEvent *e)
         return true;
     }
     return QMainWindow::eventFilter(o, e);
+}
+
+// The certificate look-up ----------------------------------------------------------
+
+void frmDiamondDetail::getGIA()
+{
+    if (m_state.mode == EditState::Displayed || m_lookingUp)
+        return;
+    const online::GiaRequest r{online::readIpAddress(m_ctx.workstation), le("txtWeight")->text().trimmed(),
+                               online::compactCertificate(le("txtCertificate")->text())};
+    if (r.certificate.isEmpty()) {
+        m_ctx.prompt().inform(QStringLiteral("Please type the certificate number."), QStringLiteral("GIA Certificate"),
+                              Icon::Information);
+        return;
+    }
+    if (!online::writeRequestFile(m_ctx.workstation, r)) {
+        m_ctx.prompt().inform(QStringLiteral("The request could not be written to %1.")
+                                  .arg(m_ctx.workstation.path(QStringLiteral("requestgia.ini"))),
+                              QStringLiteral("GIA Certificate"), Icon::Exclamation);
+        return;
+    }
+    lookupCertificate(r);
+}
+
+void frmDiamondDetail::lookupCertificate(const online::GiaRequest &request)
+{
+    if (m_lookingUp)
+        return;
+    m_lookingUp = true;
+    updateCommands();
+    const qint64 id = m_form.id;
+    const EditState::Mode mode = m_state.mode;
+    online::waitFor([] { return false; }, 100);
+    online::runCertificateLookup(m_ctx, request, [&](const online::GiaAnswer &a) {
+        // The answer belongs to the stone the look-up started on.
+        if (m_form.id != id || m_state.mode != mode || mode == EditState::Displayed)
+            return false;
+        ExtractGIAinfo(a, request.certificate);
+        return true;
+    });
+    m_lookingUp = false;
+    updateCommands();
+}
+
+void frmDiamondDetail::ExtractGIAinfo(const online::GiaAnswer &a, const QString &certificate)
+{
+    cb("cboLaboratory")->setEditText(QStringLiteral("GIA"));
+    le("txtCertificate")->setText(certificate);
+    for (const online::GiaField &f : online::giaFields()) {
+        const QString tag = QString::fromLatin1(f.tag);
+        if (!a.has(tag))
+            continue;
+        const QString v = a.value(tag);
+        const QByteArray name(f.control);
+        if (name == "cboColour" || name == "cboClarity") {
+            QComboBox *c = cb(f.control);
+            QStringList entries;
+            for (int i = 0; i < c->count(); ++i)
+                entries << c->itemText(i);
+            const int i = online::matchGradeEntry(entries, v);
+            if (i >= 0)
+                c->setCurrentIndex(i);
+        } else if (name == "cboShape") {
+            // "Round Brilliant" picks "Round Brilliant [BR]".
+            QComboBox *c = cb(f.control);
+            int i = c->findText(v, Qt::MatchFixedString);
+            for (int k = 0; i < 0 && k < c->count(); ++k)
+                if (c->itemText(k).section(QStringLiteral(" ["), 0, 0).compare(v, Qt::CaseInsensitive) == 0)
+                    i = k;
+            if (i >= 0)
+                c->setCurrentIndex(i);
+            else
+                c->setEditText(v);
+        } else if (name.startsWith("cbo")) {
+            cb(f.control)->setEditText(v);
+        } else if (name == "txtComment") {
+            w<QPlainTextEdit>("txtComment")->setPlainText(v);
+        } else if (QLineEdit *e = le(f.control)) {
+            e->setText(v);
+        }
+    }
 }
 
 } // namespace velmor::ui

@@ -37,6 +37,10 @@ class QKeyEvent;
 namespace velmor {
 class AppContext;
 }
+namespace velmor::online {
+struct GiaRequest;
+class GiaAnswer;
+}
 
 namespace velmor::ui {
 
@@ -73,10 +77,21 @@ public:
     void openPrices();
     void openChangeLog();
 
-    // The first step of adding a stone: the certificate look-up dialog.  When
-    // set, it is shown before the new row is made and may fill the grading
-    // fields of the screen; the look-up screen plugs in here.
+    // The first step of adding a stone: the certificate look-up dialog.  It
+    // runs once the new row is made and the screen is in adding mode, and may
+    // fill the grading fields; by default it opens the look-up screen through
+    // ctx.screens().openCertificateLookup().
     std::function<void(frmDiamondDetail *)> certificateLookup;
+    // cmdGetGIA: looks up the certificate typed on the screen (with the
+    // screen's weight and the address of ipaddress.ini).
+    void getGIA();
+    // Runs the agent for a written request and fills the screen from the
+    // answer while the same stone is still in hand; cmdGetGIA is disabled
+    // meanwhile.  The look-up screen hands its request here.
+    void lookupCertificate(const online::GiaRequest &request);
+    // Fills the grading fields from the laboratory's answer: a tag that is
+    // missing leaves its field, a grade that matches no entry leaves its combo.
+    void ExtractGIAinfo(const online::GiaAnswer &answer, const QString &certificate);
 
     stones::StoneForm formFromControls() const;
     const stones::EditState &editState() const { return m_state; }
@@ -145,6 +160,7 @@ private:
     bool m_started = false;
     bool m_filling = false; // controls are being filled by the program
     bool m_repairing = false;
+    bool m_lookingUp = false; // a certificate look-up is running
     QList<QWidget *> m_entryFields;
     QElapsedTimer m_combosFilled;
     bool m_dateEdited = false;     // dtDate changed by the user since the stone was shown

@@ -336,7 +336,7 @@ void TestStoneScreenTrust::openByIdOrSku()
 void TestStoneScreenTrust::commandsFollowInstalledScreens()
 {
     const QList<std::pair<const char *, Screen>> commands = {
-        {"cmdSearch", Screen::StoneSearch},   {"cmdGetGIA", Screen::CertificateLookup},
+        {"cmdSearch", Screen::StoneSearch},
         {"cmdPrintLabel", Screen::Label},     {"cmdLoadMemo", Screen::MemoSheet},
         {"cmdNewPayment", Screen::Payment},   {"cmdNewPaymentMade", Screen::PaymentMade},
         {"cmdViewBoundItem", Screen::Item}};

@@ -6,6 +6,7 @@
 #include "core/Configuration.h"
 #include "core/widgets/QtPrompt.h"
 #include "core/widgets/WindowPlacement.h"
+#include "online/frmGIA.h"
 #include "pricing/frmConfigD_Range.h"
 #include "pricing/frmConfigExchangeRate.h"
 #include "pricing/frmConfigQs.h"
@@ -136,6 +137,7 @@ bool StartupFlow::available(Screen s) const
     case Screen::Home:
     case Screen::Stone:
     case Screen::PriceSheet:
+    case Screen::CertificateLookup:
         return true;
     default:
         return false;
@@ -160,6 +162,19 @@ bool StartupFlow::openPriceSheet()
     // Both grids whole: the sheet's size follows its contents.
     placeWindow(w, w->sizeHint(), QApplication::activeWindow());
     w->show();
+    return true;
+}
+
+bool StartupFlow::openCertificateLookup(qint64)
+{
+    if (!m_stone)
+        return false;
+    online::frmGIA dialog(m_ctx, m_stone);
+    dialog.lookup = [stone = m_stone](const online::GiaRequest &r) {
+        if (stone)
+            stone->lookupCertificate(r);
+    };
+    dialog.exec();
     return true;
 }
 

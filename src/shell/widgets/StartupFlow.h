@@ -38,6 +38,9 @@ public:
     bool available(Screen s) const override;
     bool openStone(qint64 stoneId) override;
     bool openPriceSheet() override;
+    // The certificate look-up dialog over the stone screen; its request runs
+    // on the stone screen.
+    bool openCertificateLookup(qint64 stoneId) override;
     void showHome() override;
     void refreshRates(QWidget *parent) override;
 

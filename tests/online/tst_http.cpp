@@ -1,0 +1,399 @@
+// The HTTP client against servers on this machine: a plain one, one that
+// closes without a length, one that never answers, and a Basic-auth proxy.
+#include "LocalHttpServer.h"
+#include "online/clsHTTP.h"
+#include "online/frmMain.h"
+
+#include <QEventLoop>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace velmor;
+using namespace velmor::online;
+using namespace velmor::test;
+
+namespace {
+
+struct Outcome {
+    bool complete = false;
+    int error = 0;
+    QString headers, file;
+    int stateChanges = 0;
+    QByteArray body() const
+    {
+        QFile f(file);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+};
+
+Outcome run(clsHTTP &h, int guardMs = 15000, const std::function<void()> &meanwhile = {})
+{
+    Outcome o;
+    QEventLoop loop;
+    QObject ctx;
+    QObject::connect(&h, &clsHTTP::Complete, &ctx, [&](const QString &headers, const QString &file) {
+        o.complete = true;
+        o.headers = headers;
+        o.file = file;
+        loop.quit();
+    });
+    QObject::connect(&h, &clsHTTP::Error, &ctx, [&](int code) {
+        o.error = code;
+        loop.quit();
+    });
+    QObject::connect(&h, &clsHTTP::StateChange, &ctx, [&] { ++o.stateChanges; });
+    QTimer::singleShot(guardMs, &loop, &QEventLoop::quit);
+    h.Submit();
+    if (meanwhile)
+        meanwhile();
+    loop.exec();
+    return o;
+}
+
+QByteArray b64(const char *s)
+{
+    return QByteArray(s).toBase64();
+}
+
+} // namespace
+
+class TestHttp : public QObject {
+    Q_OBJECT
+private slots:
+    void urlEncoding_data();
+    void urlEncoding();
+    void elementsAndHeaders();
+    void contentTypes();
+    void getRequestOnTheWire();
+    void postBodies();
+    void bodyEnds_data();
+    void bodyEnds();
+    void closeWithoutLengthCompletesOnlyAtClose();
+    void errorCodes();
+    void proxyWithBasicAuth();
+    void progressText();
+};
+
+void TestHttp::urlEncoding_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QByteArray>("encoded");
+    QTest::newRow("space is plus") << "a b" << QByteArray("a+b");
+    QTest::newRow("ampersand") << "a&b" << QByteArray("a%26b");
+    QTest::newRow("kept as they are") << "Az09_@/.-*" << QByteArray("Az09_@/.-*");
+    QTest::newRow("plus is encoded") << "1+1" << QByteArray("1%2B1");
+    QTest::newRow("equals and quote") << "x=\"y\"" << QByteArray("x%3D%22y%22");
+    QTest::newRow("utf-8 bytes") << QString::fromUtf8("é") << QByteArray("%C3%A9");
+    QTest::newRow("line break") << "a\r\nb" << QByteArray("a%0D%0Ab");
+}
+
+void TestHttp::urlEncoding()
+{
+    QFETCH(QString, text);
+    QFETCH(QByteArray, encoded);
+    QCOMPARE(clsHTTP::URLEncode(text), encoded);
+}
+
+void TestHttp::elementsAndHeaders()
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath("a.txt");
+    QFile f(file);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("x");
+    f.close();
+
+    clsHTTP h;
+    // The defaults, in order; empty ones are kept but not sent.
+    QStringList names;
+    for (const auto &p : h.requestHeaders())
+        names << p.first;
+    QCOMPARE(names, (QStringList{"Accept", "Authorization", "Content-Length", "Content-Type", "Connection", "Cookie",
+                                 "Host", "Pragma", "Proxy-Authorization", "Proxy-Connection", "Referer", "User-Agent"}));
+    QCOMPARE(h.requestHeader("Connection"), QString("Keep-Alive"));
+    QCOMPARE(h.Timeout, 30);
+    QCOMPARE(h.Protocol, 1);
+
+    QVERIFY(!h.AddElement("", "v", 0));
+    QVERIFY(!h.AddElement("f", dir.filePath("missing.txt"), 1));
+    QVERIFY(!h.AddElement("f", dir.path(), 1)); // a folder
+    QVERIFY(!h.AddElement("bad\nname", "v", 0));
+    QVERIFY(h.AddElement("f", file, 1));
+    QVERIFY(h.AddElement("t", "v", 0));
+    QVERIFY(!h.AddElement("", "raw", 2)); // a raw value only on an empty list
+    h.Reset();
+    QVERIFY(h.AddElement("", "raw", 2));
+    QVERIFY(!h.AddElement("t", "v", 0)); // ... and then it stands alone
+
+    QVERIFY(!h.AddRequestHeader("X-Test", "a\nInjected: yes"));
+    QVERIFY(!h.AddRequestHeader("X-Test\r", "a"));
+    QVERIFY(!h.AddRequestHeader("", "a"));
+    QVERIFY(h.AddRequestHeader("accept", "text/html"));
+    QCOMPARE(h.requestHeaders().first(), qMakePair(QString("Accept"), QString("text/html")));
+    QVERIFY(h.AddRequestHeader("X-Test", "1"));
+    QCOMPARE(h.requestHeaders().last().first, QString("X-Test"));
+
+    h.setProxyServer("proxy.example:3128");
+    h.setProxyAuth("me:se:cret");
+    QCOMPARE(h.proxyServer(), QString("proxy.example:3128"));
+    QCOMPARE(h.proxyAuth(), QString("me:se:cret"));
+    h.Reset();
+    QCOMPARE(h.proxyServer(), QString());
+    QCOMPARE(h.requestHeader("Accept"), QString("*/*"));
+    QCOMPARE(h.requestHeader("X-Test"), QString());
+}
+
+void TestHttp::contentTypes()
+{
+    QCOMPARE(clsHTTP::ContentType("C:\\reports.2024\\GIA123.pdf"), QString("application/pdf"));
+    QCOMPARE(clsHTTP::ContentType("/tmp/photo.JPG"), QString("image/jpeg"));
+    QCOMPARE(clsHTTP::ContentType("/tmp/notes.txt"), QString("text/plain"));
+    QCOMPARE(clsHTTP::ContentType("C:\\dir.d\\noextension"), QString("text/plain"));
+    QCOMPARE(clsHTTP::ContentType("/tmp/x.zzqqunknown"), QString("text/plain"));
+}
+
+void TestHttp::getRequestOnTheWire()
+{
+    LocalHttpServer server([](QTcpSocket *s, const HttpRequest &) { LocalHttpServer::answer(s, "<html>ok</html>"); });
+    QTemporaryDir dir;
+    clsHTTP h;
+    h.Action = QStringLiteral("http://dealer:s%40fe:pw@127.0.0.1:%1/stock/list?shape=BR").arg(server.serverPort());
+    h.SaveAs = dir.filePath("body.html");
+    QVERIFY(h.AddElement("colour", "G H", 0));
+    QVERIFY(h.AddElement("note", "a&b", 0));
+    const Outcome o = run(h);
+    QVERIFY(o.complete);
+    QCOMPARE(server.requests.size(), 1);
+    const HttpRequest &r = server.requests.first();
+    // The URL's own query stays and the elements follow it.
+    QCOMPARE(r.line, QByteArray("GET /stock/list?shape=BR&colour=G+H&note=a%26b HTTP/1.1"));
+    QCOMPARE(r.header("Host"), QByteArray("127.0.0.1:") + QByteArray::number(server.serverPort()));
+    QCOMPARE(r.header("Authorization"), QByteArray("Basic ") + b64("dealer:s@fe:pw"));
+    QCOMPARE(r.header("User-Agent"), QByteArray("Mozilla/4.0 (compatible; MSIE 5.5; Windows NT 5.0)"));
+    QCOMPARE(r.header("Accept"), QByteArray("*/*"));
+    QVERIFY(!r.hasHeader("Content-Type"));
+    QVERIFY(!r.hasHeader("Content-Length"));
+    QVERIFY(!r.hasHeader("Cookie")); // empty values are not sent
+    QVERIFY(!r.hasHeader("Proxy-Authorization"));
+    QCOMPARE(o.file, dir.filePath("body.html"));
+    QCOMPARE(o.body(), QByteArray("<html>ok</html>"));
+    QVERIFY(o.headers.startsWith("HTTP/1.1 200 OK\r\n"));
+    QVERIFY(o.headers.endsWith("\r\n\r\n"));
+    QCOMPARE(h.contentLength(), qint64(15));
+}
+
+void TestHttp::postBodies()
+{
+    LocalHttpServer server([](QTcpSocket *s, const HttpRequest &) { LocalHttpServer::answer(s, "done"); });
+    QTemporaryDir dir;
+    // URL-encoded
+    {
+        clsHTTP h;
+        h.Method = clsHTTP::POST;
+        h.Action = server.url("/form?x=1");
+        QVERIFY(h.AddElement("name", "O'Neil & Sons", 0));
+        QVERIFY(h.AddElement("carat", "1+", 0));
+        QVERIFY(run(h).complete);
+        const HttpRequest &r = server.requests.last();
+        QCOMPARE(r.line, QByteArray("POST /form?x=1 HTTP/1.1"));
+        QCOMPARE(r.header("Content-Type"), QByteArray("application/x-www-form-urlencoded"));
+        QCOMPARE(r.body, QByteArray("name=O%27Neil+%26+Sons&carat=1%2B"));
+        QCOMPARE(r.header("Content-Length").toInt(), r.body.size());
+    }
+    // Multipart with a file of several 1,024-byte blocks
+    {
+        QByteArray bytes(3000, Qt::Uninitialized);
+        for (char &c : bytes)
+            c = char(QRandomGenerator::global()->bounded(256));
+        const QString path = dir.filePath("report.pdf");
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+        f.close();
+        clsHTTP h;
+        h.Method = clsHTTP::POST;
+        h.EncType = 1;
+        h.Action = server.url("/upload");
+        QVERIFY(h.AddElement("stone", "R0100", 0));
+        QVERIFY(h.AddElement("cert", path, 1));
+        QVERIFY(run(h).complete);
+        const HttpRequest &r = server.requests.last();
+        QCOMPARE(r.header("Content-Type"),
+                 QByteArray("multipart/form-data; boundary=---------------------------7d3370064c"));
+        const QByteArray part = "-----------------------------7d3370064c\r\n";
+        const QByteArray expected = part + "Content-Disposition: form-data; name=\"stone\"\r\n\r\nR0100\r\n" + part
+            + "Content-Disposition: form-data; name=\"cert\"; filename=\"" + path.toUtf8()
+            + "\"\r\nContent-Type: application/pdf\r\n\r\n" + bytes + "\r\n"
+            + "-----------------------------7d3370064c--\r\n";
+        QCOMPARE(r.header("Content-Length").toInt(), expected.size());
+        QVERIFY(r.body == expected);
+        QVERIFY(h.bytesSent() >= expected.size());
+    }
+}
+
+void TestHttp::bodyEnds_data()
+{
+    QTest::addColumn<QList<QByteArray>>("pieces"); // written 50 ms apart; the connection stays open
+    QTest::addColumn<int>("method");
+    QTest::addColumn<QByteArray>("body");
+    QTest::newRow("length") << QList<QByteArray>{"HTTP/1.0 200 OK\r\nContent-Length: 10\r\n\r\n01234", "56789"}
+                            << int(clsHTTP::GET) << QByteArray("0123456789");
+    QTest::newRow("closing tag across two blocks")
+        << QList<QByteArray>{"HTTP/1.0 200 OK\r\n\r\n<html>x</HT", "ML>"} << int(clsHTTP::GET)
+        << QByteArray("<html>x</HTML>");
+    QTest::newRow("LF LF ends the headers") << QList<QByteArray>{"HTTP/1.0 200 OK\nContent-Length: 2\n\nok"}
+                                            << int(clsHTTP::GET) << QByteArray("ok");
+    QTest::newRow("chunked") << QList<QByteArray>{"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhel",
+                                                  "lo\r\n6;x=1\r\n world\r\n0\r\n\r\n"}
+                             << int(clsHTTP::GET) << QByteArray("hello world");
+    QTest::newRow("empty body") << QList<QByteArray>{"HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n"}
+                                << int(clsHTTP::GET) << QByteArray();
+    QTest::newRow("head") << QList<QByteArray>{"HTTP/1.1 200 OK\r\nContent-Length: 999\r\n\r\n"}
+                          << int(clsHTTP::HEAD) << QByteArray();
+}
+
+void TestHttp::bodyEnds()
+{
+    QFETCH(QList<QByteArray>, pieces);
+    QFETCH(int, method);
+    QFETCH(QByteArray, body);
+    LocalHttpServer server([pieces](QTcpSocket *s, const HttpRequest &) {
+        for (int i = 0; i < pieces.size(); ++i)
+            QTimer::singleShot(50 * i, s, [s, p = pieces.at(i)] { s->write(p); });
+    });
+    clsHTTP h;
+    h.Method = method;
+    h.Action = server.url("/x");
+    const Outcome o = run(h, 5000);
+    QVERIFY(o.complete);
+    QCOMPARE(o.body(), body);
+    QFile::remove(o.file); // the server never closed: the answer itself ended it
+}
+
+void TestHttp::closeWithoutLengthCompletesOnlyAtClose()
+{
+    QPointer<QTcpSocket> client;
+    LocalHttpServer server([&](QTcpSocket *s, const HttpRequest &) {
+        client = s;
+        s->write("HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\n\r\nline one\n");
+    });
+    clsHTTP h;
+    h.Action = server.url("/plain");
+    bool closed = false;
+    const Outcome o = run(h, 10000, [&] {
+        QTimer::singleShot(1500, &server, [&] {
+            closed = true;
+            client->write("line two\n");
+            client->disconnectFromHost();
+        });
+    });
+    QVERIFY(closed);
+    QVERIFY(o.complete);
+    QCOMPARE(o.body(), QByteArray("line one\nline two\n"));
+    QVERIFY(o.stateChanges >= 1); // the once-a-second progress ran while it waited
+    QFile::remove(o.file);
+}
+
+void TestHttp::errorCodes()
+{
+    // 3: no usable Action
+    for (const QString &action : {QString(), QString("not a url"), QString("ftp://127.0.0.1/x"),
+                                  QString("https://127.0.0.1/secure"), QString("http://127.0.0.1:99999/")}) {
+        clsHTTP h;
+        h.Action = action;
+        QCOMPARE(run(h).error, 3);
+    }
+    // 1: nobody listens
+    {
+        quint16 port;
+        {
+            QTcpServer probe;
+            probe.listen(QHostAddress::LocalHost, 0);
+            port = probe.serverPort();
+        }
+        clsHTTP h;
+        h.Action = QStringLiteral("http://127.0.0.1:%1/").arg(port);
+        QCOMPARE(run(h).error, 1);
+    }
+    // 2: a server that never answers
+    {
+        LocalHttpServer silent;
+        clsHTTP h;
+        h.Timeout = 1;
+        h.Action = silent.url("/slow");
+        QElapsedTimer t;
+        t.start();
+        const Outcome o = run(h);
+        QCOMPARE(o.error, 2);
+        QVERIFY(t.elapsed() < 5000);
+        QVERIFY(!h.busy());
+    }
+    // 4: the body file cannot be written
+    {
+        QTemporaryDir dir;
+        LocalHttpServer server([](QTcpSocket *s, const HttpRequest &) { LocalHttpServer::answer(s, "x"); });
+        clsHTTP h;
+        h.Action = server.url("/");
+        h.SaveAs = dir.path(); // a folder
+        QCOMPARE(run(h).error, 4);
+    }
+}
+
+void TestHttp::proxyWithBasicAuth()
+{
+    // The proxy answers for the target itself: 407 without the right credentials.
+    LocalHttpServer proxy([](QTcpSocket *s, const HttpRequest &r) {
+        if (r.header("Proxy-Authorization") != "Basic " + b64("buyer:pa:ss"))
+            LocalHttpServer::answer(s, "", "407 Proxy Authentication Required");
+        else
+            LocalHttpServer::answer(s, "<html>via proxy</html>");
+    });
+    LocalHttpServer origin([](QTcpSocket *s, const HttpRequest &) { LocalHttpServer::answer(s, "direct"); });
+    const QString target = QStringLiteral("http://127.0.0.1:%1/rates?d=1").arg(origin.serverPort());
+
+    clsHTTP h;
+    h.Action = target;
+    h.setProxyServer(QStringLiteral("127.0.0.1:%1").arg(proxy.serverPort()));
+    h.setProxyAuth("buyer:pa:ss");
+    Outcome o = run(h);
+    QVERIFY(o.complete);
+    QCOMPARE(o.body(), QByteArray("<html>via proxy</html>"));
+    const HttpRequest &r = proxy.requests.last();
+    QCOMPARE(r.line, ("GET " + target + " HTTP/1.1").toUtf8());
+    QCOMPARE(r.header("Proxy-Connection"), QByteArray("Keep-Alive"));
+    QCOMPARE(r.header("Host"), QByteArray("127.0.0.1:") + QByteArray::number(origin.serverPort()));
+    QFile::remove(o.file);
+
+    h.setProxyAuth("buyer:wrong");
+    o = run(h);
+    QVERIFY(o.complete);
+    QVERIFY(o.headers.startsWith("HTTP/1.1 407"));
+
+    // Without a usable proxy its credentials are not sent to the server.
+    clsHTTP direct;
+    direct.Action = target;
+    direct.setProxyServer("127.0.0.1:0");
+    direct.setProxyAuth("buyer:pa:ss");
+    o = run(direct);
+    QVERIFY(o.complete);
+    QCOMPARE(o.body(), QByteArray("direct"));
+    QVERIFY(!origin.requests.last().hasHeader("Proxy-Authorization"));
+    QCOMPARE(origin.requests.last().line, QByteArray("GET /rates?d=1 HTTP/1.1"));
+    QFile::remove(o.file);
+}
+
+void TestHttp::progressText()
+{
+    QCOMPARE(frmMain::progressText(1234567, 2469134, 2.0), QString("1,234,567 / 2,469,134 (50.0 %) [602.82 kb/s]"));
+    QCOMPARE(frmMain::progressText(0, 0, 0), QString("0 / 0 (0.0 %) [0.00 kb/s]"));
+    QCOMPARE(frmMain::errorText(1), QString("A Socket-Error occured!"));
+    QCOMPARE(frmMain::errorText(2), QString("A Timeout occured!"));
+    QCOMPARE(frmMain::errorText(3), QString("The Action Property is invalid!"));
+    QCOMPARE(frmMain::errorText(4), QString("A Write-Error occured!"));
+    QCOMPARE(frmMain::errorText(9), QString("An unknown Error occured!"));
+}
+
+QTEST_MAIN(TestHttp)
+#include "tst_http.moc"

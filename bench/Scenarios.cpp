@@ -12,7 +12,9 @@ QStringList scenarioNames()
             QStringLiteral("grid import + re-pricing"),      QStringLiteral("stone repair at start (first open)"),
             QStringLiteral("stone repair at start (everyday)"), QStringLiteral("stone load (per stone)"),
             QStringLiteral("stone save (per stone)"),
-            QStringLiteral("launch to home screen")};
+            QStringLiteral("launch to home screen"),
+            QStringLiteral("customer search (2 words, per keystroke)"), QStringLiteral("customer open (per customer)"),
+            QStringLiteral("customer next/previous (per step)")};
 }
 
 BenchContext::BenchContext(SizeEnv &env)

@@ -1,5 +1,6 @@
 #include "shell/CliDispatch.h"
 
+#include "customers/CustomerCommands.h"
 #include "pricing/PricingCli.h"
 #include "stones/StoneCommands.h"
 
@@ -10,7 +11,7 @@ namespace {
 CliRegistry buildRegistry()
 {
     CliRegistry r;
-    r << dbCommands() << coreCommands() << pricingCommands() << stoneCommands();
+    r << dbCommands() << coreCommands() << pricingCommands() << stoneCommands() << customerCommands();
     return r;
 }
 

@@ -187,7 +187,8 @@ int main(int argc, char **argv)
                 {QStringLiteral("schema upgrade"), runSchemaScenarios},
                 {QStringLiteral("grid import + re-pricing"), runPricingScenarios},
                 {QStringLiteral("stone scenarios"), runStoneScenarios},
-                {QStringLiteral("launch to home screen"), runLaunchScenarios}};
+                {QStringLiteral("launch to home screen"), runLaunchScenarios},
+                {QStringLiteral("customer scenarios"), runCustomerScenarios}};
             for (const auto &[groupName, run] : groups) {
                 try {
                     run(env);

@@ -4,6 +4,7 @@
 #include "db/Sql.h"
 
 #include <QRegularExpression>
+#include <QSqlError>
 #include <QSaveFile>
 #include <QTextStream>
 
@@ -79,7 +80,14 @@ CustomerGrid searchCustomers(const QSqlDatabase &db, const CustomerFilter &f)
 
     CustomerGrid g;
     g.header = searchColumns();
-    QSqlQuery q = db::exec(db, sql, binds);
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    if (!q.prepare(sql))
+        throw db::DbError(q.lastError().text(), sql);
+    for (const QVariant &b : binds)
+        q.addBindValue(b);
+    if (!q.exec())
+        throw db::DbError(q.lastError().text(), sql);
     const int n = g.header.size();
     while (q.next()) {
         QStringList row;
@@ -146,6 +154,37 @@ QString pickAddressBlock(const QSqlDatabase &db, qint64 customerId)
     if (!q.value(4).isNull())
         lines << QStringLiteral("Phone: ") + q.value(4).toString();
     return lines.join(QStringLiteral("\r\n"));
+}
+
+void CustomerGridModel::setGrid(CustomerGrid g)
+{
+    beginResetModel();
+    m_grid = std::move(g);
+    endResetModel();
+}
+
+int CustomerGridModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(m_grid.rows.size());
+}
+
+int CustomerGridModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(m_grid.header.size());
+}
+
+QVariant CustomerGridModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::ToolTipRole) || index.row() >= m_grid.rows.size())
+        return {};
+    return m_grid.rows.at(index.row()).value(index.column());
+}
+
+QVariant CustomerGridModel::headerData(int section, Qt::Orientation o, int role) const
+{
+    if (o != Qt::Horizontal || role != Qt::DisplayRole)
+        return QAbstractTableModel::headerData(section, o, role);
+    return m_grid.header.value(section);
 }
 
 } // namespace velmor::customers

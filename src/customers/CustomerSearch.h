@@ -1,6 +1,7 @@
 #pragma once
 // The customer search (SearchCustomerStringModule): free words and filters
 // to a grid of customers and suppliers, and its CSV export.
+#include <QAbstractTableModel>
 #include <QList>
 #include <QSqlDatabase>
 #include <QString>
@@ -27,6 +28,22 @@ struct CustomerGrid {
     QStringList header; // searchColumns()
     QList<QStringList> rows;
     QString countText() const; // "Found n Customers"
+};
+
+// The grid as a table model for the screen: the rows as they came, no copy
+// per cell, so that a search of many thousand rows fills its grid at once.
+class CustomerGridModel : public QAbstractTableModel {
+public:
+    using QAbstractTableModel::QAbstractTableModel;
+    void setGrid(CustomerGrid g);
+    const CustomerGrid &grid() const { return m_grid; }
+    int rowCount(const QModelIndex &parent = {}) const override;
+    int columnCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation o, int role = Qt::DisplayRole) const override;
+
+private:
+    CustomerGrid m_grid;
 };
 
 // The words of the search text: split at blanks, at most 20.

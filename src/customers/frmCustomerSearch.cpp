@@ -14,7 +14,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QStandardItemModel>
 #include <QTableView>
 #include <QTimer>
 #include <QToolButton>
@@ -31,7 +30,7 @@ frmCustomerSearch::frmCustomerSearch(AppContext &ctx, QWidget *parent)
       chkSupplier(new QCheckBox(QStringLiteral("Suppliers"), this)),
       cboRep(new QComboBox(this)),
       Flex(new QTableView(this)),
-      m_model(new QStandardItemModel(this)),
+      m_model(new customers::CustomerGridModel(this)),
       lblFound(new QLabel(this)),
       tmrSearch(new QTimer(this))
 {
@@ -171,29 +170,23 @@ customers::CustomerFilter frmCustomerSearch::filter() const
 void frmCustomerSearch::SearchCustomerStringModule()
 {
     tmrSearch->stop();
+    customers::CustomerGrid g;
     try {
-        m_grid = customers::searchCustomers(m_ctx.db(), filter());
+        g = customers::searchCustomers(m_ctx.db(), filter());
     } catch (const db::DbError &) {
-        m_grid = customers::CustomerGrid{customers::searchColumns(), {}};
+        g = customers::CustomerGrid{customers::searchColumns(), {}};
     }
-    m_model->clear();
-    m_model->setHorizontalHeaderLabels(m_grid.header);
-    m_model->setRowCount(int(m_grid.rows.size()));
-    for (int r = 0; r < m_grid.rows.size(); ++r) {
-        const QStringList &cells = m_grid.rows.at(r);
-        for (int c = 0; c < cells.size(); ++c)
-            m_model->setItem(r, c, new QStandardItem(cells.at(c)));
-    }
-    if (m_grid.rows.size() <= 500)
+    m_model->setGrid(std::move(g));
+    if (m_model->rowCount() <= 500)
         Flex->resizeColumnsToContents();
-    lblFound->setText(m_grid.countText());
+    lblFound->setText(grid().countText());
 }
 
 void frmCustomerSearch::cellActivated(int row, int column)
 {
-    if (row < 0 || row >= m_grid.rows.size())
+    if (row < 0 || row >= grid().rows.size())
         return;
-    const QStringList &cells = m_grid.rows.at(row);
+    const QStringList &cells = grid().rows.at(row);
     if (column == customers::emailColumn()) {
         if (!cells.at(column).trimmed().isEmpty())
             openUrl(QUrl(customers::mailtoLink(cells.at(column).trimmed())));
@@ -210,9 +203,9 @@ void frmCustomerSearch::cellActivated(int row, int column)
 
 void frmCustomerSearch::rowChosen(int row)
 {
-    if (!m_pick || row < 0 || row >= m_grid.rows.size())
+    if (!m_pick || row < 0 || row >= grid().rows.size())
         return;
-    const qint64 id = m_grid.rows.at(row).at(customers::idColumn()).toLongLong();
+    const qint64 id = grid().rows.at(row).at(customers::idColumn()).toLongLong();
     try {
         m_ctx.screens().partyPicked(PartyPick{id, customers::pickAddressBlock(m_ctx.db(), id)});
     } catch (const db::DbError &) {
@@ -222,7 +215,7 @@ void frmCustomerSearch::rowChosen(int row)
 bool frmCustomerSearch::exportTo(const QString &fileName)
 {
     QString why;
-    if (customers::exportGrid(m_grid, fileName, &why))
+    if (customers::exportGrid(grid(), fileName, &why))
         return true;
     m_ctx.prompt().inform(QStringLiteral("The List could not be exported into ") + fileName + QStringLiteral(":\n") + why,
                           QStringLiteral("Export"), Icon::Exclamation);

@@ -15,7 +15,6 @@ class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
-class QStandardItemModel;
 class QTableView;
 class QTimer;
 
@@ -35,7 +34,7 @@ public:
     // SearchCustomerStringModule: now, without waiting for the timer.
     void SearchCustomerStringModule();
     customers::CustomerFilter filter() const;
-    const customers::CustomerGrid &grid() const { return m_grid; }
+    const customers::CustomerGrid &grid() const { return m_model->grid(); }
 
     // A double-click on a cell of the grid.
     void cellActivated(int row, int column);
@@ -60,10 +59,9 @@ private:
     QCheckBox *chkSupplier;
     QComboBox *cboRep;
     QTableView *Flex;
-    QStandardItemModel *m_model;
+    customers::CustomerGridModel *m_model;
     QLabel *lblFound;
     QTimer *tmrSearch;
-    customers::CustomerGrid m_grid;
     bool m_pick = false;
     bool m_applying = false;
     QPointer<QWidget> m_opener;

@@ -362,9 +362,10 @@ void TestCustomerScreens::search()
         QCOMPARE(found->text(), QString("Found 2 Customers"));
         QTest::keyClicks(w.findChild<QLineEdit *>("txtSearchField"), "lum van");
         QTRY_COMPARE(found->text(), QString("Found 1 Customers"));
-        auto *model = qobject_cast<QStandardItemModel *>(w.findChild<QTableView *>("Flex")->model());
+        QAbstractItemModel *model = w.findChild<QTableView *>("Flex")->model();
         QCOMPARE(model->headerData(0, Qt::Horizontal).toString(), QString("Company Name"));
-        QCOMPARE(model->item(0, 0)->text(), QString("Lumen Jewellers"));
+        QCOMPARE(model->index(0, 0).data().toString(), QString("Lumen Jewellers"));
+        QCOMPARE(model->rowCount(), 1);
         w.cellActivated(0, 8);
         QCOMPARE(opened.value(0).toString(), QString("mailto:a@lumen.example?Subject=&Body="));
         w.cellActivated(0, 1);

@@ -3,9 +3,11 @@
 #include "db/Row.h"
 #include "db/Sql.h"
 
+#include <QDateTime>
 #include <QRegularExpression>
 #include <QSqlError>
 #include <QSaveFile>
+#include <QSet>
 #include <QTextStream>
 
 namespace velmor::customers {
@@ -48,7 +50,19 @@ QStringList searchWords(const QString &text)
     return text.split(blanks, Qt::SkipEmptyParts).mid(0, kMaxWords);
 }
 
+namespace {
+CustomerGrid searchRows(const QSqlDatabase &db, const CustomerFilter &f, const QList<qint64> &onlyIds);
+}
+
 CustomerGrid searchCustomers(const QSqlDatabase &db, const CustomerFilter &f)
+{
+    return searchRows(db, f, {});
+}
+
+namespace {
+
+// The search, limited to the given IDs when there are any.
+CustomerGrid searchRows(const QSqlDatabase &db, const CustomerFilter &f, const QList<qint64> &onlyIds)
 {
     QString sql = QStringLiteral(
         "SELECT CompanyName, CompanyCity, CompanyProvince, ContactName, CompanyStreet1, PhoneNumber1, "
@@ -69,6 +83,14 @@ CustomerGrid searchCustomers(const QSqlDatabase &db, const CustomerFilter &f)
     if (f.id) {
         sql += QStringLiteral(" ID=? AND ");
         binds << f.id;
+    }
+    if (!onlyIds.isEmpty()) {
+        QStringList marks;
+        for (qint64 id : onlyIds) {
+            marks << QStringLiteral("?");
+            binds << id;
+        }
+        sql += QStringLiteral(" ID IN (%1) AND ").arg(marks.join(QLatin1Char(',')));
     }
     for (const QString &w : searchWords(f.words)) {
         const QString inside = QLatin1Char('%') + likeLiteral(w) + QLatin1Char('%');
@@ -97,6 +119,96 @@ CustomerGrid searchCustomers(const QSqlDatabase &db, const CustomerFilter &f)
         g.rows.append(row);
     }
     return g;
+}
+
+} // namespace
+
+namespace {
+
+bool plainAscii(const QString &s)
+{
+    for (const QChar c : s)
+        if (c.unicode() < 0x20 || c.unicode() > 0x7e)
+            return false;
+    return true;
+}
+
+// The grid columns a word is looked for in: name, contact, street, phones
+// contain it; the city begins with it.
+constexpr int kName = 0, kCity = 1, kContact = 3, kStreet = 4, kPhone1 = 5, kPhone2 = 6;
+
+bool rowMatches(const QStringList &row, const QStringList &words)
+{
+    for (const QString &w : words) {
+        const bool found = row.at(kName).contains(w, Qt::CaseInsensitive)
+                           || row.at(kContact).contains(w, Qt::CaseInsensitive)
+                           || row.at(kStreet).contains(w, Qt::CaseInsensitive)
+                           || row.at(kCity).startsWith(w, Qt::CaseInsensitive)
+                           || row.at(kPhone1).contains(w, Qt::CaseInsensitive)
+                           || row.at(kPhone2).contains(w, Qt::CaseInsensitive);
+        if (!found)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+CustomerGrid CustomerSearcher::search(const QSqlDatabase &db, const CustomerFilter &f)
+{
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    const QStringList before = searchWords(m_filter.words);
+    const QStringList words = searchWords(f.words);
+    bool narrower = m_valid && now - m_when <= maxAgeMs && f.onHold == m_filter.onHold
+                    && f.customers == m_filter.customers && f.suppliers == m_filter.suppliers
+                    && f.repId == m_filter.repId && f.id == m_filter.id && words.size() >= before.size();
+    for (int i = 0; narrower && i < before.size(); ++i)
+        narrower = words.at(i).startsWith(before.at(i), Qt::CaseInsensitive);
+    for (int i = 0; narrower && i < words.size(); ++i)
+        narrower = plainAscii(words.at(i));
+    if (narrower) {
+        // Rows in plain ASCII are decided here; the others (few) by the
+        // database, by their IDs.
+        CustomerGrid g;
+        g.header = m_grid.header;
+        QList<qint64> ask;
+        QList<int> asked; // where in g.rows each asked row would stand
+        for (const QStringList &row : m_grid.rows) {
+            bool plain = true;
+            for (int c : {kName, kCity, kContact, kStreet, kPhone1, kPhone2})
+                plain = plain && plainAscii(row.at(c));
+            if (plain) {
+                if (rowMatches(row, words))
+                    g.rows.append(row);
+            } else {
+                ask << row.at(idColumn()).toLongLong();
+                asked << int(g.rows.size());
+                g.rows.append(row);
+            }
+        }
+        if (ask.size() > 500) {
+            narrower = false;
+        } else if (!ask.isEmpty()) {
+            QSet<qint64> keep;
+            for (const QStringList &r : searchRows(db, f, ask).rows)
+                keep.insert(r.at(idColumn()).toLongLong());
+            for (int i = int(asked.size()) - 1; i >= 0; --i)
+                if (!keep.contains(ask.at(i)))
+                    g.rows.removeAt(asked.at(i));
+        }
+        if (narrower) {
+            m_filter = f;
+            m_grid = g;
+            m_fromMemory = true;
+            return g;
+        }
+    }
+    m_grid = searchCustomers(db, f);
+    m_filter = f;
+    m_when = now;
+    m_valid = true;
+    m_fromMemory = false;
+    return m_grid;
 }
 
 QString exportCell(const QString &text)

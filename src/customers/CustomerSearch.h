@@ -54,6 +54,29 @@ QStringList searchWords(const QString &text);
 // (a %, _, ' or \ in it is no pattern).
 CustomerGrid searchCustomers(const QSqlDatabase &db, const CustomerFilter &f);
 
+// The search as the screen runs it after each keystroke.  While the user
+// types on (every earlier word the beginning of the new one, the filters
+// unchanged, the last search a few seconds old), the rows found a moment ago
+// are narrowed down in memory instead of scanning the table again; words or
+// rows outside plain printable ASCII always go to the database, whose
+// comparison of other letters (accents, expansions) the program does not
+// imitate.
+class CustomerSearcher {
+public:
+    CustomerGrid search(const QSqlDatabase &db, const CustomerFilter &f);
+    // Forget the last rows (after a save, or to force a fresh read).
+    void reset() { m_valid = false; }
+    bool lastFromMemory() const { return m_fromMemory; }
+    int maxAgeMs = 10000;
+
+private:
+    bool m_valid = false;
+    bool m_fromMemory = false;
+    CustomerFilter m_filter;
+    CustomerGrid m_grid;
+    qint64 m_when = 0;
+};
+
 // One cell of the export: "," becomes ";", a line break a blank, an
 // apostrophe is doubled.
 QString exportCell(const QString &text);

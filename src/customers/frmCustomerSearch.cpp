@@ -99,6 +99,7 @@ void frmCustomerSearch::build()
     connect(cboRep, &QComboBox::currentIndexChanged, this, later);
     connect(tmrSearch, &QTimer::timeout, this, &frmCustomerSearch::SearchCustomerStringModule);
     connect(imgClear, &QToolButton::clicked, this, [this] {
+        m_searcher.reset();
         txtSearchField->clear();
         SearchCustomerStringModule();
     });
@@ -140,6 +141,7 @@ void frmCustomerSearch::fillReps()
 void frmCustomerSearch::applyPreset(const CustomerSearchPreset &p)
 {
     m_applying = true;
+    m_searcher.reset();
     m_pick = p.pickForStone;
     fillReps();
     chkCustomer->setChecked(p.customers);
@@ -172,7 +174,7 @@ void frmCustomerSearch::SearchCustomerStringModule()
     tmrSearch->stop();
     customers::CustomerGrid g;
     try {
-        g = customers::searchCustomers(m_ctx.db(), filter());
+        g = m_searcher.search(m_ctx.db(), filter());
     } catch (const db::DbError &) {
         g = customers::CustomerGrid{customers::searchColumns(), {}};
     }

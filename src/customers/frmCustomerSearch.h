@@ -62,6 +62,7 @@ private:
     customers::CustomerGridModel *m_model;
     QLabel *lblFound;
     QTimer *tmrSearch;
+    customers::CustomerSearcher m_searcher;
     bool m_pick = false;
     bool m_applying = false;
     QPointer<QWidget> m_opener;

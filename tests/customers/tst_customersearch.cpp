@@ -32,6 +32,8 @@ private slots:
     void roleFilters_data();
     void roleFilters();
     void twentyWordsAtMost();
+    void typingOnNarrowsInMemory_data();
+    void typingOnNarrowsInMemory();
     void exportCells();
     void exportFile();
     void commandLine();
@@ -133,6 +135,50 @@ void TestCustomerSearch::twentyWordsAtMost()
     QCOMPARE(namesFound(e, f), QStringList{"Alpha Beta Gamma"});
     f.words = twenty.mid(1).join(' ') + " nowhere";
     QCOMPARE(namesFound(e, f), QStringList{});
+}
+
+void TestCustomerSearch::typingOnNarrowsInMemory_data()
+{
+    QTest::addColumn<QStringList>("typed");
+    QTest::addColumn<QList<bool>>("fromMemory");
+    QTest::newRow("typing on") << QStringList{"l", "lu", "lum", "lum ", "lum v", "lum va"}
+                               << QList<bool>{false, true, true, true, true, true};
+    QTest::newRow("backspace reads again") << QStringList{"lumen", "lume", "lumen"} << QList<bool>{false, false, true};
+    QTest::newRow("a second word first") << QStringList{"van", "van lumen"} << QList<bool>{false, true};
+    QTest::newRow("rows with accents checked by the database") << QStringList{"e", "em", "emi", "emil"}
+                                                               << QList<bool>{false, true, true, true};
+    QTest::newRow("a word with an accent") << QStringList{"jo", "jos\u00e9"} << QList<bool>{false, false};
+}
+
+void TestCustomerSearch::typingOnNarrowsInMemory()
+{
+    QFETCH(QStringList, typed);
+    QFETCH(QList<bool>, fromMemory);
+    CustomerEnv e;
+    e.customer("Lumen Jewellers", "Vancouver");
+    e.customer("Lumen Toronto", "Toronto");
+    e.customer("Vanity Lumens", "Calgary");
+    const qint64 emile = e.customer(QString::fromUtf8("\u00c9mile Bijoux"), "Montreal");
+    db::exec(e.t.db(), "UPDATE Customer SET ContactName=? WHERE ID=?", {QString::fromUtf8("Jos\u00e9"), emile});
+    e.customer("Emma Gems", "Quebec");
+    CustomerSearcher searcher;
+    for (int i = 0; i < typed.size(); ++i) {
+        CustomerFilter f;
+        f.words = typed[i];
+        const CustomerGrid got = searcher.search(e.t.db(), f);
+        QCOMPARE(got.rows, searchCustomers(e.t.db(), f).rows);
+        QCOMPARE(searcher.lastFromMemory(), fromMemory[i]);
+    }
+    // Another filter, or a search grown old, reads the table again.
+    CustomerFilter f;
+    f.words = typed.last() + "x";
+    f.customers = true;
+    searcher.search(e.t.db(), f);
+    QVERIFY(!searcher.lastFromMemory());
+    searcher.maxAgeMs = -1;
+    f.words += "y";
+    searcher.search(e.t.db(), f);
+    QVERIFY(!searcher.lastFromMemory());
 }
 
 void TestCustomerSearch::exportCells()

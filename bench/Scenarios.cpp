@@ -13,7 +13,9 @@ QStringList scenarioNames()
             QStringLiteral("stone repair at start (everyday)"), QStringLiteral("stone load (per stone)"),
             QStringLiteral("stone save (per stone)"),
             QStringLiteral("launch to home screen"),
-            QStringLiteral("download through clsHTTP (vs curl)"), QStringLiteral("certificate look-up to filled fields")};
+            QStringLiteral("download through clsHTTP (vs curl)"), QStringLiteral("certificate look-up to filled fields"),
+            QStringLiteral("customer search (2 words, per keystroke)"), QStringLiteral("customer open (per customer)"),
+            QStringLiteral("customer next/previous (per step)")};
 }
 
 BenchContext::BenchContext(SizeEnv &env)

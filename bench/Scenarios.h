@@ -66,6 +66,7 @@ void runPricingScenarios(SizeEnv &env);
 void runStoneScenarios(SizeEnv &env);
 void runLaunchScenarios(SizeEnv &env);
 void runOnlineScenarios(SizeEnv &env);
+void runCustomerScenarios(SizeEnv &env);
 
 // Keys for --scenario (matched as parts of the scenario names).
 QStringList scenarioNames();

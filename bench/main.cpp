@@ -188,7 +188,8 @@ int main(int argc, char **argv)
                 {QStringLiteral("grid import + re-pricing"), runPricingScenarios},
                 {QStringLiteral("stone scenarios"), runStoneScenarios},
                 {QStringLiteral("launch to home screen"), runLaunchScenarios},
-                {QStringLiteral("online"), runOnlineScenarios}};
+                {QStringLiteral("online"), runOnlineScenarios},
+                {QStringLiteral("customer scenarios"), runCustomerScenarios}};
             for (const auto &[groupName, run] : groups) {
                 try {
                     run(env);

@@ -28,12 +28,23 @@ enum class Screen {
     Payment,     // a payment received for a stone
     PaymentMade, // a payment made to a stone's supplier
     Item,        // the jewellery item a stone is bound into
+    Rep,
 };
 
 // A customer or supplier picked on the customer screens for the stone screen.
 struct PartyPick {
     qint64 customerId = 0;
     QString addressBlock; // the lines the stone screen shows, one per line
+};
+
+// How the customer search opens: its filters, and whether a choice is a
+// party picked for the stone screen.
+struct CustomerSearchPreset {
+    bool customers = false; // chkCustomer
+    bool suppliers = false; // chkSupplier
+    bool onHold = false;    // chkOnHold
+    qint64 repId = 0;       // cboRep
+    bool pickForStone = false;
 };
 
 class Screens {
@@ -49,6 +60,7 @@ public:
     virtual bool openStoneSearch(qint64 /*memoSheetId*/ = 0) { return false; }
     virtual bool openCustomer(qint64 /*customerId*/) { return false; }
     virtual bool openCustomerSearch() { return false; }
+    virtual bool openCustomerSearchWith(const CustomerSearchPreset &) { return false; }
     virtual bool openMemoSheet(qint64 /*memoSheetId*/) { return false; }
     virtual bool openInvoice(qint64 /*invoiceId*/) { return false; }
     virtual bool openParcel(qint64 /*parcelId*/) { return false; }
@@ -59,12 +71,17 @@ public:
     virtual bool openPaymentMade(qint64 /*stoneId*/, qint64 /*supplierId*/) { return false; }
     virtual bool openItem(qint64 /*itemId*/) { return false; }
     virtual void showHome() {}
+    // Shows the stone screen as it is (the customer screens' way back).
+    virtual void showStoneScreen() {}
     // Fetches the day's rates and shows the welcome window over `parent`
     // (the periodic refresh of the stone screen).  One fetch at a time.
     virtual void refreshRates(QWidget * /*parent*/) {}
 
     // The customer screens hand a picked party to the stone screen.
     virtual void partyPicked(const PartyPick &) {}
+    // A new memo sheet for a customer, made by the customer subsystem; it
+    // becomes the current memo sheet.  0 when none was made.
+    virtual qint64 newMemoSheet(qint64 /*customerId*/) { return 0; }
 
     // The memo sheet new stones go onto ("the current memo sheet"); 0 for none.
     qint64 currentMemoSheet() const { return m_currentMemoSheet; }

@@ -349,6 +349,8 @@ void ensureIndexes(const QSqlDatabase &db)
         {"PaymentReceived", "ix_paymentreceived_stoneid", "StoneID"},
         {"Memo", "ix_memo_diamondid", "DiamondID"},
         {"raplist", "ix_raplist_grid", "Shape, Colour, Clarity"},
+        {"Customer", "ix_customer_companyname", "CompanyName"},
+        {"expectedpays", "ix_expectedpays_invoicetoid", "InvoiceToID"},
     };
     for (const auto &ix : indexes) {
         QSqlQuery q(db);

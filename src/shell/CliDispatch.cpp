@@ -1,5 +1,6 @@
 #include "shell/CliDispatch.h"
 
+#include "customers/CustomerCommands.h"
 #include "online/OnlineCommands.h"
 #include "pricing/PricingCli.h"
 #include "stones/StoneCommands.h"
@@ -11,7 +12,7 @@ namespace {
 CliRegistry buildRegistry()
 {
     CliRegistry r;
-    r << dbCommands() << coreCommands() << pricingCommands() << stoneCommands();
+    r << dbCommands() << coreCommands() << pricingCommands() << stoneCommands() << customerCommands();
     r << onlineCommands();
     return r;
 }

@@ -379,6 +379,7 @@ void frmFront::scannerDataChanged(const QString &data)
     case ScanTarget::Customer:
         m_lastCustomer = d.number;
         emit customerRequested(d.number);
+        m_ctx.screens().openCustomer(d.number);
         break;
     case ScanTarget::Other:
     case ScanTarget::None:

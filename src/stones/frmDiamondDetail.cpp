@@ -515,7 +515,14 @@ void frmDiamondDetail::build()
     imgMemo->installEventFilter(this);
     fs->addWidget(imgMemo, r++, 4);
     fs->addWidget(label(nullptr, QStringLiteral("Customer")), r, 0);
-    fs->addWidget(combo("cboCustomer", false, false), r, 1, 1, 3);
+    fs->addWidget(combo("cboCustomer", false, false), r, 1, 1, 2);
+    {
+        // Picks the customer on the customer search (its address comes back
+        // through the screens' party pick).
+        auto *pick = new QHBoxLayout;
+        button(pick, "cmdFindCustomer", QStringLiteral("Find customer..."));
+        fs->addLayout(pick, r, 3);
+    }
     auto *txtCustomer = lineEdit("txtCustomer", false);
     txtCustomer->setReadOnly(true);
     fs->addWidget(txtCustomer, r++, 4);
@@ -645,13 +652,17 @@ void frmDiamondDetail::build()
                                   QStringLiteral("Message"), Icon::Information);
             return;
         }
-        try {
-            const qint64 sheet = db::insert(m_ctx.db(), QStringLiteral("INSERT INTO MemoSheet (Date, CustomerID) VALUES (?, ?)"),
-                                            {QDateTime::currentDateTime(), customer});
+        // The customer subsystem makes the memo sheet; it becomes the current one.
+        if (const qint64 sheet = m_ctx.screens().newMemoSheet(customer)) {
             w<QLabel>("lblMemoIDIS")->setText(QString::number(sheet));
             syncDisplay();
-        } catch (const db::DbError &) {
         }
+    });
+    connect(w<QPushButton>("cmdFindCustomer"), &QPushButton::clicked, this, [this] {
+        CustomerSearchPreset p;
+        p.customers = true;
+        p.pickForStone = true;
+        m_ctx.screens().openCustomerSearchWith(p);
     });
     connect(w<QPushButton>("cmdConsignedTo"), &QPushButton::clicked, this, [this] {
         Prompt &p = m_ctx.prompt();
@@ -1453,6 +1464,20 @@ void frmDiamondDetail::activated()
     fillPartyCombos();
     if (m_form.id)
         syncDisplay();
+    w<QPushButton>("cmdFindCustomer")->setEnabled(m_ctx.screens().available(Screen::CustomerSearch));
+    w<QPushButton>("cmdNewMemo")->setEnabled(m_ctx.screens().available(Screen::Customer));
+    // A memo sheet made on the customer screen is the open one here too.
+    if (const qint64 sheet = m_ctx.screens().currentMemoSheet()) {
+        w<QLabel>("lblMemoIDIS")->setText(QString::number(sheet));
+        syncDisplay();
+    }
+}
+
+void frmDiamondDetail::showPickedParty(const PartyPick &pick)
+{
+    fillPartyCombos();
+    selectById(cb("cboCustomer"), pick.customerId);
+    cb("cboCustomer")->setToolTip(pick.addressBlock);
 }
 
 void frmDiamondDetail::closeEvent(QCloseEvent *e)

@@ -16,6 +16,7 @@
 //     "frmDiamondDetail" as the current screen, the first user), then
 //     startUpFinished() (the splash screen closes on it);
 //   - closing emits closed().
+#include "core/Screens.h"
 #include "stones/StoneRecord.h"
 #include "stones/StonePrices.h"
 
@@ -97,6 +98,9 @@ public:
     const stones::EditState &editState() const { return m_state; }
     stones::StonePriceModel &prices() { return m_prices; }
     qint64 currentId() const { return m_form.id; }
+
+    // A customer picked on the customer screens becomes the screen's customer.
+    void showPickedParty(const PartyPick &pick);
 
     // The hidden identifier fields drive the visible choices.
     void syncDisplay();

@@ -394,6 +394,8 @@ void TestStartup::scannerOverSerialPort()
     QTRY_COMPARE(customers.count(), 1);
     QCOMPARE(customers.first().first().toInt(), 12345);
     QCOMPARE(front->lastCustomerRequest(), 12345);
+    // The customer screen opens on that customer.
+    QTRY_VERIFY(s.flow->customerScreen(false) && s.flow->customerScreen(false)->isVisible());
 
     auto *txtID = s.flow->stone()->findChild<QLineEdit *>(QStringLiteral("txtID"));
     auto *txtItemID = s.flow->stone()->findChild<QLineEdit *>(QStringLiteral("txtItemID"));

@@ -21,6 +21,17 @@ public:
     }
     bool openCustomer(qint64 id) override { return record(Screen::Customer, QStringLiteral("openCustomer %1").arg(id)); }
     bool openCustomerSearch() override { return record(Screen::CustomerSearch, QStringLiteral("openCustomerSearch")); }
+    bool openCustomerSearchWith(const CustomerSearchPreset &p) override
+    {
+        return record(Screen::CustomerSearch,
+                      QStringLiteral("openCustomerSearchWith customers=%1 suppliers=%2 hold=%3 rep=%4 pick=%5")
+                          .arg(int(p.customers))
+                          .arg(int(p.suppliers))
+                          .arg(int(p.onHold))
+                          .arg(p.repId)
+                          .arg(int(p.pickForStone)));
+    }
+    void showStoneScreen() override { asked << QStringLiteral("showStoneScreen"); }
     bool openMemoSheet(qint64 id) override { return record(Screen::MemoSheet, QStringLiteral("openMemoSheet %1").arg(id)); }
     bool openInvoice(qint64 id) override { return record(Screen::Invoice, QStringLiteral("openInvoice %1").arg(id)); }
     bool openParcel(qint64 id) override { return record(Screen::Parcel, QStringLiteral("openParcel %1").arg(id)); }

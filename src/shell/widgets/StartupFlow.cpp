@@ -4,9 +4,15 @@
 #include "shell/frmFront.h"
 #include "shell/frmSplash.h"
 #include "core/Configuration.h"
+#include "core/Users.h"
 #include "core/widgets/QtPrompt.h"
 #include "core/widgets/WindowPlacement.h"
 #include "online/frmGIA.h"
+#include "customers/CustomerRecord.h"
+#include "customers/OverDue.h"
+#include "customers/frmCustomer.h"
+#include "customers/frmCustomerSearch.h"
+#include "customers/frmRep.h"
 #include "pricing/frmConfigD_Range.h"
 #include "pricing/frmConfigExchangeRate.h"
 #include "pricing/frmConfigQs.h"
@@ -32,6 +38,9 @@ StartupFlow::~StartupFlow()
     if (m_prompt)
         m_prompt->setProgressLine({});
     delete m_splash.data();
+    delete m_customerSearch.data();
+    delete m_customer.data();
+    delete m_rep.data();
     delete m_stone.data();
     delete m_front.data();
 }
@@ -81,6 +90,48 @@ void StartupFlow::loadFront()
                        [&ctx, showWindow, this] { showWindow(new pricing::frmShapes(ctx, m_front)); });
     m_front->setOpener(QStringLiteral("mnuLabWords"),
                        [&ctx, showWindow, this] { showWindow(new pricing::frmLabs(ctx, m_front)); });
+
+    // Customers, reps and the overdue check.
+    auto addCustomer = [this] {
+        frmCustomer *c = customerScreen();
+        c->setOpenedFromMainMenu(true);
+        c->show();
+        c->raise();
+        c->activateWindow();
+        c->addCustomer(false);
+    };
+    m_front->setOpener(QStringLiteral("cmdAddCustomer"), addCustomer);
+    m_front->setOpener(QStringLiteral("mnuAddCustomer"), addCustomer);
+    m_front->setOpener(QStringLiteral("cmdFindCustomer"), [this] { openCustomerSearch(); });
+    m_front->setOpener(QStringLiteral("mnuHoldCust"), [this] {
+        CustomerSearchPreset p;
+        p.customers = true;
+        p.onHold = true;
+        openCustomerSearchWith(p);
+    });
+    auto addRep = [this] {
+        frmRep *r = repScreen();
+        r->show();
+        r->raise();
+        r->activateWindow();
+        r->addRep();
+    };
+    m_front->setOpener(QStringLiteral("cmdAddRep"), addRep);
+    m_front->setOpener(QStringLiteral("mnuAddRep"), addRep);
+    m_front->setOpener(QStringLiteral("cmdOverDue"), [this] {
+        if (!checkRight(m_ctx, QStringLiteral("AllowPastDueView")))
+            return;
+        const customers::OverDueReport r = customers::CheckOverDueModule(m_ctx);
+        if (!r.ran)
+            return;
+        if (!r.ok)
+            m_ctx.prompt().inform(QStringLiteral("The overdue check could not be completed; nothing was marked."),
+                                  QStringLiteral("Overdue"), Icon::Exclamation);
+        else
+            m_ctx.prompt().notice(QStringLiteral("Overdue check: %1 instalments and %2 invoices marked overdue.")
+                                      .arg(r.instalments)
+                                      .arg(r.invoices));
+    });
 }
 
 void StartupFlow::startHome(bool wholesale)
@@ -138,6 +189,9 @@ bool StartupFlow::available(Screen s) const
     case Screen::Stone:
     case Screen::PriceSheet:
     case Screen::CertificateLookup:
+    case Screen::Customer:
+    case Screen::CustomerSearch:
+    case Screen::Rep:
         return true;
     default:
         return false;
@@ -198,6 +252,83 @@ void StartupFlow::refreshRates(QWidget *parent)
     pricing::GetExchangeRateModule(m_ctx, parent);
     m_fetchingRates = false;
     emit m_ctx.events().ratesChanged();
+}
+
+// Customers -----------------------------------------------------------------------------
+
+namespace {
+void bringUp(QWidget *w)
+{
+    w->show();
+    w->raise();
+    w->activateWindow();
+}
+} // namespace
+
+frmCustomer *StartupFlow::customerScreen(bool create)
+{
+    if (!m_customer && create) {
+        m_customer = new frmCustomer(m_ctx);
+        m_customer->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    return m_customer;
+}
+
+frmRep *StartupFlow::repScreen(bool create)
+{
+    if (!m_rep && create) {
+        m_rep = new frmRep(m_ctx);
+        m_rep->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    return m_rep;
+}
+
+bool StartupFlow::openCustomer(qint64 customerId)
+{
+    frmCustomer *c = customerScreen();
+    if (c->adding() || c->editing()) {
+        // The customer being entered stays; the screen comes to the front.
+        bringUp(c);
+        return true;
+    }
+    bringUp(c);
+    c->showCustomer(customerId);
+    return true;
+}
+
+bool StartupFlow::openCustomerSearch()
+{
+    return openCustomerSearchWith(CustomerSearchPreset{});
+}
+
+bool StartupFlow::openCustomerSearchWith(const CustomerSearchPreset &preset)
+{
+    QWidget *opener = QApplication::activeWindow();
+    if (!m_customerSearch) {
+        m_customerSearch = new frmCustomerSearch(m_ctx);
+        m_customerSearch->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    m_customerSearch->setOpener(opener == m_customerSearch ? nullptr : opener);
+    bringUp(m_customerSearch);
+    m_customerSearch->applyPreset(preset);
+    return true;
+}
+
+void StartupFlow::partyPicked(const PartyPick &pick)
+{
+    if (m_stone)
+        m_stone->showPickedParty(pick);
+}
+
+qint64 StartupFlow::newMemoSheet(qint64 customerId)
+{
+    return customers::createMemoSheet(m_ctx, customerId);
+}
+
+void StartupFlow::showStoneScreen()
+{
+    if (m_stone)
+        bringUp(m_stone);
 }
 
 } // namespace velmor::ui

@@ -7,6 +7,9 @@
 #include "shell/frmFront.h"
 #include "shell/frmSplash.h"
 #include "stones/frmDiamondDetail.h"
+#include "customers/frmCustomer.h"
+#include "customers/frmCustomerSearch.h"
+#include "customers/frmRep.h"
 
 #include <QObject>
 #include <QPointer>
@@ -43,6 +46,16 @@ public:
     bool openCertificateLookup(qint64 stoneId) override;
     void showHome() override;
     void refreshRates(QWidget *parent) override;
+    // Customers, their search and reps.
+    bool openCustomer(qint64 customerId) override;
+    bool openCustomerSearch() override;
+    bool openCustomerSearchWith(const CustomerSearchPreset &preset) override;
+    void partyPicked(const PartyPick &pick) override;
+    qint64 newMemoSheet(qint64 customerId) override;
+    void showStoneScreen() override;
+    frmCustomer *customerScreen(bool create = true);
+    frmCustomerSearch *customerSearch() const { return m_customerSearch; }
+    frmRep *repScreen(bool create = true);
 
 signals:
     // The home screen is up and the splash screen gone.
@@ -62,6 +75,9 @@ private:
     QPointer<frmSplash> m_splash;
     QPointer<frmFront> m_front;
     QPointer<frmDiamondDetail> m_stone;
+    QPointer<frmCustomer> m_customer;
+    QPointer<frmCustomerSearch> m_customerSearch;
+    QPointer<frmRep> m_rep;
     bool m_upgraded = false;
     double m_versionBefore = 0;
     bool m_wholesale = false;

@@ -1,0 +1,470 @@
+#include "customers/CustomerRecord.h"
+
+#include "core/AppContext.h"
+#include "db/ConvertSql.h"
+#include "db/Row.h"
+#include "db/Sql.h"
+#include "db/Transaction.h"
+
+#include <QDateTime>
+#include <QSqlRecord>
+
+namespace velmor::customers {
+
+namespace {
+
+using K = ColumnKind;
+
+QString likeLiteral(const QString &text)
+{
+    QString out = text;
+    out.replace(QLatin1Char('\\'), QStringLiteral("\\\\"));
+    out.replace(QLatin1Char('%'), QStringLiteral("\\%"));
+    out.replace(QLatin1Char('_'), QStringLiteral("\\_"));
+    return out;
+}
+
+// A stored number as its field shows it: no exponent, no trailing zeros.
+QString numberText(const QVariant &v)
+{
+    if (v.isNull() || !v.isValid())
+        return {};
+    QString s = v.typeId() == QMetaType::QString || v.typeId() == QMetaType::QByteArray
+                    ? v.toString()
+                    : QString::number(v.toDouble(), 'f', 6);
+    if (s.contains(QLatin1Char('.'))) {
+        while (s.endsWith(QLatin1Char('0')))
+            s.chop(1);
+        if (s.endsWith(QLatin1Char('.')))
+            s.chop(1);
+    }
+    return s;
+}
+
+} // namespace
+
+const QList<ColumnDef> &customerColumns()
+{
+    static const QList<ColumnDef> cols = [] {
+        QList<ColumnDef> l;
+        auto add = [&l](K kind, std::initializer_list<const char *> names) {
+            for (const char *n : names)
+                l.append({QString::fromLatin1(n), kind});
+        };
+        add(K::Terms, {"Terms"});
+        add(K::Flag, {"defaultnoshipform"});
+        add(K::Number, {"CommissionRate"});
+        add(K::Flag, {"Commission", "AutoGrantDiscount"});
+        add(K::Number, {"DefaultDiscount", "DiscountIfPaidInTime"});
+        add(K::Text, {"GroupMember"});
+        add(K::NumberOrNull, {"ShippingCharge"});
+        add(K::Name, {"CompanyName"});
+        add(K::Text, {"CompanyStreet1", "CompanyStreet2", "CompanyCity", "CompanyProvince", "CompanyZIP",
+                      "CompanyCountry", "PhoneNumber1", "PhoneNumber2", "PhoneNumber3", "FaxNumber", "Info"});
+        add(K::Flag, {"_tax1", "_tax2", "_tax3", "_tax4"});
+        add(K::Note, {"NotePad"});
+        add(K::Text, {"ContactName", "ContactName2", "ContactName3", "Extension", "EMail", "www", "PhoneName1",
+                      "PhoneName2", "PhoneName3"});
+        add(K::Flag, {"Customer", "Supplier", "Hold"});
+        add(K::Text, {"holdreason", "shipvia"});
+        add(K::InvoiceType, {"InvoiceType"});
+        add(K::Flag, {"Tax1", "Tax2", "Tax3"});
+        add(K::PriceClass, {"PriceClass"});
+        add(K::Id, {"RepID", "InvoiceToID"});
+        add(K::Number, {"CreditLimit", "TagMarkup", "TagEnd"});
+        return l;
+    }();
+    return cols;
+}
+
+const QStringList &termsOptions()
+{
+    static const QStringList t = {QStringLiteral("30"),
+                                  QStringLiteral("30/60"),
+                                  QStringLiteral("30/60/90"),
+                                  QStringLiteral("30/60/90/120"),
+                                  QStringLiteral("30/60/90/120/150"),
+                                  QStringLiteral("30/60/90/120/150/180")};
+    return t;
+}
+
+QVariant shownValue(ColumnKind kind, const QVariant &stored)
+{
+    switch (kind) {
+    case K::Text:
+    case K::Name:
+    case K::Terms:
+        return db::textOf(stored);
+    case K::Number:
+    case K::NumberOrNull:
+        return numberText(stored);
+    case K::Flag:
+        return db::flagOf(stored);
+    case K::Note:
+        return db::blobToText(stored);
+    case K::InvoiceType:
+        return db::textOf(stored) == QLatin1String("M");
+    case K::PriceClass: {
+        const qint64 c = stored.isNull() ? 0 : qint64(db::numOf(stored));
+        return c >= 1 && c <= 4 ? int(c - 1) : 0;
+    }
+    case K::Id:
+        return qint64(db::numOf(stored));
+    }
+    return {};
+}
+
+QVariant storedValue(ColumnKind kind, const QVariant &shown)
+{
+    const QString text = shown.toString();
+    switch (kind) {
+    case K::Text:
+    case K::Terms:
+        return text.isEmpty() ? QVariant() : QVariant(text);
+    case K::Name: {
+        QString n = text;
+        n.remove(QLatin1Char('\''));
+        return n.isEmpty() ? QVariant() : QVariant(n);
+    }
+    case K::Number:
+        return db::leadingNumber(text);
+    case K::NumberOrNull:
+        return text.isEmpty() ? QVariant() : QVariant(db::leadingNumber(text));
+    case K::Flag:
+        return db::flagValue(shown.toBool());
+    case K::Note:
+        return text.isEmpty() ? QVariant() : QVariant(db::textToBlob(text));
+    case K::InvoiceType:
+        return shown.toBool() ? QVariant(QStringLiteral("M")) : QVariant();
+    case K::PriceClass:
+        return shown.toInt() + 1;
+    case K::Id:
+        return shown.toLongLong();
+    }
+    return {};
+}
+
+QString creditUsedFor(const QSqlDatabase &db, qint64 invoiceToId)
+{
+    const QVariant sum =
+        db::scalar(db, QStringLiteral("SELECT SUM(Balance) AS a FROM expectedpays WHERE InvoiceToID=?"), {invoiceToId});
+    return QString::number(db::numOf(sum), 'f', 2);
+}
+
+QString creditLimitOf(const QSqlDatabase &db, qint64 customerId)
+{
+    return numberText(db::scalar(db, QStringLiteral("SELECT CreditLimit FROM Customer WHERE ID=?"), {customerId}));
+}
+
+QString repNameOf(const QSqlDatabase &db, qint64 repId)
+{
+    return db::textOf(db::scalar(db, QStringLiteral("SELECT CompanyName FROM Rep WHERE ID=?"), {repId}));
+}
+
+QString customerNameOf(const QSqlDatabase &db, qint64 customerId)
+{
+    return db::textOf(db::scalar(db, QStringLiteral("SELECT CompanyName FROM Customer WHERE ID=?"), {customerId}));
+}
+
+LoadedCustomer loadCustomer(AppContext &ctx, qint64 id)
+{
+    LoadedCustomer out;
+    const QSqlDatabase db = ctx.db();
+    QSqlQuery q = db::exec(db, QStringLiteral("SELECT * FROM Customer WHERE ID=?"), {id});
+    if (!q.next())
+        return out;
+    const QSqlRecord rec = q.record();
+    out.found = true;
+    out.id = id;
+    for (const ColumnDef &c : customerColumns())
+        out.form.insert(c.name, shownValue(c.kind, rec.value(c.name)));
+    const qint64 rep = out.form.value(QStringLiteral("RepID")).toLongLong();
+    const qint64 billed = out.form.value(QStringLiteral("InvoiceToID")).toLongLong();
+    out.repName = repNameOf(db, rep);
+    out.invoiceToName = customerNameOf(db, billed);
+    out.creditUsed = creditUsedFor(db, billed);
+    out.creditLimit = creditLimitOf(db, billed);
+    // The field shows the billed account's limit: the form carries what was shown.
+    out.form.insert(QStringLiteral("CreditLimit"), out.creditLimit);
+    return out;
+}
+
+CustomerForm newCustomerForm(AppContext &ctx, bool supplier)
+{
+    CustomerForm f;
+    for (const ColumnDef &c : customerColumns())
+        f.insert(c.name, shownValue(c.kind, QVariant()));
+    for (int i = 1; i <= 3; ++i)
+        f.insert(QStringLiteral("PhoneName%1").arg(i), QStringLiteral("Phone %1").arg(i));
+    f.insert(QStringLiteral("Customer"), !supplier);
+    f.insert(QStringLiteral("Supplier"), supplier);
+    f.insert(QStringLiteral("CreditLimit"), numberText(ctx.settings.DefaultCreditLimit));
+    f.insert(QStringLiteral("DefaultDiscount"), numberText(ctx.settings.DefaultDiscount));
+    return f;
+}
+
+int giveEveryCustomerABillingAccount(const QSqlDatabase &db)
+{
+    return db::execAffected(db, QStringLiteral("UPDATE Customer SET InvoiceToID=ID WHERE InvoiceToID IS NULL OR InvoiceToID=0"));
+}
+
+QString addressBlockOf(const QSqlDatabase &db, qint64 customerId)
+{
+    QSqlQuery q = db::exec(db,
+                           QStringLiteral("SELECT CompanyName, CompanyStreet1, CompanyCity, ContactName, PhoneNumber1 "
+                                          "FROM Customer WHERE ID=?"),
+                           {customerId});
+    if (!q.next())
+        return {};
+    QString block;
+    for (int i = 0; i < 4; ++i)
+        if (!q.value(i).isNull())
+            block += q.value(i).toString() + QStringLiteral("\r\n");
+    if (!q.value(4).isNull())
+        block += QStringLiteral("Phone: ") + q.value(4).toString();
+    return block;
+}
+
+SaveResult saveCustomer(AppContext &ctx, bool adding, qint64 id, const CustomerForm &loaded, const CustomerForm &form)
+{
+    SaveResult r;
+    Prompt &p = ctx.prompt();
+    const QSqlDatabase db = ctx.db();
+    const qint64 rep = form.value(QStringLiteral("RepID")).toLongLong();
+    if (ctx.settings.ForceRepEntry && rep == 0
+        && !p.askYesNo(QStringLiteral("You did not define a Rep for this Customer. Is this correct?"),
+                       QStringLiteral("Update"), Icon::Question)) {
+        r.outcome = SaveOutcome::NoRep;
+        return r;
+    }
+    try {
+        if (adding) {
+            // A namesake: the name as typed or as it will be stored (without
+            // apostrophes), compared as the database compares names.
+            const QString typed = form.value(QStringLiteral("CompanyName")).toString();
+            QString stored = typed;
+            stored.remove(QLatin1Char('\''));
+            QSqlQuery q = db::exec(db,
+                                   QStringLiteral("SELECT CompanyName FROM Customer WHERE CompanyName LIKE ? "
+                                                  "OR CompanyName LIKE ? ORDER BY ID LIMIT 1"),
+                                   {likeLiteral(typed), likeLiteral(stored)});
+            if (q.next()
+                && !p.askYesNo(QStringLiteral("Velmor found a existing Supplier or Customer with the Name '")
+                                   + db::textOf(q.value(0))
+                                   + QStringLiteral("' in the Database, do you want to continue adding this new "
+                                                    "Supplier or Customer?"),
+                               QStringLiteral("similar Name found"), Icon::Question)) {
+                r.outcome = SaveOutcome::NamesakeRefused;
+                return r;
+            }
+        }
+
+        auto changed = [&](const QString &col) { return adding || form.value(col) != loaded.value(col); };
+        QStringList cols;
+        QVariantList values;
+        auto put = [&](const QString &col, const QVariant &v) {
+            cols << col;
+            values << v;
+        };
+        const bool commissionChanged = changed(QStringLiteral("Commission")) || changed(QStringLiteral("CommissionRate"));
+        for (const ColumnDef &c : customerColumns()) {
+            const QVariant shown = form.value(c.name);
+            if (c.name == QLatin1String("CommissionRate")) {
+                if (commissionChanged)
+                    put(c.name, form.value(QStringLiteral("Commission")).toBool() ? storedValue(c.kind, shown) : QVariant());
+                continue;
+            }
+            if (c.name == QLatin1String("Commission")) {
+                if (commissionChanged)
+                    put(c.name, storedValue(c.kind, shown));
+                continue;
+            }
+            if (!changed(c.name))
+                continue;
+            if (c.kind == K::Terms && shown.toString().isEmpty())
+                continue; // no option chosen: the terms stay
+            if (c.kind == K::PriceClass && (shown.toInt() < 0 || shown.toInt() > 3))
+                continue;
+            QVariant v = storedValue(c.kind, shown);
+            if (c.name == QLatin1String("TagMarkup") && v.toDouble() == 0)
+                v = ctx.settings.TagMarkup;
+            put(c.name, v);
+        }
+
+        db::Transaction t(db);
+        if (adding) {
+            QStringList marks;
+            for (int i = 0; i < cols.size(); ++i)
+                marks << QStringLiteral("?");
+            id = db::insert(db,
+                            QStringLiteral("INSERT INTO Customer (%1) VALUES (%2)")
+                                .arg(cols.join(QStringLiteral(", ")), marks.join(QStringLiteral(", "))),
+                            values);
+        } else {
+            if (!db::scalar(db, QStringLiteral("SELECT ID FROM Customer WHERE ID=? FOR UPDATE"), {id}).isValid()) {
+                r.outcome = SaveOutcome::NotFound;
+                return r;
+            }
+            if (!cols.isEmpty()) {
+                QStringList sets;
+                for (const QString &c : cols)
+                    sets << c + QStringLiteral("=?");
+                values << id;
+                db::exec(db, QStringLiteral("UPDATE Customer SET %1 WHERE ID=?").arg(sets.join(QStringLiteral(", "))),
+                         values);
+            }
+        }
+        // The limit shown is the billed account's: a changed limit goes to it too.
+        const qint64 billed = form.value(QStringLiteral("InvoiceToID")).toLongLong();
+        if (billed != 0 && billed != id && changed(QStringLiteral("CreditLimit"))) {
+            const double limit = db::leadingNumber(form.value(QStringLiteral("CreditLimit")).toString());
+            db::exec(db,
+                     QStringLiteral("UPDATE Customer SET CreditLimit=? WHERE ID=? AND (CreditLimit IS NULL OR "
+                                    "CreditLimit<>?)"),
+                     {limit, billed, limit});
+        }
+        giveEveryCustomerABillingAccount(db);
+        t.commit();
+        r.id = id;
+        r.outcome = SaveOutcome::Saved;
+        if (adding)
+            r.addressBlock = addressBlockOf(db, id);
+    } catch (const db::DbError &e) {
+        r.outcome = SaveOutcome::Failed;
+        r.error = e.message();
+    }
+    return r;
+}
+
+namespace {
+
+qint64 firstId(const QSqlDatabase &db, const QString &sql, const QVariantList &binds)
+{
+    const QVariant v = db::scalar(db, sql, binds);
+    return v.isValid() ? v.toLongLong() : 0;
+}
+
+} // namespace
+
+qint64 nextCustomer(const QSqlDatabase &db, qint64 id)
+{
+    QSqlQuery q = db::exec(db, QStringLiteral("SELECT CompanyName FROM Customer WHERE ID=?"), {id});
+    if (!q.next())
+        return 0;
+    const QVariant name = q.value(0);
+    qint64 n = 0;
+    if (name.isNull()) {
+        n = firstId(db, QStringLiteral("SELECT ID FROM Customer WHERE CompanyName IS NULL AND ID>? ORDER BY ID LIMIT 1"),
+                    {id});
+        if (!n)
+            n = firstId(db,
+                        QStringLiteral("SELECT ID FROM Customer WHERE CompanyName IS NOT NULL "
+                                       "ORDER BY CompanyName, ID LIMIT 1"),
+                        {});
+    } else {
+        n = firstId(db, QStringLiteral("SELECT ID FROM Customer WHERE CompanyName=? AND ID>? ORDER BY ID LIMIT 1"),
+                    {name, id});
+        if (!n)
+            n = firstId(db,
+                        QStringLiteral("SELECT ID FROM Customer WHERE CompanyName>? ORDER BY CompanyName, ID LIMIT 1"),
+                        {name});
+    }
+    return n ? n : id;
+}
+
+qint64 previousCustomer(const QSqlDatabase &db, qint64 id)
+{
+    QSqlQuery q = db::exec(db, QStringLiteral("SELECT CompanyName FROM Customer WHERE ID=?"), {id});
+    if (!q.next())
+        return 0;
+    const QVariant name = q.value(0);
+    qint64 n = 0;
+    if (!name.isNull()) {
+        n = firstId(db,
+                    QStringLiteral("SELECT ID FROM Customer WHERE CompanyName=? AND ID<? ORDER BY ID DESC LIMIT 1"),
+                    {name, id});
+        if (!n)
+            n = firstId(db,
+                        QStringLiteral("SELECT ID FROM Customer WHERE CompanyName<? "
+                                       "ORDER BY CompanyName DESC, ID DESC LIMIT 1"),
+                        {name});
+        if (!n)
+            n = firstId(db,
+                        QStringLiteral("SELECT ID FROM Customer WHERE CompanyName IS NULL ORDER BY ID DESC LIMIT 1"),
+                        {});
+    } else {
+        n = firstId(db,
+                    QStringLiteral("SELECT ID FROM Customer WHERE CompanyName IS NULL AND ID<? ORDER BY ID DESC LIMIT 1"),
+                    {id});
+    }
+    return n ? n : id;
+}
+
+qint64 stepCustomerLiteral(const QSqlDatabase &db, qint64 id, bool forward)
+{
+    QSqlQuery q = db::exec(db, QStringLiteral("SELECT * FROM Customer ORDER BY CompanyName"));
+    QList<qint64> ids;
+    while (q.next())
+        ids << q.value(QStringLiteral("ID")).toLongLong();
+    const int at = int(ids.indexOf(id));
+    if (at < 0)
+        return 0;
+    const int to = forward ? at + 1 : at - 1;
+    return to >= 0 && to < ids.size() ? ids.at(to) : id;
+}
+
+QStringList repEntries(const QSqlDatabase &db)
+{
+    QStringList out{QString()};
+    QSqlQuery q = db::exec(db, QStringLiteral("SELECT ID, CompanyName FROM Rep ORDER BY CompanyName"));
+    while (q.next())
+        if (!q.value(1).isNull())
+            out << db::entryWithId(q.value(1).toString(), q.value(0).toLongLong());
+    return out;
+}
+
+QStringList invoiceToEntries(const QSqlDatabase &db)
+{
+    QStringList out{QStringLiteral("same")};
+    QSqlQuery q = db::exec(db, QStringLiteral("SELECT ID, CompanyName FROM Customer ORDER BY CompanyName"));
+    while (q.next())
+        if (!q.value(1).isNull())
+            out << db::entryWithId(q.value(1).toString(), q.value(0).toLongLong());
+    return out;
+}
+
+QStringList groupEntries(const QSqlDatabase &db)
+{
+    QStringList out;
+    QSqlQuery q = db::exec(db, QStringLiteral("SELECT DISTINCT(GroupMember) AS a FROM Customer ORDER BY GroupMember"));
+    while (q.next())
+        if (!q.value(0).isNull())
+            out << q.value(0).toString();
+    return out;
+}
+
+qint64 createMemoSheet(AppContext &ctx, qint64 customerId)
+{
+    if (customerId <= 0)
+        return 0;
+    qint64 id = 0;
+    QString name;
+    try {
+        id = db::insert(ctx.db(), QStringLiteral("INSERT INTO MemoSheet (Date, CustomerID) VALUES (?, ?)"),
+                        {QDateTime::currentDateTime(), customerId});
+        name = customerNameOf(ctx.db(), customerId);
+    } catch (const db::DbError &) {
+        return 0;
+    }
+    ctx.screens().setCurrentMemoSheet(id);
+    ctx.prompt().notice(QStringLiteral("A new Memo-Sheet \n#") + QString::number(id)
+                        + QStringLiteral("\n has been created for customer \n") + name);
+    return id;
+}
+
+QString mailtoLink(const QString &address)
+{
+    return QStringLiteral("mailto:") + address + QStringLiteral("?Subject=") + QStringLiteral("&Body=");
+}
+
+} // namespace velmor::customers

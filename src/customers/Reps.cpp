@@ -1,0 +1,88 @@
+#include "customers/Reps.h"
+
+#include "db/Row.h"
+#include "db/Sql.h"
+#include "db/Transaction.h"
+
+#include <QSqlRecord>
+
+namespace velmor::customers {
+
+const QStringList &repColumns()
+{
+    static const QStringList c = {
+        QStringLiteral("CompanyName"), QStringLiteral("FirstName"), QStringLiteral("LastName"), QStringLiteral("Street1"),
+        QStringLiteral("Street2"),     QStringLiteral("City"),      QStringLiteral("Province"), QStringLiteral("ZIP"),
+        QStringLiteral("Phone1"),      QStringLiteral("Phone2"),    QStringLiteral("TollFree"), QStringLiteral("Cell1"),
+        QStringLiteral("Cell2"),       QStringLiteral("Pager"),     QStringLiteral("HomePhone"), QStringLiteral("Fax"),
+        QStringLiteral("WWW"),         QStringLiteral("EMail"),     QStringLiteral("SalesDistrict")};
+    return c;
+}
+
+RepForm loadRep(const QSqlDatabase &db, qint64 id, bool *found)
+{
+    RepForm f;
+    QSqlQuery q = db::exec(db, QStringLiteral("SELECT * FROM Rep WHERE ID=?"), {id});
+    const bool there = q.next();
+    if (found)
+        *found = there;
+    const QSqlRecord rec = q.record();
+    for (const QString &c : repColumns())
+        f.insert(c, there ? db::textOf(rec.value(c)) : QString());
+    return f;
+}
+
+RepSaveResult saveRep(const QSqlDatabase &db, qint64 id, const RepForm &loaded, const RepForm &form)
+{
+    RepSaveResult r;
+    QStringList cols;
+    QVariantList values;
+    for (const QString &c : repColumns()) {
+        const QString v = form.value(c).toString();
+        if (id != 0 && v == loaded.value(c).toString())
+            continue;
+        cols << c;
+        values << (v.isEmpty() ? QVariant() : QVariant(v));
+    }
+    try {
+        db::Transaction t(db);
+        if (id == 0) {
+            QStringList marks;
+            for (int i = 0; i < cols.size(); ++i)
+                marks << QStringLiteral("?");
+            id = db::insert(db,
+                            QStringLiteral("INSERT INTO Rep (%1) VALUES (%2)")
+                                .arg(cols.join(QStringLiteral(", ")), marks.join(QStringLiteral(", "))),
+                            values);
+        } else if (!cols.isEmpty()) {
+            QStringList sets;
+            for (const QString &c : cols)
+                sets << c + QStringLiteral("=?");
+            values << id;
+            db::exec(db, QStringLiteral("UPDATE Rep SET %1 WHERE ID=?").arg(sets.join(QStringLiteral(", "))), values);
+        }
+        t.commit();
+        r.ok = true;
+        r.id = id;
+    } catch (const db::DbError &e) {
+        r.error = e.message();
+    }
+    return r;
+}
+
+namespace {
+QStringList distinctOf(const QSqlDatabase &db, const QString &column)
+{
+    QStringList out;
+    QSqlQuery q = db::exec(db, QStringLiteral("SELECT DISTINCT(%1) AS a FROM Rep ORDER BY %1").arg(column));
+    while (q.next())
+        if (!q.value(0).isNull())
+            out << q.value(0).toString();
+    return out;
+}
+} // namespace
+
+QStringList repCities(const QSqlDatabase &db) { return distinctOf(db, QStringLiteral("City")); }
+QStringList repProvinces(const QSqlDatabase &db) { return distinctOf(db, QStringLiteral("Province")); }
+
+} // namespace velmor::customers

@@ -1,0 +1,35 @@
+#pragma once
+// Sales representatives (Rep): load, save (NULL for an empty field, only the
+// fields the user changed on an edit) and the city and province lists.
+#include <QSqlDatabase>
+#include <QString>
+#include <QStringList>
+#include <QVariantMap>
+
+namespace velmor {
+class AppContext;
+}
+
+namespace velmor::customers {
+
+// The columns of Rep in the order of the screen.
+const QStringList &repColumns();
+
+using RepForm = QVariantMap; // column -> text ("" for Null)
+
+// Empty form (and found false) when there is no such rep.
+RepForm loadRep(const QSqlDatabase &db, qint64 id, bool *found = nullptr);
+
+struct RepSaveResult {
+    bool ok = false;
+    qint64 id = 0; // the new rep's own ID when adding
+    QString error;
+};
+// cmdUpdate: adds a rep when `id` is 0, else writes the changed fields.
+RepSaveResult saveRep(const QSqlDatabase &db, qint64 id, const RepForm &loaded, const RepForm &form);
+
+// The lists of cboCity and cboProvince: the distinct values of the reps.
+QStringList repCities(const QSqlDatabase &db);
+QStringList repProvinces(const QSqlDatabase &db);
+
+} // namespace velmor::customers

@@ -1,0 +1,71 @@
+#pragma once
+// The customer search: free words and filters, searched on a short timer
+// after every change; double-click opens the e-mail, the web page or the
+// customer; the export writes the grid as CSV.  Opened to pick a party for
+// the stone screen, choosing a row hands its address block over.
+#include "core/Screens.h"
+#include "customers/CustomerSearch.h"
+
+#include <QPointer>
+#include <QUrl>
+#include <QWidget>
+#include <functional>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QTableView;
+class QTimer;
+
+namespace velmor {
+class AppContext;
+}
+
+namespace velmor::ui {
+
+class frmCustomerSearch : public QWidget {
+    Q_OBJECT
+public:
+    explicit frmCustomerSearch(AppContext &ctx, QWidget *parent = nullptr);
+
+    // Sets the filters as the opener asks and searches.
+    void applyPreset(const CustomerSearchPreset &p);
+    // SearchCustomerStringModule: now, without waiting for the timer.
+    void SearchCustomerStringModule();
+    customers::CustomerFilter filter() const;
+    const customers::CustomerGrid &grid() const { return m_model->grid(); }
+
+    // A double-click on a cell of the grid.
+    void cellActivated(int row, int column);
+    // cmdExport to a given file (the button asks for the name).
+    bool exportTo(const QString &fileName);
+
+    // The window cmdBack returns to (closing the search shows it again).
+    void setOpener(QWidget *w) { m_opener = w; }
+
+    // Opens links (e-mail, web page); tests replace it.
+    std::function<void(const QUrl &)> openUrl;
+
+private:
+    void build();
+    void rowChosen(int row);
+    void fillReps();
+
+    AppContext &m_ctx;
+    QLineEdit *txtSearchField;
+    QCheckBox *chkOnHold;
+    QCheckBox *chkCustomer;
+    QCheckBox *chkSupplier;
+    QComboBox *cboRep;
+    QTableView *Flex;
+    customers::CustomerGridModel *m_model;
+    QLabel *lblFound;
+    QTimer *tmrSearch;
+    customers::CustomerSearcher m_searcher;
+    bool m_pick = false;
+    bool m_applying = false;
+    QPointer<QWidget> m_opener;
+};
+
+} // namespace velmor::ui

@@ -24,6 +24,7 @@ enum class Screen {
     Parcel,
     PriceSheet,
     CertificateLookup,
+    StonePaper, // the printer choice and print-out of a stone's paper
 };
 
 // A customer or supplier picked on the customer screens for the stone screen.
@@ -50,6 +51,9 @@ public:
     virtual bool openParcel(qint64 /*parcelId*/) { return false; }
     virtual bool openPriceSheet() { return false; }
     virtual bool openCertificateLookup(qint64 /*stoneId*/) { return false; }
+    // Prints the stone's paper after the printer choice over `parent`;
+    // true when it was printed.
+    virtual bool printStonePaper(qint64 /*stoneId*/, QWidget * /*parent*/ = nullptr) { return false; }
     virtual void showHome() {}
     // Fetches the day's rates and shows the welcome window over `parent`
     // (the periodic refresh of the stone screen).  One fetch at a time.

@@ -1,7 +1,9 @@
 #include "shell/CliDispatch.h"
 
 #include "pricing/PricingCli.h"
+#include "printing/PrintingCommands.h"
 #include "stones/StoneCommands.h"
+#include "stones/StonePrintout.h"
 
 namespace velmor {
 
@@ -11,10 +13,17 @@ CliRegistry buildRegistry()
 {
     CliRegistry r;
     r << dbCommands() << coreCommands() << pricingCommands() << stoneCommands();
+    r << printingCommands({stones::stonePaper, stones::stoneLabel});
     return r;
 }
 
 } // namespace
+
+bool cliNeedsGui(const QStringList &args)
+{
+    // Printing draws text: fonts need the GUI application.
+    return !args.isEmpty() && args.first() == QLatin1String("print");
+}
 
 QString cliHelp()
 {

@@ -10,6 +10,7 @@
 #include "pricing/Rates.h"
 #include "stones/PricingBridge.h"
 #include "stones/StoneChangeLog.h"
+#include "stones/StonePrintout.h"
 #include "stones/StoneRepair.h"
 #include "stones/StoneStatus.h"
 #include "stones/frmDiamondDetailPrices.h"
@@ -264,6 +265,7 @@ void frmDiamondDetail::build()
     button(commands, "cmdSearch", QStringLiteral("Search..."));
     button(commands, "cmdGetGIA", QStringLiteral("Certificate look-up"));
     button(commands, "cmdPrintLabel", QStringLiteral("Label"));
+    button(commands, "cmdPrintPaper", QStringLiteral("Paper..."));
     button(commands, "cmdPrices", QStringLiteral("Currencies..."));
     commands->addStretch(1);
     auto *status = lineEdit("txtStatus", false);
@@ -542,7 +544,11 @@ void frmDiamondDetail::build()
     connect(w<QPushButton>("cmdSearch"), &QPushButton::clicked, this, &frmDiamondDetail::searchRequested);
     connect(w<QPushButton>("cmdPrintLabel"), &QPushButton::clicked, this, [this] {
         if (m_form.id)
-            emit labelRequested(m_form.id);
+            stones::printStoneLabel(m_ctx, m_form.id);
+    });
+    connect(w<QPushButton>("cmdPrintPaper"), &QPushButton::clicked, this, [this] {
+        if (m_form.id)
+            m_ctx.screens().printStonePaper(m_form.id, this);
     });
     connect(w<QPushButton>("cmdGetGIA"), &QPushButton::clicked, this, [this] { emit certificateRequested(m_form.id); });
     connect(w<QPushButton>("cmdViewBoundItem"), &QPushButton::clicked, this, [this] {
@@ -923,6 +929,9 @@ void frmDiamondDetail::updateCommands()
     w<QPushButton>("cmdDelete")->setEnabled(displayed && m_form.id != 0);
     w<QPushButton>("cmdUpdate")->setEnabled(!displayed);
     w<QPushButton>("cmdCancel")->setEnabled(!displayed);
+    w<QPushButton>("cmdPrintLabel")->setEnabled(displayed && m_form.id != 0);
+    w<QPushButton>("cmdPrintPaper")->setEnabled(displayed && m_form.id != 0
+                                                && m_ctx.screens().available(Screen::StonePaper));
 }
 
 StoneForm frmDiamondDetail::formFromControls() const

@@ -29,6 +29,10 @@ public:
     {
         return record(Screen::CertificateLookup, QStringLiteral("openCertificateLookup %1").arg(id));
     }
+    bool printStonePaper(qint64 id, QWidget *) override
+    {
+        return record(Screen::StonePaper, QStringLiteral("printStonePaper %1").arg(id));
+    }
     void showHome() override { asked << QStringLiteral("showHome"); }
     void refreshRates(QWidget *) override { asked << QStringLiteral("refreshRates"); }
     void partyPicked(const PartyPick &p) override { asked << QStringLiteral("partyPicked %1").arg(p.customerId); }

@@ -38,6 +38,7 @@ public:
     bool available(Screen s) const override;
     bool openStone(qint64 stoneId) override;
     bool openPriceSheet() override;
+    bool printStonePaper(qint64 stoneId, QWidget *parent) override;
     void showHome() override;
     void refreshRates(QWidget *parent) override;
 

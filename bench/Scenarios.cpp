@@ -12,7 +12,9 @@ QStringList scenarioNames()
             QStringLiteral("grid import + re-pricing"),      QStringLiteral("stone repair at start (first open)"),
             QStringLiteral("stone repair at start (everyday)"), QStringLiteral("stone load (per stone)"),
             QStringLiteral("stone save (per stone)"),
-            QStringLiteral("launch to home screen")};
+            QStringLiteral("launch to home screen"),
+            QStringLiteral("stone paper to PDF (per paper)"), QStringLiteral("label streams (per label)"),
+            QStringLiteral("label stream build (per label)")};
 }
 
 BenchContext::BenchContext(SizeEnv &env)

@@ -65,6 +65,7 @@ void runSchemaScenarios(SizeEnv &env);
 void runPricingScenarios(SizeEnv &env);
 void runStoneScenarios(SizeEnv &env);
 void runLaunchScenarios(SizeEnv &env);
+void runPrintingScenarios(SizeEnv &env);
 
 // Keys for --scenario (matched as parts of the scenario names).
 QStringList scenarioNames();

@@ -40,6 +40,7 @@ private slots:
     void paperTexts();
     void paperLooksAsReviewed();
     void paperFromTheStoneScreen();
+    void previewShowsThePages();
     void printSubcommands();
 
 private:
@@ -459,6 +460,36 @@ void TestPrintPaper::paperFromTheStoneScreen()
     QCOMPARE(e.prompt.messages().size(), 1);
     QVERIFY(e.prompt.messages().first().startsWith(QStringLiteral("Printing: The file")));
     QVERIFY(e.prompt.texts(PromptEvent::Notice).isEmpty());
+}
+
+void TestPrintPaper::previewShowsThePages()
+{
+    StoneEnv e;
+    frmPrintTo dlg(e.ctx, QStringLiteral("Stone paper 42"), QStringLiteral("lastprinterforlabel.ini"),
+                   QStringLiteral("lastprinterforlabelturn.ini"));
+    int drawn = 0;
+    bool flipped = false;
+    const printing::DiamondPaper paper = samplePaper(42);
+    dlg.draw = [&](PrintSurface &s, bool flip, QString *error) {
+        ++drawn;
+        flipped = flip;
+        return PrintDiamondPaperModule(s, paper, flip, error);
+    };
+    dlg.chk90Flip->setChecked(true);
+    bool shown = false;
+    QTimer::singleShot(0, [&] {
+        QWidget *preview = QApplication::activeModalWidget();
+        shown = preview && preview->objectName() == QLatin1String("dlgPreview");
+        if (preview)
+            preview->close();
+    });
+    QTest::mouseClick(dlg.cmdPreview, Qt::LeftButton);
+    QVERIFY(shown);
+    QVERIFY(drawn >= 1);
+    QVERIFY(flipped);
+    // A preview prints nothing and remembers nothing.
+    QVERIFY(e.prompt.events.isEmpty());
+    QVERIFY(!e.ctx.workstation.exists(QStringLiteral("lastprinterforlabel.ini")));
 }
 
 void TestPrintPaper::printSubcommands()

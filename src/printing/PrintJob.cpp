@@ -79,7 +79,12 @@ bool preparePrinter(QPrinter &printer, const PrintTarget &target, QString *error
         for (const QPrinterInfo &info : QPrinterInfo::availablePrinters()) {
             if (info.printerName() == target.name) {
                 printer.setPrinterName(info.printerName());
-                return printer.printerName() == target.name;
+                if (printer.printerName() == target.name)
+                    return true;
+                if (error)
+                    *error = QStringLiteral("The printer \"%1\" could not be selected. Nothing was printed.")
+                                 .arg(target.name);
+                return false;
             }
         }
         if (error)

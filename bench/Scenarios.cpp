@@ -15,7 +15,9 @@ QStringList scenarioNames()
             QStringLiteral("launch to home screen"),
             QStringLiteral("download through clsHTTP (vs curl)"), QStringLiteral("certificate look-up to filled fields"),
             QStringLiteral("customer search (2 words, per keystroke)"), QStringLiteral("customer open (per customer)"),
-            QStringLiteral("customer next/previous (per step)")};
+            QStringLiteral("customer next/previous (per step)"),
+            QStringLiteral("stone paper to PDF (per paper)"), QStringLiteral("label streams (per label)"),
+            QStringLiteral("label stream build (per label)")};
 }
 
 BenchContext::BenchContext(SizeEnv &env)

@@ -67,6 +67,7 @@ void runStoneScenarios(SizeEnv &env);
 void runLaunchScenarios(SizeEnv &env);
 void runOnlineScenarios(SizeEnv &env);
 void runCustomerScenarios(SizeEnv &env);
+void runPrintingScenarios(SizeEnv &env);
 
 // Keys for --scenario (matched as parts of the scenario names).
 QStringList scenarioNames();

@@ -10,6 +10,7 @@
 #include "db/Sql.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
@@ -79,7 +80,10 @@ QString memory()
 
 int main(int argc, char **argv)
 {
-    QCoreApplication app(argc, argv);
+    // Printing draws text: fonts need the GUI application (no window is shown).
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("velmor-bench"));
 
     Options o;
@@ -189,7 +193,8 @@ int main(int argc, char **argv)
                 {QStringLiteral("stone scenarios"), runStoneScenarios},
                 {QStringLiteral("launch to home screen"), runLaunchScenarios},
                 {QStringLiteral("online"), runOnlineScenarios},
-                {QStringLiteral("customer scenarios"), runCustomerScenarios}};
+                {QStringLiteral("customer scenarios"), runCustomerScenarios},
+                {QStringLiteral("printing"), runPrintingScenarios}};
             for (const auto &[groupName, run] : groups) {
                 try {
                     run(env);

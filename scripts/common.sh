@@ -9,6 +9,7 @@ VELMOR_PACKAGES=(
   qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libqt6sql6-mysql libqt6sql6-odbc
   mariadb-server mariadb-client odbc-mariadb unixodbc
   socat xvfb xauth poppler-utils zbar-tools
+  cups cups-client printer-driver-cups-pdf
 )
 
 velmor_install() {

@@ -24,11 +24,11 @@ enum class Screen {
     Parcel,
     PriceSheet,
     CertificateLookup,
-    Label,       // a stone's barcode label
     Payment,     // a payment received for a stone
     PaymentMade, // a payment made to a stone's supplier
     Item,        // the jewellery item a stone is bound into
     Rep,
+    StonePaper, // the printer choice and print-out of a stone's paper
 };
 
 // A customer or supplier picked on the customer screens for the stone screen.
@@ -66,10 +66,12 @@ public:
     virtual bool openParcel(qint64 /*parcelId*/) { return false; }
     virtual bool openPriceSheet() { return false; }
     virtual bool openCertificateLookup(qint64 /*stoneId*/) { return false; }
-    virtual bool openLabel(qint64 /*stoneId*/) { return false; }
     virtual bool openPayment(qint64 /*stoneId*/, qint64 /*customerId*/) { return false; }
     virtual bool openPaymentMade(qint64 /*stoneId*/, qint64 /*supplierId*/) { return false; }
     virtual bool openItem(qint64 /*itemId*/) { return false; }
+    // Prints the stone's paper after the printer choice over `parent`;
+    // true when it was printed.
+    virtual bool printStonePaper(qint64 /*stoneId*/, QWidget * /*parent*/ = nullptr) { return false; }
     virtual void showHome() {}
     // Shows the stone screen as it is (the customer screens' way back).
     virtual void showStoneScreen() {}

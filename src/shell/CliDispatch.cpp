@@ -3,7 +3,9 @@
 #include "customers/CustomerCommands.h"
 #include "online/OnlineCommands.h"
 #include "pricing/PricingCli.h"
+#include "printing/PrintingCommands.h"
 #include "stones/StoneCommands.h"
+#include "stones/StonePrintout.h"
 
 namespace velmor {
 
@@ -14,10 +16,17 @@ CliRegistry buildRegistry()
     CliRegistry r;
     r << dbCommands() << coreCommands() << pricingCommands() << stoneCommands() << customerCommands();
     r << onlineCommands();
+    r << printingCommands({stones::stonePaper, stones::stoneLabel});
     return r;
 }
 
 } // namespace
+
+bool cliNeedsGui(const QStringList &args)
+{
+    // Printing draws text: fonts need the GUI application.
+    return !args.isEmpty() && args.first() == QLatin1String("print");
+}
 
 QString cliHelp()
 {

@@ -12,5 +12,7 @@ CliRegistry dbCommands();
 // Returns -1 when args name no subcommand (the program then opens its window).
 int runCli(const QStringList &args, QTextStream &out, QTextStream &err);
 QString cliHelp();
+// True when the subcommand draws (printing) and needs a GUI application, though no window.
+bool cliNeedsGui(const QStringList &args);
 
 } // namespace velmor

@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QTextStream>
 
 #include <cstdio>
@@ -19,7 +20,16 @@ int main(int argc, char **argv)
     const bool help = !args.isEmpty()
         && (args.first() == QLatin1String("--help") || args.first() == QLatin1String("-h"));
     if (batch || help) {
-        QCoreApplication app(argc, argv);
+        std::unique_ptr<QCoreApplication> app;
+        if (velmor::cliNeedsGui(args)) {
+            // Printing draws text without a window: the offscreen platform
+            // serves, with or without a display.
+            if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+                qputenv("QT_QPA_PLATFORM", "offscreen");
+            app = std::make_unique<QGuiApplication>(argc, argv);
+        } else {
+            app = std::make_unique<QCoreApplication>(argc, argv);
+        }
         QCoreApplication::setApplicationName(QStringLiteral("velmor"));
         QTextStream out(stdout);
         QTextStream err(stderr);

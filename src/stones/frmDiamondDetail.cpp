@@ -13,6 +13,7 @@
 #include "pricing/Rates.h"
 #include "stones/PricingBridge.h"
 #include "stones/StoneChangeLog.h"
+#include "stones/StonePrintout.h"
 #include "stones/StoneRepair.h"
 #include "stones/StoneStatus.h"
 #include "stones/frmDiamondDetailPrices.h"
@@ -280,6 +281,7 @@ void frmDiamondDetail::build()
     button(commands, "cmdSearch", QStringLiteral("Search..."));
     button(commands, "cmdGetGIA", QStringLiteral("Certificate look-up"));
     button(commands, "cmdPrintLabel", QStringLiteral("Label"));
+    button(commands, "cmdPrintPaper", QStringLiteral("Paper..."));
     button(commands, "cmdPrices", QStringLiteral("Currencies..."));
     commands->addStretch(1);
     auto *status = lineEdit("txtStatus", false);
@@ -627,8 +629,12 @@ void frmDiamondDetail::build()
             emit searchRequested();
     });
     connect(w<QPushButton>("cmdPrintLabel"), &QPushButton::clicked, this, [this] {
-        if (m_form.id && !m_ctx.screens().openLabel(m_form.id))
-            emit labelRequested(m_form.id);
+        if (m_form.id)
+            stones::printStoneLabel(m_ctx, m_form.id);
+    });
+    connect(w<QPushButton>("cmdPrintPaper"), &QPushButton::clicked, this, [this] {
+        if (m_form.id)
+            m_ctx.screens().printStonePaper(m_form.id, this);
     });
     connect(w<QPushButton>("cmdGetGIA"), &QPushButton::clicked, this, &frmDiamondDetail::getGIA);
     connect(w<QPushButton>("cmdViewBoundItem"), &QPushButton::clicked, this, [this] {
@@ -1046,7 +1052,8 @@ void frmDiamondDetail::updateCommands()
     w<QPushButton>("cmdSearch")->setEnabled(screens.available(Screen::StoneSearch));
     // The look-up fills fields that a save then writes: adding or editing only.
     w<QPushButton>("cmdGetGIA")->setEnabled(!displayed && !m_lookingUp);
-    w<QPushButton>("cmdPrintLabel")->setEnabled(loaded && screens.available(Screen::Label));
+    w<QPushButton>("cmdPrintLabel")->setEnabled(displayed && loaded);
+    w<QPushButton>("cmdPrintPaper")->setEnabled(displayed && loaded && screens.available(Screen::StonePaper));
     w<QPushButton>("cmdLoadMemo")->setEnabled(screens.available(Screen::MemoSheet));
     w<QPushButton>("cmdConsignedTo")->setEnabled(screens.available(Screen::MemoSheet));
     w<QPushButton>("cmdNewPayment")->setEnabled(loaded && screens.available(Screen::Payment));

@@ -116,7 +116,6 @@ signals:
     void closed();
     // Commands whose screens belong to other parts of the program.
     void searchRequested();
-    void labelRequested(qint64 stoneId);
     void certificateRequested(qint64 stoneId);
     void paymentRequested(qint64 stoneId, qint64 customerId);
     void paymentMadeRequested(qint64 stoneId, qint64 supplierId);

@@ -242,7 +242,17 @@ void TestStartup::rightsOnTheFrontScreen()
     QVERIFY(enabled(front, QStringLiteral("mnuConfig")));
     QVERIFY(enabled(front, QStringLiteral("mnuConfigSoftware")));
     QVERIFY(enabled(front, QStringLiteral("mnuSetupUsers")));
-    QVERIFY(!enabled(front, QStringLiteral("mnuConfigPrinters"))); // its screen is not installed
+    QVERIFY(!enabled(front, QStringLiteral("mnuSetpAdBanner"))); // its screen is not installed
+    // The printer set-up screens open from the front screen.
+    for (const QString &command : {QStringLiteral("mnuConfigPrinters"), QStringLiteral("mnuSetupLabelPrinter")}) {
+        QVERIFY(enabled(front, command));
+        front->findChild<QAction *>(command)->trigger();
+    }
+    for (const char *screen : {"frmConfigPrinter", "frmConfigLabelPrinter"}) {
+        QWidget *w = front->findChild<QWidget *>(QLatin1String(screen));
+        QVERIFY2(w && w->isVisible(), screen);
+        w->close();
+    }
     QVERIFY(!enabled(front, QStringLiteral("cmdFindCustomer")));   // a right the first user lacks
     QVERIFY(enabled(stone, QStringLiteral("mnuConfiguration")));
     QVERIFY(enabled(stone, QStringLiteral("txtSellPriceLocalCT2")));

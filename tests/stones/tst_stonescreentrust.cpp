@@ -336,8 +336,8 @@ void TestStoneScreenTrust::openByIdOrSku()
 void TestStoneScreenTrust::commandsFollowInstalledScreens()
 {
     const QList<std::pair<const char *, Screen>> commands = {
-        {"cmdSearch", Screen::StoneSearch},
-        {"cmdPrintLabel", Screen::Label},     {"cmdLoadMemo", Screen::MemoSheet},
+        {"cmdSearch", Screen::StoneSearch},   {"cmdLoadMemo", Screen::MemoSheet},
+        {"cmdPrintPaper", Screen::StonePaper},
         {"cmdNewPayment", Screen::Payment},   {"cmdNewPaymentMade", Screen::PaymentMade},
         {"cmdViewBoundItem", Screen::Item}};
     for (bool installed : {false, true}) {
@@ -357,11 +357,11 @@ void TestStoneScreenTrust::commandsFollowInstalledScreens()
             for (const auto &[name, screen] : commands)
                 QVERIFY2(ctl<QPushButton>(s, name)->isEnabled() == installed, name);
             if (installed) {
-                for (const char *name : {"cmdSearch", "cmdPrintLabel", "cmdNewPayment", "cmdNewPaymentMade",
+                for (const char *name : {"cmdSearch", "cmdPrintPaper", "cmdNewPayment", "cmdNewPaymentMade",
                                          "cmdViewBoundItem"})
                     click(s, name);
                 QCOMPARE(screens.asked,
-                         QStringList({"openStoneSearch 0", QString("openLabel %1").arg(id),
+                         QStringList({"openStoneSearch 0", QString("printStonePaper %1").arg(id),
                                       QString("openPayment %1 0").arg(id),
                                       QString("openPaymentMade %1 %2").arg(id).arg(supplier), "openItem 5"}));
             }

@@ -40,7 +40,6 @@ public:
     {
         return record(Screen::CertificateLookup, QStringLiteral("openCertificateLookup %1").arg(id));
     }
-    bool openLabel(qint64 id) override { return record(Screen::Label, QStringLiteral("openLabel %1").arg(id)); }
     bool openPayment(qint64 stone, qint64 customer) override
     {
         return record(Screen::Payment, QStringLiteral("openPayment %1 %2").arg(stone).arg(customer));
@@ -50,6 +49,10 @@ public:
         return record(Screen::PaymentMade, QStringLiteral("openPaymentMade %1 %2").arg(stone).arg(supplier));
     }
     bool openItem(qint64 id) override { return record(Screen::Item, QStringLiteral("openItem %1").arg(id)); }
+    bool printStonePaper(qint64 id, QWidget *) override
+    {
+        return record(Screen::StonePaper, QStringLiteral("printStonePaper %1").arg(id));
+    }
     void showHome() override { asked << QStringLiteral("showHome"); }
     void refreshRates(QWidget *) override { asked << QStringLiteral("refreshRates"); }
     void partyPicked(const PartyPick &p) override { asked << QStringLiteral("partyPicked %1").arg(p.customerId); }

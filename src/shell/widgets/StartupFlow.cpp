@@ -19,6 +19,10 @@
 #include "pricing/frmRapPriceSheet.h"
 #include "pricing/frmShapes.h"
 #include "pricing/frmSplashWelcome.h"
+#include "printing/frmConfigLabelPrinter.h"
+#include "printing/frmConfigPrinter.h"
+#include "printing/frmPrintTo.h"
+#include "stones/StonePrintout.h"
 #include "stones/frmDiamondDetail.h"
 
 #include <QApplication>
@@ -132,6 +136,18 @@ void StartupFlow::loadFront()
                                       .arg(r.instalments)
                                       .arg(r.invoices));
     });
+
+    // The printer set-up screens.
+    m_front->setOpener(QStringLiteral("mnuConfigPrinters"),
+                       [&ctx, showWindow, this] { showWindow(new printing::frmConfigPrinter(ctx, m_front)); });
+    m_front->setOpener(QStringLiteral("mnuSetupLabelPrinter"), [&ctx, showWindow, this] {
+        auto *w = new printing::frmConfigLabelPrinter(ctx, m_front);
+        w->saved = [front = m_front] {
+            if (front)
+                front->reopenScanner();
+        };
+        showWindow(w);
+    });
 }
 
 void StartupFlow::startHome(bool wholesale)
@@ -192,6 +208,7 @@ bool StartupFlow::available(Screen s) const
     case Screen::Customer:
     case Screen::CustomerSearch:
     case Screen::Rep:
+    case Screen::StonePaper:
         return true;
     default:
         return false;
@@ -229,6 +246,28 @@ bool StartupFlow::openCertificateLookup(qint64)
             stone->lookupCertificate(r);
     };
     dialog.exec();
+    return true;
+}
+
+bool StartupFlow::printStonePaper(qint64 stoneId, QWidget *parent)
+{
+    printing::DiamondPaper paper;
+    if (!stones::stonePaper(m_ctx, stoneId, paper)) {
+        m_ctx.prompt().inform(QStringLiteral("There is no stone number %1.").arg(stoneId),
+                              QStringLiteral("Stone paper"), Icon::Exclamation);
+        return false;
+    }
+    printing::frmPrintTo dlg(m_ctx, QStringLiteral("Stone paper %1").arg(stoneId),
+                             QStringLiteral("lastprinterforlabel.ini"), QStringLiteral("lastprinterforlabelturn.ini"),
+                             parent);
+    const bool quill = m_ctx.settings.labelQuill;
+    dlg.draw = [&paper, quill](printing::PrintSurface &s, bool flip, QString *error) {
+        return stones::drawStonePaper(quill, s, paper, flip, error);
+    };
+    dlg.suggestedPdfName = QStringLiteral("stone-%1.pdf").arg(stoneId);
+    if (dlg.exec() != QDialog::Accepted)
+        return false;
+    m_ctx.prompt().notice(QStringLiteral("Document was sent to the Printer"));
     return true;
 }
 

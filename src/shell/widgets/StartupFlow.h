@@ -44,6 +44,7 @@ public:
     // The certificate look-up dialog over the stone screen; its request runs
     // on the stone screen.
     bool openCertificateLookup(qint64 stoneId) override;
+    bool printStonePaper(qint64 stoneId, QWidget *parent) override;
     void showHome() override;
     void refreshRates(QWidget *parent) override;
     // Customers, their search and reps.

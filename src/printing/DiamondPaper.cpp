@@ -1,0 +1,239 @@
+#include "printing/DiamondPaper.h"
+
+#include "printing/Barcode39.h"
+#include "printing/PrintSurface.h"
+
+#include <QLocale>
+#include <algorithm>
+
+namespace velmor::printing {
+
+namespace {
+
+const QString kArial = QStringLiteral("Arial");
+constexpr double kBarcodeHeight = 420;
+constexpr double kLowerPart = 1850; // the barcode never starts higher on the card
+
+QString noSpaces(QString s) { return s.remove(QLatin1Char(' ')); }
+
+// Prints `text` at the current row from x, wrapping at the card's right edge;
+// the row ends after it.
+void printWrapped(PrintSurface &s, const QString &text, double left, double width)
+{
+    const QStringList words = text.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    QString line;
+    auto flush = [&] {
+        s.CurrentX = left;
+        s.printLine(line);
+        line.clear();
+    };
+    for (const QString &w : words) {
+        const QString candidate = line.isEmpty() ? w : line + QLatin1Char(' ') + w;
+        if (!line.isEmpty() && s.textWidth(candidate) > width)
+            flush();
+        line = line.isEmpty() ? w : line + QLatin1Char(' ') + w;
+    }
+    if (!line.isEmpty())
+        flush();
+}
+
+// Items side by side on rows, each after the previous one as far as it fits
+// the card; the row ends after the last.
+class Flow {
+public:
+    Flow(PrintSurface &s, double left, double width) : m_s(s), m_left(left), m_right(left + width), m_x(left)
+    {
+        m_y = s.CurrentY;
+    }
+    void add(const QString &text, double spacing)
+    {
+        const double w = m_s.textWidth(text);
+        if (m_x > m_left && m_x + spacing + w > m_right) {
+            m_y += m_s.textHeight();
+            m_x = m_left;
+        } else if (m_x > m_left) {
+            m_x += spacing;
+        }
+        m_s.setPosition(m_x, m_y);
+        m_s.printLine(text);
+        m_x += w;
+        m_used = true;
+    }
+    void end()
+    {
+        m_s.setPosition(0, m_used ? m_y + m_s.textHeight() : m_y);
+    }
+
+private:
+    PrintSurface &m_s;
+    double m_left, m_right, m_x, m_y = 0;
+    bool m_used = false;
+};
+
+void opening(PrintSurface &s, const DiamondPaper &p, bool flip)
+{
+    s.setOrientation(flip ? 1 : 2);
+    s.setFont(kArial, 8, false, false);
+    s.setPosition(p.left, p.top);
+    s.setFont(kArial, 11.5, true, true);
+    s.CurrentX = p.left;
+    s.printLine(p.heading);
+}
+
+QString gradingLine(const DiamondPaper &p)
+{
+    QStringList parts{format00(p.weight) + QStringLiteral(" ct")};
+    for (const QString &v : {p.colour, p.clarity, p.cut})
+        parts << noSpaces(v);
+    return parts.join(QStringLiteral("  "));
+}
+
+void rule(PrintSurface &s, const DiamondPaper &p, double width)
+{
+    const double y = s.CurrentY + 20;
+    s.setLineWidth(3);
+    s.drawLine(p.left, y, p.left + width, y);
+    s.setPosition(0, y + 40);
+}
+
+bool barcode(PrintSurface &s, const DiamondPaper &p, double width, QString *error)
+{
+    const double top = std::max(s.CurrentY + 60, p.top + kLowerPart);
+    const double barWidth = width - 200;
+    if (!GenerateBarCodeStringModule(paperBarcodeText(p.id), s, p.left, top, barWidth, top + kBarcodeHeight, error))
+        return false;
+    s.setFont(kArial, 4.5, false, false);
+    const QString number = paperNumberText(p.id);
+    s.setPosition(p.left + (barWidth - s.textWidth(number)) / 2, top + kBarcodeHeight + 20);
+    s.printLine(number);
+    return true;
+}
+
+QString dateText(const QDate &d) { return QLocale(QLocale::English).toString(d, QStringLiteral("MMM dd, yyyy")); }
+
+bool checkBarcode(PrintSurface &s, const DiamondPaper &p, double width, QString *error)
+{
+    return code39Readable(paperBarcodeText(p.id), width - 200, s.twipsPerPixel(), error);
+}
+
+} // namespace
+
+QString paperBarcodeText(qint64 id) { return QString::number(id) + QStringLiteral("01"); }
+QString paperNumberText(qint64 id) { return QString::number(id) + QStringLiteral("-01"); }
+
+QString format00(const QString &number)
+{
+    bool ok = false;
+    const double v = number.trimmed().toDouble(&ok);
+    return ok ? QString::number(v, 'f', 2) : number;
+}
+
+bool PrintDiamondPaperModule(PrintSurface &s, const DiamondPaper &p, bool flip, QString *error)
+{
+    const double W = kPaperWidth;
+    if (!checkBarcode(s, p, W, error))
+        return false;
+    opening(s, p, flip);
+
+    s.setFontSize(9.5);
+    s.setFontItalic(false);
+    s.CurrentX = p.left;
+    s.printLine(gradingLine(p));
+
+    rule(s, p, W);
+    s.setFontSize(7);
+
+    s.setFontBold(true);
+    Flow cert(s, p.left, W);
+    cert.add(QStringLiteral("# ") + p.certificate, 0);
+    s.setFontBold(false);
+    if (!p.measurements.isEmpty())
+        cert.add(QStringLiteral("Dim.: ") + p.measurements, 120);
+    if (!p.girdle.isEmpty())
+        cert.add(QStringLiteral("Gir.: ") + p.girdle, 120);
+    if (!p.fluorescence.isEmpty())
+        cert.add(QStringLiteral("Fluor.: ") + p.fluorescence, 120);
+    cert.end();
+
+    if (!p.comment.trimmed().isEmpty()) {
+        s.setFontItalic(true);
+        printWrapped(s, p.comment.simplified(), p.left, W);
+        s.setFontItalic(false);
+    }
+
+    Flow finish(s, p.left, W);
+    finish.add(QStringLiteral("Dep: ") + format00(p.depth), 0);
+    finish.add(QStringLiteral("Tbl: ") + format00(p.table), 160);
+    finish.add(QStringLiteral("Pol: ") + p.polish, 160);
+    finish.add(QStringLiteral("Sym: ") + p.symmetry, 160);
+    finish.end();
+
+    Flow price(s, p.left, W);
+    price.add(QStringLiteral("RLP: ") + p.listPrice, 0);
+    if (p.listPriceDate.isValid())
+        price.add(QStringLiteral("RLPD: ") + dateText(p.listPriceDate), 160);
+    price.end();
+
+    return barcode(s, p, W, error);
+}
+
+bool PrintDiamondPaperQuillModule(PrintSurface &s, const DiamondPaper &p, bool flip, QString *error)
+{
+    const double W = kQuillPaperWidth;
+    if (!checkBarcode(s, p, W, error))
+        return false;
+    opening(s, p, flip);
+
+    s.setFontItalic(false);
+    const QString grading = gradingLine(p);
+    double size = 10;
+    s.setFontSize(size);
+    while (size > 4 && s.textWidth(grading) > W) {
+        size -= 0.25;
+        s.setFontSize(size);
+    }
+    s.CurrentX = p.left;
+    s.printLine(grading);
+
+    rule(s, p, W);
+    s.setFontSize(11);
+    s.CurrentX = p.left;
+    s.printLine(QStringLiteral("RLP: ") + p.listPrice);
+
+    s.setFontSize(7);
+    auto line = [&](const QString &caption, const QString &value) {
+        if (value.isEmpty())
+            return;
+        s.CurrentX = p.left;
+        s.printLine(caption + value);
+    };
+    if (!p.certificate.isEmpty()) {
+        s.setFontBold(true);
+        line(QStringLiteral("# "), p.certificate);
+        s.setFontBold(false);
+    }
+    s.setFontBold(false);
+    line(QStringLiteral("Dim.: "), p.measurements);
+    line(QStringLiteral("Pol.: "), p.polish);
+    line(QStringLiteral("Sym.: "), p.symmetry);
+    if (!p.comment.trimmed().isEmpty()) {
+        s.setFontItalic(true);
+        printWrapped(s, p.comment.simplified(), p.left, W);
+        s.setFontItalic(false);
+    }
+    auto pair = [&](const QString &c1, const QString &v1, const QString &c2, const QString &v2) {
+        Flow f(s, p.left, W);
+        if (!v1.isEmpty())
+            f.add(c1 + v1, 0);
+        if (!v2.isEmpty())
+            f.add(c2 + v2, 160);
+        f.end();
+    };
+    pair(QStringLiteral("Cut: "), p.cut, QStringLiteral("Flo: "), p.fluorescence);
+    pair(QStringLiteral("Dep: "), p.depth.isEmpty() ? QString() : format00(p.depth), QStringLiteral("Tab: "),
+         p.table.isEmpty() ? QString() : format00(p.table));
+
+    return barcode(s, p, W, error);
+}
+
+} // namespace velmor::printing

@@ -1,0 +1,166 @@
+#include "printing/PrintJob.h"
+
+#include "core/Workstation.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QTemporaryFile>
+
+namespace velmor::printing {
+
+PrintTarget PrintTarget::fromEntry(const QString &entry, const QString &pdfPath)
+{
+    if (entry == kPdfEntry)
+        return pdf(pdfPath);
+    if (entry.isEmpty() || entry == kDefaultPrinterEntry)
+        return defaultPrinter();
+    return printer(entry);
+}
+
+QStringList installedPrinters() { return QPrinterInfo::availablePrinterNames(); }
+
+QStringList printerChoices(bool withPdf)
+{
+    QStringList list{kDefaultPrinterEntry};
+    list << installedPrinters();
+    if (withPdf)
+        list << kPdfEntry;
+    return list;
+}
+
+int choiceIndex(const QStringList &choices, const QString &remembered)
+{
+    const int i = choices.indexOf(remembered);
+    return i < 0 ? 0 : i;
+}
+
+QString readPrinterChoice(const Workstation &ws, const QString &file)
+{
+    return ws.readFirstLine(file);
+}
+
+bool writePrinterChoice(const Workstation &ws, const QString &file, const QString &entry)
+{
+    return ws.writeLines(file, {entry});
+}
+
+bool readFlagFile(const Workstation &ws, const QString &file)
+{
+    return ws.readFirstLine(file).trimmed().compare(QLatin1String("true"), Qt::CaseInsensitive) == 0;
+}
+
+bool writeFlagFile(const Workstation &ws, const QString &file, bool on)
+{
+    return ws.writeLines(file, {on ? QStringLiteral("true") : QStringLiteral("false")});
+}
+
+bool preparePrinter(QPrinter &printer, const PrintTarget &target, QString *error)
+{
+    switch (target.kind) {
+    case PrintTarget::PdfFile:
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(target.name);
+        return true;
+    case PrintTarget::DefaultPrinter: {
+        const QPrinterInfo info = QPrinterInfo::defaultPrinter();
+        if (info.isNull()) {
+            if (error)
+                *error = QStringLiteral("There is no default printer on this workstation. Nothing was printed.");
+            return false;
+        }
+        printer.setPrinterName(info.printerName());
+        return true;
+    }
+    case PrintTarget::Printer:
+        // The installed printer whose device name is exactly the entry.
+        for (const QPrinterInfo &info : QPrinterInfo::availablePrinters()) {
+            if (info.printerName() == target.name) {
+                printer.setPrinterName(info.printerName());
+                if (printer.printerName() == target.name)
+                    return true;
+                if (error)
+                    *error = QStringLiteral("The printer \"%1\" could not be selected. Nothing was printed.")
+                                 .arg(target.name);
+                return false;
+            }
+        }
+        if (error)
+            *error = QStringLiteral("The printer \"%1\" is not installed on this workstation. Nothing was printed.")
+                         .arg(target.name);
+        return false;
+    }
+    return false;
+}
+
+PrintOutcome printDocument(const PrintTarget &target, const DrawDocument &draw, const QString &documentName)
+{
+    PrintOutcome out;
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setDocName(documentName);
+    printer.setCreator(QStringLiteral("Velmor"));
+
+    std::unique_ptr<QTemporaryFile> part;
+    if (target.kind == PrintTarget::PdfFile) {
+        const QFileInfo fi(target.name);
+        const QString cannot = QStringLiteral("The file \"%1\" could not be written. Nothing was printed.")
+                                   .arg(QDir::toNativeSeparators(target.name));
+        if (target.name.trimmed().isEmpty() || fi.isDir()) {
+            out.error = QStringLiteral("Please give the name of the PDF file. Nothing was printed.");
+            return out;
+        }
+        part = std::make_unique<QTemporaryFile>(fi.absolutePath() + QStringLiteral("/.velmor-print-XXXXXX.pdf"));
+        if (!part->open()) {
+            out.error = cannot;
+            return out;
+        }
+        part->close();
+        if (!preparePrinter(printer, PrintTarget::pdf(part->fileName()), &out.error))
+            return out;
+        out.where = fi.absoluteFilePath();
+    } else {
+        if (!preparePrinter(printer, target, &out.error))
+            return out;
+        out.where = printer.printerName();
+    }
+
+    PrintSurface surface(&printer);
+    QString refusal;
+    if (!draw(surface, &refusal)) {
+        surface.abort();
+        out.error = refusal.isEmpty() ? QStringLiteral("The document could not be drawn. Nothing was printed.")
+                                      : refusal;
+        return out;
+    }
+    if (!surface.endDocument()) {
+        out.error = target.kind == PrintTarget::PdfFile
+            ? QStringLiteral("The file \"%1\" could not be written. Nothing was printed.")
+                  .arg(QDir::toNativeSeparators(target.name))
+            : QStringLiteral("The document could not be sent to the printer \"%1\".").arg(out.where);
+        return out;
+    }
+    out.pages = surface.pageCount();
+
+    if (part) {
+        // The finished file takes the chosen name.
+        const QString final = out.where;
+        if (QFileInfo::exists(final) && !QFile::remove(final)) {
+            out.error = QStringLiteral("The file \"%1\" could not be replaced. Nothing was printed.")
+                            .arg(QDir::toNativeSeparators(final));
+            return out;
+        }
+        if (!QFile::rename(part->fileName(), final)) {
+            out.error = QStringLiteral("The file \"%1\" could not be written. Nothing was printed.")
+                            .arg(QDir::toNativeSeparators(final));
+            return out;
+        }
+        part->setAutoRemove(false);
+        QFile::setPermissions(final, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
+    }
+    out.ok = true;
+    return out;
+}
+
+} // namespace velmor::printing

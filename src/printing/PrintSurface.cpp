@@ -1,0 +1,173 @@
+#include "printing/PrintSurface.h"
+
+#include <QFontMetricsF>
+#include <QPainter>
+#include <QPrinter>
+#include <algorithm>
+
+namespace velmor::printing {
+
+PrintSurface::PrintSurface(QPrinter *printer) : m_printer(printer)
+{
+    m_font.setFamily(QStringLiteral("Arial"));
+    m_font.setPointSizeF(8);
+}
+
+PrintSurface::~PrintSurface()
+{
+    if (m_painter && m_painter->isActive())
+        m_painter->end();
+}
+
+QPainter *PrintSurface::painter()
+{
+    if (!m_started) {
+        m_started = true;
+        m_painter = std::make_unique<QPainter>();
+        if (!m_painter->begin(m_printer))
+            m_failed = true;
+        else
+            m_pages = 1;
+    }
+    if (m_failed || m_ended)
+        return nullptr;
+    return m_painter.get();
+}
+
+double PrintSurface::dpi() const { return m_printer->resolution(); }
+
+double PrintSurface::pageWidth() const
+{
+    return m_printer->pageRect(QPrinter::Inch).width() * kTwipsPerInch;
+}
+
+double PrintSurface::pageHeight() const
+{
+    return m_printer->pageRect(QPrinter::Inch).height() * kTwipsPerInch;
+}
+
+void PrintSurface::printLine(const QStringList &texts)
+{
+    if (!texts.isEmpty()) {
+        if (QPainter *p = painter()) {
+            p->setFont(m_font);
+            p->setPen(m_colour);
+            const QFontMetricsF fm(m_font, m_printer);
+            double x = CurrentX;
+            for (const QString &t : texts) {
+                p->drawText(QPointF(dev(x), dev(CurrentY) + fm.ascent()), t);
+                x += textWidth(t);
+            }
+        }
+    }
+    CurrentX = 0;
+    CurrentY += textHeight();
+}
+
+double PrintSurface::textWidth(const QString &text) const
+{
+    const QFontMetricsF fm(m_font, m_printer);
+    return fm.horizontalAdvance(text) * twipsPerPixel();
+}
+
+double PrintSurface::textHeight() const
+{
+    const QFontMetricsF fm(m_font, m_printer);
+    return fm.height() * twipsPerPixel();
+}
+
+void PrintSurface::setFont(const QString &face, double points, bool bold, bool italic, bool underline,
+                           const QColor &colour)
+{
+    m_font.setFamily(face);
+    m_font.setPointSizeF(points);
+    m_font.setBold(bold);
+    m_font.setItalic(italic);
+    m_font.setUnderline(underline);
+    m_colour = colour;
+}
+
+void PrintSurface::setFontSize(double points) { m_font.setPointSizeF(points); }
+void PrintSurface::setFontBold(bool on) { m_font.setBold(on); }
+void PrintSurface::setFontItalic(bool on) { m_font.setItalic(on); }
+void PrintSurface::setFontUnderline(bool on) { m_font.setUnderline(on); }
+
+void PrintSurface::drawLine(double x1, double y1, double x2, double y2, const QColor &colour)
+{
+    QPainter *p = painter();
+    if (!p)
+        return;
+    QPen pen(colour);
+    pen.setWidthF(std::max(1.0, m_lineWidth * dpi() / kLineWidthDpi));
+    pen.setCapStyle(Qt::FlatCap);
+    p->setPen(pen);
+    p->drawLine(QPointF(dev(x1), dev(y1)), QPointF(dev(x2), dev(y2)));
+}
+
+void PrintSurface::fillRect(double x1, double y1, double x2, double y2, const QColor &colour)
+{
+    QPainter *p = painter();
+    if (!p)
+        return;
+    p->fillRect(QRectF(QPointF(dev(x1), dev(y1)), QPointF(dev(x2), dev(y2))).normalized(), colour);
+}
+
+void PrintSurface::drawPicture(const QImage &picture, double x, double y, double width, double height)
+{
+    QPainter *p = painter();
+    if (!p || picture.isNull())
+        return;
+    p->drawImage(QRectF(dev(x), dev(y), dev(width), dev(height)), picture);
+}
+
+void PrintSurface::setOrientation(int orientation)
+{
+    // Only before the first item: the page is already laid out afterwards.
+    if (m_started)
+        return;
+    m_printer->setPageOrientation(orientation == 2 ? QPageLayout::Landscape : QPageLayout::Portrait);
+}
+
+int PrintSurface::orientation() const
+{
+    return m_printer->pageLayout().orientation() == QPageLayout::Landscape ? 2 : 1;
+}
+
+void PrintSurface::newPage()
+{
+    if (painter()) {
+        if (m_printer->newPage())
+            ++m_pages;
+        else
+            m_failed = true;
+    }
+    CurrentX = 0;
+    CurrentY = 0;
+}
+
+bool PrintSurface::endDocument()
+{
+    painter(); // an empty document is still one (blank) page
+    if (m_ended)
+        return !m_failed;
+    m_ended = true;
+    if (m_painter && m_painter->isActive() && !m_painter->end())
+        m_failed = true;
+    if (m_printer->printerState() == QPrinter::Error || m_printer->printerState() == QPrinter::Aborted)
+        m_failed = true;
+    return !m_failed;
+}
+
+void PrintSurface::abort()
+{
+    if (m_ended)
+        return;
+    m_ended = true;
+    m_failed = true;
+    if (m_painter && m_painter->isActive()) {
+        m_printer->abort();
+        m_painter->end();
+    }
+}
+
+} // namespace velmor::printing

@@ -8,6 +8,7 @@
 #include "shell/frmSplash.h"
 #include "stones/frmDiamondDetail.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 
@@ -63,6 +64,7 @@ private:
     double m_versionBefore = 0;
     bool m_wholesale = false;
     bool m_fetchingRates = false;
+    QElapsedTimer m_lastRatesRefresh;
 };
 
 } // namespace velmor::ui

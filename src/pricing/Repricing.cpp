@@ -126,11 +126,13 @@ bool memberSelects(Member m, const QString &shape, bool isNull, const QString &r
     if (isNull)
         return false;
     const MemberDef &d = def(m);
-    const QString s = foldForCompare(shape);
+    // instr() ignores letter case but not accents: "Émerald" is no emerald.
+    const QString s = shape.toUpper();
     for (const auto &c : d.contains)
-        if (s.contains(foldForCompare(c.second)))
+        if (s.contains(c.second.toUpper()))
             return true;
-    return d.likeRoundStoneName && sqlLike(shape, roundStoneName);
+    // No round-stone name (Null or empty) names no shape.
+    return d.likeRoundStoneName && !roundStoneName.isEmpty() && sqlLike(shape, roundStoneName);
 }
 
 QString memberCondition(Member m, const QString &roundStoneName, QVariantList &binds, const QList<Member> &earlier)
@@ -150,7 +152,7 @@ QString memberCondition(Member m, const QString &roundStoneName, QVariantList &b
     QStringList parts;
     for (const auto &c : d.contains)
         parts << c.first;
-    if (d.likeRoundStoneName) {
+    if (d.likeRoundStoneName && !roundStoneName.isEmpty()) {
         parts << QStringLiteral("ucase(Shape) LIKE ?");
         binds << roundStoneName;
     }

@@ -79,7 +79,7 @@ Resolution resolveListPrice(const PriceSource &source, const Settings &s, const 
         {has("[BR]"), Grid::Round},
         {upper.contains(QLatin1String("ROUND")), Grid::Round},
         {upper == QLatin1String("RBC"), Grid::Round},
-        {upper == s.roundstonename, Grid::Round},
+        {!s.roundstonename.isEmpty() && upper == s.roundstonename, Grid::Round},
         {(has("[PR]") || is("PR") || is("PMB")) && s.PrincessEQPear, Grid::Pear},
         {has("[MQ]") && !s.MarquiseEQPear, Grid::Marquise},
         {has("[MQ]") || (s.MarquiseEQPear && is("MQ")), Grid::Pear},

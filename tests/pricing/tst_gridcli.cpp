@@ -194,6 +194,16 @@ void TestGridCli::killedImportChangesNothing()
     r = cli.run({"grid", "import", week2});
     QVERIFY2(r.code == 0, qPrintable(r.err));
     QCOMPARE(state(), QStringLiteral("grid 12000, stone 12000"));
+
+    // The grid goes in but the re-pricing fails: said as it is, nothing kept.
+    db::exec(cli.env.db(), "ALTER TABLE DiamondGrades RENAME TO DiamondGradesAway");
+    r = cli.run({"grid", "import", week1});
+    db::exec(cli.env.db(), "ALTER TABLE DiamondGradesAway RENAME TO DiamondGrades");
+    QCOMPARE(r.code, 1);
+    QVERIFY2(r.err.contains("the stones could not be re-priced on the new price grid"), qPrintable(r.err));
+    QVERIFY2(r.err.contains("Nothing was changed"), qPrintable(r.err));
+    QVERIFY2(!r.err.contains("refused the import"), qPrintable(r.err));
+    QCOMPARE(state(), QStringLiteral("grid 12000, stone 12000"));
 }
 
 QTEST_GUILESS_MAIN(TestGridCli)

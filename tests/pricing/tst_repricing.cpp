@@ -345,7 +345,10 @@ void seedStones(const QSqlDatabase &db, quint32 seed, int count)
                                  "Marquise [MQ]", "MARQUISE", "Princess [PR]", "princess cut", "Cushion",
                                  "Emerald", "emerald cut", "Heart", "Radiant", "Triangle", "rec Brilliant",
                                  "Rectangle Brilliant", "sq Brilliant", "SQUARE BRILLIANT", "Oval", "Asscher",
-                                 "Oval Heart", "Pear sq Brilliant", "Briolette", "", QVariant()};
+                                 "Oval Heart", "Pear sq Brilliant", "Briolette", "", QVariant(),
+                                 // accents, wildcards and trailing blanks
+                                 QString::fromUtf8("\u00c9merald"), QString::fromUtf8("Ov\u00e1l"),
+                                 QString::fromUtf8("P\u00c9AR [PS]"), "round ", "rbc ", "%", "R_C", "r%"};
     const QList<double> carats{0.25, 0.3, 0.5, 0.69, 0.695, 0.99, 1.0, 1.01, 1.49, 1.5, 2.0, 3.0, 5.5, 6.0, 7.25, 9.99,
                                10.0, 10.5, 12.0, 0.0};
     const QList<int> colourNumbers{10, 15, 20, 30, 35, 40, 45, 50, 55, 60, 70, 80, 90, 100, 110, 120, 999};
@@ -380,6 +383,9 @@ void TestRepricing::fastRouteEqualsLiteral_data()
                                      << "RBC";
     QTest::newRow("lower quality, own grids") << QStringList{"LowerQuality", "HeartEQPear", "OvalEQPear"} << "";
     QTest::newRow("GIA with a wildcard round name") << QStringList{"GIAanythingelse", "LowerQuality"} << "R_C";
+    QTest::newRow("no round name (Null)") << QStringList{"GIAanythingelse", "EmeraldEQPear", "OvalEQPear"}
+                                          << QString();
+    QTest::newRow("a round name that is all wildcard") << QStringList{"GIAanythingelse"} << "%";
 }
 
 void TestRepricing::fastRouteEqualsLiteral()

@@ -47,7 +47,9 @@ QString foldForCompare(const QString &s)
         }
     if (plain)
         return s.toUpper();
-    const QString d = s.normalized(QString::NormalizationForm_D);
+    // Compatibility forms as the collation weighs them: a superscript or
+    // full-width digit or letter is the plain one.
+    const QString d = s.normalized(QString::NormalizationForm_KD);
     QString out;
     out.reserve(d.size());
     for (QChar c : d)

@@ -336,6 +336,14 @@ void seedGrid(const QSqlDatabase &db)
                 }
     db::exec(db, "INSERT INTO raplist (Shape, Colour, Clarity, LowCarat, HighCarat, Price, `Date`) VALUES "
                      + values.join(','));
+    // A cell given twice (the first row wins), a grade word with a trailing
+    // blank and accents, and a grade number worded twice.
+    db::exec(db, "INSERT INTO raplist (Shape, Colour, Clarity, LowCarat, HighCarat, Price, `Date`) VALUES "
+                 "('BR','G','VS1',1.00,1.49,1.5,'2026-11-27'), ('BR','E ','VS2',1.00,1.49,2.5,'2026-11-27'), "
+                 "('PS','F','SI1',0.30,0.69,3.5,'2026-11-27')");
+    db::exec(db, "INSERT INTO DiamondGrades (Number, Wording, Colour, Clarity) VALUES (40, 'H', 1, 0), "
+                 "(50, 'VS1', 0, 1)");
+    db::exec(db, QString::fromUtf8("UPDATE DiamondGrades SET Wording='SI\u00b9' WHERE Number=60 AND Clarity<>0"));
 }
 
 void seedStones(const QSqlDatabase &db, quint32 seed, int count)
@@ -407,7 +415,7 @@ void TestRepricing::fastRouteEqualsLiteral()
         QCOMPARE(a.phases[i].priced, b.phases[i].priced);
         QCOMPARE(a.phases[i].cleared, b.phases[i].cleared);
     }
-    QVERIFY(a.phases.first().priced > 20);
+    QVERIFY2(a.phases.first().priced > 10, qPrintable(QString::number(a.phases.first().priced)));
     const QString sql = "SELECT ID, RapaportPrice, SellPriceUS, SellPriceUSlx, RND <> 7 FROM SingleStone ORDER BY ID";
     QSqlQuery qa = db::exec(fast.db(), sql), qb = db::exec(literal.db(), sql);
     int rows = 0, priced = 0, cleared = 0;

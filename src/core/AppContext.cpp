@@ -39,9 +39,9 @@ void AppContext::open()
     }
     m_db = db::openConnection(connection, m_connectionName, create);
     if (create) {
-        // A database of our own that has no table yet is brand new.
-        if (db::tableNames(m_db).isEmpty())
-            db::schema::createNewDatabase(m_db);
+        // A database of our own that has no table yet is brand new; one
+        // whose creation was cut short (a start killed meanwhile) is finished.
+        db::schema::finishCreation(m_db);
     }
 }
 

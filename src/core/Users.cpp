@@ -49,13 +49,29 @@ bool UserRecord::right(const QString &column) const
     return it != rights.end() && it->second;
 }
 
+namespace {
+
+bool sameExceptCase(const QString &stored, const QString &typed)
+{
+    return stored.size() == typed.size() && stored.compare(typed, Qt::CaseInsensitive) == 0;
+}
+
+} // namespace
+
 bool login(AppContext &ctx, QString &userName, QString &password)
 {
     userName.remove(QLatin1Char('\''));
     password.remove(QLatin1Char('\''));
     QSqlQuery q = db::exec(ctx.db(), QStringLiteral("SELECT * FROM `user` WHERE UserName = ? AND Password = ? ORDER BY ID"),
                            {userName, password});
-    const bool found = q.next();
+    // The server's collation also ignores trailing blanks, accents, widths
+    // and control characters, and ranks 4-byte characters alike: it only
+    // narrows the candidates.  Name and password must match exactly, but for
+    // letter case.
+    bool found = false;
+    while (!found && q.next())
+        found = sameExceptCase(q.value(QStringLiteral("UserName")).toString(), userName)
+            && sameExceptCase(q.value(QStringLiteral("Password")).toString(), password);
     ResetUserRightsModule(ctx);
     if (!found) {
         ctx.prompt().inform(QStringLiteral("Invalid Password, try again!"), QStringLiteral("Login"), Icon::None);

@@ -162,6 +162,22 @@ QSqlDatabase openConnection(const ConnectionSettings &s, const QString &connecti
     }
     QSqlQuery q(db);
     q.exec(QStringLiteral("SET NAMES utf8mb4"));
+
+    // The program and the store-side program spell table names in varying
+    // case (Config, config): a server that tells them apart finds half the
+    // tables missing.  Velmor's own server is always made the right way.
+    if (s.mode != Mode::Private && q.exec(QStringLiteral("SELECT @@lower_case_table_names")) && q.next()
+        && q.value(0).toInt() == 0) {
+        db.close();
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(connectionName);
+        throw ConnectError(
+            QStringLiteral("%1 compares table names with regard to letter case (lower_case_table_names = 0), "
+                           "so Velmor cannot work with it.\nSet lower_case_table_names=1 in the [mysqld] section "
+                           "of the server's configuration (on MariaDB and MySQL 8 only when its data folder is "
+                           "made), or use a server that has it.\n%2")
+                .arg(s.describe(), whereToChange(s)));
+    }
     return db;
 }
 

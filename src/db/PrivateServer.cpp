@@ -1,6 +1,7 @@
 #include "db/PrivateServer.h"
 
 #include "db/Connection.h"
+#include "db/FaultPoint.h"
 
 #include <QAtomicInt>
 #include <QCoreApplication>
@@ -58,6 +59,31 @@ qint64 readPid(const QString &file)
     if (!f.open(QIODevice::ReadOnly))
         return 0;
     return f.readAll().trimmed().toLongLong();
+}
+
+// The server processes running on a data folder, found by their command
+// line: a server whose starter died before it wrote a pid file, or that has
+// not made its socket yet, is still found.
+QList<qint64> serverProcesses(const QString &dataDir)
+{
+    const QByteArray wanted = QStringLiteral("--datadir=%1").arg(dataDir).toLocal8Bit();
+    QList<qint64> found;
+    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString &e : entries) {
+        bool isPid = false;
+        const qint64 pid = e.toLongLong(&isPid);
+        if (!isPid)
+            continue;
+        QFile f(QStringLiteral("/proc/%1/cmdline").arg(pid));
+        if (!f.open(QIODevice::ReadOnly))
+            continue;
+        const QList<QByteArray> args = f.readAll().split('\0');
+        if (args.isEmpty() || !args.first().endsWith("mariadbd"))
+            continue;
+        if (args.contains(wanted) && processAlive(pid))
+            found << pid;
+    }
+    return found;
 }
 
 } // namespace
@@ -120,7 +146,7 @@ void PrivateServer::initialise()
                                                              + QStringLiteral("/database.ini"))));
     QDir(m_dir + QStringLiteral("/data")).removeRecursively();
     QDir().mkpath(m_dir + QStringLiteral("/data"));
-    QStringList args = serverOptions();
+    QStringList args = serverOptions() + m_extraOptions;
     args << QStringLiteral("--datadir=%1/data").arg(m_dir)
          << QStringLiteral("--auth-root-authentication-method=normal") << QStringLiteral("--skip-test-db")
          << QStringLiteral("--skip-name-resolve");
@@ -149,6 +175,19 @@ void PrivateServer::start()
                                           "connection mode in %1.")
                                .arg(QDir::toNativeSeparators(QFileInfo(m_dir).absolutePath()
                                                              + QStringLiteral("/database.ini"))));
+    // A server on this data folder that is still coming up (its starter died
+    // meanwhile, or started it a moment ago): wait for it rather than start
+    // a second one on the same files.
+    QDeadlineTimer waitForRunning(60000);
+    while (!serverProcesses(m_dir + QStringLiteral("/data")).isEmpty()) {
+        if (answers())
+            return;
+        if (waitForRunning.hasExpired())
+            throw ConnectError(QStringLiteral("The private database server in %1 is running but does not "
+                                              "answer.  See %2.")
+                                   .arg(QDir::toNativeSeparators(m_dir), QDir::toNativeSeparators(errorLog())));
+        QThread::msleep(50);
+    }
     initialise();
 
     // A pid file left by a server that died is in the way of a new one.
@@ -158,7 +197,7 @@ void PrivateServer::start()
     QFile::remove(socketPath());
     QDir().mkpath(m_dir + QStringLiteral("/tmp"));
 
-    QStringList args = serverOptions();
+    QStringList args = serverOptions() + m_extraOptions;
     args << QStringLiteral("--datadir=%1/data").arg(m_dir) << QStringLiteral("--socket=%1").arg(socketPath())
          << QStringLiteral("--pid-file=%1").arg(pidFile) << QStringLiteral("--skip-networking")
          // Its temporary tables in a folder of its own, out of reach of
@@ -181,6 +220,7 @@ void PrivateServer::start()
     p.setStandardErrorFile(QProcess::nullDevice());
     if (!p.startDetached(&pid))
         throw ConnectError(QStringLiteral("The private database server could not be started (%1).").arg(mariadbd));
+    faultPoint("private-server-launched");
 
     QDeadlineTimer deadline(60000);
     while (!deadline.hasExpired()) {
@@ -200,14 +240,17 @@ void PrivateServer::start()
 
 void PrivateServer::stop()
 {
-    const QString pidFile = m_dir + QStringLiteral("/mysqld.pid");
-    const qint64 pid = readPid(pidFile);
-    if (pid <= 0 || !processAlive(pid))
-        return;
-    ::kill(pid_t(pid), SIGTERM);
+    // Every server on the data folder, whether or not it wrote its pid file.
+    QList<qint64> pids = serverProcesses(m_dir + QStringLiteral("/data"));
+    const qint64 filed = readPid(m_dir + QStringLiteral("/mysqld.pid"));
+    if (filed > 0 && processAlive(filed) && !pids.contains(filed))
+        pids << filed;
+    for (qint64 pid : pids)
+        ::kill(pid_t(pid), SIGTERM);
     QDeadlineTimer deadline(60000);
-    while (!deadline.hasExpired() && QFileInfo::exists(pidFile) && processAlive(pid))
-        QThread::msleep(20);
+    for (qint64 pid : pids)
+        while (!deadline.hasExpired() && processAlive(pid))
+            QThread::msleep(20);
 }
 
 void PrivateServer::cleanDeadClients() const

@@ -4,6 +4,7 @@
 // that uses it holds a lease; the first one starts the server, the last one
 // to let go stops it.
 #include <QString>
+#include <QStringList>
 
 namespace velmor::db {
 
@@ -31,6 +32,10 @@ public:
 
     static QString findProgram(const QString &name);
 
+    // Options added after the program's own at the making of the data folder
+    // and at every start (tests: a server configured differently).
+    void setExtraOptions(const QStringList &options) { m_extraOptions = options; }
+
 private:
     void initialise();
     void cleanDeadClients() const;
@@ -39,6 +44,7 @@ private:
     bool m_forTests = false;
     bool m_held = false;
     QString m_leaseName; // "<pid>-<n>": one file per lease under clients/
+    QStringList m_extraOptions;
 };
 
 } // namespace velmor::db

@@ -1,11 +1,13 @@
 #include "db/Schema.h"
 
+#include "db/FaultPoint.h"
 #include "db/SchemaTables.h"
 #include "db/Sql.h"
 #include "db/Transaction.h"
 #include "db/GradeScales.h"
 
 #include <QHash>
+#include <QSet>
 #include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -352,11 +354,23 @@ void ensureIndexes(const QSqlDatabase &db)
         {"Customer", "ix_customer_companyname", "CompanyName"},
         {"expectedpays", "ix_expectedpays_invoicetoid", "InvoiceToID"},
     };
+    // The indexes there already, looked up first: MySQL knows no CREATE
+    // INDEX IF NOT EXISTS.
+    QSet<QString> present;
+    {
+        QSqlQuery q(db);
+        if (q.exec(QStringLiteral("SELECT DISTINCT LOWER(INDEX_NAME) FROM information_schema.STATISTICS "
+                                  "WHERE TABLE_SCHEMA = DATABASE()")))
+            while (q.next())
+                present.insert(q.value(0).toString());
+    }
     for (const auto &ix : indexes) {
+        if (present.contains(QString::fromLatin1(ix[1])))
+            continue;
         QSqlQuery q(db);
         // A table or column that is missing (an odd old database) only costs
         // its index; the program works without it.
-        q.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (%3)")
+        q.exec(QStringLiteral("CREATE INDEX %1 ON %2 (%3)")
                    .arg(QLatin1String(ix[1]), QLatin1String(ix[0]), QLatin1String(ix[2])));
     }
 }
@@ -396,10 +410,10 @@ void insertDefaultConfigRow(const QSqlDatabase &db, int version)
              .arg(version > 0 ? QString::number(version) : QStringLiteral("NULL")));
 }
 
-void seedNewDatabase(const QSqlDatabase &db)
-{
-    Transaction tx(db);
+namespace {
 
+void insertGradeRows(const QSqlDatabase &db)
+{
     // The screens look grades up with "Colour=True" as well as "Colour<>0";
     // the server's TRUE is 1, so these rows carry 1 to answer both.
     QStringList rows;
@@ -414,19 +428,131 @@ void seedNewDatabase(const QSqlDatabase &db)
         addGrade(g.number, QString::fromLatin1(g.text), false);
     exec(db, QStringLiteral("INSERT INTO DiamondGrades (Number, Wording, Colour, Clarity) VALUES ")
                  + rows.join(QStringLiteral(", ")));
+}
 
+// The grades (when the table has none) and the settings row carrying the
+// version, in one transaction: a database is marked made only with its rows.
+void seedWithVersion(const QSqlDatabase &db, int version)
+{
+    Transaction tx(db);
+    if (scalar(db, QStringLiteral("SELECT COUNT(*) FROM DiamondGrades")).toInt() == 0)
+        insertGradeRows(db);
+    insertDefaultConfigRow(db, version);
+    tx.commit();
+}
+
+// The program's tables present in this database (lower-case names).
+QSet<QString> presentProgramTables(const QSqlDatabase &db)
+{
+    QSet<QString> present;
+    QSqlQuery t = exec(db, QStringLiteral("SELECT TABLE_NAME FROM information_schema.TABLES "
+                                          "WHERE TABLE_SCHEMA = DATABASE()"));
+    while (t.next())
+        present.insert(t.value(0).toString().toLower());
+    QSet<QString> ours;
+    for (const TableDef &d : finalTables())
+        if (present.contains(d.name.toLower()))
+            ours.insert(d.name.toLower());
+    return ours;
+}
+
+bool hasSettingsRow(const QSqlDatabase &db, const QSet<QString> &present)
+{
+    return present.contains(QStringLiteral("config"))
+        && scalar(db, QStringLiteral("SELECT COUNT(*) FROM Config")).toInt() > 0;
+}
+
+// Makes the missing tables in their final shape; returns how many.
+int createMissingTables(const QSqlDatabase &db, const QSet<QString> &present)
+{
+    int made = 0;
+    for (const TableDef &t : finalTables()) {
+        if (present.contains(t.name.toLower()))
+            continue;
+        QSqlQuery q(db);
+        if (!q.exec(createTableSql(t)) && nativeErrorCode(q) != kTableExists)
+            throw DbError(q.lastError().text(), createTableSql(t), nativeErrorCode(q));
+        ++made;
+        faultPoint("schema-table-created");
+    }
+    return made;
+}
+
+// Adds the columns of the final shape that tables present lack (a table the
+// upgrade list made on a database that never had its base tables).
+int addMissingColumns(const QSqlDatabase &db)
+{
+    LiveSchema live(db);
+    int added = 0;
+    for (const TableDef &t : finalTables()) {
+        if (!live.hasTable(t.name))
+            continue;
+        for (const ColumnDef &c : t.columns) {
+            if (live.hasColumn(t.name, c.name))
+                continue;
+            exec(db, QStringLiteral("ALTER TABLE `%1` ADD COLUMN `%2` %3").arg(t.name, c.name, c.type));
+            ++added;
+        }
+    }
+    return added;
+}
+
+} // namespace
+
+void seedNewDatabase(const QSqlDatabase &db)
+{
+    Transaction tx(db);
+    insertGradeRows(db);
     insertDefaultConfigRow(db);
-
     tx.commit();
 }
 
 void createNewDatabase(const QSqlDatabase &db)
 {
-    for (const TableDef &t : finalTables())
-        exec(db, createTableSql(t));
+    // The tables first, the rows and the version last: a creation cut short
+    // at any point is recognised and finished by bringUpToDate().
+    createMissingTables(db, presentProgramTables(db));
     ensureIndexes(db);
-    seedNewDatabase(db);
+    seedWithVersion(db, kSchemaVersion);
+}
+
+BringUpReport bringUpToDate(const QSqlDatabase &db)
+{
+    BringUpReport r;
+    r.before = storedVersion(db);
+    if (r.before >= kSchemaVersion)
+        return r;
+    const QSet<QString> present = presentProgramTables(db);
+    if (present.isEmpty()) {
+        createNewDatabase(db);
+        r.road = BringUpReport::Created;
+        r.tablesCreated = int(finalTables().size());
+        return r;
+    }
+    if (r.before == 0 && !hasSettingsRow(db, present)) {
+        r.road = BringUpReport::Finished;
+        r.tablesCreated = createMissingTables(db, present);
+        addMissingColumns(db);
+        r.upgrade = UpgradeDataBaseModule(db);
+        if (r.upgrade.refused > 0)
+            throw DbError(QStringLiteral("The database could not be completed: ")
+                          + r.upgrade.refusedStatements.join(QStringLiteral("; ")));
+        seedWithVersion(db, kSchemaVersion);
+        return r;
+    }
+    r.road = BringUpReport::Upgraded;
+    r.upgrade = UpgradeDataBaseModule(db);
     storeVersion(db, kSchemaVersion);
+    return r;
+}
+
+void finishCreation(const QSqlDatabase &db)
+{
+    if (storedVersion(db) > 0)
+        return;
+    const QSet<QString> present = presentProgramTables(db);
+    if (present.isEmpty() || !hasSettingsRow(db, present))
+        bringUpToDate(db);
 }
 
 // ---------------------------------------------------------------------------

@@ -59,6 +59,30 @@ void createNewDatabase(const QSqlDatabase &db);
 // Run at the end of every upgrade and for every new database.
 void ensureIndexes(const QSqlDatabase &db);
 
+// What bringing a database up to the program's version did.
+struct BringUpReport {
+    enum Road { UpToDate, Created, Finished, Upgraded };
+    Road road = UpToDate;
+    double before = 0;       // the stored version found
+    int tablesCreated = 0;   // Created and Finished: tables made in their final shape
+    UpgradeReport upgrade;   // Finished and Upgraded
+};
+
+// The one road every start and `db upgrade` takes:
+//  - no table of the program's at all: a new database (createNewDatabase);
+//  - some of its tables but no stored version and no settings row: a
+//    creation that was cut short (or an upgrade list run on an empty
+//    database): the missing tables are made in their final shape, the others
+//    upgraded, the grades seeded when there are none, and the version is
+//    written last, with the settings row;
+//  - an older stored version (or an old database with its settings row): the
+//    upgrade list, then the version.
+// Throws DbError when a step fails (the version is then not written).
+BringUpReport bringUpToDate(const QSqlDatabase &db);
+// Private mode's check on opening: a new or half-made database is finished;
+// an existing one is left for the start-up's upgrade.
+void finishCreation(const QSqlDatabase &db);
+
 // dbVersion of the first Config row (0 when absent or Null).
 double storedVersion(const QSqlDatabase &db);
 void storeVersion(const QSqlDatabase &db, int version = kSchemaVersion);

@@ -1,6 +1,7 @@
 #include "pricing/GridImport.h"
 
 #include "core/AppContext.h"
+#include "db/FaultPoint.h"
 #include "db/Sql.h"
 #include "db/Transaction.h"
 #include "pricing/HttpFetch.h"
@@ -46,11 +47,13 @@ void insertRows(const QSqlDatabase &db, const QList<GridRow> &rows)
 
 } // namespace
 
-GridImportResult importGrid(AppContext &ctx, const QString &folder)
+namespace {
+
+// The four files read whole, or the result naming the bad file and line.
+GridImportResult readGridFiles(AppContext &ctx, const QString &folder, std::array<GridFile, 4> &files)
 {
     GridImportResult result;
     const QString dir = folder.isEmpty() ? ctx.workstation.folder() : folder;
-    std::array<GridFile, 4> files;
     for (Grid g : kAllGrids) {
         ctx.workstation.checkpoint(gridCheckpointTag(g));
         GridFile f = readGridFile(QDir(dir).filePath(gridFileName(g)));
@@ -63,9 +66,14 @@ GridImportResult importGrid(AppContext &ctx, const QString &folder)
         }
         files[int(g)] = std::move(f);
     }
+    result.ok = true;
+    return result;
+}
 
+// The rows of raplist replaced, in the caller's transaction.
+void storeGrid(AppContext &ctx, const std::array<GridFile, 4> &files, GridImportResult &result)
+{
     const QSqlDatabase db = ctx.db();
-    db::Transaction tx(db);
     ctx.prompt().busy(QStringLiteral("Deleting previous Database"));
     db::exec(db, QStringLiteral("DELETE FROM raplist;"));
     for (Grid g : kAllGrids) {
@@ -74,6 +82,19 @@ GridImportResult importGrid(AppContext &ctx, const QString &folder)
         insertRows(db, files[int(g)].rows);
         result.rows[int(g)] = files[int(g)].rows.size();
     }
+}
+
+} // namespace
+
+GridImportResult importGrid(AppContext &ctx, const QString &folder)
+{
+    std::array<GridFile, 4> files;
+    GridImportResult result = readGridFiles(ctx, folder, files);
+    if (!result.ok)
+        return result;
+    result.ok = false;
+    db::Transaction tx(ctx.db());
+    storeGrid(ctx, files, result);
     tx.commit();
     result.ok = true;
     return result;
@@ -82,10 +103,48 @@ GridImportResult importGrid(AppContext &ctx, const QString &folder)
 GridImportRun importGridAndReprice(AppContext &ctx, const QString &folder)
 {
     GridImportRun run;
-    run.grid = importGrid(ctx, folder);
-    if (run.grid.ok)
-        run.repricing = repriceAll(ctx);
+    std::array<GridFile, 4> files;
+    run.grid = readGridFiles(ctx, folder, files);
+    if (!run.grid.ok)
+        return run;
+    run.grid.ok = false;
+    // The new grid and the prices made from it are one change: a run that
+    // fails or is killed half-way leaves the old grid with the old prices.
+    try {
+        db::Transaction tx(ctx.db());
+        run.stage = GridImportRun::StoringGrid;
+        storeGrid(ctx, files, run.grid);
+        db::faultPoint("grid-stored");
+        run.stage = GridImportRun::Repricing;
+        run.repricing = repriceAll(ctx, false);
+        db::faultPoint("grid-repriced");
+        run.stage = GridImportRun::Committing;
+        tx.commit();
+    } catch (const db::DbError &e) {
+        run.grid.rows = {};
+        run.repricing = {};
+        run.dbError = e.message();
+        return run;
+    }
+    run.stage = GridImportRun::Done;
+    run.grid.ok = true;
     return run;
+}
+
+QString GridImportRun::failureText() const
+{
+    switch (stage) {
+    case StoringGrid:
+        return QStringLiteral("the database refused the new price grid: %1").arg(dbError);
+    case Repricing:
+        return QStringLiteral("the stones could not be re-priced on the new price grid: %1").arg(dbError);
+    case Committing:
+        return QStringLiteral("the database did not keep the new price grid and prices: %1").arg(dbError);
+    case Reading:
+    case Done:
+        break;
+    }
+    return grid.error;
 }
 
 DownloadResult downloadPriceList(AppContext &ctx, const PricingSources &sources)
@@ -139,29 +198,19 @@ bool DownloadAndUpgrade(AppContext &ctx, const std::function<void()> &reloadSton
                       QStringLiteral("Rapaport"), Icon::Exclamation);
         return false;
     }
-    GridImportResult grid;
-    try {
-        grid = importGrid(ctx);
-    } catch (const db::DbError &) {
-        prompt.busy({});
-        prompt.inform(QStringLiteral("The price list could not be saved in the database.\n"
-                                     "The price list in use is kept."),
-                      QStringLiteral("Rapaport"), Icon::Exclamation);
-        return false;
-    }
-    if (!grid.ok) {
+    const GridImportRun run = importGridAndReprice(ctx);
+    if (!run.grid.ok && run.stage == GridImportRun::Reading) {
         prompt.busy({});
         prompt.inform(QStringLiteral("The price list was not imported: %1.\nThe price list in use is kept.")
-                          .arg(grid.error),
+                          .arg(run.grid.error),
                       QStringLiteral("Rapaport"), Icon::Exclamation);
         return false;
     }
-    try {
-        repriceAll(ctx);
-    } catch (const db::DbError &) {
+    if (!run.ok()) {
         prompt.busy({});
-        prompt.inform(QStringLiteral("The new price list is in use, but the stones could not be re-priced.\n"
-                                     "Their prices are as they were before the import."),
+        prompt.inform(QStringLiteral("The price list was not imported: %1.\n"
+                                     "The price list and the prices of the stones are as they were.")
+                          .arg(run.failureText()),
                       QStringLiteral("Rapaport"), Icon::Exclamation);
         return false;
     }

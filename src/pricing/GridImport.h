@@ -37,11 +37,20 @@ struct GridImportResult {
 GridImportResult importGrid(AppContext &ctx, const QString &folder = {});
 
 struct GridImportRun {
+    // How far the run got (where it stopped when it failed).
+    enum Stage { Reading, StoringGrid, Repricing, Committing, Done };
     GridImportResult grid;
     RepriceReport repricing;
+    Stage stage = Reading;
+    QString dbError; // the database's words when a stage after Reading failed
     bool ok() const { return grid.ok; }
+    // What went wrong, for the user ("the stones could not be re-priced ...").
+    QString failureText() const;
 };
-// importGrid() and, when it succeeded, repriceAll().
+// Reads the files; then stores the grid and re-prices every stone in one
+// transaction, so that a failure or a killed process at any point leaves the
+// old grid with the prices made from it.  Never throws DbError: a database
+// failure is in `stage` and `dbError`.
 GridImportRun importGridAndReprice(AppContext &ctx, const QString &folder = {});
 
 struct DownloadResult {

@@ -5,6 +5,8 @@
 #include "db/Sql.h"
 
 #include <QFile>
+
+#include <cmath>
 #include <QSqlQuery>
 
 namespace velmor::pricing {
@@ -45,7 +47,9 @@ QString foldForCompare(const QString &s)
         }
     if (plain)
         return s.toUpper();
-    const QString d = s.normalized(QString::NormalizationForm_D);
+    // Compatibility forms as the collation weighs them: a superscript or
+    // full-width digit or letter is the plain one.
+    const QString d = s.normalized(QString::NormalizationForm_KD);
     QString out;
     out.reserve(d.size());
     for (QChar c : d)
@@ -290,6 +294,8 @@ QStringList splitGridLine(const QString &line, bool *ok)
 
 namespace {
 
+constexpr double kGridNumberLimit = 1e14;
+
 bool parseNumber(const QString &s, double &out)
 {
     if (s.isEmpty())
@@ -340,11 +346,13 @@ GridFile parseGridText(const QString &text, const QString &path)
             line.remove(0, 1);
         bool quotesOk = true;
         const QStringList fields = splitGridLine(line, &quotesOk);
-        if (fields.first().isEmpty())
-            break; // an empty first field ends the file
         const int lineNo = i + 1;
+        // A line cut inside a quoted field (even right after its opening
+        // quote) is a damaged file, never its end.
         if (!quotesOk)
             return fail(lineNo, QStringLiteral("a quoted field is not closed properly"));
+        if (fields.first().isEmpty())
+            break; // an empty first field ends the file
         int count = fields.size();
         while (count > 7 && fields[count - 1].isEmpty())
             --count; // a trailing comma
@@ -364,6 +372,11 @@ GridFile parseGridText(const QString &text, const QString &path)
         r.lowText = fields[3];
         r.highText = fields[4];
         r.priceText = fields[5];
+        // The grid's columns hold 14 digits before the decimal point.
+        for (int k = 0; k < 3; ++k)
+            if (std::fabs(*targets[k]) >= kGridNumberLimit)
+                return fail(lineNo, QStringLiteral("the %1 \"%2\" is too large (at most 99999999999999.99999)")
+                                        .arg(QLatin1String(names[k]), fields[3 + k]));
         if (r.low < 0 || r.high < r.low)
             return fail(lineNo, QStringLiteral("the weights %1 to %2 are not a range").arg(fields[3], fields[4]));
         if (r.price < 0)

@@ -35,11 +35,10 @@ int gridImport(const QStringList &args, CliIo &io)
     if (!openCliContext(ctx, io, true))
         return 1;
     const QString folder = args.isEmpty() ? ws.folder() : QDir(args.first()).absolutePath();
-    pricing::GridImportRun run;
-    try {
-        run = pricing::importGridAndReprice(ctx, folder);
-    } catch (const db::DbError &e) {
-        io.err << "velmor: the database refused the import: " << e.message() << "\n";
+    const pricing::GridImportRun run = pricing::importGridAndReprice(ctx, folder);
+    if (!run.ok() && run.stage != pricing::GridImportRun::Reading) {
+        io.err << "velmor: " << run.failureText() << "\n"
+               << "Nothing was changed: the price grid in use and the stones' prices are as they were.\n";
         return 1;
     }
     if (!run.ok()) {

@@ -113,13 +113,30 @@ RatesFetch fetchRates(AppContext &ctx)
                   QStringLiteral("exchangerateTABLE.ini"), table);
     if (!err.isEmpty())
         return fail(QStringLiteral("exchange-rate table page"), err);
+    // A figure outside its band is a broken page (a placeholder, a figure
+    // from the wrong cell), never a rate to work with.
+    auto outOfBand = [](double v, RateBand b) { return !(v >= b.low && v <= b.high); };
+    auto bandText = [](const char *what, double v, RateBand b) {
+        return QStringLiteral("the page gives %1 for %2, outside %3 to %4; the old rate is kept")
+            .arg(QString::number(v, 'g', 10), QLatin1String(what), QString::number(b.low), QString::number(b.high));
+    };
     r.cad = parseCadRate(start);
     if (!r.cad)
         return fail(QStringLiteral("Canadian dollar rate"), QStringLiteral("the start page holds no US$/CDN$ rate"));
+    if (outOfBand(*r.cad, kCadBand)) {
+        const double v = *r.cad;
+        r.cad.reset();
+        return fail(QStringLiteral("Canadian dollar rate"), bandText("US$/CDN$", v, kCadBand));
+    }
     ctx.exchangeRateCDN = *r.cad;
     r.zar = parseZarRate(table);
     if (!r.zar)
         return fail(QStringLiteral("rand rate"), QStringLiteral("the table page holds no US$/ZAR rate"));
+    if (outOfBand(*r.zar, kZarBand)) {
+        const double v = *r.zar;
+        r.zar.reset();
+        return fail(QStringLiteral("rand rate"), bandText("US$/ZAR", v, kZarBand));
+    }
     ctx.exchangeRateZAR = *r.zar;
     err = fetchTo(src.metalHost + QStringLiteral("/market/"), src.metalFile, metal);
     if (!err.isEmpty())
@@ -127,6 +144,11 @@ RatesFetch fetchRates(AppContext &ctx)
     r.gold = parseGoldBid(metal);
     if (!r.gold)
         return fail(QStringLiteral("gold price"), QStringLiteral("the metal-price page holds no gold bid"));
+    if (outOfBand(*r.gold, kGoldBand)) {
+        const double v = *r.gold;
+        r.gold.reset();
+        return fail(QStringLiteral("gold price"), bandText("the gold bid (US$ per ounce)", v, kGoldBand));
+    }
     return r;
 }
 

@@ -21,6 +21,15 @@ std::optional<double> parseZarRate(const QString &tablePage);
 // The gold bid in US dollars per ounce, to four decimals ("1,234.50" reads 1234.5).
 std::optional<double> parseGoldBid(const QString &metalPage);
 
+// The bands a fetched figure must fall in to be taken (ends included).
+// Anything else (0, a negative number, 1e308) is refused like a missing one.
+struct RateBand {
+    double low, high;
+};
+constexpr RateBand kCadBand{0.5, 5.0};        // Canadian dollars to the US dollar
+constexpr RateBand kZarBand{1.0, 500.0};      // rand to the US dollar
+constexpr RateBand kGoldBand{50.0, 100000.0}; // US dollars per ounce of gold
+
 struct RatesFetch {
     std::optional<double> cad, zar, gold;
     QString failedStep; // "exchange-rate start page", ... empty when all went well

@@ -126,11 +126,13 @@ bool memberSelects(Member m, const QString &shape, bool isNull, const QString &r
     if (isNull)
         return false;
     const MemberDef &d = def(m);
-    const QString s = foldForCompare(shape);
+    // instr() ignores letter case but not accents: "Émerald" is no emerald.
+    const QString s = shape.toUpper();
     for (const auto &c : d.contains)
-        if (s.contains(foldForCompare(c.second)))
+        if (s.contains(c.second.toUpper()))
             return true;
-    return d.likeRoundStoneName && sqlLike(shape, roundStoneName);
+    // No round-stone name (Null or empty) names no shape.
+    return d.likeRoundStoneName && !roundStoneName.isEmpty() && sqlLike(shape, roundStoneName);
 }
 
 QString memberCondition(Member m, const QString &roundStoneName, QVariantList &binds, const QList<Member> &earlier)
@@ -150,7 +152,7 @@ QString memberCondition(Member m, const QString &roundStoneName, QVariantList &b
     QStringList parts;
     for (const auto &c : d.contains)
         parts << c.first;
-    if (d.likeRoundStoneName) {
+    if (d.likeRoundStoneName && !roundStoneName.isEmpty()) {
         parts << QStringLiteral("ucase(Shape) LIKE ?");
         binds << roundStoneName;
     }
@@ -245,7 +247,9 @@ QString numberText(double v)
     return QString::number(v, 'g', QLocale::FloatingPointShortest);
 }
 
-void writeStates(const QSqlDatabase &db, const std::vector<StoneState> &stones, int &written)
+// With `ownTransaction` unset the caller's transaction holds the writes
+// (the temporary table neither ends nor needs one).
+void writeStates(const QSqlDatabase &db, const std::vector<StoneState> &stones, int &written, bool ownTransaction)
 {
     db::exec(db, QStringLiteral("DROP TEMPORARY TABLE IF EXISTS tmp_reprice"));
     // A memory table is quickest to fill; it is bounded by the server's
@@ -255,7 +259,9 @@ void writeStates(const QSqlDatabase &db, const std::vector<StoneState> &stones, 
                                 "setsell TINYINT NOT NULL, sell DOUBLE NULL, setlx TINYINT NOT NULL, "
                                 "selllx DOUBLE NULL, rnd INT NULL) ENGINE=%1")
                      .arg(inMemory ? QStringLiteral("MEMORY") : QStringLiteral("InnoDB")));
-    db::Transaction tx(db);
+    std::optional<db::Transaction> tx;
+    if (ownTransaction)
+        tx.emplace(db);
     const int batch = 2000;
     QString sql;
     int inBatch = 0;
@@ -289,13 +295,16 @@ void writeStates(const QSqlDatabase &db, const std::vector<StoneState> &stones, 
                                 "s.SellPriceUS = IF(t.setsell <> 0, t.sell, s.SellPriceUS), "
                                 "s.SellPriceUSlx = IF(t.setlx <> 0, t.selllx, s.SellPriceUSlx), "
                                 "s.RND = IFNULL(t.rnd, s.RND)"));
-    tx.commit();
+    if (tx)
+        tx->commit();
     db::exec(db, QStringLiteral("DROP TEMPORARY TABLE IF EXISTS tmp_reprice"));
 }
 
 } // namespace
 
-RepriceReport repriceAll(AppContext &ctx)
+RepriceReport repriceAll(AppContext &ctx) { return repriceAll(ctx, true); }
+
+RepriceReport repriceAll(AppContext &ctx, bool ownTransaction)
 {
     const QSqlDatabase db = ctx.db();
     const Settings &settings = ctx.settings;
@@ -371,7 +380,7 @@ RepriceReport repriceAll(AppContext &ctx)
         ran << phase.member;
         report.phases << pr;
     }
-    writeStates(db, stones, report.stonesWritten);
+    writeStates(db, stones, report.stonesWritten, ownTransaction);
     return report;
 }
 

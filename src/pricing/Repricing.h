@@ -82,6 +82,9 @@ double sellPriceOffList(double carat, double discount, double listPrice);
 
 // Each phase's text goes to ctx.prompt().busy() before the phase runs.
 RepriceReport repriceAll(AppContext &ctx);
+// The same inside the caller's transaction when `ownTransaction` is unset
+// (the grid import stores the grid and the new prices as one).
+RepriceReport repriceAll(AppContext &ctx, bool ownTransaction);
 RepriceReport repriceAllLiteral(AppContext &ctx);
 
 } // namespace velmor::pricing

@@ -49,7 +49,12 @@ QString houseWord(const QSqlDatabase &db, WordTable t, const QString &word)
     const QString sql = QStringLiteral("SELECT master FROM %1 WHERE 1=0  OR w1 LIKE ?  OR w2 LIKE ?  OR w3 LIKE ? "
                                        " OR w4 LIKE ?  OR w5 LIKE ?  OR w6 LIKE ? ORDER BY ID LIMIT 1")
                             .arg(wordTableName(t));
-    QSqlQuery q = db::exec(db, sql, {w, w, w, w, w, w});
+    // The typed word is compared as it stands: its % and _ are no wildcards.
+    QString literal = w;
+    literal.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
+    literal.replace(QLatin1Char('%'), QLatin1String("\\%"));
+    literal.replace(QLatin1Char('_'), QLatin1String("\\_"));
+    QSqlQuery q = db::exec(db, sql, {literal, literal, literal, literal, literal, literal});
     if (q.next())
         return db::textOf(q.value(0));
     return w;
@@ -74,7 +79,7 @@ Resolution resolveListPrice(const PriceSource &source, const Settings &s, const 
         {has("[BR]"), Grid::Round},
         {upper.contains(QLatin1String("ROUND")), Grid::Round},
         {upper == QLatin1String("RBC"), Grid::Round},
-        {upper == s.roundstonename, Grid::Round},
+        {!s.roundstonename.isEmpty() && upper == s.roundstonename, Grid::Round},
         {(has("[PR]") || is("PR") || is("PMB")) && s.PrincessEQPear, Grid::Pear},
         {has("[MQ]") && !s.MarquiseEQPear, Grid::Marquise},
         {has("[MQ]") || (s.MarquiseEQPear && is("MQ")), Grid::Pear},

@@ -64,23 +64,34 @@ int runUpgrade(const QStringList &, CliIo &io)
             return 2;
         }
         try {
-            if (db::tableNames(db).isEmpty()) {
+            db::schema::BringUpReport r = db::schema::bringUpToDate(db);
+            // Asked for by the user: the list runs again even on a current
+            // schema (a statement refused before may go through now).
+            if (r.road == db::schema::BringUpReport::UpToDate)
+                r.upgrade = db::schema::UpgradeDataBaseModule(db);
+            switch (r.road) {
+            case db::schema::BringUpReport::Created:
                 // Nothing to upgrade from: an empty database is made in its
                 // final shape at once.
-                db::schema::createNewDatabase(db);
                 io.out << "The database was empty: created it at schema version "
                        << db::schema::kSchemaVersion << " with " << db::tableNames(db).size()
                        << " tables.\n";
-            } else {
-                const double before = db::schema::storedVersion(db);
-                const db::schema::UpgradeReport r = db::schema::UpgradeDataBaseModule(db);
-                db::schema::storeVersion(db, db::schema::kSchemaVersion);
-                io.out << "Schema upgraded from version " << versionText(before) << " to "
-                       << db::schema::kSchemaVersion << ": " << r.ran << " statements ran, "
-                       << r.skipped << " skipped, " << r.refused << " refused.\n";
-                for (const QString &s : r.refusedStatements)
+                break;
+            case db::schema::BringUpReport::Finished:
+                io.out << "The database was not finished (no stored version): made " << r.tablesCreated
+                       << " missing tables; schema upgraded from version 0 to " << db::schema::kSchemaVersion
+                       << ": " << r.upgrade.ran << " statements ran, " << r.upgrade.skipped
+                       << " skipped, " << r.upgrade.refused << " refused.\n";
+                break;
+            case db::schema::BringUpReport::UpToDate:
+            case db::schema::BringUpReport::Upgraded:
+                io.out << "Schema upgraded from version " << versionText(r.before) << " to "
+                       << db::schema::kSchemaVersion << ": " << r.upgrade.ran << " statements ran, "
+                       << r.upgrade.skipped << " skipped, " << r.upgrade.refused << " refused.\n";
+                for (const QString &s : r.upgrade.refusedStatements)
                     io.out << "  refused: " << s << "\n";
-                exitCode = r.refused > 0 ? 1 : 0;
+                exitCode = r.upgrade.refused > 0 ? 1 : 0;
+                break;
             }
             io.out.flush();
         } catch (const db::DbError &e) {

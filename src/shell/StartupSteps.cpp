@@ -24,17 +24,15 @@ SchemaCheck checkSchemaAtStartup(AppContext &ctx)
         QSqlDatabase conn = ctx.newConnection(QStringLiteral("upgrade"));
         name = conn.connectionName();
         try {
-            result.storedBefore = db::schema::storedVersion(conn);
-            if (result.storedBefore < db::schema::kSchemaVersion) {
-                db::schema::UpgradeDataBaseModule(conn);
-                result.upgraded = true;
-                db::schema::storeVersion(conn, db::schema::kSchemaVersion);
-            }
-        } catch (const db::DbError &) {
-            // The splash screen goes on whatever the upgrade did.
+            const db::schema::BringUpReport r = db::schema::bringUpToDate(conn);
+            result.storedBefore = r.before;
+            result.upgraded = r.road != db::schema::BringUpReport::UpToDate;
+        } catch (const db::DbError &e) {
+            result.error = e.message();
         }
         conn.close();
-    } catch (const db::DbError &) {
+    } catch (const db::DbError &e) {
+        result.error = e.message();
     }
     if (!name.isEmpty())
         QSqlDatabase::removeDatabase(name);

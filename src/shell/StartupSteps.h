@@ -13,12 +13,14 @@ class AppContext;
 struct SchemaCheck {
     double storedBefore = 0;
     bool upgraded = false;
+    QString error; // why the schema could not be brought up to date (empty when it was)
 };
 
 // Reads dbVersion on a connection of its own ("upgrade"); when it is below
-// the program's version runs the upgrade list and stores the program's
-// version.  A version at or above the program's leaves the schema alone.
-// Failures are swallowed: start-up goes on.
+// the program's version makes, finishes or upgrades the database
+// (schema::bringUpToDate).  A version at or above the program's leaves the
+// schema alone.  A failure is returned in `error` (the splash screen says
+// it) and start-up goes on.
 SchemaCheck checkSchemaAtStartup(AppContext &ctx);
 
 // The day's exchange and metal rates at start-up.  The rate module plugs in

@@ -122,6 +122,12 @@ void frmSplash::start()
     lblVersion->setText(QStringLiteral("Build %1").arg(programRevision()));
     // 3.-4. The schema, on a connection of its own; failures do not stop start-up.
     m_schema = checkSchemaAtStartup(m_ctx);
+    if (!m_schema.error.isEmpty())
+        m_ctx.prompt().inform(QStringLiteral("The database could not be brought up to date:\n%1\n\n"
+                                             "Velmor goes on, but may not work until this is put right "
+                                             "(`velmor db upgrade` tries again and lists what failed).")
+                                  .arg(m_schema.error),
+                              QStringLiteral("Database"), Icon::Exclamation);
     // 5. The day's rates.
     try {
         refreshRatesAtStartup(m_ctx);

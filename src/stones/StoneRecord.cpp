@@ -3,6 +3,9 @@
 #include "core/AppContext.h"
 #include "core/Users.h"
 #include "db/ConvertSql.h"
+#include "db/NamedLock.h"
+#include "db/Retry.h"
+#include "db/TextFit.h"
 #include "db/Row.h"
 #include "db/Sql.h"
 #include "db/Transaction.h"
@@ -433,6 +436,60 @@ bool sameValue(const QVariant &a, const QVariant &b)
     return a.metaType() == b.metaType() && a == b;
 }
 
+const QString kSkuTaken =
+    QStringLiteral("This SKU number is already been used for another Diamond, please choose another SKU number!");
+const QString kCertificateTaken = QStringLiteral("You have used this Certificate already for another Diamond!");
+
+struct Clash {
+    bool sku = false, certificate = false;
+};
+
+// 2 and 4 in one round trip: is the SKU taken, is the certificate taken.
+// Each is an index look-up (SKU, Certificate), not a scan of the stock.
+Clash findClash(AppContext &ctx, const StoneForm &form)
+{
+    const bool certTested =
+        !isBlank(form.Certificate) && !isBlank(form.Laboratory) && form.Certificate != QLatin1String(" ");
+    QSqlQuery clash = db::exec(
+        ctx.db(),
+        QStringLiteral("SELECT EXISTS(SELECT 1 FROM SingleStone WHERE SKU LIKE ? AND ID <> ?), "
+                       "EXISTS(SELECT 1 FROM SingleStone WHERE Certificate LIKE ? AND Laboratory LIKE ? AND ID <> ?)"),
+        {likeLiteral(form.SKU), form.id, likeLiteral(form.Certificate), likeLiteral(form.Laboratory), form.id});
+    Clash c;
+    c.sku = clash.next() && clash.value(0).toInt() != 0;
+    c.certificate = certTested && clash.value(1).toInt() != 0;
+    return c;
+}
+
+// What the database cannot hold as typed: a text longer than its column, or
+// a comment with characters its stored form cannot give back.  The message,
+// empty when everything fits.
+QString unfitText(AppContext &ctx, const StoneForm &form)
+{
+    const db::TooLong tooLong = db::firstTooLong(
+        ctx.db(), QStringLiteral("SingleStone"),
+        {{QStringLiteral("SKU"), form.SKU}, {QStringLiteral("Lot"), form.Lot}, {QStringLiteral("CODE"), form.Code},
+         {QStringLiteral("Location"), form.Location}, {QStringLiteral("Description"), form.Description},
+         {QStringLiteral("Cut"), form.Cut}, {QStringLiteral("Flourescence"), form.Flourescence},
+         {QStringLiteral("FancyColour"), form.FancyColour}, {QStringLiteral("FinishPolish"), form.FinishPolish},
+         {QStringLiteral("FinishSymetry"), form.FinishSymetry}, {QStringLiteral("Girdle"), form.Girdle},
+         {QStringLiteral("Culet"), form.Culet}, {QStringLiteral("Laboratory"), form.Laboratory},
+         {QStringLiteral("Certificate"), form.Certificate}, {QStringLiteral("Inscription1"), form.Inscription1},
+         {QStringLiteral("Inscription2"), form.Inscription2}, {QStringLiteral("OnHoldNote"), form.onHoldNote}});
+    if (!tooLong.column.isEmpty())
+        return QStringLiteral("The %1 is too long: %2 characters where at most %3 can be stored.\n\n"
+                              "Please shorten it.")
+            .arg(tooLong.column)
+            .arg(tooLong.length)
+            .arg(tooLong.limit);
+    const QStringList bad = db::unstorableInBlob(form.Comment);
+    if (!bad.isEmpty())
+        return QStringLiteral("The Comment holds characters that cannot be stored: %1.\n\n"
+                              "Please replace them.")
+            .arg(bad.join(QStringLiteral(", ")));
+    return {};
+}
+
 // The checks of a save, in their order; false (with its message) ends the save.
 bool passesChecks(AppContext &ctx, StoneForm &form, const EditState &state)
 {
@@ -450,27 +507,16 @@ bool passesChecks(AppContext &ctx, StoneForm &form, const EditState &state)
         form.SKU.remove(QStringLiteral("......"));
         autoNumberSku(ctx, form.SKU);
     }
-    // 2 and 4 in one round trip: is the SKU taken, is the certificate taken.
-    // Each is an index look-up (SKU, Certificate), not a scan of the stock.
-    const bool certTested =
-        !isBlank(form.Certificate) && !isBlank(form.Laboratory) && form.Certificate != QLatin1String(" ");
-    QSqlQuery clash = db::exec(
-        ctx.db(),
-        QStringLiteral("SELECT EXISTS(SELECT 1 FROM SingleStone WHERE SKU LIKE ? AND ID <> ?), "
-                       "EXISTS(SELECT 1 FROM SingleStone WHERE Certificate LIKE ? AND Laboratory LIKE ? AND ID <> ?)"),
-        {likeLiteral(form.SKU), form.id, likeLiteral(form.Certificate), likeLiteral(form.Laboratory), form.id});
-    const bool skuTaken = clash.next() && clash.value(0).toInt() != 0;
-    const bool certTaken = certTested && clash.value(1).toInt() != 0;
+    const Clash clash = findClash(ctx, form);
     // 2. SKU unique.
-    if (skuTaken)
-        return refuse(QStringLiteral(
-            "This SKU number is already been used for another Diamond, please choose another SKU number!"));
+    if (clash.sku)
+        return refuse(kSkuTaken);
     // 3. A certificate needs its laboratory.
     if (form.Certificate.size() >= 3 && isBlank(form.Laboratory))
         return refuse(QStringLiteral("You specified a Certificate Number but didn't asign a Laboratory!"));
     // 4. Certificate unique per laboratory.
-    if (certTaken)
-        return refuse(QStringLiteral("You have used this Certificate already for another Diamond!"));
+    if (clash.certificate)
+        return refuse(kCertificateTaken);
     // 5, 6. The held side of tier 1 must be set.
     if (form.lockPercent && fieldValue(form.price(F::SellOffRap)) == 0)
         return refuse(QStringLiteral("You need to define a valid Off-Rap Discount"));
@@ -542,19 +588,39 @@ void addOpeningPayment(AppContext &ctx, qint64 stoneId, qint64 supplierId, const
 
 } // namespace
 
-SaveResult saveStone(AppContext &ctx, StoneForm &form, EditState &state)
-{
-    try {
-        if (!passesChecks(ctx, form, state))
-            return SaveResult::Refused;
-    } catch (const db::DbError &) {
-        return SaveResult::Failed;
-    }
-    if (!confirmsGradingChanges(ctx, form, state))
-        return SaveResult::Declined;
+namespace {
 
-    try {
+// The write of a save in one transaction, under the lock every workstation
+// takes for its SKU and certificate checks: the checks are made again there,
+// so that two workstations saving one SKU at the same moment cannot both
+// pass them.  A refusal's words go to `refusal` (told once the lock is gone).
+SaveResult writeStone(AppContext &ctx, StoneForm &form, const EditState &state, const QString &skuAsTyped,
+                      QString &refusal)
+{
+    {
+        db::NamedLock skuLock(ctx.db(), QStringLiteral("stone-sku"));
         db::Transaction tx(ctx.db());
+        const Clash clash = [&] {
+            Clash c = findClash(ctx, form);
+            if (c.sku && ctx.settings.AutoSku && state.mode == EditState::Adding) {
+                // The number drawn before was taken meanwhile: draw again.
+                QString sku = skuAsTyped;
+                sku.remove(QStringLiteral("......"));
+                if (autoNumberSku(ctx, sku)) {
+                    form.SKU = sku;
+                    c = findClash(ctx, form);
+                }
+            }
+            return c;
+        }();
+        if (clash.sku) {
+            refusal = kSkuTaken;
+            return SaveResult::Refused;
+        }
+        if (clash.certificate) {
+            refusal = kCertificateTaken;
+            return SaveResult::Refused;
+        }
         const QString shape = pricing_bridge::normaliseShape(ctx.db(), form.Shape.left(50));
         const bool adding = state.mode == EditState::Adding;
 
@@ -595,13 +661,12 @@ SaveResult saveStone(AppContext &ctx, StoneForm &form, EditState &state)
             tx.rollback();
             const QVariant now = db::scalar(ctx.db(), QStringLiteral("SELECT Status FROM SingleStone WHERE ID = ?"),
                                             {form.id});
-            ctx.prompt().inform(!now.isValid()
-                                    ? QStringLiteral("This Diamond has been deleted on another Workstation!")
-                                    : QStringLiteral("The Status of this Diamond has been changed on another "
-                                                     "Workstation to \"%1\" since it was loaded.\n\nPlease reload "
-                                                     "the Diamond and enter your changes again.")
-                                          .arg(db::textOf(now)),
-                                kMissing, Icon::Information);
+            refusal = !now.isValid()
+                ? QStringLiteral("This Diamond has been deleted on another Workstation!")
+                : QStringLiteral("The Status of this Diamond has been changed on another "
+                                 "Workstation to \"%1\" since it was loaded.\n\nPlease reload "
+                                 "the Diamond and enter your changes again.")
+                      .arg(db::textOf(now));
             return SaveResult::Refused;
         }
         addOpeningPayment(ctx, form.id, form.consignmentInId, form.DateCreated);
@@ -609,6 +674,42 @@ SaveResult saveStone(AppContext &ctx, StoneForm &form, EditState &state)
             SaveDeleteChangeStatus(ctx, QStringLiteral("save"), form.id);
         tx.commit();
         form.Shape = shape;
+    }
+    return SaveResult::Saved;
+}
+
+} // namespace
+
+SaveResult saveStone(AppContext &ctx, StoneForm &form, EditState &state)
+{
+    const QString skuAsTyped = form.SKU;
+    try {
+        if (!passesChecks(ctx, form, state))
+            return SaveResult::Refused;
+        const QString unfit = unfitText(ctx, form);
+        if (!unfit.isEmpty()) {
+            ctx.prompt().inform(unfit, kMissing, Icon::Information);
+            return SaveResult::Refused;
+        }
+    } catch (const db::DbError &) {
+        return SaveResult::Failed;
+    }
+    if (!confirmsGradingChanges(ctx, form, state))
+        return SaveResult::Declined;
+
+    QString refusal;
+    try {
+        const SaveResult r = db::retryOnLockConflict([&] {
+            refusal.clear();
+            return writeStone(ctx, form, state, skuAsTyped, refusal);
+        });
+        if (r != SaveResult::Saved) {
+            ctx.prompt().inform(refusal, kMissing, Icon::Information);
+            return r;
+        }
+    } catch (const db::LockConflict &) {
+        ctx.prompt().inform(db::lockConflictMessage(), kMissing, Icon::Exclamation);
+        return SaveResult::Refused;
     } catch (const db::DbError &) {
         return SaveResult::Failed;
     }
@@ -641,23 +742,29 @@ static DeleteResult deleteStoneUnguarded(AppContext &ctx, qint64 id)
                     QStringLiteral("Deleting"), Icon::Question))
         return DeleteResult::Declined;
     try {
-        db::Transaction tx(ctx.db());
-        if (ctx.settings.StoneChange)
-            SaveDeleteChangeStatus(ctx, QStringLiteral("delete"), id);
-        // Not while another workstation puts it on memo or sells it.
-        const int n = db::execAffected(
-            ctx.db(),
-            QStringLiteral("DELETE FROM SingleStone WHERE ID = ? AND (Status IS NULL OR (Status NOT LIKE 'Memo' AND "
-                           "Status NOT LIKE 'Sold'))"),
-            {id});
+        const int n = db::retryOnLockConflict([&] {
+            db::Transaction tx(ctx.db());
+            if (ctx.settings.StoneChange)
+                SaveDeleteChangeStatus(ctx, QStringLiteral("delete"), id);
+            // Not while another workstation puts it on memo or sells it.
+            const int deleted = db::execAffected(
+                ctx.db(),
+                QStringLiteral("DELETE FROM SingleStone WHERE ID = ? AND (Status IS NULL OR (Status NOT LIKE 'Memo' "
+                               "AND Status NOT LIKE 'Sold'))"),
+                {id});
+            if (deleted == 1)
+                tx.commit();
+            return deleted;
+        });
         if (n != 1) {
-            tx.rollback();
             p.inform(QStringLiteral("This Diamond has been put on Memo or sold on another Workstation meanwhile and "
                                     "cannot be deleted!"),
                      QStringLiteral("Deleting"), Icon::Information);
             return DeleteResult::Refused;
         }
-        tx.commit();
+    } catch (const db::LockConflict &) {
+        p.inform(db::lockConflictMessage(), QStringLiteral("Deleting"), Icon::Exclamation);
+        return DeleteResult::Refused;
     } catch (const db::DbError &) {
         return DeleteResult::Failed;
     }

@@ -7,6 +7,7 @@
 #include "stones/StoneChangeLog.h"
 
 #include <QRandomGenerator>
+#include <QSqlQuery>
 #include <QSet>
 #include <functional>
 
@@ -96,6 +97,39 @@ void parcelMemoRates(AppContext &ctx)
              {ctx.exchangeRateCDN});
     db::exec(ctx.db(), QStringLiteral("UPDATE memoparcellist SET exchangerateZAR=? WHERE exchangerateZAR IS NULL"),
              {ctx.exchangeRateZAR});
+    // A line without its price per carat gets its parcel's selling price per
+    // carat (a line whose parcel has none keeps its Null).
+    db::exec(ctx.db(), QStringLiteral("UPDATE memoparcellist m INNER JOIN parcel p ON p.ID = m.parcelid "
+                                      "SET m.pricecarat = p.SellPerCarat "
+                                      "WHERE m.pricecarat IS NULL AND p.SellPerCarat IS NOT NULL"));
+}
+
+// The same, line by line.
+void parcelMemoRatesLiteral(AppContext &ctx)
+{
+    const QSqlDatabase db = ctx.db();
+    QSqlQuery q = db::exec(db, QStringLiteral("SELECT m.ID, m.exchangerateCDN IS NULL, m.exchangerateZAR IS NULL, "
+                                              "m.pricecarat IS NULL, p.SellPerCarat FROM memoparcellist m "
+                                              "LEFT JOIN parcel p ON p.ID = m.parcelid ORDER BY m.ID"));
+    struct Line {
+        qint64 id;
+        bool cdn, zar, price;
+        QVariant sell;
+    };
+    QList<Line> lines;
+    while (q.next())
+        lines.append({q.value(0).toLongLong(), q.value(1).toInt() != 0, q.value(2).toInt() != 0,
+                      q.value(3).toInt() != 0, q.value(4)});
+    for (const Line &l : lines) {
+        if (l.cdn)
+            db::exec(db, QStringLiteral("UPDATE memoparcellist SET exchangerateCDN=? WHERE ID=?"),
+                     {ctx.exchangeRateCDN, l.id});
+        if (l.zar)
+            db::exec(db, QStringLiteral("UPDATE memoparcellist SET exchangerateZAR=? WHERE ID=?"),
+                     {ctx.exchangeRateZAR, l.id});
+        if (l.price && !l.sell.isNull())
+            db::exec(db, QStringLiteral("UPDATE memoparcellist SET pricecarat=? WHERE ID=?"), {l.sell, l.id});
+    }
 }
 
 } // namespace
@@ -267,7 +301,7 @@ RepairReport repairLiteral(AppContext &ctx)
         for (qint64 id : ids(ctx, QStringLiteral("SELECT ID FROM singlestone WHERE status LIKE 'DEL'")))
             db::exec(db, QStringLiteral("DELETE FROM singlestone WHERE ID=?"), {id});
     });
-    step(rep, QStringLiteral("4"), [&] { parcelMemoRates(ctx); });
+    step(rep, QStringLiteral("4"), [&] { parcelMemoRatesLiteral(ctx); });
     step(rep, QStringLiteral("5"), [&] {
         p.progress(QStringLiteral("Checking Certificate Numbers"));
         for (qint64 id : ids(ctx, QStringLiteral("SELECT ID FROM SingleStone WHERE isnull(Certificate)")))

@@ -1,6 +1,7 @@
 #include "stones/StoneStatus.h"
 
 #include "core/AppContext.h"
+#include "db/Retry.h"
 #include "db/Row.h"
 #include "db/Sql.h"
 #include "db/Transaction.h"
@@ -54,23 +55,48 @@ QVariant today() { return QDateTime(QDate::currentDate(), QTime(0, 0)); }
 
 // One status change: the UPDATE (which must name the expected status in its
 // WHERE and affect one row), then the rows that go with it, in a transaction.
+// `check` runs first in the same transaction and returns the refusal's words
+// (empty to go on).  A transaction that lost a deadlock or a lock wait to
+// another workstation runs again; only when every try lost is the user told.
+template <typename Check, typename After>
+StatusResult change(AppContext &ctx, qint64 id, const QString &title, const QString &sql, const QVariantList &binds,
+                    Check check, After after)
+{
+    enum class Outcome { Done, Conflict, Refused };
+    Outcome outcome = Outcome::Done;
+    QString refusal;
+    try {
+        outcome = db::retryOnLockConflict([&] {
+            db::Transaction tx(ctx.db());
+            refusal = check();
+            if (!refusal.isEmpty())
+                return Outcome::Refused;
+            if (db::execAffected(ctx.db(), sql, binds) != 1)
+                return Outcome::Conflict;
+            after();
+            snapshot(ctx, id);
+            tx.commit();
+            return Outcome::Done;
+        });
+    } catch (const db::LockConflict &) {
+        ctx.prompt().inform(db::lockConflictMessage(), title, Icon::Exclamation);
+        return StatusResult::Conflict;
+    } catch (const db::DbError &) {
+        return StatusResult::Failed;
+    }
+    switch (outcome) {
+    case Outcome::Conflict: return conflict(ctx, id, title);
+    case Outcome::Refused: ctx.prompt().inform(refusal, title, Icon::Information); return StatusResult::Refused;
+    case Outcome::Done: break;
+    }
+    return StatusResult::Done;
+}
+
 template <typename After>
 StatusResult change(AppContext &ctx, qint64 id, const QString &title, const QString &sql, const QVariantList &binds,
                     After after)
 {
-    try {
-        db::Transaction tx(ctx.db());
-        if (db::execAffected(ctx.db(), sql, binds) != 1) {
-            tx.rollback();
-            return conflict(ctx, id, title);
-        }
-        after();
-        snapshot(ctx, id);
-        tx.commit();
-    } catch (const db::DbError &) {
-        return StatusResult::Failed;
-    }
-    return StatusResult::Done;
+    return change(ctx, id, title, sql, binds, [] { return QString(); }, after);
 }
 
 } // namespace
@@ -143,14 +169,6 @@ StatusResult receiveFromVendor(AppContext &ctx, qint64 stoneId) { return vendorM
 static StatusResult returnFromMemoUnguarded(AppContext &ctx, qint64 stoneId)
 {
     const QString title = QStringLiteral("Status Change");
-    const double paid = db::numOf(
-        db::scalar(ctx.db(), QStringLiteral("SELECT SUM(PaymentUS) FROM PaymentReceived WHERE StoneID = ?"), {stoneId}));
-    if (paid != 0) {
-        ctx.prompt().inform(QStringLiteral("Payments have been made towards this Diamond, \nyou cannot return this "
-                                           "Diamond into Stock"),
-                            title, Icon::Information);
-        return StatusResult::Refused;
-    }
     QSqlQuery q = db::exec(ctx.db(),
                            QStringLiteral("SELECT Status, CustomerID, MemoSheetID FROM SingleStone WHERE ID = ?"),
                            {stoneId});
@@ -166,7 +184,20 @@ static StatusResult returnFromMemoUnguarded(AppContext &ctx, qint64 stoneId)
                                  "MemoUS=NULL, MemoLocal=NULL, MemoSheetID=NULL, currentRAPdiscountFORmemo=NULL, "
                                  "DateOnMemo=NULL, RND=? WHERE ID=? AND Status LIKE 'Memo' AND "
                                  "COALESCE(MemoSheetID, 0) = ?"),
-                  {drawRnd(), stoneId, sheet}, [&] {
+                  {drawRnd(), stoneId, sheet},
+                  [&] {
+                      // In the return's own transaction, as a locking read: a
+                      // payment entered on another workstation meanwhile
+                      // waits for the return, or the return sees it.
+                      const double paid = db::numOf(db::scalar(
+                          ctx.db(),
+                          QStringLiteral("SELECT SUM(PaymentUS) FROM PaymentReceived WHERE StoneID = ? FOR UPDATE"),
+                          {stoneId}));
+                      return paid != 0 ? QStringLiteral("Payments have been made towards this Diamond, \nyou cannot "
+                                                        "return this Diamond into Stock")
+                                       : QString();
+                  },
+                  [&] {
                       db::exec(ctx.db(),
                                QStringLiteral("INSERT INTO Memo (setdate, CustomerID, DiamondID, Quantity, MemoSheetID, "
                                               "userid) VALUES (?, ?, ?, -1, ?, ?)"),

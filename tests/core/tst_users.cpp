@@ -73,6 +73,17 @@ void TestUsers::login_data()
     QTest::newRow("backslash then or-true") << "x\\" << "OR UserName<>'' OR 'a'='a" << false << "x\\";
     QTest::newRow("comment trick") << "admin'-- " << "" << false << "admin-- ";
     QTest::newRow("empty") << "" << "" << false << "";
+    // The server's collation calls these equal; the login does not.
+    QTest::newRow("trailing blank on the password") << "admin" << "s3cret " << false << "admin";
+    QTest::newRow("trailing blank on the name") << "admin " << "s3cret" << false << "admin ";
+    QTest::newRow("accent") << "admin" << QString::fromUtf8("s3cr\u00e9t") << false << "admin";
+    QTest::newRow("accent in the name") << QString::fromUtf8("\u00e1dmin") << "s3cret" << false
+                                        << QString::fromUtf8("\u00e1dmin");
+    QTest::newRow("full-width letter") << "admin" << QString::fromUtf8("\uff53" "3cret") << false << "admin";
+    QTest::newRow("control character") << "admin" << QString::fromUtf8("s3c\u0007ret") << false << "admin";
+    QTest::newRow("4-byte password") << "lock" << QString::fromUtf8("pw\U0001F512") << true << "lock";
+    QTest::newRow("another 4-byte character") << "lock" << QString::fromUtf8("pw\U0001F600") << false
+                                              << "lock";
 }
 
 void TestUsers::login()
@@ -85,6 +96,7 @@ void TestUsers::login()
     TestDb t;
     const int admin = addUser(t.db(), QStringLiteral("admin"), QStringLiteral("s3cret"), {QStringLiteral("Administrator")});
     addUser(t.db(), QStringLiteral("ONeil"), QStringLiteral("pw"));
+    addUser(t.db(), QStringLiteral("lock"), QString::fromUtf8("pw\U0001F512"));
     QTemporaryDir dir;
     ScriptedPrompt prompt;
     AppContext ctx(Workstation(dir.path()), t.settings(), &prompt);

@@ -29,6 +29,7 @@ private slots:
     void odbcThroughDsnFile();
     void odbcUnknownDsn();
     void checkpointHoldsLastTag();
+    void caseSensitiveTableNamesAreNamed();
 
 private:
     static QString odbcDriverRegistered();
@@ -260,6 +261,33 @@ void TestConnection::checkpointHoldsLastTag()
     ws.checkpoint(QStringLiteral("qwrbwr"));
     ws.checkpoint(QStringLiteral("35y4by13"));
     QCOMPARE(ws.readLines(QStringLiteral("errrotrap.txt")), QStringList{QStringLiteral("35y4by13")});
+}
+
+// A shared server that tells Config from config: Velmor says what to set
+// instead of failing later on "table doesn't exist".
+void TestConnection::caseSensitiveTableNamesAreNamed()
+{
+    QTemporaryDir dir(QStringLiteral("/dev/shm/vc-XXXXXX"));
+    QVERIFY(dir.isValid());
+    PrivateServer server(dir.path() + QStringLiteral("/srv"), /*forTests=*/true);
+    server.setExtraOptions({QStringLiteral("--lower-case-table-names=0")});
+    server.start();
+    ConnectionSettings cs;
+    cs.mode = Mode::Server;
+    cs.socket = server.socketPath();
+    cs.user = QStringLiteral("root");
+    cs.database = QStringLiteral("velmor");
+    cs.sourceFile = QStringLiteral("(test)");
+    QString message;
+    try {
+        openConnection(cs, QStringLiteral("case-sensitive"), true);
+    } catch (const ConnectError &e) {
+        message = e.message();
+    }
+    server.stop();
+    QVERIFY2(message.contains(QStringLiteral("lower_case_table_names = 0")), qPrintable(message));
+    QVERIFY2(message.contains(QStringLiteral("Set lower_case_table_names=1")), qPrintable(message));
+    QVERIFY2(message.contains(QStringLiteral("(test)")), qPrintable(message));
 }
 
 QTEST_GUILESS_MAIN(TestConnection)

@@ -10,7 +10,9 @@
 #include <QDir>
 #include <QFile>
 #include <QHash>
+#include <QPointer>
 #include <QTcpServer>
+#include <QTimer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <memory>
@@ -88,6 +90,7 @@ public:
         int status = 200;
         QByteArray body;
         bool silent = false;
+        int delayMs = 0;
     };
     struct Request {
         QByteArray method, path, body;
@@ -111,7 +114,10 @@ public:
     QString base() const { return QStringLiteral("http://127.0.0.1:%1").arg(m_server.serverPort()); }
     void set(const QByteArray &path, const QByteArray &body, int status = 200) { m_answers[path] = {status, body, false}; }
     void silence(const QByteArray &path) { m_answers[path] = {200, {}, true}; }
+    // The answer of `path` leaves only after `ms` milliseconds.
+    void delay(const QByteArray &path, int ms) { m_answers[path].delayMs = ms; }
     QHash<QByteArray, Request> requests;
+    QHash<QByteArray, int> hits; // requests per path
 
 private:
     void handle(QTcpSocket *s, const QByteArray &buf)
@@ -136,6 +142,7 @@ private:
             return; // wait for the body
         r.body = buf.mid(headerEnd + 4, length);
         requests[r.path] = r;
+        ++hits[r.path];
         const auto it = m_answers.constFind(r.path);
         const Answer a = it == m_answers.constEnd() ? Answer{404, "<html>not found</html>", false} : *it;
         if (a.silent)
@@ -143,6 +150,16 @@ private:
         QByteArray reply = "HTTP/1.1 " + QByteArray::number(a.status) + (a.status == 200 ? " OK" : " Error")
             + "\r\nContent-Type: text/html\r\nConnection: close\r\nContent-Length: " + QByteArray::number(a.body.size())
             + "\r\n\r\n" + a.body;
+        if (a.delayMs > 0) {
+            QPointer<QTcpSocket> later(s);
+            QTimer::singleShot(a.delayMs, s, [later, reply] {
+                if (later) {
+                    later->write(reply);
+                    later->disconnectFromHost();
+                }
+            });
+            return;
+        }
         s->write(reply);
         s->disconnectFromHost();
     }

@@ -162,6 +162,11 @@ void TestGrades::houseWords_data()
     QTest::newRow("empty stays empty") << "" << "";
     QTest::newRow("quote in the word") << "O'Brien cut" << "O'Brien cut";
     QTest::newRow("cut to 50 characters") << QString(60, 'x') << QString(50, 'x');
+    // Typed text is a word, never a pattern.
+    QTest::newRow("percent sign") << "%" << "%";
+    QTest::newRow("percent, underscore, percent") << "%_%" << "%_%";
+    QTest::newRow("underscore for one letter") << "C_B" << "C_B";
+    QTest::newRow("backslash") << "CB\\" << "CB\\";
 }
 
 void TestGrades::houseWords()

@@ -22,13 +22,19 @@ public:
                                                 .arg(TestDb::socketPath(), env.t.name())
                                                 .toUtf8());
     }
-    Run run(const QStringList &args)
+    // killAt: a fault point where the run dies (VELMOR_KILL_AT); killAfterMs:
+    // killed from outside after that long.
+    Run run(const QStringList &args, const QString &killAt = {}, int killAfterMs = -1)
     {
         QProcess p;
         QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
         e.insert("VELMOR_HOME", env.dir.path());
+        if (!killAt.isEmpty())
+            e.insert("VELMOR_KILL_AT", killAt);
         p.setProcessEnvironment(e);
         p.start(qEnvironmentVariable("VELMOR_BINARY", VELMOR_BINARY), args);
+        if (killAfterMs >= 0 && !p.waitForFinished(killAfterMs))
+            p.kill();
         p.waitForFinished(60000);
         return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromUtf8(p.readAllStandardOutput()),
                 QString::fromUtf8(p.readAllStandardError())};
@@ -49,6 +55,7 @@ private slots:
     void price_data();
     void price();
     void ratesFetch();
+    void killedImportChangesNothing();
 };
 
 void TestGridCli::importThenPrice()
@@ -144,6 +151,59 @@ void TestGridCli::ratesFetch()
     QTRY_VERIFY_WITH_TIMEOUT(p.state() == QProcess::NotRunning, 20000);
     QCOMPARE(p.exitCode(), 1);
     QVERIFY(QString::fromUtf8(p.readAllStandardError()).contains("the gold price failed"));
+}
+
+// A grid import killed at any moment: the grid and the prices made from it
+// are either both the old ones or both the new ones.
+void TestGridCli::killedImportChangesNothing()
+{
+    CliEnv cli;
+    TestStone s;
+    s.shape = "Round Brilliant [BR]";
+    s.carat = 1.2;
+    s.colour = 40;  // G
+    s.clarity = 40; // VS1
+    s.off = 0;
+    const qint64 id = addStone(cli.env.db(), s);
+    auto state = [&] {
+        const double grid = db::scalar(cli.env.db(), "SELECT Price FROM raplist WHERE Shape='BR' AND Colour='G' "
+                                                     "AND Clarity='VS1' AND LowCarat <= 1.2 AND HighCarat >= 1.2")
+                                .toDouble();
+        const double rap = db::scalar(cli.env.db(), "SELECT RapaportPrice FROM SingleStone WHERE ID=?", {id}).toDouble();
+        return QStringLiteral("grid %1, stone %2").arg(grid).arg(rap);
+    };
+    const QString week1 = cli.env.path("week1"), week2 = cli.env.path("week2");
+    writeGridFiles(week1, kRound, kPear);
+    writeGridFiles(week2, "BR,VS1,G,1.00,1.49,12000,12/4/26\n", kPear);
+    Run r = cli.run({"grid", "import", week1});
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    const QString before = state();
+    QCOMPARE(before, QStringLiteral("grid 10000, stone 10000"));
+
+    for (const char *point : {"grid-stored", "grid-repriced"}) {
+        r = cli.run({"grid", "import", week2}, QString::fromLatin1(point));
+        QVERIFY2(r.code == -1, qPrintable(r.out + r.err));
+        QCOMPARE(state(), before);
+    }
+    // Killed from outside at moments spread over the run.
+    for (int ms : {20, 60, 100, 140, 180, 240, 320}) {
+        r = cli.run({"grid", "import", (ms / 20) % 2 ? week2 : week1}, {}, ms);
+        const QString now = state();
+        QVERIFY2(now == before || now == QStringLiteral("grid 12000, stone 12000"), qPrintable(now));
+    }
+    r = cli.run({"grid", "import", week2});
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    QCOMPARE(state(), QStringLiteral("grid 12000, stone 12000"));
+
+    // The grid goes in but the re-pricing fails: said as it is, nothing kept.
+    db::exec(cli.env.db(), "ALTER TABLE DiamondGrades RENAME TO DiamondGradesAway");
+    r = cli.run({"grid", "import", week1});
+    db::exec(cli.env.db(), "ALTER TABLE DiamondGradesAway RENAME TO DiamondGrades");
+    QCOMPARE(r.code, 1);
+    QVERIFY2(r.err.contains("the stones could not be re-priced on the new price grid"), qPrintable(r.err));
+    QVERIFY2(r.err.contains("Nothing was changed"), qPrintable(r.err));
+    QVERIFY2(!r.err.contains("refused the import"), qPrintable(r.err));
+    QCOMPARE(state(), QStringLiteral("grid 12000, stone 12000"));
 }
 
 QTEST_GUILESS_MAIN(TestGridCli)

@@ -155,6 +155,15 @@ void TestPriceGrid::parse_data()
     QTest::newRow("date without year") << QByteArray("BR,IF,D,0.01,0.03,1,11/27\n") << -1 << 1 << "date";
     QTest::newRow("unclosed quote") << QByteArray("\"BR,IF,D,0.01,0.03,1,1/2/26\n") << -1 << 1 << "quoted";
     QTest::newRow("empty file") << QByteArray("\r\n") << -1 << 0 << "no price rows";
+    QTest::newRow("last line cut after its opening quote") << QByteArray("BR,IF,D,0.01,0.03,1,1/2/26\r\n\"") << -1
+                                                           << 2 << "quoted";
+    QTest::newRow("price too large for the grid") << QByteArray("BR,IF,D,0.01,0.03,100000000000000,1/2/26\n") << -1
+                                                  << 1 << "price \"100000000000000\" is too large";
+    QTest::newRow("weight too large for the grid")
+        << QByteArray("BR,IF,D,0.01,0.03,1,1/2/26\nBR,IF,D,0.01,123456789012345.5,1,1/2/26\n") << -1 << 2
+        << "high weight \"123456789012345.5\" is too large";
+    QTest::newRow("largest price the grid holds") << QByteArray("BR,IF,D,0.01,0.03,99999999999999.99,1/2/26\n") << 1
+                                                  << 0 << "";
 }
 
 void TestPriceGrid::parse()

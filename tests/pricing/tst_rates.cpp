@@ -132,6 +132,23 @@ void TestRates::fetchFailure_data()
                                               << 18.250412;
     QTest::newRow("metal page without gold") << QByteArray("/market/") << "garbage" << "gold price" << 1.3256
                                              << 18.250412;
+    // Figures no rate can be: refused, the old rate kept.
+    QTest::newRow("cad of 0") << QByteArray("/") << "?from=USD&amp;to=CAD'>0</a>" << "Canadian dollar rate" << 1.0
+                              << 1.0;
+    QTest::newRow("negative cad") << QByteArray("/") << "?from=USD&amp;to=CAD'>-1.3</a>" << "Canadian dollar rate"
+                                  << 1.0 << 1.0;
+    QTest::newRow("cad of 1e308") << QByteArray("/") << "?from=USD&amp;to=CAD'>1e308</a>"
+                                  << "Canadian dollar rate" << 1.0 << 1.0;
+    QTest::newRow("rand of 0") << QByteArray("/table/?from=USD&amount=1") << "?from=USD&amp;to=ZAR'>0.000</a>"
+                               << "rand rate" << 1.3256 << 1.0;
+    QTest::newRow("rand of 1e308") << QByteArray("/table/?from=USD&amount=1") << "?from=USD&amp;to=ZAR'>1e308</a>"
+                                   << "rand rate" << 1.3256 << 1.0;
+    QTest::newRow("gold of 0") << QByteArray("/market/") << "AU-bid\">0</td>" << "gold price" << 1.3256
+                               << 18.250412;
+    QTest::newRow("negative gold") << QByteArray("/market/") << "AU-bid\">-1,234.50</td>" << "gold price"
+                                   << 1.3256 << 18.250412;
+    QTest::newRow("gold of 1e308") << QByteArray("/market/") << "AU-bid\">1e308</td>" << "gold price" << 1.3256
+                                   << 18.250412;
 }
 
 void TestRates::fetchFailure()
@@ -151,8 +168,10 @@ void TestRates::fetchFailure()
         server.set(brokenPath, "<html>gone</html>", 404);
     else if (how == "silent")
         server.silence(brokenPath);
-    else
+    else if (how == "garbage")
         server.set(brokenPath, "<html>We are updating our rates, come back later.</html>");
+    else
+        server.set(brokenPath, "<html>" + how.toUtf8() + "</html>");
     pointSourcesAt(env.dir.path(), server.base(), 1);
 
     QElapsedTimer clock;
@@ -160,6 +179,7 @@ void TestRates::fetchFailure()
     const RatesFetch r = fetchRates(env.ctx);
     QVERIFY(!r.complete());
     QCOMPARE(r.failedStep, step);
+    QVERIFY(!r.gold);
     QVERIFY(!r.error.isEmpty());
     QCOMPARE(env.ctx.exchangeRateCDN, cdn);
     QCOMPARE(env.ctx.exchangeRateZAR, zar);

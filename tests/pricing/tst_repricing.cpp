@@ -336,6 +336,14 @@ void seedGrid(const QSqlDatabase &db)
                 }
     db::exec(db, "INSERT INTO raplist (Shape, Colour, Clarity, LowCarat, HighCarat, Price, `Date`) VALUES "
                      + values.join(','));
+    // A cell given twice (the first row wins), a grade word with a trailing
+    // blank and accents, and a grade number worded twice.
+    db::exec(db, "INSERT INTO raplist (Shape, Colour, Clarity, LowCarat, HighCarat, Price, `Date`) VALUES "
+                 "('BR','G','VS1',1.00,1.49,1.5,'2026-11-27'), ('BR','E ','VS2',1.00,1.49,2.5,'2026-11-27'), "
+                 "('PS','F','SI1',0.30,0.69,3.5,'2026-11-27')");
+    db::exec(db, "INSERT INTO DiamondGrades (Number, Wording, Colour, Clarity) VALUES (40, 'H', 1, 0), "
+                 "(50, 'VS1', 0, 1)");
+    db::exec(db, QString::fromUtf8("UPDATE DiamondGrades SET Wording='SI\u00b9' WHERE Number=60 AND Clarity<>0"));
 }
 
 void seedStones(const QSqlDatabase &db, quint32 seed, int count)
@@ -345,7 +353,10 @@ void seedStones(const QSqlDatabase &db, quint32 seed, int count)
                                  "Marquise [MQ]", "MARQUISE", "Princess [PR]", "princess cut", "Cushion",
                                  "Emerald", "emerald cut", "Heart", "Radiant", "Triangle", "rec Brilliant",
                                  "Rectangle Brilliant", "sq Brilliant", "SQUARE BRILLIANT", "Oval", "Asscher",
-                                 "Oval Heart", "Pear sq Brilliant", "Briolette", "", QVariant()};
+                                 "Oval Heart", "Pear sq Brilliant", "Briolette", "", QVariant(),
+                                 // accents, wildcards and trailing blanks
+                                 QString::fromUtf8("\u00c9merald"), QString::fromUtf8("Ov\u00e1l"),
+                                 QString::fromUtf8("P\u00c9AR [PS]"), "round ", "rbc ", "%", "R_C", "r%"};
     const QList<double> carats{0.25, 0.3, 0.5, 0.69, 0.695, 0.99, 1.0, 1.01, 1.49, 1.5, 2.0, 3.0, 5.5, 6.0, 7.25, 9.99,
                                10.0, 10.5, 12.0, 0.0};
     const QList<int> colourNumbers{10, 15, 20, 30, 35, 40, 45, 50, 55, 60, 70, 80, 90, 100, 110, 120, 999};
@@ -380,6 +391,9 @@ void TestRepricing::fastRouteEqualsLiteral_data()
                                      << "RBC";
     QTest::newRow("lower quality, own grids") << QStringList{"LowerQuality", "HeartEQPear", "OvalEQPear"} << "";
     QTest::newRow("GIA with a wildcard round name") << QStringList{"GIAanythingelse", "LowerQuality"} << "R_C";
+    QTest::newRow("no round name (Null)") << QStringList{"GIAanythingelse", "EmeraldEQPear", "OvalEQPear"}
+                                          << QString();
+    QTest::newRow("a round name that is all wildcard") << QStringList{"GIAanythingelse"} << "%";
 }
 
 void TestRepricing::fastRouteEqualsLiteral()
@@ -401,7 +415,7 @@ void TestRepricing::fastRouteEqualsLiteral()
         QCOMPARE(a.phases[i].priced, b.phases[i].priced);
         QCOMPARE(a.phases[i].cleared, b.phases[i].cleared);
     }
-    QVERIFY(a.phases.first().priced > 20);
+    QVERIFY2(a.phases.first().priced > 10, qPrintable(QString::number(a.phases.first().priced)));
     const QString sql = "SELECT ID, RapaportPrice, SellPriceUS, SellPriceUSlx, RND <> 7 FROM SingleStone ORDER BY ID";
     QSqlQuery qa = db::exec(fast.db(), sql), qb = db::exec(literal.db(), sql);
     int rows = 0, priced = 0, cleared = 0;

@@ -3,6 +3,7 @@
 // real serial pseudo-terminal.
 #include "TestDb.h"
 #include "ScriptedPrompt.h"
+#include "../pricing/PricingTestKit.h"
 
 #include "core/AppContext.h"
 #include "shell/StartupSteps.h"
@@ -12,6 +13,7 @@
 #include "shell/frmSplash.h"
 #include "shell/widgets/StartupFlow.h"
 #include "db/Schema.h"
+#include "db/SchemaTables.h"
 #include "db/Sql.h"
 #include "stones/frmDiamondDetail.h"
 
@@ -100,6 +102,8 @@ private slots:
     void initTestCase();
     void schemaCheck_data();
     void schemaCheck();
+    void emptySharedDatabaseIsMadeAtStart();
+    void oneRateRefreshAtATime();
     void homeScreen_data();
     void homeScreen();
     void waitsForTimedNotice();
@@ -140,6 +144,62 @@ void TestStartup::schemaCheck()
     QVERIFY(again.run());
     QVERIFY(!again.flow->upgraded());
     QCOMPARE(db::schema::storedVersion(t.db()), double(after));
+}
+
+// In server mode nothing makes the database before the start-up's check: an
+// empty one (or one an earlier start left with the upgrade list's tables
+// only) is made whole there.
+void TestStartup::emptySharedDatabaseIsMadeAtStart()
+{
+    for (const bool leftovers : {false, true}) {
+        TestDb t(TestDb::Shape::Empty);
+        if (leftovers)
+            db::schema::UpgradeDataBaseModule(t.db());
+        Start s(t);
+        QVERIFY(s.run());
+        QVERIFY(s.flow->upgraded());
+        QCOMPARE(db::schema::storedVersion(t.db()), double(db::schema::kSchemaVersion));
+        QCOMPARE(db::tableNames(t.db()).size(), int(db::schema::finalTables().size()));
+        QCOMPARE(db::scalar(t.db(), "SELECT COUNT(*) FROM Config").toInt(), 1);
+        QVERIFY(db::scalar(t.db(), "SELECT COUNT(*) FROM DiamondGrades").toInt() > 20);
+        QVERIFY2(!s.prompt.messages().join("|").contains("could not be brought up to date"),
+                 qPrintable(s.prompt.messages().join("|")));
+    }
+}
+
+// The stone screen's timer ticks every second; a fetch waits for the pages
+// in an event loop of its own, where the next ticks arrive.
+void TestStartup::oneRateRefreshAtATime()
+{
+    TestDb t;
+    QTemporaryDir home;
+    ScriptedPrompt prompt;
+    AppContext ctx(Workstation(home.path(), home.path()), t.settings(), &prompt);
+    ctx.adopt(t.db());
+    test::LocalHttpServer server;
+    QFile start(QStringLiteral(VELMOR_TEST_DATA "/pricing/exchange_start.html"));
+    QVERIFY(start.open(QIODevice::ReadOnly));
+    server.set("/", start.readAll());
+    server.delay("/", 1500);
+    server.set("/table/?from=USD&amount=1", "<html>gone</html>", 404); // no welcome window
+    test::pointSourcesAt(home.path(), server.base());
+
+    ui::StartupFlow flow(ctx);
+    int ticks = 0;
+    QTimer tick;
+    tick.setInterval(200);
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        ++ticks;
+        flow.refreshRates(nullptr);
+    });
+    tick.start();
+    flow.refreshRates(nullptr);
+    tick.stop();
+    QVERIFY(ticks >= 3);
+    QCOMPARE(server.hits.value("/"), 1);
+    // A tick in the same due second after the fetch has ended: no second one.
+    flow.refreshRates(nullptr);
+    QCOMPARE(server.hits.value("/"), 1);
 }
 
 void TestStartup::homeScreen_data()

@@ -1,10 +1,13 @@
 // The stone record: load, the checks and writes of a save, the auto-number,
 // delete and cancel, on a real database.
 #include "StoneTestEnv.h"
+#include "WorkstationThread.h"
 #include "db/Row.h"
 #include "stones/StoneRecord.h"
 
 #include <QtTest>
+
+#include <atomic>
 
 using namespace velmor;
 using namespace velmor::stones;
@@ -53,6 +56,11 @@ private slots:
     void badInputLeavesRowsAlone();
     void saveIsOneTransaction();
     void editingNeedsTheRight();
+    void twoWorkstationsSaveOneSku();
+    void overLongTextIsNamed_data();
+    void overLongTextIsNamed();
+    void commentCharactersThatCannotBeStored_data();
+    void commentCharactersThatCannotBeStored();
 };
 
 void TestStoneRecord::saveChecks_data()
@@ -489,6 +497,130 @@ void TestStoneRecord::editingNeedsTheRight()
     QCOMPARE(st.mode, EditState::Displayed);
     QCOMPARE(e.prompt.messages(),
              QStringList{"Authorization Failure: No Permission, please login or contact the System Administrator!"});
+}
+
+// Two workstations save a new stone at the same moment, over many rounds:
+// with automatic numbers both get one of their own; with one typed SKU one
+// save wins and the other is told.
+void TestStoneRecord::twoWorkstationsSaveOneSku()
+{
+    StoneEnv e;
+    e.stone("FC1");
+    for (int round = 0; round < 16; ++round) {
+        const bool automatic = round % 2 == 0;
+        std::atomic<int> ready{0};
+        SaveResult results[2] = {SaveResult::Failed, SaveResult::Failed};
+        QStringList messages[2];
+        auto saver = [&](int side) {
+            return [&, side](AppContext &ctx, velmor::test::ScriptedPrompt &p) {
+                ctx.settings.AutoSku = automatic;
+                ctx.settings.SKUOther = "FC";
+                const qint64 id = addStoneRow(ctx);
+                StoneForm f = filledForm(id);
+                f.Certificate.clear();
+                f.SKU = automatic ? autoSkuPlaceholder(ctx, f.Shape) : QStringLiteral("TYPED%1").arg(round);
+                EditState st;
+                st.mode = EditState::Adding;
+                ++ready;
+                while (ready.load() < 2)
+                    std::this_thread::yield();
+                results[side] = saveStone(ctx, f, st);
+                messages[side] = p.messages();
+            };
+        };
+        {
+            velmor::test::WorkstationThread a(e.t.settings(), saver(0));
+            velmor::test::WorkstationThread b(e.t.settings(), saver(1));
+        }
+        QCOMPARE(e.count("SELECT COUNT(*) FROM (SELECT SKU FROM SingleStone WHERE SKU <> ' ' GROUP BY SKU "
+                         "HAVING COUNT(*) > 1) d"),
+                 0);
+        if (automatic) {
+            QCOMPARE(results[0], SaveResult::Saved);
+            QCOMPARE(results[1], SaveResult::Saved);
+        } else {
+            QCOMPARE(int(results[0] == SaveResult::Saved) + int(results[1] == SaveResult::Saved), 1);
+            const int loser = results[0] == SaveResult::Saved ? 1 : 0;
+            QCOMPARE(results[loser], SaveResult::Refused);
+            QVERIFY2(messages[loser].join("|").contains("already been used"), qPrintable(messages[loser].join("|")));
+        }
+    }
+}
+
+void TestStoneRecord::overLongTextIsNamed_data()
+{
+    QTest::addColumn<bool>("strict");
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<int>("length");
+    QTest::addColumn<QString>("says");
+    QTest::newRow("51-character SKU, strict server") << true << "SKU" << 51 << "The SKU is too long: 51 characters where at most 50";
+    QTest::newRow("51-character SKU, no strict mode") << false << "SKU" << 51 << "The SKU is too long: 51";
+    QTest::newRow("256-character lot, strict server") << true << "Lot" << 256 << "The Lot is too long: 256 characters where at most 255";
+    QTest::newRow("256-character lot, no strict mode") << false << "Lot" << 256 << "The Lot is too long: 256";
+    QTest::newRow("255-character lot fits") << false << "Lot" << 255 << "";
+}
+
+void TestStoneRecord::overLongTextIsNamed()
+{
+    QFETCH(bool, strict);
+    QFETCH(QString, field);
+    QFETCH(int, length);
+    QFETCH(QString, says);
+    StoneEnv e;
+    db::exec(e.t.db(), strict ? "SET SESSION sql_mode = 'STRICT_ALL_TABLES'" : "SET SESSION sql_mode = ''");
+    const qint64 id = e.stone("B1");
+    StoneForm f = loadStone(e.ctx, id);
+    EditState st;
+    QVERIFY(beginEdit(e.ctx, f, st));
+    const QString text = QString(length - 1, QLatin1Char('x')) + QString::fromUtf8("\u00e9");
+    if (field == "SKU")
+        f.SKU = text;
+    else
+        f.Lot = text;
+    const SaveResult r = saveStone(e.ctx, f, st);
+    if (says.isEmpty()) {
+        QCOMPARE(r, SaveResult::Saved);
+        QCOMPARE(e.value("SELECT " + field + " FROM SingleStone WHERE ID=?", {id}).toString(), text);
+        return;
+    }
+    QCOMPARE(r, SaveResult::Refused);
+    QVERIFY2(e.prompt.messages().join("|").contains(says), qPrintable(e.prompt.messages().join("|")));
+    QCOMPARE(e.value("SELECT SKU FROM SingleStone WHERE ID=?", {id}).toString(), QString("B1"));
+    QVERIFY(e.value("SELECT Lot FROM SingleStone WHERE ID=?", {id}).toString().isEmpty());
+}
+
+void TestStoneRecord::commentCharactersThatCannotBeStored_data()
+{
+    QTest::addColumn<QString>("comment");
+    QTest::addColumn<QString>("named"); // empty: stored and read back as typed
+    QTest::newRow("the line-break byte") << QString::fromUtf8("\u00danico") << QString::fromUtf8("\"\u00da\"");
+    QTest::newRow("outside the code page") << QString::fromUtf8("Price \u20b9 and \u0141\u00f3d\u017a")
+                                           << QString::fromUtf8("\"\u20b9\", \"\u0141\", \"\u017a\"");
+    QTest::newRow("a lone carriage return") << "one\rtwo" << "a carriage return without a line feed";
+    QTest::newRow("code page characters") << QString::fromUtf8("\u20ac 5, na\u00efve \u2013 ok\r\nnext")
+                                          << QString();
+}
+
+void TestStoneRecord::commentCharactersThatCannotBeStored()
+{
+    QFETCH(QString, comment);
+    QFETCH(QString, named);
+    StoneEnv e;
+    const qint64 id = e.stone("C1");
+    StoneForm f = loadStone(e.ctx, id);
+    EditState st;
+    QVERIFY(beginEdit(e.ctx, f, st));
+    f.Comment = comment;
+    const SaveResult r = saveStone(e.ctx, f, st);
+    if (named.isEmpty()) {
+        QCOMPARE(r, SaveResult::Saved);
+        QCOMPARE(loadStone(e.ctx, id).Comment, comment);
+        return;
+    }
+    QCOMPARE(r, SaveResult::Refused);
+    const QString said = e.prompt.messages().join("|");
+    QVERIFY2(said.contains("The Comment holds characters that cannot be stored: " + named + "."), qPrintable(said));
+    QVERIFY(e.value("SELECT Comment FROM SingleStone WHERE ID=?", {id}).isNull());
 }
 
 QTEST_GUILESS_MAIN(TestStoneRecord)

@@ -77,6 +77,17 @@ QStringList generated(quint32 seed, int stones)
     for (int i = 0; i < 3; ++i)
         sql << QString("INSERT INTO memosheet (CustomerID, closed) VALUES (1, %1)").arg(g.bounded(2) ? "-1" : "0");
     sql << "INSERT INTO StoneChange (StoneID, SKU, Status) VALUES (3, 'G2', 'Stock'), (5, 'G4', 'Memo')";
+    // Parcels (one without a selling price) and parcel memo lines with and
+    // without their rates and prices per carat, one on a parcel that is gone.
+    for (int i = 0; i < 4; ++i)
+        sql << QString("INSERT INTO parcel (SKU, SellPerCarat) VALUES ('P%1', %2)").arg(i).arg(i == 3 ? "NULL" : money(900));
+    for (int i = 0; i < 30; ++i)
+        sql << QString("INSERT INTO memoparcellist (memoparcelid, parcelid, carat, exchangerateCDN, exchangerateZAR, "
+                       "pricecarat) VALUES (1, %1, 1.5, %2, %3, %4)")
+                   .arg(g.bounded(1, 6))
+                   .arg(maybe("1.31", 40))
+                   .arg(maybe("17.9", 40))
+                   .arg(maybe(money(900), 50));
     sql << "UPDATE Config SET BuyUS=0, BuyLocal=0, SellUS=0, SellLocal=-1, SellOffRap=0, SellFixedValue=0, "
            "LockMemo=NULL, FloatValue=0, RoundStoneName='rbx'";
     return sql;
@@ -96,7 +107,7 @@ QString firstDifference(const QStringList &x, const QStringList &y)
     return {};
 }
 
-const QStringList kTables = {"SingleStone", "Customer", "Config", "memosheet", "StoneChange"};
+const QStringList kTables = {"SingleStone", "Customer", "Config", "memosheet", "StoneChange", "memoparcellist"};
 
 } // namespace
 
@@ -263,6 +274,16 @@ void TestStoneRepair::setBasedAgreesWithWalk()
             QCOMPARE(firstDifference(dump(literal.t.db(), t, skip), dump(setBased.t.db(), t, skip)), QString());
         }
     }
+    // Step 4 filled every parcel memo line it could: rates always, the price
+    // per carat from a parcel that has one.
+    QCOMPARE(setBased.count("SELECT COUNT(*) FROM memoparcellist WHERE exchangerateCDN IS NULL OR exchangerateZAR "
+                            "IS NULL"),
+             0);
+    QCOMPARE(setBased.count("SELECT COUNT(*) FROM memoparcellist m INNER JOIN parcel p ON p.ID = m.parcelid "
+                            "WHERE m.pricecarat IS NULL AND p.SellPerCarat IS NOT NULL"),
+             0);
+    QVERIFY(setBased.count("SELECT COUNT(*) FROM memoparcellist m INNER JOIN parcel p ON p.ID = m.parcelid "
+                           "WHERE m.pricecarat = p.SellPerCarat") > 0);
     // the random change marker was drawn for the same stones
     QCOMPARE(dump(literal.t.db(), "(SELECT ID, RND IS NULL AS n FROM SingleStone) x", {}),
              dump(setBased.t.db(), "(SELECT ID, RND IS NULL AS n FROM SingleStone) x", {}));

@@ -1,14 +1,33 @@
 // Status changes of a stone: their messages, the rows they write, and the
 // refusal when another workstation changed the stone first.
 #include "StoneTestEnv.h"
+#include "WorkstationThread.h"
 #include "stones/StoneStatus.h"
 
+#include <QThread>
 #include <QtTest>
 
 using namespace velmor;
 using namespace velmor::stones;
 using velmor::test::PromptEvent;
 using velmor::test::StoneEnv;
+using velmor::test::ScriptedPrompt;
+using velmor::test::WorkstationThread;
+
+namespace {
+// Waits until a statement beginning with `start` runs on the server (and,
+// the row being locked, waits there).
+bool statementRuns(const QSqlDatabase &db, const QString &start)
+{
+    for (int i = 0; i < 500; ++i) {
+        if (db::scalar(db, "SELECT COUNT(*) FROM information_schema.PROCESSLIST WHERE INFO LIKE ?", {start + "%"})
+                .toInt() > 0)
+            return true;
+        QThread::msleep(20);
+    }
+    return false;
+}
+} // namespace
 
 class TestStoneStatus : public QObject {
     Q_OBJECT
@@ -28,6 +47,9 @@ private slots:
     void display_data();
     void display();
     void statusChangeIsOneTransaction();
+    void lostDeadlockIsRetried();
+    void lockWaitIsRetriedThenReported();
+    void memoReturnSeesPaymentEnteredMeanwhile();
 };
 
 void TestStoneStatus::sellChecks_data()
@@ -300,6 +322,95 @@ void TestStoneStatus::statusChangeIsOneTransaction()
     QCOMPARE(e.value("SELECT Status FROM SingleStone WHERE ID=?", {m}).toString(), QString("Memo"));
     QCOMPARE(e.value("SELECT CustomerID FROM SingleStone WHERE ID=?", {m}).toLongLong(), c);
     QCOMPARE(e.count("SELECT COUNT(*) FROM StoneChange"), 0);
+}
+
+// Another workstation holds a shared lock on the stone and has written more
+// than the sale, so that the engine picks the sale as the deadlock's loser.
+void TestStoneStatus::lostDeadlockIsRetried()
+{
+    StoneEnv e;
+    const qint64 buyer = e.customer("Buyer");
+    const qint64 id = e.stone("D1");
+    QSqlDatabase other = e.t.secondConnection();
+    db::exec(other, "START TRANSACTION");
+    for (int i = 0; i < 20; ++i)
+        db::exec(other, "INSERT INTO returntovendor (DiamondID, Action) VALUES (?, 'other')", {id});
+    db::exec(other, "SELECT ID FROM SingleStone WHERE ID = ? LOCK IN SHARE MODE", {id});
+
+    StatusResult result = StatusResult::Failed;
+    QStringList messages;
+    WorkstationThread sale(e.t.settings(), [&](AppContext &ctx, ScriptedPrompt &p) {
+        db::exec(ctx.db(), "SET SESSION innodb_lock_wait_timeout = 5");
+        p.answer(true);
+        result = sellStone(ctx, id, buyer);
+        messages = p.messages();
+    });
+    QVERIFY(statementRuns(e.t.db(), "UPDATE SingleStone SET Status='Sold'"));
+    // The other workstation's own change closes the circle: the sale loses.
+    db::exec(other, "UPDATE SingleStone SET Location = 'Safe' WHERE ID = ?", {id});
+    db::exec(other, "COMMIT");
+    sale.join();
+
+    QCOMPARE(result, StatusResult::Done);
+    QCOMPARE(messages.size(), 1); // the question only
+    QCOMPARE(e.value("SELECT Status FROM SingleStone WHERE ID=?", {id}).toString(), QString("Sold"));
+    QCOMPARE(e.value("SELECT Location FROM SingleStone WHERE ID=?", {id}).toString(), QString("Safe"));
+}
+
+void TestStoneStatus::lockWaitIsRetriedThenReported()
+{
+    StoneEnv e;
+    const qint64 id = e.stone("L1");
+    QSqlDatabase other = e.t.secondConnection();
+    for (const int holdMs : {1500, 9000}) {
+        db::exec(other, "START TRANSACTION");
+        db::exec(other, "SELECT ID FROM SingleStone WHERE ID = ? FOR UPDATE", {id});
+        StatusResult result = StatusResult::Failed;
+        QStringList messages;
+        WorkstationThread move(e.t.settings(), [&](AppContext &ctx, ScriptedPrompt &p) {
+            db::exec(ctx.db(), "SET SESSION innodb_lock_wait_timeout = 1");
+            p.answer(true);
+            result = returnToVendor(ctx, id);
+            messages = p.messages();
+        });
+        QTest::qWait(holdMs);
+        db::exec(other, "COMMIT");
+        move.join();
+        if (holdMs < 5000) {
+            // Held a little longer than one wait: the second try gets through.
+            QCOMPARE(result, StatusResult::Done);
+            QCOMPARE(e.value("SELECT Status FROM SingleStone WHERE ID=?", {id}).toString(), QString("returned"));
+            db::exec(e.t.db(), "UPDATE SingleStone SET Status='Stock' WHERE ID=?", {id});
+        } else {
+            // Held through every try: told, as a conflict, and nothing changed.
+            QCOMPARE(result, StatusResult::Conflict);
+            QVERIFY2(messages.last().contains("being changed on another Workstation"), qPrintable(messages.join("|")));
+            QCOMPARE(e.value("SELECT Status FROM SingleStone WHERE ID=?", {id}).toString(), QString("Stock"));
+        }
+    }
+}
+
+// A payment entered on another workstation while the return runs: the
+// return waits for it and refuses, rather than return a paid stone.
+void TestStoneStatus::memoReturnSeesPaymentEnteredMeanwhile()
+{
+    StoneEnv e;
+    const qint64 c = e.customer("Memo Customer");
+    const qint64 sheet = db::insert(e.t.db(), "INSERT INTO memosheet (CustomerID, Date) VALUES (?, NOW())", {c});
+    const qint64 id = e.stone("M3", "Memo", c);
+    db::exec(e.t.db(), "UPDATE SingleStone SET MemoSheetID=? WHERE ID=?", {sheet, id});
+    QSqlDatabase other = e.t.secondConnection();
+    db::exec(other, "START TRANSACTION");
+    db::exec(other, "INSERT INTO PaymentReceived (StoneID, PaymentUS) VALUES (?, 500)", {id});
+
+    StatusResult result = StatusResult::Failed;
+    WorkstationThread ret(e.t.settings(), [&](AppContext &ctx, ScriptedPrompt &) { result = returnFromMemo(ctx, id); });
+    QTest::qWait(500);
+    db::exec(other, "COMMIT");
+    ret.join();
+    QCOMPARE(result, StatusResult::Refused);
+    QCOMPARE(e.value("SELECT Status FROM SingleStone WHERE ID=?", {id}).toString(), QString("Memo"));
+    QCOMPARE(e.count("SELECT COUNT(*) FROM Memo"), 0);
 }
 
 QTEST_GUILESS_MAIN(TestStoneStatus)

@@ -287,9 +287,17 @@ void StartupFlow::refreshRates(QWidget *parent)
     // must not start a second one.
     if (m_fetchingRates)
         return;
+    // The due second may see two ticks (the timer drifts): one refresh per
+    // due minute.
+    if (m_lastRatesRefresh.isValid() && m_lastRatesRefresh.elapsed() < 60000)
+        return;
     m_fetchingRates = true;
+    m_lastRatesRefresh.start();
+    struct Release {
+        bool &flag;
+        ~Release() { flag = false; }
+    } release{m_fetchingRates};
     pricing::GetExchangeRateModule(m_ctx, parent);
-    m_fetchingRates = false;
     emit m_ctx.events().ratesChanged();
 }
 

@@ -11,6 +11,7 @@
 #include "customers/frmCustomerSearch.h"
 #include "customers/frmRep.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 
@@ -83,6 +84,7 @@ private:
     double m_versionBefore = 0;
     bool m_wholesale = false;
     bool m_fetchingRates = false;
+    QElapsedTimer m_lastRatesRefresh;
 };
 
 } // namespace velmor::ui

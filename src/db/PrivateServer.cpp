@@ -165,6 +165,7 @@ void PrivateServer::initialise()
 
 void PrivateServer::start()
 {
+    m_launchedPid = 0;
     QDir().mkpath(m_dir);
     if (answers())
         return;
@@ -224,8 +225,10 @@ void PrivateServer::start()
 
     QDeadlineTimer deadline(60000);
     while (!deadline.hasExpired()) {
-        if (QFileInfo::exists(socketPath()) && answers())
+        if (QFileInfo::exists(socketPath()) && answers()) {
+            m_launchedPid = pid;
             return;
+        }
         if (!processAlive(pid) && !answers())
             break;
         QThread::msleep(50);
@@ -289,6 +292,44 @@ void PrivateServer::acquire()
     QFile mine(m_dir + QStringLiteral("/clients/") + m_leaseName);
     mine.open(QIODevice::WriteOnly);
     m_held = true;
+    if (m_launchedPid > 0)
+        startWatchdog(m_launchedPid);
+    faultPoint("private-server-leased");
+}
+
+// A Velmor that is killed never releases its lease, and the last one out
+// stops the server only when it leaves normally.  The Velmor that launched
+// the server therefore leaves a small watcher beside it: every two seconds
+// it looks for a live lease holder (or a Velmor holding the start-up lock)
+// and, when twice in a row there is none, stops the server and ends.  It
+// also ends when the server ends.
+void PrivateServer::startWatchdog(qint64 serverPid) const
+{
+    static const QString script = QStringLiteral(
+        "dir=$1; srv=$2; quiet=0\n"
+        "while kill -0 \"$srv\" 2>/dev/null; do\n"
+        "  sleep 2\n"
+        "  if [ -e \"$dir/server.lock\" ]; then\n"
+        "    lp=$(head -n 1 \"$dir/server.lock\" 2>/dev/null)\n"
+        "    if [ -n \"$lp\" ] && kill -0 \"$lp\" 2>/dev/null; then quiet=0; continue; fi\n"
+        "  fi\n"
+        "  alive=0\n"
+        "  for f in \"$dir\"/clients/*; do\n"
+        "    [ -e \"$f\" ] || continue\n"
+        "    p=${f##*/}; p=${p%%-*}\n"
+        "    if kill -0 \"$p\" 2>/dev/null; then alive=1; break; fi\n"
+        "  done\n"
+        "  if [ $alive = 1 ]; then quiet=0; continue; fi\n"
+        "  quiet=$((quiet + 1))\n"
+        "  if [ $quiet -ge 2 ]; then kill -TERM \"$srv\"; exit 0; fi\n"
+        "done\n");
+    QProcess p;
+    p.setProgram(QStringLiteral("/bin/sh"));
+    p.setArguments({QStringLiteral("-c"), script, QStringLiteral("velmor-server-watch"), m_dir,
+                    QString::number(serverPid)});
+    p.setStandardOutputFile(QProcess::nullDevice());
+    p.setStandardErrorFile(QProcess::nullDevice());
+    p.startDetached();
 }
 
 void PrivateServer::release()

@@ -89,6 +89,7 @@ private slots:
     void creationKilled_data();
     void creationKilled();
     void starterKilledWhileServerComesUp();
+    void lastVelmorKilled();
 };
 
 void TestKilledProcesses::creationKilled_data()
@@ -160,6 +161,23 @@ void TestKilledProcesses::starterKilledWhileServerComesUp()
         // The last one out stopped the server, the one nobody leased included.
         QTRY_COMPARE_WITH_TIMEOUT(serversOn(data), 0, 10000);
     }
+}
+
+void TestKilledProcesses::lastVelmorKilled()
+{
+    QTemporaryDir home(QStringLiteral("/dev/shm/vk-XXXXXX"));
+    QVERIFY(home.isValid());
+    const QString data = home.path() + QStringLiteral("/mariadb/data");
+    // The only Velmor dies holding its lease: nobody is left to stop the
+    // server, so the watcher beside it does.
+    Run r = runVelmor(home.path(), kStatus, QStringLiteral("private-server-leased"));
+    QVERIFY2(r.killed, qPrintable(r.out + r.err));
+    QCOMPARE(serversOn(data), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(serversOn(data), 0, 20000);
+    // And the next start finds the data folder as it should.
+    r = runVelmor(home.path(), kStatus);
+    QVERIFY2(r.exitCode == 0, qPrintable(r.out + r.err));
+    QTRY_COMPARE_WITH_TIMEOUT(serversOn(data), 0, 10000);
 }
 
 QTEST_GUILESS_MAIN(TestKilledProcesses)

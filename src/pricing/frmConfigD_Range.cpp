@@ -1,6 +1,7 @@
 #include "pricing/frmConfigD_Range.h"
 
 #include "core/AppContext.h"
+#include "core/widgets/Named.h"
 #include "db/Row.h"
 #include "db/Sql.h"
 #include "pricing/ClassTables.h"
@@ -15,14 +16,6 @@
 #include <QVBoxLayout>
 
 namespace velmor::pricing {
-
-namespace {
-template <class T> T *named(T *w, const char *name)
-{
-    w->setObjectName(QLatin1String(name));
-    return w;
-}
-} // namespace
 
 frmConfigD_Range::frmConfigD_Range(AppContext &ctx, QWidget *parent) : QWidget(parent), m_ctx(ctx)
 {

@@ -1,6 +1,7 @@
 #include "pricing/frmConfigQs.h"
 
 #include "core/AppContext.h"
+#include "core/widgets/Named.h"
 #include "db/Sql.h"
 #include "pricing/ClassTables.h"
 #include "pricing/Grades.h"
@@ -18,12 +19,6 @@
 namespace velmor::pricing {
 
 namespace {
-template <class T> T *named(T *w, const char *name)
-{
-    w->setObjectName(QLatin1String(name));
-    return w;
-}
-
 void selectGrade(QComboBox *c, int number)
 {
     for (int i = 0; i < c->count(); ++i)

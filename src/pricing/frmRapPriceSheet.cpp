@@ -1,6 +1,7 @@
 #include "pricing/frmRapPriceSheet.h"
 
 #include "core/AppContext.h"
+#include "core/widgets/Named.h"
 #include "db/Row.h"
 #include "db/Sql.h"
 #include "pricing/PriceSheet.h"
@@ -20,12 +21,6 @@
 namespace velmor::pricing {
 
 namespace {
-
-template <class T> T *named(T *w, const char *name)
-{
-    w->setObjectName(QLatin1String(name));
-    return w;
-}
 
 QTableWidget *makeGrid(const char *name)
 {

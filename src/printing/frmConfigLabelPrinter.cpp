@@ -1,6 +1,7 @@
 #include "printing/frmConfigLabelPrinter.h"
 
 #include "core/AppContext.h"
+#include "core/widgets/Named.h"
 #include "db/Row.h"
 #include "printing/LabelPrinter.h"
 
@@ -11,14 +12,6 @@
 #include <QVBoxLayout>
 
 namespace velmor::printing {
-
-namespace {
-template <class T> T *named(T *w, const char *name)
-{
-    w->setObjectName(QLatin1String(name));
-    return w;
-}
-} // namespace
 
 frmConfigLabelPrinter::frmConfigLabelPrinter(AppContext &ctx, QWidget *parent) : QDialog(parent), m_ctx(ctx)
 {

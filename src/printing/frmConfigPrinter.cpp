@@ -1,6 +1,7 @@
 #include "printing/frmConfigPrinter.h"
 
 #include "core/AppContext.h"
+#include "core/widgets/Named.h"
 
 #include <QComboBox>
 #include <QFormLayout>
@@ -9,14 +10,6 @@
 #include <QVBoxLayout>
 
 namespace velmor::printing {
-
-namespace {
-template <class T> T *named(T *w, const char *name)
-{
-    w->setObjectName(QLatin1String(name));
-    return w;
-}
-} // namespace
 
 frmConfigPrinter::frmConfigPrinter(AppContext &ctx, QWidget *parent) : QDialog(parent), m_ctx(ctx)
 {

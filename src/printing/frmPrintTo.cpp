@@ -1,6 +1,7 @@
 #include "printing/frmPrintTo.h"
 
 #include "core/AppContext.h"
+#include "core/widgets/Named.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -15,14 +16,6 @@
 #include <QVBoxLayout>
 
 namespace velmor::printing {
-
-namespace {
-template <class T> T *named(T *w, const char *name)
-{
-    w->setObjectName(QLatin1String(name));
-    return w;
-}
-} // namespace
 
 frmPrintTo::frmPrintTo(AppContext &ctx, const QString &title, const QString &choiceFile, const QString &flipFile,
                        QWidget *parent)

@@ -244,13 +244,18 @@ void TestPricingScreens::welcomeWindow()
     server.set("/table/?from=USD&amount=1", "<a href='y?from=USD&amp;to=ZAR'>18.25</a>");
     server.set("/market/", "<td id=\"AU-bid\">1,234.50</td>");
     pointSourcesAt(env.dir.path(), server.base());
+    // The window comes up once the three pages are in; look for it until then.
     QStringList labels;
-    QTimer::singleShot(20, [&] {
+    QTimer poll;
+    poll.setInterval(5);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
         auto *w = qobject_cast<frmSplashWelcome *>(QApplication::activeModalWidget());
-        if (w)
+        if (w && labels.isEmpty())
             labels << w->lblCDN->text() << w->lblZAR->text() << w->lblGOLD->text();
     });
-    const RatesFetch r = GetExchangeRateModule(env.ctx, nullptr, 200);
+    poll.start();
+    const RatesFetch r = GetExchangeRateModule(env.ctx, nullptr, 1000);
+    poll.stop();
     QVERIFY(r.complete());
     QCOMPARE(labels, (QStringList{"US$/ CDN$:   1/ 1.326", "US$/ ZAR:   1/ 18.250", "Gold US$:   1,234.50"}));
     QCOMPARE(env.ctx.exchangeRateCDN, 1.3256);

@@ -1,0 +1,164 @@
+#include "invoices/Posting.h"
+
+#include "core/AppContext.h"
+#include "db/Retry.h"
+#include "db/Row.h"
+#include "db/Sql.h"
+#include "db/Transaction.h"
+#include "stones/StoneChangeLog.h"
+
+#include <QDateTime>
+#include <QRandomGenerator>
+#include <QRegularExpression>
+#include <stdexcept>
+
+namespace velmor::invoices {
+
+QString decimalText(const QString &text)
+{
+    static const QRegularExpression re(QStringLiteral("^([+-]?)(\\d*)(?:\\.(\\d*))?$"));
+    const QRegularExpressionMatch m = re.match(text.trimmed());
+    if (!m.hasMatch() || (m.captured(2).isEmpty() && m.captured(3).isEmpty()))
+        return {};
+    QString s = m.captured(1) == QLatin1String("-") ? QStringLiteral("-") : QString();
+    s += m.captured(2).isEmpty() ? QStringLiteral("0") : m.captured(2);
+    if (!m.captured(3).isEmpty())
+        s += QLatin1Char('.') + m.captured(3);
+    return s;
+}
+
+double taxRateFor(const AppContext &ctx, qint64 customerId)
+{
+    QSqlQuery q = db::exec(ctx.db(), QStringLiteral("SELECT _tax1, _tax2, _tax3, _tax4 FROM Customer WHERE ID = ?"),
+                           {customerId});
+    if (!q.next())
+        return 0;
+    double rate = 0;
+    for (int i = 0; i < 4; ++i)
+        if (db::flagOf(q.value(i)))
+            rate = ctx.settings._tax[size_t(i)];
+    return rate;
+}
+
+QString postedNotice(const Posted &p, const QString &sku)
+{
+    const QString words = p.newInvoice ? QStringLiteral("to a new Invoice #") : QStringLiteral("to the existing Invoice #");
+    return (sku.isEmpty() ? QStringLiteral("Added ") : QStringLiteral("Added ") + sku + QLatin1Char(' ')) + words
+           + QString::number(p.invoiceId);
+}
+
+Posted postInTransaction(AppContext &ctx, const SaleLine &line)
+{
+    const QString carat = decimalText(line.carat);
+    const QString price = decimalText(line.priceCarat);
+    if (carat.isEmpty())
+        throw std::invalid_argument("The weight \"" + line.carat.toStdString() + "\" is not a number.");
+    if (price.isEmpty())
+        throw std::invalid_argument("The price per carat \"" + line.priceCarat.toStdString() + "\" is not a number.");
+    const QSqlDatabase db = ctx.db();
+    // The customer's row is the lock every workstation takes before it looks
+    // for the open invoice; a locking read also sees the newest committed rows.
+    QSqlQuery c = db::exec(db, QStringLiteral("SELECT ID FROM Customer WHERE ID = ? FOR UPDATE"), {line.customerId});
+    if (!c.next())
+        throw std::invalid_argument("The customer " + std::to_string(line.customerId) + " does not exist.");
+    const double tax = taxRateFor(ctx, line.customerId);
+
+    Posted p;
+    const QVariant open = db::scalar(db,
+                                     QStringLiteral("SELECT ID FROM invoice WHERE customerid = ? AND status LIKE 'open' "
+                                                    "ORDER BY ID DESC LIMIT 1 FOR UPDATE"),
+                                     {line.customerId});
+    const QDateTime now = QDateTime::currentDateTime();
+    if (open.isValid() && !open.isNull()) {
+        p.invoiceId = open.toLongLong();
+    } else {
+        p.invoiceId = db::insert(db, QStringLiteral("INSERT INTO invoice (customerid, datecreated, status) VALUES (?, ?, 'open')"),
+                                 {line.customerId, now});
+        p.newInvoice = true;
+    }
+    p.lineId = db::insert(db,
+                          QStringLiteral("INSERT INTO invoicelist (invoiceid, diamondid, parcelid, carat, dateadded, "
+                                         "pricecarat, exchangerateCDN, exchangerateZAR, taxrate, details) "
+                                         "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+                          {p.invoiceId, line.diamondId ? QVariant(line.diamondId) : QVariant(QMetaType::fromType<qlonglong>()),
+                           line.parcelId ? QVariant(line.parcelId) : QVariant(QMetaType::fromType<qlonglong>()), carat, now,
+                           price, QString::number(ctx.exchangeRateCDN, 'f', 5), QString::number(ctx.exchangeRateZAR, 'f', 5),
+                           QString::number(tax, 'f', 5),
+                           line.details.isEmpty() ? QVariant(QMetaType::fromType<QString>()) : QVariant(line.details)});
+    return p;
+}
+
+SellOutcome sellStoneOnInvoice(AppContext &ctx, qint64 stoneId, qint64 customerId, const QString &carat,
+                               const QString &priceCarat)
+{
+    const QString title = QStringLiteral("Selling Diamond");
+    SellOutcome out;
+    auto refuse = [&](SellResult r, const QString &why) {
+        out.result = r;
+        out.message = why;
+        ctx.prompt().inform(why, title, r == SellResult::Refused ? Icon::Information : Icon::Exclamation);
+        return out;
+    };
+    if (customerId == 0)
+        return refuse(SellResult::Refused, QStringLiteral("You have to select a Customer before you can proceed!"));
+    if (stoneId == 0)
+        return refuse(SellResult::Refused, QStringLiteral("You have to select a Diamond before you can proceed!"));
+    if (decimalText(carat).isEmpty())
+        return refuse(SellResult::Refused, QStringLiteral("The weight \"%1\" is not a number.").arg(carat));
+    if (decimalText(priceCarat).isEmpty())
+        return refuse(SellResult::Refused, QStringLiteral("The price per carat \"%1\" is not a number.").arg(priceCarat));
+
+    enum class Step { Done, Conflict, NoCustomer };
+    QString sku;
+    try {
+        const Step step = db::retryOnLockConflict([&] {
+            db::Transaction tx(ctx.db());
+            if (!db::scalar(ctx.db(), QStringLiteral("SELECT ID FROM Customer WHERE ID = ?"), {customerId}).isValid())
+                return Step::NoCustomer;
+            const int n = db::execAffected(
+                ctx.db(),
+                QStringLiteral("UPDATE SingleStone SET Status='Sold', CustomerID=?, DateStatusChange=?, datewassold=?, "
+                               "RND=? WHERE ID=? AND Status LIKE 'Stock'"),
+                {customerId, QDateTime(QDate::currentDate(), QTime(0, 0)), QDateTime::currentDateTime(),
+                 int(QRandomGenerator::global()->generateDouble() * 1000000.0) + 1, stoneId});
+            if (n != 1)
+                return Step::Conflict;
+            SaleLine line;
+            line.customerId = customerId;
+            line.diamondId = stoneId;
+            line.carat = carat;
+            line.priceCarat = priceCarat;
+            out.posted = postInTransaction(ctx, line);
+            if (ctx.settings.StoneChange)
+                stones::SaveDeleteChangeStatus(ctx, QStringLiteral("status"), stoneId);
+            tx.commit();
+            return Step::Done;
+        });
+        if (step == Step::NoCustomer)
+            return refuse(SellResult::Refused, QStringLiteral("This Customer does not exist anymore."));
+        if (step == Step::Conflict) {
+            const QVariant now =
+                db::scalar(ctx.db(), QStringLiteral("SELECT Status FROM SingleStone WHERE ID = ?"), {stoneId});
+            return refuse(SellResult::Conflict,
+                          now.isValid()
+                              ? QStringLiteral("This Diamond cannot be sold: its Status is now \"%1\" (it may have "
+                                               "been sold on another Workstation meanwhile).\n\nNothing has been "
+                                               "changed.")
+                                    .arg(db::textOf(now))
+                              : QStringLiteral("This Diamond has been deleted on another Workstation meanwhile.\n\n"
+                                               "Nothing has been changed."));
+        }
+    } catch (const db::LockConflict &) {
+        return refuse(SellResult::Conflict, db::lockConflictMessage());
+    } catch (const db::DbError &e) {
+        return refuse(SellResult::Failed, QStringLiteral("The sale could not be saved:\n\n") + e.message());
+    } catch (const std::invalid_argument &e) {
+        return refuse(SellResult::Refused, QString::fromStdString(e.what()));
+    }
+    out.result = SellResult::Done;
+    out.message = postedNotice(out.posted, sku);
+    ctx.prompt().notice(out.message);
+    return out;
+}
+
+} // namespace velmor::invoices

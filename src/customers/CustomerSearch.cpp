@@ -1,5 +1,7 @@
 #include "customers/CustomerSearch.h"
 
+#include "customers/CustomerRecord.h"
+
 #include "db/Row.h"
 #include "db/Sql.h"
 
@@ -253,19 +255,11 @@ bool exportGrid(const CustomerGrid &g, const QString &fileName, QString *why)
 
 QString pickAddressBlock(const QSqlDatabase &db, qint64 customerId)
 {
-    QSqlQuery q = db::exec(db,
-                           QStringLiteral("SELECT CompanyName, CompanyStreet1, CompanyCity, ContactName, PhoneNumber1 "
-                                          "FROM Customer WHERE ID=?"),
-                           {customerId});
-    if (!q.next())
-        return {};
-    QStringList lines;
-    for (int i = 0; i < 4; ++i)
-        if (!q.value(i).isNull())
-            lines << q.value(i).toString();
-    if (!q.value(4).isNull())
-        lines << QStringLiteral("Phone: ") + q.value(4).toString();
-    return lines.join(QStringLiteral("\r\n"));
+    // The customer's address block without the line break after its last line.
+    QString block = addressBlockOf(db, customerId);
+    if (block.endsWith(QStringLiteral("\r\n")))
+        block.chop(2);
+    return block;
 }
 
 void CustomerGridModel::setGrid(CustomerGrid g)

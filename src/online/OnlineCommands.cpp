@@ -17,22 +17,6 @@ namespace {
 
 using online::clsHTTP;
 
-QString errorText(int code)
-{
-    switch (code) {
-    case clsHTTP::SocketError:
-        return QStringLiteral("A Socket-Error occured!");
-    case clsHTTP::TimeoutError:
-        return QStringLiteral("A Timeout occured!");
-    case clsHTTP::InvalidAction:
-        return QStringLiteral("The Action Property is invalid!");
-    case clsHTTP::WriteError:
-        return QStringLiteral("A Write-Error occured!");
-    default:
-        return QStringLiteral("An unknown Error occured!");
-    }
-}
-
 int runHttp(int method, const QStringList &args, CliIo &io)
 {
     clsHTTP http;
@@ -105,7 +89,7 @@ int runHttp(int method, const QStringList &args, CliIo &io)
         loop.quit();
     });
     QObject::connect(&http, &clsHTTP::Error, &loop, [&](int code) {
-        io.err << "velmor: " << errorText(code);
+        io.err << "velmor: " << clsHTTP::errorText(code);
         if (code == clsHTTP::SocketError && !http.socketErrorText().isEmpty())
             io.err << " (" << http.socketErrorText() << ")";
         if (code == clsHTTP::TimeoutError)

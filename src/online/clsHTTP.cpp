@@ -637,4 +637,20 @@ void clsHTTP::Cancel()
     m_pieces.clear();
 }
 
+QString clsHTTP::errorText(int code)
+{
+    switch (code) {
+    case clsHTTP::SocketError:
+        return QStringLiteral("A Socket-Error occured!");
+    case clsHTTP::TimeoutError:
+        return QStringLiteral("A Timeout occured!");
+    case clsHTTP::InvalidAction:
+        return QStringLiteral("The Action Property is invalid!");
+    case clsHTTP::WriteError:
+        return QStringLiteral("A Write-Error occured!");
+    default:
+        return QStringLiteral("An unknown Error occured!");
+    }
+}
+
 } // namespace velmor::online

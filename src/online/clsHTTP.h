@@ -73,6 +73,8 @@ public:
     // The content type of an upload by the file's extension; "text/plain"
     // when the system knows none.
     static QString ContentType(const QString &fileName);
+    // The words shown for an Error event's code ("A Timeout occured!").
+    static QString errorText(int code);
 
 signals:
     void Complete(const QString &headers, const QString &bodyFile);

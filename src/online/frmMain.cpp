@@ -34,18 +34,7 @@ QString frmMain::progressText(qint64 received, qint64 expected, double seconds)
 
 QString frmMain::errorText(int code)
 {
-    switch (code) {
-    case clsHTTP::SocketError:
-        return QStringLiteral("A Socket-Error occured!");
-    case clsHTTP::TimeoutError:
-        return QStringLiteral("A Timeout occured!");
-    case clsHTTP::InvalidAction:
-        return QStringLiteral("The Action Property is invalid!");
-    case clsHTTP::WriteError:
-        return QStringLiteral("A Write-Error occured!");
-    default:
-        return QStringLiteral("An unknown Error occured!");
-    }
+    return clsHTTP::errorText(code);
 }
 
 frmMain::frmMain(QWidget *parent) : QWidget(parent)

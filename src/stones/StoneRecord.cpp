@@ -503,13 +503,15 @@ bool passesChecks(AppContext &ctx, StoneForm &form, const EditState &state)
     if (const QString bad = unreadableNumber(form); !bad.isEmpty())
         return refuse(bad);
     // 1. The auto-number of a new stone.
-    if (cfg.AutoSku && state.mode == EditState::Adding) {
+    const bool drawn = cfg.AutoSku && state.mode == EditState::Adding;
+    if (drawn) {
         form.SKU.remove(QStringLiteral("......"));
         autoNumberSku(ctx, form.SKU);
     }
     const Clash clash = findClash(ctx, form);
-    // 2. SKU unique.
-    if (clash.sku)
+    // 2. SKU unique.  A number just drawn that another workstation took a
+    // moment ago is drawn again by the write, under the lock.
+    if (clash.sku && !drawn)
         return refuse(kSkuTaken);
     // 3. A certificate needs its laboratory.
     if (form.Certificate.size() >= 3 && isBlank(form.Laboratory))

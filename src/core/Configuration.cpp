@@ -129,26 +129,31 @@ void saveConfiguration(AppContext &ctx, const ConfigurationEdits &edits)
         db::Transaction tx(db);
 
         // Colours: the first row, made with Colour1 "COLOUR" when there is none.
-        if (db::scalar(db, QStringLiteral("SELECT COUNT(*) FROM Colours")).toLongLong() == 0)
-            db::exec(db, QStringLiteral("INSERT INTO Colours (Colour1) VALUES (?)"), {QStringLiteral("COLOUR")});
-        const QVariant coloursId = db::scalar(db, QStringLiteral("SELECT ID FROM Colours ORDER BY ID LIMIT 1"));
         QStringList sets;
         QVariantList binds;
         for (int i = 0; i < 20; ++i) {
+            if (!edits.writeColour[i])
+                continue;
             sets << QStringLiteral("Colour%1 = ?").arg(i + 1);
             binds << edits.colours[i];
         }
-        binds << coloursId;
-        db::exec(db, QStringLiteral("UPDATE Colours SET %1 WHERE ID = ?").arg(sets.join(QStringLiteral(", "))),
-                 binds);
+        if (!sets.isEmpty()) {
+            if (db::scalar(db, QStringLiteral("SELECT COUNT(*) FROM Colours")).toLongLong() == 0)
+                db::exec(db, QStringLiteral("INSERT INTO Colours (Colour1) VALUES (?)"), {QStringLiteral("COLOUR")});
+            binds << db::scalar(db, QStringLiteral("SELECT ID FROM Colours ORDER BY ID LIMIT 1"));
+            db::exec(db, QStringLiteral("UPDATE Colours SET %1 WHERE ID = ?").arg(sets.join(QStringLiteral(", "))),
+                     binds);
+        }
 
         // Config: every edited column the table has, and the three computed ones.
         ensureConfigRow(db);
         const db::Row current(firstRow(db, QStringLiteral("Config")));
         const std::map<QString, QString> columns = columnsOf(db, QStringLiteral("Config"));
         std::map<QString, QVariant> values = edits.values;
-        values[QStringLiteral("PriceRound")] = edits.round5 ? 5.0 : 1.0;
-        values[QStringLiteral("InvoiceTemplate")] = edits.invoiceBH ? QStringLiteral("BH") : QStringLiteral("DEFAULT");
+        if (edits.writeRound)
+            values[QStringLiteral("PriceRound")] = edits.round5 ? 5.0 : 1.0;
+        if (edits.writeTemplate)
+            values[QStringLiteral("InvoiceTemplate")] = edits.invoiceBH ? QStringLiteral("BH") : QStringLiteral("DEFAULT");
         values[QStringLiteral("CompanyLogo")] = current.text(QStringLiteral("CompanyLogo")) == QLatin1String("LOGO")
             ? QStringLiteral("LOGO1")
             : QStringLiteral("LOGO");

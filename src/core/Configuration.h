@@ -30,6 +30,13 @@ void GetConfigurationModule(AppContext &ctx);
 // A missing or unreadable file leaves the names as they were.
 void GetPrintersModule(AppContext &ctx);
 
+template <std::size_t N = 20> constexpr std::array<bool, N> filledArray(bool v)
+{
+    std::array<bool, N> a{};
+    a.fill(v);
+    return a;
+}
+
 // What the configuration screen hands to its save.
 struct ConfigurationEdits {
     // Config column -> value: bool for a flag, double for a number, QString for a text.
@@ -37,6 +44,11 @@ struct ConfigurationEdits {
     std::array<QString, 20> colours{}; // Colour1 .. Colour20
     bool round5 = false;               // PriceRound 5 (ticked) or 1
     bool invoiceBH = false;            // InvoiceTemplate "BH" or "DEFAULT"
+    // A screen that saves only what the user changed clears these for the
+    // parts left as loaded (and leaves unchanged columns out of `values`).
+    std::array<bool, 20> writeColour = filledArray(true);
+    bool writeRound = true;
+    bool writeTemplate = true;
 };
 
 // Writes Colours and the first Config row in one transaction (CompanyLogo

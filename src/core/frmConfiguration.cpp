@@ -373,6 +373,7 @@ void frmConfiguration::loadControls()
     }
     for (QButtonGroup *g : m_groups)
         g->setExclusive(true);
+    m_asLoaded = edits();
 }
 
 ConfigurationEdits frmConfiguration::edits() const
@@ -414,7 +415,21 @@ void frmConfiguration::save()
     if (!checkRight(m_ctx, QStringLiteral("Administrator")))
         return;
     try {
-        saveConfiguration(m_ctx, edits());
+        // Only what the user changed: a box that cannot show a stored value
+        // (a Null number shows 0, a Null text shows nothing) leaves it alone.
+        ConfigurationEdits e = edits();
+        for (auto it = e.values.begin(); it != e.values.end();) {
+            const auto was = m_asLoaded.values.find(it->first);
+            if (was != m_asLoaded.values.end() && was->second == it->second)
+                it = e.values.erase(it);
+            else
+                ++it;
+        }
+        for (int i = 0; i < 20; ++i)
+            e.writeColour[i] = e.colours[i] != m_asLoaded.colours[i];
+        e.writeRound = e.round5 != m_asLoaded.round5;
+        e.writeTemplate = e.invoiceBH != m_asLoaded.invoiceBH;
+        saveConfiguration(m_ctx, e);
     } catch (const db::DbError &) {
         m_ctx.prompt().inform(QStringLiteral("The settings could not be saved: the database did not accept them. "
                                              "Nothing was changed."),

@@ -55,6 +55,7 @@ private:
     QStackedWidget *m_frames = nullptr;
     int m_tab = 0;
     bool m_loaded = false;
+    ConfigurationEdits m_asLoaded; // the controls as loaded: a save writes what differs
     bool m_allowed = false; // an administrator opened it
 };
 

@@ -1,5 +1,8 @@
 // The settings record: loading rules, workstation files, the configuration
 // screen's save, the settings menu and the printer list.
+#include <QSqlRecord>
+#include <QSqlQuery>
+
 #include "TestDb.h"
 #include "ScriptedPrompt.h"
 
@@ -62,6 +65,7 @@ private slots:
     void printersFile();
     void saveFromScreen();
     void saveTwiceAlternatesLogo();
+    void untouchedSaveKeepsTheRow();
     void refusedSaveChangesNothing();
     void retiredTab();
     void settingsMenu();
@@ -234,7 +238,8 @@ void TestConfiguration::saveFromScreen()
     QCOMPARE(configValue(db, QStringLiteral("BuyOffRap")).toInt(), 0);
     QCOMPARE(configValue(db, QStringLiteral("BuyUS")).toInt(), 0);
     QCOMPARE(configValue(db, QStringLiteral("SellOffRap")).toInt(), -1);
-    QCOMPARE(configValue(db, QStringLiteral("LowerQuality")).toInt(), -1);
+    // Left as it was (2 reads as set): only what the user changed is written.
+    QCOMPARE(configValue(db, QStringLiteral("LowerQuality")).toInt(), 2);
     // Colours gets its row, with the boxes' names.
     QCOMPARE(db::scalar(db, QStringLiteral("SELECT COUNT(*) FROM Colours")).toInt(), 1);
     QCOMPARE(db::scalar(db, QStringLiteral("SELECT Colour3 FROM Colours")).toString(), QStringLiteral("Rose"));
@@ -264,6 +269,34 @@ void TestConfiguration::saveTwiceAlternatesLogo()
     QTest::mouseClick(save, Qt::LeftButton);
     QCOMPARE(configValue(f.t.db(), QStringLiteral("CompanyLogo")).toString(), QStringLiteral("LOGO"));
     QCOMPARE(db::scalar(f.t.db(), QStringLiteral("SELECT COUNT(*) FROM Config")).toInt(), 1);
+}
+
+// Loading the settings and saving them untouched changes no stored value;
+// only the logo name alternates at every save, as the screen always did.
+void TestConfiguration::untouchedSaveKeepsTheRow()
+{
+    Fixture f;
+    const QSqlDatabase db = f.t.db();
+    db::exec(db, QStringLiteral("UPDATE Config SET Tax1 = 7.5, CompanyStreet2 = 'Pelikaanstraat 62', "
+                                "CompanyLogo = 'LOGO'"));
+    auto row = [&](const QString &table) {
+        QSqlQuery q = db::exec(db, QStringLiteral("SELECT * FROM %1 ORDER BY ID LIMIT 1").arg(table));
+        QStringList cells;
+        if (q.next())
+            for (int i = 0; i < q.record().count(); ++i)
+                if (q.record().fieldName(i).compare(QLatin1String("CompanyLogo"), Qt::CaseInsensitive) != 0)
+                    cells << q.record().fieldName(i) + QLatin1Char('=')
+                            + (q.value(i).isNull() ? QStringLiteral("NULL") : q.value(i).toString());
+        return cells;
+    };
+    const QStringList config = row(QStringLiteral("Config"));
+    const QStringList colours = row(QStringLiteral("Colours"));
+    ui::frmConfiguration w(f.ctx);
+    w.show();
+    w.save();
+    QVERIFY(f.prompt.messages().isEmpty());
+    QCOMPARE(row(QStringLiteral("Config")), config);
+    QCOMPARE(row(QStringLiteral("Colours")), colours);
 }
 
 void TestConfiguration::refusedSaveChangesNothing()

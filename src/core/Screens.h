@@ -29,6 +29,10 @@ enum class Screen {
     Item,        // the jewellery item a stone is bound into
     Rep,
     StonePaper, // the printer choice and print-out of a stone's paper
+    SellStone,       // the sell dialog of a stone
+    InvoiceFind,     // the invoice list
+    InvoicePrint,    // the printer choice and print of an invoice
+    SalesDisclaimer, // the sales disclaimer printed on invoices
 };
 
 // A customer or supplier picked on the customer screens for the stone screen.
@@ -72,6 +76,16 @@ public:
     // Prints the stone's paper after the printer choice over `parent`;
     // true when it was printed.
     virtual bool printStonePaper(qint64 /*stoneId*/, QWidget * /*parent*/ = nullptr) { return false; }
+    // Invoices: the sell dialog (true when the stone was sold), the invoice
+    // list (today's only when asked), the print of an invoice after the
+    // printer choice (true when printed), the sales disclaimer.
+    virtual bool openSellDialog(qint64 /*stoneId*/, QWidget * /*parent*/ = nullptr) { return false; }
+    virtual bool openInvoiceFind(bool /*todayOnly*/ = false) { return false; }
+    virtual bool printInvoice(qint64 /*invoiceId*/, bool /*rap*/, bool /*rapDiscount*/, QWidget * /*parent*/ = nullptr)
+    {
+        return false;
+    }
+    virtual bool openSalesDisclaimer() { return false; }
     virtual void showHome() {}
     // Shows the stone screen as it is (the customer screens' way back).
     virtual void showStoneScreen() {}

@@ -50,6 +50,7 @@ frmConfigMenu::frmConfigMenu(AppContext &ctx, QWidget *stoneScreen, QWidget *par
     // The disclaimer and labour screens are not part of this build yet.
     for (const char *name : {"Command2", "Command3", "cmdConfigLabour"})
         findChild<QPushButton *>(QString::fromLatin1(name))->setEnabled(false);
+    findChild<QPushButton *>(QStringLiteral("Command3"))->setEnabled(ctx.screens().available(Screen::SalesDisclaimer));
     // Label1..Label4 open the database maintenance screen, which this build
     // does not have: they are shown disabled.
     for (int i = 1; i <= 4; ++i) {

@@ -1043,7 +1043,8 @@ void frmDiamondDetail::updateCommands()
     le("txtID")->setReadOnly(!displayed);
     // Status changes reload the stone: not while it is being added or edited.
     const stones::StatusDisplay d = stones::statusDisplay(m_form.Status);
-    w<QPushButton>("cmdSold")->setEnabled(displayed && loaded && d.sellEnabled && !m_form.Status.isEmpty());
+    w<QPushButton>("cmdSold")->setEnabled(displayed && loaded && d.sellEnabled && !m_form.Status.isEmpty()
+                                          && m_ctx.screens().available(Screen::SellStone));
     w<QPushButton>("cmdReturn")->setEnabled(displayed && loaded
                                             && m_form.Status.compare(QLatin1String("Sold"), Qt::CaseInsensitive) == 0);
     w<QPushButton>("cmdReturnVendor")->setEnabled(displayed && loaded && d.vendorEnabled);
@@ -1293,8 +1294,13 @@ void frmDiamondDetail::sell()
 {
     if (m_state.mode != EditState::Displayed)
         return;
-    if (stones::sellStone(m_ctx, m_form.id, idOf(cb("cboCustomer"))) != stones::StatusResult::Refused)
-        reloadCurrent();
+    // The sale goes through the sell dialog onto the customer's invoice;
+    // afterwards the screen shows the stone as it now is (also when another
+    // workstation sold it meanwhile).
+    if (m_form.id == 0)
+        return;
+    m_ctx.screens().openSellDialog(m_form.id, this);
+    reloadCurrent();
 }
 
 void frmDiamondDetail::returnFromCustomer()

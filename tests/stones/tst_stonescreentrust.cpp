@@ -230,6 +230,9 @@ void TestStoneScreenTrust::noStatusChangeWhileEditing()
     const qint64 buyer = e.customer("Buyer");
     const qint64 id = e.stone("E1");
     const qint64 sold = e.stone("E2", "Sold", buyer);
+    velmor::test::RecordingScreens screens;
+    screens.installed = {Screen::SellStone};
+    e.ctx.setScreens(&screens);
     frmDiamondDetail s(e.ctx);
     startUp(s);
     for (qint64 stone : {id, sold}) {
@@ -339,7 +342,7 @@ void TestStoneScreenTrust::commandsFollowInstalledScreens()
         {"cmdSearch", Screen::StoneSearch},   {"cmdLoadMemo", Screen::MemoSheet},
         {"cmdPrintPaper", Screen::StonePaper},
         {"cmdNewPayment", Screen::Payment},   {"cmdNewPaymentMade", Screen::PaymentMade},
-        {"cmdViewBoundItem", Screen::Item}};
+        {"cmdViewBoundItem", Screen::Item},   {"cmdSold", Screen::SellStone}};
     for (bool installed : {false, true}) {
         StoneEnv e;
         velmor::test::RecordingScreens screens;
@@ -358,12 +361,13 @@ void TestStoneScreenTrust::commandsFollowInstalledScreens()
                 QVERIFY2(ctl<QPushButton>(s, name)->isEnabled() == installed, name);
             if (installed) {
                 for (const char *name : {"cmdSearch", "cmdPrintPaper", "cmdNewPayment", "cmdNewPaymentMade",
-                                         "cmdViewBoundItem"})
+                                         "cmdViewBoundItem", "cmdSold"})
                     click(s, name);
                 QCOMPARE(screens.asked,
                          QStringList({"openStoneSearch 0", QString("printStonePaper %1").arg(id),
                                       QString("openPayment %1 0").arg(id),
-                                      QString("openPaymentMade %1 %2").arg(id).arg(supplier), "openItem 5"}));
+                                      QString("openPaymentMade %1 %2").arg(id).arg(supplier), "openItem 5",
+                                      QString("openSellDialog %1").arg(id)}));
             }
             // The settings menu opens for an administrator only.
             QVERIFY(!s.findChild<QAction *>("mnuConfiguration")->isEnabled());

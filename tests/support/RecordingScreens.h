@@ -53,6 +53,22 @@ public:
     {
         return record(Screen::StonePaper, QStringLiteral("printStonePaper %1").arg(id));
     }
+    bool openSellDialog(qint64 id, QWidget *) override
+    {
+        return record(Screen::SellStone, QStringLiteral("openSellDialog %1").arg(id));
+    }
+    bool openInvoiceFind(bool today) override
+    {
+        return record(Screen::InvoiceFind, QStringLiteral("openInvoiceFind %1").arg(int(today)));
+    }
+    bool printInvoice(qint64 id, bool rap, bool disc, QWidget *) override
+    {
+        return record(Screen::InvoicePrint, QStringLiteral("printInvoice %1 %2 %3").arg(id).arg(int(rap)).arg(int(disc)));
+    }
+    bool openSalesDisclaimer() override
+    {
+        return record(Screen::SalesDisclaimer, QStringLiteral("openSalesDisclaimer"));
+    }
     void showHome() override { asked << QStringLiteral("showHome"); }
     void refreshRates(QWidget *) override { asked << QStringLiteral("refreshRates"); }
     void partyPicked(const PartyPick &p) override { asked << QStringLiteral("partyPicked %1").arg(p.customerId); }

@@ -103,8 +103,11 @@ int runConfigMenu(AppContext &ctx, QWidget *stone)
         w->show();
         break;
     }
+    case 3:
+        ctx.screens().openSalesDisclaimer();
+        break;
     default:
-        // 2 and 3 (the disclaimer screens) and 5 (store side) have no screen here yet.
+        // 2 (the memo disclaimer) and 5 (store side) have no screen here yet.
         break;
     }
     return choice;

@@ -26,6 +26,7 @@
 #include "stones/frmDiamondDetail.h"
 
 #include <QApplication>
+#include <QLineEdit>
 
 namespace velmor::ui {
 
@@ -45,6 +46,8 @@ StartupFlow::~StartupFlow()
     delete m_customerSearch.data();
     delete m_customer.data();
     delete m_rep.data();
+    delete m_invoice.data();
+    delete m_invoiceFind.data();
     delete m_stone.data();
     delete m_front.data();
 }
@@ -137,6 +140,23 @@ void StartupFlow::loadFront()
                                       .arg(r.invoices));
     });
 
+    // Invoices.
+    m_front->setOpener(QStringLiteral("cmdInvoiceLookUp"), [this] { openInvoiceFind(false); });
+    m_front->setOpener(QStringLiteral("cmdInvoiceLookUpToday"), [this] { openInvoiceFind(true); });
+    m_front->setOpener(QStringLiteral("cmdLoadInvoice"), [this] {
+        if (!checkRight(m_ctx, QStringLiteral("AllowInvoiceView")))
+            return;
+        auto *box = m_front->findChild<QLineEdit *>(QStringLiteral("txtInvoiceID"));
+        bool ok = false;
+        const qint64 id = box ? box->text().trimmed().toLongLong(&ok) : 0;
+        if (!ok || id <= 0) {
+            m_ctx.prompt().inform(QStringLiteral("Type the number of the invoice first."), QStringLiteral("Invoice"),
+                                  Icon::Information);
+            return;
+        }
+        openInvoice(id);
+    });
+
     // The printer set-up screens.
     m_front->setOpener(QStringLiteral("mnuConfigPrinters"),
                        [&ctx, showWindow, this] { showWindow(new printing::frmConfigPrinter(ctx, m_front)); });
@@ -209,6 +229,11 @@ bool StartupFlow::available(Screen s) const
     case Screen::CustomerSearch:
     case Screen::Rep:
     case Screen::StonePaper:
+    case Screen::SellStone:
+    case Screen::Invoice:
+    case Screen::InvoiceFind:
+    case Screen::InvoicePrint:
+    case Screen::SalesDisclaimer:
         return true;
     default:
         return false;

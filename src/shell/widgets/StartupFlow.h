@@ -55,6 +55,12 @@ public:
     void partyPicked(const PartyPick &pick) override;
     qint64 newMemoSheet(qint64 customerId) override;
     void showStoneScreen() override;
+    // Invoices (StartupFlowInvoices.cpp).
+    bool openSellDialog(qint64 stoneId, QWidget *parent) override;
+    bool openInvoice(qint64 invoiceId) override;
+    bool openInvoiceFind(bool todayOnly) override;
+    bool printInvoice(qint64 invoiceId, bool rap, bool rapDiscount, QWidget *parent) override;
+    bool openSalesDisclaimer() override;
     frmCustomer *customerScreen(bool create = true);
     frmCustomerSearch *customerSearch() const { return m_customerSearch; }
     frmRep *repScreen(bool create = true);
@@ -80,6 +86,7 @@ private:
     QPointer<frmCustomer> m_customer;
     QPointer<frmCustomerSearch> m_customerSearch;
     QPointer<frmRep> m_rep;
+    QPointer<QWidget> m_invoice, m_invoiceFind;
     bool m_upgraded = false;
     double m_versionBefore = 0;
     bool m_wholesale = false;

@@ -1,0 +1,327 @@
+#include "invoices/Invoice.h"
+
+#include "core/AppContext.h"
+#include "db/Row.h"
+#include "db/Sql.h"
+#include "db/Transaction.h"
+#include "invoices/Posting.h"
+#include "pricing/Grades.h"
+
+#include <QLocale>
+#include <stdexcept>
+
+namespace velmor::invoices {
+
+namespace {
+
+const QString kCurrencyFile = QStringLiteral("sellcurrency.ini");
+
+qint64 fixedOf(const QVariant &v)
+{
+    if (v.isNull())
+        return 0;
+    return parseFixed(v.toString()).value_or(0);
+}
+
+QString monthDayYear(const QDateTime &d)
+{
+    return d.isValid() ? QLocale::c().toString(d.date(), QStringLiteral("MMMM dd, yyyy")) : QString();
+}
+
+} // namespace
+
+std::optional<Currency> currencyOf(const QString &word)
+{
+    const QString w = word.trimmed().toLower();
+    if (w == QLatin1String("us"))
+        return Currency::US;
+    if (w == QLatin1String("cdn"))
+        return Currency::CDN;
+    if (w == QLatin1String("zar"))
+        return Currency::ZAR;
+    return std::nullopt;
+}
+
+QString currencyWord(Currency c)
+{
+    switch (c) {
+    case Currency::US:
+        return QStringLiteral("us");
+    case Currency::ZAR:
+        return QStringLiteral("zar");
+    case Currency::CDN:
+        break;
+    }
+    return QStringLiteral("cdn");
+}
+
+Currency printCurrency(const AppContext &ctx)
+{
+    return currencyOf(ctx.workstation.readFirstLine(kCurrencyFile)).value_or(Currency::CDN);
+}
+
+bool setPrintCurrency(const AppContext &ctx, Currency c)
+{
+    return ctx.workstation.writeLines(kCurrencyFile, {currencyWord(c)});
+}
+
+QString colourText(int n)
+{
+    if (n == 0)
+        return {};
+    const QString t = pricing::colourCodeText(n);
+    return t.isEmpty() ? QString::number(n) : t;
+}
+
+QString clarityText(int n)
+{
+    if (n == 0)
+        return {};
+    const QString t = pricing::clarityCodeText(n);
+    return t.isEmpty() ? QString::number(n) : t;
+}
+
+QString invoiceDate(const QDate &d)
+{
+    return d.isValid() ? QLocale::c().toString(d, QStringLiteral("MMM dd, yyyy")) : QString();
+}
+
+qint64 InvoiceLine::amountCents(Currency c) const
+{
+    switch (c) {
+    case Currency::CDN:
+        return convertedCents(amountCents(), rateCDN);
+    case Currency::ZAR:
+        return convertedCents(amountCents(), rateZAR);
+    case Currency::US:
+        break;
+    }
+    return amountCents();
+}
+
+qint64 InvoiceLine::priceCaratCents(Currency c) const
+{
+    switch (c) {
+    case Currency::CDN:
+        return fixedTimesRateCents(priceCarat, rateCDN);
+    case Currency::ZAR:
+        return fixedTimesRateCents(priceCarat, rateZAR);
+    case Currency::US:
+        break;
+    }
+    return roundedDiv(priceCarat, 1000);
+}
+
+QString InvoiceLine::description() const
+{
+    if (kind == Free || !itemFound)
+        return {};
+    return fixedText(itemCarat) + QStringLiteral("ct. ") + shape + QStringLiteral(" - ") + colourText(colour)
+           + QStringLiteral(" / ") + clarityText(clarity);
+}
+
+Totals Invoice::totals(Currency c) const
+{
+    QList<TaxedAmount> amounts;
+    for (const InvoiceLine &l : lines)
+        amounts.append({l.amountCents(c), l.taxRate});
+    return totalsOf(amounts);
+}
+
+bool loadInvoice(const QSqlDatabase &db, qint64 id, Invoice &out)
+{
+    out = Invoice{};
+    QSqlQuery h = db::exec(db,
+                           QStringLiteral("SELECT i.ID, i.customerid, i.datecreated, i.dateclosed, i.status, "
+                                          "c.CompanyName, c.CompanyStreet1, c.CompanyStreet2, c.CompanyCity, "
+                                          "c.CompanyProvince, c.CompanyZIP, c.CompanyCountry, c.PhoneNumber1, "
+                                          "c.FaxNumber, c.EMail "
+                                          "FROM invoice i LEFT JOIN Customer c ON c.ID = i.customerid WHERE i.ID = ?"),
+                           {id});
+    if (!h.next())
+        return false;
+    out.id = h.value(0).toLongLong();
+    out.customerId = h.value(1).toLongLong();
+    out.created = h.value(2).toDateTime();
+    out.closed = h.value(3).toDateTime();
+    out.status = db::textOf(h.value(4));
+    QString *fields[] = {&out.CompanyName, &out.CompanyStreet1, &out.CompanyStreet2, &out.CompanyCity,
+                         &out.CompanyProvince, &out.CompanyZIP, &out.CompanyCountry, &out.PhoneNumber1,
+                         &out.FaxNumber, &out.EMail};
+    for (int i = 0; i < 10; ++i)
+        *fields[i] = db::textOf(h.value(5 + i));
+
+    // Figures as text: DECIMAL never passes through a double here.
+    QSqlQuery q = db::exec(
+        db,
+        QStringLiteral(
+            "SELECT l.ID, l.diamondid, l.parcelid, CAST(l.carat AS CHAR), l.dateadded, CAST(l.pricecarat AS CHAR), "
+            "CAST(l.exchangerateCDN AS CHAR), CAST(l.exchangerateZAR AS CHAR), CAST(l.taxrate AS CHAR), l.details, "
+            "s.ID, s.SKU, s.Shape, s.Colour, s.Clarity, CAST(s.Carat AS CHAR), CAST(s.RapaportPrice AS CHAR), "
+            "CAST(s.SellOffRap AS CHAR), "
+            "p.ID, p.SKU, p.Shape, p.ColourLow, p.ClarityLow, CAST(p.CaratLow AS CHAR) "
+            "FROM invoicelist l "
+            "LEFT JOIN SingleStone s ON l.diamondid <> 0 AND s.ID = l.diamondid "
+            "LEFT JOIN parcel p ON (l.diamondid IS NULL OR l.diamondid = 0) AND l.parcelid <> 0 AND p.ID = l.parcelid "
+            "WHERE l.invoiceid = ? ORDER BY l.ID"),
+        {id});
+    while (q.next()) {
+        InvoiceLine l;
+        l.id = q.value(0).toLongLong();
+        l.diamondId = q.value(1).toLongLong();
+        l.parcelId = q.value(2).toLongLong();
+        l.kind = l.diamondId != 0 ? InvoiceLine::Stone : l.parcelId != 0 ? InvoiceLine::Parcel : InvoiceLine::Free;
+        l.carat = fixedOf(q.value(3));
+        l.dateAdded = q.value(4).toDateTime();
+        l.priceCarat = fixedOf(q.value(5));
+        l.rateCDN = fixedOf(q.value(6));
+        l.rateZAR = fixedOf(q.value(7));
+        l.taxRate = fixedOf(q.value(8));
+        l.details = db::textOf(q.value(9));
+        if (l.kind == InvoiceLine::Stone && !q.value(10).isNull()) {
+            l.itemFound = true;
+            l.sku = db::textOf(q.value(11));
+            l.shape = db::textOf(q.value(12));
+            l.colour = q.value(13).toInt();
+            l.clarity = q.value(14).toInt();
+            l.itemCarat = fixedOf(q.value(15));
+            l.rapaportPrice = fixedOf(q.value(16));
+            l.sellOffRap = fixedOf(q.value(17));
+        } else if (l.kind == InvoiceLine::Parcel && !q.value(18).isNull()) {
+            l.itemFound = true;
+            l.sku = db::textOf(q.value(19));
+            l.shape = db::textOf(q.value(20));
+            l.colour = q.value(21).toInt();
+            l.clarity = q.value(22).toInt();
+            l.itemCarat = fixedOf(q.value(23));
+        }
+        out.lines.append(l);
+    }
+    return true;
+}
+
+QStringList gridHeadings()
+{
+    return {QStringLiteral("SKU"),     QStringLiteral("Carat"), QStringLiteral("Shape"),
+            QStringLiteral("Colour"),  QStringLiteral("Clarity"), QStringLiteral("Details"),
+            QStringLiteral("RAP"),     QStringLiteral("$/ct"),  QStringLiteral("$/ Stone /Parcel"),
+            QStringLiteral("Tax Rate")};
+}
+
+QStringList gridRow(const InvoiceLine &l)
+{
+    const QString na = QStringLiteral("n/a");
+    // The weight as stored, without trailing zeros past the second decimal.
+    QString carat = QString::number(l.carat / kFixedOne) + QLatin1Char('.')
+                    + QString::number(qAbs(l.carat % kFixedOne)).rightJustified(5, QLatin1Char('0'));
+    while (carat.endsWith(QLatin1Char('0')) && carat.indexOf(QLatin1Char('.')) < carat.size() - 3)
+        carat.chop(1);
+    if (l.carat < 0 && l.carat > -kFixedOne)
+        carat.prepend(QLatin1Char('-'));
+    QStringList r;
+    switch (l.kind) {
+    case InvoiceLine::Stone:
+        r << l.sku << carat << l.shape << colourText(l.colour) << clarityText(l.clarity) << l.details
+          << fixedText(l.rapaportPrice);
+        break;
+    case InvoiceLine::Parcel:
+        r << QStringLiteral("PARCEL- ") + l.sku << carat << l.shape << colourText(l.colour) << clarityText(l.clarity)
+          << l.details << QString();
+        break;
+    case InvoiceLine::Free:
+        r << na << carat << na << na << na << l.details << na;
+        break;
+    }
+    r << fixedText(l.priceCarat) << centsText(l.amountCents()) << fixedText(l.taxRate);
+    return r;
+}
+
+QStringList findHeadings()
+{
+    return {QStringLiteral("Invoice#"), QStringLiteral("Created"), QStringLiteral("closed/processed"),
+            QStringLiteral("Status"), QStringLiteral("Customer")};
+}
+
+QList<InvoiceListRow> findInvoices(const QSqlDatabase &db, const InvoiceFilter &f)
+{
+    QString sql = QStringLiteral("SELECT invoice.id, invoice.datecreated, invoice.dateclosed, invoice.status, "
+                                 "customer.companyname FROM invoice LEFT OUTER JOIN customer ON "
+                                 "invoice.customerid=customer.id WHERE 1=1 ");
+    QVariantList binds;
+    if (f.closed && !f.open)
+        sql += QStringLiteral(" AND status LIKE 'closed' ");
+    else if (f.open && !f.closed)
+        sql += QStringLiteral(" AND status LIKE 'open' ");
+    if (f.customerId) {
+        sql += QStringLiteral(" AND invoice.customerid=?");
+        binds << f.customerId;
+    }
+    if (f.createdOn.isValid()) {
+        sql += QStringLiteral(" AND invoice.datecreated >= ? AND invoice.datecreated < ?");
+        binds << QDateTime(f.createdOn, QTime(0, 0)) << QDateTime(f.createdOn.addDays(1), QTime(0, 0));
+    }
+    sql += QStringLiteral(" ORDER BY invoice.id DESC");
+    QSqlQuery q = db::exec(db, sql, binds);
+    QList<InvoiceListRow> rows;
+    while (q.next())
+        rows.append({q.value(0).toLongLong(), monthDayYear(q.value(1).toDateTime()),
+                     monthDayYear(q.value(2).toDateTime()), db::textOf(q.value(3)), db::textOf(q.value(4))});
+    return rows;
+}
+
+qint64 addFreeLine(AppContext &ctx, qint64 invoiceId, const QString &details, const QString &carat,
+                   const QString &priceCarat)
+{
+    if (decimalText(carat).isEmpty())
+        throw std::invalid_argument("The weight \"" + carat.toStdString() + "\" is not a number.");
+    if (decimalText(priceCarat).isEmpty())
+        throw std::invalid_argument("The price per carat \"" + priceCarat.toStdString() + "\" is not a number.");
+    db::Transaction tx(ctx.db());
+    const QVariant customer =
+        db::scalar(ctx.db(), QStringLiteral("SELECT customerid FROM invoice WHERE ID = ? FOR UPDATE"), {invoiceId});
+    if (!customer.isValid())
+        throw std::invalid_argument("There is no invoice number " + std::to_string(invoiceId) + ".");
+    const double tax = taxRateFor(ctx, customer.toLongLong());
+    const qint64 id = db::insert(
+        ctx.db(),
+        QStringLiteral("INSERT INTO invoicelist (invoiceid, details, carat, pricecarat, dateadded, exchangerateCDN, "
+                       "exchangerateZAR, taxrate) VALUES (?, ?, ?, ?, ?, ?, ?, ?)"),
+        {invoiceId, details, decimalText(carat), decimalText(priceCarat), QDateTime::currentDateTime(),
+         QString::number(ctx.exchangeRateCDN, 'f', 5), QString::number(ctx.exchangeRateZAR, 'f', 5),
+         QString::number(tax, 'f', 5)});
+    tx.commit();
+    return id;
+}
+
+QString lineDetails(const QSqlDatabase &db, qint64 lineId, bool *found)
+{
+    const QVariant v = db::scalar(db, QStringLiteral("SELECT details FROM invoicelist WHERE ID = ?"), {lineId});
+    if (found)
+        *found = v.isValid();
+    return db::textOf(v);
+}
+
+bool saveLineDetails(const QSqlDatabase &db, qint64 lineId, const QString &details)
+{
+    if (!db::scalar(db, QStringLiteral("SELECT ID FROM invoicelist WHERE ID = ?"), {lineId}).isValid())
+        return false;
+    db::exec(db, QStringLiteral("UPDATE invoicelist SET details = ? WHERE ID = ?"), {details, lineId});
+    return true;
+}
+
+bool closeAfterPrint(const QSqlDatabase &db, qint64 invoiceId)
+{
+    return db::execAffected(db,
+                            QStringLiteral("UPDATE invoice SET status = 'closed', dateclosed = ? "
+                                           "WHERE ID = ? AND status LIKE 'open'"),
+                            {QDateTime::currentDateTime(), invoiceId})
+           == 1;
+}
+
+void saveSalesDisclaimer(AppContext &ctx, const QString &text)
+{
+    db::exec(ctx.db(), QStringLiteral("UPDATE Config SET SalesDisclaimer = ? ORDER BY ID LIMIT 1"), {text});
+    ctx.settings.SalesDisclaimer = text;
+}
+
+} // namespace velmor::invoices

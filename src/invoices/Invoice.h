@@ -1,0 +1,106 @@
+#pragma once
+// One invoice as the invoice screen, the printed invoice and the command
+// line show it: the header with the customer's address, the lines (stone,
+// parcel and free lines) with their figures held exactly, and the totals.
+// Also the invoice list of the find screen and the small writes of the
+// invoice screens (a free line, a line's text, closing after a print).
+#include "invoices/Money.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QSqlDatabase>
+#include <QString>
+#include <QStringList>
+
+namespace velmor {
+class AppContext;
+}
+
+namespace velmor::invoices {
+
+enum class Currency { US, CDN, ZAR };
+// "us", "cdn", "zar"; anything else is nothing.
+std::optional<Currency> currencyOf(const QString &word);
+QString currencyWord(Currency c);
+// The print currency of this workstation (sellcurrency.ini, "cdn" without it).
+Currency printCurrency(const AppContext &ctx);
+bool setPrintCurrency(const AppContext &ctx, Currency c);
+
+// Grade number as the invoice shows it: the fixed scale's text, empty for 0,
+// any other number as stored.
+QString colourText(int number);
+QString clarityText(int number);
+// "Mar 05, 2026"
+QString invoiceDate(const QDate &d);
+
+struct InvoiceLine {
+    enum Kind { Stone, Parcel, Free } kind = Free;
+    qint64 id = 0;
+    qint64 diamondId = 0, parcelId = 0;
+    qint64 carat = 0, priceCarat = 0, rateCDN = 0, rateZAR = 0, taxRate = 0; // fixed
+    QDateTime dateAdded;
+    QString details;
+    // Of the stone or parcel (empty when the row is gone).
+    bool itemFound = false;
+    QString sku, shape;
+    int colour = 0, clarity = 0;
+    qint64 itemCarat = 0;                        // stone Carat, parcel CaratLow
+    qint64 rapaportPrice = 0, sellOffRap = 0;    // stones only
+
+    qint64 amountCents() const { return lineAmountCents(priceCarat, carat); }
+    qint64 amountCents(Currency c) const;
+    qint64 priceCaratCents(Currency c) const;
+    // "1.01ct. Round Brilliant [BR] - E / VS1" (stone or parcel lines)
+    QString description() const;
+};
+
+struct Invoice {
+    qint64 id = 0;
+    qint64 customerId = 0;
+    QDateTime created, closed;
+    QString status;
+    // Customer columns by name (CompanyName, CompanyStreet1, ...); "" for Null.
+    QString CompanyName, CompanyStreet1, CompanyStreet2, CompanyCity, CompanyProvince, CompanyZIP, CompanyCountry,
+        PhoneNumber1, FaxNumber, EMail;
+    QList<InvoiceLine> lines;
+
+    bool isOpen() const { return status.compare(QLatin1String("open"), Qt::CaseInsensitive) == 0; }
+    Totals totals(Currency c = Currency::US) const;
+};
+
+// False when there is no invoice with that id.  Throws db::DbError.
+bool loadInvoice(const QSqlDatabase &db, qint64 id, Invoice &out);
+
+// The invoice screen's grid: SKU, Carat, Shape, Colour, Clarity, Details,
+// RAP, $/ct, $/ Stone /Parcel, Tax Rate.
+QStringList gridHeadings();
+QStringList gridRow(const InvoiceLine &line);
+
+// The find screen's list.
+struct InvoiceFilter {
+    bool open = false, closed = false; // both or neither: every status
+    qint64 customerId = 0;             // 0: every customer
+    QDate createdOn;                   // invalid: any day
+};
+struct InvoiceListRow {
+    qint64 id = 0;
+    QString created, closed, status, customer;
+};
+QList<InvoiceListRow> findInvoices(const QSqlDatabase &db, const InvoiceFilter &f);
+QStringList findHeadings();
+
+// frmInvoiceADD: a free line on the invoice (tax rate of its customer, the
+// day's rates), in one transaction.  Throws std::invalid_argument for a carat
+// or price that is not a number or an unknown invoice; db::DbError.
+qint64 addFreeLine(AppContext &ctx, qint64 invoiceId, const QString &details, const QString &carat,
+                   const QString &priceCarat);
+// frmInvoiceEdit: the line's text; false when the line is gone.
+bool saveLineDetails(const QSqlDatabase &db, qint64 lineId, const QString &details);
+QString lineDetails(const QSqlDatabase &db, qint64 lineId, bool *found = nullptr);
+// After a print that produced the document: an open invoice becomes closed
+// (stated in the UPDATE); a closed one stays as it is.  True when it closed.
+bool closeAfterPrint(const QSqlDatabase &db, qint64 invoiceId);
+// frmSalesDisclaimer: the first Config row's SalesDisclaimer.
+void saveSalesDisclaimer(AppContext &ctx, const QString &text);
+
+} // namespace velmor::invoices

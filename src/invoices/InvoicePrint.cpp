@@ -1,0 +1,271 @@
+#include "invoices/InvoicePrint.h"
+
+#include "core/AppContext.h"
+#include "core/Settings.h"
+#include "db/Sql.h"
+
+namespace velmor::invoices {
+
+namespace {
+
+using printing::PrintSurface;
+
+constexpr double kSku = 500, kDate = 2000, kDesc = 3500, kRap = 6200, kDisc = 7200, kPrice = 8500, kPriceLocal = 8100,
+                 kAmount = 9500, kTax = 10500;
+
+QString localPrefix(Currency c)
+{
+    return c == Currency::ZAR ? QStringLiteral("ZAR ") : QStringLiteral("CDN ");
+}
+
+// The layout is drawn for a Letter page (12240 twips wide); a narrower
+// printable area (A4, wide margins) draws the columns closer together so
+// that nothing is cut off at the right edge.
+thread_local double t_across = 1.0;
+
+double across(double x)
+{
+    return x * t_across;
+}
+
+void at(PrintSurface &s, double x, double y, const QString &text)
+{
+    s.setPosition(across(x), y);
+    s.printLine(text);
+}
+
+// Splits text into lines no wider than `width` twips in the current font;
+// a word longer than a line is cut.
+QStringList wrap(const PrintSurface &s, const QString &text, double width)
+{
+    QStringList lines;
+    for (const QString &paragraph : text.split(QLatin1Char('\n'))) {
+        QString line;
+        for (const QString &word : paragraph.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+            const QString candidate = line.isEmpty() ? word : line + QLatin1Char(' ') + word;
+            if (s.textWidth(candidate) <= width || line.isEmpty()) {
+                line = candidate;
+            } else {
+                lines << line;
+                line = word;
+            }
+            while (s.textWidth(line) > width && line.size() > 1) {
+                int n = line.size() - 1;
+                while (n > 1 && s.textWidth(line.left(n)) > width)
+                    --n;
+                lines << line.left(n);
+                line = line.mid(n);
+            }
+        }
+        if (!line.isEmpty())
+            lines << line;
+    }
+    return lines;
+}
+
+void columnHeadings(PrintSurface &s, const InvoicePrintOptions &o)
+{
+    s.printLine();
+    s.setFontItalic(true);
+    const double y = s.CurrentY;
+    at(s, kSku, y, QStringLiteral("SKU"));
+    at(s, kDate, y, QStringLiteral("Date added"));
+    at(s, kDesc, y, QStringLiteral("Details"));
+    if (o.rap)
+        at(s, kRap, y, QStringLiteral("RAP"));
+    if (o.rapDiscount)
+        at(s, kDisc, y, QStringLiteral("RAP Discount"));
+    at(s, kPrice, y, QStringLiteral("$/Carat"));
+    at(s, kAmount, y, QStringLiteral("$/Stone"));
+    at(s, kTax, y, QStringLiteral("Tax %"));
+    s.setFontItalic(false);
+    s.printLine();
+}
+
+void rule(PrintSurface &s, double y)
+{
+    s.drawLine(across(500), y, across(12000), y);
+    s.setPosition(0, y);
+}
+
+} // namespace
+
+bool PrintInvoiceNEWModule(PrintSurface &s, const Invoice &inv, const Settings &dealer, const InvoicePrintOptions &o,
+                           QString *)
+{
+    const Currency cur = o.currency;
+    const bool local = cur != Currency::US;
+    const double width = s.pageWidth();
+    t_across = width > 0 ? qMin(1.0, width / 12240.0) : 1.0;
+
+    // Fold mark (at the right edge when the page is narrower).
+    s.setFont(QStringLiteral("Arial"), 5);
+    at(s, qMin(11500.0, (width - s.textWidth(QStringLiteral("---fold---"))) / t_across), 5300,
+       QStringLiteral("---fold---"));
+
+    // Customer block.
+    s.setFont(QStringLiteral("Arial"), 10, true);
+    s.setPosition(across(1000), 2850);
+    auto customerLine = [&](const QString &t) {
+        s.CurrentX = across(1000);
+        s.printLine(t);
+    };
+    for (const QString &t : {inv.CompanyName, inv.CompanyStreet1, inv.CompanyStreet2})
+        if (!t.isEmpty())
+            customerLine(t);
+    customerLine(inv.CompanyCity + QStringLiteral(", ") + inv.CompanyProvince);
+    customerLine(inv.CompanyZIP + QStringLiteral(", ") + inv.CompanyCountry);
+    customerLine(QStringLiteral("Phone: ") + inv.PhoneNumber1);
+    customerLine(QStringLiteral("Fax: ") + inv.FaxNumber);
+    const double afterCustomer = s.CurrentY;
+
+    // Dealer heading.
+    s.setFont(QStringLiteral("Arial"), 12, true);
+    s.setPosition(across(6500), 500);
+    auto headingLine = [&](const QString &t) {
+        s.CurrentX = across(6500);
+        s.printLine(t);
+    };
+    const QString zipCountry = (dealer.CompanyZIP + QStringLiteral("  ") + dealer.CompanyCountry).trimmed();
+    for (const QString &t : {dealer.CompanyName, dealer.CompanyStreet1, dealer.CompanyStreet2,
+                             dealer.CompanyCity + QStringLiteral(", ") + dealer.CompanyProvince, zipCountry})
+        headingLine(t);
+    s.setFont(QStringLiteral("Arial"), 10, true);
+    headingLine({});
+    headingLine(QStringLiteral("ph: ") + dealer.CompanyPhone);
+    headingLine(QStringLiteral("fx: ") + dealer.CompanyFax);
+    headingLine(QStringLiteral("email: ") + dealer.CompanyEMail);
+    headingLine({});
+
+    // Invoice data.
+    s.setFontItalic(true);
+    auto dataLine = [&](const QString &t) {
+        s.CurrentX = across(8500);
+        s.printLine(t);
+    };
+    dataLine(QStringLiteral("Invoice# ") + QString::number(inv.id).rightJustified(6, QLatin1Char('0')));
+    dataLine(QStringLiteral("Invoice Date: ") + invoiceDate(inv.created.date()));
+    dataLine(QStringLiteral("Print Date: ") + invoiceDate(o.printDate));
+    s.setFont(QStringLiteral("Arial"), 8, false, false);
+
+    // Rule and column headings.
+    rule(s, afterCustomer + 800);
+    columnHeadings(s, o);
+
+    const double lineHeight = s.textHeight();
+    const double descWidth = across((o.rap ? kRap : o.rapDiscount ? kDisc : kPriceLocal) - 100 - kDesc);
+    // The totals need their three rows (and the gap above them) free.
+    const double lastRowBottom = kTotalsY - lineHeight;
+    for (const InvoiceLine &l : inv.lines) {
+        QStringList desc;
+        if (l.kind != InvoiceLine::Free)
+            desc << wrap(s, l.description(), descWidth);
+        if (!l.details.isEmpty())
+            desc << wrap(s, l.details, descWidth);
+        const int rows = qMax<int>(qMax<int>(desc.size(), local ? 2 : 1), 1);
+        if (s.CurrentY + rows * lineHeight > lastRowBottom) {
+            s.newPage();
+            s.setFont(QStringLiteral("Arial"), 8, true);
+            at(s, 500, 500,
+               QStringLiteral("Invoice# ") + QString::number(inv.id).rightJustified(6, QLatin1Char('0'))
+                   + QStringLiteral(" (continued)"));
+            s.setFont(QStringLiteral("Arial"), 8);
+            rule(s, s.CurrentY + 100);
+            columnHeadings(s, o);
+        }
+        const double y = s.CurrentY;
+        at(s, kSku, y, l.kind == InvoiceLine::Free ? QString() : l.sku);
+        at(s, kDate, y, invoiceDate(l.dateAdded.date()));
+        for (int i = 0; i < desc.size(); ++i)
+            at(s, kDesc, y + i * lineHeight, desc.at(i));
+        if (l.kind == InvoiceLine::Stone) {
+            if (o.rap)
+                at(s, kRap, y, fixedText(l.rapaportPrice));
+            if (o.rapDiscount)
+                at(s, kDisc, y, fixedText(l.sellOffRap) + QStringLiteral(" %"));
+        }
+        at(s, kPrice, y, fixedText(l.priceCarat));
+        at(s, kAmount, y, centsText(l.amountCents()));
+        if (local) {
+            at(s, kPriceLocal, y + lineHeight, localPrefix(cur) + centsText(l.priceCaratCents(cur)));
+            at(s, kAmount, y + lineHeight, centsText(l.amountCents(cur)));
+        }
+        at(s, kTax, y, fixedText(l.taxRate) + QStringLiteral("%"));
+        s.setPosition(0, y + rows * lineHeight);
+        s.printLine(); // the empty line after each row
+    }
+
+    // Totals.
+    const Totals us = inv.totals(Currency::US);
+    const Totals lt = inv.totals(cur);
+    s.setFontBold(true);
+    double y = kTotalsY;
+    at(s, 8000, y, QStringLiteral("Sub Total: "));
+    at(s, 9000, y, QStringLiteral("US$ ") + centsText(us.subTotal, true));
+    if (local)
+        at(s, 10500, y, localPrefix(cur) + centsText(lt.subTotal, true));
+    y = s.CurrentY + 50;
+    at(s, 8000, y, QStringLiteral("Tax: "));
+    if (!local)
+        at(s, 9000, y, QStringLiteral("US$ ") + centsText(us.tax, true));
+    else
+        at(s, 10500, y, localPrefix(cur) + centsText(lt.tax, true));
+    y = s.CurrentY + 50;
+    at(s, 8000, y, QStringLiteral("Summary: "));
+    at(s, 9000, y, QStringLiteral("US$ ") + centsText(us.summary(), true));
+    if (local)
+        at(s, 10500, y, localPrefix(cur) + centsText(lt.summary(), true));
+    s.setFontBold(false);
+
+    // The sales disclaimer, beside the totals.
+    if (!dealer.SalesDisclaimer.trimmed().isEmpty()) {
+        s.setFont(QStringLiteral("Arial"), 7);
+        double dy = kTotalsY;
+        for (const QString &t : wrap(s, dealer.SalesDisclaimer, across(7300))) {
+            at(s, 500, dy, t);
+            dy = s.CurrentY;
+        }
+    }
+    return true;
+}
+
+QString notPrintedMessage(const QString &why)
+{
+    return QStringLiteral("The invoice was not printed") + (why.isEmpty() ? QString() : QStringLiteral(": ") + why)
+           + QStringLiteral("\n\nIt stays open.");
+}
+
+InvoicePrinted printInvoice(AppContext &ctx, qint64 invoiceId, const printing::PrintTarget &target,
+                            const InvoicePrintOptions &options)
+{
+    InvoicePrinted r;
+    Invoice inv;
+    try {
+        if (!loadInvoice(ctx.db(), invoiceId, inv)) {
+            r.error = QStringLiteral("There is no invoice number %1.").arg(invoiceId);
+            return r;
+        }
+    } catch (const db::DbError &e) {
+        r.error = QStringLiteral("The invoice could not be read: ") + e.message();
+        return r;
+    }
+    const Settings &dealer = ctx.settings;
+    const printing::PrintOutcome out = printing::printDocument(
+        target, [&](printing::PrintSurface &s, QString *error) { return PrintInvoiceNEWModule(s, inv, dealer, options, error); },
+        QStringLiteral("Invoice %1").arg(invoiceId));
+    r.where = out.where;
+    r.pages = out.pages;
+    if (!out.ok) {
+        r.error = out.error;
+        return r;
+    }
+    r.printed = true;
+    try {
+        r.closed = closeAfterPrint(ctx.db(), invoiceId);
+    } catch (const db::DbError &e) {
+        r.error = QStringLiteral("The invoice was printed but could not be closed: ") + e.message();
+    }
+    return r;
+}
+
+} // namespace velmor::invoices

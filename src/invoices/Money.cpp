@@ -1,0 +1,85 @@
+#include "invoices/Money.h"
+
+#include <QRegularExpression>
+
+namespace velmor::invoices {
+
+std::optional<qint64> parseFixed(const QString &text)
+{
+    static const QRegularExpression re(QStringLiteral("^([+-]?)(\\d*)(?:\\.(\\d*))?$"));
+    const QRegularExpressionMatch m = re.match(text.trimmed());
+    if (!m.hasMatch() || (m.captured(2).isEmpty() && m.captured(3).isEmpty()) || m.captured(2).size() > 12)
+        return std::nullopt;
+    const bool negative = m.captured(1) == QLatin1String("-");
+    qint64 whole = m.captured(2).isEmpty() ? 0 : m.captured(2).toLongLong();
+    QString frac = m.captured(3);
+    bool roundUp = false;
+    if (frac.size() > 5) {
+        roundUp = frac.at(5) >= QLatin1Char('5');
+        frac.truncate(5);
+    }
+    frac = frac.leftJustified(5, QLatin1Char('0'));
+    qint64 v = whole * kFixedOne + frac.toLongLong() + (roundUp ? 1 : 0);
+    return negative ? -v : v;
+}
+
+qint64 roundedDiv(__int128 n, __int128 d)
+{
+    if (d < 0) {
+        n = -n;
+        d = -d;
+    }
+    const bool negative = n < 0;
+    if (negative)
+        n = -n;
+    const __int128 q = (n + d / 2) / d; // half up; d even or odd alike: n/d >= x.5 rounds up
+    return qint64(negative ? -q : q);
+}
+
+qint64 lineAmountCents(qint64 priceCarat, qint64 carat)
+{
+    // hundred-thousandths times hundred-thousandths: 10^10 per unit, 10^8 per cent
+    return roundedDiv(__int128(priceCarat) * carat, __int128(100000000));
+}
+
+qint64 convertedCents(qint64 cents, qint64 rate)
+{
+    return roundedDiv(__int128(cents) * rate, kFixedOne);
+}
+
+qint64 fixedTimesRateCents(qint64 fixed, qint64 rate)
+{
+    return roundedDiv(__int128(fixed) * rate, __int128(100000000));
+}
+
+QString centsText(qint64 cents, bool grouped)
+{
+    const bool negative = cents < 0;
+    const quint64 a = negative ? quint64(-cents) : quint64(cents);
+    QString whole = QString::number(a / 100);
+    if (grouped)
+        for (int i = whole.size() - 3; i > 0; i -= 3)
+            whole.insert(i, QLatin1Char(','));
+    return (negative ? QStringLiteral("-") : QString()) + whole + QLatin1Char('.')
+           + QString::number(a % 100).rightJustified(2, QLatin1Char('0'));
+}
+
+QString fixedText(qint64 fixed)
+{
+    return centsText(roundedDiv(fixed, 1000));
+}
+
+Totals totalsOf(const QList<TaxedAmount> &amounts)
+{
+    Totals t;
+    __int128 taxSum = 0; // cents x fixed percent
+    for (const TaxedAmount &a : amounts) {
+        t.any = true;
+        t.subTotal += a.cents;
+        taxSum += __int128(a.cents) * a.taxRate;
+    }
+    t.tax = roundedDiv(taxSum, __int128(100) * kFixedOne);
+    return t;
+}
+
+} // namespace velmor::invoices

@@ -1,0 +1,414 @@
+// The invoice screens driven by control name, offscreen: the sell dialog's
+// price chains and its sale onto a new and then the existing invoice (and off
+// the online listing), the invoice screen's grid and totals with a free line
+// added and a line's text edited, the invoice list, the print through
+// frmPrintInvoice, and the screens that save, loaded and saved untouched.
+#include "../printing/PrintTestKit.h"
+#include "InvoiceTestEnv.h"
+#include "RecordingScreens.h"
+#include "invoices/SellPrices.h"
+#include "invoices/frmDiamondSell.h"
+#include "invoices/frmInvoice.h"
+#include "invoices/frmInvoiceADD.h"
+#include "invoices/frmInvoiceEdit.h"
+#include "invoices/frmInvoiceFind.h"
+#include "invoices/frmSalesDisclaimer.h"
+#include "online/Listing.h"
+#include "printing/PrintJob.h"
+#include "shell/widgets/StartupFlow.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTableWidget>
+#include <QTimer>
+#include <QtTest>
+
+using namespace velmor;
+using namespace velmor::invoices;
+using velmor::test::InvoiceEnv;
+using velmor::test::PromptEvent;
+
+namespace {
+
+void type(QLineEdit *box, const QString &text)
+{
+    box->selectAll();
+    box->del();
+    QTest::keyClicks(box, text);
+}
+
+// Runs `drive` on the next modal dialog once it is up.
+template <class Dialog> void whenUp(std::function<void(Dialog *)> drive)
+{
+    QTimer::singleShot(0, [drive] {
+        auto *d = qobject_cast<Dialog *>(QApplication::activeModalWidget());
+        QVERIFY(d);
+        drive(d);
+    });
+}
+
+QString cell(QTableWidget *g, int row, int col)
+{
+    QTableWidgetItem *i = g->item(row, col);
+    return i ? i->text() : QStringLiteral("<none>");
+}
+
+} // namespace
+
+class tst_invoicescreens : public QObject {
+    Q_OBJECT
+
+private slots:
+    // The chains of the sell dialog (rates 1.25 and 14, weight 1.01, list 10000).
+    void sellPriceChains_data()
+    {
+        QTest::addColumn<int>("field");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QStringList>("after"); // discount, US ct, US stone, CDN ct, CDN stone, ZAR ct, ZAR stone
+        QTest::newRow("discount 25") << int(SellPrices::RapDiscount) << "25"
+                                     << QStringList{"25", "7500.00", "7575.00", "9375.00", "9468.75", "105000.00",
+                                                    "106050.00"};
+        QTest::newRow("US per carat") << int(SellPrices::UScarat) << "8000"
+                                      << QStringList{"20.00", "8000", "8080.00", "10000.00", "10100.00", "112000.00",
+                                                     "113120.00"};
+        QTest::newRow("US per stone gives its per carat")
+            << int(SellPrices::USstone) << "10100"
+            << QStringList{"0.00", "10000.00", "10100", "12500.00", "12625.00", "140000.00", "141400.00"};
+        QTest::newRow("CDN per carat") << int(SellPrices::CDNcarat) << "10000"
+                                       << QStringList{"20.00", "8000.00", "8080.00", "10000", "10100.00", "112000.00",
+                                                      "113120.00"};
+        QTest::newRow("ZAR per stone") << int(SellPrices::ZARstone) << "141400"
+                                       << QStringList{"0.00", "10000.00", "10100.00", "12500.00", "12625.00",
+                                                      "140000.00", "141400"};
+    }
+    void sellPriceChains()
+    {
+        QFETCH(int, field);
+        QFETCH(QString, typed);
+        QFETCH(QStringList, after);
+        SellPrices p;
+        p.setRates(1.25, 14);
+        p.open("1.01", "10000.00", "30.00", "7000.00");
+        p.edit(SellPrices::Field(field), typed);
+        const SellPrices::Field shown[] = {SellPrices::RapDiscount, SellPrices::UScarat, SellPrices::USstone,
+                                           SellPrices::CDNcarat,    SellPrices::CDNstone, SellPrices::ZARcarat,
+                                           SellPrices::ZARstone};
+        QStringList got;
+        for (SellPrices::Field f : shown)
+            got << p.text(f);
+        QCOMPARE(got, after);
+    }
+
+    void sellPricesWithZeros()
+    {
+        SellPrices p;
+        p.setRates(0, 14);
+        p.open("0", "0", "", "100");
+        p.edit(SellPrices::CDNcarat, "50"); // no rate: the US price stays
+        QCOMPARE(p.text(SellPrices::UScarat), QString("100"));
+        p.edit(SellPrices::USstone, "500"); // no weight: per carat stays
+        QCOMPARE(p.text(SellPrices::UScarat), QString("100"));
+        QCOMPARE(p.text(SellPrices::RapDiscount), QString()); // no list price: no discount
+        QCOMPARE(SellPrices::money(2.675), QString("2.68"));
+    }
+
+    // Sell two stones from the dialog: a new invoice, then the existing one;
+    // the last customer is remembered; the listing row of the sold stone goes.
+    void sellFromTheDialog()
+    {
+        InvoiceEnv e;
+        test::TestDb listingDb(test::TestDb::Shape::Empty);
+        online::createListingTable(listingDb.db());
+        QVERIFY(e.ctx.workstation.writeLines("listing.ini", {"socket=" + test::TestDb::socketPath(), "user=root",
+                                                             "database=" + listingDb.name(), "vendor=V1"}));
+        const qint64 other = e.customer("Aardvark Gems");
+        const qint64 buyer = e.customer("Lumen Jewellers");
+        const qint64 s1 = e.stone("S1"), s2 = e.stone("S2");
+        db::exec(listingDb.db(), "INSERT INTO Stones (velmorstoneid, vendorid, sku) VALUES (?, 'V1', 'S1')", {s1});
+        {
+            frmDiamondSell d(e.ctx, s1);
+            QVERIFY(d.loaded());
+            QCOMPARE(d.cboCust->currentIndex(), -1); // no lastcustomersell.ini
+            QCOMPARE(d.lblCDN->text(), QString("1.2500"));
+            QCOMPARE(d.lblZAR->text(), QString("14.0000"));
+            QCOMPARE(d.txtCarat->text(), QString("1.01"));
+            QCOMPARE(d.txtUScarat->text(), QString("3500.00")); // 3535 per stone / 1.01
+            QCOMPARE(d.txtCDNcarat->text(), QString("4375.00"));
+            QCOMPARE(d.txtRapDiscount->text(), QString("30.00"));
+            // no customer: refused, nothing sold
+            d.cboCust->setCurrentIndex(-1);
+            QVERIFY(!d.sell());
+            QCOMPARE(e.prompt.messages(),
+                     QStringList{"Selling Diamond: You have to select a Customer before you can proceed!"});
+            d.cboCust->setCurrentIndex(d.cboCust->findText("Lumen Jewellers", Qt::MatchStartsWith));
+            type(d.txtRapDiscount, "25");
+            QCOMPARE(d.txtUScarat->text(), QString("3750.00"));
+            QCOMPARE(d.txtUSstone->text(), QString("3787.50"));
+            e.prompt.clear();
+            QTest::mouseClick(d.imgSell, Qt::LeftButton);
+            QCOMPARE(d.result(), int(QDialog::Accepted));
+        }
+        const qint64 inv = e.value("SELECT invoiceid FROM invoicelist WHERE diamondid=?", {s1}).toLongLong();
+        QCOMPARE(e.prompt.texts(PromptEvent::Notice), QStringList{QString("Added to a new Invoice #%1").arg(inv)});
+        QCOMPARE(e.value("SELECT CAST(pricecarat AS CHAR) FROM invoicelist WHERE diamondid=?", {s1}).toString(),
+                 QString("3750.00000"));
+        QCOMPARE(e.value("SELECT CustomerID FROM SingleStone WHERE ID=?", {s1}).toLongLong(), buyer);
+        QCOMPARE(e.ctx.workstation.readFirstLine("lastcustomersell.ini"), QString::number(buyer));
+        QCOMPARE(db::scalar(listingDb.db(), "SELECT COUNT(*) FROM Stones WHERE velmorstoneid=?", {s1}).toInt(), 0);
+
+        e.prompt.clear();
+        {
+            frmDiamondSell d(e.ctx, s2);
+            QCOMPARE(d.cboCust->currentText(), QString("Lumen Jewellers   --- ID%1").arg(buyer));
+            type(d.txtUSstone, "4040");
+            QCOMPARE(d.txtUScarat->text(), QString("4000.00"));
+            QVERIFY(d.sell());
+        }
+        QCOMPARE(e.prompt.texts(PromptEvent::Notice), QStringList{QString("Added to the existing Invoice #%1").arg(inv)});
+        QCOMPARE(e.count("SELECT COUNT(*) FROM invoicelist WHERE invoiceid=?", {inv}), 2);
+        QCOMPARE(e.count("SELECT COUNT(*) FROM invoice"), 1);
+        // a sold stone cannot be sold again from a dialog opened before
+        frmDiamondSell late(e.ctx, s2);
+        late.cboCust->setCurrentIndex(late.cboCust->findText("Aardvark", Qt::MatchStartsWith));
+        QVERIFY(!late.sell());
+        QCOMPARE(e.count("SELECT COUNT(*) FROM invoicelist"), 2);
+        QCOMPARE(e.value("SELECT CustomerID FROM SingleStone WHERE ID=?", {s2}).toLongLong(), buyer);
+        Q_UNUSED(other);
+    }
+
+    // Grid texts of the three kinds of line, the totals, an empty invoice,
+    // a free line added, a line's text edited, Command2 by the print screen.
+    void invoiceScreen()
+    {
+        InvoiceEnv e;
+        test::RecordingScreens screens;
+        e.ctx.setScreens(&screens);
+        const qint64 c = e.customer("Lumen Jewellers");
+        const qint64 empty = e.invoice(c);
+        const qint64 inv = e.invoice(c);
+        const qint64 stone = e.stone("R1");
+        const qint64 parcel = e.parcel("P9");
+        e.line(inv, stone, 0, "1.01", "3500", "13", "GIA 123");
+        e.line(inv, 0, parcel, "2.5", "123.455", "13");
+        e.ctx.settings._tax = {13, 0, 0, 0};
+        db::exec(e.t.db(), "UPDATE Customer SET _tax1=-1, CompanyStreet1='9 Gem Road', CompanyCity='Ottawa', "
+                           "CompanyZIP='K1A' WHERE ID=?", {c});
+
+        invoices::frmInvoice w(e.ctx);
+        w.show();
+        QVERIFY(w.showInvoice(empty));
+        QCOMPARE(w.lblSubTotal->text(), QString());
+        QCOMPARE(w.lblSummary->text(), QString());
+        QVERIFY(!w.Command2->isEnabled()); // no print screen installed
+        screens.installed = {Screen::InvoicePrint};
+        QVERIFY(w.showInvoice(inv));
+        QVERIFY(w.Command2->isEnabled());
+        QCOMPARE(w.lblInvoiceID->text(), QString::number(inv));
+        QCOMPARE(w.lblDate->text(), QString("Mar 05, 2026"));
+        QCOMPARE(w.lblCityZIP->text(), QString("Ottawa, K1A"));
+        QCOMPARE(w.lblCompanyStreet2->text(), QString());
+        QTableWidget *g = w.grdInvoice;
+        QCOMPARE(g->rowCount(), 2);
+        QStringList stoneRow, parcelRow;
+        for (int col = 0; col < 10; ++col) {
+            stoneRow << cell(g, 0, col);
+            parcelRow << cell(g, 1, col);
+        }
+        QCOMPARE(stoneRow, (QStringList{"R1", "1.01", "Round Brilliant [BR]", "E", "VS1", "GIA 123", "5000.00", "3500.00",
+                                        "3535.00", "13.00"}));
+        QCOMPARE(parcelRow, (QStringList{"PARCEL- P9", "2.50", "Pear [PS]", "G/H", "SI1", "", "", "123.46", "308.64",
+                                         "13.00"}));
+        QCOMPARE(w.lblSubTotal->text(), QString("3843.64"));
+        QCOMPARE(w.lblTax->text(), QString("499.67")); // 13 % of 3843.64 = 499.6732
+        QCOMPARE(w.lblSummary->text(), QString("4343.31"));
+
+        // Command1: a free line, its sale price typed (carat 3) gives the price per carat
+        whenUp<frmInvoiceADD>([](frmInvoiceADD *d) {
+            type(d->txtDetails, "Setting \"labour\" \\ O'Brien");
+            type(d->txtCarat, "3");
+            type(d->txtSalePrice, "100");
+            QCOMPARE(d->txtPricePerCarat->text(), QString("33.33"));
+            QTest::mouseClick(d->Command2, Qt::LeftButton);
+        });
+        QTest::mouseClick(w.Command1, Qt::LeftButton);
+        QCOMPARE(g->rowCount(), 3);
+        QStringList freeRow;
+        for (int col = 0; col < 10; ++col)
+            freeRow << cell(g, 2, col);
+        QCOMPARE(freeRow, (QStringList{"n/a", "3.00", "n/a", "n/a", "n/a", "Setting \"labour\" \\ O'Brien", "n/a",
+                                       "33.33", "100.00", "13.00"}));
+        QCOMPARE(w.lblSubTotal->text(), QString("3943.64"));
+        QCOMPARE(e.value("SELECT CAST(taxrate AS CHAR) FROM invoicelist WHERE parcelid IS NULL AND diamondid IS NULL")
+                     .toString(),
+                 QString("13.00000"));
+        // a letter where the carat goes: told, nothing added
+        whenUp<frmInvoiceADD>([&](frmInvoiceADD *d) {
+            type(d->txtCarat, "x");
+            type(d->txtPricePerCarat, "5");
+            QVERIFY(d->add() == 0);
+            QTest::mouseClick(d->Command1, Qt::LeftButton);
+        });
+        e.prompt.clear();
+        QTest::mouseClick(w.Command1, Qt::LeftButton);
+        QCOMPARE(e.prompt.messages(), QStringList{"Invoice: The weight \"x\" is not a number."});
+        QCOMPARE(g->rowCount(), 3);
+
+        // Choosing a row edits its text
+        whenUp<frmInvoiceEdit>([](frmInvoiceEdit *d) {
+            QCOMPARE(d->txt->toPlainText(), QString("GIA 123"));
+            d->txt->setPlainText("GIA 123, eye clean");
+            QTest::mouseClick(d->cmdSave, Qt::LeftButton);
+        });
+        w.editLine(0);
+        QCOMPARE(cell(g, 0, 5), QString("GIA 123, eye clean"));
+
+        QTest::mouseClick(w.Command2, Qt::LeftButton);
+        QCOMPARE(screens.asked, QStringList{QString("printInvoice %1 0 0").arg(inv)});
+        w.chkPRINTrap->setChecked(true);
+        QTest::mouseClick(w.Command2, Qt::LeftButton);
+        QCOMPARE(screens.asked.last(), QString("printInvoice %1 1 0").arg(inv));
+
+        // the print currency pictures
+        QCOMPARE(printCurrency(e.ctx), Currency::CDN);
+        QTest::mouseClick(w.findChild<QWidget *>("imgZAR"), Qt::LeftButton);
+        QCOMPARE(e.ctx.workstation.readFirstLine("sellcurrency.ini"), QString("zar"));
+        QVERIFY(w.findChild<QWidget *>("imgZAR")->width() > w.findChild<QWidget *>("imgUS")->width());
+        e.ctx.setScreens(nullptr);
+    }
+
+    // Screens that save: loaded and saved untouched, the row stays exactly
+    // as it was; an edit writes only what was edited.
+    void untouchedSavesChangeNothing()
+    {
+        InvoiceEnv e;
+        const qint64 c = e.customer("Round Trip");
+        const qint64 inv = e.invoice(c);
+        const qint64 nullText = e.line(inv, 0, 0, "1", "2");
+        const qint64 withText = e.line(inv, 0, 0, "1", "2", "0", "  two blanks after  ");
+        for (qint64 id : {nullText, withText}) {
+            const QStringList before = e.row("invoicelist", id);
+            frmInvoiceEdit d(e.ctx, id);
+            QVERIFY(d.save());
+            QCOMPARE(e.row("invoicelist", id), before);
+        }
+        {
+            frmInvoiceEdit d(e.ctx, withText);
+            QTest::mouseClick(d.cmdClear, Qt::LeftButton);
+            QVERIFY(d.save());
+            QCOMPARE(e.value("SELECT details FROM invoicelist WHERE ID=?", {withText}).toString(), QString(""));
+        }
+
+        // The sales disclaimer: the Config row untouched, then an edit.
+        e.ctx.user.set("Administrator", true);
+        db::exec(e.t.db(), "UPDATE Config SET SalesDisclaimer=NULL");
+        const qint64 config = e.value("SELECT ID FROM Config ORDER BY ID LIMIT 1").toLongLong();
+        e.ctx.settings.SalesDisclaimer.clear();
+        const QStringList before = e.row("Config", config);
+        {
+            frmSalesDisclaimer d(e.ctx);
+            QVERIFY(d.save());
+        }
+        QCOMPARE(e.row("Config", config), before);
+        {
+            frmSalesDisclaimer d(e.ctx);
+            d.txtSalesDisclaimer->setPlainText("Goods remain ours until paid; 'quotes' \\ kept.");
+            QVERIFY(d.save());
+        }
+        QCOMPARE(e.value("SELECT SalesDisclaimer FROM Config WHERE ID=?", {config}).toString(),
+                 QString("Goods remain ours until paid; 'quotes' \\ kept."));
+        QCOMPARE(e.ctx.settings.SalesDisclaimer, QString("Goods remain ours until paid; 'quotes' \\ kept."));
+    }
+
+    void invoiceList()
+    {
+        InvoiceEnv e;
+        test::RecordingScreens screens;
+        screens.installed = {Screen::Invoice};
+        e.ctx.setScreens(&screens);
+        const qint64 a = e.customer("Alpha"), b = e.customer("Beta");
+        const qint64 aOpen = e.invoice(a), aClosed = e.invoice(a, "closed"), bOpen = e.invoice(b);
+        db::exec(e.t.db(), "UPDATE invoice SET dateclosed='2026-03-07 09:00' WHERE ID=?", {aClosed});
+        frmInvoiceFind f(e.ctx);
+        f.show();
+        auto ids = [&] {
+            QList<qint64> r;
+            for (int i = 0; i < f.grdInvoices->rowCount(); ++i)
+                r << cell(f.grdInvoices, i, 0).toLongLong();
+            return r;
+        };
+        QCOMPARE(ids(), (QList<qint64>{bOpen, aClosed, aOpen}));
+        QCOMPARE(cell(f.grdInvoices, 1, 1), QString("March 05, 2026"));
+        QCOMPARE(cell(f.grdInvoices, 1, 2), QString("March 07, 2026"));
+        QCOMPARE(cell(f.grdInvoices, 1, 4), QString("Alpha"));
+        f.chkOpen->setChecked(true);
+        QCOMPARE(ids(), (QList<qint64>{bOpen, aOpen}));
+        f.chkClosed->setChecked(true);
+        QCOMPARE(ids().size(), 3);
+        f.chkOpen->setChecked(false);
+        QCOMPARE(ids(), QList<qint64>{aClosed});
+        f.chkClosed->setChecked(false);
+        f.cboCustomer->setCurrentIndex(f.cboCustomer->findText("Beta", Qt::MatchStartsWith));
+        f.optThisCustomer->setChecked(true);
+        QCOMPARE(ids(), QList<qint64>{bOpen});
+        f.setCreatedOn(QDate(2026, 3, 6));
+        QCOMPARE(ids(), QList<qint64>{});
+        f.setCreatedOn(QDate(2026, 3, 5));
+        QVERIFY(!f.Command2->isEnabled());
+        f.choose(0);
+        QCOMPARE(screens.asked, QStringList{QString("openInvoice %1").arg(bOpen)});
+        e.ctx.setScreens(nullptr);
+    }
+
+    // frmPrintInvoice from the invoice screen of the running program: to a
+    // PDF, the invoice closed and "Invoice has been printed"; cancelled, it
+    // stays open and the user is told.
+    void printThroughThePrinterChoice()
+    {
+        InvoiceEnv e;
+        e.ctx.user.set("AllowInvoiceView", true);
+        const qint64 c = e.customer("Lumen Jewellers");
+        const qint64 inv = e.invoice(c);
+        e.line(inv, e.stone("R1"), 0, "1.01", "3500");
+        ui::StartupFlow flow(e.ctx);
+        QVERIFY(flow.available(Screen::InvoicePrint));
+        const QString pdf = e.dir.filePath("printed invoice.pdf");
+        auto choose = [&](bool cancel) {
+            QTimer::singleShot(0, [=] {
+                QWidget *dlg = QApplication::activeModalWidget();
+                QVERIFY(dlg);
+                QCOMPARE(dlg->objectName(), QString("frmPrintInvoice"));
+                auto *cbo = dlg->findChild<QComboBox *>("cboPrinter");
+                cbo->setCurrentIndex(cbo->findText(printing::kPdfEntry));
+                dlg->findChild<QLineEdit *>("txtPdfFile")->setText(pdf);
+                QTest::mouseClick(dlg->findChild<QPushButton *>(cancel ? "Image2" : "cmdPrint"), Qt::LeftButton);
+            });
+        };
+        choose(true);
+        QVERIFY(!flow.printInvoice(inv, false, false, nullptr));
+        QCOMPARE(e.prompt.messages(), QStringList{"Print Invoice: The invoice was not printed\n\nIt stays open."});
+        QCOMPARE(e.value("SELECT status FROM invoice WHERE ID=?", {inv}).toString(), QString("open"));
+        e.prompt.clear();
+        choose(false);
+        QVERIFY(flow.printInvoice(inv, true, true, nullptr));
+        QCOMPARE(e.prompt.messages(), QStringList{"Print Invoice: Invoice has been printed"});
+        QCOMPARE(e.value("SELECT status FROM invoice WHERE ID=?", {inv}).toString(), QString("closed"));
+        QCOMPARE(e.ctx.workstation.readFirstLine("lastprinterinvoice.ini"), printing::kPdfEntry);
+        QCOMPARE(e.ctx.workstation.readFirstLine("lastprinterfinvoice.ini"), printing::kPdfEntry);
+        const QString text = test::pdfText(pdf).simplified();
+        QVERIFY(text.contains("RAP Discount"));
+        QVERIFY(text.contains("Sub Total: US$ 3,535.00"));
+        // the invoice screen opens through the program's screens, with the right
+        QVERIFY(flow.openInvoice(inv));
+        e.ctx.user.set("AllowInvoiceView", false);
+        QVERIFY(!flow.openInvoice(inv));
+    }
+};
+
+QTEST_MAIN(tst_invoicescreens)
+#include "tst_invoicescreens.moc"

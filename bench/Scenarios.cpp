@@ -17,7 +17,9 @@ QStringList scenarioNames()
             QStringLiteral("customer search (2 words, per keystroke)"), QStringLiteral("customer open (per customer)"),
             QStringLiteral("customer next/previous (per step)"),
             QStringLiteral("stone paper to PDF (per paper)"), QStringLiteral("label streams (per label)"),
-            QStringLiteral("label stream build (per label)")};
+            QStringLiteral("label stream build (per label)"),
+            QStringLiteral("sale posting to an invoice (per sale)"), QStringLiteral("invoice open, 200 lines"),
+            QStringLiteral("invoice to PDF, 200 lines")};
 }
 
 BenchContext::BenchContext(SizeEnv &env)

@@ -353,6 +353,9 @@ void ensureIndexes(const QSqlDatabase &db)
         {"raplist", "ix_raplist_grid", "Shape, Colour, Clarity"},
         {"Customer", "ix_customer_companyname", "CompanyName"},
         {"expectedpays", "ix_expectedpays_invoicetoid", "InvoiceToID"},
+        // A sale's look-up (and lock) of the customer's open invoice; an invoice's lines.
+        {"invoice", "ix_invoice_customerid", "customerid"},
+        {"invoicelist", "ix_invoicelist_invoiceid", "invoiceid"},
     };
     // The indexes there already, looked up first: MySQL knows no CREATE
     // INDEX IF NOT EXISTS.

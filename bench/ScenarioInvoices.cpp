@@ -120,9 +120,10 @@ void runInvoiceScenarios(SizeEnv &env)
     db::exec(db,
              QStringLiteral("INSERT INTO invoicelist (invoiceid, diamondid, carat, dateadded, pricecarat, exchangerateCDN, "
                             "exchangerateZAR, taxrate, details) "
-                            "SELECT ?, IF(s.ID % 4 = 0, NULL, s.ID), s.Carat, NOW(), 2500 + s.ID % 3000, 1.35, 18.2, 13, "
-                            "IF(s.ID % 3 = 0, 'with the certificate and a note on its finish', NULL) "
-                            "FROM SingleStone s ORDER BY s.ID LIMIT 200"),
+                            "SELECT ?, IF(q.seq % 4 = 0, NULL, s.ID), COALESCE(s.Carat, 1), NOW(), 2500 + q.seq * 7, "
+                            "1.35, 18.2, 13, IF(q.seq % 3 = 0, 'with the certificate and a note on its finish', NULL) "
+                            "FROM seq_1_to_200 q LEFT JOIN (SELECT ID, Carat, ROW_NUMBER() OVER (ORDER BY ID) AS n "
+                            "FROM SingleStone) s ON s.n = q.seq"),
              {big});
 
     // Velmor: the invoice, its grid texts and totals as the invoice screen

@@ -10,7 +10,7 @@ QString SellPrices::money(double v)
 {
     // A tiny lift so that 2.675 (2.67499.. in binary) still rounds to 2.68.
     const double r = std::floor(std::abs(v) * 100.0 + 0.5 + 1e-7) / 100.0;
-    return QString::number(v < 0 ? -r : r, 'f', 2);
+    return QString::number(v < 0 && r != 0 ? -r : r, 'f', 2); // never "-0.00"
 }
 
 double SellPrices::num(Field f) const

@@ -179,7 +179,22 @@ private slots:
         QVERIFY(!late.sell());
         QCOMPARE(e.count("SELECT COUNT(*) FROM invoicelist"), 2);
         QCOMPARE(e.value("SELECT CustomerID FROM SingleStone WHERE ID=?", {s2}).toLongLong(), buyer);
-        Q_UNUSED(other);
+
+        // An unreachable listing is told once and the sale stays.
+        QVERIFY(e.ctx.workstation.writeLines("listing.ini", {"socket=" + e.dir.path() + "/no.sock", "user=root",
+                                                             "database=x", "vendor=V1"}));
+        const qint64 s3 = e.stone("S3");
+        e.prompt.clear();
+        {
+            frmDiamondSell d(e.ctx, s3);
+            d.cboCust->setCurrentIndex(d.cboCust->findText("Aardvark", Qt::MatchStartsWith));
+            QVERIFY(d.sell());
+        }
+        QCOMPARE(e.prompt.texts(PromptEvent::Notice).size(), 1);
+        QCOMPARE(e.prompt.messages().size(), 1);
+        QVERIFY(e.prompt.messages().first().startsWith("Online listing: "));
+        QCOMPARE(e.value("SELECT Status FROM SingleStone WHERE ID=?", {s3}).toString(), QString("Sold"));
+        QCOMPARE(e.count("SELECT COUNT(*) FROM invoice WHERE customerid=?", {other}), 1);
     }
 
     // Grid texts of the three kinds of line, the totals, an empty invoice,

@@ -25,6 +25,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalSpy>
 #include <QTableWidget>
 #include <QTimer>
 #include <QtTest>
@@ -422,6 +423,41 @@ private slots:
         QVERIFY(flow.openInvoice(inv));
         e.ctx.user.set("AllowInvoiceView", false);
         QVERIFY(!flow.openInvoice(inv));
+    }
+
+    // The front screen's invoice commands open the list and the invoice typed.
+    void frontScreenCommands()
+    {
+        qputenv("VELMOR_NO_SPLASH_PAUSE", "1");
+        InvoiceEnv e;
+        const qint64 inv = e.invoice(e.customer("Front Buyer"));
+        ui::StartupFlow flow(e.ctx);
+        QSignalSpy done(&flow, &ui::StartupFlow::finished);
+        flow.start();
+        QVERIFY(done.count() > 0 || done.wait(20000));
+        ui::frmFront *front = flow.front();
+        QVERIFY(front);
+        e.ctx.user.set("AllowInvoiceView", true);
+        front->show();
+        front->activated();
+        auto *load = front->findChild<QPushButton *>("cmdLoadInvoice");
+        QVERIFY(load->isEnabled());
+        front->findChild<QLineEdit *>("txtInvoiceID")->setText(QString::number(inv));
+        QTest::mouseClick(load, Qt::LeftButton);
+        auto *screen = qobject_cast<invoices::frmInvoice *>([] {
+            for (QWidget *w : QApplication::topLevelWidgets())
+                if (w->objectName() == "frmInvoice" && w->isVisible())
+                    return w;
+            return static_cast<QWidget *>(nullptr);
+        }());
+        QVERIFY(screen);
+        QCOMPARE(screen->lblInvoiceID->text(), QString::number(inv));
+        QCOMPARE(screen->lblCompanyName->text(), QString("Front Buyer"));
+        QTest::mouseClick(front->findChild<QPushButton *>("cmdInvoiceLookUpToday"), Qt::LeftButton);
+        bool listed = false;
+        for (QWidget *w : QApplication::topLevelWidgets())
+            listed = listed || (w->objectName() == "frmInvoiceFind" && w->isVisible());
+        QVERIFY(listed);
     }
 };
 

@@ -2,6 +2,7 @@
 
 #include "customers/CustomerCommands.h"
 #include "online/OnlineCommands.h"
+#include "parcels/ParcelCommands.h"
 #include "pricing/PricingCli.h"
 #include "printing/PrintingCommands.h"
 #include "stones/StoneCommands.h"
@@ -16,6 +17,7 @@ CliRegistry buildRegistry()
     CliRegistry r;
     r << dbCommands() << coreCommands() << pricingCommands() << stoneCommands() << customerCommands();
     r << onlineCommands();
+    r << parcelCommands();
     r << printingCommands({stones::stonePaper, stones::stoneLabel});
     return r;
 }
@@ -25,7 +27,7 @@ CliRegistry buildRegistry()
 bool cliNeedsGui(const QStringList &args)
 {
     // Printing draws text: fonts need the GUI application.
-    return !args.isEmpty() && args.first() == QLatin1String("print");
+    return (!args.isEmpty() && args.first() == QLatin1String("print")) || parcelCommandNeedsGui(args);
 }
 
 QString cliHelp()

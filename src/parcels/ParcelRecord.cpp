@@ -87,13 +87,15 @@ ParcelFigures parcelFigures(const QSqlDatabase &db, qint64 id)
         f.lastCost = Decimal5::fromDb(last.value(0));
         f.lastVendor = db::textOf(last.value(1));
     }
-    const QVariant avr =
-        db::scalar(db, QStringLiteral("SELECT CAST(ROUND(SUM(costusct*Carat)/SUM(Carat), 5) AS CHAR) FROM parceladd WHERE ")
-                           + withCost,
-                   {id});
-    if (avr.isValid() && !avr.isNull()) {
+    QSqlQuery avr = db::exec(db,
+                             QStringLiteral("SELECT CAST(ROUND(SUM(costusct*Carat)/SUM(Carat), 5) AS CHAR), "
+                                            "CAST(SUM(Carat) AS CHAR) FROM parceladd WHERE ")
+                                 + withCost,
+                             {id});
+    if (avr.next() && !avr.value(0).isNull()) {
         f.hasAverageCost = true;
-        f.averageCost = Decimal5::fromDb(avr);
+        f.averageCost = Decimal5::fromDb(avr.value(0));
+        f.costedCarats = Decimal5::fromDb(avr.value(1));
     }
     f.onMemo = Decimal5::fromDb(
         db::scalar(db, QStringLiteral("SELECT CAST(SUM(carat) AS CHAR) FROM memoparcellist WHERE parcelid = ?"), {id}));

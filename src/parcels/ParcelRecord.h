@@ -35,6 +35,7 @@ struct ParcelFigures {
     QString lastVendor; // its vendor's CompanyName
     bool hasAverageCost = false;
     Decimal5 averageCost; // carat-weighted over the journal rows with cost and carats
+    Decimal5 costedCarats; // the carats of those rows
     Decimal5 onMemo;      // carats out on parcel memos
 };
 

@@ -120,6 +120,11 @@ void StartupFlow::loadFront()
         r->activateWindow();
         r->addRep();
     };
+    m_front->setOpener(QStringLiteral("cmdDiamondParcel"), [this] { openParcel(0); });
+    m_front->setOpener(QStringLiteral("mnuAddDiamondParcel"), [this] {
+        if (openParcel(0))
+            m_parcel->addParcel();
+    });
     m_front->setOpener(QStringLiteral("cmdAddRep"), addRep);
     m_front->setOpener(QStringLiteral("mnuAddRep"), addRep);
     m_front->setOpener(QStringLiteral("cmdOverDue"), [this] {
@@ -209,6 +214,7 @@ bool StartupFlow::available(Screen s) const
     case Screen::CustomerSearch:
     case Screen::Rep:
     case Screen::StonePaper:
+    case Screen::Parcel:
         return true;
     default:
         return false;
@@ -340,6 +346,18 @@ bool StartupFlow::openCustomer(qint64 customerId)
     }
     bringUp(c);
     c->showCustomer(customerId);
+    return true;
+}
+
+bool StartupFlow::openParcel(qint64 parcelId)
+{
+    if (!m_parcel) {
+        m_parcel = new frmParcel(m_ctx);
+        m_parcel->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    bringUp(m_parcel);
+    if (parcelId)
+        m_parcel->loadParcel(parcelId);
     return true;
 }
 

@@ -1,0 +1,56 @@
+#pragma once
+// One parcel memo: the customer, when it was created and closed, its lines
+// (current: one per parcel with the carats still out; history: every
+// movement), returning and selling the selected parcel's carats, and the
+// print, which closes the memo once the document went out.
+#include <QWidget>
+
+class QCheckBox;
+class QLabel;
+class QPushButton;
+class QRadioButton;
+class QTableWidget;
+
+namespace velmor {
+class AppContext;
+}
+
+namespace velmor::printing {
+class frmPrintTo;
+}
+
+namespace velmor::ui {
+
+class frmMemoParcelRemove;
+class frmMemoParcelSell;
+
+class frmMemoParcelSheet : public QWidget {
+    Q_OBJECT
+public:
+    frmMemoParcelSheet(AppContext &ctx, qint64 memoId, QWidget *parent = nullptr);
+    qint64 memoId() const { return m_memoId; }
+    void reload();
+    // cmdRemove and cmdSell: the carat dialog (shown), or nullptr when
+    // nothing is selected or nothing is out (the user is told).
+    frmMemoParcelRemove *remove();
+    frmMemoParcelSell *sell();
+    printing::frmPrintTo *print(); // Command5
+
+    QLabel *lblCustomer, *lblCreated, *lblStatus;
+    QRadioButton *Option1, *Option2;
+    QTableWidget *grdMemo;
+    QPushButton *cmdRemove, *cmdSell, *Command5;
+    QCheckBox *chkCDN, *chkZAR;
+
+signals:
+    void memoChanged();
+
+private:
+    void selectionChanged();
+    bool selected(qint64 &parcelId, QString &sku) const;
+
+    AppContext &m_ctx;
+    qint64 m_memoId;
+};
+
+} // namespace velmor::ui

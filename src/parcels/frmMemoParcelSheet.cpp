@@ -6,9 +6,12 @@
 #include "parcels/ParcelMemoPrint.h"
 #include "parcels/frmMemoParcelRemove.h"
 #include "pricing/Grades.h"
-#include "printing/frmPrintTo.h"
+#include "printing/PrintJob.h"
 
 #include <QCheckBox>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QLineEdit>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -67,8 +70,15 @@ frmMemoParcelSheet::frmMemoParcelSheet(AppContext &ctx, qint64 memoId, QWidget *
     chkCDN = named(new QCheckBox(ctx.settings.currencyName(), this), "chkCDN");
     chkZAR = named(new QCheckBox(QStringLiteral("ZAR"), this), "chkZAR");
     Command5 = named(new QPushButton(QStringLiteral("&Print"), this), "Command5");
+    cboPrinter = named(new QComboBox(this), "cboPrinter");
+    cboPrinter->addItems(printing::printerChoices(true));
+    cboPrinter->setCurrentIndex(
+        printing::choiceIndex(printing::printerChoices(true), printing::readPrinterChoice(ctx.workstation, kPrinterFile)));
+    txtPdfFile = named(new QLineEdit(this), "txtPdfFile");
+    txtPdfFile->setPlaceholderText(QStringLiteral("PDF file"));
     for (QWidget *w : {static_cast<QWidget *>(cmdRemove), static_cast<QWidget *>(cmdSell), static_cast<QWidget *>(chkCDN),
-                       static_cast<QWidget *>(chkZAR), static_cast<QWidget *>(Command5)})
+                       static_cast<QWidget *>(chkZAR), static_cast<QWidget *>(cboPrinter),
+                       static_cast<QWidget *>(txtPdfFile), static_cast<QWidget *>(Command5)})
         cmds->addWidget(w);
     root->addLayout(cmds);
     connect(Option1, &QRadioButton::toggled, this, &frmMemoParcelSheet::reload);
@@ -194,43 +204,25 @@ frmMemoParcelSell *frmMemoParcelSheet::sell()
     return d;
 }
 
-printing::frmPrintTo *frmMemoParcelSheet::print()
+bool frmMemoParcelSheet::print()
 {
-    std::optional<ParcelMemoDocument> doc;
-    try {
-        doc = parcelMemoDocument(m_ctx.db(), m_ctx.settings, m_memoId);
-    } catch (const db::DbError &) {
+    const QString entry = cboPrinter->currentText();
+    if (entry == printing::kPdfEntry && txtPdfFile->text().trimmed().isEmpty()) {
+        const QString file = QFileDialog::getSaveFileName(this, QStringLiteral("PDF file"),
+                                                          QStringLiteral("parcel-memo-%1.pdf").arg(m_memoId),
+                                                          QStringLiteral("PDF (*.pdf)"));
+        if (file.isEmpty())
+            return false;
+        txtPdfFile->setText(file);
     }
-    if (!doc)
-        return nullptr;
-    if (doc->rows.isEmpty()) {
-        m_ctx.prompt().inform(QStringLiteral("There are no Parcels on this Memo Sheet!"), QStringLiteral("Memo Printing"),
-                              Icon::Information);
-        return nullptr;
-    }
-    doc->currencySign = m_ctx.settings.currencyName();
-    auto *d = new printing::frmPrintTo(m_ctx, QStringLiteral("Parcel-Memo %1").arg(m_memoId), kPrinterFile, QString(), this);
-    d->setAttribute(Qt::WA_DeleteOnClose);
-    d->suggestedPdfName = QStringLiteral("parcel-memo-%1.pdf").arg(m_memoId);
-    const bool cdn = chkCDN->isChecked(), zar = chkZAR->isChecked();
-    d->draw = [doc = *doc, cdn, zar](printing::PrintSurface &s, bool, QString *error) {
-        return PrintMemoSheetParcel(s, doc, cdn, zar, error);
-    };
-    // The dialog closes with accept only when the document went out.
-    connect(d, &QDialog::accepted, this, [this, d] {
-        if (!d->outcome().ok)
-            return;
-        try {
-            closeParcelMemo(m_ctx.db(), m_memoId, false);
-        } catch (const db::DbError &) {
-        }
-        m_ctx.prompt().inform(QStringLiteral("The Memo Sheet has been sent to the Printer!"),
-                              QStringLiteral("Memo Printing"), Icon::Information);
+    printing::writePrinterChoice(m_ctx.workstation, kPrinterFile, entry);
+    const printing::PrintOutcome out =
+        printParcelMemo(m_ctx, m_memoId, printing::PrintTarget::fromEntry(entry, txtPdfFile->text().trimmed()),
+                        chkCDN->isChecked(), chkZAR->isChecked());
+    reload();
+    if (out.ok)
         emit memoChanged();
-        reload();
-    });
-    d->open();
-    return d;
+    return out.ok;
 }
 
 } // namespace velmor::ui

@@ -6,6 +6,8 @@
 #include <QWidget>
 
 class QCheckBox;
+class QComboBox;
+class QLineEdit;
 class QLabel;
 class QPushButton;
 class QRadioButton;
@@ -13,10 +15,6 @@ class QTableWidget;
 
 namespace velmor {
 class AppContext;
-}
-
-namespace velmor::printing {
-class frmPrintTo;
 }
 
 namespace velmor::ui {
@@ -34,13 +32,18 @@ public:
     // nothing is selected or nothing is out (the user is told).
     frmMemoParcelRemove *remove();
     frmMemoParcelSell *sell();
-    printing::frmPrintTo *print(); // Command5
+    // Command5: remembers the printer choice and prints to it (a PDF file
+    // with "PDF file..."); true when the document went out and the memo
+    // was closed.
+    bool print();
 
     QLabel *lblCustomer, *lblCreated, *lblStatus;
     QRadioButton *Option1, *Option2;
     QTableWidget *grdMemo;
     QPushButton *cmdRemove, *cmdSell, *Command5;
     QCheckBox *chkCDN, *chkZAR;
+    QComboBox *cboPrinter;
+    QLineEdit *txtPdfFile;
 
 signals:
     void memoChanged();

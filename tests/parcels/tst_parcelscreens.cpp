@@ -16,7 +16,6 @@
 #include "parcels/frmParcelPutOnMemo.h"
 #include "parcels/frmSplitParcel.h"
 #include "printing/PrintJob.h"
-#include "printing/frmPrintTo.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -177,11 +176,11 @@ private slots:
 
         // Printed to PDF with carats still out: closed afterwards.
         if (test::haveTool("pdftotext")) {
-            QPointer<printing::frmPrintTo> print = sheet->print();
-            print->cboPrinter->setCurrentIndex(print->cboPrinter->findText(printing::kPdfEntry));
+            sheet->cboPrinter->setCurrentIndex(sheet->cboPrinter->findText(printing::kPdfEntry));
             const QString pdf = e.dir.filePath("parcel-memo.pdf");
-            print->txtPdfFile->setText(pdf);
-            print->print();
+            sheet->txtPdfFile->setText(pdf);
+            sheet->Command5->click();
+            QCOMPARE(e.ctx.workstation.readFirstLine("lastprinterformemosheet.ini"), printing::kPdfEntry);
             QVERIFY(loadParcelMemo(e.t.db(), memo)->closed);
             QVERIFY(sheet->lblStatus->text().startsWith("Status: CLOSED! "));
             QVERIFY(test::pdfText(pdf).contains(QStringLiteral("Parcel-Memo#: %1").arg(memo)));

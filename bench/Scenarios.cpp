@@ -17,7 +17,9 @@ QStringList scenarioNames()
             QStringLiteral("customer search (2 words, per keystroke)"), QStringLiteral("customer open (per customer)"),
             QStringLiteral("customer next/previous (per step)"),
             QStringLiteral("stone paper to PDF (per paper)"), QStringLiteral("label streams (per label)"),
-            QStringLiteral("label stream build (per label)")};
+            QStringLiteral("label stream build (per label)"),
+            QStringLiteral("parcel load (per parcel)"), QStringLiteral("parcel search (per keystroke)"),
+            QStringLiteral("parcel put on memo (per movement)")};
 }
 
 BenchContext::BenchContext(SizeEnv &env)

@@ -353,6 +353,11 @@ void ensureIndexes(const QSqlDatabase &db)
         {"raplist", "ix_raplist_grid", "Shape, Colour, Clarity"},
         {"Customer", "ix_customer_companyname", "CompanyName"},
         {"expectedpays", "ix_expectedpays_invoicetoid", "InvoiceToID"},
+        {"parcel", "ix_parcel_sku", "SKU"},
+        {"parceladd", "ix_parceladd_parcelid", "parcelid"},
+        {"memoparcellist", "ix_memoparcellist_parcel", "parcelid, memoparcelid"},
+        {"memoparcellist", "ix_memoparcellist_memo", "memoparcelid"},
+        {"memoparcel", "ix_memoparcel_customerid", "CustomerID"},
     };
     // The indexes there already, looked up first: MySQL knows no CREATE
     // INDEX IF NOT EXISTS.

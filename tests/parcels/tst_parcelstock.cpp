@@ -2,6 +2,7 @@
 // carats guarded against a second workstation, receiving stock with the
 // average and last cost, splitting, and the auto-number.
 #include "ParcelTestEnv.h"
+#include "parcels/OlderParcel.h"
 #include "parcels/ParcelSplit.h"
 
 #include <QTest>
@@ -212,6 +213,44 @@ private slots:
                               "Missing Information: You must define a SKU Number for this Parcel"}));
         QCOMPARE(e.row("parcel", src), before);
         QCOMPARE(e.count("SELECT COUNT(*) FROM parcel"), 2);
+    }
+
+    // An older parcel of 10 ct at 200 receives 10 ct at 100: 20 ct at 150;
+    // the price follows the selling markup; unfinished or repeated receipts
+    // are refused in the screen's order and write nothing.
+    void olderParcelReceipt()
+    {
+        ParcelEnv e;
+        const qint64 sup = e.customer("Old Supply", true);
+        const qint64 id = db::insert(e.t.db(), "INSERT INTO ParcelStock (SKU, Carat, Quantity, CostUSPerCarat, "
+                                               "PriceUSPerCarat, DMarkup, CostMarkup) VALUES ('OP-1', 10, 50, 200, 300, "
+                                               "1.5, 9)");
+        const Outcome o = receiveOlderParcel(e.ctx, {id, sup, "INV-7", "100", "10", "40"});
+        QCOMPARE(o.result, Result::Done);
+        QCOMPARE(e.text("SELECT CONCAT_WS(' ', Carat, Quantity, CostUSPerCarat, CostLocalPerCarat, PriceUSPerCarat, "
+                        "PriceLocalPerCarat) FROM ParcelStock WHERE ID=?",
+                        {id}),
+                 QStringLiteral("20.00000 90 150.00000 187.50000 225.00000 281.25000"));
+        QCOMPARE(e.text("SELECT CONCAT_WS(' ', Invoice, Carat, Quantity, PricePerCarat) FROM AddParcel"),
+                 QStringLiteral("INV-7 10.00 40 100.00"));
+
+        const QString before = e.row("ParcelStock", id);
+        e.prompt.clear();
+        const QList<OlderReceipt> refused = {{id, 0, "X", "1", "1", "1"},      {id, sup, " ", "1", "1", "1"},
+                                             {id, sup, "X", "0", "1", "1"},    {id, sup, "X", "1", "-1", "1"},
+                                             {id, sup, "X", "1", "1", "0"},    {id, sup, "inv-7", "1", "1", "1"},
+                                             {id, sup, "X", "10000", "1", "1"}};
+        for (const OlderReceipt &r : refused)
+            QCOMPARE(receiveOlderParcel(e.ctx, r).result, Result::Refused);
+        QCOMPARE(e.prompt.messages().mid(0, 6),
+                 (QStringList{"Message: You need to define a Supplier!", "Message: You need to define an Invoice Number!",
+                              "Message: You need to define a Price per Carat!",
+                              "Message: You need to define the Carats received!", "Message: Wrong Amount of Stones!",
+                              "Message: This Information was already entered!"}));
+        // A wildcard in the invoice number is a plain character.
+        QCOMPARE(receiveOlderParcel(e.ctx, {id, sup, "INV%", "1", "1", "1"}).result, Result::Done);
+        QCOMPARE(e.count("SELECT COUNT(*) FROM AddParcel"), 2);
+        Q_UNUSED(before);
     }
 
     void autoNumbers_data()

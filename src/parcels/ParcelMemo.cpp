@@ -248,10 +248,14 @@ Outcome putOnMemo(AppContext &ctx, const MemoOut &m)
     default:
         break;
     }
-    const QStringList entries = customerEntries(ctx.db());
-    for (const QString &e : entries)
-        if (e.endsWith(QStringLiteral("   --- ") + QString::number(m.customerId)))
-            ctx.workstation.writeLines(kLastCustomerFile, {e});
+    try {
+        const QVariant name =
+            db::scalar(ctx.db(), QStringLiteral("SELECT CompanyName FROM Customer WHERE ID = ?"), {m.customerId});
+        ctx.workstation.writeLines(kLastCustomerFile,
+                                   {db::textOf(name) + QStringLiteral("   --- ") + QString::number(m.customerId)});
+    } catch (const db::DbError &) {
+        // Only the preselection of the next memo is lost.
+    }
     out.result = Result::Done;
     out.message = QStringLiteral("Parcel has been added to Memo-Sheet #P") + QString::number(out.id);
     ctx.prompt().notice(out.message);

@@ -113,4 +113,115 @@ Outcome receiveOlderParcel(AppContext &ctx, const OlderReceipt &r)
     return out;
 }
 
+namespace {
+
+QVariant orNull(const Decimal5 &d)
+{
+    return d.isZero() ? QVariant(QMetaType::fromType<QString>()) : QVariant(d.toDb());
+}
+QVariant orNull(int n)
+{
+    return n == 0 ? QVariant(QMetaType::fromType<int>()) : QVariant(n);
+}
+
+// The columns of one pane, in the order of kPaneColumns.
+QVariantList paneValues(const OlderSplitPane &p, bool sellUS, bool *ok)
+{
+    auto num = [ok](const QString &t) {
+        const auto v = Decimal5::parse(t.trimmed().isEmpty() ? QStringLiteral("0") : t);
+        if (!v || *v < Decimal5())
+            *ok = false;
+        return v.value_or(Decimal5());
+    };
+    Decimal5 lo = num(p.weightLow), hi = num(p.weightHigh);
+    if (hi < lo)
+        std::swap(lo, hi);
+    return {orNull(lo),
+            orNull(hi),
+            orNull(std::min(p.colourA, p.colourB)),
+            orNull(std::max(p.colourA, p.colourB)),
+            orNull(std::min(p.clarityA, p.clarityB)),
+            orNull(std::max(p.clarityA, p.clarityB)),
+            sellUS ? -1 : 0,
+            sellUS ? 0 : -1,
+            num(p.costUS).toDb(),
+            num(p.costLocal).toDb(),
+            num(p.priceUS).toDb(),
+            num(p.priceLocal).toDb()};
+}
+
+const QString kPaneColumns = QStringLiteral("CaratLow, CaratHigh, ColourHigh, ColourLow, ClarityHigh, ClarityLow, SellUS, "
+                                            "SellLocal, CostUSPerCarat, CostLocalPerCarat, PriceUSPerCarat, "
+                                            "PriceLocalPerCarat");
+
+} // namespace
+
+Outcome splitOlderParcel(AppContext &ctx, const OlderSplit &s)
+{
+    auto refuse = [&](const QString &text, const QString &title) {
+        Outcome o;
+        o.result = Result::Refused;
+        o.message = text;
+        ctx.prompt().inform(text, title, Icon::Information);
+        return o;
+    };
+    const QString sku = s.newSku.trimmed();
+    if (!sku.isEmpty()
+        && db::scalar(ctx.db(), QStringLiteral("SELECT ID FROM ParcelStock WHERE SKU = ? LIMIT 1"), {sku}).isValid())
+        return refuse(QStringLiteral("This SKU number is already been used for another Diamond, please choose another "
+                                     "SKU number!"),
+                      QStringLiteral("missing Information"));
+    if (sku.isEmpty())
+        return refuse(QStringLiteral("You must define a SKU Number for this Parcel"), QStringLiteral("Missing Information"));
+    const auto source = Decimal5::parse(s.sourceCarat);
+    const auto carat = Decimal5::parse(s.newCarat);
+    if (!source || !carat || *carat <= Decimal5() || *carat >= *source)
+        return refuse(QStringLiteral("The new Parcel must have more than 0 and fewer carats than the %1 ct of the Parcel.")
+                          .arg(source ? source->fixed(2) : QStringLiteral("0.00")),
+                      QStringLiteral("Split Parcel"));
+    bool ok = true;
+    const QVariantList oldValues = paneValues(s.old, s.sellUS, &ok);
+    const QVariantList newValues = paneValues(s.neu, s.sellUS, &ok);
+    if (!ok)
+        return refuse(QStringLiteral("Weights, costs and prices are numbers of 0 or more."), QStringLiteral("Split Parcel"));
+
+    Outcome out;
+    bool changed = false;
+    try {
+        changed = !db::retryOnLockConflict([&] {
+            db::Transaction tx(ctx.db());
+            const QSqlDatabase db = ctx.db();
+            QString set;
+            for (const QString &c : kPaneColumns.split(QStringLiteral(", ")))
+                set += QStringLiteral(", ") + c + QStringLiteral(" = ?");
+            QVariantList binds{(*source - *carat).toDb(), QDateTime::currentDateTime()};
+            binds << oldValues << s.sourceId << source->toDb();
+            if (db::execAffected(db,
+                                 QStringLiteral("UPDATE ParcelStock SET Carat = ?, lastupdated = ?") + set
+                                     + QStringLiteral(" WHERE ID = ? AND Carat = ?"),
+                                 binds)
+                != 1)
+                return false;
+            QVariantList ins{sku, s.newShape, carat->toDb(), QDateTime::currentDateTime()};
+            ins << newValues;
+            out.id = db::insert(db,
+                                QStringLiteral("INSERT INTO ParcelStock (SKU, Shape, Carat, lastupdated, ") + kPaneColumns
+                                    + QStringLiteral(") VALUES (?") + QStringLiteral(", ?").repeated(ins.size() - 1)
+                                    + QStringLiteral(")"),
+                                ins);
+            tx.commit();
+            return true;
+        });
+    } catch (const db::LockConflict &) {
+        return tell(ctx, Result::Conflict, db::lockConflictMessage());
+    } catch (const db::DbError &e) {
+        return tell(ctx, Result::Failed, QStringLiteral("The Parcel could not be split:\n\n") + e.message());
+    }
+    if (changed)
+        return tell(ctx, Result::Conflict,
+                    QStringLiteral("The carats of this Parcel have been changed meanwhile.\n\nNothing has been split."));
+    out.result = Result::Done;
+    return out;
+}
+
 } // namespace velmor::parcels

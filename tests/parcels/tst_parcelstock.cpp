@@ -253,6 +253,46 @@ private slots:
         Q_UNUSED(before);
     }
 
+    // The split of an older parcel: 10.00 ct at 200, 4.00 ct split off with
+    // a value of 1000.00 leaves 6.00 ct at 166.67; reversed weight bounds
+    // and grades are stored in order; repeated SKUs and a parcel changed
+    // meanwhile are refused with nothing written.
+    void olderParcelSplit()
+    {
+        ParcelEnv e;
+        const qint64 id = db::insert(e.t.db(), "INSERT INTO ParcelStock (SKU, Shape, Carat, CostUSPerCarat) "
+                                               "VALUES ('OS-1', 'Pear [PS]', 10, 200)");
+        OlderSplit s;
+        s.sourceId = id;
+        s.sourceCarat = "10.00";
+        s.newSku = "OS-2";
+        s.newShape = "Pear [PS]";
+        s.newCarat = "4";
+        s.old = {"0.30", "0.20", 50, 20, 0, 40, "166.67", "208.34", "250", "312.50"};
+        s.neu = {"0", "0.10", 20, 50, 30, 30, "250", "312.50", "300", "375"};
+        OlderSplit own = s;
+        own.newSku = "OS-1";
+        QCOMPARE(splitOlderParcel(e.ctx, own).result, Result::Refused);
+        OlderSplit all = s;
+        all.newCarat = "10";
+        QCOMPARE(splitOlderParcel(e.ctx, all).result, Result::Refused);
+        OlderSplit stale = s;
+        stale.sourceCarat = "9.5";
+        QCOMPARE(splitOlderParcel(e.ctx, stale).result, Result::Conflict);
+        QCOMPARE(e.count("SELECT COUNT(*) FROM ParcelStock"), 1);
+
+        const Outcome o = splitOlderParcel(e.ctx, s);
+        QCOMPARE(o.result, Result::Done);
+        auto row = [&](qint64 pid) {
+            return e.text("SELECT CONCAT_WS(' ', SKU, Carat, IFNULL(CaratLow,'-'), IFNULL(CaratHigh,'-'), "
+                          "IFNULL(ColourHigh,'-'), IFNULL(ColourLow,'-'), IFNULL(ClarityHigh,'-'), IFNULL(ClarityLow,'-'), "
+                          "SellUS, SellLocal, CostUSPerCarat) FROM ParcelStock WHERE ID=?",
+                          {pid});
+        };
+        QCOMPARE(row(id), QStringLiteral("OS-1 6.00000 0.20000 0.30000 20 50 - 40 0.00000 -1.00000 166.67000"));
+        QCOMPARE(row(o.id), QStringLiteral("OS-2 4.00000 - 0.10000 20 50 30 30 0.00000 -1.00000 250.00000"));
+    }
+
     void autoNumbers_data()
     {
         QTest::addColumn<QStringList>("skus");

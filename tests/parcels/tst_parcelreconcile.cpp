@@ -9,6 +9,7 @@
 
 #include <QRandomGenerator>
 #include <QTest>
+#include <atomic>
 #include <map>
 
 using namespace velmor;
@@ -148,6 +149,38 @@ private slots:
         QCOMPARE(e.count("SELECT COUNT(*) FROM memoparcel m WHERE IFNULL(m.closed,0)<>0 AND "
                          "(SELECT SUM(carat) FROM memoparcellist l WHERE l.memoparcelid=m.ID) <> 0"),
                  0);
+    }
+
+    // Two workstations take the last carats at the same moment: putting them
+    // on memo, and selling what is out on a memo.  Exactly one succeeds.
+    void lastCaratsOnce()
+    {
+        ParcelEnv e;
+        const qint64 c = e.customer("Race");
+        for (int round = 0; round < 10; ++round) {
+            const qint64 p = e.parcel(QStringLiteral("LC-%1").arg(round), "1.5");
+            std::atomic<int> theirs{-1};
+            {
+                test::WorkstationThread other(e.t.settings(), [&](AppContext &ctx, test::ScriptedPrompt &) {
+                    theirs = int(putOnMemo(ctx, {p, c, "1.5", "100", LineChoice::NewLine}).result);
+                });
+                const Result mine = putOnMemo(e.ctx, {p, c, "1.5", "100", LineChoice::NewLine}).result;
+                other.join();
+                QCOMPARE(int(mine == Result::Done) + int(theirs == int(Result::Done)), 1);
+            }
+            QCOMPARE(loadParcel(e.t.db(), p)->carat.toDb(), QStringLiteral("0.00000"));
+            const qint64 memo = openParcelMemo(e.t.db(), c);
+            {
+                test::WorkstationThread other(e.t.settings(), [&](AppContext &ctx, test::ScriptedPrompt &) {
+                    theirs = int(sellFromMemo(ctx, memo, p, "1.5").result);
+                });
+                const Result mine = sellFromMemo(e.ctx, memo, p, "1.5").result;
+                other.join();
+                QCOMPARE(int(mine == Result::Done) + int(theirs == int(Result::Done)), 1);
+            }
+            QCOMPARE(e.text("SELECT CAST(SUM(carat) AS CHAR) FROM invoicelist WHERE parcelid=?", {p}),
+                     QStringLiteral("1.50000"));
+        }
     }
 };
 

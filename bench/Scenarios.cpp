@@ -19,7 +19,9 @@ QStringList scenarioNames()
             QStringLiteral("stone paper to PDF (per paper)"), QStringLiteral("label streams (per label)"),
             QStringLiteral("label stream build (per label)"),
             QStringLiteral("sale posting to an invoice (per sale)"), QStringLiteral("invoice open, 200 lines"),
-            QStringLiteral("invoice to PDF, 200 lines")};
+            QStringLiteral("invoice to PDF, 200 lines"),
+            QStringLiteral("parcel load (per parcel)"), QStringLiteral("parcel search (per keystroke)"),
+            QStringLiteral("parcel put on memo (per movement)")};
 }
 
 BenchContext::BenchContext(SizeEnv &env)

@@ -69,6 +69,7 @@ void runOnlineScenarios(SizeEnv &env);
 void runCustomerScenarios(SizeEnv &env);
 void runPrintingScenarios(SizeEnv &env);
 void runInvoiceScenarios(SizeEnv &env);
+void runParcelScenarios(SizeEnv &env);
 
 // Keys for --scenario (matched as parts of the scenario names).
 QStringList scenarioNames();

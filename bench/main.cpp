@@ -195,7 +195,8 @@ int main(int argc, char **argv)
                 {QStringLiteral("online"), runOnlineScenarios},
                 {QStringLiteral("customer scenarios"), runCustomerScenarios},
                 {QStringLiteral("printing"), runPrintingScenarios},
-                {QStringLiteral("invoices"), runInvoiceScenarios}};
+                {QStringLiteral("invoices"), runInvoiceScenarios},
+                {QStringLiteral("parcel scenarios"), runParcelScenarios}};
             for (const auto &[groupName, run] : groups) {
                 try {
                     run(env);

@@ -356,6 +356,11 @@ void ensureIndexes(const QSqlDatabase &db)
         // A sale's look-up (and lock) of the customer's open invoice; an invoice's lines.
         {"invoice", "ix_invoice_customerid", "customerid"},
         {"invoicelist", "ix_invoicelist_invoiceid", "invoiceid"},
+        {"parcel", "ix_parcel_sku", "SKU"},
+        {"parceladd", "ix_parceladd_parcelid", "parcelid"},
+        {"memoparcellist", "ix_memoparcellist_parcel", "parcelid, memoparcelid"},
+        {"memoparcellist", "ix_memoparcellist_memo", "memoparcelid"},
+        {"memoparcel", "ix_memoparcel_customerid", "CustomerID"},
     };
     // The indexes there already, looked up first: MySQL knows no CREATE
     // INDEX IF NOT EXISTS.

@@ -3,6 +3,7 @@
 #include "customers/CustomerCommands.h"
 #include "invoices/InvoiceCommands.h"
 #include "online/OnlineCommands.h"
+#include "parcels/ParcelCommands.h"
 #include "pricing/PricingCli.h"
 #include "printing/PrintingCommands.h"
 #include "stones/StoneCommands.h"
@@ -18,6 +19,7 @@ CliRegistry buildRegistry()
     r << dbCommands() << coreCommands() << pricingCommands() << stoneCommands() << customerCommands();
     r << onlineCommands();
     r << invoiceCommands();
+    r << parcelCommands();
     r << printingCommands({stones::stonePaper, stones::stoneLabel});
     return r;
 }
@@ -27,9 +29,10 @@ CliRegistry buildRegistry()
 bool cliNeedsGui(const QStringList &args)
 {
     // Printing draws text: fonts need the GUI application.
-    return !args.isEmpty()
-           && (args.first() == QLatin1String("print")
-               || (args.size() > 1 && args.at(0) == QLatin1String("invoice") && args.at(1) == QLatin1String("print")));
+    return (!args.isEmpty()
+            && (args.first() == QLatin1String("print")
+                || (args.size() > 1 && args.at(0) == QLatin1String("invoice") && args.at(1) == QLatin1String("print"))))
+           || parcelCommandNeedsGui(args);
 }
 
 QString cliHelp()

@@ -123,6 +123,11 @@ void StartupFlow::loadFront()
         r->activateWindow();
         r->addRep();
     };
+    m_front->setOpener(QStringLiteral("cmdDiamondParcel"), [this] { openParcel(0); });
+    m_front->setOpener(QStringLiteral("mnuAddDiamondParcel"), [this] {
+        if (openParcel(0))
+            m_parcel->addParcel();
+    });
     m_front->setOpener(QStringLiteral("cmdAddRep"), addRep);
     m_front->setOpener(QStringLiteral("mnuAddRep"), addRep);
     m_front->setOpener(QStringLiteral("cmdOverDue"), [this] {
@@ -234,6 +239,7 @@ bool StartupFlow::available(Screen s) const
     case Screen::InvoiceFind:
     case Screen::InvoicePrint:
     case Screen::SalesDisclaimer:
+    case Screen::Parcel:
         return true;
     default:
         return false;
@@ -365,6 +371,18 @@ bool StartupFlow::openCustomer(qint64 customerId)
     }
     bringUp(c);
     c->showCustomer(customerId);
+    return true;
+}
+
+bool StartupFlow::openParcel(qint64 parcelId)
+{
+    if (!m_parcel) {
+        m_parcel = new frmParcel(m_ctx);
+        m_parcel->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    bringUp(m_parcel);
+    if (parcelId)
+        m_parcel->loadParcel(parcelId);
     return true;
 }
 

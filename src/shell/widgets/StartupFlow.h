@@ -10,6 +10,7 @@
 #include "customers/frmCustomer.h"
 #include "customers/frmCustomerSearch.h"
 #include "customers/frmRep.h"
+#include "parcels/frmParcel.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -64,6 +65,9 @@ public:
     frmCustomer *customerScreen(bool create = true);
     frmCustomerSearch *customerSearch() const { return m_customerSearch; }
     frmRep *repScreen(bool create = true);
+    // Parcel stock (0: the screen without a parcel shown).
+    bool openParcel(qint64 parcelId) override;
+    frmParcel *parcelScreen() const { return m_parcel; }
 
 signals:
     // The home screen is up and the splash screen gone.
@@ -87,6 +91,7 @@ private:
     QPointer<frmCustomerSearch> m_customerSearch;
     QPointer<frmRep> m_rep;
     QPointer<QWidget> m_invoice, m_invoiceFind;
+    QPointer<frmParcel> m_parcel;
     bool m_upgraded = false;
     double m_versionBefore = 0;
     bool m_wholesale = false;

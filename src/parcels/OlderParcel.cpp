@@ -1,0 +1,227 @@
+#include "parcels/OlderParcel.h"
+
+#include "core/AppContext.h"
+#include "db/Retry.h"
+#include "db/Sql.h"
+#include "db/Transaction.h"
+
+namespace velmor::parcels {
+
+namespace {
+
+Outcome tell(AppContext &ctx, Result r, const QString &text)
+{
+    Outcome o;
+    o.result = r;
+    o.message = text;
+    ctx.prompt().inform(text, QStringLiteral("Message"), r == Result::Refused ? Icon::Information : Icon::Exclamation);
+    return o;
+}
+
+// LIKE with the typed text as plain characters.
+QString likeEscaped(const QString &s)
+{
+    QString e = s;
+    e.replace(QLatin1Char('\\'), QStringLiteral("\\\\"));
+    e.replace(QLatin1Char('%'), QStringLiteral("\\%"));
+    e.replace(QLatin1Char('_'), QStringLiteral("\\_"));
+    return e;
+}
+
+enum class Step { Done, NoParcel, Duplicate };
+
+} // namespace
+
+Outcome receiveOlderParcel(AppContext &ctx, const OlderReceipt &r)
+{
+    if (r.supplierId <= 0)
+        return tell(ctx, Result::Refused, QStringLiteral("You need to define a Supplier!"));
+    if (r.invoice.trimmed().isEmpty())
+        return tell(ctx, Result::Refused, QStringLiteral("You need to define an Invoice Number!"));
+    const auto price = Decimal5::parse(r.pricePerCarat);
+    if (!price || *price <= Decimal5())
+        return tell(ctx, Result::Refused, QStringLiteral("You need to define a Price per Carat!"));
+    const auto carat = Decimal5::parse(r.carat);
+    if (!carat || *carat <= Decimal5())
+        return tell(ctx, Result::Refused, QStringLiteral("You need to define the Carats received!"));
+    bool ok = false;
+    const int quantity = r.quantity.trimmed().toInt(&ok);
+    if (!ok || quantity <= 0)
+        return tell(ctx, Result::Refused, QStringLiteral("Wrong Amount of Stones!"));
+    // The receipt columns hold two decimals below 10,000.
+    const Decimal5 limit = *Decimal5::parse(QStringLiteral("9999.99"));
+    if (*price > limit || *carat > limit || price->fixed(2) != price->fixed(5).left(price->fixed(5).size() - 3)
+        || carat->fixed(2) != carat->fixed(5).left(carat->fixed(5).size() - 3))
+        return tell(ctx, Result::Refused,
+                    QStringLiteral("Carats and Price per Carat are entered with at most two decimals, below 10,000."));
+
+    Step step = Step::Done;
+    try {
+        step = db::retryOnLockConflict([&] {
+            db::Transaction tx(ctx.db());
+            const QSqlDatabase db = ctx.db();
+            // The parcel's row first: receipts of one parcel follow each other.
+            QSqlQuery p = db::exec(db,
+                                   QStringLiteral("SELECT CAST(Carat AS CHAR), CAST(CostUSPerCarat AS CHAR), Quantity, "
+                                                  "CAST(DMarkup AS CHAR) FROM ParcelStock WHERE ID = ? FOR UPDATE"),
+                                   {r.parcelId});
+            if (!p.next())
+                return Step::NoParcel;
+            if (db::scalar(db,
+                           QStringLiteral("SELECT ID FROM AddParcel WHERE Invoice LIKE ? AND SupplierID = ? AND "
+                                          "ParcelID = ? LIMIT 1"),
+                           {likeEscaped(r.invoice), r.supplierId, r.parcelId})
+                    .isValid())
+                return Step::Duplicate;
+            const QDateTime now = QDateTime::currentDateTime();
+            db::exec(db,
+                     QStringLiteral("INSERT INTO AddParcel (ParcelID, SupplierID, Date, Invoice, Carat, Quantity, "
+                                    "PricePerCarat) VALUES (?, ?, ?, ?, ?, ?, ?)"),
+                     {r.parcelId, r.supplierId, now, r.invoice, carat->fixed(2), quantity, price->fixed(2)});
+            const Decimal5 oldCarat = Decimal5::fromDb(p.value(0));
+            const Decimal5 oldCost = Decimal5::fromDb(p.value(1));
+            const Decimal5 markup = Decimal5::fromDb(p.value(3));
+            const Decimal5 newCarat = oldCarat + *carat;
+            const Decimal5 cost = (oldCarat.times(oldCost) + carat->times(*price)).dividedBy(newCarat);
+            const Decimal5 rate = *Decimal5::parse(QString::number(ctx.exchangeRateCDN, 'f', 5));
+            QString sql = QStringLiteral("UPDATE ParcelStock SET Carat = ?, Quantity = IFNULL(Quantity, 0) + ?, "
+                                         "CostUSPerCarat = ?, CostLocalPerCarat = ?, lastupdated = ?");
+            QVariantList binds{newCarat.toDb(), quantity, cost.toDb(), cost.times(rate).toDb(), now};
+            if (!markup.isZero()) {
+                const Decimal5 priceUS = cost.times(markup);
+                sql += QStringLiteral(", PriceUSPerCarat = ?, PriceLocalPerCarat = ?");
+                binds << priceUS.toDb() << priceUS.times(rate).toDb();
+            }
+            sql += QStringLiteral(" WHERE ID = ?");
+            binds << r.parcelId;
+            db::exec(db, sql, binds);
+            tx.commit();
+            return Step::Done;
+        });
+    } catch (const db::LockConflict &) {
+        return tell(ctx, Result::Conflict, db::lockConflictMessage());
+    } catch (const db::DbError &e) {
+        return tell(ctx, Result::Failed, QStringLiteral("The receipt could not be saved:\n\n") + e.message());
+    }
+    if (step == Step::NoParcel)
+        return tell(ctx, Result::Conflict, QStringLiteral("This Parcel does not exist anymore."));
+    if (step == Step::Duplicate)
+        return tell(ctx, Result::Refused, QStringLiteral("This Information was already entered!"));
+    Outcome out;
+    out.result = Result::Done;
+    out.id = r.parcelId;
+    return out;
+}
+
+namespace {
+
+QVariant orNull(const Decimal5 &d)
+{
+    return d.isZero() ? QVariant(QMetaType::fromType<QString>()) : QVariant(d.toDb());
+}
+QVariant orNull(int n)
+{
+    return n == 0 ? QVariant(QMetaType::fromType<int>()) : QVariant(n);
+}
+
+// The columns of one pane, in the order of kPaneColumns.
+QVariantList paneValues(const OlderSplitPane &p, bool sellUS, bool *ok)
+{
+    auto num = [ok](const QString &t) {
+        const auto v = Decimal5::parse(t.trimmed().isEmpty() ? QStringLiteral("0") : t);
+        if (!v || *v < Decimal5())
+            *ok = false;
+        return v.value_or(Decimal5());
+    };
+    Decimal5 lo = num(p.weightLow), hi = num(p.weightHigh);
+    if (hi < lo)
+        std::swap(lo, hi);
+    return {orNull(lo),
+            orNull(hi),
+            orNull(std::min(p.colourA, p.colourB)),
+            orNull(std::max(p.colourA, p.colourB)),
+            orNull(std::min(p.clarityA, p.clarityB)),
+            orNull(std::max(p.clarityA, p.clarityB)),
+            sellUS ? -1 : 0,
+            sellUS ? 0 : -1,
+            num(p.costUS).toDb(),
+            num(p.costLocal).toDb(),
+            num(p.priceUS).toDb(),
+            num(p.priceLocal).toDb()};
+}
+
+const QString kPaneColumns = QStringLiteral("CaratLow, CaratHigh, ColourHigh, ColourLow, ClarityHigh, ClarityLow, SellUS, "
+                                            "SellLocal, CostUSPerCarat, CostLocalPerCarat, PriceUSPerCarat, "
+                                            "PriceLocalPerCarat");
+
+} // namespace
+
+Outcome splitOlderParcel(AppContext &ctx, const OlderSplit &s)
+{
+    auto refuse = [&](const QString &text, const QString &title) {
+        Outcome o;
+        o.result = Result::Refused;
+        o.message = text;
+        ctx.prompt().inform(text, title, Icon::Information);
+        return o;
+    };
+    const QString sku = s.newSku.trimmed();
+    if (!sku.isEmpty()
+        && db::scalar(ctx.db(), QStringLiteral("SELECT ID FROM ParcelStock WHERE SKU = ? LIMIT 1"), {sku}).isValid())
+        return refuse(QStringLiteral("This SKU number is already been used for another Diamond, please choose another "
+                                     "SKU number!"),
+                      QStringLiteral("missing Information"));
+    if (sku.isEmpty())
+        return refuse(QStringLiteral("You must define a SKU Number for this Parcel"), QStringLiteral("Missing Information"));
+    const auto source = Decimal5::parse(s.sourceCarat);
+    const auto carat = Decimal5::parse(s.newCarat);
+    if (!source || !carat || *carat <= Decimal5() || *carat >= *source)
+        return refuse(QStringLiteral("The new Parcel must have more than 0 and fewer carats than the %1 ct of the Parcel.")
+                          .arg(source ? source->fixed(2) : QStringLiteral("0.00")),
+                      QStringLiteral("Split Parcel"));
+    bool ok = true;
+    const QVariantList oldValues = paneValues(s.old, s.sellUS, &ok);
+    const QVariantList newValues = paneValues(s.neu, s.sellUS, &ok);
+    if (!ok)
+        return refuse(QStringLiteral("Weights, costs and prices are numbers of 0 or more."), QStringLiteral("Split Parcel"));
+
+    Outcome out;
+    bool changed = false;
+    try {
+        changed = !db::retryOnLockConflict([&] {
+            db::Transaction tx(ctx.db());
+            const QSqlDatabase db = ctx.db();
+            QString set;
+            for (const QString &c : kPaneColumns.split(QStringLiteral(", ")))
+                set += QStringLiteral(", ") + c + QStringLiteral(" = ?");
+            QVariantList binds{(*source - *carat).toDb(), QDateTime::currentDateTime()};
+            binds << oldValues << s.sourceId << source->toDb();
+            if (db::execAffected(db,
+                                 QStringLiteral("UPDATE ParcelStock SET Carat = ?, lastupdated = ?") + set
+                                     + QStringLiteral(" WHERE ID = ? AND Carat = ?"),
+                                 binds)
+                != 1)
+                return false;
+            QVariantList ins{sku, s.newShape, carat->toDb(), QDateTime::currentDateTime()};
+            ins << newValues;
+            out.id = db::insert(db,
+                                QStringLiteral("INSERT INTO ParcelStock (SKU, Shape, Carat, lastupdated, ") + kPaneColumns
+                                    + QStringLiteral(") VALUES (?") + QStringLiteral(", ?").repeated(ins.size() - 1)
+                                    + QStringLiteral(")"),
+                                ins);
+            tx.commit();
+            return true;
+        });
+    } catch (const db::LockConflict &) {
+        return tell(ctx, Result::Conflict, db::lockConflictMessage());
+    } catch (const db::DbError &e) {
+        return tell(ctx, Result::Failed, QStringLiteral("The Parcel could not be split:\n\n") + e.message());
+    }
+    if (changed)
+        return tell(ctx, Result::Conflict,
+                    QStringLiteral("The carats of this Parcel have been changed meanwhile.\n\nNothing has been split."));
+    out.result = Result::Done;
+    return out;
+}
+
+} // namespace velmor::parcels

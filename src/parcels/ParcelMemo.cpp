@@ -1,0 +1,426 @@
+#include "parcels/ParcelMemo.h"
+
+#include "core/AppContext.h"
+#include "db/Retry.h"
+#include "db/Row.h"
+#include "db/Sql.h"
+#include "db/Transaction.h"
+#include "invoices/Posting.h"
+
+#include <QLocale>
+
+namespace velmor::parcels {
+
+namespace {
+
+const QString kTitle = QStringLiteral("Parcel Memo");
+
+Outcome tell(AppContext &ctx, Result r, const QString &text)
+{
+    Outcome o;
+    o.result = r;
+    o.message = text;
+    ctx.prompt().inform(text, kTitle, r == Result::Refused ? Icon::Information : Icon::Exclamation);
+    return o;
+}
+
+QString usDate(const QDateTime &d, const QString &format)
+{
+    return QLocale(QLocale::English, QLocale::UnitedStates).toString(d, format);
+}
+
+// The price per carat of the parcel's newest memo-out line on the memo.
+Decimal5 memoPrice(const QSqlDatabase &db, qint64 memoId, qint64 parcelId)
+{
+    return Decimal5::fromDb(db::scalar(db,
+                                       QStringLiteral("SELECT CAST(pricecarat AS CHAR) FROM memoparcellist WHERE "
+                                                      "memoparcelid = ? AND parcelid = ? AND action = 'memo-out' "
+                                                      "ORDER BY id DESC LIMIT 1"),
+                                       {memoId, parcelId}));
+}
+
+QString rate(double r) { return QString::number(r, 'f', 5); }
+
+enum class Step { Done, NoParcel, NotEnough, NoCustomer, NoMemo, NothingOut, TooMuch };
+
+} // namespace
+
+std::optional<ParcelMemoHeader> loadParcelMemo(const QSqlDatabase &db, qint64 memoId)
+{
+    QSqlQuery q = db::exec(db,
+                           QStringLiteral("SELECT memoparcel.ID, memoparcel.CustomerID, memoparcel.Reference, "
+                                          "memoparcel.Date, memoparcel.closed, memoparcel.closeddate, "
+                                          "Customer.CompanyName, Customer.CompanyStreet1, Customer.CompanyStreet2, "
+                                          "Customer.CompanyCity, Customer.CompanyProvince, Customer.CompanyZIP, "
+                                          "Customer.PhoneNumber1 FROM memoparcel LEFT JOIN Customer "
+                                          "ON Customer.ID = memoparcel.CustomerID WHERE memoparcel.ID = ?"),
+                           {memoId});
+    if (!q.next())
+        return std::nullopt;
+    ParcelMemoHeader h;
+    h.id = q.value(0).toLongLong();
+    h.customerId = q.value(1).toLongLong();
+    h.reference = db::textOf(q.value(2));
+    h.date = q.value(3).toDateTime();
+    h.closed = db::flagOf(q.value(4));
+    h.closedDate = q.value(5).toDateTime();
+    h.companyName = db::textOf(q.value(6));
+    h.street1 = db::textOf(q.value(7));
+    h.street2 = db::textOf(q.value(8));
+    h.city = db::textOf(q.value(9));
+    h.province = db::textOf(q.value(10));
+    h.zip = db::textOf(q.value(11));
+    h.phone = db::textOf(q.value(12));
+    return h;
+}
+
+QString createdCaption(const ParcelMemoHeader &h)
+{
+    return QStringLiteral("created: ") + usDate(h.date, QStringLiteral("MMM dd, yyyy HH:mm"));
+}
+
+QString statusCaption(const ParcelMemoHeader &h)
+{
+    if (!h.closed)
+        return {};
+    return QStringLiteral("Status: CLOSED! ") + usDate(h.closedDate, QStringLiteral("MMM dd, yyyy HH:mm"));
+}
+
+QList<ParcelMemoLine> parcelMemoLines(const QSqlDatabase &db, qint64 memoId, bool history)
+{
+    const QString cols = QStringLiteral(
+        "parcel.ID, parcel.SKU, parcel.Shape, CAST(parcel.CaratLow AS CHAR), CAST(parcel.CaratHigh AS CHAR), "
+        "parcel.ColourLow, parcel.ColourHigh, parcel.ClarityLow, parcel.ClarityHigh, ");
+    QString sql;
+    if (history)
+        sql = QStringLiteral("SELECT ") + cols
+              + QStringLiteral("memoparcellist.id, CAST(memoparcellist.carat AS CHAR), memoparcellist.action, "
+                               "CAST(memoparcellist.pricecarat AS CHAR), memoparcellist.date, "
+                               "CAST(memoparcellist.exchangerateCDN AS CHAR), CAST(memoparcellist.exchangerateZAR AS CHAR) "
+                               "FROM parcel INNER JOIN memoparcellist ON parcel.ID = memoparcellist.parcelid "
+                               "WHERE memoparcellist.memoparcelid = ? ORDER BY memoparcellist.date, "
+                               "memoparcellist.parcelid, memoparcellist.id");
+    else
+        sql = QStringLiteral("SELECT ") + cols
+              + QStringLiteral("0, CAST(SUM(memoparcellist.carat) AS CHAR), '', "
+                               "(SELECT CAST(m.pricecarat AS CHAR) FROM memoparcellist m WHERE m.memoparcelid = ? AND "
+                               "m.parcelid = parcel.ID AND m.action = 'memo-out' ORDER BY m.id DESC LIMIT 1), "
+                               "MAX(memoparcellist.date), NULL, NULL "
+                               "FROM parcel INNER JOIN memoparcellist ON parcel.ID = memoparcellist.parcelid "
+                               "WHERE memoparcellist.memoparcelid = ? GROUP BY parcel.ID ORDER BY parcel.SKU, parcel.ID");
+    QSqlQuery q = db::exec(db, sql, history ? QVariantList{memoId} : QVariantList{memoId, memoId});
+    QList<ParcelMemoLine> lines;
+    while (q.next()) {
+        ParcelMemoLine l;
+        l.parcelId = q.value(0).toLongLong();
+        l.sku = db::textOf(q.value(1));
+        l.shape = db::textOf(q.value(2));
+        l.caratLow = Decimal5::fromDb(q.value(3));
+        l.caratHigh = Decimal5::fromDb(q.value(4));
+        l.colourLow = q.value(5).toInt();
+        l.colourHigh = q.value(6).toInt();
+        l.clarityLow = q.value(7).toInt();
+        l.clarityHigh = q.value(8).toInt();
+        l.lineId = q.value(9).toLongLong();
+        l.carat = Decimal5::fromDb(q.value(10));
+        l.action = db::textOf(q.value(11));
+        l.priceCarat = Decimal5::fromDb(q.value(12));
+        l.date = q.value(13).toDateTime();
+        l.rateCDN = Decimal5::fromDb(q.value(14));
+        l.rateZAR = Decimal5::fromDb(q.value(15));
+        lines << l;
+    }
+    return lines;
+}
+
+Decimal5 caratsOut(const QSqlDatabase &db, qint64 memoId, qint64 parcelId)
+{
+    return Decimal5::fromDb(db::scalar(
+        db, QStringLiteral("SELECT CAST(SUM(carat) AS CHAR) FROM memoparcellist WHERE parcelid = ? AND memoparcelid = ?"),
+        {parcelId, memoId}));
+}
+
+qint64 openParcelMemo(const QSqlDatabase &db, qint64 customerId)
+{
+    return db::scalar(db,
+                      QStringLiteral("SELECT ID FROM memoparcel WHERE IFNULL(closed, 0) = 0 AND CustomerID = ? "
+                                     "ORDER BY ID DESC LIMIT 1"),
+                      {customerId})
+        .toLongLong();
+}
+
+qint64 memoOutLine(const QSqlDatabase &db, qint64 memoId, qint64 parcelId)
+{
+    return db::scalar(db,
+                      QStringLiteral("SELECT id FROM memoparcellist WHERE memoparcelid = ? AND parcelid = ? AND "
+                                     "action = 'memo-out' ORDER BY id DESC LIMIT 1"),
+                      {memoId, parcelId})
+        .toLongLong();
+}
+
+Outcome putOnMemo(AppContext &ctx, const MemoOut &m)
+{
+    if (m.customerId <= 0)
+        return tell(ctx, Result::Refused, QStringLiteral("Please choose the Customer first."));
+    const auto carat = Decimal5::parse(m.carat);
+    if (!carat || *carat <= Decimal5())
+        return tell(ctx, Result::Refused, QStringLiteral("Please enter the Carats to put on Memo."));
+    const auto price = Decimal5::parse(m.priceUS.isEmpty() ? QStringLiteral("0") : m.priceUS);
+    if (!price || *price < Decimal5())
+        return tell(ctx, Result::Refused, QStringLiteral("\"%1\" is not a valid price per carat.").arg(m.priceUS));
+
+    LineChoice choice = m.line;
+    if (choice == LineChoice::Ask) {
+        choice = LineChoice::NewLine;
+        const qint64 memo = openParcelMemo(ctx.db(), m.customerId);
+        if (memo && memoOutLine(ctx.db(), memo, m.parcelId))
+            choice = ctx.prompt().askYesNo(
+                         QStringLiteral("This Parcel is already on Memo-Sheet #P%1.\n\nYes: ADD this parcel on the "
+                                        "memo-sheet to the EXISTING LINE (ENTRY)\nNo: put this parcel on the "
+                                        "memo-sheet as a NEW LINE (ENTRY)")
+                             .arg(memo),
+                         kTitle)
+                         ? LineChoice::ExistingLine
+                         : LineChoice::NewLine;
+    }
+
+    Outcome out;
+    Step step = Step::Done;
+    try {
+        step = db::retryOnLockConflict([&] {
+            db::Transaction tx(ctx.db());
+            const QSqlDatabase db = ctx.db();
+            const QDateTime now = QDateTime::currentDateTime();
+            // Takes the carats only while that many are on hand.
+            if (db::execAffected(db,
+                                 QStringLiteral("UPDATE parcel SET Carat = Carat - ?, rnd = ?, dateupdated = ? "
+                                                "WHERE ID = ? AND Carat >= ?"),
+                                 {carat->toDb(), newRnd(), now, m.parcelId, carat->toDb()})
+                != 1)
+                return db::scalar(db, QStringLiteral("SELECT ID FROM parcel WHERE ID = ?"), {m.parcelId}).isValid()
+                           ? Step::NotEnough
+                           : Step::NoParcel;
+            if (!db::scalar(db, QStringLiteral("SELECT ID FROM Customer WHERE ID = ? FOR UPDATE"), {m.customerId})
+                     .isValid())
+                return Step::NoCustomer;
+            qint64 memo = db::scalar(db,
+                                     QStringLiteral("SELECT ID FROM memoparcel WHERE IFNULL(closed, 0) = 0 AND "
+                                                    "CustomerID = ? ORDER BY ID DESC LIMIT 1 FOR UPDATE"),
+                                     {m.customerId})
+                              .toLongLong();
+            if (!memo)
+                memo = db::insert(db, QStringLiteral("INSERT INTO memoparcel (CustomerID, Date, closed) VALUES (?, ?, 0)"),
+                                  {m.customerId, now});
+            const qint64 line = choice == LineChoice::ExistingLine ? memoOutLine(db, memo, m.parcelId) : 0;
+            if (line)
+                db::exec(db,
+                         QStringLiteral("UPDATE memoparcellist SET carat = carat + ?, pricecarat = ?, "
+                                        "exchangerateCDN = ?, exchangerateZAR = ?, date = ? WHERE id = ?"),
+                         {carat->toDb(), price->toDb(), rate(ctx.exchangeRateCDN), rate(ctx.exchangeRateZAR), now, line});
+            else
+                db::exec(db,
+                         QStringLiteral("INSERT INTO memoparcellist (memoparcelid, parcelid, exchangerateCDN, "
+                                        "exchangerateZAR, pricecarat, date, action, carat) "
+                                        "VALUES (?, ?, ?, ?, ?, ?, 'memo-out', ?)"),
+                         {memo, m.parcelId, rate(ctx.exchangeRateCDN), rate(ctx.exchangeRateZAR), price->toDb(), now,
+                          carat->toDb()});
+            tx.commit();
+            out.id = memo;
+            return Step::Done;
+        });
+    } catch (const db::LockConflict &) {
+        return tell(ctx, Result::Conflict, db::lockConflictMessage());
+    } catch (const db::DbError &e) {
+        return tell(ctx, Result::Failed, QStringLiteral("The Parcel could not be put on Memo:\n\n") + e.message());
+    }
+    switch (step) {
+    case Step::NoParcel:
+        return tell(ctx, Result::Conflict, QStringLiteral("This Parcel does not exist anymore."));
+    case Step::NotEnough: {
+        const auto p = loadParcel(ctx.db(), m.parcelId);
+        return tell(ctx, Result::Refused,
+                    QStringLiteral("Only %1 ct of Parcel %2 are on hand: %3 ct cannot be put on Memo.\n\n"
+                                   "Nothing has been changed.")
+                        .arg(p ? p->carat.fixed(2) : QStringLiteral("0.00"), p ? p->sku : QString(), carat->fixed(2)));
+    }
+    case Step::NoCustomer:
+        return tell(ctx, Result::Refused, QStringLiteral("This Customer does not exist anymore."));
+    default:
+        break;
+    }
+    try {
+        const QVariant name =
+            db::scalar(ctx.db(), QStringLiteral("SELECT CompanyName FROM Customer WHERE ID = ?"), {m.customerId});
+        ctx.workstation.writeLines(kLastCustomerFile,
+                                   {db::textOf(name) + QStringLiteral("   --- ") + QString::number(m.customerId)});
+    } catch (const db::DbError &) {
+        // Only the preselection of the next memo is lost.
+    }
+    out.result = Result::Done;
+    out.message = QStringLiteral("Parcel has been added to Memo-Sheet #P") + QString::number(out.id);
+    ctx.prompt().notice(out.message);
+    return out;
+}
+
+namespace {
+
+// The shared part of returning and selling: locks the parcel, the customer
+// and the memo (in that order, as putting on memo does), checks the carats
+// still out, and runs `move` with them.
+Outcome memoMovement(AppContext &ctx, qint64 memoId, qint64 parcelId, const QString &caratText, bool sell)
+{
+    const auto carat = Decimal5::parse(caratText);
+    if (!carat || *carat <= Decimal5())
+        return tell(ctx, Result::Refused,
+                    sell ? QStringLiteral("Please enter the Carats to sell.")
+                         : QStringLiteral("Please enter the Carats to return into Stock."));
+    Outcome out;
+    out.id = memoId;
+    QString sku;
+    Decimal5 out0;
+    invoices::Posted posted;
+    Step step = Step::Done;
+    try {
+        step = db::retryOnLockConflict([&]() -> Step {
+            db::Transaction tx(ctx.db());
+            const QSqlDatabase db = ctx.db();
+            const QDateTime now = QDateTime::currentDateTime();
+            QSqlQuery p = db::exec(db, QStringLiteral("SELECT SKU FROM parcel WHERE ID = ? FOR UPDATE"), {parcelId});
+            if (!p.next())
+                return Step::NoParcel;
+            sku = db::textOf(p.value(0));
+            const QVariant customer = db::scalar(db, QStringLiteral("SELECT CustomerID FROM memoparcel WHERE ID = ?"),
+                                                 {memoId});
+            if (!customer.isValid())
+                return Step::NoMemo;
+            db::exec(db, QStringLiteral("SELECT ID FROM Customer WHERE ID = ? FOR UPDATE"), {customer});
+            db::exec(db, QStringLiteral("SELECT ID FROM memoparcel WHERE ID = ? FOR UPDATE"), {memoId});
+            out0 = caratsOut(db, memoId, parcelId);
+            if (out0 <= Decimal5())
+                return Step::NothingOut;
+            if (*carat > out0)
+                return Step::TooMuch;
+            const Decimal5 price = memoPrice(db, memoId, parcelId);
+            if (sell) {
+                db::exec(db, QStringLiteral("UPDATE parcel SET rnd = ? WHERE ID = ?"), {newRnd(), parcelId});
+                db::exec(db,
+                         QStringLiteral("INSERT INTO memoparcellist (memoparcelid, parcelid, carat, action, pricecarat, "
+                                        "date, exchangerateCDN, exchangerateZAR) VALUES (?, ?, ?, 'sell', ?, ?, ?, ?)"),
+                         {memoId, parcelId, (-*carat).toDb(), price.toDb(), now, rate(ctx.exchangeRateCDN),
+                          rate(ctx.exchangeRateZAR)});
+                invoices::SaleLine line;
+                line.customerId = customer.toLongLong();
+                line.parcelId = parcelId;
+                line.carat = carat->toDb();
+                line.priceCarat = price.toDb();
+                posted = invoices::postInTransaction(ctx, line);
+            } else {
+                db::exec(db,
+                         QStringLiteral("UPDATE parcel SET Carat = IFNULL(Carat, 0) + ?, rnd = ?, dateupdated = ? "
+                                        "WHERE ID = ?"),
+                         {carat->toDb(), newRnd(), now, parcelId});
+                db::exec(db,
+                         QStringLiteral("INSERT INTO memoparcellist (memoparcelid, parcelid, carat, action, pricecarat, "
+                                        "date, exchangerateCDN, exchangerateZAR) VALUES (?, ?, ?, 'memo-return', ?, ?, "
+                                        "?, ?)"),
+                         {memoId, parcelId, (-*carat).toDb(), price.toDb(), now, rate(ctx.exchangeRateCDN),
+                          rate(ctx.exchangeRateZAR)});
+            }
+            out.memoClosed = closeParcelMemo(db, memoId, true);
+            tx.commit();
+            return Step::Done;
+        });
+    } catch (const db::LockConflict &) {
+        return tell(ctx, Result::Conflict, db::lockConflictMessage());
+    } catch (const db::DbError &e) {
+        return tell(ctx, Result::Failed,
+                    (sell ? QStringLiteral("The sale could not be saved:\n\n")
+                          : QStringLiteral("The return could not be saved:\n\n"))
+                        + e.message());
+    } catch (const std::invalid_argument &e) {
+        return tell(ctx, Result::Refused, QString::fromStdString(e.what()));
+    }
+    switch (step) {
+    case Step::NoParcel:
+        return tell(ctx, Result::Conflict, QStringLiteral("This Parcel does not exist anymore."));
+    case Step::NoMemo:
+        return tell(ctx, Result::Conflict, QStringLiteral("This Memo does not exist anymore."));
+    case Step::NothingOut:
+        return tell(ctx, Result::Refused, QStringLiteral("Parcel ") + sku + QStringLiteral(" is already at 0.00 ct. on this Memo"));
+    case Step::TooMuch:
+        return tell(ctx, Result::Refused,
+                    QStringLiteral("Only %1 ct of Parcel %2 are out on this Memo: %3 ct cannot be %4.\n\n"
+                                   "Nothing has been changed.")
+                        .arg(out0.fixed(2), sku, carat->fixed(2), sell ? QStringLiteral("sold") : QStringLiteral("returned")));
+    default:
+        break;
+    }
+    out.result = Result::Done;
+    if (sell) {
+        out.invoiceId = posted.invoiceId;
+        out.newInvoice = posted.newInvoice;
+        out.message = invoices::postedNotice(posted, sku);
+    } else {
+        out.message = carat->fixed(2) + QStringLiteral(" ct were returned into Stock from this Memo-Sheet");
+    }
+    ctx.prompt().notice(out.message);
+    if (out.memoClosed)
+        ctx.prompt().inform(QStringLiteral("This Memo has been closed now!"), kTitle, Icon::Information);
+    return out;
+}
+
+} // namespace
+
+Outcome returnFromMemo(AppContext &ctx, qint64 memoId, qint64 parcelId, const QString &carat)
+{
+    return memoMovement(ctx, memoId, parcelId, carat, false);
+}
+
+Outcome sellFromMemo(AppContext &ctx, qint64 memoId, qint64 parcelId, const QString &carat)
+{
+    return memoMovement(ctx, memoId, parcelId, carat, true);
+}
+
+bool closeParcelMemo(const QSqlDatabase &db, qint64 memoId, bool onlyWhenEmpty)
+{
+    if (onlyWhenEmpty) {
+        const Decimal5 left = Decimal5::fromDb(db::scalar(
+            db, QStringLiteral("SELECT CAST(SUM(carat) AS CHAR) FROM memoparcellist WHERE memoparcelid = ?"), {memoId}));
+        if (!left.isZero())
+            return false;
+    }
+    return db::execAffected(db,
+                            QStringLiteral("UPDATE memoparcel SET closed = -1, closeddate = IFNULL(closeddate, ?) "
+                                           "WHERE ID = ? AND IFNULL(closed, 0) = 0"),
+                            {QDateTime::currentDateTime(), memoId})
+        == 1;
+}
+
+QList<ParcelMemoListRow> parcelMemoList(const QSqlDatabase &db, bool onlyOpen, qint64 customerId)
+{
+    QString sql = QStringLiteral("SELECT memoparcel.ID, Customer.CompanyName, memoparcel.Date, memoparcel.CustomerID, "
+                                 "memoparcel.closed FROM Customer INNER JOIN memoparcel "
+                                 "ON Customer.ID = memoparcel.CustomerID WHERE 1=1");
+    QVariantList binds;
+    if (onlyOpen)
+        sql += QStringLiteral(" AND IFNULL(memoparcel.closed, 0) = 0");
+    if (customerId) {
+        sql += QStringLiteral(" AND memoparcel.CustomerID = ?");
+        binds << customerId;
+    }
+    sql += QStringLiteral(" ORDER BY memoparcel.ID DESC");
+    QSqlQuery q = db::exec(db, sql, binds);
+    QList<ParcelMemoListRow> rows;
+    while (q.next()) {
+        ParcelMemoListRow r;
+        r.memoId = q.value(0).toLongLong();
+        r.customer = db::textOf(q.value(1));
+        r.memoDate = usDate(q.value(2).toDateTime(), QStringLiteral("MMM dd yyyy"));
+        r.customerId = q.value(3).toLongLong();
+        r.status = db::flagOf(q.value(4)) ? QStringLiteral("closed") : QStringLiteral("active");
+        rows << r;
+    }
+    return rows;
+}
+
+} // namespace velmor::parcels

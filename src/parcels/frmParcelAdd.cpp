@@ -1,0 +1,86 @@
+#include "parcels/frmParcelAdd.h"
+
+#include "core/AppContext.h"
+#include "core/widgets/Named.h"
+#include "db/Sql.h"
+#include "parcels/ParcelRecord.h"
+
+#include <QComboBox>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace velmor::ui {
+
+frmParcelAdd::frmParcelAdd(AppContext &ctx, qint64 parcelId, QWidget *parent)
+    : QDialog(parent), m_ctx(ctx), m_parcelId(parcelId), m_price(ctx.exchangeRateCDN, ctx.exchangeRateZAR)
+{
+    setObjectName(QStringLiteral("frmParcelAdd"));
+    setWindowTitle(QStringLiteral("Receive Stock"));
+    auto *root = new QVBoxLayout(this);
+    auto *form = new QFormLayout;
+    cboSupplier = named(new QComboBox(this), "cboSupplier");
+    cboSupplier->addItem(QString());
+    try {
+        cboSupplier->addItems(parcels::supplierEntries(ctx.db()));
+    } catch (const db::DbError &) {
+    }
+    txtCarat = named(new QLineEdit(this), "txtCarat");
+    txtUS = named(new QLineEdit(this), "txtUS");
+    txtCDN = named(new QLineEdit(this), "txtCDN");
+    txtZAR = named(new QLineEdit(this), "txtZAR");
+    form->addRow(QStringLiteral("Supplier"), cboSupplier);
+    form->addRow(QStringLiteral("Carats received"), txtCarat);
+    form->addRow(QStringLiteral("Cost US$/ct"), txtUS);
+    form->addRow(QStringLiteral("Cost %1/ct").arg(ctx.settings.currencyName()), txtCDN);
+    form->addRow(QStringLiteral("Cost ZAR/ct"), txtZAR);
+    root->addLayout(form);
+    auto *cmds = new QHBoxLayout;
+    cmdFill = named(new QPushButton(QStringLiteral("&Receive"), this), "cmdFill");
+    cmdCancel = named(new QPushButton(QStringLiteral("Cancel"), this), "cmdCancel");
+    cmdFill->setDefault(true);
+    cmds->addWidget(cmdFill);
+    cmds->addWidget(cmdCancel);
+    root->addLayout(cmds);
+    connect(cboSupplier, &QComboBox::currentIndexChanged, this, &frmParcelAdd::updateCommands);
+    connect(txtUS, &QLineEdit::textChanged, this, [this](const QString &t) { couple(m_price.usChanged(t)); });
+    connect(txtCDN, &QLineEdit::textChanged, this, [this](const QString &t) { couple(m_price.cdnChanged(t)); });
+    connect(txtZAR, &QLineEdit::textChanged, this, [this](const QString &t) { couple(m_price.zarChanged(t)); });
+    connect(cmdFill, &QPushButton::clicked, this, &frmParcelAdd::fill);
+    connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
+    updateCommands();
+}
+
+void frmParcelAdd::couple(bool changed)
+{
+    if (!changed)
+        return;
+    m_price.guard = true;
+    txtUS->setText(m_price.us);
+    txtCDN->setText(m_price.cdn);
+    txtZAR->setText(m_price.zar);
+    m_price.guard = false;
+}
+
+void frmParcelAdd::updateCommands()
+{
+    cmdFill->setEnabled(cboSupplier->currentIndex() > 0);
+}
+
+bool frmParcelAdd::fill()
+{
+    if (cboSupplier->currentIndex() <= 0)
+        return false;
+    const QString entry = cboSupplier->currentText();
+    const qint64 supplier = entry.section(QStringLiteral("--- "), -1).toLongLong();
+    const parcels::Outcome o = parcels::receiveStock(m_ctx, {m_parcelId, supplier, txtCarat->text(), txtUS->text()});
+    if (o.result != parcels::Result::Done)
+        return false;
+    emit received();
+    accept();
+    return true;
+}
+
+} // namespace velmor::ui

@@ -17,7 +17,10 @@ QStringList scenarioNames()
             QStringLiteral("customer search (2 words, per keystroke)"), QStringLiteral("customer open (per customer)"),
             QStringLiteral("customer next/previous (per step)"),
             QStringLiteral("stone paper to PDF (per paper)"), QStringLiteral("label streams (per label)"),
-            QStringLiteral("label stream build (per label)")};
+            QStringLiteral("label stream build (per label)"),
+            QStringLiteral("stone search: status+shape+weight+grades"), QStringLiteral("stone search: SKU prefix"),
+            QStringLiteral("stone search: all statuses"), QStringLiteral("stone search: a customer's memo stones"),
+            QStringLiteral("search report to PDF (1,000 rows)")};
 }
 
 BenchContext::BenchContext(SizeEnv &env)

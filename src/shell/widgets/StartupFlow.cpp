@@ -45,6 +45,7 @@ StartupFlow::~StartupFlow()
     delete m_customerSearch.data();
     delete m_customer.data();
     delete m_rep.data();
+    delete m_stoneSearch.data();
     delete m_stone.data();
     delete m_front.data();
 }
@@ -137,6 +138,9 @@ void StartupFlow::loadFront()
                                       .arg(r.invoices));
     });
 
+    // The stone search.
+    m_front->setOpener(QStringLiteral("cmdSingleDiamonds"), [this] { openStoneSearch(0); });
+
     // The printer set-up screens.
     m_front->setOpener(QStringLiteral("mnuConfigPrinters"),
                        [&ctx, showWindow, this] { showWindow(new printing::frmConfigPrinter(ctx, m_front)); });
@@ -209,6 +213,7 @@ bool StartupFlow::available(Screen s) const
     case Screen::CustomerSearch:
     case Screen::Rep:
     case Screen::StonePaper:
+    case Screen::StoneSearch:
         return true;
     default:
         return false;
@@ -268,6 +273,23 @@ bool StartupFlow::printStonePaper(qint64 stoneId, QWidget *parent)
     if (dlg.exec() != QDialog::Accepted)
         return false;
     m_ctx.prompt().notice(QStringLiteral("Document was sent to the Printer"));
+    return true;
+}
+
+bool StartupFlow::openStoneSearch(qint64 memoSheetId)
+{
+    QWidget *opener = QApplication::activeWindow();
+    if (!m_stoneSearch) {
+        m_stoneSearch = new frmItemDiamondSearch(m_ctx);
+        m_stoneSearch->setAttribute(Qt::WA_DeleteOnClose);
+        placeWindow(m_stoneSearch, m_stoneSearch->size(), opener);
+    } else {
+        m_stoneSearch->search();
+    }
+    m_stoneSearch->setMemoSheet(memoSheetId);
+    m_stoneSearch->show();
+    m_stoneSearch->raise();
+    m_stoneSearch->activateWindow();
     return true;
 }
 

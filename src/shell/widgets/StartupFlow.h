@@ -10,6 +10,7 @@
 #include "customers/frmCustomer.h"
 #include "customers/frmCustomerSearch.h"
 #include "customers/frmRep.h"
+#include "stones/frmItemDiamondSearch.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -42,6 +43,8 @@ public:
     bool available(Screen s) const override;
     bool openStone(qint64 stoneId) override;
     bool openPriceSheet() override;
+    // The stone search (one window), for a memo sheet when given.
+    bool openStoneSearch(qint64 memoSheetId = 0) override;
     // The certificate look-up dialog over the stone screen; its request runs
     // on the stone screen.
     bool openCertificateLookup(qint64 stoneId) override;
@@ -80,6 +83,7 @@ private:
     QPointer<frmCustomer> m_customer;
     QPointer<frmCustomerSearch> m_customerSearch;
     QPointer<frmRep> m_rep;
+    QPointer<frmItemDiamondSearch> m_stoneSearch;
     bool m_upgraded = false;
     double m_versionBefore = 0;
     bool m_wholesale = false;

@@ -356,6 +356,7 @@ void ensureIndexes(const QSqlDatabase &db)
         // The stone search: status with weight (its usual filter and order),
         // a customer's stones, the day filter, and the history's look-ups.
         {"SingleStone", "ix_singlestone_status_carat", "Status, Carat"},
+        {"SingleStone", "ix_singlestone_carat", "Carat"},
         {"SingleStone", "ix_singlestone_customer_status", "CustomerID, Status"},
         {"SingleStone", "ix_singlestone_datecreated", "DateCreated"},
         {"SingleStone", "ix_singlestone_memosheet", "MemoSheetID"},

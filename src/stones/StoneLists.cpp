@@ -116,14 +116,15 @@ QString faxText(const QList<SearchRow> &rows, const QString &currencyName, doubl
 
 QStringList tradeNetworkColumns()
 {
-    return {QStringLiteral("Shape"),          QStringLiteral("Weight"),
-            QStringLiteral("Color"),          QStringLiteral("Clarity"),
-            QStringLiteral("Cut Grade"),      QStringLiteral("Polish"),
-            QStringLiteral("Symmetry"),       QStringLiteral("Fluorescence Intensity"),
-            QStringLiteral("Measurements"),   QStringLiteral("Depth Percent"),
-            QStringLiteral("Table Percent"),  QStringLiteral("Lab"),
-            QStringLiteral("Certificate #"),  QStringLiteral("Stock #"),
-            QStringLiteral("Rap %"),          QStringLiteral("Price Per Carat")};
+    // The field names the stone networks' upload formats accept (README names the sources).
+    return {QStringLiteral("Shape"),        QStringLiteral("Size"),
+            QStringLiteral("Color"),        QStringLiteral("Clarity"),
+            QStringLiteral("Cut"),          QStringLiteral("Polish"),
+            QStringLiteral("Symmetry"),     QStringLiteral("Fluorescence Intensity"),
+            QStringLiteral("Measurements"), QStringLiteral("Depth %"),
+            QStringLiteral("Table %"),      QStringLiteral("Lab"),
+            QStringLiteral("Certificate #"), QStringLiteral("Stock #"),
+            QStringLiteral("Discount %"),   QStringLiteral("Price Per Carat")};
 }
 
 QString tradeNetworkCsv(const QList<SearchRow> &rows)

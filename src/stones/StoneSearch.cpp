@@ -257,6 +257,8 @@ QList<SearchRow> searchRows(const QSqlDatabase &db, const StoneSearchFilter &f, 
                             int offset, int limit)
 {
     const SqlPart w = searchWhere(f);
+    // The price columns of the chosen class (a fixed suffix, never typed).
+    const QString tier = f.priceClass == 2 ? QStringLiteral("2") : f.priceClass == 3 ? QStringLiteral("3") : QString();
     QString sql = QStringLiteral(
                       "SELECT SingleStone.ID, SingleStone.SKU, SingleStone.Canadian, SingleStone.finishedpiece, "
                       "SingleStone.Lot, SingleStone.Status, SingleStone.DateOnMemo, SingleStone.datewassold, "
@@ -265,8 +267,9 @@ QList<SearchRow> searchRows(const QSqlDatabase &db, const StoneSearchFilter &f, 
                       "SingleStone.Dim2, SingleStone.Dim3, SingleStone.TotalDepth, SingleStone.TableSize, "
                       "SingleStone.FinishPolish, SingleStone.FinishSymetry, SingleStone.Flourescence, "
                       "SingleStone.RapPriceOnDateBought, SingleStone.RapaportPrice, SingleStone.BoughtPriceUS, "
-                      "SingleStone.SellPriceUS, SingleStone.SellOffRap, SingleStone.currentRAPdiscountFORmemo, "
+                      "SingleStone.SellPriceUS%1, SingleStone.SellOffRap%1, SingleStone.currentRAPdiscountFORmemo, "
                       "SingleStone.Girdle, SingleStone.CODE, SingleStone.Comment, SingleStone.StoneIsPaidOff")
+                      .arg(tier)
                   + kFrom + w.text + order.orderBy();
     if (limit >= 0) {
         sql += QStringLiteral(" LIMIT ? OFFSET ? ");

@@ -31,6 +31,8 @@ struct StoneSearchFilter {
     bool labGrown = false, natural = false;
     bool finished = false;
     bool excludeBound = false, onlyBound = false;
+    // Not a filter: the selling-price class (1 to 3) the price columns show.
+    int priceClass = 1;
 };
 
 struct SqlPart {

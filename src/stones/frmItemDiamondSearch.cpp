@@ -271,6 +271,8 @@ void frmItemDiamondSearch::build()
     for (QCheckBox *c : findChildren<QCheckBox *>())
         connect(c, &QCheckBox::toggled, this, &frmItemDiamondSearch::later);
     connect(DTPicker1, &QDateEdit::dateChanged, this, &frmItemDiamondSearch::later);
+    for (QRadioButton *o : {optClass1, optClass2, optClass3})
+        connect(o, &QRadioButton::toggled, this, &frmItemDiamondSearch::later);
     // Ticking one of the bound filters unticks the other.
     connect(chkExcludeBoundStones, &QCheckBox::toggled, this, [this](bool on) {
         if (on)
@@ -389,6 +391,7 @@ StoneSearchFilter frmItemDiamondSearch::filter() const
     f.finished = chkFinished->isChecked();
     f.excludeBound = chkExcludeBoundStones->isChecked();
     f.onlyBound = chkOnlyBound->isChecked();
+    f.priceClass = optClass3->isChecked() ? 3 : optClass2->isChecked() ? 2 : 1;
     return f;
 }
 

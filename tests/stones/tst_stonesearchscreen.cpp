@@ -10,6 +10,7 @@
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
+#include <QRadioButton>
 #include <QUrlQuery>
 #include <QLineEdit>
 #include <QTableView>
@@ -107,6 +108,13 @@ void TestStoneSearchScreen::filterSortAndOpen()
     low->setCurrentIndex(low->findText("50", Qt::MatchStartsWith));
     high->setCurrentIndex(high->findText("45", Qt::MatchStartsWith));
     QTRY_COMPARE(e.text(s, "txtQTY"), QString("2"));
+
+    // The second selling-price class in the price columns.
+    db::exec(e.t.db(), "UPDATE SingleStone SET SellPriceUS2 = 4321, SellOffRap2 = 55 WHERE ID = ?", {a});
+    s.findChild<QRadioButton *>("optClass2")->setChecked(true);
+    QTRY_COMPARE(s.model()->loaded().at(skus(s.model()->loaded()).indexOf("A-100")).cells.at(ColRapPercent),
+                 QString("55.00"));
+    QVERIFY(s.model()->loaded().at(skus(s.model()->loaded()).indexOf("A-100")).cells.at(ColSell).startsWith("$4321.00 at 55.00% off RAP"));
 
     // Choosing a row opens that stone.
     const int row = skus(s.model()->loaded()).indexOf("A-100");

@@ -4,6 +4,7 @@
 #include "../printing/PrintTestKit.h"
 #include "RecordingScreens.h"
 #include "StoneTestEnv.h"
+#include "stones/frmDiamondSearchPrinting.h"
 #include "stones/frmItemDiamondSearch.h"
 
 #include <QCheckBox>
@@ -68,6 +69,7 @@ private slots:
     void filterSortAndOpen();
     void pagingAndTotalsAgree();
     void filtersSavedAndRestored();
+    void printOptions();
     void printedReports();
     void stoneLists();
     void listsTooLongOrUnwritable();
@@ -194,6 +196,33 @@ void TestStoneSearchScreen::filtersSavedAndRestored()
     QCOMPARE(f.certificate, QString("GIA%"));
     // The restored filters are the ones searched with: no stone's SKU begins so.
     QCOMPARE(e.text(again, "txtQTY"), QString("0"));
+}
+
+void TestStoneSearchScreen::printOptions()
+{
+    SearchEnv e;
+    e.ctx.workstation.writeLines("printpreferences.ini", {"StatusTrue", "RapFalse", "CostTrue", "PricingTrue"});
+    {
+        // Costs stay off for a user who may not see them.
+        frmDiamondSearchPrinting d(e.ctx);
+        QVERIFY(d.chkPrintStatus->isChecked() && !d.chkPRINTrap->isChecked() && d.chkPrintPrice->isChecked());
+        QVERIFY(!d.chkPrintCost->isChecked() && !d.chkPrintCost->isEnabled());
+    }
+    e.ctx.user.ViewCost = true;
+    frmDiamondSearchPrinting d(e.ctx);
+    QVERIFY(d.chkPrintCost->isChecked());
+    d.chkPrintSimple->setChecked(true);
+    QVERIFY(!d.chkPrintStatus->isChecked() && !d.chkPrintStatus->isEnabled() && !d.chkPrintCost->isChecked());
+    d.chkPrintSimple->setChecked(false);
+    QVERIFY(d.chkPrintStatus->isEnabled() && d.chkPrintCost->isEnabled());
+    d.chkPRINTrap->setChecked(true);
+    d.cboPrinter->setCurrentText(printing::kPdfEntry);
+    d.txtPdfFile->setText(e.dir.filePath("x.pdf"));
+    d.continuePrinting();
+    QCOMPARE(d.result(), int(QDialog::Accepted));
+    QCOMPARE(e.ctx.workstation.readLines("printpreferences.ini"),
+             QStringList({"StatusFalse", "RapTrue", "CostFalse", "PricingFalse"}));
+    QCOMPARE(d.target().kind, printing::PrintTarget::PdfFile);
 }
 
 void TestStoneSearchScreen::printedReports()

@@ -168,6 +168,7 @@ void frmItemDiamondSearch::build()
     txtExchangeRate = line("txtExchangeRate");
     for (QLineEdit *e : {txtQTY, txtTotalRap, txtExchangeRate})
         e->setReadOnly(true);
+    txtExchangeRate->setMinimumWidth(txtExchangeRate->fontMetrics().horizontalAdvance(QStringLiteral("US$ 1.00 = 00.00000")) + 16);
     lblMEMOid = named(new QLabel(this), "lblMEMOid");
     lblMEMOcust = named(new QLabel(this), "lblMEMOcust");
     grdResult = named(new QTableView(this), "grdResult");

@@ -83,6 +83,15 @@ void TestStoneSearchScreen::filterSortAndOpen()
     e.graded("B-300", 1.05, 40, 30, 9000, "Memo");
     e.graded("A-400", 2.00, 50, 40, 12000, "Sold");
     frmItemDiamondSearch s(e.ctx);
+    // Every control in view on a 1366x768 display.
+    QVERIFY2(s.minimumSizeHint().width() <= 1366 && s.minimumSizeHint().height() <= 768 - 40,
+             qPrintable(QString("%1x%2").arg(s.minimumSizeHint().width()).arg(s.minimumSizeHint().height())));
+    if (qEnvironmentVariableIsSet("VELMOR_SEARCH_SHOT")) {
+        s.resize(1300, 700);
+        s.show();
+        QTest::qWait(100);
+        s.grab().save(qEnvironmentVariable("VELMOR_SEARCH_SHOT"));
+    }
     // Stock and memo by default, lightest first.
     QCOMPARE(skus(s.model()->loaded()), QStringList({"A-200", "B-300", "A-100"}));
     QCOMPARE(e.text(s, "txtQTY"), QString("3"));

@@ -636,7 +636,14 @@ bool frmItemDiamondSearch::exportList(const QString &fileName, const ListOptions
 
 bool frmItemDiamondSearch::emailList(const ListOptions &o, int layout)
 {
-    const QString text = stoneListText(allRows(), o, false, layout);
+    QString text;
+    try {
+        text = stoneListText(allRows(), o, false, layout);
+    } catch (const db::DbError &e) {
+        m_ctx.prompt().inform(QStringLiteral("The search result could not be read: ") + e.message(),
+                              QStringLiteral("Diamond List"), Icon::Exclamation);
+        return false;
+    }
     QUrl url(QStringLiteral("mailto:"));
     const QString query = QStringLiteral("subject=") + QString::fromLatin1(QUrl::toPercentEncoding(QStringLiteral("Diamond List")))
                           + QStringLiteral("&body=") + QString::fromLatin1(QUrl::toPercentEncoding(text));

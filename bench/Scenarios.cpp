@@ -21,7 +21,10 @@ QStringList scenarioNames()
             QStringLiteral("sale posting to an invoice (per sale)"), QStringLiteral("invoice open, 200 lines"),
             QStringLiteral("invoice to PDF, 200 lines"),
             QStringLiteral("parcel load (per parcel)"), QStringLiteral("parcel search (per keystroke)"),
-            QStringLiteral("parcel put on memo (per movement)")};
+            QStringLiteral("parcel put on memo (per movement)"),
+            QStringLiteral("stone search: status+shape+weight+grades"), QStringLiteral("stone search: SKU prefix"),
+            QStringLiteral("stone search: all statuses"), QStringLiteral("stone search: a customer's memo stones"),
+            QStringLiteral("search report to PDF (1,000 rows)")};
 }
 
 BenchContext::BenchContext(SizeEnv &env)

@@ -70,6 +70,7 @@ void runCustomerScenarios(SizeEnv &env);
 void runPrintingScenarios(SizeEnv &env);
 void runInvoiceScenarios(SizeEnv &env);
 void runParcelScenarios(SizeEnv &env);
+void runSearchScenarios(SizeEnv &env);
 
 // Keys for --scenario (matched as parts of the scenario names).
 QStringList scenarioNames();

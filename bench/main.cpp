@@ -196,7 +196,8 @@ int main(int argc, char **argv)
                 {QStringLiteral("customer scenarios"), runCustomerScenarios},
                 {QStringLiteral("printing"), runPrintingScenarios},
                 {QStringLiteral("invoices"), runInvoiceScenarios},
-                {QStringLiteral("parcel scenarios"), runParcelScenarios}};
+                {QStringLiteral("parcel scenarios"), runParcelScenarios},
+                {QStringLiteral("stone search"), runSearchScenarios}};
             for (const auto &[groupName, run] : groups) {
                 try {
                     run(env);

@@ -361,6 +361,15 @@ void ensureIndexes(const QSqlDatabase &db)
         {"memoparcellist", "ix_memoparcellist_parcel", "parcelid, memoparcelid"},
         {"memoparcellist", "ix_memoparcellist_memo", "memoparcelid"},
         {"memoparcel", "ix_memoparcel_customerid", "CustomerID"},
+        // The stone search: status with weight (its usual filter and order),
+        // a customer's stones, the day filter, and the history's look-ups.
+        {"SingleStone", "ix_singlestone_status_carat", "Status, Carat"},
+        {"SingleStone", "ix_singlestone_carat", "Carat"},
+        {"SingleStone", "ix_singlestone_customer_status", "CustomerID, Status"},
+        {"SingleStone", "ix_singlestone_datecreated", "DateCreated"},
+        {"SingleStone", "ix_singlestone_memosheet", "MemoSheetID"},
+        {"invoicelist", "ix_invoicelist_diamondid", "DiamondID"},
+        {"returntovendor", "ix_returntovendor_diamondid", "DiamondID"},
     };
     // The indexes there already, looked up first: MySQL knows no CREATE
     // INDEX IF NOT EXISTS.
@@ -528,8 +537,12 @@ BringUpReport bringUpToDate(const QSqlDatabase &db)
 {
     BringUpReport r;
     r.before = storedVersion(db);
-    if (r.before >= kSchemaVersion)
+    if (r.before >= kSchemaVersion) {
+        // Indexes added since this version was stored (the search's among
+        // them): one look-up when they are all there.
+        ensureIndexes(db);
         return r;
+    }
     const QSet<QString> present = presentProgramTables(db);
     if (present.isEmpty()) {
         createNewDatabase(db);

@@ -104,6 +104,7 @@ CliRegistry stoneCommands()
     r.append({{QStringLiteral("stones"), QStringLiteral("changelog")},
               QStringLiteral("[--stone ID] [--from DATE --to DATE] FILE"),
               QStringLiteral("export the stone change log as CSV"), runChangeLog});
+    r << searchCommands();
     return r;
 }
 

@@ -4,4 +4,6 @@
 
 namespace velmor {
 CliRegistry stoneCommands();
+// `stones search`, `stones history`, `print memo-out` (SearchCommands.cpp).
+CliRegistry searchCommands();
 }

@@ -244,6 +244,12 @@ QStringList searchColumns()
             QStringLiteral("RapPerStone"),  QStringLiteral("% Rap")};
 }
 
+QString moneyText(double v)
+{
+    static const QLocale english(QLocale::English, QLocale::UnitedStates);
+    return english.toString(v, 'f', 2);
+}
+
 QString colourText(int number) { return gradeText(db::colourScale(), number); }
 QString clarityText(int number) { return gradeText(db::clarityScale(), number); }
 
@@ -251,6 +257,8 @@ QList<SearchRow> searchRows(const QSqlDatabase &db, const StoneSearchFilter &f, 
                             int offset, int limit)
 {
     const SqlPart w = searchWhere(f);
+    // The price columns of the chosen class (a fixed suffix, never typed).
+    const QString tier = f.priceClass == 2 ? QStringLiteral("2") : f.priceClass == 3 ? QStringLiteral("3") : QString();
     QString sql = QStringLiteral(
                       "SELECT SingleStone.ID, SingleStone.SKU, SingleStone.Canadian, SingleStone.finishedpiece, "
                       "SingleStone.Lot, SingleStone.Status, SingleStone.DateOnMemo, SingleStone.datewassold, "
@@ -259,7 +267,9 @@ QList<SearchRow> searchRows(const QSqlDatabase &db, const StoneSearchFilter &f, 
                       "SingleStone.Dim2, SingleStone.Dim3, SingleStone.TotalDepth, SingleStone.TableSize, "
                       "SingleStone.FinishPolish, SingleStone.FinishSymetry, SingleStone.Flourescence, "
                       "SingleStone.RapPriceOnDateBought, SingleStone.RapaportPrice, SingleStone.BoughtPriceUS, "
-                      "SingleStone.SellPriceUS, SingleStone.SellOffRap, SingleStone.currentRAPdiscountFORmemo")
+                      "SingleStone.SellPriceUS%1, SingleStone.SellOffRap%1, SingleStone.currentRAPdiscountFORmemo, "
+                      "SingleStone.Girdle, SingleStone.CODE, SingleStone.Comment, SingleStone.StoneIsPaidOff")
+                      .arg(tier)
                   + kFrom + w.text + order.orderBy();
     if (limit >= 0) {
         sql += QStringLiteral(" LIMIT ? OFFSET ? ");
@@ -315,6 +325,21 @@ QList<SearchRow> searchRows(const QSqlDatabase &db, const QString &sql, const QV
                 << QString::number(rapThen.toDouble() * carat, 'f', 2) + QStringLiteral(" ||| ")
                        + QString::number(r.rapPerStone, 'f', 2)
                 << boughtText << sell << QString::number(r.rapPerStone, 'f', 2) << two(v(28));
+        r.sku = v(1).toString();
+        r.status = status;
+        r.lab = v(10).toString();
+        r.certificate = v(11).toString();
+        r.girdle = v(30).toString();
+        r.code = v(31).toString();
+        r.comment = v(32).toString();
+        r.carat = carat;
+        r.rap = rapNow.toDouble();
+        r.rapThen = rapThen.toDouble();
+        r.boughtUS = bought.toDouble();
+        r.sellUS = v(27).toDouble();
+        r.sellOffRap = v(28).toDouble();
+        r.paid = v(33).toInt() != 0;
+        r.canadian = canadian;
         rows << r;
     }
     return rows;

@@ -31,6 +31,8 @@ struct StoneSearchFilter {
     bool labGrown = false, natural = false;
     bool finished = false;
     bool excludeBound = false, onlyBound = false;
+    // Not a filter: the selling-price class (1 to 3) the price columns show.
+    int priceClass = 1;
 };
 
 struct SqlPart {
@@ -76,6 +78,16 @@ struct SearchRow {
     qint64 id = 0;
     QStringList cells; // in searchColumns() order
     double rapPerStone = 0;
+    // The stored values behind the printed reports and the stone lists.
+    QString sku, status, lab, certificate, girdle, code, comment;
+    double carat = 0, rap = 0, rapThen = 0, boughtUS = 0, sellUS = 0, sellOffRap = 0;
+    bool paid = false, canadian = false;
+};
+// The grid's column numbers.
+enum SearchColumn {
+    ColSKU, ColType, ColLot, ColHash, ColCustomer, ColShape, ColCert, ColWeight, ColColour, ColClarity, ColCut,
+    ColMeasurement, ColDepth, ColTable, ColPolish, ColSymetry, ColFlourescence, ColID, ColRapHistory,
+    ColRapStoneHistory, ColBought, ColSell, ColRapPerStone, ColRapPercent
 };
 // Rows from `offset`, at most `limit` (all when limit < 0).
 QList<SearchRow> searchRows(const QSqlDatabase &db, const StoneSearchFilter &f, const SearchOrder &order,
@@ -83,6 +95,9 @@ QList<SearchRow> searchRows(const QSqlDatabase &db, const StoneSearchFilter &f, 
 
 // Runs a prepared row query (the columns of searchRows).
 QList<SearchRow> searchRows(const QSqlDatabase &db, const QString &sql, const QVariantList &binds);
+
+// An amount as "###,##0.00" ("5,050.00").
+QString moneyText(double v);
 
 QString colourText(int number);
 QString clarityText(int number);

@@ -18,6 +18,7 @@
 #include "stones/StoneStatus.h"
 #include "stones/frmDiamondDetailPrices.h"
 #include "stones/frmStoneChange.h"
+#include "stones/widgets/StoneHistoryTab.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -180,6 +181,9 @@ void frmDiamondDetail::buildMenus()
     QAction *changeLog = file->addAction(QStringLiteral("Stone &change log..."));
     changeLog->setObjectName(QStringLiteral("mnuStoneChange"));
     connect(changeLog, &QAction::triggered, this, &frmDiamondDetail::openChangeLog);
+    QAction *memoOut = file->addAction(QStringLiteral("Print &memo-out list..."));
+    memoOut->setObjectName(QStringLiteral("mnuPrintMEmoOutList"));
+    connect(memoOut, &QAction::triggered, this, [this] { printMemoOutList(m_ctx, this); });
     QAction *exit = file->addAction(QStringLiteral("E&xit"));
     exit->setObjectName(QStringLiteral("mnuExit"));
     connect(exit, &QAction::triggered, this, &QWidget::close);
@@ -581,7 +585,11 @@ void frmDiamondDetail::build()
         h->setVisible(false);
         connect(h, &QLineEdit::textChanged, this, [this] { syncDisplay(); });
     }
-    grid->addWidget(statusBox, 0, 3);
+    // The status box shares its place with the stone's history (TabStrip1).
+    auto *tabs = new StoneHistoryTab(m_ctx, central);
+    tabs->insertTab(0, statusBox, QStringLiteral("Status"));
+    tabs->setCurrentIndex(0);
+    grid->addWidget(tabs, 0, 3);
     // Long names do not widen the combos: they show what fits.
     for (QComboBox *c : central->findChildren<QComboBox *>()) {
         c->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
@@ -872,6 +880,8 @@ void frmDiamondDetail::RefreshfrmDiamondDetailModule(qint64 id)
         found = stones::loadStone(m_ctx, id, f);
     } catch (const db::DbError &) {
     }
+    if (auto *history = findChild<StoneHistoryTab *>(QStringLiteral("TabStrip1")))
+        history->showStone(found ? id : 0);
     if (!found) {
         // Nothing to show: the fields are emptied; txtID keeps what was asked
         // for (a scanned number stays visible).

@@ -48,6 +48,7 @@ StartupFlow::~StartupFlow()
     delete m_rep.data();
     delete m_invoice.data();
     delete m_invoiceFind.data();
+    delete m_stoneSearch.data();
     delete m_stone.data();
     delete m_front.data();
 }
@@ -161,6 +162,8 @@ void StartupFlow::loadFront()
         }
         openInvoice(id);
     });
+    // The stone search.
+    m_front->setOpener(QStringLiteral("cmdSingleDiamonds"), [this] { openStoneSearch(0); });
 
     // The printer set-up screens.
     m_front->setOpener(QStringLiteral("mnuConfigPrinters"),
@@ -240,6 +243,7 @@ bool StartupFlow::available(Screen s) const
     case Screen::InvoicePrint:
     case Screen::SalesDisclaimer:
     case Screen::Parcel:
+    case Screen::StoneSearch:
         return true;
     default:
         return false;
@@ -299,6 +303,23 @@ bool StartupFlow::printStonePaper(qint64 stoneId, QWidget *parent)
     if (dlg.exec() != QDialog::Accepted)
         return false;
     m_ctx.prompt().notice(QStringLiteral("Document was sent to the Printer"));
+    return true;
+}
+
+bool StartupFlow::openStoneSearch(qint64 memoSheetId)
+{
+    QWidget *opener = QApplication::activeWindow();
+    if (!m_stoneSearch) {
+        m_stoneSearch = new frmItemDiamondSearch(m_ctx);
+        m_stoneSearch->setAttribute(Qt::WA_DeleteOnClose);
+        placeWindow(m_stoneSearch, m_stoneSearch->size(), opener);
+    } else {
+        m_stoneSearch->search();
+    }
+    m_stoneSearch->setMemoSheet(memoSheetId);
+    m_stoneSearch->show();
+    m_stoneSearch->raise();
+    m_stoneSearch->activateWindow();
     return true;
 }
 

@@ -11,6 +11,7 @@
 #include "customers/frmCustomerSearch.h"
 #include "customers/frmRep.h"
 #include "parcels/frmParcel.h"
+#include "stones/frmItemDiamondSearch.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -43,6 +44,8 @@ public:
     bool available(Screen s) const override;
     bool openStone(qint64 stoneId) override;
     bool openPriceSheet() override;
+    // The stone search (one window), for a memo sheet when given.
+    bool openStoneSearch(qint64 memoSheetId = 0) override;
     // The certificate look-up dialog over the stone screen; its request runs
     // on the stone screen.
     bool openCertificateLookup(qint64 stoneId) override;
@@ -92,6 +95,7 @@ private:
     QPointer<frmRep> m_rep;
     QPointer<QWidget> m_invoice, m_invoiceFind;
     QPointer<frmParcel> m_parcel;
+    QPointer<frmItemDiamondSearch> m_stoneSearch;
     bool m_upgraded = false;
     double m_versionBefore = 0;
     bool m_wholesale = false;

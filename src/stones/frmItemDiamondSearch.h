@@ -1,0 +1,128 @@
+#pragma once
+// The stone search: filters that search again on a short timer after every
+// change, a grid that shows the first rows at once and fetches the rest as
+// the user scrolls, the totals over the same filters, sorting by heading,
+// the filters kept in searchtable.ini, the search report, the stone lists
+// and choosing a row to open the stone.
+#include "printing/PrintJob.h"
+#include "stones/SearchReport.h"
+#include "stones/StoneLists.h"
+#include "stones/StoneSearch.h"
+
+#include <QAbstractTableModel>
+#include <QUrl>
+#include <QWidget>
+#include <functional>
+
+class QCheckBox;
+class QComboBox;
+class QDateEdit;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class QTableView;
+class QTimer;
+
+namespace velmor {
+class AppContext;
+}
+
+namespace velmor::ui {
+
+// The grid's rows, fetched a page at a time.
+class SearchGridModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    static constexpr int kPage = 100;
+    explicit SearchGridModel(QObject *parent = nullptr) : QAbstractTableModel(parent) {}
+
+    void reset(const QSqlDatabase &db, const stones::StoneSearchFilter &f, const stones::SearchOrder &order,
+               qint64 total);
+    const QList<stones::SearchRow> &loaded() const { return m_rows; }
+    qint64 total() const { return m_total; }
+    const stones::StoneSearchFilter &filter() const { return m_filter; }
+    const stones::SearchOrder &order() const { return m_order; }
+
+    int rowCount(const QModelIndex &parent = {}) const override;
+    int columnCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation o, int role) const override;
+    bool canFetchMore(const QModelIndex &parent) const override;
+    void fetchMore(const QModelIndex &parent) override;
+
+private:
+    QSqlDatabase m_db;
+    stones::StoneSearchFilter m_filter;
+    stones::SearchOrder m_order;
+    QList<stones::SearchRow> m_rows;
+    qint64 m_total = 0;
+    QStringList m_columns = stones::searchColumns();
+};
+
+class frmItemDiamondSearch : public QWidget {
+    Q_OBJECT
+public:
+    explicit frmItemDiamondSearch(AppContext &ctx, QWidget *parent = nullptr);
+    ~frmItemDiamondSearch() override;
+
+    // Shows the memo sheet the search works for (0: none).
+    void setMemoSheet(qint64 memoSheetId);
+    // The search, now (what tmrSearch does when it fires).
+    void search();
+    stones::StoneSearchFilter filter() const;
+    const stones::SearchOrder &order() const { return m_order; }
+    SearchGridModel *model() const { return m_model; }
+    // Every row of the result in grid order (the reports and lists).
+    QList<stones::SearchRow> allRows() const;
+    // A click on a grid heading.
+    void headingClicked(int column);
+    // Choosing a grid row opens the stone.
+    void rowChosen(int row);
+
+    // The commands, with the file already chosen where they need one.
+    bool printReport(bool simple, const stones::PrintPreferences &p, const printing::PrintTarget &target);
+    bool exportList(const QString &fileName, const stones::ListOptions &o, int layout);
+    bool emailList(const stones::ListOptions &o, int layout);
+    bool writeFaxList();
+    bool exportTradeNetwork(const QString &fileName);
+
+    void saveFilters() const;
+    void restoreFilters();
+
+    // Opens the user's mail program; tests replace it.
+    std::function<bool(const QUrl &)> openUrl;
+    // Asks for a file name to write; tests replace it.
+    std::function<QString(const QString &caption, const QString &suggested)> chooseFile;
+
+protected:
+    void closeEvent(QCloseEvent *e) override;
+
+private:
+    void build();
+    void fillLists();
+    void later();
+    void print();
+    void exportWith(bool fileMode, int layout);
+    stones::SearchCriteria criteria() const;
+
+    AppContext &m_ctx;
+    QCheckBox *chkInStock, *chkMemo, *chkReturned, *chkPreSold, *chkSold, *chkHEREonMEMO, *chkAllowRange;
+    QCheckBox *chkCanadian, *chkNoneCanadian, *chkLabGrown, *chkNONELabGrown, *chkFinished;
+    QCheckBox *chkExcludeBoundStones, *chkOnlyBound;
+    QComboBox *cboCustomer, *cboShape, *cboLab, *cboCut, *cboFlourescence;
+    QComboBox *cboLowColour, *cboHighColour, *cboLowClarity, *cboHighClarity;
+    QLineEdit *txtSKU, *txtCertificate, *txtLot, *txtLowWeight, *txtHighWeight;
+    QDateEdit *DTPicker1;
+    QRadioButton *optClass1, *optClass2, *optClass3;
+    QLineEdit *txtQTY, *txtTotalRap, *txtExchangeRate;
+    QLabel *lblMEMOid, *lblMEMOcust;
+    QTableView *grdResult;
+    QPushButton *cmdPrint;
+    QTimer *tmrSearch;
+    SearchGridModel *m_model;
+    stones::SearchOrder m_order;
+    bool m_filling = false;
+};
+
+} // namespace velmor::ui

@@ -17,7 +17,9 @@ QStringList scenarioNames()
             QStringLiteral("customer search (2 words, per keystroke)"), QStringLiteral("customer open (per customer)"),
             QStringLiteral("customer next/previous (per step)"),
             QStringLiteral("stone paper to PDF (per paper)"), QStringLiteral("label streams (per label)"),
-            QStringLiteral("label stream build (per label)")};
+            QStringLiteral("label stream build (per label)"),
+            QStringLiteral("memo sheet open (300 stones)"), QStringLiteral("put on memo (per stone)"),
+            QStringLiteral("memo bulk return (300 stones)"), QStringLiteral("memo-out report (all stones out)")};
 }
 
 BenchContext::BenchContext(SizeEnv &env)

@@ -68,6 +68,7 @@ void runLaunchScenarios(SizeEnv &env);
 void runOnlineScenarios(SizeEnv &env);
 void runCustomerScenarios(SizeEnv &env);
 void runPrintingScenarios(SizeEnv &env);
+void runMemoScenarios(SizeEnv &env);
 
 // Keys for --scenario (matched as parts of the scenario names).
 QStringList scenarioNames();

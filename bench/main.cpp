@@ -194,7 +194,8 @@ int main(int argc, char **argv)
                 {QStringLiteral("launch to home screen"), runLaunchScenarios},
                 {QStringLiteral("online"), runOnlineScenarios},
                 {QStringLiteral("customer scenarios"), runCustomerScenarios},
-                {QStringLiteral("printing"), runPrintingScenarios}};
+                {QStringLiteral("printing"), runPrintingScenarios},
+                {QStringLiteral("memo"), runMemoScenarios}};
             for (const auto &[groupName, run] : groups) {
                 try {
                     run(env);

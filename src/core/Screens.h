@@ -29,6 +29,7 @@ enum class Screen {
     Item,        // the jewellery item a stone is bound into
     Rep,
     StonePaper, // the printer choice and print-out of a stone's paper
+    MemoHistory, // a customer's memo history and stones on memo
 };
 
 // A customer or supplier picked on the customer screens for the stone screen.
@@ -62,6 +63,10 @@ public:
     virtual bool openCustomerSearch() { return false; }
     virtual bool openCustomerSearchWith(const CustomerSearchPreset &) { return false; }
     virtual bool openMemoSheet(qint64 /*memoSheetId*/) { return false; }
+    // The memo sheet with a stone selected for putting on it.
+    virtual bool openMemoSheetWithStone(qint64 /*memoSheetId*/, qint64 /*stoneId*/) { return false; }
+    // A customer's memo history, or the stones the customer has on memo now.
+    virtual bool openMemoHistory(qint64 /*customerId*/, bool /*onMemoNow*/ = false) { return false; }
     virtual bool openInvoice(qint64 /*invoiceId*/) { return false; }
     virtual bool openParcel(qint64 /*parcelId*/) { return false; }
     virtual bool openPriceSheet() { return false; }

@@ -1,6 +1,7 @@
 #include "shell/CliDispatch.h"
 
 #include "customers/CustomerCommands.h"
+#include "memos/MemoCommands.h"
 #include "online/OnlineCommands.h"
 #include "pricing/PricingCli.h"
 #include "printing/PrintingCommands.h"
@@ -16,6 +17,7 @@ CliRegistry buildRegistry()
     CliRegistry r;
     r << dbCommands() << coreCommands() << pricingCommands() << stoneCommands() << customerCommands();
     r << onlineCommands();
+    r << memoCommands();
     r << printingCommands({stones::stonePaper, stones::stoneLabel});
     return r;
 }
@@ -25,7 +27,9 @@ CliRegistry buildRegistry()
 bool cliNeedsGui(const QStringList &args)
 {
     // Printing draws text: fonts need the GUI application.
-    return !args.isEmpty() && args.first() == QLatin1String("print");
+    return !args.isEmpty()
+           && (args.first() == QLatin1String("print")
+               || (args.first() == QLatin1String("memo") && args.value(1) == QLatin1String("print")));
 }
 
 QString cliHelp()

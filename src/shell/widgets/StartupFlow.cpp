@@ -13,6 +13,9 @@
 #include "customers/frmCustomer.h"
 #include "customers/frmCustomerSearch.h"
 #include "customers/frmRep.h"
+#include "memos/frmMemoAddNewDiamondToIt.h"
+#include "memos/frmMemoHistory.h"
+#include "memos/frmNewMemo.h"
 #include "pricing/frmConfigD_Range.h"
 #include "pricing/frmConfigExchangeRate.h"
 #include "pricing/frmConfigQs.h"
@@ -157,6 +160,9 @@ void StartupFlow::startHome(bool wholesale)
         m_stone = new frmDiamondDetail(m_ctx);
         connect(m_stone, &frmDiamondDetail::startUpFinished, this, &StartupFlow::stoneStarted);
         connect(m_stone, &frmDiamondDetail::closed, this, &StartupFlow::stoneClosed);
+        connect(m_stone, &frmDiamondDetail::memoPlacementRequested, this,
+                [this](qint64 stone, qint64 sheet) { openMemoSheetWithStone(sheet, stone); });
+        connect(m_stone, &frmDiamondDetail::memoLoadRequested, this, &StartupFlow::openMemoLoad);
     }
     if (m_front)
         m_front->setStoneScreen(m_stone);
@@ -209,6 +215,8 @@ bool StartupFlow::available(Screen s) const
     case Screen::CustomerSearch:
     case Screen::Rep:
     case Screen::StonePaper:
+    case Screen::MemoSheet:
+    case Screen::MemoHistory:
         return true;
     default:
         return false;
@@ -369,7 +377,49 @@ void StartupFlow::partyPicked(const PartyPick &pick)
 
 qint64 StartupFlow::newMemoSheet(qint64 customerId)
 {
-    return customers::createMemoSheet(m_ctx, customerId);
+    if (customerId)
+        return customers::createMemoSheet(m_ctx, customerId);
+    frmNewMemo dialog(m_ctx, QApplication::activeWindow());
+    dialog.exec();
+    return dialog.created();
+}
+
+bool StartupFlow::openMemoSheet(qint64 memoSheetId) { return openMemoSheetWithStone(memoSheetId, 0); }
+
+bool StartupFlow::openMemoSheetWithStone(qint64 memoSheetId, qint64 stoneId)
+{
+    if (memoSheetId <= 0)
+        return false;
+    auto *w = qobject_cast<frmMemoAddNewDiamondToIt *>(m_memoSheet.data());
+    if (!w) {
+        w = new frmMemoAddNewDiamondToIt(m_ctx);
+        w->setAttribute(Qt::WA_DeleteOnClose);
+        placeWindow(w, w->sizeHint().expandedTo(QSize(1000, 700)), QApplication::activeWindow());
+        m_memoSheet = w;
+    }
+    w->setMemoSheet(memoSheetId);
+    w->setSelectedStone(stoneId);
+    w->reload();
+    bringUp(w);
+    return true;
+}
+
+bool StartupFlow::openMemoHistory(qint64 customerId, bool onMemoNow)
+{
+    QWidget *w = onMemoNow ? static_cast<QWidget *>(new frmDiamondsOnMemo(m_ctx, customerId))
+                           : static_cast<QWidget *>(new frmMemoHistory(m_ctx, customerId));
+    w->setAttribute(Qt::WA_DeleteOnClose);
+    placeWindow(w, w->sizeHint().expandedTo(QSize(900, 500)), QApplication::activeWindow());
+    w->show();
+    return true;
+}
+
+void StartupFlow::openMemoLoad()
+{
+    // The chosen sheet becomes the current one; the stone screen shows it
+    // when it is active again.
+    frmMemoLoad dialog(m_ctx, QApplication::activeWindow());
+    dialog.exec();
 }
 
 void StartupFlow::showStoneScreen()

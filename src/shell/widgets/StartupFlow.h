@@ -53,7 +53,14 @@ public:
     bool openCustomerSearch() override;
     bool openCustomerSearchWith(const CustomerSearchPreset &preset) override;
     void partyPicked(const PartyPick &pick) override;
+    // Memo sheets: frmNewMemo when no customer is given, frmMemoLoad, the
+    // stone-on-memo screen (one window, reused) and the memo history.
     qint64 newMemoSheet(qint64 customerId) override;
+    bool openMemoSheet(qint64 memoSheetId) override;
+    bool openMemoSheetWithStone(qint64 memoSheetId, qint64 stoneId) override;
+    bool openMemoHistory(qint64 customerId, bool onMemoNow) override;
+    void openMemoLoad();
+    QWidget *memoSheetScreen() const { return m_memoSheet; }
     void showStoneScreen() override;
     frmCustomer *customerScreen(bool create = true);
     frmCustomerSearch *customerSearch() const { return m_customerSearch; }
@@ -80,6 +87,7 @@ private:
     QPointer<frmCustomer> m_customer;
     QPointer<frmCustomerSearch> m_customerSearch;
     QPointer<frmRep> m_rep;
+    QPointer<QWidget> m_memoSheet;
     bool m_upgraded = false;
     double m_versionBefore = 0;
     bool m_wholesale = false;

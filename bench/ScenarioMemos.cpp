@@ -92,6 +92,12 @@ QList<qint64> stockStones(const QSqlDatabase &db, int count)
 
 void runMemoScenarios(SizeEnv &env)
 {
+    bool any = false;
+    for (const char *name : {"memo sheet open (300 stones)", "put on memo (per stone)", "memo bulk return (300 stones)",
+                             "memo-out report (all stones out)"})
+        any = any || env.bench.wants(QString::fromLatin1(name));
+    if (!any)
+        return;
     BenchContext ctx(env);
     const QSqlDatabase db = env.workDb();
     const qint64 customer =

@@ -8,6 +8,7 @@
 #include "memos/MemoMoves.h"
 #include "memos/MemoPrint.h"
 #include "memos/MemoReport.h"
+#include "memos/frmMemo.h"
 #include "memos/frmMemoAddNewDiamondToIt.h"
 #include "memos/frmNewMemo.h"
 
@@ -18,6 +19,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableWidget>
+#include <QTabWidget>
 #include <QTest>
 
 using namespace velmor;
@@ -55,6 +57,7 @@ private slots:
     void finderAndHistory();
     void reportAndExport();
     void subcommands();
+    void reportScreen();
 };
 
 void tst_memosheetscreen::putReturnSellAndClose()
@@ -406,6 +409,43 @@ void tst_memosheetscreen::subcommands()
     QFile f(csv);
     QVERIFY(f.open(QIODevice::ReadOnly));
     QVERIFY(QString::fromUtf8(f.readAll()).contains("'CL1', Cli Customer"));
+}
+
+void tst_memosheetscreen::reportScreen()
+{
+    StoneEnv e;
+    const qint64 c = e.customer("Screen Report");
+    const qint64 other = e.customer("Other Holder");
+    const qint64 sheet = sheetFor(e, c);
+    QVERIFY(memos::putOnMemo(e.ctx, sheet, e.stone("W2"), "30", 7).ok());
+    QVERIFY(memos::putOnMemo(e.ctx, sheet, e.stone("W1"), "30", 7).ok());
+    QVERIFY(memos::putOnMemo(e.ctx, sheetFor(e, other), e.stone("W3"), "30", 7).ok());
+    ui::frmMemo w(e.ctx);
+    auto *grid = w.findChild<QTableWidget *>("Grid");
+    QCOMPARE(grid->rowCount(), 3);
+    w.setDefaultCustomer(c);
+    QCOMPARE(grid->rowCount(), 2);
+    w.orderBy(5); // "SKU"
+    QCOMPARE(grid->item(0, 5)->text(), QString("W1"));
+    w.chooseRow(1);
+    QCOMPARE(w.findChild<QLineEdit *>("txtSKU")->text(), QString("W2"));
+    QCOMPARE(w.findChild<QLineEdit *>("txtMemoID")->text(), QString("Memo#%1 - Ref# R-9").arg(sheet));
+    w.sum();
+    QCOMPARE(w.findChild<QLineEdit *>("txtUSstone")->text(), QString("US$ 7070.00"));
+    QCOMPARE(w.findChild<QLineEdit *>("txtUSBalance")->text(), QString("US$ 7070.00"));
+    // The supplier view with no status ticked is empty.
+    w.findChild<QTabWidget *>("tabViews")->setCurrentIndex(2);
+    QCOMPARE(w.windowTitle(), QString("Inventory Report"));
+    for (const char *box : {"chkMemo", "chkStock", "chkPreSold"})
+        w.findChild<QCheckBox *>(box)->setChecked(false);
+    QCOMPARE(grid->rowCount(), 0);
+    QVERIFY(!w.findChild<QPushButton *>("cmdExport")->isEnabled());
+    w.findChild<QTabWidget *>("tabViews")->setCurrentIndex(0);
+    e.prompt.clear();
+    QVERIFY(w.exportTo(e.dir.filePath("screen.csv")));
+    QCOMPARE(e.prompt.messages(), QStringList{"Export: File exported!"});
+    QVERIFY(!w.exportTo(e.dir.filePath("missing/dir/x.csv")));
+    QVERIFY(!QFile::exists(e.dir.filePath("missing/dir/x.csv")));
 }
 
 QTEST_MAIN(tst_memosheetscreen)

@@ -13,6 +13,7 @@
 #include "customers/frmCustomer.h"
 #include "customers/frmCustomerSearch.h"
 #include "customers/frmRep.h"
+#include "memos/frmMemo.h"
 #include "memos/frmMemoAddNewDiamondToIt.h"
 #include "memos/frmMemoHistory.h"
 #include "memos/frmNewMemo.h"
@@ -110,6 +111,13 @@ void StartupFlow::loadFront()
     m_front->setOpener(QStringLiteral("cmdAddCustomer"), addCustomer);
     m_front->setOpener(QStringLiteral("mnuAddCustomer"), addCustomer);
     m_front->setOpener(QStringLiteral("cmdFindCustomer"), [this] { openCustomerSearch(); });
+    // Memos: the report, and finding a memo sheet.
+    m_front->setOpener(QStringLiteral("cmdShowMemo"), [&ctx, showWindow, this] { showWindow(new frmMemo(ctx, m_front)); });
+    m_front->setOpener(QStringLiteral("cmdMemo"), [this] {
+        frmMemoLoad dialog(m_ctx, m_front);
+        if (dialog.exec() == QDialog::Accepted)
+            openMemoSheet(dialog.chosen());
+    });
     m_front->setOpener(QStringLiteral("mnuHoldCust"), [this] {
         CustomerSearchPreset p;
         p.customers = true;

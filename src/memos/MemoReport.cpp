@@ -8,7 +8,9 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QHash>
 #include <QSet>
+#include <QSqlRecord>
 #include <cmath>
 
 namespace velmor::memos {
@@ -155,16 +157,36 @@ Report runReport(AppContext &ctx, const ReportFilter &f)
                        "SingleStone.PaidOffPercentageUS, SingleStone.PaidOffLocal, SingleStone.PaidOffPercentageLocal, "
                        "SingleStone.BoughtPriceUS, SingleStone.BoughtPriceLocal, SingleStone.BuyingInUS, "
                        "SingleStone.BuyingInLocal, "
-                       "(SELECT SUM(PaymentUS) FROM PaymentReceived p WHERE p.StoneID=SingleStone.ID) AS recdUS, "
-                       "(SELECT SUM(PaymentLocal) FROM PaymentReceived p WHERE p.StoneID=SingleStone.ID) AS recdLocal, "
-                       "(SELECT SUM(PaymentUS) FROM PaymentMade m WHERE m.StoneID=SingleStone.ID) AS madeUS, "
-                       "(SELECT SUM(PaymentLocal) FROM PaymentMade m WHERE m.StoneID=SingleStone.ID) AS madeLocal")
-        + from + where + QStringLiteral(" ORDER BY ") + orderSql(f.orderBy);
+                       "pr.us AS recdUS, pr.loc AS recdLocal, pm.us AS madeUS, pm.loc AS madeLocal")
+        + from
+        + QStringLiteral(" LEFT JOIN (SELECT StoneID, SUM(PaymentUS) AS us, SUM(PaymentLocal) AS loc FROM PaymentReceived "
+                         "GROUP BY StoneID) pr ON pr.StoneID=SingleStone.ID "
+                         "LEFT JOIN (SELECT StoneID, SUM(PaymentUS) AS us, SUM(PaymentLocal) AS loc FROM PaymentMade "
+                         "GROUP BY StoneID) pm ON pm.StoneID=SingleStone.ID ")
+        + where + QStringLiteral(" ORDER BY ") + orderSql(f.orderBy);
     const GradeWords grades(ctx.db());
     const QDateTime now = QDateTime::currentDateTime();
     QSqlQuery q = db::exec(ctx.db(), sql, binds);
+    // Columns by position: a record per row would cost more than the row.
+    QHash<QString, int> index;
+    {
+        const QSqlRecord rec = q.record();
+        for (int i = 0; i < rec.count(); ++i)
+            index.insert(rec.fieldName(i).toLower(), i);
+    }
+    struct Fields {
+        const QSqlQuery &q;
+        const QHash<QString, int> &index;
+        QVariant raw(const char *n) const { return q.value(index.value(QString::fromLatin1(n).toLower(), -1)); }
+        QString text(const char *n) const { return db::textOf(raw(n)); }
+        double num(const char *n) const { return db::numOf(raw(n)); }
+        qint64 integer(const char *n) const { return raw(n).toLongLong(); }
+        bool flag(const char *n) const { return db::flagOf(raw(n)); }
+        bool isNull(const char *n) const { return raw(n).isNull(); }
+        QDateTime dateTime(const char *n) const { return raw(n).toDateTime(); }
+    };
     while (q.next()) {
-        const db::Row r(q);
+        const Fields r{q, index};
         ReportRow row;
         row.stoneId = r.integer("ID");
         const QString status = r.text("Status");

@@ -12,7 +12,8 @@ namespace velmor::memos {
 
 QString money(double value)
 {
-    return QLocale(QLocale::English, QLocale::UnitedStates).toString(value, 'f', 2);
+    static const QLocale en(QLocale::English, QLocale::UnitedStates);
+    return en.toString(value, 'f', 2);
 }
 
 QString memoDate(const QDateTime &d)

@@ -72,7 +72,8 @@ MemoSheetData loadMemoSheet(AppContext &ctx, qint64 memoSheetId)
         out.header.phone = r.text("PhoneNumber1");
         out.header.fax = r.text("FaxNumber");
         out.header.date = r.dateTime("Date");
-        out.header.ref = r.isNull("ref") ? QStringLiteral("n/a") : r.text("ref");
+        out.header.refIsNull = r.isNull("ref");
+        out.header.ref = out.header.refIsNull ? QStringLiteral("n/a") : r.text("ref");
         out.header.closed = r.flag("closed");
         out.header.customerId = r.integer("custid");
     }
@@ -187,7 +188,9 @@ bool saveMemoRef(AppContext &ctx, qint64 memoSheetId, const QString &ref)
         return false;
     }
     try {
-        db::exec(ctx.db(), QStringLiteral("UPDATE memosheet SET ref=? WHERE ID=?"), {ref, memoSheetId});
+        // An emptied reference is no reference (Null, shown as "n/a").
+        db::exec(ctx.db(), QStringLiteral("UPDATE memosheet SET ref=? WHERE ID=?"),
+                 {ref.isEmpty() ? QVariant(QMetaType::fromType<QString>()) : QVariant(ref), memoSheetId});
     } catch (const db::DbError &e) {
         ctx.prompt().inform(QStringLiteral("The reference could not be saved:\n\n") + e.message(),
                             QStringLiteral("Memo"), Icon::Exclamation);

@@ -39,6 +39,7 @@ struct MemoHeader {
     QString company, street1, street2, city, zip, phone, fax;
     QDateTime date;
     QString ref; // "n/a" when Null
+    bool refIsNull = true;
     bool closed = false;
 };
 

@@ -27,6 +27,11 @@
 namespace velmor::ui {
 
 namespace {
+bool sameMinute(const QDateTime &a, const QDateTime &b)
+{
+    return a.date() == b.date() && a.time().hour() == b.time().hour() && a.time().minute() == b.time().minute();
+}
+
 qint64 idOfEntry(const QString &entry)
 {
     const int at = entry.lastIndexOf(QLatin1String("--- ID"));
@@ -211,7 +216,9 @@ void frmMemoAddNewDiamondToIt::build()
             editor->setDateTime(m_data.header.date.isValid() ? m_data.header.date : QDateTime::currentDateTime());
             editor->setVisible(true);
             b->setText(QStringLiteral("Save"));
-        } else if (memos::saveMemoDate(m_ctx, m_sheet, editor->dateTime())) {
+        } else if (sameMinute(editor->dateTime(), m_data.header.date)
+                   || memos::saveMemoDate(m_ctx, m_sheet, editor->dateTime())) {
+            // An untouched date keeps its stored seconds.
             editor->setVisible(false);
             b->setText(QStringLiteral("edit ->"));
             reload();
@@ -221,10 +228,12 @@ void frmMemoAddNewDiamondToIt::build()
         QPushButton *b = w<QPushButton>("cmdRef");
         auto *editor = w<QLineEdit>("txtMemoRef");
         if (b->text() == QLatin1String("edit ->")) {
-            editor->setText(m_data.header.ref == QLatin1String("n/a") ? QString() : m_data.header.ref);
+            editor->setText(m_data.header.refIsNull ? QString() : m_data.header.ref);
             editor->setVisible(true);
             b->setText(QStringLiteral("Save"));
-        } else if (memos::saveMemoRef(m_ctx, m_sheet, editor->text())) {
+        } else if ((m_data.header.refIsNull ? editor->text().isEmpty() : editor->text() == m_data.header.ref)
+                   || memos::saveMemoRef(m_ctx, m_sheet, editor->text())) {
+            // An untouched reference is not written again.
             editor->setVisible(false);
             b->setText(QStringLiteral("edit ->"));
             reload();

@@ -10,6 +10,7 @@
 #include "memos/MemoReport.h"
 #include "memos/frmMemo.h"
 #include "memos/frmMemoAddNewDiamondToIt.h"
+#include "memos/frmMEMOsetup.h"
 #include "memos/frmNewMemo.h"
 
 #include <QCheckBox>
@@ -19,6 +20,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableWidget>
+#include <QPlainTextEdit>
 #include <QTabWidget>
 #include <QTest>
 
@@ -58,6 +60,7 @@ private slots:
     void reportAndExport();
     void subcommands();
     void reportScreen();
+    void untouchedSavesKeepTheRows();
 };
 
 void tst_memosheetscreen::putReturnSellAndClose()
@@ -446,6 +449,52 @@ void tst_memosheetscreen::reportScreen()
     QCOMPARE(e.prompt.messages(), QStringList{"Export: File exported!"});
     QVERIFY(!w.exportTo(e.dir.filePath("missing/dir/x.csv")));
     QVERIFY(!QFile::exists(e.dir.filePath("missing/dir/x.csv")));
+}
+
+void tst_memosheetscreen::untouchedSavesKeepTheRows()
+{
+    StoneEnv e;
+    const qint64 sheet = db::insert(e.t.db(), "INSERT INTO memosheet (Date, CustomerID) VALUES ('2026-03-04 10:11:12', ?)",
+                                    {e.customer("Round Trip")});
+    auto row = [&] {
+        return e.value("SELECT CONCAT_WS('|', Date, IFNULL(ref, 'NULL'), IFNULL(closed, 'NULL'), CustomerID) FROM memosheet "
+                       "WHERE ID=?", {sheet}).toString();
+    };
+    const QString before = row();
+    ui::frmMemoAddNewDiamondToIt w(e.ctx);
+    w.setMemoSheet(sheet);
+    w.reload();
+    for (const char *cmd : {"cmdDate", "cmdRef"}) {
+        auto *b = w.findChild<QPushButton *>(cmd);
+        QTest::mouseClick(b, Qt::LeftButton); // edit ->
+        QCOMPARE(b->text(), QString("Save"));
+        QTest::mouseClick(b, Qt::LeftButton); // Save, untouched
+        QCOMPARE(b->text(), QString("edit ->"));
+    }
+    QCOMPARE(row(), before);
+    // An edited reference is written, an emptied one is Null again.
+    QTest::mouseClick(w.findChild<QPushButton *>("cmdRef"), Qt::LeftButton);
+    w.findChild<QLineEdit *>("txtMemoRef")->setText("PO 'A\\1'");
+    QTest::mouseClick(w.findChild<QPushButton *>("cmdRef"), Qt::LeftButton);
+    QCOMPARE(e.value("SELECT ref FROM memosheet WHERE ID=?", {sheet}).toString(), QString("PO 'A\\1'"));
+    QCOMPARE(w.findChild<QLabel *>("lblMemoRef")->text(), QString("PO 'A\\1'"));
+    QTest::mouseClick(w.findChild<QPushButton *>("cmdRef"), Qt::LeftButton);
+    w.findChild<QLineEdit *>("txtMemoRef")->clear();
+    QTest::mouseClick(w.findChild<QPushButton *>("cmdRef"), Qt::LeftButton);
+    QCOMPARE(row(), before);
+
+    // The disclaimer: an untouched save writes nothing; its CR LF survive.
+    db::exec(e.t.db(), "UPDATE Config SET MemoDisclaimer=?", {QString("Line one\r\n\r\nLine two")});
+    const QString config = e.value("SELECT GROUP_CONCAT(MD5(MemoDisclaimer)) FROM Config").toString();
+    ui::frmMemoDisclaimer d(e.ctx);
+    QVERIFY(d.save());
+    QCOMPARE(e.value("SELECT GROUP_CONCAT(MD5(MemoDisclaimer)) FROM Config").toString(), config);
+    QCOMPARE(d.findChild<QPlainTextEdit *>("txtDisclaimer")->toPlainText(), QString("Line one\n\nLine two"));
+    // An edit is written with CR LF and reaches the loaded settings.
+    d.findChild<QPlainTextEdit *>("txtDisclaimer")->setPlainText("Goods on memo\nremain ours.");
+    QVERIFY(d.save());
+    QCOMPARE(e.value("SELECT MemoDisclaimer FROM Config ORDER BY ID LIMIT 1").toString(), QString("Goods on memo\r\nremain ours."));
+    QCOMPARE(e.ctx.settings.MemoDisclaimer, QString("Goods on memo\r\nremain ours."));
 }
 
 QTEST_MAIN(tst_memosheetscreen)

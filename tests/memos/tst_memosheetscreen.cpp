@@ -4,6 +4,7 @@
 #include "../printing/PrintTestKit.h"
 #include "../stones/StoneTestEnv.h"
 #include "RecordingScreens.h"
+#include "customers/frmCustomer.h"
 #include "memos/MemoLists.h"
 #include "memos/MemoMoves.h"
 #include "memos/MemoPrint.h"
@@ -61,6 +62,7 @@ private slots:
     void subcommands();
     void reportScreen();
     void untouchedSavesKeepTheRows();
+    void customerScreenOpensTheMemoLists();
 };
 
 void tst_memosheetscreen::putReturnSellAndClose()
@@ -495,6 +497,26 @@ void tst_memosheetscreen::untouchedSavesKeepTheRows()
     QVERIFY(d.save());
     QCOMPARE(e.value("SELECT MemoDisclaimer FROM Config ORDER BY ID LIMIT 1").toString(), QString("Goods on memo\r\nremain ours."));
     QCOMPARE(e.ctx.settings.MemoDisclaimer, QString("Goods on memo\r\nremain ours."));
+}
+
+void tst_memosheetscreen::customerScreenOpensTheMemoLists()
+{
+    StoneEnv e;
+    e.ctx.user.set("AllowCustomerView", true);
+    test::RecordingScreens screens;
+    screens.installed = {Screen::MemoHistory};
+    e.ctx.setScreens(&screens);
+    const qint64 c = e.customer("List Holder");
+    {
+        ui::frmCustomer w(e.ctx);
+        w.show();
+        w.showCustomer(c);
+        QVERIFY(w.findChild<QPushButton *>("cmdOnMemo")->isEnabled());
+        QTest::mouseClick(w.findChild<QPushButton *>("cmdOnMemo"), Qt::LeftButton);
+        QTest::mouseClick(w.findChild<QPushButton *>("Command1"), Qt::LeftButton);
+    }
+    QCOMPARE(screens.asked, (QStringList{QString("openMemoHistory %1 1").arg(c), QString("openMemoHistory %1 0").arg(c)}));
+    e.ctx.setScreens(nullptr);
 }
 
 QTEST_MAIN(tst_memosheetscreen)

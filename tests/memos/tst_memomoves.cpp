@@ -6,6 +6,7 @@
 #include "db/Row.h"
 #include "memos/MemoFiles.h"
 #include "memos/MemoMoves.h"
+#include "memos/MemoSheetSql.h"
 #include "memos/MemoSheetView.h"
 
 #include <QTest>
@@ -61,6 +62,7 @@ private slots:
     void bulkReturnAndSale();
     void unreachableListingDoesNotUndoTheMove();
     void priceFields();
+    void sheetLinesCurrentAndHistory();
 };
 
 void tst_memomoves::aSheetsWholeLife()
@@ -422,6 +424,38 @@ void tst_memomoves::priceFields()
     QCOMPARE(g.priceCarat, QString("900.00"));
     QCOMPARE(memoStonePrice(1.01, 5000, 30), 3535.0);
     QCOMPARE(money(1234567.891), QString("1,234,567.89"));
+}
+
+void tst_memomoves::sheetLinesCurrentAndHistory()
+{
+    StoneEnv e;
+    const qint64 c = e.customer("Lines Ltd");
+    const qint64 sheet = sheetFor(e, c);
+    const qint64 a = e.stone("LA");
+    const qint64 b = e.stone("LB");
+    QVERIFY(putOnMemo(e.ctx, sheet, a, "30", 7).ok());
+    QVERIFY(putOnMemo(e.ctx, sheet, b, "30", 7).ok());
+    QVERIFY(returnToStock(e.ctx, sheet, b, 7).ok());
+    QVERIFY(putOnMemo(e.ctx, sheet, b, "30", 7).ok());
+    const qint64 parcel = db::insert(e.t.db(), "INSERT INTO ParcelStock (SKU, Carat, CaratLow, CaratHigh, SellUS) "
+                                               "VALUES ('P7', 10, 0.01, 0.03, -1)");
+    db::exec(e.t.db(), "INSERT INTO Memo (MemoSheetID, ParcelID, CustomerID, Carat, US, Quantity) VALUES (?, ?, ?, 2.5, 400, 1)",
+             {sheet, parcel, c});
+    db::exec(e.t.db(), "INSERT INTO Memo (MemoSheetID, ParcelID, CustomerID, Carat, US, Quantity) VALUES (?, ?, ?, -1, 400, -1)",
+             {sheet, parcel, c});
+    auto rows = [&](bool current) {
+        QStringList out;
+        QSqlQuery q = db::exec(e.t.db(), memoSheetLinesSql(sheet, current, "CDN", 1.25));
+        while (q.next())
+            out << q.value("Type").toString() + " " + q.value("SKU").toString() + " " + q.value("Weight").toString() + " "
+                       + q.value("Stone/Parcel Price").toString();
+        return out;
+    };
+    QCOMPARE(rows(true), (QStringList{"S LA 1.01 US$ 3,535.00", "S LB 1.01 US$ 3,535.00", "P P7 Parcel 1.50 US$ 600.00"}));
+    const QStringList history = rows(false);
+    QCOMPARE(history.size(), 6);
+    QVERIFY(history.contains("S LB -1.01 US$ 3,535.00"));
+    QVERIFY(history.contains("P P7 Parcel -1.00 US$ -400.00"));
 }
 
 QTEST_GUILESS_MAIN(tst_memomoves)

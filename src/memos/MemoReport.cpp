@@ -317,4 +317,56 @@ QString exportReport(const Report &r, const QString &fileName, QString *written)
     return {};
 }
 
+printing::PrintOutcome printReport(AppContext &ctx, const Report &r, const printing::PrintTarget &target)
+{
+    const Settings &cfg = ctx.settings;
+    // Columns printed and their x positions (twips, landscape).
+    const std::pair<int, double> cols[] = {{0, 300},   {1, 2600},  {5, 3700},  {6, 4900},  {7, 6300},  {8, 7900},
+                                           {9, 8700},  {10, 9500}, {14, 10400}, {15, 12000}, {16, 13600}, {18, 14700}};
+    const printing::PrintOutcome out = printing::printDocument(
+        target,
+        [&](printing::PrintSurface &s, QString *) {
+            s.setOrientation(2);
+            auto header = [&] {
+                s.setFont(QStringLiteral("Arial"), 14, true);
+                s.setPosition(300, 300);
+                s.printLine(r.title);
+                s.setFont(QStringLiteral("Arial"), 9);
+                for (const QString &line : {cfg.CompanyName, cfg.CompanyStreet1,
+                                            cfg.CompanyCity + QStringLiteral(", ") + cfg.CompanyProvince + QLatin1Char(' ')
+                                                + cfg.CompanyZIP,
+                                            QStringLiteral("Phone: ") + cfg.CompanyPhone,
+                                            QStringLiteral("Fax: ") + cfg.CompanyFax}) {
+                    s.CurrentX = 300;
+                    s.printLine(line);
+                }
+                s.printLine();
+                s.setFont(QStringLiteral("Arial"), 8, true);
+                const double y = s.CurrentY;
+                for (const auto &[c, x] : cols) {
+                    s.setPosition(x, y);
+                    s.printLine(r.headers.value(c));
+                }
+                s.setFontBold(false);
+            };
+            header();
+            for (const ReportRow &row : r.rows) {
+                if (s.CurrentY > s.pageHeight() - 600) {
+                    s.newPage();
+                    header();
+                }
+                const double y = s.CurrentY;
+                for (const auto &[c, x] : cols) {
+                    s.setPosition(x, y);
+                    s.printLine(row.cells.value(c));
+                }
+            }
+            return true;
+        },
+        r.title);
+    if (!out.ok)
+        ctx.prompt().inform(out.error, r.title, Icon::Exclamation);
+    return out;
+}
+
 } // namespace velmor::memos

@@ -2,6 +2,8 @@
 // The memo and consignment report: stones out with customers (on memo, or
 // sold and not paid yet), stones held for consignors, and stones by
 // supplier, with prices, payments and balances; its sums and its export.
+#include "printing/PrintJob.h"
+
 #include <QDate>
 #include <QList>
 #include <QString>
@@ -72,5 +74,9 @@ QString exportText(const Report &r);
 // Writes it whole or not at all: a temporary file renamed into place.
 // ".csv" is added when the name lacks it.  Empty on success, else why not.
 QString exportReport(const Report &r, const QString &fileName, QString *written = nullptr);
+
+// cmdPrint: the list in landscape with the view's title, the dealer's name,
+// address, "Phone: " and "Fax: ".
+printing::PrintOutcome printReport(AppContext &ctx, const Report &r, const printing::PrintTarget &target);
 
 } // namespace velmor::memos

@@ -164,7 +164,7 @@ void frmMemo::build()
     auto *cmds = new QHBoxLayout;
     for (auto [name, caption] : {std::pair{"cmdRecordReceivedPayment", "Payment received..."},
                                  std::pair{"cmdRecordMadePayment", "Payment made..."}, std::pair{"cmdSum", "Sum"},
-                                 std::pair{"cmdExport", "Export..."}, std::pair{"cmdSearch", "Stone search"},
+                                 std::pair{"cmdExport", "Export..."}, std::pair{"cmdPrint", "Print"}, std::pair{"cmdSearch", "Stone search"},
                                  std::pair{"cmdSearchCustomer", "Customer search"}})
         cmds->addWidget(named(new QPushButton(QString::fromLatin1(caption), this), name));
     top->addLayout(cmds);
@@ -207,6 +207,9 @@ void frmMemo::build()
         if (!f.isEmpty())
             exportTo(f);
     });
+    // The list goes to the default printer.
+    connect(child<QPushButton>(this, "cmdPrint"), &QPushButton::clicked, this,
+            [this] { memos::printReport(m_ctx, m_report, printing::PrintTarget::defaultPrinter()); });
     connect(child<QPushButton>(this, "cmdRecordReceivedPayment"), &QPushButton::clicked, this, [this] {
         const qint64 id = child<QLineEdit>(this, "txtDiamondID")->text().toLongLong();
         if (id && m_ctx.screens().openPayment(id, 0))
@@ -232,6 +235,7 @@ void frmMemo::updateCommands()
     child<QPushButton>(this, "cmdSearch")->setEnabled(s.available(Screen::StoneSearch));
     child<QPushButton>(this, "cmdSearchCustomer")->setEnabled(s.available(Screen::CustomerSearch));
     child<QPushButton>(this, "cmdExport")->setEnabled(!m_report.rows.isEmpty());
+    child<QPushButton>(this, "cmdPrint")->setEnabled(!m_report.rows.isEmpty());
 }
 
 void frmMemo::setDefaultCustomer(qint64 id)

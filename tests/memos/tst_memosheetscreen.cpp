@@ -376,6 +376,17 @@ void tst_memosheetscreen::reportAndExport()
     QVERIFY(out.open(QIODevice::ReadOnly));
     QCOMPARE(QString::fromUtf8(out.readAll()), text);
     QVERIFY(!memos::exportReport(r, e.dir.filePath("no/such/folder/x.csv")).isEmpty());
+
+    if (test::haveTool("pdftotext")) {
+        e.ctx.settings.CompanyName = "Dealer House";
+        e.ctx.settings.CompanyPhone = "555-0100";
+        const QString pdf = e.dir.filePath("report.pdf");
+        QVERIFY(memos::printReport(e.ctx, r, printing::PrintTarget::pdf(pdf)).ok);
+        const QString printed = normalised(test::pdfText(pdf));
+        for (const QString &t : {"Memo/Consignment Report", "Dealer House", "Phone: 555-0100", "consigned to", "RB",
+                                 "US$ 3,535.00"})
+            QVERIFY2(printed.contains(t), qPrintable(t + " missing in: " + printed));
+    }
 }
 
 void tst_memosheetscreen::subcommands()

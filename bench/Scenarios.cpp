@@ -24,7 +24,9 @@ QStringList scenarioNames()
             QStringLiteral("parcel put on memo (per movement)"),
             QStringLiteral("stone search: status+shape+weight+grades"), QStringLiteral("stone search: SKU prefix"),
             QStringLiteral("stone search: all statuses"), QStringLiteral("stone search: a customer's memo stones"),
-            QStringLiteral("search report to PDF (1,000 rows)")};
+            QStringLiteral("search report to PDF (1,000 rows)"),
+            QStringLiteral("memo sheet open (300 stones)"), QStringLiteral("put on memo (per stone)"),
+            QStringLiteral("memo bulk return (300 stones)"), QStringLiteral("memo-out report (all stones out)")};
 }
 
 BenchContext::BenchContext(SizeEnv &env)

@@ -71,6 +71,7 @@ void runPrintingScenarios(SizeEnv &env);
 void runInvoiceScenarios(SizeEnv &env);
 void runParcelScenarios(SizeEnv &env);
 void runSearchScenarios(SizeEnv &env);
+void runMemoScenarios(SizeEnv &env);
 
 // Keys for --scenario (matched as parts of the scenario names).
 QStringList scenarioNames();

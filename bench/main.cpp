@@ -197,7 +197,8 @@ int main(int argc, char **argv)
                 {QStringLiteral("printing"), runPrintingScenarios},
                 {QStringLiteral("invoices"), runInvoiceScenarios},
                 {QStringLiteral("parcel scenarios"), runParcelScenarios},
-                {QStringLiteral("stone search"), runSearchScenarios}};
+                {QStringLiteral("stone search"), runSearchScenarios},
+                {QStringLiteral("memo"), runMemoScenarios}};
             for (const auto &[groupName, run] : groups) {
                 try {
                     run(env);

@@ -33,6 +33,7 @@ enum class Screen {
     InvoiceFind,     // the invoice list
     InvoicePrint,    // the printer choice and print of an invoice
     SalesDisclaimer, // the sales disclaimer printed on invoices
+    MemoHistory, // a customer's memo history and stones on memo
 };
 
 // A customer or supplier picked on the customer screens for the stone screen.
@@ -66,6 +67,10 @@ public:
     virtual bool openCustomerSearch() { return false; }
     virtual bool openCustomerSearchWith(const CustomerSearchPreset &) { return false; }
     virtual bool openMemoSheet(qint64 /*memoSheetId*/) { return false; }
+    // The memo sheet with a stone selected for putting on it.
+    virtual bool openMemoSheetWithStone(qint64 /*memoSheetId*/, qint64 /*stoneId*/) { return false; }
+    // A customer's memo history, or the stones the customer has on memo now.
+    virtual bool openMemoHistory(qint64 /*customerId*/, bool /*onMemoNow*/ = false) { return false; }
     virtual bool openInvoice(qint64 /*invoiceId*/) { return false; }
     virtual bool openParcel(qint64 /*parcelId*/) { return false; }
     virtual bool openPriceSheet() { return false; }

@@ -374,6 +374,10 @@ void frmCustomer::build()
     connect(w<QPushButton>("cmdNext"), &QPushButton::clicked, this, &frmCustomer::next);
     connect(w<QPushButton>("cmdPrevious"), &QPushButton::clicked, this, &frmCustomer::previous);
     connect(w<QPushButton>("cmdNewMemoSheet"), &QPushButton::clicked, this, &frmCustomer::newMemoSheet);
+    connect(w<QPushButton>("cmdOnMemo"), &QPushButton::clicked, this,
+            [this] { m_ctx.screens().openMemoHistory(currentId(), true); });
+    connect(w<QPushButton>("Command1"), &QPushButton::clicked, this,
+            [this] { m_ctx.screens().openMemoHistory(currentId(), false); });
     connect(w<QPushButton>("cmdSearch"), &QPushButton::clicked, this, [this] {
         if (m_ctx.screens().openStoneSearch(m_memoSheet ? m_memoSheet : m_ctx.screens().currentMemoSheet()))
             hide();
@@ -856,9 +860,9 @@ void frmCustomer::updateCommands()
     set("cmdFindCustomer", search);
     set("cmdSearchCustomer", search);
     set("cmdSearchSupplier", search);
-    // The memo lists of a customer come with the memo screens.
-    set("cmdOnMemo", false);
-    set("Command1", false);
+    const bool memoLists = !busy && loaded && m_ctx.screens().available(Screen::MemoHistory);
+    set("cmdOnMemo", memoLists);
+    set("Command1", memoLists);
     set("cmdBack", !busy);
     set("cmdHome", !busy);
 }

@@ -346,6 +346,7 @@ void ensureIndexes(const QSqlDatabase &db)
         {"SingleStone", "ix_singlestone_sku", "SKU"},
         {"SingleStone", "ix_singlestone_status", "Status"},
         {"SingleStone", "ix_singlestone_certificate", "Certificate"},
+        {"SingleStone", "ix_singlestone_memosheetid", "MemoSheetID"},
         {"StoneChange", "ix_stonechange_stoneid", "StoneID"},
         {"PaymentMade", "ix_paymentmade_stoneid", "StoneID"},
         {"PaymentReceived", "ix_paymentreceived_stoneid", "StoneID"},

@@ -2,6 +2,7 @@
 
 #include "customers/CustomerCommands.h"
 #include "invoices/InvoiceCommands.h"
+#include "memos/MemoCommands.h"
 #include "online/OnlineCommands.h"
 #include "parcels/ParcelCommands.h"
 #include "pricing/PricingCli.h"
@@ -20,6 +21,7 @@ CliRegistry buildRegistry()
     r << onlineCommands();
     r << invoiceCommands();
     r << parcelCommands();
+    r << memoCommands();
     r << printingCommands({stones::stonePaper, stones::stoneLabel});
     return r;
 }
@@ -31,7 +33,8 @@ bool cliNeedsGui(const QStringList &args)
     // Printing draws text: fonts need the GUI application.
     return (!args.isEmpty()
             && (args.first() == QLatin1String("print")
-                || (args.size() > 1 && args.at(0) == QLatin1String("invoice") && args.at(1) == QLatin1String("print"))))
+                || (args.size() > 1 && args.at(0) == QLatin1String("invoice") && args.at(1) == QLatin1String("print"))
+                || (args.first() == QLatin1String("memo") && args.value(1) == QLatin1String("print"))))
            || parcelCommandNeedsGui(args);
 }
 

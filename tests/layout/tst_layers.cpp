@@ -31,7 +31,7 @@ const QMap<QString, QStringList> kBuildsOn = {
       QStringLiteral("online")}},
     {QStringLiteral("memos"),
      {QStringLiteral("pricing"), QStringLiteral("printing"), QStringLiteral("stones"), QStringLiteral("customers"),
-      QStringLiteral("invoices")}},
+      QStringLiteral("invoices"), QStringLiteral("online")}},
     {QStringLiteral("parcels"),
      {QStringLiteral("pricing"), QStringLiteral("printing"), QStringLiteral("stones"), QStringLiteral("customers"),
       QStringLiteral("invoices"), QStringLiteral("memos")}},

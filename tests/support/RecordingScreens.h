@@ -33,6 +33,14 @@ public:
     }
     void showStoneScreen() override { asked << QStringLiteral("showStoneScreen"); }
     bool openMemoSheet(qint64 id) override { return record(Screen::MemoSheet, QStringLiteral("openMemoSheet %1").arg(id)); }
+    bool openMemoSheetWithStone(qint64 id, qint64 stone) override
+    {
+        return record(Screen::MemoSheet, QStringLiteral("openMemoSheetWithStone %1 %2").arg(id).arg(stone));
+    }
+    bool openMemoHistory(qint64 id, bool now) override
+    {
+        return record(Screen::MemoHistory, QStringLiteral("openMemoHistory %1 %2").arg(id).arg(int(now)));
+    }
     bool openInvoice(qint64 id) override { return record(Screen::Invoice, QStringLiteral("openInvoice %1").arg(id)); }
     bool openParcel(qint64 id) override { return record(Screen::Parcel, QStringLiteral("openParcel %1").arg(id)); }
     bool openPriceSheet() override { return record(Screen::PriceSheet, QStringLiteral("openPriceSheet")); }

@@ -13,6 +13,10 @@
 #include "customers/frmCustomer.h"
 #include "customers/frmCustomerSearch.h"
 #include "customers/frmRep.h"
+#include "memos/frmMemo.h"
+#include "memos/frmMemoAddNewDiamondToIt.h"
+#include "memos/frmMemoHistory.h"
+#include "memos/frmNewMemo.h"
 #include "pricing/frmConfigD_Range.h"
 #include "pricing/frmConfigExchangeRate.h"
 #include "pricing/frmConfigQs.h"
@@ -111,6 +115,13 @@ void StartupFlow::loadFront()
     m_front->setOpener(QStringLiteral("cmdAddCustomer"), addCustomer);
     m_front->setOpener(QStringLiteral("mnuAddCustomer"), addCustomer);
     m_front->setOpener(QStringLiteral("cmdFindCustomer"), [this] { openCustomerSearch(); });
+    // Memos: the report, and finding a memo sheet.
+    m_front->setOpener(QStringLiteral("cmdShowMemo"), [&ctx, showWindow, this] { showWindow(new frmMemo(ctx, m_front)); });
+    m_front->setOpener(QStringLiteral("cmdMemo"), [this] {
+        frmMemoLoad dialog(m_ctx, m_front);
+        if (dialog.exec() == QDialog::Accepted)
+            openMemoSheet(dialog.chosen());
+    });
     m_front->setOpener(QStringLiteral("mnuHoldCust"), [this] {
         CustomerSearchPreset p;
         p.customers = true;
@@ -185,6 +196,9 @@ void StartupFlow::startHome(bool wholesale)
         m_stone = new frmDiamondDetail(m_ctx);
         connect(m_stone, &frmDiamondDetail::startUpFinished, this, &StartupFlow::stoneStarted);
         connect(m_stone, &frmDiamondDetail::closed, this, &StartupFlow::stoneClosed);
+        connect(m_stone, &frmDiamondDetail::memoPlacementRequested, this,
+                [this](qint64 stone, qint64 sheet) { openMemoSheetWithStone(sheet, stone); });
+        connect(m_stone, &frmDiamondDetail::memoLoadRequested, this, &StartupFlow::openMemoLoad);
     }
     if (m_front)
         m_front->setStoneScreen(m_stone);
@@ -244,6 +258,8 @@ bool StartupFlow::available(Screen s) const
     case Screen::SalesDisclaimer:
     case Screen::Parcel:
     case Screen::StoneSearch:
+    case Screen::MemoSheet:
+    case Screen::MemoHistory:
         return true;
     default:
         return false;
@@ -433,7 +449,49 @@ void StartupFlow::partyPicked(const PartyPick &pick)
 
 qint64 StartupFlow::newMemoSheet(qint64 customerId)
 {
-    return customers::createMemoSheet(m_ctx, customerId);
+    if (customerId)
+        return customers::createMemoSheet(m_ctx, customerId);
+    frmNewMemo dialog(m_ctx, QApplication::activeWindow());
+    dialog.exec();
+    return dialog.created();
+}
+
+bool StartupFlow::openMemoSheet(qint64 memoSheetId) { return openMemoSheetWithStone(memoSheetId, 0); }
+
+bool StartupFlow::openMemoSheetWithStone(qint64 memoSheetId, qint64 stoneId)
+{
+    if (memoSheetId <= 0)
+        return false;
+    auto *w = qobject_cast<frmMemoAddNewDiamondToIt *>(m_memoSheet.data());
+    if (!w) {
+        w = new frmMemoAddNewDiamondToIt(m_ctx);
+        w->setAttribute(Qt::WA_DeleteOnClose);
+        placeWindow(w, w->sizeHint().expandedTo(QSize(1000, 700)), QApplication::activeWindow());
+        m_memoSheet = w;
+    }
+    w->setMemoSheet(memoSheetId);
+    w->setSelectedStone(stoneId);
+    w->reload();
+    bringUp(w);
+    return true;
+}
+
+bool StartupFlow::openMemoHistory(qint64 customerId, bool onMemoNow)
+{
+    QWidget *w = onMemoNow ? static_cast<QWidget *>(new frmDiamondsOnMemo(m_ctx, customerId))
+                           : static_cast<QWidget *>(new frmMemoHistory(m_ctx, customerId));
+    w->setAttribute(Qt::WA_DeleteOnClose);
+    placeWindow(w, w->sizeHint().expandedTo(QSize(900, 500)), QApplication::activeWindow());
+    w->show();
+    return true;
+}
+
+void StartupFlow::openMemoLoad()
+{
+    // The chosen sheet becomes the current one; the stone screen shows it
+    // when it is active again.
+    frmMemoLoad dialog(m_ctx, QApplication::activeWindow());
+    dialog.exec();
 }
 
 void StartupFlow::showStoneScreen()

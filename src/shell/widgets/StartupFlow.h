@@ -57,7 +57,14 @@ public:
     bool openCustomerSearch() override;
     bool openCustomerSearchWith(const CustomerSearchPreset &preset) override;
     void partyPicked(const PartyPick &pick) override;
+    // Memo sheets: frmNewMemo when no customer is given, frmMemoLoad, the
+    // stone-on-memo screen (one window, reused) and the memo history.
     qint64 newMemoSheet(qint64 customerId) override;
+    bool openMemoSheet(qint64 memoSheetId) override;
+    bool openMemoSheetWithStone(qint64 memoSheetId, qint64 stoneId) override;
+    bool openMemoHistory(qint64 customerId, bool onMemoNow) override;
+    void openMemoLoad();
+    QWidget *memoSheetScreen() const { return m_memoSheet; }
     void showStoneScreen() override;
     // Invoices (StartupFlowInvoices.cpp).
     bool openSellDialog(qint64 stoneId, QWidget *parent) override;
@@ -96,6 +103,7 @@ private:
     QPointer<QWidget> m_invoice, m_invoiceFind;
     QPointer<frmParcel> m_parcel;
     QPointer<frmItemDiamondSearch> m_stoneSearch;
+    QPointer<QWidget> m_memoSheet;
     bool m_upgraded = false;
     double m_versionBefore = 0;
     bool m_wholesale = false;

@@ -1,0 +1,423 @@
+#include "memos/MemoMoves.h"
+
+#include "core/AppContext.h"
+#include "core/Users.h"
+#include "db/Retry.h"
+#include "db/Row.h"
+#include "db/Sql.h"
+#include "db/Transaction.h"
+#include "memos/MemoFiles.h"
+#include "online/Listing.h"
+#include "stones/StoneChangeLog.h"
+
+#include <QDateTime>
+#include <QRandomGenerator>
+#include <cmath>
+#include <stdexcept>
+
+namespace velmor::memos {
+
+namespace {
+
+const QString kTitle = QStringLiteral("Memo");
+
+// A check that failed inside the transaction: thrown so that the transaction
+// rolls back, and shown once it has.
+struct Refusal {
+    MoveResult kind;
+    QString text;
+    QString title;
+    bool notice = false; // the message window instead of a message box
+};
+
+struct Sheet {
+    qint64 customerId = 0;
+    QString company;
+};
+
+Sheet readSheet(AppContext &ctx, qint64 memoSheetId)
+{
+    QSqlQuery q = db::exec(ctx.db(),
+                           QStringLiteral("SELECT memosheet.CustomerID, Customer.CompanyName FROM memosheet LEFT JOIN "
+                                          "Customer ON Customer.ID=memosheet.CustomerID WHERE memosheet.ID=?"),
+                           {memoSheetId});
+    if (!q.next())
+        throw Refusal{MoveResult::Refused, QStringLiteral("Memo Sheet# %1 does not exist.").arg(memoSheetId), kTitle};
+    Sheet s;
+    s.customerId = db::numOf(q.value(0)) > 0 ? q.value(0).toLongLong() : 0;
+    s.company = db::textOf(q.value(1));
+    if (s.customerId == 0)
+        throw Refusal{MoveResult::Refused, QStringLiteral("You need to select a Customer first!"),
+                      QStringLiteral("Missing Customer Information")};
+    return s;
+}
+
+QVariant nullOf(QMetaType::Type t) { return QVariant(QMetaType(t)); }
+
+int drawRnd() { return int(QRandomGenerator::global()->generateDouble() * 1000000.0); }
+
+QString notOnSheet() { return QStringLiteral("This Diamond is not part of the current Memo-Sheet"); }
+
+void checkRights(AppContext &ctx, qint64 employeeId)
+{
+    if (!ctx.user.AllowMemoAssigning)
+        throw Refusal{MoveResult::Refused, QString(), QString()}; // the shared message, below
+    if (employeeId <= 0)
+        throw Refusal{MoveResult::Refused, QStringLiteral("please select an user first!"), QString(), true};
+}
+
+// Runs one movement: `work` opens its transaction and commits; a Refusal or
+// an error leaves every row as it was.  Lost deadlocks are tried again.
+template <typename Work>
+MoveOutcome run(AppContext &ctx, Work work)
+{
+    MoveOutcome out;
+    Prompt &p = ctx.prompt();
+    try {
+        db::retryOnLockConflict([&] {
+            out = MoveOutcome();
+            work(out);
+            return 0;
+        });
+        out.result = MoveResult::Done;
+    } catch (const Refusal &r) {
+        out.result = r.kind;
+        if (r.text.isEmpty())
+            MsgPermissionModule(p);
+        else if (r.notice)
+            p.notice(r.text);
+        else
+            p.inform(r.text, r.title.isEmpty() ? kTitle : r.title,
+                     r.kind == MoveResult::Conflict ? Icon::Exclamation : Icon::Information);
+    } catch (const db::LockConflict &) {
+        out.result = MoveResult::Conflict;
+        p.inform(db::lockConflictMessage(), kTitle, Icon::Exclamation);
+    } catch (const db::DbError &e) {
+        out.result = MoveResult::Failed;
+        p.inform(QStringLiteral("The Memo Sheet could not be changed, nothing has been saved:\n\n") + e.message(), kTitle,
+                 Icon::Critical);
+    } catch (const std::invalid_argument &e) {
+        out.result = MoveResult::Refused;
+        p.inform(QString::fromStdString(e.what()), kTitle, Icon::Information);
+    }
+    return out;
+}
+
+void movementRow(AppContext &ctx, qint64 stoneId, bool out, const QString &company)
+{
+    const QString sku =
+        db::textOf(db::scalar(ctx.db(), QStringLiteral("SELECT SKU FROM SingleStone WHERE ID = ?"), {stoneId}));
+    db::exec(ctx.db(),
+             QStringLiteral("INSERT INTO StoneChange (SKU, StoneID, Date, Status, EmployeeID, LockPercent, Canadian) "
+                            "VALUES (?, ?, ?, ?, ?, 0, 0)"),
+             {sku, stoneId, QDateTime::currentDateTime(), movementText(out, company), ctx.user.ID});
+}
+
+// The closing check, in the movement's transaction: a sheet left without
+// stones is closed (a sheet closed before stays closed).
+bool closeIfEmpty(AppContext &ctx, qint64 memoSheetId)
+{
+    if (db::scalar(ctx.db(), QStringLiteral("SELECT ID FROM SingleStone WHERE MemoSheetID = ? LIMIT 1"), {memoSheetId})
+            .isValid())
+        return false;
+    db::exec(ctx.db(), QStringLiteral("UPDATE memosheet SET closed = -1 WHERE ID = ?"), {memoSheetId});
+    return true;
+}
+
+// One stone back into stock: false when it is not on this sheet any more.
+bool returnOne(AppContext &ctx, qint64 memoSheetId, qint64 stoneId, qint64 employeeId, const Sheet &sheet)
+{
+    if (db::execAffected(ctx.db(),
+                         QStringLiteral("UPDATE SingleStone SET Status='Stock', CustomerID=NULL, DateStatusChange=NULL, "
+                                        "MemoUS=NULL, MemoLocal=NULL, MemoSheetID=NULL WHERE ID=? AND MemoSheetID=? "
+                                        "AND Status LIKE 'Memo'"),
+                         {stoneId, memoSheetId})
+        != 1)
+        return false;
+    movementRow(ctx, stoneId, false, sheet.company);
+    db::exec(ctx.db(),
+             QStringLiteral("INSERT INTO Memo (setdate, CustomerID, DiamondID, userID, Quantity, MemoSheetID, US, Local) "
+                            "VALUES (?, ?, ?, ?, -1, ?, 0, 0)"),
+             {QDateTime::currentDateTime(), sheet.customerId, stoneId, employeeId, memoSheetId});
+    return true;
+}
+
+QString caratText(double carat)
+{
+    QString t = QString::number(carat, 'f', 5);
+    while (t.endsWith(QLatin1Char('0')))
+        t.chop(1);
+    if (t.endsWith(QLatin1Char('.')))
+        t.chop(1);
+    return t;
+}
+
+// One stone sold to the sheet's customer at `stonePrice` (per stone).
+bool sellOne(AppContext &ctx, qint64 memoSheetId, qint64 stoneId, double stonePrice, const Sheet &sheet,
+             invoices::Posted *posted, QString *sku)
+{
+    QSqlQuery q = db::exec(ctx.db(), QStringLiteral("SELECT SKU, Carat FROM SingleStone WHERE ID=? AND MemoSheetID=? "
+                                                    "AND Status LIKE 'Memo' FOR UPDATE"),
+                           {stoneId, memoSheetId});
+    if (!q.next())
+        return false;
+    const QString skuText = db::textOf(q.value(0));
+    const double carat = db::numOf(q.value(1));
+    if (carat <= 0)
+        throw Refusal{MoveResult::Refused,
+                      QStringLiteral("%1 has no Weight: it cannot be put on an Invoice by the Carat.").arg(skuText),
+                      QStringLiteral("Selling Diamond")};
+    if (db::execAffected(ctx.db(),
+                         QStringLiteral("UPDATE SingleStone SET Status='Sold', MemoSheetID=NULL, CustomerID=?, "
+                                        "DateStatusChange=?, datewassold=?, RND=? WHERE ID=? AND MemoSheetID=? AND "
+                                        "Status LIKE 'Memo'"),
+                         {sheet.customerId, QDateTime(QDate::currentDate(), QTime(0, 0)), QDateTime::currentDateTime(),
+                          drawRnd(), stoneId, memoSheetId})
+        != 1)
+        return false;
+    invoices::SaleLine line;
+    line.customerId = sheet.customerId;
+    line.diamondId = stoneId;
+    line.carat = caratText(carat);
+    line.priceCarat = QString::number(stonePrice / carat, 'f', 4);
+    *posted = invoices::postInTransaction(ctx, line);
+    if (ctx.settings.StoneChange)
+        stones::SaveDeleteChangeStatus(ctx, QStringLiteral("status"), stoneId);
+    if (sku)
+        *sku = skuText;
+    return true;
+}
+
+QList<qint64> stonesOfSheet(AppContext &ctx, qint64 memoSheetId)
+{
+    QList<qint64> ids;
+    QSqlQuery q = db::exec(ctx.db(),
+                           QStringLiteral("SELECT ID FROM SingleStone WHERE MemoSheetID=? AND Status LIKE 'Memo' "
+                                          "ORDER BY ID FOR UPDATE"),
+                           {memoSheetId});
+    while (q.next())
+        ids << q.value(0).toLongLong();
+    return ids;
+}
+
+// After the commit: the listing, then the closing message.
+void afterCommit(AppContext &ctx, MoveOutcome &out, const QList<qint64> &stones, bool sold)
+{
+    online::Listing listing(ctx.workstation);
+    if (listing.configured()) {
+        for (qint64 id : stones) {
+            if (sold)
+                listing.remove(int(id));
+            else
+                listing.update(ctx.db(), int(id));
+            if (!listing.failure().isEmpty())
+                break;
+        }
+        out.listingFailure = listing.failure();
+        if (!out.listingFailure.isEmpty())
+            ctx.prompt().inform(out.listingFailure, QStringLiteral("Online Listing"), Icon::Exclamation);
+    }
+    if (out.sheetClosed)
+        ctx.prompt().inform(QStringLiteral("This Memo has been closed now!"), kTitle, Icon::Information);
+}
+
+} // namespace
+
+QString movementText(bool out, const QString &companyName)
+{
+    return stones::movementStatus(out ? QStringLiteral("out") : QStringLiteral("in"), companyName);
+}
+
+double memoStonePrice(double carat, double rapPerCarat, double discount)
+{
+    const double p = (100.0 - discount) * (carat * rapPerCarat / 100.0);
+    return std::floor(p * 100.0 + 0.5) / 100.0;
+}
+
+MoveOutcome putOnMemo(AppContext &ctx, qint64 memoSheetId, qint64 stoneId, const QString &discount, qint64 employeeId)
+{
+    MoveOutcome out = run(ctx, [&](MoveOutcome &o) {
+        checkRights(ctx, employeeId);
+        bool isNumber = false;
+        const double d = QString(discount).remove(QLatin1Char(',')).trimmed().toDouble(&isNumber);
+        if (!isNumber || !std::isfinite(d))
+            throw Refusal{MoveResult::Refused,
+                          QStringLiteral("The discount off RAP \"%1\" is not a number.").arg(discount), kTitle};
+        db::Transaction tx(ctx.db());
+        // A locking read: a second workstation putting the same stone on
+        // another sheet waits here and then sees this one's result.
+        QSqlQuery q = db::exec(ctx.db(),
+                               QStringLiteral("SELECT Status, MemoSheetID FROM SingleStone WHERE ID=? FOR UPDATE"),
+                               {stoneId});
+        if (!q.next())
+            throw Refusal{MoveResult::Refused, QStringLiteral("Unknown Stone"), QStringLiteral("Stone Status")};
+        const QString status = db::textOf(q.value(0));
+        if (status.toUpper().contains(QLatin1String("MEMO"))) {
+            const qint64 holder = q.value(1).toLongLong();
+            const QString company = db::textOf(db::scalar(
+                ctx.db(),
+                QStringLiteral("SELECT CompanyName FROM customer INNER JOIN memosheet ON "
+                               "customer.id=memosheet.CustomerID WHERE memosheet.ID = ?"),
+                {holder}));
+            throw Refusal{MoveResult::Refused,
+                          QStringLiteral("This Diamond is already on MEMO for ") + company
+                              + QStringLiteral(" on Memo# ") + QString::number(holder),
+                          kTitle};
+        }
+        // A sold stone or one given back to its vendor is no longer here to
+        // lend out.
+        if (status.compare(QLatin1String("Sold"), Qt::CaseInsensitive) == 0)
+            throw Refusal{MoveResult::Refused, QStringLiteral("This Stone is already sold!"),
+                          QStringLiteral("Stone is sold")};
+        if (status.compare(QLatin1String("returned"), Qt::CaseInsensitive) == 0)
+            throw Refusal{MoveResult::Refused,
+                          QStringLiteral("This Stone has been returned to the Vendor and is not part of your Inventory!"),
+                          QStringLiteral("Stone Status")};
+        const Sheet sheet = readSheet(ctx, memoSheetId);
+        MemoFiles(ctx.workstation).setLastDiscount(discount.trimmed());
+        const QDateTime now = QDateTime::currentDateTime();
+        if (db::execAffected(ctx.db(),
+                             QStringLiteral("UPDATE SingleStone SET Status='Memo', DateOnMemo=?, "
+                                            "currentRAPdiscountFORmemo=?, MemoUS=NULL, MemoLocal=NULL, CustomerID=?, "
+                                            "MemoSheetID=?, DateStatusChange=? WHERE ID=? AND COALESCE(Status,'')=?"),
+                             {now, d, sheet.customerId, memoSheetId, now, stoneId, status})
+            != 1)
+            throw Refusal{MoveResult::Conflict,
+                          QStringLiteral("This Diamond has been changed on another Workstation meanwhile.\n\nNothing "
+                                         "has been changed."),
+                          kTitle};
+        movementRow(ctx, stoneId, true, sheet.company);
+        db::exec(ctx.db(),
+                 QStringLiteral("INSERT INTO Memo (setdate, CustomerID, DiamondID, userID, outonmemorapdiscount, "
+                                "Quantity, MemoSheetID, US, Local) VALUES (?, ?, ?, ?, ?, 1, ?, NULL, NULL)"),
+                 {now, sheet.customerId, stoneId, employeeId, d, memoSheetId});
+        db::exec(ctx.db(),
+                 QStringLiteral("INSERT INTO PaymentReceived (Date, Reference, PaymentUS, PaymentLocal, StoneID, "
+                                "CustomerID) VALUES (?, NULL, 0, 0, ?, ?)"),
+                 {now, stoneId, sheet.customerId});
+        tx.commit();
+        o.moved = 1;
+    });
+    if (out.ok())
+        afterCommit(ctx, out, {stoneId}, false);
+    return out;
+}
+
+MoveOutcome returnToStock(AppContext &ctx, qint64 memoSheetId, qint64 stoneId, qint64 employeeId)
+{
+    MoveOutcome out = run(ctx, [&](MoveOutcome &o) {
+        checkRights(ctx, employeeId);
+        db::Transaction tx(ctx.db());
+        const Sheet sheet = readSheet(ctx, memoSheetId);
+        if (!returnOne(ctx, memoSheetId, stoneId, employeeId, sheet))
+            throw Refusal{MoveResult::Conflict, notOnSheet(), kTitle};
+        o.sheetClosed = closeIfEmpty(ctx, memoSheetId);
+        tx.commit();
+        o.moved = 1;
+    });
+    if (out.ok())
+        afterCommit(ctx, out, {stoneId}, false);
+    return out;
+}
+
+MoveOutcome sellFromMemo(AppContext &ctx, qint64 memoSheetId, qint64 stoneId, const QString &stonePrice)
+{
+    QString sku;
+    MoveOutcome out = run(ctx, [&](MoveOutcome &o) {
+        if (!ctx.user.AllowMemoAssigning)
+            throw Refusal{MoveResult::Refused, QString(), QString()};
+        bool isNumber = false;
+        const double price = QString(stonePrice).remove(QLatin1Char(',')).trimmed().toDouble(&isNumber);
+        if (!isNumber || !std::isfinite(price))
+            throw Refusal{MoveResult::Refused, QStringLiteral("The Stone Price \"%1\" is not a number.").arg(stonePrice),
+                          QStringLiteral("Selling Diamond")};
+        db::Transaction tx(ctx.db());
+        const Sheet sheet = readSheet(ctx, memoSheetId);
+        if (!sellOne(ctx, memoSheetId, stoneId, price, sheet, &o.posted, &sku))
+            throw Refusal{MoveResult::Conflict, notOnSheet(), kTitle};
+        o.sheetClosed = closeIfEmpty(ctx, memoSheetId);
+        tx.commit();
+        o.moved = 1;
+    });
+    if (out.ok()) {
+        ctx.prompt().notice(invoices::postedNotice(out.posted, sku));
+        afterCommit(ctx, out, {stoneId}, true);
+    }
+    return out;
+}
+
+MoveOutcome returnAll(AppContext &ctx, qint64 memoSheetId, qint64 employeeId)
+{
+    QList<qint64> moved;
+    MoveOutcome out = run(ctx, [&](MoveOutcome &o) {
+        checkRights(ctx, employeeId);
+        moved.clear();
+        db::Transaction tx(ctx.db());
+        const Sheet sheet = readSheet(ctx, memoSheetId);
+        const QList<qint64> ids = stonesOfSheet(ctx, memoSheetId);
+        if (!ids.isEmpty()) {
+            // Set-based: the stones and their two rows each in one statement
+            // apiece, the same rows the one-by-one return writes.
+            const QDateTime now = QDateTime::currentDateTime();
+            db::exec(ctx.db(),
+                     QStringLiteral("INSERT INTO StoneChange (SKU, StoneID, Date, Status, EmployeeID, LockPercent, "
+                                    "Canadian) SELECT SKU, ID, ?, ?, ?, 0, 0 FROM SingleStone WHERE MemoSheetID=? AND "
+                                    "Status LIKE 'Memo' ORDER BY ID"),
+                     {now, movementText(false, sheet.company), ctx.user.ID, memoSheetId});
+            db::exec(ctx.db(),
+                     QStringLiteral("INSERT INTO Memo (setdate, CustomerID, DiamondID, userID, Quantity, MemoSheetID, "
+                                    "US, Local) SELECT ?, ?, ID, ?, -1, ?, 0, 0 FROM SingleStone WHERE MemoSheetID=? "
+                                    "AND Status LIKE 'Memo' ORDER BY ID"),
+                     {now, sheet.customerId, employeeId, memoSheetId, memoSheetId});
+            const int n = db::execAffected(
+                ctx.db(),
+                QStringLiteral("UPDATE SingleStone SET Status='Stock', CustomerID=NULL, DateStatusChange=NULL, "
+                               "MemoUS=NULL, MemoLocal=NULL, MemoSheetID=NULL WHERE MemoSheetID=? AND Status LIKE "
+                               "'Memo'"),
+                {memoSheetId});
+            if (n != ids.size())
+                throw db::DbError(QStringLiteral("The stones of the memo sheet changed during the return."));
+        }
+        o.sheetClosed = closeIfEmpty(ctx, memoSheetId);
+        tx.commit();
+        o.moved = int(ids.size());
+        moved = ids;
+    });
+    if (out.ok()) {
+        ctx.prompt().notice(QStringLiteral("%1 Diamonds have been returned into Stock").arg(out.moved));
+        afterCommit(ctx, out, moved, false);
+    }
+    return out;
+}
+
+MoveOutcome sellAll(AppContext &ctx, qint64 memoSheetId)
+{
+    QList<qint64> moved;
+    MoveOutcome out = run(ctx, [&](MoveOutcome &o) {
+        if (!ctx.user.AllowMemoAssigning)
+            throw Refusal{MoveResult::Refused, QString(), QString()};
+        moved.clear();
+        db::Transaction tx(ctx.db());
+        const Sheet sheet = readSheet(ctx, memoSheetId);
+        const QList<qint64> ids = stonesOfSheet(ctx, memoSheetId);
+        for (qint64 id : ids) {
+            const double price =
+                db::numOf(db::scalar(ctx.db(), QStringLiteral("SELECT SellPriceUS FROM SingleStone WHERE ID=?"), {id}));
+            if (!sellOne(ctx, memoSheetId, id, price, sheet, &o.posted, nullptr))
+                throw db::DbError(QStringLiteral("The stones of the memo sheet changed during the sale."));
+        }
+        o.sheetClosed = closeIfEmpty(ctx, memoSheetId);
+        tx.commit();
+        o.moved = int(ids.size());
+        moved = ids;
+    });
+    if (out.ok()) {
+        if (out.moved)
+            ctx.prompt().notice(QStringLiteral("%1 Diamonds have been sold: ").arg(out.moved)
+                                + invoices::postedNotice(out.posted));
+        afterCommit(ctx, out, moved, true);
+    }
+    return out;
+}
+
+} // namespace velmor::memos

@@ -1,0 +1,66 @@
+#pragma once
+// The movements of single stones on a memo sheet: putting a stone on memo,
+// returning it to stock, selling it from the memo onto the customer's open
+// invoice, the bulk return and sale of a whole sheet, and the closing check.
+//
+// Each movement is one transaction: the stone's UPDATE (which states the
+// status and, for a return or sale, the sheet it expects), the `Memo`
+// journal row, the change-log movement row, the zero `PaymentReceived` row,
+// the invoice line of a sale and the closing of an emptied sheet are written
+// together or not at all.  A stone moved on another workstation meanwhile is
+// refused with a message and nothing is written.  The online listing is
+// brought up to date after the commit; when it cannot be reached the user
+// is told once and the movement stands.
+#include "invoices/Posting.h"
+
+#include <QString>
+
+namespace velmor {
+class AppContext;
+}
+
+namespace velmor::memos {
+
+enum class MoveResult {
+    Done,
+    Refused,  // a check failed; its message was shown
+    Conflict, // another workstation moved the stone first; message shown
+    Failed    // a database error; nothing was written
+};
+
+struct MoveOutcome {
+    MoveResult result = MoveResult::Failed;
+    int moved = 0;            // stones moved (bulk commands)
+    bool sheetClosed = false; // the closing check closed the sheet
+    invoices::Posted posted;  // the (last) invoice line of a sale
+    QString listingFailure;   // shown once when the listing could not be reached
+    bool ok() const { return result == MoveResult::Done; }
+};
+
+// cmdAdd: the stone goes on the sheet at `discount` percent off the list
+// (the text of txtDiscount).  `employeeId` is the user chosen in cboUser.
+MoveOutcome putOnMemo(AppContext &ctx, qint64 memoSheetId, qint64 stoneId, const QString &discount,
+                      qint64 employeeId);
+
+// cmdRemove: the stone comes back into stock from this sheet.
+MoveOutcome returnToStock(AppContext &ctx, qint64 memoSheetId, qint64 stoneId, qint64 employeeId);
+
+// cmdSell: the stone is sold to the sheet's customer at `stonePrice` (the
+// grid's "Stone Price" text, thousands commas allowed) and posted to the
+// customer's open invoice.
+MoveOutcome sellFromMemo(AppContext &ctx, qint64 memoSheetId, qint64 stoneId, const QString &stonePrice);
+
+// cmdExecute with chkAllStock / chkAllSold: every stone of the sheet, in one
+// transaction.  The sale posts each stone at its SellPriceUS.
+MoveOutcome returnAll(AppContext &ctx, qint64 memoSheetId, qint64 employeeId);
+MoveOutcome sellAll(AppContext &ctx, qint64 memoSheetId);
+
+// The change-log status of a movement ("out " / "in " and the company name,
+// 20 characters at most).
+QString movementText(bool out, const QString &companyName);
+
+// The stone price the grid shows and a sale posts: (100 - d) x (carat x RAP
+// / 100), half up to the cent.
+double memoStonePrice(double carat, double rapPerCarat, double discount);
+
+} // namespace velmor::memos

@@ -1,0 +1,286 @@
+#include "memos/MemoPrint.h"
+
+#include "core/AppContext.h"
+#include "db/Row.h"
+#include "db/Sql.h"
+#include "memos/MemoSheetView.h"
+
+#include <QImage>
+#include <QLocale>
+#include <cmath>
+
+namespace velmor::memos {
+
+void PrintTextMitUmbruch(const QString &text, double width, int &lines,
+                         const std::function<double(const QString &)> &measure,
+                         const std::function<void(const QString &)> &emitLine)
+{
+    const QString crlf = QStringLiteral("\r\n");
+    const int n = int(text.size()); // fixed when the scan begins
+    int start = 1;
+    int lastBreak = 0;
+    int i = 1;
+    while (i <= n) {
+        const QString piece = text.mid(start - 1, i - start + 1);
+        const QChar last = piece.isEmpty() ? QChar() : piece.back();
+        if (last == QLatin1Char(' ') || last == QLatin1Char(',') || last == QLatin1Char('.') || last == QLatin1Char(';')
+            || piece.endsWith(crlf))
+            lastBreak = i;
+        const bool endsInCrlf = piece.endsWith(crlf);
+        // A word wider than the line has no break to cut at yet: it runs on
+        // to its end and stands on a line of its own.
+        if ((measure(piece) > width && lastBreak >= start) || endsInCrlf) {
+            QString line = text.mid(start - 1, lastBreak - start + 1);
+            const bool emptyLine = line == crlf;
+            line.remove(crlf);
+            if (emptyLine || !(line.isEmpty() || line == QLatin1String(" "))) {
+                if (emitLine)
+                    emitLine(emptyLine ? QString() : line);
+                ++lines;
+            }
+            start = lastBreak + 1;
+            i = start + 1;
+            continue;
+        }
+        ++i;
+    }
+    if (emitLine)
+        emitLine(text.mid(start - 1));
+    ++lines;
+}
+
+void PrintTextMitUmbruch(printing::PrintSurface &s, const QString &text, double x, double width, bool print,
+                         int &lines)
+{
+    PrintTextMitUmbruch(
+        text, width, lines, [&s](const QString &t) { return s.textWidth(t); },
+        print ? std::function<void(const QString &)>([&s, x](const QString &line) {
+            s.CurrentX = x;
+            s.printLine(line);
+        })
+              : std::function<void(const QString &)>());
+    s.CurrentX = x;
+}
+
+double roundUpToTens(double p) { return std::floor((p + 10.0) / 10.0) * 10.0; }
+
+namespace {
+
+constexpr double kLeft = 500;
+constexpr double kRight = 11000;
+
+void at(printing::PrintSurface &s, double x, double y, const QString &text)
+{
+    s.setPosition(x, y);
+    s.printLine(text);
+}
+
+void right(printing::PrintSurface &s, const QString &text)
+{
+    const double y = s.CurrentY;
+    at(s, kRight - s.textWidth(text), y, text);
+}
+
+QString phoneFormat(const QString &phone)
+{
+    QString digits;
+    for (QChar c : phone)
+        if (c.isDigit())
+            digits += c;
+    if (digits.size() != 10)
+        return phone;
+    return digits.left(3) + QLatin1Char('-') + digits.mid(3, 3) + QLatin1Char('-') + digits.mid(6);
+}
+
+} // namespace
+
+bool PrintMemoSheet(AppContext &ctx, printing::PrintSurface &s, const MemoPrintRequest &r, QString *error)
+{
+    const QSqlDatabase db = ctx.db();
+    QSqlQuery h = db::exec(db, QStringLiteral("SELECT * FROM memosheet WHERE id=?"), {r.memoSheetId});
+    if (!h.next()) {
+        *error = QStringLiteral("Memo Sheet# %1 does not exist.").arg(r.memoSheetId);
+        return false;
+    }
+    const db::Row sheet(h);
+    QSqlQuery c = db::exec(db, QStringLiteral("SELECT * FROM customer WHERE id=?"), {sheet.integer("CustomerID")});
+    const db::Row cust = c.next() ? db::Row(c) : db::Row();
+
+    struct Stone {
+        QString sku, shape, grading, cert;
+        double rap, carat, discount;
+    };
+    QList<Stone> stones;
+    const GradeWords grades(db);
+    QSqlQuery q = db::exec(db, QStringLiteral("SELECT * FROM singlestone WHERE memosheetid=? ORDER BY sku"),
+                           {r.memoSheetId});
+    while (q.next()) {
+        const db::Row row(q);
+        Stone st;
+        st.sku = row.text("SKU").remove(QStringLiteral("Parcel"));
+        st.shape = row.text("Shape");
+        st.carat = row.num("Carat");
+        st.grading = QString::number(st.carat, 'f', 2) + QStringLiteral(" ct. | ")
+                     + grades.colour(int(row.integer("Colour"))) + QStringLiteral(" | ")
+                     + grades.clarity(int(row.integer("Clarity")));
+        st.cert = row.text("Laboratory") + QLatin1Char(' ') + row.text("Certificate");
+        st.rap = row.num("RapaportPrice");
+        st.discount = row.num("currentRAPdiscountFORmemo");
+        stones << st;
+    }
+    if (stones.isEmpty()) {
+        *error = QStringLiteral("There are no Diamonds on this Memo Sheet!");
+        return false;
+    }
+
+    const Settings &cfg = ctx.settings;
+    const QLocale en(QLocale::English);
+    // The dealer.
+    s.setFont(QStringLiteral("Arial"), 10);
+    double logoBottom = kLeft;
+    if (!cfg.logoPath.isEmpty()) {
+        const QImage logo(cfg.logoPath);
+        if (!logo.isNull()) {
+            const double w = 3000, hgt = w * logo.height() / std::max(1, logo.width());
+            s.drawPicture(logo, kLeft, kLeft, w, hgt);
+            logoBottom = kLeft + hgt + 100;
+        }
+    }
+    s.setPosition(kLeft, logoBottom);
+    for (const QString &line : {cfg.CompanyName, cfg.CompanyStreet1, cfg.CompanyStreet2,
+                                cfg.CompanyCity + QStringLiteral(", ") + cfg.CompanyProvince, cfg.CompanyZIP, QString(),
+                                QStringLiteral("Phone:  ") + cfg.CompanyPhone, QStringLiteral("Fax:    ") + cfg.CompanyFax,
+                                QStringLiteral("E-Mail: ") + cfg.CompanyEMail, QStringLiteral("WWW:    ") + cfg.CompanyWWW}) {
+        s.CurrentX = kLeft;
+        s.printLine(line);
+    }
+    const double dealerBottom = s.CurrentY;
+
+    // The title and the customer.
+    s.setFont(QStringLiteral("Arial"), 25, true);
+    s.setPosition(0, kLeft);
+    right(s, QStringLiteral("Memorandum"));
+    s.setFont(QStringLiteral("Arial"), 10, false, false, true, Qt::blue);
+    for (const QString &line : {cust.text("CompanyName"), cust.text("CompanyStreet1"), cust.text("CompanyCity"),
+                                cust.text("CompanyZIP"), phoneFormat(cust.text("PhoneNumber1"))})
+        right(s, line);
+    s.setFont(QStringLiteral("Arial"), 10);
+    s.printLine();
+    right(s, QStringLiteral("Memo#: ") + QString::number(r.memoSheetId));
+    right(s, QStringLiteral("Reference: ") + sheet.text("Reference"));
+    right(s, QStringLiteral("created on: ") + memoDate(sheet.dateTime("Date")));
+    s.setFontSize(8);
+    right(s, QStringLiteral("(printed on: ") + en.toString(QDate::currentDate(), QStringLiteral("MMM dd, yyyy"))
+                 + QStringLiteral(")"));
+    s.setFontSize(10);
+    s.CurrentY = std::max(s.CurrentY, dealerBottom);
+
+    s.setLineWidth(8);
+    s.drawLine(kLeft, s.CurrentY + 300, kRight, s.CurrentY + 300);
+    s.printLine();
+    s.CurrentY += 300;
+
+    s.setFont(QStringLiteral("Arial"), 8, false, true);
+    {
+        const double y = s.CurrentY;
+        const std::pair<double, const char *> heads[] = {{500, "SKU#"}, {2100, "Shape"}, {3800, "Size, Colour, Clarity"},
+                                                         {5500, "Certificate#"}, {7500, "RAP"}, {9000, "% off"},
+                                                         {9900, "MEMO $"}};
+        for (const auto &[x, t] : heads)
+            at(s, x, y, QString::fromLatin1(t));
+    }
+    s.setFontItalic(false);
+
+    const bool us = r.options.usDollar;
+    double totalUS = 0, totalCDN = 0, totalZAR = 0;
+    for (const Stone &st : stones) {
+        if (s.CurrentY > 13500) {
+            s.newPage();
+            s.setPosition(kLeft, kLeft);
+        }
+        const double y = s.CurrentY;
+        at(s, 500, y, st.sku);
+        at(s, 2100, y, st.shape);
+        at(s, 3800, y, st.grading);
+        at(s, 5500, y, st.cert);
+        at(s, 7500, y, money(st.rap) + QStringLiteral(" /ct"));
+        at(s, 9000, y, QString::number(st.discount, 'g', 10) + QStringLiteral(" %"));
+        const double m = st.rap * (100.0 - st.discount) / 100.0;
+        if (us)
+            at(s, 9900, y, money(m) + QStringLiteral(" /ct"));
+        else
+            s.CurrentY = y + s.textHeight();
+        auto converted = [&](double v) { return r.options.roundUp ? roundUpToTens(v) : v; };
+        if (r.cdn)
+            at(s, 9900, s.CurrentY, QStringLiteral("~CDN ") + money(converted(m * ctx.exchangeRateCDN)) + QStringLiteral(" /ct"));
+        if (r.zar)
+            at(s, 9900, s.CurrentY, QStringLiteral("~ZAR ") + money(converted(m * ctx.exchangeRateZAR)) + QStringLiteral(" /ct"));
+        const double t = st.rap * st.carat * (100.0 - st.discount) / 100.0;
+        totalUS += t;
+        totalCDN += t * ctx.exchangeRateCDN;
+        totalZAR += t * ctx.exchangeRateZAR;
+        if (r.options.printRap) {
+            s.setFontItalic(true);
+            const double y2 = s.CurrentY;
+            at(s, 7500, y2, QStringLiteral("US$ ") + money(st.rap * st.carat));
+            s.CurrentY = y2;
+            if (us)
+                at(s, 9900, y2, QStringLiteral("US$ ") + money(t));
+            else
+                s.CurrentY = y2 + s.textHeight();
+            if (r.cdn)
+                at(s, 9900, s.CurrentY, QStringLiteral("~CDN ") + money(t * ctx.exchangeRateCDN));
+            if (r.zar)
+                at(s, 9900, s.CurrentY, QStringLiteral("~ZAR ") + money(t * ctx.exchangeRateZAR));
+            s.setFontItalic(false);
+        }
+    }
+
+    s.setLineWidth(1);
+    s.drawLine(kLeft, s.CurrentY, kRight, s.CurrentY);
+    s.setFont(QStringLiteral("Arial"), 10, true, true);
+    auto summary = [&](const QString &text) {
+        at(s, kRight - 1000 - s.textWidth(text), s.CurrentY, text);
+    };
+    summary(QStringLiteral("Summary US$ ") + money(totalUS));
+    if (r.cdn)
+        summary(QStringLiteral("Summary CDN ") + money(totalCDN));
+    if (r.zar)
+        summary(QStringLiteral("Summary ZAR ") + money(totalZAR));
+    s.setFont(QStringLiteral("Arial"), 10);
+    s.printLine();
+
+    s.setLineWidth(2);
+    s.drawLine(kLeft, s.CurrentY, kRight, s.CurrentY);
+    s.setFontSize(6);
+    int lines = 0;
+    s.CurrentX = kLeft;
+    PrintTextMitUmbruch(s, cfg.MemoDisclaimer, kLeft, 10500, true, lines);
+
+    s.setFont(QStringLiteral("Arial"), 6);
+    at(s, kLeft, std::max(14500.0, s.CurrentY), QStringLiteral("Printed with Velmor, the dealer's stock and memo program"));
+    return true;
+}
+
+printing::PrintOutcome printMemoSheet(AppContext &ctx, const MemoPrintRequest &r, const printing::PrintTarget &target)
+{
+    const printing::PrintOutcome out = printing::printDocument(
+        target,
+        [&](printing::PrintSurface &s, QString *error) {
+            try {
+                return PrintMemoSheet(ctx, s, r, error);
+            } catch (const db::DbError &e) {
+                *error = QStringLiteral("The Memo Sheet could not be read:\n\n") + e.message();
+                return false;
+            }
+        },
+        QStringLiteral("Memo Sheet %1").arg(r.memoSheetId));
+    if (out.ok)
+        ctx.prompt().inform(QStringLiteral("The Memo Sheet has been sent to the Printer!"), QStringLiteral("Memo Printing"),
+                            Icon::Information);
+    else
+        ctx.prompt().inform(out.error, QStringLiteral("Memo Printing"), Icon::Exclamation);
+    return out;
+}
+
+} // namespace velmor::memos

@@ -1,0 +1,372 @@
+#include "memos/MemoReport.h"
+
+#include "core/AppContext.h"
+#include "db/Row.h"
+#include "db/Sql.h"
+#include "memos/MemoSheetView.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QHash>
+#include <QSet>
+#include <QSqlRecord>
+#include <cmath>
+
+namespace velmor::memos {
+
+namespace {
+
+double cents(double v) { return std::floor(v * 100.0 + 0.5) / 100.0; }
+QString f2(double v) { return QString::number(v, 'f', 2); }
+QString plain(double v) { return QString::number(v, 'g', 12); }
+
+const QStringList kOrder = {QStringLiteral("consigned to"), QStringLiteral("Consignment Date"), QStringLiteral("Cert#"),
+                            QStringLiteral("Weight"),       QStringLiteral("Shape"),            QStringLiteral("SKU"),
+                            QStringLiteral("Supplier")};
+
+QString orderSql(const QString &caption)
+{
+    if (caption == QLatin1String("consigned to") || caption == QLatin1String("Supplier"))
+        return QStringLiteral("Customer.CompanyName, SingleStone.ID");
+    if (caption == QLatin1String("Consignment Date"))
+        return QStringLiteral("SingleStone.DateStatusChange, SingleStone.ID");
+    if (caption == QLatin1String("Cert#"))
+        return QStringLiteral("CONCAT_WS(' ', SingleStone.Laboratory, SingleStone.Certificate), SingleStone.ID");
+    if (caption == QLatin1String("Weight"))
+        return QStringLiteral("SingleStone.Carat, SingleStone.ID");
+    if (caption == QLatin1String("Shape"))
+        return QStringLiteral("SingleStone.Shape, SingleStone.ID");
+    if (caption == QLatin1String("SKU"))
+        return QStringLiteral("SingleStone.SKU, SingleStone.ID");
+    return QStringLiteral("Customer.CompanyName, SingleStone.SKU, SingleStone.ID");
+}
+
+} // namespace
+
+QStringList reportHeaders(const QString &localSign)
+{
+    QStringList h = {QStringLiteral("consigned to"), QStringLiteral("Status"),   QStringLiteral("Ref#"),
+                     QStringLiteral("Paid"),         QStringLiteral("Consignment Date"), QStringLiteral("SKU"),
+                     QStringLiteral("Shape"),        QStringLiteral("Cert#"),    QStringLiteral("Weight"),
+                     QStringLiteral("Colour"),       QStringLiteral("Clarity"),  QStringLiteral("Cut"),
+                     QStringLiteral("Dim"),          QStringLiteral("ID"),       QStringLiteral("Price /ct"),
+                     QStringLiteral("Stone Price"),  QStringLiteral("US$ recd"), QStringLiteral("my$ recd"),
+                     QStringLiteral("Balance"),      QStringLiteral("Cost /ct"), QStringLiteral("Cost /St"),
+                     QStringLiteral("US$ made"),     QStringLiteral("my$ made"), QStringLiteral("Balance"),
+                     QStringLiteral("Days")};
+    for (QString &c : h)
+        c.replace(QStringLiteral("my$"), localSign);
+    return h;
+}
+
+bool isOrderColumn(const QString &caption) { return kOrder.contains(caption); }
+
+Report runReport(AppContext &ctx, const ReportFilter &f)
+{
+    Report out;
+    const QString sign = ctx.settings.currencyName();
+    out.headers = reportHeaders(sign);
+    QString from, where;
+    QVariantList binds;
+    const QString payments = f.view == ReportFilter::MemoOut ? QStringLiteral("PaymentReceived")
+                                                             : QStringLiteral("PaymentMade");
+    const QString origin = f.origin == 1
+        ? QStringLiteral(" AND (SingleStone.ConsignmentInCustomerID IS NOT NULL AND SingleStone.ConsignmentInCustomerID<>0)")
+        : f.origin == 2
+        ? QStringLiteral(" AND (SingleStone.ConsignmentInCustomerID IS NULL OR SingleStone.ConsignmentInCustomerID=0)")
+        : QString();
+    switch (f.view) {
+    case ReportFilter::MemoOut:
+        out.title = QStringLiteral("Memo/Consignment Report");
+        from = QStringLiteral(" FROM SingleStone LEFT JOIN Customer ON SingleStone.CustomerID=Customer.ID "
+                              "LEFT JOIN memosheet ON SingleStone.MemoSheetID=memosheet.ID ");
+        where = QStringLiteral(" WHERE (SingleStone.Status='Memo' OR (SingleStone.Status='Sold' AND "
+                               "COALESCE(SingleStone.StoneIsPaidOff,0)=0)) ");
+        if (f.partyId) {
+            where += QStringLiteral(" AND Customer.ID=?");
+            binds << f.partyId;
+        }
+        if (f.memoOnly)
+            where += QStringLiteral(" AND (SingleStone.Status='Memo')");
+        if (f.preSoldOnly)
+            where += QStringLiteral(" AND (SingleStone.Status='Sold' AND COALESCE(SingleStone.StoneIsPaidOff,0)=0)");
+        break;
+    case ReportFilter::MemoIn:
+        out.title = QStringLiteral("Memo-IN Report");
+        out.headers[0] = QStringLiteral("from Company");
+        from = QStringLiteral(" FROM SingleStone LEFT JOIN Customer ON SingleStone.ConsignmentInCustomerID=Customer.ID "
+                              "LEFT JOIN memosheet ON SingleStone.MemoSheetID=memosheet.ID ");
+        if (f.partyId) {
+            where = QStringLiteral(" WHERE SingleStone.ConsignmentInCustomerID IS NOT NULL AND Customer.ID=?");
+            binds << f.partyId;
+        } else {
+            where = QStringLiteral(" WHERE SingleStone.ConsignmentInCustomerID<>0");
+        }
+        if (f.downPaymentMade)
+            where += QStringLiteral(" AND (COALESCE(SingleStone.MemoInPaymentMade,0)<>0 AND "
+                                    "COALESCE(SingleStone.MemoInPaidOff,0)=0)");
+        if (f.soldOnly)
+            where += QStringLiteral(" AND (SingleStone.Status='Sold' AND COALESCE(SingleStone.StoneIsPaidOff,0)<>0 AND "
+                                    "SingleStone.ConsignmentInCustomerID<>0)");
+        where += origin;
+        break;
+    case ReportFilter::Suppliers: {
+        out.title = QStringLiteral("Inventory Report");
+        out.headers[0] = QStringLiteral("Supplier");
+        from = QStringLiteral(" FROM SingleStone LEFT JOIN Customer ON %1=Customer.ID "
+                              "LEFT JOIN memosheet ON SingleStone.MemoSheetID=memosheet.ID ")
+                   .arg(f.supplierIsCustomer ? QStringLiteral("SingleStone.CustomerID")
+                                             : QStringLiteral("SingleStone.SupplierID"));
+        QStringList statuses;
+        statuses << (f.statusMemo ? QStringLiteral("(SingleStone.Status='Memo')") : QStringLiteral("1=0"))
+                 << (f.statusStock ? QStringLiteral("(SingleStone.Status='Stock')") : QStringLiteral("1=0"))
+                 << (f.statusPreSold
+                         ? QStringLiteral("(SingleStone.Status='Sold' AND COALESCE(SingleStone.StoneIsPaidOff,0)=0)")
+                         : QStringLiteral("1=0"));
+        where = QStringLiteral(" WHERE (") + statuses.join(QStringLiteral(" OR ")) + QLatin1Char(')');
+        if (f.partyId) {
+            where += QStringLiteral(" AND SingleStone.SupplierID=?");
+            binds << f.partyId;
+        }
+        where += origin;
+        break;
+    }
+    }
+    // The stone must have a payment row (the zero row written when it went
+    // on memo, or the opening row of a consignment).
+    where += QStringLiteral(" AND EXISTS (SELECT 1 FROM %1 pj WHERE pj.StoneID=SingleStone.ID)").arg(payments);
+    if (f.ofThisDay && f.day.isValid()) {
+        where += QStringLiteral(" AND DATE(SingleStone.DateStatusChange)=?");
+        binds << f.day;
+    } else if (f.afterThisDay && f.day.isValid() && f.day2.isValid()) {
+        where += QStringLiteral(" AND DATE(SingleStone.DateStatusChange) BETWEEN ? AND ?");
+        binds << f.day << f.day2;
+    }
+    if (f.minDays > 0) {
+        where += QStringLiteral(" AND SingleStone.DateOnMemo IS NOT NULL AND DATEDIFF(CURDATE(), SingleStone.DateOnMemo) > ?");
+        binds << f.minDays;
+    }
+    const QString sql =
+        QStringLiteral("SELECT SingleStone.ID, Customer.CompanyName, SingleStone.Status, SingleStone.MemoSheetID, "
+                       "memosheet.Reference, SingleStone.StoneIsPaidOff, SingleStone.DateStatusChange, "
+                       "SingleStone.DateOnMemo, SingleStone.SKU, SingleStone.Lot, SingleStone.Shape, "
+                       "SingleStone.Laboratory, SingleStone.Certificate, SingleStone.Carat, SingleStone.Colour, "
+                       "SingleStone.Clarity, SingleStone.Cut, SingleStone.Dim1, SingleStone.Dim2, SingleStone.Dim3, "
+                       "SingleStone.MemoUS, SingleStone.MemoLocal, SingleStone.SellPriceUS, SingleStone.PaidOffUS, "
+                       "SingleStone.PaidOffPercentageUS, SingleStone.PaidOffLocal, SingleStone.PaidOffPercentageLocal, "
+                       "SingleStone.BoughtPriceUS, SingleStone.BoughtPriceLocal, SingleStone.BuyingInUS, "
+                       "SingleStone.BuyingInLocal, "
+                       "pr.us AS recdUS, pr.loc AS recdLocal, pm.us AS madeUS, pm.loc AS madeLocal")
+        + from
+        + QStringLiteral(" LEFT JOIN (SELECT StoneID, SUM(PaymentUS) AS us, SUM(PaymentLocal) AS loc FROM PaymentReceived "
+                         "GROUP BY StoneID) pr ON pr.StoneID=SingleStone.ID "
+                         "LEFT JOIN (SELECT StoneID, SUM(PaymentUS) AS us, SUM(PaymentLocal) AS loc FROM PaymentMade "
+                         "GROUP BY StoneID) pm ON pm.StoneID=SingleStone.ID ")
+        + where + QStringLiteral(" ORDER BY ") + orderSql(f.orderBy);
+    const GradeWords grades(ctx.db());
+    const QDateTime now = QDateTime::currentDateTime();
+    QSqlQuery q = db::exec(ctx.db(), sql, binds);
+    // Columns by position: a record per row would cost more than the row.
+    QHash<QString, int> index;
+    {
+        const QSqlRecord rec = q.record();
+        for (int i = 0; i < rec.count(); ++i)
+            index.insert(rec.fieldName(i).toLower(), i);
+    }
+    struct Fields {
+        const QSqlQuery &q;
+        const QHash<QString, int> &index;
+        QVariant raw(const char *n) const { return q.value(index.value(QString::fromLatin1(n).toLower(), -1)); }
+        QString text(const char *n) const { return db::textOf(raw(n)); }
+        double num(const char *n) const { return db::numOf(raw(n)); }
+        qint64 integer(const char *n) const { return raw(n).toLongLong(); }
+        bool flag(const char *n) const { return db::flagOf(raw(n)); }
+        bool isNull(const char *n) const { return raw(n).isNull(); }
+        QDateTime dateTime(const char *n) const { return raw(n).toDateTime(); }
+    };
+    while (q.next()) {
+        const Fields r{q, index};
+        ReportRow row;
+        row.stoneId = r.integer("ID");
+        const QString status = r.text("Status");
+        const qint64 memo = r.integer("MemoSheetID");
+        QString statusText = QStringLiteral("unknown");
+        if (status.compare(QLatin1String("Memo"), Qt::CaseInsensitive) == 0)
+            statusText = QStringLiteral("Memo#") + QString::number(memo);
+        else if (status.compare(QLatin1String("Stock"), Qt::CaseInsensitive) == 0)
+            statusText = QStringLiteral("Stock");
+        else if (status.compare(QLatin1String("Sold"), Qt::CaseInsensitive) == 0)
+            statusText = QStringLiteral("Sold");
+        const QString reference = r.text("Reference");
+        if (statusText.startsWith(QLatin1String("Memo#")))
+            row.memoId = reference.isEmpty() ? QString::number(memo)
+                                             : QStringLiteral("Memo#%1 - Ref# %2").arg(memo).arg(reference);
+        const double carat = r.num("Carat");
+        // The price by the stone's price basis.
+        double price = r.num("SellPriceUS");
+        row.local = false;
+        if (r.flag("PaidOffUS")) {
+            price = r.num("MemoUS");
+        } else if (r.flag("PaidOffPercentageUS")) {
+            price = r.num("SellPriceUS");
+        } else if (r.flag("PaidOffLocal")) {
+            price = r.num("MemoLocal");
+            row.local = true;
+        } else if (r.flag("PaidOffPercentageLocal")) {
+            price = r.num("SellPriceUS") * ctx.exchangeRateCDN;
+            row.local = true;
+        }
+        price = cents(price);
+        const QString prefix = row.local ? sign + QLatin1Char(' ') : QStringLiteral("US$ ");
+        const double perCarat = carat > 0 ? cents(price / carat) : 0;
+        const double recdUS = r.num("recdUS"), recdLocal = r.num("recdLocal");
+        row.price = price;
+        row.paid = row.local ? recdLocal : recdUS;
+        row.balance = price - row.paid;
+        const bool costLocal = !r.flag("BuyingInUS") && r.flag("BuyingInLocal");
+        const double cost = cents(costLocal ? r.num("BoughtPriceLocal") : r.num("BoughtPriceUS"));
+        const QString costPrefix = costLocal ? sign + QLatin1Char(' ') : QStringLiteral("US$ ");
+        const double madeUS = r.num("madeUS"), madeLocal = r.num("madeLocal");
+        row.measurement = plain(r.num("Dim1")) + QStringLiteral(" x ") + plain(r.num("Dim2")) + QStringLiteral(" x ")
+                          + plain(r.num("Dim3"));
+        const QDateTime changed = r.dateTime("DateStatusChange");
+        row.cells = QStringList{
+            r.text("CompanyName"),
+            statusText,
+            f.toggleMemoRef ? reference : (memo ? QString::number(memo) : QString()),
+            r.flag("StoneIsPaidOff") ? QStringLiteral("YES") : QStringLiteral("NO"),
+            changed.isValid() ? changed.toString(QStringLiteral("yyyy-MM-dd")) : QString(),
+            f.skuLot ? r.text("Lot") : r.text("SKU"),
+            r.text("Shape"),
+            r.text("Laboratory") + QLatin1Char(' ') + r.text("Certificate"),
+            f2(carat),
+            grades.colour(int(r.integer("Colour"))),
+            grades.clarity(int(r.integer("Clarity"))),
+            r.text("Cut"),
+            f2(r.num("Dim1")) + QLatin1Char('x') + f2(r.num("Dim2")) + QLatin1Char('x') + f2(r.num("Dim3")),
+            QString::number(row.stoneId),
+            prefix + money(perCarat),
+            prefix + money(price),
+            money(recdUS),
+            money(recdLocal),
+            prefix + money(row.balance),
+            costPrefix + money(carat > 0 ? cents(cost / carat) : 0),
+            costPrefix + money(cost),
+            money(madeUS),
+            money(madeLocal),
+            costPrefix + money(cost - (costLocal ? madeLocal : madeUS)),
+            r.isNull("DateOnMemo") || !statusText.startsWith(QLatin1String("Memo#"))
+                ? QString()
+                : QString::number(daysOnMemo(r.dateTime("DateOnMemo"), now)),
+        };
+        out.rows << row;
+    }
+    return out;
+}
+
+ReportSums sumReport(const Report &r)
+{
+    ReportSums s;
+    for (const ReportRow &row : r.rows) {
+        if (row.local) {
+            s.localStone += row.price;
+            s.localPaid += row.paid;
+            s.localBalance += row.balance;
+        } else {
+            s.usStone += row.price;
+            s.usPaid += row.paid;
+            s.usBalance += row.balance;
+        }
+    }
+    return s;
+}
+
+QString exportText(const Report &r)
+{
+    const QString sep = QStringLiteral(";* ");
+    QString text;
+    for (const char *h : {"SKU", "Client Name", "Memo #", "Status", "Ref#", "Memo Date", "Cert#", "Shape", "Weight",
+                          "Colour", "Clarity", "Cut", "Measurement [mm]", "$/ct", "$/Stone"})
+        text += QString::fromLatin1(h) + sep;
+    const int ix[] = {0, -1, 1, 2, 4, 7, 6, 8, 9, 10, 11, -2, 14, 15}; // -1: txtMemoID, -2: txtMeasurement
+    for (const ReportRow &row : r.rows) {
+        text += QStringLiteral("\r\n'") + row.cells.value(5) + QStringLiteral("'") + sep;
+        for (int i : ix)
+            text += (i == -1 ? row.memoId : i == -2 ? row.measurement : row.cells.value(i)) + sep;
+    }
+    text += QStringLiteral("\r\nExported by Velmor, the dealer's stock and memo program");
+    text.remove(QLatin1Char(','));
+    text.replace(sep, QStringLiteral(", "));
+    return text;
+}
+
+QString exportReport(const Report &r, const QString &fileName, QString *written)
+{
+    QString name = fileName;
+    if (!name.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive))
+        name += QStringLiteral(".csv");
+    QSaveFile f(name);
+    if (!f.open(QIODevice::WriteOnly))
+        return QStringLiteral("The file %1 cannot be written: %2").arg(QDir::toNativeSeparators(name), f.errorString());
+    f.write(exportText(r).toUtf8());
+    if (!f.commit())
+        return QStringLiteral("The file %1 cannot be written: %2").arg(QDir::toNativeSeparators(name), f.errorString());
+    if (written)
+        *written = name;
+    return {};
+}
+
+printing::PrintOutcome printReport(AppContext &ctx, const Report &r, const printing::PrintTarget &target)
+{
+    const Settings &cfg = ctx.settings;
+    // Columns printed and their x positions (twips, landscape).
+    const std::pair<int, double> cols[] = {{0, 300},   {1, 2600},  {5, 3700},  {6, 4900},  {7, 6300},  {8, 7900},
+                                           {9, 8700},  {10, 9500}, {14, 10400}, {15, 12000}, {16, 13600}, {18, 14700}};
+    const printing::PrintOutcome out = printing::printDocument(
+        target,
+        [&](printing::PrintSurface &s, QString *) {
+            s.setOrientation(2);
+            auto header = [&] {
+                s.setFont(QStringLiteral("Arial"), 14, true);
+                s.setPosition(300, 300);
+                s.printLine(r.title);
+                s.setFont(QStringLiteral("Arial"), 9);
+                for (const QString &line : {cfg.CompanyName, cfg.CompanyStreet1,
+                                            cfg.CompanyCity + QStringLiteral(", ") + cfg.CompanyProvince + QLatin1Char(' ')
+                                                + cfg.CompanyZIP,
+                                            QStringLiteral("Phone: ") + cfg.CompanyPhone,
+                                            QStringLiteral("Fax: ") + cfg.CompanyFax}) {
+                    s.CurrentX = 300;
+                    s.printLine(line);
+                }
+                s.printLine();
+                s.setFont(QStringLiteral("Arial"), 8, true);
+                const double y = s.CurrentY;
+                for (const auto &[c, x] : cols) {
+                    s.setPosition(x, y);
+                    s.printLine(r.headers.value(c));
+                }
+                s.setFontBold(false);
+            };
+            header();
+            for (const ReportRow &row : r.rows) {
+                if (s.CurrentY > s.pageHeight() - 600) {
+                    s.newPage();
+                    header();
+                }
+                const double y = s.CurrentY;
+                for (const auto &[c, x] : cols) {
+                    s.setPosition(x, y);
+                    s.printLine(row.cells.value(c));
+                }
+            }
+            return true;
+        },
+        r.title);
+    if (!out.ok)
+        ctx.prompt().inform(out.error, r.title, Icon::Exclamation);
+    return out;
+}
+
+} // namespace velmor::memos

@@ -143,8 +143,14 @@ int runPrint(const QStringList &args, CliIo &io)
         opt.currency = printCurrency(s.ctx);
     const InvoicePrinted r = printInvoice(
         s.ctx, id, pdfGiven ? printing::PrintTarget::pdf(pdf) : printing::PrintTarget::printer(printer), opt);
+    if (!r.printed && !r.found) {
+        io.err << "velmor: " << r.error << Qt::endl;
+        return 1;
+    }
     if (!r.printed) {
-        io.err << "velmor: " << QString(notPrintedMessage(r.error)).replace(QStringLiteral("\n\n"), QStringLiteral(" "))
+        io.err << "velmor: "
+               << QString(notPrintedMessage(r.error))
+                      .replace(QStringLiteral("\n\nIt stays open."), r.wasOpen ? QStringLiteral(" It stays open.") : QString())
                << Qt::endl;
         return 1;
     }

@@ -249,6 +249,8 @@ InvoicePrinted printInvoice(AppContext &ctx, qint64 invoiceId, const printing::P
         r.error = QStringLiteral("The invoice could not be read: ") + e.message();
         return r;
     }
+    r.found = true;
+    r.wasOpen = inv.isOpen();
     const Settings &dealer = ctx.settings;
     const printing::PrintOutcome out = printing::printDocument(
         target, [&](printing::PrintSurface &s, QString *error) { return PrintInvoiceNEWModule(s, inv, dealer, options, error); },

@@ -33,6 +33,8 @@ bool PrintInvoiceNEWModule(printing::PrintSurface &s, const Invoice &invoice, co
 struct InvoicePrinted {
     bool printed = false;
     bool closed = false; // this print closed the open invoice
+    bool found = false;  // the invoice exists
+    bool wasOpen = false;
     QString error;       // why nothing was printed
     QString where;
     int pages = 0;

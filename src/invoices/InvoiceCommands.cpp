@@ -97,8 +97,8 @@ int runPrint(const QStringList &args, CliIo &io)
 {
     InvoicePrintOptions opt;
     bool currencyGiven = false;
-    QString pdf, printer, idText;
-    bool pdfGiven = false, printerGiven = false;
+    QString idText;
+    printing::TargetArgs target;
     for (int i = 0; i < args.size(); ++i) {
         const QString a = args.at(i);
         auto value = [&](bool &given) {
@@ -109,10 +109,8 @@ int runPrint(const QStringList &args, CliIo &io)
             opt.rap = true;
         } else if (a == QLatin1String("--rap-discount")) {
             opt.rapDiscount = true;
-        } else if (a == QLatin1String("--pdf")) {
-            pdf = value(pdfGiven);
-        } else if (a == QLatin1String("--printer")) {
-            printer = value(printerGiven);
+        } else if (target.take(args, i)) {
+            continue;
         } else if (a == QLatin1String("--currency")) {
             const std::optional<Currency> c = currencyOf(value(currencyGiven));
             if (!c) {
@@ -127,8 +125,7 @@ int runPrint(const QStringList &args, CliIo &io)
             return 2;
         }
     }
-    if (idText.isEmpty() || pdfGiven == printerGiven || (pdfGiven && pdf.isEmpty())
-        || (printerGiven && printer.isEmpty())) {
+    if (idText.isEmpty() || !target.complete()) {
         io.err << "velmor: give the invoice number and either --pdf FILE or --printer NAME" << Qt::endl;
         return 2;
     }
@@ -142,7 +139,7 @@ int runPrint(const QStringList &args, CliIo &io)
     if (!currencyGiven)
         opt.currency = printCurrency(s.ctx);
     const InvoicePrinted r = printInvoice(
-        s.ctx, id, pdfGiven ? printing::PrintTarget::pdf(pdf) : printing::PrintTarget::printer(printer), opt);
+        s.ctx, id, target.target(), opt);
     if (!r.printed && !r.found) {
         io.err << "velmor: " << r.error << Qt::endl;
         return 1;

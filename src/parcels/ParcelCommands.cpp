@@ -75,18 +75,13 @@ int runShow(const QStringList &args, CliIo &io)
 
 int runMemoPrint(const QStringList &args, CliIo &io)
 {
-    QString pdf, printer, idText;
-    bool pdfGiven = false, printerGiven = false, cdn = false, zar = false;
+    QString idText;
+    printing::TargetArgs target;
+    bool cdn = false, zar = false;
     for (int i = 0; i < args.size(); ++i) {
         const QString a = args.at(i);
-        auto value = [&](bool &given) {
-            given = true;
-            return i + 1 < args.size() ? args.at(++i) : QString();
-        };
-        if (a == QLatin1String("--pdf"))
-            pdf = value(pdfGiven);
-        else if (a == QLatin1String("--printer"))
-            printer = value(printerGiven);
+        if (target.take(args, i))
+            continue;
         else if (a == QLatin1String("--cdn"))
             cdn = true;
         else if (a == QLatin1String("--zar"))
@@ -98,8 +93,7 @@ int runMemoPrint(const QStringList &args, CliIo &io)
             return 2;
         }
     }
-    if (idText.isEmpty() || pdfGiven == printerGiven || (pdfGiven && pdf.isEmpty())
-        || (printerGiven && printer.isEmpty())) {
+    if (idText.isEmpty() || !target.complete()) {
         io.err << "velmor: give the parcel memo number and either --pdf FILE or --printer NAME" << Qt::endl;
         return 2;
     }
@@ -115,7 +109,7 @@ int runMemoPrint(const QStringList &args, CliIo &io)
     if (!openCliContext(ctx, io, true))
         return 2;
     const printing::PrintOutcome out = parcels::printParcelMemo(
-        ctx, id, pdfGiven ? printing::PrintTarget::pdf(pdf) : printing::PrintTarget::printer(printer), cdn, zar);
+        ctx, id, target.target(), cdn, zar);
     if (!out.ok)
         return 1;
     io.out << "Parcel-Memo #P" << id << " printed to " << out.where << " and closed" << Qt::endl;

@@ -20,6 +20,27 @@ PrintTarget PrintTarget::fromEntry(const QString &entry, const QString &pdfPath)
     return printer(entry);
 }
 
+bool TargetArgs::take(const QStringList &args, int &i)
+{
+    const QString &a = args.at(i);
+    if (a != QLatin1String("--pdf") && a != QLatin1String("--printer"))
+        return false;
+    const QString value = i + 1 < args.size() ? args.at(++i) : QString();
+    if (a == QLatin1String("--pdf")) {
+        pdfGiven = true;
+        pdf = value;
+    } else {
+        printerGiven = true;
+        printer = value;
+    }
+    return true;
+}
+
+bool TargetArgs::complete() const
+{
+    return pdfGiven != printerGiven && (pdfGiven ? !pdf.isEmpty() : !printer.isEmpty());
+}
+
 QStringList installedPrinters() { return QPrinterInfo::availablePrinterNames(); }
 
 QStringList printerChoices(bool withPdf)

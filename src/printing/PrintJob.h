@@ -34,6 +34,19 @@ struct PrintTarget {
     static PrintTarget fromEntry(const QString &entry, const QString &pdfPath = {});
 };
 
+// The `--pdf FILE | --printer NAME` pair of the printing subcommands.
+struct TargetArgs {
+    QString pdf, printer;
+    bool pdfGiven = false, printerGiven = false;
+
+    // Takes args[i] and its value when it is --pdf or --printer (i moves on
+    // to the value); false for any other argument.
+    bool take(const QStringList &args, int &i);
+    // Exactly one of the two was given, with a value.
+    bool complete() const;
+    PrintTarget target() const { return pdfGiven ? PrintTarget::pdf(pdf) : PrintTarget::printer(printer); }
+};
+
 // The device names of the installed printers.
 QStringList installedPrinters();
 // A printing screen's list: "use Default Printer", every installed printer,

@@ -35,22 +35,16 @@ bool stoneNumber(const QString &text, qint64 &id, CliIo &io)
 int runPaper(const StoneDocuments &stones, const QStringList &args, CliIo &io)
 {
     bool quill = false, flip = false;
-    QString pdf, printer, idText;
-    bool pdfGiven = false, printerGiven = false;
+    QString idText;
+    printing::TargetArgs target;
     for (int i = 0; i < args.size(); ++i) {
         const QString a = args.at(i);
-        auto value = [&](bool &given) {
-            given = true;
-            return i + 1 < args.size() ? args.at(++i) : QString();
-        };
         if (a == QLatin1String("--quill"))
             quill = true;
         else if (a == QLatin1String("--flip"))
             flip = true;
-        else if (a == QLatin1String("--pdf"))
-            pdf = value(pdfGiven);
-        else if (a == QLatin1String("--printer"))
-            printer = value(printerGiven);
+        else if (target.take(args, i))
+            continue;
         else if (idText.isEmpty() && !a.startsWith(QLatin1Char('-')))
             idText = a;
         else {
@@ -58,8 +52,7 @@ int runPaper(const StoneDocuments &stones, const QStringList &args, CliIo &io)
             return 2;
         }
     }
-    if (idText.isEmpty() || pdfGiven == printerGiven || (pdfGiven && pdf.isEmpty())
-        || (printerGiven && printer.isEmpty())) {
+    if (idText.isEmpty() || !target.complete()) {
         io.err << "velmor: give the stone number and either --pdf FILE or --printer NAME" << Qt::endl;
         return 2;
     }
@@ -82,10 +75,8 @@ int runPaper(const StoneDocuments &stones, const QStringList &args, CliIo &io)
         io.err << "velmor: the stone could not be read" << Qt::endl;
         return 2;
     }
-    const printing::PrintTarget target = pdfGiven ? printing::PrintTarget::pdf(pdf)
-                                                  : printing::PrintTarget::printer(printer);
     const printing::PrintOutcome out = printing::printDocument(
-        target,
+        target.target(),
         [&](printing::PrintSurface &s, QString *error) {
             return quill ? printing::PrintDiamondPaperQuillModule(s, paper, flip, error)
                          : printing::PrintDiamondPaperModule(s, paper, flip, error);

@@ -251,25 +251,14 @@ int runHistory(const QStringList &args, CliIo &io)
 
 int runMemoOut(const QStringList &args, CliIo &io)
 {
-    QString pdf, printer;
-    bool pdfGiven = false, printerGiven = false;
+    printing::TargetArgs target;
     for (int i = 0; i < args.size(); ++i) {
-        const QString a = args.at(i);
-        const QString v = i + 1 < args.size() ? args.at(i + 1) : QString();
-        if (a == QLatin1String("--pdf")) {
-            pdfGiven = true;
-            pdf = v;
-            ++i;
-        } else if (a == QLatin1String("--printer")) {
-            printerGiven = true;
-            printer = v;
-            ++i;
-        } else {
-            io.err << "velmor: unexpected argument " << a << Qt::endl;
+        if (!target.take(args, i)) {
+            io.err << "velmor: unexpected argument " << args.at(i) << Qt::endl;
             return 2;
         }
     }
-    if (pdfGiven == printerGiven || (pdfGiven && pdf.isEmpty()) || (printerGiven && printer.isEmpty())) {
+    if (!target.complete()) {
         io.err << "velmor: give either --pdf FILE or --printer NAME" << Qt::endl;
         return 2;
     }
@@ -285,7 +274,7 @@ int runMemoOut(const QStringList &args, CliIo &io)
         return 2;
     }
     const printing::PrintOutcome out = printing::printDocument(
-        pdfGiven ? printing::PrintTarget::pdf(pdf) : printing::PrintTarget::printer(printer),
+        target.target(),
         [&](printing::PrintSurface &s, QString *err) {
             return stones::drawMemoOutList(s, list, QDate::currentDate(), err);
         },

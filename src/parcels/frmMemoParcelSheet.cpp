@@ -158,18 +158,26 @@ void frmMemoParcelSheet::selectionChanged()
     cmdSell->setEnabled(id != 0);
 }
 
+bool frmMemoParcelSheet::selectedWithCaratsOut(qint64 &parcel, QString &sku, Decimal5 &out)
+{
+    if (!selected(parcel, sku))
+        return false;
+    out = caratsOut(m_ctx.db(), m_memoId, parcel);
+    if (out <= Decimal5()) {
+        m_ctx.prompt().inform(QStringLiteral("Parcel ") + sku + QStringLiteral(" is already at 0.00 ct. on this Memo"),
+                              kTitle, Icon::Information);
+        return false;
+    }
+    return true;
+}
+
 frmMemoParcelRemove *frmMemoParcelSheet::remove()
 {
     qint64 parcel = 0;
     QString sku;
-    if (!selected(parcel, sku))
+    Decimal5 out;
+    if (!selectedWithCaratsOut(parcel, sku, out))
         return nullptr;
-    const Decimal5 out = caratsOut(m_ctx.db(), m_memoId, parcel);
-    if (out <= Decimal5()) {
-        m_ctx.prompt().inform(QStringLiteral("Parcel ") + sku + QStringLiteral(" is already at 0.00 ct. on this Memo"),
-                              kTitle, Icon::Information);
-        return nullptr;
-    }
     auto *d = new frmMemoParcelRemove(sku, out, this);
     d->setAttribute(Qt::WA_DeleteOnClose);
     connect(d, &QDialog::accepted, this, [this, d, parcel] {
@@ -185,14 +193,9 @@ frmMemoParcelSell *frmMemoParcelSheet::sell()
 {
     qint64 parcel = 0;
     QString sku;
-    if (!selected(parcel, sku))
+    Decimal5 out;
+    if (!selectedWithCaratsOut(parcel, sku, out))
         return nullptr;
-    const Decimal5 out = caratsOut(m_ctx.db(), m_memoId, parcel);
-    if (out <= Decimal5()) {
-        m_ctx.prompt().inform(QStringLiteral("Parcel ") + sku + QStringLiteral(" is already at 0.00 ct. on this Memo"),
-                              kTitle, Icon::Information);
-        return nullptr;
-    }
     auto *d = new frmMemoParcelSell(sku, out, this);
     d->setAttribute(Qt::WA_DeleteOnClose);
     connect(d, &QDialog::accepted, this, [this, d, parcel] {

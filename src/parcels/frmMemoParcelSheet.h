@@ -3,6 +3,8 @@
 // (current: one per parcel with the carats still out; history: every
 // movement), returning and selling the selected parcel's carats, and the
 // print, which closes the memo once the document went out.
+#include "parcels/Decimal5.h"
+
 #include <QWidget>
 
 class QCheckBox;
@@ -51,6 +53,8 @@ signals:
 private:
     void selectionChanged();
     bool selected(qint64 &parcelId, QString &sku) const;
+    // The chosen line with carats still out; says so when none are.
+    bool selectedWithCaratsOut(qint64 &parcel, QString &sku, parcels::Decimal5 &out);
 
     AppContext &m_ctx;
     qint64 m_memoId;

@@ -8,6 +8,7 @@
 #include "core/widgets/QtPrompt.h"
 #include "core/widgets/WindowPlacement.h"
 #include "online/frmGIA.h"
+#include "parcels/frmAddParcel.h"
 #include "customers/CustomerRecord.h"
 #include "customers/OverDue.h"
 #include "customers/frmCustomer.h"
@@ -409,6 +410,28 @@ bool StartupFlow::openCustomer(qint64 customerId)
     bringUp(c);
     c->showCustomer(customerId);
     return true;
+}
+
+bool StartupFlow::openOlderParcel(qint64 parcelId)
+{
+    if (!m_stone)
+        return false;
+    if (!m_olderParcel) {
+        m_olderParcel = new frmDiamondDetailParcel(m_ctx, m_stone);
+        m_olderParcel->setWindowFlag(Qt::Window);
+    }
+    if (!m_olderParcel->RefreshfrmDiamondDetailParcel(parcelId))
+        return false;
+    bringUp(m_olderParcel);
+    return true;
+}
+
+bool StartupFlow::receiveOlderParcel(qint64 parcelId, QWidget *parent)
+{
+    if (parcelId <= 0)
+        return false;
+    frmAddParcel dialog(m_ctx, parcelId, parent ? parent : QApplication::activeWindow());
+    return dialog.exec() == QDialog::Accepted;
 }
 
 bool StartupFlow::openParcel(qint64 parcelId)

@@ -17,6 +17,10 @@ public:
     // Receives stock into an older parcel over `parent`; true when a receipt
     // was written (the caller shows the parcel again).
     virtual bool receiveOlderParcel(qint64 /*parcelId*/, QWidget * /*parent*/ = nullptr) { return false; }
+    // Whether splitOlderParcel can open the split screen; the split screen
+    // over `parent`, true when the split was written.
+    virtual bool splitAvailable() const { return false; }
+    virtual bool splitOlderParcel(qint64 /*parcelId*/, QWidget * /*parent*/ = nullptr) { return false; }
 };
 
 inline ParcelScreens *parcelScreens(Screens &s) { return dynamic_cast<ParcelScreens *>(&s); }

@@ -95,9 +95,12 @@ frmDiamondDetailParcel::frmDiamondDetailParcel(AppContext &ctx, QWidget *parent)
     auto *cmds = new QHBoxLayout;
     cmdAddParcel = named(new QPushButton(QStringLiteral("&Add Stock"), this), "cmdAddParcel");
     cmds->addWidget(cmdAddParcel);
+    cmdSplitParcel = named(new QPushButton(QStringLiteral("&Split"), this), "cmdSplitParcel");
+    cmds->addWidget(cmdSplitParcel);
     cmds->addStretch();
     root->addLayout(cmds);
     connect(cmdAddParcel, &QPushButton::clicked, this, &frmDiamondDetailParcel::addParcel);
+    connect(cmdSplitParcel, &QPushButton::clicked, this, &frmDiamondDetailParcel::splitParcel);
     PopulateParcelCBOs();
     updateCommands();
 }
@@ -201,6 +204,7 @@ void frmDiamondDetailParcel::updateCommands()
 {
     const ParcelScreens *s = parcelScreens(m_ctx.screens());
     cmdAddParcel->setEnabled(m_id > 0 && s && s->receiptAvailable());
+    cmdSplitParcel->setEnabled(m_id > 0 && s && s->splitAvailable());
 }
 
 void frmDiamondDetailParcel::addParcel()
@@ -209,6 +213,15 @@ void frmDiamondDetailParcel::addParcel()
     if (m_id <= 0 || !s || !s->receiptAvailable())
         return;
     if (s->receiveOlderParcel(m_id, this))
+        RefreshfrmDiamondDetailParcel(m_id);
+}
+
+void frmDiamondDetailParcel::splitParcel()
+{
+    ParcelScreens *s = parcelScreens(m_ctx.screens());
+    if (m_id <= 0 || !s || !s->splitAvailable())
+        return;
+    if (s->splitOlderParcel(m_id, this))
         RefreshfrmDiamondDetailParcel(m_id);
 }
 

@@ -2,7 +2,8 @@
 // The stone screen in its parcel mode: one older parcel (`ParcelStock`) with
 // its grade ranges, cost and price and the receipts below.  The parcel is
 // shown, not edited here; stock is received through the parcel subsystem's
-// receipt screen (ctx.screens()), after which the parcel is shown again.
+// receipt screen and split through its split screen (ctx.screens()), after
+// which the parcel is shown again.
 #include <QWidget>
 
 class QCheckBox;
@@ -26,7 +27,8 @@ public:
     // Shows the parcel; false (and an empty pane) when it does not exist.
     bool RefreshfrmDiamondDetailParcel(qint64 id);
     qint64 parcelId() const { return m_id; }
-    void addParcel(); // cmdAddParcel: receive stock
+    void addParcel();   // cmdAddParcel: receive stock
+    void splitParcel(); // cmdSplitParcel
 
     QLineEdit *txtParcelID, *txtParcelSKU, *txtParcelLot, *txtParcelCarat, *txtParcelQuantity, *txtParcelCaratLow,
         *txtParcelCaratHigh, *txtParcelDim1, *txtParcelDim2, *txtParcelComment, *txtParcelCostUS,
@@ -35,7 +37,7 @@ public:
         *cboParcelClarityHigh;
     QCheckBox *chkParcelSellUS;
     QTableWidget *grdAddParcel;
-    QPushButton *cmdAddParcel;
+    QPushButton *cmdAddParcel, *cmdSplitParcel;
 
 private:
     void clear();

@@ -1,11 +1,14 @@
 // The older parcel (ParcelStock) on screen: stock received through the
 // receipt screen's controls (refusals, the weighted re-costing, a repeated
-// invoice), and the stone screen's parcel mode showing the parcel, its
+// invoice), the split screen's linked fields and its save, and the stone
+// screen's parcel mode showing the parcel, its
 // grades and receipts, and opening the receipt screen only where it exists.
 #include "ParcelTestEnv.h"
 #include "RecordingScreens.h"
 #include "core/ParcelScreens.h"
 #include "parcels/frmAddParcel.h"
+#include "parcels/frmSplitOlderParcel.h"
+#include "stones/OlderParcelView.h"
 #include "stones/frmDiamondDetailParcel.h"
 
 #include <QApplication>
@@ -43,6 +46,12 @@ void type(QLineEdit *e, const QString &text)
 struct ParcelRecordingScreens : RecordingScreens, ParcelScreens {
     bool receipt = false;
     bool receiptAvailable() const override { return receipt; }
+    bool splitAvailable() const override { return receipt; }
+    bool splitOlderParcel(qint64 id, QWidget *) override
+    {
+        asked << QStringLiteral("splitOlderParcel %1").arg(id);
+        return receipt;
+    }
     bool receiveOlderParcel(qint64 id, QWidget *) override
     {
         asked << QStringLiteral("receiveOlderParcel %1").arg(id);
@@ -123,6 +132,64 @@ private slots:
         Q_UNUSED(sup);
     }
 
+    // 10.00 ct at 200 (price 300): 4.00 ct split off with a value of 1000.00
+    // leaves 6.00 ct worth 1000.00 at 166.67, the new part at 250.00; the
+    // remaining part's ticked markup box keeps the price at 1.5 times the
+    // cost and locks the price.  Reversed bounds and grades are stored in
+    // order; the same new SKU again is refused with nothing written.
+    void splitScreen()
+    {
+        ParcelEnv e;
+        const qint64 id = olderParcel(e);
+        const auto view = stones::readOlderParcel(e.t.db(), id);
+        QVERIFY(view);
+        ui::frmSplitOlderParcel f(e.ctx, *view);
+        QCOMPARE(f.txtUSParcelValue->text(), QStringLiteral("2000.00"));
+        type(f.neu.sku, "OP-10");
+        type(f.neu.carat, "4");
+        QCOMPARE(f.old.carat->text(), QStringLiteral("6.00"));
+        QCOMPARE(f.neu.value->text(), QStringLiteral("800.00"));
+        QCOMPARE(f.old.value->text(), QStringLiteral("1200.00"));
+        f.old.useMarkup->setChecked(true);
+        QVERIFY(f.old.priceUS->isReadOnly());
+        type(f.neu.value, "1000");
+        QCOMPARE(f.old.value->text(), QStringLiteral("1000.00"));
+        QCOMPARE(f.neu.value->text(), QStringLiteral("1000"));
+        QCOMPARE(f.old.costUS->text(), QStringLiteral("166.67"));
+        QCOMPARE(f.neu.costUS->text(), QStringLiteral("250.00"));
+        QCOMPARE(f.neu.costLocal->text(), QStringLiteral("312.50"));
+        QCOMPARE(f.neu.priceUS->text(), QStringLiteral("300.00"));
+        QCOMPARE(f.old.priceUS->text(), QStringLiteral("250.01"));
+        type(f.neu.priceLocal, "500");
+        QCOMPARE(f.neu.priceUS->text(), QStringLiteral("400.00"));
+        type(f.old.weightLow, "0.30");
+        type(f.old.weightHigh, "0.20");
+        pick(f.neu.colourLow, "20 ");
+        pick(f.neu.colourHigh, "50 ");
+        QVERIFY(f.update());
+        const qint64 added = f.newParcelId();
+        QCOMPARE(e.text("SELECT CONCAT_WS(' ', Carat, CaratLow, CaratHigh, CostUSPerCarat, PriceUSPerCarat) "
+                        "FROM ParcelStock WHERE ID=?",
+                        {id}),
+                 QStringLiteral("6.00000 0.20000 0.30000 166.67000 250.01000"));
+        QCOMPARE(e.text("SELECT CONCAT_WS(' ', SKU, Shape, Carat, ColourHigh, ColourLow, CostUSPerCarat, "
+                        "PriceUSPerCarat) FROM ParcelStock WHERE ID=?",
+                        {added}),
+                 QStringLiteral("OP-10 Oval 4.00000 20 50 250.00000 400.00000"));
+
+        const QString before = e.row("ParcelStock", id);
+        const auto again = stones::readOlderParcel(e.t.db(), id);
+        ui::frmSplitOlderParcel g(e.ctx, *again);
+        type(g.neu.sku, "op-10");
+        type(g.neu.carat, "1");
+        e.prompt.clear();
+        QVERIFY(!g.update());
+        QCOMPARE(e.prompt.messages().size(), 1);
+        QVERIFY(e.prompt.messages().first().contains("already been used"));
+        QCOMPARE(e.row("ParcelStock", id), before);
+        QCOMPARE(e.count("SELECT COUNT(*) FROM ParcelStock"), 2);
+    }
+
     // The parcel mode shows the stored values (a shape not on the fixed list,
     // grade words, two-place dimensions), its receipts, and receives stock
     // through the receipt screen only when that screen is there.
@@ -154,12 +221,15 @@ private slots:
         QCOMPARE(f.grdAddParcel->item(0, 4)->text(), QStringLiteral("12"));
         // The receipt screen is not installed: the command is disabled.
         QVERIFY(!f.cmdAddParcel->isEnabled());
+        QVERIFY(!f.cmdSplitParcel->isEnabled());
 
         screens.receipt = true;
         QVERIFY(f.RefreshfrmDiamondDetailParcel(id));
         QVERIFY(f.cmdAddParcel->isEnabled());
         f.cmdAddParcel->click();
-        QCOMPARE(screens.asked, QStringList{QStringLiteral("receiveOlderParcel %1").arg(id)});
+        f.cmdSplitParcel->click();
+        QCOMPARE(screens.asked, (QStringList{QStringLiteral("receiveOlderParcel %1").arg(id),
+                                             QStringLiteral("splitOlderParcel %1").arg(id)}));
 
         // A parcel deleted meanwhile leaves an empty pane with nothing to receive into.
         db::exec(e.t.db(), "DELETE FROM ParcelStock WHERE ID=?", {id});

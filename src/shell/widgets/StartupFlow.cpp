@@ -9,6 +9,8 @@
 #include "core/widgets/WindowPlacement.h"
 #include "online/frmGIA.h"
 #include "parcels/frmAddParcel.h"
+#include "parcels/frmSplitOlderParcel.h"
+#include "stones/OlderParcelView.h"
 #include "customers/CustomerRecord.h"
 #include "customers/OverDue.h"
 #include "customers/frmCustomer.h"
@@ -431,6 +433,19 @@ bool StartupFlow::receiveOlderParcel(qint64 parcelId, QWidget *parent)
     if (parcelId <= 0)
         return false;
     frmAddParcel dialog(m_ctx, parcelId, parent ? parent : QApplication::activeWindow());
+    return dialog.exec() == QDialog::Accepted;
+}
+
+bool StartupFlow::splitOlderParcel(qint64 parcelId, QWidget *parent)
+{
+    std::optional<stones::OlderParcelView> source;
+    try {
+        source = stones::readOlderParcel(m_ctx.db(), parcelId);
+    } catch (const db::DbError &) {
+    }
+    if (!source)
+        return false;
+    frmSplitOlderParcel dialog(m_ctx, *source, parent ? parent : QApplication::activeWindow());
     return dialog.exec() == QDialog::Accepted;
 }
 

@@ -83,6 +83,8 @@ public:
     bool openOlderParcel(qint64 parcelId) override;
     bool receiptAvailable() const override { return true; }
     bool receiveOlderParcel(qint64 parcelId, QWidget *parent) override;
+    bool splitAvailable() const override { return true; }
+    bool splitOlderParcel(qint64 parcelId, QWidget *parent) override;
     frmParcel *parcelScreen() const { return m_parcel; }
 
 signals:

@@ -114,7 +114,7 @@ QList<OlderReceiptLine> olderReceipts(const QSqlDatabase &db, qint64 parcelId)
     QSqlQuery q = db::exec(db,
                            QStringLiteral("SELECT c.CompanyName, DATE_FORMAT(a.Date, '%Y-%m-%d %H:%i'), a.Invoice, "
                                           "CAST(a.Carat AS CHAR), a.Quantity, CAST(a.PricePerCarat AS CHAR) "
-                                          "FROM AddParcel a INNER JOIN Customer c ON a.SupplierID = c.ID "
+                                          "FROM AddParcel a LEFT JOIN Customer c ON a.SupplierID = c.ID "
                                           "WHERE a.ParcelID = ? ORDER BY a.ID"),
                            {parcelId});
     while (q.next())

@@ -28,7 +28,8 @@ std::optional<OlderParcelView> readOlderParcel(const QSqlDatabase &db, qint64 id
 QStringList olderParcelShapes(const QSqlDatabase &db);
 QStringList olderParcelGrades(const QSqlDatabase &db, bool colour);
 
-// One receipt of an older parcel, oldest first.
+// One receipt of an older parcel, oldest first; a receipt whose supplier
+// was deleted is still listed (without a name): it explains carats.
 struct OlderReceiptLine {
     QString supplier, date, invoice, carat, quantity, pricePerCarat;
 };

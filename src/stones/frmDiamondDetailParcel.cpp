@@ -1,6 +1,7 @@
 #include "stones/frmDiamondDetailParcel.h"
 
 #include "core/AppContext.h"
+#include "core/ContextEvents.h"
 #include "core/ParcelScreens.h"
 #include "core/Prompt.h"
 #include "core/widgets/Named.h"
@@ -60,7 +61,9 @@ frmDiamondDetailParcel::frmDiamondDetailParcel(AppContext &ctx, QWidget *parent)
     auto *root = new QVBoxLayout(this);
     auto *grid = new QGridLayout;
     auto pair = [grid, this](int row, int col, const QString &caption, QWidget *a, QWidget *b = nullptr) {
-        grid->addWidget(new QLabel(caption, this), row, col);
+        auto *label = new QLabel(caption, this);
+        label->setObjectName(QStringLiteral("lbl") + a->objectName().mid(3));
+        grid->addWidget(label, row, col);
         grid->addWidget(a, row, col + 1);
         if (b)
             grid->addWidget(b, row, col + 2);
@@ -99,10 +102,24 @@ frmDiamondDetailParcel::frmDiamondDetailParcel(AppContext &ctx, QWidget *parent)
     cmds->addWidget(cmdSplitParcel);
     cmds->addStretch();
     root->addLayout(cmds);
+    connect(&ctx.events(), &ContextEvents::rightsChanged, this, &frmDiamondDetailParcel::applyRights);
     connect(cmdAddParcel, &QPushButton::clicked, this, &frmDiamondDetailParcel::addParcel);
     connect(cmdSplitParcel, &QPushButton::clicked, this, &frmDiamondDetailParcel::splitParcel);
     PopulateParcelCBOs();
     updateCommands();
+    applyRights();
+}
+
+void frmDiamondDetailParcel::applyRights()
+{
+    // Costs as on the stone screen: only for users who may see them.
+    const bool cost = m_ctx.user.ViewCost;
+    for (QWidget *w : {static_cast<QWidget *>(txtParcelCostUS), static_cast<QWidget *>(txtParcelCostLocal)}) {
+        w->setVisible(cost);
+        if (auto *l = findChild<QLabel *>(QStringLiteral("lbl") + w->objectName().mid(3)))
+            l->setVisible(cost);
+    }
+    grdAddParcel->setColumnHidden(5, !cost);
 }
 
 void frmDiamondDetailParcel::PopulateParcelCBOs()
@@ -127,7 +144,7 @@ void frmDiamondDetailParcel::PopulateParcelCBOs()
     }
 }
 
-void frmDiamondDetailParcel::show(QComboBox *c, const QString &entry)
+void frmDiamondDetailParcel::showEntry(QComboBox *c, const QString &entry)
 {
     // A value the list does not hold is still shown as stored.
     int i = c->findText(entry);
@@ -167,17 +184,17 @@ bool frmDiamondDetailParcel::RefreshfrmDiamondDetailParcel(qint64 id)
         txtParcelID->setText(QString::number(v->id));
         txtParcelSKU->setText(v->sku);
         txtParcelLot->setText(v->lot);
-        show(cboParcelShape, v->shape);
+        showEntry(cboParcelShape, v->shape);
         txtParcelCarat->setText(v->carat);
         txtParcelQuantity->setText(v->quantity);
         txtParcelCaratLow->setText(v->caratLow);
         txtParcelCaratHigh->setText(v->caratHigh);
         txtParcelDim1->setText(v->dim1);
         txtParcelDim2->setText(v->dim2);
-        show(cboParcelColourLow, v->colourLow);
-        show(cboParcelColourHigh, v->colourHigh);
-        show(cboParcelClarityLow, v->clarityLow);
-        show(cboParcelClarityHigh, v->clarityHigh);
+        showEntry(cboParcelColourLow, v->colourLow);
+        showEntry(cboParcelColourHigh, v->colourHigh);
+        showEntry(cboParcelClarityLow, v->clarityLow);
+        showEntry(cboParcelClarityHigh, v->clarityHigh);
         txtParcelComment->setText(v->comment);
         txtParcelCostUS->setText(v->costUS);
         txtParcelCostLocal->setText(v->costLocal);

@@ -3,7 +3,8 @@
 // its grade ranges, cost and price and the receipts below.  The parcel is
 // shown, not edited here; stock is received through the parcel subsystem's
 // receipt screen and split through its split screen (ctx.screens()), after
-// which the parcel is shown again.
+// which the parcel is shown again.  Costs show only to users who may see
+// costs (ViewCost), as on the stone screen.
 #include <QWidget>
 
 class QCheckBox;
@@ -40,9 +41,10 @@ public:
     QPushButton *cmdAddParcel, *cmdSplitParcel;
 
 private:
+    void applyRights();
     void clear();
     void updateCommands();
-    static void show(QComboBox *c, const QString &entry);
+    static void showEntry(QComboBox *c, const QString &entry);
 
     AppContext &m_ctx;
     qint64 m_id = 0;

@@ -191,8 +191,9 @@ private slots:
     }
 
     // The parcel mode shows the stored values (a shape not on the fixed list,
-    // grade words, two-place dimensions), its receipts, and receives stock
-    // through the receipt screen only when that screen is there.
+    // grade words, two-place dimensions) and its receipts, hides costs from
+    // users who may not see them, and receives stock and splits only where
+    // those screens are there.
     void stoneScreenParcelMode()
     {
         ParcelEnv e;
@@ -203,7 +204,12 @@ private slots:
         db::exec(e.t.db(), "INSERT INTO AddParcel (ParcelID, SupplierID, Date, Invoice, Carat, Quantity, "
                            "PricePerCarat) VALUES (?, ?, NOW(), 'A''1', 2.5, 12, 180)",
                  {id, sup});
+        // A receipt from a supplier deleted since is still listed.
+        db::exec(e.t.db(), "INSERT INTO AddParcel (ParcelID, SupplierID, Date, Invoice, Carat, Quantity, "
+                           "PricePerCarat) VALUES (?, ?, NOW(), 'B-2', 1, 3, 150)",
+                 {id, sup + 1000});
 
+        e.ctx.user.ViewCost = true;
         ui::frmDiamondDetailParcel f(e.ctx);
         QVERIFY(!f.cmdAddParcel->isEnabled());
         QCOMPARE(f.cboParcelShape->itemText(1), QStringLiteral("Round Brilliant [BR]"));
@@ -216,8 +222,9 @@ private slots:
         const QString h = e.text("SELECT Wording FROM DiamondGrades WHERE Number=40 AND Colour<>0 AND Clarity=0");
         QCOMPARE(f.cboParcelColourHigh->currentText(), QStringLiteral("40 - ") + h);
         QVERIFY(f.chkParcelSellUS->isChecked());
-        QCOMPARE(f.grdAddParcel->rowCount(), 1);
+        QCOMPARE(f.grdAddParcel->rowCount(), 2);
         QCOMPARE(f.grdAddParcel->item(0, 2)->text(), QStringLiteral("A'1"));
+        QCOMPARE(f.grdAddParcel->item(1, 2)->text(), QStringLiteral("B-2"));
         QCOMPARE(f.grdAddParcel->item(0, 4)->text(), QStringLiteral("12"));
         // The receipt screen is not installed: the command is disabled.
         QVERIFY(!f.cmdAddParcel->isEnabled());
@@ -230,6 +237,17 @@ private slots:
         f.cmdSplitParcel->click();
         QCOMPARE(screens.asked, (QStringList{QStringLiteral("receiveOlderParcel %1").arg(id),
                                              QStringLiteral("splitOlderParcel %1").arg(id)}));
+
+        // Without the right to see costs the cost fields and the receipts'
+        // prices are hidden.
+        f.show();
+        QVERIFY(f.txtParcelCostUS->isVisible());
+        e.ctx.user.ViewCost = false;
+        emit e.ctx.events().rightsChanged();
+        QVERIFY(!f.txtParcelCostUS->isVisible());
+        QVERIFY(!f.findChild<QWidget *>("lblParcelCostLocal")->isVisible());
+        QVERIFY(f.grdAddParcel->isColumnHidden(5));
+        QVERIFY(f.txtParcelPriceUS->isVisible());
 
         // A parcel deleted meanwhile leaves an empty pane with nothing to receive into.
         db::exec(e.t.db(), "DELETE FROM ParcelStock WHERE ID=?", {id});

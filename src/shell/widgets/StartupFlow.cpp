@@ -8,6 +8,9 @@
 #include "core/widgets/QtPrompt.h"
 #include "core/widgets/WindowPlacement.h"
 #include "online/frmGIA.h"
+#include "parcels/frmAddParcel.h"
+#include "parcels/frmSplitOlderParcel.h"
+#include "stones/OlderParcelView.h"
 #include "customers/CustomerRecord.h"
 #include "customers/OverDue.h"
 #include "customers/frmCustomer.h"
@@ -409,6 +412,41 @@ bool StartupFlow::openCustomer(qint64 customerId)
     bringUp(c);
     c->showCustomer(customerId);
     return true;
+}
+
+bool StartupFlow::openOlderParcel(qint64 parcelId)
+{
+    if (!m_stone)
+        return false;
+    if (!m_olderParcel) {
+        m_olderParcel = new frmDiamondDetailParcel(m_ctx, m_stone);
+        m_olderParcel->setWindowFlag(Qt::Window);
+    }
+    if (!m_olderParcel->RefreshfrmDiamondDetailParcel(parcelId))
+        return false;
+    bringUp(m_olderParcel);
+    return true;
+}
+
+bool StartupFlow::receiveOlderParcel(qint64 parcelId, QWidget *parent)
+{
+    if (parcelId <= 0)
+        return false;
+    frmAddParcel dialog(m_ctx, parcelId, parent ? parent : QApplication::activeWindow());
+    return dialog.exec() == QDialog::Accepted;
+}
+
+bool StartupFlow::splitOlderParcel(qint64 parcelId, QWidget *parent)
+{
+    std::optional<stones::OlderParcelView> source;
+    try {
+        source = stones::readOlderParcel(m_ctx.db(), parcelId);
+    } catch (const db::DbError &) {
+    }
+    if (!source)
+        return false;
+    frmSplitOlderParcel dialog(m_ctx, *source, parent ? parent : QApplication::activeWindow());
+    return dialog.exec() == QDialog::Accepted;
 }
 
 bool StartupFlow::openParcel(qint64 parcelId)

@@ -3,6 +3,7 @@
 // front screen and the stone screen and wires them as the start-up
 // sequence asks; it is also the program's Screens, through which screens
 // open each other.  runApplication uses it; GUI tests drive it directly.
+#include "core/ParcelScreens.h"
 #include "core/Screens.h"
 #include "shell/frmFront.h"
 #include "shell/frmSplash.h"
@@ -11,6 +12,7 @@
 #include "customers/frmCustomerSearch.h"
 #include "customers/frmRep.h"
 #include "parcels/frmParcel.h"
+#include "stones/frmDiamondDetailParcel.h"
 #include "stones/frmItemDiamondSearch.h"
 
 #include <QElapsedTimer>
@@ -25,7 +27,7 @@ namespace velmor::ui {
 
 class QtPrompt;
 
-class StartupFlow : public QObject, public Screens {
+class StartupFlow : public QObject, public Screens, public ParcelScreens {
     Q_OBJECT
 public:
     // The prompt, when given, receives the splash screen's progress words.
@@ -77,6 +79,12 @@ public:
     frmRep *repScreen(bool create = true);
     // Parcel stock (0: the screen without a parcel shown).
     bool openParcel(qint64 parcelId) override;
+    // The stone screen's parcel mode: a window over the stone screen.
+    bool openOlderParcel(qint64 parcelId) override;
+    bool receiptAvailable() const override { return true; }
+    bool receiveOlderParcel(qint64 parcelId, QWidget *parent) override;
+    bool splitAvailable() const override { return true; }
+    bool splitOlderParcel(qint64 parcelId, QWidget *parent) override;
     frmParcel *parcelScreen() const { return m_parcel; }
 
 signals:
@@ -103,6 +111,7 @@ private:
     QPointer<QWidget> m_invoice, m_invoiceFind;
     QPointer<frmParcel> m_parcel;
     QPointer<frmItemDiamondSearch> m_stoneSearch;
+    QPointer<frmDiamondDetailParcel> m_olderParcel;
     QPointer<QWidget> m_memoSheet;
     bool m_upgraded = false;
     double m_versionBefore = 0;

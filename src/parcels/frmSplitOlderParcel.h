@@ -1,0 +1,60 @@
+#pragma once
+// Splitting an older parcel (ParcelStock): the source as it is, as it will be
+// (the fields ending in Old) and the new parcel (ending in New), each with
+// its weight range, grade combos, cost and price.  The new carats and the new
+// part's US value fill the remaining source's carats, value and cost; a
+// pane's ticked markup box keeps the source's price-to-cost ratio on that
+// pane's price.  US and local figures follow each other through the working
+// rate.
+#include "parcels/Decimal5.h"
+#include "stones/OlderParcelView.h"
+
+#include <QDialog>
+
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
+class QPushButton;
+
+namespace velmor {
+class AppContext;
+}
+
+namespace velmor::ui {
+
+class frmSplitOlderParcel : public QDialog {
+    Q_OBJECT
+public:
+    frmSplitOlderParcel(AppContext &ctx, const stones::OlderParcelView &source, QWidget *parent = nullptr);
+    bool update(); // cmdUpdate
+    qint64 newParcelId() const { return m_newId; }
+
+    struct Pane {
+        QLineEdit *id, *sku, *shape, *carat, *weightLow, *weightHigh;
+        QComboBox *colourLow, *colourHigh, *clarityLow, *clarityHigh;
+        QLineEdit *costUS, *costLocal, *priceUS, *priceLocal, *value;
+        QCheckBox *useMarkup;
+    };
+    // The source's fields.
+    QLineEdit *txtID, *txtSKU, *txtShape, *txtCarat, *txtWeightLow, *txtWeightHigh, *txtColourLow, *txtColourHigh,
+        *txtClarityLow, *txtClarityHigh, *txtCostUS, *txtCostLocal, *txtPriceUS, *txtPriceLocal,
+        *txtUSParcelValue;
+    Pane old, neu;
+    QPushButton *cmdUpdate, *cmdCancel;
+
+private:
+    Pane buildPane(const char *suffix, bool isNew);
+    void set(QLineEdit *e, const parcels::Decimal5 &v);
+    void caratNewChanged();
+    void valueNewChanged();
+    // A pane's US cost: the markup price, the local figures and (unless kept) the value.
+    void costChanged(Pane &p, bool setValue = true);
+    void markupToggled(Pane &p);
+
+    AppContext &m_ctx;
+    parcels::Decimal5 m_rate;
+    qint64 m_newId = 0;
+    bool m_sellUS = false;
+};
+
+} // namespace velmor::ui

@@ -10,6 +10,7 @@
 #include "customers/frmCustomer.h"
 #include "customers/frmCustomerSearch.h"
 #include "customers/frmRep.h"
+#include "parcels/frmMemoSheet.h"
 #include "parcels/frmParcel.h"
 #include "stones/frmItemDiamondSearch.h"
 
@@ -77,6 +78,7 @@ public:
     frmRep *repScreen(bool create = true);
     // Parcel stock (0: the screen without a parcel shown).
     bool openParcel(qint64 parcelId) override;
+    bool openOlderMemoSheet(qint64 memoSheetId) override;
     frmParcel *parcelScreen() const { return m_parcel; }
 
 signals:
@@ -104,6 +106,7 @@ private:
     QPointer<frmParcel> m_parcel;
     QPointer<frmItemDiamondSearch> m_stoneSearch;
     QPointer<QWidget> m_memoSheet;
+    QPointer<QWidget> m_olderMemoSheet;
     bool m_upgraded = false;
     double m_versionBefore = 0;
     bool m_wholesale = false;

@@ -3,6 +3,8 @@
 // bounds of a parcel line; the price overwrite of a floating stone; the
 // reference edit; and the holders of a parcel on memo.
 #include "ParcelTestEnv.h"
+#include "RecordingScreens.h"
+#include "memos/frmMemoAddNewDiamondToIt.h"
 #include "memos/MemoMoves.h"
 #include "parcels/OlderParcelMemo.h"
 #include "parcels/frmMemoSheet.h"
@@ -303,6 +305,36 @@ private slots:
         QCOMPARE(holders->grdHolders->rowCount(), 1);
         QCOMPARE(holders->grdHolders->item(0, 0)->text(), QString("1.50"));
         QCOMPARE(holders->grdHolders->item(0, 1)->text(), QString("Alpha"));
+    }
+
+    // The stone-on-memo screen opens this sheet on the older screen, and the
+    // older screen's search opens the stone search for it, each only where
+    // that screen is built.
+    void openedThroughScreens()
+    {
+        SheetEnv e;
+        test::RecordingScreens screens;
+        e.ctx.setScreens(&screens);
+        {
+            ui::frmMemoAddNewDiamondToIt memo(e.ctx);
+            memo.setMemoSheet(e.sheet);
+            memo.reload();
+            auto *open = memo.findChild<QPushButton *>("cmdMemoSheet");
+            QVERIFY(open && !open->isEnabled());
+            screens.installed = {Screen::OlderMemoSheet};
+            memo.reload();
+            QVERIFY(open->isEnabled());
+            open->click();
+            QCOMPARE(screens.asked.last(), QString("openOlderMemoSheet %1").arg(e.sheet));
+        }
+        ui::frmMemoSheet w(e.ctx);
+        QVERIFY(w.loadSheet(e.sheet));
+        QVERIFY(!w.cmdSearch->isEnabled());
+        screens.installed = {Screen::StoneSearch};
+        QVERIFY(w.loadSheet(e.sheet));
+        w.cmdSearch->click();
+        QCOMPARE(screens.asked.last(), QString("openStoneSearch %1").arg(e.sheet));
+        e.ctx.setScreens(nullptr);
     }
 };
 

@@ -34,6 +34,7 @@ enum class Screen {
     InvoicePrint,    // the printer choice and print of an invoice
     SalesDisclaimer, // the sales disclaimer printed on invoices
     MemoHistory, // a customer's memo history and stones on memo
+    OlderMemoSheet, // the older memo sheet screen: stones and older parcels on one sheet
 };
 
 // A customer or supplier picked on the customer screens for the stone screen.
@@ -70,6 +71,7 @@ public:
     // The memo sheet with a stone selected for putting on it.
     virtual bool openMemoSheetWithStone(qint64 /*memoSheetId*/, qint64 /*stoneId*/) { return false; }
     // A customer's memo history, or the stones the customer has on memo now.
+    virtual bool openOlderMemoSheet(qint64 /*memoSheetId*/) { return false; }
     virtual bool openMemoHistory(qint64 /*customerId*/, bool /*onMemoNow*/ = false) { return false; }
     virtual bool openInvoice(qint64 /*invoiceId*/) { return false; }
     virtual bool openParcel(qint64 /*parcelId*/) { return false; }

@@ -303,6 +303,90 @@ MoveOutcome putOnMemo(AppContext &ctx, qint64 memoSheetId, qint64 stoneId, const
     return out;
 }
 
+MoveOutcome putOnMemoAtPrice(AppContext &ctx, qint64 memoSheetId, qint64 stoneId, const QString &us,
+                             const QString &local, bool fixPrice)
+{
+    bool switched = false;
+    MoveOutcome out = run(ctx, [&](MoveOutcome &o) {
+        switched = false;
+        if (!ctx.user.AllowMemoAssigning)
+            throw Refusal{MoveResult::Refused, QString(), QString()};
+        auto price = [](const QString &text) {
+            const QString t = QString(text).remove(QLatin1Char(',')).trimmed();
+            if (t.isEmpty())
+                return QVariant(QMetaType(QMetaType::Double));
+            bool isNumber = false;
+            const double v = t.toDouble(&isNumber);
+            if (!isNumber || !std::isfinite(v) || v < 0)
+                throw Refusal{MoveResult::Refused, QStringLiteral("The Price \"%1\" is not a number.").arg(text),
+                              kTitle};
+            return QVariant(v);
+        };
+        const QVariant priceUS = price(us), priceLocal = price(local);
+        db::Transaction tx(ctx.db());
+        const Sheet sheet = readSheet(ctx, memoSheetId);
+        QSqlQuery q = db::exec(ctx.db(),
+                               QStringLiteral("SELECT Status, OnHoldForCustomerID, LockPercent FROM SingleStone WHERE "
+                                              "ID=? FOR UPDATE"),
+                               {stoneId});
+        if (!q.next())
+            throw Refusal{MoveResult::Refused, QStringLiteral("Unknown Stone"), QStringLiteral("Stone Status")};
+        const QString status = db::textOf(q.value(0));
+        const qint64 holdFor = q.value(1).toLongLong();
+        const bool floating = !db::flagOf(q.value(2));
+        if (status.compare(QLatin1String("Sold"), Qt::CaseInsensitive) == 0)
+            throw Refusal{MoveResult::Refused, QStringLiteral("This Stone is already sold!"),
+                          QStringLiteral("Stone is sold")};
+        if (holdFor > 0 && holdFor != sheet.customerId)
+            throw Refusal{MoveResult::Refused, QStringLiteral("This Stone is on Hold for another Customer!"),
+                          QStringLiteral("Stone on Hold")};
+        if (status.toUpper().contains(QLatin1String("MEMO")))
+            throw Refusal{MoveResult::Refused, QStringLiteral("This Stone is already on Memo/Consignment"),
+                          QStringLiteral("Stone Status")};
+        if (status.compare(QLatin1String("returned"), Qt::CaseInsensitive) == 0)
+            throw Refusal{MoveResult::Refused,
+                          QStringLiteral("This Stone has been returned to the Vendor and is not part of your Inventory!"),
+                          QStringLiteral("Stone Status")};
+        const QDateTime now = QDateTime::currentDateTime();
+        switched = fixPrice && floating;
+        const QString basis = switched ? QStringLiteral(", PaidOffPercentageUS=0, PaidOffUS=-1, "
+                                                        "PaidOffPercentageLocal=0, PaidOffLocal=-1")
+                                       : QString();
+        if (db::execAffected(ctx.db(),
+                             QStringLiteral("UPDATE SingleStone SET Status='Memo', DateOnMemo=?, MemoUS=?, MemoLocal=?, "
+                                            "CustomerID=?, MemoSheetID=?, DateStatusChange=?")
+                                 + basis + QStringLiteral(" WHERE ID=? AND COALESCE(Status,'')=?"),
+                             {now, priceUS, priceLocal, sheet.customerId, memoSheetId, now, stoneId, status})
+            != 1)
+            throw Refusal{MoveResult::Conflict,
+                          QStringLiteral("This Diamond has been changed on another Workstation meanwhile.\n\nNothing "
+                                         "has been changed."),
+                          kTitle};
+        movementRow(ctx, stoneId, true, sheet.company);
+        db::exec(ctx.db(),
+                 QStringLiteral("INSERT INTO Memo (setdate, CustomerID, DiamondID, userID, Quantity, MemoSheetID, US, "
+                                "Local) VALUES (?, ?, ?, ?, 1, ?, ?, ?)"),
+                 {now, sheet.customerId, stoneId, ctx.user.ID, memoSheetId, priceUS, priceLocal});
+        db::exec(ctx.db(),
+                 QStringLiteral("INSERT INTO PaymentReceived (Date, Reference, PaymentUS, PaymentLocal, StoneID, "
+                                "CustomerID) VALUES (?, NULL, 0, 0, ?, ?)"),
+                 {now, stoneId, sheet.customerId});
+        tx.commit();
+        o.moved = 1;
+    });
+    if (out.ok()) {
+        if (switched)
+            ctx.prompt().inform(
+                QStringLiteral("This Diamond was originally setup to be sold by a floating Value based on Rapaport.\r\n"
+                               "Since you have changed the Price of this Stone because it's being memo'ed, \r\n"
+                               "the Price of the Stone will from now on always be based on the Price of the day when "
+                               "it was put on Memo"),
+                QStringLiteral("Diamond memoing"), Icon::Information);
+        afterCommit(ctx, out, {stoneId}, false);
+    }
+    return out;
+}
+
 MoveOutcome returnToStock(AppContext &ctx, qint64 memoSheetId, qint64 stoneId, qint64 employeeId)
 {
     MoveOutcome out = run(ctx, [&](MoveOutcome &o) {

@@ -42,6 +42,15 @@ struct MoveOutcome {
 MoveOutcome putOnMemo(AppContext &ctx, qint64 memoSheetId, qint64 stoneId, const QString &discount,
                       qint64 employeeId);
 
+// The older memo sheet screen's add: the stone goes on the sheet at the
+// typed US and local prices (MemoUS/MemoLocal and the journal's us/Local),
+// the movement written by the logged-in user.  Refuses an unknown, sold,
+// held (for another customer) or already consigned stone with that screen's
+// messages.  `fixPrice`: the user changed the proposed price, so a floating
+// stone's price basis becomes the fixed amount (said once it is done).
+MoveOutcome putOnMemoAtPrice(AppContext &ctx, qint64 memoSheetId, qint64 stoneId, const QString &us,
+                             const QString &local, bool fixPrice);
+
 // cmdRemove: the stone comes back into stock from this sheet.
 MoveOutcome returnToStock(AppContext &ctx, qint64 memoSheetId, qint64 stoneId, qint64 employeeId);
 

@@ -75,7 +75,7 @@ void SUBSQLParcel(QString &out, qint64 memoSheetId, bool current, const QString 
           + QStringLiteral(" FROM Customer INNER JOIN (ParcelStock INNER JOIN Memo ON ParcelStock.ID = Memo.ParcelID) "
                            "ON Memo.CustomerID=Customer.ID WHERE Memo.MemoSheetID= %1")
                 .arg(memoSheetId)
-          + (current ? QStringLiteral(" GROUP BY ParcelStock.ID") : QString());
+          + (current ? QStringLiteral(" GROUP BY ParcelStock.ID HAVING SUM(Memo.Carat)<>0") : QString());
 }
 
 QString memoSheetLinesSql(qint64 memoSheetId, bool current, const QString &localSign, double rate)

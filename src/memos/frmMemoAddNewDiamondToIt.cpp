@@ -1,6 +1,7 @@
 #include "memos/frmMemoAddNewDiamondToIt.h"
 
 #include "core/AppContext.h"
+#include "core/Screens.h"
 #include "core/widgets/Named.h"
 #include "db/Sql.h"
 #include "memos/MemoFiles.h"
@@ -158,6 +159,10 @@ void frmMemoAddNewDiamondToIt::build()
     auto *disclaimer = named(new QPushButton(QStringLiteral("Disclaimer..."), this), "cmdDisclaimer");
     bulk->addWidget(setup);
     bulk->addWidget(disclaimer);
+    // The older sheet screen shows the same sheet with its parcel lines.
+    auto *older = named(new QPushButton(QStringLiteral("Stones && Parcels..."), this), "cmdMemoSheet");
+    bulk->addWidget(older);
+    connect(older, &QPushButton::clicked, this, [this] { m_ctx.screens().openOlderMemoSheet(m_sheet); });
     connect(setup, &QPushButton::clicked, this, [this] { frmMEMOsetup(m_ctx, this).exec(); });
     connect(disclaimer, &QPushButton::clicked, this, [this] { frmMemoDisclaimer(m_ctx, this).exec(); });
     top->addLayout(bulk);
@@ -354,6 +359,7 @@ void frmMemoAddNewDiamondToIt::updateCommands()
                   : sold ? QStringLiteral("Execute, all Sold")
                          : QStringLiteral("Execute"));
     w<QPushButton>("Command5")->setEnabled(m_data.found);
+    w<QPushButton>("cmdMemoSheet")->setEnabled(m_data.found && m_ctx.screens().available(Screen::OlderMemoSheet));
 }
 
 void frmMemoAddNewDiamondToIt::add()

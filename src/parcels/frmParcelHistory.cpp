@@ -4,6 +4,7 @@
 #include "core/widgets/Named.h"
 #include "db/Sql.h"
 #include "parcels/ParcelRecord.h"
+#include "parcels/frmParcelHistoryMemo.h"
 
 #include <QHeaderView>
 #include <QLocale>
@@ -25,9 +26,12 @@ frmParcelHistory::frmParcelHistory(AppContext &ctx, qint64 parcelId, QWidget *pa
     grdHistory->setEditTriggers(QAbstractItemView::NoEditTriggers);
     grdHistory->verticalHeader()->hide();
     root->addWidget(grdHistory);
-    // The parcel's memo history belongs to the memo screens.
     imgHistoryMemo = named(new QPushButton(QStringLiteral("Memo history"), this), "imgHistoryMemo");
-    imgHistoryMemo->setEnabled(false);
+    connect(imgHistoryMemo, &QPushButton::clicked, this, [this, &ctx, parcelId] {
+        auto *holders = new frmParcelHistoryMemo(ctx, parcelId, this);
+        holders->setAttribute(Qt::WA_DeleteOnClose);
+        holders->show();
+    });
     root->addWidget(imgHistoryMemo);
     QList<parcels::JournalRow> rows;
     try {

@@ -42,6 +42,10 @@ public:
         return record(Screen::MemoHistory, QStringLiteral("openMemoHistory %1 %2").arg(id).arg(int(now)));
     }
     bool openInvoice(qint64 id) override { return record(Screen::Invoice, QStringLiteral("openInvoice %1").arg(id)); }
+    bool openOlderMemoSheet(qint64 id) override
+    {
+        return record(Screen::OlderMemoSheet, QStringLiteral("openOlderMemoSheet %1").arg(id));
+    }
     bool openParcel(qint64 id) override { return record(Screen::Parcel, QStringLiteral("openParcel %1").arg(id)); }
     bool openPriceSheet() override { return record(Screen::PriceSheet, QStringLiteral("openPriceSheet")); }
     bool openCertificateLookup(qint64 id) override

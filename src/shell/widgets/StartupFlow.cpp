@@ -263,6 +263,7 @@ bool StartupFlow::available(Screen s) const
     case Screen::StoneSearch:
     case Screen::MemoSheet:
     case Screen::MemoHistory:
+    case Screen::OlderMemoSheet:
         return true;
     default:
         return false;
@@ -458,6 +459,21 @@ bool StartupFlow::openParcel(qint64 parcelId)
     bringUp(m_parcel);
     if (parcelId)
         m_parcel->loadParcel(parcelId);
+    return true;
+}
+
+bool StartupFlow::openOlderMemoSheet(qint64 memoSheetId)
+{
+    auto *w = qobject_cast<frmMemoSheet *>(m_olderMemoSheet.data());
+    if (!w) {
+        w = new frmMemoSheet(m_ctx);
+        w->setAttribute(Qt::WA_DeleteOnClose);
+        placeWindow(w, w->sizeHint().expandedTo(QSize(1100, 700)), QApplication::activeWindow());
+        m_olderMemoSheet = w;
+    }
+    if (memoSheetId > 0)
+        w->loadSheet(memoSheetId);
+    bringUp(w);
     return true;
 }
 

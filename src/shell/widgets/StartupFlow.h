@@ -11,6 +11,7 @@
 #include "customers/frmCustomer.h"
 #include "customers/frmCustomerSearch.h"
 #include "customers/frmRep.h"
+#include "parcels/frmMemoSheet.h"
 #include "parcels/frmParcel.h"
 #include "stones/frmDiamondDetailParcel.h"
 #include "stones/frmItemDiamondSearch.h"
@@ -85,6 +86,7 @@ public:
     bool receiveOlderParcel(qint64 parcelId, QWidget *parent) override;
     bool splitAvailable() const override { return true; }
     bool splitOlderParcel(qint64 parcelId, QWidget *parent) override;
+    bool openOlderMemoSheet(qint64 memoSheetId) override;
     frmParcel *parcelScreen() const { return m_parcel; }
 
 signals:
@@ -113,6 +115,7 @@ private:
     QPointer<frmItemDiamondSearch> m_stoneSearch;
     QPointer<frmDiamondDetailParcel> m_olderParcel;
     QPointer<QWidget> m_memoSheet;
+    QPointer<QWidget> m_olderMemoSheet;
     bool m_upgraded = false;
     double m_versionBefore = 0;
     bool m_wholesale = false;

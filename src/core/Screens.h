@@ -93,6 +93,14 @@ public:
         return false;
     }
     virtual bool openSalesDisclaimer() { return false; }
+    // The older parcel (ParcelStock): the stone screen in its parcel mode
+    // (false when the parcel does not exist), and the receipt and split
+    // screens over `parent` (true when a receipt or split was written).
+    virtual bool openOlderParcel(qint64 /*parcelId*/) { return false; }
+    virtual bool receiptAvailable() const { return false; }
+    virtual bool receiveOlderParcel(qint64 /*parcelId*/, QWidget * /*parent*/ = nullptr) { return false; }
+    virtual bool splitAvailable() const { return false; }
+    virtual bool splitOlderParcel(qint64 /*parcelId*/, QWidget * /*parent*/ = nullptr) { return false; }
     virtual void showHome() {}
     // Shows the stone screen as it is (the customer screens' way back).
     virtual void showStoneScreen() {}

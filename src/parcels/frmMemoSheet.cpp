@@ -156,6 +156,14 @@ frmMemoSheet::frmMemoSheet(AppContext &ctx, QWidget *parent) : QWidget(parent), 
     connect(cmdBackToStock, &QPushButton::clicked, this, &frmMemoSheet::backToStock);
     connect(optShowAsCurrent, &QRadioButton::toggled, this, &frmMemoSheet::refreshLines);
     connect(grdLines, &QTableWidget::itemSelectionChanged, this, &frmMemoSheet::updateCommands);
+    // A line opens its stone, or its parcel in the stone screen's parcel mode.
+    connect(grdLines, &QTableWidget::cellDoubleClicked, this, [this](int row) {
+        const qint64 id = cell(grdLines, row, QStringLiteral("ID")).toLongLong();
+        if (cell(grdLines, row, QStringLiteral("Type")) == QLatin1String("P"))
+            m_ctx.screens().openOlderParcel(id);
+        else
+            m_ctx.screens().openStone(id);
+    });
     connect(cmdSearch, &QPushButton::clicked, this, [this] { m_ctx.screens().openStoneSearch(m_sheet); });
     connect(cmdPrintConsignment, &QPushButton::clicked, this, [this] {
         memos::MemoPrintRequest r;

@@ -2,7 +2,7 @@
 
 #include "core/AppContext.h"
 #include "core/ContextEvents.h"
-#include "core/ParcelScreens.h"
+#include "core/Screens.h"
 #include "core/Prompt.h"
 #include "core/widgets/Named.h"
 #include "db/Sql.h"
@@ -219,14 +219,14 @@ bool frmDiamondDetailParcel::RefreshfrmDiamondDetailParcel(qint64 id)
 
 void frmDiamondDetailParcel::updateCommands()
 {
-    const ParcelScreens *s = parcelScreens(m_ctx.screens());
+    const Screens *s = &m_ctx.screens();
     cmdAddParcel->setEnabled(m_id > 0 && s && s->receiptAvailable());
     cmdSplitParcel->setEnabled(m_id > 0 && s && s->splitAvailable());
 }
 
 void frmDiamondDetailParcel::addParcel()
 {
-    ParcelScreens *s = parcelScreens(m_ctx.screens());
+    Screens *s = &m_ctx.screens();
     if (m_id <= 0 || !s || !s->receiptAvailable())
         return;
     if (s->receiveOlderParcel(m_id, this))
@@ -235,7 +235,7 @@ void frmDiamondDetailParcel::addParcel()
 
 void frmDiamondDetailParcel::splitParcel()
 {
-    ParcelScreens *s = parcelScreens(m_ctx.screens());
+    Screens *s = &m_ctx.screens();
     if (m_id <= 0 || !s || !s->splitAvailable())
         return;
     if (s->splitOlderParcel(m_id, this))

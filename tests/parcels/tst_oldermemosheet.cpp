@@ -123,6 +123,17 @@ private slots:
         QCOMPARE(lines(w.grdLines), (QStringList{"S S1 1.01", "P P1 Parcel 2.35"}));
         QCOMPARE(e.count("SELECT COUNT(*) FROM PaymentReceived WHERE CustomerID = ?", {e.cust}), 2);
 
+        // A line opens its stone, or its parcel in the stone screen's parcel mode.
+        {
+            test::RecordingScreens screens;
+            screens.installed = {Screen::Stone, Screen::Parcel};
+            e.ctx.setScreens(&screens);
+            emit w.grdLines->cellDoubleClicked(0, 0);
+            emit w.grdLines->cellDoubleClicked(1, 0);
+            QCOMPARE(screens.asked, (QStringList{QString("openStone %1").arg(stone), QString("openOlderParcel %1").arg(parcel)}));
+            e.ctx.setScreens(nullptr);
+        }
+
         // The parcel back: every carat out, the parcel whole again, the line gone.
         selectRow(w.grdLines, "P");
         e.prompt.answer(true);

@@ -5,7 +5,6 @@
 // grades and receipts, and opening the receipt screen only where it exists.
 #include "ParcelTestEnv.h"
 #include "RecordingScreens.h"
-#include "core/ParcelScreens.h"
 #include "parcels/frmAddParcel.h"
 #include "parcels/frmSplitOlderParcel.h"
 #include "stones/OlderParcelView.h"
@@ -43,7 +42,7 @@ void type(QLineEdit *e, const QString &text)
 }
 
 // The program's screens with the older parcel's receipt screen installed or not.
-struct ParcelRecordingScreens : RecordingScreens, ParcelScreens {
+struct ParcelRecordingScreens : RecordingScreens {
     bool receipt = false;
     bool receiptAvailable() const override { return receipt; }
     bool splitAvailable() const override { return receipt; }

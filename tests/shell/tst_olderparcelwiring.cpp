@@ -3,7 +3,6 @@
 // shows the re-costed parcel afterwards; a parcel that does not exist opens
 // nothing.
 #include "../stones/StoneTestEnv.h"
-#include "core/ParcelScreens.h"
 #include "parcels/frmAddParcel.h"
 #include "shell/widgets/StartupFlow.h"
 #include "stones/frmDiamondDetailParcel.h"
@@ -40,7 +39,7 @@ void TestOlderParcelWiring::parcelModeReceivesStock()
     flow.start();
     QVERIFY(done.count() > 0 || done.wait(20000));
 
-    ParcelScreens *ps = parcelScreens(e.ctx.screens());
+    Screens *ps = &e.ctx.screens();
     QVERIFY(ps);
     QVERIFY(!ps->openOlderParcel(id + 1000));
     QVERIFY(ps->openOlderParcel(id));

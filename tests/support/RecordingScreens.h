@@ -15,6 +15,10 @@ public:
 
     bool available(Screen s) const override { return installed.count(s) > 0; }
     bool openStone(qint64 id) override { return record(Screen::Stone, QStringLiteral("openStone %1").arg(id)); }
+    bool openOlderParcel(qint64 id) override
+    {
+        return record(Screen::Parcel, QStringLiteral("openOlderParcel %1").arg(id));
+    }
     bool openStoneSearch(qint64 memo) override
     {
         return record(Screen::StoneSearch, QStringLiteral("openStoneSearch %1").arg(memo));

@@ -3,7 +3,6 @@
 // front screen and the stone screen and wires them as the start-up
 // sequence asks; it is also the program's Screens, through which screens
 // open each other.  runApplication uses it; GUI tests drive it directly.
-#include "core/ParcelScreens.h"
 #include "core/Screens.h"
 #include "shell/frmFront.h"
 #include "shell/frmSplash.h"
@@ -28,7 +27,7 @@ namespace velmor::ui {
 
 class QtPrompt;
 
-class StartupFlow : public QObject, public Screens, public ParcelScreens {
+class StartupFlow : public QObject, public Screens {
     Q_OBJECT
 public:
     // The prompt, when given, receives the splash screen's progress words.

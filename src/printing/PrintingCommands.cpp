@@ -32,6 +32,22 @@ bool stoneNumber(const QString &text, qint64 &id, CliIo &io)
     return true;
 }
 
+// Reads the stone's document data through `read`: 0 when read, else the
+// exit code after saying why.
+template <typename Read>
+int readStone(CliIo &io, qint64 id, Read read)
+{
+    try {
+        if (read())
+            return 0;
+        io.err << "velmor: there is no stone number " << id << Qt::endl;
+        return 1;
+    } catch (const db::DbError &) {
+        io.err << "velmor: the stone could not be read" << Qt::endl;
+        return 2;
+    }
+}
+
 int runPaper(const StoneDocuments &stones, const QStringList &args, CliIo &io)
 {
     bool quill = false, flip = false;
@@ -66,15 +82,8 @@ int runPaper(const StoneDocuments &stones, const QStringList &args, CliIo &io)
     if (!openCliContext(ctx, io, true))
         return 2;
     printing::DiamondPaper paper;
-    try {
-        if (!stones.paper(ctx, id, paper)) {
-            io.err << "velmor: there is no stone number " << id << Qt::endl;
-            return 1;
-        }
-    } catch (const db::DbError &) {
-        io.err << "velmor: the stone could not be read" << Qt::endl;
-        return 2;
-    }
+    if (const int rc = readStone(io, id, [&] { return stones.paper(ctx, id, paper); }))
+        return rc;
     const printing::PrintOutcome out = printing::printDocument(
         target.target(),
         [&](printing::PrintSurface &s, QString *error) {
@@ -120,15 +129,8 @@ int runLabel(const StoneDocuments &stones, const QStringList &args, CliIo &io)
     if (!openCliContext(ctx, io, true))
         return 2;
     printing::LabelTexts texts;
-    try {
-        if (!stones.label(ctx, id, texts)) {
-            io.err << "velmor: there is no stone number " << id << Qt::endl;
-            return 1;
-        }
-    } catch (const db::DbError &) {
-        io.err << "velmor: the stone could not be read" << Qt::endl;
-        return 2;
-    }
+    if (const int rc = readStone(io, id, [&] { return stones.label(ctx, id, texts); }))
+        return rc;
     const Settings &s = ctx.settings;
     const printing::LabelResult r = printing::PrintDumbellModule(
         prompt, portGiven ? port : s.labelPrinterPort, s.labelLeftOffset, s.labelRightOffset, texts, true);

@@ -1,5 +1,6 @@
 // `velmor db status` and `velmor db upgrade`.
 #include "core/AppContext.h"
+#include "shell/BooksCheck.h"
 #include "shell/CliDispatch.h"
 #include "core/Workstation.h"
 #include "db/Connection.h"
@@ -104,6 +105,43 @@ int runUpgrade(const QStringList &, CliIo &io)
     return exitCode;
 }
 
+// `velmor db check [--csv FILE]`: 0 when the books are whole, 1 with the
+// list, 2 when the database cannot be read.
+int runCheck(const QStringList &args, CliIo &io)
+{
+    QString csv;
+    for (int i = 0; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--csv") && i + 1 < args.size()) {
+            csv = args[++i];
+        } else {
+            io.err << "velmor: db check takes [--csv FILE], not \"" << args[i] << "\"" << Qt::endl;
+            return 2;
+        }
+    }
+    Workstation ws;
+    AppContext ctx(ws, ws.connectionSettings());
+    if (!openCliContext(ctx, io))
+        return 2;
+    books::Report report;
+    try {
+        report = books::checkBooks(ctx.db());
+    } catch (const db::DbError &e) {
+        io.err << "velmor: the books could not be read: " << e.message() << Qt::endl;
+        return 2;
+    }
+    io.out << books::reportText(report);
+    io.out.flush();
+    if (!csv.isEmpty()) {
+        QString why;
+        if (!books::writeCsv(report, csv, &why)) {
+            io.err << "velmor: " << csv << " could not be written: " << why << Qt::endl;
+            return 2;
+        }
+        io.out << "Written to " << csv << "\n";
+    }
+    return report.whole() ? 0 : 1;
+}
+
 } // namespace
 
 CliRegistry dbCommands()
@@ -118,6 +156,10 @@ CliRegistry dbCommands()
                         QStringLiteral("bring the database schema up to version %1")
                             .arg(db::schema::kSchemaVersion),
                         runUpgrade});
+    r.append(CliCommand{{QStringLiteral("db"), QStringLiteral("check")},
+                        QStringLiteral("[--csv FILE]"),
+                        QStringLiteral("check that the books are whole (changes nothing; exit 1 with the list)"),
+                        runCheck});
     return r;
 }
 

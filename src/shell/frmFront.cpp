@@ -4,6 +4,7 @@
 #include "core/Configuration.h"
 #include "core/Scanner.h"
 #include "shell/StartupSteps.h"
+#include "shell/frmBooksCheck.h"
 #include "core/UserCaption.h"
 #include "core/Users.h"
 #include "core/widgets/WindowPlacement.h"
@@ -121,6 +122,10 @@ frmFront::frmFront(AppContext &ctx, QWidget *parent)
     };
     m_openers[QStringLiteral("cmdLogIn")] = [this] { logIn(); };
     m_openers[QStringLiteral("cmdLogOff")] = [this] { logOff(); };
+    m_openers[QStringLiteral("mnuCheckBooks")] = [this] {
+        frmBooksCheck w(m_ctx, this);
+        w.exec();
+    };
     m_openers[QStringLiteral("mnuExit")] = [] { QCoreApplication::quit(); };
 
     // Loading: start-up repairs, then the configuration load.
@@ -164,6 +169,7 @@ void frmFront::buildCommands()
 
     QMenu *mnuFile = menuBar()->addMenu(QStringLiteral("&File"));
     mnuFile->setObjectName(QStringLiteral("mnuFile"));
+    registerAction(mnuFile->addAction(QStringLiteral("Check the &books...")), "mnuCheckBooks");
     registerAction(mnuFile->addAction(QStringLiteral("E&xit")), "mnuExit");
 
     QMenu *mnuAdd = menuBar()->addMenu(QStringLiteral("&Add"));

@@ -26,7 +26,8 @@ QStringList scenarioNames()
             QStringLiteral("stone search: all statuses"), QStringLiteral("stone search: a customer's memo stones"),
             QStringLiteral("search report to PDF (1,000 rows)"),
             QStringLiteral("memo sheet open (300 stones)"), QStringLiteral("put on memo (per stone)"),
-            QStringLiteral("memo bulk return (300 stones)"), QStringLiteral("memo-out report (all stones out)")};
+            QStringLiteral("memo bulk return (300 stones)"), QStringLiteral("memo-out report (all stones out)"),
+            QStringLiteral("db check (whole books)")};
 }
 
 BenchContext::BenchContext(SizeEnv &env)

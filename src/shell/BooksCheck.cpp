@@ -23,11 +23,12 @@ const QString kLastJournalLine = QStringLiteral(
     "JOIN (SELECT DiamondID, MAX(ID) AS lastId FROM Memo WHERE DiamondID > 0 GROUP BY DiamondID) x "
     "ON j.ID = x.lastId)");
 
-// A stone that is out on memo: the status word as the program writes it.
-const QString kOnMemo = QStringLiteral("IFNULL(s.Status,'') = 'Memo'");
+// A stone that is out on memo: the status word as the program writes it
+// (a plain comparison, so that the status index serves it).
+const QString kOnMemo = QStringLiteral("s.Status = 'Memo'");
 // Live stones: still the dealer's (not sold, not returned to the vendor,
 // not marked for deletion).
-const QString kLive = QStringLiteral("IFNULL(Status,'') NOT IN ('Sold','returned','DEL')");
+const QString kLive = QStringLiteral("IFNULL(s.Status,'') NOT IN ('Sold','returned','DEL')");
 
 struct RuleQuery {
     Rule rule;
@@ -89,8 +90,8 @@ const QList<RuleQuery> &queries()
         {{QStringLiteral("stone-sheet-pointer"), QStringLiteral("Stone not on memo that still names a memo sheet"),
           QStringLiteral("Only a stone on memo names a memo sheet (MemoSheetID); a returned or sold stone names none.")},
          {QStringLiteral("Stone"), QStringLiteral("SKU"), QStringLiteral("Status"), QStringLiteral("Memo sheet")},
-         QStringLiteral("SELECT s.ID, s.SKU, IFNULL(s.Status, ''), s.MemoSheetID FROM SingleStone s WHERE NOT (")
-             + kOnMemo + QStringLiteral(") AND IFNULL(s.MemoSheetID, 0) <> 0 ORDER BY s.ID")},
+         QStringLiteral("SELECT s.ID, s.SKU, IFNULL(s.Status, ''), s.MemoSheetID FROM SingleStone s WHERE "
+                        "s.MemoSheetID <> 0 AND NOT (s.Status <=> 'Memo') ORDER BY s.ID")},
         {{QStringLiteral("sold-stone-invoice"), QStringLiteral("Sold stone without an invoice line"),
           QStringLiteral("A sold stone is on a line of an invoice of the customer it was sold to.")},
          {QStringLiteral("Stone"), QStringLiteral("SKU"), QStringLiteral("Customer"), QStringLiteral("Sold on")},
@@ -164,17 +165,17 @@ const QList<RuleQuery> &queries()
         {{QStringLiteral("duplicate-sku"), QStringLiteral("SKU used by more than one stone in stock or on memo"),
           QStringLiteral("Each stone that is still the dealer's has an SKU of its own.")},
          {QStringLiteral("SKU"), QStringLiteral("Stones")},
-         QStringLiteral("SELECT SKU, GROUP_CONCAT(ID ORDER BY ID SEPARATOR ' ') FROM SingleStone WHERE ") + kLive
-             + QStringLiteral(" AND TRIM(IFNULL(SKU, '')) <> '' GROUP BY SKU HAVING COUNT(*) > 1 ORDER BY SKU")},
+         QStringLiteral("SELECT s.SKU, GROUP_CONCAT(s.ID ORDER BY s.ID SEPARATOR ' ') FROM SingleStone s WHERE ") + kLive
+             + QStringLiteral(" AND s.SKU > '' GROUP BY s.SKU HAVING COUNT(*) > 1 ORDER BY s.SKU")},
         {{QStringLiteral("duplicate-certificate"),
           QStringLiteral("Certificate number on more than one stone in stock or on memo"),
           QStringLiteral("A laboratory's certificate number belongs to one stone that is still the dealer's.")},
          {QStringLiteral("Laboratory"), QStringLiteral("Certificate"), QStringLiteral("Stones")},
-         QStringLiteral("SELECT IFNULL(Laboratory, ''), Certificate, GROUP_CONCAT(ID ORDER BY ID SEPARATOR ' ') FROM "
-                        "SingleStone WHERE ")
+         QStringLiteral("SELECT IFNULL(s.Laboratory, ''), s.Certificate, GROUP_CONCAT(s.ID ORDER BY s.ID SEPARATOR ' ') "
+                        "FROM SingleStone s WHERE ")
              + kLive
-             + QStringLiteral(" AND TRIM(IFNULL(Certificate, '')) <> '' GROUP BY Laboratory, Certificate HAVING "
-                              "COUNT(*) > 1 ORDER BY Laboratory, Certificate")},
+             + QStringLiteral(" AND s.Certificate > '' GROUP BY s.Laboratory, s.Certificate HAVING COUNT(*) > 1 ORDER BY "
+                              "s.Laboratory, s.Certificate")},
         {{QStringLiteral("stored-rate"), QStringLiteral("Exchange rate of 0 or 1.0 stored"),
           QStringLiteral("A stored exchange rate is the day's real rate, or empty when it was not known; 0 and 1.0 "
                          "are what an unknown rate became.")},
@@ -205,25 +206,40 @@ QList<QStringList> rowsOf(const QSqlDatabase &db, const QString &sql, const QVar
     return rows;
 }
 
-// The rate columns of the lines and the stones, those the database has.
+// The rate columns of the lines and the stones, those the database has; one
+// scan of each table, a row per rate.
 QList<QStringList> storedRates(const QSqlDatabase &db)
 {
-    static const char *const columns[][2] = {
-        {"invoicelist", "exchangerateCDN"},  {"invoicelist", "exchangerateZAR"},
-        {"memoparcellist", "exchangerateCDN"}, {"memoparcellist", "exchangerateZAR"},
-        {"SingleStone", "bought_exchangerateCDN"}, {"SingleStone", "bought_exchangerateZAR"},
+    static const char *const tables[][3] = {
+        {"invoicelist", "exchangerateCDN", "exchangerateZAR"},
+        {"memoparcellist", "exchangerateCDN", "exchangerateZAR"},
+        {"SingleStone", "bought_exchangerateCDN", "bought_exchangerateZAR"},
     };
-    QStringList parts;
-    for (const auto &c : columns) {
-        const QString table = QString::fromLatin1(c[0]), column = QString::fromLatin1(c[1]);
-        if (!db::columnExists(db, table, column))
+    QList<QStringList> rows;
+    for (const auto &t : tables) {
+        const QString table = QString::fromLatin1(t[0]);
+        QStringList columns;
+        for (int i = 1; i < 3; ++i)
+            if (db::columnExists(db, table, QString::fromLatin1(t[i])))
+                columns << QString::fromLatin1(t[i]);
+        if (columns.isEmpty())
             continue;
-        parts << QStringLiteral("SELECT '%1', ID, '%2', CAST(%2 AS CHAR) FROM %1 WHERE %2 = 0 OR %2 = 1")
-                     .arg(table, column);
+        QStringList select, where;
+        for (const QString &c : columns) {
+            select << QStringLiteral("CAST(%1 AS CHAR)").arg(c);
+            where << QStringLiteral("%1 IN (0, 1)").arg(c);
+        }
+        QSqlQuery q = db::exec(db, QStringLiteral("SELECT ID, %1 FROM %2 WHERE %3 ORDER BY ID")
+                                       .arg(select.join(QStringLiteral(", ")), table,
+                                            where.join(QStringLiteral(" OR "))));
+        while (q.next())
+            for (int i = 0; i < columns.size(); ++i) {
+                const QVariant v = q.value(i + 1);
+                if (!v.isNull() && (v.toDouble() == 0 || v.toDouble() == 1))
+                    rows << QStringList{table, q.value(0).toString(), columns[i], v.toString()};
+            }
     }
-    if (parts.isEmpty())
-        return {};
-    return rowsOf(db, parts.join(QStringLiteral(" UNION ALL ")));
+    return rows;
 }
 
 QList<QStringList> schemaFindings(const QSqlDatabase &db)

@@ -417,7 +417,7 @@ int main(int argc, char **argv)
         ctx.exchangeRateZAR = 18.2213;
         // This week's grid, for the import.
         bench::PriceGrid(20261206u + quint32(number), QDate(2026, 11, 27)).writeFiles(home);
-        Station st{ctx, prompt, number, home, QRandomGenerator(quint32(number)), 0};
+        Station st{ctx, prompt, number, home, QRandomGenerator(quint32(number)), 0, QString()};
         say(QStringLiteral("ready"));
         std::string line;
         while (std::getline(std::cin, line)) {

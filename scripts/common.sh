@@ -30,13 +30,17 @@ velmor_install() {
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
 }
 
-# Sets VELMOR_LAUNCHER to the CMake option that compiles through ccache (one
-# cache for every build folder of the tree).
+# Sets VELMOR_LAUNCHER to the CMake option that compiles through ccache.  One
+# cache serves every build folder and every clone: paths are taken relative
+# to the tree, and the build folder is left out of the key even where debug
+# information names it (otherwise a RelWithDebInfo build in another folder
+# or clone never hits).
 velmor_ccache() {
   VELMOR_LAUNCHER=()
   if command -v ccache >/dev/null; then
     VELMOR_LAUNCHER=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
     export CCACHE_BASEDIR="$VELMOR_ROOT"
+    export CCACHE_NOHASHDIR=1
     export CCACHE_MAXSIZE="${CCACHE_MAXSIZE:-5G}"
   fi
 }

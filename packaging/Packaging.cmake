@@ -8,6 +8,10 @@
 # README.md, copyright and changelog under /usr/share.
 
 set(_pkg ${CMAKE_CURRENT_LIST_DIR})
+# Who answers for the package (Maintainer field and changelog).  The default
+# is a placeholder domain; a shop's own builds set theirs.
+set(VELMOR_MAINTAINER "Velmor developers <packages@velmor.example>" CACHE STRING
+    "Maintainer of the Debian package: Name <address>")
 set(_gen ${CMAKE_BINARY_DIR}/packaging)
 file(MAKE_DIRECTORY ${_gen})
 
@@ -67,14 +71,14 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME velmor)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "The Velmor developers")
-set(CPACK_PACKAGE_CONTACT "Velmor developers <dev@velmor.local>")
+set(CPACK_PACKAGE_CONTACT "${VELMOR_MAINTAINER}")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE amd64)
 set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Velmor developers <dev@velmor.local>")
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${VELMOR_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "stock, memos and invoices for diamond dealers
 Velmor keeps a diamond dealer's stock: certified single stones and parcels,
 priced against the weekly Rapaport grid, consigned on memo, sold on invoices,

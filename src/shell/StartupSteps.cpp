@@ -11,10 +11,15 @@
 #ifndef VELMOR_REVISION
 #define VELMOR_REVISION 0
 #endif
+#ifndef VELMOR_VERSION
+#define VELMOR_VERSION "0.0.0"
+#endif
 
 namespace velmor {
 
 int programRevision() { return VELMOR_REVISION; }
+
+QString programVersion() { return QStringLiteral(VELMOR_VERSION); }
 
 SchemaCheck checkSchemaAtStartup(AppContext &ctx)
 {

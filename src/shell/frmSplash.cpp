@@ -119,7 +119,7 @@ void frmSplash::start()
     SplashMessageModule(this, QStringLiteral("Initialize..."));
     QApplication::processEvents();
     // 2. The build.
-    lblVersion->setText(QStringLiteral("Build %1").arg(programRevision()));
+    lblVersion->setText(QStringLiteral("Build %1 (version %2)").arg(programRevision()).arg(programVersion()));
     // 3.-4. The schema, on a connection of its own; failures do not stop start-up.
     m_schema = checkSchemaAtStartup(m_ctx);
     if (!m_schema.error.isEmpty())

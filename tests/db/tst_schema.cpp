@@ -87,7 +87,8 @@ CliResult runVelmor(const QString &home, const QStringList &args)
 
 // What the store-side program leaves on a database of its own.
 const char *const kOtherProgramsDatabase =
-    "CREATE TABLE Config (ID INT AUTO_INCREMENT PRIMARY KEY, CompanyName VARCHAR(50), dbVersion DECIMAL(15,5)); "
+    "CREATE TABLE Config (ID INT AUTO_INCREMENT PRIMARY KEY, CompanyName VARCHAR(50), Tax1 DECIMAL(10,2), "
+    "Tax2 DECIMAL(10,2), dbVersion DECIMAL(15,5)); "
     "INSERT INTO Config (CompanyName, dbVersion) VALUES ('Store', 290); "
     "CREATE TABLE item (ID INT AUTO_INCREMENT PRIMARY KEY, SKU VARCHAR(50))";
 

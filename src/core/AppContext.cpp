@@ -34,7 +34,7 @@ void AppContext::open()
         m_server->acquire();
         connection.socket = m_server->socketPath();
         connection.user = QStringLiteral("root");
-        connection.password.clear();
+        connection.password = m_server->rootPassword();
         create = true;
     }
     m_db = db::openConnection(connection, m_connectionName, create);

@@ -453,7 +453,9 @@ qint64 createMemoSheet(AppContext &ctx, qint64 customerId)
         id = db::insert(ctx.db(), QStringLiteral("INSERT INTO MemoSheet (Date, CustomerID) VALUES (?, ?)"),
                         {QDateTime::currentDateTime(), customerId});
         name = customerNameOf(ctx.db(), customerId);
-    } catch (const db::DbError &) {
+    } catch (const db::DbError &e) {
+        ctx.prompt().inform(QStringLiteral("The memo sheet could not be created:\n\n") + e.message(),
+                            QStringLiteral("Memo Sheet"), Icon::Critical);
         return 0;
     }
     ctx.screens().setCurrentMemoSheet(id);

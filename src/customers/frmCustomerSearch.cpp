@@ -173,15 +173,18 @@ void frmCustomerSearch::SearchCustomerStringModule()
 {
     tmrSearch->stop();
     customers::CustomerGrid g;
+    QString failure;
     try {
         g = m_searcher.search(m_ctx.db(), filter());
-    } catch (const db::DbError &) {
+    } catch (const db::DbError &e) {
+        // An empty list here means "not known", never "nobody matches".
         g = customers::CustomerGrid{customers::searchColumns(), {}};
+        failure = e.message();
     }
     m_model->setGrid(std::move(g));
     if (m_model->rowCount() <= 500)
         Flex->resizeColumnsToContents();
-    lblFound->setText(grid().countText());
+    lblFound->setText(failure.isEmpty() ? grid().countText() : QStringLiteral("The search failed: ") + failure);
 }
 
 void frmCustomerSearch::cellActivated(int row, int column)
@@ -210,7 +213,9 @@ void frmCustomerSearch::rowChosen(int row)
     const qint64 id = grid().rows.at(row).at(customers::idColumn()).toLongLong();
     try {
         m_ctx.screens().partyPicked(PartyPick{id, customers::pickAddressBlock(m_ctx.db(), id)});
-    } catch (const db::DbError &) {
+    } catch (const db::DbError &e) {
+        m_ctx.prompt().inform(QStringLiteral("The customer could not be read:\n\n") + e.message(),
+                              QStringLiteral("Customer"), Icon::Critical);
     }
 }
 

@@ -1,6 +1,9 @@
 #include "db/Connection.h"
 
+#include "db/PrivateServer.h"
+
 #include <QDir>
+#include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
 
@@ -133,6 +136,11 @@ QSqlDatabase openConnection(const ConnectionSettings &s, const QString &connecti
         db.setConnectOptions(options.join(QLatin1Char(';')));
         db.setUserName(s.user);
         db.setPassword(s.password);
+        // A private server's root account (the test server's, a workstation's
+        // reached as a server) keeps its password beside its socket, readable
+        // by the owner only.
+        if (!socket.isEmpty() && s.password.isEmpty() && s.user == QLatin1String("root"))
+            db.setPassword(PrivateServer(QFileInfo(socket).absolutePath()).rootPassword());
         if (!createDatabase)
             db.setDatabaseName(s.database);
     }

@@ -1,5 +1,6 @@
 #include "memos/frmMemoAddNewDiamondToIt.h"
 
+#include "core/Failures.h"
 #include "core/AppContext.h"
 #include "core/Screens.h"
 #include "core/widgets/Named.h"
@@ -179,7 +180,9 @@ void frmMemoAddNewDiamondToIt::build()
         qint64 id = 0;
         try {
             id = memos::stoneIdOfScan(m_ctx, w<QLineEdit>("txtScanData")->text());
-        } catch (const db::DbError &) {
+        } catch (const db::DbError &e) {
+            informFailure(m_ctx, QStringLiteral("The scanned Diamond could not be looked up"), QStringLiteral("Memo"), e);
+            return;
         }
         setSelectedStone(id);
     });
@@ -308,8 +311,9 @@ void frmMemoAddNewDiamondToIt::showStone()
 {
     try {
         m_selected = memos::loadSelectedStone(m_ctx, m_stone);
-    } catch (const db::DbError &) {
+    } catch (const db::DbError &e) {
         m_selected = {};
+        informFailure(m_ctx, QStringLiteral("The Diamond could not be read"), QStringLiteral("Memo"), e);
     }
     const memos::SelectedStone &s = m_selected;
     w<QLabel>("lblSKU")->setText(s.sku);

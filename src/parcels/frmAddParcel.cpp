@@ -1,5 +1,6 @@
 #include "parcels/frmAddParcel.h"
 
+#include "core/Failures.h"
 #include "core/AppContext.h"
 #include "core/widgets/Named.h"
 #include "db/Sql.h"
@@ -66,7 +67,8 @@ void frmAddParcel::refreshReceipts()
     QList<stones::OlderReceiptLine> lines;
     try {
         lines = stones::olderReceipts(m_ctx.db(), m_parcelId);
-    } catch (const db::DbError &) {
+    } catch (const db::DbError &e) {
+        informFailure(m_ctx, QStringLiteral("The receipts of the parcel could not be read"), QStringLiteral("Parcel"), e);
     }
     grdReceipts->setRowCount(int(lines.size()));
     for (int r = 0; r < lines.size(); ++r) {

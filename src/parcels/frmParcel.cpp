@@ -1,5 +1,6 @@
 #include "parcels/frmParcel.h"
 
+#include "core/Failures.h"
 #include "core/AppContext.h"
 #include "core/widgets/Named.h"
 #include "db/Sql.h"
@@ -211,7 +212,8 @@ void frmParcel::runSearch()
     QList<ParcelHit> hits;
     try {
         hits = searchParcels(m_ctx.db(), s);
-    } catch (const db::DbError &) {
+    } catch (const db::DbError &e) {
+        informFailure(m_ctx, QStringLiteral("The parcel search failed"), QStringLiteral("Parcels"), e);
     }
     grdParcels->setRowCount(int(hits.size()));
     for (int r = 0; r < hits.size(); ++r) {
@@ -294,8 +296,9 @@ void frmParcel::loadParcel(qint64 id)
         return;
     try {
         m_loaded = parcels::loadParcel(m_ctx.db(), id);
-    } catch (const db::DbError &) {
+    } catch (const db::DbError &e) {
         m_loaded.reset();
+        informFailure(m_ctx, QStringLiteral("The parcel could not be read"), QStringLiteral("Parcels"), e);
     }
     showParcel(m_loaded);
     lock(true);

@@ -86,12 +86,19 @@ int runUpgrade(const QStringList &, CliIo &io)
                 break;
             case db::schema::BringUpReport::UpToDate:
             case db::schema::BringUpReport::Upgraded:
+                if (r.tablesCreated > 0)
+                    io.out << "Made " << r.tablesCreated << " missing tables.\n";
                 io.out << "Schema upgraded from version " << versionText(r.before) << " to "
                        << db::schema::kSchemaVersion << ": " << r.upgrade.ran << " statements ran, "
-                       << r.upgrade.skipped << " skipped, " << r.upgrade.refused << " refused.\n";
-                for (const QString &s : r.upgrade.refusedStatements)
+                       << r.upgrade.skipped << " skipped, " << r.upgrade.refused + r.refusedCreates.size()
+                       << " refused.\n";
+                for (const QString &s : r.refusedCreates + r.upgrade.refusedStatements)
                     io.out << "  refused: " << s << "\n";
-                exitCode = r.upgrade.refused > 0 ? 1 : 0;
+                if (!r.versionStored())
+                    io.out << "The schema version was not stored (it stays " << versionText(r.before)
+                           << "): these tables are still missing: " << r.missingTables.join(QStringLiteral(", "))
+                           << "\n";
+                exitCode = r.upgrade.refused > 0 || !r.versionStored() ? 1 : 0;
                 break;
             }
             io.out.flush();

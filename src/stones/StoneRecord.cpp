@@ -693,7 +693,9 @@ SaveResult saveStone(AppContext &ctx, StoneForm &form, EditState &state)
             ctx.prompt().inform(unfit, kMissing, Icon::Information);
             return SaveResult::Refused;
         }
-    } catch (const db::DbError &) {
+    } catch (const db::DbError &e) {
+        ctx.prompt().inform(QStringLiteral("The Diamond could not be saved:\n\n") + e.message(), kMissing,
+                            Icon::Critical);
         return SaveResult::Failed;
     }
     if (!confirmsGradingChanges(ctx, form, state))
@@ -712,7 +714,9 @@ SaveResult saveStone(AppContext &ctx, StoneForm &form, EditState &state)
     } catch (const db::LockConflict &) {
         ctx.prompt().inform(db::lockConflictMessage(), kMissing, Icon::Exclamation);
         return SaveResult::Refused;
-    } catch (const db::DbError &) {
+    } catch (const db::DbError &e) {
+        ctx.prompt().inform(QStringLiteral("The Diamond could not be saved:\n\n") + e.message(), kMissing,
+                            Icon::Critical);
         return SaveResult::Failed;
     }
     state = EditState{};
@@ -767,7 +771,9 @@ static DeleteResult deleteStoneUnguarded(AppContext &ctx, qint64 id)
     } catch (const db::LockConflict &) {
         p.inform(db::lockConflictMessage(), QStringLiteral("Deleting"), Icon::Exclamation);
         return DeleteResult::Refused;
-    } catch (const db::DbError &) {
+    } catch (const db::DbError &e) {
+        p.inform(QStringLiteral("The Diamond could not be deleted:\n\n") + e.message(), QStringLiteral("Deleting"),
+                 Icon::Critical);
         return DeleteResult::Failed;
     }
     return DeleteResult::Deleted;
@@ -777,7 +783,9 @@ DeleteResult deleteStone(AppContext &ctx, qint64 id)
 {
     try {
         return deleteStoneUnguarded(ctx, id);
-    } catch (const db::DbError &) {
+    } catch (const db::DbError &e) {
+        ctx.prompt().inform(QStringLiteral("The Diamond could not be deleted:\n\n") + e.message(),
+                            QStringLiteral("Deleting"), Icon::Critical);
         return DeleteResult::Failed;
     }
 }

@@ -1,6 +1,7 @@
 #include "stones/frmDiamondDetail.h"
 
 #include "core/AppContext.h"
+#include "core/Failures.h"
 #include "core/UserCaption.h"
 #include "core/Users.h"
 #include "core/widgets/WindowPlacement.h"
@@ -878,7 +879,8 @@ void frmDiamondDetail::RefreshfrmDiamondDetailModule(qint64 id)
     bool found = false;
     try {
         found = stones::loadStone(m_ctx, id, f);
-    } catch (const db::DbError &) {
+    } catch (const db::DbError &e) {
+        informFailure(m_ctx, QStringLiteral("The Diamond could not be read"), QStringLiteral("Open Diamond"), e);
     }
     if (auto *history = findChild<StoneHistoryTab *>(QStringLiteral("TabStrip1")))
         history->showStone(found ? id : 0);
@@ -1217,7 +1219,8 @@ void frmDiamondDetail::addDiamond()
     qint64 id = 0;
     try {
         id = stones::addStoneRow(m_ctx);
-    } catch (const db::DbError &) {
+    } catch (const db::DbError &e) {
+        informFailure(m_ctx, QStringLiteral("The new Diamond could not be added"), QStringLiteral("Add Diamond"), e);
         return;
     }
     StoneForm f = stones::newStoneForm(id);
@@ -1529,7 +1532,10 @@ void frmDiamondDetail::openTypedStone()
             id = db::scalar(m_ctx.db(), QStringLiteral("SELECT ID FROM SingleStone WHERE SKU = ? ORDER BY ID LIMIT 1"),
                             {typed})
                      .toLongLong();
-    } catch (const db::DbError &) {
+    } catch (const db::DbError &e) {
+        // Not "there is no such Diamond": the look-up itself failed.
+        informFailure(m_ctx, QStringLiteral("The Diamond could not be looked up"), QStringLiteral("Open Diamond"), e);
+        return;
     }
     if (id == 0) {
         m_ctx.prompt().inform(QStringLiteral("There is no Diamond with the ID or SKU# \"%1\".").arg(typed),

@@ -1,5 +1,6 @@
 #include "stones/frmItemDiamondSearch.h"
 
+#include "core/Failures.h"
 #include "core/AppContext.h"
 #include "core/widgets/Named.h"
 #include "core/widgets/WindowPlacement.h"
@@ -577,7 +578,8 @@ void frmItemDiamondSearch::print()
     SearchReport r;
     try {
         r.rows = allRows();
-    } catch (const db::DbError &) {
+    } catch (const db::DbError &e) {
+        informFailure(m_ctx, QStringLiteral("The search result could not be read"), QStringLiteral("Print"), e);
         return;
     }
     r.criteria = criteria();
@@ -676,7 +678,8 @@ bool frmItemDiamondSearch::writeFaxList()
     QString text;
     try {
         text = faxText(allRows(), m_ctx.settings.currencyName(), m_ctx.exchangeRateCDN);
-    } catch (const db::DbError &) {
+    } catch (const db::DbError &e) {
+        informFailure(m_ctx, QStringLiteral("The search result could not be read"), QStringLiteral("Fax List"), e);
         return false;
     }
     if (!writeTextFile(file, text)) {
@@ -695,7 +698,8 @@ bool frmItemDiamondSearch::exportTradeNetwork(const QString &fileName)
     QString text;
     try {
         text = tradeNetworkCsv(allRows());
-    } catch (const db::DbError &) {
+    } catch (const db::DbError &e) {
+        informFailure(m_ctx, QStringLiteral("The search result could not be read"), QStringLiteral("Export"), e);
         return false;
     }
     if (!writeTextFile(fileName, text)) {

@@ -98,6 +98,7 @@ private slots:
     void holdNeedsTheRight();
     void memoSheetAndLinks();
     void search();
+    void failedSearchIsNotAnEmptyResult();
     void repScreen();
     void frontScreenCommands();
 };
@@ -341,6 +342,23 @@ void TestCustomerScreens::memoSheetAndLinks()
     QCOMPARE(s.opened[1].host(), QString("www.memo.example"));
     // The memo lists of a customer are not installed: disabled.
     QVERIFY(!s.c("cmdOnMemo")->isEnabled());
+}
+
+void TestCustomerScreens::failedSearchIsNotAnEmptyResult()
+{
+    CustomerEnv e;
+    e.customer("Lumen Jewellers", "Vancouver");
+    ui::frmCustomerSearch w(e.ctx);
+    w.show();
+    w.applyPreset({});
+    auto *found = w.findChild<QLabel *>("lblFound");
+    QCOMPARE(found->text(), QString("Found 1 Customers"));
+    db::exec(e.t.db(), "RENAME TABLE Customer TO customer_away");
+    w.applyPreset({});
+    QVERIFY2(found->text().startsWith("The search failed: "), qPrintable(found->text()));
+    QVERIFY(!found->text().contains("Found 0"));
+    QCOMPARE(w.findChild<QTableView *>("Flex")->model()->rowCount(), 0);
+    db::exec(e.t.db(), "RENAME TABLE customer_away TO Customer");
 }
 
 void TestCustomerScreens::search()

@@ -2,6 +2,7 @@
 // database, that a new database gets the same shape directly, the rows a new
 // database starts with, and the `db status` / `db upgrade` commands.
 #include "db/Connection.h"
+#include "db/PrivateServer.h"
 #include "db/Schema.h"
 #include "db/SchemaTables.h"
 #include "db/Sql.h"
@@ -84,6 +85,13 @@ CliResult runVelmor(const QString &home, const QStringList &args)
     return r;
 }
 
+// What the store-side program leaves on a database of its own.
+const char *const kOtherProgramsDatabase =
+    "CREATE TABLE Config (ID INT AUTO_INCREMENT PRIMARY KEY, CompanyName VARCHAR(50), Tax1 DECIMAL(10,2), "
+    "Tax2 DECIMAL(10,2), dbVersion DECIMAL(15,5)); "
+    "INSERT INTO Config (CompanyName, dbVersion) VALUES ('Store', 290); "
+    "CREATE TABLE item (ID INT AUTO_INCREMENT PRIMARY KEY, SKU VARCHAR(50))";
+
 } // namespace
 
 class TestSchema : public QObject {
@@ -112,6 +120,7 @@ private slots:
 
     void commandLine_data();
     void commandLine();
+    void missingTablesKeepTheVersion();
 
 private:
     std::unique_ptr<TestDb> m_upgraded; // base tables + one upgrade run
@@ -353,8 +362,8 @@ void TestSchema::upgradeOverOdbc()
     QFile ini(iniDir.filePath(QStringLiteral("odbc.ini")));
     QVERIFY(ini.open(QIODevice::WriteOnly));
     ini.write(QStringLiteral("[ODBCVelmor]\nDriver=MariaDB Unicode\nSERVER=localhost\nSOCKET=%1\n"
-                             "USER=root\nDATABASE=%2\n")
-                  .arg(TestDb::socketPath(), t.name())
+                             "USER=root\nPASSWORD=%3\nDATABASE=%2\n")
+                  .arg(TestDb::socketPath(), t.name(), PrivateServer(TestDb::serverDir()).rootPassword())
                   .toUtf8());
     ini.close();
     qputenv("ODBCINI", ini.fileName().toLocal8Bit());
@@ -492,11 +501,22 @@ void TestSchema::commandLine_data()
     QTest::newRow("old database") << int(TestDb::Shape::BaseTables) << QString()
                                   << "Schema version: 0 (program 308)\nTables: 11\n" << 0
                                   << "to 308: " << 69;
-    // An old database with its settings row is upgraded, never remade.
-    QTest::newRow("a refused statement") << int(TestDb::Shape::BaseTables)
-                                         << "DROP TABLE memosheet; INSERT INTO Config (CompanyName) VALUES ('Old')"
-                                         << "Tables: 10\n" << 1
-                                         << "  refused: ALTER TABLE memosheet ADD ref VARCHAR(25); -- " << 68;
+    // An old database with its settings row is upgraded, never remade; a
+    // table it lacks is made as for an empty one.
+    QTest::newRow("a base table gone") << int(TestDb::Shape::BaseTables)
+                                       << "DROP TABLE memosheet; INSERT INTO Config (CompanyName) VALUES ('Old')"
+                                       << "Tables: 10\n" << 0 << "Made 1 missing tables." << 69;
+    QTest::newRow("a refused statement")
+        << int(TestDb::Shape::BaseTables)
+        << "ALTER TABLE ParcelStock MODIFY COLUMN Quantity VARCHAR(50); "
+           "INSERT INTO ParcelStock (SKU, Quantity) VALUES ('P-9', 'a dozen'); "
+           "INSERT INTO Config (CompanyName) VALUES ('Old')"
+        << "Tables: 11\n" << 1 << "  refused: ALTER TABLE parcelstock MODIFY COLUMN Quantity INT(10); -- " << 69;
+    // A shared database that the store-side program made: its settings row
+    // with an older version and its own tables, none of the diamond side's.
+    QTest::newRow("the other program's tables only")
+        << int(TestDb::Shape::Empty) << QString::fromLatin1(kOtherProgramsDatabase)
+        << "Schema version: 290 (program 308)\nTables: 2\n" << 0 << "Made 10 missing tables." << 69;
     QTest::newRow("empty database") << int(TestDb::Shape::Empty) << QString() << "Tables: 0\n" << 0
                                     << "The database was empty: created it at schema version 308" << 69;
     // What an earlier start left on an empty shared database: the upgrade
@@ -568,6 +588,44 @@ void TestSchema::commandLine()
                  qPrintable(r.err));
         QVERIFY(r.out.isEmpty());
     }
+}
+
+void TestSchema::missingTablesKeepTheVersion()
+{
+    // A shop's account that may change tables but not make them.
+    TestDb t(TestDb::Shape::Empty);
+    for (const QString &statement : QString::fromLatin1(kOtherProgramsDatabase).split(QStringLiteral("; ")))
+        exec(t.db(), statement);
+    const QString account = QStringLiteral("shop_%1").arg(QCoreApplication::applicationPid());
+    exec(t.db(), QStringLiteral("DROP USER IF EXISTS '%1'@'localhost'").arg(account));
+    exec(t.db(), QStringLiteral("CREATE USER '%1'@'localhost' IDENTIFIED BY 'Shop-pw-1'").arg(account));
+    exec(t.db(), QStringLiteral("GRANT SELECT, INSERT, UPDATE, DELETE, ALTER, INDEX ON `%1`.* TO '%2'@'localhost'")
+                     .arg(t.name(), account));
+    QTemporaryDir home;
+    QFile ini(home.filePath(QStringLiteral("database.ini")));
+    QVERIFY(ini.open(QIODevice::WriteOnly));
+    ini.write(QStringLiteral("mode=server\nsocket=%1\ndatabase=%2\nuser=%3\npassword=Shop-pw-1\n")
+                  .arg(TestDb::socketPath(), t.name(), account)
+                  .toUtf8());
+    ini.close();
+
+    for (int run = 1; run <= 2; ++run) {
+        const CliResult r = runVelmor(home.path(), {QStringLiteral("db"), QStringLiteral("upgrade")});
+        QVERIFY2(r.exitCode == 1, qPrintable(r.out + r.err));
+        QVERIFY2(r.out.contains(QStringLiteral("  refused: CREATE TABLE SingleStone -- ")), qPrintable(r.out));
+        QVERIFY2(r.out.contains(QStringLiteral("The schema version was not stored (it stays 290): these tables "
+                                               "are still missing: ")),
+                 qPrintable(r.out));
+        QVERIFY(r.out.contains(QStringLiteral("User")));
+        QCOMPARE(schema::storedVersion(t.db()), 290.0);
+    }
+    // Given the right, the next run finishes the work.
+    exec(t.db(), QStringLiteral("GRANT CREATE ON `%1`.* TO '%2'@'localhost'").arg(t.name(), account));
+    const CliResult r = runVelmor(home.path(), {QStringLiteral("db"), QStringLiteral("upgrade")});
+    QVERIFY2(r.exitCode == 0, qPrintable(r.out + r.err));
+    QCOMPARE(schema::storedVersion(t.db()), 308.0);
+    QCOMPARE(tableNames(t.db()).size(), 69);
+    exec(t.db(), QStringLiteral("DROP USER '%1'@'localhost'").arg(account));
 }
 
 QTEST_GUILESS_MAIN(TestSchema)

@@ -63,6 +63,7 @@ private slots:
     void reportScreen();
     void untouchedSavesKeepTheRows();
     void customerScreenOpensTheMemoLists();
+    void refusedNewSheetIsSaid();
 };
 
 void tst_memosheetscreen::putReturnSellAndClose()
@@ -312,6 +313,24 @@ void tst_memosheetscreen::finderAndHistory()
     QCOMPARE(screens.currentMemoSheet(), nm.created());
     QCOMPARE(e.value("SELECT CustomerID FROM memosheet WHERE ID=?", {nm.created()}).toLongLong(), b);
     e.ctx.setScreens(nullptr);
+}
+
+void tst_memosheetscreen::refusedNewSheetIsSaid()
+{
+    StoneEnv e;
+    e.customer("Gamma Gems");
+    ui::frmNewMemo nm(e.ctx);
+    auto *cust = nm.findChild<QComboBox *>("cboCust");
+    cust->setCurrentIndex(cust->findText("Gamma", Qt::MatchStartsWith));
+    // The table goes away between choosing and OK (a broken shared database).
+    db::exec(e.t.db(), "RENAME TABLE memosheet TO memosheet_away");
+    QTest::mouseClick(nm.findChild<QPushButton *>("cmdOK"), Qt::LeftButton);
+    QCOMPARE(nm.created(), qint64(0));
+    QCOMPARE(nm.result(), int(QDialog::Rejected));
+    const QStringList said = e.prompt.messages();
+    QCOMPARE(said.size(), 1);
+    QVERIFY2(said.first().startsWith("Memo Sheet: The memo sheet could not be created:"), qPrintable(said.first()));
+    QVERIFY(e.prompt.texts(PromptEvent::Notice).isEmpty()); // no "has been created"
 }
 
 void tst_memosheetscreen::reportAndExport()

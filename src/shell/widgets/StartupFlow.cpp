@@ -1,5 +1,6 @@
 #include "shell/widgets/StartupFlow.h"
 
+#include "core/Failures.h"
 #include "core/AppContext.h"
 #include "shell/frmFront.h"
 #include "shell/frmSplash.h"
@@ -442,7 +443,8 @@ bool StartupFlow::splitOlderParcel(qint64 parcelId, QWidget *parent)
     std::optional<stones::OlderParcelView> source;
     try {
         source = stones::readOlderParcel(m_ctx.db(), parcelId);
-    } catch (const db::DbError &) {
+    } catch (const db::DbError &e) {
+        informFailure(m_ctx, QStringLiteral("The parcel could not be read"), QStringLiteral("Split Parcel"), e);
     }
     if (!source)
         return false;

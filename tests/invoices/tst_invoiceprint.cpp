@@ -5,6 +5,7 @@
 #include "../printing/PrintTestKit.h"
 #include "InvoiceTestEnv.h"
 #include "PdfLayoutCheck.h"
+#include "db/Transaction.h"
 #include "invoices/Posting.h"
 #include "invoices/Invoice.h"
 #include "invoices/InvoicePrint.h"

@@ -250,8 +250,9 @@ private slots:
                     s.setPosition(500 + s.textWidth(QStringLiteral("Round ")), 500);
                     s.printLine(QStringLiteral("1234567"));
                 } else if (kind == 2) {
-                    s.setPosition(s.pageWidth() - 200, 2000);
-                    s.printLine(QStringLiteral("Cushion"));
+                    // Runs on past the printable area and the page's edge.
+                    s.setPosition(s.pageWidth() - 300, 2000);
+                    s.printLine(QStringLiteral("Cushion Modified Brilliant Cushion Modified Brilliant Cushion"));
                 } else if (kind == 3) {
                     s.setPosition(500, 1000);
                     s.printLine(QStringLiteral("Cushion Modified Brilliant Cushion Modified Brilliant"));

@@ -170,27 +170,34 @@ bool drawSimple(PrintSurface &s, const Settings &c, const SearchReport &r)
         header(s, c, r);
         simpleHeadings(s);
     }
+    const int cols[] = {ColSKU, ColShape, ColCert, ColWeight, ColColour, ColClarity, ColCut, ColMeasurement};
     for (int n = 0; n < r.rows.size(); ++n) {
+        const SearchRow &row = r.rows.at(n);
+        // A text wider than its column goes on in the column's next line
+        // (a Canadian SKU's ">CANADIAN<" under the SKU).
+        s.setFont(kFont, 10, false, false);
+        QList<QStringList> cells;
+        qsizetype lines = 1;
+        for (int i = 0; i < 8; ++i) {
+            const double width = (i + 1 < 8 ? kSimpleX[i + 1] : kRight) - kSimpleX[i] - kSimpleGap;
+            cells << s.wrapped(row.cells.value(cols[i]), width);
+            lines = std::max(lines, cells.last().size());
+        }
         if (n == 0) {
             header(s, c, r);
             simpleHeadings(s);
-        } else if (s.CurrentY >= 13500) {
+        } else if (s.CurrentY >= 13500 || s.CurrentY + lines * s.textHeight() > 13900) {
             footer(s, 14000);
             s.newPage();
             header(s, c, r);
             simpleHeadings(s);
         }
-        const SearchRow &row = r.rows.at(n);
         s.setFont(kFont, 10, false, false);
-        const int cols[] = {ColSKU, ColShape, ColCert, ColWeight, ColColour, ColClarity, ColCut, ColMeasurement};
         const double y = s.CurrentY;
-        // A text wider than its column goes on in the column's next line
-        // (a Canadian SKU's ">CANADIAN<" under the SKU).
         double rowBottom = y + s.textHeight();
         for (int i = 0; i < 8; ++i) {
-            const double width = (i + 1 < 8 ? kSimpleX[i + 1] : kRight) - kSimpleX[i] - kSimpleGap;
             double ly = y;
-            for (const QString &line : s.wrapped(row.cells.value(cols[i]), width)) {
+            for (const QString &line : cells.at(i)) {
                 s.setPosition(kSimpleX[i], ly);
                 s.printLine(line);
                 ly = s.CurrentY;
@@ -350,16 +357,31 @@ bool drawFull(PrintSurface &s, const Settings &c, const SearchReport &r)
     };
     top();
     for (const SearchRow &row : r.rows) {
-        if (s.CurrentY >= bottom - 400) {
+        // A free text wider than its column goes on in the column's next
+        // line (a Canadian SKU's ">CANADIAN<"); a figure is never cut.
+        QList<QStringList> cells;
+        qsizetype lines = 1;
+        for (int i = 0; i < cols.size(); ++i) {
+            const QString v = cols.at(i).value(row);
+            cells << (cols.at(i).text ? s.wrapped(v, l.width.at(i)) : QStringList{s.fitted(v, l.width.at(i))});
+            lines = std::max(lines, cells.last().size());
+        }
+        if (s.CurrentY >= bottom - 400 || s.CurrentY + lines * s.textHeight() > bottom - 200) {
             footer(s, bottom);
             s.newPage();
             top();
         }
         const double y = s.CurrentY;
+        double next = y + s.textHeight();
         for (int i = 0; i < cols.size(); ++i) {
             s.setPosition(x.at(i), y);
-            s.printLine(s.fitted(cols.at(i).value(row), l.width.at(i)));
+            for (const QString &t : cells.at(i)) {
+                s.CurrentX = x.at(i);
+                s.printLine(t);
+            }
+            next = std::max(next, s.CurrentY);
         }
+        s.setPosition(0, next);
     }
     s.setLineWidth(3);
     s.drawLine(500, s.CurrentY, right, s.CurrentY);

@@ -490,7 +490,7 @@ private slots:
         const ThreeLines t = threeLines(e);
         QStringList paragraphs;
         for (int i = 1; i <= 16; ++i)
-            paragraphs << QString("Clause %1: goods stay the seller's property until paid in full, no returns.").arg(i);
+            paragraphs << QString("Clause %1: the goods stay ours until they are paid in full.").arg(i);
         e.ctx.settings.SalesDisclaimer = paragraphs.join('\n');
         QVERIFY(e.ctx.settings.SalesDisclaimer.size() <= 1000);
         const QString pdf = e.dir.filePath("disclaimer.pdf");

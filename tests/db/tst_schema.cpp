@@ -298,8 +298,8 @@ void TestSchema::rowsSurviveTheUpgrade()
     QVERIFY(scalar(db, QStringLiteral("SELECT RND FROM SingleStone")).isNull());
     QCOMPARE(schema::storedVersion(db), 0.0);
     schema::storeVersion(db);
-    QCOMPARE(schema::storedVersion(db), 308.0);
-    QCOMPARE(scalar(db, QStringLiteral("SELECT CompanyName FROM Config WHERE dbVersion = 308")).toString(),
+    QCOMPARE(schema::storedVersion(db), 309.0);
+    QCOMPARE(scalar(db, QStringLiteral("SELECT CompanyName FROM Config WHERE dbVersion = 309")).toString(),
              QStringLiteral("Gem House"));
 }
 
@@ -374,7 +374,7 @@ void TestSchema::upgradeOverOdbc()
         QCOMPARE(second.ran, 0);
         QCOMPARE(second.refused, 2);
         schema::storeVersion(db);
-        QCOMPARE(schema::storedVersion(db), 308.0);
+        QCOMPARE(schema::storedVersion(db), 309.0);
         db.close();
     }
     QSqlDatabase::removeDatabase(name);
@@ -445,7 +445,7 @@ void TestSchema::newDatabaseSettingsRow()
     QCOMPARE(q.value(4).toString(), QStringLiteral("DEFAULT"));
     QCOMPARE(q.value(5).toString(), QStringLiteral("Class 1"));
     QCOMPARE(q.value(6).toString(), QStringLiteral("Class 4"));
-    QCOMPARE(schema::storedVersion(db), 308.0);
+    QCOMPARE(schema::storedVersion(db), 309.0);
 }
 
 void TestSchema::versionIsStoredInFirstConfigRow_data()
@@ -470,11 +470,11 @@ void TestSchema::versionIsStoredInFirstConfigRow()
     schema::storeVersion(db, 307);
     QCOMPARE(schema::storedVersion(db), 307.0);
     schema::storeVersion(db);
-    QCOMPARE(schema::storedVersion(db), 308.0);
+    QCOMPARE(schema::storedVersion(db), 309.0);
     QCOMPARE(scalar(db, QStringLiteral("SELECT COUNT(*) FROM Config")).toInt(), qMax(rows, 1));
     // Only the first row by ID carries the version.
-    QCOMPARE(scalar(db, QStringLiteral("SELECT COUNT(*) FROM Config WHERE dbVersion = 308")).toInt(), 1);
-    QCOMPARE(scalar(db, QStringLiteral("SELECT dbVersion FROM Config ORDER BY ID LIMIT 1")).toDouble(), 308.0);
+    QCOMPARE(scalar(db, QStringLiteral("SELECT COUNT(*) FROM Config WHERE dbVersion = 309")).toInt(), 1);
+    QCOMPARE(scalar(db, QStringLiteral("SELECT dbVersion FROM Config ORDER BY ID LIMIT 1")).toDouble(), 309.0);
 }
 
 // ---------------------------------------------------------------------------
@@ -490,25 +490,25 @@ void TestSchema::commandLine_data()
     QTest::addColumn<int>("tablesAfter");
 
     QTest::newRow("old database") << int(TestDb::Shape::BaseTables) << QString()
-                                  << "Schema version: 0 (program 308)\nTables: 11\n" << 0
-                                  << "to 308: " << 69;
+                                  << "Schema version: 0 (program 309)\nTables: 11\n" << 0
+                                  << "to 309: " << 69;
     // An old database with its settings row is upgraded, never remade.
     QTest::newRow("a refused statement") << int(TestDb::Shape::BaseTables)
                                          << "DROP TABLE memosheet; INSERT INTO Config (CompanyName) VALUES ('Old')"
                                          << "Tables: 10\n" << 1
                                          << "  refused: ALTER TABLE memosheet ADD ref VARCHAR(25); -- " << 68;
     QTest::newRow("empty database") << int(TestDb::Shape::Empty) << QString() << "Tables: 0\n" << 0
-                                    << "The database was empty: created it at schema version 308" << 69;
+                                    << "The database was empty: created it at schema version 309" << 69;
     // What an earlier start left on an empty shared database: the upgrade
     // list's tables, no settings row, no version.
     QTest::newRow("upgrade list's tables only") << int(TestDb::Shape::Empty) << "upgrade list"
-                                                << "Schema version: 0 (program 308)" << 0
+                                                << "Schema version: 0 (program 309)" << 0
                                                 << "The database was not finished (no stored version): made "
                                                 << 69;
     QTest::newRow("creation cut short") << int(TestDb::Shape::Full)
                                         << "DROP TABLE item; DROP TABLE memosheet; DELETE FROM Config; "
                                            "DELETE FROM DiamondGrades"
-                                        << "Schema version: 0 (program 308)\nTables: 67\n" << 0
+                                        << "Schema version: 0 (program 309)\nTables: 67\n" << 0
                                         << "made 2 missing tables" << 69;
 }
 
@@ -549,7 +549,7 @@ void TestSchema::commandLine()
 
     r = runVelmor(home.path(), {QStringLiteral("db"), QStringLiteral("status")});
     QCOMPARE(r.exitCode, 0);
-    QVERIFY2(r.out.contains(QStringLiteral("Schema version: 308 (program 308)")), qPrintable(r.out));
+    QVERIFY2(r.out.contains(QStringLiteral("Schema version: 308 (program 309)")), qPrintable(r.out));
     QVERIFY2(r.out.contains(QStringLiteral("Tables: %1\n").arg(tablesAfter)), qPrintable(r.out));
 
     // A second upgrade finds nothing left to do.

@@ -265,7 +265,11 @@ void diamondSide(std::vector<UpgradeStatement> &l)
         .add("exchangerateCDN", d105)
         .add("exchangerateZAR", d105)
         .add("taxrate", d105)
-        .add("details", "VARCHAR(250)");
+        .add("details", "VARCHAR(250)")
+        // The stone's list price and the discount off it given at the sale,
+        // as they were then (Null on lines written before they were kept).
+        .add("listprice", "DECIMAL(19,5)")
+        .add("discountgiven", d105);
 
     TableStatements(l, "ExpectedPays")
         .create()

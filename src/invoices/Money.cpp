@@ -82,4 +82,11 @@ Totals totalsOf(const QList<TaxedAmount> &amounts)
     return t;
 }
 
+QString fixedDecimal(qint64 fixed)
+{
+    const qint64 whole = qAbs(fixed) / kFixedOne, part = qAbs(fixed) % kFixedOne;
+    return (fixed < 0 ? QStringLiteral("-") : QString()) + QString::number(whole) + QLatin1Char('.')
+           + QString::number(part).rightJustified(5, QLatin1Char('0'));
+}
+
 } // namespace velmor::invoices

@@ -5,6 +5,7 @@
 #include "db/Row.h"
 #include "db/Sql.h"
 #include "db/Transaction.h"
+#include "invoices/Money.h"
 #include "stones/StoneChangeLog.h"
 
 #include <QDateTime>
@@ -47,6 +48,9 @@ QString postedNotice(const Posted &p, const QString &sku)
            + QString::number(p.invoiceId);
 }
 
+// The largest figure of a DECIMAL(10,5) column.
+constexpr qint64 kMaxDiscount = 9999999999;
+
 Posted postInTransaction(AppContext &ctx, const SaleLine &line)
 {
     const QString carat = decimalText(line.carat);
@@ -76,15 +80,36 @@ Posted postInTransaction(AppContext &ctx, const SaleLine &line)
                                  {line.customerId, now});
         p.newInvoice = true;
     }
+    // A stone line keeps the stone's list price and the discount off it that
+    // this price gives, so that the invoice prints the figures of the sale.
+    QVariant listPrice(QMetaType::fromType<QString>()), discount(QMetaType::fromType<QString>());
+    if (line.diamondId) {
+        const QVariant list = db::scalar(db, QStringLiteral("SELECT CAST(RapaportPrice AS CHAR) FROM SingleStone WHERE ID = ?"),
+                                         {line.diamondId});
+        const std::optional<qint64> listFixed = list.isNull() ? std::nullopt : parseFixed(list.toString());
+        if (listFixed) {
+            const qint64 listed = *listFixed;
+            listPrice = fixedDecimal(listed);
+            // A discount beyond what the column holds (a price far above the
+            // list) is not kept.
+            const qint64 given = parseFixed(price).value_or(0);
+            if (listed > 0) {
+                const qint64 off = roundedDiv(__int128(listed - given) * 100 * kFixedOne, listed);
+                if (off >= -kMaxDiscount && off <= kMaxDiscount)
+                    discount = fixedDecimal(off);
+            }
+        }
+    }
     p.lineId = db::insert(db,
                           QStringLiteral("INSERT INTO invoicelist (invoiceid, diamondid, parcelid, carat, dateadded, "
-                                         "pricecarat, exchangerateCDN, exchangerateZAR, taxrate, details) "
-                                         "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+                                         "pricecarat, exchangerateCDN, exchangerateZAR, taxrate, details, listprice, "
+                                         "discountgiven) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
                           {p.invoiceId, line.diamondId ? QVariant(line.diamondId) : QVariant(QMetaType::fromType<qlonglong>()),
                            line.parcelId ? QVariant(line.parcelId) : QVariant(QMetaType::fromType<qlonglong>()), carat, now,
                            price, QString::number(ctx.exchangeRateCDN, 'f', 5), QString::number(ctx.exchangeRateZAR, 'f', 5),
                            QString::number(tax, 'f', 5),
-                           line.details.isEmpty() ? QVariant(QMetaType::fromType<QString>()) : QVariant(line.details)});
+                           line.details.isEmpty() ? QVariant(QMetaType::fromType<QString>()) : QVariant(line.details),
+                           listPrice, discount});
     return p;
 }
 

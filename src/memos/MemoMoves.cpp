@@ -113,11 +113,19 @@ void movementRow(AppContext &ctx, qint64 stoneId, bool out, const QString &compa
              {sku, stoneId, QDateTime::currentDateTime(), movementText(out, company), ctx.user.ID});
 }
 
-// The closing check, in the movement's transaction: a sheet left without
-// stones is closed (a sheet closed before stays closed).
+// The closing check, in the movement's transaction: a sheet with nothing
+// out on it any more, neither stones nor carats of a parcel (the net of the
+// parcel's journal rows on the sheet), is closed; a sheet closed before
+// stays closed.
 bool closeIfEmpty(AppContext &ctx, qint64 memoSheetId)
 {
     if (db::scalar(ctx.db(), QStringLiteral("SELECT ID FROM SingleStone WHERE MemoSheetID = ? LIMIT 1"), {memoSheetId})
+            .isValid())
+        return false;
+    if (db::scalar(ctx.db(),
+                   QStringLiteral("SELECT ParcelID FROM Memo WHERE MemoSheetID = ? AND IFNULL(ParcelID, 0) <> 0 "
+                                  "GROUP BY ParcelID HAVING SUM(IFNULL(Carat, 0)) <> 0 LIMIT 1"),
+                   {memoSheetId})
             .isValid())
         return false;
     db::exec(ctx.db(), QStringLiteral("UPDATE memosheet SET closed = -1 WHERE ID = ?"), {memoSheetId});

@@ -68,6 +68,7 @@ namespace {
 
 constexpr double kLeft = 500;
 constexpr double kRight = 11000;
+constexpr double kHalf = 5800; // the dealer's lines end before it, the customer's begin after it
 
 void at(printing::PrintSurface &s, double x, double y, const QString &text)
 {
@@ -152,7 +153,7 @@ bool PrintMemoSheet(AppContext &ctx, printing::PrintSurface &s, const MemoPrintR
                                 QStringLiteral("Phone:  ") + cfg.CompanyPhone, QStringLiteral("Fax:    ") + cfg.CompanyFax,
                                 QStringLiteral("E-Mail: ") + cfg.CompanyEMail, QStringLiteral("WWW:    ") + cfg.CompanyWWW}) {
         s.CurrentX = kLeft;
-        s.printLine(line);
+        s.printLine(s.fitted(line, kHalf - kLeft - 100));
     }
     const double dealerBottom = s.CurrentY;
 
@@ -163,11 +164,11 @@ bool PrintMemoSheet(AppContext &ctx, printing::PrintSurface &s, const MemoPrintR
     s.setFont(QStringLiteral("Arial"), 10, false, false, true, Qt::blue);
     for (const QString &line : {cust.text("CompanyName"), cust.text("CompanyStreet1"), cust.text("CompanyCity"),
                                 cust.text("CompanyZIP"), phoneFormat(cust.text("PhoneNumber1"))})
-        right(s, line);
+        right(s, s.fitted(line, kRight - kHalf - 100));
     s.setFont(QStringLiteral("Arial"), 10);
     s.printLine();
     right(s, QStringLiteral("Memo#: ") + QString::number(r.memoSheetId));
-    right(s, QStringLiteral("Reference: ") + sheet.text("Reference"));
+    right(s, s.fitted(QStringLiteral("Reference: ") + sheet.text("Reference"), kRight - kHalf - 100));
     right(s, QStringLiteral("created on: ") + memoDate(sheet.dateTime("Date")));
     s.setFontSize(8);
     right(s, QStringLiteral("(printed on: ") + en.toString(QDate::currentDate(), QStringLiteral("MMM dd, yyyy"))
@@ -180,29 +181,48 @@ bool PrintMemoSheet(AppContext &ctx, printing::PrintSurface &s, const MemoPrintR
     s.printLine();
     s.CurrentY += 300;
 
-    s.setFont(QStringLiteral("Arial"), 8, false, true);
-    {
+    // The column heads, on every page the rows run on to.
+    auto heads = [&s] {
+        s.setFont(QStringLiteral("Arial"), 8, false, true);
         const double y = s.CurrentY;
         const std::pair<double, const char *> heads[] = {{500, "SKU#"}, {2100, "Shape"}, {3800, "Size, Colour, Clarity"},
                                                          {5500, "Certificate#"}, {7500, "RAP"}, {9000, "% off"},
                                                          {9900, "MEMO $"}};
         for (const auto &[x, t] : heads)
             at(s, x, y, QString::fromLatin1(t));
-    }
-    s.setFontItalic(false);
+        s.setFontItalic(false);
+    };
+    heads();
+    // What stays below the rows on a page: the page's foot.
+    const double bottom = (s.pageHeight() > 0 ? std::min(s.pageHeight(), 15000.0) : 15000.0) - 300;
+    auto continued = [&] {
+        s.newPage();
+        s.setFont(QStringLiteral("Arial"), 8, true);
+        at(s, kLeft, kLeft, QStringLiteral("Memo#: %1 (continued)").arg(r.memoSheetId));
+        s.printLine();
+    };
+    auto room = [&](double height) {
+        if (s.CurrentY + height > bottom)
+            continued();
+    };
 
     const bool us = r.options.usDollar;
     double totalUS = 0, totalCDN = 0, totalZAR = 0;
     for (const Stone &st : stones) {
-        if (s.CurrentY > 13500) {
-            s.newPage();
-            s.setPosition(kLeft, kLeft);
+        s.setFont(QStringLiteral("Arial"), 8);
+        const int rows = (us || !(r.cdn || r.zar) ? 1 : 0) + int(r.cdn) + int(r.zar);
+        const double rowHeight = s.textHeight() * std::max(1, rows) * (r.options.printRap ? 2 : 1);
+        if (s.CurrentY + rowHeight > std::min(13500.0, bottom)) {
+            continued();
+            heads();
+            s.setFont(QStringLiteral("Arial"), 8);
         }
+        // Each text kept within its column.
         const double y = s.CurrentY;
-        at(s, 500, y, st.sku);
-        at(s, 2100, y, st.shape);
-        at(s, 3800, y, st.grading);
-        at(s, 5500, y, st.cert);
+        at(s, 500, y, s.fitted(st.sku, 2100 - 500 - 80));
+        at(s, 2100, y, s.fitted(st.shape, 3800 - 2100 - 80));
+        at(s, 3800, y, s.fitted(st.grading, 5500 - 3800 - 80));
+        at(s, 5500, y, s.fitted(st.cert, 7500 - 5500 - 80));
         at(s, 7500, y, money(st.rap) + QStringLiteral(" /ct"));
         at(s, 9000, y, QString::number(st.discount, 'g', 10) + QStringLiteral(" %"));
         const double m = st.rap * (100.0 - st.discount) / 100.0;
@@ -236,9 +256,11 @@ bool PrintMemoSheet(AppContext &ctx, printing::PrintSurface &s, const MemoPrintR
         }
     }
 
+    s.setFont(QStringLiteral("Arial"), 10, true, true);
+    room(s.textHeight() * 4);
+    s.setFont(QStringLiteral("Arial"), 10, true, true);
     s.setLineWidth(1);
     s.drawLine(kLeft, s.CurrentY, kRight, s.CurrentY);
-    s.setFont(QStringLiteral("Arial"), 10, true, true);
     auto summary = [&](const QString &text) {
         at(s, kRight - 1000 - s.textWidth(text), s.CurrentY, text);
     };
@@ -255,10 +277,22 @@ bool PrintMemoSheet(AppContext &ctx, printing::PrintSurface &s, const MemoPrintR
     s.setFontSize(6);
     int lines = 0;
     s.CurrentX = kLeft;
-    PrintTextMitUmbruch(s, cfg.MemoDisclaimer, kLeft, 10500, true, lines);
+    // The disclaimer goes on to a new page where the page ends.
+    PrintTextMitUmbruch(
+        cfg.MemoDisclaimer, 10500, lines, [&s](const QString &t) { return s.textWidth(t); },
+        [&](const QString &line) {
+            if (s.CurrentY + s.textHeight() > bottom) {
+                continued();
+                s.setFont(QStringLiteral("Arial"), 6);
+            }
+            at(s, kLeft, s.CurrentY, line);
+        });
 
     s.setFont(QStringLiteral("Arial"), 6);
-    at(s, kLeft, std::max(14500.0, s.CurrentY), QStringLiteral("Printed with Velmor, the dealer's stock and memo program"));
+    room(s.textHeight());
+    s.setFont(QStringLiteral("Arial"), 6);
+    at(s, kLeft, std::max(std::min(14500.0, bottom - s.textHeight()), s.CurrentY),
+       QStringLiteral("Printed with Velmor, the dealer's stock and memo program"));
     return true;
 }
 

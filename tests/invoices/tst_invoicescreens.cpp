@@ -6,6 +6,8 @@
 #include "../printing/PrintTestKit.h"
 #include "InvoiceTestEnv.h"
 #include "RecordingScreens.h"
+#include "WorkstationThread.h"
+#include "invoices/Posting.h"
 #include "invoices/SellPrices.h"
 #include "invoices/frmDiamondSell.h"
 #include "invoices/frmInvoice.h"
@@ -423,6 +425,74 @@ private slots:
         QVERIFY(flow.openInvoice(inv));
         e.ctx.user.set("AllowInvoiceView", false);
         QVERIFY(!flow.openInvoice(inv));
+    }
+
+    // The invoice window is reused: an invoice without lines shown after
+    // one with lines has empty totals; a closed invoice takes no free line.
+    void reusedWindowShowsTheInvoiceShown()
+    {
+        InvoiceEnv e;
+        const qint64 c = e.customer("Lumen Jewellers");
+        const qint64 full = e.invoice(c);
+        e.line(full, e.stone("R1"), 0, "1.01", "3500");
+        const qint64 empty = e.invoice(c);
+        const qint64 closed = e.invoice(c, "closed");
+        invoices::frmInvoice w(e.ctx);
+        QVERIFY(w.showInvoice(full));
+        QCOMPARE(w.lblSubTotal->text(), QString("3535.00"));
+        QVERIFY(w.Command1->isEnabled());
+        QVERIFY(w.showInvoice(empty));
+        QCOMPARE(w.grdInvoice->rowCount(), 0);
+        QCOMPARE(w.lblSubTotal->text(), QString());
+        QCOMPARE(w.lblTax->text(), QString());
+        QCOMPARE(w.lblSummary->text(), QString());
+        QVERIFY(w.showInvoice(closed));
+        QVERIFY(!w.Command1->isEnabled());
+    }
+
+    // While the printer choice is open, another workstation sells a stone
+    // to the same customer: the invoice printed with one line stays open and
+    // the user is told to print it again; printed again, it closes.
+    void printRacesASale()
+    {
+        InvoiceEnv e;
+        e.ctx.user.set("AllowInvoiceView", true);
+        const qint64 c = e.customer("Lumen Jewellers");
+        const qint64 inv = e.invoice(c);
+        e.line(inv, e.stone("R1"), 0, "1.01", "3500");
+        const qint64 second = e.stone("R2");
+        ui::StartupFlow flow(e.ctx);
+        const QString pdf = e.dir.filePath("raced invoice.pdf");
+        SellResult sold = SellResult::Failed;
+        auto choose = [&](bool sellFirst) {
+            QTimer::singleShot(0, [=, &e, &sold] {
+                QWidget *dlg = QApplication::activeModalWidget();
+                QVERIFY(dlg);
+                if (sellFirst) {
+                    test::WorkstationThread other(e.t.settings(), [&](AppContext &ctx, test::ScriptedPrompt &) {
+                        sold = sellStoneOnInvoice(ctx, second, c, "1.01", "3500").result;
+                    });
+                    other.join();
+                }
+                auto *cbo = dlg->findChild<QComboBox *>("cboPrinter");
+                cbo->setCurrentIndex(cbo->findText(printing::kPdfEntry));
+                dlg->findChild<QLineEdit *>("txtPdfFile")->setText(pdf);
+                QTest::mouseClick(dlg->findChild<QPushButton *>("cmdPrint"), Qt::LeftButton);
+            });
+        };
+        choose(true);
+        flow.printInvoice(inv, false, false, nullptr);
+        QCOMPARE(int(sold), int(SellResult::Done));
+        QCOMPARE(e.value("SELECT COUNT(*) FROM invoicelist WHERE invoiceid=?", {inv}).toInt(), 2);
+        QCOMPARE(e.value("SELECT status FROM invoice WHERE ID=?", {inv}).toString(), QString("open"));
+        QCOMPARE(e.prompt.messages(), QStringList{"Print Invoice: " + invoices::linesChangedMessage(inv)});
+        QVERIFY(test::pdfText(pdf).simplified().contains("Sub Total: US$ 3,535.00"));
+        e.prompt.clear();
+        choose(false);
+        QVERIFY(flow.printInvoice(inv, false, false, nullptr));
+        QCOMPARE(e.prompt.messages(), QStringList{"Print Invoice: Invoice has been printed"});
+        QCOMPARE(e.value("SELECT status FROM invoice WHERE ID=?", {inv}).toString(), QString("closed"));
+        QVERIFY(test::pdfText(pdf).simplified().contains("Sub Total: US$ 7,070.00"));
     }
 
     // The front screen's invoice commands open the list and the invoice typed.

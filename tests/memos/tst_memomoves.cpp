@@ -53,6 +53,8 @@ class tst_memomoves : public QObject {
 
 private slots:
     void aSheetsWholeLife();
+    void parcelCaratsOutKeepTheSheetOpen_data();
+    void parcelCaratsOutKeepTheSheetOpen();
     void refusals_data();
     void refusals();
     void movementStatusKeepsTwentyCharacters();
@@ -456,6 +458,40 @@ void tst_memomoves::sheetLinesCurrentAndHistory()
     QCOMPARE(history.size(), 6);
     QVERIFY(history.contains("S LB -1.01 US$ 3,535.00"));
     QVERIFY(history.contains("P P7 Parcel -1.00 US$ -400.00"));
+}
+
+// A sheet holding a stone and carats of an older parcel: the stone coming
+// back closes the sheet only when no carats are out on it any more.
+void tst_memomoves::parcelCaratsOutKeepTheSheetOpen_data()
+{
+    QTest::addColumn<QStringList>("parcelRows"); // carats of the parcel's journal rows on the sheet
+    QTest::addColumn<bool>("closes");
+    QTest::newRow("2 ct out") << QStringList{"2"} << false;
+    QTest::newRow("a part returned") << QStringList{"2", "-1.5"} << false;
+    QTest::newRow("all returned") << QStringList{"2", "-1.5", "-0.5"} << true;
+    QTest::newRow("no parcel") << QStringList{} << true;
+}
+
+void tst_memomoves::parcelCaratsOutKeepTheSheetOpen()
+{
+    QFETCH(QStringList, parcelRows);
+    QFETCH(bool, closes);
+    StoneEnv e;
+    const qint64 c = e.customer("Brilliant & Sons");
+    const qint64 sheet = sheetFor(e, c);
+    const qint64 stone = e.stone("B1");
+    const qint64 parcel = db::insert(e.t.db(), "INSERT INTO ParcelStock (SKU) VALUES ('OLD-7')");
+    for (const QString &carat : parcelRows)
+        db::exec(e.t.db(),
+                 "INSERT INTO Memo (MemoSheetID, ParcelID, CustomerID, Carat, Quantity, Date) VALUES (?, ?, ?, ?, ?, NOW())",
+                 {sheet, parcel, c, carat, carat.startsWith('-') ? -1 : 1});
+    QVERIFY(putOnMemo(e.ctx, sheet, stone, "10", 7).ok());
+    e.prompt.clear();
+    const MoveOutcome back = returnToStock(e.ctx, sheet, stone, 7);
+    QVERIFY(back.ok());
+    QCOMPARE(back.sheetClosed, closes);
+    QCOMPARE(db::flagOf(e.value("SELECT closed FROM memosheet WHERE ID=?", {sheet})), closes);
+    QCOMPARE(e.prompt.messages(), closes ? QStringList{"Memo: This Memo has been closed now!"} : QStringList{});
 }
 
 QTEST_GUILESS_MAIN(tst_memomoves)

@@ -2,6 +2,7 @@
 // read back with pdftotext, the disclaimer's word wrap, the finder, the
 // history lists, the report and its export, and the memo subcommands.
 #include "../printing/PrintTestKit.h"
+#include "PdfLayoutCheck.h"
 #include "../stones/StoneTestEnv.h"
 #include "RecordingScreens.h"
 #include "customers/frmCustomer.h"
@@ -202,6 +203,7 @@ void tst_memosheetscreen::printedSheet()
     e.prompt.clear();
     QVERIFY(memos::printMemoSheet(e.ctx, r, printing::PrintTarget::pdf(pdf)).ok);
     QCOMPARE(e.prompt.messages(), QStringList{"Memo Printing: The Memo Sheet has been sent to the Printer!"});
+    VELMOR_VERIFY_PDF_LAYOUT(pdf);
     const QString text = normalised(test::pdfText(pdf));
     for (const QString &p : present)
         QVERIFY2(text.contains(p), qPrintable(p + " missing in: " + text));

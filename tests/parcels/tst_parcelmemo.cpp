@@ -2,6 +2,7 @@
 // existing or new line, the bounds, the closing check, the print that closes
 // the memo only when the document was produced, and the command line.
 #include "../printing/PrintTestKit.h"
+#include "PdfLayoutCheck.h"
 #include "ParcelTestEnv.h"
 #include "parcels/ParcelMemo.h"
 #include "parcels/ParcelMemoPrint.h"
@@ -159,6 +160,7 @@ private slots:
         QVERIFY(printParcelMemo(e.ctx, memo, printing::PrintTarget::pdf(pdf), true, true).ok);
         QCOMPARE(e.prompt.messages(), QStringList{"Memo Printing: The Memo Sheet has been sent to the Printer!"});
         QVERIFY(loadParcelMemo(e.t.db(), memo)->closed);
+        VELMOR_VERIFY_PDF_LAYOUT(pdf);
         QCOMPARE(onMemo(e, p), QStringLiteral("1.50")); // the carats are still out
         const QString text = test::pdfText(pdf).simplified();
         for (const QString &want :

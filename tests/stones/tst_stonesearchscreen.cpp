@@ -2,6 +2,7 @@
 // opening a stone, the saved filters, the printed reports and the stone
 // lists it writes.
 #include "../printing/PrintTestKit.h"
+#include "PdfLayoutCheck.h"
 #include "RecordingScreens.h"
 #include "StoneTestEnv.h"
 #include "stones/frmDiamondSearchPrinting.h"
@@ -253,6 +254,7 @@ void TestStoneSearchScreen::printedReports()
 
     const QString simple = e.dir.filePath("simple.pdf");
     QVERIFY(s.printReport(true, {}, printing::PrintTarget::pdf(simple)));
+    VELMOR_VERIFY_PDF_LAYOUT(simple);
     const QString t = velmor::test::pdfText(simple).simplified();
     QVERIFY2(t.contains("Diamond Search Report") && t.contains("Lumen Diamonds") && t.contains("Phone: 604-555-0100"),
              qPrintable(t.left(2000)));
@@ -267,6 +269,7 @@ void TestStoneSearchScreen::printedReports()
 
     const QString full = e.dir.filePath("full.pdf");
     QVERIFY(s.printReport(false, PrintPreferences{true, true, true, true}, printing::PrintTarget::pdf(full)));
+    VELMOR_VERIFY_PDF_LAYOUT(full);
     const QString ft = velmor::test::pdfText(full);
     for (const char *h : {"Paid", "rap $/ct", "rap us$", "rap buy", "cost us$/ct", "cost my$/st", "rap sell",
                           "sell us$/ct", "sell my$"})

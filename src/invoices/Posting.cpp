@@ -1,5 +1,6 @@
 #include "invoices/Posting.h"
 
+#include "core/ChangeEvents.h"
 #include "core/AppContext.h"
 #include "db/Retry.h"
 #include "db/Row.h"
@@ -47,6 +48,18 @@ QString postedNotice(const Posted &p, const QString &sku)
            + QString::number(p.invoiceId);
 }
 
+namespace {
+// Heard by the open screens once the caller's transaction is over.
+void announcePosted(AppContext &ctx, const Posted &p, const SaleLine &line)
+{
+    changeEvents(ctx).announceInvoice(p.invoiceId);
+    if (line.diamondId)
+        changeEvents(ctx).announceStone(line.diamondId);
+    if (line.parcelId)
+        changeEvents(ctx).announceParcel(line.parcelId);
+}
+} // namespace
+
 Posted postInTransaction(AppContext &ctx, const SaleLine &line)
 {
     const QString carat = decimalText(line.carat);
@@ -85,6 +98,7 @@ Posted postInTransaction(AppContext &ctx, const SaleLine &line)
                            price, QString::number(ctx.exchangeRateCDN, 'f', 5), QString::number(ctx.exchangeRateZAR, 'f', 5),
                            QString::number(tax, 'f', 5),
                            line.details.isEmpty() ? QVariant(QMetaType::fromType<QString>()) : QVariant(line.details)});
+    announcePosted(ctx, p, line);
     return p;
 }
 

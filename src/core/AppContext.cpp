@@ -1,10 +1,12 @@
 #include "core/AppContext.h"
+#include "core/DatabaseOpening.h"
 
 #include "db/PrivateServer.h"
 #include "db/Schema.h"
 #include "db/Sql.h"
 
 #include <QAtomicInt>
+#include <QFileInfo>
 #include <QSqlQuery>
 
 namespace velmor {
@@ -25,9 +27,17 @@ void AppContext::setPrompt(Prompt *p) { m_prompt = p ? p : &m_silent; }
 
 void AppContext::setScreens(Screens *s) { m_screens = s ? s : &m_noScreens; }
 
+bool makesPrivateDatabase(const db::ConnectionSettings &cs)
+{
+    return cs.mode == db::Mode::Private && !QFileInfo::exists(cs.privateDir + QStringLiteral("/data/mysql"));
+}
+
 void AppContext::open()
 {
     workstation.ensureFolder();
+    // Said before the wait: making a private database takes seconds.
+    prompt().progress(makesPrivateDatabase(connection) ? QStringLiteral("Making the database ...")
+                                      : QStringLiteral("Opening the database ..."));
     bool create = false;
     if (connection.mode == db::Mode::Private) {
         m_server = std::make_unique<db::PrivateServer>(connection.privateDir);

@@ -306,6 +306,7 @@ void frmConfigUsers::update()
     m_chosen = u.ID;
     setMode(Mode::Viewing);
     reload();
+    m_ctx.prompt().notice(QStringLiteral("The user %1 has been saved.").arg(u.UserName));
 }
 
 } // namespace velmor::ui

@@ -105,6 +105,10 @@ private:
     int m_checkCount = 0;
 };
 
+const QString kPriceListRetired =
+    QStringLiteral("Function retired, unavailable: the price list provider no longer offers this service. "
+                   "The price grid is read from the provider's files (Price grid tab, grid import).");
+
 QString numberText(double v) { return QString::number(v, 'g', 12); }
 
 QWidget *scrolled(QWidget *frame)
@@ -191,10 +195,22 @@ void frmConfiguration::build()
         FrameBuilder b(fra4, m_controls, m_groups);
         b.text(S("txtSKURound"), S("SKURound"), S("SKU prefix, round stones"))
             .text(S("txtSKUOther"), S("SKUOther"), S("SKU prefix, other shapes"));
-        for (const char *c : {"HideRapUS_CT", "HideRapUS_Stone", "HideRapMY_Stone", "HideCostMY_ST", "HideCostUS_ST",
-                              "HideSellPriceMY_ST", "HideSellPriceUS_ST", "ShowCostMY_CT", "ShowCostUS_CT",
-                              "ShowSellPriceMY_CT", "ShowSellPriceUS_CT"})
-            b.check(S("chk%1").arg(S(c)), S(c), S(c));
+        // The price columns of the lists: MY is the local currency.
+        const QString local = m_ctx.settings.currencyName();
+        const std::pair<const char *, QString> shown[] = {
+            {"HideRapUS_CT", S("Hide Rap US$ /ct")},
+            {"HideRapUS_Stone", S("Hide Rap US$ /Stone")},
+            {"HideRapMY_Stone", S("Hide Rap %1 /Stone").arg(local)},
+            {"HideCostMY_ST", S("Hide cost %1 /Stone").arg(local)},
+            {"HideCostUS_ST", S("Hide cost US$ /Stone")},
+            {"HideSellPriceMY_ST", S("Hide selling price %1 /Stone").arg(local)},
+            {"HideSellPriceUS_ST", S("Hide selling price US$ /Stone")},
+            {"ShowCostMY_CT", S("Show cost %1 /ct").arg(local)},
+            {"ShowCostUS_CT", S("Show cost US$ /ct")},
+            {"ShowSellPriceMY_CT", S("Show selling price %1 /ct").arg(local)},
+            {"ShowSellPriceUS_CT", S("Show selling price US$ /ct")}};
+        for (const auto &[c, caption] : shown)
+            b.check(S("chk%1").arg(S(c)), S(c), caption);
         b.check(S("chkShowLot"), S("ShowLot"), S("Show the lot"))
             .check(S("chkShowDimension"), S("ShowDimension"), S("Show the dimensions"))
             .check(S("chkShowMemoID"), S("ShowMemoID"), S("Show the memo number"))
@@ -269,7 +285,8 @@ void frmConfiguration::build()
         b.number(S("txtExciseTax"), S("ExciseTax"), S("Excise tax"));
     }
 
-    auto *retired = new QLabel(QStringLiteral("Function retired, unavailable"));
+    auto *retired = new QLabel(kPriceListRetired);
+    retired->setWordWrap(true);
     retired->setAlignment(Qt::AlignCenter);
     const QList<QPair<QString, QWidget *>> tabs = {{S("Company"), fraCompany},
                                                    {S("Price list service"), retired},
@@ -282,6 +299,10 @@ void frmConfiguration::build()
         tsDiamond->addTab(caption);
         m_frames->addWidget(scrolled(w));
     }
+    // The provider's service is gone: its tab stays visible, disabled, and
+    // says why.
+    tsDiamond->setTabEnabled(1, false);
+    tsDiamond->setTabToolTip(1, kPriceListRetired);
     connect(tsDiamond, &QTabBar::currentChanged, this, &frmConfiguration::tabChanged);
 
     auto *buttons = new QHBoxLayout;
@@ -437,6 +458,7 @@ void frmConfiguration::save()
         return;
     }
     loadControls();
+    m_ctx.prompt().notice(QStringLiteral("The configuration has been saved."));
 }
 
 } // namespace velmor::ui

@@ -1,5 +1,6 @@
 #include "invoices/Posting.h"
 
+#include "core/ChangeEvents.h"
 #include "core/AppContext.h"
 #include "db/Retry.h"
 #include "db/Row.h"
@@ -50,6 +51,17 @@ QString postedNotice(const Posted &p, const QString &sku)
 
 // The largest figure of a DECIMAL(10,5) column.
 constexpr qint64 kMaxDiscount = 9999999999;
+namespace {
+// Heard by the open screens once the caller's transaction is over.
+void announcePosted(AppContext &ctx, const Posted &p, const SaleLine &line)
+{
+    changeEvents(ctx).announceInvoice(p.invoiceId);
+    if (line.diamondId)
+        changeEvents(ctx).announceStone(line.diamondId);
+    if (line.parcelId)
+        changeEvents(ctx).announceParcel(line.parcelId);
+}
+} // namespace
 
 Posted postInTransaction(AppContext &ctx, const SaleLine &line)
 {
@@ -110,6 +122,7 @@ Posted postInTransaction(AppContext &ctx, const SaleLine &line)
                            QString::number(tax, 'f', 5),
                            line.details.isEmpty() ? QVariant(QMetaType::fromType<QString>()) : QVariant(line.details),
                            listPrice, discount});
+    announcePosted(ctx, p, line);
     return p;
 }
 

@@ -1,5 +1,6 @@
 #include "invoices/frmInvoice.h"
 
+#include "core/ChangeEvents.h"
 #include "core/AppContext.h"
 #include "core/widgets/Named.h"
 #include "db/Sql.h"
@@ -28,6 +29,11 @@ frmInvoice::frmInvoice(AppContext &ctx, QWidget *parent) : QWidget(parent), m_ct
 {
     setObjectName(QStringLiteral("frmInvoice"));
     setWindowTitle(QStringLiteral("Invoice"));
+    // A line posted, or the invoice printed and closed, on another screen.
+    connect(&changeEvents(m_ctx), &ChangeEvents::invoiceChanged, this, [this](qint64 id) {
+        if (m_id != 0 && (id == 0 || id == m_id))
+            reload();
+    });
     auto label = [](const char *name) { return named(new QLabel, name); };
     lblInvoiceID = label("lblInvoiceID");
     lblDate = label("lblDate");

@@ -109,7 +109,8 @@ bool PrintMemoSheet(AppContext &ctx, printing::PrintSurface &s, const MemoPrintR
 
     struct Stone {
         QString sku, shape, grading, cert;
-        double rap, carat, discount;
+        double rap, carat, discount, price; // price: the agreed US$ per stone
+        bool listed; // a discount off a list price
     };
     QList<Stone> stones;
     const GradeWords grades(db);
@@ -127,6 +128,8 @@ bool PrintMemoSheet(AppContext &ctx, printing::PrintSurface &s, const MemoPrintR
         st.cert = row.text("Laboratory") + QLatin1Char(' ') + row.text("Certificate");
         st.rap = row.num("RapaportPrice");
         st.discount = row.num("currentRAPdiscountFORmemo");
+        st.listed = !row.isNull("currentRAPdiscountFORmemo") && st.rap * st.carat > 0;
+        st.price = !row.isNull("MemoUS") ? row.num("MemoUS") : st.rap * st.carat * (100.0 - st.discount) / 100.0;
         stones << st;
     }
     if (stones.isEmpty()) {
@@ -224,8 +227,9 @@ bool PrintMemoSheet(AppContext &ctx, printing::PrintSurface &s, const MemoPrintR
         at(s, 3800, y, s.fitted(st.grading, 5500 - 3800 - 80));
         at(s, 5500, y, s.fitted(st.cert, 7500 - 5500 - 80));
         at(s, 7500, y, money(st.rap) + QStringLiteral(" /ct"));
-        at(s, 9000, y, QString::number(st.discount, 'g', 10) + QStringLiteral(" %"));
-        const double m = st.rap * (100.0 - st.discount) / 100.0;
+        if (st.listed)
+            at(s, 9000, y, QString::number(st.discount, 'g', 10) + QStringLiteral(" %"));
+        const double m = st.carat > 0 ? st.price / st.carat : 0;
         if (us)
             at(s, 9900, y, money(m) + QStringLiteral(" /ct"));
         else
@@ -235,7 +239,7 @@ bool PrintMemoSheet(AppContext &ctx, printing::PrintSurface &s, const MemoPrintR
             at(s, 9900, s.CurrentY, QStringLiteral("~CDN ") + money(converted(m * ctx.exchangeRateCDN)) + QStringLiteral(" /ct"));
         if (r.zar)
             at(s, 9900, s.CurrentY, QStringLiteral("~ZAR ") + money(converted(m * ctx.exchangeRateZAR)) + QStringLiteral(" /ct"));
-        const double t = st.rap * st.carat * (100.0 - st.discount) / 100.0;
+        const double t = st.price;
         totalUS += t;
         totalCDN += t * ctx.exchangeRateCDN;
         totalZAR += t * ctx.exchangeRateZAR;

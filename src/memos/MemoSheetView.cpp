@@ -81,7 +81,7 @@ MemoSheetData loadMemoSheet(AppContext &ctx, qint64 memoSheetId)
     const QDateTime now = QDateTime::currentDateTime();
     QSqlQuery q = db::exec(db,
                            QStringLiteral("SELECT ID, SKU, Carat, Colour, Clarity, Laboratory, Certificate, "
-                                          "RapaportPrice, currentRAPdiscountFORmemo, DateOnMemo FROM singlestone "
+                                          "RapaportPrice, currentRAPdiscountFORmemo, MemoUS, DateOnMemo FROM singlestone "
                                           "WHERE MemoSheetID=? ORDER BY dateonmemo DESC, ID DESC"),
                            {memoSheetId});
     while (q.next()) {
@@ -98,8 +98,10 @@ MemoSheetData loadMemoSheet(AppContext &ctx, qint64 memoSheetId)
         l.lab = r.text("Laboratory");
         l.cert = r.text("Certificate");
         l.rap = money(rap);
-        l.discount = money(d);
-        l.stonePrice = money(memoStonePrice(carat, rap, d));
+        // The agreed price where one was kept; else the discount's price.
+        // The discount is shown only where it is taken off a list price.
+        l.discount = r.isNull("currentRAPdiscountFORmemo") || carat * rap <= 0 ? QString() : money(d);
+        l.stonePrice = money(!r.isNull("MemoUS") ? r.num("MemoUS") : memoStonePrice(carat, rap, d));
         l.days = daysOnMemo(r.dateTime("DateOnMemo"), now);
         out.lines << l;
     }

@@ -1,5 +1,6 @@
 #include "parcels/OlderParcel.h"
 
+#include "core/ChangeEvents.h"
 #include "core/AppContext.h"
 #include "db/Retry.h"
 #include "db/Sql.h"
@@ -110,6 +111,7 @@ Outcome receiveOlderParcel(AppContext &ctx, const OlderReceipt &r)
     Outcome out;
     out.result = Result::Done;
     out.id = r.parcelId;
+    changeEvents(ctx).announceParcel(r.parcelId);
     return out;
 }
 
@@ -221,6 +223,7 @@ Outcome splitOlderParcel(AppContext &ctx, const OlderSplit &s)
         return tell(ctx, Result::Conflict,
                     QStringLiteral("The carats of this Parcel have been changed meanwhile.\n\nNothing has been split."));
     out.result = Result::Done;
+    changeEvents(ctx).announceParcel(0); // the source and the new parcels
     return out;
 }
 

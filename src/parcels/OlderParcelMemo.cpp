@@ -1,5 +1,6 @@
 #include "parcels/OlderParcelMemo.h"
 
+#include "core/ChangeEvents.h"
 #include "core/AppContext.h"
 #include "db/Retry.h"
 #include "db/Row.h"
@@ -31,6 +32,8 @@ Outcome run(AppContext &ctx, Work work)
             return 0;
         });
         out.result = Result::Done;
+        changeEvents(ctx).announceParcel(0);
+        changeEvents(ctx).announceMemo(0);
     } catch (const Refusal &r) {
         out.result = r.kind;
         out.message = r.text;

@@ -1,5 +1,6 @@
 #include "parcels/ParcelMemo.h"
 
+#include "core/ChangeEvents.h"
 #include "core/AppContext.h"
 #include "db/Retry.h"
 #include "db/Row.h"
@@ -257,6 +258,8 @@ Outcome putOnMemo(AppContext &ctx, const MemoOut &m)
         // Only the preselection of the next memo is lost.
     }
     out.result = Result::Done;
+    changeEvents(ctx).announceParcel(m.parcelId);
+    changeEvents(ctx).announceMemo(out.id);
     out.message = QStringLiteral("Parcel has been added to Memo-Sheet #P") + QString::number(out.id);
     ctx.prompt().notice(out.message);
     return out;
@@ -356,6 +359,8 @@ Outcome memoMovement(AppContext &ctx, qint64 memoId, qint64 parcelId, const QStr
         break;
     }
     out.result = Result::Done;
+    changeEvents(ctx).announceParcel(parcelId);
+    changeEvents(ctx).announceMemo(memoId);
     if (sell) {
         out.invoiceId = posted.invoiceId;
         out.newInvoice = posted.newInvoice;

@@ -1,5 +1,6 @@
 #include "parcels/ParcelRecord.h"
 
+#include "core/ChangeEvents.h"
 #include "core/AppContext.h"
 #include "db/Retry.h"
 #include "db/Row.h"
@@ -354,6 +355,7 @@ Outcome saveParcel(AppContext &ctx, const std::optional<Parcel> &loaded, const P
         return refused(ctx, Result::Failed, QStringLiteral("The Parcel could not be saved:\n\n") + e.message(), title);
     }
     out.result = Result::Done;
+    changeEvents(ctx).announceParcel(out.id);
     return out;
 }
 
@@ -396,6 +398,7 @@ Outcome receiveStock(AppContext &ctx, const Receipt &r)
         return refused(ctx, Result::Failed, QStringLiteral("The stock could not be received:\n\n") + e.message(), title);
     }
     out.result = Result::Done;
+    changeEvents(ctx).announceParcel(r.parcelId);
     return out;
 }
 

@@ -1,5 +1,6 @@
 #include "parcels/ParcelSplit.h"
 
+#include "core/ChangeEvents.h"
 #include "core/AppContext.h"
 #include "db/Retry.h"
 #include "db/Sql.h"
@@ -110,6 +111,7 @@ Outcome splitParcel(AppContext &ctx, const SplitRequest &r)
         break;
     }
     out.result = Result::Done;
+    changeEvents(ctx).announceParcel(0); // the source and the new parcels
     return out;
 }
 

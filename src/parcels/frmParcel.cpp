@@ -1,6 +1,7 @@
 #include "parcels/frmParcel.h"
 
 #include "core/Failures.h"
+#include "core/ChangeEvents.h"
 #include "core/AppContext.h"
 #include "core/widgets/Named.h"
 #include "db/Sql.h"
@@ -138,6 +139,23 @@ frmParcel::frmParcel(AppContext &ctx, QWidget *parent) : QWidget(parent), m_ctx(
     form->addRow(QStringLiteral("Carats on memo"), txtCaratonMEMO);
     form->addRow(lblDates);
     rec->addLayout(form);
+    // What the parcel cost is seen only with the right to see costs.
+    auto showCosts = [this, form] {
+        for (QWidget *e : {static_cast<QWidget *>(txtLastUSCost), static_cast<QWidget *>(txtLastVendor),
+                           static_cast<QWidget *>(txtAVRUSCost)})
+            form->setRowVisible(e, m_ctx.user.ViewCost);
+    };
+    showCosts();
+    connect(&m_ctx.events(), &ContextEvents::rightsChanged, this, showCosts);
+    // Carats moved by any screen of this workstation: the grid and the
+    // parcel shown are read again (not while the user edits it).
+    connect(&changeEvents(m_ctx), &ChangeEvents::parcelChanged, this, [this](qint64 id) {
+        if (busy())
+            return;
+        runSearch();
+        if (m_loaded && (id == 0 || id == m_loaded->id))
+            loadParcel(m_loaded->id);
+    });
     auto *cmds = new QGridLayout;
     cmdAddDiamond = named(new QPushButton(QStringLiteral("&New"), this), "cmdAddDiamond");
     cmdEditDiamond = named(new QPushButton(QStringLiteral("&Edit"), this), "cmdEditDiamond");

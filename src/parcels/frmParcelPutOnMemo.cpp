@@ -43,6 +43,8 @@ frmParcelPutOnMemo::frmParcelPutOnMemo(AppContext &ctx, qint64 parcelId, QWidget
     form->addRow(QStringLiteral("On hand (ct)"), txtOnHand);
     form->addRow(QStringLiteral("Average cost US$/ct"), txtAverageCost);
     form->addRow(QStringLiteral("Last cost US$/ct"), txtLastCost);
+    form->setRowVisible(txtAverageCost, ctx.user.ViewCost);
+    form->setRowVisible(txtLastCost, ctx.user.ViewCost);
     form->addRow(QStringLiteral("Customer"), cboCustomer);
     form->addRow(QStringLiteral("Carats"), txtCarat);
     form->addRow(QStringLiteral("US$/ct"), txtUScarat);

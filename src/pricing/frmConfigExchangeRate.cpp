@@ -62,6 +62,10 @@ RatesSaveResult frmConfigExchangeRate::save()
                 m_ctx.exchangeRateCDN = rate;
             emit m_ctx.events().ratesChanged();
         }
+        // A word that it was done (or that nothing needed storing).
+        m_ctx.prompt().notice(r.exchangeRate || r.goldRate || r.goldRateBase || r.platinumRate
+                                  ? QStringLiteral("The rates have been saved.")
+                                  : QStringLiteral("The rates are as stored: nothing needed saving."));
         return r;
     } catch (const db::DbError &) {
         m_ctx.prompt().inform(QStringLiteral("The rates could not be saved."), QStringLiteral("Exchange Rate"),

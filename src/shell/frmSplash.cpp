@@ -110,12 +110,23 @@ void SplashMessageModule(frmSplash *splash, const QString &text)
     splash->repaint();
 }
 
-void frmSplash::start()
+void frmSplash::showOpening()
 {
-    // 1. Show and say so.
     if (QScreen *s = QApplication::primaryScreen())
         move(s->availableGeometry().center() - rect().center());
     show();
+    raise();
+    SplashMessageModule(this, QString());
+}
+
+void frmSplash::start()
+{
+    // 1. Show and say so.
+    if (!isVisible()) {
+        if (QScreen *s = QApplication::primaryScreen())
+            move(s->availableGeometry().center() - rect().center());
+        show();
+    }
     SplashMessageModule(this, QStringLiteral("Initialize..."));
     QApplication::processEvents();
     // 2. The build.

@@ -1,5 +1,6 @@
 #include "stones/StoneRecord.h"
 
+#include "core/ChangeEvents.h"
 #include "core/AppContext.h"
 #include "core/Users.h"
 #include "db/ConvertSql.h"
@@ -720,6 +721,7 @@ SaveResult saveStone(AppContext &ctx, StoneForm &form, EditState &state)
         return SaveResult::Failed;
     }
     state = EditState{};
+    changeEvents(ctx).announceStone(form.id);
     return SaveResult::Saved;
 }
 
@@ -776,6 +778,7 @@ static DeleteResult deleteStoneUnguarded(AppContext &ctx, qint64 id)
                  Icon::Critical);
         return DeleteResult::Failed;
     }
+    changeEvents(ctx).announceStone(id);
     return DeleteResult::Deleted;
 }
 

@@ -1,5 +1,6 @@
 #include "stones/StoneStatus.h"
 
+#include "core/ChangeEvents.h"
 #include "core/AppContext.h"
 #include "db/Retry.h"
 #include "db/Row.h"
@@ -83,6 +84,7 @@ StatusResult change(AppContext &ctx, qint64 id, const QString &title, const QStr
             after();
             snapshot(ctx, id);
             tx.commit();
+            changeEvents(ctx).announceStone(id);
             return Outcome::Done;
         });
     } catch (const db::LockConflict &) {

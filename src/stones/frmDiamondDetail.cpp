@@ -1,5 +1,6 @@
 #include "stones/frmDiamondDetail.h"
 
+#include "core/ChangeEvents.h"
 #include "core/AppContext.h"
 #include "core/Failures.h"
 #include "core/UserCaption.h"
@@ -151,6 +152,13 @@ frmDiamondDetail::frmDiamondDetail(AppContext &ctx, QWidget *parent) : QMainWind
     });
     // A rate saved on the rate screen or fetched by any screen.
     connect(&m_ctx.events(), &ContextEvents::ratesChanged, this, &frmDiamondDetail::updateCaptions);
+    // The stone shown was moved or changed by another screen of this
+    // workstation (memo, sale, invoice): it is read again unless the user
+    // is editing it.
+    connect(&changeEvents(m_ctx), &ChangeEvents::stoneChanged, this, [this](qint64 id) {
+        if (m_form.id != 0 && (id == 0 || id == m_form.id) && m_state.mode == EditState::Displayed)
+            loadStone(int(m_form.id));
+    });
     // The periodic rate refresh: every second it asks whether the rates are due.
     auto *tmrRates = new QTimer(this);
     tmrRates->setObjectName(QStringLiteral("tmrRates"));
@@ -423,9 +431,12 @@ void frmDiamondDetail::build()
     auto *imgGetRAP2 = new QPushButton(QStringLiteral("Rap"), central);
     imgGetRAP2->setObjectName(QStringLiteral("imgGetRAP2"));
     m_entryFields << imgGetRAP1 << imgGetRAP2;
-    gp->addWidget(label(nullptr, QStringLiteral("per carat")), row, 1);
-    gp->addWidget(label(nullptr, QStringLiteral("per stone")), row, 2);
+    // Each column names the currency of its figures.
+    gp->addWidget(label("lblHeadUSCT", QStringLiteral("US$ /ct")), row, 1);
+    gp->addWidget(label("lblHeadUSStone", QStringLiteral("US$ /Stone")), row, 2);
     gp->addWidget(label(nullptr, QStringLiteral("% off Rap")), row, 3);
+    gp->addWidget(label("lblHeadLocalCT", QString()), row, 4);
+    gp->addWidget(label("lblHeadLocalStone", QString()), row, 5);
     ++row;
     priceRow(QStringLiteral("Rap when bought"), {lineEdit("txtOriginalRapPrice"), lineEdit("txtOriginalRapPriceUS"), imgGetRAP1},
              "lblRapStone");
@@ -964,9 +975,11 @@ void frmDiamondDetail::controlsFromForm(const StoneForm &f)
         const QString value = f.*(c.member);
         const int i = box->findText(value);
         box->setCurrentIndex(i);
-        if (box->isEditable())
+        if (box->isEditable()) {
             box->setEditText(value);
-        else if (i < 0 && !value.isEmpty()) {
+            // Shown from its start ("Round Brilliant [BR]", not its end).
+            box->lineEdit()->setCursorPosition(0);
+        } else if (i < 0 && !value.isEmpty()) {
             box->addItem(value);
             box->setCurrentIndex(box->count() - 1);
         }
@@ -1020,8 +1033,9 @@ void frmDiamondDetail::controlsFromForm(const StoneForm &f)
     le("txtPaymentUS")->setText(QStringLiteral("$") + f.paymentsUS);
     le("txtPaymentLocal")->setText(f.paymentsLocal);
     const double perCarat = stones::fieldValue(f.price(F::SellPriceCT));
-    w<QLabel>("lblSellCT")->setText(QStringLiteral("sell /ct @ ") + fixed(perCarat, 3));
-    w<QLabel>("lblSellStone")->setText(QStringLiteral("sell /Stone @ ") + fixed(stones::fieldValue(f.price(F::SellPrice)), 3));
+    w<QLabel>("lblSellCT")->setText(QStringLiteral("sell US$ /ct @ ") + fixed(perCarat, 3));
+    w<QLabel>("lblSellStone")->setText(QStringLiteral("sell US$ /Stone @ ")
+                                       + fixed(stones::fieldValue(f.price(F::SellPrice)), 3));
     le("txtOnHoldNote")->setText(f.onHoldNote);
     w<QDateEdit>("dtOnHoldDate")->setDate(f.onHoldDate.isValid() ? f.onHoldDate : QDate::currentDate());
     m_dateEdited = false;
@@ -1165,11 +1179,14 @@ void frmDiamondDetail::updateCaptions()
     setWindowTitle(QStringLiteral("Diamond Details US$/") + titleCur + QStringLiteral(" 1/") + fixed(m_ctx.exchangeRateCDN, 4)
                    + QStringLiteral(" US$/ZAR 1/") + fixed(m_ctx.exchangeRateZAR, 4) + QStringLiteral("   ---   ")
                    + m_ctx.settings.CompanyName);
-    w<QLabel>("lblCostST")->setText(QStringLiteral("Cost ") + cur + QStringLiteral(" /St"));
-    w<QLabel>("lblRapStone")->setText(QStringLiteral("Rap ") + cur + QStringLiteral(" /Stone"));
-    w<QLabel>("lblCurrentRapST")->setText(QStringLiteral("current Rap ") + cur + QStringLiteral(" /St"));
-    w<QLabel>("lblPaymentRecd")->setText(QStringLiteral("Payment recd ") + cur);
-    w<QLabel>("lblMemoStatic")->setText(QStringLiteral("Memo ") + cur + QStringLiteral(" (Static)"));
+    // The price rows hold US dollars; the local columns say their currency.
+    w<QLabel>("lblCostST")->setText(QStringLiteral("Cost US$"));
+    w<QLabel>("lblRapStone")->setText(QStringLiteral("Rap US$ when bought"));
+    w<QLabel>("lblCurrentRapST")->setText(QStringLiteral("current Rap US$"));
+    w<QLabel>("lblHeadLocalCT")->setText(cur + QStringLiteral(" /ct"));
+    w<QLabel>("lblHeadLocalStone")->setText(cur + QStringLiteral(" /Stone"));
+    w<QLabel>("lblPaymentRecd")->setText(QStringLiteral("Payment recd US$ | ") + cur);
+    w<QLabel>("lblMemoStatic")->setText(QStringLiteral("Memo US$ | ") + cur + QStringLiteral(" (Static)"));
     w<QLabel>("lblValue")->setText(cur + QStringLiteral(" Value"));
     m_prices.rate = m_ctx.exchangeRateCDN;
 }

@@ -85,9 +85,10 @@ void tst_memomoves::aSheetsWholeLife()
     QCOMPARE(r.integer("MemoSheetID"), sheet);
     QCOMPARE(r.integer("CustomerID"), c);
     QCOMPARE(r.num("currentRAPdiscountFORmemo"), 30.0);
+    QCOMPARE(r.num("MemoUS"), 3535.0); // 30 % off 5000 x 1.01: the price agreed is kept
     QVERIFY(r.dateTime("DateOnMemo").isValid());
     QCOMPARE(e.count("SELECT COUNT(*) FROM Memo WHERE Quantity=1 AND MemoSheetID=? AND CustomerID=? AND userID=7 "
-                     "AND outonmemorapdiscount=30 AND US IS NULL AND Local IS NULL",
+                     "AND outonmemorapdiscount=30 AND US=3535 AND Local IS NULL",
                      {sheet, c}),
              4);
     QCOMPARE(e.count("SELECT COUNT(*) FROM StoneChange WHERE Status='out Brilliant & Sons' AND SKU='A1' "

@@ -446,7 +446,9 @@ void TestStoneScreenTrust::ratesReachTheTitle()
     e.ctx.settings.MyCurrencyName = "EUR";
     emit e.ctx.events().ratesChanged();
     QVERIFY(s.windowTitle().startsWith("Diamond Details US$/EUR 1/1.3712 "));
-    QCOMPARE(ctl<QLabel>(s, "lblCostST")->text(), QString("Cost EUR /St"));
+    // The local columns carry its name; the US rows keep theirs.
+    QCOMPARE(ctl<QLabel>(s, "lblHeadLocalCT")->text(), QString("EUR /ct"));
+    QCOMPARE(ctl<QLabel>(s, "lblCostST")->text(), QString("Cost US$"));
 }
 
 void TestStoneScreenTrust::changeLogSaysTrackingIsOff()

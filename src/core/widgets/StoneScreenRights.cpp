@@ -15,7 +15,8 @@ namespace velmor::ui {
 namespace {
 
 const char *const kCostFields[] = {"txtBuyOffRap",  "txtOriginalBuyOffRap", "txtBoughtPriceUSCT", "txtCode",
-                                   "lblBuyOffRap",  "lblOriginalBuyOffRap", "lblBoughtPriceUSCT", "lblCode"};
+                                   "lblBuyOffRap",  "lblOriginalBuyOffRap", "lblBoughtPriceUSCT", "lblCode",
+                                   "txtBoughtPriceUS", "lblCostST"};
 
 void setWidgetVisible(QWidget *stone, const char *name, bool visible)
 {

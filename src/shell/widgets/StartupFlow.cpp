@@ -61,9 +61,9 @@ StartupFlow::~StartupFlow()
     delete m_front.data();
 }
 
-void StartupFlow::start()
+void StartupFlow::start(frmSplash *shown)
 {
-    m_splash = new frmSplash(m_ctx);
+    m_splash = shown ? shown : new frmSplash(m_ctx);
     if (m_prompt)
         m_prompt->setProgressLine([splash = QPointer<frmSplash>(m_splash)](const QString &text) {
             if (splash)

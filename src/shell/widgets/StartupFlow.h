@@ -34,7 +34,8 @@ public:
     explicit StartupFlow(AppContext &ctx, QtPrompt *prompt = nullptr, QObject *parent = nullptr);
     ~StartupFlow() override;
 
-    void start();
+    // `shown`: a splash screen already up while the database was opened.
+    void start(frmSplash *shown = nullptr);
 
     frmSplash *splash() const { return m_splash; }
     frmFront *front() const { return m_front; }

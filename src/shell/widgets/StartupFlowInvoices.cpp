@@ -3,6 +3,7 @@
 // sales disclaimer.
 #include "shell/widgets/StartupFlow.h"
 
+#include "core/ChangeEvents.h"
 #include "core/AppContext.h"
 #include "core/Users.h"
 #include "core/widgets/WindowPlacement.h"
@@ -123,6 +124,7 @@ bool StartupFlow::printInvoice(qint64 invoiceId, bool rap, bool rapDiscount, QWi
                               title, Icon::Exclamation);
         return true;
     }
+    changeEvents(m_ctx).announceInvoice(invoiceId);
     m_ctx.prompt().inform(invoices::kInvoicePrinted, title, Icon::Information);
     return true;
 }

@@ -9,7 +9,7 @@
 
 namespace velmor::db::schema {
 
-constexpr int kSchemaVersion = 308;
+constexpr int kSchemaVersion = 309;
 
 enum class StatementKind { CreateTable, AddColumn, Add, Modify };
 

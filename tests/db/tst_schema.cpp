@@ -146,7 +146,7 @@ void TestSchema::statementsPerTable_data()
         {"invoice", 5},      {"invoicelist", 12},   {"ExpectedPays", 10},   {"DonePays", 10},
         {"returntovendor", 5}, {"raplist", 8},      {"labwords", 9},        {"shapewords", 9},
         {"Qs", 6},           {"DRange", 5},         {"Colours", 22},        {"Track", 5},
-        {"TrackPar", 5},     {"inv", 7},            {"User", 67},           {"config", 114},
+        {"TrackPar", 5},     {"inv", 7},            {"User", 67},           {"config", 115},
     };
     int total = 0;
     for (const auto &[table, count] : tables) {
@@ -161,7 +161,7 @@ void TestSchema::statementsPerTable()
     QFETCH(QString, table);
     QFETCH(int, count);
     if (table.isEmpty()) {
-        QCOMPARE(count, 477);
+        QCOMPARE(count, 478);
         QCOMPARE(schema::diamondSideStatementCount(), count);
         return;
     }
@@ -298,8 +298,8 @@ void TestSchema::rowsSurviveTheUpgrade()
     QVERIFY(scalar(db, QStringLiteral("SELECT RND FROM SingleStone")).isNull());
     QCOMPARE(schema::storedVersion(db), 0.0);
     schema::storeVersion(db);
-    QCOMPARE(schema::storedVersion(db), 308.0);
-    QCOMPARE(scalar(db, QStringLiteral("SELECT CompanyName FROM Config WHERE dbVersion = 308")).toString(),
+    QCOMPARE(schema::storedVersion(db), 309.0);
+    QCOMPARE(scalar(db, QStringLiteral("SELECT CompanyName FROM Config WHERE dbVersion = 309")).toString(),
              QStringLiteral("Gem House"));
 }
 
@@ -374,7 +374,7 @@ void TestSchema::upgradeOverOdbc()
         QCOMPARE(second.ran, 0);
         QCOMPARE(second.refused, 2);
         schema::storeVersion(db);
-        QCOMPARE(schema::storedVersion(db), 308.0);
+        QCOMPARE(schema::storedVersion(db), 309.0);
         db.close();
     }
     QSqlDatabase::removeDatabase(name);
@@ -445,7 +445,7 @@ void TestSchema::newDatabaseSettingsRow()
     QCOMPARE(q.value(4).toString(), QStringLiteral("DEFAULT"));
     QCOMPARE(q.value(5).toString(), QStringLiteral("Class 1"));
     QCOMPARE(q.value(6).toString(), QStringLiteral("Class 4"));
-    QCOMPARE(schema::storedVersion(db), 308.0);
+    QCOMPARE(schema::storedVersion(db), 309.0);
 }
 
 void TestSchema::versionIsStoredInFirstConfigRow_data()
@@ -470,10 +470,10 @@ void TestSchema::versionIsStoredInFirstConfigRow()
     schema::storeVersion(db, 307);
     QCOMPARE(schema::storedVersion(db), 307.0);
     schema::storeVersion(db);
-    QCOMPARE(schema::storedVersion(db), 308.0);
+    QCOMPARE(schema::storedVersion(db), 309.0);
     QCOMPARE(scalar(db, QStringLiteral("SELECT COUNT(*) FROM Config")).toInt(), qMax(rows, 1));
     // Only the first row by ID carries the version.
-    QCOMPARE(scalar(db, QStringLiteral("SELECT COUNT(*) FROM Config WHERE dbVersion = 308")).toInt(), 1);
+    QCOMPARE(scalar(db, QStringLiteral("SELECT COUNT(*) FROM Config WHERE dbVersion = 309")).toInt(), 1);
     QCOMPARE(scalar(db, QStringLiteral("SELECT dbVersion FROM Config ORDER BY ID LIMIT 1")).toDouble(), 308.0);
 }
 

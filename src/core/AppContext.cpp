@@ -19,6 +19,10 @@ AppContext::AppContext(Workstation ws, db::ConnectionSettings cs, Prompt *prompt
     : workstation(std::move(ws)), connection(std::move(cs)), m_prompt(prompt ? prompt : &m_silent)
 {
     m_connectionName = QStringLiteral("velmor-%1").arg(g_contextCounter.fetchAndAddRelaxed(1));
+    // No working rate is known until one is fetched, saved, typed or loaded
+    // as the last good one stored (core/KnownRates.h): never 1.0.
+    exchangeRateCDN = 0.0;
+    exchangeRateZAR = 0.0;
 }
 
 AppContext::~AppContext() { close(); }

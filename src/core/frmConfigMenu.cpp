@@ -1,6 +1,8 @@
 #include "core/frmConfigMenu.h"
 
 #include "core/AppContext.h"
+#include "core/Figures.h"
+#include "core/widgets/NumberBox.h"
 #include "core/Configuration.h"
 #include "db/Row.h"
 
@@ -78,6 +80,8 @@ frmConfigMenu::frmConfigMenu(AppContext &ctx, QWidget *stoneScreen, QWidget *par
     auto *rf = new QFormLayout(rates);
     txtCDN->setObjectName(QStringLiteral("txtCDN"));
     txtZAR->setObjectName(QStringLiteral("txtZAR"));
+    numberBox(txtCDN);
+    numberBox(txtZAR);
     rf->addRow(QStringLiteral("CDN"), txtCDN);
     rf->addRow(QStringLiteral("ZAR"), txtZAR);
     v->addWidget(rates);
@@ -91,11 +95,11 @@ frmConfigMenu::frmConfigMenu(AppContext &ctx, QWidget *stoneScreen, QWidget *par
     // A box being typed into ("1." or "") would hand the pricing a rate of 0:
     // only a positive value replaces the working rate.
     connect(txtCDN, &QLineEdit::textChanged, this, [this](const QString &t) {
-        if (const double r = db::leadingNumber(t); r > 0)
+        if (const double r = figures::parseTyped(t).value_or(Decimal5()).toDouble(); r > 0)
             m_ctx.exchangeRateCDN = r;
     });
     connect(txtZAR, &QLineEdit::textChanged, this, [this](const QString &t) {
-        if (const double r = db::leadingNumber(t); r > 0)
+        if (const double r = figures::parseTyped(t).value_or(Decimal5()).toDouble(); r > 0)
             m_ctx.exchangeRateZAR = r;
     });
 }

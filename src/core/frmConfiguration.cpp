@@ -4,6 +4,8 @@
 #include "core/widgets/AdministratorOnly.h"
 
 #include "core/AppContext.h"
+#include "core/Figures.h"
+#include "core/widgets/NumberBox.h"
 #include "core/Settings.h"
 #include "core/SettingsFields.h"
 #include "db/Row.h"
@@ -61,6 +63,8 @@ public:
         auto *e = new QLineEdit(m_frame);
         e->setObjectName(name);
         e->setMaximumWidth(140);
+        e->setAccessibleName(label); // the name a refusal gives the field
+        numberBox(e);
         m_form->addRow(label, e);
         m_controls.push_back({name, column, frmConfiguration::Kind::Number, -1, e});
         return *this;
@@ -414,7 +418,9 @@ ConfigurationEdits frmConfiguration::edits() const
         QVariant v;
         switch (c.kind) {
         case Kind::Text: v = static_cast<QLineEdit *>(c.widget)->text(); break;
-        case Kind::Number: v = db::leadingNumber(static_cast<QLineEdit *>(c.widget)->text()); break;
+        case Kind::Number:
+            v = figures::parseTyped(static_cast<QLineEdit *>(c.widget)->text()).value_or(Decimal5()).toDouble();
+            break;
         case Kind::Check: v = static_cast<QCheckBox *>(c.widget)->isChecked(); break;
         case Kind::Option: v = static_cast<QRadioButton *>(c.widget)->isChecked(); break;
         }
@@ -436,6 +442,20 @@ void frmConfiguration::save()
     if (!checkRight(m_ctx, QStringLiteral("Administrator")))
         return;
     try {
+        // Every number first: one that is not a figure, or is larger than
+        // its column holds, is refused and nothing is written.
+        for (const Control &c : m_controls) {
+            if (c.kind != Kind::Number || c.column.isEmpty())
+                continue;
+            auto *box = static_cast<QLineEdit *>(c.widget);
+            const figures::Reading r = figures::read(
+                box->text(), {box->accessibleName(), figures::columnOf(m_ctx.db(), QStringLiteral("Config"), c.column)});
+            if (!r.ok()) {
+                m_ctx.prompt().inform(r.error, QStringLiteral("Configuration"), Icon::Exclamation);
+                box->setFocus();
+                return;
+            }
+        }
         // Only what the user changed: a box that cannot show a stored value
         // (a Null number shows 0, a Null text shows nothing) leaves it alone.
         ConfigurationEdits e = edits();

@@ -750,6 +750,7 @@ void frmCustomer::updateChanges()
         customers::saveCustomer(m_ctx, m_adding, currentId(), m_adding ? customers::CustomerForm() : m_loaded, form);
     switch (r.outcome) {
     case customers::SaveOutcome::NoRep:
+    case customers::SaveOutcome::Refused:
         updateCommands();
         return;
     case customers::SaveOutcome::NamesakeRefused:

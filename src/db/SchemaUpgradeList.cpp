@@ -382,7 +382,9 @@ void diamondSide(std::vector<UpgradeStatement> &l)
         .add(numbered("Class", 1, 4, "Label"), "VARCHAR(10)")
         .add(numbered("Description", 1, 20), "VARCHAR(20)")
         .add(numbered("Deactivate", 1, 20), flag)
-        .add({"AlwaysUseSeperateJobBags", "DontUseSplits", "serialscanning"}, flag);
+        .add({"AlwaysUseSeperateJobBags", "DontUseSplits", "serialscanning"}, flag)
+        // The last good rand rate, kept as the exchange rate is.
+        .add("ExchangeRateZAR", d155);
 }
 
 // The store side's tables.  The diamond side only needs them to exist; the

@@ -1,6 +1,7 @@
 #include "invoices/Invoice.h"
 
 #include "core/AppContext.h"
+#include "core/KnownRates.h"
 #include "db/Row.h"
 #include "db/Sql.h"
 #include "db/Transaction.h"
@@ -292,10 +293,7 @@ QList<InvoiceListRow> findInvoices(const QSqlDatabase &db, const InvoiceFilter &
 qint64 addFreeLine(AppContext &ctx, qint64 invoiceId, const QString &details, const QString &carat,
                    const QString &priceCarat)
 {
-    if (decimalText(carat).isEmpty())
-        throw std::invalid_argument("The weight \"" + carat.toStdString() + "\" is not a number.");
-    if (decimalText(priceCarat).isEmpty())
-        throw std::invalid_argument("The price per carat \"" + priceCarat.toStdString() + "\" is not a number.");
+    const SaleFigures fig = saleFigures(ctx.db(), carat, priceCarat);
     db::Transaction tx(ctx.db());
     QSqlQuery head = db::exec(ctx.db(), QStringLiteral("SELECT customerid, status FROM invoice WHERE ID = ? FOR UPDATE"),
                               {invoiceId});
@@ -310,8 +308,8 @@ qint64 addFreeLine(AppContext &ctx, qint64 invoiceId, const QString &details, co
         QStringLiteral("INSERT INTO invoicelist (invoiceid, details, carat, pricecarat, dateadded, exchangerateCDN, "
                        "exchangerateZAR, taxrate) SELECT ID, ?, ?, ?, ?, ?, ?, ? FROM invoice "
                        "WHERE ID = ? AND status LIKE 'open'"),
-        {details, decimalText(carat), decimalText(priceCarat), QDateTime::currentDateTime(),
-         QString::number(ctx.exchangeRateCDN, 'f', 5), QString::number(ctx.exchangeRateZAR, 'f', 5),
+        {details, fig.carat, fig.priceCarat, QDateTime::currentDateTime(),
+         rateValue(ctx.exchangeRateCDN), rateValue(ctx.exchangeRateZAR),
          QString::number(tax, 'f', 5), invoiceId});
     if (added != 1)
         throw std::invalid_argument(closedInvoiceMessage(invoiceId).toStdString());

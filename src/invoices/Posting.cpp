@@ -2,6 +2,8 @@
 
 #include "core/ChangeEvents.h"
 #include "core/AppContext.h"
+#include "core/KnownRates.h"
+#include "core/Figures.h"
 #include "db/Retry.h"
 #include "db/Row.h"
 #include "db/Sql.h"
@@ -27,6 +29,22 @@ QString decimalText(const QString &text)
     if (!m.captured(3).isEmpty())
         s += QLatin1Char('.') + m.captured(3);
     return s;
+}
+
+SaleFigures saleFigures(const QSqlDatabase &db, const QString &carat, const QString &priceCarat)
+{
+    auto one = [&](const QString &text, const char *column, const char *name) {
+        const figures::Reading r = figures::read(
+            text, {QString::fromLatin1(name), figures::columnOf(db, QStringLiteral("invoicelist"), QLatin1String(column)),
+                   figures::Need::Positive});
+        if (!r.ok())
+            throw std::invalid_argument(r.error.toStdString());
+        return r.value.toDb();
+    };
+    SaleFigures f;
+    f.carat = one(carat, "carat", "weight");
+    f.priceCarat = one(priceCarat, "pricecarat", "price per carat");
+    return f;
 }
 
 double taxRateFor(const AppContext &ctx, qint64 customerId)
@@ -65,13 +83,10 @@ void announcePosted(AppContext &ctx, const Posted &p, const SaleLine &line)
 
 Posted postInTransaction(AppContext &ctx, const SaleLine &line)
 {
-    const QString carat = decimalText(line.carat);
-    const QString price = decimalText(line.priceCarat);
-    if (carat.isEmpty())
-        throw std::invalid_argument("The weight \"" + line.carat.toStdString() + "\" is not a number.");
-    if (price.isEmpty())
-        throw std::invalid_argument("The price per carat \"" + line.priceCarat.toStdString() + "\" is not a number.");
     const QSqlDatabase db = ctx.db();
+    const SaleFigures fig = saleFigures(db, line.carat, line.priceCarat);
+    const QString &carat = fig.carat;
+    const QString &price = fig.priceCarat;
     // The customer's row is the lock every workstation takes before it looks
     // for the open invoice; a locking read also sees the newest committed rows.
     QSqlQuery c = db::exec(db, QStringLiteral("SELECT ID FROM Customer WHERE ID = ? FOR UPDATE"), {line.customerId});
@@ -118,7 +133,7 @@ Posted postInTransaction(AppContext &ctx, const SaleLine &line)
                                          "discountgiven) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
                           {p.invoiceId, line.diamondId ? QVariant(line.diamondId) : QVariant(QMetaType::fromType<qlonglong>()),
                            line.parcelId ? QVariant(line.parcelId) : QVariant(QMetaType::fromType<qlonglong>()), carat, now,
-                           price, QString::number(ctx.exchangeRateCDN, 'f', 5), QString::number(ctx.exchangeRateZAR, 'f', 5),
+                           price, rateValue(ctx.exchangeRateCDN), rateValue(ctx.exchangeRateZAR),
                            QString::number(tax, 'f', 5),
                            line.details.isEmpty() ? QVariant(QMetaType::fromType<QString>()) : QVariant(line.details),
                            listPrice, discount});
@@ -141,10 +156,13 @@ SellOutcome sellStoneOnInvoice(AppContext &ctx, qint64 stoneId, qint64 customerI
         return refuse(SellResult::Refused, QStringLiteral("You have to select a Customer before you can proceed!"));
     if (stoneId == 0)
         return refuse(SellResult::Refused, QStringLiteral("You have to select a Diamond before you can proceed!"));
-    if (decimalText(carat).isEmpty())
-        return refuse(SellResult::Refused, QStringLiteral("The weight \"%1\" is not a number.").arg(carat));
-    if (decimalText(priceCarat).isEmpty())
-        return refuse(SellResult::Refused, QStringLiteral("The price per carat \"%1\" is not a number.").arg(priceCarat));
+    try {
+        saleFigures(ctx.db(), carat, priceCarat);
+    } catch (const std::invalid_argument &e) {
+        return refuse(SellResult::Refused, QString::fromStdString(e.what()));
+    } catch (const db::DbError &e) {
+        return refuse(SellResult::Failed, QStringLiteral("The sale could not be saved:\n\n") + e.message());
+    }
 
     enum class Step { Done, Conflict, NoCustomer };
     QString sku;

@@ -2,6 +2,7 @@
 
 #include "core/ChangeEvents.h"
 #include "core/AppContext.h"
+#include "core/Figures.h"
 #include "core/Users.h"
 #include "db/Retry.h"
 #include "db/Row.h"
@@ -194,7 +195,8 @@ bool sellOne(AppContext &ctx, qint64 memoSheetId, qint64 stoneId, double stonePr
     line.customerId = sheet.customerId;
     line.diamondId = stoneId;
     line.carat = caratText(carat);
-    line.priceCarat = QString::number(stonePrice / carat, 'f', 4);
+    // At the column's five decimals: the line's amount is the stone price.
+    line.priceCarat = Decimal5::fromDouble(stonePrice).dividedBy(Decimal5::fromDouble(carat)).toDb();
     *posted = invoices::postInTransaction(ctx, line);
     if (ctx.settings.StoneChange)
         stones::SaveDeleteChangeStatus(ctx, QStringLiteral("status"), stoneId);
@@ -276,17 +278,18 @@ MoveOutcome putOnMemo(AppContext &ctx, qint64 memoSheetId, qint64 stoneId, const
     MoveOutcome out = run(ctx, [&](MoveOutcome &o) {
         checkRights(ctx, employeeId);
         const bool priceTyped = !stonePrice.trimmed().isEmpty();
-        bool isNumber = false;
-        double d = QString(discount).remove(QLatin1Char(',')).trimmed().toDouble(&isNumber);
-        if (!priceTyped && (!isNumber || !std::isfinite(d)))
+        const std::optional<Decimal5> typedDiscount = figures::parseTyped(discount);
+        if (!priceTyped && !typedDiscount)
             throw Refusal{MoveResult::Refused,
                           QStringLiteral("The discount off RAP \"%1\" is not a number.").arg(discount), kTitle};
+        const double d = typedDiscount ? typedDiscount->toDouble() : 0.0;
         double price = 0;
         if (priceTyped) {
-            price = QString(stonePrice).remove(QLatin1Char(',')).trimmed().toDouble(&isNumber);
-            if (!isNumber || !std::isfinite(price))
+            const std::optional<Decimal5> typedPrice = figures::parseTyped(stonePrice);
+            if (!typedPrice)
                 throw Refusal{MoveResult::Refused,
                               QStringLiteral("The price US$ /Stone \"%1\" is not a number.").arg(stonePrice), kTitle};
+            price = typedPrice->toDouble();
         }
         db::Transaction tx(ctx.db());
         // A locking read: a second workstation putting the same stone on
@@ -368,12 +371,11 @@ MoveOutcome putOnMemoAtPrice(AppContext &ctx, qint64 memoSheetId, qint64 stoneId
         if (!ctx.user.AllowMemoAssigning)
             throw Refusal{MoveResult::Refused, QString(), QString()};
         auto price = [](const QString &text) {
-            const QString t = QString(text).remove(QLatin1Char(',')).trimmed();
-            if (t.isEmpty())
+            if (text.trimmed().isEmpty())
                 return QVariant(QMetaType(QMetaType::Double));
-            bool isNumber = false;
-            const double v = t.toDouble(&isNumber);
-            if (!isNumber || !std::isfinite(v) || v < 0)
+            const std::optional<Decimal5> typed = figures::parseTyped(text); // "0,75" is not 75
+            const double v = typed ? typed->toDouble() : -1.0;
+            if (!typed || v < 0)
                 throw Refusal{MoveResult::Refused, QStringLiteral("The Price \"%1\" is not a number.").arg(text),
                               kTitle};
             return QVariant(v);
@@ -473,11 +475,15 @@ MoveOutcome sellFromMemo(AppContext &ctx, qint64 memoSheetId, qint64 stoneId, co
     MoveOutcome out = run(ctx, [&](MoveOutcome &o) {
         if (!ctx.user.AllowMemoAssigning)
             throw Refusal{MoveResult::Refused, QString(), QString()};
-        bool isNumber = false;
-        const double price = QString(stonePrice).remove(QLatin1Char(',')).trimmed().toDouble(&isNumber);
-        if (!isNumber || !std::isfinite(price))
-            throw Refusal{MoveResult::Refused, QStringLiteral("The Stone Price \"%1\" is not a number.").arg(stonePrice),
+        const std::optional<Decimal5> typed = figures::parseTyped(stonePrice);
+        if (!typed)
+            throw Refusal{MoveResult::Refused, figures::notANumberMessage(QStringLiteral("Stone Price"), stonePrice),
                           QStringLiteral("Selling Diamond")};
+        if (!(typed->rounded(2) > Decimal5()))
+            throw Refusal{MoveResult::Refused,
+                          QStringLiteral("The Stone Price must be more than 0: this Stone has no price to sell it at."),
+                          QStringLiteral("Selling Diamond")};
+        const double price = typed->toDouble();
         db::Transaction tx(ctx.db());
         const Sheet sheet = readSheet(ctx, memoSheetId);
         if (!sellOne(ctx, memoSheetId, stoneId, price, sheet, &o.posted, &sku))
@@ -547,9 +553,25 @@ MoveOutcome sellAll(AppContext &ctx, qint64 memoSheetId)
         db::Transaction tx(ctx.db());
         const Sheet sheet = readSheet(ctx, memoSheetId);
         const QList<qint64> ids = stonesOfSheet(ctx, memoSheetId);
+        // Every stone needs a price of more than 0 before any is sold.
+        QList<double> prices;
+        QStringList unpriced;
         for (qint64 id : ids) {
-            const double price =
-                db::numOf(db::scalar(ctx.db(), QStringLiteral("SELECT SellPriceUS FROM SingleStone WHERE ID=?"), {id}));
+            QSqlQuery p = db::exec(ctx.db(), QStringLiteral("SELECT SellPriceUS, SKU FROM SingleStone WHERE ID=?"), {id});
+            const bool found = p.next();
+            prices << (found ? db::numOf(p.value(0)) : 0.0);
+            if (found && !(Decimal5::fromDouble(prices.last()).rounded(2) > Decimal5()))
+                unpriced << db::textOf(p.value(1));
+        }
+        if (!unpriced.isEmpty())
+            throw Refusal{MoveResult::Refused,
+                          QStringLiteral("These Stones have no selling price: %1.\n\nPlease give them a price "
+                                         "first; nothing has been sold.")
+                              .arg(unpriced.join(QStringLiteral(", "))),
+                          QStringLiteral("Selling Diamond")};
+        for (int i = 0; i < ids.size(); ++i) {
+            const qint64 id = ids[i];
+            const double price = prices[i];
             if (!sellOne(ctx, memoSheetId, id, price, sheet, &o.posted, nullptr))
                 throw db::DbError(QStringLiteral("The stones of the memo sheet changed during the sale."));
         }

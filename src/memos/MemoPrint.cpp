@@ -1,6 +1,7 @@
 #include "memos/MemoPrint.h"
 
 #include "core/AppContext.h"
+#include "core/KnownRates.h"
 #include "db/Row.h"
 #include "db/Sql.h"
 #include "memos/MemoSheetView.h"
@@ -97,6 +98,11 @@ QString phoneFormat(const QString &phone)
 
 bool PrintMemoSheet(AppContext &ctx, printing::PrintSurface &s, const MemoPrintRequest &r, QString *error)
 {
+    // Amounts in another currency only at a known rate.
+    if (const QString missing = missingRates(ctx, r.cdn, r.zar); !missing.isEmpty()) {
+        *error = missing;
+        return false;
+    }
     const QSqlDatabase db = ctx.db();
     QSqlQuery h = db::exec(db, QStringLiteral("SELECT * FROM memosheet WHERE id=?"), {r.memoSheetId});
     if (!h.next()) {

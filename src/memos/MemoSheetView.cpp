@@ -1,5 +1,7 @@
 #include "memos/MemoSheetView.h"
 
+#include "core/Figures.h"
+
 #include "core/AppContext.h"
 #include "db/Row.h"
 #include "db/Sql.h"
@@ -202,7 +204,8 @@ bool saveMemoRef(AppContext &ctx, qint64 memoSheetId, const QString &ref)
 }
 
 namespace {
-double typed(const QString &t) { return QString(t).remove(QLatin1Char(',')).trimmed().toDouble(); }
+// A typed figure; 0 for a text that is not one ("0,75" is never 75).
+double typed(const QString &t) { return figures::parseTyped(t).value_or(Decimal5()).toDouble(); }
 QString f2(double v) { return QString::number(v, 'f', 2); }
 } // namespace
 

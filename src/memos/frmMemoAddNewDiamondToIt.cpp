@@ -5,6 +5,7 @@
 #include "core/AppContext.h"
 #include "core/Screens.h"
 #include "core/widgets/Named.h"
+#include "core/widgets/NumberBox.h"
 #include "db/Sql.h"
 #include "memos/MemoFiles.h"
 #include "memos/MemoMoves.h"
@@ -144,6 +145,7 @@ void frmMemoAddNewDiamondToIt::build()
     sl->addWidget(named(new QLineEdit(stone), "txtDiscountDollar"), 2, 1);
     sl->addWidget(new QLabel(QStringLiteral("US$ /ct"), stone), 2, 2);
     sl->addWidget(named(new QLineEdit(stone), "txtPriceCarat"), 2, 3);
+    numberBoxes(stone, {"txtDiscount", "txtDiscountDollar", "txtPriceCarat"});
     sl->addWidget(named(new QPushButton(QStringLiteral("Add to this Memo-Sheet"), stone), "cmdAdd"), 2, 4, 1, 2);
     auto *done = named(new QLabel(QStringLiteral("done"), stone), "fraDone");
     done->setVisible(false);

@@ -1,6 +1,8 @@
 #include "parcels/ParcelSplit.h"
 
 #include "core/ChangeEvents.h"
+#include "core/Figures.h"
+
 #include "core/AppContext.h"
 #include "db/Retry.h"
 #include "db/Sql.h"
@@ -35,20 +37,35 @@ Outcome splitParcel(AppContext &ctx, const SplitRequest &r)
                     QStringLiteral("Missing Information"));
     if (db::scalar(ctx.db(), QStringLiteral("SELECT ID FROM parcel WHERE SKU = ? LIMIT 1"), {sku}).isValid())
         return tell(ctx, Result::Refused, kSkuTaken, QStringLiteral("missing Information"));
-    const auto carat = Decimal5::parse(r.carat);
-    if (!carat || *carat <= Decimal5())
+    if (r.carat.trimmed().isEmpty())
         return tell(ctx, Result::Refused, QStringLiteral("Please enter the Carats of the new Parcel."), title);
+    figures::Reader read(ctx.db(), QStringLiteral("parcel"));
+    const std::optional<Decimal5> carat =
+        read(r.carat, QStringLiteral("Carats of the new Parcel"), QStringLiteral("Carat"), figures::Need::Positive);
     std::optional<Decimal5> value;
     if (!r.newValueUS.trimmed().isEmpty()) {
-        value = Decimal5::parse(r.newValueUS);
-        if (!value || *value < Decimal5())
-            return tell(ctx, Result::Refused, QStringLiteral("\"%1\" is not a valid value.").arg(r.newValueUS), title);
+        // A value for the whole new parcel: its cost per carat is checked
+        // against its column below.
+        const figures::Reading v =
+            figures::read(r.newValueUS, {QStringLiteral("value of the new Parcel"), figures::Column{19, 5},
+                                         figures::Need::NotNegative});
+        if (!v.ok())
+            return tell(ctx, Result::Refused, v.error, title);
+        value = v.value;
     }
     std::optional<Decimal5> sell;
-    if (!r.sellPerCarat.trimmed().isEmpty()) {
-        sell = Decimal5::parse(r.sellPerCarat);
-        if (!sell || *sell < Decimal5())
-            return tell(ctx, Result::Refused, QStringLiteral("\"%1\" is not a valid price.").arg(r.sellPerCarat), title);
+    if (!r.sellPerCarat.trimmed().isEmpty())
+        sell = read(r.sellPerCarat, QStringLiteral("sell price per carat"), QStringLiteral("SellPerCarat"),
+                    figures::Need::NotNegative);
+    if (!read.ok())
+        return tell(ctx, Result::Refused, read.error(), title);
+    if (value && carat && !carat->isZero()) {
+        const figures::Column costColumn = figures::columnOf(ctx.db(), QStringLiteral("parcel"), QStringLiteral("CostPerCarat"));
+        if (value->dividedBy(*carat) > costColumn.largest())
+            return tell(ctx, Result::Refused,
+                        figures::tooLargeMessage(QStringLiteral("cost per carat of the new Parcel"),
+                                                 value->dividedBy(*carat).fixed(5), costColumn),
+                        title);
     }
 
     Outcome out;

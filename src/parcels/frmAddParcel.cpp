@@ -3,6 +3,7 @@
 #include "core/Failures.h"
 #include "core/AppContext.h"
 #include "core/widgets/Named.h"
+#include "core/widgets/NumberBox.h"
 #include "db/Sql.h"
 #include "parcels/OlderParcel.h"
 #include "stones/OlderParcelView.h"
@@ -34,7 +35,9 @@ frmAddParcel::frmAddParcel(AppContext &ctx, qint64 parcelId, QWidget *parent)
     txtInvoice = named(new QLineEdit(this), "txtInvoice");
     txtInvoice->setMaxLength(50);
     txtPricePerCarat = named(new QLineEdit(this), "txtPricePerCarat");
+    numberBox(txtPricePerCarat);
     txtCarats = named(new QLineEdit(this), "txtCarats");
+    numberBox(txtCarats);
     txtQuantity = named(new QLineEdit(this), "txtQuantity");
     form->addRow(QStringLiteral("Supplier"), cboSupplier);
     form->addRow(QStringLiteral("Invoice"), txtInvoice);

@@ -4,6 +4,7 @@
 #include "core/ChangeEvents.h"
 #include "core/AppContext.h"
 #include "core/widgets/Named.h"
+#include "core/widgets/NumberBox.h"
 #include "db/Sql.h"
 #include "parcels/frmMemoLoadParcel.h"
 #include "parcels/frmParcelAdd.h"
@@ -63,6 +64,7 @@ frmParcel::frmParcel(AppContext &ctx, QWidget *parent) : QWidget(parent), m_ctx(
     auto *find = new QVBoxLayout;
     auto *filters = new QHBoxLayout;
     txtCaratSearch = named(new QLineEdit(this), "txtCaratSearch");
+    numberBox(txtCaratSearch);
     txtCaratSearch->setPlaceholderText(QStringLiteral("ct"));
     cboColorSearch = named(new QComboBox(this), "cboColorSearch");
     cboClaritySearch = named(new QComboBox(this), "cboClaritySearch");
@@ -97,8 +99,11 @@ frmParcel::frmParcel(AppContext &ctx, QWidget *parent) : QWidget(parent), m_ctx(
                         QStringLiteral("Emerald"), QStringLiteral("Heart"), QStringLiteral("Radiant"),
                         QStringLiteral("Triangle")});
     txtCarat = named(new QLineEdit(this), "txtCarat");
+    numberBox(txtCarat);
     txtLowCarat = named(new QLineEdit(this), "txtLowCarat");
+    numberBox(txtLowCarat);
     txtHighCarat = named(new QLineEdit(this), "txtHighCarat");
+    numberBox(txtHighCarat);
     txtAvrgCarat = named(new QLineEdit(this), "txtAvrgCarat");
     txtQuantity = named(new QLineEdit(this), "txtQuantity");
     cboColourLow = named(new QComboBox(this), "cboColourLow");
@@ -106,6 +111,7 @@ frmParcel::frmParcel(AppContext &ctx, QWidget *parent) : QWidget(parent), m_ctx(
     cboClarityLow = named(new QComboBox(this), "cboClarityLow");
     cboClarityHigh = named(new QComboBox(this), "cboClarityHigh");
     txtSellPerCarat = named(new QLineEdit(this), "txtSellPerCarat");
+    numberBox(txtSellPerCarat);
     txtComment = named(new QLineEdit(this), "txtComment");
     lblDates = named(new QLabel(this), "lblDates");
     txtLastUSCost = named(new QLineEdit(this), "txtLastUSCost");

@@ -1,5 +1,7 @@
 #include "parcels/frmSplitOlderParcel.h"
 
+#include "core/Figures.h"
+
 #include "core/AppContext.h"
 #include "core/widgets/Named.h"
 #include "db/Sql.h"
@@ -23,7 +25,7 @@ namespace {
 // The number a field holds; 0 when it holds none.
 Decimal5 val(const QLineEdit *e)
 {
-    return Decimal5::parse(e->text().trimmed()).value_or(Decimal5());
+    return figures::parseTyped(e->text()).value_or(Decimal5());
 }
 
 int gradeOf(const QComboBox *c)

@@ -1,6 +1,8 @@
 #include "pricing/frmConfigExchangeRate.h"
 
 #include "core/AppContext.h"
+#include "core/Figures.h"
+#include "core/widgets/NumberBox.h"
 #include "db/Row.h"
 #include "db/Sql.h"
 
@@ -22,7 +24,7 @@ frmConfigExchangeRate::frmConfigExchangeRate(AppContext &ctx, QWidget *parent) :
     auto *form = new QFormLayout;
     for (int i = 0; i < ExchangeRateForm::FieldCount; ++i) {
         const auto f = ExchangeRateForm::Field(i);
-        auto *e = new QLineEdit;
+        auto *e = numberBox(new QLineEdit);
         e->setObjectName(ExchangeRateForm::controlName(f));
         m_edits[i] = e;
         form->addRow(QString::fromLatin1(labels[i]), e);
@@ -56,7 +58,8 @@ RatesSaveResult frmConfigExchangeRate::save()
         if (r.exchangeRate) {
             // The stored rate is the working rate from now on: every open
             // screen (the stone screen's title and local prices) follows.
-            const double rate = db::leadingNumber(m_form.text(ExchangeRateForm::ExchangeRate));
+            const double rate =
+                figures::parseTyped(m_form.text(ExchangeRateForm::ExchangeRate)).value_or(Decimal5()).toDouble();
             m_ctx.settings.ExchangeRate = rate;
             if (rate > 0)
                 m_ctx.exchangeRateCDN = rate;

@@ -5,6 +5,7 @@
 #include "core/Failures.h"
 #include "core/UserCaption.h"
 #include "core/Users.h"
+#include "core/widgets/NumberBox.h"
 #include "core/widgets/WindowPlacement.h"
 #include "core/widgets/StoneScreenRights.h"
 #include "db/ConvertSql.h"
@@ -770,9 +771,13 @@ void frmDiamondDetail::build()
     // Every price field forwards what the user types to the price model.
     for (int i = 0; i < stones::StonePriceModel::FieldCount; ++i) {
         const F f = F(i);
-        if (auto *e = le(stones::StonePriceModel::fieldName(f).toLatin1().constData()))
+        if (auto *e = le(stones::StonePriceModel::fieldName(f).toLatin1().constData())) {
+            numberBox(e);
             connect(e, &QLineEdit::textEdited, this, [this, f](const QString &t) { priceEdited(f, t); });
+        }
     }
+    numberBoxes(this, {"txtWeight", "txtDim1", "txtDim2", "txtDim3", "txtTableSize", "txtTotalDepth", "txtCrownHeight",
+                       "txtPavillionDepth", "txtCrownAngle", "txtPavillionAngle", "txtGirdleDimension"});
 }
 
 // Shared procedures --------------------------------------------------------------------

@@ -3,6 +3,7 @@
 #include "core/Failures.h"
 #include "core/AppContext.h"
 #include "core/widgets/Named.h"
+#include "core/widgets/NumberBox.h"
 #include "core/widgets/WindowPlacement.h"
 #include "db/ConvertSql.h"
 #include "db/Sql.h"
@@ -153,6 +154,8 @@ void frmItemDiamondSearch::build()
     txtLot = line("txtLot");
     txtLowWeight = line("txtLowWeight");
     txtHighWeight = line("txtHighWeight");
+    numberBox(txtLowWeight);
+    numberBox(txtHighWeight);
     DTPicker1 = named(new QDateEdit(this), "DTPicker1");
     // The lowest date stands for "no date": the box shows nothing then.
     DTPicker1->setMinimumDate(QDate(1900, 1, 1));
@@ -401,6 +404,20 @@ void frmItemDiamondSearch::search()
 {
     tmrSearch->stop();
     const StoneSearchFilter f = filter();
+    // A weight that cannot be read is refused, never searched as no filter.
+    const QString refused = weightRefusal(f.lowWeight, f.highWeight);
+    for (QLineEdit *e : {txtLowWeight, txtHighWeight})
+        e->setToolTip(QString());
+    if (!refused.isEmpty()) {
+        QLineEdit *bad = refused.contains(QLatin1String("Weight from")) ? txtLowWeight : txtHighWeight;
+        bad->setToolTip(refused);
+        m_model->reset(m_ctx.db(), f, m_order, 0);
+        txtQTY->setText(QStringLiteral("?"));
+        txtQTY->setToolTip(refused);
+        txtTotalRap->clear();
+        return;
+    }
+    txtQTY->setToolTip(QString());
     SearchTotals t;
     try {
         t = searchTotals(m_ctx.db(), f);

@@ -62,6 +62,7 @@ private slots:
     void twoWorkstationsPutOneStoneOnTwoSheets();
     void returnRacesWithSale();
     void bulkReturnAndSale();
+    void noSaleWithoutAPrice();
     void unreachableListingDoesNotUndoTheMove();
     void priceFields();
     void sheetLinesCurrentAndHistory();
@@ -387,6 +388,40 @@ void tst_memomoves::bulkReturnAndSale()
     QVERIFY(o.ok());
     QCOMPARE(o.moved, 0);
     checkLogMatchesJournal(e);
+}
+
+// A stone without a price is never sold at 0: the single sale refuses a
+// stone price of 0 (or "0,75", never 75), the bulk sale names every stone
+// without a selling price and sells none.
+void tst_memomoves::noSaleWithoutAPrice()
+{
+    StoneEnv e;
+    const qint64 c = e.customer("Echo");
+    const qint64 sheet = sheetFor(e, c);
+    const qint64 priced = e.stone("PR1"), bare = e.stone("NP1"), bare2 = e.stone("NP2");
+    db::exec(e.t.db(), "UPDATE SingleStone SET SellPriceUS=NULL WHERE ID IN (?, ?)", {bare, bare2});
+    for (qint64 id : {priced, bare, bare2})
+        QVERIFY(putOnMemo(e.ctx, sheet, id, "30", 7).ok());
+    const QString journal = e.value("SELECT COUNT(*) FROM Memo").toString();
+    for (const char *price : {"0.00", "0", "-5", "", "0,75", "0.001"}) {
+        e.prompt.clear();
+        const MoveOutcome o = sellFromMemo(e.ctx, sheet, bare, QString::fromLatin1(price));
+        QCOMPARE(o.result, MoveResult::Refused);
+        QCOMPARE(e.prompt.messages().size(), 1);
+        QVERIFY2(e.prompt.messages().first().contains("Stone Price"), qPrintable(e.prompt.messages().first()));
+    }
+    e.prompt.clear();
+    MoveOutcome o = sellAll(e.ctx, sheet);
+    QCOMPARE(o.result, MoveResult::Refused);
+    QVERIFY2(e.prompt.messages().first().contains("NP1, NP2"), qPrintable(e.prompt.messages().first()));
+    QCOMPARE(e.count("SELECT COUNT(*) FROM invoicelist"), 0);
+    QCOMPARE(e.count("SELECT COUNT(*) FROM invoice"), 0);
+    QCOMPARE(e.count("SELECT COUNT(*) FROM SingleStone WHERE Status='Memo'"), 3);
+    QCOMPARE(e.value("SELECT COUNT(*) FROM Memo").toString(), journal);
+    // Priced, the single sale goes to the cent at the stone price typed.
+    e.prompt.clear();
+    QVERIFY(sellFromMemo(e.ctx, sheet, priced, "1,234.57").ok());
+    QCOMPARE(e.value("SELECT CAST(ROUND(pricecarat * carat, 2) AS CHAR) FROM invoicelist").toString(), QString("1234.57"));
 }
 
 void tst_memomoves::unreachableListingDoesNotUndoTheMove()

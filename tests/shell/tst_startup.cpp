@@ -16,6 +16,8 @@
 #include "db/SchemaTables.h"
 #include "db/Sql.h"
 #include "stones/frmDiamondDetail.h"
+#include "memos/MemoPrint.h"
+#include "printing/PrintJob.h"
 
 #include <QAction>
 #include <QApplication>
@@ -106,6 +108,8 @@ private slots:
     void oneRateRefreshAtATime();
     void homeScreen_data();
     void homeScreen();
+    void startWithoutNetwork_data();
+    void startWithoutNetwork();
     void waitsForTimedNotice();
     void rightsOnTheFrontScreen();
     void frontScreenActivation();
@@ -201,6 +205,57 @@ void TestStartup::oneRateRefreshAtATime()
     // A tick in the same due second after the fetch has ended: no second one.
     flow.refreshRates(nullptr);
     QCOMPARE(server.hits.value("/"), 1);
+}
+
+// A start that cannot fetch the day's rates works with the last good ones
+// stored and writes no rate of 1.0 anywhere; with no rand rate stored, the
+// rand rate stays unknown: parcel memo lines keep no rand rate and a memo
+// sheet in rand is refused, naming the rate and where to set it.
+void TestStartup::startWithoutNetwork_data()
+{
+    QTest::addColumn<QVariant>("storedRand");
+    QTest::newRow("rand rate stored") << QVariant(17.9);
+    QTest::newRow("no rand rate stored") << QVariant();
+}
+
+void TestStartup::startWithoutNetwork()
+{
+    QFETCH(QVariant, storedRand);
+    TestDb t;
+    db::exec(t.db(), QStringLiteral("UPDATE Config SET ExchangeRate = 1.31, ExchangeRateZAR = ?"), {storedRand});
+    db::exec(t.db(), QStringLiteral("INSERT INTO parcel (SKU, SellPerCarat) VALUES ('P1', 300)"));
+    db::exec(t.db(), QStringLiteral("INSERT INTO memoparcellist (memoparcelid, parcelid, carat) VALUES (1, 1, 2)"));
+    const qint64 customer = db::insert(t.db(), QStringLiteral("INSERT INTO Customer (CompanyName) VALUES ('Rand Buyer')"));
+    const qint64 sheet = db::insert(t.db(), QStringLiteral("INSERT INTO memosheet (CustomerID, Date) VALUES (?, NOW())"),
+                                    {customer});
+    db::exec(t.db(),
+             QStringLiteral("INSERT INTO SingleStone (SKU, Shape, Carat, RapaportPrice, SellOffRap, SellPriceUS, Status, "
+                            "MemoSheetID, CustomerID) VALUES ('R1', 'Round Brilliant [BR]', 1, 3000, 0, 3000, 'Memo', ?, ?)"),
+             {sheet, customer});
+    Start s(t);
+    QVERIFY(s.run());
+    QCOMPARE(s.ctx.exchangeRateCDN, 1.31);
+    const bool rand = storedRand.isValid();
+    QCOMPARE(s.ctx.exchangeRateZAR, rand ? 17.9 : 0.0);
+    auto count = [&](const char *sql) { return db::scalar(t.db(), QString::fromLatin1(sql)).toInt(); };
+    QCOMPARE(count("SELECT COUNT(*) FROM memoparcellist WHERE exchangerateCDN = 1 OR exchangerateZAR = 1"), 0);
+    QCOMPARE(count("SELECT COUNT(*) FROM memoparcellist WHERE exchangerateCDN = 1.31"), 1);
+    QCOMPARE(count("SELECT COUNT(*) FROM memoparcellist WHERE exchangerateZAR IS NULL"), rand ? 0 : 1);
+    QCOMPARE(count("SELECT COUNT(*) FROM Config WHERE ExchangeRate = 1 OR ExchangeRateZAR = 1"), 0);
+
+    QTemporaryDir out;
+    memos::MemoPrintRequest r;
+    r.memoSheetId = sheet;
+    r.zar = true;
+    s.prompt.clear();
+    const printing::PrintOutcome printed =
+        memos::printMemoSheet(s.ctx, r, printing::PrintTarget::pdf(out.filePath(QStringLiteral("memo.pdf"))));
+    QCOMPARE(printed.ok, rand);
+    if (!rand) {
+        QVERIFY2(printed.error.contains(QStringLiteral("The rand rate (ZAR) is not known")), qPrintable(printed.error));
+        QVERIFY(printed.error.contains(QStringLiteral("Working exchange rates")));
+        QVERIFY(!QFile::exists(out.filePath(QStringLiteral("memo.pdf"))));
+    }
 }
 
 void TestStartup::homeScreen_data()

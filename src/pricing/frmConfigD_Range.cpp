@@ -1,6 +1,8 @@
 #include "pricing/frmConfigD_Range.h"
 
 #include "core/AppContext.h"
+#include "core/Users.h"
+#include "core/widgets/AdministratorOnly.h"
 #include "core/widgets/Named.h"
 #include "db/Row.h"
 #include "db/Sql.h"
@@ -21,6 +23,7 @@ frmConfigD_Range::frmConfigD_Range(AppContext &ctx, QWidget *parent) : QWidget(p
 {
     setObjectName(QStringLiteral("frmConfigD_Range"));
     setWindowTitle(QStringLiteral("Diameter Ranges"));
+    ui::administratorOnly(ctx, this);
     txtID = named(new QLineEdit(QStringLiteral("0")), "txtID");
     txtID->hide();
     txtClass = named(new QLineEdit, "txtClass");
@@ -120,6 +123,8 @@ void frmConfigD_Range::editSelected()
 
 void frmConfigD_Range::update()
 {
+    if (!checkRight(m_ctx, QStringLiteral("Administrator")))
+        return;
     SizeRange r;
     r.id = txtID->text().toLongLong();
     r.name = txtClass->text();
@@ -140,6 +145,8 @@ void frmConfigD_Range::update()
 
 void frmConfigD_Range::refreshParcels()
 {
+    if (!checkRight(m_ctx, QStringLiteral("Administrator")))
+        return;
     try {
         pushMarkupsToParcels(m_ctx.db());
     } catch (const db::DbError &) {

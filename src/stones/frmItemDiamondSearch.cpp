@@ -108,6 +108,7 @@ frmItemDiamondSearch::frmItemDiamondSearch(AppContext &ctx, QWidget *parent)
     build();
     fillLists();
     restoreFilters();
+    m_restored = true;
     search();
 }
 
@@ -354,8 +355,13 @@ void frmItemDiamondSearch::fillLists()
 
 void frmItemDiamondSearch::later()
 {
-    if (!m_filling)
-        tmrSearch->start();
+    if (m_filling)
+        return;
+    // The filters are kept at each change: a program that ends with the
+    // search open loses none of them.
+    if (m_restored)
+        saveFilters();
+    tmrSearch->start();
 }
 
 StoneSearchFilter frmItemDiamondSearch::filter() const

@@ -17,7 +17,7 @@
 
 namespace velmor::ui {
 
-frmConfigMenu::frmConfigMenu(AppContext &ctx, QWidget *stoneScreen, QWidget *parent)
+frmConfigMenu::frmConfigMenu(AppContext &ctx, QWidget *stoneScreen, QWidget *parent, bool memoDisclaimer)
     : QDialog(parent ? parent : stoneScreen),
       m_ctx(ctx),
       m_stone(stoneScreen),
@@ -49,9 +49,9 @@ frmConfigMenu::frmConfigMenu(AppContext &ctx, QWidget *stoneScreen, QWidget *par
     connect(button("Command4", QStringLiteral("Users"), 1, 1), &QPushButton::clicked, this, [this] { choose(4); });
     connect(button("cmdConfigLabour", QStringLiteral("Labour"), 2, 0), &QPushButton::clicked, this,
             [this] { choose(5); });
-    // The disclaimer and labour screens are not part of this build yet.
-    for (const char *name : {"Command2", "Command3", "cmdConfigLabour"})
-        findChild<QPushButton *>(QString::fromLatin1(name))->setEnabled(false);
+    // The labour screen belongs to the store side; the disclaimers where built.
+    findChild<QPushButton *>(QStringLiteral("cmdConfigLabour"))->setEnabled(false);
+    findChild<QPushButton *>(QStringLiteral("Command2"))->setEnabled(memoDisclaimer);
     findChild<QPushButton *>(QStringLiteral("Command3"))->setEnabled(ctx.screens().available(Screen::SalesDisclaimer));
     // Label1..Label4 open the database maintenance screen, which this build
     // does not have: they are shown disabled.

@@ -167,8 +167,10 @@ void frmConfiguration::build()
             .text(S("txtCompanyEMail"), S("CompanyEMail"), S("E-mail"))
             .text(S("txtCompanyWWW"), S("CompanyWWW"), S("Web site"))
             .text(S("txtMyCurrencyName"), S("MyCurrencyName"), S("Local currency name"))
-            .check(S("chkStoneChange"), S("StoneChange"), S("Record every change of a stone"))
-            .check(S("chkPublishDiamondPrices"), S("PublishDiamondPrices"), S("Publish diamond prices online"));
+            .check(S("chkStoneChange"), S("StoneChange"), S("enable the Tracking of Changes that were done to a Stone"))
+            .check(S("chkPublishDiamondPrices"), S("PublishDiamondPrices"), S("Publish diamond prices online"))
+            .check(S("chkVelmorWholeSale"), S("VelmorWholeSale"),
+                   S("Wholesale set-up: the main menu is the home screen (from the next start)"));
     }
     // 3. Price grid.
     QWidget *fra2 = frame("fra2");

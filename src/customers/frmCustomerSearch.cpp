@@ -70,6 +70,9 @@ void frmCustomerSearch::build()
     cmdExport->setObjectName(QStringLiteral("cmdExport"));
     auto *cmdBack = new QPushButton(QStringLiteral("Back"), this);
     cmdBack->setObjectName(QStringLiteral("cmdBack"));
+    // A customer not found yet is added from here.
+    auto *cmdAddCustomer = new QPushButton(QStringLiteral("Add customer..."), this);
+    cmdAddCustomer->setObjectName(QStringLiteral("cmdAddCustomer"));
 
     auto *root = new QVBoxLayout(this);
     auto *row = new QHBoxLayout;
@@ -85,6 +88,7 @@ void frmCustomerSearch::build()
     root->addWidget(Flex, 1);
     auto *bottom = new QHBoxLayout;
     bottom->addWidget(lblFound, 1);
+    bottom->addWidget(cmdAddCustomer);
     bottom->addWidget(cmdExport);
     bottom->addWidget(cmdBack);
     root->addLayout(bottom);
@@ -116,6 +120,12 @@ void frmCustomerSearch::build()
             file += QStringLiteral(".csv");
         exportTo(file);
     });
+    connect(cmdAddCustomer, &QPushButton::clicked, this, [this] {
+        m_searcher.reset();
+        if (addCustomer)
+            addCustomer();
+    });
+    connect(&m_ctx.events(), &ContextEvents::rightsChanged, this, &frmCustomerSearch::updateCommands);
     connect(cmdBack, &QPushButton::clicked, this, [this] {
         if (m_opener) {
             m_opener->show();
@@ -138,8 +148,15 @@ void frmCustomerSearch::fillReps()
     }
 }
 
+void frmCustomerSearch::updateCommands()
+{
+    findChild<QPushButton *>(QStringLiteral("cmdAddCustomer"))
+        ->setEnabled(addCustomer && m_ctx.user.has(QStringLiteral("AllowCustomerAdd")));
+}
+
 void frmCustomerSearch::applyPreset(const CustomerSearchPreset &p)
 {
+    updateCommands();
     m_applying = true;
     m_searcher.reset();
     m_pick = p.pickForStone;

@@ -2,6 +2,8 @@
 
 #include "core/AppContext.h"
 #include "core/Figures.h"
+#include "core/Users.h"
+#include "core/widgets/AdministratorOnly.h"
 #include "core/widgets/Named.h"
 #include "core/widgets/NumberBox.h"
 #include "db/Row.h"
@@ -23,6 +25,7 @@ frmConfigD_Range::frmConfigD_Range(AppContext &ctx, QWidget *parent) : QWidget(p
 {
     setObjectName(QStringLiteral("frmConfigD_Range"));
     setWindowTitle(QStringLiteral("Diameter Ranges"));
+    ui::administratorOnly(ctx, this);
     txtID = named(new QLineEdit(QStringLiteral("0")), "txtID");
     txtID->hide();
     txtClass = named(new QLineEdit, "txtClass");
@@ -124,6 +127,8 @@ void frmConfigD_Range::editSelected()
 
 void frmConfigD_Range::update()
 {
+    if (!checkRight(m_ctx, QStringLiteral("Administrator")))
+        return;
     SizeRange r;
     r.id = txtID->text().toLongLong();
     r.name = txtClass->text();
@@ -149,6 +154,8 @@ void frmConfigD_Range::update()
 
 void frmConfigD_Range::refreshParcels()
 {
+    if (!checkRight(m_ctx, QStringLiteral("Administrator")))
+        return;
     try {
         pushMarkupsToParcels(m_ctx.db());
     } catch (const db::DbError &) {

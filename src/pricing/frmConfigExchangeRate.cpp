@@ -3,6 +3,8 @@
 #include "core/AppContext.h"
 #include "core/Figures.h"
 #include "core/widgets/NumberBox.h"
+#include "core/Users.h"
+#include "core/widgets/AdministratorOnly.h"
 #include "db/Row.h"
 #include "db/Sql.h"
 
@@ -18,6 +20,7 @@ frmConfigExchangeRate::frmConfigExchangeRate(AppContext &ctx, QWidget *parent) :
 {
     setObjectName(QStringLiteral("frmConfigExchangeRate"));
     setWindowTitle(QStringLiteral("Exchange and Metal Rates"));
+    ui::rightHeld(ctx, this, QStringLiteral("AllowExchangeRateChanging"));
     static const char *const labels[] = {"US$ 1.00 =",          "Gold rate per gram", "Gold rate per ounce",
                                          "Base gold per gram",  "Base gold per ounce", "Grams per ounce",
                                          "Grams per ounce (base)", "Platinum rate"};
@@ -53,6 +56,8 @@ void frmConfigExchangeRate::activate() { m_form.activate(m_ctx); }
 
 RatesSaveResult frmConfigExchangeRate::save()
 {
+    if (!checkRight(m_ctx, QStringLiteral("AllowExchangeRateChanging")))
+        return {};
     try {
         const RatesSaveResult r = saveRates(m_ctx, m_form, reloadConfiguration);
         if (r.exchangeRate) {

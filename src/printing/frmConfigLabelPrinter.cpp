@@ -2,6 +2,8 @@
 
 #include "core/AppContext.h"
 #include "core/Figures.h"
+#include "core/Users.h"
+#include "core/widgets/AdministratorOnly.h"
 #include "core/widgets/Named.h"
 #include "db/Row.h"
 #include "printing/LabelPrinter.h"
@@ -18,6 +20,7 @@ frmConfigLabelPrinter::frmConfigLabelPrinter(AppContext &ctx, QWidget *parent) :
 {
     setObjectName(QStringLiteral("frmConfigLabelPrinter"));
     setWindowTitle(QStringLiteral("Label Printer"));
+    ui::administratorOnly(ctx, this);
     txtCOMPort = named(new QLineEdit, "txtCOMPort");
     txtLeftOffset = named(new QLineEdit, "txtLeftOffset");
     txtRightOffset = named(new QLineEdit, "txtRightOffset");

@@ -60,6 +60,14 @@ const std::map<QString, QString> &rightsTable()
         {QStringLiteral("mnuSetupUsers"), QStringLiteral("Administrator")},
         {QStringLiteral("mnuShapeWords"), QStringLiteral("Administrator")},
         {QStringLiteral("mnuLabWords"), QStringLiteral("Administrator")},
+        {QStringLiteral("mnuConfigPrinters"), QStringLiteral("Administrator")},
+        {QStringLiteral("mnuSetupLabelPrinter"), QStringLiteral("Administrator")},
+        {QStringLiteral("mnuConfigQs"), QStringLiteral("Administrator")},
+        {QStringLiteral("mnuConfigD_Range"), QStringLiteral("Administrator")},
+        {QStringLiteral("mnuDisclaimers"), QStringLiteral("Administrator")},
+        {QStringLiteral("mnuMemoDisclaimer"), QStringLiteral("Administrator")},
+        {QStringLiteral("mnuSalesDisclaimer"), QStringLiteral("Administrator")},
+        {QStringLiteral("mnuHttpTest"), QStringLiteral("Administrator")},
         // Store-side commands, for when their screens are added.
         {QStringLiteral("cmdViewStatements"), QStringLiteral("AllowStatementView")},
         {QStringLiteral("cmdApply"), QStringLiteral("AllowApplyPayment")},
@@ -206,6 +214,15 @@ void frmFront::buildCommands()
     };
     for (const auto &[name, caption] : configItems)
         registerAction(mnuConfig->addAction(caption), name);
+    // The two disclaimer texts, and the HTTP client's test screen.
+    if (auto *disclaimers = findChild<QAction *>(QStringLiteral("mnuDisclaimers"))) {
+        auto *texts = new QMenu(this);
+        registerAction(texts->addAction(QStringLiteral("&Memo disclaimer...")), "mnuMemoDisclaimer");
+        registerAction(texts->addAction(QStringLiteral("&Sales disclaimer...")), "mnuSalesDisclaimer");
+        disclaimers->setMenu(texts);
+    }
+    mnuConfig->addSeparator();
+    registerAction(mnuConfig->addAction(QStringLiteral("HTTP &test...")), "mnuHttpTest");
 
     auto *central = new QWidget(this);
     auto *v = new QVBoxLayout(central);
@@ -287,7 +304,9 @@ void frmFront::applyRights()
             enabled = m_ctx.user.has(it->second);
         // A menu enables itself; a command needs its screen.
         const QString screen = name == QLatin1String("txtInvoiceID") ? QStringLiteral("cmdLoadInvoice") : name;
-        if (name != QLatin1String("mnuConfig") && m_openers.find(screen) == m_openers.end())
+        auto *action = qobject_cast<QAction *>(object);
+        const bool menu = name == QLatin1String("mnuConfig") || (action && action->menu());
+        if (!menu && m_openers.find(screen) == m_openers.end())
             enabled = false;
         if (auto *a = qobject_cast<QAction *>(object)) {
             a->setEnabled(enabled);

@@ -29,6 +29,7 @@
 #include <QComboBox>
 #include <QDateEdit>
 #include <QDrag>
+#include <QFileInfo>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -39,14 +40,17 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QMetaMethod>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QPixmap>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollArea>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <vector>
 
 namespace velmor::ui {
 
@@ -215,12 +219,22 @@ void frmDiamondDetail::buildMenus()
     QAction *mnuConfiguration = settings->addAction(QStringLiteral("&Configuration..."));
     mnuConfiguration->setObjectName(QStringLiteral("mnuConfiguration"));
     mnuConfiguration->setEnabled(false);
+    // The main menu screen: customers, reps, invoices, rates and the
+    // settings tables, under the same rights as in the wholesale set-up.
+    QAction *mnuMainMenu = menuBar()->addAction(QStringLiteral("&Main menu"));
+    mnuMainMenu->setObjectName(QStringLiteral("mnuMainMenu"));
+    mnuMainMenu->setEnabled(false);
+    connect(mnuMainMenu, &QAction::triggered, this, &frmDiamondDetail::mainMenuRequested);
     QAction *mnuLogOn = menuBar()->addAction(QStringLiteral("&Log on"));
     mnuLogOn->setObjectName(QStringLiteral("mnuLogOn"));
     QAction *cmdLogOff = menuBar()->addAction(QStringLiteral("Log o&ff"));
     cmdLogOff->setObjectName(QStringLiteral("cmdLogOff"));
     cmdLogOff->setVisible(false);
-    connect(mnuConfiguration, &QAction::triggered, this, [this] { runConfigMenu(m_ctx, this); });
+    connect(mnuConfiguration, &QAction::triggered, this, [this] {
+        const bool memoDisclaimer = isSignalConnected(QMetaMethod::fromSignal(&frmDiamondDetail::memoDisclaimerRequested));
+        if (runConfigMenu(m_ctx, this, memoDisclaimer) == 2 && memoDisclaimer)
+            emit memoDisclaimerRequested();
+    });
     connect(mnuLogOn, &QAction::triggered, this, [this] { showLogin(m_ctx, this); });
     connect(cmdLogOff, &QAction::triggered, this, [this] { LogOffModule(m_ctx); });
 }
@@ -303,6 +317,11 @@ void frmDiamondDetail::build()
     status->setMaximumWidth(90);
     commands->addWidget(label("lblStatus", QString()));
     commands->addWidget(status);
+    // The company logo (logo.jpg of the shared folder), scaled into its frame.
+    auto *imgLogo = label("imgLogo", QString());
+    imgLogo->setFixedSize(160, 36);
+    imgLogo->setAlignment(Qt::AlignCenter);
+    commands->addWidget(imgLogo);
     root->addLayout(commands);
 
     // Four boxes side by side, the prices below across the width: every
@@ -1502,6 +1521,10 @@ void frmDiamondDetail::activated()
         return;
     m_ctx.currentScreen = QStringLiteral("frmDiamondDetail");
     updateCaptions();
+    showLogo();
+    applyDisplaySettings();
+    findChild<QAction *>(QStringLiteral("mnuMainMenu"))
+        ->setEnabled(isSignalConnected(QMetaMethod::fromSignal(&frmDiamondDetail::mainMenuRequested)));
     if (m_state.mode != EditState::Displayed)
         return;
     stones::repairOnActivate(m_ctx);
@@ -1519,6 +1542,45 @@ void frmDiamondDetail::activated()
         w<QLabel>("lblMemoIDIS")->setText(QString::number(sheet));
         syncDisplay();
     }
+}
+
+void frmDiamondDetail::applyDisplaySettings()
+{
+    const Settings &st = m_ctx.settings;
+    // The price columns the settings hide; the stone screen has no local
+    // list price or local cost per stone (those are in the currency window).
+    const std::pair<bool, std::vector<const char *>> hidden[] = {
+        {st.HideRapUS_CT, {"txtOriginalRapPrice", "txtLatestRapPrice"}},
+        {st.HideRapUS_Stone, {"txtOriginalRapPriceUS", "txtUSRap"}},
+        {st.HideCostUS_ST, {"txtBoughtPriceUS"}},
+        {st.HideSellPriceUS_ST, {"txtSellPrice", "txtSellPriceLX", "txtSellPrice2", "txtSellPrice3"}},
+        {st.HideSellPriceMY_ST, {"txtSellPriceLocal2", "txtSellPriceLocal3"}},
+    };
+    for (const auto &[hide, names] : hidden)
+        for (const char *name : names) {
+            auto *e = w<QLineEdit>(name);
+            if (hide) {
+                e->setProperty("hiddenBySettings", true);
+                e->setVisible(false);
+            } else if (e->property("hiddenBySettings").toBool()) {
+                e->setProperty("hiddenBySettings", false);
+                e->setVisible(true);
+            }
+        }
+}
+
+void frmDiamondDetail::showLogo()
+{
+    const QString path = m_ctx.settings.logoPath;
+    const QDateTime stamp = path.isEmpty() ? QDateTime() : QFileInfo(path).lastModified();
+    if (path == m_logoPath && stamp == m_logoStamp)
+        return;
+    m_logoPath = path;
+    m_logoStamp = stamp;
+    auto *imgLogo = w<QLabel>("imgLogo");
+    const QPixmap logo(path);
+    imgLogo->setPixmap(logo.isNull() ? QPixmap()
+                                     : logo.scaled(imgLogo->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
 }
 
 void frmDiamondDetail::showPickedParty(const PartyPick &pick)

@@ -110,6 +110,7 @@ frmItemDiamondSearch::frmItemDiamondSearch(AppContext &ctx, QWidget *parent)
     build();
     fillLists();
     restoreFilters();
+    m_restored = true;
     search();
 }
 
@@ -358,8 +359,13 @@ void frmItemDiamondSearch::fillLists()
 
 void frmItemDiamondSearch::later()
 {
-    if (!m_filling)
-        tmrSearch->start();
+    if (m_filling)
+        return;
+    // The filters are kept at each change: a program that ends with the
+    // search open loses none of them.
+    if (m_restored)
+        saveFilters();
+    tmrSearch->start();
 }
 
 StoneSearchFilter frmItemDiamondSearch::filter() const

@@ -262,6 +262,7 @@ void TestLabelPrinter::sampleLabelUsesTheTypedPort()
     QSerialPort reader;
     QVERIFY(test::openReader(reader, pty.b));
 
+    e.ctx.user.Administrator = true;
     frmConfigLabelPrinter w(e.ctx);
     w.txtCOMPort->setText(pty.a);
     w.txtLeftOffset->setText(QStringLiteral("12"));

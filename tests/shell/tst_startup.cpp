@@ -6,6 +6,8 @@
 #include "../pricing/PricingTestKit.h"
 
 #include "core/AppContext.h"
+#include "core/Configuration.h"
+#include "core/frmConfiguration.h"
 #include "shell/StartupSteps.h"
 #include "core/Users.h"
 #include "shell/frmFront.h"
@@ -21,6 +23,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -113,6 +116,9 @@ private slots:
     void waitsForTimedNotice();
     void rightsOnTheFrontScreen();
     void frontScreenActivation();
+    void stoneScreenRoadToTheMainMenu();
+    void stoneScreenHidesPriceColumns_data();
+    void stoneScreenHidesPriceColumns();
     void plusMinusGradesRepaired();
     void scannerOverSerialPort();
 };
@@ -369,7 +375,9 @@ void TestStartup::rightsOnTheFrontScreen()
         QVERIFY2(w && w->isVisible(), screen);
         w->close();
     }
-    QVERIFY(!enabled(front, QStringLiteral("cmdFindCustomer")));   // a right the first user lacks
+    // The first user holds every right: every command with an installed screen is open.
+    for (const char *c : kRightCommands)
+        QVERIFY2(enabled(front, QString::fromLatin1(c)), c);
     QVERIFY(enabled(stone, QStringLiteral("mnuConfiguration")));
     QVERIFY(enabled(stone, QStringLiteral("txtSellPriceLocalCT2")));
     QVERIFY(stone->findChild<QAction *>(QStringLiteral("cmdLogOff"))->isVisible());
@@ -466,6 +474,126 @@ void TestStartup::frontScreenActivation()
     s.ctx.WholeSaleMode = false;
     s.ctx.DiamondMode = true;
     QVERIFY(frontCaption(s.ctx).endsWith(QStringLiteral("Rapp & Sons fE tD")));
+}
+
+// In the default set-up the stone screen's menu bar leads to the main menu
+// screen (its commands under the same rights); the stone screen shows the
+// company logo; the settings menu opens the memo disclaimer; the
+// configuration switches the wholesale set-up on for the next start.
+void TestStartup::stoneScreenRoadToTheMainMenu()
+{
+    TestDb t;
+    Start s(t);
+    QImage logo(40, 20, QImage::Format_RGB32);
+    logo.fill(Qt::red);
+    QVERIFY(logo.save(s.ctx.workstation.path(QStringLiteral("logo.jpg"))));
+    QVERIFY(s.run());
+    ui::frmDiamondDetail *stone = s.flow->stone();
+    ui::frmFront *front = s.flow->front();
+    QVERIFY(!front->isVisible());
+    QVERIFY(!stone->findChild<QLabel *>(QStringLiteral("imgLogo"))->pixmap().isNull());
+
+    QAction *road = stone->findChild<QAction *>(QStringLiteral("mnuMainMenu"));
+    QVERIFY(road && road->isEnabled() && road->isVisible());
+    road->trigger();
+    QVERIFY(front->isVisible());
+    // Nobody logged in: the main menu's commands stay shut.
+    QVERIFY(!enabled(front, QStringLiteral("cmdAddCustomer")));
+    QVERIFY(!enabled(front, QStringLiteral("mnuConfig")));
+    QString name = QStringLiteral("user"), password = QString::fromLatin1(kFirstUserPassword);
+    QVERIFY(velmor::login(s.ctx, name, password));
+    for (const char *c : {"cmdAddCustomer", "cmdFindCustomer", "cmdFindRep", "mnuExchangeAndGold", "mnuConfigQs",
+                          "mnuConfigD_Range", "mnuShapeWords", "mnuLabWords", "mnuMemoDisclaimer",
+                          "mnuSalesDisclaimer", "mnuHttpTest"})
+        QVERIFY2(enabled(front, QString::fromLatin1(c)), c);
+    // The HTTP client's test screen has its menu entry.
+    front->findChild<QAction *>(QStringLiteral("mnuHttpTest"))->trigger();
+    QVERIFY(front->findChild<QWidget *>(QStringLiteral("frmMain")));
+
+    // The settings menu's memo disclaimer button opens its screen.
+    bool sawDisclaimer = false;
+    QTimer::singleShot(50, [&] {
+        if (QWidget *menu = QApplication::activeModalWidget()) {
+            auto *b = menu->findChild<QPushButton *>(QStringLiteral("Command2"));
+            QVERIFY(b && b->isEnabled());
+            QTimer::singleShot(50, [&] {
+                if (QWidget *d = QApplication::activeModalWidget()) {
+                    sawDisclaimer = d->objectName() == QLatin1String("frmMemoDisclaimer");
+                    d->close();
+                }
+            });
+            b->click();
+        }
+    });
+    stone->findChild<QAction *>(QStringLiteral("mnuConfiguration"))->trigger();
+    QVERIFY(sawDisclaimer);
+
+    // The configuration's switch for the wholesale set-up, and the change
+    // tracking caption.
+    {
+        ui::frmConfiguration config(s.ctx);
+        config.show();
+        auto *change = config.findChild<QCheckBox *>(QStringLiteral("chkStoneChange"));
+        QCOMPARE(change->text(), QStringLiteral("enable the Tracking of Changes that were done to a Stone"));
+        auto *wholesale = config.findChild<QCheckBox *>(QStringLiteral("chkVelmorWholeSale"));
+        QVERIFY(wholesale && !wholesale->isChecked());
+        wholesale->setChecked(true);
+        config.save();
+    }
+    QVERIFY(db::scalar(t.db(), QStringLiteral("SELECT VelmorWholeSale FROM Config")).toInt() != 0);
+    Start next(t);
+    QVERIFY(next.run());
+    QVERIFY(next.ctx.WholeSaleMode);
+    QVERIFY(next.flow->front()->isVisible());
+}
+
+void TestStartup::stoneScreenHidesPriceColumns_data()
+{
+    QTest::addColumn<QString>("column");
+    QTest::addColumn<QStringList>("hidden");
+    QTest::newRow("list price per carat") << "HideRapUS_CT" << QStringList{"txtOriginalRapPrice", "txtLatestRapPrice"};
+    QTest::newRow("list price per stone") << "HideRapUS_Stone" << QStringList{"txtOriginalRapPriceUS", "txtUSRap"};
+    QTest::newRow("cost per stone") << "HideCostUS_ST" << QStringList{"txtBoughtPriceUS"};
+    QTest::newRow("selling price per stone")
+        << "HideSellPriceUS_ST" << QStringList{"txtSellPrice", "txtSellPriceLX", "txtSellPrice2", "txtSellPrice3"};
+    QTest::newRow("local selling price per stone")
+        << "HideSellPriceMY_ST" << QStringList{"txtSellPriceLocal2", "txtSellPriceLocal3"};
+}
+
+void TestStartup::stoneScreenHidesPriceColumns()
+{
+    QFETCH(QString, column);
+    QFETCH(QStringList, hidden);
+    TestDb t;
+    Start s(t);
+    QVERIFY(s.run());
+    ui::frmDiamondDetail *stone = s.flow->stone();
+    QStringList all = {"txtOriginalRapPrice", "txtLatestRapPrice", "txtOriginalRapPriceUS", "txtUSRap",
+                       "txtBoughtPriceUS", "txtSellPrice", "txtSellPriceLX", "txtSellPrice2", "txtSellPrice3",
+                       "txtSellPriceLocal2", "txtSellPriceLocal3"};
+    auto shown = [&] {
+        QStringList out;
+        for (const QString &n : all)
+            if (stone->findChild<QWidget *>(n)->isVisibleTo(stone))
+                out << n;
+        return out;
+    };
+    QCOMPARE(shown(), all);
+    db::exec(t.db(), QStringLiteral("UPDATE Config SET %1 = -1").arg(column));
+    GetConfigurationModule(s.ctx);
+    s.flow->showMainMenu();
+    s.flow->showStoneScreen();
+    QTRY_VERIFY(stone->isActiveWindow());
+    QStringList expected = all;
+    for (const QString &h : hidden)
+        expected.removeAll(h);
+    QTRY_COMPARE(shown(), expected);
+    // Cleared again, they come back.
+    db::exec(t.db(), QStringLiteral("UPDATE Config SET %1 = 0").arg(column));
+    GetConfigurationModule(s.ctx);
+    s.flow->showMainMenu();
+    s.flow->showStoneScreen();
+    QTRY_COMPARE(shown(), all);
 }
 
 void TestStartup::plusMinusGradesRepaired()

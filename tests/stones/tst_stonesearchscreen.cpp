@@ -185,6 +185,11 @@ void TestStoneSearchScreen::filtersSavedAndRestored()
         auto *clarity = s.findChild<QComboBox *>("cboLowClarity");
         clarity->setCurrentIndex(clarity->findText("40", Qt::MatchStartsWith));
         QTest::keyClicks(s.findChild<QLineEdit *>("txtCertificate"), "GIA%");
+        // Kept at each change, not only on closing: a program that ends with
+        // the search open keeps them.
+        const QStringList open = e.ctx.workstation.readLines("searchtable.ini");
+        QCOMPARE(open.value(0), QString("S'1\\"));
+        QCOMPARE(open.value(15), QString("GIA%"));
         s.close();
     }
     const QStringList lines = e.ctx.workstation.readLines("searchtable.ini");

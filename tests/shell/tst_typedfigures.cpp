@@ -105,7 +105,7 @@ QStringList rowsOf(const QSqlDatabase &db, const QString &table)
 
 // One screen: opens it with valid figures in every box, commits, and reads
 // back what a field stored (the newest row of its table).
-struct Screen {
+struct FigureScreen {
     QString name;
     QStringList tables; // compared whole on a refusal
     std::function<QWidget *(StoneEnv &)> open;
@@ -127,9 +127,9 @@ void prepare(StoneEnv &e)
     e.ctx.settings.OverDue = 0;
 }
 
-QList<Screen> screens()
+QList<FigureScreen> screens()
 {
-    QList<Screen> list;
+    QList<FigureScreen> list;
 
     list.append({"diameter ranges", {"DRange"}, nullptr, nullptr, nullptr, nullptr});
     // The diameter ranges screen (a new range each time).
@@ -291,7 +291,7 @@ private slots:
     void everyFigureBox_data()
     {
         QTest::addColumn<int>("screen");
-        const QList<Screen> all = screens();
+        const QList<FigureScreen> all = screens();
         for (int i = 0; i < all.size(); ++i)
             QTest::newRow(qPrintable(all[i].name)) << i;
     }
@@ -299,7 +299,7 @@ private slots:
     void everyFigureBox()
     {
         QFETCH(int, screen);
-        const Screen s = screens().at(screen);
+        const FigureScreen s = screens().at(screen);
         StoneEnv e;
         prepare(e);
         // The number boxes of the screen, by control name.

@@ -216,7 +216,8 @@ QString notPositiveMessage(const QString &field, const QString &typed, const Col
 {
     const QString t = typed.trimmed();
     const std::optional<Decimal5> v = parseTyped(t);
-    if (!t.isEmpty() && v && *v > Decimal5())
+    static const QRegularExpression someDigit(QStringLiteral("[1-9]"));
+    if (!t.isEmpty() && v && !(*v < Decimal5()) && !t.startsWith(QLatin1Char('-')) && t.contains(someDigit))
         return QStringLiteral("The %1 must be more than 0: \"%2\" is 0 at %3 decimals.")
             .arg(field, t)
             .arg(qBound(0, column.scale, 5));

@@ -50,7 +50,10 @@ SellPrices::Sale SellPrices::sale(const figures::Column &caratColumn, const figu
     const QString typed = m_exactUScarat ? m_exactUScarat->toDb() : m_text[UScarat];
     const figures::Reading price = figures::read(typed, {fieldName(UScarat), priceColumn, figures::Need::Positive});
     if (!price.ok()) {
-        s.error = price.error;
+        // A price typed per stone is refused under the name of that field.
+        s.error = m_exactUScarat ? QStringLiteral("The %1 \"%2\" cannot be invoiced: %3")
+                                       .arg(fieldName(USstone), m_text[USstone].trimmed(), price.error)
+                                 : price.error;
         return s;
     }
     s.carat = carat.value.toDb();

@@ -479,11 +479,8 @@ MoveOutcome sellFromMemo(AppContext &ctx, qint64 memoSheetId, qint64 stoneId, co
         if (!typed)
             throw Refusal{MoveResult::Refused, figures::notANumberMessage(QStringLiteral("Stone Price"), stonePrice),
                           QStringLiteral("Selling Diamond")};
-        if (!(typed->rounded(2) > Decimal5()))
-            throw Refusal{MoveResult::Refused,
-                          QStringLiteral("The Stone Price must be more than 0: this Stone has no price to sell it at."),
-                          QStringLiteral("Selling Diamond")};
-        const double price = typed->toDouble();
+        // A price of 0 or below is refused by the sale itself, naming the stone.
+        const double price = typed->rounded(2).toDouble();
         db::Transaction tx(ctx.db());
         const Sheet sheet = readSheet(ctx, memoSheetId);
         if (!sellOne(ctx, memoSheetId, stoneId, price, sheet, &o.posted, &sku))

@@ -244,9 +244,19 @@ RatesSaveResult saveRates(AppContext &ctx, const ExchangeRateForm &form,
          read(form.text(ExchangeRateForm::PlatinumRate), QStringLiteral("Platinum rate"), QStringLiteral("PlatinumRate"), nn)},
     };
     // A field that is not a figure, is below 0 or is larger than its column
-    // holds is refused first, and nothing is stored.
-    if (!read.ok()) {
-        ctx.prompt().inform(read.error(), QStringLiteral("Exchange Rate"), Icon::Exclamation);
+    // holds is refused first, and nothing is stored.  The ounce boxes are
+    // stored through the gram rates, but a text in them that is not a figure
+    // must not let the save go on with the gram figures shown beside it.
+    QString refusal = read.ok() ? QString() : read.error();
+    const std::pair<ExchangeRateForm::Field, const char *> filling[] = {
+        {ExchangeRateForm::GoldRateOunce, "Gold rate per ounce"},
+        {ExchangeRateForm::GoldRateOunceBase, "Base gold per ounce"},
+        {ExchangeRateForm::OunceToGram, "Grams per ounce"}};
+    for (const auto &[field, name] : filling)
+        if (refusal.isEmpty() && !figures::isTyped(form.text(field)))
+            refusal = figures::notANumberMessage(QString::fromLatin1(name), form.text(field));
+    if (!refusal.isEmpty()) {
+        ctx.prompt().inform(refusal, QStringLiteral("Exchange Rate"), Icon::Exclamation);
         return result;
     }
     auto reload = [&] {

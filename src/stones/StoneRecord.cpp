@@ -1,5 +1,7 @@
 #include "stones/StoneRecord.h"
 
+#include <QRegularExpression>
+
 #include "core/ChangeEvents.h"
 #include "core/AppContext.h"
 #include "core/Figures.h"
@@ -360,7 +362,7 @@ QString unreadableNumber(const AppContext &ctx, const StoneForm &form)
             return r.error;
         // A weight typed but 0 at the column's scale ("0.000001") is no weight.
         if (&e == &fields[0] && !r.empty && r.value <= Decimal5()
-            && figures::parseTyped(e.text).value_or(Decimal5()) != Decimal5())
+            && e.text.contains(QRegularExpression(QStringLiteral("[1-9]"))))
             return figures::notPositiveMessage(QString::fromLatin1(e.name), e.text, column);
     }
     return {};

@@ -1564,7 +1564,8 @@ void frmDiamondDetail::applyDisplaySettings()
                 e->setVisible(false);
             } else if (e->property("hiddenBySettings").toBool()) {
                 e->setProperty("hiddenBySettings", false);
-                e->setVisible(true);
+                // The cost comes back only for a user who may see costs.
+                e->setVisible(qstrcmp(name, "txtBoughtPriceUS") != 0 || m_ctx.user.ViewCost);
             }
         }
 }

@@ -569,7 +569,7 @@ void TestSchema::commandLine()
 
     r = runVelmor(home.path(), {QStringLiteral("db"), QStringLiteral("status")});
     QCOMPARE(r.exitCode, 0);
-    QVERIFY2(r.out.contains(QStringLiteral("Schema version: 308 (program 309)")), qPrintable(r.out));
+    QVERIFY2(r.out.contains(QStringLiteral("Schema version: 309 (program 309)")), qPrintable(r.out));
     QVERIFY2(r.out.contains(QStringLiteral("Tables: %1\n").arg(tablesAfter)), qPrintable(r.out));
 
     // A second upgrade finds nothing left to do.
@@ -623,7 +623,7 @@ void TestSchema::missingTablesKeepTheVersion()
     exec(t.db(), QStringLiteral("GRANT CREATE ON `%1`.* TO '%2'@'localhost'").arg(t.name(), account));
     const CliResult r = runVelmor(home.path(), {QStringLiteral("db"), QStringLiteral("upgrade")});
     QVERIFY2(r.exitCode == 0, qPrintable(r.out + r.err));
-    QCOMPARE(schema::storedVersion(t.db()), 308.0);
+    QCOMPARE(schema::storedVersion(t.db()), 309.0);
     QCOMPARE(tableNames(t.db()).size(), 69);
     exec(t.db(), QStringLiteral("DROP USER '%1'@'localhost'").arg(account));
 }

@@ -430,6 +430,9 @@ void tst_memosheetscreen::subcommands()
         *out = QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError());
         return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
     };
+    // The command line converts at the stored rate of the day.
+    db::exec(e.t.db(), "INSERT INTO Config (CompanyName) SELECT 'Dealer' FROM DUAL WHERE NOT EXISTS (SELECT 1 FROM Config)");
+    db::exec(e.t.db(), "UPDATE Config SET ExchangeRate = 1.3");
     QString out;
     QCOMPARE(run({"memo", "show", QString::number(sheet)}, &out), 0);
     QVERIFY2(out.contains("Cli Customer") && out.contains("CL1") && out.contains("3,535.00"), qPrintable(out));

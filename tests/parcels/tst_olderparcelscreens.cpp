@@ -97,7 +97,8 @@ private slots:
         f.cmdContinue->click();
         QCOMPARE(e.prompt.messages(),
                  (QStringList{"Message: You need to define a Supplier!", "Message: You need to define an Invoice Number!",
-                              "Message: You need to define a Price per Carat!",
+                              "Message: The Price per Carat \"abc\" is not a number.\n\nPlease type decimals with a "
+                              "point (0.75); a comma may only separate thousands (1,234.56).",
                               "Message: You need to define the Carats received!", "Message: Wrong Amount of Stones!"}));
         QCOMPARE(e.row("ParcelStock", id), before);
         QCOMPARE(e.count("SELECT COUNT(*) FROM AddParcel"), 0);

@@ -99,11 +99,11 @@ private slots:
         QTest::addColumn<QString>("carat");
         QTest::addColumn<QString>("words");
         QTest::newRow("more than on hand") << "out" << "10.00001" << "Only 10.00 ct of Parcel PB are on hand";
-        QTest::newRow("zero out") << "out" << "0" << "Please enter the Carats";
-        QTest::newRow("letters out") << "out" << "2x" << "Please enter the Carats";
+        QTest::newRow("zero out") << "out" << "0" << "must be more than 0";
+        QTest::newRow("letters out") << "out" << "2x" << "is not a number";
         QTest::newRow("return more than out") << "return" << "2.5" << "Only 2.00 ct of Parcel PB are out on this Memo";
         QTest::newRow("sell more than out") << "sell" << "3" << "cannot be sold";
-        QTest::newRow("negative return") << "return" << "-1" << "Please enter the Carats";
+        QTest::newRow("negative return") << "return" << "-1" << "must be more than 0";
     }
     void bounds()
     {

@@ -234,7 +234,7 @@ void TestLabelPrinter::labelPrinterSetupSavesEdits()
     int saved = 0;
     w.saved = [&saved] { ++saved; };
     w.txtCOMPort->setText(QStringLiteral("/dev/ttyUSB3"));
-    w.txtLeftOffset->setText(QStringLiteral("40abc"));
+    w.txtLeftOffset->setText(QStringLiteral(" 40 "));
     w.txtScannerCOMPort->setText(QStringLiteral(" 5 "));
     w.txtDefaultMarkup->setText(QStringLiteral("3.75"));
     QTest::mouseClick(w.cmdSave, Qt::LeftButton);

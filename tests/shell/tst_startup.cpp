@@ -18,6 +18,7 @@
 #include "db/SchemaTables.h"
 #include "db/Sql.h"
 #include "stones/frmDiamondDetail.h"
+#include "core/widgets/StoneScreenRights.h"
 #include "memos/MemoPrint.h"
 #include "printing/PrintJob.h"
 
@@ -568,6 +569,9 @@ void TestStartup::stoneScreenHidesPriceColumns()
     Start s(t);
     QVERIFY(s.run());
     ui::frmDiamondDetail *stone = s.flow->stone();
+    // Costs are shown only to a user who may see them.
+    s.ctx.user.ViewCost = true;
+    ui::DiamondCostShowModule(stone);
     QStringList all = {"txtOriginalRapPrice", "txtLatestRapPrice", "txtOriginalRapPriceUS", "txtUSRap",
                        "txtBoughtPriceUS", "txtSellPrice", "txtSellPriceLX", "txtSellPrice2", "txtSellPrice3",
                        "txtSellPriceLocal2", "txtSellPriceLocal3"};

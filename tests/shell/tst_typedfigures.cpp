@@ -124,6 +124,8 @@ void prepare(StoneEnv &e)
 {
     e.ctx.user.Administrator = true;
     e.ctx.user.set("Administrator", true);
+    e.ctx.user.AllowExchangeRateChanging = true;
+    e.ctx.user.set("AllowExchangeRateChanging", true);
     e.ctx.settings.OverDue = 0;
 }
 
@@ -172,7 +174,12 @@ QList<FigureScreen> screens()
     };
     list.last().commit = [](StoneEnv &, QWidget *w) { static_cast<ui::frmConfiguration *>(w)->save(); };
     list.last().target = [](StoneEnv &e, const QString &c) -> Target {
-        const QString column = c.mid(3);
+        QString column = c.mid(3);
+        // The invoice taxes' rate boxes (txtTax1_Rate) are the _tax columns.
+        if (column.startsWith("Tax") && column.endsWith("_Rate"))
+            column = "_tax" + column.mid(3, column.size() - 8);
+        if (column == "Discount")
+            column = "DefaultDiscount";
         if (!c.startsWith("txt") || !db::columnExists(e.t.db(), "Config", column))
             return {};
         return {QString(), "Config", column, figures::Need::Any};

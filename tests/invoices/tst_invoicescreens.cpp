@@ -5,6 +5,7 @@
 // frmPrintInvoice, and the screens that save, loaded and saved untouched.
 #include "../printing/PrintTestKit.h"
 #include "InvoiceTestEnv.h"
+#include "PdfLayoutCheck.h"
 #include "RecordingScreens.h"
 #include "WorkstationThread.h"
 #include "invoices/Posting.h"
@@ -495,6 +496,7 @@ private slots:
         QCOMPARE(e.value("SELECT status FROM invoice WHERE ID=?", {inv}).toString(), QString("closed"));
         QCOMPARE(e.ctx.workstation.readFirstLine("lastprinterinvoice.ini"), printing::kPdfEntry);
         QCOMPARE(e.ctx.workstation.readFirstLine("lastprinterfinvoice.ini"), printing::kPdfEntry);
+        VELMOR_VERIFY_PDF_LAYOUT(pdf);
         const QString text = test::pdfText(pdf).simplified();
         QVERIFY(text.contains("RAP Discount"));
         QVERIFY(text.contains("Sub Total: US$ 3,535.00"));

@@ -23,6 +23,9 @@ AppContext::AppContext(Workstation ws, db::ConnectionSettings cs, Prompt *prompt
     // as the last good one stored (core/KnownRates.h): never 1.0.
     exchangeRateCDN = 0.0;
     exchangeRateZAR = 0.0;
+    // Until the settings are loaded everything is shown, as in a new set-up.
+    settings.ShowCostMY_CT = settings.ShowCostUS_CT = settings.ShowSellPriceMY_CT = settings.ShowSellPriceUS_CT = true;
+    settings.ShowLot = settings.ShowDimension = settings.ShowMemoID = settings.ShowReferenceNumber = true;
 }
 
 AppContext::~AppContext() { close(); }

@@ -4,6 +4,8 @@
 #include "core/Figures.h"
 #include "core/widgets/NumberBox.h"
 #include "core/Configuration.h"
+#include "core/Users.h"
+#include "core/widgets/AdministratorOnly.h"
 #include "db/Row.h"
 
 #include <QCheckBox>
@@ -93,15 +95,17 @@ frmConfigMenu::frmConfigMenu(AppContext &ctx, QWidget *stoneScreen, QWidget *par
     chkLabelQuill->setChecked(ctx.settings.labelQuill);
     chkprintDIAMONDcomment->setChecked(ctx.settings.printDiamondComment);
     // A box being typed into ("1." or "") would hand the pricing a rate of 0:
-    // only a positive value replaces the working rate.
+    // only a positive value replaces the working rate, and only while an
+    // administrator is logged in.
     connect(txtCDN, &QLineEdit::textChanged, this, [this](const QString &t) {
-        if (const double r = figures::parseTyped(t).value_or(Decimal5()).toDouble(); r > 0)
+        if (const double r = figures::parseTyped(t).value_or(Decimal5()).toDouble(); r > 0 && m_ctx.user.Administrator)
             m_ctx.exchangeRateCDN = r;
     });
     connect(txtZAR, &QLineEdit::textChanged, this, [this](const QString &t) {
-        if (const double r = figures::parseTyped(t).value_or(Decimal5()).toDouble(); r > 0)
+        if (const double r = figures::parseTyped(t).value_or(Decimal5()).toDouble(); r > 0 && m_ctx.user.Administrator)
             m_ctx.exchangeRateZAR = r;
     });
+    administratorOnly(ctx, this);
 }
 
 void frmConfigMenu::choose(int n)
@@ -112,6 +116,8 @@ void frmConfigMenu::choose(int n)
 
 void frmConfigMenu::saveLabelOptions()
 {
+    if (!checkRight(m_ctx, QStringLiteral("Administrator")))
+        return;
     writeLabelOptions(m_ctx, chkLabelQuill->isChecked(), chkprintDIAMONDcomment->isChecked());
 }
 

@@ -179,7 +179,7 @@ void StonePriceModel::sellOffRapChanged(bool listing)
     const Field off = listing ? SellOffRapLX : SellOffRap;
     const Field ct = listing ? SellPriceCTLX : SellPriceCT;
     const Field st = listing ? SellPriceLX : SellPrice;
-    write(ct, fmt(v(LatestRapPrice) / 100 * (100 - v(off))));
+    write(ct, discounted(off));
     write(st, fmt(v(ct) * w()));
 }
 
@@ -215,7 +215,7 @@ void StonePriceModel::latestRapPriceChanged()
     write(USRap, fmt(v(LatestRapPrice) * w()));
     auto follow = [this](bool byPercent, Field off, Field ct, Field st) {
         if (byPercent) {
-            write(ct, fmt(v(LatestRapPrice) / 100 * (100 - v(off))));
+            write(ct, discounted(off));
             write(st, fmt(v(ct) * w()));
         } else if (v(LatestRapPrice) != 0) {
             write(off, fmt(100 - v(ct) * 100 / v(LatestRapPrice)));
@@ -224,6 +224,14 @@ void StonePriceModel::latestRapPriceChanged()
     };
     follow(lockPercent, SellOffRap, SellPriceCT, SellPrice);
     follow(lockPercentLX, SellOffRapLX, SellPriceCTLX, SellPriceLX);
+}
+
+QString StonePriceModel::discounted(Field off) const
+{
+    const double price = v(LatestRapPrice) / 100 * (100 - v(off));
+    if (priceStep <= 0)
+        return fmt(price);
+    return fmt(std::floor(clean(price / priceStep) + 0.5) * priceStep);
 }
 
 // Tiers 2 and 3 ----------------------------------------------------------------
@@ -297,7 +305,7 @@ void StonePriceModel::sellOffRapTierChanged(int tier)
     const Field off = tierField(tier, SellOffRap2), ct = tierField(tier, SellPriceCT2);
     if (v(LatestRapPrice) == 0)
         return;
-    write(ct, fmt(round2(v(LatestRapPrice) / 100 * (100 - v(off)))));
+    write(ct, discounted(off));
     sellPriceCTTierChanged(tier);
 }
 

@@ -471,10 +471,17 @@ Clash findClash(AppContext &ctx, const StoneForm &form)
 {
     const bool certTested =
         !isBlank(form.Certificate) && !isBlank(form.Laboratory) && form.Certificate != QLatin1String(" ");
+    // With CheckLiveStonesOnly a certificate is compared with the stones still
+    // held (in stock or on memo) only: a stone sold or returned to its vendor
+    // may come back under its certificate.  SKUs stay unique over all stones.
+    const QString liveOnly = ctx.settings.CheckLiveStonesOnly
+                                 ? QStringLiteral(" AND (Status IS NULL OR Status NOT IN ('Sold', 'returned'))")
+                                 : QString();
     QSqlQuery clash = db::exec(
         ctx.db(),
         QStringLiteral("SELECT EXISTS(SELECT 1 FROM SingleStone WHERE SKU LIKE ? AND ID <> ?), "
-                       "EXISTS(SELECT 1 FROM SingleStone WHERE Certificate LIKE ? AND Laboratory LIKE ? AND ID <> ?)"),
+                       "EXISTS(SELECT 1 FROM SingleStone WHERE Certificate LIKE ? AND Laboratory LIKE ? AND ID <> ?%1)")
+            .arg(liveOnly),
         {likeLiteral(form.SKU), form.id, likeLiteral(form.Certificate), likeLiteral(form.Laboratory), form.id});
     Clash c;
     c.sku = clash.next() && clash.value(0).toInt() != 0;

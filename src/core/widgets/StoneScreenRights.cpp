@@ -48,8 +48,10 @@ void DiamondCostShowModule(QWidget *stone)
 {
     if (!stone)
         return;
+    // A cost column the settings hide stays hidden.
     for (const char *name : kCostFields)
-        setWidgetVisible(stone, name, true);
+        if (auto *w = stone->findChild<QWidget *>(QString::fromLatin1(name)))
+            w->setVisible(!w->property("hiddenBySettings").toBool());
 }
 
 void DiamondCostHideModule(QWidget *stone)

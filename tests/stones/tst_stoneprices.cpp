@@ -15,6 +15,23 @@ struct Input {
 } // namespace
 Q_DECLARE_METATYPE(QList<Input>)
 
+namespace {
+// The preset fields set, the edits typed in order, the expected texts read.
+void checkChain(StonePriceModel &m)
+{
+    QFETCH(QList<Input>, preset);
+    QFETCH(QList<Input>, edits);
+    QFETCH(QList<Input>, expect);
+    for (const Input &i : preset)
+        m.set(i.field, i.text);
+    for (const Input &i : edits)
+        m.edit(i.field, i.text);
+    for (const Input &i : expect)
+        QVERIFY2(m.text(i.field) == i.text,
+                 qPrintable(StonePriceModel::fieldName(i.field) + ": " + m.text(i.field) + " != " + i.text));
+}
+} // namespace
+
 class TestStonePrices : public QObject {
     Q_OBJECT
 private slots:
@@ -127,19 +144,10 @@ void TestStonePrices::chains()
 {
     QFETCH(bool, lockPercent);
     QFETCH(double, rate);
-    QFETCH(QList<Input>, preset);
-    QFETCH(QList<Input>, edits);
-    QFETCH(QList<Input>, expect);
     StonePriceModel m;
     m.lockPercent = lockPercent;
     m.rate = rate;
-    for (const Input &i : preset)
-        m.set(i.field, i.text);
-    for (const Input &i : edits)
-        m.edit(i.field, i.text);
-    for (const Input &i : expect)
-        QVERIFY2(m.text(i.field) == i.text,
-                 qPrintable(StonePriceModel::fieldName(i.field) + ": " + m.text(i.field) + " != " + i.text));
+    checkChain(m);
 }
 
 // The settings' rounding step applies to selling prices worked out from a
@@ -147,50 +155,38 @@ void TestStonePrices::chains()
 void TestStonePrices::priceStep_data()
 {
     QTest::addColumn<double>("step");
-    QTest::addColumn<bool>("lockPercent");
     QTest::addColumn<QList<Input>>("preset");
     QTest::addColumn<QList<Input>>("edits");
     QTest::addColumn<QList<Input>>("expect");
     using L = QList<Input>;
     const L stone{{F::LatestRapPrice, "5123"}, {F::Weight, "1.01"}};
     QTest::newRow("no step keeps the cents")
-        << 0.0 << true << stone << L{{F::SellOffRap, "30"}} << L{{F::SellPriceCT, "3586.10"}, {F::SellPrice, "3621.96"}};
-    QTest::newRow("step 1") << 1.0 << true << stone << L{{F::SellOffRap, "30"}}
+        << 0.0 << stone << L{{F::SellOffRap, "30"}} << L{{F::SellPriceCT, "3586.10"}, {F::SellPrice, "3621.96"}};
+    QTest::newRow("step 1") << 1.0 << stone << L{{F::SellOffRap, "30"}}
                             << L{{F::SellPriceCT, "3586.00"}, {F::SellPrice, "3621.86"}};
-    QTest::newRow("step 5") << 5.0 << true << stone << L{{F::SellOffRap, "30"}}
+    QTest::newRow("step 5") << 5.0 << stone << L{{F::SellOffRap, "30"}}
                             << L{{F::SellPriceCT, "3585.00"}, {F::SellPrice, "3620.85"}};
-    QTest::newRow("step 5, half way rounds up") << 5.0 << true << L{{F::LatestRapPrice, "5055"}, {F::Weight, "1"}}
+    QTest::newRow("step 5, half way rounds up") << 5.0 << L{{F::LatestRapPrice, "5055"}, {F::Weight, "1"}}
                                                 << L{{F::SellOffRap, "50"}} << L{{F::SellPriceCT, "2530.00"}};
-    QTest::newRow("step 5, listing tier") << 5.0 << true << stone << L{{F::SellOffRapLX, "30"}}
+    QTest::newRow("step 5, listing tier") << 5.0 << stone << L{{F::SellOffRapLX, "30"}}
                                           << L{{F::SellPriceCTLX, "3585.00"}};
-    QTest::newRow("step 5, tier 2") << 5.0 << true << stone << L{{F::SellOffRap2, "30"}}
+    QTest::newRow("step 5, tier 2") << 5.0 << stone << L{{F::SellOffRap2, "30"}}
                                     << L{{F::SellPriceCT2, "3585.00"}, {F::SellPrice2, "3620.85"}};
     QTest::newRow("step 5, new list price held by percent")
-        << 5.0 << true << L{{F::SellOffRap, "30"}, {F::Weight, "1.01"}} << L{{F::LatestRapPrice, "5123"}}
+        << 5.0 << L{{F::SellOffRap, "30"}, {F::Weight, "1.01"}} << L{{F::LatestRapPrice, "5123"}}
         << L{{F::SellPriceCT, "3585.00"}};
-    QTest::newRow("step 5, typed per carat kept") << 5.0 << true << stone << L{{F::SellPriceCT, "3586.10"}}
+    QTest::newRow("step 5, typed per carat kept") << 5.0 << stone << L{{F::SellPriceCT, "3586.10"}}
                                                   << L{{F::SellPriceCT, "3586.10"}, {F::SellOffRap, "30.00"}};
-    QTest::newRow("step 5, typed per stone kept") << 5.0 << true << stone << L{{F::SellPrice, "3621.96"}}
+    QTest::newRow("step 5, typed per stone kept") << 5.0 << stone << L{{F::SellPrice, "3621.96"}}
                                                   << L{{F::SellPriceCT, "3586.10"}};
 }
 
 void TestStonePrices::priceStep()
 {
     QFETCH(double, step);
-    QFETCH(bool, lockPercent);
-    QFETCH(QList<Input>, preset);
-    QFETCH(QList<Input>, edits);
-    QFETCH(QList<Input>, expect);
     StonePriceModel m;
     m.priceStep = step;
-    m.lockPercent = lockPercent;
-    for (const Input &i : preset)
-        m.set(i.field, i.text);
-    for (const Input &i : edits)
-        m.edit(i.field, i.text);
-    for (const Input &i : expect)
-        QVERIFY2(m.text(i.field) == i.text,
-                 qPrintable(StonePriceModel::fieldName(i.field) + ": " + m.text(i.field) + " != " + i.text));
+    checkChain(m);
 }
 
 // A screen forwards its controls' change events; the writes of a handler

@@ -5,6 +5,7 @@
 #include "core/ChangeEvents.h"
 #include "core/AppContext.h"
 #include "core/Figures.h"
+#include "core/KnownRates.h"
 #include "core/Users.h"
 #include "db/ConvertSql.h"
 #include "db/NamedLock.h"
@@ -178,10 +179,13 @@ bool loadStone(AppContext &ctx, qint64 id, StoneForm &form)
         if (r.isNull(priceCol))
             return;
         const double p = r.num(priceCol);
-        f.setPrice(lst, fmt(round2(p * rate)));
+        // At an unknown rate the local prices stay empty, never 0.00.
+        if (rateKnown(rate))
+            f.setPrice(lst, fmt(round2(p * rate)));
         if (carat != 0) {
             f.setPrice(ct, fmt(round2(p / carat)));
-            f.setPrice(lct, fmt(round2(p / carat * rate)));
+            if (rateKnown(rate))
+                f.setPrice(lct, fmt(round2(p / carat * rate)));
         }
     };
     tier("SellOffRap2", "SellPriceUS2", F::SellOffRap2, F::SellPriceCT2, F::SellPrice2, F::SellPriceLocalCT2,

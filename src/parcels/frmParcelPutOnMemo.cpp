@@ -93,8 +93,9 @@ void frmParcelPutOnMemo::couple(bool changed)
 
 void frmParcelPutOnMemo::updateCommands()
 {
-    const auto c = figures::parseTyped(txtCarat->text());
-    cmdPutOnMemo->setEnabled(cboCustomer->currentIndex() > 0 && c && !c->isZero());
+    // Typed carats that are no figure, or 0, are refused by the command
+    // with a message naming the field, not passed over by a disabled button.
+    cmdPutOnMemo->setEnabled(cboCustomer->currentIndex() > 0 && !txtCarat->text().trimmed().isEmpty());
 }
 
 bool frmParcelPutOnMemo::putOnMemo()

@@ -307,6 +307,13 @@ void frmSplitOlderParcel::markupToggled(Pane &p)
 
 bool frmSplitOlderParcel::update()
 {
+    // The value box only fills the new parcel's costs: text in it that is no
+    // figure is refused, never passed over.
+    if (!figures::isTyped(neu.value->text())) {
+        m_ctx.prompt().inform(figures::notANumberMessage(QStringLiteral("value of the new Parcel"), neu.value->text()),
+                              QStringLiteral("Split Parcel"), Icon::Information);
+        return false;
+    }
     auto pane = [](const Pane &p) {
         parcels::OlderSplitPane o;
         o.weightLow = p.weightLow->text();

@@ -593,7 +593,8 @@ QList<FigureScreen> screens()
     list.last().commit = [](StoneEnv &e, QWidget *w) {
         e.prompt.answers({false}); // a new line, not the one already out
         auto *d = static_cast<ui::frmParcelPutOnMemo *>(w);
-        QVERIFY2(d->cmdPutOnMemo->isEnabled(), qPrintable(d->cboCustomer->currentText()));
+        // No carats typed: the command waits for them.
+        QCOMPARE(d->cmdPutOnMemo->isEnabled(), !d->txtCarat->text().isEmpty());
         d->cmdPutOnMemo->click();
     };
     list.last().target = [](StoneEnv &, const QString &c) -> Target {
@@ -602,6 +603,7 @@ QList<FigureScreen> screens()
             Target t{"Carats to put on Memo", "memoparcellist", "carat", pos};
             t.beyond = [](Decimal5 v) { return v > Decimal5::whole(50000); };
             t.alsoNamed = "are on hand";
+            t.emptyKeeps = true; // nothing typed: the command is disabled
             return t;
         }
         if (c == "txtUScarat")
@@ -644,13 +646,13 @@ QList<FigureScreen> screens()
         return {};
     };
 
-    // Splitting 4 ct off an older parcel of 10 ct: every box of both panes.
+    // Splitting 4 ct off an older parcel of 1,000 ct: every box of both panes.
     list.append({"older parcel split", {"ParcelStock"}, nullptr, nullptr, nullptr, newestValue});
     list.last().open = [](StoneEnv &e) -> QWidget * {
         qint64 p = e.value("SELECT MIN(ID) FROM ParcelStock").toLongLong();
         if (p == 0)
             p = db::insert(e.t.db(), "INSERT INTO ParcelStock (SKU, Shape, Carat, CaratLow, CaratHigh, CostUSPerCarat, "
-                                     "PriceUSPerCarat, DMarkup, SellUS) VALUES ('OP-1', 'Oval', 10, 0.1, 0.2, 200, 300, "
+                                     "PriceUSPerCarat, DMarkup, SellUS) VALUES ('OP-1', 'Oval', 1000, 0.1, 0.2, 200, 300, "
                                      "1.5, 1)");
         auto *w = new ui::frmSplitOlderParcel(e.ctx, *stones::readOlderParcel(e.t.db(), p));
         w->neu.sku->setText("OP-N" + QString::number(e.value("SELECT COUNT(*) FROM ParcelStock").toInt()));
@@ -659,9 +661,9 @@ QList<FigureScreen> screens()
     };
     list.last().commit = [](StoneEnv &, QWidget *w) { static_cast<ui::frmSplitOlderParcel *>(w)->update(); };
     list.last().target = [](StoneEnv &, const QString &c) -> Target {
-        if (c == "txtCaratNew") { // fewer than the 10 ct of the parcel
+        if (c == "txtCaratNew") { // fewer than the 1,000 ct of the parcel
             Target t{"fewer carats than", "ParcelStock", "Carat", figures::Need::Positive};
-            t.beyond = [](Decimal5 v) { return v >= Decimal5::whole(10); };
+            t.beyond = [](Decimal5 v) { return v >= Decimal5::whole(1000); };
             return t;
         }
         if (c == "txtUSParcelValueNew")
@@ -734,11 +736,12 @@ private slots:
                 box->selectAll();
                 box->del();
                 QTest::keyClicks(box, text);
-                QCOMPARE(box->text(), text);
+                const QString where = QString("%1, %2, \"%3\"").arg(s.name, control, text);
+                // No handler rewrites the box being typed into.
+                QVERIFY2(box->text() == text, qPrintable(where + ": the box shows " + box->text()));
                 e.prompt.clear();
                 w->setProperty("typedInto", control);
                 s.commit(e, w.get());
-                const QString where = QString("%1, %2, \"%3\"").arg(s.name, control, text);
                 const QString label = t.label.isEmpty() ? box->accessibleName() : t.label;
                 QStringList informs = e.prompt.texts(PromptEvent::Inform);
                 const bool refusal = std::any_of(informs.cbegin(), informs.cend(), [&](const QString &m) {

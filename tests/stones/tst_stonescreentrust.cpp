@@ -105,7 +105,6 @@ private slots:
     void typedNumbers_data();
     void typedNumbers();
     void commaWeightRefused();
-    void mergeItemIsANumber();
     void noStatusChangeWhileEditing();
     void refusedAutoSkuStaysAPrefix();
     void addingNeedsTheRight();
@@ -223,16 +222,7 @@ void TestStoneScreenTrust::commaWeightRefused()
     click(s, "cmdUpdate");
     QCOMPARE(e.prompt.messages(), QStringList{});
     QCOMPARE(e.value("SELECT SellPriceUS FROM SingleStone WHERE ID=?", {id}).toDouble(), 1234.56);
-}
-
-// The item a stone is merged into is the number typed, never its leading digits.
-void TestStoneScreenTrust::mergeItemIsANumber()
-{
-    StoneEnv e;
-    const qint64 id = e.stone("MI1");
-    frmDiamondDetail s(e.ctx);
-    startUp(s);
-    s.loadStone(int(id));
+    // The item a stone is merged into is the number typed, never its leading digits.
     ctl<QLineEdit>(s, "txtMergeItemID")->setText("12abc");
     s.mergeWithItem();
     QCOMPARE(e.prompt.messages(), QStringList{"Diamond Assembly: The Item ID \"12abc\" is not a number."});

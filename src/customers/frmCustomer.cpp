@@ -1,5 +1,6 @@
 #include "customers/frmCustomer.h"
 
+#include "core/widgets/NumberBox.h"
 #include "core/Failures.h"
 #include "core/AppContext.h"
 #include "core/Users.h"
@@ -413,6 +414,8 @@ void frmCustomer::build()
         w<QLabel>("lblPriceGroup")->setVisible(on);
     });
     connect(w<QComboBox>("cboInvoiceTo"), &QComboBox::activated, this, &frmCustomer::invoiceToChosen);
+    numberBoxes(this, {"txtCreditLimit", "txtCommission", "txtDiscount", "txtDiscountIfPaidInTime", "txtShipping",
+                       "txtTagMarkup", "txtTagEnd"});
     connect(txtRepID, &QLineEdit::textChanged, this, [this](const QString &t) {
         w<QLineEdit>("txtRep")->setText(t.toLongLong() ? customers::repNameOf(m_ctx.db(), t.toLongLong()) : QString());
     });

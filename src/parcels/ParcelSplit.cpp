@@ -42,6 +42,10 @@ Outcome splitParcel(AppContext &ctx, const SplitRequest &r)
     figures::Reader read(ctx.db(), QStringLiteral("parcel"));
     const std::optional<Decimal5> carat =
         read(r.carat, QStringLiteral("Carats of the new Parcel"), QStringLiteral("Carat"), figures::Need::Positive);
+    // The carats first: the value box follows them, so a wrong carat figure
+    // is named as such, not as the value it gave.
+    if (!read.ok())
+        return tell(ctx, Result::Refused, read.error(), title);
     std::optional<Decimal5> value;
     if (!r.newValueUS.trimmed().isEmpty()) {
         // A value for the whole new parcel: its cost per carat is checked

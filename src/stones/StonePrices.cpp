@@ -1,6 +1,7 @@
 #include "stones/StonePrices.h"
 
 #include "core/Figures.h"
+#include "core/KnownRates.h"
 #include "db/Row.h"
 
 #include <QStringList>
@@ -236,6 +237,11 @@ QString StonePriceModel::discounted(Field off) const
 
 // Tiers 2 and 3 ----------------------------------------------------------------
 
+QString StonePriceModel::local(double us) const
+{
+    return rateKnown(rate) ? fmt(round2(us * rate)) : QString();
+}
+
 StonePriceModel::Field StonePriceModel::tierField(int tier, Field tier2Field) const
 {
     // Tier 3's fields follow tier 2's in the same order.
@@ -252,8 +258,8 @@ void StonePriceModel::sellPriceTierChanged(int tier)
         return;
     const double price = v(st);
     write(ct, fmt(round2(price / w())));
-    write(lct, fmt(round2(price / w() * rate)));
-    write(lst, fmt(round2(price * rate)));
+    write(lct, local(price / w()));
+    write(lst, local(price));
     if (!lockPercent && v(USRap) != 0)
         write(off, fmt(100 - round2(price * 100 / v(USRap))));
 }
@@ -264,9 +270,9 @@ void StonePriceModel::sellPriceCTTierChanged(int tier)
     const Field ct = tierField(tier, SellPriceCT2), st = tierField(tier, SellPrice2),
                 lct = tierField(tier, SellPriceLocalCT2), lst = tierField(tier, SellPriceLocal2);
     const double perCarat = v(ct);
-    write(lct, fmt(round2(perCarat * rate)));
+    write(lct, local(perCarat));
     write(st, fmt(round2(perCarat * w())));
-    write(lst, fmt(round2(perCarat * rate * w())));
+    write(lst, local(perCarat * w()));
 }
 
 void StonePriceModel::sellPriceLocalTierChanged(int tier)

@@ -109,6 +109,8 @@ private:
     void runHandler(Field f);
     double v(Field f) const { return value(f); }
     double w() const { return value(Weight); }
+    // A US amount in the local currency, two decimals; empty at an unknown rate.
+    QString local(double us) const;
     Field tierField(int tier, Field tier2Field) const;
     // List price less the discount, rounded to the price step.
     QString discounted(Field off) const;

@@ -5,6 +5,7 @@
 #include "core/ChangeEvents.h"
 #include "core/AppContext.h"
 #include "core/Figures.h"
+#include "core/KnownRates.h"
 #include "core/Users.h"
 #include "db/ConvertSql.h"
 #include "db/NamedLock.h"
@@ -178,10 +179,13 @@ bool loadStone(AppContext &ctx, qint64 id, StoneForm &form)
         if (r.isNull(priceCol))
             return;
         const double p = r.num(priceCol);
-        f.setPrice(lst, fmt(round2(p * rate)));
+        // At an unknown rate the local prices stay empty, never 0.00.
+        if (rateKnown(rate))
+            f.setPrice(lst, fmt(round2(p * rate)));
         if (carat != 0) {
             f.setPrice(ct, fmt(round2(p / carat)));
-            f.setPrice(lct, fmt(round2(p / carat * rate)));
+            if (rateKnown(rate))
+                f.setPrice(lct, fmt(round2(p / carat * rate)));
         }
     };
     tier("SellOffRap2", "SellPriceUS2", F::SellOffRap2, F::SellPriceCT2, F::SellPrice2, F::SellPriceLocalCT2,
@@ -355,6 +359,25 @@ QString unreadableNumber(const AppContext &ctx, const StoneForm &form)
     for (const Entry &e : fields)
         if (!figures::isTyped(e.text))
             return figures::notANumberMessage(QString::fromLatin1(e.name), e.text);
+    // The boxes that only fill the stored prices: text in them that is no
+    // figure is refused, never passed over for the price beside it.
+    const std::pair<const char *, F> filling[] = {
+        {"Rap when bought per stone", F::OriginalRapPriceUS},
+        {"Bought % off Rap", F::OriginalBuyOffRap},
+        {"Bought price per carat", F::BoughtPriceUSCT},
+        {"current Rap per stone", F::USRap},
+        {"Sell 1 price per carat", F::SellPriceCT},
+        {"Sell listing price per carat", F::SellPriceCTLX},
+        {"Sell 2 price per carat", F::SellPriceCT2},
+        {"Sell 2 local price per carat", F::SellPriceLocalCT2},
+        {"Sell 2 local price", F::SellPriceLocal2},
+        {"Sell 3 price per carat", F::SellPriceCT3},
+        {"Sell 3 local price per carat", F::SellPriceLocalCT3},
+        {"Sell 3 local price", F::SellPriceLocal3},
+    };
+    for (const auto &[name, field] : filling)
+        if (!figures::isTyped(form.price(field)))
+            return figures::notANumberMessage(QString::fromLatin1(name), form.price(field));
     for (const Entry &e : fields) {
         const figures::Column column = figures::columnOf(ctx.db(), QStringLiteral("SingleStone"), QLatin1String(e.column));
         const figures::Reading r = figures::read(e.text, {QString::fromLatin1(e.name), column});
@@ -563,9 +586,11 @@ bool passesChecks(AppContext &ctx, StoneForm &form, const EditState &state)
     if (clash.certificate)
         return refuse(kCertificateTaken);
     // 5, 6. The held side of tier 1 must be set.
-    if (form.lockPercent && fieldValue(form.price(F::SellOffRap)) == 0)
+    // 0 as the column stores it: "0.000001" is no discount either.
+    auto storedZero = [](const QString &typed) { return figures::parseTyped(typed).value_or(Decimal5()).isZero(); };
+    if (form.lockPercent && storedZero(form.price(F::SellOffRap)))
         return refuse(QStringLiteral("You need to define a valid Off-Rap Discount"));
-    if (!form.lockPercent && fieldValue(form.price(F::SellPrice)) == 0)
+    if (!form.lockPercent && storedZero(form.price(F::SellPrice)))
         return refuse(QStringLiteral("You need to define a valid Sale Price"));
     // 7 - 9.
     if (isBlank(form.SKU))

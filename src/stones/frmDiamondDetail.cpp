@@ -1432,7 +1432,15 @@ void frmDiamondDetail::editHold()
 
 void frmDiamondDetail::mergeWithItem()
 {
-    const qint64 item = qint64(db::leadingNumber(le("txtMergeItemID")->text()));
+    // The item number as typed: "12abc" is no item 12.
+    const QString typed = le("txtMergeItemID")->text().trimmed();
+    bool whole = false;
+    const qint64 item = typed.toLongLong(&whole);
+    if (!typed.isEmpty() && (!whole || item < 0)) {
+        m_ctx.prompt().inform(QStringLiteral("The Item ID \"%1\" is not a number.").arg(typed),
+                              QStringLiteral("Diamond Assembly"), Icon::Exclamation);
+        return;
+    }
     if (stones::bindIntoItem(m_ctx, m_form.id, item) == stones::StatusResult::Done)
         reloadCurrent();
 }

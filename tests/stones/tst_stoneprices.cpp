@@ -107,6 +107,13 @@ void TestStonePrices::chains_data()
         << true << 1.25 << L{{F::Weight, "0.30"}} << L{{F::SellPrice2, "1000.00"}}
         << L{{F::SellPriceCT2, "3333.33"}, {F::SellPriceLocalCT2, "4166.67"}, {F::SellPriceLocal2, "1250.00"},
              {F::SellOffRap2, ""}};
+    // At an unknown rate the local prices stay empty, never 0.00.
+    QTest::newRow("tier 2 per stone, unknown rate")
+        << true << 0.0 << L{{F::Weight, "0.30"}, {F::SellPriceLocal2, "9.99"}} << L{{F::SellPrice2, "1000.00"}}
+        << L{{F::SellPriceCT2, "3333.33"}, {F::SellPriceLocalCT2, ""}, {F::SellPriceLocal2, ""}};
+    QTest::newRow("tier 3 per carat, unknown rate")
+        << true << 0.0 << L{{F::Weight, "0.75"}} << L{{F::SellPriceCT3, "2000"}}
+        << L{{F::SellPrice3, "1500.00"}, {F::SellPriceLocalCT3, ""}, {F::SellPriceLocal3, ""}};
     QTest::newRow("tier 2 per stone, lock dollar")
         << false << 1.25 << L{{F::Weight, "0.50"}, {F::USRap, "2000.00"}} << L{{F::SellPrice2, "1500"}}
         << L{{F::SellOffRap2, "25.00"}, {F::SellPriceCT2, "3000.00"}};
@@ -311,6 +318,16 @@ void TestStonePrices::priceWindowOpens()
     QCOMPARE(m.text(W::SellPriceLocalCT), QString("5200.00"));
     QCOMPARE(m.text(W::SellPriceZARCT), QString("57000.00"));
     QCOMPARE(W::fieldByName("txtZARbought"), W::ZARbought);
+    // Today's rates unknown: no local or rand price converted at them.
+    W u;
+    W::Opening o = opening();
+    o.rateCDN = 0;
+    o.rateZAR = 0;
+    u.open(o);
+    for (W::Field f : {W::SellPriceLocal, W::SellPriceLocalCT, W::SellPriceZAR, W::SellPriceZARCT})
+        QVERIFY2(u.text(f).isEmpty(), qPrintable(W::fieldName(f) + ": " + u.text(f)));
+    QCOMPARE(u.text(W::CDN), QString("???"));
+    QCOMPARE(u.text(W::SellPriceUS), QString("2000.00"));
 }
 
 // Steps: "e:field=text" edits, "l:field" leaves; expect "field=text" and "marker=..".

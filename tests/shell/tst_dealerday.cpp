@@ -36,6 +36,7 @@
 #include <QScrollArea>
 #include <QSerialPort>
 #include <QSignalSpy>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTableWidget>
@@ -592,12 +593,15 @@ void TestDealerDay::printInvoiceToPdf()
         click(d, "cmdPrint");
     });
     click(inv, "Command2");
-    qInfo("%s", qPrintable(m_prompt.messages().join("|")));
-    QVERIFY(QFile::exists(pdf));
+    QCOMPARE(m_prompt.messages(), QStringList{"Print Invoice: Invoice has been printed"});
+    // The line in US dollars and at the day's 1.35: 7,425.74 x 1.35 =
+    // 10,024.75 per carat, 7,500 x 1.35 = 10,125.00 for the stone.
     const QString words = test::pdfText(pdf).simplified();
-    qInfo("%s", qPrintable(words));
-    for (const char *expected : {"Maple Leaf Jewellers", "DW-1", "7,425.74", "7,500.00"})
-        QVERIFY2(words.contains(QLatin1String(expected)), expected);
+    for (const char *expected : {"Maple Leaf Jewellers", "12 King Street West", "Invoice# 000001",
+                                 "DW-1", "1.01ct. Round Brilliant [BR] - G / VS1 7425.74 7500.00",
+                                 "CDN 10024.75 10125.00", "Sub Total: US$ 7,500.00 CDN 10,125.00",
+                                 "Summary: US$ 7,500.00 CDN 10,125.00"})
+        QVERIFY2(words.contains(QLatin1String(expected)), qPrintable(QString(expected) + " in " + words));
     VELMOR_VERIFY_PDF_LAYOUT(pdf);
     QTRY_VERIFY(text(inv, "lblStatus").compare("open", Qt::CaseInsensitive) != 0);
     inv->close();
@@ -694,11 +698,13 @@ void TestDealerDay::searchByWeightAndColour()
             out << grid->model()->index(r, 0).data().toString();
         return out;
     };
-    QTRY_VERIFY2(rows().contains("DW-2"), qPrintable(rows().join("/")));
-    qInfo("found: %s (stones %s)", qPrintable(rows().join("/")), qPrintable(text(f, "txtQTY")));
-    QVERIFY(!rows().contains("DW-3")); // 1.50 ct, H
-    int row = int(rows().indexOf("DW-2"));
-    QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(grid->model()->index(row, 0)).center());
+    // In stock: DW-2 (0.72 ct F) and DW-3 (1.50 ct H); DW-1 is sold.
+    QTRY_COMPARE(rows(), QStringList{"DW-2"});
+    QCOMPARE(text(f, "txtQTY"), QString("1"));
+    const QRect cell = grid->visualRect(grid->model()->index(0, 0));
+    QVERIFY2(grid->viewport()->rect().contains(cell.center()), "the found stone is out of view");
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
+    QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
     QTRY_COMPARE(text(stone(), "txtSKU"), QString("DW-2"));
     QCOMPARE(text(stone(), "txtWeight"), QString("0.72"));
     QCOMPARE(text(stone(), "lblStatus"), QString("STOCK"));
@@ -719,10 +725,11 @@ void TestDealerDay::printPaperAndLabel()
     });
     click(stone(), "cmdPrintPaper");
     QCOMPARE(notices(), QStringList{"Document was sent to the Printer"});
+    // The grading as typed when DW-2 was added.
     const QString words = test::pdfText(pdf).simplified();
-    qInfo("%s", qPrintable(words));
-    for (const char *expected : {"5182736450", "0.72", "VS2"})
-        QVERIFY2(words.contains(QLatin1String(expected)), expected);
+    QVERIFY2(words.contains("Pear 0.72 ct F VS2 VG # 5182736450 Dim.: 7.91x5.12x3.11 Gir.: Thin Fluor.: Faint "
+                            "Dep: 60.70 Tbl: 58.00 Pol: VG Sym: G"),
+             qPrintable(words));
     VELMOR_VERIFY_PDF_LAYOUT(pdf);
 
     test::PtyPair pty;
@@ -736,14 +743,16 @@ void TestDealerDay::printPaperAndLabel()
     QVERIFY(setup);
     type(setup, "txtCOMPort", pty.a);
     click(setup, "cmdSave");
-    qInfo("%s", qPrintable(m_prompt.messages().join("|") + " / " + notices().join("|")));
+    QVERIFY2(m_prompt.messages().isEmpty(), qPrintable(m_prompt.messages().join("|")));
     setup->close();
     m_prompt.clear();
     click(stone(), "cmdPrintLabel");
     QCOMPARE(notices(), QStringList{"Label was printed"});
-    const QByteArray sent = test::readPort(reader, 40);
-    qInfo("label: %s", sent.toHex(' ').constData());
-    QVERIFY2(sent.contains("DW-2"), sent.constData());
+    // The stream ends with its end-of-label command; the stone's line names
+    // the stone, its weight and grades.
+    const QByteArray sent = test::readPort(reader, 200);
+    QVERIFY2(sent.endsWith("E\r"), sent.constData());
+    QVERIFY2(sent.contains("DW-2|0.72 VS2 F\r"), sent.constData());
 }
 
 // The history of DW-2: put on memo for the customer, then returned.
@@ -751,7 +760,13 @@ void TestDealerDay::stoneHistory()
 {
     auto *history = ctl<QTabWidget>(stone(), "TabStrip1");
     QVERIFY(history);
-    history->setCurrentIndex(0);
+    QTabBar *tabs = history->tabBar();
+    int tab = -1;
+    for (int i = 0; i < tabs->count(); ++i)
+        if (tabs->tabText(i) == QLatin1String("History"))
+            tab = i;
+    QVERIFY(tab >= 0);
+    QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(tab).center());
     auto *grid = ctl<QTableWidget>(stone(), "DataGrid1");
     QVERIFY(grid->isVisibleTo(stone()));
     QStringList rows;
@@ -761,8 +776,9 @@ void TestDealerDay::stoneHistory()
             cells << (grid->item(r, c) ? grid->item(r, c)->text() : QString());
         rows << cells.join(" | ");
     }
-    qInfo("history: %s", qPrintable(rows.join("\n")));
-    QVERIFY2(rows.join("\n").contains("Maple Leaf Jewellers"), qPrintable(rows.join("\n")));
+    const QString today = QLocale(QLocale::English, QLocale::UnitedStates).toString(QDate::currentDate(), "MMM dd, yyyy");
+    QCOMPARE(rows, (QStringList{today + " | Maple Leaf Jewellers |  | sent to Customer | 1 |  | Firstname Lastname",
+                                today + " | Maple Leaf Jewellers |  | returned from Customer | 1 |  | Firstname Lastname"}));
 }
 
 // Log off: the rights go, the costs are hidden, the main menu is closed.
@@ -771,9 +787,13 @@ void TestDealerDay::logOff()
     QVERIFY(ctl<QWidget>(stone(), "txtBoughtPriceUS")->isVisible());
     pick(stone(), QStringLiteral("cmdLogOff"));
     QCOMPARE(m_ctx->user.ID, 0);
-    QVERIFY(!ctl<QAction>(stone(), "mnuMainMenu")->isEnabled());
+    QVERIFY(!text(stone(), "lblLoggedIn").contains("Firstname"));
     QVERIFY(!ctl<QWidget>(stone(), "txtBoughtPriceUS")->isVisible());
     QVERIFY(ctl<QAction>(stone(), "mnuLogOn")->isVisible());
+    QWidget *front = mainMenu();
+    QVERIFY(front);
+    for (const char *name : {"cmdAddCustomer", "cmdFindCustomer", "cmdMemo", "cmdLoadInvoice", "cmdDiamondParcel"})
+        QVERIFY2(!ctl<QWidget>(front, name)->isEnabled(), name);
 }
 
 // The offscreen screen is a 1366x768 laptop's.

@@ -135,14 +135,41 @@ QString text(QWidget *screen, const QString &name)
     return {};
 }
 
+// Windows the day opened, and what did not fit a 1366x768 screen.
+std::set<QString> g_windowsSeen;
+QStringList g_fitFaults;
+
+// The window fits the screen, frame included, and every control is inside
+// it or inside a scroll area that brings it into view.
+void checkFit(QWidget *w)
+{
+    g_windowsSeen.insert(w->objectName());
+    const QRect frame = w->frameGeometry();
+    if (frame.width() > kLaptop.width() || frame.height() > kLaptop.height())
+        g_fitFaults << QString("%1 is %2x%3").arg(w->objectName()).arg(frame.width()).arg(frame.height());
+    for (QWidget *c : w->findChildren<QWidget *>()) {
+        if (!c->isVisibleTo(w) || c->window() != w
+            || !(qobject_cast<QAbstractButton *>(c) || qobject_cast<QLineEdit *>(c) || qobject_cast<QComboBox *>(c)))
+            continue;
+        bool scrolled = false;
+        for (QWidget *p = c->parentWidget(); p && p != w; p = p->parentWidget())
+            scrolled = scrolled || qobject_cast<QAbstractScrollArea *>(p);
+        const QRect in(c->mapTo(w, QPoint(0, 0)), c->size());
+        if (!scrolled && !w->rect().contains(in))
+            g_fitFaults << QString("%1 of %2 is out of reach").arg(c->objectName(), w->objectName());
+    }
+}
+
 QWidget *window(const QString &name)
 {
     // A window fitted to the screen shows its moved controls from the
     // event loop.
     QCoreApplication::processEvents();
     for (QWidget *w : QApplication::topLevelWidgets())
-        if (w->isVisible() && w->objectName() == name)
+        if (w->isVisible() && w->objectName() == name) {
+            checkFit(w);
             return w;
+        }
     return nullptr;
 }
 
@@ -210,7 +237,6 @@ private:
     ScriptedPrompt m_prompt;
     std::unique_ptr<AppContext> m_ctx;
     std::unique_ptr<ui::StartupFlow> m_flow;
-    std::set<QString> m_windowsSeen;
     bool m_failedBefore = false;
     QPointer<QDialog> m_lastStuck;
     QStringList m_unanswered;
@@ -262,7 +288,7 @@ void TestDealerDay::initTestCase()
 
 void TestDealerDay::cleanupTestCase()
 {
-    qInfo("windows of the day: %s", qPrintable(QStringList(m_windowsSeen.begin(), m_windowsSeen.end()).join(", ")));
+    qInfo("windows of the day: %s", qPrintable(QStringList(g_windowsSeen.begin(), g_windowsSeen.end()).join(", ")));
     for (QWidget *w : QApplication::topLevelWidgets())
         if (w->isVisible())
             w->close();
@@ -299,30 +325,10 @@ QWidget *TestDealerDay::mainMenu()
 void TestDealerDay::checkWindowsFit()
 {
     QCoreApplication::processEvents();
-    for (QWidget *w : QApplication::topLevelWidgets()) {
-        if (!w->isVisible() || w->objectName().isEmpty() || qobject_cast<QMenu *>(w))
-            continue;
-        m_windowsSeen.insert(w->objectName());
-        const QRect frame = w->frameGeometry();
-        QVERIFY2(frame.width() <= kLaptop.width() && frame.height() <= kLaptop.height(),
-                 qPrintable(QString("%1 is %2x%3").arg(w->objectName()).arg(frame.width()).arg(frame.height())));
-        // Every control is inside the window or in a scroll area that
-        // brings it into view.
-        for (QWidget *c : w->findChildren<QWidget *>()) {
-            if (!c->isVisibleTo(w) || c->window() != w
-                || !(qobject_cast<QAbstractButton *>(c) || qobject_cast<QLineEdit *>(c) || qobject_cast<QComboBox *>(c)))
-                continue;
-            bool scrolled = false;
-            for (QWidget *p = c->parentWidget(); p && p != w; p = p->parentWidget())
-                if (qobject_cast<QScrollArea *>(p) || qobject_cast<QAbstractScrollArea *>(p))
-                    scrolled = true;
-            if (scrolled)
-                continue;
-            const QRect in(c->mapTo(w, QPoint(0, 0)), c->size());
-            QVERIFY2(w->rect().contains(in),
-                     qPrintable(QString("%1 of %2 is out of reach").arg(c->objectName(), w->objectName())));
-        }
-    }
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (w->isVisible() && !w->objectName().isEmpty() && !qobject_cast<QMenu *>(w))
+            checkFit(w);
+    QVERIFY2(g_fitFaults.isEmpty(), qPrintable(g_fitFaults.join("\n")));
 }
 
 // The first user logs in on the stone screen: every right, the name shown.

@@ -3,6 +3,7 @@
 #include "core/widgets/NumberBox.h"
 #include "core/Failures.h"
 #include "core/AppContext.h"
+#include "core/ChangeEvents.h"
 #include "core/Users.h"
 #include "db/ConvertSql.h"
 #include "db/Sql.h"
@@ -125,6 +126,13 @@ frmCustomer::frmCustomer(AppContext &ctx, QWidget *parent) : QWidget(parent), m_
     DisablefrmCustomer();
     applyCaptions();
     connect(&m_ctx.events(), &ContextEvents::rightsChanged, this, &frmCustomer::updateCommands);
+    // The customer shown was saved on another screen of this workstation:
+    // read again, unless this screen is adding or editing.
+    connect(&changeEvents(m_ctx), &ChangeEvents::customerChanged, this, [this](qint64 id) {
+        const qint64 shown = currentId();
+        if (!m_adding && !m_editing && shown != 0 && (id == 0 || id == shown))
+            showCustomer(shown);
+    });
 }
 
 void frmCustomer::build()

@@ -219,7 +219,9 @@ bool PrintMemoSheet(AppContext &ctx, printing::PrintSurface &s, const MemoPrintR
             continued();
     };
 
-    const bool us = r.options.usDollar;
+    // Each line shows the memo price in at least one currency: US dollars
+    // when chosen in the set-up, or when no other currency is ticked.
+    const bool us = r.options.usDollar || !(r.cdn || r.zar);
     double totalUS = 0, totalCDN = 0, totalZAR = 0;
     for (const Stone &st : stones) {
         s.setFont(QStringLiteral("Arial"), 8);

@@ -267,7 +267,7 @@ Outcome putOnMemo(AppContext &ctx, const MemoOut &m)
     }
     out.result = Result::Done;
     changeEvents(ctx).announceParcel(m.parcelId);
-    changeEvents(ctx).announceMemo(out.id);
+    changeEvents(ctx).announceParcelMemo(out.id);
     out.message = QStringLiteral("Parcel has been added to Memo-Sheet #P") + QString::number(out.id);
     ctx.prompt().notice(out.message);
     return out;
@@ -383,7 +383,7 @@ Outcome memoMovement(AppContext &ctx, qint64 memoId, qint64 parcelId, const QStr
     }
     out.result = Result::Done;
     changeEvents(ctx).announceParcel(parcelId);
-    changeEvents(ctx).announceMemo(memoId);
+    changeEvents(ctx).announceParcelMemo(memoId);
     if (sell) {
         out.invoiceId = posted.invoiceId;
         out.newInvoice = posted.newInvoice;

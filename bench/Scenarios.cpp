@@ -26,7 +26,9 @@ QStringList scenarioNames()
             QStringLiteral("stone search: all statuses"), QStringLiteral("stone search: a customer's memo stones"),
             QStringLiteral("search report to PDF (1,000 rows)"),
             QStringLiteral("memo sheet open (300 stones)"), QStringLiteral("put on memo (per stone)"),
-            QStringLiteral("memo bulk return (300 stones)"), QStringLiteral("memo-out report (all stones out)")};
+            QStringLiteral("memo bulk return (300 stones)"), QStringLiteral("memo-out report (all stones out)"),
+            QStringLiteral("sale posting, one server vs cluster (per sale)"),
+            QStringLiteral("put on memo, one server vs cluster (per stone)")};
 }
 
 BenchContext::BenchContext(SizeEnv &env)

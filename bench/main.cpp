@@ -198,7 +198,8 @@ int main(int argc, char **argv)
                 {QStringLiteral("invoices"), runInvoiceScenarios},
                 {QStringLiteral("parcel scenarios"), runParcelScenarios},
                 {QStringLiteral("stone search"), runSearchScenarios},
-                {QStringLiteral("memo"), runMemoScenarios}};
+                {QStringLiteral("memo"), runMemoScenarios},
+                {QStringLiteral("cluster"), runClusterScenarios}};
             for (const auto &[groupName, run] : groups) {
                 try {
                     run(env);

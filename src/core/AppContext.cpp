@@ -38,6 +38,7 @@ void AppContext::open()
         create = true;
     }
     m_db = db::openConnection(connection, m_connectionName, create);
+    tellNodeMoves();
     if (create) {
         // A database of our own that has no table yet is brand new; one
         // whose creation was cut short (a start killed meanwhile) is finished.
@@ -45,11 +46,26 @@ void AppContext::open()
     }
 }
 
-void AppContext::adopt(const QSqlDatabase &db) { m_db = db; }
+void AppContext::adopt(const QSqlDatabase &db)
+{
+    m_db = db;
+    tellNodeMoves();
+}
+
+void AppContext::tellNodeMoves()
+{
+    // The user hears once that the workstation now works on another server of
+    // the cluster; an operation under way is run again there or named for checking.
+    db::setNodeNotice(m_db.connectionName(), [this](const QString &text) {
+        prompt().inform(text, QStringLiteral("Database"), Icon::Information);
+    });
+}
 
 void AppContext::close()
 {
     const bool owned = m_db.isValid() && m_db.connectionName() == m_connectionName;
+    if (m_db.isValid())
+        db::setNodeNotice(m_db.connectionName(), {});
     if (owned) {
         m_db.close();
         m_db = QSqlDatabase();

@@ -1,5 +1,7 @@
 #include "db/Retry.h"
 
+#include "db/Connection.h"
+
 namespace velmor::db {
 
 bool isLockConflict(const DbError &e)
@@ -9,6 +11,11 @@ bool isLockConflict(const DbError &e)
     // A commit's error carries the engine's words only.
     const QString m = e.message();
     return m.contains(QLatin1String("Deadlock found")) || m.contains(QLatin1String("Lock wait timeout"));
+}
+
+bool isRetryable(const DbError &e)
+{
+    return isLockConflict(e) || e.nativeCode() == kNodeChanged;
 }
 
 QString lockConflictMessage()

@@ -1,6 +1,7 @@
 #include "db/Schema.h"
 
 #include "db/FaultPoint.h"
+#include "db/Guard.h"
 #include "db/SchemaTables.h"
 #include "db/Sql.h"
 #include "db/Transaction.h"
@@ -391,6 +392,9 @@ void ensureIndexes(const QSqlDatabase &db)
         q.exec(QStringLiteral("CREATE INDEX %1 ON %2 (%3)")
                    .arg(QLatin1String(ix[1]), QLatin1String(ix[0]), QLatin1String(ix[2])));
     }
+    // The program's own guard rows (Guard.h), beside the shared schema's tables.
+    if (!tableExists(db, QStringLiteral("RowGuard")))
+        exec(db, guardTableSql());
 }
 
 // ---------------------------------------------------------------------------

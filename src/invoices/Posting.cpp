@@ -1,6 +1,7 @@
 #include "invoices/Posting.h"
 
 #include "core/AppContext.h"
+#include "db/Guard.h"
 #include "db/Retry.h"
 #include "db/Row.h"
 #include "db/Sql.h"
@@ -61,6 +62,7 @@ Posted postInTransaction(AppContext &ctx, const SaleLine &line)
     QSqlQuery c = db::exec(db, QStringLiteral("SELECT ID FROM Customer WHERE ID = ? FOR UPDATE"), {line.customerId});
     if (!c.next())
         throw std::invalid_argument("The customer " + std::to_string(line.customerId) + " does not exist.");
+    db::claimGuard(db, db::GuardKind::CustomerInvoice, line.customerId);
     const double tax = taxRateFor(ctx, line.customerId);
 
     Posted p;

@@ -1,6 +1,7 @@
 #include "parcels/ParcelSplit.h"
 
 #include "core/AppContext.h"
+#include "db/Guard.h"
 #include "db/Retry.h"
 #include "db/Sql.h"
 #include "db/Transaction.h"
@@ -68,7 +69,9 @@ Outcome splitParcel(AppContext &ctx, const SplitRequest &r)
                                  {carat->toDb(), newRnd(), now, r.sourceId, carat->toDb()})
                 != 1)
                 return Step::NotEnough;
-            // The SKU again, now that this workstation holds the source.
+            // The SKU again, now that this workstation holds the source and
+            // the parcel numbers' guard.
+            db::claimGuard(db, db::GuardKind::ParcelSku, 0);
             if (db::scalar(db, QStringLiteral("SELECT ID FROM parcel WHERE SKU = ? LIMIT 1"), {sku}).isValid())
                 return Step::SkuTaken;
             const ParcelFigures f = parcelFigures(db, r.sourceId);

@@ -55,12 +55,13 @@ public:
         s.mode = db::Mode::Server;
         s.user = QStringLiteral("root");
         s.database = database;
-        s.host = QStringLiteral("127.0.0.1");
-        for (int i = 0; i < 3; ++i)
-            s.nodes << QStringLiteral("127.0.0.1:%1").arg(m_port + (i + 1) % 3); // node 2 first
-        s.port = m_port + 1;
+        s.host = QStringLiteral("127.0.0.1:%1,127.0.0.1:%2,127.0.0.1:%3") // node 2 first
+                     .arg(m_port + 1)
+                     .arg(m_port + 2)
+                     .arg(m_port);
         return s;
     }
+    int port() const { return m_port; }
     static QString script() { return QStringLiteral(VELMOR_SOURCE_DIR "/scripts/cluster"); }
 
 private:
@@ -152,8 +153,8 @@ void runClusterScenarios(SizeEnv &env)
     {
         // Made through node 1 (as `velmor db upgrade` would), used through node 2.
         db::ConnectionSettings first = cs;
-        first.nodes.clear();
-        first.port = cs.port - 1;
+        first.host = QStringLiteral("127.0.0.1");
+        first.port = cluster().port();
         QSqlDatabase maker = db::openConnection(first, QStringLiteral("bench-cluster-maker"), true);
         fillShop(maker);
         maker.close();

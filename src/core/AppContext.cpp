@@ -1,5 +1,6 @@
 #include "core/AppContext.h"
 
+#include "db/Cluster.h"
 #include "db/PrivateServer.h"
 #include "db/Schema.h"
 #include "db/Sql.h"
@@ -11,7 +12,16 @@ namespace velmor {
 
 namespace {
 QAtomicInt g_contextCounter;
+
+// The user hears once that the workstation now works on another server of
+// the cluster; an operation under way is run again there or named for checking.
+void tellNodeMoves(AppContext &ctx, const QSqlDatabase &db)
+{
+    db::setNodeNotice(db.connectionName(), [&ctx](const QString &text) {
+        ctx.prompt().inform(text, QStringLiteral("Database"), Icon::Information);
+    });
 }
+} // namespace
 
 AppContext::AppContext(Workstation ws, db::ConnectionSettings cs, Prompt *prompt)
     : workstation(std::move(ws)), connection(std::move(cs)), m_prompt(prompt ? prompt : &m_silent)
@@ -38,7 +48,7 @@ void AppContext::open()
         create = true;
     }
     m_db = db::openConnection(connection, m_connectionName, create);
-    tellNodeMoves();
+    tellNodeMoves(*this, m_db);
     if (create) {
         // A database of our own that has no table yet is brand new; one
         // whose creation was cut short (a start killed meanwhile) is finished.
@@ -49,16 +59,7 @@ void AppContext::open()
 void AppContext::adopt(const QSqlDatabase &db)
 {
     m_db = db;
-    tellNodeMoves();
-}
-
-void AppContext::tellNodeMoves()
-{
-    // The user hears once that the workstation now works on another server of
-    // the cluster; an operation under way is run again there or named for checking.
-    db::setNodeNotice(m_db.connectionName(), [this](const QString &text) {
-        prompt().inform(text, QStringLiteral("Database"), Icon::Information);
-    });
+    tellNodeMoves(*this, m_db);
 }
 
 void AppContext::close()

@@ -64,8 +64,6 @@ public:
     double exchangeRateZAR = 1.0;
 
 private:
-    void tellNodeMoves();
-
     QSqlDatabase m_db;
     QString m_connectionName;
     std::unique_ptr<db::PrivateServer> m_server;

@@ -1,5 +1,7 @@
 #include "db/Connection.h"
 
+#include "db/Cluster.h"
+
 #include <QDir>
 #include <QHash>
 #include <QMutex>
@@ -32,7 +34,7 @@ ConnectionSettings ConnectionSettings::fromLines(const QStringList &lines, const
     s.sourceFile = sourceFile;
     s.privateDir = folder.filePath(QStringLiteral("mariadb"));
     bool userGiven = false;
-    QStringList hosts;
+    QStringList hosts; // one host= line each, or several on one line
     for (const QString &line : lines) {
         const QString t = line.trimmed();
         if (t.isEmpty() || t.startsWith(QLatin1Char('#')) || t.startsWith(QLatin1Char(';')))
@@ -48,9 +50,7 @@ ConnectionSettings ConnectionSettings::fromLines(const QStringList &lines, const
                 : m == QLatin1String("server") ? Mode::Server
                                                : Mode::Private;
         } else if (key == QLatin1String("host")) {
-            for (const QString &h : value.split(QLatin1Char(','), Qt::SkipEmptyParts))
-                if (!h.trimmed().isEmpty())
-                    hosts << h.trimmed();
+            hosts << value;
         } else if (key == QLatin1String("port")) {
             s.port = value.toInt();
         } else if (key == QLatin1String("user")) {
@@ -70,21 +70,16 @@ ConnectionSettings ConnectionSettings::fromLines(const QStringList &lines, const
     }
     if (s.mode == Mode::Odbc && !userGiven)
         s.user.clear(); // the data source holds them
-    // "host" or "host:port"; a node without a port takes port=.
-    for (const QString &h : hosts) {
-        const int colon = h.lastIndexOf(QLatin1Char(':'));
-        bool numeric = false;
-        const int port = colon > 0 ? h.mid(colon + 1).toInt(&numeric) : 0;
-        const bool hasPort = numeric && h.indexOf(QLatin1Char(':')) == colon;
-        s.nodes << (hasPort ? h : h + QLatin1Char(':') + QString::number(s.port));
-        if (s.nodes.size() == 1) {
-            s.host = hasPort ? h.left(colon) : h;
-            if (hasPort)
-                s.port = port;
+    if (!hosts.isEmpty()) {
+        s.host = hosts.join(QLatin1Char(','));
+        // One server written as host:port.
+        const QStringList nodes = clusterNodes(s);
+        if (nodes.size() == 1 && s.host.contains(QLatin1Char(':'))) {
+            const int colon = nodes.first().lastIndexOf(QLatin1Char(':'));
+            s.port = nodes.first().mid(colon + 1).toInt();
+            s.host = nodes.first().left(colon);
         }
     }
-    if (s.nodes.size() < 2)
-        s.nodes.clear();
     return s;
 }
 
@@ -108,8 +103,9 @@ QString ConnectionSettings::describe() const
     case Mode::Server:
         if (!socket.isEmpty())
             return QStringLiteral("the database \"%1\" on the server at %2").arg(database, socket);
-        if (nodes.size() > 1)
-            return QStringLiteral("the database \"%1\" on the cluster %2").arg(database, nodes.join(QStringLiteral(", ")));
+        if (clusterNodes(*this).size() > 1)
+            return QStringLiteral("the database \"%1\" on the cluster %2")
+                .arg(database, clusterNodes(*this).join(QStringLiteral(", ")));
         return QStringLiteral("the database \"%1\" on the server %2:%3").arg(database, host).arg(port);
     }
     return {};
@@ -130,11 +126,10 @@ QHash<QString, NodeRecord> g_nodes;
 ConnectionSettings nodeSettings(const ConnectionSettings &s, int i)
 {
     ConnectionSettings one = s;
-    const QString &n = s.nodes.at(i);
+    const QString n = clusterNodes(s).at(i);
     const int colon = n.lastIndexOf(QLatin1Char(':'));
     one.host = n.left(colon);
     one.port = n.mid(colon + 1).toInt();
-    one.nodes.clear();
     return one;
 }
 
@@ -174,10 +169,11 @@ QSqlDatabase openConnection(const ConnectionSettings &s, const QString &connecti
         g_nodes.remove(connectionName);
     }
 
-    if (s.mode == Mode::Server && s.socket.isEmpty() && s.nodes.size() > 1) {
+    const QStringList nodes = clusterNodes(s);
+    if (s.mode == Mode::Server && s.socket.isEmpty() && nodes.size() > 1) {
         // The first node that answers and is a synced member.
         QStringList why;
-        for (int i = 0; i < s.nodes.size(); ++i) {
+        for (int i = 0; i < nodes.size(); ++i) {
             try {
                 QSqlDatabase db = openConnection(nodeSettings(s, i), connectionName, createDatabase);
                 QMutexLocker lock(&g_nodesMutex);
@@ -186,7 +182,7 @@ QSqlDatabase openConnection(const ConnectionSettings &s, const QString &connecti
                 r.current = i;
                 return db;
             } catch (const ConnectError &e) {
-                why << QStringLiteral("%1: %2").arg(s.nodes.at(i), e.message().section(QLatin1Char('\n'), 0, 0));
+                why << QStringLiteral("%1: %2").arg(nodes.at(i), e.message().section(QLatin1Char('\n'), 0, 0));
             }
         }
         throw ConnectError(QStringLiteral("Velmor cannot reach %1; no server of the cluster answers as a synced "
@@ -295,6 +291,22 @@ QString serverVersion(const QSqlDatabase &db)
     return scalar(db, QStringLiteral("SELECT VERSION()")).toString();
 }
 
+QStringList clusterNodes(const ConnectionSettings &s)
+{
+    QStringList out;
+    for (const QString &part : s.host.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        const QString h = part.trimmed();
+        if (h.isEmpty())
+            continue;
+        const int colon = h.lastIndexOf(QLatin1Char(':'));
+        bool numeric = false;
+        if (colon > 0 && h.indexOf(QLatin1Char(':')) == colon)
+            h.mid(colon + 1).toInt(&numeric);
+        out << (numeric ? h : h + QLatin1Char(':') + QString::number(s.port));
+    }
+    return out;
+}
+
 ClusterInfo clusterInfo(const QSqlDatabase &db)
 {
     ClusterInfo c;
@@ -340,7 +352,8 @@ bool moveToNextNode(const QSqlDatabase &conn)
         r = *it;
     }
     QSqlDatabase db = conn; // the same connection: every copy follows
-    const int n = int(r.settings.nodes.size());
+    const QStringList nodes = clusterNodes(r.settings);
+    const int n = int(nodes.size());
     for (int k = 1; k < n; ++k) {
         const int i = (r.current + k) % n;
         const ConnectionSettings one = nodeSettings(r.settings, i);
@@ -369,7 +382,7 @@ bool moveToNextNode(const QSqlDatabase &conn)
         if (notice)
             notice(QStringLiteral("The database server %1 cannot be reached any more. Velmor now works on %2, "
                                   "another server of the cluster.")
-                       .arg(r.settings.nodes.at(r.current), r.settings.nodes.at(i)));
+                       .arg(nodes.at(r.current), nodes.at(i)));
         return true;
     }
     return false;

@@ -8,17 +8,12 @@
 //                 password from the data source itself;
 //   mode=server   a shared MariaDB/MySQL server: host=, port=, user=,
 //                 password=, database= (and socket= for a local socket).
-//                 Several servers of one Galera cluster are given as
-//                 host=a:3306,b:3306,c:3307 (or one host= line each): the
-//                 first that answers and is a synced member is used, and the
-//                 connection moves to the next when its server goes away.
 #include "db/Sql.h"
 
 #include <QDir>
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
-#include <functional>
 
 namespace velmor::db {
 
@@ -35,8 +30,6 @@ struct ConnectionSettings {
     QString dsn = QStringLiteral("ODBCVelmor");
     QString privateDir;                       // private mode: folder of the server's data
     QString sourceFile;                       // where these settings came from (for messages)
-    QStringList nodes;                        // server mode: every "host:port" given, in order
-
 
     // Reads the `key=value` lines of a connection file (`#` and `;` start a
     // comment); relative folders are taken from `folder`.
@@ -63,41 +56,5 @@ QSqlDatabase openConnection(const ConnectionSettings &s, const QString &connecti
 
 // The server's version text ("10.11.6-MariaDB-0+deb12u1").
 QString serverVersion(const QSqlDatabase &db);
-
-// The Galera cluster a connection's server belongs to (empty name and size 0
-// for a server of its own).
-struct ClusterInfo {
-    QString name;  // wsrep_cluster_name
-    int size = 0;  // wsrep_cluster_size
-    QString state; // wsrep_local_state_comment ("Synced")
-    QString node;  // "host:port" the connection uses
-};
-ClusterInfo clusterInfo(const QSqlDatabase &db);
-
-// ---------------------------------------------------------------------------
-// Moving to another server of the cluster.  A connection opened with several
-// nodes is known here by its connection name.
-
-// Error numbers that say the server of a connection is gone or no longer
-// serves (lost connection, gone away, not a synced member, shut down).
-bool isNodeLost(int nativeCode);
-// Thrown instead of the lost statement's error once the connection has moved:
-// the transaction that was open did not commit and may be run again.
-constexpr int kNodeChanged = -2013;
-// Thrown when the server went away while a write outside a transaction or a
-// commit was under way: whether it was saved is not known.
-constexpr int kOutcomeUnknown = -2014;
-
-// Reopens the connection on the next node that answers and is synced (the
-// next after the current, round the list).  Returns false for a connection of
-// one server, or when no other node answers.  Tells the notice (once per move).
-bool moveToNextNode(const QSqlDatabase &db);
-// Who hears of a move: `text` names the node lost and the node now used.
-void setNodeNotice(const QString &connectionName, std::function<void(const QString &text)> notice);
-// Whether a connection opened with several nodes is known under this name.
-bool hasNodes(const QSqlDatabase &db);
-// Kept by Transaction: whether the connection is inside one.
-void setInTransaction(const QSqlDatabase &db, bool open);
-bool inTransaction(const QSqlDatabase &db);
 
 } // namespace velmor::db

@@ -1,9 +1,7 @@
 #pragma once
 // Two workstations that change the same rows at the same moment can make the
 // engine give up on one of them: it loses a deadlock (1213) or waits too long
-// for a lock (1205), and its transaction is rolled back whole.  On a Galera
-// cluster the later of two conflicting commits on two nodes fails the same
-// way (a deadlock at commit).  Such a loss
+// for a lock (1205), and its transaction is rolled back whole.  Such a loss
 // says nothing about the data: the operation is run again from the start (a
 // few times), and only then reported as the conflict it is.
 #include "db/Sql.h"
@@ -16,10 +14,6 @@ constexpr int kDeadlock = 1213;
 constexpr int kLockWaitTimeout = 1205;
 
 bool isLockConflict(const DbError &e);
-// A lock conflict, or a transaction cut short when the connection moved to
-// another node of a cluster (kNodeChanged, Connection.h): either way nothing
-// was saved and the operation may run again.
-bool isRetryable(const DbError &e);
 
 // What is thrown when every attempt lost.
 class LockConflict : public DbError {
@@ -42,7 +36,7 @@ auto retryOnLockConflict(Work &&work, int attempts = 5) -> decltype(work())
         } catch (const LockConflict &) {
             throw;
         } catch (const DbError &e) {
-            if (!isRetryable(e))
+            if (!isLockConflict(e))
                 throw;
             if (attempt >= attempts)
                 throw LockConflict(e.message(), e.sql(), e.nativeCode());

@@ -31,10 +31,6 @@ QSqlQuery exec(const QSqlDatabase &db, const QString &sql, const QVariantList &b
 QVariant scalar(const QSqlDatabase &db, const QString &sql, const QVariantList &binds = {});
 // Runs an INSERT and returns the ID given to the new row.
 qint64 insert(const QSqlDatabase &db, const QString &sql, const QVariantList &binds = {});
-// What exec does when a connection's node of a cluster went away: moves it
-// to the next node, then makes a lone read again or throws (kNodeChanged when
-// a transaction was open, kOutcomeUnknown otherwise; see Connection.h).
-QSqlQuery afterNodeLost(const QSqlDatabase &db, const QString &sql, const QVariantList &binds, const QString &error);
 // Rows affected by an UPDATE/DELETE.
 int execAffected(const QSqlDatabase &db, const QString &sql, const QVariantList &binds = {});
 

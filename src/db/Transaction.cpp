@@ -1,6 +1,6 @@
 #include "db/Transaction.h"
 
-#include "db/Connection.h"
+#include "db/Cluster.h"
 #include "db/Sql.h"
 
 #include <QSqlError>

@@ -2,6 +2,7 @@
 #include "core/AppContext.h"
 #include "shell/CliDispatch.h"
 #include "core/Workstation.h"
+#include "db/Cluster.h"
 #include "db/Connection.h"
 #include "db/Schema.h"
 #include "db/Sql.h"

@@ -6,6 +6,7 @@
 #include "ScriptedPrompt.h"
 #include "WorkstationThread.h"
 #include "core/AppContext.h"
+#include "db/Cluster.h"
 #include "db/Sql.h"
 #include "invoices/Posting.h"
 #include "memos/MemoMoves.h"
@@ -13,7 +14,9 @@
 #include "parcels/ParcelRecord.h"
 #include "stones/StoneRecord.h"
 
+#include <QFile>
 #include <QProcess>
+#include <QThread>
 #include <QTemporaryDir>
 #include <QTest>
 #include <atomic>

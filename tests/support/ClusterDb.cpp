@@ -68,8 +68,10 @@ db::ConnectionSettings ClusterDb::node(int i) const
 db::ConnectionSettings ClusterDb::cluster(int first) const
 {
     db::ConnectionSettings s = node(first);
+    QStringList nodes;
     for (int k = 0; k < 3; ++k)
-        s.nodes << QStringLiteral("127.0.0.1:%1").arg(port((first - 1 + k) % 3 + 1));
+        nodes << QStringLiteral("127.0.0.1:%1").arg(port((first - 1 + k) % 3 + 1));
+    s.host = nodes.join(QLatin1Char(','));
     return s;
 }
 

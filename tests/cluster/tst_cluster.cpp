@@ -221,10 +221,17 @@ private slots:
                          ctx.settings.AutoSku = true;
                          ctx.settings.SKUOther = "AU";
                          stones::StoneForm f = stones::newStoneForm(stones::addStoneRow(ctx));
+                         using F = stones::StonePriceModel::Field;
                          f.Shape = "Pear [PS]";
                          f.Carat = "0.75";
                          f.colourEntry = "30 - F";
                          f.clarityEntry = "50 - VS2";
+                         f.Cut = "EX";
+                         f.Laboratory = "GIA";
+                         f.Dim1 = "6.1";
+                         f.setPrice(F::LatestRapPrice, "4000");
+                         f.setPrice(F::SellOffRap, "20");
+                         f.setPrice(F::SellPrice, "2400.00");
                          f.SKU = stones::autoSkuPlaceholder(ctx, f.Shape);
                          stones::EditState st;
                          st.mode = stones::EditState::Adding;

@@ -16,7 +16,6 @@ enum class GuardKind {
     CustomerInvoice = 2, // one open invoice per customer (key: customer)
     CustomerParcelMemo = 3, // one open parcel memo per customer (key: customer)
     ParcelSku = 4,       // a new parcel's number (key 0)
-    MemoSheet = 5,       // the stones of one memo sheet (key: sheet)
 };
 
 // Writes the guard row of (kind, key) in the open transaction.  Throws DbError.

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -644,6 +645,14 @@ DealerDataSummary fillDealerData(const QSqlDatabase &db, const DealerDataOptions
     BulkInsert memoLines(db, QStringLiteral("Memo"));
     BulkInsert received(db, QStringLiteral("PaymentReceived"));
     BulkInsert made(db, QStringLiteral("PaymentMade"));
+    // Each sold stone is on a line of a closed invoice of its buyer (an old
+    // database may not have the invoice tables yet).
+    std::unique_ptr<BulkInsert> invoices, invoiceLines;
+    if (db::tableExists(db, QStringLiteral("invoice")) && db::tableExists(db, QStringLiteral("invoicelist"))) {
+        invoices = std::make_unique<BulkInsert>(db, QStringLiteral("invoice"));
+        invoiceLines = std::make_unique<BulkInsert>(db, QStringLiteral("invoicelist"));
+    }
+    int invoiceId = 0;
     int skuRound = 0, skuOther = 0;
     const double r = o.repairShare;
 
@@ -809,6 +818,22 @@ DealerDataSummary fillDealerData(const QSqlDatabase &db, const DealerDataOptions
                            {"outonmemorapdiscount", number(off, 4)}});
             ++sum.memoLines;
         }
+        if (sold && invoices) {
+            ++invoiceId;
+            invoices->add({{"ID", integer(invoiceId)},
+                           {"customerid", integer(customer)},
+                           {"datecreated", dateTime(changed)},
+                           {"dateclosed", dateTime(changed)},
+                           {"status", text(QStringLiteral("closed"))}});
+            invoiceLines->add({{"invoiceid", integer(invoiceId)},
+                               {"diamondid", integer(id)},
+                               {"carat", number(carat)},
+                               {"dateadded", dateTime(changed)},
+                               {"pricecarat", number(std::min(roundTo(sell / carat, 2), 99999.0))},
+                               {"exchangerateCDN", number(exCdn)},
+                               {"exchangerateZAR", number(exZar)},
+                               {"taxrate", number(0)}});
+        }
         if (sold && dice.chance(0.6)) {
             received.add({{"StoneID", integer(id)},
                           {"CustomerID", integer(customer)},
@@ -833,6 +858,10 @@ DealerDataSummary fillDealerData(const QSqlDatabase &db, const DealerDataOptions
     memoLines.flush();
     received.flush();
     made.flush();
+    if (invoices) {
+        invoices->flush();
+        invoiceLines->flush();
+    }
 
     // A few users and the synonym tables a working shop has.
     if (db::tableExists(db, QStringLiteral("user"))) {

@@ -21,15 +21,21 @@ namespace {
 
 constexpr int kOps = 20;
 
-// The cluster for the run: started on first use, stopped when the program
-// ends (the script also stops what an earlier, interrupted run left behind).
+// The cluster for the run: the one the test run started when there is one
+// (VELMOR_CLUSTER_DIR and VELMOR_CLUSTER_PORT), else one of its own, started
+// on first use and stopped when the program ends (the script also stops what
+// an earlier, interrupted run left behind).
 class BenchCluster {
 public:
     ~BenchCluster() { stop(); }
     bool start(QString &why)
     {
-        if (m_started)
+        if (m_port)
             return true;
+        if (!qEnvironmentVariable("VELMOR_CLUSTER_DIR").isEmpty()) {
+            m_port = qEnvironmentVariableIntValue("VELMOR_CLUSTER_PORT");
+            return true;
+        }
         m_dir = QStringLiteral("/dev/shm/velmor-bench-cluster-%1").arg(QCoreApplication::applicationPid());
         m_port = 40000 + int(QCoreApplication::applicationPid() % 200) * 40;
         QProcess p;
@@ -44,6 +50,7 @@ public:
     }
     void stop()
     {
+        m_port = 0;
         if (!m_started)
             return;
         m_started = false;
@@ -146,7 +153,7 @@ void runClusterScenarios(SizeEnv &env)
         return;
     }
 
-    const QString name = QStringLiteral("bench_shop");
+    const QString name = QStringLiteral("bench_shop_%1").arg(QCoreApplication::applicationPid());
     const QSqlDatabase one = env.server.connect(name, true);
     const db::ConnectionSettings cs = cluster().settings(name);
     QSqlDatabase many;

@@ -147,7 +147,7 @@ void runMemoScenarios(SizeEnv &env)
                           {Road{QStringLiteral("velmor"), prepare,
                                 [&ctx, sheet, some] {
                                     for (qint64 id : some)
-                                        if (!memos::putOnMemo(*ctx, sheet, id, QStringLiteral("30"), 1).ok())
+                                        if (!memos::putOnMemo(*ctx, sheet, id, QStringLiteral("30"), 1, QStringLiteral("5000")).ok())
                                             throw db::DbError(QStringLiteral("not put on memo: ") + ctx.prompt().last);
                                 },
                                 false, int(some.size())},

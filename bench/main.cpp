@@ -5,6 +5,7 @@
 #include "DealerData.h"
 #include "Harness.h"
 #include "Scenarios.h"
+#include "Soak.h"
 
 #include "db/Schema.h"
 #include "db/Sql.h"
@@ -50,6 +51,12 @@ QString usage()
         "  --seed           seed of the generated data (default 20261206)\n"
         "  --verbose        report every run on standard error\n"
         "  --keep           leave the server and its databases running for inspection\n"
+        "\n"
+        "Usage: velmor-bench --soak [--ops N] [--stations N] [--kills N] [--seed N]\n"
+        "  --soak           a dealer's week under faults instead of the scenarios: workstation\n"
+        "                   processes run N random operations (default 20000) while one is\n"
+        "                   killed now and then (default one kill per 400 operations); then\n"
+        "                   the books check and the ledger must agree with the database\n"
         "\nScenarios: %1\n")
         .arg(scenarioNames().join(QStringLiteral(", ")));
 }
@@ -87,6 +94,8 @@ int main(int argc, char **argv)
     QCoreApplication::setApplicationName(QStringLiteral("velmor-bench"));
 
     Options o;
+    soak::Options soakOptions;
+    bool soakMode = false;
     const QStringList args = app.arguments().mid(1);
     for (int i = 0; i < args.size(); ++i) {
         const QString a = args[i];
@@ -117,6 +126,17 @@ int main(int argc, char **argv)
             o.literalLimit = value().toDouble(&ok);
         } else if (a == QLatin1String("--seed")) {
             o.seed = value().toUInt(&ok);
+        } else if (a == QLatin1String("--soak")) {
+            soakMode = true;
+        } else if (a == QLatin1String("--ops")) {
+            soakOptions.ops = value().toInt(&ok);
+            ok = ok && soakOptions.ops > 0;
+        } else if (a == QLatin1String("--stations")) {
+            soakOptions.stations = value().toInt(&ok);
+            ok = ok && soakOptions.stations > 0;
+        } else if (a == QLatin1String("--kills")) {
+            soakOptions.kills = value().toInt(&ok);
+            ok = ok && soakOptions.kills >= 0;
         } else if (a == QLatin1String("--keep")) {
             o.keep = true;
         } else if (a == QLatin1String("--verbose") || a == QLatin1String("-v")) {
@@ -137,6 +157,31 @@ int main(int argc, char **argv)
 
     QElapsedTimer total;
     total.start();
+    if (soakMode) {
+        soakOptions.seed = o.seed;
+        BenchServer server;
+        try {
+            say(QStringLiteral("Starting the benchmark's database server in %1 ...").arg(server.dir()));
+            server.start();
+            const QString name = QStringLiteral("soak_week");
+            soak::prepareDatabase(server.connect(name, true), soakOptions);
+            server.close(name);
+            say(QStringLiteral("Running %1 operations on %2 workstations ...").arg(soakOptions.ops).arg(soakOptions.stations));
+            const soak::Report r = soak::run(server.settings(name), QStringLiteral(VELMOR_SOAKSTATION),
+                                             server.dir() + QStringLiteral("/soak"), soakOptions, say);
+            QTextStream out(stdout);
+            out << soak::reportText(r) << "Total time " << formatSeconds(double(total.elapsed()) / 1000) << ".\n";
+            out.flush();
+            if (o.keep)
+                server.detach();
+            server.stop();
+            return r.ok() ? 0 : 1;
+        } catch (const db::DbError &e) {
+            say(QStringLiteral("velmor-bench: %1").arg(e.message()));
+            server.stop();
+            return 1;
+        }
+    }
     Bench bench(o);
     BenchServer server;
     QString version;
@@ -199,6 +244,7 @@ int main(int argc, char **argv)
                 {QStringLiteral("parcel scenarios"), runParcelScenarios},
                 {QStringLiteral("stone search"), runSearchScenarios},
                 {QStringLiteral("memo"), runMemoScenarios},
+                {QStringLiteral("db check"), runBooksScenarios},
                 {QStringLiteral("cluster"), runClusterScenarios}};
             for (const auto &[groupName, run] : groups) {
                 try {

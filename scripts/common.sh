@@ -10,6 +10,7 @@ VELMOR_PACKAGES=(
   mariadb-server mariadb-client odbc-mariadb unixodbc galera-4 rsync
   socat xvfb xauth poppler-utils zbar-tools
   cups cups-client printer-driver-cups-pdf
+  dpkg-dev fakeroot file lintian librsvg2-bin desktop-file-utils
 )
 
 velmor_install() {
@@ -29,15 +30,25 @@ velmor_install() {
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
 }
 
-velmor_build() {
-  local launcher=()
+# Sets VELMOR_LAUNCHER to the CMake option that compiles through ccache.  One
+# cache serves every build folder and every clone: paths are taken relative
+# to the tree, and the build folder is left out of the key even where debug
+# information names it (otherwise a RelWithDebInfo build in another folder
+# or clone never hits).
+velmor_ccache() {
+  VELMOR_LAUNCHER=()
   if command -v ccache >/dev/null; then
-    launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+    VELMOR_LAUNCHER=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
     export CCACHE_BASEDIR="$VELMOR_ROOT"
+    export CCACHE_NOHASHDIR=1
     export CCACHE_MAXSIZE="${CCACHE_MAXSIZE:-5G}"
   fi
+}
+
+velmor_build() {
+  velmor_ccache
   if [ ! -f "$VELMOR_BUILD/build.ninja" ]; then
-    cmake -S "$VELMOR_ROOT" -B "$VELMOR_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}"
+    cmake -S "$VELMOR_ROOT" -B "$VELMOR_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${VELMOR_LAUNCHER[@]}"
   fi
   cmake --build "$VELMOR_BUILD" -j"$(nproc)"
 }

@@ -1,4 +1,5 @@
 #include "core/AppContext.h"
+#include "core/DatabaseOpening.h"
 
 #include "db/Cluster.h"
 #include "db/PrivateServer.h"
@@ -6,6 +7,7 @@
 #include "db/Sql.h"
 
 #include <QAtomicInt>
+#include <QFileInfo>
 #include <QSqlQuery>
 
 namespace velmor {
@@ -27,6 +29,10 @@ AppContext::AppContext(Workstation ws, db::ConnectionSettings cs, Prompt *prompt
     : workstation(std::move(ws)), connection(std::move(cs)), m_prompt(prompt ? prompt : &m_silent)
 {
     m_connectionName = QStringLiteral("velmor-%1").arg(g_contextCounter.fetchAndAddRelaxed(1));
+    // No working rate is known until one is fetched, saved, typed or loaded
+    // as the last good one stored (core/KnownRates.h): never 1.0.
+    exchangeRateCDN = 0.0;
+    exchangeRateZAR = 0.0;
 }
 
 AppContext::~AppContext() { close(); }
@@ -35,16 +41,24 @@ void AppContext::setPrompt(Prompt *p) { m_prompt = p ? p : &m_silent; }
 
 void AppContext::setScreens(Screens *s) { m_screens = s ? s : &m_noScreens; }
 
+bool makesPrivateDatabase(const db::ConnectionSettings &cs)
+{
+    return cs.mode == db::Mode::Private && !QFileInfo::exists(cs.privateDir + QStringLiteral("/data/mysql"));
+}
+
 void AppContext::open()
 {
     workstation.ensureFolder();
+    // Said before the wait: making a private database takes seconds.
+    prompt().progress(makesPrivateDatabase(connection) ? QStringLiteral("Making the database ...")
+                                      : QStringLiteral("Opening the database ..."));
     bool create = false;
     if (connection.mode == db::Mode::Private) {
         m_server = std::make_unique<db::PrivateServer>(connection.privateDir);
         m_server->acquire();
         connection.socket = m_server->socketPath();
         connection.user = QStringLiteral("root");
-        connection.password.clear();
+        connection.password = m_server->rootPassword();
         create = true;
     }
     m_db = db::openConnection(connection, m_connectionName, create);

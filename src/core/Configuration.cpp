@@ -1,6 +1,7 @@
 #include "core/Configuration.h"
 
 #include "core/AppContext.h"
+#include "core/KnownRates.h"
 #include "core/SettingsFields.h"
 #include "db/Row.h"
 #include "db/Schema.h"
@@ -103,8 +104,16 @@ void GetConfigurationModule(AppContext &ctx)
     s.logoPath = QFileInfo::exists(logo) ? logo : QString();
 
     readLabelOptions(ws, s);
+    // The last good rand rate, kept by the day's fetch.
+    const double storedRand = db::numOf(config.raw(QStringLiteral("ExchangeRateZAR")));
 
     ctx.settings = s;
+    // Without the day's rates the last good ones stored are the working
+    // rates; a rate fetched or typed today stays.
+    if (!rateKnown(ctx.exchangeRateCDN) && s.ExchangeRate > 0)
+        ctx.exchangeRateCDN = s.ExchangeRate;
+    if (!rateKnown(ctx.exchangeRateZAR) && storedRand > 0)
+        ctx.exchangeRateZAR = storedRand;
     ctx.WholeSaleMode = s.VelmorWholeSale;
     ctx.DiamondMode = !s.VelmorWholeSale;
 }

@@ -112,14 +112,23 @@ bool ensureFirstUser(AppContext &ctx)
     db::Transaction tx(db);
     bool added = false;
     if (db::scalar(db, QStringLiteral("SELECT COUNT(*) FROM `user`")).toLongLong() == 0) {
+        // The first user may do everything: every right of both screens, so
+        // that a new installation works through the menus in either set-up.
+        QStringList columns = {QStringLiteral("UserName"), QStringLiteral("Password"), QStringLiteral("FirstName"),
+                               QStringLiteral("LastName")};
+        QVariantList values = {QStringLiteral("user"), QString::fromLatin1(kFirstUserPassword),
+                               QStringLiteral("Firstname"), QStringLiteral("Lastname")};
+        for (const QString &right : presentRightColumns(db)) {
+            columns << right;
+            values << db::flagValue(true);
+        }
+        QStringList marks;
+        for (int i = 0; i < columns.size(); ++i)
+            marks << QStringLiteral("?");
         db::insert(db,
-                   QStringLiteral("INSERT INTO `user` (UserName, Password, FirstName, LastName, Administrator, "
-                                  "ViewCost, AllowExchangeRateChanging, AllowMemoAssigning, AllowEdit, AllowDelete, "
-                                  "AllowDiamond2Create) "
-                                  "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
-                   {QStringLiteral("user"), QString::fromLatin1(kFirstUserPassword), QStringLiteral("Firstname"),
-                    QStringLiteral("Lastname"), db::flagValue(true), db::flagValue(true), db::flagValue(true),
-                    db::flagValue(true), db::flagValue(true), db::flagValue(true), db::flagValue(true)});
+                   QStringLiteral("INSERT INTO `user` (%1) VALUES (%2)")
+                       .arg(columns.join(QStringLiteral(", ")), marks.join(QStringLiteral(", "))),
+                   values);
         added = true;
     }
     const QVariant first = db::scalar(db, QStringLiteral("SELECT ID FROM `user` ORDER BY ID LIMIT 1"));

@@ -1,5 +1,7 @@
 #include "core/Workstation.h"
 
+#include "db/PrivateServer.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -54,9 +56,30 @@ bool Workstation::exists(const QString &fileName) const
     return QFileInfo::exists(path(fileName));
 }
 
+namespace {
+// The workstation files that hold passwords: this account's only.
+bool holdsPasswords(const QString &fileName)
+{
+    static const QStringList names = {QStringLiteral("database.ini"), QStringLiteral("listing.ini"),
+                                      QStringLiteral("online.ini")};
+    return names.contains(QFileInfo(fileName).fileName(), Qt::CaseInsensitive);
+}
+} // namespace
+
 bool Workstation::ensureFolder() const
 {
+#ifdef Q_OS_WIN
     return QDir().mkpath(m_folder);
+#else
+    // The folder holds the database settings and the private server: it is
+    // the workstation account's alone, and is narrowed when found wider.
+    if (!db::makeOwnFolder(m_folder))
+        return false;
+    for (const QString &name : QDir(m_folder).entryList(QDir::Files | QDir::Hidden))
+        if (holdsPasswords(name))
+            db::keepToOwner(path(name), false);
+    return true;
+#endif
 }
 
 QStringList Workstation::readLines(const QString &fileName) const
@@ -95,10 +118,14 @@ bool Workstation::writeLines(const QString &fileName, const QStringList &lines) 
 bool Workstation::writeText(const QString &fileName, const QString &text) const
 {
     const QString p = path(fileName);
+    if (!QFileInfo::exists(m_folder))
+        ensureFolder();
     QDir().mkpath(QFileInfo(p).absolutePath());
     QSaveFile f(p);
     if (!f.open(QIODevice::WriteOnly))
         return false;
+    if (holdsPasswords(fileName))
+        f.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     f.write(text.toUtf8());
     return f.commit();
 }
@@ -106,7 +133,8 @@ bool Workstation::writeText(const QString &fileName, const QString &text) const
 void Workstation::checkpoint(const QString &tag) const
 {
     // Opened for output each time, so the file holds exactly the last tag.
-    QDir().mkpath(m_folder);
+    if (!QFileInfo::exists(m_folder))
+        ensureFolder();
     QFile f(path(QStringLiteral("errrotrap.txt")));
     if (f.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
         f.write(tag.toLatin1());

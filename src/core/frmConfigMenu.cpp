@@ -1,6 +1,8 @@
 #include "core/frmConfigMenu.h"
 
 #include "core/AppContext.h"
+#include "core/Figures.h"
+#include "core/widgets/NumberBox.h"
 #include "core/Configuration.h"
 #include "db/Row.h"
 
@@ -15,7 +17,7 @@
 
 namespace velmor::ui {
 
-frmConfigMenu::frmConfigMenu(AppContext &ctx, QWidget *stoneScreen, QWidget *parent)
+frmConfigMenu::frmConfigMenu(AppContext &ctx, QWidget *stoneScreen, QWidget *parent, bool memoDisclaimer)
     : QDialog(parent ? parent : stoneScreen),
       m_ctx(ctx),
       m_stone(stoneScreen),
@@ -47,9 +49,9 @@ frmConfigMenu::frmConfigMenu(AppContext &ctx, QWidget *stoneScreen, QWidget *par
     connect(button("Command4", QStringLiteral("Users"), 1, 1), &QPushButton::clicked, this, [this] { choose(4); });
     connect(button("cmdConfigLabour", QStringLiteral("Labour"), 2, 0), &QPushButton::clicked, this,
             [this] { choose(5); });
-    // The disclaimer and labour screens are not part of this build yet.
-    for (const char *name : {"Command2", "Command3", "cmdConfigLabour"})
-        findChild<QPushButton *>(QString::fromLatin1(name))->setEnabled(false);
+    // The labour screen belongs to the store side; the disclaimers where built.
+    findChild<QPushButton *>(QStringLiteral("cmdConfigLabour"))->setEnabled(false);
+    findChild<QPushButton *>(QStringLiteral("Command2"))->setEnabled(memoDisclaimer);
     findChild<QPushButton *>(QStringLiteral("Command3"))->setEnabled(ctx.screens().available(Screen::SalesDisclaimer));
     // Label1..Label4 open the database maintenance screen, which this build
     // does not have: they are shown disabled.
@@ -78,6 +80,8 @@ frmConfigMenu::frmConfigMenu(AppContext &ctx, QWidget *stoneScreen, QWidget *par
     auto *rf = new QFormLayout(rates);
     txtCDN->setObjectName(QStringLiteral("txtCDN"));
     txtZAR->setObjectName(QStringLiteral("txtZAR"));
+    numberBox(txtCDN);
+    numberBox(txtZAR);
     rf->addRow(QStringLiteral("CDN"), txtCDN);
     rf->addRow(QStringLiteral("ZAR"), txtZAR);
     v->addWidget(rates);
@@ -91,11 +95,11 @@ frmConfigMenu::frmConfigMenu(AppContext &ctx, QWidget *stoneScreen, QWidget *par
     // A box being typed into ("1." or "") would hand the pricing a rate of 0:
     // only a positive value replaces the working rate.
     connect(txtCDN, &QLineEdit::textChanged, this, [this](const QString &t) {
-        if (const double r = db::leadingNumber(t); r > 0)
+        if (const double r = figures::parseTyped(t).value_or(Decimal5()).toDouble(); r > 0)
             m_ctx.exchangeRateCDN = r;
     });
     connect(txtZAR, &QLineEdit::textChanged, this, [this](const QString &t) {
-        if (const double r = db::leadingNumber(t); r > 0)
+        if (const double r = figures::parseTyped(t).value_or(Decimal5()).toDouble(); r > 0)
             m_ctx.exchangeRateZAR = r;
     });
 }

@@ -19,7 +19,8 @@ namespace velmor::ui {
 class frmConfigMenu : public QDialog {
     Q_OBJECT
 public:
-    frmConfigMenu(AppContext &ctx, QWidget *stoneScreen, QWidget *parent = nullptr);
+    // `memoDisclaimer`: its screen can be opened (Command2 is enabled).
+    frmConfigMenu(AppContext &ctx, QWidget *stoneScreen, QWidget *parent = nullptr, bool memoDisclaimer = false);
     int choice() const { return m_choice; }
 
 private:

@@ -1,5 +1,6 @@
 #include "core/frmConfigUsers.h"
 
+#include "core/Failures.h"
 #include "core/Users.h"
 #include "core/widgets/AdministratorOnly.h"
 
@@ -204,7 +205,8 @@ void frmConfigUsers::chooseUser(int id)
     UserRecord u;
     try {
         u = loadUser(m_ctx.db(), id);
-    } catch (const db::DbError &) {
+    } catch (const db::DbError &e) {
+        informFailure(m_ctx, QStringLiteral("The user could not be read"), QStringLiteral("Users"), e);
         return;
     }
     if (u.ID == 0)
@@ -304,6 +306,7 @@ void frmConfigUsers::update()
     m_chosen = u.ID;
     setMode(Mode::Viewing);
     reload();
+    m_ctx.prompt().notice(QStringLiteral("The user %1 has been saved.").arg(u.UserName));
 }
 
 } // namespace velmor::ui

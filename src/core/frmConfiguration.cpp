@@ -4,6 +4,8 @@
 #include "core/widgets/AdministratorOnly.h"
 
 #include "core/AppContext.h"
+#include "core/Figures.h"
+#include "core/widgets/NumberBox.h"
 #include "core/Settings.h"
 #include "core/SettingsFields.h"
 #include "db/Row.h"
@@ -61,6 +63,8 @@ public:
         auto *e = new QLineEdit(m_frame);
         e->setObjectName(name);
         e->setMaximumWidth(140);
+        e->setAccessibleName(label); // the name a refusal gives the field
+        numberBox(e);
         m_form->addRow(label, e);
         m_controls.push_back({name, column, frmConfiguration::Kind::Number, -1, e});
         return *this;
@@ -104,6 +108,10 @@ private:
     QVBoxLayout *m_options;
     int m_checkCount = 0;
 };
+
+const QString kPriceListRetired =
+    QStringLiteral("Function retired, unavailable: the price list provider no longer offers this service. "
+                   "The price grid is read from the provider's files (Price grid tab, grid import).");
 
 QString numberText(double v) { return QString::number(v, 'g', 12); }
 
@@ -159,8 +167,10 @@ void frmConfiguration::build()
             .text(S("txtCompanyEMail"), S("CompanyEMail"), S("E-mail"))
             .text(S("txtCompanyWWW"), S("CompanyWWW"), S("Web site"))
             .text(S("txtMyCurrencyName"), S("MyCurrencyName"), S("Local currency name"))
-            .check(S("chkStoneChange"), S("StoneChange"), S("Record every change of a stone"))
-            .check(S("chkPublishDiamondPrices"), S("PublishDiamondPrices"), S("Publish diamond prices online"));
+            .check(S("chkStoneChange"), S("StoneChange"), S("enable the Tracking of Changes that were done to a Stone"))
+            .check(S("chkPublishDiamondPrices"), S("PublishDiamondPrices"), S("Publish diamond prices online"))
+            .check(S("chkVelmorWholeSale"), S("VelmorWholeSale"),
+                   S("Wholesale set-up: the main menu is the home screen (from the next start)"));
     }
     // 3. Price grid.
     QWidget *fra2 = frame("fra2");
@@ -191,10 +201,22 @@ void frmConfiguration::build()
         FrameBuilder b(fra4, m_controls, m_groups);
         b.text(S("txtSKURound"), S("SKURound"), S("SKU prefix, round stones"))
             .text(S("txtSKUOther"), S("SKUOther"), S("SKU prefix, other shapes"));
-        for (const char *c : {"HideRapUS_CT", "HideRapUS_Stone", "HideRapMY_Stone", "HideCostMY_ST", "HideCostUS_ST",
-                              "HideSellPriceMY_ST", "HideSellPriceUS_ST", "ShowCostMY_CT", "ShowCostUS_CT",
-                              "ShowSellPriceMY_CT", "ShowSellPriceUS_CT"})
-            b.check(S("chk%1").arg(S(c)), S(c), S(c));
+        // The price columns of the lists: MY is the local currency.
+        const QString local = m_ctx.settings.currencyName();
+        const std::pair<const char *, QString> shown[] = {
+            {"HideRapUS_CT", S("Hide Rap US$ /ct")},
+            {"HideRapUS_Stone", S("Hide Rap US$ /Stone")},
+            {"HideRapMY_Stone", S("Hide Rap %1 /Stone").arg(local)},
+            {"HideCostMY_ST", S("Hide cost %1 /Stone").arg(local)},
+            {"HideCostUS_ST", S("Hide cost US$ /Stone")},
+            {"HideSellPriceMY_ST", S("Hide selling price %1 /Stone").arg(local)},
+            {"HideSellPriceUS_ST", S("Hide selling price US$ /Stone")},
+            {"ShowCostMY_CT", S("Show cost %1 /ct").arg(local)},
+            {"ShowCostUS_CT", S("Show cost US$ /ct")},
+            {"ShowSellPriceMY_CT", S("Show selling price %1 /ct").arg(local)},
+            {"ShowSellPriceUS_CT", S("Show selling price US$ /ct")}};
+        for (const auto &[c, caption] : shown)
+            b.check(S("chk%1").arg(S(c)), S(c), caption);
         b.check(S("chkShowLot"), S("ShowLot"), S("Show the lot"))
             .check(S("chkShowDimension"), S("ShowDimension"), S("Show the dimensions"))
             .check(S("chkShowMemoID"), S("ShowMemoID"), S("Show the memo number"))
@@ -269,7 +291,8 @@ void frmConfiguration::build()
         b.number(S("txtExciseTax"), S("ExciseTax"), S("Excise tax"));
     }
 
-    auto *retired = new QLabel(QStringLiteral("Function retired, unavailable"));
+    auto *retired = new QLabel(kPriceListRetired);
+    retired->setWordWrap(true);
     retired->setAlignment(Qt::AlignCenter);
     const QList<QPair<QString, QWidget *>> tabs = {{S("Company"), fraCompany},
                                                    {S("Price list service"), retired},
@@ -282,6 +305,10 @@ void frmConfiguration::build()
         tsDiamond->addTab(caption);
         m_frames->addWidget(scrolled(w));
     }
+    // The provider's service is gone: its tab stays visible, disabled, and
+    // says why.
+    tsDiamond->setTabEnabled(1, false);
+    tsDiamond->setTabToolTip(1, kPriceListRetired);
     connect(tsDiamond, &QTabBar::currentChanged, this, &frmConfiguration::tabChanged);
 
     auto *buttons = new QHBoxLayout;
@@ -393,7 +420,9 @@ ConfigurationEdits frmConfiguration::edits() const
         QVariant v;
         switch (c.kind) {
         case Kind::Text: v = static_cast<QLineEdit *>(c.widget)->text(); break;
-        case Kind::Number: v = db::leadingNumber(static_cast<QLineEdit *>(c.widget)->text()); break;
+        case Kind::Number:
+            v = figures::parseTyped(static_cast<QLineEdit *>(c.widget)->text()).value_or(Decimal5()).toDouble();
+            break;
         case Kind::Check: v = static_cast<QCheckBox *>(c.widget)->isChecked(); break;
         case Kind::Option: v = static_cast<QRadioButton *>(c.widget)->isChecked(); break;
         }
@@ -415,6 +444,20 @@ void frmConfiguration::save()
     if (!checkRight(m_ctx, QStringLiteral("Administrator")))
         return;
     try {
+        // Every number first: one that is not a figure, or is larger than
+        // its column holds, is refused and nothing is written.
+        for (const Control &c : m_controls) {
+            if (c.kind != Kind::Number || c.column.isEmpty())
+                continue;
+            auto *box = static_cast<QLineEdit *>(c.widget);
+            const figures::Reading r = figures::read(
+                box->text(), {box->accessibleName(), figures::columnOf(m_ctx.db(), QStringLiteral("Config"), c.column)});
+            if (!r.ok()) {
+                m_ctx.prompt().inform(r.error, QStringLiteral("Configuration"), Icon::Exclamation);
+                box->setFocus();
+                return;
+            }
+        }
         // Only what the user changed: a box that cannot show a stored value
         // (a Null number shows 0, a Null text shows nothing) leaves it alone.
         ConfigurationEdits e = edits();
@@ -437,6 +480,7 @@ void frmConfiguration::save()
         return;
     }
     loadControls();
+    m_ctx.prompt().notice(QStringLiteral("The configuration has been saved."));
 }
 
 } // namespace velmor::ui

@@ -3,8 +3,6 @@
 #include "core/Notice.h"
 
 #include <QApplication>
-#include <QBitmap>
-#include <QImage>
 #include <QLabel>
 #include <QPainter>
 #include <QTimer>
@@ -12,8 +10,12 @@
 namespace velmor::ui {
 
 namespace {
-const QColor kColourKey(0, 255, 255); // see-through
-}
+// The notice is an opaque panel: a window shape or see-through colour needs
+// a compositing window manager on X11, and without one the middle of the
+// notice showed whatever lay behind it.
+const QColor kPanel(0xf1, 0xfa, 0xee);
+const QColor kBorder(0x1d, 0x35, 0x57);
+} // namespace
 
 frmMSG::frmMSG(const QString &text, int minimumMs, QWidget *parent)
     : QDialog(parent, Qt::FramelessWindowHint | Qt::Dialog | Qt::WindowStaysOnTopHint),
@@ -24,6 +26,8 @@ frmMSG::frmMSG(const QString &text, int minimumMs, QWidget *parent)
 {
     setObjectName(QStringLiteral("frmMSG"));
     setModal(true);
+    setAttribute(Qt::WA_TranslucentBackground, false);
+    setAttribute(Qt::WA_OpaquePaintEvent, true);
     // The label pair: index 0 in front, index 1 as its shadow.
     m_label0->setObjectName(QStringLiteral("lblMSGdisplay"));
     m_label1->setObjectName(QStringLiteral("lblMSGdisplay_1"));
@@ -68,33 +72,17 @@ bool frmMSG::anyVisible()
 void frmMSG::showEvent(QShowEvent *e)
 {
     QDialog::showEvent(e);
-    applyColourKey();
     m_timer->start();
 }
 
 void frmMSG::paintEvent(QPaintEvent *)
 {
+    // Every pixel painted: the panel and its frame, the labels on top.
     QPainter p(this);
-    p.fillRect(rect(), kColourKey);
-    // A rounded panel behind the text; everything outside it stays cyan.
-    p.setRenderHint(QPainter::Antialiasing, false);
-    p.setPen(QPen(QColor(0x1d, 0x35, 0x57), 2));
-    p.setBrush(QColor(0xf1, 0xfa, 0xee));
-    p.drawRoundedRect(rect().adjusted(4, 4, -4, -4), 18, 18);
-}
-
-void frmMSG::applyColourKey()
-{
-    // Pure cyan is transparent: the window's shape is everything else.
-    QImage img(size(), QImage::Format_RGB32);
-    img.fill(kColourKey);
-    {
-        QPainter p(&img);
-        p.setPen(Qt::NoPen);
-        p.setBrush(Qt::white);
-        p.drawRoundedRect(rect().adjusted(4, 4, -4, -4), 18, 18);
-    }
-    setMask(QBitmap::fromImage(img.createMaskFromColor(kColourKey.rgb(), Qt::MaskOutColor)));
+    p.fillRect(rect(), kPanel);
+    p.setPen(QPen(kBorder, 3));
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(rect().adjusted(1, 1, -2, -2));
 }
 
 } // namespace velmor::ui

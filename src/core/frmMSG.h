@@ -1,7 +1,8 @@
 #pragma once
-// The timed notice: a borderless window whose pure cyan is see-through,
-// a pair of labels (the text and its offset twin) and a timer that closes
-// it after noticeDisplayMs().  Shown modally; exec() returns when it closes.
+// The timed notice: a borderless, opaque framed panel (readable on every
+// desktop, with or without a compositing window manager), a pair of labels
+// (the text and its offset twin) and a timer that closes it after
+// noticeDisplayMs().  Shown modally; exec() returns when it closes.
 #include <QDialog>
 
 class QLabel;
@@ -23,8 +24,6 @@ protected:
     void paintEvent(QPaintEvent *e) override;
 
 private:
-    void applyColourKey();
-
     QLabel *m_label0;
     QLabel *m_label1;
     QTimer *m_timer;

@@ -1,6 +1,7 @@
 #include "customers/CustomerRecord.h"
 
 #include "core/AppContext.h"
+#include "core/Figures.h"
 #include "db/ConvertSql.h"
 #include "db/Row.h"
 #include "db/Sql.h"
@@ -127,9 +128,9 @@ QVariant storedValue(ColumnKind kind, const QVariant &shown)
         return n.isEmpty() ? QVariant() : QVariant(n);
     }
     case K::Number:
-        return db::leadingNumber(text);
+        return figures::parseTyped(text).value_or(Decimal5()).toDouble();
     case K::NumberOrNull:
-        return text.isEmpty() ? QVariant() : QVariant(db::leadingNumber(text));
+        return text.isEmpty() ? QVariant() : QVariant(figures::parseTyped(text).value_or(Decimal5()).toDouble());
     case K::Flag:
         return db::flagValue(shown.toBool());
     case K::Note:
@@ -237,6 +238,27 @@ SaveResult saveCustomer(AppContext &ctx, bool adding, qint64 id, const CustomerF
         r.outcome = SaveOutcome::NoRep;
         return r;
     }
+    // Every changed number first: one that is not a figure or is larger
+    // than its column holds is refused, naming the field, and nothing is written.
+    for (const ColumnDef &c : customerColumns()) {
+        if ((c.kind != K::Number && c.kind != K::NumberOrNull)
+            || (!adding && form.value(c.name) == loaded.value(c.name)))
+            continue;
+        try {
+            QString label = c.name; // "CreditLimit" is named "Credit Limit"
+            for (int i = label.size() - 1; i > 0; --i)
+                if (label.at(i).isUpper() && label.at(i - 1).isLower())
+                    label.insert(i, QLatin1Char(' '));
+            const figures::Reading n = figures::read(form.value(c.name).toString(),
+                                                     {label, figures::columnOf(db, QStringLiteral("Customer"), c.name)});
+            if (!n.ok()) {
+                p.inform(n.error, QStringLiteral("Update"), Icon::Exclamation);
+                r.outcome = SaveOutcome::Refused;
+                return r;
+            }
+        } catch (const db::DbError &) {
+        }
+    }
     try {
         if (adding) {
             // A namesake: the name as typed or as it will be stored (without
@@ -317,7 +339,8 @@ SaveResult saveCustomer(AppContext &ctx, bool adding, qint64 id, const CustomerF
         // The limit shown is the billed account's: a changed limit goes to it too.
         const qint64 billed = form.value(QStringLiteral("InvoiceToID")).toLongLong();
         if (billed != 0 && billed != id && changed(QStringLiteral("CreditLimit"))) {
-            const double limit = db::leadingNumber(form.value(QStringLiteral("CreditLimit")).toString());
+            const double limit =
+                figures::parseTyped(form.value(QStringLiteral("CreditLimit")).toString()).value_or(Decimal5()).toDouble();
             db::exec(db,
                      QStringLiteral("UPDATE Customer SET CreditLimit=? WHERE ID=? AND (CreditLimit IS NULL OR "
                                     "CreditLimit<>?)"),
@@ -453,7 +476,9 @@ qint64 createMemoSheet(AppContext &ctx, qint64 customerId)
         id = db::insert(ctx.db(), QStringLiteral("INSERT INTO MemoSheet (Date, CustomerID) VALUES (?, ?)"),
                         {QDateTime::currentDateTime(), customerId});
         name = customerNameOf(ctx.db(), customerId);
-    } catch (const db::DbError &) {
+    } catch (const db::DbError &e) {
+        ctx.prompt().inform(QStringLiteral("The memo sheet could not be created:\n\n") + e.message(),
+                            QStringLiteral("Memo Sheet"), Icon::Critical);
         return 0;
     }
     ctx.screens().setCurrentMemoSheet(id);

@@ -87,6 +87,7 @@ enum class SaveOutcome {
     NoRep,          // the rep question was answered No; nothing written
     NamesakeRefused,// the namesake question was answered No; nothing written, the screen closes
     NotFound,       // the customer being edited is gone
+    Refused,        // a number field is not a figure its column takes; nothing written
     Failed          // a database error; nothing written
 };
 

@@ -18,6 +18,8 @@ namespace {
 
 constexpr int kMaxWords = 20;
 
+} // namespace
+
 QString likeLiteral(const QString &text)
 {
     QString out = text;
@@ -26,8 +28,6 @@ QString likeLiteral(const QString &text)
     out.replace(QLatin1Char('_'), QStringLiteral("\\_"));
     return out;
 }
-
-} // namespace
 
 const QStringList &searchColumns()
 {

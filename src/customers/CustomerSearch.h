@@ -48,6 +48,8 @@ private:
 
 // The words of the search text: split at blanks, at most 20.
 QStringList searchWords(const QString &text);
+// A word as a LIKE pattern that matches itself only (%, _ and \ escaped).
+QString likeLiteral(const QString &text);
 
 // Every word must be found in the name, contact, street or a phone number,
 // or be the beginning of the city; each word matches itself literally

@@ -24,6 +24,7 @@ OverDueReport CheckOverDueModule(AppContext &ctx, const QDate &today)
             QStringLiteral("SELECT expectedpays.InvoiceID, expectedpays.ID FROM expectedpays "
                            "LEFT OUTER JOIN customer ON expectedpays.invoicetoid = customer.id "
                            "WHERE (expectedpays.overdue IS NULL OR expectedpays.overdue=0) "
+                           "AND expectedpays.Balance > 0 "
                            "AND DATEDIFF(expectedpays.duedate, ?) < 0 "
                            "AND (customer.AutoGrantDiscount IS NULL OR customer.AutoGrantDiscount=0) "
                            "ORDER BY expectedpays.ID FOR UPDATE"),
@@ -47,10 +48,12 @@ OverDueReport CheckOverDueModule(AppContext &ctx, const QDate &today)
                 db, QStringLiteral("UPDATE account SET OverDue=-1 WHERE ID=? AND (OverDue IS NULL OR OverDue=0)"),
                 {invoice});
             db::exec(db, QStringLiteral("UPDATE account SET DiscountIfPaidInTime=NULL WHERE ID=?"), {invoice});
-            // Once one instalment is overdue, so is every open one of its invoice.
+            // Once one instalment is overdue, so is every open one of its
+            // invoice (one paid in full is not open).
             r.instalments += db::execAffected(
                 db,
-                QStringLiteral("UPDATE expectedpays SET OverDue=-1 WHERE InvoiceID=? AND (OverDue IS NULL OR OverDue=0)"),
+                QStringLiteral("UPDATE expectedpays SET OverDue=-1 WHERE InvoiceID=? AND (OverDue IS NULL OR OverDue=0) "
+                               "AND Balance > 0"),
                 {invoice});
         }
         t.commit();

@@ -1,5 +1,7 @@
 #include "customers/Reps.h"
 
+#include "customers/CustomerSearch.h"
+
 #include "db/Row.h"
 #include "db/Sql.h"
 #include "db/Transaction.h"
@@ -68,6 +70,29 @@ RepSaveResult saveRep(const QSqlDatabase &db, qint64 id, const RepForm &loaded, 
         r.error = e.message();
     }
     return r;
+}
+
+QList<RepListRow> searchReps(const QSqlDatabase &db, const QString &text)
+{
+    QString sql = QStringLiteral("SELECT ID, CompanyName, FirstName, LastName, City, Province, Phone1 FROM Rep WHERE 1=1");
+    QVariantList binds;
+    for (const QString &w : searchWords(text)) {
+        const QString inside = QLatin1Char('%') + likeLiteral(w) + QLatin1Char('%');
+        sql += QStringLiteral(" AND (CompanyName LIKE ? OR FirstName LIKE ? OR LastName LIKE ? OR Street1 LIKE ? "
+                              "OR City LIKE ? OR Phone1 LIKE ? OR Phone2 LIKE ?)");
+        binds << inside << inside << inside << inside << likeLiteral(w) + QLatin1Char('%') << inside << inside;
+    }
+    sql += QStringLiteral(" ORDER BY CompanyName, ID");
+    QList<RepListRow> out;
+    QSqlQuery q = db::exec(db, sql, binds);
+    while (q.next()) {
+        const db::Row r(q);
+        out.push_back({r.integer(QStringLiteral("ID")), r.text(QStringLiteral("CompanyName")),
+                       r.text(QStringLiteral("FirstName")), r.text(QStringLiteral("LastName")),
+                       r.text(QStringLiteral("City")), r.text(QStringLiteral("Province")),
+                       r.text(QStringLiteral("Phone1"))});
+    }
+    return out;
 }
 
 namespace {

@@ -4,6 +4,7 @@
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
+#include <QList>
 #include <QVariantMap>
 
 namespace velmor {
@@ -27,6 +28,17 @@ struct RepSaveResult {
 };
 // cmdUpdate: adds a rep when `id` is 0, else writes the changed fields.
 RepSaveResult saveRep(const QSqlDatabase &db, qint64 id, const RepForm &loaded, const RepForm &form);
+
+// One line of the rep list.
+struct RepListRow {
+    qint64 id = 0;
+    QString companyName, firstName, lastName, city, province, phone1;
+};
+// The reps found by the words of `text`, with the customer search's word
+// rules: every word is found in the company, first or last name, the street
+// or a phone number, or is the beginning of the city; each word matches
+// itself literally.  No words: every rep.  Ordered by company name.
+QList<RepListRow> searchReps(const QSqlDatabase &db, const QString &text);
 
 // The lists of cboCity and cboProvince: the distinct values of the reps.
 QStringList repCities(const QSqlDatabase &db);

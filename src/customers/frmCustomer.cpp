@@ -1,5 +1,6 @@
 #include "customers/frmCustomer.h"
 
+#include "core/Failures.h"
 #include "core/AppContext.h"
 #include "core/Users.h"
 #include "db/ConvertSql.h"
@@ -508,7 +509,8 @@ void frmCustomer::RefreshfrmCustomer()
     customers::LoadedCustomer c;
     try {
         c = customers::loadCustomer(m_ctx, id);
-    } catch (const db::DbError &) {
+    } catch (const db::DbError &e) {
+        informFailure(m_ctx, QStringLiteral("The customer could not be read"), QStringLiteral("Customer"), e);
     }
     ClearFieldsfrmCustomer();
     if (!c.found) {
@@ -748,6 +750,7 @@ void frmCustomer::updateChanges()
         customers::saveCustomer(m_ctx, m_adding, currentId(), m_adding ? customers::CustomerForm() : m_loaded, form);
     switch (r.outcome) {
     case customers::SaveOutcome::NoRep:
+    case customers::SaveOutcome::Refused:
         updateCommands();
         return;
     case customers::SaveOutcome::NamesakeRefused:
@@ -802,7 +805,8 @@ void frmCustomer::next()
         const qint64 id = customers::nextCustomer(m_ctx.db(), currentId());
         if (id)
             showCustomer(id);
-    } catch (const db::DbError &) {
+    } catch (const db::DbError &e) {
+        informFailure(m_ctx, QStringLiteral("The next customer could not be read"), QStringLiteral("Customer"), e);
     }
 }
 
@@ -814,7 +818,8 @@ void frmCustomer::previous()
         const qint64 id = customers::previousCustomer(m_ctx.db(), currentId());
         if (id)
             showCustomer(id);
-    } catch (const db::DbError &) {
+    } catch (const db::DbError &e) {
+        informFailure(m_ctx, QStringLiteral("The previous customer could not be read"), QStringLiteral("Customer"), e);
     }
 }
 

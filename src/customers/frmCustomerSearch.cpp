@@ -70,6 +70,9 @@ void frmCustomerSearch::build()
     cmdExport->setObjectName(QStringLiteral("cmdExport"));
     auto *cmdBack = new QPushButton(QStringLiteral("Back"), this);
     cmdBack->setObjectName(QStringLiteral("cmdBack"));
+    // A customer not found yet is added from here.
+    auto *cmdAddCustomer = new QPushButton(QStringLiteral("Add customer..."), this);
+    cmdAddCustomer->setObjectName(QStringLiteral("cmdAddCustomer"));
 
     auto *root = new QVBoxLayout(this);
     auto *row = new QHBoxLayout;
@@ -85,6 +88,7 @@ void frmCustomerSearch::build()
     root->addWidget(Flex, 1);
     auto *bottom = new QHBoxLayout;
     bottom->addWidget(lblFound, 1);
+    bottom->addWidget(cmdAddCustomer);
     bottom->addWidget(cmdExport);
     bottom->addWidget(cmdBack);
     root->addLayout(bottom);
@@ -116,6 +120,12 @@ void frmCustomerSearch::build()
             file += QStringLiteral(".csv");
         exportTo(file);
     });
+    connect(cmdAddCustomer, &QPushButton::clicked, this, [this] {
+        m_searcher.reset();
+        if (addCustomer)
+            addCustomer();
+    });
+    connect(&m_ctx.events(), &ContextEvents::rightsChanged, this, &frmCustomerSearch::updateCommands);
     connect(cmdBack, &QPushButton::clicked, this, [this] {
         if (m_opener) {
             m_opener->show();
@@ -138,8 +148,15 @@ void frmCustomerSearch::fillReps()
     }
 }
 
+void frmCustomerSearch::updateCommands()
+{
+    findChild<QPushButton *>(QStringLiteral("cmdAddCustomer"))
+        ->setEnabled(addCustomer && m_ctx.user.has(QStringLiteral("AllowCustomerAdd")));
+}
+
 void frmCustomerSearch::applyPreset(const CustomerSearchPreset &p)
 {
+    updateCommands();
     m_applying = true;
     m_searcher.reset();
     m_pick = p.pickForStone;
@@ -173,15 +190,18 @@ void frmCustomerSearch::SearchCustomerStringModule()
 {
     tmrSearch->stop();
     customers::CustomerGrid g;
+    QString failure;
     try {
         g = m_searcher.search(m_ctx.db(), filter());
-    } catch (const db::DbError &) {
+    } catch (const db::DbError &e) {
+        // An empty list here means "not known", never "nobody matches".
         g = customers::CustomerGrid{customers::searchColumns(), {}};
+        failure = e.message();
     }
     m_model->setGrid(std::move(g));
     if (m_model->rowCount() <= 500)
         Flex->resizeColumnsToContents();
-    lblFound->setText(grid().countText());
+    lblFound->setText(failure.isEmpty() ? grid().countText() : QStringLiteral("The search failed: ") + failure);
 }
 
 void frmCustomerSearch::cellActivated(int row, int column)
@@ -210,7 +230,9 @@ void frmCustomerSearch::rowChosen(int row)
     const qint64 id = grid().rows.at(row).at(customers::idColumn()).toLongLong();
     try {
         m_ctx.screens().partyPicked(PartyPick{id, customers::pickAddressBlock(m_ctx.db(), id)});
-    } catch (const db::DbError &) {
+    } catch (const db::DbError &e) {
+        m_ctx.prompt().inform(QStringLiteral("The customer could not be read:\n\n") + e.message(),
+                              QStringLiteral("Customer"), Icon::Critical);
     }
 }
 

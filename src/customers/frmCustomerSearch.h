@@ -46,6 +46,10 @@ public:
 
     // Opens links (e-mail, web page); tests replace it.
     std::function<void(const QUrl &)> openUrl;
+    // cmdAddCustomer: starts a new customer on the customer screen; set by
+    // the program (the command is disabled without it).
+    std::function<void()> addCustomer;
+    void updateCommands();
 
 private:
     void build();

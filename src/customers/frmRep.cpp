@@ -1,5 +1,6 @@
 #include "customers/frmRep.h"
 
+#include "core/Failures.h"
 #include "core/AppContext.h"
 #include "core/Users.h"
 #include "db/Sql.h"
@@ -137,8 +138,9 @@ void frmRep::showRep(qint64 id)
     bool found = false;
     try {
         m_loaded = customers::loadRep(m_ctx.db(), id, &found);
-    } catch (const db::DbError &) {
+    } catch (const db::DbError &e) {
         m_loaded.clear();
+        informFailure(m_ctx, QStringLiteral("The rep could not be read"), QStringLiteral("Rep"), e);
     }
     w<QLineEdit>("txtRepID")->setText(found ? QString::number(id) : QString());
     if (!found)

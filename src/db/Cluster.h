@@ -47,6 +47,9 @@ bool moveToNextNode(const QSqlDatabase &db);
 void setNodeNotice(const QString &connectionName, std::function<void(const QString &text)> notice);
 // Whether the connection was opened with several nodes.
 bool hasNodes(const QSqlDatabase &db);
+// Whether the connection's server is a member of a cluster (known when it
+// was opened).
+bool onCluster(const QSqlDatabase &db);
 // Kept by Transaction: whether the connection is inside one.
 void setInTransaction(const QSqlDatabase &db, bool open);
 bool inTransaction(const QSqlDatabase &db);

@@ -1,10 +1,13 @@
 #include "db/Connection.h"
 
 #include "db/Cluster.h"
+#include "db/PrivateServer.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QHash>
 #include <QMutex>
+#include <QSet>
 #include <QSqlError>
 #include <QSqlQuery>
 
@@ -122,6 +125,7 @@ struct NodeRecord {
 
 QMutex g_nodesMutex;
 QHash<QString, NodeRecord> g_nodes;
+QSet<QString> g_members; // connections whose server is a cluster member
 
 ConnectionSettings nodeSettings(const ConnectionSettings &s, int i)
 {
@@ -167,6 +171,7 @@ QSqlDatabase openConnection(const ConnectionSettings &s, const QString &connecti
     {
         QMutexLocker lock(&g_nodesMutex);
         g_nodes.remove(connectionName);
+        g_members.remove(connectionName);
     }
 
     const QStringList nodes = clusterNodes(s);
@@ -224,6 +229,11 @@ QSqlDatabase openConnection(const ConnectionSettings &s, const QString &connecti
         db.setConnectOptions(options.join(QLatin1Char(';')));
         db.setUserName(s.user);
         db.setPassword(s.password);
+        // A private server's root account (the test server's, a workstation's
+        // reached as a server) keeps its password beside its socket, readable
+        // by the owner only.
+        if (!socket.isEmpty() && s.password.isEmpty() && s.user == QLatin1String("root"))
+            db.setPassword(PrivateServer(QFileInfo(socket).absolutePath()).rootPassword());
         if (!createDatabase)
             db.setDatabaseName(s.database);
     }
@@ -269,8 +279,9 @@ QSqlDatabase openConnection(const ConnectionSettings &s, const QString &connecti
                            "made), or use a server that has it.\n%2")
                 .arg(s.describe(), whereToChange(s)));
     }
-    // A member of a Galera cluster serves only once it is in step with the others.
-    if (s.mode == Mode::Server) {
+    // A member of a Galera cluster serves only once it is in step with the
+    // others (a data source may name one too).
+    if (s.mode != Mode::Private) {
         const QString state = wsrepState(db);
         if (!usableState(state)) {
             db.close();
@@ -280,8 +291,11 @@ QSqlDatabase openConnection(const ConnectionSettings &s, const QString &connecti
                                               "(state \"%2\").\n%3")
                                    .arg(s.describe(), state, whereToChange(s)));
         }
-        if (!state.isEmpty())
+        if (!state.isEmpty()) {
             waitForClusterWrites(db);
+            QMutexLocker lock(&g_nodesMutex);
+            g_members.insert(connectionName);
+        }
     }
     return db;
 }
@@ -394,6 +408,12 @@ void setNodeNotice(const QString &connectionName, std::function<void(const QStri
     auto it = g_nodes.find(connectionName);
     if (it != g_nodes.end())
         it->notice = std::move(notice);
+}
+
+bool onCluster(const QSqlDatabase &db)
+{
+    QMutexLocker lock(&g_nodesMutex);
+    return g_members.contains(db.connectionName());
 }
 
 bool hasNodes(const QSqlDatabase &db)

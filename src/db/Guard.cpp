@@ -9,13 +9,7 @@ void claimGuard(const QSqlDatabase &db, GuardKind kind, qint64 key)
     // One row per kind and key; keys beyond the range share a row, which
     // only makes them wait for one another.
     const qint64 id = qint64(kind) * 100000000 + (key % 100000000 + 100000000) % 100000000;
-    exec(db, QStringLiteral("INSERT INTO RowGuard (ID, n) VALUES (?, 1) ON DUPLICATE KEY UPDATE n = n + 1"), {id});
-}
-
-QString guardTableSql()
-{
-    return QStringLiteral("CREATE TABLE IF NOT EXISTS RowGuard (ID INT NOT NULL PRIMARY KEY, "
-                          "n INT NOT NULL DEFAULT 0) ENGINE=InnoDB");
+    exec(db, QStringLiteral("INSERT INTO RowGuard (ID, n) VALUES (?, 1) ON DUPLICATE KEY UPDATE n = 1 - n"), {id});
 }
 
 } // namespace velmor::db

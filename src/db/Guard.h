@@ -21,7 +21,4 @@ enum class GuardKind {
 // Writes the guard row of (kind, key) in the open transaction.  Throws DbError.
 void claimGuard(const QSqlDatabase &db, GuardKind kind, qint64 key);
 
-// The table's definition (made with the indexes, see Schema).
-QString guardTableSql();
-
 } // namespace velmor::db

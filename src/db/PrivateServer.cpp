@@ -13,10 +13,14 @@
 #include <QLocalSocket>
 #include <QLockFile>
 #include <QProcess>
+#include <QRandomGenerator>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QStandardPaths>
 #include <QThread>
 
 #include <csignal>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace velmor::db {
@@ -86,7 +90,72 @@ QList<qint64> serverProcesses(const QString &dataDir)
     return found;
 }
 
+QString generatedPassword()
+{
+    static const char alphabet[] = "ABCDEFGHJKLMNPQRSTUVWXYZabcdefghijkmnopqrstuvwxyz23456789";
+    QString out;
+    for (int i = 0; i < 32; ++i)
+        out += QLatin1Char(alphabet[QRandomGenerator::system()->bounded(int(sizeof alphabet) - 1)]);
+    return out;
+}
+
+// Opens the server as its root account over the socket: with the password
+// of the file, else without one (a folder made before there was a file).
+QSqlDatabase rootConnection(const QString &name, const QString &socket, const QString &password)
+{
+    for (const QString &pw : {password, QString()}) {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QMYSQL"), name);
+        db.setConnectOptions(QStringLiteral("UNIX_SOCKET=%1;MYSQL_OPT_CONNECT_TIMEOUT=15").arg(socket));
+        db.setHostName(QStringLiteral("localhost"));
+        db.setUserName(QStringLiteral("root"));
+        db.setPassword(pw);
+        if (db.open())
+            return db;
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(name);
+        if (password.isEmpty())
+            break;
+    }
+    return {};
+}
+
 } // namespace
+
+bool keepToOwner(const QString &path, bool folder)
+{
+    const QByteArray native = QFile::encodeName(path);
+    struct stat st {};
+    if (::stat(native.constData(), &st) != 0)
+        return true;
+    // Only what this account owns; a shared folder such as /tmp (sticky) is
+    // never narrowed.
+    if (st.st_uid != ::geteuid() || (st.st_mode & S_ISVTX))
+        return true;
+    const mode_t wanted = folder ? 0700 : 0600;
+    if ((st.st_mode & 077) == 0)
+        return true;
+    if (::chmod(native.constData(), wanted) != 0) {
+        qWarning("velmor: %s is open to other accounts (mode %o) and could not be narrowed", native.constData(),
+                 unsigned(st.st_mode & 0777));
+        return false;
+    }
+    qWarning("velmor: %s was open to other accounts (mode %o); it is now %o, this account's only",
+             native.constData(), unsigned(st.st_mode & 0777), unsigned(wanted));
+    return true;
+}
+
+bool makeOwnFolder(const QString &path)
+{
+    const QByteArray native = QFile::encodeName(QDir::cleanPath(QDir(path).absolutePath()));
+    if (!QFileInfo::exists(path)) {
+        const QString parent = QFileInfo(QString::fromLocal8Bit(native)).absolutePath();
+        if (!QDir().mkpath(parent))
+            return false;
+        if (::mkdir(native.constData(), 0700) != 0 && !QFileInfo(path).isDir())
+            return false;
+    }
+    return keepToOwner(path, true);
+}
 
 PrivateServer::PrivateServer(const QString &dir, bool forTests)
     : m_dir(QDir::cleanPath(QDir(dir).absolutePath())), m_forTests(forTests)
@@ -110,6 +179,69 @@ QString PrivateServer::socketPath() const
 }
 
 QString PrivateServer::errorLog() const { return m_dir + QStringLiteral("/err.log"); }
+
+QString PrivateServer::passwordFile() const { return m_dir + QStringLiteral("/root.password"); }
+
+QString PrivateServer::rootPassword() const { return readPasswordFile(passwordFile()); }
+
+QString PrivateServer::readPasswordFile(const QString &file)
+{
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(f.readAll()).trimmed();
+}
+
+// The server's root account answers the owner of the workstation only: the
+// account running as the operating system's root through its socket (the
+// unix_socket plugin), anybody else with the generated password kept in a
+// 0600 file in the 0700 server folder.  No anonymous account, no root from
+// another host.  Run at every start of the server, so a folder made before
+// any of this is brought to the same state.
+void PrivateServer::secureAccounts() const
+{
+    QString password = rootPassword();
+    if (password.isEmpty()) {
+        password = generatedPassword();
+        QFile::remove(passwordFile());
+        QFile f(passwordFile());
+        if (!f.open(QIODevice::WriteOnly, QFileDevice::ReadOwner | QFileDevice::WriteOwner)
+            || f.write(password.toUtf8() + '\n') <= 0 || !f.flush())
+            throw ConnectError(QStringLiteral("The password file %1 of the private database cannot be written.")
+                                   .arg(QDir::toNativeSeparators(passwordFile())));
+    }
+    keepToOwner(passwordFile(), false);
+
+    static QAtomicInt counter;
+    const QString name = QStringLiteral("velmor-secure-%1-%2")
+                             .arg(QCoreApplication::applicationPid())
+                             .arg(counter.fetchAndAddRelaxed(1));
+    QString failure;
+    {
+        QSqlDatabase db = rootConnection(name, socketPath(), password);
+        if (!db.isValid()) {
+            failure = QStringLiteral("the server's root account does not accept this workstation");
+        } else {
+            QSqlQuery q(db);
+            QStringList statements{
+                QStringLiteral("ALTER USER 'root'@'localhost' IDENTIFIED VIA unix_socket OR mysql_native_password "
+                               "USING PASSWORD('%1')")
+                    .arg(password)};
+            if (q.exec(QStringLiteral("SELECT User, Host FROM mysql.global_priv WHERE User = '' "
+                                      "OR (User = 'root' AND Host <> 'localhost')")))
+                while (q.next())
+                    statements << QStringLiteral("DROP USER '%1'@'%2'").arg(q.value(0).toString(), q.value(1).toString());
+            for (const QString &sql : statements)
+                if (!q.exec(sql))
+                    failure = q.lastError().text();
+            db.close();
+        }
+    }
+    QSqlDatabase::removeDatabase(name);
+    if (!failure.isEmpty())
+        throw ConnectError(QStringLiteral("The private database in %1 could not be kept to this account: %2")
+                               .arg(QDir::toNativeSeparators(m_dir), failure));
+}
 
 QString PrivateServer::findProgram(const QString &name)
 {
@@ -145,7 +277,7 @@ void PrivateServer::initialise()
                                .arg(QDir::toNativeSeparators(QFileInfo(m_dir).absolutePath()
                                                              + QStringLiteral("/database.ini"))));
     QDir(m_dir + QStringLiteral("/data")).removeRecursively();
-    QDir().mkpath(m_dir + QStringLiteral("/data"));
+    makeOwnFolder(m_dir + QStringLiteral("/data"));
     QStringList args = serverOptions() + m_extraOptions;
     args << QStringLiteral("--datadir=%1/data").arg(m_dir)
          << QStringLiteral("--auth-root-authentication-method=normal") << QStringLiteral("--skip-test-db")
@@ -166,7 +298,11 @@ void PrivateServer::initialise()
 void PrivateServer::start()
 {
     m_launchedPid = 0;
-    QDir().mkpath(m_dir);
+    if (!makeOwnFolder(m_dir))
+        throw ConnectError(QStringLiteral("The folder %1 for the private database cannot be created. "
+                                          "Set VELMOR_HOME to a folder you may write to, or choose another "
+                                          "connection mode in database.ini.")
+                               .arg(QDir::toNativeSeparators(m_dir)));
     if (answers())
         return;
     const QString mariadbd = findProgram(QStringLiteral("mariadbd"));
@@ -227,6 +363,12 @@ void PrivateServer::start()
     while (!deadline.hasExpired()) {
         if (QFileInfo::exists(socketPath()) && answers()) {
             m_launchedPid = pid;
+            try {
+                secureAccounts();
+            } catch (const ConnectError &) {
+                ::kill(pid_t(pid), SIGTERM);
+                throw;
+            }
             return;
         }
         if (!processAlive(pid) && !answers())
@@ -275,7 +417,7 @@ void PrivateServer::acquire()
 {
     if (m_held)
         return;
-    if (!QDir().mkpath(m_dir + QStringLiteral("/clients")))
+    if (!makeOwnFolder(m_dir) || !QDir().mkpath(m_dir + QStringLiteral("/clients")))
         throw ConnectError(QStringLiteral("The folder %1 for the private database cannot be created. "
                                           "Set VELMOR_HOME to a folder you may write to, or choose another "
                                           "connection mode in database.ini.")

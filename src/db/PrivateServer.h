@@ -8,6 +8,14 @@
 
 namespace velmor::db {
 
+// Keeps a folder (0700) or file (0600) of this account to this account: one
+// found wider is narrowed with a line in the log.  Leaves alone what another
+// account owns and shared sticky folders such as /tmp.  False when it stays
+// wider.
+bool keepToOwner(const QString &path, bool folder);
+// Makes a folder 0700 (its parents as usual), or narrows one that exists.
+bool makeOwnFolder(const QString &path);
+
 class PrivateServer {
 public:
     explicit PrivateServer(const QString &dir, bool forTests = false);
@@ -16,6 +24,11 @@ public:
     QString dir() const { return m_dir; }
     QString socketPath() const;
     QString errorLog() const;
+    // The generated password of the server's root account, kept 0600 in
+    // the server's folder (empty before the first start).
+    QString passwordFile() const;
+    QString rootPassword() const;
+    static QString readPasswordFile(const QString &file);
 
     // Starts the server unless it already answers, and registers this
     // process as a user of it.  Throws ConnectError with a clear message.
@@ -39,6 +52,7 @@ public:
 
 private:
     void initialise();
+    void secureAccounts() const;
     void cleanDeadClients() const;
 
     QString m_dir;

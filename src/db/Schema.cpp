@@ -1,7 +1,6 @@
 #include "db/Schema.h"
 
 #include "db/FaultPoint.h"
-#include "db/Guard.h"
 #include "db/SchemaTables.h"
 #include "db/Sql.h"
 #include "db/Transaction.h"
@@ -392,9 +391,6 @@ void ensureIndexes(const QSqlDatabase &db)
         q.exec(QStringLiteral("CREATE INDEX %1 ON %2 (%3)")
                    .arg(QLatin1String(ix[1]), QLatin1String(ix[0]), QLatin1String(ix[2])));
     }
-    // The program's own guard rows (Guard.h), beside the shared schema's tables.
-    if (!tableExists(db, QStringLiteral("RowGuard")))
-        exec(db, guardTableSql());
 }
 
 // ---------------------------------------------------------------------------
@@ -500,6 +496,35 @@ int createMissingTables(const QSqlDatabase &db, const QSet<QString> &present)
     return made;
 }
 
+// Makes the missing tables that no statement of the upgrade list creates
+// (the ones an old database is expected to have); a refusal is listed in
+// `refused` and the others are still made.  Returns the tables made
+// (lower-case names).
+QStringList createTablesTheListDoesNotMake(const QSqlDatabase &db, const QSet<QString> &present, QStringList &refused)
+{
+    QSet<QString> listed;
+    for (const UpgradeStatement &s : upgradeList())
+        if (s.kind == StatementKind::CreateTable)
+            listed.insert(s.table.toLower());
+    QStringList made;
+    for (const TableDef &t : finalTables()) {
+        const QString name = t.name.toLower();
+        if (present.contains(name) || listed.contains(name))
+            continue;
+        QSqlQuery q(db);
+        const QString sql = createTableSql(t);
+        if (q.exec(sql) || nativeErrorCode(q) == kTableExists) {
+            made << name;
+            continue;
+        }
+        QString reason = q.lastError().databaseText().trimmed();
+        if (reason.isEmpty())
+            reason = q.lastError().text().trimmed();
+        refused << QStringLiteral("CREATE TABLE %1 -- %2").arg(t.name, reason);
+    }
+    return made;
+}
+
 // Adds the columns of the final shape that tables present lack (a table the
 // upgrade list made on a database that never had its base tables).
 int addMissingColumns(const QSqlDatabase &db)
@@ -567,7 +592,23 @@ BringUpReport bringUpToDate(const QSqlDatabase &db)
         return r;
     }
     r.road = BringUpReport::Upgraded;
+    // A shared database that the other program made holds its own tables and
+    // may lack Velmor's: those the upgrade list does not make are made here,
+    // in their final shape, as for an empty database.
+    const QStringList made = createTablesTheListDoesNotMake(db, present, r.refusedCreates);
+    r.tablesCreated = int(made.size());
+    if (made.contains(QStringLiteral("diamondgrades")))
+        insertGradeRows(db);
     r.upgrade = UpgradeDataBaseModule(db);
+    if (r.tablesCreated > 0)
+        addMissingColumns(db);
+    // The version says the schema is whole: never while a table is missing.
+    const QSet<QString> after = presentProgramTables(db);
+    for (const TableDef &t : finalTables())
+        if (!after.contains(t.name.toLower()))
+            r.missingTables << t.name;
+    if (!r.missingTables.isEmpty())
+        return r;
     storeVersion(db, kSchemaVersion);
     return r;
 }

@@ -9,7 +9,7 @@
 
 namespace velmor::db::schema {
 
-constexpr int kSchemaVersion = 308;
+constexpr int kSchemaVersion = 310;
 
 enum class StatementKind { CreateTable, AddColumn, Add, Modify };
 
@@ -66,6 +66,12 @@ struct BringUpReport {
     double before = 0;       // the stored version found
     int tablesCreated = 0;   // Created and Finished: tables made in their final shape
     UpgradeReport upgrade;   // Finished and Upgraded
+    // Upgraded: tables still missing after the run (the version was then
+    // not stored) and the CREATE TABLE statements of missing tables that the
+    // engine refused ("statement -- engine's reason").
+    QStringList missingTables;
+    QStringList refusedCreates;
+    bool versionStored() const { return missingTables.isEmpty(); }
 };
 
 // The one road every start and `db upgrade` takes:
@@ -76,7 +82,9 @@ struct BringUpReport {
 //    upgraded, the grades seeded when there are none, and the version is
 //    written last, with the settings row;
 //  - an older stored version (or an old database with its settings row): the
-//    upgrade list, then the version.
+//    tables the list does not make are made when missing, then the upgrade
+//    list, then the version -- unless a table is still missing (a statement
+//    refused), when the version stays as it was and the report says why.
 // Throws DbError when a step fails (the version is then not written).
 BringUpReport bringUpToDate(const QSqlDatabase &db);
 // Private mode's check on opening: a new or half-made database is finished;

@@ -265,7 +265,11 @@ void diamondSide(std::vector<UpgradeStatement> &l)
         .add("exchangerateCDN", d105)
         .add("exchangerateZAR", d105)
         .add("taxrate", d105)
-        .add("details", "VARCHAR(250)");
+        .add("details", "VARCHAR(250)")
+        // The stone's list price and the discount off it given at the sale,
+        // as they were then (Null on lines written before they were kept).
+        .add("listprice", "DECIMAL(19,5)")
+        .add("discountgiven", d105);
 
     TableStatements(l, "ExpectedPays")
         .create()
@@ -378,7 +382,14 @@ void diamondSide(std::vector<UpgradeStatement> &l)
         .add(numbered("Class", 1, 4, "Label"), "VARCHAR(10)")
         .add(numbered("Description", 1, 20), "VARCHAR(20)")
         .add(numbered("Deactivate", 1, 20), flag)
-        .add({"AlwaysUseSeperateJobBags", "DontUseSplits", "serialscanning"}, flag);
+        .add({"AlwaysUseSeperateJobBags", "DontUseSplits", "serialscanning"}, flag)
+        // The last good rand rate, kept as the exchange rate is.
+        .add("ExchangeRateZAR", d155);
+
+    // One row per kind of check-then-write that workstations must not pass
+    // together (db/Guard.h): each writes the row first, so that two of them
+    // wait for one another on one server and conflict on a cluster.
+    TableStatements(l, "RowGuard").create().add("n", "INT");
 }
 
 // The store side's tables.  The diamond side only needs them to exist; the

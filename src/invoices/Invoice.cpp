@@ -1,6 +1,7 @@
 #include "invoices/Invoice.h"
 
 #include "core/AppContext.h"
+#include "core/KnownRates.h"
 #include "db/Row.h"
 #include "db/Sql.h"
 #include "db/Transaction.h"
@@ -8,6 +9,7 @@
 #include "pricing/Grades.h"
 
 #include <QLocale>
+#include <algorithm>
 #include <stdexcept>
 
 namespace velmor::invoices {
@@ -120,6 +122,20 @@ QString InvoiceLine::description() const
            + QStringLiteral(" / ") + clarityText(clarity);
 }
 
+QString InvoiceLine::listPriceText() const
+{
+    if (listPriceAtSale)
+        return fixedText(*listPriceAtSale);
+    return fixedText(rapaportPrice);
+}
+
+QString InvoiceLine::discountText() const
+{
+    if (listPriceAtSale)
+        return discountAtSale ? fixedText(*discountAtSale) + QStringLiteral(" %") : QString();
+    return fixedText(sellOffRap) + QStringLiteral(" %");
+}
+
 Totals Invoice::totals(Currency c) const
 {
     QList<TaxedAmount> amounts;
@@ -159,7 +175,8 @@ bool loadInvoice(const QSqlDatabase &db, qint64 id, Invoice &out)
             "CAST(l.exchangerateCDN AS CHAR), CAST(l.exchangerateZAR AS CHAR), CAST(l.taxrate AS CHAR), l.details, "
             "s.ID, s.SKU, s.Shape, s.Colour, s.Clarity, CAST(s.Carat AS CHAR), CAST(s.RapaportPrice AS CHAR), "
             "CAST(s.SellOffRap AS CHAR), "
-            "p.ID, p.SKU, p.Shape, p.ColourLow, p.ClarityLow, CAST(p.CaratLow AS CHAR) "
+            "p.ID, p.SKU, p.Shape, p.ColourLow, p.ClarityLow, CAST(p.CaratLow AS CHAR), "
+            "CAST(l.listprice AS CHAR), CAST(l.discountgiven AS CHAR) "
             "FROM invoicelist l "
             "LEFT JOIN SingleStone s ON l.diamondid <> 0 AND s.ID = l.diamondid "
             "LEFT JOIN parcel p ON (l.diamondid IS NULL OR l.diamondid = 0) AND l.parcelid <> 0 AND p.ID = l.parcelid "
@@ -178,6 +195,10 @@ bool loadInvoice(const QSqlDatabase &db, qint64 id, Invoice &out)
         l.rateZAR = fixedOf(q.value(7));
         l.taxRate = fixedOf(q.value(8));
         l.details = db::textOf(q.value(9));
+        if (!q.value(24).isNull())
+            l.listPriceAtSale = parseFixed(q.value(24).toString());
+        if (!q.value(25).isNull())
+            l.discountAtSale = parseFixed(q.value(25).toString());
         if (l.kind == InvoiceLine::Stone && !q.value(10).isNull()) {
             l.itemFound = true;
             l.sku = db::textOf(q.value(11));
@@ -222,7 +243,7 @@ QStringList gridRow(const InvoiceLine &l)
     switch (l.kind) {
     case InvoiceLine::Stone:
         r << l.sku << carat << l.shape << colourText(l.colour) << clarityText(l.clarity) << l.details
-          << fixedText(l.rapaportPrice);
+          << l.listPriceText();
         break;
     case InvoiceLine::Parcel:
         r << QStringLiteral("PARCEL- ") + l.sku << carat << l.shape << colourText(l.colour) << clarityText(l.clarity)
@@ -272,25 +293,36 @@ QList<InvoiceListRow> findInvoices(const QSqlDatabase &db, const InvoiceFilter &
 qint64 addFreeLine(AppContext &ctx, qint64 invoiceId, const QString &details, const QString &carat,
                    const QString &priceCarat)
 {
-    if (decimalText(carat).isEmpty())
-        throw std::invalid_argument("The weight \"" + carat.toStdString() + "\" is not a number.");
-    if (decimalText(priceCarat).isEmpty())
-        throw std::invalid_argument("The price per carat \"" + priceCarat.toStdString() + "\" is not a number.");
+    const SaleFigures fig = saleFigures(ctx.db(), carat, priceCarat);
     db::Transaction tx(ctx.db());
-    const QVariant customer =
-        db::scalar(ctx.db(), QStringLiteral("SELECT customerid FROM invoice WHERE ID = ? FOR UPDATE"), {invoiceId});
-    if (!customer.isValid())
+    QSqlQuery head = db::exec(ctx.db(), QStringLiteral("SELECT customerid, status FROM invoice WHERE ID = ? FOR UPDATE"),
+                              {invoiceId});
+    if (!head.next())
         throw std::invalid_argument("There is no invoice number " + std::to_string(invoiceId) + ".");
-    const double tax = taxRateFor(ctx, customer.toLongLong());
-    const qint64 id = db::insert(
+    if (db::textOf(head.value(1)).compare(QLatin1String("open"), Qt::CaseInsensitive) != 0)
+        throw std::invalid_argument(closedInvoiceMessage(invoiceId).toStdString());
+    const double tax = taxRateFor(ctx, head.value(0).toLongLong());
+    // The line goes in only while the invoice is still open.
+    const int added = db::execAffected(
         ctx.db(),
         QStringLiteral("INSERT INTO invoicelist (invoiceid, details, carat, pricecarat, dateadded, exchangerateCDN, "
-                       "exchangerateZAR, taxrate) VALUES (?, ?, ?, ?, ?, ?, ?, ?)"),
-        {invoiceId, details, decimalText(carat), decimalText(priceCarat), QDateTime::currentDateTime(),
-         QString::number(ctx.exchangeRateCDN, 'f', 5), QString::number(ctx.exchangeRateZAR, 'f', 5),
-         QString::number(tax, 'f', 5)});
+                       "exchangerateZAR, taxrate) SELECT ID, ?, ?, ?, ?, ?, ?, ? FROM invoice "
+                       "WHERE ID = ? AND status LIKE 'open'"),
+        {details, fig.carat, fig.priceCarat, QDateTime::currentDateTime(),
+         rateValue(ctx.exchangeRateCDN), rateValue(ctx.exchangeRateZAR),
+         QString::number(tax, 'f', 5), invoiceId});
+    if (added != 1)
+        throw std::invalid_argument(closedInvoiceMessage(invoiceId).toStdString());
+    const qint64 id = db::scalar(ctx.db(), QStringLiteral("SELECT LAST_INSERT_ID()")).toLongLong();
     tx.commit();
     return id;
+}
+
+QString closedInvoiceMessage(qint64 invoiceId)
+{
+    return QStringLiteral("Invoice #%1 has been printed and closed: no line can be added to it any more.\n\n"
+                          "A closed invoice is never reopened; the next sale to this customer opens a new invoice.")
+        .arg(invoiceId);
 }
 
 QString lineDetails(const QSqlDatabase &db, qint64 lineId, bool *found)
@@ -309,13 +341,46 @@ bool saveLineDetails(const QSqlDatabase &db, qint64 lineId, const QString &detai
     return true;
 }
 
-bool closeAfterPrint(const QSqlDatabase &db, qint64 invoiceId)
+CloseResult closeAfterPrint(const QSqlDatabase &db, const Invoice &printed)
 {
-    return db::execAffected(db,
-                            QStringLiteral("UPDATE invoice SET status = 'closed', dateclosed = ? "
-                                           "WHERE ID = ? AND status LIKE 'open'"),
-                            {QDateTime::currentDateTime(), invoiceId})
-           == 1;
+    db::Transaction tx(db);
+    const QVariant status =
+        db::scalar(db, QStringLiteral("SELECT status FROM invoice WHERE ID = ? FOR UPDATE"), {printed.id});
+    if (!status.isValid())
+        return CloseResult::Gone;
+    if (db::textOf(status).compare(QLatin1String("open"), Qt::CaseInsensitive) != 0)
+        return CloseResult::WasClosed;
+    QList<qint64> now;
+    QSqlQuery q = db::exec(db, QStringLiteral("SELECT ID FROM invoicelist WHERE invoiceid = ? ORDER BY ID LOCK IN SHARE MODE"),
+                           {printed.id});
+    while (q.next())
+        now << q.value(0).toLongLong();
+    QList<qint64> onPaper;
+    for (const InvoiceLine &l : printed.lines)
+        onPaper << l.id;
+    std::sort(onPaper.begin(), onPaper.end());
+    if (now != onPaper)
+        return CloseResult::LinesChanged;
+    const qint64 last = onPaper.isEmpty() ? 0 : onPaper.last();
+    const int n = db::execAffected(
+        db,
+        QStringLiteral("UPDATE invoice SET status = 'closed', dateclosed = ? "
+                       "WHERE ID = ? AND status LIKE 'open' "
+                       "AND (SELECT COUNT(*) FROM invoicelist WHERE invoiceid = ?) = ? "
+                       "AND (SELECT COALESCE(MAX(ID), 0) FROM invoicelist WHERE invoiceid = ?) = ?"),
+        {QDateTime::currentDateTime(), printed.id, printed.id, qint64(onPaper.size()), printed.id, last});
+    if (n != 1)
+        return CloseResult::LinesChanged;
+    tx.commit();
+    return CloseResult::Closed;
+}
+
+QString linesChangedMessage(qint64 invoiceId)
+{
+    return QStringLiteral("Invoice #%1 was not closed: a line was added to it on another Workstation after it was "
+                          "read for this print, so the paper does not show every line.\n\nThe invoice stays open. "
+                          "Please print it again.")
+        .arg(invoiceId);
 }
 
 void saveSalesDisclaimer(AppContext &ctx, const QString &text)

@@ -11,6 +11,7 @@
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 namespace velmor {
 class AppContext;
@@ -45,7 +46,14 @@ struct InvoiceLine {
     QString sku, shape;
     int colour = 0, clarity = 0;
     qint64 itemCarat = 0;                        // stone Carat, parcel CaratLow
-    qint64 rapaportPrice = 0, sellOffRap = 0;    // stones only
+    qint64 rapaportPrice = 0, sellOffRap = 0;    // stones only, as the stone is now
+    // The list price and the discount given, kept on the line at the sale
+    // (lines written before they were kept have neither).
+    std::optional<qint64> listPriceAtSale, discountAtSale;
+    // What the invoice shows in its RAP and RAP discount columns: the
+    // figures of the sale where the line keeps them, else the stone's.
+    QString listPriceText() const;
+    QString discountText() const;
 
     qint64 amountCents() const { return lineAmountCents(priceCarat, carat); }
     qint64 amountCents(Currency c) const;
@@ -91,15 +99,24 @@ QStringList findHeadings();
 
 // frmInvoiceADD: a free line on the invoice (tax rate of its customer, the
 // day's rates), in one transaction.  Throws std::invalid_argument for a carat
-// or price that is not a number or an unknown invoice; db::DbError.
+// or price that is not a number, an unknown invoice or one that is no longer
+// open (printed and closed: closedInvoiceMessage()); db::DbError.
 qint64 addFreeLine(AppContext &ctx, qint64 invoiceId, const QString &details, const QString &carat,
                    const QString &priceCarat);
+QString closedInvoiceMessage(qint64 invoiceId);
 // frmInvoiceEdit: the line's text; false when the line is gone.
 bool saveLineDetails(const QSqlDatabase &db, qint64 lineId, const QString &details);
 QString lineDetails(const QSqlDatabase &db, qint64 lineId, bool *found = nullptr);
-// After a print that produced the document: an open invoice becomes closed
-// (stated in the UPDATE); a closed one stays as it is.  True when it closed.
-bool closeAfterPrint(const QSqlDatabase &db, qint64 invoiceId);
+// After a print that produced the document of `printed` (as it was read for
+// the print): an open invoice becomes closed only when the lines printed are
+// still all its lines.  The invoice row is locked for the check and the
+// UPDATE states the status and the lines it expects, so a sale posted on
+// another workstation after the invoice was read leaves it open; a closed
+// invoice stays as it is.  Throws db::DbError.
+enum class CloseResult { Closed, WasClosed, LinesChanged, Gone };
+CloseResult closeAfterPrint(const QSqlDatabase &db, const Invoice &printed);
+// What the user is told when lines came in after the invoice was read.
+QString linesChangedMessage(qint64 invoiceId);
 // frmSalesDisclaimer: the first Config row's SalesDisclaimer.
 void saveSalesDisclaimer(AppContext &ctx, const QString &text);
 

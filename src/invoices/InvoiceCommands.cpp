@@ -153,7 +153,7 @@ int runPrint(const QStringList &args, CliIo &io)
     }
     io.out << kInvoicePrinted << ": " << r.where << (r.closed ? " (closed)" : "") << Qt::endl;
     if (!r.error.isEmpty()) {
-        io.err << "velmor: " << r.error << Qt::endl;
+        io.err << "velmor: " << QString(r.error).replace(QStringLiteral("\n\n"), QStringLiteral(" ")) << Qt::endl;
         return 1;
     }
     return 0;

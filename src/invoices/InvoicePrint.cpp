@@ -34,35 +34,6 @@ void at(PrintSurface &s, double x, double y, const QString &text)
     s.printLine(text);
 }
 
-// Splits text into lines no wider than `width` twips in the current font;
-// a word longer than a line is cut.
-QStringList wrap(const PrintSurface &s, const QString &text, double width)
-{
-    QStringList lines;
-    for (const QString &paragraph : text.split(QLatin1Char('\n'))) {
-        QString line;
-        for (const QString &word : paragraph.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
-            const QString candidate = line.isEmpty() ? word : line + QLatin1Char(' ') + word;
-            if (s.textWidth(candidate) <= width || line.isEmpty()) {
-                line = candidate;
-            } else {
-                lines << line;
-                line = word;
-            }
-            while (s.textWidth(line) > width && line.size() > 1) {
-                int n = line.size() - 1;
-                while (n > 1 && s.textWidth(line.left(n)) > width)
-                    --n;
-                lines << line.left(n);
-                line = line.mid(n);
-            }
-        }
-        if (!line.isEmpty())
-            lines << line;
-    }
-    return lines;
-}
-
 void columnHeadings(PrintSurface &s, const InvoicePrintOptions &o)
 {
     s.printLine();
@@ -88,6 +59,19 @@ void rule(PrintSurface &s, double y)
     s.setPosition(0, y);
 }
 
+// A new page headed "Invoice# 000012 (continued)" and a rule; the position
+// is under the rule, in 8 pt.
+void continuedPage(PrintSurface &s, const Invoice &inv)
+{
+    s.newPage();
+    s.setFont(QStringLiteral("Arial"), 8, true);
+    at(s, 500, 500,
+       QStringLiteral("Invoice# ") + QString::number(inv.id).rightJustified(6, QLatin1Char('0'))
+           + QStringLiteral(" (continued)"));
+    s.setFont(QStringLiteral("Arial"), 8);
+    rule(s, s.CurrentY + 100);
+}
+
 } // namespace
 
 bool PrintInvoiceNEWModule(PrintSurface &s, const Invoice &inv, const Settings &dealer, const InvoicePrintOptions &o,
@@ -106,9 +90,13 @@ bool PrintInvoiceNEWModule(PrintSurface &s, const Invoice &inv, const Settings &
     // Customer block.
     s.setFont(QStringLiteral("Arial"), 10, true);
     s.setPosition(across(1000), 2850);
+    // Long names and streets wrap within the address window.
     auto customerLine = [&](const QString &t) {
-        s.CurrentX = across(1000);
-        s.printLine(t);
+        const QStringList lines = s.wrapped(t, across(5400));
+        for (const QString &line : lines.isEmpty() ? QStringList{QString()} : lines) {
+            s.CurrentX = across(1000);
+            s.printLine(line);
+        }
     };
     for (const QString &t : {inv.CompanyName, inv.CompanyStreet1, inv.CompanyStreet2})
         if (!t.isEmpty())
@@ -123,8 +111,11 @@ bool PrintInvoiceNEWModule(PrintSurface &s, const Invoice &inv, const Settings &
     s.setFont(QStringLiteral("Arial"), 12, true);
     s.setPosition(across(6500), 500);
     auto headingLine = [&](const QString &t) {
-        s.CurrentX = across(6500);
-        s.printLine(t);
+        const QStringList lines = s.wrapped(t, width - across(6500) - 50);
+        for (const QString &line : lines.isEmpty() ? QStringList{QString()} : lines) {
+            s.CurrentX = across(6500);
+            s.printLine(line);
+        }
     };
     const QString zipCountry = (dealer.CompanyZIP + QStringLiteral("  ") + dealer.CompanyCountry).trimmed();
     for (const QString &t : {dealer.CompanyName, dealer.CompanyStreet1, dealer.CompanyStreet2,
@@ -146,10 +137,11 @@ bool PrintInvoiceNEWModule(PrintSurface &s, const Invoice &inv, const Settings &
     dataLine(QStringLiteral("Invoice# ") + QString::number(inv.id).rightJustified(6, QLatin1Char('0')));
     dataLine(QStringLiteral("Invoice Date: ") + invoiceDate(inv.created.date()));
     dataLine(QStringLiteral("Print Date: ") + invoiceDate(o.printDate));
+    const double afterHeading = s.CurrentY;
     s.setFont(QStringLiteral("Arial"), 8, false, false);
 
-    // Rule and column headings.
-    rule(s, afterCustomer + 800);
+    // Rule and column headings (below a heading that wrapped, too).
+    rule(s, qMax(afterCustomer + 800, afterHeading + 100));
     columnHeadings(s, o);
 
     const double lineHeight = s.textHeight();
@@ -159,30 +151,24 @@ bool PrintInvoiceNEWModule(PrintSurface &s, const Invoice &inv, const Settings &
     for (const InvoiceLine &l : inv.lines) {
         QStringList desc;
         if (l.kind != InvoiceLine::Free)
-            desc << wrap(s, l.description(), descWidth);
+            desc << s.wrapped(l.description(), descWidth);
         if (!l.details.isEmpty())
-            desc << wrap(s, l.details, descWidth);
+            desc << s.wrapped(l.details, descWidth);
         const int rows = qMax<int>(qMax<int>(desc.size(), local ? 2 : 1), 1);
         if (s.CurrentY + rows * lineHeight > lastRowBottom) {
-            s.newPage();
-            s.setFont(QStringLiteral("Arial"), 8, true);
-            at(s, 500, 500,
-               QStringLiteral("Invoice# ") + QString::number(inv.id).rightJustified(6, QLatin1Char('0'))
-                   + QStringLiteral(" (continued)"));
-            s.setFont(QStringLiteral("Arial"), 8);
-            rule(s, s.CurrentY + 100);
+            continuedPage(s, inv);
             columnHeadings(s, o);
         }
         const double y = s.CurrentY;
-        at(s, kSku, y, l.kind == InvoiceLine::Free ? QString() : l.sku);
+        at(s, kSku, y, l.kind == InvoiceLine::Free ? QString() : s.fitted(l.sku, across(kDate - kSku - 100)));
         at(s, kDate, y, invoiceDate(l.dateAdded.date()));
         for (int i = 0; i < desc.size(); ++i)
             at(s, kDesc, y + i * lineHeight, desc.at(i));
         if (l.kind == InvoiceLine::Stone) {
             if (o.rap)
-                at(s, kRap, y, fixedText(l.rapaportPrice));
+                at(s, kRap, y, l.listPriceText());
             if (o.rapDiscount)
-                at(s, kDisc, y, fixedText(l.sellOffRap) + QStringLiteral(" %"));
+                at(s, kDisc, y, l.discountText());
         }
         at(s, kPrice, y, fixedText(l.priceCarat));
         at(s, kAmount, y, centsText(l.amountCents()));
@@ -195,33 +181,57 @@ bool PrintInvoiceNEWModule(PrintSurface &s, const Invoice &inv, const Settings &
         s.printLine(); // the empty line after each row
     }
 
-    // Totals.
+    // Totals: the columns move left as far as their widest figure needs.
     const Totals us = inv.totals(Currency::US);
     const Totals lt = inv.totals(cur);
     s.setFontBold(true);
+    const QStringList labels{QStringLiteral("Sub Total: "), QStringLiteral("Tax: "), QStringLiteral("Summary: ")};
+    QStringList usTexts{QStringLiteral("US$ ") + centsText(us.subTotal, true),
+                        local ? QString() : QStringLiteral("US$ ") + centsText(us.tax, true),
+                        QStringLiteral("US$ ") + centsText(us.summary(), true)};
+    QStringList localTexts;
+    if (local)
+        localTexts << localPrefix(cur) + centsText(lt.subTotal, true) << localPrefix(cur) + centsText(lt.tax, true)
+                   << localPrefix(cur) + centsText(lt.summary(), true);
+    auto widest = [&](const QStringList &texts) {
+        double w = 0;
+        for (const QString &t : texts)
+            w = qMax(w, s.textWidth(t));
+        return w;
+    };
+    const double right = width > 0 ? width - 50 : across(12000);
+    const double localX = qMin(across(10500), right - widest(localTexts));
+    const double usX = qMin(across(9000), (local ? localX - 150 : right) - widest(usTexts));
+    const double labelX = qMin(across(8000), usX - 100 - widest(labels));
     double y = kTotalsY;
-    at(s, 8000, y, QStringLiteral("Sub Total: "));
-    at(s, 9000, y, QStringLiteral("US$ ") + centsText(us.subTotal, true));
-    if (local)
-        at(s, 10500, y, localPrefix(cur) + centsText(lt.subTotal, true));
-    y = s.CurrentY + 50;
-    at(s, 8000, y, QStringLiteral("Tax: "));
-    if (!local)
-        at(s, 9000, y, QStringLiteral("US$ ") + centsText(us.tax, true));
-    else
-        at(s, 10500, y, localPrefix(cur) + centsText(lt.tax, true));
-    y = s.CurrentY + 50;
-    at(s, 8000, y, QStringLiteral("Summary: "));
-    at(s, 9000, y, QStringLiteral("US$ ") + centsText(us.summary(), true));
-    if (local)
-        at(s, 10500, y, localPrefix(cur) + centsText(lt.summary(), true));
+    for (int i = 0; i < 3; ++i) {
+        if (i > 0)
+            y = s.CurrentY + 50;
+        s.setPosition(labelX, y);
+        s.printLine(labels.at(i));
+        if (!usTexts.at(i).isEmpty()) {
+            s.setPosition(usX, y);
+            s.printLine(usTexts.at(i));
+        }
+        if (local) {
+            s.setPosition(localX, y);
+            s.printLine(localTexts.at(i));
+        }
+    }
     s.setFontBold(false);
 
-    // The sales disclaimer, beside the totals.
+    // The sales disclaimer, beside the totals; what does not fit above the
+    // foot of the page goes on to a new page.
     if (!dealer.SalesDisclaimer.trimmed().isEmpty()) {
         s.setFont(QStringLiteral("Arial"), 7);
+        const double bottom = s.pageHeight() > 0 ? s.pageHeight() : 15000;
         double dy = kTotalsY;
-        for (const QString &t : wrap(s, dealer.SalesDisclaimer, across(7300))) {
+        for (const QString &t : s.wrapped(dealer.SalesDisclaimer, qMin(across(7300), labelX - across(500) - 200))) {
+            if (dy + s.textHeight() > bottom) {
+                continuedPage(s, inv);
+                s.setFont(QStringLiteral("Arial"), 7);
+                dy = s.CurrentY;
+            }
             at(s, 500, dy, t);
             dy = s.CurrentY;
         }
@@ -263,7 +273,11 @@ InvoicePrinted printInvoice(AppContext &ctx, qint64 invoiceId, const printing::P
     }
     r.printed = true;
     try {
-        r.closed = closeAfterPrint(ctx.db(), invoiceId);
+        const CloseResult c = closeAfterPrint(ctx.db(), inv);
+        r.closed = c == CloseResult::Closed;
+        r.linesChanged = c == CloseResult::LinesChanged;
+        if (r.linesChanged)
+            r.error = linesChangedMessage(invoiceId);
     } catch (const db::DbError &e) {
         r.error = QStringLiteral("The invoice was printed but could not be closed: ") + e.message();
     }

@@ -35,7 +35,8 @@ struct InvoicePrinted {
     bool closed = false; // this print closed the open invoice
     bool found = false;  // the invoice exists
     bool wasOpen = false;
-    QString error;       // why nothing was printed
+    bool linesChanged = false; // printed, but left open: lines came in after the read
+    QString error;       // why nothing was printed, or why it was not closed
     QString where;
     int pages = 0;
 };

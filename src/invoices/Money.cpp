@@ -1,26 +1,15 @@
 #include "invoices/Money.h"
 
+#include "core/Figures.h"
+
 #include <QRegularExpression>
 
 namespace velmor::invoices {
 
 std::optional<qint64> parseFixed(const QString &text)
 {
-    static const QRegularExpression re(QStringLiteral("^([+-]?)(\\d*)(?:\\.(\\d*))?$"));
-    const QRegularExpressionMatch m = re.match(text.trimmed());
-    if (!m.hasMatch() || (m.captured(2).isEmpty() && m.captured(3).isEmpty()) || m.captured(2).size() > 12)
-        return std::nullopt;
-    const bool negative = m.captured(1) == QLatin1String("-");
-    qint64 whole = m.captured(2).isEmpty() ? 0 : m.captured(2).toLongLong();
-    QString frac = m.captured(3);
-    bool roundUp = false;
-    if (frac.size() > 5) {
-        roundUp = frac.at(5) >= QLatin1Char('5');
-        frac.truncate(5);
-    }
-    frac = frac.leftJustified(5, QLatin1Char('0'));
-    qint64 v = whole * kFixedOne + frac.toLongLong() + (roundUp ? 1 : 0);
-    return negative ? -v : v;
+    const std::optional<Decimal5> d = Decimal5::parse(text);
+    return d ? std::optional<qint64>(d->units()) : std::nullopt;
 }
 
 qint64 roundedDiv(__int128 n, __int128 d)
@@ -80,6 +69,13 @@ Totals totalsOf(const QList<TaxedAmount> &amounts)
     }
     t.tax = roundedDiv(taxSum, __int128(100) * kFixedOne);
     return t;
+}
+
+QString fixedDecimal(qint64 fixed)
+{
+    const qint64 whole = qAbs(fixed) / kFixedOne, part = qAbs(fixed) % kFixedOne;
+    return (fixed < 0 ? QStringLiteral("-") : QString()) + QString::number(whole) + QLatin1Char('.')
+           + QString::number(part).rightJustified(5, QLatin1Char('0'));
 }
 
 } // namespace velmor::invoices

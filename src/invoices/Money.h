@@ -35,6 +35,8 @@ qint64 fixedTimesRateCents(qint64 fixed, qint64 rate);
 QString centsText(qint64 cents, bool grouped = false);
 // A fixed figure rounded half up to two decimals ("0.00").
 QString fixedText(qint64 fixed);
+// A fixed figure with its five decimals, as a DECIMAL column takes it ("-0.50000").
+QString fixedDecimal(qint64 fixed);
 
 struct TaxedAmount {
     qint64 cents = 0;

@@ -1,11 +1,15 @@
 #include "invoices/Posting.h"
 
+#include "core/ChangeEvents.h"
 #include "core/AppContext.h"
+#include "core/KnownRates.h"
+#include "core/Figures.h"
 #include "db/Guard.h"
 #include "db/Retry.h"
 #include "db/Row.h"
 #include "db/Sql.h"
 #include "db/Transaction.h"
+#include "invoices/Money.h"
 #include "stones/StoneChangeLog.h"
 
 #include <QDateTime>
@@ -28,6 +32,22 @@ QString decimalText(const QString &text)
     return s;
 }
 
+SaleFigures saleFigures(const QSqlDatabase &db, const QString &carat, const QString &priceCarat)
+{
+    auto one = [&](const QString &text, const char *column, const char *name) {
+        const figures::Reading r = figures::read(
+            text, {QString::fromLatin1(name), figures::columnOf(db, QStringLiteral("invoicelist"), QLatin1String(column)),
+                   figures::Need::Positive});
+        if (!r.ok())
+            throw std::invalid_argument(r.error.toStdString());
+        return r.value.toDb();
+    };
+    SaleFigures f;
+    f.carat = one(carat, "carat", "weight");
+    f.priceCarat = one(priceCarat, "pricecarat", "price per carat");
+    return f;
+}
+
 double taxRateFor(const AppContext &ctx, qint64 customerId)
 {
     QSqlQuery q = db::exec(ctx.db(), QStringLiteral("SELECT _tax1, _tax2, _tax3, _tax4 FROM Customer WHERE ID = ?"),
@@ -48,15 +68,26 @@ QString postedNotice(const Posted &p, const QString &sku)
            + QString::number(p.invoiceId);
 }
 
+// The largest figure of a DECIMAL(10,5) column.
+constexpr qint64 kMaxDiscount = 9999999999;
+namespace {
+// Heard by the open screens once the caller's transaction is over.
+void announcePosted(AppContext &ctx, const Posted &p, const SaleLine &line)
+{
+    changeEvents(ctx).announceInvoice(p.invoiceId);
+    if (line.diamondId)
+        changeEvents(ctx).announceStone(line.diamondId);
+    if (line.parcelId)
+        changeEvents(ctx).announceParcel(line.parcelId);
+}
+} // namespace
+
 Posted postInTransaction(AppContext &ctx, const SaleLine &line)
 {
-    const QString carat = decimalText(line.carat);
-    const QString price = decimalText(line.priceCarat);
-    if (carat.isEmpty())
-        throw std::invalid_argument("The weight \"" + line.carat.toStdString() + "\" is not a number.");
-    if (price.isEmpty())
-        throw std::invalid_argument("The price per carat \"" + line.priceCarat.toStdString() + "\" is not a number.");
     const QSqlDatabase db = ctx.db();
+    const SaleFigures fig = saleFigures(db, line.carat, line.priceCarat);
+    const QString &carat = fig.carat;
+    const QString &price = fig.priceCarat;
     // The customer's row is the lock every workstation takes before it looks
     // for the open invoice; a locking read also sees the newest committed rows.
     QSqlQuery c = db::exec(db, QStringLiteral("SELECT ID FROM Customer WHERE ID = ? FOR UPDATE"), {line.customerId});
@@ -78,15 +109,37 @@ Posted postInTransaction(AppContext &ctx, const SaleLine &line)
                                  {line.customerId, now});
         p.newInvoice = true;
     }
+    // A stone line keeps the stone's list price and the discount off it that
+    // this price gives, so that the invoice prints the figures of the sale.
+    QVariant listPrice(QMetaType::fromType<QString>()), discount(QMetaType::fromType<QString>());
+    if (line.diamondId) {
+        const QVariant list = db::scalar(db, QStringLiteral("SELECT CAST(RapaportPrice AS CHAR) FROM SingleStone WHERE ID = ?"),
+                                         {line.diamondId});
+        const std::optional<qint64> listFixed = list.isNull() ? std::nullopt : parseFixed(list.toString());
+        if (listFixed) {
+            const qint64 listed = *listFixed;
+            listPrice = fixedDecimal(listed);
+            // A discount beyond what the column holds (a price far above the
+            // list) is not kept.
+            const qint64 given = parseFixed(price).value_or(0);
+            if (listed > 0) {
+                const qint64 off = roundedDiv(__int128(listed - given) * 100 * kFixedOne, listed);
+                if (off >= -kMaxDiscount && off <= kMaxDiscount)
+                    discount = fixedDecimal(off);
+            }
+        }
+    }
     p.lineId = db::insert(db,
                           QStringLiteral("INSERT INTO invoicelist (invoiceid, diamondid, parcelid, carat, dateadded, "
-                                         "pricecarat, exchangerateCDN, exchangerateZAR, taxrate, details) "
-                                         "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+                                         "pricecarat, exchangerateCDN, exchangerateZAR, taxrate, details, listprice, "
+                                         "discountgiven) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
                           {p.invoiceId, line.diamondId ? QVariant(line.diamondId) : QVariant(QMetaType::fromType<qlonglong>()),
                            line.parcelId ? QVariant(line.parcelId) : QVariant(QMetaType::fromType<qlonglong>()), carat, now,
-                           price, QString::number(ctx.exchangeRateCDN, 'f', 5), QString::number(ctx.exchangeRateZAR, 'f', 5),
+                           price, rateValue(ctx.exchangeRateCDN), rateValue(ctx.exchangeRateZAR),
                            QString::number(tax, 'f', 5),
-                           line.details.isEmpty() ? QVariant(QMetaType::fromType<QString>()) : QVariant(line.details)});
+                           line.details.isEmpty() ? QVariant(QMetaType::fromType<QString>()) : QVariant(line.details),
+                           listPrice, discount});
+    announcePosted(ctx, p, line);
     return p;
 }
 
@@ -105,10 +158,13 @@ SellOutcome sellStoneOnInvoice(AppContext &ctx, qint64 stoneId, qint64 customerI
         return refuse(SellResult::Refused, QStringLiteral("You have to select a Customer before you can proceed!"));
     if (stoneId == 0)
         return refuse(SellResult::Refused, QStringLiteral("You have to select a Diamond before you can proceed!"));
-    if (decimalText(carat).isEmpty())
-        return refuse(SellResult::Refused, QStringLiteral("The weight \"%1\" is not a number.").arg(carat));
-    if (decimalText(priceCarat).isEmpty())
-        return refuse(SellResult::Refused, QStringLiteral("The price per carat \"%1\" is not a number.").arg(priceCarat));
+    try {
+        saleFigures(ctx.db(), carat, priceCarat);
+    } catch (const std::invalid_argument &e) {
+        return refuse(SellResult::Refused, QString::fromStdString(e.what()));
+    } catch (const db::DbError &e) {
+        return refuse(SellResult::Failed, QStringLiteral("The sale could not be saved:\n\n") + e.message());
+    }
 
     enum class Step { Done, Conflict, NoCustomer };
     QString sku;

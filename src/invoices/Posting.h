@@ -34,6 +34,16 @@ struct Posted {
 // ("1,5", "abc", "").  A leading "+" and surrounding blanks are accepted.
 QString decimalText(const QString &text);
 
+// A sale's weight and price per carat, read for the invoice line's columns
+// as decimal texts to store.  Throws std::invalid_argument, naming the
+// field, for a text that is not a figure, a weight or price of 0 or below
+// (also one that rounds to 0), and a figure larger than its column holds.
+struct SaleFigures {
+    QString carat;
+    QString priceCarat;
+};
+SaleFigures saleFigures(const QSqlDatabase &db, const QString &carat, const QString &priceCarat);
+
 // The line's tax percentage for a customer: of the customer's flags _tax1 ..
 // _tax4 the last one that is set decides, and the line carries the rate the
 // configuration holds for that tax; with none set it is 0.
@@ -47,8 +57,8 @@ QString postedNotice(const Posted &p, const QString &sku = QString());
 // changed the stone or parcel in the same transaction).  Locks the customer's
 // row first, so that a second workstation posting to the same customer waits
 // and then finds the invoice this one opened.  Throws db::DbError; throws
-// std::invalid_argument for an unknown customer or a carat or price that is
-// not a number.
+// std::invalid_argument for an unknown customer or a carat or price that
+// saleFigures refuses.
 Posted postInTransaction(AppContext &ctx, const SaleLine &line);
 
 enum class SellResult { Done, Refused, Conflict, Failed };

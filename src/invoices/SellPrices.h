@@ -7,6 +7,8 @@
 // of 0 leaves the field it would compute as it was.  Every price shown
 // follows the one typed: a per-stone price gives its per-carat price (the
 // sale is per carat x weight), and a per-carat price its per-stone price.
+#include "core/Figures.h"
+
 #include <QString>
 
 namespace velmor::invoices {
@@ -34,6 +36,22 @@ public:
     // "0.00" with halves rounded up.
     static QString money(double v);
 
+    // The name a message gives a field ("US$ per carat").
+    static QString fieldName(Field f);
+
+    // What the sale posts: the weight and the US$ price per carat as
+    // decimal texts.  A price typed per stone gives its price per carat at
+    // the column's five decimals, so that the line's amount is the price
+    // typed, to the cent.  `error` names the first field that is refused
+    // (a text that is not a figure, a price of 0 or below, a figure larger
+    // than its column holds); then the other members are empty.
+    struct Sale {
+        QString carat;
+        QString priceCarat;
+        QString error;
+    };
+    Sale sale(const figures::Column &caratColumn, const figures::Column &priceColumn) const;
+
 private:
     double num(Field f) const;
     void put(Field f, double v) { m_text[f] = money(v); }
@@ -47,6 +65,8 @@ private:
     void stepH();
 
     QString m_text[FieldCount];
+    // The US$ per carat behind a typed per-stone price, at five decimals.
+    std::optional<Decimal5> m_exactUScarat;
     double m_cdn = 1, m_zar = 1;
 };
 

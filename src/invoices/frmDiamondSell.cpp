@@ -2,6 +2,7 @@
 
 #include "core/AppContext.h"
 #include "core/widgets/Named.h"
+#include "core/widgets/NumberBox.h"
 #include "db/ConvertSql.h"
 #include "db/Row.h"
 #include "db/Sql.h"
@@ -48,7 +49,9 @@ frmDiamondSell::frmDiamondSell(AppContext &ctx, qint64 stoneId, QWidget *parent)
     lblStone = named(new QLabel, "lblStone");
     imgSell = named(new QPushButton(QStringLiteral("&Sell")), "imgSell");
     Image2 = named(new QPushButton(QStringLiteral("Cancel")), "Image2");
-    imgSell->setDefault(true);
+    // A sale is made by the Sell command only: Enter in a field sells nothing.
+    imgSell->setAutoDefault(false);
+    Image2->setAutoDefault(false);
 
     auto *grid = new QGridLayout;
     int row = 0;
@@ -89,6 +92,7 @@ frmDiamondSell::frmDiamondSell(AppContext &ctx, qint64 stoneId, QWidget *parent)
                 {SellPrices::ZARstone, txtZARstone}};
     for (auto it = m_fields.cbegin(); it != m_fields.cend(); ++it) {
         const SellPrices::Field f = it.key();
+        numberBox(it.value());
         connect(it.value(), &QLineEdit::textEdited, this, [this, f](const QString &t) { edited(f, t); });
     }
     connect(imgSell, &QPushButton::clicked, this, &frmDiamondSell::sell);
@@ -163,10 +167,27 @@ bool frmDiamondSell::sell()
     QVariant id;
     db::GetIDModule(cboCust->currentText(), id);
     const qint64 customerId = id.toLongLong();
-    if (customerId != 0)
-        m_ctx.workstation.writeLines(kLastCustomerFile, {QString::number(customerId)});
-    const SellOutcome out =
-        sellStoneOnInvoice(m_ctx, m_stoneId, customerId, m_prices.text(SellPrices::Carat), m_prices.text(SellPrices::UScarat));
+    const QString title = QStringLiteral("Selling Diamond");
+    if (customerId == 0) {
+        m_ctx.prompt().inform(QStringLiteral("You have to select a Customer before you can proceed!"), title,
+                              Icon::Information);
+        return false;
+    }
+    m_ctx.workstation.writeLines(kLastCustomerFile, {QString::number(customerId)});
+    const SellPrices::Sale sale = m_prices.sale(figures::columnOf(m_ctx.db(), QStringLiteral("invoicelist"), QStringLiteral("carat")),
+                                                figures::columnOf(m_ctx.db(), QStringLiteral("invoicelist"), QStringLiteral("pricecarat")));
+    if (!sale.error.isEmpty()) {
+        m_ctx.prompt().inform(sale.error, title, Icon::Exclamation);
+        return false;
+    }
+    QString name = cboCust->currentText();
+    if (const int at = name.lastIndexOf(QStringLiteral("   --- ID")); at >= 0)
+        name.truncate(at);
+    if (!m_ctx.prompt().askYesNo(QStringLiteral("Are you sure you want to sell this Stone to\n\n") + name.trimmed()
+                                     + QStringLiteral("\n\n"),
+                                 title, Icon::Question))
+        return false;
+    const SellOutcome out = sellStoneOnInvoice(m_ctx, m_stoneId, customerId, sale.carat, sale.priceCarat);
     if (out.result != SellResult::Done)
         return false;
     m_invoiceId = out.posted.invoiceId;

@@ -1,5 +1,6 @@
 #include "invoices/frmInvoice.h"
 
+#include "core/ChangeEvents.h"
 #include "core/AppContext.h"
 #include "core/widgets/Named.h"
 #include "db/Sql.h"
@@ -28,6 +29,11 @@ frmInvoice::frmInvoice(AppContext &ctx, QWidget *parent) : QWidget(parent), m_ct
 {
     setObjectName(QStringLiteral("frmInvoice"));
     setWindowTitle(QStringLiteral("Invoice"));
+    // A line posted, or the invoice printed and closed, on another screen.
+    connect(&changeEvents(m_ctx), &ChangeEvents::invoiceChanged, this, [this](qint64 id) {
+        if (m_id != 0 && (id == 0 || id == m_id))
+            reload();
+    });
     auto label = [](const char *name) { return named(new QLabel, name); };
     lblInvoiceID = label("lblInvoiceID");
     lblDate = label("lblDate");
@@ -155,13 +161,12 @@ bool frmInvoice::showInvoice(qint64 id)
         }
     }
     grdInvoice->resizeColumnsToContents();
-    // Totals stay as they were for an invoice without lines.
+    // An invoice without lines shows empty totals (the window is reused:
+    // nothing of the invoice shown before may stay).
     const Totals t = inv.totals();
-    if (t.any) {
-        lblSubTotal->setText(centsText(t.subTotal));
-        lblTax->setText(centsText(t.tax));
-        lblSummary->setText(centsText(t.summary()));
-    }
+    lblSubTotal->setText(t.any ? centsText(t.subTotal) : QString());
+    lblTax->setText(t.any ? centsText(t.tax) : QString());
+    lblSummary->setText(t.any ? centsText(t.summary()) : QString());
     // The open invoice asks for attention until it is printed.
     if (found && inv.isOpen()) {
         Timer1->start();
@@ -175,7 +180,8 @@ bool frmInvoice::showInvoice(qint64 id)
 
 void frmInvoice::updateCommands()
 {
-    Command1->setEnabled(m_id != 0);
+    // A printed (closed) invoice takes no more lines.
+    Command1->setEnabled(m_id != 0 && m_invoice.isOpen());
     Command2->setEnabled(m_id != 0 && m_ctx.screens().available(Screen::InvoicePrint));
 }
 

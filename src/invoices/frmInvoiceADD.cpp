@@ -1,7 +1,9 @@
 #include "invoices/frmInvoiceADD.h"
 
 #include "core/AppContext.h"
+#include "core/Figures.h"
 #include "core/widgets/Named.h"
+#include "core/widgets/NumberBox.h"
 #include "db/Sql.h"
 #include "invoices/Invoice.h"
 #include "invoices/Money.h"
@@ -16,6 +18,17 @@
 
 namespace velmor::invoices {
 
+namespace {
+// A typed figure in units of 0.00001 ("1,234.56" is one; "0,75" is none).
+std::optional<qint64> typedFixed(const QString &text)
+{
+    const std::optional<Decimal5> d = figures::parseTyped(text);
+    if (!d || text.trimmed().isEmpty())
+        return std::nullopt;
+    return d->units();
+}
+} // namespace
+
 frmInvoiceADD::frmInvoiceADD(AppContext &ctx, qint64 invoiceId, QWidget *parent)
     : QDialog(parent), m_ctx(ctx), m_invoiceId(invoiceId)
 {
@@ -26,6 +39,8 @@ frmInvoiceADD::frmInvoiceADD(AppContext &ctx, qint64 invoiceId, QWidget *parent)
     txtCarat = named(new QLineEdit, "txtCarat");
     txtPricePerCarat = named(new QLineEdit, "txtPricePerCarat");
     txtSalePrice = named(new QLineEdit, "txtSalePrice");
+    for (QLineEdit *e : {txtCarat, txtPricePerCarat, txtSalePrice})
+        numberBox(e);
     Command2 = named(new QPushButton(QStringLiteral("&Add")), "Command2");
     Command1 = named(new QPushButton(QStringLiteral("Cancel")), "Command1");
     Command2->setDefault(true);
@@ -65,8 +80,8 @@ void frmInvoiceADD::flash(QLineEdit *box)
 
 void frmInvoiceADD::fromPrice()
 {
-    const auto carat = parseFixed(txtCarat->text());
-    const auto price = parseFixed(txtPricePerCarat->text());
+    const auto carat = typedFixed(txtCarat->text());
+    const auto price = typedFixed(txtPricePerCarat->text());
     if (!carat || !price)
         return;
     txtSalePrice->setText(centsText(lineAmountCents(*price, *carat)));
@@ -75,8 +90,8 @@ void frmInvoiceADD::fromPrice()
 
 void frmInvoiceADD::fromSale()
 {
-    const auto carat = parseFixed(txtCarat->text());
-    const auto sale = parseFixed(txtSalePrice->text());
+    const auto carat = typedFixed(txtCarat->text());
+    const auto sale = typedFixed(txtSalePrice->text());
     m_exactPrice.clear();
     // Without a weight the price per carat cannot follow: it stays.
     if (!carat || !sale || *carat == 0)
@@ -92,6 +107,13 @@ void frmInvoiceADD::fromSale()
 
 qint64 frmInvoiceADD::add()
 {
+    // A sale price that is not a figure is refused, never added at the
+    // price per carat shown before it.
+    if (!figures::isTyped(txtSalePrice->text())) {
+        m_ctx.prompt().inform(figures::notANumberMessage(QStringLiteral("US$ sale price"), txtSalePrice->text()),
+                              QStringLiteral("Invoice"), Icon::Exclamation);
+        return 0;
+    }
     const QString price = m_exactPrice.isEmpty() ? txtPricePerCarat->text() : m_exactPrice;
     try {
         const qint64 id = addFreeLine(m_ctx, m_invoiceId, txtDetails->text(), txtCarat->text(), price);

@@ -1,5 +1,6 @@
 #include "invoices/frmInvoiceEdit.h"
 
+#include "core/Failures.h"
 #include "core/AppContext.h"
 #include "core/widgets/Named.h"
 #include "db/Sql.h"
@@ -40,8 +41,9 @@ frmInvoiceEdit::frmInvoiceEdit(AppContext &ctx, qint64 lineId, QWidget *parent)
     connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
     try {
         m_loaded = lineDetails(ctx.db(), lineId, &m_found);
-    } catch (const db::DbError &) {
+    } catch (const db::DbError &e) {
         m_found = false;
+        informFailure(m_ctx, QStringLiteral("The invoice line could not be read"), QStringLiteral("Invoice"), e);
     }
     txt->setPlainText(m_loaded);
     cmdSave->setEnabled(m_found);

@@ -2,6 +2,7 @@
 
 #include "core/AppContext.h"
 #include "core/Users.h"
+#include "core/widgets/AdministratorOnly.h"
 #include "core/widgets/Named.h"
 #include "db/Sql.h"
 #include "invoices/Invoice.h"
@@ -18,6 +19,7 @@ frmSalesDisclaimer::frmSalesDisclaimer(AppContext &ctx, QWidget *parent)
 {
     setObjectName(QStringLiteral("frmSalesDisclaimer"));
     setWindowTitle(QStringLiteral("Sales disclaimer"));
+    ui::administratorOnly(ctx, this);
     txtSalesDisclaimer = named(new QPlainTextEdit, "txtSalesDisclaimer");
     txtSalesDisclaimer->setTabChangesFocus(true);
     txtSalesDisclaimer->setPlainText(m_loaded);

@@ -39,16 +39,23 @@ bool sheetId(const QStringList &args, int at, qint64 *id, CliIo &io)
     return true;
 }
 
-// The working rates of a command line: the stored exchange rate, and the
-// rand rate of the newest invoice line that carries one.
+// The working rates of a command line: the stored exchange rate and the
+// last good rand rate (none stored: unknown, and rand amounts are refused).
 void loadRates(AppContext &ctx)
 {
     const double cdn =
         db::numOf(db::scalar(ctx.db(), QStringLiteral("SELECT ExchangeRate FROM Config ORDER BY ID LIMIT 1")));
     if (cdn > 0)
         ctx.exchangeRateCDN = cdn;
-    const double zar = db::numOf(db::scalar(
-        ctx.db(), QStringLiteral("SELECT exchangerateZAR FROM invoicelist WHERE exchangerateZAR>0 ORDER BY ID DESC LIMIT 1")));
+    double zar = 0;
+    try {
+        zar = db::numOf(db::scalar(ctx.db(), QStringLiteral("SELECT ExchangeRateZAR FROM Config ORDER BY ID LIMIT 1")));
+    } catch (const db::DbError &) {
+    }
+    // A database from before the kept rand rate: the newest invoice line's.
+    if (!(zar > 0))
+        zar = db::numOf(db::scalar(ctx.db(), QStringLiteral("SELECT exchangerateZAR FROM invoicelist WHERE "
+                                                            "exchangerateZAR>0 ORDER BY ID DESC LIMIT 1")));
     if (zar > 0)
         ctx.exchangeRateZAR = zar;
 }

@@ -1,6 +1,8 @@
 #include "memos/MemoMoves.h"
 
+#include "core/ChangeEvents.h"
 #include "core/AppContext.h"
+#include "core/Figures.h"
 #include "core/Users.h"
 #include "db/Retry.h"
 #include "db/Row.h"
@@ -113,11 +115,19 @@ void movementRow(AppContext &ctx, qint64 stoneId, bool out, const QString &compa
              {sku, stoneId, QDateTime::currentDateTime(), movementText(out, company), ctx.user.ID});
 }
 
-// The closing check, in the movement's transaction: a sheet left without
-// stones is closed (a sheet closed before stays closed).
+// The closing check, in the movement's transaction: a sheet with nothing
+// out on it any more, neither stones nor carats of a parcel (the net of the
+// parcel's journal rows on the sheet), is closed; a sheet closed before
+// stays closed.
 bool closeIfEmpty(AppContext &ctx, qint64 memoSheetId)
 {
     if (db::scalar(ctx.db(), QStringLiteral("SELECT ID FROM SingleStone WHERE MemoSheetID = ? LIMIT 1"), {memoSheetId})
+            .isValid())
+        return false;
+    if (db::scalar(ctx.db(),
+                   QStringLiteral("SELECT ParcelID FROM Memo WHERE MemoSheetID = ? AND IFNULL(ParcelID, 0) <> 0 "
+                                  "GROUP BY ParcelID HAVING SUM(IFNULL(Carat, 0)) <> 0 LIMIT 1"),
+                   {memoSheetId})
             .isValid())
         return false;
     db::exec(ctx.db(), QStringLiteral("UPDATE memosheet SET closed = -1 WHERE ID = ?"), {memoSheetId});
@@ -163,6 +173,12 @@ bool sellOne(AppContext &ctx, qint64 memoSheetId, qint64 stoneId, double stonePr
         return false;
     const QString skuText = db::textOf(q.value(0));
     const double carat = db::numOf(q.value(1));
+    if (!(stonePrice > 0))
+        throw Refusal{MoveResult::Refused,
+                      QStringLiteral("%1 has no price on this memo (%2): it is not sold at that price.\n\nPut it "
+                                     "on the memo again at the price agreed, or sell it from the stone screen.")
+                          .arg(skuText, QString::number(stonePrice, 'f', 2)),
+                      QStringLiteral("Selling Diamond")};
     if (carat <= 0)
         throw Refusal{MoveResult::Refused,
                       QStringLiteral("%1 has no Weight: it cannot be put on an Invoice by the Carat.").arg(skuText),
@@ -179,7 +195,8 @@ bool sellOne(AppContext &ctx, qint64 memoSheetId, qint64 stoneId, double stonePr
     line.customerId = sheet.customerId;
     line.diamondId = stoneId;
     line.carat = caratText(carat);
-    line.priceCarat = QString::number(stonePrice / carat, 'f', 4);
+    // At the column's five decimals: the line's amount is the stone price.
+    line.priceCarat = Decimal5::fromDouble(stonePrice).dividedBy(Decimal5::fromDouble(carat)).toDb();
     *posted = invoices::postInTransaction(ctx, line);
     if (ctx.settings.StoneChange)
         stones::SaveDeleteChangeStatus(ctx, QStringLiteral("status"), stoneId);
@@ -201,8 +218,14 @@ QList<qint64> stonesOfSheet(AppContext &ctx, qint64 memoSheetId)
 }
 
 // After the commit: the listing, then the closing message.
-void afterCommit(AppContext &ctx, MoveOutcome &out, const QList<qint64> &stones, bool sold)
+void afterCommit(AppContext &ctx, MoveOutcome &out, qint64 memoSheetId, const QList<qint64> &stones, bool sold)
 {
+    // The open screens that show these stones, the sheet or the invoice.
+    for (qint64 id : stones)
+        changeEvents(ctx).announceStone(id);
+    changeEvents(ctx).announceMemo(memoSheetId);
+    if (out.posted.invoiceId > 0)
+        changeEvents(ctx).announceInvoice(out.posted.invoiceId);
     online::Listing listing(ctx.workstation);
     if (listing.configured()) {
         for (qint64 id : stones) {
@@ -234,24 +257,59 @@ double memoStonePrice(double carat, double rapPerCarat, double discount)
     return std::floor(p * 100.0 + 0.5) / 100.0;
 }
 
-MoveOutcome putOnMemo(AppContext &ctx, qint64 memoSheetId, qint64 stoneId, const QString &discount, qint64 employeeId)
+MemoPrice memoPrice(double carat, double rapPerCarat, bool priceTyped, double stonePrice, double discount)
+{
+    MemoPrice m;
+    const double list = carat * rapPerCarat;
+    if (priceTyped) {
+        m.stonePrice = std::floor(stonePrice * 100.0 + 0.5) / 100.0;
+        if (list > 0)
+            m.discount = std::floor((100.0 - m.stonePrice * 100.0 / list) * 100.0 + 0.5) / 100.0;
+    } else if (list > 0) {
+        m.stonePrice = memoStonePrice(carat, rapPerCarat, discount);
+        m.discount = discount;
+    }
+    return m;
+}
+
+MoveOutcome putOnMemo(AppContext &ctx, qint64 memoSheetId, qint64 stoneId, const QString &discount, qint64 employeeId,
+                      const QString &stonePrice)
 {
     MoveOutcome out = run(ctx, [&](MoveOutcome &o) {
         checkRights(ctx, employeeId);
-        bool isNumber = false;
-        const double d = QString(discount).remove(QLatin1Char(',')).trimmed().toDouble(&isNumber);
-        if (!isNumber || !std::isfinite(d))
+        const bool priceTyped = !stonePrice.trimmed().isEmpty();
+        const std::optional<Decimal5> typedDiscount = figures::parseTyped(discount);
+        if (!priceTyped && !typedDiscount)
             throw Refusal{MoveResult::Refused,
                           QStringLiteral("The discount off RAP \"%1\" is not a number.").arg(discount), kTitle};
+        const double d = typedDiscount ? typedDiscount->toDouble() : 0.0;
+        double price = 0;
+        if (priceTyped) {
+            const std::optional<Decimal5> typedPrice = figures::parseTyped(stonePrice);
+            if (!typedPrice)
+                throw Refusal{MoveResult::Refused,
+                              QStringLiteral("The price US$ /Stone \"%1\" is not a number.").arg(stonePrice), kTitle};
+            price = typedPrice->toDouble();
+        }
         db::Transaction tx(ctx.db());
         // A locking read: a second workstation putting the same stone on
         // another sheet waits here and then sees this one's result.
         QSqlQuery q = db::exec(ctx.db(),
-                               QStringLiteral("SELECT Status, MemoSheetID FROM SingleStone WHERE ID=? FOR UPDATE"),
+                               QStringLiteral("SELECT Status, MemoSheetID, SKU, Carat, RapaportPrice FROM SingleStone "
+                                              "WHERE ID=? FOR UPDATE"),
                                {stoneId});
         if (!q.next())
             throw Refusal{MoveResult::Refused, QStringLiteral("Unknown Stone"), QStringLiteral("Stone Status")};
         const QString status = db::textOf(q.value(0));
+        // The price the dealer agreed is kept; the discount off the list is
+        // only a derived figure, and only where the stone has a list price.
+        const MemoPrice agreed = memoPrice(db::numOf(q.value(3)), db::numOf(q.value(4)), priceTyped, price, d);
+        if (agreed.stonePrice <= 0)
+            throw Refusal{MoveResult::Refused,
+                          QStringLiteral("%1 has no price for this memo: type its price in US$ /Stone (it must be "
+                                         "above 0).")
+                              .arg(db::textOf(q.value(2))),
+                          kTitle};
         if (status.toUpper().contains(QLatin1String("MEMO"))) {
             const qint64 holder = q.value(1).toLongLong();
             const QString company = db::textOf(db::scalar(
@@ -278,9 +336,10 @@ MoveOutcome putOnMemo(AppContext &ctx, qint64 memoSheetId, qint64 stoneId, const
         const QDateTime now = QDateTime::currentDateTime();
         if (db::execAffected(ctx.db(),
                              QStringLiteral("UPDATE SingleStone SET Status='Memo', DateOnMemo=?, "
-                                            "currentRAPdiscountFORmemo=?, MemoUS=NULL, MemoLocal=NULL, CustomerID=?, "
+                                            "currentRAPdiscountFORmemo=?, MemoUS=?, MemoLocal=NULL, CustomerID=?, "
                                             "MemoSheetID=?, DateStatusChange=? WHERE ID=? AND COALESCE(Status,'')=?"),
-                             {now, d, sheet.customerId, memoSheetId, now, stoneId, status})
+                             {now, agreed.discount, agreed.stonePrice, sheet.customerId, memoSheetId, now, stoneId,
+                              status})
             != 1)
             throw Refusal{MoveResult::Conflict,
                           QStringLiteral("This Diamond has been changed on another Workstation meanwhile.\n\nNothing "
@@ -289,8 +348,8 @@ MoveOutcome putOnMemo(AppContext &ctx, qint64 memoSheetId, qint64 stoneId, const
         movementRow(ctx, stoneId, true, sheet.company);
         db::exec(ctx.db(),
                  QStringLiteral("INSERT INTO Memo (setdate, CustomerID, DiamondID, userID, outonmemorapdiscount, "
-                                "Quantity, MemoSheetID, US, Local) VALUES (?, ?, ?, ?, ?, 1, ?, NULL, NULL)"),
-                 {now, sheet.customerId, stoneId, employeeId, d, memoSheetId});
+                                "Quantity, MemoSheetID, US, Local) VALUES (?, ?, ?, ?, ?, 1, ?, ?, NULL)"),
+                 {now, sheet.customerId, stoneId, employeeId, agreed.discount, memoSheetId, agreed.stonePrice});
         db::exec(ctx.db(),
                  QStringLiteral("INSERT INTO PaymentReceived (Date, Reference, PaymentUS, PaymentLocal, StoneID, "
                                 "CustomerID) VALUES (?, NULL, 0, 0, ?, ?)"),
@@ -299,7 +358,7 @@ MoveOutcome putOnMemo(AppContext &ctx, qint64 memoSheetId, qint64 stoneId, const
         o.moved = 1;
     });
     if (out.ok())
-        afterCommit(ctx, out, {stoneId}, false);
+        afterCommit(ctx, out, memoSheetId, {stoneId}, false);
     return out;
 }
 
@@ -312,12 +371,11 @@ MoveOutcome putOnMemoAtPrice(AppContext &ctx, qint64 memoSheetId, qint64 stoneId
         if (!ctx.user.AllowMemoAssigning)
             throw Refusal{MoveResult::Refused, QString(), QString()};
         auto price = [](const QString &text) {
-            const QString t = QString(text).remove(QLatin1Char(',')).trimmed();
-            if (t.isEmpty())
+            if (text.trimmed().isEmpty())
                 return QVariant(QMetaType(QMetaType::Double));
-            bool isNumber = false;
-            const double v = t.toDouble(&isNumber);
-            if (!isNumber || !std::isfinite(v) || v < 0)
+            const std::optional<Decimal5> typed = figures::parseTyped(text); // "0,75" is not 75
+            const double v = typed ? typed->toDouble() : -1.0;
+            if (!typed || v < 0)
                 throw Refusal{MoveResult::Refused, QStringLiteral("The Price \"%1\" is not a number.").arg(text),
                               kTitle};
             return QVariant(v);
@@ -326,14 +384,20 @@ MoveOutcome putOnMemoAtPrice(AppContext &ctx, qint64 memoSheetId, qint64 stoneId
         db::Transaction tx(ctx.db());
         const Sheet sheet = readSheet(ctx, memoSheetId);
         QSqlQuery q = db::exec(ctx.db(),
-                               QStringLiteral("SELECT Status, OnHoldForCustomerID, LockPercent FROM SingleStone WHERE "
-                                              "ID=? FOR UPDATE"),
+                               QStringLiteral("SELECT Status, OnHoldForCustomerID, LockPercent, Carat, RapaportPrice "
+                                              "FROM SingleStone WHERE ID=? FOR UPDATE"),
                                {stoneId});
         if (!q.next())
             throw Refusal{MoveResult::Refused, QStringLiteral("Unknown Stone"), QStringLiteral("Stone Status")};
         const QString status = db::textOf(q.value(0));
         const qint64 holdFor = q.value(1).toLongLong();
         const bool floating = !db::flagOf(q.value(2));
+        // One memo price for both memo screens: the agreed US price, and the
+        // discount it comes to where there is a list price (never an older
+        // memo's discount left behind).
+        const QVariant discountOff = priceUS.isNull()
+            ? nullOf(QMetaType::Double)
+            : memoPrice(db::numOf(q.value(3)), db::numOf(q.value(4)), true, priceUS.toDouble(), 0).discount;
         if (status.compare(QLatin1String("Sold"), Qt::CaseInsensitive) == 0)
             throw Refusal{MoveResult::Refused, QStringLiteral("This Stone is already sold!"),
                           QStringLiteral("Stone is sold")};
@@ -354,9 +418,10 @@ MoveOutcome putOnMemoAtPrice(AppContext &ctx, qint64 memoSheetId, qint64 stoneId
                                        : QString();
         if (db::execAffected(ctx.db(),
                              QStringLiteral("UPDATE SingleStone SET Status='Memo', DateOnMemo=?, MemoUS=?, MemoLocal=?, "
-                                            "CustomerID=?, MemoSheetID=?, DateStatusChange=?")
+                                            "currentRAPdiscountFORmemo=?, CustomerID=?, MemoSheetID=?, DateStatusChange=?")
                                  + basis + QStringLiteral(" WHERE ID=? AND COALESCE(Status,'')=?"),
-                             {now, priceUS, priceLocal, sheet.customerId, memoSheetId, now, stoneId, status})
+                             {now, priceUS, priceLocal, discountOff, sheet.customerId, memoSheetId, now, stoneId,
+                              status})
             != 1)
             throw Refusal{MoveResult::Conflict,
                           QStringLiteral("This Diamond has been changed on another Workstation meanwhile.\n\nNothing "
@@ -382,7 +447,7 @@ MoveOutcome putOnMemoAtPrice(AppContext &ctx, qint64 memoSheetId, qint64 stoneId
                                "the Price of the Stone will from now on always be based on the Price of the day when "
                                "it was put on Memo"),
                 QStringLiteral("Diamond memoing"), Icon::Information);
-        afterCommit(ctx, out, {stoneId}, false);
+        afterCommit(ctx, out, memoSheetId, {stoneId}, false);
     }
     return out;
 }
@@ -400,7 +465,7 @@ MoveOutcome returnToStock(AppContext &ctx, qint64 memoSheetId, qint64 stoneId, q
         o.moved = 1;
     });
     if (out.ok())
-        afterCommit(ctx, out, {stoneId}, false);
+        afterCommit(ctx, out, memoSheetId, {stoneId}, false);
     return out;
 }
 
@@ -410,11 +475,12 @@ MoveOutcome sellFromMemo(AppContext &ctx, qint64 memoSheetId, qint64 stoneId, co
     MoveOutcome out = run(ctx, [&](MoveOutcome &o) {
         if (!ctx.user.AllowMemoAssigning)
             throw Refusal{MoveResult::Refused, QString(), QString()};
-        bool isNumber = false;
-        const double price = QString(stonePrice).remove(QLatin1Char(',')).trimmed().toDouble(&isNumber);
-        if (!isNumber || !std::isfinite(price))
-            throw Refusal{MoveResult::Refused, QStringLiteral("The Stone Price \"%1\" is not a number.").arg(stonePrice),
+        const std::optional<Decimal5> typed = figures::parseTyped(stonePrice);
+        if (!typed)
+            throw Refusal{MoveResult::Refused, figures::notANumberMessage(QStringLiteral("Stone Price"), stonePrice),
                           QStringLiteral("Selling Diamond")};
+        // A price of 0 or below is refused by the sale itself, naming the stone.
+        const double price = typed->rounded(2).toDouble();
         db::Transaction tx(ctx.db());
         const Sheet sheet = readSheet(ctx, memoSheetId);
         if (!sellOne(ctx, memoSheetId, stoneId, price, sheet, &o.posted, &sku))
@@ -425,7 +491,7 @@ MoveOutcome sellFromMemo(AppContext &ctx, qint64 memoSheetId, qint64 stoneId, co
     });
     if (out.ok()) {
         ctx.prompt().notice(invoices::postedNotice(out.posted, sku));
-        afterCommit(ctx, out, {stoneId}, true);
+        afterCommit(ctx, out, memoSheetId, {stoneId}, true);
     }
     return out;
 }
@@ -469,7 +535,7 @@ MoveOutcome returnAll(AppContext &ctx, qint64 memoSheetId, qint64 employeeId)
     });
     if (out.ok()) {
         ctx.prompt().notice(QStringLiteral("%1 Diamonds have been returned into Stock").arg(out.moved));
-        afterCommit(ctx, out, moved, false);
+        afterCommit(ctx, out, memoSheetId, moved, false);
     }
     return out;
 }
@@ -484,9 +550,25 @@ MoveOutcome sellAll(AppContext &ctx, qint64 memoSheetId)
         db::Transaction tx(ctx.db());
         const Sheet sheet = readSheet(ctx, memoSheetId);
         const QList<qint64> ids = stonesOfSheet(ctx, memoSheetId);
+        // Every stone needs a price of more than 0 before any is sold.
+        QList<double> prices;
+        QStringList unpriced;
         for (qint64 id : ids) {
-            const double price =
-                db::numOf(db::scalar(ctx.db(), QStringLiteral("SELECT SellPriceUS FROM SingleStone WHERE ID=?"), {id}));
+            QSqlQuery p = db::exec(ctx.db(), QStringLiteral("SELECT SellPriceUS, SKU FROM SingleStone WHERE ID=?"), {id});
+            const bool found = p.next();
+            prices << (found ? db::numOf(p.value(0)) : 0.0);
+            if (found && !(Decimal5::fromDouble(prices.last()).rounded(2) > Decimal5()))
+                unpriced << db::textOf(p.value(1));
+        }
+        if (!unpriced.isEmpty())
+            throw Refusal{MoveResult::Refused,
+                          QStringLiteral("These Stones have no selling price: %1.\n\nPlease give them a price "
+                                         "first; nothing has been sold.")
+                              .arg(unpriced.join(QStringLiteral(", "))),
+                          QStringLiteral("Selling Diamond")};
+        for (int i = 0; i < ids.size(); ++i) {
+            const qint64 id = ids[i];
+            const double price = prices[i];
             if (!sellOne(ctx, memoSheetId, id, price, sheet, &o.posted, nullptr))
                 throw db::DbError(QStringLiteral("The stones of the memo sheet changed during the sale."));
         }
@@ -499,7 +581,7 @@ MoveOutcome sellAll(AppContext &ctx, qint64 memoSheetId)
         if (out.moved)
             ctx.prompt().notice(QStringLiteral("%1 Diamonds have been sold: ").arg(out.moved)
                                 + invoices::postedNotice(out.posted));
-        afterCommit(ctx, out, moved, true);
+        afterCommit(ctx, out, memoSheetId, moved, true);
     }
     return out;
 }

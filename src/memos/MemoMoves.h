@@ -14,6 +14,7 @@
 #include "invoices/Posting.h"
 
 #include <QString>
+#include <QVariant>
 
 namespace velmor {
 class AppContext;
@@ -37,10 +38,15 @@ struct MoveOutcome {
     bool ok() const { return result == MoveResult::Done; }
 };
 
-// cmdAdd: the stone goes on the sheet at `discount` percent off the list
-// (the text of txtDiscount).  `employeeId` is the user chosen in cboUser.
+// cmdAdd: the stone goes on the sheet at the price per stone the dealer
+// agreed (the text of txtDiscountDollar, US dollars), kept in MemoUS and the
+// journal's US; the discount off the list is derived from it where the stone
+// has a list price (Null where not).  Without a typed price the price
+// follows from `discount` (txtDiscount) and the list price.  A price of 0 or
+// less, or none at all, is refused naming the stone.  `employeeId` is the
+// user chosen in cboUser.
 MoveOutcome putOnMemo(AppContext &ctx, qint64 memoSheetId, qint64 stoneId, const QString &discount,
-                      qint64 employeeId);
+                      qint64 employeeId, const QString &stonePrice = QString());
 
 // The older memo sheet screen's add: the stone goes on the sheet at the
 // typed US and local prices (MemoUS/MemoLocal and the journal's us/Local),
@@ -71,5 +77,13 @@ QString movementText(bool out, const QString &companyName);
 // The stone price the grid shows and a sale posts: (100 - d) x (carat x RAP
 // / 100), half up to the cent.
 double memoStonePrice(double carat, double rapPerCarat, double discount);
+
+// The memo price of a stone: the agreed price per stone (to the cent) and
+// the discount off the list it comes to, Null (invalid) without a list price.
+struct MemoPrice {
+    double stonePrice = 0;
+    QVariant discount = QVariant(QMetaType(QMetaType::Double));
+};
+MemoPrice memoPrice(double carat, double rapPerCarat, bool priceTyped, double stonePrice, double discount);
 
 } // namespace velmor::memos

@@ -1,6 +1,7 @@
 #include "memos/MemoPrint.h"
 
 #include "core/AppContext.h"
+#include "core/KnownRates.h"
 #include "db/Row.h"
 #include "db/Sql.h"
 #include "memos/MemoSheetView.h"
@@ -68,6 +69,7 @@ namespace {
 
 constexpr double kLeft = 500;
 constexpr double kRight = 11000;
+constexpr double kHalf = 5800; // the dealer's lines end before it, the customer's begin after it
 
 void at(printing::PrintSurface &s, double x, double y, const QString &text)
 {
@@ -96,6 +98,11 @@ QString phoneFormat(const QString &phone)
 
 bool PrintMemoSheet(AppContext &ctx, printing::PrintSurface &s, const MemoPrintRequest &r, QString *error)
 {
+    // Amounts in another currency only at a known rate.
+    if (const QString missing = missingRates(ctx, r.cdn, r.zar); !missing.isEmpty()) {
+        *error = missing;
+        return false;
+    }
     const QSqlDatabase db = ctx.db();
     QSqlQuery h = db::exec(db, QStringLiteral("SELECT * FROM memosheet WHERE id=?"), {r.memoSheetId});
     if (!h.next()) {
@@ -108,7 +115,8 @@ bool PrintMemoSheet(AppContext &ctx, printing::PrintSurface &s, const MemoPrintR
 
     struct Stone {
         QString sku, shape, grading, cert;
-        double rap, carat, discount;
+        double rap, carat, discount, price; // price: the agreed US$ per stone
+        bool listed; // a discount off a list price
     };
     QList<Stone> stones;
     const GradeWords grades(db);
@@ -126,6 +134,8 @@ bool PrintMemoSheet(AppContext &ctx, printing::PrintSurface &s, const MemoPrintR
         st.cert = row.text("Laboratory") + QLatin1Char(' ') + row.text("Certificate");
         st.rap = row.num("RapaportPrice");
         st.discount = row.num("currentRAPdiscountFORmemo");
+        st.listed = !row.isNull("currentRAPdiscountFORmemo") && st.rap * st.carat > 0;
+        st.price = !row.isNull("MemoUS") ? row.num("MemoUS") : st.rap * st.carat * (100.0 - st.discount) / 100.0;
         stones << st;
     }
     if (stones.isEmpty()) {
@@ -152,7 +162,7 @@ bool PrintMemoSheet(AppContext &ctx, printing::PrintSurface &s, const MemoPrintR
                                 QStringLiteral("Phone:  ") + cfg.CompanyPhone, QStringLiteral("Fax:    ") + cfg.CompanyFax,
                                 QStringLiteral("E-Mail: ") + cfg.CompanyEMail, QStringLiteral("WWW:    ") + cfg.CompanyWWW}) {
         s.CurrentX = kLeft;
-        s.printLine(line);
+        s.printLine(s.fitted(line, kHalf - kLeft - 100));
     }
     const double dealerBottom = s.CurrentY;
 
@@ -163,11 +173,11 @@ bool PrintMemoSheet(AppContext &ctx, printing::PrintSurface &s, const MemoPrintR
     s.setFont(QStringLiteral("Arial"), 10, false, false, true, Qt::blue);
     for (const QString &line : {cust.text("CompanyName"), cust.text("CompanyStreet1"), cust.text("CompanyCity"),
                                 cust.text("CompanyZIP"), phoneFormat(cust.text("PhoneNumber1"))})
-        right(s, line);
+        right(s, s.fitted(line, kRight - kHalf - 100));
     s.setFont(QStringLiteral("Arial"), 10);
     s.printLine();
     right(s, QStringLiteral("Memo#: ") + QString::number(r.memoSheetId));
-    right(s, QStringLiteral("Reference: ") + sheet.text("Reference"));
+    right(s, s.fitted(QStringLiteral("Reference: ") + sheet.text("Reference"), kRight - kHalf - 100));
     right(s, QStringLiteral("created on: ") + memoDate(sheet.dateTime("Date")));
     s.setFontSize(8);
     right(s, QStringLiteral("(printed on: ") + en.toString(QDate::currentDate(), QStringLiteral("MMM dd, yyyy"))
@@ -180,32 +190,52 @@ bool PrintMemoSheet(AppContext &ctx, printing::PrintSurface &s, const MemoPrintR
     s.printLine();
     s.CurrentY += 300;
 
-    s.setFont(QStringLiteral("Arial"), 8, false, true);
-    {
+    // The column heads, on every page the rows run on to.
+    auto heads = [&s] {
+        s.setFont(QStringLiteral("Arial"), 8, false, true);
         const double y = s.CurrentY;
         const std::pair<double, const char *> heads[] = {{500, "SKU#"}, {2100, "Shape"}, {3800, "Size, Colour, Clarity"},
                                                          {5500, "Certificate#"}, {7500, "RAP"}, {9000, "% off"},
                                                          {9900, "MEMO $"}};
         for (const auto &[x, t] : heads)
             at(s, x, y, QString::fromLatin1(t));
-    }
-    s.setFontItalic(false);
+        s.setFontItalic(false);
+    };
+    heads();
+    // What stays below the rows on a page: the page's foot.
+    const double bottom = (s.pageHeight() > 0 ? std::min(s.pageHeight(), 15000.0) : 15000.0) - 300;
+    auto continued = [&] {
+        s.newPage();
+        s.setFont(QStringLiteral("Arial"), 8, true);
+        at(s, kLeft, kLeft, QStringLiteral("Memo#: %1 (continued)").arg(r.memoSheetId));
+        s.printLine();
+    };
+    auto room = [&](double height) {
+        if (s.CurrentY + height > bottom)
+            continued();
+    };
 
     const bool us = r.options.usDollar;
     double totalUS = 0, totalCDN = 0, totalZAR = 0;
     for (const Stone &st : stones) {
-        if (s.CurrentY > 13500) {
-            s.newPage();
-            s.setPosition(kLeft, kLeft);
+        s.setFont(QStringLiteral("Arial"), 8);
+        const int rows = (us || !(r.cdn || r.zar) ? 1 : 0) + int(r.cdn) + int(r.zar);
+        const double rowHeight = s.textHeight() * std::max(1, rows) * (r.options.printRap ? 2 : 1);
+        if (s.CurrentY + rowHeight > std::min(13500.0, bottom)) {
+            continued();
+            heads();
+            s.setFont(QStringLiteral("Arial"), 8);
         }
+        // Each text kept within its column.
         const double y = s.CurrentY;
-        at(s, 500, y, st.sku);
-        at(s, 2100, y, st.shape);
-        at(s, 3800, y, st.grading);
-        at(s, 5500, y, st.cert);
+        at(s, 500, y, s.fitted(st.sku, 2100 - 500 - 80));
+        at(s, 2100, y, s.fitted(st.shape, 3800 - 2100 - 80));
+        at(s, 3800, y, s.fitted(st.grading, 5500 - 3800 - 80));
+        at(s, 5500, y, s.fitted(st.cert, 7500 - 5500 - 80));
         at(s, 7500, y, money(st.rap) + QStringLiteral(" /ct"));
-        at(s, 9000, y, QString::number(st.discount, 'g', 10) + QStringLiteral(" %"));
-        const double m = st.rap * (100.0 - st.discount) / 100.0;
+        if (st.listed)
+            at(s, 9000, y, QString::number(st.discount, 'g', 10) + QStringLiteral(" %"));
+        const double m = st.carat > 0 ? st.price / st.carat : 0;
         if (us)
             at(s, 9900, y, money(m) + QStringLiteral(" /ct"));
         else
@@ -215,7 +245,7 @@ bool PrintMemoSheet(AppContext &ctx, printing::PrintSurface &s, const MemoPrintR
             at(s, 9900, s.CurrentY, QStringLiteral("~CDN ") + money(converted(m * ctx.exchangeRateCDN)) + QStringLiteral(" /ct"));
         if (r.zar)
             at(s, 9900, s.CurrentY, QStringLiteral("~ZAR ") + money(converted(m * ctx.exchangeRateZAR)) + QStringLiteral(" /ct"));
-        const double t = st.rap * st.carat * (100.0 - st.discount) / 100.0;
+        const double t = st.price;
         totalUS += t;
         totalCDN += t * ctx.exchangeRateCDN;
         totalZAR += t * ctx.exchangeRateZAR;
@@ -236,9 +266,11 @@ bool PrintMemoSheet(AppContext &ctx, printing::PrintSurface &s, const MemoPrintR
         }
     }
 
+    s.setFont(QStringLiteral("Arial"), 10, true, true);
+    room(s.textHeight() * 4);
+    s.setFont(QStringLiteral("Arial"), 10, true, true);
     s.setLineWidth(1);
     s.drawLine(kLeft, s.CurrentY, kRight, s.CurrentY);
-    s.setFont(QStringLiteral("Arial"), 10, true, true);
     auto summary = [&](const QString &text) {
         at(s, kRight - 1000 - s.textWidth(text), s.CurrentY, text);
     };
@@ -255,10 +287,22 @@ bool PrintMemoSheet(AppContext &ctx, printing::PrintSurface &s, const MemoPrintR
     s.setFontSize(6);
     int lines = 0;
     s.CurrentX = kLeft;
-    PrintTextMitUmbruch(s, cfg.MemoDisclaimer, kLeft, 10500, true, lines);
+    // The disclaimer goes on to a new page where the page ends.
+    PrintTextMitUmbruch(
+        cfg.MemoDisclaimer, 10500, lines, [&s](const QString &t) { return s.textWidth(t); },
+        [&](const QString &line) {
+            if (s.CurrentY + s.textHeight() > bottom) {
+                continued();
+                s.setFont(QStringLiteral("Arial"), 6);
+            }
+            at(s, kLeft, s.CurrentY, line);
+        });
 
     s.setFont(QStringLiteral("Arial"), 6);
-    at(s, kLeft, std::max(14500.0, s.CurrentY), QStringLiteral("Printed with Velmor, the dealer's stock and memo program"));
+    room(s.textHeight());
+    s.setFont(QStringLiteral("Arial"), 6);
+    at(s, kLeft, std::max(std::min(14500.0, bottom - s.textHeight()), s.CurrentY),
+       QStringLiteral("Printed with Velmor, the dealer's stock and memo program"));
     return true;
 }
 

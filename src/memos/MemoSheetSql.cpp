@@ -24,7 +24,9 @@ void SUBSQLStone(QString &out, qint64 memoSheetId, bool current, bool history, c
     const QString local = text(localSign + QLatin1Char(' '));
     // The stone's price by its price basis; per carat rounded half up to cents.
     const QString price = QStringLiteral(
-        "(CASE WHEN IFNULL(SingleStone.PaidOffUS,0)<>0 THEN SingleStone.MemoUS "
+        "(CASE WHEN SingleStone.MemoUS IS NOT NULL AND IFNULL(SingleStone.PaidOffLocal,0)=0 AND "
+        "IFNULL(SingleStone.PaidOffPercentageLocal,0)=0 THEN SingleStone.MemoUS "
+        "WHEN IFNULL(SingleStone.PaidOffUS,0)<>0 THEN SingleStone.MemoUS "
         "WHEN IFNULL(SingleStone.PaidOffPercentageUS,0)<>0 THEN SingleStone.SellPriceUS "
         "WHEN IFNULL(SingleStone.PaidOffLocal,0)<>0 THEN SingleStone.MemoLocal "
         "WHEN IFNULL(SingleStone.PaidOffPercentageLocal,0)<>0 THEN SingleStone.SellPriceUS*%1 "

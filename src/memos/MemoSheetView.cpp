@@ -1,5 +1,7 @@
 #include "memos/MemoSheetView.h"
 
+#include "core/Figures.h"
+
 #include "core/AppContext.h"
 #include "db/Row.h"
 #include "db/Sql.h"
@@ -81,7 +83,7 @@ MemoSheetData loadMemoSheet(AppContext &ctx, qint64 memoSheetId)
     const QDateTime now = QDateTime::currentDateTime();
     QSqlQuery q = db::exec(db,
                            QStringLiteral("SELECT ID, SKU, Carat, Colour, Clarity, Laboratory, Certificate, "
-                                          "RapaportPrice, currentRAPdiscountFORmemo, DateOnMemo FROM singlestone "
+                                          "RapaportPrice, currentRAPdiscountFORmemo, MemoUS, DateOnMemo FROM singlestone "
                                           "WHERE MemoSheetID=? ORDER BY dateonmemo DESC, ID DESC"),
                            {memoSheetId});
     while (q.next()) {
@@ -98,8 +100,10 @@ MemoSheetData loadMemoSheet(AppContext &ctx, qint64 memoSheetId)
         l.lab = r.text("Laboratory");
         l.cert = r.text("Certificate");
         l.rap = money(rap);
-        l.discount = money(d);
-        l.stonePrice = money(memoStonePrice(carat, rap, d));
+        // The agreed price where one was kept; else the discount's price.
+        // The discount is shown only where it is taken off a list price.
+        l.discount = r.isNull("currentRAPdiscountFORmemo") || carat * rap <= 0 ? QString() : money(d);
+        l.stonePrice = money(!r.isNull("MemoUS") ? r.num("MemoUS") : memoStonePrice(carat, rap, d));
         l.days = daysOnMemo(r.dateTime("DateOnMemo"), now);
         out.lines << l;
     }
@@ -200,7 +204,8 @@ bool saveMemoRef(AppContext &ctx, qint64 memoSheetId, const QString &ref)
 }
 
 namespace {
-double typed(const QString &t) { return QString(t).remove(QLatin1Char(',')).trimmed().toDouble(); }
+// A typed figure; 0 for a text that is not one ("0,75" is never 75).
+double typed(const QString &t) { return figures::parseTyped(t).value_or(Decimal5()).toDouble(); }
 QString f2(double v) { return QString::number(v, 'f', 2); }
 } // namespace
 

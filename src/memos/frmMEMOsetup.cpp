@@ -2,6 +2,8 @@
 
 #include "core/AppContext.h"
 #include "core/Configuration.h"
+#include "core/Users.h"
+#include "core/widgets/AdministratorOnly.h"
 #include "core/widgets/Named.h"
 #include "db/Row.h"
 #include "db/Sql.h"
@@ -18,6 +20,7 @@ frmMEMOsetup::frmMEMOsetup(AppContext &ctx, QWidget *parent) : QDialog(parent), 
 {
     setObjectName(QStringLiteral("frmMEMOsetup"));
     setWindowTitle(QStringLiteral("Memo Sheet Setup"));
+    rightHeld(ctx, this, QStringLiteral("AllowMemoAssigning"));
     auto *l = new QVBoxLayout(this);
     const memos::MemoPrintOptions o = memos::MemoFiles(m_ctx.workstation).printOptions();
     auto box = [&](const char *name, const QString &caption, bool on) {
@@ -39,6 +42,8 @@ frmMEMOsetup::frmMEMOsetup(AppContext &ctx, QWidget *parent) : QDialog(parent), 
 
 bool frmMEMOsetup::save()
 {
+    if (!checkRight(m_ctx, QStringLiteral("AllowMemoAssigning")))
+        return false;
     memos::MemoPrintOptions o;
     o.usDollar = findChild<QCheckBox *>(QStringLiteral("chkUSdollar"))->isChecked();
     o.roundUp = findChild<QCheckBox *>(QStringLiteral("chkRoundUP"))->isChecked();
@@ -54,6 +59,7 @@ frmMemoDisclaimer::frmMemoDisclaimer(AppContext &ctx, QWidget *parent) : QDialog
 {
     setObjectName(QStringLiteral("frmMemoDisclaimer"));
     setWindowTitle(QStringLiteral("Memo Disclaimer"));
+    administratorOnly(ctx, this);
     auto *l = new QVBoxLayout(this);
     auto *text = named(new QPlainTextEdit(this), "txtDisclaimer");
     l->addWidget(text);
@@ -78,6 +84,8 @@ bool frmMemoDisclaimer::save()
     text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
     if (text == m_loaded)
         return true;
+    if (!checkRight(m_ctx, QStringLiteral("Administrator")))
+        return false;
     try {
         const QVariant id = db::scalar(m_ctx.db(), QStringLiteral("SELECT ID FROM Config ORDER BY ID LIMIT 1"));
         if (id.isValid())

@@ -319,7 +319,13 @@ void frmMemo::chooseRow(int row)
 {
     const bool valid = row >= 0 && row < m_report.rows.size();
     const memos::ReportRow r = valid ? m_report.rows[row] : memos::ReportRow();
-    child<QLineEdit>(this, "txtDiamondID")->setText(valid ? QString::number(r.stoneId) : QString());
+    auto *txtDiamondID = child<QLineEdit>(this, "txtDiamondID");
+    const QString id = valid ? QString::number(r.stoneId) : QString();
+    // Each new stone of the list is loaded on the stone screen as well.
+    const bool changed = txtDiamondID->text() != id;
+    txtDiamondID->setText(id);
+    if (changed && valid && r.stoneId > 0 && stoneChosen)
+        stoneChosen(r.stoneId);
     child<QLineEdit>(this, "txtSKU")->setText(r.cells.value(5));
     child<QLineEdit>(this, "txtWeight")->setText(r.cells.value(8));
     child<QLineEdit>(this, "txtShape")->setText(r.cells.value(6));

@@ -5,6 +5,7 @@
 #include "memos/MemoReport.h"
 
 #include <QWidget>
+#include <functional>
 
 namespace velmor {
 class AppContext;
@@ -25,6 +26,8 @@ public:
     bool exportTo(const QString &file); // cmdExport after the file dialog
     memos::ReportFilter filter() const;
     const memos::Report &report() const { return m_report; }
+    // Each new stone of the chosen row; the program loads it on the stone screen.
+    std::function<void(qint64)> stoneChosen;
 
 private:
     void build();

@@ -1,18 +1,23 @@
 #include "memos/frmMemoAddNewDiamondToIt.h"
 
+#include "core/Failures.h"
+#include "core/ChangeEvents.h"
 #include "core/AppContext.h"
 #include "core/Screens.h"
 #include "core/widgets/Named.h"
+#include "core/widgets/NumberBox.h"
 #include "db/Sql.h"
 #include "memos/MemoFiles.h"
 #include "memos/MemoMoves.h"
 #include "memos/MemoPrint.h"
 #include "memos/frmMEMOsetup.h"
+#include "printing/PrintSurface.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateTimeEdit>
 #include <QEvent>
+#include <QFileDialog>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -20,6 +25,8 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTimer>
@@ -52,7 +59,8 @@ frmMemoAddNewDiamondToIt::frmMemoAddNewDiamondToIt(AppContext &ctx, QWidget *par
     w<QCheckBox>("chkCDN")->setChecked(cdn);
     w<QCheckBox>("chkZAR")->setChecked(zar);
     QComboBox *printers = w<QComboBox>("cboPrinter");
-    const QStringList choices = printing::printerChoices(false);
+    // Every printer, and a PDF file, as for the other documents.
+    const QStringList choices = printing::printerChoices(true);
     printers->addItems(choices);
     printers->setCurrentIndex(printing::choiceIndex(choices, files.printer()));
     QComboBox *users = w<QComboBox>("cboUser");
@@ -69,6 +77,20 @@ frmMemoAddNewDiamondToIt::frmMemoAddNewDiamondToIt(AppContext &ctx, QWidget *par
                                               ? QString()
                                               : QStringLiteral("last: ") + files.lastDiscount() + QStringLiteral(" %"));
     connect(&m_ctx.events(), &ContextEvents::rightsChanged, this, &frmMemoAddNewDiamondToIt::updateCommands);
+    // The sheet or one of its stones changed on another screen.
+    connect(&changeEvents(m_ctx), &ChangeEvents::memoChanged, this, [this](qint64 id) {
+        if (m_sheet != 0 && (id == 0 || id == m_sheet))
+            reload();
+    });
+    connect(&changeEvents(m_ctx), &ChangeEvents::stoneChanged, this, [this](qint64 id) {
+        if (m_sheet == 0)
+            return;
+        bool shown = id == 0 || id == m_stone;
+        for (const memos::MemoLine &l : m_data.lines)
+            shown = shown || l.stoneId == id;
+        if (shown)
+            reload();
+    });
 }
 
 void frmMemoAddNewDiamondToIt::build()
@@ -123,6 +145,7 @@ void frmMemoAddNewDiamondToIt::build()
     sl->addWidget(named(new QLineEdit(stone), "txtDiscountDollar"), 2, 1);
     sl->addWidget(new QLabel(QStringLiteral("US$ /ct"), stone), 2, 2);
     sl->addWidget(named(new QLineEdit(stone), "txtPriceCarat"), 2, 3);
+    numberBoxes(stone, {"txtDiscount", "txtDiscountDollar", "txtPriceCarat"});
     sl->addWidget(named(new QPushButton(QStringLiteral("Add to this Memo-Sheet"), stone), "cmdAdd"), 2, 4, 1, 2);
     auto *done = named(new QLabel(QStringLiteral("done"), stone), "fraDone");
     done->setVisible(false);
@@ -154,6 +177,10 @@ void frmMemoAddNewDiamondToIt::build()
     bulk->addWidget(named(new QCheckBox(QStringLiteral("CDN"), this), "chkCDN"));
     bulk->addWidget(named(new QCheckBox(QStringLiteral("ZAR"), this), "chkZAR"));
     bulk->addWidget(named(new QComboBox(this), "cboPrinter"));
+    auto *pdfFile = named(new QLineEdit(this), "txtPdfFile");
+    pdfFile->setPlaceholderText(QStringLiteral("PDF file"));
+    bulk->addWidget(pdfFile);
+    bulk->addWidget(named(new QPushButton(QStringLiteral("Preview"), this), "cmdPreview"));
     bulk->addWidget(named(new QPushButton(QStringLiteral("Print Memo Sheet"), this), "Command5"));
     auto *setup = named(new QPushButton(QStringLiteral("Setup..."), this), "cmdSetup");
     auto *disclaimer = named(new QPushButton(QStringLiteral("Disclaimer..."), this), "cmdDisclaimer");
@@ -173,13 +200,19 @@ void frmMemoAddNewDiamondToIt::build()
     connect(w<QPushButton>("cmdSell"), &QPushButton::clicked, this, &frmMemoAddNewDiamondToIt::sell);
     connect(w<QPushButton>("cmdExecute"), &QPushButton::clicked, this, &frmMemoAddNewDiamondToIt::execute);
     connect(w<QPushButton>("Command5"), &QPushButton::clicked, this, &frmMemoAddNewDiamondToIt::print);
+    connect(w<QPushButton>("cmdPreview"), &QPushButton::clicked, this, &frmMemoAddNewDiamondToIt::preview);
+    connect(w<QComboBox>("cboPrinter"), &QComboBox::currentTextChanged, this, [this](const QString &entry) {
+        w<QLineEdit>("txtPdfFile")->setEnabled(entry == printing::kPdfEntry);
+    });
     connect(grid, &QTableWidget::cellClicked, this, [this](int row, int) { chooseLine(row); });
     connect(sel, &QLineEdit::textChanged, this, &frmMemoAddNewDiamondToIt::updateCommands);
     connect(scan, &QLineEdit::returnPressed, this, [this] {
         qint64 id = 0;
         try {
             id = memos::stoneIdOfScan(m_ctx, w<QLineEdit>("txtScanData")->text());
-        } catch (const db::DbError &) {
+        } catch (const db::DbError &e) {
+            informFailure(m_ctx, QStringLiteral("The scanned Diamond could not be looked up"), QStringLiteral("Memo"), e);
+            return;
         }
         setSelectedStone(id);
     });
@@ -308,8 +341,9 @@ void frmMemoAddNewDiamondToIt::showStone()
 {
     try {
         m_selected = memos::loadSelectedStone(m_ctx, m_stone);
-    } catch (const db::DbError &) {
+    } catch (const db::DbError &e) {
         m_selected = {};
+        informFailure(m_ctx, QStringLiteral("The Diamond could not be read"), QStringLiteral("Memo"), e);
     }
     const memos::SelectedStone &s = m_selected;
     w<QLabel>("lblSKU")->setText(s.sku);
@@ -359,6 +393,8 @@ void frmMemoAddNewDiamondToIt::updateCommands()
                   : sold ? QStringLiteral("Execute, all Sold")
                          : QStringLiteral("Execute"));
     w<QPushButton>("Command5")->setEnabled(m_data.found);
+    w<QPushButton>("cmdPreview")->setEnabled(m_data.found);
+    w<QLineEdit>("txtPdfFile")->setEnabled(w<QComboBox>("cboPrinter")->currentText() == printing::kPdfEntry);
     w<QPushButton>("cmdMemoSheet")->setEnabled(m_data.found && m_ctx.screens().available(Screen::OlderMemoSheet));
 }
 
@@ -372,7 +408,8 @@ void frmMemoAddNewDiamondToIt::add()
     QPushButton *cmd = w<QPushButton>("cmdAdd");
     cmd->setVisible(false);
     const memos::MoveOutcome o =
-        memos::putOnMemo(m_ctx, m_sheet, m_stone, w<QLineEdit>("txtDiscount")->text(), employee());
+        memos::putOnMemo(m_ctx, m_sheet, m_stone, w<QLineEdit>("txtDiscount")->text(), employee(),
+                         w<QLineEdit>("txtDiscountDollar")->text());
     if (o.ok()) {
         auto *done = w<QLabel>("fraDone");
         done->setVisible(true);
@@ -429,20 +466,61 @@ void frmMemoAddNewDiamondToIt::execute()
     reload();
 }
 
+memos::MemoPrintRequest frmMemoAddNewDiamondToIt::printRequest() const
+{
+    memos::MemoPrintRequest r;
+    r.memoSheetId = m_sheet;
+    r.cdn = w<QCheckBox>("chkCDN")->isChecked();
+    r.zar = w<QCheckBox>("chkZAR")->isChecked();
+    r.options = memos::MemoFiles(m_ctx.workstation).printOptions();
+    return r;
+}
+
 void frmMemoAddNewDiamondToIt::print()
 {
     const memos::MemoFiles files(m_ctx.workstation);
-    const bool cdn = w<QCheckBox>("chkCDN")->isChecked();
-    const bool zar = w<QCheckBox>("chkZAR")->isChecked();
     const QString printer = w<QComboBox>("cboPrinter")->currentText();
-    files.setCurrencies(cdn, zar);
+    QLineEdit *pdf = w<QLineEdit>("txtPdfFile");
+    if (printer == printing::kPdfEntry && pdf->text().trimmed().isEmpty()) {
+        const QString file = QFileDialog::getSaveFileName(this, QStringLiteral("PDF file"),
+                                                          QStringLiteral("memo-%1.pdf").arg(m_sheet),
+                                                          QStringLiteral("PDF files (*.pdf)"));
+        if (file.isEmpty())
+            return;
+        pdf->setText(file);
+    }
+    const memos::MemoPrintRequest r = printRequest();
+    files.setCurrencies(r.cdn, r.zar);
     files.setPrinter(printer);
-    memos::MemoPrintRequest r;
-    r.memoSheetId = m_sheet;
-    r.cdn = cdn;
-    r.zar = zar;
-    r.options = files.printOptions();
-    memos::printMemoSheet(m_ctx, r, printing::PrintTarget::fromEntry(printer));
+    memos::printMemoSheet(m_ctx, r, printing::PrintTarget::fromEntry(printer, pdf->text().trimmed()));
+}
+
+void frmMemoAddNewDiamondToIt::preview()
+{
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat); // the pages as a PDF would have them
+    const memos::MemoPrintRequest r = printRequest();
+    QString error;
+    QPrintPreviewDialog dlg(&printer, this);
+    dlg.setObjectName(QStringLiteral("dlgPreview"));
+    dlg.setWindowTitle(QStringLiteral("Memo Sheet %1").arg(m_sheet));
+    connect(&dlg, &QPrintPreviewDialog::paintRequested, this, [&](QPrinter *p) {
+        printing::PrintSurface s(p);
+        error.clear();
+        bool drawn = false;
+        try {
+            drawn = memos::PrintMemoSheet(m_ctx, s, r, &error);
+        } catch (const db::DbError &e) {
+            error = QStringLiteral("The Memo Sheet could not be read:\n\n") + e.message();
+        }
+        if (drawn)
+            s.endDocument();
+        else
+            s.abort();
+    });
+    dlg.exec();
+    if (!error.isEmpty())
+        m_ctx.prompt().inform(error, QStringLiteral("Memo Printing"), Icon::Exclamation);
 }
 
 } // namespace velmor::ui

@@ -3,6 +3,7 @@
 // (with the days each has been out), the selected stone with the three
 // coupled price fields, and the commands that put a stone on the sheet,
 // return it, sell it, return or sell them all, edit the header and print.
+#include "memos/MemoPrint.h"
 #include "memos/MemoSheetView.h"
 
 #include <QWidget>
@@ -33,6 +34,7 @@ public:
     void sell();     // cmdSell
     void execute();  // cmdExecute
     void print();    // Command5
+    void preview();  // cmdPreview: the pages as they will print
     void chooseLine(int row);
 
 protected:
@@ -42,6 +44,7 @@ private:
     void build();
     void showStone();
     void updateCommands();
+    memos::MemoPrintRequest printRequest() const;
     qint64 employee() const;
     template <typename T>
     T *w(const char *name) const

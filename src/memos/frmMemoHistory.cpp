@@ -1,5 +1,6 @@
 #include "memos/frmMemoHistory.h"
 
+#include "core/Failures.h"
 #include "core/AppContext.h"
 #include "core/widgets/Named.h"
 #include "db/Sql.h"
@@ -59,7 +60,8 @@ void frmMemoHistory::showStones()
     memos::Table t;
     try {
         t = memos::memoHistoryStones(m_ctx, m_customer);
-    } catch (const db::DbError &) {
+    } catch (const db::DbError &e) {
+        informFailure(m_ctx, QStringLiteral("The memo history could not be read"), QStringLiteral("Memo History"), e);
     }
     fill(findChild<QTableWidget *>(QStringLiteral("Grid")), t);
 }
@@ -69,7 +71,8 @@ void frmMemoHistory::showParcels()
     memos::Table t;
     try {
         t = memos::memoHistoryParcels(m_ctx, m_customer);
-    } catch (const db::DbError &) {
+    } catch (const db::DbError &e) {
+        informFailure(m_ctx, QStringLiteral("The memo history could not be read"), QStringLiteral("Memo History"), e);
     }
     fill(findChild<QTableWidget *>(QStringLiteral("Grid")), t);
 }
@@ -84,7 +87,8 @@ frmDiamondsOnMemo::frmDiamondsOnMemo(AppContext &ctx, qint64 customerId, QWidget
     memos::Table t;
     try {
         t = memos::diamondsOnMemo(m_ctx, customerId);
-    } catch (const db::DbError &) {
+    } catch (const db::DbError &e) {
+        informFailure(m_ctx, QStringLiteral("The Diamonds on memo could not be read"), QStringLiteral("Memo"), e);
     }
     m_ids = t.ids;
     fill(grid, t);

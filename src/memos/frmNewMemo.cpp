@@ -1,5 +1,6 @@
 #include "memos/frmNewMemo.h"
 
+#include "core/Failures.h"
 #include "core/AppContext.h"
 #include "core/widgets/Named.h"
 #include "customers/CustomerRecord.h"
@@ -138,7 +139,9 @@ void frmMemoLoad::requery()
     memos::Table t;
     try {
         t = memos::findMemoSheets(m_ctx, filter);
-    } catch (const db::DbError &) {
+    } catch (const db::DbError &e) {
+        informFailure(m_ctx, QStringLiteral("The memo sheets could not be read"), QStringLiteral("Find a Memo Sheet"),
+                      e);
     }
     auto *grid = findChild<QTableWidget *>(QStringLiteral("Grid"));
     grid->clear();

@@ -177,12 +177,17 @@ bool clsHTTP::AddRequestHeader(const QString &name, const QString &value)
 
 void clsHTTP::setHeader(const QString &name, const QString &value)
 {
-    for (auto &h : m_headers)
+    setIn(m_headers, name, value);
+}
+
+void clsHTTP::setIn(QList<QPair<QString, QString>> &headers, const QString &name, const QString &value)
+{
+    for (auto &h : headers)
         if (h.first.compare(name, Qt::CaseInsensitive) == 0) {
             h.second = value;
             return;
         }
-    m_headers.append({name, value});
+    headers.append({name, value});
 }
 
 QString clsHTTP::requestHeader(const QString &name) const
@@ -272,6 +277,7 @@ void clsHTTP::Submit()
     m_chunkLeft = -1;
     m_chunkTrailer = false;
     m_socketError.clear();
+    m_madeSaveAs = false;
 
     Target t;
     if (Action.trimmed().isEmpty() || !crack(Action, t)) {
@@ -309,16 +315,23 @@ void clsHTTP::connected()
     QString hostPort = t.host.contains(QLatin1Char(':')) ? QLatin1Char('[') + t.host + QLatin1Char(']') : t.host;
     if (t.port != 80)
         hostPort += QLatin1Char(':') + QString::number(t.port);
-    setHeader(QStringLiteral("Host"), hostPort);
+    // This request's headers: the caller's, with what follows from this
+    // request's own address and proxy.  Nothing of it stays for the next
+    // request, so credentials never travel on to another server.
+    QList<QPair<QString, QString>> headers = m_headers;
+    auto set = [&headers](const QString &name, const QString &value) { setIn(headers, name, value); };
+    set(QStringLiteral("Host"), hostPort);
     QString prefix = QStringLiteral("http://") + hostPort;
     if (!t.user.isEmpty() || !t.password.isEmpty())
-        setHeader(QStringLiteral("Authorization"), QString::fromLatin1(basic(t.user, t.password)));
+        set(QStringLiteral("Authorization"), QString::fromLatin1(basic(t.user, t.password)));
     if (proxyUsable()) {
         // The proxy's credentials go to the proxy only, never to the server itself.
         if (!m_proxyUser.isEmpty() || !m_proxyPassword.isEmpty())
-            setHeader(QStringLiteral("Proxy-Authorization"), QString::fromLatin1(basic(m_proxyUser, m_proxyPassword)));
-        setHeader(QStringLiteral("Proxy-Connection"), QStringLiteral("Keep-Alive"));
+            set(QStringLiteral("Proxy-Authorization"), QString::fromLatin1(basic(m_proxyUser, m_proxyPassword)));
+        set(QStringLiteral("Proxy-Connection"), QStringLiteral("Keep-Alive"));
     } else {
+        set(QStringLiteral("Proxy-Authorization"), {});
+        set(QStringLiteral("Proxy-Connection"), {});
         prefix.clear();
     }
     const QByteArray version = " HTTP/1." + QByteArray::number(Protocol);
@@ -332,8 +345,8 @@ void clsHTTP::connected()
                 body += '&';
             body += e.type == RawValue ? URLEncode(e.value) : URLEncode(e.name) + '=' + URLEncode(e.value);
         }
-        setHeader(QStringLiteral("Content-Type"), QStringLiteral("application/x-www-form-urlencoded"));
-        setHeader(QStringLiteral("Content-Length"), QString::number(body.size()));
+        set(QStringLiteral("Content-Type"), QStringLiteral("application/x-www-form-urlencoded"));
+        set(QStringLiteral("Content-Length"), QString::number(body.size()));
         line = "POST " + (prefix + t.path + t.extra).toUtf8() + version;
         m_pieces.append({body, {}});
     } else if (Method == POST) {
@@ -357,12 +370,12 @@ void clsHTTP::connected()
         const QByteArray end = QByteArray("--") + kBoundary + "--" + kCrLf;
         m_pieces.append({end, {}});
         length += end.size();
-        setHeader(QStringLiteral("Content-Type"), QStringLiteral("multipart/form-data; boundary=") + QLatin1String(kBoundary));
-        setHeader(QStringLiteral("Content-Length"), QString::number(length));
+        set(QStringLiteral("Content-Type"), QStringLiteral("multipart/form-data; boundary=") + QLatin1String(kBoundary));
+        set(QStringLiteral("Content-Length"), QString::number(length));
         line = "POST " + (prefix + t.path + t.extra).toUtf8() + version;
     } else {
-        setHeader(QStringLiteral("Content-Type"), {});
-        setHeader(QStringLiteral("Content-Length"), {});
+        set(QStringLiteral("Content-Type"), {});
+        set(QStringLiteral("Content-Length"), {});
         // The URL's own query stays; the elements follow it.
         QByteArray query = t.extra.toUtf8();
         for (const Element &e : m_elements) {
@@ -373,7 +386,7 @@ void clsHTTP::connected()
     }
 
     QByteArray head = line + kCrLf;
-    for (const auto &h : m_headers)
+    for (const auto &h : headers)
         if (!h.second.isEmpty())
             head += h.first.toUtf8() + ": " + h.second.toUtf8() + kCrLf;
     head += kCrLf;
@@ -445,11 +458,15 @@ void clsHTTP::headerData(const QByteArray &data)
     if (SaveAs.isEmpty()) {
         QTemporaryFile tmp(QDir::tempPath() + QStringLiteral("/velmor-http-XXXXXX"));
         tmp.setAutoRemove(false);
-        if (tmp.open())
+        if (tmp.open()) {
             SaveAs = tmp.fileName();
+            m_madeSaveAs = true;
+        }
     }
-    m_body.setFileName(SaveAs);
-    if (SaveAs.isEmpty() || !m_body.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+    // The body arrives in a file beside the target and takes the target's
+    // name only once it is whole: a transfer cut short leaves nothing there.
+    m_body.setFileName(SaveAs + QStringLiteral(".part"));
+    if (SaveAs.isEmpty() || QFileInfo(SaveAs).isDir() || !m_body.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
         Cancel();
         emit Error(WriteError);
         return;
@@ -575,8 +592,35 @@ void clsHTTP::finish()
     m_state = 2;
     const QString headers = QString::fromLatin1(m_headerText);
     const QString file = SaveAs;
+    if (m_body.isOpen()) {
+        const QString part = m_body.fileName();
+        const bool flushed = m_body.flush();
+        m_body.close();
+        QFile::remove(file);
+        if (!flushed || !QFile::rename(part, file)) {
+            QFile::remove(part);
+            fail(WriteError);
+            return;
+        }
+    }
+    m_madeSaveAs = false;
     Cancel();
     emit Complete(headers, file);
+}
+
+// A transfer that did not finish keeps no file: neither the part received
+// nor the temporary file made to hold it.
+void clsHTTP::discardBody()
+{
+    if (m_body.isOpen()) {
+        m_body.close();
+        QFile::remove(m_body.fileName());
+    }
+    if (m_madeSaveAs) {
+        QFile::remove(SaveAs);
+        SaveAs.clear();
+        m_madeSaveAs = false;
+    }
 }
 
 void clsHTTP::fail(int code)
@@ -589,11 +633,27 @@ void clsHTTP::disconnected()
 {
     if (!m_running)
         return;
-    // The server closed: what has arrived is the answer.
     if (m_socket && m_socket->bytesAvailable() > 0)
         readyRead();
-    if (m_running)
+    if (!m_running)
+        return;
+    // The server closed.  An answer that stated its end (a length, chunks)
+    // and did not reach it is cut off; one that stated none ends here.
+    if (m_state == 0) {
+        m_socketError = m_headerText.isEmpty()
+            ? QStringLiteral("the server closed the connection without an answer")
+            : QStringLiteral("the connection closed inside the answer's headers");
+        fail(SocketError);
+    } else if (m_chunked) {
+        m_socketError = QStringLiteral("the connection closed before the answer's last chunk (%1 bytes received)")
+                            .arg(m_written);
+        fail(SocketError);
+    } else if (m_expected >= 1 && m_written < m_expected) {
+        m_socketError = QStringLiteral("the connection closed after %1 of %2 bytes").arg(m_written).arg(m_expected);
+        fail(SocketError);
+    } else {
         finish();
+    }
 }
 
 void clsHTTP::socketError()
@@ -630,8 +690,7 @@ void clsHTTP::Cancel()
         m_socket->deleteLater();
         m_socket = nullptr;
     }
-    if (m_body.isOpen())
-        m_body.close();
+    discardBody();
     if (m_upload.isOpen())
         m_upload.close();
     m_pieces.clear();

@@ -112,6 +112,8 @@ private:
     void finish();
     void fail(int code);
     void setHeader(const QString &name, const QString &value);
+    static void setIn(QList<QPair<QString, QString>> &headers, const QString &name, const QString &value);
+    void discardBody();
 
     QList<Element> m_elements;
     QList<QPair<QString, QString>> m_headers;
@@ -125,7 +127,8 @@ private:
     QElapsedTimer m_start, m_activity;
     qint64 m_received = 0, m_sent = 0, m_written = 0, m_expected = 0;
     QByteArray m_headerText;
-    QFile m_body;
+    QFile m_body;            // the part received, beside SaveAs until it is whole
+    bool m_madeSaveAs = false; // SaveAs is a temporary file made for this transfer
     int m_state = 0;  // 0 reading headers, 1 reading the body, 2 complete
     bool m_running = false;
     bool m_chunked = false;

@@ -1,5 +1,8 @@
 #include "parcels/OlderParcel.h"
 
+#include "core/ChangeEvents.h"
+#include "core/Figures.h"
+
 #include "core/AppContext.h"
 #include "db/Retry.h"
 #include "db/Sql.h"
@@ -38,10 +41,14 @@ Outcome receiveOlderParcel(AppContext &ctx, const OlderReceipt &r)
         return tell(ctx, Result::Refused, QStringLiteral("You need to define a Supplier!"));
     if (r.invoice.trimmed().isEmpty())
         return tell(ctx, Result::Refused, QStringLiteral("You need to define an Invoice Number!"));
-    const auto price = Decimal5::parse(r.pricePerCarat);
+    if (!figures::isTyped(r.pricePerCarat))
+        return tell(ctx, Result::Refused, figures::notANumberMessage(QStringLiteral("Price per Carat"), r.pricePerCarat));
+    if (!figures::isTyped(r.carat))
+        return tell(ctx, Result::Refused, figures::notANumberMessage(QStringLiteral("Carats"), r.carat));
+    const auto price = figures::parseTyped(r.pricePerCarat);
     if (!price || *price <= Decimal5())
         return tell(ctx, Result::Refused, QStringLiteral("You need to define a Price per Carat!"));
-    const auto carat = Decimal5::parse(r.carat);
+    const auto carat = figures::parseTyped(r.carat);
     if (!carat || *carat <= Decimal5())
         return tell(ctx, Result::Refused, QStringLiteral("You need to define the Carats received!"));
     bool ok = false;
@@ -110,6 +117,7 @@ Outcome receiveOlderParcel(AppContext &ctx, const OlderReceipt &r)
     Outcome out;
     out.result = Result::Done;
     out.id = r.parcelId;
+    changeEvents(ctx).announceParcel(r.parcelId);
     return out;
 }
 
@@ -128,7 +136,7 @@ QVariant orNull(int n)
 QVariantList paneValues(const OlderSplitPane &p, bool sellUS, bool *ok)
 {
     auto num = [ok](const QString &t) {
-        const auto v = Decimal5::parse(t.trimmed().isEmpty() ? QStringLiteral("0") : t);
+        const auto v = figures::parseTyped(t);
         if (!v || *v < Decimal5())
             *ok = false;
         return v.value_or(Decimal5());
@@ -173,8 +181,8 @@ Outcome splitOlderParcel(AppContext &ctx, const OlderSplit &s)
                       QStringLiteral("missing Information"));
     if (sku.isEmpty())
         return refuse(QStringLiteral("You must define a SKU Number for this Parcel"), QStringLiteral("Missing Information"));
-    const auto source = Decimal5::parse(s.sourceCarat);
-    const auto carat = Decimal5::parse(s.newCarat);
+    const auto source = figures::parseTyped(s.sourceCarat);
+    const auto carat = figures::parseTyped(s.newCarat);
     if (!source || !carat || *carat <= Decimal5() || *carat >= *source)
         return refuse(QStringLiteral("The new Parcel must have more than 0 and fewer carats than the %1 ct of the Parcel.")
                           .arg(source ? source->fixed(2) : QStringLiteral("0.00")),
@@ -221,6 +229,7 @@ Outcome splitOlderParcel(AppContext &ctx, const OlderSplit &s)
         return tell(ctx, Result::Conflict,
                     QStringLiteral("The carats of this Parcel have been changed meanwhile.\n\nNothing has been split."));
     out.result = Result::Done;
+    changeEvents(ctx).announceParcel(0); // the source and the new parcels
     return out;
 }
 

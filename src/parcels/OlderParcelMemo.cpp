@@ -1,5 +1,8 @@
 #include "parcels/OlderParcelMemo.h"
 
+#include "core/ChangeEvents.h"
+#include "core/Figures.h"
+
 #include "core/AppContext.h"
 #include "db/Retry.h"
 #include "db/Row.h"
@@ -31,6 +34,8 @@ Outcome run(AppContext &ctx, Work work)
             return 0;
         });
         out.result = Result::Done;
+        changeEvents(ctx).announceParcel(0);
+        changeEvents(ctx).announceMemo(0);
     } catch (const Refusal &r) {
         out.result = r.kind;
         out.message = r.text;
@@ -50,7 +55,7 @@ Outcome run(AppContext &ctx, Work work)
 
 Decimal5 typedCarats(const QString &text)
 {
-    const auto c = Decimal5::parse(text);
+    const auto c = figures::parseTyped(text);
     if (!c || c->units() <= 0)
         throw Refusal{Result::Refused, QStringLiteral("Please enter the Carats as a number above 0."),
                       QStringLiteral("Carat")};
@@ -61,9 +66,12 @@ Decimal5 typedPrice(const QString &text)
 {
     if (text.trimmed().isEmpty())
         return {};
-    const auto p = Decimal5::parse(QString(text).remove(QLatin1Char(',')));
-    if (!p || p->units() < 0)
-        throw Refusal{Result::Refused, QStringLiteral("The Price \"%1\" is not a number.").arg(text), kTitle};
+    // "1,234.56" is a price; "0,75" is not one (never 75).
+    const auto p = figures::parseTyped(text);
+    if (!p)
+        throw Refusal{Result::Refused, figures::notANumberMessage(QStringLiteral("Price"), text), kTitle};
+    if (p->units() < 0)
+        throw Refusal{Result::Refused, QStringLiteral("The Price \"%1\" is below 0.").arg(text.trimmed()), kTitle};
     return *p;
 }
 

@@ -1,6 +1,10 @@
 #include "parcels/ParcelMemo.h"
 
+#include "core/ChangeEvents.h"
+#include "core/Figures.h"
+
 #include "core/AppContext.h"
+#include "core/KnownRates.h"
 #include "db/Guard.h"
 #include "db/Retry.h"
 #include "db/Row.h"
@@ -40,7 +44,8 @@ Decimal5 memoPrice(const QSqlDatabase &db, qint64 memoId, qint64 parcelId)
                                        {memoId, parcelId}));
 }
 
-QString rate(double r) { return QString::number(r, 'f', 5); }
+// A working rate as stored; Null when it is not known.
+QVariant rate(double r) { return rateValue(r); }
 
 enum class Step { Done, NoParcel, NotEnough, NoCustomer, NoMemo, NothingOut, TooMuch };
 
@@ -163,12 +168,16 @@ Outcome putOnMemo(AppContext &ctx, const MemoOut &m)
 {
     if (m.customerId <= 0)
         return tell(ctx, Result::Refused, QStringLiteral("Please choose the Customer first."));
-    const auto carat = Decimal5::parse(m.carat);
-    if (!carat || *carat <= Decimal5())
+    if (m.carat.trimmed().isEmpty())
         return tell(ctx, Result::Refused, QStringLiteral("Please enter the Carats to put on Memo."));
-    const auto price = Decimal5::parse(m.priceUS.isEmpty() ? QStringLiteral("0") : m.priceUS);
-    if (!price || *price < Decimal5())
-        return tell(ctx, Result::Refused, QStringLiteral("\"%1\" is not a valid price per carat.").arg(m.priceUS));
+    // A memo price is a price: 0 or below is refused like a figure too large.
+    figures::Reader read(ctx.db(), QStringLiteral("memoparcellist"));
+    const std::optional<Decimal5> carat =
+        read(m.carat, QStringLiteral("Carats to put on Memo"), QStringLiteral("carat"), figures::Need::Positive);
+    const std::optional<Decimal5> price =
+        read(m.priceUS, QStringLiteral("price per carat"), QStringLiteral("pricecarat"), figures::Need::Positive);
+    if (!read.ok())
+        return tell(ctx, Result::Refused, read.error());
 
     LineChoice choice = m.line;
     if (choice == LineChoice::Ask) {
@@ -259,6 +268,8 @@ Outcome putOnMemo(AppContext &ctx, const MemoOut &m)
         // Only the preselection of the next memo is lost.
     }
     out.result = Result::Done;
+    changeEvents(ctx).announceParcel(m.parcelId);
+    changeEvents(ctx).announceMemo(out.id);
     out.message = QStringLiteral("Parcel has been added to Memo-Sheet #P") + QString::number(out.id);
     ctx.prompt().notice(out.message);
     return out;
@@ -271,11 +282,17 @@ namespace {
 // still out, and runs `move` with them.
 Outcome memoMovement(AppContext &ctx, qint64 memoId, qint64 parcelId, const QString &caratText, bool sell)
 {
-    const auto carat = Decimal5::parse(caratText);
-    if (!carat || *carat <= Decimal5())
+    const figures::Reading typed = figures::read(
+        caratText, {sell ? QStringLiteral("Carats to sell") : QStringLiteral("Carats to return"),
+                    figures::columnOf(ctx.db(), QStringLiteral("memoparcellist"), QStringLiteral("carat")),
+                    figures::Need::Positive});
+    if (caratText.trimmed().isEmpty())
         return tell(ctx, Result::Refused,
                     sell ? QStringLiteral("Please enter the Carats to sell.")
                          : QStringLiteral("Please enter the Carats to return into Stock."));
+    if (!typed.ok())
+        return tell(ctx, Result::Refused, typed.error);
+    const std::optional<Decimal5> carat = typed.value;
     Outcome out;
     out.id = memoId;
     QString sku;
@@ -358,6 +375,8 @@ Outcome memoMovement(AppContext &ctx, qint64 memoId, qint64 parcelId, const QStr
         break;
     }
     out.result = Result::Done;
+    changeEvents(ctx).announceParcel(parcelId);
+    changeEvents(ctx).announceMemo(memoId);
     if (sell) {
         out.invoiceId = posted.invoiceId;
         out.newInvoice = posted.newInvoice;

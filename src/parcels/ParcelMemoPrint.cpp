@@ -14,6 +14,7 @@ namespace {
 
 constexpr double kLeft = 500;
 constexpr double kRight = 11000;
+constexpr double kHalf = 5800; // the dealer's lines end before it, the customer's begin after it
 
 QString usDate(const QDateTime &d, const QString &format)
 {
@@ -24,43 +25,6 @@ void rightAligned(printing::PrintSurface &s, const QString &text)
 {
     s.CurrentX = kRight - s.textWidth(text);
     s.printLine(text);
-}
-
-// Greedy word wrap in the current font; a word wider than the line is cut.
-void wrapped(printing::PrintSurface &s, const QString &text, double x, double width)
-{
-    const QStringList paragraphs = QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")).split(QLatin1Char('\n'));
-    for (const QString &para : paragraphs) {
-        QString line;
-        const QStringList words = para.split(QLatin1Char(' '), Qt::SkipEmptyParts);
-        if (words.isEmpty()) {
-            s.CurrentX = x;
-            s.printLine(QString());
-            continue;
-        }
-        for (QString w : words) {
-            const QString candidate = line.isEmpty() ? w : line + QLatin1Char(' ') + w;
-            if (s.textWidth(candidate) <= width) {
-                line = candidate;
-                continue;
-            }
-            if (!line.isEmpty()) {
-                s.CurrentX = x;
-                s.printLine(line);
-            }
-            while (s.textWidth(w) > width && w.size() > 1) {
-                int n = w.size() - 1;
-                while (n > 1 && s.textWidth(w.left(n)) > width)
-                    --n;
-                s.CurrentX = x;
-                s.printLine(w.left(n));
-                w = w.mid(n);
-            }
-            line = w;
-        }
-        s.CurrentX = x;
-        s.printLine(line);
-    }
 }
 
 QString rangeText(const ParcelMemoLine &r)
@@ -120,7 +84,7 @@ bool PrintMemoSheetParcel(printing::PrintSurface &s, const ParcelMemoDocument &d
                              QStringLiteral("Phone:  ") + d.phone, QStringLiteral("Fax:    ") + d.fax,
                              QStringLiteral("E-Mail: ") + d.email, QStringLiteral("WWW:    ") + d.www}) {
         s.CurrentX = kLeft;
-        s.printLine(l);
+        s.printLine(s.fitted(l, kHalf - kLeft - 100));
     }
     const double afterDealer = s.CurrentY;
 
@@ -133,12 +97,12 @@ bool PrintMemoSheetParcel(printing::PrintSurface &s, const ParcelMemoDocument &d
     s.setFontUnderline(true);
     s.setTextColour(Qt::blue);
     for (const QString &l : {d.header.companyName, d.header.street1, d.header.city, d.header.zip, d.header.phone})
-        rightAligned(s, l);
+        rightAligned(s, s.fitted(l, kRight - kHalf - 100));
     s.setFontUnderline(false);
     s.setTextColour(Qt::black);
     s.printLine();
     rightAligned(s, QStringLiteral("Parcel-Memo#: ") + QString::number(d.header.id));
-    rightAligned(s, QStringLiteral("Reference: ") + d.header.reference);
+    rightAligned(s, s.fitted(QStringLiteral("Reference: ") + d.header.reference, kRight - kHalf - 100));
     rightAligned(s, QStringLiteral("created on: ") + usDate(d.header.date, QStringLiteral("MMM dd, yyyy")));
     s.setFontSize(8);
     rightAligned(s, QStringLiteral("(printed on: ") + usDate(QDateTime::currentDateTime(), QStringLiteral("MMM dd, yyyy"))
@@ -151,64 +115,86 @@ bool PrintMemoSheetParcel(printing::PrintSurface &s, const ParcelMemoDocument &d
     s.printLine();
     s.printLine();
 
-    s.setFontSize(8);
-    s.setFontItalic(true);
-    const double headY = s.CurrentY;
+    // The column heads, again on every page the rows run on to.
     const QList<std::pair<double, QString>> heads = {{500, QStringLiteral("SKU#")},
                                                      {1900, QStringLiteral("Shape")},
                                                      {3000, QStringLiteral("Size, Colour, Clarity")},
                                                      {7000, QStringLiteral("Carat")},
                                                      {8000, QStringLiteral("$/carat")},
                                                      {9500, d.currencySign + QStringLiteral("/carat")}};
-    for (const auto &[x, text] : heads) {
-        s.setPosition(x, headY);
-        s.printLine(QStringList{text});
-    }
-    s.setFontItalic(false);
+    auto printHeads = [&] {
+        s.setFont(QStringLiteral("Arial"), 8, false, true);
+        const double headY = s.CurrentY;
+        for (const auto &[x, text] : heads) {
+            s.setPosition(x, headY);
+            s.printLine(QStringList{text});
+        }
+        s.setFontItalic(false);
+    };
+    const double bottom = (s.pageHeight() > 0 ? qMin(s.pageHeight(), 15000.0) : 15000.0) - 300;
+    auto continued = [&] {
+        s.newPage();
+        s.setFont(QStringLiteral("Arial"), 8, true);
+        s.setPosition(kLeft, kLeft);
+        s.printLine(QStringLiteral("Parcel-Memo#: %1 (continued)").arg(d.header.id));
+        s.printLine();
+    };
+    printHeads();
 
     Decimal5 totalUS, totalCDN, totalZAR;
     for (const ParcelMemoLine &r : d.rows) {
-        const double y = s.CurrentY;
-        if (y > s.pageHeight() - 2500) {
-            s.newPage();
-            s.setPosition(0, kLeft);
+        s.setFont(QStringLiteral("Arial"), 8);
+        // Date and SKU, and the shape, wrap within their columns.
+        const QStringList first =
+            s.wrapped(usDate(r.date, QStringLiteral("MMM dd, yyyy")) + QStringLiteral("  ") + r.sku, 1900 - 500 - 80);
+        const QStringList shape = s.wrapped(r.shape, 3000 - 1900 - 80);
+        const int lines = qMax(qMax(first.size(), shape.size()), int(cdn) + int(zar));
+        if (s.CurrentY + qMax(1, lines) * s.textHeight() > qMin(bottom, s.pageHeight() - 2500)) {
+            continued();
+            printHeads();
+            s.setFont(QStringLiteral("Arial"), 8);
         }
         const double rowY = s.CurrentY;
         const Decimal5 value = r.priceCarat.times(r.carat);
         totalUS += value;
-        auto at = [&](double x, const QString &text) {
-            s.setPosition(x, rowY);
-            s.printLine(QStringList{text});
+        double nextY = rowY + s.textHeight();
+        auto column = [&](double x, const QStringList &texts) {
+            double y = rowY;
+            for (const QString &t : texts) {
+                s.setPosition(x, y);
+                s.printLine(QStringList{t});
+                y = s.CurrentY;
+            }
+            nextY = qMax(nextY, y);
         };
-        at(500, usDate(r.date, QStringLiteral("MMM dd, yyyy")) + QStringLiteral("  ") + r.sku);
-        at(1900, r.shape);
-        at(3000, rangeText(r));
-        at(7000, r.carat.fixed(2));
-        at(8000, r.priceCarat.fixed(2));
-        double nextY = s.CurrentY;
-        double y9500 = rowY;
+        column(500, first);
+        column(1900, shape);
+        column(3000, {s.fitted(rangeText(r), 7000 - 3000 - 80)});
+        column(7000, {r.carat.fixed(2)});
+        column(8000, {r.priceCarat.fixed(2)});
+        QStringList converted;
         if (cdn) {
             const Decimal5 v = value.times(r.rateCDN);
             totalCDN += v;
-            s.setPosition(9500, y9500);
-            s.printLine(QStringLiteral("~CDN ") + v.grouped2());
-            y9500 = s.CurrentY;
+            converted << QStringLiteral("~CDN ") + v.grouped2();
         }
         if (zar) {
             const Decimal5 v = value.times(r.rateZAR);
             totalZAR += v;
-            s.setPosition(9500, y9500);
-            s.printLine(QStringLiteral("~ZAR ") + v.grouped2());
-            y9500 = s.CurrentY;
+            converted << QStringLiteral("~ZAR ") + v.grouped2();
         }
-        s.setPosition(0, qMax(nextY, y9500));
+        column(9500, converted);
+        s.setPosition(0, nextY);
     }
 
-    s.setLineWidth(1);
-    s.drawLine(kLeft, s.CurrentY, kRight, s.CurrentY);
     s.setFontSize(10);
     s.setFontBold(true);
     s.setFontItalic(true);
+    if (s.CurrentY + 4 * s.textHeight() > bottom)
+        continued();
+    s.setFont(QStringLiteral("Arial"), 10, true, true);
+    s.setLineWidth(1);
+    s.drawLine(kLeft, s.CurrentY, kRight, s.CurrentY);
     auto summary = [&](const QString &text) {
         s.CurrentX = kRight - 1000 - s.textWidth(text);
         s.printLine(text);
@@ -224,8 +210,22 @@ bool PrintMemoSheetParcel(printing::PrintSurface &s, const ParcelMemoDocument &d
     s.setLineWidth(2);
     s.drawLine(kLeft, s.CurrentY, kRight, s.CurrentY);
     s.setFontSize(6);
-    wrapped(s, d.disclaimer, kLeft, 10500);
-    s.setPosition(kLeft, qMax(s.CurrentY, 14500.0));
+    // The disclaimer, and the program's line under it, go on to a new page
+    // where the page ends.
+    for (const QString &line : s.wrapped(d.disclaimer, 10500, true)) {
+        if (s.CurrentY + s.textHeight() > bottom) {
+            continued();
+            s.setFont(QStringLiteral("Arial"), 6);
+        }
+        s.CurrentX = kLeft;
+        s.printLine(line);
+    }
+    s.setFont(QStringLiteral("Arial"), 6);
+    if (s.CurrentY + s.textHeight() > bottom) {
+        continued();
+        s.setFont(QStringLiteral("Arial"), 6);
+    }
+    s.setPosition(kLeft, qMax(s.CurrentY, qMin(14500.0, bottom - s.textHeight())));
     s.printLine(QStringLiteral("Velmor diamond inventory"));
     return true;
 }

@@ -1,5 +1,8 @@
 #include "parcels/ParcelRecord.h"
 
+#include "core/ChangeEvents.h"
+#include "core/Figures.h"
+
 #include "core/AppContext.h"
 #include "db/Retry.h"
 #include "db/Row.h"
@@ -75,8 +78,11 @@ std::optional<Parcel> loadParcel(const QSqlDatabase &db, qint64 id)
 ParcelFigures parcelFigures(const QSqlDatabase &db, qint64 id)
 {
     ParcelFigures f;
+    // Receipts only: a receipt names its supplier; the rows a split writes
+    // (carats moved between parcels) name none and are no purchase.
     const QString withCost = QStringLiteral("parcelid = ? AND costusct IS NOT NULL AND costusct <> 0 "
-                                            "AND Carat IS NOT NULL AND Carat <> 0");
+                                            "AND Carat IS NOT NULL AND Carat > 0 "
+                                            "AND supplierid IS NOT NULL AND supplierid <> 0");
     QSqlQuery last = db::exec(db,
                               QStringLiteral("SELECT CAST(costusct AS CHAR), Customer.CompanyName FROM parceladd "
                                              "LEFT JOIN Customer ON parceladd.supplierid = Customer.ID WHERE ")
@@ -121,7 +127,7 @@ QList<ParcelHit> searchParcels(const QSqlDatabase &db, const ParcelSearch &s, in
                                  "CAST(CaratHigh AS CHAR), ColourLow, ColourHigh, ClarityLow, ClarityHigh "
                                  "FROM parcel WHERE ");
     QVariantList binds;
-    if (const auto w = Decimal5::parse(s.weight); w && !w->isZero()) {
+    if (const auto w = figures::parseTyped(s.weight); w && !w->isZero()) {
         sql += QStringLiteral("(CaratLow <= ? AND CaratHigh >= ?) AND ");
         binds << w->toDb() << w->toDb();
     }
@@ -232,13 +238,13 @@ Outcome saveParcel(AppContext &ctx, const std::optional<Parcel> &loaded, const P
         const QString typed = (edited.*n.field).trimmed();
         if (!isNew && typed == shown.*n.field)
             continue;
-        const auto v = Decimal5::parse(typed.isEmpty() ? QStringLiteral("0") : typed);
-        if (!v || *v < Decimal5())
-            return refused(ctx, Result::Refused,
-                           QStringLiteral("\"%1\" is not a valid number for %2.").arg(typed, QLatin1String(n.name)),
-                           title);
-        if (isNew || next.*n.member != *v) {
-            next.*n.member = *v;
+        const figures::Reading v = figures::read(
+            typed, {QLatin1String(n.name), figures::columnOf(ctx.db(), QStringLiteral("parcel"), QLatin1String(n.name)),
+                    figures::Need::NotNegative});
+        if (!v.ok())
+            return refused(ctx, Result::Refused, v.error, title);
+        if (isNew || next.*n.member != v.value) {
+            next.*n.member = v.value;
             changed << QLatin1String(n.name);
         }
     }
@@ -354,6 +360,7 @@ Outcome saveParcel(AppContext &ctx, const std::optional<Parcel> &loaded, const P
         return refused(ctx, Result::Failed, QStringLiteral("The Parcel could not be saved:\n\n") + e.message(), title);
     }
     out.result = Result::Done;
+    changeEvents(ctx).announceParcel(out.id);
     return out;
 }
 
@@ -362,13 +369,15 @@ Outcome receiveStock(AppContext &ctx, const Receipt &r)
     const QString title = QStringLiteral("Receiving Stock");
     if (r.supplierId <= 0)
         return refused(ctx, Result::Refused, QStringLiteral("You need to define a Supplier!"), title);
-    const auto carat = Decimal5::parse(r.carat);
-    if (!carat || *carat <= Decimal5())
+    if (r.carat.trimmed().isEmpty())
         return refused(ctx, Result::Refused, QStringLiteral("You need to define the Carats received!"), title);
-    const auto cost = Decimal5::parse(r.costUS.isEmpty() ? QStringLiteral("0") : r.costUS);
-    if (!cost || *cost < Decimal5())
-        return refused(ctx, Result::Refused,
-                       QStringLiteral("\"%1\" is not a valid cost per carat.").arg(r.costUS), title);
+    figures::Reader read(ctx.db(), QStringLiteral("parceladd"));
+    const std::optional<Decimal5> carat = read(r.carat, QStringLiteral("Carats received"), QStringLiteral("Carat"),
+                                               figures::Need::Positive);
+    const std::optional<Decimal5> cost = read(r.costUS, QStringLiteral("cost per carat"), QStringLiteral("costusct"),
+                                              figures::Need::NotNegative);
+    if (!read.ok())
+        return refused(ctx, Result::Refused, read.error(), title);
     Outcome out;
     out.id = r.parcelId;
     try {
@@ -396,6 +405,7 @@ Outcome receiveStock(AppContext &ctx, const Receipt &r)
         return refused(ctx, Result::Failed, QStringLiteral("The stock could not be received:\n\n") + e.message(), title);
     }
     out.result = Result::Done;
+    changeEvents(ctx).announceParcel(r.parcelId);
     return out;
 }
 

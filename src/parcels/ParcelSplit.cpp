@@ -1,5 +1,8 @@
 #include "parcels/ParcelSplit.h"
 
+#include "core/ChangeEvents.h"
+#include "core/Figures.h"
+
 #include "core/AppContext.h"
 #include "db/Guard.h"
 #include "db/Retry.h"
@@ -35,20 +38,35 @@ Outcome splitParcel(AppContext &ctx, const SplitRequest &r)
                     QStringLiteral("Missing Information"));
     if (db::scalar(ctx.db(), QStringLiteral("SELECT ID FROM parcel WHERE SKU = ? LIMIT 1"), {sku}).isValid())
         return tell(ctx, Result::Refused, kSkuTaken, QStringLiteral("missing Information"));
-    const auto carat = Decimal5::parse(r.carat);
-    if (!carat || *carat <= Decimal5())
+    if (r.carat.trimmed().isEmpty())
         return tell(ctx, Result::Refused, QStringLiteral("Please enter the Carats of the new Parcel."), title);
+    figures::Reader read(ctx.db(), QStringLiteral("parcel"));
+    const std::optional<Decimal5> carat =
+        read(r.carat, QStringLiteral("Carats of the new Parcel"), QStringLiteral("Carat"), figures::Need::Positive);
     std::optional<Decimal5> value;
     if (!r.newValueUS.trimmed().isEmpty()) {
-        value = Decimal5::parse(r.newValueUS);
-        if (!value || *value < Decimal5())
-            return tell(ctx, Result::Refused, QStringLiteral("\"%1\" is not a valid value.").arg(r.newValueUS), title);
+        // A value for the whole new parcel: its cost per carat is checked
+        // against its column below.
+        const figures::Reading v =
+            figures::read(r.newValueUS, {QStringLiteral("value of the new Parcel"), figures::Column{19, 5},
+                                         figures::Need::NotNegative});
+        if (!v.ok())
+            return tell(ctx, Result::Refused, v.error, title);
+        value = v.value;
     }
     std::optional<Decimal5> sell;
-    if (!r.sellPerCarat.trimmed().isEmpty()) {
-        sell = Decimal5::parse(r.sellPerCarat);
-        if (!sell || *sell < Decimal5())
-            return tell(ctx, Result::Refused, QStringLiteral("\"%1\" is not a valid price.").arg(r.sellPerCarat), title);
+    if (!r.sellPerCarat.trimmed().isEmpty())
+        sell = read(r.sellPerCarat, QStringLiteral("sell price per carat"), QStringLiteral("SellPerCarat"),
+                    figures::Need::NotNegative);
+    if (!read.ok())
+        return tell(ctx, Result::Refused, read.error(), title);
+    if (value && carat && !carat->isZero()) {
+        const figures::Column costColumn = figures::columnOf(ctx.db(), QStringLiteral("parcel"), QStringLiteral("CostPerCarat"));
+        if (value->dividedBy(*carat) > costColumn.largest())
+            return tell(ctx, Result::Refused,
+                        figures::tooLargeMessage(QStringLiteral("cost per carat of the new Parcel"),
+                                                 value->dividedBy(*carat).fixed(5), costColumn),
+                        title);
     }
 
     Outcome out;
@@ -58,6 +76,9 @@ Outcome splitParcel(AppContext &ctx, const SplitRequest &r)
         step = db::retryOnLockConflict([&] {
             db::Transaction tx(ctx.db());
             const QSqlDatabase db = ctx.db();
+            // The parcel numbers' guard comes first: the reads after it see
+            // what a split that held it before has saved.
+            db::claimGuard(db, db::GuardKind::ParcelSku, 0);
             const QDateTime now = QDateTime::currentDateTime();
             const auto src = loadParcel(db, r.sourceId);
             if (!src)
@@ -71,7 +92,6 @@ Outcome splitParcel(AppContext &ctx, const SplitRequest &r)
                 return Step::NotEnough;
             // The SKU again, now that this workstation holds the source and
             // the parcel numbers' guard.
-            db::claimGuard(db, db::GuardKind::ParcelSku, 0);
             if (db::scalar(db, QStringLiteral("SELECT ID FROM parcel WHERE SKU = ? LIMIT 1"), {sku}).isValid())
                 return Step::SkuTaken;
             const ParcelFigures f = parcelFigures(db, r.sourceId);
@@ -113,6 +133,7 @@ Outcome splitParcel(AppContext &ctx, const SplitRequest &r)
         break;
     }
     out.result = Result::Done;
+    changeEvents(ctx).announceParcel(0); // the source and the new parcels
     return out;
 }
 

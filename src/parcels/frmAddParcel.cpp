@@ -1,7 +1,9 @@
 #include "parcels/frmAddParcel.h"
 
+#include "core/Failures.h"
 #include "core/AppContext.h"
 #include "core/widgets/Named.h"
+#include "core/widgets/NumberBox.h"
 #include "db/Sql.h"
 #include "parcels/OlderParcel.h"
 #include "stones/OlderParcelView.h"
@@ -33,7 +35,9 @@ frmAddParcel::frmAddParcel(AppContext &ctx, qint64 parcelId, QWidget *parent)
     txtInvoice = named(new QLineEdit(this), "txtInvoice");
     txtInvoice->setMaxLength(50);
     txtPricePerCarat = named(new QLineEdit(this), "txtPricePerCarat");
+    numberBox(txtPricePerCarat);
     txtCarats = named(new QLineEdit(this), "txtCarats");
+    numberBox(txtCarats);
     txtQuantity = named(new QLineEdit(this), "txtQuantity");
     form->addRow(QStringLiteral("Supplier"), cboSupplier);
     form->addRow(QStringLiteral("Invoice"), txtInvoice);
@@ -66,7 +70,8 @@ void frmAddParcel::refreshReceipts()
     QList<stones::OlderReceiptLine> lines;
     try {
         lines = stones::olderReceipts(m_ctx.db(), m_parcelId);
-    } catch (const db::DbError &) {
+    } catch (const db::DbError &e) {
+        informFailure(m_ctx, QStringLiteral("The receipts of the parcel could not be read"), QStringLiteral("Parcel"), e);
     }
     grdReceipts->setRowCount(int(lines.size()));
     for (int r = 0; r < lines.size(); ++r) {

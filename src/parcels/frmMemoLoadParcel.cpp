@@ -1,5 +1,6 @@
 #include "parcels/frmMemoLoadParcel.h"
 
+#include "core/Failures.h"
 #include "core/AppContext.h"
 #include "core/widgets/Named.h"
 #include "db/Sql.h"
@@ -60,7 +61,8 @@ void frmMemoLoadParcel::reload()
     try {
         if (!optThisCustomer->isChecked() || customer)
             rows = parcels::parcelMemoList(m_ctx.db(), chkOnlyOpen->isChecked(), customer);
-    } catch (const db::DbError &) {
+    } catch (const db::DbError &e) {
+        informFailure(m_ctx, QStringLiteral("The parcel memos could not be read"), QStringLiteral("Parcel Memo"), e);
     }
     grdMemos->setRowCount(int(rows.size()));
     for (int r = 0; r < rows.size(); ++r) {

@@ -1,5 +1,8 @@
 #include "parcels/frmMemoParcelRemove.h"
 
+#include "core/Figures.h"
+#include "core/widgets/NumberBox.h"
+
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -19,6 +22,7 @@ MemoCaratDialog::MemoCaratDialog(const char *name, const QString &title, const Q
     lblOut->setObjectName(QStringLiteral("lblOut"));
     txtCarat = new QLineEdit(this);
     txtCarat->setObjectName(QStringLiteral("txtCarat"));
+    numberBox(txtCarat);
     root->addWidget(lblOut);
     root->addWidget(txtCarat);
     auto *cmds = new QHBoxLayout;
@@ -43,7 +47,7 @@ QString MemoCaratDialog::carat() const { return txtCarat->text().trimmed(); }
 
 void MemoCaratDialog::updateCommands()
 {
-    const auto c = parcels::Decimal5::parse(txtCarat->text());
+    const auto c = figures::parseTyped(txtCarat->text());
     cmdOK->setEnabled(c && *c > parcels::Decimal5() && *c <= m_out);
 }
 

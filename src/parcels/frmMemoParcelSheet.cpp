@@ -1,5 +1,6 @@
 #include "parcels/frmMemoParcelSheet.h"
 
+#include "core/Failures.h"
 #include "core/AppContext.h"
 #include "core/widgets/Named.h"
 #include "db/Sql.h"
@@ -98,7 +99,8 @@ void frmMemoParcelSheet::reload()
     try {
         h = loadParcelMemo(m_ctx.db(), m_memoId);
         lines = parcelMemoLines(m_ctx.db(), m_memoId, history);
-    } catch (const db::DbError &) {
+    } catch (const db::DbError &e) {
+        informFailure(m_ctx, QStringLiteral("The parcel memo could not be read"), QStringLiteral("Parcel Memo"), e);
     }
     if (h) {
         lblCustomer->setText(QStringList{h->companyName, h->street1, h->street2,

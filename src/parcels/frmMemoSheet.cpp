@@ -4,6 +4,7 @@
 #include "core/Screens.h"
 #include "core/Users.h"
 #include "core/widgets/Named.h"
+#include "core/widgets/NumberBox.h"
 #include "db/Row.h"
 #include "db/Sql.h"
 #include "memos/MemoFiles.h"
@@ -97,7 +98,9 @@ frmMemoSheet::frmMemoSheet(AppContext &ctx, QWidget *parent) : QWidget(parent), 
     lblPriceStone = named(new QLabel(QStringLiteral("Sell Price US$/Stone"), this), "lblPriceStone");
     lblPriceCarat = named(new QLabel(QStringLiteral("Sell Price %1/Stone").arg(currency), this), "lblPriceCarat");
     txtPriceUS = named(new QLineEdit(this), "txtPriceUS");
+    numberBox(txtPriceUS);
     txtPriceLocal = named(new QLineEdit(this), "txtPriceLocal");
+    numberBox(txtPriceLocal);
     cmdAddStone = named(new QPushButton(QStringLiteral("add Stone"), this), "cmdAddStone");
     cboParcel = named(new QComboBox(this), "cboParcel");
     lblParcelOnHand = named(new QLabel(this), "lblParcelOnHand");

@@ -1,7 +1,10 @@
 #include "parcels/frmParcel.h"
 
+#include "core/Failures.h"
+#include "core/ChangeEvents.h"
 #include "core/AppContext.h"
 #include "core/widgets/Named.h"
+#include "core/widgets/NumberBox.h"
 #include "db/Sql.h"
 #include "parcels/frmMemoLoadParcel.h"
 #include "parcels/frmParcelAdd.h"
@@ -61,6 +64,7 @@ frmParcel::frmParcel(AppContext &ctx, QWidget *parent) : QWidget(parent), m_ctx(
     auto *find = new QVBoxLayout;
     auto *filters = new QHBoxLayout;
     txtCaratSearch = named(new QLineEdit(this), "txtCaratSearch");
+    numberBox(txtCaratSearch);
     txtCaratSearch->setPlaceholderText(QStringLiteral("ct"));
     cboColorSearch = named(new QComboBox(this), "cboColorSearch");
     cboClaritySearch = named(new QComboBox(this), "cboClaritySearch");
@@ -95,8 +99,11 @@ frmParcel::frmParcel(AppContext &ctx, QWidget *parent) : QWidget(parent), m_ctx(
                         QStringLiteral("Emerald"), QStringLiteral("Heart"), QStringLiteral("Radiant"),
                         QStringLiteral("Triangle")});
     txtCarat = named(new QLineEdit(this), "txtCarat");
+    numberBox(txtCarat);
     txtLowCarat = named(new QLineEdit(this), "txtLowCarat");
+    numberBox(txtLowCarat);
     txtHighCarat = named(new QLineEdit(this), "txtHighCarat");
+    numberBox(txtHighCarat);
     txtAvrgCarat = named(new QLineEdit(this), "txtAvrgCarat");
     txtQuantity = named(new QLineEdit(this), "txtQuantity");
     cboColourLow = named(new QComboBox(this), "cboColourLow");
@@ -104,6 +111,7 @@ frmParcel::frmParcel(AppContext &ctx, QWidget *parent) : QWidget(parent), m_ctx(
     cboClarityLow = named(new QComboBox(this), "cboClarityLow");
     cboClarityHigh = named(new QComboBox(this), "cboClarityHigh");
     txtSellPerCarat = named(new QLineEdit(this), "txtSellPerCarat");
+    numberBox(txtSellPerCarat);
     txtComment = named(new QLineEdit(this), "txtComment");
     lblDates = named(new QLabel(this), "lblDates");
     txtLastUSCost = named(new QLineEdit(this), "txtLastUSCost");
@@ -137,6 +145,23 @@ frmParcel::frmParcel(AppContext &ctx, QWidget *parent) : QWidget(parent), m_ctx(
     form->addRow(QStringLiteral("Carats on memo"), txtCaratonMEMO);
     form->addRow(lblDates);
     rec->addLayout(form);
+    // What the parcel cost is seen only with the right to see costs.
+    auto showCosts = [this, form] {
+        for (QWidget *e : {static_cast<QWidget *>(txtLastUSCost), static_cast<QWidget *>(txtLastVendor),
+                           static_cast<QWidget *>(txtAVRUSCost)})
+            form->setRowVisible(e, m_ctx.user.ViewCost);
+    };
+    showCosts();
+    connect(&m_ctx.events(), &ContextEvents::rightsChanged, this, showCosts);
+    // Carats moved by any screen of this workstation: the grid and the
+    // parcel shown are read again (not while the user edits it).
+    connect(&changeEvents(m_ctx), &ChangeEvents::parcelChanged, this, [this](qint64 id) {
+        if (busy())
+            return;
+        runSearch();
+        if (m_loaded && (id == 0 || id == m_loaded->id))
+            loadParcel(m_loaded->id);
+    });
     auto *cmds = new QGridLayout;
     cmdAddDiamond = named(new QPushButton(QStringLiteral("&New"), this), "cmdAddDiamond");
     cmdEditDiamond = named(new QPushButton(QStringLiteral("&Edit"), this), "cmdEditDiamond");
@@ -211,7 +236,8 @@ void frmParcel::runSearch()
     QList<ParcelHit> hits;
     try {
         hits = searchParcels(m_ctx.db(), s);
-    } catch (const db::DbError &) {
+    } catch (const db::DbError &e) {
+        informFailure(m_ctx, QStringLiteral("The parcel search failed"), QStringLiteral("Parcels"), e);
     }
     grdParcels->setRowCount(int(hits.size()));
     for (int r = 0; r < hits.size(); ++r) {
@@ -294,8 +320,9 @@ void frmParcel::loadParcel(qint64 id)
         return;
     try {
         m_loaded = parcels::loadParcel(m_ctx.db(), id);
-    } catch (const db::DbError &) {
+    } catch (const db::DbError &e) {
         m_loaded.reset();
+        informFailure(m_ctx, QStringLiteral("The parcel could not be read"), QStringLiteral("Parcels"), e);
     }
     showParcel(m_loaded);
     lock(true);

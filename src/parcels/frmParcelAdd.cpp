@@ -1,6 +1,8 @@
 #include "parcels/frmParcelAdd.h"
 
 #include "core/AppContext.h"
+#include "core/Figures.h"
+#include "core/widgets/NumberBox.h"
 #include "core/widgets/Named.h"
 #include "db/Sql.h"
 #include "parcels/ParcelRecord.h"
@@ -31,6 +33,8 @@ frmParcelAdd::frmParcelAdd(AppContext &ctx, qint64 parcelId, QWidget *parent)
     txtUS = named(new QLineEdit(this), "txtUS");
     txtCDN = named(new QLineEdit(this), "txtCDN");
     txtZAR = named(new QLineEdit(this), "txtZAR");
+    for (QLineEdit *e : {txtCarat, txtUS, txtCDN, txtZAR})
+        numberBox(e);
     form->addRow(QStringLiteral("Supplier"), cboSupplier);
     form->addRow(QStringLiteral("Carats received"), txtCarat);
     form->addRow(QStringLiteral("Cost US$/ct"), txtUS);
@@ -73,6 +77,15 @@ bool frmParcelAdd::fill()
 {
     if (cboSupplier->currentIndex() <= 0)
         return false;
+    // A cost typed in another currency that is not a figure is refused,
+    // never received at the US$ cost shown before it.
+    for (const auto &[box, name] : {std::pair{txtCDN, QStringLiteral("Cost %1/ct").arg(m_ctx.settings.currencyName())},
+                                    std::pair{txtZAR, QStringLiteral("Cost ZAR/ct")}})
+        if (!figures::isTyped(box->text())) {
+            m_ctx.prompt().inform(figures::notANumberMessage(name, box->text()), QStringLiteral("Receiving Stock"),
+                                  Icon::Exclamation);
+            return false;
+        }
     const QString entry = cboSupplier->currentText();
     const qint64 supplier = entry.section(QStringLiteral("--- "), -1).toLongLong();
     const parcels::Outcome o = parcels::receiveStock(m_ctx, {m_parcelId, supplier, txtCarat->text(), txtUS->text()});

@@ -1,5 +1,6 @@
 #include "parcels/frmParcelHistory.h"
 
+#include "core/Failures.h"
 #include "core/AppContext.h"
 #include "core/widgets/Named.h"
 #include "db/Sql.h"
@@ -36,7 +37,8 @@ frmParcelHistory::frmParcelHistory(AppContext &ctx, qint64 parcelId, QWidget *pa
     QList<parcels::JournalRow> rows;
     try {
         rows = parcels::parcelJournal(ctx.db(), parcelId);
-    } catch (const db::DbError &) {
+    } catch (const db::DbError &e) {
+        informFailure(ctx, QStringLiteral("The history of the parcel could not be read"), QStringLiteral("History"), e);
     }
     const QLocale us(QLocale::English, QLocale::UnitedStates);
     grdHistory->setRowCount(int(rows.size()));

@@ -1,7 +1,10 @@
 #include "parcels/frmParcelPutOnMemo.h"
 
+#include "core/Figures.h"
+
 #include "core/AppContext.h"
 #include "core/widgets/Named.h"
+#include "core/widgets/NumberBox.h"
 #include "db/Sql.h"
 #include "parcels/ParcelMemo.h"
 #include "parcels/frmMemoParcelSheet.h"
@@ -37,12 +40,18 @@ frmParcelPutOnMemo::frmParcelPutOnMemo(AppContext &ctx, qint64 parcelId, QWidget
     if (last > 0)
         cboCustomer->setCurrentIndex(last);
     txtCarat = named(new QLineEdit(this), "txtCarat");
+    numberBox(txtCarat);
     txtUScarat = named(new QLineEdit(this), "txtUScarat");
+    numberBox(txtUScarat);
     txtCDNcarat = named(new QLineEdit(this), "txtCDNcarat");
+    numberBox(txtCDNcarat);
     txtZARcarat = named(new QLineEdit(this), "txtZARcarat");
+    numberBox(txtZARcarat);
     form->addRow(QStringLiteral("On hand (ct)"), txtOnHand);
     form->addRow(QStringLiteral("Average cost US$/ct"), txtAverageCost);
     form->addRow(QStringLiteral("Last cost US$/ct"), txtLastCost);
+    form->setRowVisible(txtAverageCost, ctx.user.ViewCost);
+    form->setRowVisible(txtLastCost, ctx.user.ViewCost);
     form->addRow(QStringLiteral("Customer"), cboCustomer);
     form->addRow(QStringLiteral("Carats"), txtCarat);
     form->addRow(QStringLiteral("US$/ct"), txtUScarat);
@@ -84,7 +93,7 @@ void frmParcelPutOnMemo::couple(bool changed)
 
 void frmParcelPutOnMemo::updateCommands()
 {
-    const auto c = parcels::Decimal5::parse(txtCarat->text());
+    const auto c = figures::parseTyped(txtCarat->text());
     cmdPutOnMemo->setEnabled(cboCustomer->currentIndex() > 0 && c && !c->isZero());
 }
 

@@ -1,9 +1,12 @@
 #include "parcels/frmSplitOlderParcel.h"
 
+#include "core/Figures.h"
+
 #include "core/AppContext.h"
 #include "core/widgets/Named.h"
 #include "db/Sql.h"
 #include "parcels/OlderParcel.h"
+#include "parcels/ParcelSplit.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -23,7 +26,7 @@ namespace {
 // The number a field holds; 0 when it holds none.
 Decimal5 val(const QLineEdit *e)
 {
-    return Decimal5::parse(e->text().trimmed()).value_or(Decimal5());
+    return figures::parseTyped(e->text()).value_or(Decimal5());
 }
 
 int gradeOf(const QComboBox *c)
@@ -215,7 +218,18 @@ frmSplitOlderParcel::Pane frmSplitOlderParcel::buildPane(const char *suffix, boo
     p.useMarkup->setObjectName(QStringLiteral("chkUseMarkup") + sfx);
     const QString local = m_ctx.settings.currencyName();
     f->addRow(QStringLiteral("ID"), p.id);
-    f->addRow(QStringLiteral("SKU"), p.sku);
+    if (isNew) {
+        // imgAuto: the next number after the letters typed into the new SKU.
+        auto *row = new QHBoxLayout;
+        row->addWidget(p.sku, 1);
+        imgAuto = named(new QPushButton(QStringLiteral("Auto"), this), "imgAuto");
+        imgAuto->setToolTip(QStringLiteral("The next free number after the letters typed"));
+        row->addWidget(imgAuto);
+        f->addRow(QStringLiteral("SKU"), row);
+        connect(imgAuto, &QPushButton::clicked, this, &frmSplitOlderParcel::autoSku);
+    } else {
+        f->addRow(QStringLiteral("SKU"), p.sku);
+    }
     f->addRow(QStringLiteral("Shape"), p.shape);
     f->addRow(QStringLiteral("Carats"), p.carat);
     f->addRow(QStringLiteral("Weight from"), p.weightLow);
@@ -232,6 +246,13 @@ frmSplitOlderParcel::Pane frmSplitOlderParcel::buildPane(const char *suffix, boo
     f->addRow(QString(), p.useMarkup);
     static_cast<QHBoxLayout *>(layout()->itemAt(0)->layout())->addWidget(box);
     return p;
+}
+
+void frmSplitOlderParcel::autoSku()
+{
+    const QString next = parcels::autoNumber(m_ctx, QStringLiteral("ParcelStock"), neu.sku->text().trimmed());
+    if (!next.isEmpty())
+        neu.sku->setText(next);
 }
 
 void frmSplitOlderParcel::set(QLineEdit *e, const Decimal5 &v)

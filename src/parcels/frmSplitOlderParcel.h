@@ -41,6 +41,9 @@ public:
         *txtUSParcelValue;
     Pane old, neu;
     QPushButton *cmdUpdate, *cmdCancel;
+    QPushButton *imgAuto = nullptr;
+    // imgAuto: the new parcel's SKU numbered on from the letters typed into it.
+    void autoSku();
 
 private:
     Pane buildPane(const char *suffix, bool isNew);

@@ -1,5 +1,7 @@
 #include "parcels/frmSplitParcel.h"
 
+#include "core/Figures.h"
+
 #include "core/AppContext.h"
 #include "core/widgets/Named.h"
 #include "db/Sql.h"
@@ -111,7 +113,7 @@ void frmSplitParcel::caratNewChanged()
 {
     if (m_guard)
         return;
-    const Decimal5 c = Decimal5::parse(txtCaratNew->text()).value_or(Decimal5());
+    const Decimal5 c = figures::parseTyped(txtCaratNew->text()).value_or(Decimal5());
     m_guard = true;
     txtCaratOld->setText((m_source.carat - c).fixed(2));
     txtUSParcelValueNew->setText(m_cost.times(c).fixed(2));
@@ -125,8 +127,8 @@ void frmSplitParcel::valueNewChanged()
         return;
     m_guard = true;
     const Decimal5 total = m_cost.times(m_source.carat);
-    const Decimal5 valueNew = Decimal5::parse(txtUSParcelValueNew->text()).value_or(Decimal5());
-    const Decimal5 caratNew = Decimal5::parse(txtCaratNew->text()).value_or(Decimal5());
+    const Decimal5 valueNew = figures::parseTyped(txtUSParcelValueNew->text()).value_or(Decimal5());
+    const Decimal5 caratNew = figures::parseTyped(txtCaratNew->text()).value_or(Decimal5());
     const Decimal5 caratOld = m_source.carat - caratNew;
     const Decimal5 valueOld = total - valueNew;
     txtUSParcelValueOld->setText(valueOld.fixed(2));

@@ -166,7 +166,12 @@ double SqlPriceSource::cell(Grid g, double weight, const QString &colour, const 
     QSqlQuery q = db::exec(m_db, sql, {clarity, colour});
     if (!q.next())
         return 0.0;
-    return db::Row(q).num(QStringLiteral("Price"));
+    const db::Row row(q);
+    const double price = row.num(QStringLiteral("Price"));
+    const QDate date = row.dateTime(QStringLiteral("Date")).date();
+    if (price != 0 && date.isValid() && (!m_latest.isValid() || date > m_latest))
+        m_latest = date;
+    return price;
 }
 
 void GridCache::load(const QSqlDatabase &db)

@@ -54,9 +54,13 @@ class SqlPriceSource : public PriceSource {
 public:
     explicit SqlPriceSource(QSqlDatabase db) : m_db(std::move(db)) {}
     double cell(Grid g, double weight, const QString &colour, const QString &clarity) const override;
+    // The newest Date of the grid rows that gave a price so far (the date
+    // of the list price printed with it); invalid when none had one.
+    QDate latestDate() const { return m_latest; }
 
 private:
     QSqlDatabase m_db;
+    mutable QDate m_latest;
 };
 
 // The whole grid read once into memory (a few thousand rows).

@@ -1,6 +1,8 @@
 #include "pricing/Rates.h"
 
 #include "core/AppContext.h"
+#include "core/KnownRates.h"
+#include "core/Figures.h"
 #include "db/Row.h"
 #include "db/Sql.h"
 #include "pricing/HttpFetch.h"
@@ -11,6 +13,7 @@
 #include <QFile>
 #include <QLocale>
 #include <cmath>
+#include <map>
 
 namespace velmor::pricing {
 
@@ -138,6 +141,14 @@ RatesFetch fetchRates(AppContext &ctx)
         return fail(QStringLiteral("rand rate"), bandText("US$/ZAR", v, kZarBand));
     }
     ctx.exchangeRateZAR = *r.zar;
+    // The last good rand rate is kept, as the exchange rate is, for a day
+    // without the network.
+    try {
+        db::exec(ctx.db(), QStringLiteral("UPDATE Config SET ExchangeRateZAR = ? ORDER BY ID LIMIT 1"),
+                 {rateValue(*r.zar)});
+    } catch (const db::DbError &) {
+        // An older database without the column: the rate is known for today.
+    }
     err = fetchTo(src.metalHost + QStringLiteral("/market/"), src.metalFile, metal);
     if (!err.isEmpty())
         return fail(QStringLiteral("metal-price page"), err);
@@ -175,8 +186,8 @@ void ExchangeRateForm::activate(const AppContext &ctx)
     write(GoldRateBase, formatFixed(ctx.settings.GoldRateBase, 2));
     write(PlatinumRate, formatFixed(ctx.settings.PlatinumRate, 2));
     // As currency values (four decimals).
-    openedGoldRate = std::round(db::leadingNumber(m_text[GoldRate]) * 10000) / 10000;
-    openedPlatinumRate = std::round(db::leadingNumber(m_text[PlatinumRate]) * 10000) / 10000;
+    openedGoldRate = figures::parseTyped(m_text[GoldRate]).value_or(Decimal5()).rounded(4).toDouble();
+    openedPlatinumRate = figures::parseTyped(m_text[PlatinumRate]).value_or(Decimal5()).rounded(4).toDouble();
 }
 
 void ExchangeRateForm::write(Field f, const QString &text)
@@ -186,12 +197,16 @@ void ExchangeRateForm::write(Field f, const QString &text)
     edit(f, text); // the written field's own change handler runs (and finds the guard set)
 }
 
-void ExchangeRateForm::convert(Field from, Field to, Field grams, bool multiply)
+void ExchangeRateForm::convert(Field from, Field to, Field gramsField, bool multiply)
 {
     if (m_guard)
         return;
-    const double v = db::leadingNumber(m_text[from]);
-    const double g = db::leadingNumber(m_text[grams]);
+    const std::optional<Decimal5> value = figures::parseTyped(m_text[from]);
+    const std::optional<Decimal5> grams = figures::parseTyped(m_text[gramsField]);
+    if (!value || !grams)
+        return; // not a figure: the partner keeps its text, the save refuses it
+    const double v = value->toDouble();
+    const double g = grams->toDouble();
     if (!multiply && g == 0)
         return; // nothing to divide by: the partner keeps its text
     m_guard = true;
@@ -216,6 +231,34 @@ RatesSaveResult saveRates(AppContext &ctx, const ExchangeRateForm &form,
 {
     RatesSaveResult result;
     const QSqlDatabase db = ctx.db();
+    figures::Reader read(db, QStringLiteral("Config"));
+    const auto nn = figures::Need::NotNegative;
+    const std::map<ExchangeRateForm::Field, Decimal5> typedValues = {
+        {ExchangeRateForm::ExchangeRate,
+         read(form.text(ExchangeRateForm::ExchangeRate), QStringLiteral("exchange rate (US$ 1.00 =)"), QStringLiteral("ExchangeRate"), nn)},
+        {ExchangeRateForm::GoldRate,
+         read(form.text(ExchangeRateForm::GoldRate), QStringLiteral("Gold rate per gram"), QStringLiteral("GoldRate"), nn)},
+        {ExchangeRateForm::GoldRateBase,
+         read(form.text(ExchangeRateForm::GoldRateBase), QStringLiteral("Base gold per gram"), QStringLiteral("GoldRateBase"), nn)},
+        {ExchangeRateForm::PlatinumRate,
+         read(form.text(ExchangeRateForm::PlatinumRate), QStringLiteral("Platinum rate"), QStringLiteral("PlatinumRate"), nn)},
+    };
+    // A field that is not a figure, is below 0 or is larger than its column
+    // holds is refused first, and nothing is stored.  The ounce boxes are
+    // stored through the gram rates, but a text in them that is not a figure
+    // must not let the save go on with the gram figures shown beside it.
+    QString refusal = read.ok() ? QString() : read.error();
+    const std::pair<ExchangeRateForm::Field, const char *> filling[] = {
+        {ExchangeRateForm::GoldRateOunce, "Gold rate per ounce"},
+        {ExchangeRateForm::GoldRateOunceBase, "Base gold per ounce"},
+        {ExchangeRateForm::OunceToGram, "Grams per ounce"}};
+    for (const auto &[field, name] : filling)
+        if (refusal.isEmpty() && !figures::isTyped(form.text(field)))
+            refusal = figures::notANumberMessage(QString::fromLatin1(name), form.text(field));
+    if (!refusal.isEmpty()) {
+        ctx.prompt().inform(refusal, QStringLiteral("Exchange Rate"), Icon::Exclamation);
+        return result;
+    }
     auto reload = [&] {
         if (reloadConfiguration) {
             reloadConfiguration();
@@ -236,7 +279,7 @@ RatesSaveResult saveRates(AppContext &ctx, const ExchangeRateForm &form,
             return false;
         const QVariant id = q.value(0);
         const double stored = db::numOf(q.value(1));
-        const double typed = std::round(db::leadingNumber(form.text(field)) * 100000) / 100000;
+        const double typed = typedValues.at(field).toDouble();
         // A Null column counts as 0 (no rate stored yet).
         if (std::abs(stored - typed) < 0.000001)
             return false;

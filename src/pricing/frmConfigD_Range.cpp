@@ -1,7 +1,11 @@
 #include "pricing/frmConfigD_Range.h"
 
 #include "core/AppContext.h"
+#include "core/Figures.h"
+#include "core/Users.h"
+#include "core/widgets/AdministratorOnly.h"
 #include "core/widgets/Named.h"
+#include "core/widgets/NumberBox.h"
 #include "db/Row.h"
 #include "db/Sql.h"
 #include "pricing/ClassTables.h"
@@ -21,12 +25,15 @@ frmConfigD_Range::frmConfigD_Range(AppContext &ctx, QWidget *parent) : QWidget(p
 {
     setObjectName(QStringLiteral("frmConfigD_Range"));
     setWindowTitle(QStringLiteral("Diameter Ranges"));
+    ui::administratorOnly(ctx, this);
     txtID = named(new QLineEdit(QStringLiteral("0")), "txtID");
     txtID->hide();
     txtClass = named(new QLineEdit, "txtClass");
     txtCaratLow = named(new QLineEdit, "txtCaratLow");
     txtCaratHigh = named(new QLineEdit, "txtCaratHigh");
     txtMarkup = named(new QLineEdit, "txtMarkup");
+    for (QLineEdit *e : {txtCaratLow, txtCaratHigh, txtMarkup})
+        numberBox(e);
     Flex = named(new QTableWidget(0, 5), "Flex");
     Flex->setHorizontalHeaderLabels({QStringLiteral("ID"), QStringLiteral("Class"), QStringLiteral("Carat Low"),
                                      QStringLiteral("Carat High"), QStringLiteral("Markup")});
@@ -120,12 +127,19 @@ void frmConfigD_Range::editSelected()
 
 void frmConfigD_Range::update()
 {
+    if (!checkRight(m_ctx, QStringLiteral("Administrator")))
+        return;
     SizeRange r;
     r.id = txtID->text().toLongLong();
     r.name = txtClass->text();
-    r.caratA = db::leadingNumber(txtCaratLow->text());
-    r.caratB = db::leadingNumber(txtCaratHigh->text());
-    r.markup = db::leadingNumber(txtMarkup->text());
+    figures::Reader read(m_ctx.db(), QStringLiteral("DRange"));
+    r.caratA = read.number(txtCaratLow->text(), QStringLiteral("Carat low"), QStringLiteral("CaratLow"), figures::Need::NotNegative);
+    r.caratB = read.number(txtCaratHigh->text(), QStringLiteral("Carat high"), QStringLiteral("CaratHigh"), figures::Need::Positive);
+    r.markup = read.number(txtMarkup->text(), QStringLiteral("Markup"), QStringLiteral("Markup"));
+    if (!read.ok()) {
+        m_ctx.prompt().inform(read.error(), QStringLiteral("Velmor"), Icon::Exclamation);
+        return;
+    }
     try {
         saveSizeRange(m_ctx.db(), r);
     } catch (const db::DbError &) {
@@ -140,6 +154,8 @@ void frmConfigD_Range::update()
 
 void frmConfigD_Range::refreshParcels()
 {
+    if (!checkRight(m_ctx, QStringLiteral("Administrator")))
+        return;
     try {
         pushMarkupsToParcels(m_ctx.db());
     } catch (const db::DbError &) {

@@ -1,6 +1,10 @@
 #include "pricing/frmConfigExchangeRate.h"
 
 #include "core/AppContext.h"
+#include "core/Figures.h"
+#include "core/widgets/NumberBox.h"
+#include "core/Users.h"
+#include "core/widgets/AdministratorOnly.h"
 #include "db/Row.h"
 #include "db/Sql.h"
 
@@ -16,13 +20,14 @@ frmConfigExchangeRate::frmConfigExchangeRate(AppContext &ctx, QWidget *parent) :
 {
     setObjectName(QStringLiteral("frmConfigExchangeRate"));
     setWindowTitle(QStringLiteral("Exchange and Metal Rates"));
+    ui::rightHeld(ctx, this, QStringLiteral("AllowExchangeRateChanging"));
     static const char *const labels[] = {"US$ 1.00 =",          "Gold rate per gram", "Gold rate per ounce",
                                          "Base gold per gram",  "Base gold per ounce", "Grams per ounce",
                                          "Grams per ounce (base)", "Platinum rate"};
     auto *form = new QFormLayout;
     for (int i = 0; i < ExchangeRateForm::FieldCount; ++i) {
         const auto f = ExchangeRateForm::Field(i);
-        auto *e = new QLineEdit;
+        auto *e = numberBox(new QLineEdit);
         e->setObjectName(ExchangeRateForm::controlName(f));
         m_edits[i] = e;
         form->addRow(QString::fromLatin1(labels[i]), e);
@@ -51,17 +56,24 @@ void frmConfigExchangeRate::activate() { m_form.activate(m_ctx); }
 
 RatesSaveResult frmConfigExchangeRate::save()
 {
+    if (!checkRight(m_ctx, QStringLiteral("AllowExchangeRateChanging")))
+        return {};
     try {
         const RatesSaveResult r = saveRates(m_ctx, m_form, reloadConfiguration);
         if (r.exchangeRate) {
             // The stored rate is the working rate from now on: every open
             // screen (the stone screen's title and local prices) follows.
-            const double rate = db::leadingNumber(m_form.text(ExchangeRateForm::ExchangeRate));
+            const double rate =
+                figures::parseTyped(m_form.text(ExchangeRateForm::ExchangeRate)).value_or(Decimal5()).toDouble();
             m_ctx.settings.ExchangeRate = rate;
             if (rate > 0)
                 m_ctx.exchangeRateCDN = rate;
             emit m_ctx.events().ratesChanged();
         }
+        // A word that it was done (or that nothing needed storing).
+        m_ctx.prompt().notice(r.exchangeRate || r.goldRate || r.goldRateBase || r.platinumRate
+                                  ? QStringLiteral("The rates have been saved.")
+                                  : QStringLiteral("The rates are as stored: nothing needed saving."));
         return r;
     } catch (const db::DbError &) {
         m_ctx.prompt().inform(QStringLiteral("The rates could not be saved."), QStringLiteral("Exchange Rate"),

@@ -1,6 +1,8 @@
 #include "pricing/frmConfigQs.h"
 
 #include "core/AppContext.h"
+#include "core/Users.h"
+#include "core/widgets/AdministratorOnly.h"
 #include "core/widgets/Named.h"
 #include "db/Sql.h"
 #include "pricing/ClassTables.h"
@@ -34,6 +36,7 @@ frmConfigQs::frmConfigQs(AppContext &ctx, QWidget *parent) : QWidget(parent), m_
 {
     setObjectName(QStringLiteral("frmConfigQs"));
     setWindowTitle(QStringLiteral("Quality Classes"));
+    ui::administratorOnly(ctx, this);
     txtID = named(new QLineEdit(QStringLiteral("0")), "txtID");
     txtID->hide();
     txtClass = named(new QLineEdit, "txtClass");
@@ -154,6 +157,8 @@ void frmConfigQs::editSelected()
 
 void frmConfigQs::update()
 {
+    if (!checkRight(m_ctx, QStringLiteral("Administrator")))
+        return;
     QualityClass c;
     c.id = txtID->text().toLongLong();
     c.name = txtClass->text();

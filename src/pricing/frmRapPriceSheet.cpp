@@ -1,7 +1,9 @@
 #include "pricing/frmRapPriceSheet.h"
 
 #include "core/AppContext.h"
+#include "core/Figures.h"
 #include "core/widgets/Named.h"
+#include "core/widgets/NumberBox.h"
 #include "db/Row.h"
 #include "db/Sql.h"
 #include "pricing/PriceSheet.h"
@@ -62,6 +64,8 @@ frmRapPriceSheet::frmRapPriceSheet(AppContext &ctx, QWidget *parent) : QWidget(p
     cboClarity->addItems(sheetClarities());
     txtCarat = named(new QLineEdit(QStringLiteral("1.00")), "txtCarat");
     txtOffRap = named(new QLineEdit(QStringLiteral("0")), "txtOffRap");
+    numberBox(txtCarat);
+    numberBox(txtOffRap);
     optCarat = named(new QRadioButton(QStringLiteral("Price per carat")), "optCarat");
     optStone = named(new QRadioButton(QStringLiteral("Price per stone")), "optStone");
     optCarat->setChecked(true);
@@ -138,8 +142,21 @@ void frmRapPriceSheet::activate()
 
 void frmRapPriceSheet::recompute()
 {
-    const double w = db::leadingNumber(txtCarat->text());
-    const double off = db::leadingNumber(txtOffRap->text());
+    // A weight or discount that is not a figure prices nothing: the sheet
+    // says which field it cannot read instead of pricing its leading digits.
+    const std::optional<Decimal5> weight = figures::parseTyped(txtCarat->text());
+    const std::optional<Decimal5> discount = figures::parseTyped(txtOffRap->text());
+    if (!weight || !discount) {
+        const QString why = !weight ? figures::notANumberMessage(QStringLiteral("Carat"), txtCarat->text())
+                                    : figures::notANumberMessage(QStringLiteral("% off Rap"), txtOffRap->text());
+        for (QLineEdit *e : {txtRap, txtStone, txtRap2, txtStone2})
+            e->clear();
+        txtRap->setPlaceholderText(why.section(QLatin1Char('\n'), 0, 0));
+        return;
+    }
+    txtRap->setPlaceholderText(QString());
+    const double w = weight->toDouble();
+    const double off = discount->toDouble();
     try {
         const QSqlDatabase db = m_ctx.db();
         const SheetSingle round = sheetSingle(db, Grid::Round, cboColour->currentText(), cboClarity->currentText(), w, off);

@@ -1,6 +1,8 @@
 #include "pricing/frmShapes.h"
 
 #include "core/AppContext.h"
+#include "core/Users.h"
+#include "core/widgets/AdministratorOnly.h"
 #include "db/Sql.h"
 
 #include <QFormLayout>
@@ -85,6 +87,8 @@ QList<WordRow> frmWordTable::gridRows() const
 
 void frmWordTable::save()
 {
+    if (!checkRight(m_ctx, QStringLiteral("Administrator")))
+        return;
     try {
         saveWordTable(m_ctx.db(), m_table, gridRows());
     } catch (const db::DbError &) {
@@ -99,6 +103,7 @@ frmShapes::frmShapes(AppContext &ctx, QWidget *parent) : frmWordTable(ctx, WordT
 {
     setObjectName(QStringLiteral("frmShapes"));
     setWindowTitle(QStringLiteral("Shape Words"));
+    ui::administratorOnly(ctx, this);
     txt = new QLineEdit(ctx.settings.roundstonename);
     txt->setObjectName(QStringLiteral("txt"));
     auto *form = new QFormLayout;
@@ -109,6 +114,8 @@ frmShapes::frmShapes(AppContext &ctx, QWidget *parent) : frmWordTable(ctx, WordT
 
 void frmShapes::save()
 {
+    if (!checkRight(m_ctx, QStringLiteral("Administrator")))
+        return;
     try {
         saveRoundStoneName(m_ctx, txt->text());
     } catch (const db::DbError &) {

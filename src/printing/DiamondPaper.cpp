@@ -20,21 +20,10 @@ QString noSpaces(QString s) { return s.remove(QLatin1Char(' ')); }
 // the row ends after it.
 void printWrapped(PrintSurface &s, const QString &text, double left, double width)
 {
-    const QStringList words = text.split(QLatin1Char(' '), Qt::SkipEmptyParts);
-    QString line;
-    auto flush = [&] {
+    for (const QString &line : s.wrapped(text, width)) {
         s.CurrentX = left;
         s.printLine(line);
-        line.clear();
-    };
-    for (const QString &w : words) {
-        const QString candidate = line.isEmpty() ? w : line + QLatin1Char(' ') + w;
-        if (!line.isEmpty() && s.textWidth(candidate) > width)
-            flush();
-        line = line.isEmpty() ? w : line + QLatin1Char(' ') + w;
     }
-    if (!line.isEmpty())
-        flush();
 }
 
 // Items side by side on rows, each after the previous one as far as it fits
@@ -45,8 +34,10 @@ public:
     {
         m_y = s.CurrentY;
     }
-    void add(const QString &text, double spacing)
+    void add(const QString &given, double spacing)
     {
+        // An item wider than the card on its own is shortened to the card.
+        const QString text = m_s.fitted(given, m_right - m_left);
         const double w = m_s.textWidth(text);
         if (m_x > m_left && m_x + spacing + w > m_right) {
             m_y += m_s.textHeight();
@@ -70,14 +61,26 @@ private:
     bool m_used = false;
 };
 
-void opening(PrintSurface &s, const DiamondPaper &p, bool flip)
+// Sets the font size from `points` down in steps of 0.25 pt until the text
+// fits the card's width (not below 4 pt).
+void shrinkToFit(PrintSurface &s, const QString &text, double points, double width)
+{
+    s.setFontSize(points);
+    while (points > 4 && s.textWidth(text) > width) {
+        points -= 0.25;
+        s.setFontSize(points);
+    }
+}
+
+void opening(PrintSurface &s, const DiamondPaper &p, bool flip, double width)
 {
     s.setOrientation(flip ? 1 : 2);
     s.setFont(kArial, 8, false, false);
     s.setPosition(p.left, p.top);
     s.setFont(kArial, 11.5, true, true);
+    shrinkToFit(s, p.heading, 11.5, width);
     s.CurrentX = p.left;
-    s.printLine(p.heading);
+    s.printLine(s.fitted(p.heading, width));
 }
 
 QString gradingLine(const DiamondPaper &p)
@@ -133,12 +136,13 @@ bool PrintDiamondPaperModule(PrintSurface &s, const DiamondPaper &p, bool flip, 
     const double W = kPaperWidth;
     if (!checkBarcode(s, p, W, error))
         return false;
-    opening(s, p, flip);
+    opening(s, p, flip, W);
 
-    s.setFontSize(9.5);
     s.setFontItalic(false);
+    const QString grading = gradingLine(p);
+    shrinkToFit(s, grading, 9.5, W);
     s.CurrentX = p.left;
-    s.printLine(gradingLine(p));
+    s.printLine(s.fitted(grading, W));
 
     rule(s, p, W);
     s.setFontSize(7);
@@ -182,30 +186,29 @@ bool PrintDiamondPaperQuillModule(PrintSurface &s, const DiamondPaper &p, bool f
     const double W = kQuillPaperWidth;
     if (!checkBarcode(s, p, W, error))
         return false;
-    opening(s, p, flip);
+    opening(s, p, flip, W);
 
     s.setFontItalic(false);
     const QString grading = gradingLine(p);
-    double size = 10;
-    s.setFontSize(size);
-    while (size > 4 && s.textWidth(grading) > W) {
-        size -= 0.25;
-        s.setFontSize(size);
-    }
+    shrinkToFit(s, grading, 10, W);
     s.CurrentX = p.left;
-    s.printLine(grading);
+    s.printLine(s.fitted(grading, W));
 
     rule(s, p, W);
     s.setFontSize(11);
     s.CurrentX = p.left;
-    s.printLine(QStringLiteral("RLP: ") + p.listPrice);
+    s.printLine(s.fitted(QStringLiteral("RLP: ") + p.listPrice, W));
 
     s.setFontSize(7);
+    if (p.listPriceDate.isValid()) {
+        s.CurrentX = p.left;
+        s.printLine(QStringLiteral("RLPD: ") + dateText(p.listPriceDate));
+    }
     auto line = [&](const QString &caption, const QString &value) {
         if (value.isEmpty())
             return;
         s.CurrentX = p.left;
-        s.printLine(caption + value);
+        s.printLine(s.fitted(caption + value, W));
     };
     if (!p.certificate.isEmpty()) {
         s.setFontBold(true);

@@ -76,6 +76,48 @@ double PrintSurface::textHeight() const
     return fm.height() * twipsPerPixel();
 }
 
+QString PrintSurface::fitted(const QString &text, double width) const
+{
+    if (textWidth(text) <= width)
+        return text;
+    const QString dots = QStringLiteral("...");
+    int n = int(text.size());
+    while (n > 0 && textWidth(text.left(n).trimmed() + dots) > width)
+        --n;
+    return n > 0 ? text.left(n).trimmed() + dots : QString();
+}
+
+QStringList PrintSurface::wrapped(const QString &text, double width, bool emptyLines) const
+{
+    QStringList lines;
+    for (const QString &paragraph : QString(text).remove(QLatin1Char('\r')).split(QLatin1Char('\n'))) {
+        if (emptyLines && paragraph.trimmed().isEmpty()) {
+            lines << QString();
+            continue;
+        }
+        QString line;
+        for (const QString &word : paragraph.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+            const QString candidate = line.isEmpty() ? word : line + QLatin1Char(' ') + word;
+            if (textWidth(candidate) <= width || line.isEmpty()) {
+                line = candidate;
+            } else {
+                lines << line;
+                line = word;
+            }
+            while (textWidth(line) > width && line.size() > 1) {
+                int n = int(line.size()) - 1;
+                while (n > 1 && textWidth(line.left(n)) > width)
+                    --n;
+                lines << line.left(n);
+                line = line.mid(n);
+            }
+        }
+        if (!line.isEmpty())
+            lines << line;
+    }
+    return lines;
+}
+
 void PrintSurface::setFont(const QString &face, double points, bool bold, bool italic, bool underline,
                            const QColor &colour)
 {

@@ -51,6 +51,13 @@ public:
     // Width and height of a text in the current font, in twips.
     double textWidth(const QString &text) const;
     double textHeight() const;
+    // The text as far as it fits `width` twips in the current font, ending in
+    // "..." when it had to be shortened.
+    QString fitted(const QString &text, double width) const;
+    // The text in lines no wider than `width` twips in the current font:
+    // broken at blanks and line breaks, a word longer than a line cut; an
+    // empty paragraph gives an empty line when `emptyLines` is set.
+    QStringList wrapped(const QString &text, double width, bool emptyLines = false) const;
 
     // Takes effect for the following text.
     void setFont(const QString &face, double points, bool bold = false, bool italic = false,

@@ -1,6 +1,7 @@
 #include "printing/PrinterSetup.h"
 
 #include "core/AppContext.h"
+#include "core/Figures.h"
 #include "core/Configuration.h"
 #include "core/Users.h"
 #include "db/Row.h"
@@ -50,6 +51,31 @@ SetupSave saveLabelPrinterSetup(AppContext &ctx, const LabelPrinterSetup &loaded
     const bool markupChanged = edited.defaultMarkup != loaded.defaultMarkup;
     if (!fileChanged && !markupChanged)
         return SetupSave::Unchanged;
+    // The figures first: one that is not a figure or is too large is
+    // refused, naming the field, and nothing is written.
+    const std::pair<QString, QString> figureFields[] = {{QStringLiteral("Left offset"), edited.leftOffset},
+                                                        {QStringLiteral("Right offset"), edited.rightOffset}};
+    for (const auto &[name, text] : figureFields) {
+        const figures::Reading r = figures::read(text, {name, figures::Column{19, 5}});
+        if (!r.ok()) {
+            if (error)
+                *error = r.error;
+            return SetupSave::Failed;
+        }
+    }
+    if (markupChanged) {
+        figures::Column column;
+        try {
+            column = figures::columnOf(ctx.db(), QStringLiteral("Config"), QStringLiteral("DefaultMarkup"));
+        } catch (const db::DbError &) {
+        }
+        const figures::Reading r = figures::read(edited.defaultMarkup, {QStringLiteral("Default markup"), column});
+        if (!r.ok()) {
+            if (error)
+                *error = r.error;
+            return SetupSave::Failed;
+        }
+    }
 
     if (markupChanged) {
         try {
@@ -58,7 +84,7 @@ SetupSave saveLabelPrinterSetup(AppContext &ctx, const LabelPrinterSetup &loaded
             ensureConfigRow(db);
             const QVariant id = db::scalar(db, QStringLiteral("SELECT ID FROM Config ORDER BY ID LIMIT 1"));
             db::exec(db, QStringLiteral("UPDATE Config SET DefaultMarkup = ? WHERE ID = ?"),
-                     {db::leadingNumber(edited.defaultMarkup), id});
+                     {figures::parseTyped(edited.defaultMarkup).value_or(Decimal5()).toDouble(), id});
             tx.commit();
         } catch (const db::DbError &) {
             if (error)
@@ -67,8 +93,9 @@ SetupSave saveLabelPrinterSetup(AppContext &ctx, const LabelPrinterSetup &loaded
         }
     }
     if (fileChanged) {
-        const QStringList lines{portValue(edited.port), number(db::leadingNumber(edited.leftOffset)),
-                                number(db::leadingNumber(edited.rightOffset)), portValue(edited.scannerPort)};
+        auto figure = [](const QString &t) { return number(figures::parseTyped(t).value_or(Decimal5()).toDouble()); };
+        const QStringList lines{portValue(edited.port), figure(edited.leftOffset), figure(edited.rightOffset),
+                                portValue(edited.scannerPort)};
         if (!ctx.workstation.writeLines(file, lines)) {
             if (error)
                 *error = QStringLiteral("The file %1 could not be written.").arg(ctx.workstation.path(file));

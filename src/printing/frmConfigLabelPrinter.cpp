@@ -1,6 +1,9 @@
 #include "printing/frmConfigLabelPrinter.h"
 
 #include "core/AppContext.h"
+#include "core/Figures.h"
+#include "core/Users.h"
+#include "core/widgets/AdministratorOnly.h"
 #include "core/widgets/Named.h"
 #include "db/Row.h"
 #include "printing/LabelPrinter.h"
@@ -17,6 +20,7 @@ frmConfigLabelPrinter::frmConfigLabelPrinter(AppContext &ctx, QWidget *parent) :
 {
     setObjectName(QStringLiteral("frmConfigLabelPrinter"));
     setWindowTitle(QStringLiteral("Label Printer"));
+    ui::administratorOnly(ctx, this);
     txtCOMPort = named(new QLineEdit, "txtCOMPort");
     txtLeftOffset = named(new QLineEdit, "txtLeftOffset");
     txtRightOffset = named(new QLineEdit, "txtRightOffset");
@@ -87,8 +91,16 @@ void frmConfigLabelPrinter::sample()
 {
     const Settings &s = m_ctx.settings;
     const LabelPrinterSetup f = fields();
-    const LabelResult r = PrintDumbellModule(m_ctx.prompt(), portValue(f.port), db::leadingNumber(f.leftOffset),
-                                             db::leadingNumber(f.rightOffset),
+    for (const auto &[name, text] : {std::pair{QStringLiteral("Left offset"), f.leftOffset},
+                                     std::pair{QStringLiteral("Right offset"), f.rightOffset}})
+        if (!figures::isTyped(text)) {
+            m_ctx.prompt().inform(figures::notANumberMessage(name, text), QStringLiteral("Label Printer"),
+                                  Icon::Exclamation);
+            return;
+        }
+    const LabelResult r = PrintDumbellModule(m_ctx.prompt(), portValue(f.port),
+                                             figures::parseTyped(f.leftOffset).value_or(Decimal5()).toDouble(),
+                                             figures::parseTyped(f.rightOffset).value_or(Decimal5()).toDouble(),
                                              sampleLabelTexts(s.CompanyName, s.CompanyPhone), true);
     if (r.printed)
         m_ctx.prompt().notice(QStringLiteral("Label was printed"));

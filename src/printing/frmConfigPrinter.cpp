@@ -1,6 +1,8 @@
 #include "printing/frmConfigPrinter.h"
 
 #include "core/AppContext.h"
+#include "core/Users.h"
+#include "core/widgets/AdministratorOnly.h"
 #include "core/widgets/Named.h"
 
 #include <QComboBox>
@@ -15,6 +17,7 @@ frmConfigPrinter::frmConfigPrinter(AppContext &ctx, QWidget *parent) : QDialog(p
 {
     setObjectName(QStringLiteral("frmConfigPrinter"));
     setWindowTitle(QStringLiteral("Printers"));
+    ui::administratorOnly(ctx, this);
     cboInvoicePrinter = named(new QComboBox, "cboInvoicePrinter");
     cboProductionSheetPrinter = named(new QComboBox, "cboProductionSheetPrinter");
     cboShipFormPrinter = named(new QComboBox, "cboShipFormPrinter");

@@ -9,6 +9,8 @@
 #include "printing/PrintingCommands.h"
 #include "stones/StoneCommands.h"
 #include "stones/StonePrintout.h"
+#include "db/Schema.h"
+#include "shell/StartupSteps.h"
 
 namespace velmor {
 
@@ -41,7 +43,8 @@ bool cliNeedsGui(const QStringList &args)
 QString cliHelp()
 {
     QString h = QStringLiteral("Usage: velmor [SUBCOMMAND ...]\n"
-                               "Without a subcommand Velmor opens its window.\n\nSubcommands:\n");
+                               "Without a subcommand Velmor opens its window.\n"
+                               "velmor --version prints the version, velmor --help this list.\n\nSubcommands:\n");
     for (const CliCommand &c : buildRegistry()) {
         QString line = QStringLiteral("  ") + c.words.join(QLatin1Char(' '));
         if (!c.arguments.isEmpty())
@@ -53,6 +56,11 @@ QString cliHelp()
     return h;
 }
 
+QString cliVersion()
+{
+    return QStringLiteral("Velmor %1 (schema version %2)").arg(programVersion()).arg(db::schema::kSchemaVersion);
+}
+
 int runCli(const QStringList &args, QTextStream &out, QTextStream &err)
 {
     if (args.isEmpty())
@@ -60,6 +68,10 @@ int runCli(const QStringList &args, QTextStream &out, QTextStream &err)
     if (args.first() == QLatin1String("--help") || args.first() == QLatin1String("-h")
         || args.first() == QLatin1String("help")) {
         out << cliHelp();
+        return 0;
+    }
+    if (args.first() == QLatin1String("--version")) {
+        out << cliVersion() << '\n';
         return 0;
     }
     const CliRegistry registry = buildRegistry();

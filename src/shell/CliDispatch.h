@@ -12,6 +12,8 @@ CliRegistry dbCommands();
 // Returns -1 when args name no subcommand (the program then opens its window).
 int runCli(const QStringList &args, QTextStream &out, QTextStream &err);
 QString cliHelp();
+// "Velmor <version> (schema version <n>)": what `velmor --version` prints.
+QString cliVersion();
 // True when the subcommand draws (printing) and needs a GUI application, though no window.
 bool cliNeedsGui(const QStringList &args);
 

@@ -1,5 +1,6 @@
 // `velmor db status` and `velmor db upgrade`.
 #include "core/AppContext.h"
+#include "shell/BooksCheck.h"
 #include "shell/CliDispatch.h"
 #include "core/Workstation.h"
 #include "db/Cluster.h"
@@ -90,12 +91,19 @@ int runUpgrade(const QStringList &, CliIo &io)
                 break;
             case db::schema::BringUpReport::UpToDate:
             case db::schema::BringUpReport::Upgraded:
+                if (r.tablesCreated > 0)
+                    io.out << "Made " << r.tablesCreated << " missing tables.\n";
                 io.out << "Schema upgraded from version " << versionText(r.before) << " to "
                        << db::schema::kSchemaVersion << ": " << r.upgrade.ran << " statements ran, "
-                       << r.upgrade.skipped << " skipped, " << r.upgrade.refused << " refused.\n";
-                for (const QString &s : r.upgrade.refusedStatements)
+                       << r.upgrade.skipped << " skipped, " << r.upgrade.refused + r.refusedCreates.size()
+                       << " refused.\n";
+                for (const QString &s : r.refusedCreates + r.upgrade.refusedStatements)
                     io.out << "  refused: " << s << "\n";
-                exitCode = r.upgrade.refused > 0 ? 1 : 0;
+                if (!r.versionStored())
+                    io.out << "The schema version was not stored (it stays " << versionText(r.before)
+                           << "): these tables are still missing: " << r.missingTables.join(QStringLiteral(", "))
+                           << "\n";
+                exitCode = r.upgrade.refused > 0 || !r.versionStored() ? 1 : 0;
                 break;
             }
             io.out.flush();
@@ -107,6 +115,43 @@ int runUpgrade(const QStringList &, CliIo &io)
     }
     QSqlDatabase::removeDatabase(connectionName);
     return exitCode;
+}
+
+// `velmor db check [--csv FILE]`: 0 when the books are whole, 1 with the
+// list, 2 when the database cannot be read.
+int runCheck(const QStringList &args, CliIo &io)
+{
+    QString csv;
+    for (int i = 0; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--csv") && i + 1 < args.size()) {
+            csv = args[++i];
+        } else {
+            io.err << "velmor: db check takes [--csv FILE], not \"" << args[i] << "\"" << Qt::endl;
+            return 2;
+        }
+    }
+    Workstation ws;
+    AppContext ctx(ws, ws.connectionSettings());
+    if (!openCliContext(ctx, io))
+        return 2;
+    books::Report report;
+    try {
+        report = books::checkBooks(ctx.db());
+    } catch (const db::DbError &e) {
+        io.err << "velmor: the books could not be read: " << e.message() << Qt::endl;
+        return 2;
+    }
+    io.out << books::reportText(report);
+    io.out.flush();
+    if (!csv.isEmpty()) {
+        QString why;
+        if (!books::writeCsv(report, csv, &why)) {
+            io.err << "velmor: " << csv << " could not be written: " << why << Qt::endl;
+            return 2;
+        }
+        io.out << "Written to " << csv << "\n";
+    }
+    return report.whole() ? 0 : 1;
 }
 
 } // namespace
@@ -123,6 +168,10 @@ CliRegistry dbCommands()
                         QStringLiteral("bring the database schema up to version %1")
                             .arg(db::schema::kSchemaVersion),
                         runUpgrade});
+    r.append(CliCommand{{QStringLiteral("db"), QStringLiteral("check")},
+                        QStringLiteral("[--csv FILE]"),
+                        QStringLiteral("check that the books are whole (changes nothing; exit 1 with the list)"),
+                        runCheck});
     return r;
 }
 

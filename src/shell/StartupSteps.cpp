@@ -11,10 +11,15 @@
 #ifndef VELMOR_REVISION
 #define VELMOR_REVISION 0
 #endif
+#ifndef VELMOR_VERSION
+#define VELMOR_VERSION "0.0.0"
+#endif
 
 namespace velmor {
 
 int programRevision() { return VELMOR_REVISION; }
+
+QString programVersion() { return QStringLiteral(VELMOR_VERSION); }
 
 SchemaCheck checkSchemaAtStartup(AppContext &ctx)
 {
@@ -27,6 +32,10 @@ SchemaCheck checkSchemaAtStartup(AppContext &ctx)
             const db::schema::BringUpReport r = db::schema::bringUpToDate(conn);
             result.storedBefore = r.before;
             result.upgraded = r.road != db::schema::BringUpReport::UpToDate;
+            if (!r.versionStored())
+                result.error = QStringLiteral("These tables could not be made: %1\n%2")
+                                   .arg(r.missingTables.join(QStringLiteral(", ")),
+                                        (r.refusedCreates + r.upgrade.refusedStatements).join(QLatin1Char('\n')));
         } catch (const db::DbError &e) {
             result.error = e.message();
         }

@@ -44,6 +44,8 @@ int cleanDiameterRanges(const QSqlDatabase &db);
 // "Velmor - Software for the Jewellery Industry - Build<rev> - <company> tE/fE tD/fD"
 QString frontCaption(const AppContext &ctx);
 int programRevision();
+// The program's version (major.minor.revision), as the build names it.
+QString programVersion();
 
 // True when VELMOR_NO_SPLASH_PAUSE is set to a non-empty value other than 0:
 // the splash screen then skips its 3-second pause (tests, benchmarks).

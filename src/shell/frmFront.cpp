@@ -4,6 +4,7 @@
 #include "core/Configuration.h"
 #include "core/Scanner.h"
 #include "shell/StartupSteps.h"
+#include "shell/frmBooksCheck.h"
 #include "core/UserCaption.h"
 #include "core/Users.h"
 #include "core/widgets/WindowPlacement.h"
@@ -59,6 +60,14 @@ const std::map<QString, QString> &rightsTable()
         {QStringLiteral("mnuSetupUsers"), QStringLiteral("Administrator")},
         {QStringLiteral("mnuShapeWords"), QStringLiteral("Administrator")},
         {QStringLiteral("mnuLabWords"), QStringLiteral("Administrator")},
+        {QStringLiteral("mnuConfigPrinters"), QStringLiteral("Administrator")},
+        {QStringLiteral("mnuSetupLabelPrinter"), QStringLiteral("Administrator")},
+        {QStringLiteral("mnuConfigQs"), QStringLiteral("Administrator")},
+        {QStringLiteral("mnuConfigD_Range"), QStringLiteral("Administrator")},
+        {QStringLiteral("mnuDisclaimers"), QStringLiteral("Administrator")},
+        {QStringLiteral("mnuMemoDisclaimer"), QStringLiteral("Administrator")},
+        {QStringLiteral("mnuSalesDisclaimer"), QStringLiteral("Administrator")},
+        {QStringLiteral("mnuHttpTest"), QStringLiteral("Administrator")},
         // Store-side commands, for when their screens are added.
         {QStringLiteral("cmdViewStatements"), QStringLiteral("AllowStatementView")},
         {QStringLiteral("cmdApply"), QStringLiteral("AllowApplyPayment")},
@@ -121,6 +130,10 @@ frmFront::frmFront(AppContext &ctx, QWidget *parent)
     };
     m_openers[QStringLiteral("cmdLogIn")] = [this] { logIn(); };
     m_openers[QStringLiteral("cmdLogOff")] = [this] { logOff(); };
+    m_openers[QStringLiteral("mnuCheckBooks")] = [this] {
+        frmBooksCheck w(m_ctx, this);
+        w.exec();
+    };
     m_openers[QStringLiteral("mnuExit")] = [] { QCoreApplication::quit(); };
 
     // Loading: start-up repairs, then the configuration load.
@@ -164,6 +177,7 @@ void frmFront::buildCommands()
 
     QMenu *mnuFile = menuBar()->addMenu(QStringLiteral("&File"));
     mnuFile->setObjectName(QStringLiteral("mnuFile"));
+    registerAction(mnuFile->addAction(QStringLiteral("Check the &books...")), "mnuCheckBooks");
     registerAction(mnuFile->addAction(QStringLiteral("E&xit")), "mnuExit");
 
     QMenu *mnuAdd = menuBar()->addMenu(QStringLiteral("&Add"));
@@ -200,6 +214,15 @@ void frmFront::buildCommands()
     };
     for (const auto &[name, caption] : configItems)
         registerAction(mnuConfig->addAction(caption), name);
+    // The two disclaimer texts, and the HTTP client's test screen.
+    if (auto *disclaimers = findChild<QAction *>(QStringLiteral("mnuDisclaimers"))) {
+        auto *texts = new QMenu(this);
+        registerAction(texts->addAction(QStringLiteral("&Memo disclaimer...")), "mnuMemoDisclaimer");
+        registerAction(texts->addAction(QStringLiteral("&Sales disclaimer...")), "mnuSalesDisclaimer");
+        disclaimers->setMenu(texts);
+    }
+    mnuConfig->addSeparator();
+    registerAction(mnuConfig->addAction(QStringLiteral("HTTP &test...")), "mnuHttpTest");
 
     auto *central = new QWidget(this);
     auto *v = new QVBoxLayout(central);
@@ -281,7 +304,9 @@ void frmFront::applyRights()
             enabled = m_ctx.user.has(it->second);
         // A menu enables itself; a command needs its screen.
         const QString screen = name == QLatin1String("txtInvoiceID") ? QStringLiteral("cmdLoadInvoice") : name;
-        if (name != QLatin1String("mnuConfig") && m_openers.find(screen) == m_openers.end())
+        auto *action = qobject_cast<QAction *>(object);
+        const bool menu = name == QLatin1String("mnuConfig") || (action && action->menu());
+        if (!menu && m_openers.find(screen) == m_openers.end())
             enabled = false;
         if (auto *a = qobject_cast<QAction *>(object)) {
             a->setEnabled(enabled);

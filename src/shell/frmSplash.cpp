@@ -110,16 +110,27 @@ void SplashMessageModule(frmSplash *splash, const QString &text)
     splash->repaint();
 }
 
-void frmSplash::start()
+void frmSplash::showOpening()
 {
-    // 1. Show and say so.
     if (QScreen *s = QApplication::primaryScreen())
         move(s->availableGeometry().center() - rect().center());
     show();
+    raise();
+    SplashMessageModule(this, QString());
+}
+
+void frmSplash::start()
+{
+    // 1. Show and say so.
+    if (!isVisible()) {
+        if (QScreen *s = QApplication::primaryScreen())
+            move(s->availableGeometry().center() - rect().center());
+        show();
+    }
     SplashMessageModule(this, QStringLiteral("Initialize..."));
     QApplication::processEvents();
     // 2. The build.
-    lblVersion->setText(QStringLiteral("Build %1").arg(programRevision()));
+    lblVersion->setText(QStringLiteral("Build %1 (version %2)").arg(programRevision()).arg(programVersion()));
     // 3.-4. The schema, on a connection of its own; failures do not stop start-up.
     m_schema = checkSchemaAtStartup(m_ctx);
     if (!m_schema.error.isEmpty())

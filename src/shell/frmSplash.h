@@ -23,6 +23,10 @@ public:
 
     // Steps 1 to 6: show, schema check, rates, then Timer2.
     void start();
+    // Shown at once, before the database is opened (which on an empty
+    // workstation folder first makes it); the progress line then says what
+    // is being done.
+    void showOpening();
     const SchemaCheck &schemaCheck() const { return m_schema; }
     void setMessage(const QString &text);
 

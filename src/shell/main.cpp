@@ -18,7 +18,8 @@ int main(int argc, char **argv)
     // A subcommand runs without a window.
     const bool batch = !args.isEmpty() && !args.first().startsWith(QLatin1Char('-'));
     const bool help = !args.isEmpty()
-        && (args.first() == QLatin1String("--help") || args.first() == QLatin1String("-h"));
+        && (args.first() == QLatin1String("--help") || args.first() == QLatin1String("-h")
+            || args.first() == QLatin1String("--version"));
     if (batch || help) {
         std::unique_ptr<QCoreApplication> app;
         if (velmor::cliNeedsGui(args)) {

@@ -2,7 +2,9 @@
 
 #include "db/Row.h"
 #include "db/Sql.h"
+#include "db/Transaction.h"
 
+#include <QRegularExpression>
 #include <QSqlQuery>
 
 namespace velmor::stones {
@@ -120,6 +122,110 @@ QList<OlderReceiptLine> olderReceipts(const QSqlDatabase &db, qint64 parcelId)
     while (q.next())
         out.append({db::textOf(q.value(0)), q.value(1).toString(), db::textOf(q.value(2)), q.value(3).toString(),
                     q.value(4).toString(), q.value(5).toString()});
+    return out;
+}
+
+namespace {
+
+// A typed figure: digits with an optional decimal point, thousands grouped
+// by commas or not at all; empty is none (Null).
+std::optional<QVariant> figure(const QString &text)
+{
+    static const QRegularExpression number(QStringLiteral(R"(^(\d{1,3}(,\d{3})+|\d+)?(\.\d+)?$)"));
+    const QString t = text.trimmed();
+    if (t.isEmpty())
+        return QVariant();
+    if (t == QLatin1String(".") || !number.match(t).hasMatch())
+        return std::nullopt;
+    QString plain = t;
+    plain.remove(QLatin1Char(','));
+    return QVariant(plain);
+}
+
+QVariant gradeNumber(const QString &entry)
+{
+    const int n = entry.section(QLatin1Char(' '), 0, 0).toInt();
+    return n == 0 ? QVariant() : QVariant(n);
+}
+
+} // namespace
+
+OlderParcelSave saveOlderParcel(const QSqlDatabase &db, const OlderParcelView &loaded, const OlderParcelView &edited)
+{
+    OlderParcelSave out;
+    QStringList columns;
+    QVariantList values;
+    auto text = [&](const char *column, const QString &was, const QString &now) {
+        if (now == was)
+            return;
+        columns << QString::fromLatin1(column);
+        values << (now.trimmed().isEmpty() ? QVariant() : QVariant(now.trimmed()));
+    };
+    // Figures: (column, caption, loaded, edited).
+    const std::tuple<const char *, const char *, QString, QString> figures[] = {
+        {"CaratLow", "Weight from", loaded.caratLow, edited.caratLow},
+        {"CaratHigh", "Weight to", loaded.caratHigh, edited.caratHigh},
+        {"Dim1", "Dimension 1", loaded.dim1, edited.dim1},
+        {"Dim2", "Dimension 2", loaded.dim2, edited.dim2},
+        {"CostUSPerCarat", "Cost US$/ct", loaded.costUS, edited.costUS},
+        {"CostLocalPerCarat", "Cost local/ct", loaded.costLocal, edited.costLocal},
+        {"PriceUSPerCarat", "Price US$/ct", loaded.priceUS, edited.priceUS},
+        {"PriceLocalPerCarat", "Price local/ct", loaded.priceLocal, edited.priceLocal},
+    };
+    for (const auto &[column, caption, was, now] : figures) {
+        if (now.trimmed() == was.trimmed())
+            continue;
+        const std::optional<QVariant> v = figure(now);
+        if (!v) {
+            out.message = QStringLiteral("%1 must be a number (for example 1,234.56).").arg(QString::fromLatin1(caption));
+            return out;
+        }
+        columns << QString::fromLatin1(column);
+        values << *v;
+    }
+    if (edited.sku.trimmed().isEmpty()) {
+        out.message = QStringLiteral("You must define a SKU Number for this Parcel");
+        return out;
+    }
+    text("SKU", loaded.sku, edited.sku);
+    text("Lot", loaded.lot, edited.lot);
+    text("Shape", loaded.shape, edited.shape);
+    text("Comment", loaded.comment, edited.comment);
+    const std::tuple<const char *, QString, QString> grades[] = {
+        {"ColourLow", loaded.colourLow, edited.colourLow},
+        {"ColourHigh", loaded.colourHigh, edited.colourHigh},
+        {"ClarityLow", loaded.clarityLow, edited.clarityLow},
+        {"ClarityHigh", loaded.clarityHigh, edited.clarityHigh},
+    };
+    for (const auto &[column, was, now] : grades)
+        if (now != was) {
+            columns << QString::fromLatin1(column);
+            values << gradeNumber(now);
+        }
+    if (edited.sellUS != loaded.sellUS) {
+        columns << QStringLiteral("SellUS") << QStringLiteral("SellLocal");
+        values << db::flagValue(edited.sellUS) << db::flagValue(!edited.sellUS);
+    }
+    if (columns.isEmpty()) {
+        out.ok = true;
+        return out;
+    }
+    db::Transaction tx(db);
+    if (edited.sku.trimmed() != loaded.sku.trimmed()
+        && db::scalar(db, QStringLiteral("SELECT ID FROM ParcelStock WHERE SKU = ? AND ID <> ?"),
+                      {edited.sku.trimmed(), loaded.id})
+               .isValid()) {
+        out.message = QStringLiteral(
+            "This SKU number is already been used for another Diamond, please choose another SKU number!");
+        return out;
+    }
+    QStringList sets;
+    for (const QString &c : columns)
+        sets << c + QStringLiteral(" = ?");
+    values << loaded.id;
+    db::exec(db, QStringLiteral("UPDATE ParcelStock SET %1 WHERE ID = ?").arg(sets.join(QStringLiteral(", "))), values);
+    tx.commit();
+    out.ok = out.changed = true;
     return out;
 }
 

@@ -28,6 +28,20 @@ std::optional<OlderParcelView> readOlderParcel(const QSqlDatabase &db, qint64 id
 QStringList olderParcelShapes(const QSqlDatabase &db);
 QStringList olderParcelGrades(const QSqlDatabase &db, bool colour);
 
+// cmdUpdateParcel of the parcel mode: writes what the user changed of the
+// older parcel (SKU, lot, shape, weight range, dimensions, grade ranges,
+// cost, price, comment, selling currency) in one statement; its carats and
+// number of stones stay as the receipts, memos and splits leave them.  Every
+// typed figure is checked first ("1,234.56" is a number, "0,75" is not); the
+// SKU must be given and not be another parcel's.  An untouched save writes
+// nothing.  `message` says why nothing was written; it is empty on success.
+struct OlderParcelSave {
+    bool ok = false;
+    bool changed = false;
+    QString message;
+};
+OlderParcelSave saveOlderParcel(const QSqlDatabase &db, const OlderParcelView &loaded, const OlderParcelView &edited);
+
 // One receipt of an older parcel, oldest first; a receipt whose supplier
 // was deleted is still listed (without a name): it explains carats.
 struct OlderReceiptLine {

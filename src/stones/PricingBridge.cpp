@@ -5,6 +5,8 @@
 #include "pricing/PriceGrid.h"
 #include "pricing/Shapes.h"
 
+#include <cmath>
+
 namespace velmor::stones::pricing_bridge {
 
 QStringList shapeEntries(const QSqlDatabase &db) { return pricing::shapeComboEntries(db); }
@@ -23,6 +25,16 @@ double listPrice(AppContext &ctx, const QString &shape, double weight, const QSt
 {
     const pricing::SqlPriceSource source(ctx.db());
     return pricing::resolveListPrice(source, ctx.settings, shape, weight, colour, clarity, &ctx.prompt()).price;
+}
+
+QDate listPriceDate(AppContext &ctx, const QString &shape, double weight, const QString &colour,
+                    const QString &clarity, double stored)
+{
+    const pricing::SqlPriceSource source(ctx.db());
+    const double price = pricing::resolveListPrice(source, ctx.settings, shape, weight, colour, clarity).price;
+    if (price == 0 || std::abs(price - stored) >= 0.005)
+        return {};
+    return source.latestDate();
 }
 
 void setRoundStoneName(AppContext &ctx, const QString &name) { ctx.settings.roundstonename = name.toUpper(); }

@@ -2,6 +2,7 @@
 // What the stone screen needs of the pricing subsystem, in one place: the
 // shape list, the grade combos and texts, shape normalisation through
 // shapewords and the list price of a stone through the shape-to-grid rules.
+#include <QDate>
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
@@ -25,6 +26,11 @@ QString normaliseShape(const QSqlDatabase &db, const QString &shape);
 // shape is not known to the grid).
 double listPrice(AppContext &ctx, const QString &shape, double weight, const QString &colour,
                  const QString &clarity);
+// The date of the grid rows that give this stone the list price `stored`
+// today; invalid when the grid gives another price (a price typed or set
+// before the grid changed) or its rows carry no date.
+QDate listPriceDate(AppContext &ctx, const QString &shape, double weight, const QString &colour,
+                    const QString &clarity, double stored);
 // The round-stone name handed to the shape-to-grid rules on opening.
 void setRoundStoneName(AppContext &ctx, const QString &name);
 // Grade number to grade text by the fixed scales; a number not on the scale

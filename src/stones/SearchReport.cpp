@@ -103,7 +103,21 @@ void header(PrintSurface &s, const Settings &c, const SearchReport &r)
         logoWidth = fit.width();
     }
     const double left = 500 + logoWidth + 200;
+    // The dealer's lines end before the widest text of the criteria block.
+    const SearchCriteria &k = r.criteria;
+    const QStringList criteria = {
+        QString(), QStringLiteral("Search Criteria:"), QStringLiteral("Shape: ") + k.shape,
+        QStringLiteral("Laboratory: ") + k.lab,
+        QStringLiteral("Weight: ") + k.lowWeight + QStringLiteral(" - ") + k.highWeight
+            + (k.widened ? QStringLiteral(" (+/- 15%)") : QString()),
+        QStringLiteral("Colour: ") + k.lowColour + QStringLiteral(" - ") + k.highColour,
+        QStringLiteral("Clarity: ") + k.lowClarity + QStringLiteral(" - ") + k.highClarity};
+    s.setFont(kFont, 20);
+    double rightBlock = s.textWidth(QStringLiteral("Diamond Search Report"));
     s.setFont(kFont, 8);
+    for (const QString &t : criteria)
+        rightBlock = std::max(rightBlock, s.textWidth(t));
+    const double leftWidth = std::max(1000.0, kRight - rightBlock - 200 - left);
     s.setPosition(left, 500);
     QString city = c.CompanyCity;
     if (!c.CompanyProvince.isEmpty())
@@ -113,7 +127,7 @@ void header(PrintSurface &s, const Settings &c, const SearchReport &r)
           QStringLiteral("Fax:    ") + c.CompanyFax, QStringLiteral("E-Mail: ") + c.CompanyEMail,
           QStringLiteral("WWW:    ") + c.CompanyWWW, QString()}) {
         s.CurrentX = left;
-        s.printLine(line);
+        s.printLine(s.fitted(line, leftWidth));
     }
     double y = std::max(s.CurrentY, 500 + (r.logo.isNull() ? 0.0 : 1500.0));
     s.setLineWidth(10);
@@ -128,20 +142,14 @@ void header(PrintSurface &s, const Settings &c, const SearchReport &r)
     s.CurrentY = 500;
     right(QStringLiteral("Diamond Search Report"));
     s.setFont(kFont, 8);
-    const SearchCriteria &k = r.criteria;
-    right(QString());
-    right(QStringLiteral("Search Criteria:"));
-    right(QStringLiteral("Shape: ") + k.shape);
-    right(QStringLiteral("Laboratory: ") + k.lab);
-    right(QStringLiteral("Weight: ") + k.lowWeight + QStringLiteral(" - ") + k.highWeight
-          + (k.widened ? QStringLiteral(" (+/- 15%)") : QString()));
-    right(QStringLiteral("Colour: ") + k.lowColour + QStringLiteral(" - ") + k.highColour);
-    right(QStringLiteral("Clarity: ") + k.lowClarity + QStringLiteral(" - ") + k.highClarity);
+    for (const QString &t : criteria)
+        right(t);
     s.setPosition(0, std::max(y, s.CurrentY));
     s.printLine(QString()); // the empty line under the rule
 }
 
 const double kSimpleX[] = {500, 1900, 3900, 5900, 6900, 7600, 8800, 9800};
+constexpr double kSimpleGap = 80; // free space before the next column
 
 void simpleHeadings(PrintSurface &s)
 {
@@ -162,24 +170,41 @@ bool drawSimple(PrintSurface &s, const Settings &c, const SearchReport &r)
         header(s, c, r);
         simpleHeadings(s);
     }
+    const int cols[] = {ColSKU, ColShape, ColCert, ColWeight, ColColour, ColClarity, ColCut, ColMeasurement};
     for (int n = 0; n < r.rows.size(); ++n) {
+        const SearchRow &row = r.rows.at(n);
+        // A text wider than its column goes on in the column's next line
+        // (a Canadian SKU's ">CANADIAN<" under the SKU).
+        s.setFont(kFont, 10, false, false);
+        QList<QStringList> cells;
+        qsizetype lines = 1;
+        for (int i = 0; i < 8; ++i) {
+            const double width = (i + 1 < 8 ? kSimpleX[i + 1] : kRight) - kSimpleX[i] - kSimpleGap;
+            cells << s.wrapped(row.cells.value(cols[i]), width);
+            lines = std::max(lines, cells.last().size());
+        }
         if (n == 0) {
             header(s, c, r);
             simpleHeadings(s);
-        } else if (s.CurrentY >= 13500) {
+        } else if (s.CurrentY >= 13500 || s.CurrentY + lines * s.textHeight() > 13900) {
             footer(s, 14000);
             s.newPage();
             header(s, c, r);
             simpleHeadings(s);
         }
-        const SearchRow &row = r.rows.at(n);
         s.setFont(kFont, 10, false, false);
-        const int cols[] = {ColSKU, ColShape, ColCert, ColWeight, ColColour, ColClarity, ColCut, ColMeasurement};
         const double y = s.CurrentY;
+        double rowBottom = y + s.textHeight();
         for (int i = 0; i < 8; ++i) {
-            s.setPosition(kSimpleX[i], y);
-            s.printLine(row.cells.value(cols[i]));
+            double ly = y;
+            for (const QString &line : cells.at(i)) {
+                s.setPosition(kSimpleX[i], ly);
+                s.printLine(line);
+                ly = s.CurrentY;
+            }
+            rowBottom = std::max(rowBottom, ly);
         }
+        s.setPosition(0, rowBottom);
         if ((n + 1) % 2 == 0) {
             s.setLineWidth(3);
             s.drawLine(500, s.CurrentY, kRight, s.CurrentY);
@@ -191,7 +216,7 @@ bool drawSimple(PrintSurface &s, const Settings &c, const SearchReport &r)
 
 struct FullColumn {
     QString title;
-    double width;
+    bool text; // free text that may be shortened when the page is too narrow
     std::function<QString(const SearchRow &)> value;
 };
 
@@ -200,70 +225,125 @@ QList<FullColumn> fullColumns(const PrintPreferences &p, double rate)
     auto cell = [](int c) { return [c](const SearchRow &r) { return r.cells.value(c); }; };
     auto perCt = [](double v, double carat) { return carat != 0 ? money(v / carat) : QString(); };
     QList<FullColumn> cols;
-    cols << FullColumn{QStringLiteral("SKU"), 1300, cell(ColSKU)};
+    cols << FullColumn{QStringLiteral("SKU"), true, cell(ColSKU)};
     if (p.status)
-        cols << FullColumn{QStringLiteral("#"), 1100, cell(ColHash)}
-             << FullColumn{QStringLiteral("Paid"), 400, [](const SearchRow &r) {
+        cols << FullColumn{QStringLiteral("#"), true, cell(ColHash)}
+             << FullColumn{QStringLiteral("Paid"), false, [](const SearchRow &r) {
                                 return r.paid ? QStringLiteral("Yes") : QStringLiteral("No");
                             }};
-    cols << FullColumn{QStringLiteral("Shape"), 1000, cell(ColShape)}
-         << FullColumn{QStringLiteral("Cert#"), 1200, cell(ColCert)}
-         << FullColumn{QStringLiteral("Weight"), 550, cell(ColWeight)}
-         << FullColumn{QStringLiteral("Colour"), 500, cell(ColColour)}
-         << FullColumn{QStringLiteral("Clarity"), 500, cell(ColClarity)}
-         << FullColumn{QStringLiteral("Cut"), 600, cell(ColCut)}
-         << FullColumn{QStringLiteral("Measurement"), 1200, cell(ColMeasurement)};
+    cols << FullColumn{QStringLiteral("Shape"), true, cell(ColShape)}
+         << FullColumn{QStringLiteral("Cert#"), true, cell(ColCert)}
+         << FullColumn{QStringLiteral("Weight"), false, cell(ColWeight)}
+         << FullColumn{QStringLiteral("Colour"), false, cell(ColColour)}
+         << FullColumn{QStringLiteral("Clarity"), false, cell(ColClarity)}
+         << FullColumn{QStringLiteral("Cut"), true, cell(ColCut)}
+         << FullColumn{QStringLiteral("Measurement"), true, cell(ColMeasurement)};
     if (p.rap)
-        cols << FullColumn{QStringLiteral("rap $/ct"), 750, [](const SearchRow &r) { return money(r.rap); }}
-             << FullColumn{QStringLiteral("rap us$"), 800, [](const SearchRow &r) { return money(r.rapPerStone); }};
+        cols << FullColumn{QStringLiteral("rap $/ct"), false, [](const SearchRow &r) { return money(r.rap); }}
+             << FullColumn{QStringLiteral("rap us$"), false, [](const SearchRow &r) { return money(r.rapPerStone); }};
     if (p.cost)
-        cols << FullColumn{QStringLiteral("rap buy"), 500,
+        cols << FullColumn{QStringLiteral("rap buy"), false,
                            [](const SearchRow &r) {
                                const double list = r.rapThen * r.carat;
                                return list != 0 ? money(100 - 100 * r.boughtUS / list) : QString();
                            }}
-             << FullColumn{QStringLiteral("cost us$/ct"), 750,
+             << FullColumn{QStringLiteral("cost us$/ct"), false,
                            [perCt](const SearchRow &r) { return perCt(r.boughtUS, r.carat); }}
-             << FullColumn{QStringLiteral("cost us$/st"), 800, [](const SearchRow &r) { return money(r.boughtUS); }}
-             << FullColumn{QStringLiteral("cost my$/ct"), 750,
+             << FullColumn{QStringLiteral("cost us$/st"), false, [](const SearchRow &r) { return money(r.boughtUS); }}
+             << FullColumn{QStringLiteral("cost my$/ct"), false,
                            [perCt, rate](const SearchRow &r) { return perCt(r.boughtUS * rate, r.carat); }}
-             << FullColumn{QStringLiteral("cost my$/st"), 800,
+             << FullColumn{QStringLiteral("cost my$/st"), false,
                            [rate](const SearchRow &r) { return money(r.boughtUS * rate); }};
     if (p.pricing)
-        cols << FullColumn{QStringLiteral("rap sell"), 500, [](const SearchRow &r) { return money(r.sellOffRap); }}
-             << FullColumn{QStringLiteral("sell us$/ct"), 750,
+        cols << FullColumn{QStringLiteral("rap sell"), false, [](const SearchRow &r) { return money(r.sellOffRap); }}
+             << FullColumn{QStringLiteral("sell us$/ct"), false,
                            [perCt](const SearchRow &r) { return perCt(r.sellUS, r.carat); }}
-             << FullColumn{QStringLiteral("sell us$"), 800, [](const SearchRow &r) { return money(r.sellUS); }}
-             << FullColumn{QStringLiteral("sell my$/ct"), 750,
+             << FullColumn{QStringLiteral("sell us$"), false, [](const SearchRow &r) { return money(r.sellUS); }}
+             << FullColumn{QStringLiteral("sell my$/ct"), false,
                            [perCt, rate](const SearchRow &r) { return perCt(r.sellUS * rate, r.carat); }}
-             << FullColumn{QStringLiteral("sell my$"), 800, [rate](const SearchRow &r) { return money(r.sellUS * rate); }};
+             << FullColumn{QStringLiteral("sell my$"), false, [rate](const SearchRow &r) { return money(r.sellUS * rate); }};
     return cols;
+}
+
+// The full report's column positions from the widths of their texts: each
+// column as wide as its heading and its widest value, the space left over
+// shared out between the columns.  When the page is too narrow the font gets
+// smaller, down to 5 pt, and then the free-text columns are shortened.
+struct FullLayout {
+    double points = 6.5;
+    QList<double> x, width;
+};
+
+FullLayout layOut(PrintSurface &s, const QList<FullColumn> &cols, const QList<SearchRow> &rows, double available)
+{
+    constexpr double gap = 120;
+    FullLayout l;
+    auto measure = [&](double points) {
+        l.points = points;
+        l.width.clear();
+        for (const FullColumn &c : cols) {
+            s.setFont(kFont, points, true);
+            double w = s.textWidth(c.title);
+            s.setFont(kFont, points);
+            for (const SearchRow &row : rows)
+                w = std::max(w, s.textWidth(c.value(row)));
+            l.width << w;
+        }
+        double total = 0;
+        for (double w : l.width)
+            total += w + gap;
+        return total;
+    };
+    double total = measure(6.5);
+    for (double pt = 6.25; total > available && pt >= 5; pt -= 0.25)
+        total = measure(pt);
+    if (total > available) {
+        // The free-text columns give up their excess in equal shares, the
+        // fixed ones keep their width.
+        double fixed = 0;
+        int shared = 0;
+        for (int i = 0; i < cols.size(); ++i) {
+            if (cols.at(i).text)
+                ++shared;
+            else
+                fixed += l.width.at(i) + gap;
+        }
+        const double each = shared ? (available - fixed) / shared - gap : 0;
+        for (int i = 0; i < cols.size(); ++i) {
+            if (cols.at(i).text) {
+                s.setFont(kFont, l.points, true);
+                l.width[i] = std::max(std::min(l.width.at(i), each), s.textWidth(cols.at(i).title));
+            }
+        }
+        total = 0;
+        for (double w : l.width)
+            total += w + gap;
+    }
+    const double extra = cols.isEmpty() ? 0 : std::max(0.0, (available - total) / cols.size());
+    double at = 500;
+    for (int i = 0; i < cols.size(); ++i) {
+        l.x << at;
+        at += l.width.at(i) + gap + extra;
+    }
+    return l;
 }
 
 bool drawFull(PrintSurface &s, const Settings &c, const SearchReport &r)
 {
     s.setOrientation(2);
     const QList<FullColumn> cols = fullColumns(r.options, r.localRate);
-    double total = 0;
-    for (const FullColumn &f : cols)
-        total += f.width;
-    // The columns spread over the width from 500 to 14500.
-    const double scale = std::min(1.5, 14000.0 / total);
-    QList<double> x;
-    double at = 500;
-    for (const FullColumn &f : cols) {
-        x << at;
-        at += f.width * scale;
-    }
+    const double right = s.pageWidth() > 0 ? s.pageWidth() - 500 : 14500;
+    const FullLayout l = layOut(s, cols, r.rows, right - 500);
+    const QList<double> &x = l.x;
     const double bottom = s.pageHeight() - 900;
     auto headings = [&] {
-        s.setFont(kFont, 6.5, true);
+        s.setFont(kFont, l.points, true);
         const double y = s.CurrentY;
         for (int i = 0; i < cols.size(); ++i) {
             s.setPosition(x.at(i), y);
             s.printLine(cols.at(i).title);
         }
-        s.setFont(kFont, 6.5);
+        s.setFont(kFont, l.points);
     };
     auto top = [&] {
         s.setFont(kFont, 14);
@@ -277,19 +357,34 @@ bool drawFull(PrintSurface &s, const Settings &c, const SearchReport &r)
     };
     top();
     for (const SearchRow &row : r.rows) {
-        if (s.CurrentY >= bottom - 400) {
+        // A free text wider than its column goes on in the column's next
+        // line (a Canadian SKU's ">CANADIAN<"); a figure is never cut.
+        QList<QStringList> cells;
+        qsizetype lines = 1;
+        for (int i = 0; i < cols.size(); ++i) {
+            const QString v = cols.at(i).value(row);
+            cells << (cols.at(i).text ? s.wrapped(v, l.width.at(i)) : QStringList{s.fitted(v, l.width.at(i))});
+            lines = std::max(lines, cells.last().size());
+        }
+        if (s.CurrentY >= bottom - 400 || s.CurrentY + lines * s.textHeight() > bottom - 200) {
             footer(s, bottom);
             s.newPage();
             top();
         }
         const double y = s.CurrentY;
+        double next = y + s.textHeight();
         for (int i = 0; i < cols.size(); ++i) {
             s.setPosition(x.at(i), y);
-            s.printLine(cols.at(i).value(row));
+            for (const QString &t : cells.at(i)) {
+                s.CurrentX = x.at(i);
+                s.printLine(t);
+            }
+            next = std::max(next, s.CurrentY);
         }
+        s.setPosition(0, next);
     }
     s.setLineWidth(3);
-    s.drawLine(500, s.CurrentY, 14500, s.CurrentY);
+    s.drawLine(500, s.CurrentY, right, s.CurrentY);
     footer(s, bottom);
     return true;
 }

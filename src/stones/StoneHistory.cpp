@@ -6,6 +6,8 @@
 #include "stones/StoneSearch.h"
 
 #include <QLocale>
+#include <algorithm>
+#include <iterator>
 #include <QRegularExpression>
 
 namespace velmor::stones {
@@ -152,19 +154,34 @@ bool drawMemoOutList(printing::PrintSurface &s, const QList<MemoOutCustomer> &li
         s.printLine(QString());
         s.setFont(font, 9, true);
         s.CurrentX = 500;
-        s.printLine(g.company + (g.phone.isEmpty() ? QString() : QStringLiteral(" --- ") + g.phone));
+        s.printLine(s.fitted(g.company + (g.phone.isEmpty() ? QString() : QStringLiteral(" --- ") + g.phone),
+                             s.pageWidth() - 600));
         s.setFont(font, 8);
         s.CurrentX = 500;
         s.printLine(QStringLiteral("Stones on MEMO: ") + QString::number(g.lines.size()));
         for (const MemoOutLine &l : g.lines) {
-            room(1);
             const QStringList v = {l.memoDate, l.memoId, l.sku, l.shape, l.weight, l.colourClarity, l.offRap, l.rapCt,
                                    l.rapStone};
-            const double y = s.CurrentY;
+            // A text wider than its column goes on in the column's next line.
+            QList<QStringList> cells;
+            int lines = 1;
             for (int i = 0; i < v.size(); ++i) {
-                s.setPosition(x[i + 1], y);
-                s.printLine(v.at(i));
+                const double right = i + 2 < int(std::size(x)) ? x[i + 2] : s.pageWidth();
+                cells << s.wrapped(v.at(i), right - x[i + 1] - 80);
+                lines = std::max(lines, int(cells.last().size()));
             }
+            room(lines);
+            const double y = s.CurrentY;
+            double next = y + s.textHeight();
+            for (int i = 0; i < cells.size(); ++i) {
+                s.setPosition(x[i + 1], y);
+                for (const QString &t : cells.at(i)) {
+                    s.CurrentX = x[i + 1];
+                    s.printLine(t);
+                }
+                next = std::max(next, s.CurrentY);
+            }
+            s.setPosition(0, next);
         }
     }
     return true;

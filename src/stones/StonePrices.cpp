@@ -1,8 +1,8 @@
 #include "stones/StonePrices.h"
 
+#include "core/Figures.h"
 #include "db/Row.h"
 
-#include <QRegularExpression>
 #include <QStringList>
 #include <cmath>
 
@@ -45,33 +45,18 @@ double round2(double value)
     return std::floor(clean(value * 100.0) + 0.5) / 100.0;
 }
 
-namespace {
-// Digits in groups of three with commas, as "1,234,567.5".
-const QRegularExpression &groupedNumber()
-{
-    static const QRegularExpression re(QStringLiteral("^[+-]?\\$?[0-9]{1,3}(,[0-9]{3})+(\\.[0-9]*)?$"));
-    return re;
-}
-const QRegularExpression &plainNumber()
-{
-    static const QRegularExpression re(QStringLiteral("^[+-]?\\$?([0-9]+\\.?[0-9]*|\\.[0-9]+)$"));
-    return re;
-}
-} // namespace
-
-bool isTypedNumber(const QString &text)
-{
-    const QString t = text.trimmed();
-    return t.isEmpty() || plainNumber().match(t).hasMatch() || groupedNumber().match(t).hasMatch();
-}
+bool isTypedNumber(const QString &text) { return figures::isTyped(text); }
 
 double fieldValue(const QString &text)
 {
+    // The figure at full precision for the calculations; 0 for a text that
+    // is not one (a save refuses such a text before it is used).
+    if (!figures::isTyped(text))
+        return 0.0;
     QString t = text.trimmed();
     t.remove(QLatin1Char('$'));
-    if (groupedNumber().match(t).hasMatch())
-        t.remove(QLatin1Char(','));
-    return db::leadingNumber(t);
+    t.remove(QLatin1Char(','));
+    return t.toDouble();
 }
 
 class StonePriceModel::Guard {

@@ -47,6 +47,15 @@ bool stonePaper(AppContext &ctx, qint64 id, printing::DiamondPaper &p)
     p.polish = f.FinishPolish;
     p.symmetry = f.FinishSymetry;
     p.listPrice = f.price(F::LatestRapPrice).isEmpty() ? QString() : printing::format00(f.price(F::LatestRapPrice));
+    // The list price's date: of the grid rows that priced the stone.
+    if (!p.listPrice.isEmpty()) {
+        try {
+            p.listPriceDate = pricing_bridge::listPriceDate(ctx, f.Shape, fieldValue(f.Carat), p.colour, p.clarity,
+                                                            fieldValue(f.price(F::LatestRapPrice)));
+        } catch (const db::DbError &) {
+            p.listPriceDate = {}; // printed without its date
+        }
+    }
     return true;
 }
 

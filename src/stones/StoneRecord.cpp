@@ -1,6 +1,10 @@
 #include "stones/StoneRecord.h"
 
+#include <QRegularExpression>
+
+#include "core/ChangeEvents.h"
 #include "core/AppContext.h"
+#include "core/Figures.h"
 #include "core/Users.h"
 #include "db/ConvertSql.h"
 #include "db/Guard.h"
@@ -29,10 +33,13 @@ QString f2(const db::Row &r, const QString &col)
     return r.isNull(col) ? QString() : fmt(r.num(col));
 }
 
-// Format ".00": like "0.00" without the leading zero of a value below 1.
+// Format ".00": like "0.00" without the leading zero of a value below 1;
+// zero itself is "0.00" (a box showing ".00" reads as no figure at all).
 QString fDot(double v)
 {
     QString s = fmt(v);
+    if (s == QLatin1String("0.00"))
+        return s;
     if (s.startsWith(QLatin1String("0.")))
         s.remove(0, 1);
     else if (s.startsWith(QLatin1String("-0.")))
@@ -311,39 +318,53 @@ bool beginEdit(AppContext &ctx, const StoneForm &form, EditState &state)
 
 namespace {
 
-// The message for the first number field whose text is not a number
-// (isTypedNumber), empty when all are.
-QString unreadableNumber(const StoneForm &form)
+// The message for the first number field whose text is not a number, is
+// larger than its column holds, or (the weight) rounds to 0 at the column's
+// scale; empty when every field is a figure its column takes.
+QString unreadableNumber(const AppContext &ctx, const StoneForm &form)
 {
-    const std::pair<const char *, QString> fields[] = {
-        {"Weight", form.Carat},
-        {"Measurement 1", form.Dim1},
-        {"Measurement 2", form.Dim2},
-        {"Measurement 3", form.Dim3},
-        {"Table %", form.TableSize},
-        {"Total depth %", form.TotalDepth},
-        {"Crown height %", form.CrownHeight},
-        {"Pavilion depth %", form.PavillionDepth},
-        {"Crown angle", form.CrownAngle},
-        {"Pavilion angle", form.PavillionAngle},
-        {"Girdle %", form.GirdleDimension},
-        {"Rap when bought", form.price(F::OriginalRapPrice)},
-        {"Bought price", form.price(F::BoughtPriceUS)},
-        {"current Rap", form.price(F::LatestRapPrice)},
-        {"Sell 1 % off Rap", form.price(F::SellOffRap)},
-        {"Sell 1 price", form.price(F::SellPrice)},
-        {"Sell listing % off Rap", form.price(F::SellOffRapLX)},
-        {"Sell listing price", form.price(F::SellPriceLX)},
-        {"Sell 2 % off Rap", form.price(F::SellOffRap2)},
-        {"Sell 2 price", form.price(F::SellPrice2)},
-        {"Sell 3 % off Rap", form.price(F::SellOffRap3)},
-        {"Sell 3 price", form.price(F::SellPrice3)},
+    struct Entry {
+        const char *name;
+        QString text;
+        const char *column;
     };
-    for (const auto &[name, text] : fields)
-        if (!isTypedNumber(text))
-            return QStringLiteral("The %1 \"%2\" is not a number.\n\nPlease type decimals with a point (0.75); "
-                                  "a comma may only separate thousands (1,234.56).")
-                .arg(QString::fromLatin1(name), text.trimmed());
+    const Entry fields[] = {
+        {"Weight", form.Carat, "Carat"}, // first: the weight
+        {"Measurement 1", form.Dim1, "Dim1"},
+        {"Measurement 2", form.Dim2, "Dim2"},
+        {"Measurement 3", form.Dim3, "Dim3"},
+        {"Table %", form.TableSize, "TableSize"},
+        {"Total depth %", form.TotalDepth, "TotalDepth"},
+        {"Crown height %", form.CrownHeight, "CrownHeight"},
+        {"Pavilion depth %", form.PavillionDepth, "PavillionDepth"},
+        {"Crown angle", form.CrownAngle, "CrownAngle"},
+        {"Pavilion angle", form.PavillionAngle, "PavillionAngle"},
+        {"Girdle %", form.GirdleDimension, "GirdleDimension"},
+        {"Rap when bought", form.price(F::OriginalRapPrice), "RapPriceOnDateBought"},
+        {"Bought price", form.price(F::BoughtPriceUS), "BoughtPriceUS"},
+        {"current Rap", form.price(F::LatestRapPrice), "RapaportPrice"},
+        {"Sell 1 % off Rap", form.price(F::SellOffRap), "SellOffRap"},
+        {"Sell 1 price", form.price(F::SellPrice), "SellPriceUS"},
+        {"Sell listing % off Rap", form.price(F::SellOffRapLX), "SellOffRaplx"},
+        {"Sell listing price", form.price(F::SellPriceLX), "SellPriceUSlx"},
+        {"Sell 2 % off Rap", form.price(F::SellOffRap2), "SellOffRap2"},
+        {"Sell 2 price", form.price(F::SellPrice2), "SellPriceUS2"},
+        {"Sell 3 % off Rap", form.price(F::SellOffRap3), "SellOffRap3"},
+        {"Sell 3 price", form.price(F::SellPrice3), "SellPriceUS3"},
+    };
+    for (const Entry &e : fields)
+        if (!figures::isTyped(e.text))
+            return figures::notANumberMessage(QString::fromLatin1(e.name), e.text);
+    for (const Entry &e : fields) {
+        const figures::Column column = figures::columnOf(ctx.db(), QStringLiteral("SingleStone"), QLatin1String(e.column));
+        const figures::Reading r = figures::read(e.text, {QString::fromLatin1(e.name), column});
+        if (!r.ok())
+            return r.error;
+        // A weight typed but 0 at the column's scale ("0.000001") is no weight.
+        if (&e == &fields[0] && !r.empty && r.value <= Decimal5()
+            && e.text.contains(QRegularExpression(QStringLiteral("[1-9]"))))
+            return figures::notPositiveMessage(QString::fromLatin1(e.name), e.text, column);
+    }
     return {};
 }
 
@@ -461,6 +482,20 @@ Clash findClash(AppContext &ctx, const StoneForm &form)
     return c;
 }
 
+// An identifier (SKU, certificate, lot, code, location) without the
+// characters nobody sees: a byte-order mark, zero-width spaces and joiners,
+// other format and control characters.  Two identifiers that look the same
+// are then the same.
+QString withoutInvisible(const QString &text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text)
+        if (c.category() != QChar::Other_Format && c.category() != QChar::Other_Control)
+            out += c;
+    return out;
+}
+
 // What the database cannot hold as typed: a text longer than its column, or
 // a comment with characters its stored form cannot give back.  The message,
 // empty when everything fits.
@@ -475,7 +510,8 @@ QString unfitText(AppContext &ctx, const StoneForm &form)
          {QStringLiteral("FinishSymetry"), form.FinishSymetry}, {QStringLiteral("Girdle"), form.Girdle},
          {QStringLiteral("Culet"), form.Culet}, {QStringLiteral("Laboratory"), form.Laboratory},
          {QStringLiteral("Certificate"), form.Certificate}, {QStringLiteral("Inscription1"), form.Inscription1},
-         {QStringLiteral("Inscription2"), form.Inscription2}, {QStringLiteral("OnHoldNote"), form.onHoldNote}});
+         {QStringLiteral("Inscription2"), form.Inscription2}, {QStringLiteral("OnHoldNote"), form.onHoldNote},
+         {QStringLiteral("Shape"), form.Shape.trimmed()}});
     if (!tooLong.column.isEmpty())
         return QStringLiteral("The %1 is too long: %2 characters where at most %3 can be stored.\n\n"
                               "Please shorten it.")
@@ -500,7 +536,7 @@ bool passesChecks(AppContext &ctx, StoneForm &form, const EditState &state)
         return false;
     };
     // A typed number that is not plainly one is refused, never reinterpreted.
-    if (const QString bad = unreadableNumber(form); !bad.isEmpty())
+    if (const QString bad = unreadableNumber(ctx, form); !bad.isEmpty())
         return refuse(bad);
     // 1. The auto-number of a new stone.
     const bool drawn = cfg.AutoSku && state.mode == EditState::Adding;
@@ -529,7 +565,7 @@ bool passesChecks(AppContext &ctx, StoneForm &form, const EditState &state)
         return refuse(QStringLiteral("You need to Assign a SKU number"));
     if (isBlank(form.Shape))
         return refuse(QStringLiteral("You need to Assign a Shape"));
-    if (fieldValue(form.Carat) == 0)
+    if (fieldValue(form.Carat) <= 0)
         return refuse(QStringLiteral("You need to define a Carat Weight"));
     // 10 - 15: the fields the configuration makes compulsory.
     if (cfg.ForceColour && gradeNumber(form.colourEntry) == 0)
@@ -685,6 +721,10 @@ SaveResult writeStone(AppContext &ctx, StoneForm &form, const EditState &state, 
 
 SaveResult saveStone(AppContext &ctx, StoneForm &form, EditState &state)
 {
+    // Identifiers lose the characters nobody sees before any check: a
+    // byte-order mark before an SKU would be stored and lost when read back.
+    for (QString *id : {&form.SKU, &form.Certificate, &form.Lot, &form.Code, &form.Location})
+        *id = withoutInvisible(*id);
     const QString skuAsTyped = form.SKU;
     try {
         if (!passesChecks(ctx, form, state))
@@ -694,7 +734,9 @@ SaveResult saveStone(AppContext &ctx, StoneForm &form, EditState &state)
             ctx.prompt().inform(unfit, kMissing, Icon::Information);
             return SaveResult::Refused;
         }
-    } catch (const db::DbError &) {
+    } catch (const db::DbError &e) {
+        ctx.prompt().inform(QStringLiteral("The Diamond could not be saved:\n\n") + e.message(), kMissing,
+                            Icon::Critical);
         return SaveResult::Failed;
     }
     if (!confirmsGradingChanges(ctx, form, state))
@@ -713,10 +755,13 @@ SaveResult saveStone(AppContext &ctx, StoneForm &form, EditState &state)
     } catch (const db::LockConflict &) {
         ctx.prompt().inform(db::lockConflictMessage(), kMissing, Icon::Exclamation);
         return SaveResult::Refused;
-    } catch (const db::DbError &) {
+    } catch (const db::DbError &e) {
+        ctx.prompt().inform(QStringLiteral("The Diamond could not be saved:\n\n") + e.message(), kMissing,
+                            Icon::Critical);
         return SaveResult::Failed;
     }
     state = EditState{};
+    changeEvents(ctx).announceStone(form.id);
     return SaveResult::Saved;
 }
 
@@ -768,9 +813,12 @@ static DeleteResult deleteStoneUnguarded(AppContext &ctx, qint64 id)
     } catch (const db::LockConflict &) {
         p.inform(db::lockConflictMessage(), QStringLiteral("Deleting"), Icon::Exclamation);
         return DeleteResult::Refused;
-    } catch (const db::DbError &) {
+    } catch (const db::DbError &e) {
+        p.inform(QStringLiteral("The Diamond could not be deleted:\n\n") + e.message(), QStringLiteral("Deleting"),
+                 Icon::Critical);
         return DeleteResult::Failed;
     }
+    changeEvents(ctx).announceStone(id);
     return DeleteResult::Deleted;
 }
 
@@ -778,7 +826,9 @@ DeleteResult deleteStone(AppContext &ctx, qint64 id)
 {
     try {
         return deleteStoneUnguarded(ctx, id);
-    } catch (const db::DbError &) {
+    } catch (const db::DbError &e) {
+        ctx.prompt().inform(QStringLiteral("The Diamond could not be deleted:\n\n") + e.message(),
+                            QStringLiteral("Deleting"), Icon::Critical);
         return DeleteResult::Failed;
     }
 }

@@ -1,6 +1,7 @@
 #include "stones/StoneRepair.h"
 
 #include "core/AppContext.h"
+#include "core/KnownRates.h"
 #include "db/Row.h"
 #include "db/Sql.h"
 #include "stones/PricingBridge.h"
@@ -85,7 +86,8 @@ void configSteps(AppContext &ctx, RepairReport &rep)
     for (const Pair &pr : pairs) {
         step(rep, QStringLiteral("8 ") + QLatin1String(pr.set), [&] {
             p.progress(QString::fromLatin1(pr.text));
-            db::exec(ctx.db(), QStringLiteral("UPDATE Config SET %1=-1 WHERE %2=0 AND %3=0")
+            // Null counts as not set: a new database has both flags Null.
+            db::exec(ctx.db(), QStringLiteral("UPDATE Config SET %1=-1 WHERE IFNULL(%2, 0)=0 AND IFNULL(%3, 0)=0")
                                    .arg(QLatin1String(pr.set), QLatin1String(pr.a), QLatin1String(pr.b)));
         });
     }
@@ -93,10 +95,13 @@ void configSteps(AppContext &ctx, RepairReport &rep)
 
 void parcelMemoRates(AppContext &ctx)
 {
-    db::exec(ctx.db(), QStringLiteral("UPDATE memoparcellist SET exchangerateCDN=? WHERE exchangerateCDN IS NULL"),
-             {ctx.exchangeRateCDN});
-    db::exec(ctx.db(), QStringLiteral("UPDATE memoparcellist SET exchangerateZAR=? WHERE exchangerateZAR IS NULL"),
-             {ctx.exchangeRateZAR});
+    // Only a known rate fills a line; an unknown one leaves it Null.
+    if (rateKnown(ctx.exchangeRateCDN))
+        db::exec(ctx.db(), QStringLiteral("UPDATE memoparcellist SET exchangerateCDN=? WHERE exchangerateCDN IS NULL"),
+                 {rateValue(ctx.exchangeRateCDN)});
+    if (rateKnown(ctx.exchangeRateZAR))
+        db::exec(ctx.db(), QStringLiteral("UPDATE memoparcellist SET exchangerateZAR=? WHERE exchangerateZAR IS NULL"),
+                 {rateValue(ctx.exchangeRateZAR)});
     // A line without its price per carat gets its parcel's selling price per
     // carat (a line whose parcel has none keeps its Null).
     db::exec(ctx.db(), QStringLiteral("UPDATE memoparcellist m INNER JOIN parcel p ON p.ID = m.parcelid "
@@ -121,12 +126,12 @@ void parcelMemoRatesLiteral(AppContext &ctx)
         lines.append({q.value(0).toLongLong(), q.value(1).toInt() != 0, q.value(2).toInt() != 0,
                       q.value(3).toInt() != 0, q.value(4)});
     for (const Line &l : lines) {
-        if (l.cdn)
+        if (l.cdn && rateKnown(ctx.exchangeRateCDN))
             db::exec(db, QStringLiteral("UPDATE memoparcellist SET exchangerateCDN=? WHERE ID=?"),
-                     {ctx.exchangeRateCDN, l.id});
-        if (l.zar)
+                     {rateValue(ctx.exchangeRateCDN), l.id});
+        if (l.zar && rateKnown(ctx.exchangeRateZAR))
             db::exec(db, QStringLiteral("UPDATE memoparcellist SET exchangerateZAR=? WHERE ID=?"),
-                     {ctx.exchangeRateZAR, l.id});
+                     {rateValue(ctx.exchangeRateZAR), l.id});
         if (l.price && !l.sell.isNull())
             db::exec(db, QStringLiteral("UPDATE memoparcellist SET pricecarat=? WHERE ID=?"), {l.sell, l.id});
     }
@@ -240,7 +245,9 @@ RepairReport repairOnOpen(AppContext &ctx)
     stoneStep("10", QStringLiteral("Setting Default to Buy Currency Settings"),
               QStringLiteral("UPDATE SingleStone SET BuyingInUS=-1 WHERE ") + stoneWhere("10"));
     stoneStep("11", QStringLiteral("Setting Default to Lock-Percent Settings"),
-              QStringLiteral("UPDATE SingleStone SET LockPercent=-1, LockPercentlx=-1, SellOffRap=0 WHERE ")
+              // A discount the dealer entered stays; 0 only where there is none.
+              QStringLiteral("UPDATE SingleStone SET LockPercent=-1, LockPercentlx=-1, SellOffRap=IFNULL(SellOffRap, 0) "
+                             "WHERE ")
                   + stoneWhere("11"));
     stoneStep("12", QStringLiteral("Writing Sell Price for Lock-Percent Stones 1"),
               QStringLiteral("UPDATE SingleStone SET SellPriceUS = (100 - CAST(SellOffRap AS DOUBLE)) * "
@@ -332,7 +339,9 @@ RepairReport repairLiteral(AppContext &ctx)
         p.progress(QStringLiteral("Setting Default to Lock-Percent Settings"));
         for (qint64 id : ids(ctx, QStringLiteral("SELECT ID FROM SingleStone WHERE (LockPercent=0 OR LockPercentlx=0) "
                                                  "AND isnull(SellPriceUS)=true")))
-            db::exec(db, QStringLiteral("UPDATE SingleStone SET LockPercent=-1, LockPercentlx=-1, SellOffRap=0 WHERE ID=?"),
+            db::exec(db,
+                     QStringLiteral("UPDATE SingleStone SET LockPercent=-1, LockPercentlx=-1, "
+                                    "SellOffRap=IFNULL(SellOffRap, 0) WHERE ID=?"),
                      {id});
     });
     step(rep, QStringLiteral("12"), [&] {

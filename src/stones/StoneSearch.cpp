@@ -1,5 +1,7 @@
 #include "stones/StoneSearch.h"
 
+#include "core/Figures.h"
+
 #include "db/GradeScales.h"
 #include "db/Sql.h"
 
@@ -102,12 +104,24 @@ QString likeLiteral(const QString &text)
 
 QString weightText(const QString &typed)
 {
-    // Plain decimals only, kept as typed so that the comparison is exact.
-    static const QRegularExpression number(QStringLiteral("^(\\d+\\.?\\d*|\\.\\d+)$"));
-    const QString t = typed.trimmed();
-    if (!number.match(t).hasMatch() || !(t.toDouble() > 0))
+    // Exact decimal form, so that the comparison is exact.
+    const std::optional<Decimal5> w = figures::parseTyped(typed);
+    if (!w || *w <= Decimal5())
         return {};
-    return t;
+    return w->toDb();
+}
+
+QString weightRefusal(const QString &low, const QString &high)
+{
+    const std::pair<QString, QString> fields[] = {{QStringLiteral("Weight from"), low}, {QStringLiteral("Weight to"), high}};
+    for (const auto &[name, text] : fields) {
+        if (text.trimmed().isEmpty())
+            continue;
+        const figures::Reading r = figures::read(text, {name, figures::Column{19, 5}, figures::Need::Positive});
+        if (!r.ok())
+            return r.error;
+    }
+    return {};
 }
 
 SqlPart searchWhere(const StoneSearchFilter &f)

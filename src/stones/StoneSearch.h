@@ -48,6 +48,9 @@ QString likeLiteral(const QString &text);
 
 // A weight as typed, in exact decimal form ("" when not a positive number).
 QString weightText(const QString &typed);
+// The refusal of a typed weight range ("Weight from", "Weight to"): a text
+// that is not a figure or is not above 0; empty when both are fine or empty.
+QString weightRefusal(const QString &low, const QString &high);
 
 // Sorting by a grid heading: the column behind a heading, and the toggle.
 class SearchOrder {

@@ -1,5 +1,6 @@
 #include "stones/StoneStatus.h"
 
+#include "core/ChangeEvents.h"
 #include "core/AppContext.h"
 #include "db/Retry.h"
 #include "db/Row.h"
@@ -39,6 +40,13 @@ StatusResult conflict(AppContext &ctx, qint64 id, const QString &title)
     return StatusResult::Conflict;
 }
 
+// A change the database refused: said, never passed over.
+StatusResult failed(AppContext &ctx, const QString &title, const db::DbError &e)
+{
+    ctx.prompt().inform(QStringLiteral("The Diamond could not be changed:\n\n") + e.message(), title, Icon::Critical);
+    return StatusResult::Failed;
+}
+
 QString companyName(AppContext &ctx, qint64 customerId)
 {
     return db::textOf(
@@ -76,13 +84,14 @@ StatusResult change(AppContext &ctx, qint64 id, const QString &title, const QStr
             after();
             snapshot(ctx, id);
             tx.commit();
+            changeEvents(ctx).announceStone(id);
             return Outcome::Done;
         });
     } catch (const db::LockConflict &) {
         ctx.prompt().inform(db::lockConflictMessage(), title, Icon::Exclamation);
         return StatusResult::Conflict;
-    } catch (const db::DbError &) {
-        return StatusResult::Failed;
+    } catch (const db::DbError &e) {
+        return failed(ctx, title, e);
     }
     switch (outcome) {
     case Outcome::Conflict: return conflict(ctx, id, title);
@@ -211,8 +220,8 @@ StatusResult setHold(AppContext &ctx, qint64 stoneId, qint64 customerId)
     try {
         db::exec(ctx.db(), QStringLiteral("UPDATE SingleStone SET OnHoldForCustomerID=? WHERE ID=?"),
                  {customerId ? QVariant(customerId) : QVariant(QMetaType::fromType<int>()), stoneId});
-    } catch (const db::DbError &) {
-        return StatusResult::Failed;
+    } catch (const db::DbError &e) {
+        return failed(ctx, QStringLiteral("On Hold"), e);
     }
     return StatusResult::Done;
 }
@@ -222,8 +231,8 @@ StatusResult saveHoldNote(AppContext &ctx, qint64 stoneId, const QString &note, 
     try {
         db::exec(ctx.db(), QStringLiteral("UPDATE SingleStone SET OnHoldNote=?, OnHoldDate=? WHERE ID=?"),
                  {note.left(100), date.isValid() ? QVariant(date) : QVariant(QMetaType::fromType<QDate>()), stoneId});
-    } catch (const db::DbError &) {
-        return StatusResult::Failed;
+    } catch (const db::DbError &e) {
+        return failed(ctx, QStringLiteral("On Hold"), e);
     }
     return StatusResult::Done;
 }
@@ -251,8 +260,8 @@ static StatusResult setConsignmentInUnguarded(AppContext &ctx, qint64 stoneId, q
                                     "CustomerID, EmployeeID) VALUES (?, NULL, 0, 0, ?, ?, ?)"),
                      {today(), stoneId, supplierId, ctx.user.ID});
         tx.commit();
-    } catch (const db::DbError &) {
-        return StatusResult::Failed;
+    } catch (const db::DbError &e) {
+        return failed(ctx, QStringLiteral("Consignment-IN Status Change"), e);
     }
     return StatusResult::Done;
 }
@@ -262,8 +271,8 @@ StatusResult setSupplier(AppContext &ctx, qint64 stoneId, qint64 supplierId)
     try {
         db::exec(ctx.db(), QStringLiteral("UPDATE SingleStone SET SupplierID=? WHERE ID=?"),
                  {supplierId ? QVariant(supplierId) : QVariant(QMetaType::fromType<int>()), stoneId});
-    } catch (const db::DbError &) {
-        return StatusResult::Failed;
+    } catch (const db::DbError &e) {
+        return failed(ctx, QStringLiteral("Supplier"), e);
     }
     return StatusResult::Done;
 }
@@ -294,8 +303,8 @@ StatusResult bindIntoItem(AppContext &ctx, qint64 stoneId, qint64 itemId)
                  {stoneId, itemId});
         db::exec(ctx.db(), QStringLiteral("UPDATE SingleStone SET ItemID=? WHERE ID=?"), {itemId, stoneId});
         tx.commit();
-    } catch (const db::DbError &) {
-        return StatusResult::Failed;
+    } catch (const db::DbError &e) {
+        return failed(ctx, QStringLiteral("Diamond Assembly"), e);
     }
     return StatusResult::Done;
 }
@@ -330,8 +339,8 @@ StatusResult sellStone(AppContext &ctx, qint64 stoneId, qint64 customerId)
 {
     try {
         return sellStoneUnguarded(ctx, stoneId, customerId);
-    } catch (const db::DbError &) {
-        return StatusResult::Failed;
+    } catch (const db::DbError &e) {
+        return failed(ctx, QStringLiteral("Selling Diamond"), e);
     }
 }
 
@@ -339,8 +348,8 @@ StatusResult returnFromMemo(AppContext &ctx, qint64 stoneId)
 {
     try {
         return returnFromMemoUnguarded(ctx, stoneId);
-    } catch (const db::DbError &) {
-        return StatusResult::Failed;
+    } catch (const db::DbError &e) {
+        return failed(ctx, QStringLiteral("Return"), e);
     }
 }
 
@@ -348,8 +357,8 @@ StatusResult setConsignmentIn(AppContext &ctx, qint64 stoneId, qint64 supplierId
 {
     try {
         return setConsignmentInUnguarded(ctx, stoneId, supplierId, alsoSupplier);
-    } catch (const db::DbError &) {
-        return StatusResult::Failed;
+    } catch (const db::DbError &e) {
+        return failed(ctx, QStringLiteral("Consignment"), e);
     }
 }
 

@@ -1,8 +1,11 @@
 #include "stones/frmDiamondDetail.h"
 
+#include "core/ChangeEvents.h"
 #include "core/AppContext.h"
+#include "core/Failures.h"
 #include "core/UserCaption.h"
 #include "core/Users.h"
+#include "core/widgets/NumberBox.h"
 #include "core/widgets/WindowPlacement.h"
 #include "core/widgets/StoneScreenRights.h"
 #include "db/ConvertSql.h"
@@ -26,6 +29,7 @@
 #include <QComboBox>
 #include <QDateEdit>
 #include <QDrag>
+#include <QFileInfo>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -36,14 +40,17 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QMetaMethod>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QPixmap>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollArea>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <vector>
 
 namespace velmor::ui {
 
@@ -150,6 +157,13 @@ frmDiamondDetail::frmDiamondDetail(AppContext &ctx, QWidget *parent) : QMainWind
     });
     // A rate saved on the rate screen or fetched by any screen.
     connect(&m_ctx.events(), &ContextEvents::ratesChanged, this, &frmDiamondDetail::updateCaptions);
+    // The stone shown was moved or changed by another screen of this
+    // workstation (memo, sale, invoice): it is read again unless the user
+    // is editing it.
+    connect(&changeEvents(m_ctx), &ChangeEvents::stoneChanged, this, [this](qint64 id) {
+        if (m_form.id != 0 && (id == 0 || id == m_form.id) && m_state.mode == EditState::Displayed)
+            loadStone(int(m_form.id));
+    });
     // The periodic rate refresh: every second it asks whether the rates are due.
     auto *tmrRates = new QTimer(this);
     tmrRates->setObjectName(QStringLiteral("tmrRates"));
@@ -205,12 +219,22 @@ void frmDiamondDetail::buildMenus()
     QAction *mnuConfiguration = settings->addAction(QStringLiteral("&Configuration..."));
     mnuConfiguration->setObjectName(QStringLiteral("mnuConfiguration"));
     mnuConfiguration->setEnabled(false);
+    // The main menu screen: customers, reps, invoices, rates and the
+    // settings tables, under the same rights as in the wholesale set-up.
+    QAction *mnuMainMenu = menuBar()->addAction(QStringLiteral("&Main menu"));
+    mnuMainMenu->setObjectName(QStringLiteral("mnuMainMenu"));
+    mnuMainMenu->setEnabled(false);
+    connect(mnuMainMenu, &QAction::triggered, this, &frmDiamondDetail::mainMenuRequested);
     QAction *mnuLogOn = menuBar()->addAction(QStringLiteral("&Log on"));
     mnuLogOn->setObjectName(QStringLiteral("mnuLogOn"));
     QAction *cmdLogOff = menuBar()->addAction(QStringLiteral("Log o&ff"));
     cmdLogOff->setObjectName(QStringLiteral("cmdLogOff"));
     cmdLogOff->setVisible(false);
-    connect(mnuConfiguration, &QAction::triggered, this, [this] { runConfigMenu(m_ctx, this); });
+    connect(mnuConfiguration, &QAction::triggered, this, [this] {
+        const bool memoDisclaimer = isSignalConnected(QMetaMethod::fromSignal(&frmDiamondDetail::memoDisclaimerRequested));
+        if (runConfigMenu(m_ctx, this, memoDisclaimer) == 2 && memoDisclaimer)
+            emit memoDisclaimerRequested();
+    });
     connect(mnuLogOn, &QAction::triggered, this, [this] { showLogin(m_ctx, this); });
     connect(cmdLogOff, &QAction::triggered, this, [this] { LogOffModule(m_ctx); });
 }
@@ -293,6 +317,11 @@ void frmDiamondDetail::build()
     status->setMaximumWidth(90);
     commands->addWidget(label("lblStatus", QString()));
     commands->addWidget(status);
+    // The company logo (logo.jpg of the shared folder), scaled into its frame.
+    auto *imgLogo = label("imgLogo", QString());
+    imgLogo->setFixedSize(160, 36);
+    imgLogo->setAlignment(Qt::AlignCenter);
+    commands->addWidget(imgLogo);
     root->addLayout(commands);
 
     // Four boxes side by side, the prices below across the width: every
@@ -422,9 +451,12 @@ void frmDiamondDetail::build()
     auto *imgGetRAP2 = new QPushButton(QStringLiteral("Rap"), central);
     imgGetRAP2->setObjectName(QStringLiteral("imgGetRAP2"));
     m_entryFields << imgGetRAP1 << imgGetRAP2;
-    gp->addWidget(label(nullptr, QStringLiteral("per carat")), row, 1);
-    gp->addWidget(label(nullptr, QStringLiteral("per stone")), row, 2);
+    // Each column names the currency of its figures.
+    gp->addWidget(label("lblHeadUSCT", QStringLiteral("US$ /ct")), row, 1);
+    gp->addWidget(label("lblHeadUSStone", QStringLiteral("US$ /Stone")), row, 2);
     gp->addWidget(label(nullptr, QStringLiteral("% off Rap")), row, 3);
+    gp->addWidget(label("lblHeadLocalCT", QString()), row, 4);
+    gp->addWidget(label("lblHeadLocalStone", QString()), row, 5);
     ++row;
     priceRow(QStringLiteral("Rap when bought"), {lineEdit("txtOriginalRapPrice"), lineEdit("txtOriginalRapPriceUS"), imgGetRAP1},
              "lblRapStone");
@@ -758,9 +790,13 @@ void frmDiamondDetail::build()
     // Every price field forwards what the user types to the price model.
     for (int i = 0; i < stones::StonePriceModel::FieldCount; ++i) {
         const F f = F(i);
-        if (auto *e = le(stones::StonePriceModel::fieldName(f).toLatin1().constData()))
+        if (auto *e = le(stones::StonePriceModel::fieldName(f).toLatin1().constData())) {
+            numberBox(e);
             connect(e, &QLineEdit::textEdited, this, [this, f](const QString &t) { priceEdited(f, t); });
+        }
     }
+    numberBoxes(this, {"txtWeight", "txtDim1", "txtDim2", "txtDim3", "txtTableSize", "txtTotalDepth", "txtCrownHeight",
+                       "txtPavillionDepth", "txtCrownAngle", "txtPavillionAngle", "txtGirdleDimension"});
 }
 
 // Shared procedures --------------------------------------------------------------------
@@ -878,7 +914,8 @@ void frmDiamondDetail::RefreshfrmDiamondDetailModule(qint64 id)
     bool found = false;
     try {
         found = stones::loadStone(m_ctx, id, f);
-    } catch (const db::DbError &) {
+    } catch (const db::DbError &e) {
+        informFailure(m_ctx, QStringLiteral("The Diamond could not be read"), QStringLiteral("Open Diamond"), e);
     }
     if (auto *history = findChild<StoneHistoryTab *>(QStringLiteral("TabStrip1")))
         history->showStone(found ? id : 0);
@@ -962,9 +999,11 @@ void frmDiamondDetail::controlsFromForm(const StoneForm &f)
         const QString value = f.*(c.member);
         const int i = box->findText(value);
         box->setCurrentIndex(i);
-        if (box->isEditable())
+        if (box->isEditable()) {
             box->setEditText(value);
-        else if (i < 0 && !value.isEmpty()) {
+            // Shown from its start ("Round Brilliant [BR]", not its end).
+            box->lineEdit()->setCursorPosition(0);
+        } else if (i < 0 && !value.isEmpty()) {
             box->addItem(value);
             box->setCurrentIndex(box->count() - 1);
         }
@@ -1018,8 +1057,9 @@ void frmDiamondDetail::controlsFromForm(const StoneForm &f)
     le("txtPaymentUS")->setText(QStringLiteral("$") + f.paymentsUS);
     le("txtPaymentLocal")->setText(f.paymentsLocal);
     const double perCarat = stones::fieldValue(f.price(F::SellPriceCT));
-    w<QLabel>("lblSellCT")->setText(QStringLiteral("sell /ct @ ") + fixed(perCarat, 3));
-    w<QLabel>("lblSellStone")->setText(QStringLiteral("sell /Stone @ ") + fixed(stones::fieldValue(f.price(F::SellPrice)), 3));
+    w<QLabel>("lblSellCT")->setText(QStringLiteral("sell US$ /ct @ ") + fixed(perCarat, 3));
+    w<QLabel>("lblSellStone")->setText(QStringLiteral("sell US$ /Stone @ ")
+                                       + fixed(stones::fieldValue(f.price(F::SellPrice)), 3));
     le("txtOnHoldNote")->setText(f.onHoldNote);
     w<QDateEdit>("dtOnHoldDate")->setDate(f.onHoldDate.isValid() ? f.onHoldDate : QDate::currentDate());
     m_dateEdited = false;
@@ -1163,11 +1203,14 @@ void frmDiamondDetail::updateCaptions()
     setWindowTitle(QStringLiteral("Diamond Details US$/") + titleCur + QStringLiteral(" 1/") + fixed(m_ctx.exchangeRateCDN, 4)
                    + QStringLiteral(" US$/ZAR 1/") + fixed(m_ctx.exchangeRateZAR, 4) + QStringLiteral("   ---   ")
                    + m_ctx.settings.CompanyName);
-    w<QLabel>("lblCostST")->setText(QStringLiteral("Cost ") + cur + QStringLiteral(" /St"));
-    w<QLabel>("lblRapStone")->setText(QStringLiteral("Rap ") + cur + QStringLiteral(" /Stone"));
-    w<QLabel>("lblCurrentRapST")->setText(QStringLiteral("current Rap ") + cur + QStringLiteral(" /St"));
-    w<QLabel>("lblPaymentRecd")->setText(QStringLiteral("Payment recd ") + cur);
-    w<QLabel>("lblMemoStatic")->setText(QStringLiteral("Memo ") + cur + QStringLiteral(" (Static)"));
+    // The price rows hold US dollars; the local columns say their currency.
+    w<QLabel>("lblCostST")->setText(QStringLiteral("Cost US$"));
+    w<QLabel>("lblRapStone")->setText(QStringLiteral("Rap US$ when bought"));
+    w<QLabel>("lblCurrentRapST")->setText(QStringLiteral("current Rap US$"));
+    w<QLabel>("lblHeadLocalCT")->setText(cur + QStringLiteral(" /ct"));
+    w<QLabel>("lblHeadLocalStone")->setText(cur + QStringLiteral(" /Stone"));
+    w<QLabel>("lblPaymentRecd")->setText(QStringLiteral("Payment recd US$ | ") + cur);
+    w<QLabel>("lblMemoStatic")->setText(QStringLiteral("Memo US$ | ") + cur + QStringLiteral(" (Static)"));
     w<QLabel>("lblValue")->setText(cur + QStringLiteral(" Value"));
     m_prices.rate = m_ctx.exchangeRateCDN;
 }
@@ -1217,7 +1260,8 @@ void frmDiamondDetail::addDiamond()
     qint64 id = 0;
     try {
         id = stones::addStoneRow(m_ctx);
-    } catch (const db::DbError &) {
+    } catch (const db::DbError &e) {
+        informFailure(m_ctx, QStringLiteral("The new Diamond could not be added"), QStringLiteral("Add Diamond"), e);
         return;
     }
     StoneForm f = stones::newStoneForm(id);
@@ -1477,6 +1521,10 @@ void frmDiamondDetail::activated()
         return;
     m_ctx.currentScreen = QStringLiteral("frmDiamondDetail");
     updateCaptions();
+    showLogo();
+    applyDisplaySettings();
+    findChild<QAction *>(QStringLiteral("mnuMainMenu"))
+        ->setEnabled(isSignalConnected(QMetaMethod::fromSignal(&frmDiamondDetail::mainMenuRequested)));
     if (m_state.mode != EditState::Displayed)
         return;
     stones::repairOnActivate(m_ctx);
@@ -1494,6 +1542,46 @@ void frmDiamondDetail::activated()
         w<QLabel>("lblMemoIDIS")->setText(QString::number(sheet));
         syncDisplay();
     }
+}
+
+void frmDiamondDetail::applyDisplaySettings()
+{
+    const Settings &st = m_ctx.settings;
+    // The price columns the settings hide; the stone screen has no local
+    // list price or local cost per stone (those are in the currency window).
+    const std::pair<bool, std::vector<const char *>> hidden[] = {
+        {st.HideRapUS_CT, {"txtOriginalRapPrice", "txtLatestRapPrice"}},
+        {st.HideRapUS_Stone, {"txtOriginalRapPriceUS", "txtUSRap"}},
+        {st.HideCostUS_ST, {"txtBoughtPriceUS"}},
+        {st.HideSellPriceUS_ST, {"txtSellPrice", "txtSellPriceLX", "txtSellPrice2", "txtSellPrice3"}},
+        {st.HideSellPriceMY_ST, {"txtSellPriceLocal2", "txtSellPriceLocal3"}},
+    };
+    for (const auto &[hide, names] : hidden)
+        for (const char *name : names) {
+            auto *e = w<QLineEdit>(name);
+            if (hide) {
+                e->setProperty("hiddenBySettings", true);
+                e->setVisible(false);
+            } else if (e->property("hiddenBySettings").toBool()) {
+                e->setProperty("hiddenBySettings", false);
+                // The cost comes back only for a user who may see costs.
+                e->setVisible(qstrcmp(name, "txtBoughtPriceUS") != 0 || m_ctx.user.ViewCost);
+            }
+        }
+}
+
+void frmDiamondDetail::showLogo()
+{
+    const QString path = m_ctx.settings.logoPath;
+    const QDateTime stamp = path.isEmpty() ? QDateTime() : QFileInfo(path).lastModified();
+    if (path == m_logoPath && stamp == m_logoStamp)
+        return;
+    m_logoPath = path;
+    m_logoStamp = stamp;
+    auto *imgLogo = w<QLabel>("imgLogo");
+    const QPixmap logo(path);
+    imgLogo->setPixmap(logo.isNull() ? QPixmap()
+                                     : logo.scaled(imgLogo->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
 }
 
 void frmDiamondDetail::showPickedParty(const PartyPick &pick)
@@ -1529,7 +1617,10 @@ void frmDiamondDetail::openTypedStone()
             id = db::scalar(m_ctx.db(), QStringLiteral("SELECT ID FROM SingleStone WHERE SKU = ? ORDER BY ID LIMIT 1"),
                             {typed})
                      .toLongLong();
-    } catch (const db::DbError &) {
+    } catch (const db::DbError &e) {
+        // Not "there is no such Diamond": the look-up itself failed.
+        informFailure(m_ctx, QStringLiteral("The Diamond could not be looked up"), QStringLiteral("Open Diamond"), e);
+        return;
     }
     if (id == 0) {
         m_ctx.prompt().inform(QStringLiteral("There is no Diamond with the ID or SKU# \"%1\".").arg(typed),

@@ -20,6 +20,7 @@
 #include "stones/StoneRecord.h"
 #include "stones/StonePrices.h"
 
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QMainWindow>
 #include <functional>
@@ -122,6 +123,10 @@ signals:
     void memoPlacementRequested(qint64 stoneId, qint64 memoSheetId);
     void memoLoadRequested();
     void boundItemRequested(qint64 itemId);
+    // The main menu screen (mnuMainMenu), and the memo disclaimer chosen in
+    // the settings menu; each command is enabled only where it is heard.
+    void mainMenuRequested();
+    void memoDisclaimerRequested();
 
 protected:
     void changeEvent(QEvent *e) override;
@@ -145,6 +150,8 @@ private:
     bool gradeKey(QComboBox *c, QKeyEvent *k);
     qint64 idOf(const QComboBox *c) const;
     void reloadCurrent();
+    void showLogo(); // imgLogo from the settings' logo.jpg, when it changed
+    void applyDisplaySettings(); // the price columns the settings hide
 
     template <typename T>
     T *w(const char *name) const
@@ -166,6 +173,8 @@ private:
     bool m_lookingUp = false; // a certificate look-up is running
     QList<QWidget *> m_entryFields;
     QElapsedTimer m_combosFilled;
+    QString m_logoPath;
+    QDateTime m_logoStamp;
     bool m_dateEdited = false;     // dtDate changed by the user since the stone was shown
     bool m_holdDateEdited = false; // dtOnHoldDate likewise
     QString m_gradeTyped;          // the grade combos' keyboard search

@@ -4,6 +4,7 @@
 #include "core/ContextEvents.h"
 #include "core/Screens.h"
 #include "core/Prompt.h"
+#include "core/Users.h"
 #include "core/widgets/Named.h"
 #include "db/Sql.h"
 #include "stones/OlderParcelView.h"
@@ -100,8 +101,18 @@ frmDiamondDetailParcel::frmDiamondDetailParcel(AppContext &ctx, QWidget *parent)
     cmds->addWidget(cmdAddParcel);
     cmdSplitParcel = named(new QPushButton(QStringLiteral("&Split"), this), "cmdSplitParcel");
     cmds->addWidget(cmdSplitParcel);
+    cmdEditParcel = named(new QPushButton(QStringLiteral("&Edit"), this), "cmdEditParcel");
+    cmdUpdateParcel = named(new QPushButton(QStringLiteral("Sa&ve"), this), "cmdUpdateParcel");
+    cmdCancelParcel = named(new QPushButton(QStringLiteral("&Cancel"), this), "cmdCancelParcel");
+    cmds->addSpacing(20);
+    cmds->addWidget(cmdEditParcel);
+    cmds->addWidget(cmdUpdateParcel);
+    cmds->addWidget(cmdCancelParcel);
     cmds->addStretch();
     root->addLayout(cmds);
+    connect(cmdEditParcel, &QPushButton::clicked, this, &frmDiamondDetailParcel::editParcel);
+    connect(cmdUpdateParcel, &QPushButton::clicked, this, &frmDiamondDetailParcel::updateParcel);
+    connect(cmdCancelParcel, &QPushButton::clicked, this, &frmDiamondDetailParcel::cancelParcel);
     connect(&ctx.events(), &ContextEvents::rightsChanged, this, &frmDiamondDetailParcel::applyRights);
     connect(cmdAddParcel, &QPushButton::clicked, this, &frmDiamondDetailParcel::addParcel);
     connect(cmdSplitParcel, &QPushButton::clicked, this, &frmDiamondDetailParcel::splitParcel);
@@ -112,6 +123,9 @@ frmDiamondDetailParcel::frmDiamondDetailParcel(AppContext &ctx, QWidget *parent)
 
 void frmDiamondDetailParcel::applyRights()
 {
+    // Editing ends (nothing saved) when the right to edit goes.
+    if (m_editing && !m_ctx.user.AllowEdit)
+        cancelParcel();
     // Costs as on the stone screen: only for users who may see them.
     const bool cost = m_ctx.user.ViewCost;
     for (QWidget *w : {static_cast<QWidget *>(txtParcelCostUS), static_cast<QWidget *>(txtParcelCostLocal)}) {
@@ -180,6 +194,9 @@ bool frmDiamondDetailParcel::RefreshfrmDiamondDetailParcel(qint64 id)
     }
     clear();
     m_id = v ? id : 0;
+    m_editing = false;
+    lock(true);
+    m_loaded = v ? *v : stones::OlderParcelView{};
     if (v) {
         txtParcelID->setText(QString::number(v->id));
         txtParcelSKU->setText(v->sku);
@@ -220,8 +237,85 @@ bool frmDiamondDetailParcel::RefreshfrmDiamondDetailParcel(qint64 id)
 void frmDiamondDetailParcel::updateCommands()
 {
     const Screens *s = &m_ctx.screens();
-    cmdAddParcel->setEnabled(m_id > 0 && s && s->receiptAvailable());
-    cmdSplitParcel->setEnabled(m_id > 0 && s && s->splitAvailable());
+    cmdAddParcel->setEnabled(!m_editing && m_id > 0 && s && s->receiptAvailable());
+    cmdSplitParcel->setEnabled(!m_editing && m_id > 0 && s && s->splitAvailable());
+    cmdEditParcel->setEnabled(!m_editing && m_id > 0);
+    cmdUpdateParcel->setEnabled(m_editing);
+    cmdCancelParcel->setEnabled(m_editing);
+}
+
+void frmDiamondDetailParcel::lock(bool locked)
+{
+    for (QLineEdit *e : {txtParcelSKU, txtParcelLot, txtParcelCaratLow, txtParcelCaratHigh, txtParcelDim1, txtParcelDim2,
+                         txtParcelComment, txtParcelCostUS, txtParcelCostLocal, txtParcelPriceUS, txtParcelPriceLocal})
+        e->setReadOnly(locked);
+    for (QComboBox *c : {cboParcelShape, cboParcelColourLow, cboParcelColourHigh, cboParcelClarityLow,
+                         cboParcelClarityHigh})
+        c->setEnabled(!locked);
+    chkParcelSellUS->setEnabled(!locked);
+}
+
+stones::OlderParcelView frmDiamondDetailParcel::fromControls() const
+{
+    stones::OlderParcelView v = m_loaded;
+    v.sku = txtParcelSKU->text();
+    v.lot = txtParcelLot->text();
+    v.shape = cboParcelShape->currentText();
+    v.caratLow = txtParcelCaratLow->text();
+    v.caratHigh = txtParcelCaratHigh->text();
+    v.dim1 = txtParcelDim1->text();
+    v.dim2 = txtParcelDim2->text();
+    v.colourLow = cboParcelColourLow->currentText();
+    v.colourHigh = cboParcelColourHigh->currentText();
+    v.clarityLow = cboParcelClarityLow->currentText();
+    v.clarityHigh = cboParcelClarityHigh->currentText();
+    v.comment = txtParcelComment->text();
+    // Costs a user may not see are not edited by that user.
+    if (m_ctx.user.ViewCost) {
+        v.costUS = txtParcelCostUS->text();
+        v.costLocal = txtParcelCostLocal->text();
+    }
+    v.priceUS = txtParcelPriceUS->text();
+    v.priceLocal = txtParcelPriceLocal->text();
+    v.sellUS = chkParcelSellUS->isChecked();
+    return v;
+}
+
+void frmDiamondDetailParcel::editParcel()
+{
+    if (m_id <= 0 || m_editing || !checkRight(m_ctx, QStringLiteral("AllowEdit")))
+        return;
+    m_editing = true;
+    lock(false);
+    updateCommands();
+    txtParcelSKU->setFocus();
+}
+
+bool frmDiamondDetailParcel::updateParcel()
+{
+    if (!m_editing || !checkRight(m_ctx, QStringLiteral("AllowEdit")))
+        return false;
+    stones::OlderParcelSave r;
+    try {
+        r = stones::saveOlderParcel(m_ctx.db(), m_loaded, fromControls());
+    } catch (const db::DbError &e) {
+        r.message = QStringLiteral("The parcel could not be saved:\n\n") + e.message();
+    }
+    if (!r.ok) {
+        m_ctx.prompt().inform(r.message, QStringLiteral("Parcel"), Icon::Information);
+        return false;
+    }
+    RefreshfrmDiamondDetailParcel(m_id);
+    if (r.changed)
+        m_ctx.prompt().notice(QStringLiteral("The parcel has been saved."));
+    return true;
+}
+
+void frmDiamondDetailParcel::cancelParcel()
+{
+    if (!m_editing)
+        return;
+    RefreshfrmDiamondDetailParcel(m_id);
 }
 
 void frmDiamondDetailParcel::addParcel()

@@ -1,10 +1,13 @@
 #pragma once
 // The stone screen in its parcel mode: one older parcel (`ParcelStock`) with
-// its grade ranges, cost and price and the receipts below.  The parcel is
-// shown, not edited here; stock is received through the parcel subsystem's
-// receipt screen and split through its split screen (ctx.screens()), after
-// which the parcel is shown again.  Costs show only to users who may see
+// its grade ranges, cost and price and the receipts below.  Its description,
+// ranges, cost and price are edited and saved here (right AllowEdit, checked
+// at Edit and at Save; editing ends when the right goes); stock is received
+// through the parcel subsystem's receipt screen and split through its split
+// screen (ctx.screens()), after which the parcel is shown again.  Costs show only to users who may see
 // costs (ViewCost), as on the stone screen.
+#include "stones/OlderParcelView.h"
+
 #include <QWidget>
 
 class QCheckBox;
@@ -30,6 +33,10 @@ public:
     qint64 parcelId() const { return m_id; }
     void addParcel();   // cmdAddParcel: receive stock
     void splitParcel(); // cmdSplitParcel
+    void editParcel();  // cmdEditParcel
+    bool updateParcel(); // cmdUpdateParcel
+    void cancelParcel(); // cmdCancelParcel
+    bool editing() const { return m_editing; }
 
     QLineEdit *txtParcelID, *txtParcelSKU, *txtParcelLot, *txtParcelCarat, *txtParcelQuantity, *txtParcelCaratLow,
         *txtParcelCaratHigh, *txtParcelDim1, *txtParcelDim2, *txtParcelComment, *txtParcelCostUS,
@@ -38,16 +45,20 @@ public:
         *cboParcelClarityHigh;
     QCheckBox *chkParcelSellUS;
     QTableWidget *grdAddParcel;
-    QPushButton *cmdAddParcel, *cmdSplitParcel;
+    QPushButton *cmdAddParcel, *cmdSplitParcel, *cmdEditParcel, *cmdUpdateParcel, *cmdCancelParcel;
 
 private:
     void applyRights();
     void clear();
     void updateCommands();
+    void lock(bool locked);
+    stones::OlderParcelView fromControls() const;
     static void showEntry(QComboBox *c, const QString &entry);
 
     AppContext &m_ctx;
     qint64 m_id = 0;
+    bool m_editing = false;
+    stones::OlderParcelView m_loaded;
 };
 
 } // namespace velmor::ui

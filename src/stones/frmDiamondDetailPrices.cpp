@@ -36,13 +36,19 @@ frmDiamondDetailPrices::frmDiamondDetailPrices(AppContext &ctx, const stones::St
         connect(e, &QLineEdit::textEdited, this, [this, f](const QString &t) { m_model.edit(f, t); });
         return e;
     };
-    g->addWidget(new QLabel(QStringLiteral("Bought"), this), 1, 0);
-    add(M::BoughtPriceUS, 1, 1);
-    add(M::BoughtPriceUSCT, 1, 2);
-    add(M::BoughtPriceLocal, 1, 3);
-    add(M::BoughtPriceLocalCT, 1, 4);
-    add(M::BoughtPriceZAR, 1, 5);
-    add(M::BoughtPriceZARCT, 1, 6);
+    auto *lblBought = new QLabel(QStringLiteral("Bought"), this);
+    lblBought->setObjectName(QStringLiteral("lblBought"));
+    g->addWidget(lblBought, 1, 0);
+    // What the stone cost is seen only with the right to see costs.
+    const bool cost = ctx.user.ViewCost;
+    lblBought->setVisible(cost);
+    int boughtCol = 1;
+    for (M::Field f : {M::BoughtPriceUS, M::BoughtPriceUSCT, M::BoughtPriceLocal, M::BoughtPriceLocalCT,
+                       M::BoughtPriceZAR, M::BoughtPriceZARCT}) {
+        QLineEdit *e = add(f, 1, boughtCol++);
+        e->setVisible(cost);
+        e->setEnabled(cost);
+    }
     g->addWidget(new QLabel(QStringLiteral("Sell"), this), 2, 0);
     int col = 1;
     for (M::Field f : {M::SellPriceUS, M::SellPriceUSCT, M::SellPriceLocal, M::SellPriceLocalCT, M::SellPriceZAR,

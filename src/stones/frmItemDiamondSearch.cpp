@@ -1,7 +1,9 @@
 #include "stones/frmItemDiamondSearch.h"
 
+#include "core/Failures.h"
 #include "core/AppContext.h"
 #include "core/widgets/Named.h"
+#include "core/widgets/NumberBox.h"
 #include "core/widgets/WindowPlacement.h"
 #include "db/ConvertSql.h"
 #include "db/Sql.h"
@@ -108,6 +110,7 @@ frmItemDiamondSearch::frmItemDiamondSearch(AppContext &ctx, QWidget *parent)
     build();
     fillLists();
     restoreFilters();
+    m_restored = true;
     search();
 }
 
@@ -152,6 +155,8 @@ void frmItemDiamondSearch::build()
     txtLot = line("txtLot");
     txtLowWeight = line("txtLowWeight");
     txtHighWeight = line("txtHighWeight");
+    numberBox(txtLowWeight);
+    numberBox(txtHighWeight);
     DTPicker1 = named(new QDateEdit(this), "DTPicker1");
     // The lowest date stands for "no date": the box shows nothing then.
     DTPicker1->setMinimumDate(QDate(1900, 1, 1));
@@ -354,8 +359,13 @@ void frmItemDiamondSearch::fillLists()
 
 void frmItemDiamondSearch::later()
 {
-    if (!m_filling)
-        tmrSearch->start();
+    if (m_filling)
+        return;
+    // The filters are kept at each change: a program that ends with the
+    // search open loses none of them.
+    if (m_restored)
+        saveFilters();
+    tmrSearch->start();
 }
 
 StoneSearchFilter frmItemDiamondSearch::filter() const
@@ -400,6 +410,20 @@ void frmItemDiamondSearch::search()
 {
     tmrSearch->stop();
     const StoneSearchFilter f = filter();
+    // A weight that cannot be read is refused, never searched as no filter.
+    const QString refused = weightRefusal(f.lowWeight, f.highWeight);
+    for (QLineEdit *e : {txtLowWeight, txtHighWeight})
+        e->setToolTip(QString());
+    if (!refused.isEmpty()) {
+        QLineEdit *bad = refused.contains(QLatin1String("Weight from")) ? txtLowWeight : txtHighWeight;
+        bad->setToolTip(refused);
+        m_model->reset(m_ctx.db(), f, m_order, 0);
+        txtQTY->setText(QStringLiteral("?"));
+        txtQTY->setToolTip(refused);
+        txtTotalRap->clear();
+        return;
+    }
+    txtQTY->setToolTip(QString());
     SearchTotals t;
     try {
         t = searchTotals(m_ctx.db(), f);
@@ -577,7 +601,8 @@ void frmItemDiamondSearch::print()
     SearchReport r;
     try {
         r.rows = allRows();
-    } catch (const db::DbError &) {
+    } catch (const db::DbError &e) {
+        informFailure(m_ctx, QStringLiteral("The search result could not be read"), QStringLiteral("Print"), e);
         return;
     }
     r.criteria = criteria();
@@ -676,7 +701,8 @@ bool frmItemDiamondSearch::writeFaxList()
     QString text;
     try {
         text = faxText(allRows(), m_ctx.settings.currencyName(), m_ctx.exchangeRateCDN);
-    } catch (const db::DbError &) {
+    } catch (const db::DbError &e) {
+        informFailure(m_ctx, QStringLiteral("The search result could not be read"), QStringLiteral("Fax List"), e);
         return false;
     }
     if (!writeTextFile(file, text)) {
@@ -695,7 +721,8 @@ bool frmItemDiamondSearch::exportTradeNetwork(const QString &fileName)
     QString text;
     try {
         text = tradeNetworkCsv(allRows());
-    } catch (const db::DbError &) {
+    } catch (const db::DbError &e) {
+        informFailure(m_ctx, QStringLiteral("The search result could not be read"), QStringLiteral("Export"), e);
         return false;
     }
     if (!writeTextFile(fileName, text)) {

@@ -123,6 +123,7 @@ private:
     SearchGridModel *m_model;
     stones::SearchOrder m_order;
     bool m_filling = false;
+    bool m_restored = false; // the saved filters are shown: changes are written back
 };
 
 } // namespace velmor::ui

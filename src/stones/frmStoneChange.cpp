@@ -1,5 +1,6 @@
 #include "stones/frmStoneChange.h"
 
+#include "core/Failures.h"
 #include "core/AppContext.h"
 #include "core/widgets/WindowPlacement.h"
 #include "db/Sql.h"
@@ -139,8 +140,9 @@ void frmStoneChange::reload()
     f.to = dtDay2->date();
     try {
         m_grid = stones::loadChangeLog(m_ctx, f);
-    } catch (const db::DbError &) {
+    } catch (const db::DbError &e) {
         m_grid = stones::ChangeLogGrid();
+        informFailure(m_ctx, QStringLiteral("The change log could not be read"), QStringLiteral("Change Log"), e);
     }
     Grid->clear();
     Grid->setColumnCount(m_grid.headers.size());

@@ -30,6 +30,7 @@ private slots:
     void reps();
     void overdue();
     void overdueSwitchedOff();
+    void paidInstalmentsAreNotOverdue();
 };
 
 void TestCustomerRecord::loadShowsTheBilledAccount()
@@ -344,6 +345,38 @@ void TestCustomerRecord::overdue()
     QCOMPARE(again.invoices, 0);
     // The next day the instalment due on the old reference day is late too.
     QCOMPARE(CheckOverDueModule(e.ctx, today.addDays(1)).instalments, 1);
+}
+
+// An instalment paid in full (balance 0) long past its due day is not
+// overdue, and its invoice keeps the discount for paying in time; one with a
+// balance left is overdue, and then only the open ones of its invoice.
+void TestCustomerRecord::paidInstalmentsAreNotOverdue()
+{
+    CustomerEnv e;
+    e.ctx.settings.OverDue = 10;
+    const QDate today(2026, 12, 6);
+    const qint64 buyer = e.customer("Prompt Payer");
+    db::exec(e.t.db(), "INSERT INTO account (ID, OverDue, DiscountIfPaidInTime) VALUES (1, 0, 2.5), (2, 0, 3)");
+    auto instalment = [&](qint64 invoice, const QDate &due, const char *balance) {
+        return db::insert(e.t.db(), "INSERT INTO expectedpays (InvoiceID, InvoiceToID, DueDate, Amount, Balance) "
+                                    "VALUES (?, ?, ?, 100, ?)",
+                          {invoice, buyer, due, QString::fromLatin1(balance)});
+    };
+    const qint64 paid = instalment(1, today.addDays(-90), "0");
+    const qint64 paid2 = instalment(2, today.addDays(-90), "0.00");
+    const qint64 owed = instalment(2, today.addDays(-60), "40");
+    const qint64 laterPaid = instalment(2, today.addDays(30), "0");
+    const OverDueReport r = CheckOverDueModule(e.ctx, today);
+    QVERIFY(r.ran && r.ok);
+    auto overdue = [&](qint64 id) { return db::flagOf(e.value("SELECT OverDue FROM expectedpays WHERE ID=?", {id})); };
+    QVERIFY(!overdue(paid));
+    QVERIFY(!overdue(paid2));
+    QVERIFY(overdue(owed));
+    QVERIFY(!overdue(laterPaid));
+    QCOMPARE(r.instalments, 1);
+    QCOMPARE(r.invoices, 1);
+    QCOMPARE(e.value("SELECT DiscountIfPaidInTime FROM account WHERE ID=1").toDouble(), 2.5);
+    QVERIFY(!db::flagOf(e.value("SELECT OverDue FROM account WHERE ID=1")));
 }
 
 void TestCustomerRecord::overdueSwitchedOff()

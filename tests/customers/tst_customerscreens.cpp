@@ -5,10 +5,13 @@
 #include "customers/frmCustomer.h"
 #include "customers/frmCustomerSearch.h"
 #include "customers/frmRep.h"
+#include "customers/frmRepSearch.h"
+#include "customers/Reps.h"
 #include "shell/frmFront.h"
 #include "shell/widgets/StartupFlow.h"
 #include "stones/frmDiamondDetail.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -98,8 +101,12 @@ private slots:
     void holdNeedsTheRight();
     void memoSheetAndLinks();
     void search();
+    void failedSearchIsNotAnEmptyResult();
     void repScreen();
     void frontScreenCommands();
+    void repSearchWords_data();
+    void repSearchWords();
+    void findRepOpensTheRep();
 };
 
 void TestCustomerScreens::captionsAndRights()
@@ -343,6 +350,23 @@ void TestCustomerScreens::memoSheetAndLinks()
     QVERIFY(!s.c("cmdOnMemo")->isEnabled());
 }
 
+void TestCustomerScreens::failedSearchIsNotAnEmptyResult()
+{
+    CustomerEnv e;
+    e.customer("Lumen Jewellers", "Vancouver");
+    ui::frmCustomerSearch w(e.ctx);
+    w.show();
+    w.applyPreset({});
+    auto *found = w.findChild<QLabel *>("lblFound");
+    QCOMPARE(found->text(), QString("Found 1 Customers"));
+    db::exec(e.t.db(), "RENAME TABLE Customer TO customer_away");
+    w.applyPreset({});
+    QVERIFY2(found->text().startsWith("The search failed: "), qPrintable(found->text()));
+    QVERIFY(!found->text().contains("Found 0"));
+    QCOMPARE(w.findChild<QTableView *>("Flex")->model()->rowCount(), 0);
+    db::exec(e.t.db(), "RENAME TABLE customer_away TO Customer");
+}
+
 void TestCustomerScreens::search()
 {
     CustomerEnv e;
@@ -465,6 +489,17 @@ void TestCustomerScreens::frontScreenCommands()
     QVERIFY(search->filter().onHold && search->filter().customers && !search->filter().suppliers);
     QCOMPARE(search->grid().rows.size(), 1);
 
+    // A customer not found is added from the search itself.
+    auto *searchAdd = search->findChild<QPushButton *>("cmdAddCustomer");
+    QVERIFY(searchAdd && searchAdd->isEnabled());
+    searchAdd->click();
+    QVERIFY(flow.customerScreen(false) && flow.customerScreen(false)->adding());
+    e.ctx.user.set("AllowCustomerAdd", false);
+    emit e.ctx.events().rightsChanged();
+    QVERIFY(!searchAdd->isEnabled());
+    e.ctx.user.set("AllowCustomerAdd", true);
+    emit e.ctx.events().rightsChanged();
+
     front->findChild<QPushButton *>("cmdAddCustomer")->click();
     QVERIFY(flow.customerScreen(false) && flow.customerScreen(false)->adding());
 
@@ -490,6 +525,81 @@ void TestCustomerScreens::frontScreenCommands()
     QCOMPARE(e.value("SELECT CustomerID FROM MemoSheet WHERE ID=?", {sheet}).toLongLong(), held);
     QCOMPARE(stone->findChild<QLabel *>("lblMemoIDIS")->text(), QString::number(sheet));
     QCOMPARE(flow.currentMemoSheet(), sheet);
+}
+
+void TestCustomerScreens::repSearchWords_data()
+{
+    QTest::addColumn<QString>("words");
+    QTest::addColumn<QStringList>("found");
+    QTest::newRow("no words: every rep, by name") << "" << QStringList{"100% Gems", "Nord Agents", "Prairie Agents"};
+    QTest::newRow("part of the name") << "agents" << QStringList{"Nord Agents", "Prairie Agents"};
+    QTest::newRow("last name") << "lindqvist" << QStringList{"Nord Agents"};
+    QTest::newRow("a phone number") << "555-0199" << QStringList{"Prairie Agents"};
+    QTest::newRow("beginning of the city") << "reg" << QStringList{"Prairie Agents"};
+    QTest::newRow("the city's middle is not enough") << "gina" << QStringList{};
+    QTest::newRow("every word must match") << "agents reg" << QStringList{"Prairie Agents"};
+    QTest::newRow("% is a literal") << "100%" << QStringList{"100% Gems"};
+    QTest::newRow("_ is a literal") << "1_0" << QStringList{};
+}
+
+void TestCustomerScreens::repSearchWords()
+{
+    QFETCH(QString, words);
+    QFETCH(QStringList, found);
+    CustomerEnv e;
+    db::exec(e.t.db(), "INSERT INTO Rep (CompanyName, LastName, City, Phone1) VALUES "
+                       "('Prairie Agents', 'Olson', 'Regina', '306-555-0199'), "
+                       "('Nord Agents', 'Lindqvist', 'Oslo', NULL), ('100% Gems', NULL, 'Toronto', NULL)");
+    QStringList names;
+    for (const customers::RepListRow &r : customers::searchReps(e.t.db(), words))
+        names << r.companyName;
+    QCOMPARE(names, found);
+}
+
+// "Find rep": the list of reps opens an existing rep, whose edit and
+// customer list then work as for a rep just added.
+void TestCustomerScreens::findRepOpensTheRep()
+{
+    CustomerEnv e;
+    e.ctx.user.reset();
+    const qint64 old = e.rep("Old Agent");
+    e.rep("Other Agent");
+    ui::StartupFlow flow(e.ctx);
+    QSignalSpy done(&flow, &ui::StartupFlow::finished);
+    flow.start();
+    QVERIFY(done.count() > 0 || done.wait(20000));
+    ui::frmFront *front = flow.front();
+    auto *cmdFindRep = front->findChild<QPushButton *>("cmdFindRep");
+    QVERIFY(!cmdFindRep->isEnabled());
+    for (const char *r : {"AllowRepView", "AllowRepEdit", "AllowCustomerView"})
+        e.ctx.user.set(QString::fromLatin1(r), true);
+    emit e.ctx.events().rightsChanged();
+    QVERIFY(cmdFindRep->isEnabled());
+    cmdFindRep->click();
+    ui::frmRepSearch *list = nullptr;
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (auto *l = qobject_cast<ui::frmRepSearch *>(w); l && l->isVisible())
+            list = l;
+    QVERIFY(list);
+    QCOMPARE(list->rows().size(), 2);
+    QTest::keyClicks(list->findChild<QLineEdit *>("txtSearchField"), "old");
+    list->search();
+    QCOMPARE(list->rows().size(), 1);
+    QTest::keyClick(list->findChild<QLineEdit *>("txtSearchField"), Qt::Key_Return);
+    ui::frmRep *rep = flow.repScreen(false);
+    QVERIFY(rep && rep->isVisible());
+    QCOMPARE(rep->currentId(), old);
+    QCOMPARE(rep->findChild<QLineEdit *>("txtCompanyName")->text(), QString("Old Agent"));
+    // Edit and save the existing rep.
+    QTest::mouseClick(rep->findChild<QPushButton *>("cmdEditRep"), Qt::LeftButton);
+    QVERIFY(rep->busy());
+    rep->findChild<QLineEdit *>("txtPhone1")->setText("403-555-0100");
+    QTest::mouseClick(rep->findChild<QPushButton *>("cmdUpdate"), Qt::LeftButton);
+    QCOMPARE(e.value("SELECT Phone1 FROM Rep WHERE ID=?", {old}).toString(), QString("403-555-0100"));
+    // Its customers: the customer search with the rep chosen.
+    QTest::mouseClick(rep->findChild<QPushButton *>("cmdShowCustomers"), Qt::LeftButton);
+    QVERIFY(flow.customerSearch() && flow.customerSearch()->isVisible());
+    QCOMPARE(flow.customerSearch()->filter().repId, old);
 }
 
 QTEST_MAIN(TestCustomerScreens)

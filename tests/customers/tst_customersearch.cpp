@@ -247,7 +247,7 @@ void TestCustomerSearch::commandLine()
     // The overdue check with the grace period of the settings.
     db::exec(e.t.db(), "INSERT INTO Config (CompanyName) SELECT 'Dealer' FROM DUAL WHERE NOT EXISTS (SELECT 1 FROM Config)");
     db::exec(e.t.db(), "UPDATE Config SET OverDue=5");
-    db::exec(e.t.db(), "INSERT INTO expectedpays (InvoiceID, DueDate) VALUES (8, '2001-01-01'), (8, '2099-01-01')");
+    db::exec(e.t.db(), "INSERT INTO expectedpays (InvoiceID, DueDate, Balance) VALUES (8, '2001-01-01', 100), (8, '2099-01-01', 100)");
     db::exec(e.t.db(), "INSERT INTO account (ID) VALUES (8)");
     QCOMPARE(run({"overdue", "check"}, &out, &err), 0);
     QVERIFY2(out.contains("2 instalments and 1 invoices marked overdue"), qPrintable(out + err));

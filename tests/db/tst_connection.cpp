@@ -199,8 +199,9 @@ void TestConnection::odbcThroughDsnFile()
     QTemporaryDir iniDir;
     QFile ini(iniDir.filePath(QStringLiteral("odbc.ini")));
     QVERIFY(ini.open(QIODevice::WriteOnly));
-    ini.write(QStringLiteral("[ODBCVelmor]\nDriver=%1\nSERVER=localhost\nSOCKET=%2\nUSER=root\nDATABASE=%3\n")
-                  .arg(driver, test::TestDb::socketPath(), t.name())
+    ini.write(QStringLiteral("[ODBCVelmor]\nDriver=%1\nSERVER=localhost\nSOCKET=%2\nUSER=root\nPASSWORD=%4\n"
+                             "DATABASE=%3\n")
+                  .arg(driver, test::TestDb::socketPath(), t.name(), PrivateServer(test::TestDb::serverDir()).rootPassword())
                   .toUtf8());
     ini.close();
     qputenv("ODBCINI", ini.fileName().toLocal8Bit());

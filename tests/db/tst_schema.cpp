@@ -2,6 +2,7 @@
 // database, that a new database gets the same shape directly, the rows a new
 // database starts with, and the `db status` / `db upgrade` commands.
 #include "db/Connection.h"
+#include "db/PrivateServer.h"
 #include "db/Schema.h"
 #include "db/SchemaTables.h"
 #include "db/Sql.h"
@@ -84,6 +85,13 @@ CliResult runVelmor(const QString &home, const QStringList &args)
     return r;
 }
 
+// What the store-side program leaves on a database of its own.
+const char *const kOtherProgramsDatabase =
+    "CREATE TABLE Config (ID INT AUTO_INCREMENT PRIMARY KEY, CompanyName VARCHAR(50), Tax1 DECIMAL(10,2), "
+    "Tax2 DECIMAL(10,2), dbVersion DECIMAL(15,5)); "
+    "INSERT INTO Config (CompanyName, dbVersion) VALUES ('Store', 290); "
+    "CREATE TABLE item (ID INT AUTO_INCREMENT PRIMARY KEY, SKU VARCHAR(50))";
+
 } // namespace
 
 class TestSchema : public QObject {
@@ -112,6 +120,7 @@ private slots:
 
     void commandLine_data();
     void commandLine();
+    void missingTablesKeepTheVersion();
 
 private:
     std::unique_ptr<TestDb> m_upgraded; // base tables + one upgrade run
@@ -143,10 +152,11 @@ void TestSchema::statementsPerTable_data()
         {"singlestone", 36}, {"StoneChange", 15},   {"parcelstock", 17},    {"parcel", 24},
         {"parceladd", 7},    {"AddParcel", 8},      {"customer", 29},       {"Rep", 20},
         {"memo", 3},         {"memosheet", 2},      {"memoparcel", 7},      {"memoparcellist", 10},
-        {"invoice", 5},      {"invoicelist", 12},   {"ExpectedPays", 10},   {"DonePays", 10},
+        {"invoice", 5},      {"invoicelist", 14},   {"ExpectedPays", 10},   {"DonePays", 10},
         {"returntovendor", 5}, {"raplist", 8},      {"labwords", 9},        {"shapewords", 9},
         {"Qs", 6},           {"DRange", 5},         {"Colours", 22},        {"Track", 5},
-        {"TrackPar", 5},     {"inv", 7},            {"User", 67},           {"config", 114},
+        {"TrackPar", 5},     {"inv", 7},            {"User", 67},           {"config", 115},
+        {"RowGuard", 2},
     };
     int total = 0;
     for (const auto &[table, count] : tables) {
@@ -161,7 +171,7 @@ void TestSchema::statementsPerTable()
     QFETCH(QString, table);
     QFETCH(int, count);
     if (table.isEmpty()) {
-        QCOMPARE(count, 477);
+        QCOMPARE(count, 480 + 2); // the shared tables' statements and the program's RowGuard
         QCOMPARE(schema::diamondSideStatementCount(), count);
         return;
     }
@@ -187,7 +197,7 @@ void TestSchema::upgradeBringsBaseTablesToFullShape()
         else
             QVERIFY2(columnExists(db, s.table, s.column), qPrintable(s.sql()));
     }
-    QCOMPARE(tableNames(db).size(), 11 + 58 + 1); // and the program's own RowGuard
+    QCOMPARE(tableNames(db).size(), 11 + 59);
     QCOMPARE(columnType(db, QStringLiteral("Config"), QStringLiteral("dbVersion")),
              QStringLiteral("decimal(15,5)"));
 }
@@ -215,7 +225,6 @@ void TestSchema::bothRoadsGiveTheSameSchema()
     QStringList expected;
     for (const schema::TableDef &t : schema::finalTables())
         expected << t.name.toLower();
-    expected << QStringLiteral("rowguard"); // the program's own, beside the shared tables
     expected.sort();
     QStringList actual = tableNames(m_full->db());
     for (QString &n : actual)
@@ -299,8 +308,8 @@ void TestSchema::rowsSurviveTheUpgrade()
     QVERIFY(scalar(db, QStringLiteral("SELECT RND FROM SingleStone")).isNull());
     QCOMPARE(schema::storedVersion(db), 0.0);
     schema::storeVersion(db);
-    QCOMPARE(schema::storedVersion(db), 308.0);
-    QCOMPARE(scalar(db, QStringLiteral("SELECT CompanyName FROM Config WHERE dbVersion = 308")).toString(),
+    QCOMPARE(schema::storedVersion(db), 310.0);
+    QCOMPARE(scalar(db, QStringLiteral("SELECT CompanyName FROM Config WHERE dbVersion = 310")).toString(),
              QStringLiteral("Gem House"));
 }
 
@@ -354,8 +363,8 @@ void TestSchema::upgradeOverOdbc()
     QFile ini(iniDir.filePath(QStringLiteral("odbc.ini")));
     QVERIFY(ini.open(QIODevice::WriteOnly));
     ini.write(QStringLiteral("[ODBCVelmor]\nDriver=MariaDB Unicode\nSERVER=localhost\nSOCKET=%1\n"
-                             "USER=root\nDATABASE=%2\n")
-                  .arg(TestDb::socketPath(), t.name())
+                             "USER=root\nPASSWORD=%3\nDATABASE=%2\n")
+                  .arg(TestDb::socketPath(), t.name(), PrivateServer(TestDb::serverDir()).rootPassword())
                   .toUtf8());
     ini.close();
     qputenv("ODBCINI", ini.fileName().toLocal8Bit());
@@ -375,7 +384,7 @@ void TestSchema::upgradeOverOdbc()
         QCOMPARE(second.ran, 0);
         QCOMPARE(second.refused, 2);
         schema::storeVersion(db);
-        QCOMPARE(schema::storedVersion(db), 308.0);
+        QCOMPARE(schema::storedVersion(db), 310.0);
         db.close();
     }
     QSqlDatabase::removeDatabase(name);
@@ -446,7 +455,7 @@ void TestSchema::newDatabaseSettingsRow()
     QCOMPARE(q.value(4).toString(), QStringLiteral("DEFAULT"));
     QCOMPARE(q.value(5).toString(), QStringLiteral("Class 1"));
     QCOMPARE(q.value(6).toString(), QStringLiteral("Class 4"));
-    QCOMPARE(schema::storedVersion(db), 308.0);
+    QCOMPARE(schema::storedVersion(db), 310.0);
 }
 
 void TestSchema::versionIsStoredInFirstConfigRow_data()
@@ -471,11 +480,11 @@ void TestSchema::versionIsStoredInFirstConfigRow()
     schema::storeVersion(db, 307);
     QCOMPARE(schema::storedVersion(db), 307.0);
     schema::storeVersion(db);
-    QCOMPARE(schema::storedVersion(db), 308.0);
+    QCOMPARE(schema::storedVersion(db), 310.0);
     QCOMPARE(scalar(db, QStringLiteral("SELECT COUNT(*) FROM Config")).toInt(), qMax(rows, 1));
     // Only the first row by ID carries the version.
-    QCOMPARE(scalar(db, QStringLiteral("SELECT COUNT(*) FROM Config WHERE dbVersion = 308")).toInt(), 1);
-    QCOMPARE(scalar(db, QStringLiteral("SELECT dbVersion FROM Config ORDER BY ID LIMIT 1")).toDouble(), 308.0);
+    QCOMPARE(scalar(db, QStringLiteral("SELECT COUNT(*) FROM Config WHERE dbVersion = 310")).toInt(), 1);
+    QCOMPARE(scalar(db, QStringLiteral("SELECT dbVersion FROM Config ORDER BY ID LIMIT 1")).toDouble(), 310.0);
 }
 
 // ---------------------------------------------------------------------------
@@ -491,25 +500,36 @@ void TestSchema::commandLine_data()
     QTest::addColumn<int>("tablesAfter");
 
     QTest::newRow("old database") << int(TestDb::Shape::BaseTables) << QString()
-                                  << "Schema version: 0 (program 308)\nTables: 11\n" << 0
-                                  << "to 308: " << 70;
-    // An old database with its settings row is upgraded, never remade.
-    QTest::newRow("a refused statement") << int(TestDb::Shape::BaseTables)
-                                         << "DROP TABLE memosheet; INSERT INTO Config (CompanyName) VALUES ('Old')"
-                                         << "Tables: 10\n" << 1
-                                         << "  refused: ALTER TABLE memosheet ADD ref VARCHAR(25); -- " << 69;
+                                  << "Schema version: 0 (program 310)\nTables: 11\n" << 0
+                                  << "to 310: " << 70;
+    // An old database with its settings row is upgraded, never remade; a
+    // table it lacks is made as for an empty one.
+    QTest::newRow("a base table gone") << int(TestDb::Shape::BaseTables)
+                                       << "DROP TABLE memosheet; INSERT INTO Config (CompanyName) VALUES ('Old')"
+                                       << "Tables: 10\n" << 0 << "Made 1 missing tables." << 70;
+    QTest::newRow("a refused statement")
+        << int(TestDb::Shape::BaseTables)
+        << "ALTER TABLE ParcelStock MODIFY COLUMN Quantity VARCHAR(50); "
+           "INSERT INTO ParcelStock (SKU, Quantity) VALUES ('P-9', 'a dozen'); "
+           "INSERT INTO Config (CompanyName) VALUES ('Old')"
+        << "Tables: 11\n" << 1 << "  refused: ALTER TABLE parcelstock MODIFY COLUMN Quantity INT(10); -- " << 70;
+    // A shared database that the store-side program made: its settings row
+    // with an older version and its own tables, none of the diamond side's.
+    QTest::newRow("the other program's tables only")
+        << int(TestDb::Shape::Empty) << QString::fromLatin1(kOtherProgramsDatabase)
+        << "Schema version: 290 (program 310)\nTables: 2\n" << 0 << "Made 10 missing tables." << 70;
     QTest::newRow("empty database") << int(TestDb::Shape::Empty) << QString() << "Tables: 0\n" << 0
-                                    << "The database was empty: created it at schema version 308" << 70;
+                                    << "The database was empty: created it at schema version 310" << 70;
     // What an earlier start left on an empty shared database: the upgrade
     // list's tables, no settings row, no version.
     QTest::newRow("upgrade list's tables only") << int(TestDb::Shape::Empty) << "upgrade list"
-                                                << "Schema version: 0 (program 308)" << 0
+                                                << "Schema version: 0 (program 310)" << 0
                                                 << "The database was not finished (no stored version): made "
                                                 << 70;
     QTest::newRow("creation cut short") << int(TestDb::Shape::Full)
                                         << "DROP TABLE item; DROP TABLE memosheet; DELETE FROM Config; "
                                            "DELETE FROM DiamondGrades"
-                                        << "Schema version: 0 (program 308)\nTables: 68\n" << 0
+                                        << "Schema version: 0 (program 310)\nTables: 68\n" << 0
                                         << "made 2 missing tables" << 70;
 }
 
@@ -550,7 +570,7 @@ void TestSchema::commandLine()
 
     r = runVelmor(home.path(), {QStringLiteral("db"), QStringLiteral("status")});
     QCOMPARE(r.exitCode, 0);
-    QVERIFY2(r.out.contains(QStringLiteral("Schema version: 308 (program 308)")), qPrintable(r.out));
+    QVERIFY2(r.out.contains(QStringLiteral("Schema version: 310 (program 310)")), qPrintable(r.out));
     QVERIFY2(r.out.contains(QStringLiteral("Tables: %1\n").arg(tablesAfter)), qPrintable(r.out));
 
     // A second upgrade finds nothing left to do.
@@ -569,6 +589,44 @@ void TestSchema::commandLine()
                  qPrintable(r.err));
         QVERIFY(r.out.isEmpty());
     }
+}
+
+void TestSchema::missingTablesKeepTheVersion()
+{
+    // A shop's account that may change tables but not make them.
+    TestDb t(TestDb::Shape::Empty);
+    for (const QString &statement : QString::fromLatin1(kOtherProgramsDatabase).split(QStringLiteral("; ")))
+        exec(t.db(), statement);
+    const QString account = QStringLiteral("shop_%1").arg(QCoreApplication::applicationPid());
+    exec(t.db(), QStringLiteral("DROP USER IF EXISTS '%1'@'localhost'").arg(account));
+    exec(t.db(), QStringLiteral("CREATE USER '%1'@'localhost' IDENTIFIED BY 'Shop-pw-1'").arg(account));
+    exec(t.db(), QStringLiteral("GRANT SELECT, INSERT, UPDATE, DELETE, ALTER, INDEX ON `%1`.* TO '%2'@'localhost'")
+                     .arg(t.name(), account));
+    QTemporaryDir home;
+    QFile ini(home.filePath(QStringLiteral("database.ini")));
+    QVERIFY(ini.open(QIODevice::WriteOnly));
+    ini.write(QStringLiteral("mode=server\nsocket=%1\ndatabase=%2\nuser=%3\npassword=Shop-pw-1\n")
+                  .arg(TestDb::socketPath(), t.name(), account)
+                  .toUtf8());
+    ini.close();
+
+    for (int run = 1; run <= 2; ++run) {
+        const CliResult r = runVelmor(home.path(), {QStringLiteral("db"), QStringLiteral("upgrade")});
+        QVERIFY2(r.exitCode == 1, qPrintable(r.out + r.err));
+        QVERIFY2(r.out.contains(QStringLiteral("  refused: CREATE TABLE SingleStone -- ")), qPrintable(r.out));
+        QVERIFY2(r.out.contains(QStringLiteral("The schema version was not stored (it stays 290): these tables "
+                                               "are still missing: ")),
+                 qPrintable(r.out));
+        QVERIFY(r.out.contains(QStringLiteral("User")));
+        QCOMPARE(schema::storedVersion(t.db()), 290.0);
+    }
+    // Given the right, the next run finishes the work.
+    exec(t.db(), QStringLiteral("GRANT CREATE ON `%1`.* TO '%2'@'localhost'").arg(t.name(), account));
+    const CliResult r = runVelmor(home.path(), {QStringLiteral("db"), QStringLiteral("upgrade")});
+    QVERIFY2(r.exitCode == 0, qPrintable(r.out + r.err));
+    QCOMPARE(schema::storedVersion(t.db()), 310.0);
+    QCOMPARE(tableNames(t.db()).size(), 70);
+    exec(t.db(), QStringLiteral("DROP USER '%1'@'localhost'").arg(account));
 }
 
 QTEST_GUILESS_MAIN(TestSchema)

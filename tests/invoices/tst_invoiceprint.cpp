@@ -4,12 +4,17 @@
 // the continuation page, and the invoice commands of the velmor program.
 #include "../printing/PrintTestKit.h"
 #include "InvoiceTestEnv.h"
+#include "PdfLayoutCheck.h"
+#include "db/Transaction.h"
+#include "invoices/Posting.h"
 #include "invoices/Invoice.h"
 #include "invoices/InvoicePrint.h"
 #include "invoices/Money.h"
 
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QThread>
 #include <QTest>
 
 using namespace velmor;
@@ -196,6 +201,7 @@ private slots:
         QVERIFY2(r.printed, qPrintable(r.error));
         QVERIFY(r.closed);
         QCOMPARE(r.pages, 1);
+        VELMOR_VERIFY_PDF_LAYOUT(pdf);
         const QString text = test::pdfText(pdf);
         const QString flat = text.simplified();
         QVERIFY2(flat.contains(QStringLiteral("Invoice# %1").arg(t.invoice, 6, 10, QChar('0'))), qPrintable(text));
@@ -304,6 +310,199 @@ private slots:
         QVERIFY2(last.simplified().contains("Sub Total: US$ 9,415.00"), qPrintable(last));
         const QString all = test::pdfText(pdf);
         QCOMPARE(all.count(QRegularExpression("Line \\d+")), 70); // no row lost between the pages
+        VELMOR_VERIFY_PDF_LAYOUT(pdf);
+    }
+
+
+    // The close checks the lines printed against the lines there, under the
+    // invoice row's lock: a line posted after the read leaves the invoice
+    // open; what was printed closes it; a closed one stays as it was.
+    void closeOnlyWhatWasPrinted()
+    {
+        InvoiceEnv e;
+        const qint64 c = e.customer("Lumen Jewellers");
+        const qint64 inv = e.invoice(c);
+        e.line(inv, e.stone("R1"), 0, "1.01", "3500");
+        Invoice printed;
+        QVERIFY(loadInvoice(e.t.db(), inv, printed));
+        const qint64 late = e.line(inv, e.stone("R2"), 0, "1.01", "3500"); // sold meanwhile
+        const QStringList before = e.row("invoice", inv);
+        QCOMPARE(closeAfterPrint(e.t.db(), printed), CloseResult::LinesChanged);
+        QCOMPARE(e.row("invoice", inv), before);
+        QVERIFY(loadInvoice(e.t.db(), inv, printed));
+        QCOMPARE(printed.lines.size(), 2);
+        QCOMPARE(printed.lines.last().id, late);
+        QCOMPARE(closeAfterPrint(e.t.db(), printed), CloseResult::Closed);
+        QCOMPARE(e.value("SELECT status FROM invoice WHERE ID=?", {inv}).toString(), QString("closed"));
+        const QStringList closed = e.row("invoice", inv);
+        QCOMPARE(closeAfterPrint(e.t.db(), printed), CloseResult::WasClosed);
+        QCOMPARE(e.row("invoice", inv), closed);
+        printed.id = 999999;
+        QCOMPARE(closeAfterPrint(e.t.db(), printed), CloseResult::Gone);
+        // The next sale to the customer opens a new invoice.
+        SaleLine next;
+        next.customerId = c;
+        next.carat = "1";
+        next.priceCarat = "100";
+        db::Transaction tx(e.t.db());
+        const Posted p = postInTransaction(e.ctx, next);
+        tx.commit();
+        QVERIFY(p.newInvoice);
+        QVERIFY(p.invoiceId != inv);
+    }
+
+    // `velmor invoice print` races a sale on another workstation: the sale
+    // holds the invoice row while the program reads and prints; the program
+    // waits for it at the close, sees a line it did not print and leaves the
+    // invoice open, saying so (exit 1).  Without the race it closes.
+    void commandLineRacesASale()
+    {
+        InvoiceEnv e;
+        const qint64 c = e.customer("Lumen Jewellers");
+        const qint64 inv = e.invoice(c);
+        e.line(inv, e.stone("R1"), 0, "1.01", "3500");
+        velmorRun(e, {"invoice", "list"}); // writes database.ini
+        QSqlDatabase other = e.t.secondConnection();
+        db::exec(other, "START TRANSACTION");
+        db::exec(other, "SELECT ID FROM invoice WHERE ID = ? FOR UPDATE", {inv});
+        db::exec(other,
+                 "INSERT INTO invoicelist (invoiceid, carat, dateadded, pricecarat, taxrate, details) "
+                 "VALUES (?, 1, NOW(), 250, 0, 'sold on another workstation')",
+                 {inv});
+
+        const QString pdf = e.dir.filePath("raced.pdf");
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("VELMOR_HOME", e.dir.path());
+        p.setProcessEnvironment(env);
+        p.start(qEnvironmentVariable("VELMOR_BINARY", VELMOR_BINARY),
+                {"invoice", "print", QString::number(inv), "--pdf", pdf, "--currency", "us"});
+        // The document is written, the close waits for the invoice row.
+        QElapsedTimer t;
+        t.start();
+        bool waiting = false;
+        while (!waiting && t.elapsed() < 60000 && p.state() != QProcess::NotRunning) {
+            waiting = QFile::exists(pdf)
+                      && e.value("SELECT COUNT(*) FROM information_schema.PROCESSLIST WHERE INFO LIKE "
+                                 "'SELECT status FROM invoice WHERE ID = % FOR UPDATE'")
+                                 .toInt()
+                             > 0;
+            if (!waiting)
+                QThread::msleep(20);
+        }
+        QVERIFY2(waiting, qPrintable(QString::fromUtf8(p.readAllStandardError())));
+        db::exec(other, "COMMIT");
+        QVERIFY(p.waitForFinished(60000));
+        const QString err = QString::fromUtf8(p.readAllStandardError());
+        QCOMPARE(p.exitCode(), 1);
+        QVERIFY2(err.contains(QString("Invoice #%1 was not closed").arg(inv)) && err.contains("print it again"),
+                 qPrintable(err));
+        QCOMPARE(e.value("SELECT status FROM invoice WHERE ID=?", {inv}).toString(), QString("open"));
+        QVERIFY(e.value("SELECT dateclosed FROM invoice WHERE ID=?", {inv}).isNull());
+        const QString flat = test::pdfText(pdf).simplified();
+        QVERIFY(flat.contains("Sub Total: US$ 3,535.00"));
+        QVERIFY(!flat.contains("sold on another workstation"));
+
+        // Printed again, with both lines: closed.
+        const Run again = velmorRun(e, {"invoice", "print", QString::number(inv), "--pdf", pdf, "--currency", "us"});
+        QCOMPARE(again.code, 0);
+        QVERIFY(again.out.contains("(closed)"));
+        QVERIFY(test::pdfText(pdf).simplified().contains("Sub Total: US$ 3,785.00"));
+        QCOMPARE(e.value("SELECT status FROM invoice WHERE ID=?", {inv}).toString(), QString("closed"));
+    }
+
+    // A free line is refused on a printed (closed) invoice, with every row as
+    // it was; on an open one it goes in.
+    void noFreeLineOnAClosedInvoice()
+    {
+        InvoiceEnv e;
+        const qint64 c = e.customer("Lumen Jewellers");
+        const qint64 closed = e.invoice(c, "closed");
+        e.line(closed, e.stone("R1"), 0, "1.01", "3500");
+        const qint64 lines = e.value("SELECT COUNT(*) FROM invoicelist").toLongLong();
+        const QStringList before = e.row("invoice", closed);
+        try {
+            addFreeLine(e.ctx, closed, "Setting labour", "1", "75");
+            QFAIL("a line was added to a closed invoice");
+        } catch (const std::invalid_argument &x) {
+            QCOMPARE(QString::fromStdString(x.what()), closedInvoiceMessage(closed));
+            QVERIFY(closedInvoiceMessage(closed).contains("printed and closed"));
+        }
+        QCOMPARE(e.value("SELECT COUNT(*) FROM invoicelist").toLongLong(), lines);
+        QCOMPARE(e.row("invoice", closed), before);
+        const qint64 open = e.invoice(c);
+        QVERIFY(addFreeLine(e.ctx, open, "Setting labour", "1", "75") > 0);
+        QCOMPARE(e.value("SELECT COUNT(*) FROM invoicelist WHERE invoiceid=?", {open}).toInt(), 1);
+    }
+
+    // The invoice prints the list price and the discount of the sale, kept
+    // on the line; re-pricing the stone afterwards changes neither.  Lines
+    // written before they were kept print the stone's figures as before.
+    void listPriceAndDiscountOfTheSale_data()
+    {
+        QTest::addColumn<QString>("price");
+        QTest::addColumn<QString>("list");
+        QTest::addColumn<QString>("discount");
+        QTest::addColumn<QString>("printed");
+        QTest::newRow("25 % off 5000") << "3750" << "5000.00000" << "25.00000" << "5000.00 25.00 % 3750.00";
+        QTest::newRow("above the list") << "5500" << "5000.00000" << "-10.00000" << "5000.00 -10.00 % 5500.00";
+        QTest::newRow("a third off") << "3333.33" << "5000.00000" << "33.33340" << "5000.00 33.33 % 3333.33";
+    }
+    void listPriceAndDiscountOfTheSale()
+    {
+        QFETCH(QString, price);
+        QFETCH(QString, list);
+        QFETCH(QString, discount);
+        QFETCH(QString, printed);
+        InvoiceEnv e;
+        const qint64 c = e.customer("Lumen Jewellers");
+        const qint64 stone = e.stone("R1"); // listed at 5000, 30 % stored
+        const SellOutcome sold = sellStoneOnInvoice(e.ctx, stone, c, "1.01", price);
+        QCOMPARE(int(sold.result), int(SellResult::Done));
+        QCOMPARE(e.value("SELECT CAST(listprice AS CHAR) FROM invoicelist WHERE diamondid=?", {stone}).toString(), list);
+        QCOMPARE(e.value("SELECT CAST(discountgiven AS CHAR) FROM invoicelist WHERE diamondid=?", {stone}).toString(),
+                 discount);
+        db::exec(e.t.db(), "UPDATE SingleStone SET RapaportPrice=6000, SellOffRap=10 WHERE ID=?", {stone});
+        const qint64 older = e.invoice(c, "closed");
+        e.line(older, e.stone("R2"), 0, "1.01", "3500"); // without the kept figures
+        InvoicePrintOptions o;
+        o.rap = o.rapDiscount = true;
+        o.currency = Currency::US;
+        for (qint64 inv : {sold.posted.invoiceId, older}) {
+            const QString pdf = e.dir.filePath(QString("inv%1.pdf").arg(inv));
+            QVERIFY(printInvoice(e.ctx, inv, printing::PrintTarget::pdf(pdf), o).printed);
+            const QString flat = test::pdfText(pdf).simplified();
+            if (inv == older) {
+                QVERIFY2(flat.contains("5000.00 30.00 % 3500.00"), qPrintable(flat));
+            } else {
+                QVERIFY2(flat.contains(printed), qPrintable(flat));
+                QVERIFY(!flat.contains("6000.00"));
+            }
+        }
+    }
+
+    // A disclaimer of 16 short paragraphs within the column's 1,000
+    // characters: what does not fit under the totals goes on to a new page,
+    // no paragraph is lost and no word lies over another.
+    void longDisclaimerContinues()
+    {
+        InvoiceEnv e;
+        const ThreeLines t = threeLines(e);
+        QStringList paragraphs;
+        for (int i = 1; i <= 16; ++i)
+            paragraphs << QString("Clause %1: the goods stay ours until they are paid in full.").arg(i);
+        e.ctx.settings.SalesDisclaimer = paragraphs.join('\n');
+        QVERIFY(e.ctx.settings.SalesDisclaimer.size() <= 1000);
+        const QString pdf = e.dir.filePath("disclaimer.pdf");
+        InvoicePrintOptions o;
+        o.currency = Currency::CDN;
+        const InvoicePrinted r = printInvoice(e.ctx, t.invoice, printing::PrintTarget::pdf(pdf), o);
+        QVERIFY(r.printed);
+        QCOMPARE(r.pages, 2);
+        const QString flat = test::pdfText(pdf).simplified();
+        for (int i = 1; i <= 16; ++i)
+            QVERIFY2(flat.contains(QString("Clause %1:").arg(i)), qPrintable(QString::number(i) + "\n" + flat));
+        VELMOR_VERIFY_PDF_LAYOUT(pdf);
     }
 
     void commandLine()

@@ -5,8 +5,12 @@
 // frmPrintInvoice, and the screens that save, loaded and saved untouched.
 #include "../printing/PrintTestKit.h"
 #include "InvoiceTestEnv.h"
+#include "PdfLayoutCheck.h"
 #include "RecordingScreens.h"
+#include "WorkstationThread.h"
+#include "invoices/Posting.h"
 #include "invoices/SellPrices.h"
+#include "invoices/Money.h"
 #include "invoices/frmDiamondSell.h"
 #include "invoices/frmInvoice.h"
 #include "invoices/frmInvoiceADD.h"
@@ -152,8 +156,11 @@ private slots:
             QCOMPARE(d.txtUScarat->text(), QString("3750.00"));
             QCOMPARE(d.txtUSstone->text(), QString("3787.50"));
             e.prompt.clear();
+            e.prompt.answer(true);
             QTest::mouseClick(d.imgSell, Qt::LeftButton);
             QCOMPARE(d.result(), int(QDialog::Accepted));
+            QCOMPARE(e.prompt.texts(PromptEvent::Ask),
+                     QStringList{"Are you sure you want to sell this Stone to\n\nLumen Jewellers\n\n"});
         }
         const qint64 inv = e.value("SELECT invoiceid FROM invoicelist WHERE diamondid=?", {s1}).toLongLong();
         QCOMPARE(e.prompt.texts(PromptEvent::Notice), QStringList{QString("Added to a new Invoice #%1").arg(inv)});
@@ -169,6 +176,7 @@ private slots:
             QCOMPARE(d.cboCust->currentText(), QString("Lumen Jewellers   --- ID%1").arg(buyer));
             type(d.txtUSstone, "4040");
             QCOMPARE(d.txtUScarat->text(), QString("4000.00"));
+            e.prompt.answer(true);
             QVERIFY(d.sell());
         }
         QCOMPARE(e.prompt.texts(PromptEvent::Notice), QStringList{QString("Added to the existing Invoice #%1").arg(inv)});
@@ -177,6 +185,7 @@ private slots:
         // a sold stone cannot be sold again from a dialog opened before
         frmDiamondSell late(e.ctx, s2);
         late.cboCust->setCurrentIndex(late.cboCust->findText("Aardvark", Qt::MatchStartsWith));
+        e.prompt.answer(true);
         QVERIFY(!late.sell());
         QCOMPARE(e.count("SELECT COUNT(*) FROM invoicelist"), 2);
         QCOMPARE(e.value("SELECT CustomerID FROM SingleStone WHERE ID=?", {s2}).toLongLong(), buyer);
@@ -189,13 +198,83 @@ private slots:
         {
             frmDiamondSell d(e.ctx, s3);
             d.cboCust->setCurrentIndex(d.cboCust->findText("Aardvark", Qt::MatchStartsWith));
+            e.prompt.answer(true);
             QVERIFY(d.sell());
         }
         QCOMPARE(e.prompt.texts(PromptEvent::Notice).size(), 1);
-        QCOMPARE(e.prompt.messages().size(), 1);
-        QVERIFY(e.prompt.messages().first().startsWith("Online listing: "));
+        QCOMPARE(e.prompt.texts(PromptEvent::Inform).size(), 1);
+        QVERIFY(e.prompt.messages().last().startsWith("Online listing: "));
         QCOMPARE(e.value("SELECT Status FROM SingleStone WHERE ID=?", {s3}).toString(), QString("Sold"));
         QCOMPARE(e.count("SELECT COUNT(*) FROM invoice WHERE customerid=?", {other}), 1);
+    }
+
+    // The sell dialog sells on the Sell command only, after the question; a
+    // price per stone reaches the invoice to the cent; figures that are not
+    // figures, and prices of 0 or below, are refused with every row as it was.
+    void sellDialogTrust_data()
+    {
+        QTest::addColumn<QString>("carat");
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<qint64>("cents"); // the line's amount; -1: refused
+        QTest::addColumn<QString>("words");
+        QTest::newRow("5000 per stone on 2.37 ct") << "2.37" << "txtUSstone" << "5000" << qint64(500000) << "";
+        QTest::newRow("123,456 per stone on 5.55 ct") << "5.55" << "txtUSstone" << "123,456" << qint64(12345600) << "";
+        QTest::newRow("10,000 per carat") << "1" << "txtUScarat" << "10,000" << qint64(1000000) << "";
+        QTest::newRow("a discount of 2,5") << "1" << "txtRapDiscount" << "2,5" << qint64(-1)
+                                           << "The % off RAP \"2,5\" is not a number.";
+        QTest::newRow("-100 per carat") << "1" << "txtUScarat" << "-100" << qint64(-1)
+                                        << "The US$ per carat must be more than 0.";
+        QTest::newRow("a price the column cannot hold") << "1" << "txtUScarat" << "100,000" << qint64(-1)
+                                                        << "the largest value it takes is 99,999.99999";
+    }
+    void sellDialogTrust()
+    {
+        QFETCH(QString, carat);
+        QFETCH(QString, field);
+        QFETCH(QString, typed);
+        QFETCH(qint64, cents);
+        QFETCH(QString, words);
+        InvoiceEnv e;
+        e.customer("Lumen Jewellers");
+        const qint64 s = db::insert(e.t.db(),
+                                    "INSERT INTO SingleStone (SKU, Shape, Carat, RapaportPrice, SellOffRap, SellPriceUS, "
+                                    "LockPercent, Status) VALUES ('T1', 'Round Brilliant [BR]', ?, 10000, 0, 10000, -1, "
+                                    "'Stock')",
+                                    {carat});
+        frmDiamondSell d(e.ctx, s);
+        d.show();
+        d.cboCust->setCurrentIndex(d.cboCust->findText("Lumen Jewellers", Qt::MatchStartsWith));
+        auto *box = d.findChild<QLineEdit *>(field);
+        type(box, typed);
+        // Enter in the field: no question, no sale, the dialog stays.
+        QVERIFY(!d.imgSell->isDefault() && !d.imgSell->autoDefault());
+        QTest::keyClick(box, Qt::Key_Return);
+        QVERIFY(d.isVisible());
+        QCOMPARE(e.prompt.events.size(), 0);
+        QCOMPARE(e.count("SELECT COUNT(*) FROM invoicelist"), 0);
+        if (cents >= 0) {
+            // No: nothing sold.
+            e.prompt.answer(false);
+            QVERIFY(!d.sell());
+            QCOMPARE(e.prompt.texts(PromptEvent::Ask),
+                     QStringList{"Are you sure you want to sell this Stone to\n\nLumen Jewellers\n\n"});
+            QCOMPARE(e.value("SELECT Status FROM SingleStone WHERE ID=?", {s}).toString(), QString("Stock"));
+            e.prompt.answer(true);
+            QVERIFY(d.sell());
+            const QString price = e.value("SELECT CAST(pricecarat AS CHAR) FROM invoicelist WHERE diamondid=?", {s}).toString();
+            const QString stored = e.value("SELECT CAST(carat AS CHAR) FROM invoicelist WHERE diamondid=?", {s}).toString();
+            QCOMPARE(lineAmountCents(*parseFixed(price), *parseFixed(stored)), cents);
+        } else {
+            e.prompt.answer(true);
+            QVERIFY(!d.sell());
+            QCOMPARE(e.prompt.texts(PromptEvent::Ask).size(), 0);
+            QCOMPARE(e.prompt.texts(PromptEvent::Inform).size(), 1);
+            QVERIFY2(e.prompt.texts(PromptEvent::Inform).first().contains(words),
+                     qPrintable(e.prompt.texts(PromptEvent::Inform).first()));
+            QCOMPARE(e.count("SELECT COUNT(*) FROM invoicelist"), 0);
+            QCOMPARE(e.value("SELECT Status FROM SingleStone WHERE ID=?", {s}).toString(), QString("Stock"));
+        }
     }
 
     // Grid texts of the three kinds of line, the totals, an empty invoice,
@@ -272,7 +351,8 @@ private slots:
         });
         e.prompt.clear();
         QTest::mouseClick(w.Command1, Qt::LeftButton);
-        QCOMPARE(e.prompt.messages(), QStringList{"Invoice: The weight \"x\" is not a number."});
+        QCOMPARE(e.prompt.messages().size(), 1);
+        QVERIFY(e.prompt.messages().first().startsWith("Invoice: The weight \"x\" is not a number."));
         QCOMPARE(g->rowCount(), 3);
 
         // Choosing a row edits its text
@@ -416,6 +496,7 @@ private slots:
         QCOMPARE(e.value("SELECT status FROM invoice WHERE ID=?", {inv}).toString(), QString("closed"));
         QCOMPARE(e.ctx.workstation.readFirstLine("lastprinterinvoice.ini"), printing::kPdfEntry);
         QCOMPARE(e.ctx.workstation.readFirstLine("lastprinterfinvoice.ini"), printing::kPdfEntry);
+        VELMOR_VERIFY_PDF_LAYOUT(pdf);
         const QString text = test::pdfText(pdf).simplified();
         QVERIFY(text.contains("RAP Discount"));
         QVERIFY(text.contains("Sub Total: US$ 3,535.00"));
@@ -423,6 +504,74 @@ private slots:
         QVERIFY(flow.openInvoice(inv));
         e.ctx.user.set("AllowInvoiceView", false);
         QVERIFY(!flow.openInvoice(inv));
+    }
+
+    // The invoice window is reused: an invoice without lines shown after
+    // one with lines has empty totals; a closed invoice takes no free line.
+    void reusedWindowShowsTheInvoiceShown()
+    {
+        InvoiceEnv e;
+        const qint64 c = e.customer("Lumen Jewellers");
+        const qint64 full = e.invoice(c);
+        e.line(full, e.stone("R1"), 0, "1.01", "3500");
+        const qint64 empty = e.invoice(c);
+        const qint64 closed = e.invoice(c, "closed");
+        invoices::frmInvoice w(e.ctx);
+        QVERIFY(w.showInvoice(full));
+        QCOMPARE(w.lblSubTotal->text(), QString("3535.00"));
+        QVERIFY(w.Command1->isEnabled());
+        QVERIFY(w.showInvoice(empty));
+        QCOMPARE(w.grdInvoice->rowCount(), 0);
+        QCOMPARE(w.lblSubTotal->text(), QString());
+        QCOMPARE(w.lblTax->text(), QString());
+        QCOMPARE(w.lblSummary->text(), QString());
+        QVERIFY(w.showInvoice(closed));
+        QVERIFY(!w.Command1->isEnabled());
+    }
+
+    // While the printer choice is open, another workstation sells a stone
+    // to the same customer: the invoice printed with one line stays open and
+    // the user is told to print it again; printed again, it closes.
+    void printRacesASale()
+    {
+        InvoiceEnv e;
+        e.ctx.user.set("AllowInvoiceView", true);
+        const qint64 c = e.customer("Lumen Jewellers");
+        const qint64 inv = e.invoice(c);
+        e.line(inv, e.stone("R1"), 0, "1.01", "3500");
+        const qint64 second = e.stone("R2");
+        ui::StartupFlow flow(e.ctx);
+        const QString pdf = e.dir.filePath("raced invoice.pdf");
+        SellResult sold = SellResult::Failed;
+        auto choose = [&](bool sellFirst) {
+            QTimer::singleShot(0, [=, &e, &sold] {
+                QWidget *dlg = QApplication::activeModalWidget();
+                QVERIFY(dlg);
+                if (sellFirst) {
+                    test::WorkstationThread other(e.t.settings(), [&](AppContext &ctx, test::ScriptedPrompt &) {
+                        sold = sellStoneOnInvoice(ctx, second, c, "1.01", "3500").result;
+                    });
+                    other.join();
+                }
+                auto *cbo = dlg->findChild<QComboBox *>("cboPrinter");
+                cbo->setCurrentIndex(cbo->findText(printing::kPdfEntry));
+                dlg->findChild<QLineEdit *>("txtPdfFile")->setText(pdf);
+                QTest::mouseClick(dlg->findChild<QPushButton *>("cmdPrint"), Qt::LeftButton);
+            });
+        };
+        choose(true);
+        flow.printInvoice(inv, false, false, nullptr);
+        QCOMPARE(int(sold), int(SellResult::Done));
+        QCOMPARE(e.value("SELECT COUNT(*) FROM invoicelist WHERE invoiceid=?", {inv}).toInt(), 2);
+        QCOMPARE(e.value("SELECT status FROM invoice WHERE ID=?", {inv}).toString(), QString("open"));
+        QCOMPARE(e.prompt.messages(), QStringList{"Print Invoice: " + invoices::linesChangedMessage(inv)});
+        QVERIFY(test::pdfText(pdf).simplified().contains("Sub Total: US$ 3,535.00"));
+        e.prompt.clear();
+        choose(false);
+        QVERIFY(flow.printInvoice(inv, false, false, nullptr));
+        QCOMPARE(e.prompt.messages(), QStringList{"Print Invoice: Invoice has been printed"});
+        QCOMPARE(e.value("SELECT status FROM invoice WHERE ID=?", {inv}).toString(), QString("closed"));
+        QVERIFY(test::pdfText(pdf).simplified().contains("Sub Total: US$ 7,070.00"));
     }
 
     // The front screen's invoice commands open the list and the invoice typed.

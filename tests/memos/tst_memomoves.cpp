@@ -53,6 +53,8 @@ class tst_memomoves : public QObject {
 
 private slots:
     void aSheetsWholeLife();
+    void parcelCaratsOutKeepTheSheetOpen_data();
+    void parcelCaratsOutKeepTheSheetOpen();
     void refusals_data();
     void refusals();
     void movementStatusKeepsTwentyCharacters();
@@ -60,6 +62,7 @@ private slots:
     void twoWorkstationsPutOneStoneOnTwoSheets();
     void returnRacesWithSale();
     void bulkReturnAndSale();
+    void noSaleWithoutAPrice();
     void unreachableListingDoesNotUndoTheMove();
     void priceFields();
     void sheetLinesCurrentAndHistory();
@@ -83,9 +86,10 @@ void tst_memomoves::aSheetsWholeLife()
     QCOMPARE(r.integer("MemoSheetID"), sheet);
     QCOMPARE(r.integer("CustomerID"), c);
     QCOMPARE(r.num("currentRAPdiscountFORmemo"), 30.0);
+    QCOMPARE(r.num("MemoUS"), 3535.0); // 30 % off 5000 x 1.01: the price agreed is kept
     QVERIFY(r.dateTime("DateOnMemo").isValid());
     QCOMPARE(e.count("SELECT COUNT(*) FROM Memo WHERE Quantity=1 AND MemoSheetID=? AND CustomerID=? AND userID=7 "
-                     "AND outonmemorapdiscount=30 AND US IS NULL AND Local IS NULL",
+                     "AND outonmemorapdiscount=30 AND US=3535 AND Local IS NULL",
                      {sheet, c}),
              4);
     QCOMPARE(e.count("SELECT COUNT(*) FROM StoneChange WHERE Status='out Brilliant & Sons' AND SKU='A1' "
@@ -386,6 +390,42 @@ void tst_memomoves::bulkReturnAndSale()
     checkLogMatchesJournal(e);
 }
 
+// A stone without a price is never sold at 0: the single sale refuses a
+// stone price of 0 (or "0,75", never 75), the bulk sale names every stone
+// without a selling price and sells none.
+void tst_memomoves::noSaleWithoutAPrice()
+{
+    StoneEnv e;
+    const qint64 c = e.customer("Echo");
+    const qint64 sheet = sheetFor(e, c);
+    const qint64 priced = e.stone("PR1"), bare = e.stone("NP1"), bare2 = e.stone("NP2");
+    db::exec(e.t.db(), "UPDATE SingleStone SET SellPriceUS=NULL WHERE ID IN (?, ?)", {bare, bare2});
+    for (qint64 id : {priced, bare, bare2})
+        QVERIFY(putOnMemo(e.ctx, sheet, id, "30", 7).ok());
+    const QString journal = e.value("SELECT COUNT(*) FROM Memo").toString();
+    for (const char *price : {"0.00", "0", "-5", "", "0,75", "0.001"}) {
+        e.prompt.clear();
+        const MoveOutcome o = sellFromMemo(e.ctx, sheet, bare, QString::fromLatin1(price));
+        QCOMPARE(o.result, MoveResult::Refused);
+        QCOMPARE(e.prompt.messages().size(), 1);
+        // A text that is not a figure names the field; a price of 0 or below names the stone.
+        const QString said = e.prompt.messages().first();
+        QVERIFY2(said.contains("Stone Price") || said.contains("NP1 has no price"), qPrintable(said));
+    }
+    e.prompt.clear();
+    MoveOutcome o = sellAll(e.ctx, sheet);
+    QCOMPARE(o.result, MoveResult::Refused);
+    QVERIFY2(e.prompt.messages().first().contains("NP1, NP2"), qPrintable(e.prompt.messages().first()));
+    QCOMPARE(e.count("SELECT COUNT(*) FROM invoicelist"), 0);
+    QCOMPARE(e.count("SELECT COUNT(*) FROM invoice"), 0);
+    QCOMPARE(e.count("SELECT COUNT(*) FROM SingleStone WHERE Status='Memo'"), 3);
+    QCOMPARE(e.value("SELECT COUNT(*) FROM Memo").toString(), journal);
+    // Priced, the single sale goes to the cent at the stone price typed.
+    e.prompt.clear();
+    QVERIFY(sellFromMemo(e.ctx, sheet, priced, "1,234.57").ok());
+    QCOMPARE(e.value("SELECT CAST(ROUND(pricecarat * carat, 2) AS CHAR) FROM invoicelist").toString(), QString("1234.57"));
+}
+
 void tst_memomoves::unreachableListingDoesNotUndoTheMove()
 {
     StoneEnv e;
@@ -456,6 +496,40 @@ void tst_memomoves::sheetLinesCurrentAndHistory()
     QCOMPARE(history.size(), 6);
     QVERIFY(history.contains("S LB -1.01 US$ 3,535.00"));
     QVERIFY(history.contains("P P7 Parcel -1.00 US$ -400.00"));
+}
+
+// A sheet holding a stone and carats of an older parcel: the stone coming
+// back closes the sheet only when no carats are out on it any more.
+void tst_memomoves::parcelCaratsOutKeepTheSheetOpen_data()
+{
+    QTest::addColumn<QStringList>("parcelRows"); // carats of the parcel's journal rows on the sheet
+    QTest::addColumn<bool>("closes");
+    QTest::newRow("2 ct out") << QStringList{"2"} << false;
+    QTest::newRow("a part returned") << QStringList{"2", "-1.5"} << false;
+    QTest::newRow("all returned") << QStringList{"2", "-1.5", "-0.5"} << true;
+    QTest::newRow("no parcel") << QStringList{} << true;
+}
+
+void tst_memomoves::parcelCaratsOutKeepTheSheetOpen()
+{
+    QFETCH(QStringList, parcelRows);
+    QFETCH(bool, closes);
+    StoneEnv e;
+    const qint64 c = e.customer("Brilliant & Sons");
+    const qint64 sheet = sheetFor(e, c);
+    const qint64 stone = e.stone("B1");
+    const qint64 parcel = db::insert(e.t.db(), "INSERT INTO ParcelStock (SKU) VALUES ('OLD-7')");
+    for (const QString &carat : parcelRows)
+        db::exec(e.t.db(),
+                 "INSERT INTO Memo (MemoSheetID, ParcelID, CustomerID, Carat, Quantity, Date) VALUES (?, ?, ?, ?, ?, NOW())",
+                 {sheet, parcel, c, carat, carat.startsWith('-') ? -1 : 1});
+    QVERIFY(putOnMemo(e.ctx, sheet, stone, "10", 7).ok());
+    e.prompt.clear();
+    const MoveOutcome back = returnToStock(e.ctx, sheet, stone, 7);
+    QVERIFY(back.ok());
+    QCOMPARE(back.sheetClosed, closes);
+    QCOMPARE(db::flagOf(e.value("SELECT closed FROM memosheet WHERE ID=?", {sheet})), closes);
+    QCOMPARE(e.prompt.messages(), closes ? QStringList{"Memo: This Memo has been closed now!"} : QStringList{});
 }
 
 QTEST_GUILESS_MAIN(tst_memomoves)

@@ -2,6 +2,7 @@
 // read back with pdftotext, the disclaimer's word wrap, the finder, the
 // history lists, the report and its export, and the memo subcommands.
 #include "../printing/PrintTestKit.h"
+#include "PdfLayoutCheck.h"
 #include "../stones/StoneTestEnv.h"
 #include "RecordingScreens.h"
 #include "customers/frmCustomer.h"
@@ -63,6 +64,7 @@ private slots:
     void reportScreen();
     void untouchedSavesKeepTheRows();
     void customerScreenOpensTheMemoLists();
+    void refusedNewSheetIsSaid();
 };
 
 void tst_memosheetscreen::putReturnSellAndClose()
@@ -201,6 +203,7 @@ void tst_memosheetscreen::printedSheet()
     e.prompt.clear();
     QVERIFY(memos::printMemoSheet(e.ctx, r, printing::PrintTarget::pdf(pdf)).ok);
     QCOMPARE(e.prompt.messages(), QStringList{"Memo Printing: The Memo Sheet has been sent to the Printer!"});
+    VELMOR_VERIFY_PDF_LAYOUT(pdf);
     const QString text = normalised(test::pdfText(pdf));
     for (const QString &p : present)
         QVERIFY2(text.contains(p), qPrintable(p + " missing in: " + text));
@@ -314,6 +317,24 @@ void tst_memosheetscreen::finderAndHistory()
     e.ctx.setScreens(nullptr);
 }
 
+void tst_memosheetscreen::refusedNewSheetIsSaid()
+{
+    StoneEnv e;
+    e.customer("Gamma Gems");
+    ui::frmNewMemo nm(e.ctx);
+    auto *cust = nm.findChild<QComboBox *>("cboCust");
+    cust->setCurrentIndex(cust->findText("Gamma", Qt::MatchStartsWith));
+    // The table goes away between choosing and OK (a broken shared database).
+    db::exec(e.t.db(), "RENAME TABLE memosheet TO memosheet_away");
+    QTest::mouseClick(nm.findChild<QPushButton *>("cmdOK"), Qt::LeftButton);
+    QCOMPARE(nm.created(), qint64(0));
+    QCOMPARE(nm.result(), int(QDialog::Rejected));
+    const QStringList said = e.prompt.messages();
+    QCOMPARE(said.size(), 1);
+    QVERIFY2(said.first().startsWith("Memo Sheet: The memo sheet could not be created:"), qPrintable(said.first()));
+    QVERIFY(e.prompt.texts(PromptEvent::Notice).isEmpty()); // no "has been created"
+}
+
 void tst_memosheetscreen::reportAndExport()
 {
     StoneEnv e;
@@ -409,6 +430,9 @@ void tst_memosheetscreen::subcommands()
         *out = QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError());
         return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
     };
+    // The command line converts at the stored rate of the day.
+    db::exec(e.t.db(), "INSERT INTO Config (CompanyName) SELECT 'Dealer' FROM DUAL WHERE NOT EXISTS (SELECT 1 FROM Config)");
+    db::exec(e.t.db(), "UPDATE Config SET ExchangeRate = 1.3");
     QString out;
     QCOMPARE(run({"memo", "show", QString::number(sheet)}, &out), 0);
     QVERIFY2(out.contains("Cli Customer") && out.contains("CL1") && out.contains("3,535.00"), qPrintable(out));
@@ -437,13 +461,19 @@ void tst_memosheetscreen::reportScreen()
     QVERIFY(memos::putOnMemo(e.ctx, sheet, e.stone("W1"), "30", 7).ok());
     QVERIFY(memos::putOnMemo(e.ctx, sheetFor(e, other), e.stone("W3"), "30", 7).ok());
     ui::frmMemo w(e.ctx);
+    QStringList loaded;
+    w.stoneChosen = [&](qint64 id) { loaded << QString::number(id); };
     auto *grid = w.findChild<QTableWidget *>("Grid");
     QCOMPARE(grid->rowCount(), 3);
     w.setDefaultCustomer(c);
     QCOMPARE(grid->rowCount(), 2);
     w.orderBy(5); // "SKU"
     QCOMPARE(grid->item(0, 5)->text(), QString("W1"));
+    // Each change of the row loads its stone on the stone screen, once.
+    loaded.clear();
     w.chooseRow(1);
+    w.chooseRow(1);
+    QCOMPARE(loaded, QStringList{w.findChild<QLineEdit *>("txtDiamondID")->text()});
     QCOMPARE(w.findChild<QLineEdit *>("txtSKU")->text(), QString("W2"));
     QCOMPARE(w.findChild<QLineEdit *>("txtMemoID")->text(), QString("Memo#%1 - Ref# R-9").arg(sheet));
     w.sum();
@@ -499,6 +529,7 @@ void tst_memosheetscreen::untouchedSavesKeepTheRows()
     // The disclaimer: an untouched save writes nothing; its CR LF survive.
     db::exec(e.t.db(), "UPDATE Config SET MemoDisclaimer=?", {QString("Line one\r\n\r\nLine two")});
     const QString config = e.value("SELECT GROUP_CONCAT(MD5(MemoDisclaimer)) FROM Config").toString();
+    e.ctx.user.Administrator = true;
     ui::frmMemoDisclaimer d(e.ctx);
     QVERIFY(d.save());
     QCOMPARE(e.value("SELECT GROUP_CONCAT(MD5(MemoDisclaimer)) FROM Config").toString(), config);

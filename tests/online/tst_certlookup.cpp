@@ -506,6 +506,11 @@ void TestCertLookup::commands()
     LocalHttpServer web([](QTcpSocket *s, const HttpRequest &r) {
         if (r.target() == "/slow")
             return;
+        if (r.target() == "/cut") { // half of what it announces, then the line drops
+            s->write("HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n" + QByteArray(500, 'x'));
+            s->disconnectFromHost();
+            return;
+        }
         LocalHttpServer::answer(s, "<html>" + r.method() + " " + r.body + "</html>");
     });
     const QString saved = st.dir.filePath("page.html");
@@ -514,6 +519,12 @@ void TestCertLookup::commands()
     QVERIFY(r.out.startsWith("HTTP/1.1 200 OK\r\n"));
     QVERIFY(r.out.contains("Body: 23 bytes in " + saved));
     QCOMPARE(readAll(saved), QByteArray("<html>POST a=1+2</html>"));
+    const QString cut = st.dir.filePath("cut.html");
+    r = runProgram(velmor, {"http", "get", web.url("/cut"), "--save", cut}, st.dir.path());
+    QCOMPARE(r.code, 1);
+    QVERIFY(r.err.contains("A Socket-Error occured! (the connection closed after 500 of 1000 bytes)"));
+    QVERIFY(!r.out.contains("Body:"));
+    QVERIFY(!QFileInfo::exists(cut));
     r = runProgram(velmor, {"http", "get", web.url("/slow"), "--timeout", "1"}, st.dir.path());
     QCOMPARE(r.code, 1);
     QVERIFY(r.err.contains("A Timeout occured!"));

@@ -4,7 +4,9 @@
 #include "online/clsHTTP.h"
 #include "online/frmMain.h"
 
+#include <QDir>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QFile>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -71,6 +73,9 @@ private slots:
     void bodyEnds_data();
     void bodyEnds();
     void closeWithoutLengthCompletesOnlyAtClose();
+    void cutOffAnswersFail_data();
+    void cutOffAnswersFail();
+    void credentialsStayWithTheirRequest();
     void errorCodes();
     void proxyWithBasicAuth();
     void progressText();
@@ -294,6 +299,97 @@ void TestHttp::closeWithoutLengthCompletesOnlyAtClose()
     QCOMPARE(o.body(), QByteArray("line one\nline two\n"));
     QVERIFY(o.stateChanges >= 1); // the once-a-second progress ran while it waited
     QFile::remove(o.file);
+}
+
+void TestHttp::cutOffAnswersFail_data()
+{
+    // What the server writes before it closes the connection.
+    QTest::addColumn<QByteArray>("sent");
+    QTest::newRow("short of its length")
+        << QByteArray("HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n") + QByteArray(500, 'x');
+    QTest::newRow("inside a chunk")
+        << QByteArray("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n10\r\n0123456");
+    QTest::newRow("before the last chunk")
+        << QByteArray("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhello\r\n");
+    QTest::newRow("inside the headers") << QByteArray("HTTP/1.1 200 OK\r\nContent-Le");
+    QTest::newRow("nothing at all") << QByteArray();
+}
+
+void TestHttp::cutOffAnswersFail()
+{
+    QFETCH(QByteArray, sent);
+    LocalHttpServer server([sent](QTcpSocket *s, const HttpRequest &) {
+        s->write(sent);
+        s->disconnectFromHost();
+    });
+    QTemporaryDir dir;
+    // A named target, and one that was there before: neither gets a part.
+    for (const bool existed : {false, true}) {
+        const QString target = dir.filePath(existed ? "old.bin" : "new.bin");
+        if (existed) {
+            QFile f(target);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("earlier answer");
+        }
+        clsHTTP h;
+        h.Action = server.url("/cut");
+        h.SaveAs = target;
+        const Outcome o = run(h, 5000);
+        QVERIFY(!o.complete);
+        QCOMPARE(o.error, int(clsHTTP::SocketError));
+        QVERIFY(!h.socketErrorText().isEmpty());
+        if (existed) {
+            QFile f(target);
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            QCOMPARE(f.readAll(), QByteArray("earlier answer"));
+        } else {
+            QVERIFY(!QFileInfo::exists(target));
+        }
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), existed ? QStringList{"old.bin"} : QStringList{});
+    }
+    // Without a target the temporary file made for the answer goes too.
+    clsHTTP h;
+    h.Action = server.url("/cut");
+    const Outcome o = run(h, 5000);
+    QCOMPARE(o.error, int(clsHTTP::SocketError));
+    QVERIFY(h.SaveAs.isEmpty());
+}
+
+void TestHttp::credentialsStayWithTheirRequest()
+{
+    LocalHttpServer proxy([](QTcpSocket *s, const HttpRequest &) { LocalHttpServer::answer(s, "via proxy"); });
+    LocalHttpServer first([](QTcpSocket *s, const HttpRequest &) { LocalHttpServer::answer(s, "first"); });
+    LocalHttpServer second([](QTcpSocket *s, const HttpRequest &) { LocalHttpServer::answer(s, "second"); });
+    QTemporaryDir dir;
+
+    clsHTTP h;
+    h.SaveAs = dir.filePath("a");
+    h.Action = QStringLiteral("http://dealer:pw@127.0.0.1:%1/a").arg(first.serverPort());
+    h.setProxyServer(QStringLiteral("127.0.0.1:%1").arg(proxy.serverPort()));
+    h.setProxyAuth("buyer:secret");
+    QVERIFY(run(h).complete);
+    QCOMPARE(proxy.requests.last().header("Proxy-Authorization"), "Basic " + b64("buyer:secret"));
+    QCOMPARE(proxy.requests.last().header("Authorization"), "Basic " + b64("dealer:pw"));
+
+    // The same object, the proxy cleared: the origin is asked directly.
+    h.setProxyServer({});
+    QVERIFY(run(h).complete);
+    const HttpRequest &direct = first.requests.last();
+    QVERIFY(!direct.hasHeader("Proxy-Authorization"));
+    QVERIFY(!direct.hasHeader("Proxy-Connection"));
+    QCOMPARE(direct.header("Authorization"), "Basic " + b64("dealer:pw"));
+
+    // Another host without a user in its address gets no password.
+    h.Action = second.url("/b");
+    QVERIFY(run(h).complete);
+    QVERIFY(!second.requests.last().hasHeader("Authorization"));
+    QVERIFY(!second.requests.last().hasHeader("Proxy-Authorization"));
+
+    // A header the caller set stays the caller's.
+    QVERIFY(h.AddRequestHeader("Authorization", "Bearer token-1"));
+    QVERIFY(run(h).complete);
+    QCOMPARE(second.requests.last().header("Authorization"), QByteArray("Bearer token-1"));
+    QCOMPARE(h.requestHeader("Host"), QString());
 }
 
 void TestHttp::errorCodes()

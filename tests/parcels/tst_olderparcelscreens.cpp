@@ -97,7 +97,8 @@ private slots:
         f.cmdContinue->click();
         QCOMPARE(e.prompt.messages(),
                  (QStringList{"Message: You need to define a Supplier!", "Message: You need to define an Invoice Number!",
-                              "Message: You need to define a Price per Carat!",
+                              "Message: The Price per Carat \"abc\" is not a number.\n\nPlease type decimals with a "
+                              "point (0.75); a comma may only separate thousands (1,234.56).",
                               "Message: You need to define the Carats received!", "Message: Wrong Amount of Stones!"}));
         QCOMPARE(e.row("ParcelStock", id), before);
         QCOMPARE(e.count("SELECT COUNT(*) FROM AddParcel"), 0);
@@ -254,6 +255,130 @@ private slots:
         QVERIFY(f.txtParcelSKU->text().isEmpty());
         QCOMPARE(f.grdAddParcel->rowCount(), 0);
         QVERIFY(!f.cmdAddParcel->isEnabled());
+    }
+
+    // The parcel mode edits and saves the older parcel: an untouched save
+    // writes nothing, bad figures and a taken SKU are refused with nothing
+    // written, an edit is stored; without the edit right there is no edit,
+    // and editing ends when the right goes.
+    void parcelModeEditsAndSaves()
+    {
+        ParcelEnv e;
+        ParcelRecordingScreens screens;
+        e.ctx.setScreens(&screens);
+        const qint64 id = olderParcel(e);
+        db::exec(e.t.db(), "INSERT INTO ParcelStock (SKU, Carat) VALUES ('OP-10', 1)");
+        e.ctx.user.ViewCost = true;
+        ui::frmDiamondDetailParcel f(e.ctx);
+        f.show();
+        QVERIFY(f.RefreshfrmDiamondDetailParcel(id));
+        const QString before = e.row("ParcelStock", id);
+
+        // Without AllowEdit: refused.
+        f.cmdEditParcel->click();
+        QVERIFY(!f.editing());
+        QCOMPARE(e.prompt.messages().size(), 1);
+        e.prompt.clear();
+
+        e.ctx.user.AllowEdit = true;
+        f.cmdEditParcel->click();
+        QVERIFY(f.editing());
+        QVERIFY(!f.txtParcelSKU->isReadOnly());
+        QVERIFY(f.txtParcelCarat->isReadOnly()); // carats follow receipts, memos and splits
+        QVERIFY(f.updateParcel());
+        QCOMPARE(e.row("ParcelStock", id), before);
+        QVERIFY(e.prompt.events.isEmpty());
+
+        const struct {
+            QLineEdit *box;
+            QString text;
+            QString message;
+        } refused[] = {
+            {f.txtParcelPriceUS, "0,75", "Price US$/ct must be a number (for example 1,234.56)."},
+            {f.txtParcelCaratLow, "abc", "Weight from must be a number (for example 1,234.56)."},
+            {f.txtParcelSKU, "OP-10",
+             "This SKU number is already been used for another Diamond, please choose another SKU number!"},
+            {f.txtParcelSKU, "", "You must define a SKU Number for this Parcel"},
+        };
+        for (const auto &r : refused) {
+            f.cmdEditParcel->click();
+            type(r.box, r.text);
+            e.prompt.clear();
+            QVERIFY(!f.updateParcel());
+            QCOMPARE(e.prompt.messages(), QStringList{"Parcel: " + r.message});
+            QCOMPARE(e.row("ParcelStock", id), before);
+            f.cmdCancelParcel->click();
+            QVERIFY(!f.editing());
+        }
+
+        f.cmdEditParcel->click();
+        type(f.txtParcelSKU, "OP-9B");
+        type(f.txtParcelPriceUS, "1,250.50");
+        type(f.txtParcelComment, "re-sorted");
+        f.cboParcelClarityHigh->setCurrentIndex(2);
+        const int clarity = f.cboParcelClarityHigh->currentText().section(' ', 0, 0).toInt();
+        QVERIFY(clarity > 0);
+        f.chkParcelSellUS->setChecked(false);
+        QVERIFY(f.updateParcel());
+        QVERIFY(!f.editing());
+        QCOMPARE(e.text("SELECT CONCAT_WS('|', SKU, Comment, ClarityHigh) FROM ParcelStock WHERE ID=?", {id}),
+                 QStringLiteral("OP-9B|re-sorted|%1").arg(clarity));
+        QCOMPARE(e.value("SELECT PriceUSPerCarat FROM ParcelStock WHERE ID=?", {id}).toDouble(), 1250.5);
+        QCOMPARE(e.value("SELECT Carat FROM ParcelStock WHERE ID=?", {id}).toDouble(), 10.0);
+        QCOMPARE(e.value("SELECT SellUS FROM ParcelStock WHERE ID=?", {id}).toInt(), 0);
+        QVERIFY(e.value("SELECT SellLocal FROM ParcelStock WHERE ID=?", {id}).toInt() != 0);
+        QCOMPARE(f.txtParcelPriceUS->text(), QStringLiteral("1250.50"));
+
+        // The right goes while editing: the edit ends and nothing is written.
+        f.cmdEditParcel->click();
+        type(f.txtParcelLot, "L-1");
+        const QString edited = e.row("ParcelStock", id);
+        e.ctx.user.AllowEdit = false;
+        emit e.ctx.events().rightsChanged();
+        QVERIFY(!f.editing());
+        QVERIFY(f.txtParcelLot->isReadOnly());
+        QVERIFY(f.txtParcelLot->text().isEmpty());
+        QVERIFY(!f.updateParcel());
+        QCOMPARE(e.row("ParcelStock", id), edited);
+    }
+
+    // imgAuto on the older split screen: the next number after the letters
+    // typed into the new SKU, four digits at least, up to the limit.
+    void splitScreenAutoNumber_data()
+    {
+        QTest::addColumn<QStringList>("skus");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("result");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("P0099 -> P0100") << QStringList{"P0007", "P0099", "Q0500"} << "P" << "P0100" << "";
+        QTest::newRow("the last number before the limit") << QStringList{"P1499999"} << "P" << "P1500000" << "";
+        QTest::newRow("the limit") << QStringList{"P1500000"} << "P" << "P"
+                                   << "Auto-Number: Cannot assign an Auto-Number.\n\nPlease try to change or add "
+                                      "some leading letters in the item number.";
+        QTest::newRow("no parcel with the letters") << QStringList{"P0001"} << "ZZ" << "ZZ"
+                                                    << "Auto-Number: Unable to assign a Auto-Number to the Item Number";
+    }
+
+    void splitScreenAutoNumber()
+    {
+        QFETCH(QStringList, skus);
+        QFETCH(QString, typed);
+        QFETCH(QString, result);
+        QFETCH(QString, message);
+        ParcelEnv e;
+        const qint64 id = olderParcel(e);
+        for (const QString &sku : skus)
+            db::exec(e.t.db(), "INSERT INTO ParcelStock (SKU, Carat) VALUES (?, 1)", {sku});
+        const auto view = stones::readOlderParcel(e.t.db(), id);
+        QVERIFY(view);
+        ui::frmSplitOlderParcel f(e.ctx, *view);
+        auto *sku = f.findChild<QLineEdit *>("txtSKUNew");
+        type(sku, typed);
+        QVERIFY(f.imgAuto);
+        f.imgAuto->click();
+        QCOMPARE(sku->text(), result);
+        QCOMPARE(e.prompt.messages().join('|'), message);
+        QCOMPARE(f.txtSKU->text(), QStringLiteral("OP-9")); // the source keeps its SKU
     }
 };
 

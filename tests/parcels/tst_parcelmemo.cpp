@@ -2,6 +2,7 @@
 // existing or new line, the bounds, the closing check, the print that closes
 // the memo only when the document was produced, and the command line.
 #include "../printing/PrintTestKit.h"
+#include "PdfLayoutCheck.h"
 #include "ParcelTestEnv.h"
 #include "parcels/ParcelMemo.h"
 #include "parcels/ParcelMemoPrint.h"
@@ -98,11 +99,11 @@ private slots:
         QTest::addColumn<QString>("carat");
         QTest::addColumn<QString>("words");
         QTest::newRow("more than on hand") << "out" << "10.00001" << "Only 10.00 ct of Parcel PB are on hand";
-        QTest::newRow("zero out") << "out" << "0" << "Please enter the Carats";
-        QTest::newRow("letters out") << "out" << "2x" << "Please enter the Carats";
+        QTest::newRow("zero out") << "out" << "0" << "must be more than 0";
+        QTest::newRow("letters out") << "out" << "2x" << "is not a number";
         QTest::newRow("return more than out") << "return" << "2.5" << "Only 2.00 ct of Parcel PB are out on this Memo";
         QTest::newRow("sell more than out") << "sell" << "3" << "cannot be sold";
-        QTest::newRow("negative return") << "return" << "-1" << "Please enter the Carats";
+        QTest::newRow("negative return") << "return" << "-1" << "must be more than 0";
     }
     void bounds()
     {
@@ -159,6 +160,7 @@ private slots:
         QVERIFY(printParcelMemo(e.ctx, memo, printing::PrintTarget::pdf(pdf), true, true).ok);
         QCOMPARE(e.prompt.messages(), QStringList{"Memo Printing: The Memo Sheet has been sent to the Printer!"});
         QVERIFY(loadParcelMemo(e.t.db(), memo)->closed);
+        VELMOR_VERIFY_PDF_LAYOUT(pdf);
         QCOMPARE(onMemo(e, p), QStringLiteral("1.50")); // the carats are still out
         const QString text = test::pdfText(pdf).simplified();
         for (const QString &want :

@@ -66,8 +66,9 @@ private slots:
         QCOMPARE(p.zar, QStringLiteral("1000.00"));
         QVERIFY(p.usChanged("80"));
         QCOMPARE(p.cdn, QStringLiteral("100.00"));
-        QVERIFY(p.zarChanged("abc"));
-        QCOMPARE(p.us, QStringLiteral("0.00"));
+        // Text that is not a figure changes nothing.
+        QVERIFY(!p.zarChanged("abc"));
+        QCOMPARE(p.cdn, QStringLiteral("100.00"));
         p.guard = true;
         QVERIFY(!p.usChanged("1"));
     }
@@ -193,8 +194,8 @@ private slots:
         QVERIFY(finder->openMemo(0));
 
         // Split: 17.50 ct on hand at 150 (2625.00); 7.50 ct worth 1500.00 split
-        // off.  The cost kept is the journal's average after the split: of the
-        // 20 ct received (3000.00), 12.50 ct worth 1500.00 remain: 120.00.
+        // off.  The average cost comes from the receipts only: 20 ct received
+        // for 3000.00 is 150.00 a carat, whatever was split off.
         QPointer<ui::frmSplitParcel> split = f.split();
         QCOMPARE(split->txtUSParcelValue->text(), QStringLiteral("2625.00"));
         type(split->txtSKUNew, "GP-");
@@ -209,7 +210,7 @@ private slots:
         QCOMPARE(split->txtCostUSNew->text(), QStringLiteral("200.00"));
         split->cmdUpdate->click();
         QCOMPARE(f.txtCarat->text(), QStringLiteral("10.00"));
-        QCOMPARE(f.txtAVRUSCost->text(), QStringLiteral("120.00"));
+        QCOMPARE(f.txtAVRUSCost->text(), QStringLiteral("150.00"));
         QCOMPARE(e.text("SELECT CONCAT_WS(' ', Carat, ColourLow, ColourHigh) FROM parcel WHERE SKU='GP-2'"),
                  QStringLiteral("7.50000 20 40"));
     }

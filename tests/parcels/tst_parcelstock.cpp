@@ -184,8 +184,10 @@ private slots:
         QCOMPARE(skus({"0.2'; --", 0, 0}), (QStringList{"S-1", "S-2"})); // not a number: no weight condition
     }
 
-    // 10.00 ct at 200 (2000.00); 4.00 ct worth 1000.00 split off: 6.00 ct at
-    // 166.67 stay, the new parcel holds 4.00 ct at 250.00.
+    // 10.00 ct received at 200; 4.00 ct worth 1000.00 split off: 6.00 ct
+    // stay, the new parcel holds 4.00 ct at 250.00.  The last and average
+    // cost come from receipts only: the source still bought at 200 from its
+    // supplier, the new parcel bought nothing (its cost is its own column).
     void splitting()
     {
         ParcelEnv e;
@@ -193,26 +195,36 @@ private slots:
         const Outcome o = splitParcel(e.ctx, {src, "SP-2", "4", "1000", ""});
         QCOMPARE(o.result, Result::Done);
         QCOMPARE(loadParcel(e.t.db(), src)->carat.fixed(2), QStringLiteral("6.00"));
-        QCOMPARE(parcelFigures(e.t.db(), src).averageCost.grouped2(), QStringLiteral("166.67"));
+        const ParcelFigures sf = parcelFigures(e.t.db(), src);
+        QCOMPARE(sf.averageCost.grouped2(), QStringLiteral("200.00"));
+        QCOMPARE(sf.lastCost.grouped2(), QStringLiteral("200.00"));
+        QCOMPARE(sf.lastVendor, QStringLiteral("Antwerp Rough"));
         const auto np = loadParcel(e.t.db(), o.id);
         QCOMPARE(np->carat.fixed(2), QStringLiteral("4.00"));
         QCOMPARE(np->sku, QStringLiteral("SP-2"));
         QCOMPARE(np->colourHigh, 40);
-        QCOMPARE(parcelFigures(e.t.db(), o.id).averageCost.grouped2(), QStringLiteral("250.00"));
+        QCOMPARE(np->costPerCarat.grouped2(), QStringLiteral("250.00"));
+        const ParcelFigures nf = parcelFigures(e.t.db(), o.id);
+        QVERIFY(!nf.hasLastCost);
+        QVERIFY(!nf.hasAverageCost);
+        // A second split of the source takes its cost from the receipts.
+        const Outcome again = splitParcel(e.ctx, {src, "SP-4", "1", "", ""});
+        QCOMPARE(again.result, Result::Done);
+        QCOMPARE(loadParcel(e.t.db(), again.id)->costPerCarat.grouped2(), QStringLiteral("200.00"));
 
         // Refusals leave both rows as they were.
         const QString before = e.row("parcel", src);
         e.prompt.clear();
         QCOMPARE(splitParcel(e.ctx, {src, "SP-1", "1", "", ""}).result, Result::Refused); // its own SKU
         QCOMPARE(splitParcel(e.ctx, {src, " ", "1", "", ""}).result, Result::Refused);
-        QCOMPARE(splitParcel(e.ctx, {src, "SP-3", "6", "", ""}).result, Result::Refused); // all of it
+        QCOMPARE(splitParcel(e.ctx, {src, "SP-3", "5", "", ""}).result, Result::Refused); // all of it
         QCOMPARE(splitParcel(e.ctx, {src, "SP-3", "0", "", ""}).result, Result::Refused);
         QCOMPARE(e.prompt.messages().mid(0, 2),
                  (QStringList{"missing Information: This SKU number is already been used for another Diamond, please "
                               "choose another SKU number!",
                               "Missing Information: You must define a SKU Number for this Parcel"}));
         QCOMPARE(e.row("parcel", src), before);
-        QCOMPARE(e.count("SELECT COUNT(*) FROM parcel"), 2);
+        QCOMPARE(e.count("SELECT COUNT(*) FROM parcel"), 3);
     }
 
     // An older parcel of 10 ct at 200 receives 10 ct at 100: 20 ct at 150;

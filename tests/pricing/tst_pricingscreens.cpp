@@ -56,6 +56,7 @@ void TestPricingScreens::priceSheet()
     QFETCH(QStringList, values);
     QFETCH(QString, roundCell);
     PricingEnv env;
+    env.ctx.user.Administrator = env.ctx.user.AllowExchangeRateChanging = true;
     addGridRow(env.db(), "BR", "G", "VS1", 1.00, 1.49, 10000);
     addGridRow(env.db(), "BR", "D", "IF", 1.00, 1.49, 30000);
     addGridRow(env.db(), "PS", "G", "VS1", 1.00, 1.49, 7000);
@@ -100,6 +101,7 @@ void TestPricingScreens::priceSheet()
 void TestPricingScreens::qualityClasses()
 {
     PricingEnv env;
+    env.ctx.user.Administrator = env.ctx.user.AllowExchangeRateChanging = true;
     frmConfigQs w(env.ctx);
     w.show();
     w.findChild<QPushButton *>("cmdEditDiamond")->click();
@@ -133,6 +135,7 @@ void TestPricingScreens::qualityClasses()
 void TestPricingScreens::sizeRanges()
 {
     PricingEnv env;
+    env.ctx.user.Administrator = env.ctx.user.AllowExchangeRateChanging = true;
     db::exec(env.db(), "INSERT INTO parcelstock (SKU, DClass) VALUES ('P1', 'MELEE')");
     frmConfigD_Range w(env.ctx);
     w.findChild<QLineEdit *>("txtClass")->setText("melee");
@@ -152,6 +155,7 @@ void TestPricingScreens::sizeRanges()
 void TestPricingScreens::shapeWords()
 {
     PricingEnv env;
+    env.ctx.user.Administrator = env.ctx.user.AllowExchangeRateChanging = true;
     db::exec(env.db(), "INSERT INTO shapewords (row, master, w1) VALUES (1, 'CUSHION', 'CB')");
     frmShapes w(env.ctx);
     auto *flex = w.findChild<QTableWidget *>("Flex");
@@ -197,6 +201,7 @@ void TestPricingScreens::shapeWords()
 void TestPricingScreens::exchangeRateScreen()
 {
     PricingEnv env;
+    env.ctx.user.Administrator = env.ctx.user.AllowExchangeRateChanging = true;
     db::exec(env.db(), "UPDATE Config SET ExchangeRate=1.25, GoldRate=40, GoldRateBase=35, PlatinumRate=30");
     env.ctx.settings.GoldRate = 40;
     env.ctx.settings.GoldRateBase = 35;
@@ -239,6 +244,7 @@ void TestPricingScreens::exchangeRateScreen()
 void TestPricingScreens::welcomeWindow()
 {
     PricingEnv env;
+    env.ctx.user.Administrator = env.ctx.user.AllowExchangeRateChanging = true;
     LocalHttpServer server;
     server.set("/", "<a href='x?from=USD&amp;to=CAD'>1.3256</a>");
     server.set("/table/?from=USD&amount=1", "<a href='y?from=USD&amp;to=ZAR'>18.25</a>");

@@ -118,31 +118,31 @@ void TestRates::fetchFailure_data()
     QTest::addColumn<QByteArray>("brokenPath");
     QTest::addColumn<QString>("how"); // "404", "silent", "garbage"
     QTest::addColumn<QString>("step");
-    QTest::addColumn<double>("cdn"); // 1.0 = left as it was
+    QTest::addColumn<double>("cdn"); // 0 = still unknown, as it was
     QTest::addColumn<double>("zar");
 
-    QTest::newRow("start page answers 404") << QByteArray("/") << "404" << "exchange-rate start page" << 1.0 << 1.0;
+    QTest::newRow("start page answers 404") << QByteArray("/") << "404" << "exchange-rate start page" << 0.0 << 0.0;
     QTest::newRow("table page never answers") << QByteArray("/table/?from=USD&amount=1") << "silent"
-                                              << "exchange-rate table page" << 1.0 << 1.0;
-    QTest::newRow("start page without the rate") << QByteArray("/") << "garbage" << "Canadian dollar rate" << 1.0
-                                                 << 1.0;
+                                              << "exchange-rate table page" << 0.0 << 0.0;
+    QTest::newRow("start page without the rate") << QByteArray("/") << "garbage" << "Canadian dollar rate" << 0.0
+                                                 << 0.0;
     QTest::newRow("table page without the rate") << QByteArray("/table/?from=USD&amount=1") << "garbage"
-                                                  << "rand rate" << 1.3256 << 1.0;
+                                                  << "rand rate" << 1.3256 << 0.0;
     QTest::newRow("metal page never answers") << QByteArray("/market/") << "silent" << "metal-price page" << 1.3256
                                               << 18.250412;
     QTest::newRow("metal page without gold") << QByteArray("/market/") << "garbage" << "gold price" << 1.3256
                                              << 18.250412;
     // Figures no rate can be: refused, the old rate kept.
-    QTest::newRow("cad of 0") << QByteArray("/") << "?from=USD&amp;to=CAD'>0</a>" << "Canadian dollar rate" << 1.0
-                              << 1.0;
+    QTest::newRow("cad of 0") << QByteArray("/") << "?from=USD&amp;to=CAD'>0</a>" << "Canadian dollar rate" << 0.0
+                              << 0.0;
     QTest::newRow("negative cad") << QByteArray("/") << "?from=USD&amp;to=CAD'>-1.3</a>" << "Canadian dollar rate"
-                                  << 1.0 << 1.0;
+                                  << 0.0 << 0.0;
     QTest::newRow("cad of 1e308") << QByteArray("/") << "?from=USD&amp;to=CAD'>1e308</a>"
-                                  << "Canadian dollar rate" << 1.0 << 1.0;
+                                  << "Canadian dollar rate" << 0.0 << 0.0;
     QTest::newRow("rand of 0") << QByteArray("/table/?from=USD&amount=1") << "?from=USD&amp;to=ZAR'>0.000</a>"
-                               << "rand rate" << 1.3256 << 1.0;
+                               << "rand rate" << 1.3256 << 0.0;
     QTest::newRow("rand of 1e308") << QByteArray("/table/?from=USD&amount=1") << "?from=USD&amp;to=ZAR'>1e308</a>"
-                                   << "rand rate" << 1.3256 << 1.0;
+                                   << "rand rate" << 1.3256 << 0.0;
     QTest::newRow("gold of 0") << QByteArray("/market/") << "AU-bid\">0</td>" << "gold price" << 1.3256
                                << 18.250412;
     QTest::newRow("negative gold") << QByteArray("/market/") << "AU-bid\">-1,234.50</td>" << "gold price"
@@ -227,7 +227,8 @@ void TestRates::conversions_data()
                                         << "10.0000" << "311.035";
     QTest::newRow("grams per ounce alone changes nothing") << int(F::OunceToGram) << "28.35" << "40.00"
                                                             << "1244.1400" << "35.00" << "1088.6225";
-    QTest::newRow("typed text with letters") << int(F::GoldRate) << "12abc" << "12abc" << "373.2420" << "35.00"
+    // Text that is not a figure converts nothing (the save refuses it).
+    QTest::newRow("typed text with letters") << int(F::GoldRate) << "12abc" << "12abc" << "1244.1400" << "35.00"
                                              << "1088.6225";
 }
 

@@ -234,7 +234,7 @@ void TestLabelPrinter::labelPrinterSetupSavesEdits()
     int saved = 0;
     w.saved = [&saved] { ++saved; };
     w.txtCOMPort->setText(QStringLiteral("/dev/ttyUSB3"));
-    w.txtLeftOffset->setText(QStringLiteral("40abc"));
+    w.txtLeftOffset->setText(QStringLiteral(" 40 "));
     w.txtScannerCOMPort->setText(QStringLiteral(" 5 "));
     w.txtDefaultMarkup->setText(QStringLiteral("3.75"));
     QTest::mouseClick(w.cmdSave, Qt::LeftButton);
@@ -262,6 +262,7 @@ void TestLabelPrinter::sampleLabelUsesTheTypedPort()
     QSerialPort reader;
     QVERIFY(test::openReader(reader, pty.b));
 
+    e.ctx.user.Administrator = true;
     frmConfigLabelPrinter w(e.ctx);
     w.txtCOMPort->setText(pty.a);
     w.txtLeftOffset->setText(QStringLiteral("12"));

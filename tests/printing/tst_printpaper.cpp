@@ -2,6 +2,7 @@
 // pdftotext, pdftoppm and zbarimg; printers chosen by name on a private print
 // scheduler; the stone screen's paper command; the print subcommands.
 #include "../stones/StoneTestEnv.h"
+#include "PdfLayoutCheck.h"
 #include "PrintTestKit.h"
 #include "core/Scanner.h"
 #include "printing/Barcode39.h"
@@ -40,6 +41,7 @@ private slots:
     void paperTexts();
     void paperLooksAsReviewed();
     void paperFromTheStoneScreen();
+    void listPriceDateOfTheGridRow();
     void previewShowsThePages();
     void printSubcommands();
 
@@ -285,9 +287,13 @@ void TestPrintPaper::paperTexts_data()
                                             << QStringList{"Gir.:", "Gir"};
     QTest::newRow("compact") << true << false << "Medium"
                              << (common + QStringList{"1.01 ct  E  VS1  Excellent", "RLP: 5000.00",
-                                                      "Dim.: 6.41x6.45x3.98", "Pol.: EX", "Sym.: VG",
-                                                      "Cut: Excellent", "Flo: None", "Dep: 61.70", "Tab: 57.00"})
-                             << QStringList{"Gir.:", "RLPD"};
+                                                      "RLPD: Nov 27, 2026", "Dim.: 6.41x6.45x3.98", "Pol.: EX",
+                                                      "Sym.: VG", "Cut: Excellent", "Flo: None", "Dep: 61.70",
+                                                      "Tab: 57.00"})
+                             << QStringList{"Gir.:"};
+    QTest::newRow("compact, portrait") << true << true << "Medium"
+                                       << (common + QStringList{"RLP: 5000.00", "RLPD: Nov 27, 2026"})
+                                       << QStringList{"Gir.:"};
 }
 
 void TestPrintPaper::paperTexts()
@@ -311,6 +317,11 @@ void TestPrintPaper::paperTexts()
         QVERIFY2(text.contains(t.simplified()), qPrintable(t + QStringLiteral(" missing in:\n") + text));
     for (const QString &t : absent)
         QVERIFY2(!text.contains(t), qPrintable(t + QStringLiteral(" found in:\n") + text));
+
+    // Every word on the card, none over another.
+    test::LayoutCheck onCard;
+    onCard.area = test::cardOnPdfPage(p.left, p.top, quill ? kQuillPaperWidth : kPaperWidth, 0, !flip);
+    VELMOR_VERIFY_PDF_LAYOUT(pdf, onCard);
 
     // Landscape without the flip, portrait with it.
     const QSizeF page = pageSizePoints(pdf);
@@ -363,6 +374,27 @@ void TestPrintPaper::paperLooksAsReviewed()
     diff /= double(card.width() * card.height()) * 255.0;
     QVERIFY2(diff < 0.04, qPrintable(QStringLiteral("mean difference %1").arg(diff)));
     QVERIFY2(qAbs(inkCard - inkRef) < inkRef / 5, qPrintable(QStringLiteral("%1 / %2").arg(inkCard).arg(inkRef)));
+}
+
+// The stone paper's "RLPD: " date is the date of the grid row that gives the
+// stone its list price; a list price the grid does not give has no date.
+void TestPrintPaper::listPriceDateOfTheGridRow()
+{
+    StoneEnv e;
+    const qint64 id = e.stone(QStringLiteral("R-18")); // 1.01 ct E VS1, listed at 5000
+    db::exec(e.t.db(), QStringLiteral("INSERT INTO raplist (Shape, Colour, Clarity, LowCarat, HighCarat, Price, Date) "
+                                      "VALUES ('BR', 'E', 'VS1', 1, 1.49, 5000, '2026-11-27')"));
+    printing::DiamondPaper p;
+    QVERIFY(stones::stonePaper(e.ctx, id, p));
+    QCOMPARE(p.listPrice, QStringLiteral("5000.00"));
+    QCOMPARE(p.listPriceDate, QDate(2026, 11, 27));
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath(QStringLiteral("dated.pdf"));
+    QVERIFY(printPaper(pdf, p, true, false).ok);
+    QVERIFY(test::pdfText(pdf).simplified().contains(QStringLiteral("RLPD: Nov 27, 2026")));
+    db::exec(e.t.db(), QStringLiteral("UPDATE SingleStone SET RapaportPrice = 4800 WHERE ID = ?"), {id});
+    QVERIFY(stones::stonePaper(e.ctx, id, p));
+    QVERIFY(!p.listPriceDate.isValid());
 }
 
 void TestPrintPaper::paperFromTheStoneScreen()

@@ -6,6 +6,8 @@
 #include "../pricing/PricingTestKit.h"
 
 #include "core/AppContext.h"
+#include "core/Configuration.h"
+#include "core/frmConfiguration.h"
 #include "shell/StartupSteps.h"
 #include "core/Users.h"
 #include "shell/frmFront.h"
@@ -16,9 +18,13 @@
 #include "db/SchemaTables.h"
 #include "db/Sql.h"
 #include "stones/frmDiamondDetail.h"
+#include "core/widgets/StoneScreenRights.h"
+#include "memos/MemoPrint.h"
+#include "printing/PrintJob.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -106,9 +112,14 @@ private slots:
     void oneRateRefreshAtATime();
     void homeScreen_data();
     void homeScreen();
+    void startWithoutNetwork_data();
+    void startWithoutNetwork();
     void waitsForTimedNotice();
     void rightsOnTheFrontScreen();
     void frontScreenActivation();
+    void stoneScreenRoadToTheMainMenu();
+    void stoneScreenHidesPriceColumns_data();
+    void stoneScreenHidesPriceColumns();
     void plusMinusGradesRepaired();
     void scannerOverSerialPort();
 };
@@ -120,8 +131,10 @@ void TestStartup::schemaCheck_data()
     QTest::addColumn<int>("stored");
     QTest::addColumn<bool>("upgrades");
     QTest::addColumn<int>("after");
-    QTest::newRow("307 is upgraded") << 307 << true << 308;
-    QTest::newRow("308 is current") << 308 << false << 308;
+    QTest::newRow("307 is upgraded") << 307 << true << 310;
+    QTest::newRow("308 is upgraded") << 308 << true << 310;
+    QTest::newRow("309 is upgraded") << 309 << true << 310;
+    QTest::newRow("310 is current") << 310 << false << 310;
     QTest::newRow("400 is left alone") << 400 << false << 400;
 }
 
@@ -159,7 +172,7 @@ void TestStartup::emptySharedDatabaseIsMadeAtStart()
         QVERIFY(s.run());
         QVERIFY(s.flow->upgraded());
         QCOMPARE(db::schema::storedVersion(t.db()), double(db::schema::kSchemaVersion));
-        QCOMPARE(db::tableNames(t.db()).size(), int(db::schema::finalTables().size()) + 1); // and RowGuard
+        QCOMPARE(db::tableNames(t.db()).size(), int(db::schema::finalTables().size()));
         QCOMPARE(db::scalar(t.db(), "SELECT COUNT(*) FROM Config").toInt(), 1);
         QVERIFY(db::scalar(t.db(), "SELECT COUNT(*) FROM DiamondGrades").toInt() > 20);
         QVERIFY2(!s.prompt.messages().join("|").contains("could not be brought up to date"),
@@ -200,6 +213,57 @@ void TestStartup::oneRateRefreshAtATime()
     // A tick in the same due second after the fetch has ended: no second one.
     flow.refreshRates(nullptr);
     QCOMPARE(server.hits.value("/"), 1);
+}
+
+// A start that cannot fetch the day's rates works with the last good ones
+// stored and writes no rate of 1.0 anywhere; with no rand rate stored, the
+// rand rate stays unknown: parcel memo lines keep no rand rate and a memo
+// sheet in rand is refused, naming the rate and where to set it.
+void TestStartup::startWithoutNetwork_data()
+{
+    QTest::addColumn<QVariant>("storedRand");
+    QTest::newRow("rand rate stored") << QVariant(17.9);
+    QTest::newRow("no rand rate stored") << QVariant();
+}
+
+void TestStartup::startWithoutNetwork()
+{
+    QFETCH(QVariant, storedRand);
+    TestDb t;
+    db::exec(t.db(), QStringLiteral("UPDATE Config SET ExchangeRate = 1.31, ExchangeRateZAR = ?"), {storedRand});
+    db::exec(t.db(), QStringLiteral("INSERT INTO parcel (SKU, SellPerCarat) VALUES ('P1', 300)"));
+    db::exec(t.db(), QStringLiteral("INSERT INTO memoparcellist (memoparcelid, parcelid, carat) VALUES (1, 1, 2)"));
+    const qint64 customer = db::insert(t.db(), QStringLiteral("INSERT INTO Customer (CompanyName) VALUES ('Rand Buyer')"));
+    const qint64 sheet = db::insert(t.db(), QStringLiteral("INSERT INTO memosheet (CustomerID, Date) VALUES (?, NOW())"),
+                                    {customer});
+    db::exec(t.db(),
+             QStringLiteral("INSERT INTO SingleStone (SKU, Shape, Carat, RapaportPrice, SellOffRap, SellPriceUS, Status, "
+                            "MemoSheetID, CustomerID) VALUES ('R1', 'Round Brilliant [BR]', 1, 3000, 0, 3000, 'Memo', ?, ?)"),
+             {sheet, customer});
+    Start s(t);
+    QVERIFY(s.run());
+    QCOMPARE(s.ctx.exchangeRateCDN, 1.31);
+    const bool rand = storedRand.isValid();
+    QCOMPARE(s.ctx.exchangeRateZAR, rand ? 17.9 : 0.0);
+    auto count = [&](const char *sql) { return db::scalar(t.db(), QString::fromLatin1(sql)).toInt(); };
+    QCOMPARE(count("SELECT COUNT(*) FROM memoparcellist WHERE exchangerateCDN = 1 OR exchangerateZAR = 1"), 0);
+    QCOMPARE(count("SELECT COUNT(*) FROM memoparcellist WHERE exchangerateCDN = 1.31"), 1);
+    QCOMPARE(count("SELECT COUNT(*) FROM memoparcellist WHERE exchangerateZAR IS NULL"), rand ? 0 : 1);
+    QCOMPARE(count("SELECT COUNT(*) FROM Config WHERE ExchangeRate = 1 OR ExchangeRateZAR = 1"), 0);
+
+    QTemporaryDir out;
+    memos::MemoPrintRequest r;
+    r.memoSheetId = sheet;
+    r.zar = true;
+    s.prompt.clear();
+    const printing::PrintOutcome printed =
+        memos::printMemoSheet(s.ctx, r, printing::PrintTarget::pdf(out.filePath(QStringLiteral("memo.pdf"))));
+    QCOMPARE(printed.ok, rand);
+    if (!rand) {
+        QVERIFY2(printed.error.contains(QStringLiteral("The rand rate (ZAR) is not known")), qPrintable(printed.error));
+        QVERIFY(printed.error.contains(QStringLiteral("Working exchange rates")));
+        QVERIFY(!QFile::exists(out.filePath(QStringLiteral("memo.pdf"))));
+    }
 }
 
 void TestStartup::homeScreen_data()
@@ -313,7 +377,9 @@ void TestStartup::rightsOnTheFrontScreen()
         QVERIFY2(w && w->isVisible(), screen);
         w->close();
     }
-    QVERIFY(!enabled(front, QStringLiteral("cmdFindCustomer")));   // a right the first user lacks
+    // The first user holds every right: every command with an installed screen is open.
+    for (const char *c : kRightCommands)
+        QVERIFY2(enabled(front, QString::fromLatin1(c)), c);
     QVERIFY(enabled(stone, QStringLiteral("mnuConfiguration")));
     QVERIFY(enabled(stone, QStringLiteral("txtSellPriceLocalCT2")));
     QVERIFY(stone->findChild<QAction *>(QStringLiteral("cmdLogOff"))->isVisible());
@@ -410,6 +476,129 @@ void TestStartup::frontScreenActivation()
     s.ctx.WholeSaleMode = false;
     s.ctx.DiamondMode = true;
     QVERIFY(frontCaption(s.ctx).endsWith(QStringLiteral("Rapp & Sons fE tD")));
+}
+
+// In the default set-up the stone screen's menu bar leads to the main menu
+// screen (its commands under the same rights); the stone screen shows the
+// company logo; the settings menu opens the memo disclaimer; the
+// configuration switches the wholesale set-up on for the next start.
+void TestStartup::stoneScreenRoadToTheMainMenu()
+{
+    TestDb t;
+    Start s(t);
+    QImage logo(40, 20, QImage::Format_RGB32);
+    logo.fill(Qt::red);
+    QVERIFY(logo.save(s.ctx.workstation.path(QStringLiteral("logo.jpg"))));
+    QVERIFY(s.run());
+    ui::frmDiamondDetail *stone = s.flow->stone();
+    ui::frmFront *front = s.flow->front();
+    QVERIFY(!front->isVisible());
+    QVERIFY(!stone->findChild<QLabel *>(QStringLiteral("imgLogo"))->pixmap().isNull());
+
+    QAction *road = stone->findChild<QAction *>(QStringLiteral("mnuMainMenu"));
+    QVERIFY(road && road->isEnabled() && road->isVisible());
+    road->trigger();
+    QVERIFY(front->isVisible());
+    // Nobody logged in: the main menu's commands stay shut.
+    QVERIFY(!enabled(front, QStringLiteral("cmdAddCustomer")));
+    QVERIFY(!enabled(front, QStringLiteral("mnuConfig")));
+    QString name = QStringLiteral("user"), password = QString::fromLatin1(kFirstUserPassword);
+    QVERIFY(velmor::login(s.ctx, name, password));
+    for (const char *c : {"cmdAddCustomer", "cmdFindCustomer", "cmdFindRep", "mnuExchangeAndGold", "mnuConfigQs",
+                          "mnuConfigD_Range", "mnuShapeWords", "mnuLabWords", "mnuMemoDisclaimer",
+                          "mnuSalesDisclaimer", "mnuHttpTest"})
+        QVERIFY2(enabled(front, QString::fromLatin1(c)), c);
+    // The HTTP client's test screen has its menu entry.
+    front->findChild<QAction *>(QStringLiteral("mnuHttpTest"))->trigger();
+    QVERIFY(front->findChild<QWidget *>(QStringLiteral("frmMain")));
+
+    // The settings menu's memo disclaimer button opens its screen.
+    bool sawDisclaimer = false;
+    QTimer::singleShot(50, [&] {
+        if (QWidget *menu = QApplication::activeModalWidget()) {
+            auto *b = menu->findChild<QPushButton *>(QStringLiteral("Command2"));
+            QVERIFY(b && b->isEnabled());
+            QTimer::singleShot(50, [&] {
+                if (QWidget *d = QApplication::activeModalWidget()) {
+                    sawDisclaimer = d->objectName() == QLatin1String("frmMemoDisclaimer");
+                    d->close();
+                }
+            });
+            b->click();
+        }
+    });
+    stone->findChild<QAction *>(QStringLiteral("mnuConfiguration"))->trigger();
+    QVERIFY(sawDisclaimer);
+
+    // The configuration's switch for the wholesale set-up, and the change
+    // tracking caption.
+    {
+        ui::frmConfiguration config(s.ctx);
+        config.show();
+        auto *change = config.findChild<QCheckBox *>(QStringLiteral("chkStoneChange"));
+        QCOMPARE(change->text(), QStringLiteral("enable the Tracking of Changes that were done to a Stone"));
+        auto *wholesale = config.findChild<QCheckBox *>(QStringLiteral("chkVelmorWholeSale"));
+        QVERIFY(wholesale && !wholesale->isChecked());
+        wholesale->setChecked(true);
+        config.save();
+    }
+    QVERIFY(db::scalar(t.db(), QStringLiteral("SELECT VelmorWholeSale FROM Config")).toInt() != 0);
+    Start next(t);
+    QVERIFY(next.run());
+    QVERIFY(next.ctx.WholeSaleMode);
+    QVERIFY(next.flow->front()->isVisible());
+}
+
+void TestStartup::stoneScreenHidesPriceColumns_data()
+{
+    QTest::addColumn<QString>("column");
+    QTest::addColumn<QStringList>("hidden");
+    QTest::newRow("list price per carat") << "HideRapUS_CT" << QStringList{"txtOriginalRapPrice", "txtLatestRapPrice"};
+    QTest::newRow("list price per stone") << "HideRapUS_Stone" << QStringList{"txtOriginalRapPriceUS", "txtUSRap"};
+    QTest::newRow("cost per stone") << "HideCostUS_ST" << QStringList{"txtBoughtPriceUS"};
+    QTest::newRow("selling price per stone")
+        << "HideSellPriceUS_ST" << QStringList{"txtSellPrice", "txtSellPriceLX", "txtSellPrice2", "txtSellPrice3"};
+    QTest::newRow("local selling price per stone")
+        << "HideSellPriceMY_ST" << QStringList{"txtSellPriceLocal2", "txtSellPriceLocal3"};
+}
+
+void TestStartup::stoneScreenHidesPriceColumns()
+{
+    QFETCH(QString, column);
+    QFETCH(QStringList, hidden);
+    TestDb t;
+    Start s(t);
+    QVERIFY(s.run());
+    ui::frmDiamondDetail *stone = s.flow->stone();
+    // Costs are shown only to a user who may see them.
+    s.ctx.user.ViewCost = true;
+    ui::DiamondCostShowModule(stone);
+    QStringList all = {"txtOriginalRapPrice", "txtLatestRapPrice", "txtOriginalRapPriceUS", "txtUSRap",
+                       "txtBoughtPriceUS", "txtSellPrice", "txtSellPriceLX", "txtSellPrice2", "txtSellPrice3",
+                       "txtSellPriceLocal2", "txtSellPriceLocal3"};
+    auto shown = [&] {
+        QStringList out;
+        for (const QString &n : all)
+            if (stone->findChild<QWidget *>(n)->isVisibleTo(stone))
+                out << n;
+        return out;
+    };
+    QCOMPARE(shown(), all);
+    db::exec(t.db(), QStringLiteral("UPDATE Config SET %1 = -1").arg(column));
+    GetConfigurationModule(s.ctx);
+    s.flow->showMainMenu();
+    s.flow->showStoneScreen();
+    QTRY_VERIFY(stone->isActiveWindow());
+    QStringList expected = all;
+    for (const QString &h : hidden)
+        expected.removeAll(h);
+    QTRY_COMPARE(shown(), expected);
+    // Cleared again, they come back.
+    db::exec(t.db(), QStringLiteral("UPDATE Config SET %1 = 0").arg(column));
+    GetConfigurationModule(s.ctx);
+    s.flow->showMainMenu();
+    s.flow->showStoneScreen();
+    QTRY_COMPARE(shown(), all);
 }
 
 void TestStartup::plusMinusGradesRepaired()

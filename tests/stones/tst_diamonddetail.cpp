@@ -357,6 +357,7 @@ void TestDiamondDetail::priceWindow()
 {
     StoneEnv e;
     e.ctx.exchangeRateCDN = 1.3;
+    e.ctx.user.ViewCost = true; // the bought prices are shown to those who may see costs
     stones::StoneForm f;
     f.Carat = "0.5";
     f.setPrice(stones::StonePriceModel::BoughtPriceUS, "1000.00");

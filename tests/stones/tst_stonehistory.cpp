@@ -1,6 +1,7 @@
 // A stone's history (memo out and back, invoiced, vendor), the memo-out list
 // on paper, and the search, history and memo-out commands of the program.
 #include "../printing/PrintTestKit.h"
+#include "PdfLayoutCheck.h"
 #include "StoneTestEnv.h"
 #include "printing/PrintJob.h"
 #include "stones/StoneHistory.h"
@@ -153,6 +154,7 @@ void TestStoneHistory::memoOutList()
         printing::PrintTarget::pdf(pdf),
         [&](printing::PrintSurface &s, QString *err) { return drawMemoOutList(s, list, QDate(2026, 6, 1), err); });
     QVERIFY(out.ok);
+    VELMOR_VERIFY_PDF_LAYOUT(pdf);
     const QString t = velmor::test::pdfText(pdf).simplified();
     QVERIFY2(t.contains("Daily Memo Information Sheet as of Jun 01, 2026"), qPrintable(t));
     QVERIFY(t.contains("Aurum Ltd --- 604-555-0100") && t.contains("Stones on MEMO: 2"));

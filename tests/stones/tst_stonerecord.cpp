@@ -86,6 +86,13 @@ void TestStoneRecord::saveChecks_data()
     QTest::newRow("no sku") << "sku=;shape=" << false << "You need to Assign a SKU number";
     QTest::newRow("no shape") << "shape=;carat=0" << false << "You need to Assign a Shape";
     QTest::newRow("no weight") << "carat=" << false << "You need to define a Carat Weight";
+    QTest::newRow("weight below 0") << "carat=-1" << false << "The Weight must be more than 0.";
+    QTest::newRow("weight that rounds to 0") << "carat=0.000001" << false
+                                             << "The Weight must be more than 0: \"0.000001\" is 0 at 5 decimals.";
+    QTest::newRow("sku behind a byte-order mark") << QString::fromUtf8("sku=\uFEFFa1") << false
+                                                  << "This SKU number is already been used for another Diamond, please "
+                                                     "choose another SKU number!";
+    QTest::newRow("zero-width space in a new sku") << QString::fromUtf8("sku=NEW\u200B1") << false << "";
     QTest::newRow("colour forced") << "force;colour=" << false << "You need to Assign the Colour";
     QTest::newRow("clarity forced") << "force;clarity=" << false << "You need to ASsign the Clarity";
     QTest::newRow("cut forced") << "force;cut=" << false << "You need to ASsign the Cut";
@@ -462,8 +469,10 @@ void TestStoneRecord::badInputLeavesRowsAlone()
     // a value too large for its column is a failed save and leaves the row alone
     QVERIFY(beginEdit(e.ctx, f, st));
     f.Carat = "99999999999999999999";
-    e.prompt.answer(true); // the weight question
-    QCOMPARE(saveStone(e.ctx, f, st), SaveResult::Failed);
+    e.prompt.clear();
+    QCOMPARE(saveStone(e.ctx, f, st), SaveResult::Refused);
+    QVERIFY2(e.prompt.messages().first().contains("The Weight \"99999999999999999999\" is too large"),
+             qPrintable(e.prompt.messages().first()));
     QCOMPARE(e.value("SELECT Carat FROM SingleStone WHERE ID=?", {id}).toDouble(), 1.01);
 }
 
@@ -558,6 +567,8 @@ void TestStoneRecord::overLongTextIsNamed_data()
     QTest::newRow("256-character lot, strict server") << true << "Lot" << 256 << "The Lot is too long: 256 characters where at most 255";
     QTest::newRow("256-character lot, no strict mode") << false << "Lot" << 256 << "The Lot is too long: 256";
     QTest::newRow("255-character lot fits") << false << "Lot" << 255 << "";
+    QTest::newRow("51-character shape, no strict mode") << false << "Shape" << 51
+                                                        << "The Shape is too long: 51 characters where at most 50";
 }
 
 void TestStoneRecord::overLongTextIsNamed()
@@ -575,6 +586,8 @@ void TestStoneRecord::overLongTextIsNamed()
     const QString text = QString(length - 1, QLatin1Char('x')) + QString::fromUtf8("\u00e9");
     if (field == "SKU")
         f.SKU = text;
+    else if (field == "Shape")
+        f.Shape = text;
     else
         f.Lot = text;
     const SaveResult r = saveStone(e.ctx, f, st);

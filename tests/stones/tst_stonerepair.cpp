@@ -121,7 +121,39 @@ private slots:
     void secondRunFindsNothing();
     void setBasedAgreesWithWalk_data();
     void setBasedAgreesWithWalk();
+    void presetsAndUnknownRates();
 };
+
+// A new database holds both flags of each pricing preset as Null: the
+// preset is set.  A repair without known rates leaves the parcel memo
+// lines' rates Null instead of writing 1.0.
+void TestStoneRepair::presetsAndUnknownRates()
+{
+    for (bool literal : {false, true}) {
+        StoneEnv e;
+        e.ctx.exchangeRateCDN = 0;
+        e.ctx.exchangeRateZAR = 0;
+        db::exec(e.t.db(), "UPDATE Config SET BuyUS=NULL, BuyLocal=NULL, SellUS=NULL, SellLocal=NULL, SellOffRap=NULL, "
+                           "SellFixedValue=NULL, LockMemo=NULL, FloatValue=NULL");
+        db::exec(e.t.db(), "INSERT INTO parcel (SKU, SellPerCarat) VALUES ('P1', 500)");
+        db::exec(e.t.db(), "INSERT INTO memoparcellist (memoparcelid, parcelid, carat, exchangerateCDN, exchangerateZAR, "
+                           "pricecarat) VALUES (1, 1, 1.5, NULL, NULL, NULL), (1, 1, 1.5, 1.31, 17.9, 400)");
+        if (literal)
+            repairLiteral(e.ctx);
+        else
+            repairOnOpen(e.ctx);
+        const char *where = literal ? "row by row" : "set-based";
+        QVERIFY2(e.count("SELECT COUNT(*) FROM Config WHERE BuyUS=-1 AND SellLocal=-1 AND SellFixedValue=-1 "
+                         "AND FloatValue=-1") == 1,
+                 where);
+        QVERIFY2(e.count("SELECT COUNT(*) FROM memoparcellist WHERE exchangerateCDN IS NULL AND exchangerateZAR IS NULL "
+                         "AND pricecarat=500") == 1,
+                 where);
+        QVERIFY2(e.count("SELECT COUNT(*) FROM memoparcellist WHERE exchangerateCDN=1") == 0, where);
+        QVERIFY2(e.count("SELECT COUNT(*) FROM memoparcellist WHERE exchangerateCDN=1.31 AND exchangerateZAR=17.9") == 1,
+                 where);
+    }
+}
 
 void TestStoneRepair::examples_data()
 {
@@ -139,8 +171,16 @@ void TestStoneRepair::examples_data()
     QTest::newRow("supplier from consignment") << "ConsignmentInCustomerID=9, SupplierID=NULL" << "SupplierID=9";
     QTest::newRow("supplier kept") << "ConsignmentInCustomerID=9, SupplierID=4" << "SupplierID=4";
     QTest::newRow("buy currency") << "BuyingInUS=0, BuyingInLocal=0" << "BuyingInUS=-1";
-    QTest::newRow("lock percent") << "RapaportPrice=NULL, LockPercent=0, LockPercentlx=-1, SellPriceUS=NULL, SellOffRap=12"
-                                  << "LockPercent=-1 AND LockPercentlx=-1 AND SellOffRap=0 AND SellPriceUS IS NULL";
+    QTest::newRow("lock percent keeps the discount")
+        << "RapaportPrice=NULL, LockPercent=0, LockPercentlx=-1, SellPriceUS=NULL, SellOffRap=12"
+        << "LockPercent=-1 AND LockPercentlx=-1 AND SellOffRap=12 AND SellPriceUS IS NULL";
+    QTest::newRow("lock percent without a discount")
+        << "RapaportPrice=NULL, LockPercent=0, LockPercentlx=-1, SellPriceUS=NULL, SellOffRap=NULL"
+        << "LockPercent=-1 AND SellOffRap=0 AND SellPriceUS IS NULL";
+    // The dealer's 25 % stays and prices the stone at 25 % off, not at the list.
+    QTest::newRow("lock percent prices at the discount")
+        << "RapaportPrice=4000, Carat=0.5, LockPercent=0, LockPercentlx=0, SellPriceUS=NULL, SellOffRap=25"
+        << "SellOffRap=25 AND SellPriceUS BETWEEN 1400 AND 1600"; // 25 % off 2000, not the list
     QTest::newRow("missing selling price, no weight") << "RapaportPrice=4000, Carat=NULL, SellOffRap=20, SellPriceUS=NULL, RND=5"
                                                       << "SellPriceUS IS NULL AND RND=5";
     QTest::newRow("tier 2 price") << "LockPercent=-1, Carat=0.5, RapaportPrice=4000, SellOffRap2=10, SellPriceUS2=NULL"
@@ -232,7 +272,7 @@ void TestStoneRepair::secondRunFindsNothing()
     QCOMPARE(e.value("SELECT BuyUS FROM Config").toInt(), -1);
     QCOMPARE(e.value("SELECT SellFixedValue FROM Config").toInt(), -1);
     QCOMPARE(e.value("SELECT SellLocal FROM Config").toInt(), -1);
-    QVERIFY(e.value("SELECT FloatValue FROM Config").toInt() == 0); // LockMemo Null: not a pair of false values
+    QCOMPARE(e.value("SELECT FloatValue FROM Config").toInt(), -1); // LockMemo Null and FloatValue 0: neither set
     QCOMPARE(e.count("SELECT COUNT(*) FROM Customer WHERE Terms IS NULL OR PriceClass IS NULL"), 0);
     QMap<QString, QStringList> before;
     for (const QString &t : kTables)

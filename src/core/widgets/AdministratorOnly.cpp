@@ -8,20 +8,25 @@
 
 namespace velmor::ui {
 
-bool administratorOnly(AppContext &ctx, QWidget *screen)
+bool rightHeld(AppContext &ctx, QWidget *screen, const QString &right)
 {
-    QObject::connect(&ctx.events(), &ContextEvents::rightsChanged, screen, [&ctx, screen] {
-        if (ctx.user.Administrator)
+    QObject::connect(&ctx.events(), &ContextEvents::rightsChanged, screen, [&ctx, screen, right] {
+        if (ctx.user.has(right))
             return;
         screen->setEnabled(false);
         screen->close();
     });
-    if (ctx.user.Administrator)
+    if (ctx.user.has(right))
         return true;
     MsgPermissionModule(ctx.prompt());
     screen->setEnabled(false);
     QTimer::singleShot(0, screen, &QWidget::close);
     return false;
+}
+
+bool administratorOnly(AppContext &ctx, QWidget *screen)
+{
+    return rightHeld(ctx, screen, QStringLiteral("Administrator"));
 }
 
 } // namespace velmor::ui

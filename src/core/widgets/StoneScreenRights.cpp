@@ -15,7 +15,8 @@ namespace velmor::ui {
 namespace {
 
 const char *const kCostFields[] = {"txtBuyOffRap",  "txtOriginalBuyOffRap", "txtBoughtPriceUSCT", "txtCode",
-                                   "lblBuyOffRap",  "lblOriginalBuyOffRap", "lblBoughtPriceUSCT", "lblCode"};
+                                   "lblBuyOffRap",  "lblOriginalBuyOffRap", "lblBoughtPriceUSCT", "lblCode",
+                                   "txtBoughtPriceUS", "lblCostST"};
 
 void setWidgetVisible(QWidget *stone, const char *name, bool visible)
 {
@@ -79,14 +80,14 @@ bool showLogin(AppContext &ctx, QWidget *parent)
     frmLogin dlg(ctx, parent);
     return dlg.exec() == QDialog::Accepted;
 }
-int runConfigMenu(AppContext &ctx, QWidget *stone)
+int runConfigMenu(AppContext &ctx, QWidget *stone, bool memoDisclaimer)
 {
     // The menu's screens change settings, passwords and rights.
     if (!checkRight(ctx, QStringLiteral("Administrator")))
         return 0;
     int choice = 0;
     {
-        frmConfigMenu menu(ctx, stone);
+        frmConfigMenu menu(ctx, stone, nullptr, memoDisclaimer);
         menu.exec();
         choice = menu.choice();
     }
@@ -107,7 +108,7 @@ int runConfigMenu(AppContext &ctx, QWidget *stone)
         ctx.screens().openSalesDisclaimer();
         break;
     default:
-        // 2 (the memo disclaimer) and 5 (store side) have no screen here yet.
+        // 2 is opened by the caller; 5 (labour) belongs to the store side.
         break;
     }
     return choice;

@@ -30,7 +30,8 @@ void LogOffModule(AppContext &ctx);
 bool showLogin(AppContext &ctx, QWidget *parent = nullptr);
 
 // The stone screen's settings menu (frmConfigMenu) and the screen it chose.
-// Returns the choice (0 when closed without one).
-int runConfigMenu(AppContext &ctx, QWidget *stone);
+// Returns the choice (0 when closed without one).  The memo disclaimer (2)
+// is offered when the caller can open it, and opened by the caller.
+int runConfigMenu(AppContext &ctx, QWidget *stone, bool memoDisclaimer = false);
 
 } // namespace velmor::ui

@@ -2,10 +2,12 @@
 
 #include "core/AppContext.h"
 #include "core/widgets/QtPrompt.h"
+#include "core/widgets/WindowPlacement.h"
 #include "shell/widgets/StartupFlow.h"
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QPointer>
 #include <QScreen>
 #include <QTimer>
 
@@ -28,6 +30,9 @@ void grabScreen(const QString &file)
 
 int runApplication(QApplication &app)
 {
+    // Every window fits the screen it opens on (its content scrolls on a
+    // small laptop screen rather than leaving controls out of reach).
+    app.installEventFilter(new ScreenFitter(&app));
     QtPrompt prompt;
     Workstation ws;
     db::ConnectionSettings cs;
@@ -38,15 +43,26 @@ int runApplication(QApplication &app)
         return 1;
     }
     AppContext ctx(ws, cs, &prompt);
+    // The splash screen is up before the database is opened: on an empty
+    // workstation folder making the private database takes seconds.
+    auto *splash = new frmSplash(ctx);
+    prompt.setProgressLine([splash = QPointer<frmSplash>(splash)](const QString &text) {
+        if (splash)
+            SplashMessageModule(splash, text);
+    });
+    // open() says on its line what it does ("Making the database ...").
+    splash->showOpening();
     try {
         ctx.open();
     } catch (const db::ConnectError &e) {
+        delete splash;
         // One message naming what failed and where to change it (also on
         // the terminal, for a start from a shell).
         fprintf(stderr, "velmor: %s\n", qPrintable(e.message()));
         QMessageBox::critical(nullptr, QStringLiteral("Velmor - no database"), e.message());
         return 1;
     } catch (const db::DbError &e) {
+        delete splash;
         QMessageBox::critical(nullptr, QStringLiteral("Velmor - no database"),
                               QStringLiteral("The database was reached but could not be prepared: %1\n\n"
                                              "The connection is set in %2.")
@@ -73,7 +89,7 @@ int runApplication(QApplication &app)
             });
         });
     }
-    flow.start();
+    flow.start(splash);
     if (!shots.isEmpty() && flow.splash()) {
         // Timer1's tick: the splash screen shows "Starting..." and its picture.
         QObject::connect(flow.splash(), &frmSplash::frontScreenNeeded, &app,

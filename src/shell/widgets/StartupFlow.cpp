@@ -1,5 +1,6 @@
 #include "shell/widgets/StartupFlow.h"
 
+#include "core/Failures.h"
 #include "core/AppContext.h"
 #include "shell/frmFront.h"
 #include "shell/frmSplash.h"
@@ -16,10 +17,13 @@
 #include "customers/frmCustomer.h"
 #include "customers/frmCustomerSearch.h"
 #include "customers/frmRep.h"
+#include "customers/frmRepSearch.h"
 #include "memos/frmMemo.h"
 #include "memos/frmMemoAddNewDiamondToIt.h"
 #include "memos/frmMemoHistory.h"
 #include "memos/frmNewMemo.h"
+#include "memos/frmMEMOsetup.h"
+#include "online/frmMain.h"
 #include "pricing/frmConfigD_Range.h"
 #include "pricing/frmConfigExchangeRate.h"
 #include "pricing/frmConfigQs.h"
@@ -53,6 +57,7 @@ StartupFlow::~StartupFlow()
     delete m_customerSearch.data();
     delete m_customer.data();
     delete m_rep.data();
+    delete m_repSearch.data();
     delete m_invoice.data();
     delete m_invoiceFind.data();
     delete m_stoneSearch.data();
@@ -60,9 +65,9 @@ StartupFlow::~StartupFlow()
     delete m_front.data();
 }
 
-void StartupFlow::start()
+void StartupFlow::start(frmSplash *shown)
 {
-    m_splash = new frmSplash(m_ctx);
+    m_splash = shown ? shown : new frmSplash(m_ctx);
     if (m_prompt)
         m_prompt->setProgressLine([splash = QPointer<frmSplash>(m_splash)](const QString &text) {
             if (splash)
@@ -107,19 +112,19 @@ void StartupFlow::loadFront()
                        [&ctx, showWindow, this] { showWindow(new pricing::frmLabs(ctx, m_front)); });
 
     // Customers, reps and the overdue check.
-    auto addCustomer = [this] {
-        frmCustomer *c = customerScreen();
-        c->setOpenedFromMainMenu(true);
-        c->show();
-        c->raise();
-        c->activateWindow();
-        c->addCustomer(false);
+    auto addCustomerFromMenu = [this] {
+        if (addCustomer())
+            m_customer->setOpenedFromMainMenu(true);
     };
-    m_front->setOpener(QStringLiteral("cmdAddCustomer"), addCustomer);
-    m_front->setOpener(QStringLiteral("mnuAddCustomer"), addCustomer);
+    m_front->setOpener(QStringLiteral("cmdAddCustomer"), addCustomerFromMenu);
+    m_front->setOpener(QStringLiteral("mnuAddCustomer"), addCustomerFromMenu);
     m_front->setOpener(QStringLiteral("cmdFindCustomer"), [this] { openCustomerSearch(); });
     // Memos: the report, and finding a memo sheet.
-    m_front->setOpener(QStringLiteral("cmdShowMemo"), [&ctx, showWindow, this] { showWindow(new frmMemo(ctx, m_front)); });
+    m_front->setOpener(QStringLiteral("cmdShowMemo"), [&ctx, showWindow, this] {
+        auto *report = new frmMemo(ctx, m_front);
+        report->stoneChosen = [this](qint64 id) { loadStoneBehind(id); };
+        showWindow(report);
+    });
     m_front->setOpener(QStringLiteral("cmdMemo"), [this] {
         frmMemoLoad dialog(m_ctx, m_front);
         if (dialog.exec() == QDialog::Accepted)
@@ -145,6 +150,11 @@ void StartupFlow::loadFront()
     });
     m_front->setOpener(QStringLiteral("cmdAddRep"), addRep);
     m_front->setOpener(QStringLiteral("mnuAddRep"), addRep);
+    m_front->setOpener(QStringLiteral("cmdFindRep"), [this] { openRepSearch(); });
+    // The disclaimers and the HTTP client's test screen.
+    m_front->setOpener(QStringLiteral("mnuMemoDisclaimer"), [this] { openMemoDisclaimer(); });
+    m_front->setOpener(QStringLiteral("mnuSalesDisclaimer"), [this] { openSalesDisclaimer(); });
+    m_front->setOpener(QStringLiteral("mnuHttpTest"), [showWindow, this] { showWindow(new online::frmMain(m_front)); });
     m_front->setOpener(QStringLiteral("cmdOverDue"), [this] {
         if (!checkRight(m_ctx, QStringLiteral("AllowPastDueView")))
             return;
@@ -202,6 +212,8 @@ void StartupFlow::startHome(bool wholesale)
         connect(m_stone, &frmDiamondDetail::memoPlacementRequested, this,
                 [this](qint64 stone, qint64 sheet) { openMemoSheetWithStone(sheet, stone); });
         connect(m_stone, &frmDiamondDetail::memoLoadRequested, this, &StartupFlow::openMemoLoad);
+        connect(m_stone, &frmDiamondDetail::mainMenuRequested, this, &StartupFlow::showMainMenu);
+        connect(m_stone, &frmDiamondDetail::memoDisclaimerRequested, this, &StartupFlow::openMemoDisclaimer);
     }
     if (m_front)
         m_front->setStoneScreen(m_stone);
@@ -281,6 +293,14 @@ bool StartupFlow::openStone(qint64 stoneId)
     return true;
 }
 
+bool StartupFlow::loadStoneBehind(qint64 stoneId)
+{
+    if (!m_stone)
+        return false;
+    m_stone->loadStone(int(stoneId));
+    return true;
+}
+
 bool StartupFlow::openPriceSheet()
 {
     auto *w = new pricing::frmRapPriceSheet(m_ctx);
@@ -351,6 +371,66 @@ void StartupFlow::showHome()
     home->show();
     home->raise();
     home->activateWindow();
+}
+
+bool StartupFlow::showMainMenu()
+{
+    if (!m_front)
+        return false;
+    m_front->show();
+    m_front->raise();
+    m_front->activateWindow();
+    m_front->activated();
+    return true;
+}
+
+bool StartupFlow::addCustomer()
+{
+    if (!checkRight(m_ctx, QStringLiteral("AllowCustomerAdd")))
+        return false;
+    frmCustomer *c = customerScreen();
+    c->show();
+    c->raise();
+    c->activateWindow();
+    c->addCustomer(false);
+    return true;
+}
+
+bool StartupFlow::openRep(qint64 repId)
+{
+    frmRep *r = repScreen();
+    if (!r->busy())
+        r->showRep(repId);
+    r->show();
+    r->raise();
+    r->activateWindow();
+    return true;
+}
+
+bool StartupFlow::openRepSearch()
+{
+    if (!checkRight(m_ctx, QStringLiteral("AllowRepView")))
+        return false;
+    if (!m_repSearch) {
+        auto *list = new frmRepSearch(m_ctx);
+        list->openRep = [this](qint64 id) { openRep(id); };
+        m_repSearch = list;
+        m_repSearch->setAttribute(Qt::WA_DeleteOnClose);
+        placeWindow(m_repSearch, m_repSearch->size(), QApplication::activeWindow());
+    } else {
+        static_cast<frmRepSearch *>(m_repSearch.data())->search();
+    }
+    m_repSearch->show();
+    m_repSearch->raise();
+    m_repSearch->activateWindow();
+    return true;
+}
+
+bool StartupFlow::openMemoDisclaimer()
+{
+    frmMemoDisclaimer dialog(m_ctx, QApplication::activeWindow());
+    dialog.exec();
+    return true;
 }
 
 void StartupFlow::refreshRates(QWidget *parent)
@@ -442,7 +522,8 @@ bool StartupFlow::splitOlderParcel(qint64 parcelId, QWidget *parent)
     std::optional<stones::OlderParcelView> source;
     try {
         source = stones::readOlderParcel(m_ctx.db(), parcelId);
-    } catch (const db::DbError &) {
+    } catch (const db::DbError &e) {
+        informFailure(m_ctx, QStringLiteral("The parcel could not be read"), QStringLiteral("Split Parcel"), e);
     }
     if (!source)
         return false;
@@ -487,6 +568,7 @@ bool StartupFlow::openCustomerSearchWith(const CustomerSearchPreset &preset)
     QWidget *opener = QApplication::activeWindow();
     if (!m_customerSearch) {
         m_customerSearch = new frmCustomerSearch(m_ctx);
+        m_customerSearch->addCustomer = [this] { addCustomer(); };
         m_customerSearch->setAttribute(Qt::WA_DeleteOnClose);
     }
     m_customerSearch->setOpener(opener == m_customerSearch ? nullptr : opener);

@@ -34,7 +34,8 @@ public:
     explicit StartupFlow(AppContext &ctx, QtPrompt *prompt = nullptr, QObject *parent = nullptr);
     ~StartupFlow() override;
 
-    void start();
+    // `shown`: a splash screen already up while the database was opened.
+    void start(frmSplash *shown = nullptr);
 
     frmSplash *splash() const { return m_splash; }
     frmFront *front() const { return m_front; }
@@ -45,6 +46,9 @@ public:
     // The screens this program has, for the screens that open each other.
     bool available(Screen s) const override;
     bool openStone(qint64 stoneId) override;
+    // Loads the stone on the stone screen where it stands (the memo report
+    // follows its current row there).
+    bool loadStoneBehind(qint64 stoneId);
     bool openPriceSheet() override;
     // The stone search (one window), for a memo sheet when given.
     bool openStoneSearch(qint64 memoSheetId = 0) override;
@@ -53,6 +57,15 @@ public:
     bool openCertificateLookup(qint64 stoneId) override;
     bool printStonePaper(qint64 stoneId, QWidget *parent) override;
     void showHome() override;
+    // The main menu screen over the home screen (the stone screen's road to
+    // every main-menu command, in both set-ups).
+    bool showMainMenu();
+    // The customer screen with a new customer started (right AllowCustomerAdd).
+    bool addCustomer();
+    // The rep screen showing a rep, and the list of reps (right AllowRepView).
+    bool openRep(qint64 repId);
+    bool openRepSearch();
+    bool openMemoDisclaimer();
     void refreshRates(QWidget *parent) override;
     // Customers, their search and reps.
     bool openCustomer(qint64 customerId) override;
@@ -109,6 +122,7 @@ private:
     QPointer<frmCustomer> m_customer;
     QPointer<frmCustomerSearch> m_customerSearch;
     QPointer<frmRep> m_rep;
+    QPointer<QWidget> m_repSearch;
     QPointer<QWidget> m_invoice, m_invoiceFind;
     QPointer<frmParcel> m_parcel;
     QPointer<frmItemDiamondSearch> m_stoneSearch;

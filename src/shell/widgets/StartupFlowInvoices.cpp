@@ -3,6 +3,7 @@
 // sales disclaimer.
 #include "shell/widgets/StartupFlow.h"
 
+#include "core/ChangeEvents.h"
 #include "core/AppContext.h"
 #include "core/Users.h"
 #include "core/widgets/WindowPlacement.h"
@@ -114,12 +115,16 @@ bool StartupFlow::printInvoice(qint64 invoiceId, bool rap, bool rapDiscount, QWi
     printing::writePrinterChoice(m_ctx.workstation, QStringLiteral("lastprinterfinvoice.ini"),
                                  dlg.cboPrinter->currentText());
     try {
-        invoices::closeAfterPrint(m_ctx.db(), invoiceId);
+        if (invoices::closeAfterPrint(m_ctx.db(), inv) == invoices::CloseResult::LinesChanged) {
+            m_ctx.prompt().inform(invoices::linesChangedMessage(invoiceId), title, Icon::Exclamation);
+            return true;
+        }
     } catch (const db::DbError &e) {
         m_ctx.prompt().inform(QStringLiteral("The invoice was printed but could not be closed:\n\n") + e.message(),
                               title, Icon::Exclamation);
         return true;
     }
+    changeEvents(m_ctx).announceInvoice(invoiceId);
     m_ctx.prompt().inform(invoices::kInvoicePrinted, title, Icon::Information);
     return true;
 }

@@ -1,5 +1,6 @@
 #include "stones/widgets/StoneHistoryTab.h"
 
+#include "core/Failures.h"
 #include "core/AppContext.h"
 #include "core/widgets/Named.h"
 #include "db/Sql.h"
@@ -33,7 +34,9 @@ void StoneHistoryTab::showStone(qint64 stoneId)
     if (stoneId > 0) {
         try {
             h = stones::loadStoneHistory(m_ctx.db(), stoneId);
-        } catch (const db::DbError &) {
+        } catch (const db::DbError &e) {
+            informFailure(m_ctx, QStringLiteral("The history of the Diamond could not be read"),
+                          QStringLiteral("History"), e);
         }
     }
     DataGrid1->clear();

@@ -1,0 +1,276 @@
+// Every screen within reach: an administrator walks the home screen's menus
+// and buttons in both set-ups, following the windows each command opens a
+// few steps deep, and the screens reached are compared with every screen
+// class of the program.  A class that no walk reaches must stand on the
+// short list below with the reason.
+#include "TestDb.h"
+#include "ScriptedPrompt.h"
+
+#include "core/AppContext.h"
+#include "core/Users.h"
+#include "db/Sql.h"
+#include "shell/widgets/StartupFlow.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QDialog>
+#include <QDirIterator>
+#include <QFile>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPointer>
+#include <QRadioButton>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+#include <map>
+#include <memory>
+#include <set>
+
+using namespace velmor;
+using velmor::test::ScriptedPrompt;
+using velmor::test::TestDb;
+
+namespace {
+
+// Screens no walk from the home screen reaches, and why.
+const std::map<QString, QString> &notWalked()
+{
+    static const std::map<QString, QString> list = {
+        {QStringLiteral("frmSplash"), QStringLiteral("the start-up's own window, gone before the home screen")},
+        {QStringLiteral("frmMSG"), QStringLiteral("the timed notice that operations show")},
+        {QStringLiteral("frmMessage"), QStringLiteral("the busy notice that long operations show")},
+        {QStringLiteral("frmSplashWelcome"), QStringLiteral("the rates welcome window of the start-up's rate fetch")},
+        {QStringLiteral("frmWordTable"), QStringLiteral("the common base of frmShapes and frmLabs")},
+        // Screens for one record, opened from the screen that shows it.
+        {QStringLiteral("frmDiamondSell"), QStringLiteral("the sale of the stone chosen on the stone screen (Sold)")},
+        {QStringLiteral("frmInvoice"), QStringLiteral("one invoice, from the invoice list or a sale")},
+        {QStringLiteral("frmInvoiceADD"), QStringLiteral("a line added to the invoice shown")},
+        {QStringLiteral("frmInvoiceEdit"), QStringLiteral("a line of the invoice shown")},
+        {QStringLiteral("frmNewMemo"), QStringLiteral("the customer of a new memo sheet when none is chosen")},
+        {QStringLiteral("frmMemoAddNewDiamondToIt"), QStringLiteral("the memo sheet chosen in Memo sheet or on the stone screen")},
+        {QStringLiteral("frmMEMOsetup"), QStringLiteral("the print set-up of the memo sheet shown")},
+        {QStringLiteral("frmMemoSheet"), QStringLiteral("the older memo sheet, from the memo sheet shown")},
+        {QStringLiteral("frmMemoParcelSheet"), QStringLiteral("a parcel memo sheet, from a parcel on memo")},
+        {QStringLiteral("frmMemoParcelRemove"), QStringLiteral("a line of the parcel memo sheet shown")},
+        {QStringLiteral("frmMemoParcelSell"), QStringLiteral("a line of the parcel memo sheet shown")},
+        {QStringLiteral("frmDiamondDetailParcel"), QStringLiteral("an older parcel, from a line of the older memo sheet")},
+        {QStringLiteral("frmAddParcel"), QStringLiteral("stock received into the older parcel shown")},
+        {QStringLiteral("frmSplitOlderParcel"), QStringLiteral("the split of the older parcel shown")},
+        {QStringLiteral("frmDiamondSearchPrinting"),
+         QStringLiteral("the stone search's print choice; the walk leaves printing alone")},
+    };
+    return list;
+}
+
+// Commands the walk leaves alone: they end the program or the session, go to
+// the network or a printer without asking, or delete.
+bool leftAlone(const QString &name)
+{
+    static const QSet<QString> names = {
+        QStringLiteral("mnuExit"),       QStringLiteral("cmdLogOff"),     QStringLiteral("cmdDelete"),
+        QStringLiteral("mnuDownloadAndUpgrade"),
+        QStringLiteral("cmdGetGIA"),     QStringLiteral("cmdEMail"),      QStringLiteral("cmdSubmit"),
+        QStringLiteral("cmdPrint"),      QStringLiteral("cmdSample"),     QStringLiteral("imgClear"),
+    };
+    return names.contains(name);
+}
+
+QString classOf(const QObject *o)
+{
+    return QString::fromLatin1(o->metaObject()->className()).section(QStringLiteral("::"), -1);
+}
+
+// Every screen class of the program, read from its headers.
+std::set<QString> screenClasses()
+{
+    std::set<QString> out;
+    static const QRegularExpression decl(QStringLiteral(R"(^class\s+(frm\w+)\s*:)"),
+                                         QRegularExpression::MultilineOption);
+    QDirIterator it(QStringLiteral(VELMOR_SOURCE_DIR "/src"), {QStringLiteral("*.h")}, QDir::Files,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        QFile f(it.next());
+        if (!f.open(QIODevice::ReadOnly))
+            continue;
+        auto m = decl.globalMatch(QString::fromUtf8(f.readAll()));
+        while (m.hasNext())
+            out.insert(m.next().captured(1));
+    }
+    return out;
+}
+
+// The commands of a window: its menu bar's items (submenus opened) and its
+// push and tool buttons, by control name.
+QStringList commandsOf(QWidget *w)
+{
+    QStringList out;
+    std::function<void(const QList<QAction *> &)> actions = [&](const QList<QAction *> &list) {
+        for (QAction *a : list) {
+            if (a->menu())
+                actions(a->menu()->actions());
+            else if (!a->isSeparator() && !a->objectName().isEmpty())
+                out << a->objectName();
+        }
+    };
+    for (QMenuBar *bar : w->findChildren<QMenuBar *>())
+        actions(bar->actions());
+    for (QAbstractButton *b : w->findChildren<QAbstractButton *>()) {
+        if (qobject_cast<QCheckBox *>(b) || qobject_cast<QRadioButton *>(b) || b->objectName().isEmpty())
+            continue;
+        if (b->window() == w)
+            out << b->objectName();
+    }
+    out.removeDuplicates();
+    return out;
+}
+
+class Walker {
+public:
+    explicit Walker(int maxDepth) : m_maxDepth(maxDepth)
+    {
+        // A modal window is noted and closed, so that the walk goes on.
+        m_closer.setInterval(15);
+        QObject::connect(&m_closer, &QTimer::timeout, [this] {
+            if (QWidget *m = QApplication::activeModalWidget()) {
+                reached.insert(classOf(m));
+                if (auto *d = qobject_cast<QDialog *>(m))
+                    d->reject();
+                else
+                    m->close();
+            }
+        });
+        m_closer.start();
+    }
+
+    void walk(QWidget *home)
+    {
+        note(home, 0);
+        while (!m_queue.empty()) {
+            auto [w, depth] = m_queue.front();
+            m_queue.erase(m_queue.begin());
+            if (!w)
+                continue;
+            for (const QString &name : commandsOf(w)) {
+                if (!w || leftAlone(name))
+                    continue;
+                run(w, name);
+                settle();
+                for (QWidget *top : QApplication::topLevelWidgets())
+                    if (top->isVisible())
+                        note(top, depth + 1);
+            }
+        }
+    }
+
+    std::set<QString> reached;
+
+private:
+    void note(QWidget *w, int depth)
+    {
+        const QString c = classOf(w);
+        if (!c.startsWith(QLatin1String("frm")))
+            return;
+        reached.insert(c);
+        if (m_walked.insert(c).second && depth < m_maxDepth)
+            m_queue.push_back({QPointer<QWidget>(w), depth});
+    }
+    static void run(QWidget *w, const QString &name)
+    {
+        for (QAction *a : w->findChildren<QAction *>(name))
+            if (a->isEnabled() && a->isVisible()) {
+                a->trigger();
+                return;
+            }
+        for (QAbstractButton *b : w->findChildren<QAbstractButton *>(name))
+            if (b->isEnabled() && b->isVisibleTo(w)) {
+                b->click();
+                return;
+            }
+    }
+    static void settle()
+    {
+        for (int i = 0; i < 3; ++i)
+            QCoreApplication::processEvents();
+    }
+
+    int m_maxDepth;
+    QTimer m_closer;
+    std::set<QString> m_walked;
+    std::vector<std::pair<QPointer<QWidget>, int>> m_queue;
+};
+
+} // namespace
+
+class TestScreenWalk : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { qputenv("VELMOR_NO_SPLASH_PAUSE", "1"); }
+    void everyScreenWithinReach();
+};
+
+void TestScreenWalk::everyScreenWithinReach()
+{
+    std::set<QString> reached;
+    for (const bool wholesale : {false, true}) {
+        TestDb t;
+        db::exec(t.db(), QStringLiteral("UPDATE Config SET VelmorWholeSale = ?"), {wholesale ? 1 : 0});
+        // A customer with a memo sheet and an invoice, a stone in stock, and
+        // a parcel of each kind, so that the commands that need one are open.
+        const qint64 customer = db::insert(
+            t.db(), QStringLiteral("INSERT INTO Customer (CompanyName, Customer, Supplier) VALUES ('Walk & Co', -1, -1)"));
+        const qint64 stoneId = db::insert(
+            t.db(), QStringLiteral("INSERT INTO SingleStone (SKU, Shape, Carat, Colour, Clarity, Laboratory, "
+                                   "Certificate, RapaportPrice, SellOffRap, SellPriceUS, LockPercent, Status, Canadian) "
+                                   "VALUES ('W-1', 'Round Brilliant [BR]', 1.01, 20, 40, 'GIA', 'C1', 5000, 30, 3535, "
+                                   "-1, 'Stock', 0)"));
+        const qint64 sheet = db::insert(
+            t.db(), QStringLiteral("INSERT INTO memosheet (CustomerID, Date) VALUES (?, NOW())"), {customer});
+        db::insert(t.db(), QStringLiteral("INSERT INTO ParcelStock (SKU, Shape, Carat, Quantity) VALUES ('OP-1', 'Oval', 5, 9)"));
+        QTemporaryDir home;
+        ScriptedPrompt prompt;
+        AppContext ctx(Workstation(home.path(), home.path() + QStringLiteral("/program")), t.settings(), &prompt);
+        ctx.adopt(t.db());
+        auto flow = std::make_unique<ui::StartupFlow>(ctx);
+        QSignalSpy done(flow.get(), &ui::StartupFlow::finished);
+        flow->start();
+        QVERIFY(done.count() > 0 || done.wait(20000));
+        QString name = QStringLiteral("user"), password = QString::fromLatin1(kFirstUserPassword);
+        QVERIFY(velmor::login(ctx, name, password));
+
+        flow->setCurrentMemoSheet(sheet);
+        flow->stone()->loadStone(int(stoneId));
+        QWidget *homeScreen = wholesale ? static_cast<QWidget *>(flow->front()) : flow->stone();
+        QVERIFY(homeScreen && homeScreen->isVisible());
+        // The default set-up reaches the main menu's commands one step later.
+        Walker walker(wholesale ? 3 : 4);
+        walker.walk(homeScreen);
+        QVERIFY2(walker.reached.count(QStringLiteral("frmFront")), wholesale ? "wholesale" : "ordinary");
+        QVERIFY2(walker.reached.count(QStringLiteral("frmCustomer")), wholesale ? "wholesale" : "ordinary");
+        reached.insert(walker.reached.begin(), walker.reached.end());
+        for (QWidget *w : QApplication::topLevelWidgets())
+            if (w->isVisible() && w != flow->front() && w != flow->stone())
+                w->close();
+        flow.reset();
+    }
+
+    QStringList missing, listedButReached;
+    for (const QString &c : screenClasses()) {
+        const bool listed = notWalked().count(c) > 0;
+        if (!reached.count(c) && !listed)
+            missing << c;
+        if (reached.count(c) && listed)
+            listedButReached << c;
+    }
+    QVERIFY2(missing.isEmpty(), qPrintable(QStringLiteral("not reached: ") + missing.join(QStringLiteral(", "))));
+    QVERIFY2(listedButReached.isEmpty(),
+             qPrintable(QStringLiteral("reached, take off the list: ") + listedButReached.join(QStringLiteral(", "))));
+}
+
+QTEST_MAIN(TestScreenWalk)
+#include "tst_screenwalk.moc"

@@ -1,6 +1,7 @@
 #include "core/AppContext.h"
 #include "core/DatabaseOpening.h"
 
+#include "db/Cluster.h"
 #include "db/PrivateServer.h"
 #include "db/Schema.h"
 #include "db/Sql.h"
@@ -13,7 +14,16 @@ namespace velmor {
 
 namespace {
 QAtomicInt g_contextCounter;
+
+// The user hears once that the workstation now works on another server of
+// the cluster; an operation under way is run again there or named for checking.
+void tellNodeMoves(AppContext &ctx, const QSqlDatabase &db)
+{
+    db::setNodeNotice(db.connectionName(), [&ctx](const QString &text) {
+        ctx.prompt().inform(text, QStringLiteral("Database"), Icon::Information);
+    });
 }
+} // namespace
 
 AppContext::AppContext(Workstation ws, db::ConnectionSettings cs, Prompt *prompt)
     : workstation(std::move(ws)), connection(std::move(cs)), m_prompt(prompt ? prompt : &m_silent)
@@ -55,6 +65,7 @@ void AppContext::open()
         create = true;
     }
     m_db = db::openConnection(connection, m_connectionName, create);
+    tellNodeMoves(*this, m_db);
     if (create) {
         // A database of our own that has no table yet is brand new; one
         // whose creation was cut short (a start killed meanwhile) is finished.
@@ -62,11 +73,17 @@ void AppContext::open()
     }
 }
 
-void AppContext::adopt(const QSqlDatabase &db) { m_db = db; }
+void AppContext::adopt(const QSqlDatabase &db)
+{
+    m_db = db;
+    tellNodeMoves(*this, m_db);
+}
 
 void AppContext::close()
 {
     const bool owned = m_db.isValid() && m_db.connectionName() == m_connectionName;
+    if (m_db.isValid())
+        db::setNodeNotice(m_db.connectionName(), {});
     if (owned) {
         m_db.close();
         m_db = QSqlDatabase();

@@ -385,6 +385,11 @@ void diamondSide(std::vector<UpgradeStatement> &l)
         .add({"AlwaysUseSeperateJobBags", "DontUseSplits", "serialscanning"}, flag)
         // The last good rand rate, kept as the exchange rate is.
         .add("ExchangeRateZAR", d155);
+
+    // One row per kind of check-then-write that workstations must not pass
+    // together (db/Guard.h): each writes the row first, so that two of them
+    // wait for one another on one server and conflict on a cluster.
+    TableStatements(l, "RowGuard").create().add("n", "INT");
 }
 
 // The store side's tables.  The diamond side only needs them to exist; the

@@ -5,6 +5,7 @@
 
 #include "core/AppContext.h"
 #include "core/KnownRates.h"
+#include "db/Guard.h"
 #include "db/Retry.h"
 #include "db/Row.h"
 #include "db/Sql.h"
@@ -212,6 +213,7 @@ Outcome putOnMemo(AppContext &ctx, const MemoOut &m)
             if (!db::scalar(db, QStringLiteral("SELECT ID FROM Customer WHERE ID = ? FOR UPDATE"), {m.customerId})
                      .isValid())
                 return Step::NoCustomer;
+            db::claimGuard(db, db::GuardKind::CustomerParcelMemo, m.customerId);
             qint64 memo = db::scalar(db,
                                      QStringLiteral("SELECT ID FROM memoparcel WHERE IFNULL(closed, 0) = 0 AND "
                                                     "CustomerID = ? ORDER BY ID DESC LIMIT 1 FOR UPDATE"),

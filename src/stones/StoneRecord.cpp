@@ -8,7 +8,7 @@
 #include "core/KnownRates.h"
 #include "core/Users.h"
 #include "db/ConvertSql.h"
-#include "db/NamedLock.h"
+#include "db/Guard.h"
 #include "db/Retry.h"
 #include "db/TextFit.h"
 #include "db/Row.h"
@@ -660,16 +660,17 @@ void addOpeningPayment(AppContext &ctx, qint64 stoneId, qint64 supplierId, const
 
 namespace {
 
-// The write of a save in one transaction, under the lock every workstation
-// takes for its SKU and certificate checks: the checks are made again there,
-// so that two workstations saving one SKU at the same moment cannot both
-// pass them.  A refusal's words go to `refusal` (told once the lock is gone).
+// The write of a save in one transaction, behind the guard every workstation
+// writes for its SKU and certificate checks (db/Guard.h): the checks are made
+// again there, so that two workstations saving one SKU at the same moment
+// cannot both pass them.  A refusal's words go to `refusal` (told once the
+// transaction is over).
 SaveResult writeStone(AppContext &ctx, StoneForm &form, const EditState &state, const QString &skuAsTyped,
                       QString &refusal)
 {
     {
-        db::NamedLock skuLock(ctx.db(), QStringLiteral("stone-sku"));
         db::Transaction tx(ctx.db());
+        db::claimGuard(ctx.db(), db::GuardKind::StoneSku, 0);
         const Clash clash = [&] {
             Clash c = findClash(ctx, form);
             if (c.sku && ctx.settings.AutoSku && state.mode == EditState::Adding) {

@@ -5,6 +5,7 @@
 // new field cannot slip past the rule.
 #include "../stones/StoneTestEnv.h"
 #include "core/Figures.h"
+#include "core/frmConfigMenu.h"
 #include "core/frmConfiguration.h"
 #include "customers/frmCustomer.h"
 #include "memos/frmMemoAddNewDiamondToIt.h"
@@ -20,6 +21,7 @@
 #include "stones/frmItemDiamondSearch.h"
 #include "invoices/frmDiamondSell.h"
 #include "invoices/frmInvoiceADD.h"
+#include "parcels/frmAddParcel.h"
 #include "parcels/frmParcelAdd.h"
 #include "pricing/frmConfigExchangeRate.h"
 #include "pricing/frmConfigD_Range.h"
@@ -646,6 +648,35 @@ QList<FigureScreen> screens()
         return {};
     };
 
+    // Stock received into an older parcel (the receipt keeps two decimals).
+    list.append({"older parcel receipt", {"AddParcel", "ParcelStock"}, nullptr, nullptr, nullptr, newestValue});
+    list.last().open = [](StoneEnv &e) -> QWidget * {
+        if (!e.value("SELECT ID FROM Customer WHERE CompanyName='Older Supplier'").isValid())
+            e.customer("Older Supplier", true);
+        qint64 p = e.value("SELECT ID FROM ParcelStock WHERE SKU = 'OR-1'").toLongLong();
+        if (p == 0)
+            p = db::insert(e.t.db(), "INSERT INTO ParcelStock (SKU, Shape, Carat, CostUSPerCarat) VALUES ('OR-1', "
+                                     "'Oval', 10, 200)");
+        auto *w = new ui::frmAddParcel(e.ctx, p);
+        auto *cbo = w->findChild<QComboBox *>("cboSupplier");
+        cbo->setCurrentIndex(cbo->findText("Older Supplier", Qt::MatchStartsWith));
+        // Each receipt its own supplier's invoice: a repeated one is refused.
+        w->findChild<QLineEdit *>("txtInvoice")
+            ->setText("R" + QString::number(e.value("SELECT COUNT(*) FROM AddParcel").toInt()));
+        w->findChild<QLineEdit *>("txtPricePerCarat")->setText("150");
+        w->findChild<QLineEdit *>("txtCarats")->setText("2");
+        w->findChild<QLineEdit *>("txtQuantity")->setText("3");
+        return w;
+    };
+    list.last().commit = [](StoneEnv &, QWidget *w) { static_cast<ui::frmAddParcel *>(w)->proceed(); };
+    list.last().target = [](StoneEnv &, const QString &c) -> Target {
+        if (c == "txtPricePerCarat")
+            return {"Price per Carat", "AddParcel", "PricePerCarat", figures::Need::Positive};
+        if (c == "txtCarats")
+            return {"Carats", "AddParcel", "Carat", figures::Need::Positive};
+        return {};
+    };
+
     // Splitting 4 ct off an older parcel of 1,000 ct: every box of both panes.
     list.append({"older parcel split", {"ParcelStock"}, nullptr, nullptr, nullptr, newestValue});
     list.last().open = [](StoneEnv &e) -> QWidget * {
@@ -826,6 +857,53 @@ private slots:
                 // One weight alone is the exact weight.
                 const auto n = std::count(weights.cbegin(), weights.cend(), v);
                 QVERIFY2(qty == QString::number(n), qPrintable(where + ": " + qty));
+            }
+        }
+    }
+
+    // The settings menu's working rates: taken when the menu closes, as the
+    // whole text typed, never a figure met on the way ("2,5" passes "2").
+    void settingsMenuRates_data()
+    {
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<QString>("column");
+        QTest::newRow("CDN") << "txtCDN" << "ExchangeRate";
+        QTest::newRow("ZAR") << "txtZAR" << "ExchangeRateZAR";
+    }
+    void settingsMenuRates()
+    {
+        QFETCH(QString, box);
+        QFETCH(QString, column);
+        StoneEnv e;
+        prepare(e);
+        const QString name = "Working rate " + box.mid(3);
+        const Target t{name, "Config", column, figures::Need::Positive};
+        const ColumnShape c = shapeOf(e.t.db(), "Config", column);
+        for (const char *typed : kTyped) {
+            const QString text = QString::fromLatin1(typed);
+            e.ctx.exchangeRateCDN = 1.3;
+            e.ctx.exchangeRateZAR = 17.25;
+            const double before = box == "txtCDN" ? 1.3 : 17.25;
+            e.prompt.clear();
+            {
+                ui::frmConfigMenu menu(e.ctx, nullptr);
+                QLineEdit *le = menu.findChild<QLineEdit *>(box);
+                le->selectAll();
+                le->del();
+                QTest::keyClicks(le, text);
+                menu.reject();
+            }
+            const double now = box == "txtCDN" ? e.ctx.exchangeRateCDN : e.ctx.exchangeRateZAR;
+            const QStringList informs = e.prompt.texts(PromptEvent::Inform);
+            const QString where = QString("%1 \"%2\": rate %3, %4").arg(name, text).arg(now).arg(informs.join(" / "));
+            const std::optional<Decimal5> want = expected(text, t, c);
+            if (text.isEmpty()) {
+                QVERIFY2(now == before && informs.isEmpty(), qPrintable(where));
+            } else if (!want) {
+                QVERIFY2(now == before, qPrintable(where));
+                QVERIFY2(informs.size() == 1 && informs.first().contains(name), qPrintable(where));
+            } else {
+                QVERIFY2(now == want->toDouble() && informs.isEmpty(), qPrintable(where));
             }
         }
     }

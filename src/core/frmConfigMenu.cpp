@@ -91,8 +91,10 @@ frmConfigMenu::frmConfigMenu(AppContext &ctx, QWidget *stoneScreen, QWidget *par
     v->addWidget(rates);
 
     // On load: the two rates and the two label options.
-    txtCDN->setText(QString::number(ctx.exchangeRateCDN, 'g', 10));
-    txtZAR->setText(QString::number(ctx.exchangeRateZAR, 'g', 10));
+    // An unknown rate (0) shows as an empty box, not as a rate of 0.
+    const auto rateText = [](double r) { return r > 0 ? QString::number(r, 'g', 10) : QString(); };
+    txtCDN->setText(rateText(ctx.exchangeRateCDN));
+    txtZAR->setText(rateText(ctx.exchangeRateZAR));
     readLabelOptions(ctx.workstation, ctx.settings);
     chkLabelQuill->setChecked(ctx.settings.labelQuill);
     chkprintDIAMONDcomment->setChecked(ctx.settings.printDiamondComment);
@@ -118,8 +120,9 @@ QString frmConfigMenu::takeRates()
 {
     QStringList refused;
     const auto take = [&](QLineEdit *box, const QString &name, const char *column, double &rate) {
+        // Only what the user typed: the rate the box was opened with stays.
         const QString typed = box->text();
-        if (typed.trimmed().isEmpty())
+        if (!box->isModified() || typed.trimmed().isEmpty())
             return;
         const figures::Reading r = figures::read(
             typed, {name, figures::columnOf(m_ctx.db(), QStringLiteral("Config"), QString::fromLatin1(column)),

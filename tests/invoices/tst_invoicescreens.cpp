@@ -573,6 +573,7 @@ private slots:
         QCOMPARE(e.value("SELECT status FROM invoice WHERE ID=?", {inv}).toString(), QString("open"));
         QCOMPARE(e.prompt.messages(), QStringList{"Print Invoice: " + invoices::linesChangedMessage(inv)});
         QVERIFY(test::pdfText(pdf).simplified().contains("Sub Total: US$ 3,535.00"));
+        VELMOR_VERIFY_PDF_LAYOUT(pdf);
         e.prompt.clear();
         choose(false);
         QVERIFY(flow.printInvoice(inv, false, false, nullptr));

@@ -413,6 +413,7 @@ void tst_memosheetscreen::reportAndExport()
         for (const QString &t : {"Memo/Consignment Report", "Dealer House", "Phone: 555-0100", "consigned to", "RB",
                                  "US$ 3,535.00"})
             QVERIFY2(printed.contains(t), qPrintable(t + " missing in: " + printed));
+        VELMOR_VERIFY_PDF_LAYOUT(pdf);
     }
 }
 
@@ -448,6 +449,7 @@ void tst_memosheetscreen::subcommands()
         const QString pdf = e.dir.filePath("cli.pdf");
         QCOMPARE(run({"memo", "print", QString::number(sheet), "--pdf", pdf, "--cdn"}, &out), 0);
         QVERIFY2(test::pdfText(pdf).contains("~CDN"), qPrintable(out));
+        VELMOR_VERIFY_PDF_LAYOUT(pdf);
     }
     const QString csv = e.dir.filePath("report.csv");
     QCOMPARE(run({"memo", "report", "--customer", QString::number(c), csv}, &out), 0);

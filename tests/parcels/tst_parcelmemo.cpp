@@ -244,6 +244,7 @@ private slots:
         QCOMPARE(run({"parcel", "memo", "print", QString::number(memo), "--pdf", pdf}, &out), 0);
         QVERIFY2(out.contains("closed"), qPrintable(out));
         QVERIFY(test::pdfText(pdf).contains("CLI-7"));
+        VELMOR_VERIFY_PDF_LAYOUT(pdf);
         QVERIFY(loadParcelMemo(e.t.db(), memo)->closed);
     }
 };

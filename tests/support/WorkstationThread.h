@@ -20,8 +20,8 @@ public:
     {
         static QAtomicInt counter;
         const QString name = QStringLiteral("workstation-thread-%1").arg(counter.fetchAndAddRelaxed(1));
-        m_thread = std::thread([settings, work, name] {
-            {
+        m_thread = std::thread([this, settings, work, name] {
+            try {
                 QTemporaryDir dir;
                 ScriptedPrompt prompt;
                 QSqlDatabase conn = db::openConnection(settings, name, false);
@@ -34,11 +34,18 @@ public:
                     work(ctx, prompt);
                 }
                 conn.close();
+            } catch (const std::exception &e) {
+                // An error the operation let escape is the test's failure to
+                // report, not a reason to end the whole test program.
+                m_error = QString::fromUtf8(e.what());
+                qWarning("%s: %s", qPrintable(name), e.what());
             }
             QSqlDatabase::removeDatabase(name);
         });
     }
     ~WorkstationThread() { join(); }
+    // What escaped the operation (empty when nothing did); read after join().
+    QString error() const { return m_error; }
     void join()
     {
         if (m_thread.joinable())
@@ -46,6 +53,7 @@ public:
     }
 
 private:
+    QString m_error;
     std::thread m_thread;
 };
 

@@ -85,6 +85,14 @@ PrintOutcome printPaper(const QString &pdf, const printing::DiamondPaper &p, boo
     });
 }
 
+// The words of a paper must all lie on its card, none over another.
+test::LayoutCheck onCardOf(const printing::DiamondPaper &p, bool quill, bool flip)
+{
+    test::LayoutCheck c;
+    c.area = test::cardOnPdfPage(p.left, p.top, quill ? kQuillPaperWidth : kPaperWidth, 0, !flip);
+    return c;
+}
+
 QSizeF pageSizePoints(const QString &pdf)
 {
     const QString info = test::run(QStringLiteral("pdfinfo"), {pdf});
@@ -209,6 +217,7 @@ void TestPrintPaper::pdfThatCannotBeWritten()
     QVERIFY2(out.ok, qPrintable(out.error));
     QCOMPARE(out.where, QFileInfo(existing).absoluteFilePath());
     QVERIFY(test::pdfText(existing).contains(QStringLiteral("42-01")));
+    VELMOR_VERIFY_PDF_LAYOUT(existing, onCardOf(p, false, false));
     // No half-written files are left beside it.
     QCOMPARE(QDir(dir.path()).entryList({QStringLiteral(".velmor-print-*")}, QDir::Files | QDir::Hidden).size(), 0);
 }
@@ -241,6 +250,7 @@ void TestPrintPaper::printerByExactName()
     QCOMPARE(out.where, QStringLiteral("Velmor-File"));
     QVERIFY(test::waitForFile(filePdf));
     QVERIFY(test::pdfText(filePdf).contains(QStringLiteral("Printed by name")));
+    VELMOR_VERIFY_PDF_LAYOUT(filePdf);
     QVERIFY(!QFile::exists(otherPdf));
 
     // "use Default Printer" goes to the scheduler's default.
@@ -252,6 +262,7 @@ void TestPrintPaper::printerByExactName()
     QCOMPARE(out.where, QStringLiteral("Velmor-Other"));
     QVERIFY(test::waitForFile(otherPdf));
     QVERIFY(test::pdfText(otherPdf).contains(QStringLiteral("Printed on the default")));
+    VELMOR_VERIFY_PDF_LAYOUT(otherPdf);
 
     // A name that matches no printer exactly prints nothing anywhere.
     QFile::remove(filePdf);
@@ -321,9 +332,7 @@ void TestPrintPaper::paperTexts()
         QVERIFY2(!text.contains(t), qPrintable(t + QStringLiteral(" found in:\n") + text));
 
     // Every word on the card, none over another.
-    test::LayoutCheck onCard;
-    onCard.area = test::cardOnPdfPage(p.left, p.top, quill ? kQuillPaperWidth : kPaperWidth, 0, !flip);
-    VELMOR_VERIFY_PDF_LAYOUT(pdf, onCard);
+    VELMOR_VERIFY_PDF_LAYOUT(pdf, onCardOf(p, quill, flip));
 
     // Landscape without the flip, portrait with it.
     const QSizeF page = pageSizePoints(pdf);
@@ -345,6 +354,7 @@ void TestPrintPaper::paperLooksAsReviewed()
     QTemporaryDir dir;
     const QString pdf = dir.filePath(QStringLiteral("paper.pdf"));
     QVERIFY(printPaper(pdf, samplePaper(4207), false, false).ok);
+    VELMOR_VERIFY_PDF_LAYOUT(pdf, onCardOf(samplePaper(4207), false, false));
     // The card's corner of the page: 3.2 x 2.2 inches.
     test::run(QStringLiteral("pdftoppm"),
               {QStringLiteral("-r"), QStringLiteral("60"), QStringLiteral("-gray"), QStringLiteral("-png"),
@@ -394,6 +404,7 @@ void TestPrintPaper::listPriceDateOfTheGridRow()
     const QString pdf = dir.filePath(QStringLiteral("dated.pdf"));
     QVERIFY(printPaper(pdf, p, true, false).ok);
     QVERIFY(test::pdfText(pdf).simplified().contains(QStringLiteral("RLPD: Nov 27, 2026")));
+    VELMOR_VERIFY_PDF_LAYOUT(pdf, onCardOf(p, true, false));
     db::exec(e.t.db(), QStringLiteral("UPDATE SingleStone SET RapaportPrice = 4800 WHERE ID = ?"), {id});
     QVERIFY(stones::stonePaper(e.ctx, id, p));
     QVERIFY(!p.listPriceDate.isValid());
@@ -449,6 +460,7 @@ void TestPrintPaper::paperFromTheStoneScreen()
     QVERIFY(!text.contains(QStringLiteral("Eye clean"))); // the comment option is off
     QVERIFY(text.contains(QString::number(id) + QStringLiteral("-01")));
     QCOMPARE(decodedCodes(pdf, dir.path()), QStringList{QString::number(id) + QStringLiteral("01")});
+    VELMOR_VERIFY_PDF_LAYOUT(pdf, onCardOf(printing::DiamondPaper(), false, false));
 
     // Next time the choice is preselected; the flip and the compact layout
     // with the comment; cancelling prints nothing.
@@ -472,6 +484,7 @@ void TestPrintPaper::paperFromTheStoneScreen()
     QVERIFY2(compact.contains(QStringLiteral("Eye clean")) && compact.contains(QStringLiteral("Cut: Excellent")),
              qPrintable(compact));
     QVERIFY(pageSizePoints(second).width() < pageSizePoints(second).height());
+    VELMOR_VERIFY_PDF_LAYOUT(second, onCardOf(printing::DiamondPaper(), true, true));
 
     e.prompt.clear();
     const QString third = dir.filePath(QStringLiteral("third.pdf"));
@@ -537,9 +550,7 @@ void TestPrintPaper::paperFollowsTheSettings()
         QVERIFY2(text.contains(t), qPrintable(t + QStringLiteral(" missing in:\n") + text));
     for (const QString &t : absent)
         QVERIFY2(!text.contains(t), qPrintable(t + QStringLiteral(" found in:\n") + text));
-    test::LayoutCheck onCard;
-    onCard.area = test::cardOnPdfPage(p.left, p.top, quill ? kQuillPaperWidth : kPaperWidth, 0, true);
-    VELMOR_VERIFY_PDF_LAYOUT(pdf, onCard);
+    VELMOR_VERIFY_PDF_LAYOUT(pdf, onCardOf(p, quill, false));
 }
 
 void TestPrintPaper::previewShowsThePages()

@@ -357,6 +357,19 @@ void TestConfiguration::settingsMenu()
     QCOMPARE(ws.readLines(QStringLiteral("printDIAMONDcomment.txt")), QStringList{QStringLiteral("false")});
     QVERIFY(f.ctx.settings.labelQuill);
 
+    // Opened and saved untouched: the options and the working rates stay.
+    {
+        ui::frmConfigMenu menu(f.ctx, nullptr);
+        QTest::mouseClick(menu.findChild<QToolButton *>(QStringLiteral("Image2")), Qt::LeftButton);
+        menu.done(0);
+    }
+    QCOMPARE(ws.readLines(QStringLiteral("chklabelquill.txt")), QStringList{QStringLiteral("true")});
+    QCOMPARE(ws.readLines(QStringLiteral("printDIAMONDcomment.txt")), QStringList{QStringLiteral("false")});
+    QVERIFY(f.ctx.settings.labelQuill && !f.ctx.settings.printDiamondComment);
+    QCOMPARE(f.ctx.exchangeRateCDN, 1.3625);
+    QCOMPARE(f.ctx.exchangeRateZAR, 17.9);
+    QVERIFY(f.prompt.messages().isEmpty());
+
     // The disclaimer and labour screens are not built: their buttons are off.
     const QList<QPair<const char *, int>> choices = {
         {"Command1", 1}, {"Command2", 0}, {"Command3", 0}, {"cmdConfigLabour", 0}};

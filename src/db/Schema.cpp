@@ -371,6 +371,10 @@ void ensureIndexes(const QSqlDatabase &db)
         {"SingleStone", "ix_singlestone_memosheet", "MemoSheetID"},
         {"invoicelist", "ix_invoicelist_diamondid", "DiamondID"},
         {"returntovendor", "ix_returntovendor_diamondid", "DiamondID"},
+        // The opening repair's rows (RepairMarks.h) and customers.
+        {"SingleStone", "ix_singlestone_repairdue", "RepairDue"},
+        {"Customer", "ix_customer_priceclass", "PriceClass"},
+        {"Customer", "ix_customer_terms", "Terms"},
     };
     // The indexes there already, looked up first: MySQL knows no CREATE
     // INDEX IF NOT EXISTS.

@@ -9,7 +9,7 @@
 
 namespace velmor::db::schema {
 
-constexpr int kSchemaVersion = 309;
+constexpr int kSchemaVersion = 310;
 
 enum class StatementKind { CreateTable, AddColumn, Add, Modify };
 

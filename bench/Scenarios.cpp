@@ -27,7 +27,9 @@ QStringList scenarioNames()
             QStringLiteral("search report to PDF (1,000 rows)"),
             QStringLiteral("memo sheet open (300 stones)"), QStringLiteral("put on memo (per stone)"),
             QStringLiteral("memo bulk return (300 stones)"), QStringLiteral("memo-out report (all stones out)"),
-            QStringLiteral("db check (whole books)")};
+            QStringLiteral("db check (whole books)"),
+            QStringLiteral("sale posting, one server vs cluster (per sale)"),
+            QStringLiteral("put on memo, one server vs cluster (per stone)")};
 }
 
 BenchContext::BenchContext(SizeEnv &env)

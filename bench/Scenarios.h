@@ -73,6 +73,7 @@ void runParcelScenarios(SizeEnv &env);
 void runSearchScenarios(SizeEnv &env);
 void runMemoScenarios(SizeEnv &env);
 void runBooksScenarios(SizeEnv &env);
+void runClusterScenarios(SizeEnv &env);
 
 // Keys for --scenario (matched as parts of the scenario names).
 QStringList scenarioNames();

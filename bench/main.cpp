@@ -244,7 +244,8 @@ int main(int argc, char **argv)
                 {QStringLiteral("parcel scenarios"), runParcelScenarios},
                 {QStringLiteral("stone search"), runSearchScenarios},
                 {QStringLiteral("memo"), runMemoScenarios},
-                {QStringLiteral("db check"), runBooksScenarios}};
+                {QStringLiteral("db check"), runBooksScenarios},
+                {QStringLiteral("cluster"), runClusterScenarios}};
             for (const auto &[groupName, run] : groups) {
                 try {
                     run(env);

@@ -238,6 +238,12 @@ struct Station {
         begin(QStringLiteral("print-invoice"), {QStringLiteral("closed-invoice:%1=1").arg(id)});
         const auto r = invoices::printInvoice(ctx, id, printing::PrintTarget::pdf(pdf(QStringLiteral("invoice"))), {});
         reason = r.error;
+        // A sale posted by another workstation between the read and the
+        // close keeps the invoice open: printed, but not the close asked for.
+        if (r.printed && r.linesChanged) {
+            reason = QStringLiteral("a line came in while printing; the invoice stays open");
+            return Code::Refused;
+        }
         return r.printed ? Code::Done : Code::Refused;
     }
 

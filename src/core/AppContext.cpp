@@ -1,6 +1,7 @@
 #include "core/AppContext.h"
 #include "core/DatabaseOpening.h"
 
+#include "db/Cluster.h"
 #include "db/PrivateServer.h"
 #include "db/Schema.h"
 #include "db/Sql.h"
@@ -13,7 +14,16 @@ namespace velmor {
 
 namespace {
 QAtomicInt g_contextCounter;
+
+// The user hears once that the workstation now works on another server of
+// the cluster; an operation under way is run again there or named for checking.
+void tellNodeMoves(AppContext &ctx, const QSqlDatabase &db)
+{
+    db::setNodeNotice(db.connectionName(), [&ctx](const QString &text) {
+        ctx.prompt().inform(text, QStringLiteral("Database"), Icon::Information);
+    });
 }
+} // namespace
 
 AppContext::AppContext(Workstation ws, db::ConnectionSettings cs, Prompt *prompt)
     : workstation(std::move(ws)), connection(std::move(cs)), m_prompt(prompt ? prompt : &m_silent)
@@ -23,6 +33,9 @@ AppContext::AppContext(Workstation ws, db::ConnectionSettings cs, Prompt *prompt
     // as the last good one stored (core/KnownRates.h): never 1.0.
     exchangeRateCDN = 0.0;
     exchangeRateZAR = 0.0;
+    // Until the settings are loaded everything is shown, as in a new set-up.
+    settings.ShowCostMY_CT = settings.ShowCostUS_CT = settings.ShowSellPriceMY_CT = settings.ShowSellPriceUS_CT = true;
+    settings.ShowLot = settings.ShowDimension = settings.ShowMemoID = settings.ShowReferenceNumber = true;
 }
 
 AppContext::~AppContext() { close(); }
@@ -52,6 +65,7 @@ void AppContext::open()
         create = true;
     }
     m_db = db::openConnection(connection, m_connectionName, create);
+    tellNodeMoves(*this, m_db);
     if (create) {
         // A database of our own that has no table yet is brand new; one
         // whose creation was cut short (a start killed meanwhile) is finished.
@@ -59,11 +73,17 @@ void AppContext::open()
     }
 }
 
-void AppContext::adopt(const QSqlDatabase &db) { m_db = db; }
+void AppContext::adopt(const QSqlDatabase &db)
+{
+    m_db = db;
+    tellNodeMoves(*this, m_db);
+}
 
 void AppContext::close()
 {
     const bool owned = m_db.isValid() && m_db.connectionName() == m_connectionName;
+    if (m_db.isValid())
+        db::setNodeNotice(m_db.connectionName(), {});
     if (owned) {
         m_db.close();
         m_db = QSqlDatabase();

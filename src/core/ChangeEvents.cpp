@@ -24,6 +24,8 @@ void ChangeEvents::deliver()
     const QSet<qint64> parcels = std::exchange(m_parcels, {});
     const QSet<qint64> memos = std::exchange(m_memos, {});
     const QSet<qint64> invoices = std::exchange(m_invoices, {});
+    const QSet<qint64> parcelMemos = std::exchange(m_parcelMemos, {});
+    const QSet<qint64> customers = std::exchange(m_customers, {});
     for (qint64 id : stones)
         emit stoneChanged(id);
     for (qint64 id : parcels)
@@ -32,6 +34,10 @@ void ChangeEvents::deliver()
         emit memoChanged(id);
     for (qint64 id : invoices)
         emit invoiceChanged(id);
+    for (qint64 id : parcelMemos)
+        emit parcelMemoChanged(id);
+    for (qint64 id : customers)
+        emit customerChanged(id);
 }
 
 ChangeEvents &changeEvents(const AppContext &ctx)

@@ -4,12 +4,15 @@
 #include "core/Figures.h"
 #include "core/widgets/NumberBox.h"
 #include "core/Configuration.h"
+#include "core/Users.h"
+#include "core/widgets/AdministratorOnly.h"
 #include "db/Row.h"
 
 #include <QCheckBox>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QToolButton>
@@ -24,7 +27,8 @@ frmConfigMenu::frmConfigMenu(AppContext &ctx, QWidget *stoneScreen, QWidget *par
       chkLabelQuill(new QCheckBox(QStringLiteral("Compact stone label (quill)"), this)),
       chkprintDIAMONDcomment(new QCheckBox(QStringLiteral("Print the comment on the stone label"), this)),
       txtCDN(new QLineEdit(this)),
-      txtZAR(new QLineEdit(this))
+      txtZAR(new QLineEdit(this)),
+      lblRates(new QLabel(this))
 {
     setObjectName(QStringLiteral("frmConfigMenu"));
     setWindowTitle(QStringLiteral("Settings"));
@@ -87,21 +91,23 @@ frmConfigMenu::frmConfigMenu(AppContext &ctx, QWidget *stoneScreen, QWidget *par
     v->addWidget(rates);
 
     // On load: the two rates and the two label options.
-    txtCDN->setText(QString::number(ctx.exchangeRateCDN, 'g', 10));
-    txtZAR->setText(QString::number(ctx.exchangeRateZAR, 'g', 10));
+    // An unknown rate (0) shows as an empty box, not as a rate of 0.
+    const auto rateText = [](double r) { return r > 0 ? QString::number(r, 'g', 10) : QString(); };
+    txtCDN->setText(rateText(ctx.exchangeRateCDN));
+    txtZAR->setText(rateText(ctx.exchangeRateZAR));
     readLabelOptions(ctx.workstation, ctx.settings);
     chkLabelQuill->setChecked(ctx.settings.labelQuill);
     chkprintDIAMONDcomment->setChecked(ctx.settings.printDiamondComment);
-    // A box being typed into ("1." or "") would hand the pricing a rate of 0:
-    // only a positive value replaces the working rate.
-    connect(txtCDN, &QLineEdit::textChanged, this, [this](const QString &t) {
-        if (const double r = figures::parseTyped(t).value_or(Decimal5()).toDouble(); r > 0)
-            m_ctx.exchangeRateCDN = r;
-    });
-    connect(txtZAR, &QLineEdit::textChanged, this, [this](const QString &t) {
-        if (const double r = figures::parseTyped(t).value_or(Decimal5()).toDouble(); r > 0)
-            m_ctx.exchangeRateZAR = r;
-    });
+    // The working rates are taken when a box is left and when the menu
+    // closes, never while typing: "1,35" typed key by key passes through
+    // "1", which is a figure but not the rate meant.  Text that is not a
+    // rate is refused by name and the working rate stays as it was.
+    lblRates->setObjectName(QStringLiteral("lblRates"));
+    lblRates->setWordWrap(true);
+    rf->addRow(lblRates);
+    connect(txtCDN, &QLineEdit::editingFinished, this, [this] { takeRates(); });
+    connect(txtZAR, &QLineEdit::editingFinished, this, [this] { takeRates(); });
+    administratorOnly(ctx, this);
 }
 
 void frmConfigMenu::choose(int n)
@@ -110,8 +116,43 @@ void frmConfigMenu::choose(int n)
     accept();
 }
 
+QString frmConfigMenu::takeRates()
+{
+    QStringList refused;
+    const auto take = [&](QLineEdit *box, const QString &name, const char *column, double &rate) {
+        // Only what the user typed: the rate the box was opened with stays.
+        const QString typed = box->text();
+        if (!box->isModified() || typed.trimmed().isEmpty())
+            return;
+        const figures::Reading r = figures::read(
+            typed, {name, figures::columnOf(m_ctx.db(), QStringLiteral("Config"), QString::fromLatin1(column)),
+                    figures::Need::Positive});
+        if (!r.ok())
+            refused << r.error;
+        else if (m_ctx.user.Administrator)
+            rate = r.toDouble();
+    };
+    take(txtCDN, QStringLiteral("Working rate CDN"), "ExchangeRate", m_ctx.exchangeRateCDN);
+    take(txtZAR, QStringLiteral("Working rate ZAR"), "ExchangeRateZAR", m_ctx.exchangeRateZAR);
+    const QString note = refused.join(QLatin1Char('\n'));
+    lblRates->setText(note);
+    return note;
+}
+
+void frmConfigMenu::done(int result)
+{
+    // A rate still refused when the menu closes is said once more: the
+    // note on the menu goes with it.
+    if (const QString note = takeRates(); !note.isEmpty())
+        m_ctx.prompt().inform(note + QStringLiteral("\n\nThe working rates stay as they were."),
+                              QStringLiteral("Settings"), Icon::Exclamation);
+    QDialog::done(result);
+}
+
 void frmConfigMenu::saveLabelOptions()
 {
+    if (!checkRight(m_ctx, QStringLiteral("Administrator")))
+        return;
     writeLabelOptions(m_ctx, chkLabelQuill->isChecked(), chkprintDIAMONDcomment->isChecked());
 }
 

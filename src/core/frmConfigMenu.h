@@ -6,6 +6,7 @@
 #include <QPointer>
 
 class QCheckBox;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 class QToolButton;
@@ -22,10 +23,13 @@ public:
     // `memoDisclaimer`: its screen can be opened (Command2 is enabled).
     frmConfigMenu(AppContext &ctx, QWidget *stoneScreen, QWidget *parent = nullptr, bool memoDisclaimer = false);
     int choice() const { return m_choice; }
+    void done(int result) override;
 
 private:
     void choose(int n);
     void saveLabelOptions();
+    // Takes the typed working rates that read as rates; gives the refusals.
+    QString takeRates();
 
     AppContext &m_ctx;
     QPointer<QWidget> m_stone;
@@ -34,6 +38,7 @@ private:
     QCheckBox *chkprintDIAMONDcomment;
     QLineEdit *txtCDN;
     QLineEdit *txtZAR;
+    QLabel *lblRates;
 };
 
 } // namespace velmor::ui

@@ -1,6 +1,7 @@
 #include "customers/CustomerRecord.h"
 
 #include "core/AppContext.h"
+#include "core/ChangeEvents.h"
 #include "core/Figures.h"
 #include "db/ConvertSql.h"
 #include "db/Row.h"
@@ -350,6 +351,9 @@ SaveResult saveCustomer(AppContext &ctx, bool adding, qint64 id, const CustomerF
         t.commit();
         r.id = id;
         r.outcome = SaveOutcome::Saved;
+        changeEvents(ctx).announceCustomer(id);
+        if (billed != 0 && billed != id)
+            changeEvents(ctx).announceCustomer(billed);
         if (adding)
             r.addressBlock = addressBlockOf(db, id);
     } catch (const db::DbError &e) {

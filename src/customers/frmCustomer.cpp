@@ -1,7 +1,9 @@
 #include "customers/frmCustomer.h"
 
+#include "core/widgets/NumberBox.h"
 #include "core/Failures.h"
 #include "core/AppContext.h"
+#include "core/ChangeEvents.h"
 #include "core/Users.h"
 #include "db/ConvertSql.h"
 #include "db/Sql.h"
@@ -124,6 +126,13 @@ frmCustomer::frmCustomer(AppContext &ctx, QWidget *parent) : QWidget(parent), m_
     DisablefrmCustomer();
     applyCaptions();
     connect(&m_ctx.events(), &ContextEvents::rightsChanged, this, &frmCustomer::updateCommands);
+    // The customer shown was saved on another screen of this workstation:
+    // read again, unless this screen is adding or editing.
+    connect(&changeEvents(m_ctx), &ChangeEvents::customerChanged, this, [this](qint64 id) {
+        const qint64 shown = currentId();
+        if (!m_adding && !m_editing && shown != 0 && (id == 0 || id == shown))
+            showCustomer(shown);
+    });
 }
 
 void frmCustomer::build()
@@ -413,6 +422,8 @@ void frmCustomer::build()
         w<QLabel>("lblPriceGroup")->setVisible(on);
     });
     connect(w<QComboBox>("cboInvoiceTo"), &QComboBox::activated, this, &frmCustomer::invoiceToChosen);
+    numberBoxes(this, {"txtCreditLimit", "txtCommission", "txtDiscount", "txtDiscountIfPaidInTime", "txtShipping",
+                       "txtTagMarkup", "txtTagEnd"});
     connect(txtRepID, &QLineEdit::textChanged, this, [this](const QString &t) {
         w<QLineEdit>("txtRep")->setText(t.toLongLong() ? customers::repNameOf(m_ctx.db(), t.toLongLong()) : QString());
     });

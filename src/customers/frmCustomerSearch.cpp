@@ -1,6 +1,7 @@
 #include "customers/frmCustomerSearch.h"
 
 #include "core/AppContext.h"
+#include "core/ChangeEvents.h"
 #include "customers/CustomerRecord.h"
 #include "db/ConvertSql.h"
 #include "db/Sql.h"
@@ -40,6 +41,11 @@ frmCustomerSearch::frmCustomerSearch(AppContext &ctx, QWidget *parent)
     openUrl = [](const QUrl &u) { QDesktopServices::openUrl(u); };
     build();
     fillReps();
+    // A customer added or changed on another screen shows in the list.
+    connect(&changeEvents(m_ctx), &ChangeEvents::customerChanged, this, [this] {
+        if (isVisible())
+            SearchCustomerStringModule();
+    });
 }
 
 void frmCustomerSearch::build()

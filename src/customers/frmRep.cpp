@@ -118,7 +118,7 @@ frmRep::frmRep(AppContext &ctx, QWidget *parent) : QWidget(parent), m_ctx(ctx)
     connect(w<QPushButton>("cmdUpdate"), &QPushButton::clicked, this, &frmRep::update);
     connect(w<QPushButton>("cmdCancel"), &QPushButton::clicked, this, &frmRep::cancel);
     connect(w<QPushButton>("cmdShowCustomers"), &QPushButton::clicked, this, &frmRep::showCustomers);
-    connect(&m_ctx.events(), &ContextEvents::rightsChanged, this, &frmRep::updateCommands);
+    connect(&m_ctx.events(), &ContextEvents::rightsChanged, this, &frmRep::rightsChanged);
     lock(true);
     updateCommands();
 }
@@ -231,9 +231,24 @@ void frmRep::editRep()
     updateCommands();
 }
 
+QString frmRep::changeRight() const
+{
+    return m_adding ? QStringLiteral("AllowRepAdd") : QStringLiteral("AllowRepEdit");
+}
+
+// A rep being added or edited turns read-only while its right is gone (a
+// log-off, a failed login) and editable again when it comes back; what was
+// typed stays on the screen, and Cancel leaves it.
+void frmRep::rightsChanged()
+{
+    if (busy())
+        lock(!m_ctx.user.has(changeRight()));
+    updateCommands();
+}
+
 bool frmRep::update()
 {
-    if (!busy())
+    if (!busy() || !checkRight(m_ctx, changeRight()))
         return false;
     const customers::RepSaveResult r =
         customers::saveRep(m_ctx.db(), m_adding ? 0 : currentId(), m_loaded, formFromControls());
@@ -270,7 +285,7 @@ void frmRep::updateCommands()
     const bool loaded = currentId() != 0;
     w<QPushButton>("cmdAddRep")->setEnabled(!busy() && u.has(QStringLiteral("AllowRepAdd")));
     w<QPushButton>("cmdEditRep")->setEnabled(!busy() && loaded && u.has(QStringLiteral("AllowRepEdit")));
-    w<QPushButton>("cmdUpdate")->setEnabled(busy());
+    w<QPushButton>("cmdUpdate")->setEnabled(busy() && u.has(changeRight()));
     w<QPushButton>("cmdCancel")->setEnabled(busy());
     w<QPushButton>("cmdShowCustomers")
         ->setEnabled(!busy() && loaded && u.has(QStringLiteral("AllowCustomerView"))

@@ -38,6 +38,9 @@ private:
     void lock(bool locked);
     void fillLists();
     void updateCommands();
+    // The right of the change in hand (AllowRepAdd or AllowRepEdit).
+    QString changeRight() const;
+    void rightsChanged();
 
     template <typename T>
     T *w(const char *name) const

@@ -1,9 +1,13 @@
 #include "db/Connection.h"
 
+#include "db/Cluster.h"
 #include "db/PrivateServer.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
+#include <QMutex>
+#include <QSet>
 #include <QSqlError>
 #include <QSqlQuery>
 
@@ -33,6 +37,7 @@ ConnectionSettings ConnectionSettings::fromLines(const QStringList &lines, const
     s.sourceFile = sourceFile;
     s.privateDir = folder.filePath(QStringLiteral("mariadb"));
     bool userGiven = false;
+    QStringList hosts; // one host= line each, or several on one line
     for (const QString &line : lines) {
         const QString t = line.trimmed();
         if (t.isEmpty() || t.startsWith(QLatin1Char('#')) || t.startsWith(QLatin1Char(';')))
@@ -48,7 +53,7 @@ ConnectionSettings ConnectionSettings::fromLines(const QStringList &lines, const
                 : m == QLatin1String("server") ? Mode::Server
                                                : Mode::Private;
         } else if (key == QLatin1String("host")) {
-            s.host = value;
+            hosts << value;
         } else if (key == QLatin1String("port")) {
             s.port = value.toInt();
         } else if (key == QLatin1String("user")) {
@@ -68,6 +73,16 @@ ConnectionSettings ConnectionSettings::fromLines(const QStringList &lines, const
     }
     if (s.mode == Mode::Odbc && !userGiven)
         s.user.clear(); // the data source holds them
+    if (!hosts.isEmpty()) {
+        s.host = hosts.join(QLatin1Char(','));
+        // One server written as host:port.
+        const QStringList nodes = clusterNodes(s);
+        if (nodes.size() == 1 && s.host.contains(QLatin1Char(':'))) {
+            const int colon = nodes.first().lastIndexOf(QLatin1Char(':'));
+            s.port = nodes.first().mid(colon + 1).toInt();
+            s.host = nodes.first().left(colon);
+        }
+    }
     return s;
 }
 
@@ -91,16 +106,94 @@ QString ConnectionSettings::describe() const
     case Mode::Server:
         if (!socket.isEmpty())
             return QStringLiteral("the database \"%1\" on the server at %2").arg(database, socket);
+        if (clusterNodes(*this).size() > 1)
+            return QStringLiteral("the database \"%1\" on the cluster %2")
+                .arg(database, clusterNodes(*this).join(QStringLiteral(", ")));
         return QStringLiteral("the database \"%1\" on the server %2:%3").arg(database, host).arg(port);
     }
     return {};
 }
+
+namespace {
+
+struct NodeRecord {
+    ConnectionSettings settings;
+    int current = 0;
+    bool inTransaction = false;
+    std::function<void(const QString &)> notice;
+};
+
+QMutex g_nodesMutex;
+QHash<QString, NodeRecord> g_nodes;
+QSet<QString> g_members; // connections whose server is a cluster member
+
+ConnectionSettings nodeSettings(const ConnectionSettings &s, int i)
+{
+    ConnectionSettings one = s;
+    const QString n = clusterNodes(s).at(i);
+    const int colon = n.lastIndexOf(QLatin1Char(':'));
+    one.host = n.left(colon);
+    one.port = n.mid(colon + 1).toInt();
+    return one;
+}
+
+// The state of a cluster member, empty for a server of its own.
+QString wsrepState(const QSqlDatabase &db)
+{
+    QSqlQuery q(db);
+    if (q.exec(QStringLiteral("SHOW STATUS LIKE 'wsrep_local_state_comment'")) && q.next())
+        return q.value(1).toString();
+    return {};
+}
+
+// On a cluster a write committed on one node is applied on the others a
+// moment later: reads wait for the writes the cluster has already taken, so
+// that a shop sees the stone another shop has just sold, and an operation run
+// again after a conflict sees the one that won.
+void waitForClusterWrites(const QSqlDatabase &db)
+{
+    QSqlQuery q(db);
+    q.exec(QStringLiteral("SET SESSION wsrep_sync_wait = 1"));
+}
+
+bool usableState(const QString &state)
+{
+    return state.isEmpty() || state == QLatin1String("Synced");
+}
+
+} // namespace
 
 QSqlDatabase openConnection(const ConnectionSettings &s, const QString &connectionName,
                             bool createDatabase)
 {
     if (QSqlDatabase::contains(connectionName))
         QSqlDatabase::removeDatabase(connectionName);
+    {
+        QMutexLocker lock(&g_nodesMutex);
+        g_nodes.remove(connectionName);
+        g_members.remove(connectionName);
+    }
+
+    const QStringList nodes = clusterNodes(s);
+    if (s.mode == Mode::Server && s.socket.isEmpty() && nodes.size() > 1) {
+        // The first node that answers and is a synced member.
+        QStringList why;
+        for (int i = 0; i < nodes.size(); ++i) {
+            try {
+                QSqlDatabase db = openConnection(nodeSettings(s, i), connectionName, createDatabase);
+                QMutexLocker lock(&g_nodesMutex);
+                NodeRecord &r = g_nodes[connectionName];
+                r.settings = s;
+                r.current = i;
+                return db;
+            } catch (const ConnectError &e) {
+                why << QStringLiteral("%1: %2").arg(nodes.at(i), e.message().section(QLatin1Char('\n'), 0, 0));
+            }
+        }
+        throw ConnectError(QStringLiteral("Velmor cannot reach %1; no server of the cluster answers as a synced "
+                                          "member:\n%2\n%3")
+                               .arg(s.describe(), why.join(QLatin1Char('\n')), whereToChange(s)));
+    }
 
     const bool odbc = s.mode == Mode::Odbc;
     const QString driver = odbc ? QStringLiteral("QODBC") : QStringLiteral("QMYSQL");
@@ -186,12 +279,162 @@ QSqlDatabase openConnection(const ConnectionSettings &s, const QString &connecti
                            "made), or use a server that has it.\n%2")
                 .arg(s.describe(), whereToChange(s)));
     }
+    // A member of a Galera cluster serves only once it is in step with the
+    // others (a data source may name one too).
+    if (s.mode != Mode::Private) {
+        const QString state = wsrepState(db);
+        if (!usableState(state)) {
+            db.close();
+            db = QSqlDatabase();
+            QSqlDatabase::removeDatabase(connectionName);
+            throw ConnectError(QStringLiteral("%1 is a member of a cluster that is not in step with the others yet "
+                                              "(state \"%2\").\n%3")
+                                   .arg(s.describe(), state, whereToChange(s)));
+        }
+        if (!state.isEmpty()) {
+            waitForClusterWrites(db);
+            QMutexLocker lock(&g_nodesMutex);
+            g_members.insert(connectionName);
+        }
+    }
     return db;
 }
 
 QString serverVersion(const QSqlDatabase &db)
 {
     return scalar(db, QStringLiteral("SELECT VERSION()")).toString();
+}
+
+QStringList clusterNodes(const ConnectionSettings &s)
+{
+    QStringList out;
+    for (const QString &part : s.host.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        const QString h = part.trimmed();
+        if (h.isEmpty())
+            continue;
+        const int colon = h.lastIndexOf(QLatin1Char(':'));
+        bool numeric = false;
+        if (colon > 0 && h.indexOf(QLatin1Char(':')) == colon)
+            h.mid(colon + 1).toInt(&numeric);
+        out << (numeric ? h : h + QLatin1Char(':') + QString::number(s.port));
+    }
+    return out;
+}
+
+ClusterInfo clusterInfo(const QSqlDatabase &db)
+{
+    ClusterInfo c;
+    QSqlQuery q(db);
+    if (q.exec(QStringLiteral("SHOW STATUS WHERE Variable_name IN ('wsrep_cluster_size', 'wsrep_local_state_comment')")))
+        while (q.next()) {
+            const QString name = q.value(0).toString().toLower();
+            if (name == QLatin1String("wsrep_cluster_size"))
+                c.size = q.value(1).toInt();
+            else
+                c.state = q.value(1).toString();
+        }
+    if (c.size > 0 && q.exec(QStringLiteral("SELECT @@wsrep_cluster_name")) && q.next())
+        c.name = q.value(0).toString();
+    c.node = db.hostName() == QLatin1String("localhost") ? db.hostName()
+                                                          : db.hostName() + QLatin1Char(':') + QString::number(db.port());
+    return c;
+}
+
+bool isNodeLost(int nativeCode)
+{
+    switch (nativeCode) {
+    case 2006: // server has gone away
+    case 2013: // lost connection during query
+    case 2055: // lost connection (system error)
+    case 1047: // not yet prepared for application use (not a synced member)
+    case 1053: // server shutdown in progress
+    case 1927: // connection was killed
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool moveToNextNode(const QSqlDatabase &conn)
+{
+    NodeRecord r;
+    {
+        QMutexLocker lock(&g_nodesMutex);
+        auto it = g_nodes.constFind(conn.connectionName());
+        if (it == g_nodes.constEnd())
+            return false;
+        r = *it;
+    }
+    QSqlDatabase db = conn; // the same connection: every copy follows
+    const QStringList nodes = clusterNodes(r.settings);
+    const int n = int(nodes.size());
+    for (int k = 1; k < n; ++k) {
+        const int i = (r.current + k) % n;
+        const ConnectionSettings one = nodeSettings(r.settings, i);
+        db.close();
+        db.setHostName(one.host);
+        db.setPort(one.port);
+        if (!db.open())
+            continue;
+        QSqlQuery q(db);
+        q.exec(QStringLiteral("SET NAMES utf8mb4"));
+        const QString state = wsrepState(db);
+        if (!usableState(state))
+            continue;
+        if (!state.isEmpty())
+            waitForClusterWrites(db);
+        std::function<void(const QString &)> notice;
+        {
+            QMutexLocker lock(&g_nodesMutex);
+            auto it = g_nodes.find(conn.connectionName());
+            if (it != g_nodes.end()) {
+                it->current = i;
+                it->inTransaction = false;
+                notice = it->notice;
+            }
+        }
+        if (notice)
+            notice(QStringLiteral("The database server %1 cannot be reached any more. Velmor now works on %2, "
+                                  "another server of the cluster.")
+                       .arg(nodes.at(r.current), nodes.at(i)));
+        return true;
+    }
+    return false;
+}
+
+void setNodeNotice(const QString &connectionName, std::function<void(const QString &)> notice)
+{
+    QMutexLocker lock(&g_nodesMutex);
+    auto it = g_nodes.find(connectionName);
+    if (it != g_nodes.end())
+        it->notice = std::move(notice);
+}
+
+bool onCluster(const QSqlDatabase &db)
+{
+    QMutexLocker lock(&g_nodesMutex);
+    return g_members.contains(db.connectionName());
+}
+
+bool hasNodes(const QSqlDatabase &db)
+{
+    QMutexLocker lock(&g_nodesMutex);
+    return g_nodes.contains(db.connectionName());
+}
+
+void setInTransaction(const QSqlDatabase &db, bool open)
+{
+    QMutexLocker lock(&g_nodesMutex);
+    auto it = g_nodes.find(db.connectionName());
+    if (it != g_nodes.end())
+        it->inTransaction = open;
+}
+
+bool inTransaction(const QSqlDatabase &db)
+{
+    QMutexLocker lock(&g_nodesMutex);
+    auto it = g_nodes.constFind(db.connectionName());
+    return it != g_nodes.constEnd() && it->inTransaction;
 }
 
 } // namespace velmor::db

@@ -1,10 +1,17 @@
 #include "db/Retry.h"
 
+#include "db/Cluster.h"
+
 namespace velmor::db {
 
 bool isLockConflict(const DbError &e)
 {
     if (e.nativeCode() == kDeadlock || e.nativeCode() == kLockWaitTimeout)
+        return true;
+    // On a Galera cluster the later of two conflicting commits on two nodes
+    // fails as a deadlock; a transaction cut short when the connection moved
+    // to another node (Cluster.h) saved nothing either: both run again.
+    if (e.nativeCode() == kNodeChanged)
         return true;
     // A commit's error carries the engine's words only.
     const QString m = e.message();

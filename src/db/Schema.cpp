@@ -423,12 +423,16 @@ QString sqlText(const QString &text)
 
 void insertDefaultConfigRow(const QSqlDatabase &db, int version)
 {
-    // The defaults the configuration screens assume.
+    // The defaults the configuration screens assume; a new set-up shows the
+    // lot, the measurements, the memo and reference numbers and the per-carat
+    // price columns until the settings say otherwise.
     exec(db,
          QStringLiteral("INSERT INTO Config (CompanyName, CompanyStreet1, CompanyCity, InvoiceTemplate, "
-                        "Class1Label, Class2Label, Class3Label, Class4Label, PriceRound, dbVersion) "
+                        "Class1Label, Class2Label, Class3Label, Class4Label, PriceRound, ShowLot, ShowDimension, "
+                        "ShowMemoID, ShowReferenceNumber, ShowCostMY_CT, ShowCostUS_CT, ShowSellPriceMY_CT, "
+                        "ShowSellPriceUS_CT, dbVersion) "
                         "VALUES ('Company Name', 'Company Street1', 'Company City', 'DEFAULT', "
-                        "'Class 1', 'Class 2', 'Class 3', 'Class 4', 1, %1)")
+                        "'Class 1', 'Class 2', 'Class 3', 'Class 4', 1, -1, -1, -1, -1, -1, -1, -1, -1, %1)")
              .arg(version > 0 ? QString::number(version) : QStringLiteral("NULL")));
 }
 

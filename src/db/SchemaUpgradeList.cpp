@@ -386,6 +386,11 @@ void diamondSide(std::vector<UpgradeStatement> &l)
         .add({"AlwaysUseSeperateJobBags", "DontUseSplits", "serialscanning"}, flag)
         // The last good rand rate, kept as the exchange rate is.
         .add("ExchangeRateZAR", d155);
+
+    // One row per kind of check-then-write that workstations must not pass
+    // together (db/Guard.h): each writes the row first, so that two of them
+    // wait for one another on one server and conflict on a cluster.
+    TableStatements(l, "RowGuard").create().add("n", "INT");
 }
 
 // The store side's tables.  The diamond side only needs them to exist; the
@@ -417,7 +422,7 @@ void storeSide(std::vector<UpgradeStatement> &l)
     TableStatements(l, "ProductionForm", true).create();
 }
 
-// Version 310: the marks of the stone screen's opening repair (RepairMarks.h).
+// Version 311: the marks of the stone screen's opening repair (RepairMarks.h).
 // The first open after the upgrade still reads every stone once.
 void repairMarks(std::vector<UpgradeStatement> &l)
 {

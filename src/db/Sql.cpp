@@ -1,5 +1,7 @@
 #include "db/Sql.h"
 
+#include "db/Cluster.h"
+
 #include <QSqlDriver>
 #include <QRegularExpression>
 #include <QSqlError>
@@ -69,6 +71,34 @@ QString odbcTextParameters(const QString &sql, QVariantList &binds)
 
 } // namespace
 
+namespace {
+
+// What exec does when a connection's node of a cluster went away: moves it
+// to the next node, then makes a lone read again or throws (kNodeChanged when
+// a transaction was open, kOutcomeUnknown otherwise; see Cluster.h).
+QSqlQuery afterNodeLost(const QSqlDatabase &db, const QString &sql, const QVariantList &binds, const QString &error)
+{
+    const bool transaction = inTransaction(db);
+    if (!moveToNextNode(db))
+        throw DbError(error, sql, 2013);
+    static const QRegularExpression reading(QStringLiteral("^\\s*(SELECT|SHOW)\\b"),
+                                            QRegularExpression::CaseInsensitiveOption);
+    const bool read = reading.match(sql).hasMatch() && !sql.contains(QLatin1String("FOR UPDATE"), Qt::CaseInsensitive);
+    // A read of its own is made again on the new node; a transaction that was
+    // open never committed, and the operation starts again from the top.
+    if (read && !transaction)
+        return exec(db, sql, binds);
+    if (transaction)
+        throw DbError(QStringLiteral("The connection to the database server was lost before the change was saved; "
+                                     "nothing of it was saved. ") + error,
+                      sql, kNodeChanged);
+    throw DbError(QStringLiteral("The connection to the database server was lost while a change was being saved: "
+                                 "whether it was saved is not known. Please check it before making it again."),
+                  sql, kOutcomeUnknown);
+}
+
+} // namespace
+
 QSqlQuery exec(const QSqlDatabase &db, const QString &sql, const QVariantList &bindValues)
 {
     QSqlQuery q(db);
@@ -86,10 +116,15 @@ QSqlQuery exec(const QSqlDatabase &db, const QString &sql, const QVariantList &b
             ok = q.exec();
         }
     }
-    if (!ok)
-        throw DbError(q.lastError().text(), sql, nativeErrorCode(q));
+    if (!ok) {
+        const int code = nativeErrorCode(q);
+        if (isNodeLost(code) && hasNodes(db))
+            return afterNodeLost(db, sql, bindValues, q.lastError().text());
+        throw DbError(q.lastError().text(), sql, code);
+    }
     return q;
 }
+
 
 QVariant scalar(const QSqlDatabase &db, const QString &sql, const QVariantList &binds)
 {

@@ -4,6 +4,7 @@
 #include "core/AppContext.h"
 #include "core/KnownRates.h"
 #include "core/Figures.h"
+#include "db/Guard.h"
 #include "db/Retry.h"
 #include "db/Row.h"
 #include "db/Sql.h"
@@ -92,6 +93,7 @@ Posted postInTransaction(AppContext &ctx, const SaleLine &line)
     QSqlQuery c = db::exec(db, QStringLiteral("SELECT ID FROM Customer WHERE ID = ? FOR UPDATE"), {line.customerId});
     if (!c.next())
         throw std::invalid_argument("The customer " + std::to_string(line.customerId) + " does not exist.");
+    db::claimGuard(db, db::GuardKind::CustomerInvoice, line.customerId);
     const double tax = taxRateFor(ctx, line.customerId);
 
     Posted p;

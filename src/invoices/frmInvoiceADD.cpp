@@ -43,7 +43,9 @@ frmInvoiceADD::frmInvoiceADD(AppContext &ctx, qint64 invoiceId, QWidget *parent)
         numberBox(e);
     Command2 = named(new QPushButton(QStringLiteral("&Add")), "Command2");
     Command1 = named(new QPushButton(QStringLiteral("Cancel")), "Command1");
-    Command2->setDefault(true);
+    // A line is added by the Add command only: Enter in a field adds nothing.
+    Command2->setAutoDefault(false);
+    Command1->setAutoDefault(false);
     auto *form = new QFormLayout;
     form->addRow(QStringLiteral("Details"), txtDetails);
     form->addRow(QStringLiteral("Carat"), txtCarat);

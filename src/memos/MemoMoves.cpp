@@ -278,18 +278,26 @@ MoveOutcome putOnMemo(AppContext &ctx, qint64 memoSheetId, qint64 stoneId, const
     MoveOutcome out = run(ctx, [&](MoveOutcome &o) {
         checkRights(ctx, employeeId);
         const bool priceTyped = !stonePrice.trimmed().isEmpty();
+        // The discount is read even when a price was typed: a discount that
+        // is not a figure is never passed over.
         const std::optional<Decimal5> typedDiscount = figures::parseTyped(discount);
-        if (!priceTyped && !typedDiscount)
+        if (!typedDiscount)
             throw Refusal{MoveResult::Refused,
                           QStringLiteral("The discount off RAP \"%1\" is not a number.").arg(discount), kTitle};
-        const double d = typedDiscount ? typedDiscount->toDouble() : 0.0;
+        const figures::Reading readDiscount = figures::read(
+            discount, {QStringLiteral("discount off RAP"),
+                       figures::columnOf(ctx.db(), QStringLiteral("SingleStone"), QStringLiteral("currentRAPdiscountFORmemo"))});
+        if (!readDiscount.ok())
+            throw Refusal{MoveResult::Refused, readDiscount.error, kTitle};
+        const double d = typedDiscount->toDouble();
         double price = 0;
         if (priceTyped) {
-            const std::optional<Decimal5> typedPrice = figures::parseTyped(stonePrice);
-            if (!typedPrice)
-                throw Refusal{MoveResult::Refused,
-                              QStringLiteral("The price US$ /Stone \"%1\" is not a number.").arg(stonePrice), kTitle};
-            price = typedPrice->toDouble();
+            const figures::Reading typedPrice = figures::read(
+                stonePrice, {QStringLiteral("price US$ /Stone"),
+                             figures::columnOf(ctx.db(), QStringLiteral("SingleStone"), QStringLiteral("MemoUS"))});
+            if (!typedPrice.ok())
+                throw Refusal{MoveResult::Refused, typedPrice.error, kTitle};
+            price = typedPrice.toDouble();
         }
         db::Transaction tx(ctx.db());
         // A locking read: a second workstation putting the same stone on
@@ -370,17 +378,20 @@ MoveOutcome putOnMemoAtPrice(AppContext &ctx, qint64 memoSheetId, qint64 stoneId
         switched = false;
         if (!ctx.user.AllowMemoAssigning)
             throw Refusal{MoveResult::Refused, QString(), QString()};
-        auto price = [](const QString &text) {
+        // An empty price is no memo price; a typed one is a figure above 0
+        // that its column holds ("0,75" is not 75).
+        auto price = [&ctx](const QString &text, const QString &name, const QString &column) {
             if (text.trimmed().isEmpty())
                 return QVariant(QMetaType(QMetaType::Double));
-            const std::optional<Decimal5> typed = figures::parseTyped(text); // "0,75" is not 75
-            const double v = typed ? typed->toDouble() : -1.0;
-            if (!typed || v < 0)
-                throw Refusal{MoveResult::Refused, QStringLiteral("The Price \"%1\" is not a number.").arg(text),
-                              kTitle};
-            return QVariant(v);
+            const figures::Reading r = figures::read(
+                text, {name, figures::columnOf(ctx.db(), QStringLiteral("SingleStone"), column), figures::Need::Positive});
+            if (!r.ok())
+                throw Refusal{MoveResult::Refused, r.error, kTitle};
+            return QVariant(r.value.toDb());
         };
-        const QVariant priceUS = price(us), priceLocal = price(local);
+        const QVariant priceUS = price(us, QStringLiteral("Sell Price US$/Stone"), QStringLiteral("MemoUS"));
+        const QVariant priceLocal =
+            price(local, QStringLiteral("Sell Price %1/Stone").arg(ctx.settings.currencyName()), QStringLiteral("MemoLocal"));
         db::Transaction tx(ctx.db());
         const Sheet sheet = readSheet(ctx, memoSheetId);
         QSqlQuery q = db::exec(ctx.db(),

@@ -176,8 +176,11 @@ bool PrintMemoSheet(AppContext &ctx, printing::PrintSurface &s, const MemoPrintR
         right(s, s.fitted(line, kRight - kHalf - 100));
     s.setFont(QStringLiteral("Arial"), 10);
     s.printLine();
-    right(s, QStringLiteral("Memo#: ") + QString::number(r.memoSheetId));
-    right(s, s.fitted(QStringLiteral("Reference: ") + sheet.text("Reference"), kRight - kHalf - 100));
+    // The memo number and the reference as the settings show them.
+    if (cfg.ShowMemoID)
+        right(s, QStringLiteral("Memo#: ") + QString::number(r.memoSheetId));
+    if (cfg.ShowReferenceNumber)
+        right(s, s.fitted(QStringLiteral("Reference: ") + sheet.text("Reference"), kRight - kHalf - 100));
     right(s, QStringLiteral("created on: ") + memoDate(sheet.dateTime("Date")));
     s.setFontSize(8);
     right(s, QStringLiteral("(printed on: ") + en.toString(QDate::currentDate(), QStringLiteral("MMM dd, yyyy"))
@@ -207,7 +210,8 @@ bool PrintMemoSheet(AppContext &ctx, printing::PrintSurface &s, const MemoPrintR
     auto continued = [&] {
         s.newPage();
         s.setFont(QStringLiteral("Arial"), 8, true);
-        at(s, kLeft, kLeft, QStringLiteral("Memo#: %1 (continued)").arg(r.memoSheetId));
+        at(s, kLeft, kLeft,
+           cfg.ShowMemoID ? QStringLiteral("Memo#: %1 (continued)").arg(r.memoSheetId) : QStringLiteral("(continued)"));
         s.printLine();
     };
     auto room = [&](double height) {
@@ -215,7 +219,9 @@ bool PrintMemoSheet(AppContext &ctx, printing::PrintSurface &s, const MemoPrintR
             continued();
     };
 
-    const bool us = r.options.usDollar;
+    // Each line shows the memo price in at least one currency: US dollars
+    // when chosen in the set-up, or when no other currency is ticked.
+    const bool us = r.options.usDollar || !(r.cdn || r.zar);
     double totalUS = 0, totalCDN = 0, totalZAR = 0;
     for (const Stone &st : stones) {
         s.setFont(QStringLiteral("Arial"), 8);

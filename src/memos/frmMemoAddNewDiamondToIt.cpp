@@ -1,5 +1,7 @@
 #include "memos/frmMemoAddNewDiamondToIt.h"
 
+#include "core/Figures.h"
+
 #include "core/Failures.h"
 #include "core/ChangeEvents.h"
 #include "core/AppContext.h"
@@ -403,6 +405,14 @@ void frmMemoAddNewDiamondToIt::add()
     if (employee() == 0) {
         m_ctx.prompt().notice(QStringLiteral("please select an user first!"));
         w<QComboBox>("cboUser")->setFocus();
+        return;
+    }
+    // The per-carat box only fills the price per stone: text in it that is
+    // no figure is refused, never passed over for the price shown beside it.
+    const QString perCarat = w<QLineEdit>("txtPriceCarat")->text();
+    if (!figures::isTyped(perCarat)) {
+        m_ctx.prompt().inform(figures::notANumberMessage(QStringLiteral("price US$ /ct"), perCarat),
+                              QStringLiteral("Memo"), Icon::Exclamation);
         return;
     }
     QPushButton *cmd = w<QPushButton>("cmdAdd");

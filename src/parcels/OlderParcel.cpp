@@ -132,16 +132,25 @@ QVariant orNull(int n)
     return n == 0 ? QVariant(QMetaType::fromType<int>()) : QVariant(n);
 }
 
-// The columns of one pane, in the order of kPaneColumns.
-QVariantList paneValues(const OlderSplitPane &p, bool sellUS, bool *ok)
+// The columns of one pane, in the order of kPaneColumns.  Each figure is
+// read against its column (0 or more); the first refusal, naming the field
+// and its pane, goes to *error.
+QVariantList paneValues(AppContext &ctx, const OlderSplitPane &p, const QString &pane, bool sellUS, QString *error)
 {
-    auto num = [ok](const QString &t) {
-        const auto v = figures::parseTyped(t);
-        if (!v || *v < Decimal5())
-            *ok = false;
-        return v.value_or(Decimal5());
+    auto field = [&](const QString &t, const char *name, const char *column) {
+        const figures::Reading r = figures::read(
+            t, {QString::fromLatin1(name) + QLatin1Char(' ') + pane,
+                figures::columnOf(ctx.db(), QStringLiteral("ParcelStock"), QLatin1String(column)),
+                figures::Need::NotNegative});
+        if (!r.ok() && error->isEmpty())
+            *error = r.error;
+        return r.ok() ? r.value : Decimal5();
     };
-    Decimal5 lo = num(p.weightLow), hi = num(p.weightHigh);
+    Decimal5 lo = field(p.weightLow, "weight low", "CaratLow"), hi = field(p.weightHigh, "weight high", "CaratHigh");
+    const Decimal5 costUS = field(p.costUS, "cost US$", "CostUSPerCarat");
+    const Decimal5 costLocal = field(p.costLocal, "cost local", "CostLocalPerCarat");
+    const Decimal5 priceUS = field(p.priceUS, "price US$", "PriceUSPerCarat");
+    const Decimal5 priceLocal = field(p.priceLocal, "price local", "PriceLocalPerCarat");
     if (hi < lo)
         std::swap(lo, hi);
     return {orNull(lo),
@@ -152,10 +161,10 @@ QVariantList paneValues(const OlderSplitPane &p, bool sellUS, bool *ok)
             orNull(std::max(p.clarityA, p.clarityB)),
             sellUS ? -1 : 0,
             sellUS ? 0 : -1,
-            num(p.costUS).toDb(),
-            num(p.costLocal).toDb(),
-            num(p.priceUS).toDb(),
-            num(p.priceLocal).toDb()};
+            costUS.toDb(),
+            costLocal.toDb(),
+            priceUS.toDb(),
+            priceLocal.toDb()};
 }
 
 const QString kPaneColumns = QStringLiteral("CaratLow, CaratHigh, ColourHigh, ColourLow, ClarityHigh, ClarityLow, SellUS, "
@@ -187,11 +196,11 @@ Outcome splitOlderParcel(AppContext &ctx, const OlderSplit &s)
         return refuse(QStringLiteral("The new Parcel must have more than 0 and fewer carats than the %1 ct of the Parcel.")
                           .arg(source ? source->fixed(2) : QStringLiteral("0.00")),
                       QStringLiteral("Split Parcel"));
-    bool ok = true;
-    const QVariantList oldValues = paneValues(s.old, s.sellUS, &ok);
-    const QVariantList newValues = paneValues(s.neu, s.sellUS, &ok);
-    if (!ok)
-        return refuse(QStringLiteral("Weights, costs and prices are numbers of 0 or more."), QStringLiteral("Split Parcel"));
+    QString error;
+    const QVariantList oldValues = paneValues(ctx, s.old, QStringLiteral("of the remaining Parcel"), s.sellUS, &error);
+    const QVariantList newValues = paneValues(ctx, s.neu, QStringLiteral("of the new Parcel"), s.sellUS, &error);
+    if (!error.isEmpty())
+        return refuse(error, QStringLiteral("Split Parcel"));
 
     Outcome out;
     bool changed = false;

@@ -53,16 +53,22 @@ Outcome run(AppContext &ctx, Work work)
     return out;
 }
 
-Decimal5 typedCarats(const QString &text)
+// The carats typed for a memo line: a figure above 0 that the column holds.
+Decimal5 typedCarats(AppContext &ctx, const QString &text)
 {
-    const auto c = figures::parseTyped(text);
-    if (!c || c->units() <= 0)
+    if (!figures::parseTyped(text) || figures::parseTyped(text)->units() <= 0)
         throw Refusal{Result::Refused, QStringLiteral("Please enter the Carats as a number above 0."),
                       QStringLiteral("Carat")};
-    return *c;
+    const figures::Reading r = figures::read(
+        text, {QStringLiteral("Carats"), figures::columnOf(ctx.db(), QStringLiteral("Memo"), QStringLiteral("Carat")),
+               figures::Need::Positive});
+    if (!r.ok())
+        throw Refusal{Result::Refused, r.error, QStringLiteral("Carat")};
+    return r.value;
 }
 
-Decimal5 typedPrice(const QString &text)
+// A price per carat for a memo line; empty is 0.
+Decimal5 typedPrice(AppContext &ctx, const QString &text, const QString &column)
 {
     if (text.trimmed().isEmpty())
         return {};
@@ -72,7 +78,11 @@ Decimal5 typedPrice(const QString &text)
         throw Refusal{Result::Refused, figures::notANumberMessage(QStringLiteral("Price"), text), kTitle};
     if (p->units() < 0)
         throw Refusal{Result::Refused, QStringLiteral("The Price \"%1\" is below 0.").arg(text.trimmed()), kTitle};
-    return *p;
+    const figures::Reading r =
+        figures::read(text, {QStringLiteral("Price"), figures::columnOf(ctx.db(), QStringLiteral("Memo"), column)});
+    if (!r.ok())
+        throw Refusal{Result::Refused, r.error, kTitle};
+    return r.value;
 }
 
 qint64 sheetCustomer(AppContext &ctx, qint64 memoSheetId)
@@ -110,8 +120,8 @@ Outcome addOlderParcelToMemo(AppContext &ctx, qint64 memoSheetId, qint64 parcelI
                              const QString &us, const QString &local)
 {
     return run(ctx, [&](Outcome &o) {
-        const Decimal5 c = typedCarats(carat);
-        const Decimal5 priceUS = typedPrice(us), priceLocal = typedPrice(local);
+        const Decimal5 c = typedCarats(ctx, carat);
+        const Decimal5 priceUS = typedPrice(ctx, us, QStringLiteral("US")), priceLocal = typedPrice(ctx, local, QStringLiteral("Local"));
         db::Transaction tx(ctx.db());
         const qint64 customer = sheetCustomer(ctx, memoSheetId);
         QSqlQuery q = db::exec(ctx.db(), QStringLiteral("SELECT CAST(Carat AS CHAR) FROM ParcelStock WHERE ID = ? FOR UPDATE"),
@@ -152,7 +162,7 @@ Outcome addOlderParcelToMemo(AppContext &ctx, qint64 memoSheetId, qint64 parcelI
 Outcome returnOlderParcelFromMemo(AppContext &ctx, qint64 memoSheetId, qint64 parcelId, const QString &carat)
 {
     return run(ctx, [&](Outcome &o) {
-        const Decimal5 c = typedCarats(carat);
+        const Decimal5 c = typedCarats(ctx, carat);
         db::Transaction tx(ctx.db());
         const qint64 customer = sheetCustomer(ctx, memoSheetId); // locks the sheet: its lines stay as read
         QSqlQuery q = db::exec(ctx.db(), QStringLiteral("SELECT CAST(Carat AS CHAR) FROM ParcelStock WHERE ID = ? FOR UPDATE"),

@@ -5,6 +5,7 @@
 
 #include "core/AppContext.h"
 #include "core/KnownRates.h"
+#include "db/Guard.h"
 #include "db/Retry.h"
 #include "db/Row.h"
 #include "db/Sql.h"
@@ -46,7 +47,7 @@ Decimal5 memoPrice(const QSqlDatabase &db, qint64 memoId, qint64 parcelId)
 // A working rate as stored; Null when it is not known.
 QVariant rate(double r) { return rateValue(r); }
 
-enum class Step { Done, NoParcel, NotEnough, NoCustomer, NoMemo, NothingOut, TooMuch };
+enum class Step { Done, NoParcel, NotEnough, NoCustomer, NoMemo, NothingOut, TooMuch, NoPrice };
 
 } // namespace
 
@@ -212,6 +213,7 @@ Outcome putOnMemo(AppContext &ctx, const MemoOut &m)
             if (!db::scalar(db, QStringLiteral("SELECT ID FROM Customer WHERE ID = ? FOR UPDATE"), {m.customerId})
                      .isValid())
                 return Step::NoCustomer;
+            db::claimGuard(db, db::GuardKind::CustomerParcelMemo, m.customerId);
             qint64 memo = db::scalar(db,
                                      QStringLiteral("SELECT ID FROM memoparcel WHERE IFNULL(closed, 0) = 0 AND "
                                                     "CustomerID = ? ORDER BY ID DESC LIMIT 1 FOR UPDATE"),
@@ -267,7 +269,7 @@ Outcome putOnMemo(AppContext &ctx, const MemoOut &m)
     }
     out.result = Result::Done;
     changeEvents(ctx).announceParcel(m.parcelId);
-    changeEvents(ctx).announceMemo(out.id);
+    changeEvents(ctx).announceParcelMemo(out.id);
     out.message = QStringLiteral("Parcel has been added to Memo-Sheet #P") + QString::number(out.id);
     ctx.prompt().notice(out.message);
     return out;
@@ -294,7 +296,7 @@ Outcome memoMovement(AppContext &ctx, qint64 memoId, qint64 parcelId, const QStr
     Outcome out;
     out.id = memoId;
     QString sku;
-    Decimal5 out0;
+    Decimal5 out0, memoPriceAt;
     invoices::Posted posted;
     Step step = Step::Done;
     try {
@@ -318,6 +320,10 @@ Outcome memoMovement(AppContext &ctx, qint64 memoId, qint64 parcelId, const QStr
             if (*carat > out0)
                 return Step::TooMuch;
             const Decimal5 price = memoPrice(db, memoId, parcelId);
+            memoPriceAt = price;
+            // A memo line without a price (older data) is never sold at 0.
+            if (sell && price <= Decimal5())
+                return Step::NoPrice;
             if (sell) {
                 db::exec(db, QStringLiteral("UPDATE parcel SET rnd = ? WHERE ID = ?"), {newRnd(), parcelId});
                 db::exec(db,
@@ -364,6 +370,11 @@ Outcome memoMovement(AppContext &ctx, qint64 memoId, qint64 parcelId, const QStr
         return tell(ctx, Result::Conflict, QStringLiteral("This Memo does not exist anymore."));
     case Step::NothingOut:
         return tell(ctx, Result::Refused, QStringLiteral("Parcel ") + sku + QStringLiteral(" is already at 0.00 ct. on this Memo"));
+    case Step::NoPrice:
+        return tell(ctx, Result::Refused,
+                    QStringLiteral("Parcel %1 has no price on this memo (%2 US$/ct): it cannot be sold at that price.\n\n"
+                                   "Nothing has been changed.")
+                        .arg(sku, memoPriceAt.fixed(2)));
     case Step::TooMuch:
         return tell(ctx, Result::Refused,
                     QStringLiteral("Only %1 ct of Parcel %2 are out on this Memo: %3 ct cannot be %4.\n\n"
@@ -374,7 +385,7 @@ Outcome memoMovement(AppContext &ctx, qint64 memoId, qint64 parcelId, const QStr
     }
     out.result = Result::Done;
     changeEvents(ctx).announceParcel(parcelId);
-    changeEvents(ctx).announceMemo(memoId);
+    changeEvents(ctx).announceParcelMemo(memoId);
     if (sell) {
         out.invoiceId = posted.invoiceId;
         out.newInvoice = posted.newInvoice;

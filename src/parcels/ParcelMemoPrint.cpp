@@ -1,6 +1,7 @@
 #include "parcels/ParcelMemoPrint.h"
 
 #include "core/AppContext.h"
+#include "core/ChangeEvents.h"
 #include "db/Sql.h"
 #include "pricing/Grades.h"
 
@@ -258,6 +259,7 @@ printing::PrintOutcome printParcelMemo(AppContext &ctx, qint64 memoId, const pri
     }
     try {
         closeParcelMemo(ctx.db(), memoId, false);
+        changeEvents(ctx).announceParcelMemo(memoId);
     } catch (const db::DbError &e) {
         ctx.prompt().inform(QStringLiteral("The Memo was printed but could not be closed:\n\n") + e.message(), title,
                             Icon::Exclamation);

@@ -127,6 +127,9 @@ QList<ParcelHit> searchParcels(const QSqlDatabase &db, const ParcelSearch &s, in
                                  "CAST(CaratHigh AS CHAR), ColourLow, ColourHigh, ClarityLow, ClarityHigh "
                                  "FROM parcel WHERE ");
     QVariantList binds;
+    // A weight that is no figure ("1,5") finds nothing; it never means "any weight".
+    if (!figures::parseTyped(s.weight))
+        return {};
     if (const auto w = figures::parseTyped(s.weight); w && !w->isZero()) {
         sql += QStringLiteral("(CaratLow <= ? AND CaratHigh >= ?) AND ");
         binds << w->toDb() << w->toDb();

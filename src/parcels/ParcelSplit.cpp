@@ -4,6 +4,7 @@
 #include "core/Figures.h"
 
 #include "core/AppContext.h"
+#include "db/Guard.h"
 #include "db/Retry.h"
 #include "db/Sql.h"
 #include "db/Transaction.h"
@@ -42,6 +43,10 @@ Outcome splitParcel(AppContext &ctx, const SplitRequest &r)
     figures::Reader read(ctx.db(), QStringLiteral("parcel"));
     const std::optional<Decimal5> carat =
         read(r.carat, QStringLiteral("Carats of the new Parcel"), QStringLiteral("Carat"), figures::Need::Positive);
+    // The carats first: the value box follows them, so a wrong carat figure
+    // is named as such, not as the value it gave.
+    if (!read.ok())
+        return tell(ctx, Result::Refused, read.error(), title);
     std::optional<Decimal5> value;
     if (!r.newValueUS.trimmed().isEmpty()) {
         // A value for the whole new parcel: its cost per carat is checked
@@ -75,6 +80,9 @@ Outcome splitParcel(AppContext &ctx, const SplitRequest &r)
         step = db::retryOnLockConflict([&] {
             db::Transaction tx(ctx.db());
             const QSqlDatabase db = ctx.db();
+            // The parcel numbers' guard comes first: the reads after it see
+            // what a split that held it before has saved.
+            db::claimGuard(db, db::GuardKind::ParcelSku, 0);
             const QDateTime now = QDateTime::currentDateTime();
             const auto src = loadParcel(db, r.sourceId);
             if (!src)
@@ -86,7 +94,8 @@ Outcome splitParcel(AppContext &ctx, const SplitRequest &r)
                                  {carat->toDb(), newRnd(), now, r.sourceId, carat->toDb()})
                 != 1)
                 return Step::NotEnough;
-            // The SKU again, now that this workstation holds the source.
+            // The SKU again, now that this workstation holds the source and
+            // the parcel numbers' guard.
             if (db::scalar(db, QStringLiteral("SELECT ID FROM parcel WHERE SKU = ? LIMIT 1"), {sku}).isValid())
                 return Step::SkuTaken;
             const ParcelFigures f = parcelFigures(db, r.sourceId);

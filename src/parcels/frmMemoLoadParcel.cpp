@@ -2,6 +2,7 @@
 
 #include "core/Failures.h"
 #include "core/AppContext.h"
+#include "core/ChangeEvents.h"
 #include "core/widgets/Named.h"
 #include "db/Sql.h"
 #include "parcels/ParcelMemo.h"
@@ -49,6 +50,10 @@ frmMemoLoadParcel::frmMemoLoadParcel(AppContext &ctx, QWidget *parent) : QWidget
     connect(optThisCustomer, &QRadioButton::toggled, this, &frmMemoLoadParcel::reload);
     connect(cboCustomer, &QComboBox::currentIndexChanged, this, &frmMemoLoadParcel::reload);
     connect(grdMemos, &QTableWidget::cellDoubleClicked, this, [this](int row, int) { openMemo(row); });
+    // A parcel memo opened, moved or closed, or a customer renamed, on any
+    // screen of this workstation.
+    connect(&changeEvents(ctx), &ChangeEvents::parcelMemoChanged, this, &frmMemoLoadParcel::reload);
+    connect(&changeEvents(ctx), &ChangeEvents::customerChanged, this, &frmMemoLoadParcel::reload);
     resize(640, 420);
     reload();
 }

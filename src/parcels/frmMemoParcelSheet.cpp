@@ -2,6 +2,7 @@
 
 #include "core/Failures.h"
 #include "core/AppContext.h"
+#include "core/ChangeEvents.h"
 #include "core/widgets/Named.h"
 #include "db/Sql.h"
 #include "parcels/ParcelMemoPrint.h"
@@ -87,6 +88,20 @@ frmMemoParcelSheet::frmMemoParcelSheet(AppContext &ctx, qint64 memoId, QWidget *
     connect(cmdRemove, &QPushButton::clicked, this, &frmMemoParcelSheet::remove);
     connect(cmdSell, &QPushButton::clicked, this, &frmMemoParcelSheet::sell);
     connect(Command5, &QPushButton::clicked, this, &frmMemoParcelSheet::print);
+    // The memo, one of its parcels or its customer changed on another
+    // screen of this workstation.
+    connect(&changeEvents(ctx), &ChangeEvents::parcelMemoChanged, this, [this](qint64 id) {
+        if (id == 0 || id == m_memoId)
+            reload();
+    });
+    connect(&changeEvents(ctx), &ChangeEvents::parcelChanged, this, [this](qint64 id) {
+        bool shown = id == 0;
+        for (int r = 0; r < grdMemo->rowCount() && !shown; ++r)
+            shown = grdMemo->item(r, 8)->text().toLongLong() == id;
+        if (shown)
+            reload();
+    });
+    connect(&changeEvents(ctx), &ChangeEvents::customerChanged, this, [this] { reload(); });
     resize(980, 480);
     reload();
 }

@@ -105,6 +105,7 @@ frmMemoSheet::frmMemoSheet(AppContext &ctx, QWidget *parent) : QWidget(parent), 
     cboParcel = named(new QComboBox(this), "cboParcel");
     lblParcelOnHand = named(new QLabel(this), "lblParcelOnHand");
     txtParcelCarat = named(new QLineEdit(this), "txtParcelCarat");
+    numberBox(txtParcelCarat);
     cmdAddParcel = named(new QPushButton(QStringLiteral("add Parcel"), this), "cmdAddParcel");
     add->addRow(QStringLiteral("Stone"), cboStone);
     add->addRow(QString(), chkAllowMemoPriceOverWrite);

@@ -93,14 +93,26 @@ void frmParcelPutOnMemo::couple(bool changed)
 
 void frmParcelPutOnMemo::updateCommands()
 {
-    const auto c = figures::parseTyped(txtCarat->text());
-    cmdPutOnMemo->setEnabled(cboCustomer->currentIndex() > 0 && c && !c->isZero());
+    // Typed carats that are no figure, or 0, are refused by the command
+    // with a message naming the field, not passed over by a disabled button.
+    cmdPutOnMemo->setEnabled(cboCustomer->currentIndex() > 0 && !txtCarat->text().trimmed().isEmpty());
 }
 
 bool frmParcelPutOnMemo::putOnMemo()
 {
     if (!cmdPutOnMemo->isEnabled())
         return false;
+    // The local and rand boxes only fill the US price: text in them that is
+    // no figure is refused, never passed over for the price beside it.
+    const std::pair<QLineEdit *, QString> filling[] = {
+        {txtCDNcarat, m_ctx.settings.currencyName() + QStringLiteral(" price per carat")},
+        {txtZARcarat, QStringLiteral("ZAR price per carat")}};
+    for (const auto &[box, name] : filling)
+        if (!figures::isTyped(box->text())) {
+            m_ctx.prompt().inform(figures::notANumberMessage(name, box->text()), QStringLiteral("Parcel Memo"),
+                                  Icon::Exclamation);
+            return false;
+        }
     const qint64 customer = cboCustomer->currentText().section(QStringLiteral("--- "), -1).toLongLong();
     const parcels::Outcome o =
         parcels::putOnMemo(m_ctx, {m_parcelId, customer, txtCarat->text(), txtUScarat->text(), parcels::LineChoice::Ask});

@@ -160,7 +160,7 @@ frmSplitOlderParcel::frmSplitOlderParcel(AppContext &ctx, const stones::OlderPar
         // runs its own reverse.
         connect(p->costLocal, &QLineEdit::textEdited, this, [this, p] {
             set(p->costUS, val(p->costLocal).dividedBy(m_rate));
-            costChanged(*p);
+            costChanged(*p, true, false); // the box being typed into keeps its text
         });
         connect(p->priceUS, &QLineEdit::textEdited, this,
                 [this, p] { set(p->priceLocal, val(p->priceUS).times(m_rate)); });
@@ -283,7 +283,7 @@ void frmSplitOlderParcel::valueNewChanged()
     }
 }
 
-void frmSplitOlderParcel::costChanged(Pane &p, bool setValue)
+void frmSplitOlderParcel::costChanged(Pane &p, bool setValue, bool setLocal)
 {
     const Decimal5 cost = val(p.costUS);
     const Decimal5 sourceCost = val(txtCostUS);
@@ -291,7 +291,8 @@ void frmSplitOlderParcel::costChanged(Pane &p, bool setValue)
         set(p.priceUS, val(txtPriceUS).dividedBy(sourceCost).times(cost));
         set(p.priceLocal, val(p.priceUS).times(m_rate));
     }
-    set(p.costLocal, cost.times(m_rate));
+    if (setLocal)
+        set(p.costLocal, cost.times(m_rate));
     if (setValue)
         set(p.value, cost.times(val(p.carat)));
 }
@@ -307,6 +308,13 @@ void frmSplitOlderParcel::markupToggled(Pane &p)
 
 bool frmSplitOlderParcel::update()
 {
+    // The value box only fills the new parcel's costs: text in it that is no
+    // figure is refused, never passed over.
+    if (!figures::isTyped(neu.value->text())) {
+        m_ctx.prompt().inform(figures::notANumberMessage(QStringLiteral("value of the new Parcel"), neu.value->text()),
+                              QStringLiteral("Split Parcel"), Icon::Information);
+        return false;
+    }
     auto pane = [](const Pane &p) {
         parcels::OlderSplitPane o;
         o.weightLow = p.weightLow->text();

@@ -51,7 +51,7 @@ private:
     void caratNewChanged();
     void valueNewChanged();
     // A pane's US cost: the markup price, the local figures and (unless kept) the value.
-    void costChanged(Pane &p, bool setValue = true);
+    void costChanged(Pane &p, bool setValue = true, bool setLocal = true);
     void markupToggled(Pane &p);
 
     AppContext &m_ctx;

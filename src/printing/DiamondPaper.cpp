@@ -172,11 +172,13 @@ bool PrintDiamondPaperModule(PrintSurface &s, const DiamondPaper &p, bool flip, 
     finish.add(QStringLiteral("Sym: ") + p.symmetry, 160);
     finish.end();
 
-    Flow price(s, p.left, W);
-    price.add(QStringLiteral("RLP: ") + p.listPrice, 0);
-    if (p.listPriceDate.isValid())
-        price.add(QStringLiteral("RLPD: ") + dateText(p.listPriceDate), 160);
-    price.end();
+    if (p.listPriceShown) {
+        Flow price(s, p.left, W);
+        price.add(QStringLiteral("RLP: ") + p.listPrice, 0);
+        if (p.listPriceDate.isValid())
+            price.add(QStringLiteral("RLPD: ") + dateText(p.listPriceDate), 160);
+        price.end();
+    }
 
     return barcode(s, p, W, error);
 }
@@ -195,12 +197,14 @@ bool PrintDiamondPaperQuillModule(PrintSurface &s, const DiamondPaper &p, bool f
     s.printLine(s.fitted(grading, W));
 
     rule(s, p, W);
-    s.setFontSize(11);
-    s.CurrentX = p.left;
-    s.printLine(s.fitted(QStringLiteral("RLP: ") + p.listPrice, W));
+    if (p.listPriceShown) {
+        s.setFontSize(11);
+        s.CurrentX = p.left;
+        s.printLine(s.fitted(QStringLiteral("RLP: ") + p.listPrice, W));
+    }
 
     s.setFontSize(7);
-    if (p.listPriceDate.isValid()) {
+    if (p.listPriceShown && p.listPriceDate.isValid()) {
         s.CurrentX = p.left;
         s.printLine(QStringLiteral("RLPD: ") + dateText(p.listPriceDate));
     }

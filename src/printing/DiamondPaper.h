@@ -22,6 +22,7 @@ struct DiamondPaper {
     QString depth, table, polish, symmetry;
     QString listPrice;
     QDate listPriceDate;
+    bool listPriceShown = true; // false: no "RLP:" and no "RLPD:" on the card
     qint64 id = 0;
     // Position of the card on the page, in twips.
     double left = 0, top = 0;

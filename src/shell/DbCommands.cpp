@@ -3,6 +3,7 @@
 #include "shell/BooksCheck.h"
 #include "shell/CliDispatch.h"
 #include "core/Workstation.h"
+#include "db/Cluster.h"
 #include "db/Connection.h"
 #include "db/Schema.h"
 #include "db/Sql.h"
@@ -31,6 +32,10 @@ int runStatus(const QStringList &, CliIo &io)
         io.out << "Connection: " << ctx.connection.modeName() << " (" << ctx.connection.describe()
                << ")\n";
         io.out << "Server version: " << db::serverVersion(db) << "\n";
+        const db::ClusterInfo cluster = db::clusterInfo(db);
+        if (cluster.size > 0)
+            io.out << "Cluster: \"" << cluster.name << "\", " << cluster.size << " nodes; this workstation uses "
+                   << cluster.node << " (" << cluster.state << ")\n";
         io.out << "Schema version: " << versionText(version) << " (program "
                << db::schema::kSchemaVersion << ")\n";
         io.out << "Tables: " << db::tableNames(db).size() << "\n";

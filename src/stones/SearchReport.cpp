@@ -4,6 +4,7 @@
 #include "core/Workstation.h"
 #include "printing/PrintSurface.h"
 
+#include <QHash>
 #include <QLocale>
 #include <algorithm>
 #include <functional>
@@ -220,7 +221,32 @@ struct FullColumn {
     std::function<QString(const SearchRow &)> value;
 };
 
-QList<FullColumn> fullColumns(const PrintPreferences &p, double rate)
+// The price columns the settings leave out: a per-stone column unless its
+// Hide flag is set, a per-carat cost or selling price only with its Show flag.
+bool columnShown(const Settings &st, const QString &title)
+{
+    static const QHash<QString, bool Settings::*> hiddenBy = {
+        {QStringLiteral("rap $/ct"), &Settings::HideRapUS_CT},
+        {QStringLiteral("rap us$"), &Settings::HideRapUS_Stone},
+        {QStringLiteral("cost us$/st"), &Settings::HideCostUS_ST},
+        {QStringLiteral("cost my$/st"), &Settings::HideCostMY_ST},
+        {QStringLiteral("sell us$"), &Settings::HideSellPriceUS_ST},
+        {QStringLiteral("sell my$"), &Settings::HideSellPriceMY_ST},
+    };
+    static const QHash<QString, bool Settings::*> shownBy = {
+        {QStringLiteral("cost us$/ct"), &Settings::ShowCostUS_CT},
+        {QStringLiteral("cost my$/ct"), &Settings::ShowCostMY_CT},
+        {QStringLiteral("sell us$/ct"), &Settings::ShowSellPriceUS_CT},
+        {QStringLiteral("sell my$/ct"), &Settings::ShowSellPriceMY_CT},
+    };
+    if (const auto h = hiddenBy.constFind(title); h != hiddenBy.constEnd())
+        return !(st.*(*h));
+    if (const auto w = shownBy.constFind(title); w != shownBy.constEnd())
+        return st.*(*w);
+    return true;
+}
+
+QList<FullColumn> fullColumns(const PrintPreferences &p, const Settings &st, double rate)
 {
     auto cell = [](int c) { return [c](const SearchRow &r) { return r.cells.value(c); }; };
     auto perCt = [](double v, double carat) { return carat != 0 ? money(v / carat) : QString(); };
@@ -262,6 +288,7 @@ QList<FullColumn> fullColumns(const PrintPreferences &p, double rate)
              << FullColumn{QStringLiteral("sell my$/ct"), false,
                            [perCt, rate](const SearchRow &r) { return perCt(r.sellUS * rate, r.carat); }}
              << FullColumn{QStringLiteral("sell my$"), false, [rate](const SearchRow &r) { return money(r.sellUS * rate); }};
+    cols.removeIf([&st](const FullColumn &c) { return !columnShown(st, c.title); });
     return cols;
 }
 
@@ -331,7 +358,7 @@ FullLayout layOut(PrintSurface &s, const QList<FullColumn> &cols, const QList<Se
 bool drawFull(PrintSurface &s, const Settings &c, const SearchReport &r)
 {
     s.setOrientation(2);
-    const QList<FullColumn> cols = fullColumns(r.options, r.localRate);
+    const QList<FullColumn> cols = fullColumns(r.options, c, r.localRate);
     const double right = s.pageWidth() > 0 ? s.pageWidth() - 500 : 14500;
     const FullLayout l = layOut(s, cols, r.rows, right - 500);
     const QList<double> &x = l.x;
@@ -391,10 +418,10 @@ bool drawFull(PrintSurface &s, const Settings &c, const SearchReport &r)
 
 } // namespace
 
-QStringList fullReportColumns(const PrintPreferences &p)
+QStringList fullReportColumns(const PrintPreferences &p, const Settings &settings)
 {
     QStringList t;
-    for (const FullColumn &c : fullColumns(p, 1))
+    for (const FullColumn &c : fullColumns(p, settings, 1))
         t << c.title;
     return t;
 }

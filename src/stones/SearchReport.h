@@ -53,6 +53,6 @@ struct SearchReport {
 // PrintSearchResultsSimpleModule or the full report, by `simple`.
 bool drawSearchReport(printing::PrintSurface &s, const Settings &company, const SearchReport &r, QString *error);
 // The columns of the full report for the chosen groups.
-QStringList fullReportColumns(const PrintPreferences &p);
+QStringList fullReportColumns(const PrintPreferences &p, const Settings &settings);
 
 } // namespace velmor::stones

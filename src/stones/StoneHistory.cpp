@@ -15,7 +15,8 @@ namespace velmor::stones {
 StoneHistory loadStoneHistory(const QSqlDatabase &db, qint64 stoneId)
 {
     // Every movement is kept, also one whose customer or memo sheet has gone
-    // (outer joins); the three parts are ordered by when they happened.
+    // (outer joins); the three parts are ordered by when they happened, and
+    // movements of the same second in the order they were written.
     const QString sql = QStringLiteral(
         "SELECT * FROM ("
         "SELECT memo.setdate AS sortdate, DATE_FORMAT(memo.setdate,'%b %d, %Y') AS `Date`, "
@@ -26,7 +27,8 @@ StoneHistory loadStoneHistory(const QSqlDatabase &db, qint64 stoneId)
         " CONCAT(IFNULL(memo.MemoSheetID, 0), "
         "        IF(IFNULL(memosheet.Reference, '') <> '', CONCAT(' Ref# ', memosheet.Reference), '')) AS `Memo#/Inv#`, "
         " CAST(memo.`date` AS CHAR) AS `Reference`, "
-        " TRIM(CONCAT(IFNULL(`user`.FirstName, ''), ' ', IFNULL(`user`.LastName, ''))) AS `user` "
+        " TRIM(CONCAT(IFNULL(`user`.FirstName, ''), ' ', IFNULL(`user`.LastName, ''))) AS `user`, "
+        " 1 AS part, memo.ID AS seq "
         "FROM memo LEFT JOIN customer ON memo.CustomerID = customer.ID "
         " LEFT JOIN memosheet ON memo.MemoSheetID = memosheet.ID "
         " LEFT OUTER JOIN `user` ON memo.userid = `user`.ID "
@@ -34,15 +36,16 @@ StoneHistory loadStoneHistory(const QSqlDatabase &db, qint64 stoneId)
         "UNION ALL "
         "SELECT invoice.datecreated, DATE_FORMAT(invoice.datecreated,'%b %d, %Y'), customer.CompanyName, '', "
         " 'invoiced', CONCAT('INV# ', invoice.id), "
-        " CONCAT('added to Inv# ', invoice.id, ' on: ', IFNULL(DATE_FORMAT(invoicelist.dateadded,'%b %d, %Y'), '')), '' "
+        " CONCAT('added to Inv# ', invoice.id, ' on: ', IFNULL(DATE_FORMAT(invoicelist.dateadded,'%b %d, %Y'), '')), '', "
+        " 2, invoicelist.ID "
         "FROM invoicelist JOIN invoice ON invoicelist.invoiceID = invoice.id "
         " LEFT JOIN customer ON invoice.CustomerID = customer.ID "
         "WHERE invoicelist.DiamondID = ? "
         "UNION ALL "
         "SELECT returntovendor.`date`, DATE_FORMAT(returntovendor.`date`,'%b %d, %Y'), '', '', returntovendor.action, '', "
-        " DATE_FORMAT(returntovendor.`date`,'%b %d, %Y  %H:%i'), '' "
+        " DATE_FORMAT(returntovendor.`date`,'%b %d, %Y  %H:%i'), '', 3, returntovendor.id "
         "FROM returntovendor WHERE returntovendor.DiamondID = ? "
-        ") AS history ORDER BY sortdate IS NULL, sortdate");
+        ") AS history ORDER BY sortdate IS NULL, sortdate, part, seq");
     StoneHistory h;
     QSqlQuery q = db::exec(db, sql, {stoneId, stoneId, stoneId});
     while (q.next()) {

@@ -1,5 +1,6 @@
 #include "stones/StonePriceWindow.h"
 
+#include "core/KnownRates.h"
 #include "stones/StonePrices.h"
 
 namespace velmor::stones {
@@ -63,8 +64,8 @@ void StonePriceWindowModel::open(const Opening &o)
     m_weight = o.weight;
     m_marker = QStringLiteral("ex");
     const double w = o.weight;
-    write(CDN, rateText(o.rateCDN));
-    write(ZAR, rateText(o.rateZAR));
+    write(CDN, rateKnown(o.rateCDN) ? rateText(o.rateCDN) : QStringLiteral("???"));
+    write(ZAR, rateKnown(o.rateZAR) ? rateText(o.rateZAR) : QStringLiteral("???"));
     write(CDNbought, o.boughtRateCDN != 0 ? rateText(o.boughtRateCDN) : QStringLiteral("???"));
     write(ZARbought, o.boughtRateZAR != 0 ? rateText(o.boughtRateZAR) : QStringLiteral("???"));
     write(BoughtPriceUS, fmt(o.boughtUS));
@@ -77,10 +78,12 @@ void StonePriceWindowModel::open(const Opening &o)
     const double ct = w != 0 ? o.sellUS / w : 0;
     write(SellPriceUS, fmt(o.sellUS));
     write(SellPriceUSCT, fmt(ct));
-    write(SellPriceLocal, fmt(o.sellUS * o.rateCDN));
-    write(SellPriceLocalCT, fmt(ct * o.rateCDN));
-    write(SellPriceZAR, fmt(o.sellUS * o.rateZAR));
-    write(SellPriceZARCT, fmt(ct * o.rateZAR));
+    // Today's local and rand prices only at a known rate.
+    auto at = [](double us, double rate) { return rateKnown(rate) ? fmt(us * rate) : QString(); };
+    write(SellPriceLocal, at(o.sellUS, o.rateCDN));
+    write(SellPriceLocalCT, at(ct, o.rateCDN));
+    write(SellPriceZAR, at(o.sellUS, o.rateZAR));
+    write(SellPriceZARCT, at(ct, o.rateZAR));
 }
 
 // The US pair from the one edited, then local and rand from US at the rates

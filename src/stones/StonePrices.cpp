@@ -1,6 +1,7 @@
 #include "stones/StonePrices.h"
 
 #include "core/Figures.h"
+#include "core/KnownRates.h"
 #include "db/Row.h"
 
 #include <QStringList>
@@ -179,7 +180,7 @@ void StonePriceModel::sellOffRapChanged(bool listing)
     const Field off = listing ? SellOffRapLX : SellOffRap;
     const Field ct = listing ? SellPriceCTLX : SellPriceCT;
     const Field st = listing ? SellPriceLX : SellPrice;
-    write(ct, fmt(v(LatestRapPrice) / 100 * (100 - v(off))));
+    write(ct, discounted(off));
     write(st, fmt(v(ct) * w()));
 }
 
@@ -215,7 +216,7 @@ void StonePriceModel::latestRapPriceChanged()
     write(USRap, fmt(v(LatestRapPrice) * w()));
     auto follow = [this](bool byPercent, Field off, Field ct, Field st) {
         if (byPercent) {
-            write(ct, fmt(v(LatestRapPrice) / 100 * (100 - v(off))));
+            write(ct, discounted(off));
             write(st, fmt(v(ct) * w()));
         } else if (v(LatestRapPrice) != 0) {
             write(off, fmt(100 - v(ct) * 100 / v(LatestRapPrice)));
@@ -226,7 +227,20 @@ void StonePriceModel::latestRapPriceChanged()
     follow(lockPercentLX, SellOffRapLX, SellPriceCTLX, SellPriceLX);
 }
 
+QString StonePriceModel::discounted(Field off) const
+{
+    const double price = v(LatestRapPrice) / 100 * (100 - v(off));
+    if (priceStep <= 0)
+        return fmt(price);
+    return fmt(std::floor(clean(price / priceStep) + 0.5) * priceStep);
+}
+
 // Tiers 2 and 3 ----------------------------------------------------------------
+
+QString StonePriceModel::local(double us) const
+{
+    return rateKnown(rate) ? fmt(round2(us * rate)) : QString();
+}
 
 StonePriceModel::Field StonePriceModel::tierField(int tier, Field tier2Field) const
 {
@@ -244,8 +258,8 @@ void StonePriceModel::sellPriceTierChanged(int tier)
         return;
     const double price = v(st);
     write(ct, fmt(round2(price / w())));
-    write(lct, fmt(round2(price / w() * rate)));
-    write(lst, fmt(round2(price * rate)));
+    write(lct, local(price / w()));
+    write(lst, local(price));
     if (!lockPercent && v(USRap) != 0)
         write(off, fmt(100 - round2(price * 100 / v(USRap))));
 }
@@ -256,9 +270,9 @@ void StonePriceModel::sellPriceCTTierChanged(int tier)
     const Field ct = tierField(tier, SellPriceCT2), st = tierField(tier, SellPrice2),
                 lct = tierField(tier, SellPriceLocalCT2), lst = tierField(tier, SellPriceLocal2);
     const double perCarat = v(ct);
-    write(lct, fmt(round2(perCarat * rate)));
+    write(lct, local(perCarat));
     write(st, fmt(round2(perCarat * w())));
-    write(lst, fmt(round2(perCarat * rate * w())));
+    write(lst, local(perCarat * w()));
 }
 
 void StonePriceModel::sellPriceLocalTierChanged(int tier)
@@ -297,7 +311,7 @@ void StonePriceModel::sellOffRapTierChanged(int tier)
     const Field off = tierField(tier, SellOffRap2), ct = tierField(tier, SellPriceCT2);
     if (v(LatestRapPrice) == 0)
         return;
-    write(ct, fmt(round2(v(LatestRapPrice) / 100 * (100 - v(off)))));
+    write(ct, discounted(off));
     sellPriceCTTierChanged(tier);
 }
 

@@ -82,6 +82,10 @@ public:
     bool lockPercentLX = true;
     // The working US-dollar-to-local rate R.
     double rate = 1.0;
+    // The rounding step of a selling price per carat worked out from the list
+    // price and a discount (1: whole dollars, 5: fives); 0 keeps the cents.
+    // Prices typed by the user are kept as typed.
+    double priceStep = 0.0;
 
     // Handlers, callable on their own (the weight handler runs several).
     void boughtPriceUSChanged();
@@ -105,7 +109,11 @@ private:
     void runHandler(Field f);
     double v(Field f) const { return value(f); }
     double w() const { return value(Weight); }
+    // A US amount in the local currency, two decimals; empty at an unknown rate.
+    QString local(double us) const;
     Field tierField(int tier, Field tier2Field) const;
+    // List price less the discount, rounded to the price step.
+    QString discounted(Field off) const;
 
     std::array<QString, FieldCount> m_text{};
     bool m_guard = false;

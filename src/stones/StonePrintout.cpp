@@ -37,7 +37,11 @@ bool stonePaper(AppContext &ctx, qint64 id, printing::DiamondPaper &p)
     for (const QString &d : {f.Dim1, f.Dim2, f.Dim3})
         if (!d.isEmpty())
             dims << d;
-    p.measurements = dims.join(QLatin1Char('x'));
+    // The settings decide whether the measurements and the list price are
+    // printed.
+    if (ctx.settings.ShowDimension)
+        p.measurements = dims.join(QLatin1Char('x'));
+    p.listPriceShown = !ctx.settings.HideRapUS_CT;
     p.girdle = f.Girdle;
     p.fluorescence = f.Flourescence;
     if (ctx.settings.printDiamondComment)
@@ -48,7 +52,7 @@ bool stonePaper(AppContext &ctx, qint64 id, printing::DiamondPaper &p)
     p.symmetry = f.FinishSymetry;
     p.listPrice = f.price(F::LatestRapPrice).isEmpty() ? QString() : printing::format00(f.price(F::LatestRapPrice));
     // The list price's date: of the grid rows that priced the stone.
-    if (!p.listPrice.isEmpty()) {
+    if (p.listPriceShown && !p.listPrice.isEmpty()) {
         try {
             p.listPriceDate = pricing_bridge::listPriceDate(ctx, f.Shape, fieldValue(f.Carat), p.colour, p.clarity,
                                                             fieldValue(f.price(F::LatestRapPrice)));

@@ -5,9 +5,10 @@
 #include "core/ChangeEvents.h"
 #include "core/AppContext.h"
 #include "core/Figures.h"
+#include "core/KnownRates.h"
 #include "core/Users.h"
 #include "db/ConvertSql.h"
-#include "db/NamedLock.h"
+#include "db/Guard.h"
 #include "db/Retry.h"
 #include "db/TextFit.h"
 #include "db/Row.h"
@@ -178,10 +179,13 @@ bool loadStone(AppContext &ctx, qint64 id, StoneForm &form)
         if (r.isNull(priceCol))
             return;
         const double p = r.num(priceCol);
-        f.setPrice(lst, fmt(round2(p * rate)));
+        // At an unknown rate the local prices stay empty, never 0.00.
+        if (rateKnown(rate))
+            f.setPrice(lst, fmt(round2(p * rate)));
         if (carat != 0) {
             f.setPrice(ct, fmt(round2(p / carat)));
-            f.setPrice(lct, fmt(round2(p / carat * rate)));
+            if (rateKnown(rate))
+                f.setPrice(lct, fmt(round2(p / carat * rate)));
         }
     };
     tier("SellOffRap2", "SellPriceUS2", F::SellOffRap2, F::SellPriceCT2, F::SellPrice2, F::SellPriceLocalCT2,
@@ -355,6 +359,25 @@ QString unreadableNumber(const AppContext &ctx, const StoneForm &form)
     for (const Entry &e : fields)
         if (!figures::isTyped(e.text))
             return figures::notANumberMessage(QString::fromLatin1(e.name), e.text);
+    // The boxes that only fill the stored prices: text in them that is no
+    // figure is refused, never passed over for the price beside it.
+    const std::pair<const char *, F> filling[] = {
+        {"Rap when bought per stone", F::OriginalRapPriceUS},
+        {"Bought % off Rap", F::OriginalBuyOffRap},
+        {"Bought price per carat", F::BoughtPriceUSCT},
+        {"current Rap per stone", F::USRap},
+        {"Sell 1 price per carat", F::SellPriceCT},
+        {"Sell listing price per carat", F::SellPriceCTLX},
+        {"Sell 2 price per carat", F::SellPriceCT2},
+        {"Sell 2 local price per carat", F::SellPriceLocalCT2},
+        {"Sell 2 local price", F::SellPriceLocal2},
+        {"Sell 3 price per carat", F::SellPriceCT3},
+        {"Sell 3 local price per carat", F::SellPriceLocalCT3},
+        {"Sell 3 local price", F::SellPriceLocal3},
+    };
+    for (const auto &[name, field] : filling)
+        if (!figures::isTyped(form.price(field)))
+            return figures::notANumberMessage(QString::fromLatin1(name), form.price(field));
     for (const Entry &e : fields) {
         const figures::Column column = figures::columnOf(ctx.db(), QStringLiteral("SingleStone"), QLatin1String(e.column));
         const figures::Reading r = figures::read(e.text, {QString::fromLatin1(e.name), column});
@@ -471,10 +494,17 @@ Clash findClash(AppContext &ctx, const StoneForm &form)
 {
     const bool certTested =
         !isBlank(form.Certificate) && !isBlank(form.Laboratory) && form.Certificate != QLatin1String(" ");
+    // With CheckLiveStonesOnly a certificate is compared with the stones still
+    // held (in stock or on memo) only: a stone sold or returned to its vendor
+    // may come back under its certificate.  SKUs stay unique over all stones.
+    const QString liveOnly = ctx.settings.CheckLiveStonesOnly
+                                 ? QStringLiteral(" AND (Status IS NULL OR Status NOT IN ('Sold', 'returned'))")
+                                 : QString();
     QSqlQuery clash = db::exec(
         ctx.db(),
         QStringLiteral("SELECT EXISTS(SELECT 1 FROM SingleStone WHERE SKU LIKE ? AND ID <> ?), "
-                       "EXISTS(SELECT 1 FROM SingleStone WHERE Certificate LIKE ? AND Laboratory LIKE ? AND ID <> ?)"),
+                       "EXISTS(SELECT 1 FROM SingleStone WHERE Certificate LIKE ? AND Laboratory LIKE ? AND ID <> ?%1)")
+            .arg(liveOnly),
         {likeLiteral(form.SKU), form.id, likeLiteral(form.Certificate), likeLiteral(form.Laboratory), form.id});
     Clash c;
     c.sku = clash.next() && clash.value(0).toInt() != 0;
@@ -556,9 +586,11 @@ bool passesChecks(AppContext &ctx, StoneForm &form, const EditState &state)
     if (clash.certificate)
         return refuse(kCertificateTaken);
     // 5, 6. The held side of tier 1 must be set.
-    if (form.lockPercent && fieldValue(form.price(F::SellOffRap)) == 0)
+    // 0 as the column stores it: "0.000001" is no discount either.
+    auto storedZero = [](const QString &typed) { return figures::parseTyped(typed).value_or(Decimal5()).isZero(); };
+    if (form.lockPercent && storedZero(form.price(F::SellOffRap)))
         return refuse(QStringLiteral("You need to define a valid Off-Rap Discount"));
-    if (!form.lockPercent && fieldValue(form.price(F::SellPrice)) == 0)
+    if (!form.lockPercent && storedZero(form.price(F::SellPrice)))
         return refuse(QStringLiteral("You need to define a valid Sale Price"));
     // 7 - 9.
     if (isBlank(form.SKU))
@@ -628,16 +660,17 @@ void addOpeningPayment(AppContext &ctx, qint64 stoneId, qint64 supplierId, const
 
 namespace {
 
-// The write of a save in one transaction, under the lock every workstation
-// takes for its SKU and certificate checks: the checks are made again there,
-// so that two workstations saving one SKU at the same moment cannot both
-// pass them.  A refusal's words go to `refusal` (told once the lock is gone).
+// The write of a save in one transaction, behind the guard every workstation
+// writes for its SKU and certificate checks (db/Guard.h): the checks are made
+// again there, so that two workstations saving one SKU at the same moment
+// cannot both pass them.  A refusal's words go to `refusal` (told once the
+// transaction is over).
 SaveResult writeStone(AppContext &ctx, StoneForm &form, const EditState &state, const QString &skuAsTyped,
                       QString &refusal)
 {
     {
-        db::NamedLock skuLock(ctx.db(), QStringLiteral("stone-sku"));
         db::Transaction tx(ctx.db());
+        db::claimGuard(ctx.db(), db::GuardKind::StoneSku, 0);
         const Clash clash = [&] {
             Clash c = findClash(ctx, form);
             if (c.sku && ctx.settings.AutoSku && state.mode == EditState::Adding) {

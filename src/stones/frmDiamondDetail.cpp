@@ -1048,6 +1048,7 @@ void frmDiamondDetail::controlsFromForm(const StoneForm &f)
     m_prices.lockPercent = f.lockPercent;
     m_prices.lockPercentLX = f.lockPercentLX;
     m_prices.rate = m_ctx.exchangeRateCDN;
+    m_prices.priceStep = m_ctx.settings.PriceRound;
     for (int i = 0; i < stones::StonePriceModel::FieldCount; ++i) {
         const F pf = F(i);
         m_prices.set(pf, f.price(pf));
@@ -1182,11 +1183,12 @@ void frmDiamondDetail::syncDisplay()
     showParty(cb("cboOnHoldFor"), le("txtOnHoldForCustomerID")->text().toLongLong(), false);
     showParty(cb("cboConsignmentInCustomer"), le("txtConsignmentInCustomer")->text().toLongLong(), true);
     showParty(cb("cboSupplier"), le("txtSupplier")->text().toLongLong(), true);
-    // Pointing at a memo number shows the memo sheet's reference.
+    // Pointing at a memo number shows the memo sheet's reference, where the
+    // settings show reference numbers.
     for (const char *name : {"lblMEMOid", "lblMemoIDIS"}) {
         QLabel *l = w<QLabel>(name);
         QString tip;
-        if (!l->text().isEmpty()) {
+        if (!l->text().isEmpty() && m_ctx.settings.ShowReferenceNumber) {
             try {
                 tip = QStringLiteral("Reference# ")
                     + db::textOf(db::scalar(m_ctx.db(), QStringLiteral("SELECT Reference FROM MemoSheet WHERE ID = ?"),
@@ -1218,6 +1220,7 @@ void frmDiamondDetail::updateCaptions()
     w<QLabel>("lblMemoStatic")->setText(QStringLiteral("Memo US$ | ") + cur + QStringLiteral(" (Static)"));
     w<QLabel>("lblValue")->setText(cur + QStringLiteral(" Value"));
     m_prices.rate = m_ctx.exchangeRateCDN;
+    m_prices.priceStep = m_ctx.settings.PriceRound;
 }
 
 void frmDiamondDetail::priceEdited(F f, const QString &text)
@@ -1227,6 +1230,7 @@ void frmDiamondDetail::priceEdited(F f, const QString &text)
     m_prices.lockPercent = rb("optLockPercent")->isChecked();
     m_prices.lockPercentLX = rb("optLockPercentLX")->isChecked();
     m_prices.rate = m_ctx.exchangeRateCDN;
+    m_prices.priceStep = m_ctx.settings.PriceRound;
     m_prices.edit(f, text);
     showBuyOffCurrentRap();
 }
@@ -1433,7 +1437,15 @@ void frmDiamondDetail::editHold()
 
 void frmDiamondDetail::mergeWithItem()
 {
-    const qint64 item = qint64(db::leadingNumber(le("txtMergeItemID")->text()));
+    // The item number as typed: "12abc" is no item 12.
+    const QString typed = le("txtMergeItemID")->text().trimmed();
+    bool whole = false;
+    const qint64 item = typed.toLongLong(&whole);
+    if (!typed.isEmpty() && (!whole || item < 0)) {
+        m_ctx.prompt().inform(QStringLiteral("The Item ID \"%1\" is not a number.").arg(typed),
+                              QStringLiteral("Diamond Assembly"), Icon::Exclamation);
+        return;
+    }
     if (stones::bindIntoItem(m_ctx, m_form.id, item) == stones::StatusResult::Done)
         reloadCurrent();
 }
@@ -1564,17 +1576,42 @@ void frmDiamondDetail::activated()
     }
 }
 
+namespace {
+
+// Shows or hides the row of a form that holds `field` (alone or in the row's
+// own layout), with its caption.
+void setFormRowVisible(QWidget *field, bool visible)
+{
+    auto *form = field && field->parentWidget() ? qobject_cast<QFormLayout *>(field->parentWidget()->layout()) : nullptr;
+    if (!form)
+        return;
+    for (int row = 0; row < form->rowCount(); ++row) {
+        QLayoutItem *item = form->itemAt(row, QFormLayout::FieldRole);
+        if (item && (item->widget() == field || (item->layout() && item->layout()->indexOf(field) >= 0))) {
+            form->setRowVisible(row, visible);
+            return;
+        }
+    }
+}
+
+} // namespace
+
 void frmDiamondDetail::applyDisplaySettings()
 {
     const Settings &st = m_ctx.settings;
-    // The price columns the settings hide; the stone screen has no local
-    // list price or local cost per stone (those are in the currency window).
+    // The price columns the settings hide: the per-stone columns unless a
+    // Hide flag is set, the per-carat ones only when a Show flag is set.  The
+    // stone screen has no local list price, no local cost per stone and no
+    // local cost per carat (those are in the currency window).
     const std::pair<bool, std::vector<const char *>> hidden[] = {
         {st.HideRapUS_CT, {"txtOriginalRapPrice", "txtLatestRapPrice"}},
         {st.HideRapUS_Stone, {"txtOriginalRapPriceUS", "txtUSRap"}},
         {st.HideCostUS_ST, {"txtBoughtPriceUS"}},
+        {!st.ShowCostUS_CT, {"txtBoughtPriceUSCT"}},
         {st.HideSellPriceUS_ST, {"txtSellPrice", "txtSellPriceLX", "txtSellPrice2", "txtSellPrice3"}},
+        {!st.ShowSellPriceUS_CT, {"txtSellPriceCT", "txtSellPriceCTLX", "txtSellPriceCT2", "txtSellPriceCT3"}},
         {st.HideSellPriceMY_ST, {"txtSellPriceLocal2", "txtSellPriceLocal3"}},
+        {!st.ShowSellPriceMY_CT, {"txtSellPriceLocalCT2", "txtSellPriceLocalCT3"}},
     };
     for (const auto &[hide, names] : hidden)
         for (const char *name : names) {
@@ -1584,10 +1621,15 @@ void frmDiamondDetail::applyDisplaySettings()
                 e->setVisible(false);
             } else if (e->property("hiddenBySettings").toBool()) {
                 e->setProperty("hiddenBySettings", false);
-                // The cost comes back only for a user who may see costs.
-                e->setVisible(qstrcmp(name, "txtBoughtPriceUS") != 0 || m_ctx.user.ViewCost);
+                // A cost comes back only for a user who may see costs.
+                const bool cost = qstrcmp(name, "txtBoughtPriceUS") == 0 || qstrcmp(name, "txtBoughtPriceUSCT") == 0;
+                e->setVisible(!cost || m_ctx.user.ViewCost);
             }
         }
+    setFormRowVisible(cb("cboLot"), st.ShowLot);
+    // Measurements that must be given are shown whatever the setting says.
+    setFormRowVisible(le("txtDim1"), st.ShowDimension || st.ForceDimension);
+    w<QLabel>("lblMEMOid")->setVisible(st.ShowMemoID);
 }
 
 void frmDiamondDetail::showLogo()

@@ -347,9 +347,10 @@ void TestConfiguration::settingsMenu()
         zar->clear(); // a box being retyped does not zero the working rate
         QCOMPARE(f.ctx.exchangeRateZAR, 18.2);
         QTest::keyClicks(zar, QStringLiteral("17.9"));
-        QCOMPARE(f.ctx.exchangeRateZAR, 17.9);
+        QCOMPARE(f.ctx.exchangeRateZAR, 18.2); // taken when the menu closes, not key by key
         QTest::mouseClick(menu.findChild<QPushButton *>(QStringLiteral("Command4")), Qt::LeftButton);
         QCOMPARE(menu.choice(), 4);
+        QCOMPARE(f.ctx.exchangeRateZAR, 17.9);
     }
     const Workstation &ws = f.ctx.workstation;
     QCOMPARE(ws.readLines(QStringLiteral("chklabelquill.txt")), QStringList{QStringLiteral("true")});

@@ -45,6 +45,14 @@ void TestConnection::settingsFile_data()
     QTest::newRow("server") << "# shared server\nmode = server\nhost=10.0.0.5\nport=3307\ndatabase=stock\n"
                             << "server" << "\"stock\" on the server 10.0.0.5:3307";
     QTest::newRow("unknown mode falls back") << "mode=cloud\n" << "private" << "private database server";
+    // The nodes of a cluster, on one line or one line each; a node without a
+    // port takes port=, which may come after them.
+    QTest::newRow("cluster on one line") << "mode=server\nhost=a:3306, b:3307,c\nport=3310\n"
+                                         << "server" << "\"velmor\" on the cluster a:3306, b:3307, c:3310";
+    QTest::newRow("cluster one line each") << "mode=server\nhost=a:3306\nhost=b\n"
+                                           << "server" << "\"velmor\" on the cluster a:3306, b:3306";
+    QTest::newRow("one host with its port") << "mode=server\nhost=10.0.0.5:3308\n"
+                                            << "server" << "\"velmor\" on the server 10.0.0.5:3308";
 }
 
 void TestConnection::settingsFile()

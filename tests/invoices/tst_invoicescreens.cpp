@@ -324,11 +324,18 @@ private slots:
         QCOMPARE(w.lblSummary->text(), QString("4343.31"));
 
         // Command1: a free line, its sale price typed (carat 3) gives the price per carat
-        whenUp<frmInvoiceADD>([](frmInvoiceADD *d) {
+        whenUp<frmInvoiceADD>([&](frmInvoiceADD *d) {
             type(d->txtDetails, "Setting \"labour\" \\ O'Brien");
             type(d->txtCarat, "3");
             type(d->txtSalePrice, "100");
             QCOMPARE(d->txtPricePerCarat->text(), QString("33.33"));
+            // Enter in any field adds nothing: the line is added by Add only.
+            for (QLineEdit *box : {d->txtDetails, d->txtCarat, d->txtPricePerCarat, d->txtSalePrice}) {
+                box->setFocus();
+                QTest::keyClick(box, Qt::Key_Return);
+                QVERIFY(d->isVisible());
+            }
+            QCOMPARE(e.count("SELECT COUNT(*) FROM invoicelist WHERE parcelid IS NULL AND diamondid IS NULL"), 0);
             QTest::mouseClick(d->Command2, Qt::LeftButton);
         });
         QTest::mouseClick(w.Command1, Qt::LeftButton);
@@ -566,6 +573,7 @@ private slots:
         QCOMPARE(e.value("SELECT status FROM invoice WHERE ID=?", {inv}).toString(), QString("open"));
         QCOMPARE(e.prompt.messages(), QStringList{"Print Invoice: " + invoices::linesChangedMessage(inv)});
         QVERIFY(test::pdfText(pdf).simplified().contains("Sub Total: US$ 3,535.00"));
+        VELMOR_VERIFY_PDF_LAYOUT(pdf);
         e.prompt.clear();
         choose(false);
         QVERIFY(flow.printInvoice(inv, false, false, nullptr));

@@ -155,22 +155,26 @@ void tst_memosheetscreen::printedSheet_data()
     QTest::addColumn<bool>("printRap");
     QTest::addColumn<bool>("cdn");
     QTest::addColumn<bool>("zar");
+    QTest::addColumn<bool>("numbers"); // ShowMemoID and ShowReferenceNumber
     QTest::addColumn<QStringList>("present");
     QTest::addColumn<QStringList>("absent");
-    QTest::newRow("US only") << true << false << false << false << false
+    QTest::newRow("US only") << true << false << false << false << false << true
                              << QStringList{"Memorandum", "Memo#:", "Reference: R-9", "created on: Mar 04, 2026",
                                             "3,000.00 /ct", "4,000.00 /ct", "25 %", "Summary US$ 3,030.00",
                                             "GIA CP1", "1.01 ct."}
                              << QStringList{"~CDN", "~ZAR", "Summary CDN", "Summary ZAR"};
-    QTest::newRow("CDN rounded up") << true << true << false << true << false
+    QTest::newRow("CDN rounded up") << true << true << false << true << false << true
                                     << QStringList{"3,000.00 /ct", "~CDN 3,910.00 /ct", "Summary CDN 3,939.00"}
                                     << QStringList{"~ZAR", "Summary ZAR"};
-    QTest::newRow("CDN not rounded") << true << false << false << true << false << QStringList{"~CDN 3,900.00 /ct"}
+    QTest::newRow("CDN not rounded") << true << false << false << true << false << true << QStringList{"~CDN 3,900.00 /ct"}
                                      << QStringList{"~CDN 3,910.00"};
     QTest::newRow("ZAR, no US, list price")
-        << false << false << true << false << true
+        << false << false << true << false << true << true
         << QStringList{"~ZAR 42,000.00 /ct", "US$ 4,040.00", "~ZAR 42,420.00", "Summary US$ 3,030.00", "Summary ZAR 42,420.00"}
         << QStringList{"3,000.00 /ct", "~CDN"};
+    QTest::newRow("settings hide the memo and reference numbers")
+        << true << false << false << false << false << false
+        << QStringList{"Memorandum", "created on: Mar 04, 2026", "3,000.00 /ct"} << QStringList{"Memo#", "Reference", "R-9"};
 }
 
 void tst_memosheetscreen::printedSheet()
@@ -180,6 +184,7 @@ void tst_memosheetscreen::printedSheet()
     QFETCH(bool, printRap);
     QFETCH(bool, cdn);
     QFETCH(bool, zar);
+    QFETCH(bool, numbers);
     QFETCH(QStringList, present);
     QFETCH(QStringList, absent);
     if (!test::haveTool("pdftotext"))
@@ -188,6 +193,7 @@ void tst_memosheetscreen::printedSheet()
     e.ctx.exchangeRateCDN = 1.3;
     e.ctx.exchangeRateZAR = 14.0;
     e.ctx.settings.CompanyName = "Dealer & Co";
+    e.ctx.settings.ShowMemoID = e.ctx.settings.ShowReferenceNumber = numbers;
     e.ctx.settings.MemoDisclaimer = "The goods described remain the property of the dealer.\r\n\r\nSigned for receipt.";
     const qint64 c = e.customer("Print Customer");
     const qint64 sheet = sheetFor(e, c);
@@ -407,6 +413,7 @@ void tst_memosheetscreen::reportAndExport()
         for (const QString &t : {"Memo/Consignment Report", "Dealer House", "Phone: 555-0100", "consigned to", "RB",
                                  "US$ 3,535.00"})
             QVERIFY2(printed.contains(t), qPrintable(t + " missing in: " + printed));
+        VELMOR_VERIFY_PDF_LAYOUT(pdf);
     }
 }
 
@@ -442,6 +449,7 @@ void tst_memosheetscreen::subcommands()
         const QString pdf = e.dir.filePath("cli.pdf");
         QCOMPARE(run({"memo", "print", QString::number(sheet), "--pdf", pdf, "--cdn"}, &out), 0);
         QVERIFY2(test::pdfText(pdf).contains("~CDN"), qPrintable(out));
+        VELMOR_VERIFY_PDF_LAYOUT(pdf);
     }
     const QString csv = e.dir.filePath("report.csv");
     QCOMPARE(run({"memo", "report", "--customer", QString::number(c), csv}, &out), 0);

@@ -104,6 +104,8 @@ private slots:
         QTest::newRow("return more than out") << "return" << "2.5" << "Only 2.00 ct of Parcel PB are out on this Memo";
         QTest::newRow("sell more than out") << "sell" << "3" << "cannot be sold";
         QTest::newRow("negative return") << "return" << "-1" << "must be more than 0";
+        // A line kept without a price is not sold at 0.
+        QTest::newRow("sell without a price") << "sell at 0" << "1" << "Parcel PB has no price on this memo (0.00 US$/ct)";
     }
     void bounds()
     {
@@ -116,11 +118,13 @@ private slots:
         qint64 memo = 0;
         if (what != QLatin1String("out"))
             memo = putOnMemo(e.ctx, {p, c, "2", "100", LineChoice::NewLine}).id;
+        if (what == QLatin1String("sell at 0"))
+            db::exec(e.t.db(), "UPDATE memoparcellist SET pricecarat = NULL");
         const QString parcel = e.row("parcel", p);
         const int lines = e.count("SELECT COUNT(*) FROM memoparcellist");
         e.prompt.clear();
         const Outcome o = what == QLatin1String("out")    ? putOnMemo(e.ctx, {p, c, carat, "100", LineChoice::NewLine})
-                          : what == QLatin1String("sell") ? sellFromMemo(e.ctx, memo, p, carat)
+                          : what.startsWith(QLatin1String("sell")) ? sellFromMemo(e.ctx, memo, p, carat)
                                                           : returnFromMemo(e.ctx, memo, p, carat);
         QCOMPARE(o.result, Result::Refused);
         QVERIFY2(o.message.contains(words), qPrintable(o.message));
@@ -240,6 +244,7 @@ private slots:
         QCOMPARE(run({"parcel", "memo", "print", QString::number(memo), "--pdf", pdf}, &out), 0);
         QVERIFY2(out.contains("closed"), qPrintable(out));
         QVERIFY(test::pdfText(pdf).contains("CLI-7"));
+        VELMOR_VERIFY_PDF_LAYOUT(pdf);
         QVERIFY(loadParcelMemo(e.t.db(), memo)->closed);
     }
 };

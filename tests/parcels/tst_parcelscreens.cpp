@@ -3,6 +3,7 @@
 // returned, sold and the memo printed to PDF, an older parcel split; the
 // linked fields and the currency coupling; the parcel screen's untouched
 // save.
+#include "PdfLayoutCheck.h"
 #include "../printing/PrintTestKit.h"
 #include "ParcelTestEnv.h"
 #include "parcels/ParcelMemo.h"
@@ -185,6 +186,7 @@ private slots:
             QVERIFY(loadParcelMemo(e.t.db(), memo)->closed);
             QVERIFY(sheet->lblStatus->text().startsWith("Status: CLOSED! "));
             QVERIFY(test::pdfText(pdf).contains(QStringLiteral("Parcel-Memo#: %1").arg(memo)));
+            VELMOR_VERIFY_PDF_LAYOUT(pdf);
         }
 
         // The finder lists it as closed.

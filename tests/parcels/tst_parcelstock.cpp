@@ -181,7 +181,9 @@ private slots:
         QCOMPARE(skus({"0.15", 0, 0}), QStringList{"S-1"});
         QCOMPARE(skus({"0.5", 60, 0}), QStringList{"S-2"});
         QCOMPARE(skus({"0.15", 60, 0}), QStringList());
-        QCOMPARE(skus({"0.2'; --", 0, 0}), (QStringList{"S-1", "S-2"})); // not a number: no weight condition
+        // Not a number: nothing found (never "any weight"), and the text is never SQL.
+        QCOMPARE(skus({"0.2'; --", 0, 0}), QStringList());
+        QCOMPARE(e.count("SELECT COUNT(*) FROM parcel"), 2);
     }
 
     // 10.00 ct received at 200; 4.00 ct worth 1000.00 split off: 6.00 ct

@@ -29,6 +29,8 @@ const QString kLongStreet = QStringLiteral("Suite 1400, First Canadian Place, 10
 Settings longDealer()
 {
     Settings d;
+    // Every price column of the search report printed: its widest layout.
+    d.ShowCostMY_CT = d.ShowCostUS_CT = d.ShowSellPriceMY_CT = d.ShowSellPriceUS_CT = true;
     d.CompanyName = QStringLiteral("Velmor Diamond & Precious Stone Trading Company Inc.");
     d.CompanyStreet1 = kLongStreet;
     d.CompanyStreet2 = QStringLiteral("Diamond Exchange District, Mezzanine Level, Office 12B");

@@ -41,6 +41,8 @@ private slots:
     void paperTexts();
     void paperLooksAsReviewed();
     void paperFromTheStoneScreen();
+    void paperFollowsTheSettings_data();
+    void paperFollowsTheSettings();
     void listPriceDateOfTheGridRow();
     void previewShowsThePages();
     void printSubcommands();
@@ -492,6 +494,52 @@ void TestPrintPaper::paperFromTheStoneScreen()
     QCOMPARE(e.prompt.messages().size(), 1);
     QVERIFY(e.prompt.messages().first().startsWith(QStringLiteral("Printing: The file")));
     QVERIFY(e.prompt.texts(PromptEvent::Notice).isEmpty());
+}
+
+void TestPrintPaper::paperFollowsTheSettings_data()
+{
+    QTest::addColumn<bool>("quill");
+    QTest::addColumn<bool>("showDimension");
+    QTest::addColumn<bool>("hideListPrice");
+    QTest::addColumn<QStringList>("present");
+    QTest::addColumn<QStringList>("absent");
+    const QStringList dims{QStringLiteral("Dim.: 6.41x6.45x3.98")};
+    const QStringList rap{QStringLiteral("RLP: 5000.00")};
+    QTest::newRow("standard, both shown") << false << true << false << (dims + rap) << QStringList();
+    QTest::newRow("standard, no measurements") << false << false << false << rap << QStringList{"Dim.", "6.41"};
+    QTest::newRow("standard, no list price") << false << true << true << dims << QStringList{"RLP", "5000"};
+    QTest::newRow("compact, both shown") << true << true << false << (dims + rap) << QStringList();
+    QTest::newRow("compact, neither") << true << false << true << QStringList{"Round Brilliant"}
+                                      << QStringList{"Dim.", "RLP", "5000"};
+}
+
+void TestPrintPaper::paperFollowsTheSettings()
+{
+    QFETCH(bool, quill);
+    QFETCH(bool, showDimension);
+    QFETCH(bool, hideListPrice);
+    QFETCH(QStringList, present);
+    QFETCH(QStringList, absent);
+    StoneEnv e;
+    const qint64 id = e.stone(QStringLiteral("R-18"));
+    db::exec(e.t.db(), QStringLiteral("UPDATE SingleStone SET Dim1=6.41, Dim2=6.45, Dim3=3.98, RapaportPrice=5000 WHERE ID = ?"),
+             {id});
+    e.ctx.settings.ShowDimension = showDimension;
+    e.ctx.settings.HideRapUS_CT = hideListPrice;
+    printing::DiamondPaper p;
+    QVERIFY(stones::stonePaper(e.ctx, id, p));
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath(QStringLiteral("paper.pdf"));
+    const PrintOutcome out = printPaper(pdf, p, quill, false);
+    QVERIFY2(out.ok, qPrintable(out.error));
+    const QString text = test::pdfText(pdf).simplified();
+    for (const QString &t : present)
+        QVERIFY2(text.contains(t), qPrintable(t + QStringLiteral(" missing in:\n") + text));
+    for (const QString &t : absent)
+        QVERIFY2(!text.contains(t), qPrintable(t + QStringLiteral(" found in:\n") + text));
+    test::LayoutCheck onCard;
+    onCard.area = test::cardOnPdfPage(p.left, p.top, quill ? kQuillPaperWidth : kPaperWidth, 0, true);
+    VELMOR_VERIFY_PDF_LAYOUT(pdf, onCard);
 }
 
 void TestPrintPaper::previewShowsThePages()

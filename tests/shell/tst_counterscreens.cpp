@@ -19,7 +19,10 @@
 #include "memos/MemoMoves.h"
 #include "memos/MemoSheetView.h"
 #include "memos/frmMemoAddNewDiamondToIt.h"
+#include "parcels/ParcelMemo.h"
 #include "parcels/ParcelRecord.h"
+#include "parcels/frmMemoLoadParcel.h"
+#include "parcels/frmMemoParcelSheet.h"
 #include "parcels/frmParcel.h"
 #include "parcels/frmParcelAdd.h"
 #include "printing/PrintJob.h"
@@ -98,6 +101,7 @@ private slots:
     void priceLabelsNameTheirCurrency();
     void openScreensFollowChanges();
     void parcelGridFollowsReceipt();
+    void customerAndParcelMemoScreensFollowChanges();
     void noticeIsOpaque();
     void windowsFitALaptopScreen();
     void shapeShownFromItsStart();
@@ -393,6 +397,54 @@ void TestCounterScreens::parcelGridFollowsReceipt()
     QVERIFY2(e.prompt.messages().isEmpty(), qPrintable(e.prompt.messages().join("|")));
     QCOMPARE(f.txtCarat->text(), QString("25.00"));
     QTRY_COMPARE(onHand(), QString("25.00"));
+}
+
+// A customer saved on one customer screen is shown as saved on another;
+// an open parcel memo and the list of parcel memos show every carat put on,
+// returned and the memo's closing, without a reload by hand.
+void TestCounterScreens::customerAndParcelMemoScreensFollowChanges()
+{
+    StoneEnv e;
+    e.ctx.user.set("AllowCustomerEdit", true);
+    const qint64 c = e.customer("Counter Customer");
+    ui::frmCustomer edit(e.ctx), view(e.ctx);
+    edit.showCustomer(c);
+    view.showCustomer(c);
+    QTest::mouseClick(ctl<QPushButton>(&edit, "cmdEditCustomer"), Qt::LeftButton);
+    QVERIFY(edit.editing());
+    ctl<QLineEdit>(&edit, "txtSupplierName")->setText("Counter Customer Ltd");
+    QTest::mouseClick(ctl<QPushButton>(&edit, "cmdUpdateChanges"), Qt::LeftButton);
+    QVERIFY2(e.prompt.messages().isEmpty(), qPrintable(e.prompt.messages().join("|")));
+    QTRY_COMPARE(ctl<QLineEdit>(&view, "txtSupplierName")->text(), QString("Counter Customer Ltd"));
+
+    const qint64 a = db::insert(e.t.db(), "INSERT INTO parcel (SKU, Shape, Carat, CaratLow, CaratHigh) "
+                                          "VALUES ('PA', 'Round Brilliant [BR]', 25, 0.1, 0.2)");
+    const qint64 b = db::insert(e.t.db(), "INSERT INTO parcel (SKU, Shape, Carat, CaratLow, CaratHigh) "
+                                          "VALUES ('PB', 'Round Brilliant [BR]', 10, 0.1, 0.2)");
+    ui::frmMemoLoadParcel list(e.ctx);
+    QCOMPARE(list.grdMemos->rowCount(), 0);
+    const parcels::Outcome first = parcels::putOnMemo(e.ctx, {a, c, "5", "800", parcels::LineChoice::NewLine});
+    QCOMPARE(first.result, parcels::Result::Done);
+    QTRY_COMPARE(list.grdMemos->rowCount(), 1);
+    QCOMPARE(list.grdMemos->item(0, 1)->text(), QString("Counter Customer Ltd"));
+
+    ui::frmMemoParcelSheet sheet(e.ctx, first.id);
+    auto lines = [&] {
+        QStringList out;
+        for (int r = 0; r < sheet.grdMemo->rowCount(); ++r)
+            out << sheet.grdMemo->item(r, 0)->text() + ' ' + sheet.grdMemo->item(r, 1)->text();
+        out.sort();
+        return out;
+    };
+    QCOMPARE(lines(), QStringList{"PA 5.00 ct"});
+    QCOMPARE(parcels::putOnMemo(e.ctx, {b, c, "3", "900", parcels::LineChoice::NewLine}).id, first.id);
+    QTRY_COMPARE(lines(), (QStringList{"PA 5.00 ct", "PB 3.00 ct"}));
+    QCOMPARE(parcels::returnFromMemo(e.ctx, first.id, a, "2").result, parcels::Result::Done);
+    QTRY_COMPARE(lines(), (QStringList{"PA 3.00 ct", "PB 3.00 ct"}));
+    // The customer renamed again: the memo's address follows.
+    db::exec(e.t.db(), "UPDATE Customer SET CompanyName='Counter Customer Inc' WHERE ID=?", {c});
+    changeEvents(e.ctx).announceCustomer(c);
+    QTRY_VERIFY(sheet.lblCustomer->text().startsWith("Counter Customer Inc"));
 }
 
 // The timed notice is an opaque panel: no see-through colour, no window

@@ -1,7 +1,8 @@
-// Every screen within reach: an administrator walks the home screen's menus
-// and buttons in both set-ups, following the windows each command opens a
-// few steps deep, and the screens reached are compared with every screen
-// class of the program.  A class that no walk reaches must stand on the
+// Every screen within reach: an administrator walks the home screen's menus,
+// buttons and lists (the first row opened) in both set-ups, following the
+// windows each command opens a few steps deep, with a stone, a memo sheet, an
+// invoice and a parcel memo to work on, and the screens reached are compared
+// with every screen class of the program.  A class that no walk reaches must stand on the
 // short list below with the reason.
 #include "TestDb.h"
 #include "ScriptedPrompt.h"
@@ -10,13 +11,18 @@
 #include "core/Users.h"
 #include "db/Sql.h"
 #include "shell/widgets/StartupFlow.h"
+#include "stones/frmDiamondDetail.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
+#include <QComboBox>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QDialog>
 #include <QDirIterator>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QFile>
 #include <QMenu>
 #include <QMenuBar>
@@ -47,16 +53,9 @@ const std::map<QString, QString> &notWalked()
         {QStringLiteral("frmMessage"), QStringLiteral("the busy notice that long operations show")},
         {QStringLiteral("frmSplashWelcome"), QStringLiteral("the rates welcome window of the start-up's rate fetch")},
         {QStringLiteral("frmWordTable"), QStringLiteral("the common base of frmShapes and frmLabs")},
-        // Screens for one record, opened from the screen that shows it.
-        {QStringLiteral("frmDiamondSell"), QStringLiteral("the sale of the stone chosen on the stone screen (Sold)")},
-        {QStringLiteral("frmInvoice"), QStringLiteral("one invoice, from the invoice list or a sale")},
-        {QStringLiteral("frmInvoiceADD"), QStringLiteral("a line added to the invoice shown")},
-        {QStringLiteral("frmInvoiceEdit"), QStringLiteral("a line of the invoice shown")},
+        // Screens for one line or record, opened from the screen that shows
+        // it by a choice the walk does not make.
         {QStringLiteral("frmNewMemo"), QStringLiteral("the customer of a new memo sheet when none is chosen")},
-        {QStringLiteral("frmMemoAddNewDiamondToIt"), QStringLiteral("the memo sheet chosen in Memo sheet or on the stone screen")},
-        {QStringLiteral("frmMEMOsetup"), QStringLiteral("the print set-up of the memo sheet shown")},
-        {QStringLiteral("frmMemoSheet"), QStringLiteral("the older memo sheet, from the memo sheet shown")},
-        {QStringLiteral("frmMemoParcelSheet"), QStringLiteral("a parcel memo sheet, from a parcel on memo")},
         {QStringLiteral("frmMemoParcelRemove"), QStringLiteral("a line of the parcel memo sheet shown")},
         {QStringLiteral("frmMemoParcelSell"), QStringLiteral("a line of the parcel memo sheet shown")},
         {QStringLiteral("frmDiamondDetailParcel"), QStringLiteral("an older parcel, from a line of the older memo sheet")},
@@ -130,6 +129,17 @@ QStringList commandsOf(QWidget *w)
     return out;
 }
 
+// The lists of a window (grids, tables), by control name.
+QList<QPointer<QAbstractItemView>> listsOf(QWidget *w)
+{
+    QList<QPointer<QAbstractItemView>> out;
+    for (QAbstractItemView *v : w->findChildren<QAbstractItemView *>())
+        if (v->window() == w && !v->objectName().isEmpty() && v->isVisibleTo(w)
+            && !qobject_cast<QComboBox *>(v->parentWidget()) && v->objectName() != QLatin1String("qt_scrollarea_viewport"))
+            out << QPointer<QAbstractItemView>(v);
+    return out;
+}
+
 class Walker {
 public:
     explicit Walker(int maxDepth) : m_maxDepth(maxDepth)
@@ -156,19 +166,43 @@ public:
             m_queue.erase(m_queue.begin());
             if (!w)
                 continue;
-            for (const QString &name : commandsOf(w)) {
-                if (!w || leftAlone(name))
-                    continue;
-                run(w, name);
+            auto followUp = [&] {
                 settle();
+                if (afterEach)
+                    afterEach();
                 for (QWidget *top : QApplication::topLevelWidgets())
                     if (top->isVisible())
                         note(top, depth + 1);
+            };
+            // The first row of each list is opened, as a double-click does
+            // (before the commands: one of them may close the window).
+            for (const QPointer<QAbstractItemView> &view : listsOf(w)) {
+                if (!w || !view || !view->isEnabled() || !view->model() || view->model()->rowCount() == 0)
+                    continue;
+                const QModelIndex first = view->model()->index(0, 0);
+                view->setCurrentIndex(first);
+                emit view->doubleClicked(first);
+                followUp();
+            }
+            for (const QString &name : w ? commandsOf(w) : QStringList()) {
+                if (!w || leftAlone(name))
+                    continue;
+                run(w, name);
+                followUp();
+                // Put on memo ends with the customer chosen in cboConsignedTo.
+                if (w && name == QLatin1String("cmdConsignedTo"))
+                    if (auto *c = w->findChild<QComboBox *>(QStringLiteral("cboConsignedTo")); c && c->count() > 0) {
+                        c->setCurrentIndex(0);
+                        emit c->activated(0);
+                        followUp();
+                    }
             }
         }
     }
 
     std::set<QString> reached;
+    // Run after each command: puts the home screen back as the walk found it.
+    std::function<void()> afterEach;
 
 private:
     void note(QWidget *w, int depth)
@@ -220,8 +254,8 @@ void TestScreenWalk::everyScreenWithinReach()
     for (const bool wholesale : {false, true}) {
         TestDb t;
         db::exec(t.db(), QStringLiteral("UPDATE Config SET VelmorWholeSale = ?"), {wholesale ? 1 : 0});
-        // A customer with a memo sheet and an invoice, a stone in stock, and
-        // a parcel of each kind, so that the commands that need one are open.
+        // A customer with a memo sheet, a stone in stock and a parcel of each
+        // kind, so that the commands that need one are open.
         const qint64 customer = db::insert(
             t.db(), QStringLiteral("INSERT INTO Customer (CompanyName, Customer, Supplier) VALUES ('Walk & Co', -1, -1)"));
         const qint64 stoneId = db::insert(
@@ -232,6 +266,22 @@ void TestScreenWalk::everyScreenWithinReach()
         const qint64 sheet = db::insert(
             t.db(), QStringLiteral("INSERT INTO memosheet (CustomerID, Date) VALUES (?, NOW())"), {customer});
         db::insert(t.db(), QStringLiteral("INSERT INTO ParcelStock (SKU, Shape, Carat, Quantity) VALUES ('OP-1', 'Oval', 5, 9)"));
+        // An open invoice with a line, and a parcel with carats out on a parcel memo.
+        const qint64 invoice = db::insert(
+            t.db(), QStringLiteral("INSERT INTO invoice (customerid, datecreated, status) VALUES (?, NOW(), 'open')"),
+            {customer});
+        db::insert(t.db(),
+                   QStringLiteral("INSERT INTO invoicelist (invoiceid, carat, dateadded, pricecarat, exchangerateCDN, "
+                                  "exchangerateZAR, taxrate, details) VALUES (?, 1, NOW(), 250, 1.25, 14, 0, 'Walk line')"),
+                   {invoice});
+        const qint64 parcel =
+            db::insert(t.db(), QStringLiteral("INSERT INTO parcel (SKU, Shape, Carat) VALUES ('WP-1', 'Pear [PS]', 5)"));
+        const qint64 parcelMemo = db::insert(
+            t.db(), QStringLiteral("INSERT INTO memoparcel (Date, CustomerID, closed) VALUES (NOW(), ?, 0)"), {customer});
+        db::insert(t.db(),
+                   QStringLiteral("INSERT INTO memoparcellist (memoparcelid, parcelid, carat, action, pricecarat, "
+                                  "exchangerateCDN, exchangerateZAR, date) VALUES (?, ?, 1, 'memo-out', 250, 1.25, 14, NOW())"),
+                   {parcelMemo, parcel});
         QTemporaryDir home;
         ScriptedPrompt prompt;
         AppContext ctx(Workstation(home.path(), home.path() + QStringLiteral("/program")), t.settings(), &prompt);
@@ -245,10 +295,26 @@ void TestScreenWalk::everyScreenWithinReach()
 
         flow->setCurrentMemoSheet(sheet);
         flow->stone()->loadStone(int(stoneId));
+        // The stone screen shows the open memo sheet once it is active again.
+        flow->showStoneScreen();
+        QTRY_VERIFY(flow->stone()->isActiveWindow());
+        if (wholesale)
+            flow->showMainMenu();
         QWidget *homeScreen = wholesale ? static_cast<QWidget *>(flow->front()) : flow->stone();
         QVERIFY(homeScreen && homeScreen->isVisible());
         // The default set-up reaches the main menu's commands one step later.
         Walker walker(wholesale ? 3 : 4);
+        // The stone stays on the stone screen, shown and in stock, so that the
+        // commands for one stone (sell, put on memo, ...) have it.
+        walker.afterEach = [&] {
+            ui::frmDiamondDetail *stone = flow->stone();
+            if (!stone)
+                return;
+            if (stone->editState().mode != stones::EditState::Displayed)
+                stone->findChild<QPushButton *>(QStringLiteral("cmdCancel"))->click();
+            if (stone->findChild<QLineEdit *>(QStringLiteral("txtID"))->text() != QString::number(stoneId))
+                stone->loadStone(int(stoneId));
+        };
         walker.walk(homeScreen);
         QVERIFY2(walker.reached.count(QStringLiteral("frmFront")), wholesale ? "wholesale" : "ordinary");
         QVERIFY2(walker.reached.count(QStringLiteral("frmCustomer")), wholesale ? "wholesale" : "ordinary");

@@ -131,9 +131,11 @@ void TestStartup::schemaCheck_data()
     QTest::addColumn<int>("stored");
     QTest::addColumn<bool>("upgrades");
     QTest::addColumn<int>("after");
-    QTest::newRow("308 is upgraded") << 308 << true << 310;
-    QTest::newRow("309 is upgraded") << 309 << true << 310;
-    QTest::newRow("310 is current") << 310 << false << 310;
+    QTest::newRow("307 is upgraded") << 307 << true << 311;
+    QTest::newRow("308 is upgraded") << 308 << true << 311;
+    QTest::newRow("309 is upgraded") << 309 << true << 311;
+    QTest::newRow("310 is upgraded") << 310 << true << 311;
+    QTest::newRow("311 is current") << 311 << false << 311;
     QTest::newRow("400 is left alone") << 400 << false << 400;
 }
 
@@ -551,19 +553,30 @@ void TestStartup::stoneScreenRoadToTheMainMenu()
 void TestStartup::stoneScreenHidesPriceColumns_data()
 {
     QTest::addColumn<QString>("column");
+    QTest::addColumn<int>("value"); // the setting's value that hides
     QTest::addColumn<QStringList>("hidden");
-    QTest::newRow("list price per carat") << "HideRapUS_CT" << QStringList{"txtOriginalRapPrice", "txtLatestRapPrice"};
-    QTest::newRow("list price per stone") << "HideRapUS_Stone" << QStringList{"txtOriginalRapPriceUS", "txtUSRap"};
-    QTest::newRow("cost per stone") << "HideCostUS_ST" << QStringList{"txtBoughtPriceUS"};
+    QTest::newRow("list price per carat") << "HideRapUS_CT" << -1 << QStringList{"txtOriginalRapPrice", "txtLatestRapPrice"};
+    QTest::newRow("list price per stone") << "HideRapUS_Stone" << -1 << QStringList{"txtOriginalRapPriceUS", "txtUSRap"};
+    QTest::newRow("cost per stone") << "HideCostUS_ST" << -1 << QStringList{"txtBoughtPriceUS"};
+    QTest::newRow("cost per carat") << "ShowCostUS_CT" << 0 << QStringList{"txtBoughtPriceUSCT"};
     QTest::newRow("selling price per stone")
-        << "HideSellPriceUS_ST" << QStringList{"txtSellPrice", "txtSellPriceLX", "txtSellPrice2", "txtSellPrice3"};
+        << "HideSellPriceUS_ST" << -1 << QStringList{"txtSellPrice", "txtSellPriceLX", "txtSellPrice2", "txtSellPrice3"};
+    QTest::newRow("selling price per carat")
+        << "ShowSellPriceUS_CT" << 0 << QStringList{"txtSellPriceCT", "txtSellPriceCTLX", "txtSellPriceCT2", "txtSellPriceCT3"};
     QTest::newRow("local selling price per stone")
-        << "HideSellPriceMY_ST" << QStringList{"txtSellPriceLocal2", "txtSellPriceLocal3"};
+        << "HideSellPriceMY_ST" << -1 << QStringList{"txtSellPriceLocal2", "txtSellPriceLocal3"};
+    QTest::newRow("local selling price per carat")
+        << "ShowSellPriceMY_CT" << 0 << QStringList{"txtSellPriceLocalCT2", "txtSellPriceLocalCT3"};
+    QTest::newRow("lot") << "ShowLot" << 0 << QStringList{"cboLot"};
+    QTest::newRow("measurements") << "ShowDimension" << 0 << QStringList{"txtDim1", "txtDim2", "txtDim3"};
+    QTest::newRow("memo number") << "ShowMemoID" << 0 << QStringList{"lblMEMOid"};
+    QTest::newRow("hidden as nobody set it") << "ShowLot" << int(QMetaType::UnknownType) << QStringList{"cboLot"};
 }
 
 void TestStartup::stoneScreenHidesPriceColumns()
 {
     QFETCH(QString, column);
+    QFETCH(int, value);
     QFETCH(QStringList, hidden);
     TestDb t;
     Start s(t);
@@ -573,8 +586,10 @@ void TestStartup::stoneScreenHidesPriceColumns()
     s.ctx.user.ViewCost = true;
     ui::DiamondCostShowModule(stone);
     QStringList all = {"txtOriginalRapPrice", "txtLatestRapPrice", "txtOriginalRapPriceUS", "txtUSRap",
-                       "txtBoughtPriceUS", "txtSellPrice", "txtSellPriceLX", "txtSellPrice2", "txtSellPrice3",
-                       "txtSellPriceLocal2", "txtSellPriceLocal3"};
+                       "txtBoughtPriceUS", "txtBoughtPriceUSCT", "txtSellPrice", "txtSellPriceLX", "txtSellPrice2",
+                       "txtSellPrice3", "txtSellPriceCT", "txtSellPriceCTLX", "txtSellPriceCT2", "txtSellPriceCT3",
+                       "txtSellPriceLocal2", "txtSellPriceLocal3", "txtSellPriceLocalCT2", "txtSellPriceLocalCT3",
+                       "cboLot", "txtDim1", "txtDim2", "txtDim3", "lblMEMOid"};
     auto shown = [&] {
         QStringList out;
         for (const QString &n : all)
@@ -582,22 +597,37 @@ void TestStartup::stoneScreenHidesPriceColumns()
                 out << n;
         return out;
     };
+    auto setTo = [&](const QVariant &v) {
+        db::exec(t.db(), QStringLiteral("UPDATE Config SET %1 = ?").arg(column), {v});
+        GetConfigurationModule(s.ctx);
+        s.flow->showMainMenu();
+        s.flow->showStoneScreen();
+        QTRY_VERIFY(stone->isActiveWindow());
+    };
+    // A new set-up shows every column.
     QCOMPARE(shown(), all);
-    db::exec(t.db(), QStringLiteral("UPDATE Config SET %1 = -1").arg(column));
-    GetConfigurationModule(s.ctx);
-    s.flow->showMainMenu();
-    s.flow->showStoneScreen();
-    QTRY_VERIFY(stone->isActiveWindow());
+    setTo(value == int(QMetaType::UnknownType) ? QVariant() : QVariant(value));
     QStringList expected = all;
     for (const QString &h : hidden)
         expected.removeAll(h);
     QTRY_COMPARE(shown(), expected);
-    // Cleared again, they come back.
-    db::exec(t.db(), QStringLiteral("UPDATE Config SET %1 = 0").arg(column));
-    GetConfigurationModule(s.ctx);
-    s.flow->showMainMenu();
-    s.flow->showStoneScreen();
+    // Set the other way again, they come back.
+    setTo(value == -1 ? 0 : -1);
     QTRY_COMPARE(shown(), all);
+    if (column == QLatin1String("ShowCostUS_CT")) {
+        // A user who may not see costs does not see them, whatever the settings say.
+        s.ctx.user.ViewCost = false;
+        ui::DiamondCostHideModule(stone);
+        setTo(0);
+        setTo(-1);
+        QVERIFY(!stone->findChild<QWidget *>("txtBoughtPriceUSCT")->isVisibleTo(stone));
+    }
+    if (column == QLatin1String("ShowDimension")) {
+        // Measurements the settings require stay on the screen.
+        db::exec(t.db(), QStringLiteral("UPDATE Config SET ForceDimension = -1"));
+        setTo(0);
+        QVERIFY(stone->findChild<QWidget *>("txtDim1")->isVisibleTo(stone));
+    }
 }
 
 void TestStartup::plusMinusGradesRepaired()

@@ -5,15 +5,33 @@
 // new field cannot slip past the rule.
 #include "../stones/StoneTestEnv.h"
 #include "core/Figures.h"
+#include "core/frmConfigMenu.h"
 #include "core/frmConfiguration.h"
+#include "customers/frmCustomer.h"
+#include "memos/frmMemoAddNewDiamondToIt.h"
+#include "parcels/ParcelRecord.h"
+#include "parcels/frmMemoSheet.h"
+#include "parcels/frmParcel.h"
+#include "parcels/frmParcelPutOnMemo.h"
+#include "parcels/frmSplitOlderParcel.h"
+#include "parcels/frmSplitParcel.h"
+#include "stones/OlderParcelView.h"
+#include "stones/StoneSearch.h"
+#include "stones/frmDiamondDetail.h"
+#include "stones/frmItemDiamondSearch.h"
 #include "invoices/frmDiamondSell.h"
 #include "invoices/frmInvoiceADD.h"
+#include "parcels/frmAddParcel.h"
 #include "parcels/frmParcelAdd.h"
 #include "pricing/frmConfigExchangeRate.h"
 #include "pricing/frmConfigD_Range.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTableView>
 #include <QSqlRecord>
 #include <QtTest>
 #include <algorithm>
@@ -26,6 +44,11 @@ using velmor::test::PromptEvent;
 using velmor::test::StoneEnv;
 
 namespace {
+
+// A box whose control name says it holds a figure.
+const QRegularExpression figureName(
+    QStringLiteral("price|cost|disc(?!laimer)|rate|weight|carat|markup|limit|charge|commission|value|(?-i:CT)\\d*$|^txt(US|CDN|ZAR)"),
+    QRegularExpression::CaseInsensitiveOption);
 
 const char *const kTyped[] = {"10,000", "1,234.56", "0,75", "2,5", "-1", "0", "0.000001", "1e6", "99999.999999",
                               "abc", ""};
@@ -69,6 +92,14 @@ struct Target {
     QString table;   // empty: the box stores nothing itself (it fills others)
     QString column;
     figures::Need need = figures::Need::Any;
+    // Figures the screen refuses beyond its column (more carats than on
+    // hand, a discount that leaves no price), and other words such a
+    // refusal may name the field by.
+    std::function<bool(Decimal5)> beyond = nullptr;
+    QString alsoNamed = QString();
+    bool zeroRefused = false; // a figure of exactly 0 is refused
+    bool emptyKeeps = false;  // an empty box leaves the value to its partner fields
+    int places = 5;           // decimals the screen stores at most
 };
 
 // The stored text expected for a typed text, or nothing when it must be refused.
@@ -77,7 +108,12 @@ std::optional<Decimal5> expected(const QString &typed, const Target &t, const Co
     const std::optional<QString> m = meant(typed);
     if (!m)
         return std::nullopt;
-    const Decimal5 v = Decimal5::parse(*m)->rounded(qMin(c.scale, 5));
+    const Decimal5 raw = *Decimal5::parse(*m);
+    if (t.zeroRefused && raw.isZero())
+        return std::nullopt;
+    if (t.beyond && t.beyond(raw))
+        return std::nullopt;
+    const Decimal5 v = raw.rounded(qMin(c.scale, t.places));
     const int whole = qMin(c.precision - c.scale, 12);
     const Decimal5 largest = Decimal5::fromUnits(
         qint64(std::pow(10, whole)) * Decimal5::kScale - qint64(std::pow(10, 5 - qMin(c.scale, 5))));
@@ -287,6 +323,394 @@ QList<FigureScreen> screens()
             return {fills.value(c), QString(), QString(), pos};
         return {};
     };
+
+    // The stone screen, editing a stone of 1 ct without a list price (so
+    // that a discount typed moves no price past its column), 30 % off.
+    list.append({"stone screen", {"SingleStone"}, nullptr, nullptr, nullptr, newestValue});
+    list.last().open = [](StoneEnv &e) -> QWidget * {
+        qint64 id = e.value("SELECT MAX(ID) FROM SingleStone").toLongLong();
+        if (id == 0)
+            id = db::insert(e.t.db(), "INSERT INTO SingleStone (SKU, Shape, Carat, SellOffRap, SellPriceUS, LockPercent, "
+                                      "Status) VALUES ('FS1', 'Round Brilliant [BR]', 1, 30, 4000, -1, 'Stock')");
+        auto *w = new ui::frmDiamondDetail(e.ctx);
+        w->show();
+        QTest::qWaitFor([w] { return w->startUpDone(); }, 5000);
+        w->loadStone(int(id));
+        w->editDiamond();
+        return w;
+    };
+    list.last().commit = [](StoneEnv &e, QWidget *w) {
+        e.prompt.answers({true, true, true, true, true, true});
+        static_cast<ui::frmDiamondDetail *>(w)->update();
+    };
+    list.last().target = [](StoneEnv &, const QString &c) -> Target {
+        struct Stored {
+            const char *control, *label, *column;
+        };
+        static const Stored stored[] = {
+            {"txtDim1", "Measurement 1", "Dim1"},
+            {"txtDim2", "Measurement 2", "Dim2"},
+            {"txtDim3", "Measurement 3", "Dim3"},
+            {"txtTableSize", "Table %", "TableSize"},
+            {"txtTotalDepth", "Total depth %", "TotalDepth"},
+            {"txtCrownHeight", "Crown height %", "CrownHeight"},
+            {"txtPavillionDepth", "Pavilion depth %", "PavillionDepth"},
+            {"txtCrownAngle", "Crown angle", "CrownAngle"},
+            {"txtPavillionAngle", "Pavilion angle", "PavillionAngle"},
+            {"txtGirdleDimension", "Girdle %", "GirdleDimension"},
+            {"txtOriginalRapPrice", "Rap when bought", "RapPriceOnDateBought"},
+            {"txtBoughtPriceUS", "Bought price", "BoughtPriceUS"},
+            {"txtLatestRapPrice", "current Rap", "RapaportPrice"},
+            {"txtSellPrice", "Sell 1 price", "SellPriceUS"},
+            {"txtSellOffRapLX", "Sell listing % off Rap", "SellOffRaplx"},
+            {"txtSellPriceLX", "Sell listing price", "SellPriceUSlx"},
+            {"txtSellOffRap2", "Sell 2 % off Rap", "SellOffRap2"},
+            {"txtSellPrice2", "Sell 2 price", "SellPriceUS2"},
+            {"txtSellOffRap3", "Sell 3 % off Rap", "SellOffRap3"},
+            {"txtSellPrice3", "Sell 3 price", "SellPriceUS3"},
+        };
+        for (const Stored &f : stored)
+            if (c == QLatin1String(f.control))
+                return {QString::fromLatin1(f.label), "SingleStone", QString::fromLatin1(f.column)};
+        if (c == "txtWeight") // 0 or nothing is "You need to define a Carat Weight"
+            return {"Weight", "SingleStone", "Carat", figures::Need::Positive};
+        if (c == "txtSellOffRap") { // held by the percentage: 0 is no discount
+            Target t{"Sell 1 % off Rap", "SingleStone", "SellOffRap"};
+            t.zeroRefused = true;
+            t.alsoNamed = "Off-Rap Discount";
+            return t;
+        }
+        static const QMap<QString, QString> fills = {
+            {"txtOriginalRapPriceUS", "Rap when bought per stone"},
+            {"txtOriginalBuyOffRap", "Bought % off Rap"},
+            {"txtBoughtPriceUSCT", "Bought price per carat"},
+            {"txtUSRap", "current Rap per stone"},
+            {"txtSellPriceCT", "Sell 1 price per carat"},
+            {"txtSellPriceCTLX", "Sell listing price per carat"},
+            {"txtSellPriceCT2", "Sell 2 price per carat"},
+            {"txtSellPriceLocalCT2", "Sell 2 local price per carat"},
+            {"txtSellPriceLocal2", "Sell 2 local price"},
+            {"txtSellPriceCT3", "Sell 3 price per carat"},
+            {"txtSellPriceLocalCT3", "Sell 3 local price per carat"},
+            {"txtSellPriceLocal3", "Sell 3 local price"},
+        };
+        if (fills.contains(c))
+            return {fills.value(c), QString(), QString()};
+        return {};
+    };
+
+    // The customer screen: every number of the customer, on its panes.
+    list.append({"customer", {"Customer"}, nullptr, nullptr, nullptr, newestValue});
+    list.last().open = [](StoneEnv &e) -> QWidget * {
+        for (const char *r : {"AllowCustomerAdd", "AllowCustomerEdit", "AllowCustomerView"})
+            e.ctx.user.set(QString::fromLatin1(r), true);
+        qint64 id = e.value("SELECT MAX(ID) FROM Customer").toLongLong();
+        if (id == 0) {
+            id = e.customer("Figure Jewellers");
+            db::exec(e.t.db(), "UPDATE Customer SET InvoiceToID=ID, CreditLimit=5000, DefaultDiscount=5, Commission=-1 "
+                               "WHERE ID=?",
+                     {id});
+        }
+        auto *w = new ui::frmCustomer(e.ctx);
+        w->show();
+        w->showCustomer(id);
+        w->editCustomer();
+        return w;
+    };
+    list.last().commit = [](StoneEnv &e, QWidget *w) {
+        e.prompt.answers({true, true});
+        static_cast<ui::frmCustomer *>(w)->updateChanges();
+    };
+    list.last().target = [](StoneEnv &, const QString &c) -> Target {
+        static const QMap<QString, QPair<QString, QString>> fields = {
+            {"txtCreditLimit", {"Credit Limit", "CreditLimit"}},
+            {"txtCommission", {"Commission Rate", "CommissionRate"}},
+            {"txtDiscount", {"Default Discount", "DefaultDiscount"}},
+            {"txtDiscountIfPaidInTime", {"Discount If Paid In Time", "DiscountIfPaidInTime"}},
+            {"txtShipping", {"Shipping Charge", "ShippingCharge"}},
+            {"txtTagMarkup", {"Tag Markup", "TagMarkup"}},
+            {"txtTagEnd", {"Tag End", "TagEnd"}},
+        };
+        if (!fields.contains(c))
+            return {};
+        return {fields.value(c).first, "Customer", fields.value(c).second};
+    };
+
+    // The stone-on-memo screen: a stone listed at 5,000 (1 ct) put on a
+    // sheet; the price per stone is the memo price, the discount follows.
+    list.append({"stone on memo", {"SingleStone", "Memo"}, nullptr, nullptr, nullptr, nullptr});
+    list.last().open = [](StoneEnv &e) -> QWidget * {
+        if (!e.value("SELECT ID FROM user WHERE ID=7").isValid())
+            db::exec(e.t.db(), "INSERT INTO user (ID, UserName, FirstName, LastName) VALUES (7, 'ann', 'Ann', 'Archer')");
+        qint64 sheet = e.value("SELECT MAX(ID) FROM memosheet").toLongLong();
+        if (sheet == 0)
+            sheet = db::insert(e.t.db(), "INSERT INTO memosheet (Date, CustomerID) VALUES (NOW(), ?)",
+                               {e.customer("Memo Figures")});
+        const qint64 stone = db::insert(
+            e.t.db(), "INSERT INTO SingleStone (SKU, Shape, Carat, RapaportPrice, SellOffRap, SellPriceUS, LockPercent, "
+                      "Status) VALUES (CONCAT('M', FLOOR(RAND() * 1000000000)), 'Round Brilliant [BR]', 1, 5000, 20, "
+                      "4000, 0, 'Stock')");
+        auto *w = new ui::frmMemoAddNewDiamondToIt(e.ctx);
+        w->setMemoSheet(sheet);
+        w->reload();
+        w->show();
+        w->setSelectedStone(stone);
+        return w;
+    };
+    list.last().commit = [](StoneEnv &, QWidget *w) { static_cast<ui::frmMemoAddNewDiamondToIt *>(w)->add(); };
+    list.last().target = [](StoneEnv &, const QString &c) -> Target {
+        if (c == "txtDiscountDollar") {
+            Target t{"US$ /Stone", "SingleStone", "MemoUS", figures::Need::Positive};
+            t.emptyKeeps = true; // no price typed: the price of the discount
+            t.places = 2;
+            return t;
+        }
+        if (c == "txtDiscount") { // 100 % off or more leaves no price
+            Target t{"discount off RAP", "SingleStone", "currentRAPdiscountFORmemo"};
+            t.beyond = [](Decimal5 v) { return v >= Decimal5::whole(100); };
+            t.alsoNamed = "US$ /Stone";
+            return t;
+        }
+        if (c == "txtPriceCarat")
+            return {"US$ /ct", QString(), QString(), figures::Need::Positive};
+        return {};
+    };
+    list.last().stored = newestValue;
+
+    // The older memo sheet: a stone at a price typed over the proposed one,
+    // and carats of an older parcel.
+    list.append({"older memo sheet", {"SingleStone", "Memo", "ParcelStock"}, nullptr, nullptr, nullptr, newestValue});
+    list.last().open = [](StoneEnv &e) -> QWidget * {
+        e.ctx.user.AllowMemoAssigning = true;
+        qint64 sheet = e.value("SELECT MAX(ID) FROM memosheet").toLongLong();
+        if (sheet == 0)
+            sheet = db::insert(e.t.db(), "INSERT INTO memosheet (Date, CustomerID) VALUES (NOW(), ?)",
+                               {e.customer("Older Sheet Co")});
+        const QString n = QString::number(e.value("SELECT COUNT(*) FROM SingleStone").toInt() + 1);
+        db::insert(e.t.db(), "INSERT INTO SingleStone (SKU, Carat, RapaportPrice, SellOffRap, SellPriceUS, LockPercent, "
+                             "Status) VALUES (?, 1, 5000, 30, 3500, 0, 'Stock')",
+                   {"OS" + n});
+        db::insert(e.t.db(), "INSERT INTO ParcelStock (SKU, Carat, CaratLow, CaratHigh, SellUS, PriceUSPerCarat, "
+                             "PriceLocalPerCarat) VALUES (?, 10, 0.01, 0.03, -1, 400, 500)",
+                   {"OP" + n});
+        auto *w = new ui::frmMemoSheet(e.ctx);
+        w->show();
+        w->loadSheet(sheet);
+        for (QComboBox *c : {w->cboStone, w->cboParcel})
+            c->setCurrentIndex(c->findText(QString(c == w->cboStone ? "OS" : "OP") + n, Qt::MatchStartsWith));
+        w->chkAllowMemoPriceOverWrite->setChecked(true);
+        w->txtParcelCarat->setText("2");
+        return w;
+    };
+    // The command of the box being typed into.
+    list.last().commit = [](StoneEnv &, QWidget *w) {
+        auto *s = static_cast<ui::frmMemoSheet *>(w);
+        if (w->property("typedInto").toString() == "txtParcelCarat")
+            s->cmdAddParcel->click();
+        else
+            s->cmdAddStone->click();
+    };
+    list.last().target = [](StoneEnv &e, const QString &c) -> Target {
+        if (c == "txtPriceUS" || c == "txtPriceLocal") {
+            Target t{c == "txtPriceUS" ? QString("Sell Price US$/Stone")
+                                       : QString("Sell Price %1/Stone").arg(e.ctx.settings.currencyName()),
+                     "SingleStone", c == "txtPriceUS" ? "MemoUS" : "MemoLocal", figures::Need::Positive};
+            t.emptyKeeps = true; // no memo price
+            return t;
+        }
+        if (c == "txtParcelCarat") { // more than the 10 ct on hand is refused
+            Target t{"Carats", "Memo", "Carat", figures::Need::Positive};
+            t.beyond = [](Decimal5 v) { return v > Decimal5::whole(10); };
+            t.alsoNamed = "of this Parcel are in stock";
+            return t;
+        }
+        return {};
+    };
+
+    // The parcel screen: a new parcel saved.
+    list.append({"parcel", {"parcel"}, nullptr, nullptr, nullptr, nullptr});
+    // A weight range is stored low to high: the typed carats are one of its ends.
+    list.last().stored = [](StoneEnv &e, const Target &t) {
+        if (t.column != "CaratLow" && t.column != "CaratHigh")
+            return newestValue(e, t);
+        QSqlQuery q = db::exec(e.t.db(), "SELECT CAST(CaratLow AS CHAR), CAST(CaratHigh AS CHAR) FROM parcel "
+                                         "ORDER BY ID DESC LIMIT 1");
+        q.next();
+        const QString other = t.column == "CaratLow" ? "0.20000" : "0.10000";
+        // One end of 0 is a single weight: both ends hold the other.
+        if (q.value(0).toString() == other && q.value(1).toString() == other)
+            return QString("0");
+        return q.value(0).toString() == other ? q.value(1).toString() : q.value(0).toString();
+    };
+    list.last().open = [](StoneEnv &e) -> QWidget * {
+        auto *w = new ui::frmParcel(e.ctx);
+        w->show();
+        w->addParcel();
+        w->txtSKU->setText("NP" + QString::number(e.value("SELECT COUNT(*) FROM parcel").toInt() + 1));
+        w->cboShape->setEditText("Pear [PS]");
+        w->txtLowCarat->setText("0.10");
+        w->txtHighCarat->setText("0.20");
+        w->txtCarat->setText("0");
+        w->txtSellPerCarat->setText("400");
+        return w;
+    };
+    list.last().commit = [](StoneEnv &e, QWidget *w) {
+        e.prompt.answers({true, true});
+        static_cast<ui::frmParcel *>(w)->update();
+    };
+    list.last().target = [](StoneEnv &, const QString &c) -> Target {
+        const auto nn = figures::Need::NotNegative;
+        if (c == "txtCarat")
+            return {"Carat", "parcel", "Carat", nn};
+        if (c == "txtLowCarat")
+            return {"CaratLow", "parcel", "CaratLow", nn};
+        if (c == "txtHighCarat")
+            return {"CaratHigh", "parcel", "CaratHigh", nn};
+        if (c == "txtSellPerCarat")
+            return {"SellPerCarat", "parcel", "SellPerCarat", nn};
+        // The finder stores nothing (see parcelFinderWeight); the average
+        // weight only suggests the number of stones, a text of its own.
+        if (c == "txtCaratSearch" || c == "txtAvrgCarat")
+            return {"-", QString(), QString()};
+        return {};
+    };
+
+    // Putting parcel carats on memo (each time a new line).
+    list.append({"parcel on memo", {"memoparcellist", "parcel", "memoparcel"}, nullptr, nullptr, nullptr, newestValue});
+    list.last().open = [](StoneEnv &e) -> QWidget * {
+        qint64 p = e.value("SELECT MAX(ID) FROM parcel").toLongLong();
+        if (p == 0) {
+            p = db::insert(e.t.db(), "INSERT INTO parcel (SKU, Shape, Carat, CaratLow, CaratHigh, SellPerCarat) "
+                                     "VALUES ('PM1', 'Pear [PS]', 0, 0.1, 0.2, 400)");
+            const qint64 supplier = e.customer("Parcel Supplier", true);
+            parcels::receiveStock(e.ctx, {p, supplier, "50000", "1"});
+            e.customer("Parcel Memo Co");
+        }
+        auto *w = new ui::frmParcelPutOnMemo(e.ctx, p);
+        w->setPrice("400"); // as the parcel screen opens it
+        w->cboCustomer->setCurrentIndex(w->cboCustomer->findText("Parcel Memo Co", Qt::MatchStartsWith));
+        w->txtCarat->setText("1");
+        return w;
+    };
+    list.last().commit = [](StoneEnv &e, QWidget *w) {
+        e.prompt.answers({false}); // a new line, not the one already out
+        auto *d = static_cast<ui::frmParcelPutOnMemo *>(w);
+        // No carats typed: the command waits for them.
+        QCOMPARE(d->cmdPutOnMemo->isEnabled(), !d->txtCarat->text().isEmpty());
+        d->cmdPutOnMemo->click();
+    };
+    list.last().target = [](StoneEnv &, const QString &c) -> Target {
+        const auto pos = figures::Need::Positive;
+        if (c == "txtCarat") { // at most the 50,000 ct on hand
+            Target t{"Carats to put on Memo", "memoparcellist", "carat", pos};
+            t.beyond = [](Decimal5 v) { return v > Decimal5::whole(50000); };
+            t.alsoNamed = "are on hand";
+            t.emptyKeeps = true; // nothing typed: the command is disabled
+            return t;
+        }
+        if (c == "txtUScarat")
+            return {"price per carat", "memoparcellist", "pricecarat", pos};
+        if (c == "txtCDNcarat" || c == "txtZARcarat")
+            return {"price per carat", QString(), QString(), pos};
+        return {};
+    };
+
+    // Splitting 2 ct off a parcel of 1,000 ct.
+    list.append({"parcel split", {"parcel", "parceladd"}, nullptr, nullptr, nullptr, newestValue});
+    list.last().open = [](StoneEnv &e) -> QWidget * {
+        qint64 p = e.value("SELECT MIN(ID) FROM parcel").toLongLong();
+        if (p == 0) {
+            p = db::insert(e.t.db(), "INSERT INTO parcel (SKU, Shape, Carat, CaratLow, CaratHigh, SellPerCarat) "
+                                     "VALUES ('SP1', 'Pear [PS]', 0, 0.1, 0.2, 400)");
+            parcels::receiveStock(e.ctx, {p, e.customer("Split Supplier", true), "1000", "200"});
+        }
+        auto *w = new ui::frmSplitParcel(e.ctx, *parcels::loadParcel(e.t.db(), p));
+        w->show();
+        w->txtSKUNew->setText("SP-N" + QString::number(e.value("SELECT COUNT(*) FROM parcel").toInt()));
+        w->txtCaratNew->setText("2");
+        return w;
+    };
+    list.last().commit = [](StoneEnv &, QWidget *w) { static_cast<ui::frmSplitParcel *>(w)->update(); };
+    list.last().target = [](StoneEnv &, const QString &c) -> Target {
+        if (c == "txtCaratNew") { // fewer than the 1,000 ct on hand
+            Target t{"Carats of the new Parcel", "parcel", "Carat", figures::Need::Positive};
+            t.beyond = [](Decimal5 v) { return v >= Decimal5::whole(1000); };
+            t.alsoNamed = "fewer carats than";
+            return t;
+        }
+        if (c == "txtUSParcelValueNew") // the new parcel's cost per carat
+            return {"value of the new Parcel", QString(), QString(), figures::Need::NotNegative};
+        if (c == "txtPriceUSNew") {
+            Target t{"sell price per carat", "parcel", "SellPerCarat", figures::Need::NotNegative};
+            t.emptyKeeps = true; // the source parcel's price
+            return t;
+        }
+        return {};
+    };
+
+    // Stock received into an older parcel (the receipt keeps two decimals).
+    list.append({"older parcel receipt", {"AddParcel", "ParcelStock"}, nullptr, nullptr, nullptr, newestValue});
+    list.last().open = [](StoneEnv &e) -> QWidget * {
+        if (!e.value("SELECT ID FROM Customer WHERE CompanyName='Older Supplier'").isValid())
+            e.customer("Older Supplier", true);
+        qint64 p = e.value("SELECT ID FROM ParcelStock WHERE SKU = 'OR-1'").toLongLong();
+        if (p == 0)
+            p = db::insert(e.t.db(), "INSERT INTO ParcelStock (SKU, Shape, Carat, CostUSPerCarat) VALUES ('OR-1', "
+                                     "'Oval', 10, 200)");
+        auto *w = new ui::frmAddParcel(e.ctx, p);
+        auto *cbo = w->findChild<QComboBox *>("cboSupplier");
+        cbo->setCurrentIndex(cbo->findText("Older Supplier", Qt::MatchStartsWith));
+        // Each receipt its own supplier's invoice: a repeated one is refused.
+        w->findChild<QLineEdit *>("txtInvoice")
+            ->setText("R" + QString::number(e.value("SELECT COUNT(*) FROM AddParcel").toInt()));
+        w->findChild<QLineEdit *>("txtPricePerCarat")->setText("150");
+        w->findChild<QLineEdit *>("txtCarats")->setText("2");
+        w->findChild<QLineEdit *>("txtQuantity")->setText("3");
+        return w;
+    };
+    list.last().commit = [](StoneEnv &, QWidget *w) { static_cast<ui::frmAddParcel *>(w)->proceed(); };
+    list.last().target = [](StoneEnv &, const QString &c) -> Target {
+        if (c == "txtPricePerCarat")
+            return {"Price per Carat", "AddParcel", "PricePerCarat", figures::Need::Positive};
+        if (c == "txtCarats")
+            return {"Carats", "AddParcel", "Carat", figures::Need::Positive};
+        return {};
+    };
+
+    // Splitting 4 ct off an older parcel of 1,000 ct: every box of both panes.
+    list.append({"older parcel split", {"ParcelStock"}, nullptr, nullptr, nullptr, newestValue});
+    list.last().open = [](StoneEnv &e) -> QWidget * {
+        qint64 p = e.value("SELECT MIN(ID) FROM ParcelStock").toLongLong();
+        if (p == 0)
+            p = db::insert(e.t.db(), "INSERT INTO ParcelStock (SKU, Shape, Carat, CaratLow, CaratHigh, CostUSPerCarat, "
+                                     "PriceUSPerCarat, DMarkup, SellUS) VALUES ('OP-1', 'Oval', 1000, 0.1, 0.2, 200, 300, "
+                                     "1.5, 1)");
+        auto *w = new ui::frmSplitOlderParcel(e.ctx, *stones::readOlderParcel(e.t.db(), p));
+        w->neu.sku->setText("OP-N" + QString::number(e.value("SELECT COUNT(*) FROM ParcelStock").toInt()));
+        w->neu.carat->setText("4");
+        return w;
+    };
+    list.last().commit = [](StoneEnv &, QWidget *w) { static_cast<ui::frmSplitOlderParcel *>(w)->update(); };
+    list.last().target = [](StoneEnv &, const QString &c) -> Target {
+        if (c == "txtCaratNew") { // fewer than the 1,000 ct of the parcel
+            Target t{"fewer carats than", "ParcelStock", "Carat", figures::Need::Positive};
+            t.beyond = [](Decimal5 v) { return v >= Decimal5::whole(1000); };
+            return t;
+        }
+        if (c == "txtUSParcelValueNew")
+            return {"value of the new Parcel", QString(), QString(), figures::Need::NotNegative};
+        // The panes' boxes follow each other (cost, markup, price, currency):
+        // each refuses what is not a figure, naming itself and its pane.
+        static const QMap<QString, QString> names = {{"txtWeightLow", "weight low"}, {"txtWeightHigh", "weight high"},
+                                                     {"txtCostUS", "cost US$"},       {"txtCostLocal", "cost local"},
+                                                     {"txtPriceUS", "price US$"},     {"txtPriceLocal", "price local"}};
+        for (const QString &pane : {QString("Old"), QString("New")})
+            if (c.endsWith(pane) && names.contains(c.chopped(pane.size())))
+                return {names.value(c.chopped(pane.size()))
+                            + (pane == "Old" ? " of the remaining Parcel" : " of the new Parcel"),
+                        QString(), QString(), figures::Need::NotNegative};
+        return {};
+    };
     return list;
 }
 
@@ -314,7 +738,8 @@ private slots:
         {
             std::unique_ptr<QWidget> w(s.open(e));
             for (QLineEdit *box : w->findChildren<QLineEdit *>())
-                if (box->property("velmorNumberBox").toBool() && !box->isReadOnly() && !box->objectName().isEmpty())
+                if ((box->property("velmorNumberBox").toBool() || box->objectName().contains(figureName))
+                    && !box->isReadOnly() && box->isEnabled() && !box->objectName().isEmpty())
                     controls << box->objectName();
         }
         QVERIFY2(!controls.isEmpty(), "the screen has no number boxes");
@@ -326,6 +751,10 @@ private slots:
                      qPrintable(QString("%1: the number box %2 is not in the table").arg(s.name, control)));
             const ColumnShape c = t.table.isEmpty() ? ColumnShape{} : shapeOf(e.t.db(), t.table, t.column);
             probe.reset();
+            if (t.label == "-") {
+                checked += int(std::size(kTyped));
+                continue;
+            }
             for (const char *typed : kTyped) {
                 const QString text = QString::fromLatin1(typed);
                 std::unique_ptr<QWidget> w(s.open(e));
@@ -338,14 +767,17 @@ private slots:
                 box->selectAll();
                 box->del();
                 QTest::keyClicks(box, text);
-                QCOMPARE(box->text(), text);
-                e.prompt.clear();
-                s.commit(e, w.get());
                 const QString where = QString("%1, %2, \"%3\"").arg(s.name, control, text);
+                // No handler rewrites the box being typed into.
+                QVERIFY2(box->text() == text, qPrintable(where + ": the box shows " + box->text()));
+                e.prompt.clear();
+                w->setProperty("typedInto", control);
+                s.commit(e, w.get());
                 const QString label = t.label.isEmpty() ? box->accessibleName() : t.label;
                 QStringList informs = e.prompt.texts(PromptEvent::Inform);
                 const bool refusal = std::any_of(informs.cbegin(), informs.cend(), [&](const QString &m) {
-                    return m.contains(label, Qt::CaseInsensitive);
+                    return m.contains(label, Qt::CaseInsensitive)
+                           || (!t.alsoNamed.isEmpty() && m.contains(t.alsoNamed, Qt::CaseInsensitive));
                 });
                 bool unchanged = true;
                 for (const QString &table : s.tables)
@@ -361,6 +793,10 @@ private slots:
                     ++checked;
                     continue;
                 }
+                if (text.isEmpty() && t.emptyKeeps) {
+                    ++checked;
+                    continue;
+                }
                 const std::optional<Decimal5> want = expected(text, t, c);
                 if (!want) {
                     QVERIFY2(refusal, qPrintable(where + ": no refusal naming the field: " + informs.join(" / ")));
@@ -370,7 +806,8 @@ private slots:
                     QString got = s.stored(e, t);
                     if (got.isEmpty() && want->isZero())
                         got = QStringLiteral("0"); // Null counts as 0
-                    QVERIFY2(Decimal5::parse(got).has_value(), qPrintable(where + ": stored " + got));
+                    QVERIFY2(Decimal5::parse(got).has_value(),
+                             qPrintable(where + ": stored " + got + " / " + e.prompt.messages().join(" / ")));
                     QVERIFY2(*Decimal5::parse(got) == *want,
                              qPrintable(where + ": stored " + got + ", expected " + want->toDb()));
                 }
@@ -378,6 +815,109 @@ private slots:
             }
         }
         QVERIFY(checked >= controls.size() * int(std::size(kTyped)));
+    }
+
+    // The stone search's weights filter by the figure typed, or refuse it
+    // naming the box (the count shows "?" and no row); never "no filter".
+    void searchWeights_data()
+    {
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("from") << "txtLowWeight" << "Weight from";
+        QTest::newRow("to") << "txtHighWeight" << "Weight to";
+    }
+    void searchWeights()
+    {
+        QFETCH(QString, box);
+        QFETCH(QString, name);
+        StoneEnv e;
+        const QList<Decimal5> weights = {*Decimal5::parse("0.5"), *Decimal5::parse("1"), *Decimal5::parse("1234.56"),
+                                         *Decimal5::parse("10000")};
+        for (const Decimal5 &w : weights)
+            db::insert(e.t.db(), "INSERT INTO SingleStone (SKU, Shape, Carat, Status) VALUES (?, 'Pear [PS]', ?, 'Stock')",
+                       {"W" + w.toDb(), w.toDb()});
+        for (const char *typed : kTyped) {
+            const QString text = QString::fromLatin1(typed);
+            ui::frmItemDiamondSearch s(e.ctx);
+            for (const char *b : {"txtLowWeight", "txtHighWeight"})
+                s.findChild<QLineEdit *>(b)->setText(QString());
+            s.findChild<QLineEdit *>(box)->setText(text);
+            s.search();
+            const QString qty = s.findChild<QLineEdit *>("txtQTY")->text();
+            const QString where = QString("%1 \"%2\"").arg(name, text);
+            const std::optional<QString> m = meant(text);
+            const Decimal5 v = m ? Decimal5::parse(*m)->rounded(5) : Decimal5();
+            if (text.isEmpty()) {
+                QCOMPARE(qty, QString::number(weights.size()));
+            } else if (!m || v <= Decimal5()) {
+                QVERIFY2(qty == "?", qPrintable(where + ": " + qty));
+                QVERIFY2(s.findChild<QLineEdit *>(box)->toolTip().contains(name), qPrintable(where));
+                QCOMPARE(s.model()->rowCount(), 0);
+            } else {
+                // One weight alone is the exact weight.
+                const auto n = std::count(weights.cbegin(), weights.cend(), v);
+                QVERIFY2(qty == QString::number(n), qPrintable(where + ": " + qty));
+            }
+        }
+    }
+
+    // The settings menu's working rates: taken when the menu closes, as the
+    // whole text typed, never a figure met on the way ("2,5" passes "2").
+    void settingsMenuRates_data()
+    {
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<QString>("column");
+        QTest::newRow("CDN") << "txtCDN" << "ExchangeRate";
+        QTest::newRow("ZAR") << "txtZAR" << "ExchangeRateZAR";
+    }
+    void settingsMenuRates()
+    {
+        QFETCH(QString, box);
+        QFETCH(QString, column);
+        StoneEnv e;
+        prepare(e);
+        const QString name = "Working rate " + box.mid(3);
+        const Target t{name, "Config", column, figures::Need::Positive};
+        const ColumnShape c = shapeOf(e.t.db(), "Config", column);
+        for (const char *typed : kTyped) {
+            const QString text = QString::fromLatin1(typed);
+            e.ctx.exchangeRateCDN = 1.3;
+            e.ctx.exchangeRateZAR = 17.25;
+            const double before = box == "txtCDN" ? 1.3 : 17.25;
+            e.prompt.clear();
+            {
+                ui::frmConfigMenu menu(e.ctx, nullptr);
+                QLineEdit *le = menu.findChild<QLineEdit *>(box);
+                le->selectAll();
+                le->del();
+                QTest::keyClicks(le, text);
+                menu.reject();
+            }
+            const double now = box == "txtCDN" ? e.ctx.exchangeRateCDN : e.ctx.exchangeRateZAR;
+            const QStringList informs = e.prompt.texts(PromptEvent::Inform);
+            const QString where = QString("%1 \"%2\": rate %3, %4").arg(name, text).arg(now).arg(informs.join(" / "));
+            const std::optional<Decimal5> want = expected(text, t, c);
+            if (text.isEmpty()) {
+                QVERIFY2(now == before && informs.isEmpty(), qPrintable(where));
+            } else if (!want) {
+                QVERIFY2(now == before, qPrintable(where));
+                QVERIFY2(informs.size() == 1 && informs.first().contains(name), qPrintable(where));
+            } else {
+                QVERIFY2(now == want->toDouble() && informs.isEmpty(), qPrintable(where));
+            }
+        }
+    }
+
+    // The parcel finder's weight: "1,5" finds nothing, it is not "any weight".
+    void parcelFinderWeight()
+    {
+        StoneEnv e;
+        db::insert(e.t.db(), "INSERT INTO parcel (SKU, Shape, Carat, CaratLow, CaratHigh) VALUES ('F1', 'Pear [PS]', 5, 0.1, 0.2)");
+        QCOMPARE(parcels::searchParcels(e.t.db(), {"", 0, 0}).size(), 1);
+        QCOMPARE(parcels::searchParcels(e.t.db(), {"0.15", 0, 0}).size(), 1);
+        QCOMPARE(parcels::searchParcels(e.t.db(), {"0.3", 0, 0}).size(), 0);
+        QCOMPARE(parcels::searchParcels(e.t.db(), {"1,5", 0, 0}).size(), 0);
+        QCOMPARE(parcels::searchParcels(e.t.db(), {"abc", 0, 0}).size(), 0);
     }
 };
 

@@ -28,6 +28,9 @@ private slots:
     void memoReturnByDrop();
     void changeLogScreen();
     void wholesaleHidesLogOn();
+    void priceRoundOnTheScreen_data();
+    void priceRoundOnTheScreen();
+    void referenceShownBySettings();
     void cancelledAddStays();
     void wordLists();
     void priceWindow();
@@ -303,6 +306,55 @@ void TestDiamondDetail::wholesaleHidesLogOn()
         QCOMPARE(finished.count(), 1);
         QCOMPARE(s.findChild<QAction *>("mnuLogOn")->isVisible(), !wholesale);
         QCOMPARE(e.ctx.currentScreen, QString("frmDiamondDetail"));
+    }
+}
+
+void TestDiamondDetail::priceRoundOnTheScreen_data()
+{
+    QTest::addColumn<double>("priceRound");
+    QTest::addColumn<QString>("perCarat");
+    QTest::addColumn<QString>("perStone");
+    QTest::newRow("not set: cents") << 0.0 << "3586.10" << "3621.96";
+    QTest::newRow("whole dollars") << 1.0 << "3586.00" << "3621.86";
+    QTest::newRow("fives") << 5.0 << "3585.00" << "3620.85";
+}
+
+void TestDiamondDetail::priceRoundOnTheScreen()
+{
+    QFETCH(double, priceRound);
+    QFETCH(QString, perCarat);
+    QFETCH(QString, perStone);
+    StoneEnv e;
+    e.ctx.settings.PriceRound = priceRound;
+    frmDiamondDetail s(e.ctx);
+    startUp(s);
+    click(s, "cmdAddDiamond");
+    type(s, "txtWeight", "1.01");
+    type(s, "txtLatestRapPrice", "5123");
+    type(s, "txtSellOffRap", "30");
+    QCOMPARE(ctl<QLineEdit>(s, "txtSellPriceCT")->text(), perCarat);
+    QCOMPARE(ctl<QLineEdit>(s, "txtSellPrice")->text(), perStone);
+    // A price typed by the user stays as typed.
+    type(s, "txtSellPriceCT", "3586.10");
+    QCOMPARE(ctl<QLineEdit>(s, "txtSellPriceCT")->text(), QString("3586.10"));
+    QCOMPARE(ctl<QLineEdit>(s, "txtSellOffRap")->text(), QString("30.00"));
+}
+
+void TestDiamondDetail::referenceShownBySettings()
+{
+    for (const bool show : {true, false}) {
+        StoneEnv e;
+        e.ctx.settings.ShowReferenceNumber = show;
+        const qint64 c = e.customer("Ref Customer");
+        const qint64 sheet =
+            db::insert(e.t.db(), "INSERT INTO memosheet (Date, CustomerID, Reference) VALUES (NOW(), ?, 'REF-77')", {c});
+        const qint64 id = e.stone("M1", "Memo", c);
+        db::exec(e.t.db(), "UPDATE SingleStone SET MemoSheetID=? WHERE ID=?", {sheet, id});
+        frmDiamondDetail s(e.ctx);
+        startUp(s);
+        s.loadStone(int(id));
+        QCOMPARE(ctl<QLabel>(s, "lblMEMOid")->text(), QString::number(sheet));
+        QCOMPARE(ctl<QLabel>(s, "lblMEMOid")->toolTip(), show ? QString("Reference# REF-77") : QString());
     }
 }
 

@@ -93,6 +93,19 @@ void TestStoneHistory::threeRowsOfHistory()
     QCOMPARE(h.rows.at(3), QStringList({"May 05, 2026", "", "", "remove", "", "May 05, 2026  14:30", ""}));
     // A stone without movements has an empty history.
     QVERIFY(loadStoneHistory(e.t.db(), e.stone("H-3")).rows.isEmpty());
+    // Out and back within one second: in the order they happened, whatever
+    // order the server would pick for equal times.
+    const qint64 quick = e.stone("H-4");
+    for (int i = 0; i < 3; ++i)
+        db::exec(e.t.db(),
+                 "INSERT INTO memo (DiamondID, CustomerID, Quantity, setdate) VALUES (?, NULL, 1, '2026-06-01 09:00'), "
+                 "(?, NULL, -1, '2026-06-01 09:00')",
+                 {quick, quick});
+    QStringList moves;
+    for (const QStringList &row : loadStoneHistory(e.t.db(), quick).rows)
+        moves << row.at(3);
+    QCOMPARE(moves, QStringList({"sent to Customer", "returned from Customer", "sent to Customer",
+                                 "returned from Customer", "sent to Customer", "returned from Customer"}));
 }
 
 void TestStoneHistory::historyOnTheStoneScreen()

@@ -15,6 +15,23 @@ struct Input {
 } // namespace
 Q_DECLARE_METATYPE(QList<Input>)
 
+namespace {
+// The preset fields set, the edits typed in order, the expected texts read.
+void checkChain(StonePriceModel &m)
+{
+    QFETCH(QList<Input>, preset);
+    QFETCH(QList<Input>, edits);
+    QFETCH(QList<Input>, expect);
+    for (const Input &i : preset)
+        m.set(i.field, i.text);
+    for (const Input &i : edits)
+        m.edit(i.field, i.text);
+    for (const Input &i : expect)
+        QVERIFY2(m.text(i.field) == i.text,
+                 qPrintable(StonePriceModel::fieldName(i.field) + ": " + m.text(i.field) + " != " + i.text));
+}
+} // namespace
+
 class TestStonePrices : public QObject {
     Q_OBJECT
 private slots:
@@ -22,6 +39,8 @@ private slots:
     void formats();
     void chains_data();
     void chains();
+    void priceStep_data();
+    void priceStep();
     void guardStopsPartnersFromConvertingBack();
     void writesReachTheScreen();
     void divisionsByZeroLeaveFieldsAlone();
@@ -88,6 +107,13 @@ void TestStonePrices::chains_data()
         << true << 1.25 << L{{F::Weight, "0.30"}} << L{{F::SellPrice2, "1000.00"}}
         << L{{F::SellPriceCT2, "3333.33"}, {F::SellPriceLocalCT2, "4166.67"}, {F::SellPriceLocal2, "1250.00"},
              {F::SellOffRap2, ""}};
+    // At an unknown rate the local prices stay empty, never 0.00.
+    QTest::newRow("tier 2 per stone, unknown rate")
+        << true << 0.0 << L{{F::Weight, "0.30"}, {F::SellPriceLocal2, "9.99"}} << L{{F::SellPrice2, "1000.00"}}
+        << L{{F::SellPriceCT2, "3333.33"}, {F::SellPriceLocalCT2, ""}, {F::SellPriceLocal2, ""}};
+    QTest::newRow("tier 3 per carat, unknown rate")
+        << true << 0.0 << L{{F::Weight, "0.75"}} << L{{F::SellPriceCT3, "2000"}}
+        << L{{F::SellPrice3, "1500.00"}, {F::SellPriceLocalCT3, ""}, {F::SellPriceLocal3, ""}};
     QTest::newRow("tier 2 per stone, lock dollar")
         << false << 1.25 << L{{F::Weight, "0.50"}, {F::USRap, "2000.00"}} << L{{F::SellPrice2, "1500"}}
         << L{{F::SellOffRap2, "25.00"}, {F::SellPriceCT2, "3000.00"}};
@@ -125,19 +151,49 @@ void TestStonePrices::chains()
 {
     QFETCH(bool, lockPercent);
     QFETCH(double, rate);
-    QFETCH(QList<Input>, preset);
-    QFETCH(QList<Input>, edits);
-    QFETCH(QList<Input>, expect);
     StonePriceModel m;
     m.lockPercent = lockPercent;
     m.rate = rate;
-    for (const Input &i : preset)
-        m.set(i.field, i.text);
-    for (const Input &i : edits)
-        m.edit(i.field, i.text);
-    for (const Input &i : expect)
-        QVERIFY2(m.text(i.field) == i.text,
-                 qPrintable(StonePriceModel::fieldName(i.field) + ": " + m.text(i.field) + " != " + i.text));
+    checkChain(m);
+}
+
+// The settings' rounding step applies to selling prices worked out from a
+// discount; prices typed by the user stay as typed.
+void TestStonePrices::priceStep_data()
+{
+    QTest::addColumn<double>("step");
+    QTest::addColumn<QList<Input>>("preset");
+    QTest::addColumn<QList<Input>>("edits");
+    QTest::addColumn<QList<Input>>("expect");
+    using L = QList<Input>;
+    const L stone{{F::LatestRapPrice, "5123"}, {F::Weight, "1.01"}};
+    QTest::newRow("no step keeps the cents")
+        << 0.0 << stone << L{{F::SellOffRap, "30"}} << L{{F::SellPriceCT, "3586.10"}, {F::SellPrice, "3621.96"}};
+    QTest::newRow("step 1") << 1.0 << stone << L{{F::SellOffRap, "30"}}
+                            << L{{F::SellPriceCT, "3586.00"}, {F::SellPrice, "3621.86"}};
+    QTest::newRow("step 5") << 5.0 << stone << L{{F::SellOffRap, "30"}}
+                            << L{{F::SellPriceCT, "3585.00"}, {F::SellPrice, "3620.85"}};
+    QTest::newRow("step 5, half way rounds up") << 5.0 << L{{F::LatestRapPrice, "5055"}, {F::Weight, "1"}}
+                                                << L{{F::SellOffRap, "50"}} << L{{F::SellPriceCT, "2530.00"}};
+    QTest::newRow("step 5, listing tier") << 5.0 << stone << L{{F::SellOffRapLX, "30"}}
+                                          << L{{F::SellPriceCTLX, "3585.00"}};
+    QTest::newRow("step 5, tier 2") << 5.0 << stone << L{{F::SellOffRap2, "30"}}
+                                    << L{{F::SellPriceCT2, "3585.00"}, {F::SellPrice2, "3620.85"}};
+    QTest::newRow("step 5, new list price held by percent")
+        << 5.0 << L{{F::SellOffRap, "30"}, {F::Weight, "1.01"}} << L{{F::LatestRapPrice, "5123"}}
+        << L{{F::SellPriceCT, "3585.00"}};
+    QTest::newRow("step 5, typed per carat kept") << 5.0 << stone << L{{F::SellPriceCT, "3586.10"}}
+                                                  << L{{F::SellPriceCT, "3586.10"}, {F::SellOffRap, "30.00"}};
+    QTest::newRow("step 5, typed per stone kept") << 5.0 << stone << L{{F::SellPrice, "3621.96"}}
+                                                  << L{{F::SellPriceCT, "3586.10"}};
+}
+
+void TestStonePrices::priceStep()
+{
+    QFETCH(double, step);
+    StonePriceModel m;
+    m.priceStep = step;
+    checkChain(m);
 }
 
 // A screen forwards its controls' change events; the writes of a handler
@@ -262,6 +318,16 @@ void TestStonePrices::priceWindowOpens()
     QCOMPARE(m.text(W::SellPriceLocalCT), QString("5200.00"));
     QCOMPARE(m.text(W::SellPriceZARCT), QString("57000.00"));
     QCOMPARE(W::fieldByName("txtZARbought"), W::ZARbought);
+    // Today's rates unknown: no local or rand price converted at them.
+    W u;
+    W::Opening o = opening();
+    o.rateCDN = 0;
+    o.rateZAR = 0;
+    u.open(o);
+    for (W::Field f : {W::SellPriceLocal, W::SellPriceLocalCT, W::SellPriceZAR, W::SellPriceZARCT})
+        QVERIFY2(u.text(f).isEmpty(), qPrintable(W::fieldName(f) + ": " + u.text(f)));
+    QCOMPARE(u.text(W::CDN), QString("???"));
+    QCOMPARE(u.text(W::SellPriceUS), QString("2000.00"));
 }
 
 // Steps: "e:field=text" edits, "l:field" leaves; expect "field=text" and "marker=..".

@@ -79,6 +79,16 @@ void TestStoneRecord::saveChecks_data()
     QTest::newRow("short certificate without lab") << "lab=;cert=12" << false << "";
     QTest::newRow("certificate used") << "cert=CA1" << false << "You have used this Certificate already for another Diamond!";
     QTest::newRow("same certificate other lab") << "cert=CA1;lab=HRD" << false << "";
+    // A1 sold or returned: with CheckLiveStonesOnly its certificate may come back.
+    QTest::newRow("certificate of a sold stone") << "a1=Sold;cert=CA1" << false
+                                                 << "You have used this Certificate already for another Diamond!";
+    QTest::newRow("certificate of a sold stone, live stones only") << "live;a1=Sold;cert=CA1" << false << "";
+    QTest::newRow("certificate of a returned stone, live stones only") << "live;a1=returned;cert=CA1" << false << "";
+    QTest::newRow("certificate of a stone on memo, live stones only")
+        << "live;a1=Memo;cert=CA1" << false << "You have used this Certificate already for another Diamond!";
+    QTest::newRow("sku of a sold stone, live stones only")
+        << "live;a1=Sold;sku=a1" << false
+        << "This SKU number is already been used for another Diamond, please choose another SKU number!";
     QTest::newRow("blank certificate") << "cert= " << false << "";
     QTest::newRow("no discount") << "off=0" << false << "You need to define a valid Off-Rap Discount";
     QTest::newRow("no price") << "dollar;price=" << false << "You need to define a valid Sale Price";
@@ -131,6 +141,8 @@ void TestStoneRecord::saveChecks()
         else if (key == "clarity") f.clarityEntry = val;
         else if (key == "cut") f.Cut = val;
         else if (key == "dim") f.Dim1 = val;
+        else if (key == "live") e.ctx.settings.CheckLiveStonesOnly = true;
+        else if (key == "a1") db::exec(e.t.db(), "UPDATE SingleStone SET Status=? WHERE SKU='A1'", {val});
         else if (key == "force") {
             Settings &s = e.ctx.settings;
             s.ForceColour = s.ForceClarity = s.ForceCut = s.ForceLab = s.ForceCertificate = s.ForceDimension = true;

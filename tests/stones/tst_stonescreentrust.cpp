@@ -222,6 +222,11 @@ void TestStoneScreenTrust::commaWeightRefused()
     click(s, "cmdUpdate");
     QCOMPARE(e.prompt.messages(), QStringList{});
     QCOMPARE(e.value("SELECT SellPriceUS FROM SingleStone WHERE ID=?", {id}).toDouble(), 1234.56);
+    // The item a stone is merged into is the number typed, never its leading digits.
+    ctl<QLineEdit>(s, "txtMergeItemID")->setText("12abc");
+    s.mergeWithItem();
+    QCOMPARE(e.prompt.messages(), QStringList{"Diamond Assembly: The Item ID \"12abc\" is not a number."});
+    QCOMPARE(e.count("SELECT COUNT(*) FROM ItemSingleDiamond"), 0);
 }
 
 void TestStoneScreenTrust::noStatusChangeWhileEditing()
@@ -449,6 +454,18 @@ void TestStoneScreenTrust::ratesReachTheTitle()
     // The local columns carry its name; the US rows keep theirs.
     QCOMPARE(ctl<QLabel>(s, "lblHeadLocalCT")->text(), QString("EUR /ct"));
     QCOMPARE(ctl<QLabel>(s, "lblCostST")->text(), QString("Cost US$"));
+    // The local prices of a stone: at the rate while it is known, empty
+    // (never 0.00) while it is not.
+    const qint64 id = e.stone("LR1");
+    db::exec(e.t.db(), "UPDATE SingleStone SET Carat=1, SellPriceUS2=1000 WHERE ID=?", {id});
+    startUp(s);
+    s.loadStone(int(id));
+    QCOMPARE(ctl<QLineEdit>(s, "txtSellPriceLocal2")->text(), QString("1371.20"));
+    e.ctx.exchangeRateCDN = 0;
+    s.loadStone(int(id));
+    QCOMPARE(ctl<QLineEdit>(s, "txtSellPrice2")->text(), QString("1000.00"));
+    QCOMPARE(ctl<QLineEdit>(s, "txtSellPriceLocal2")->text(), QString());
+    QCOMPARE(ctl<QLineEdit>(s, "txtSellPriceLocalCT2")->text(), QString());
 }
 
 void TestStoneScreenTrust::changeLogSaysTrackingIsOff()

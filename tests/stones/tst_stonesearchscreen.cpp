@@ -5,6 +5,8 @@
 #include "PdfLayoutCheck.h"
 #include "RecordingScreens.h"
 #include "StoneTestEnv.h"
+#include "core/Configuration.h"
+#include "db/Sql.h"
 #include "stones/frmDiamondSearchPrinting.h"
 #include "stones/frmItemDiamondSearch.h"
 
@@ -72,6 +74,8 @@ private slots:
     void filtersSavedAndRestored();
     void printOptions();
     void printedReports();
+    void reportColumnsFollowTheSettings_data();
+    void reportColumnsFollowTheSettings();
     void stoneLists();
     void listsTooLongOrUnwritable();
 };
@@ -287,6 +291,52 @@ void TestStoneSearchScreen::printedReports()
     QVERIFY(s.printReport(false, PrintPreferences{false, true, false, true}, printing::PrintTarget::pdf(noCost)));
     const QString nt = velmor::test::pdfText(noCost);
     QVERIFY(!nt.contains("cost us$") && nt.contains("sell us$") && !nt.contains("Paid"));
+}
+
+void TestStoneSearchScreen::reportColumnsFollowTheSettings_data()
+{
+    QTest::addColumn<QString>("setting");
+    QTest::addColumn<bool>("value");
+    QTest::addColumn<QStringList>("gone");
+    QTest::newRow("list price per carat hidden") << "HideRapUS_CT" << true << QStringList{"rap $/ct"};
+    QTest::newRow("list price per stone hidden") << "HideRapUS_Stone" << true << QStringList{"rap us$"};
+    QTest::newRow("US cost per stone hidden") << "HideCostUS_ST" << true << QStringList{"cost us$/st"};
+    QTest::newRow("local cost per stone hidden") << "HideCostMY_ST" << true << QStringList{"cost my$/st"};
+    QTest::newRow("US price per stone hidden") << "HideSellPriceUS_ST" << true << QStringList{"sell us$"};
+    QTest::newRow("local price per stone hidden") << "HideSellPriceMY_ST" << true << QStringList{"sell my$"};
+    QTest::newRow("US cost per carat not shown") << "ShowCostUS_CT" << false << QStringList{"cost us$/ct"};
+    QTest::newRow("local cost per carat not shown") << "ShowCostMY_CT" << false << QStringList{"cost my$/ct"};
+    QTest::newRow("US price per carat not shown") << "ShowSellPriceUS_CT" << false << QStringList{"sell us$/ct"};
+    QTest::newRow("local price per carat not shown") << "ShowSellPriceMY_CT" << false << QStringList{"sell my$/ct"};
+}
+
+void TestStoneSearchScreen::reportColumnsFollowTheSettings()
+{
+    QFETCH(QString, setting);
+    QFETCH(bool, value);
+    QFETCH(QStringList, gone);
+    if (!velmor::test::haveTool("pdftotext"))
+        QSKIP("pdftotext is not installed");
+    SearchEnv e;
+    e.ctx.user.ViewCost = true;
+    e.graded("C-1", 1.00, 50, 40, 8000);
+    db::exec(e.t.db(), QStringLiteral("UPDATE Config SET %1 = ?").arg(setting), {value ? -1 : 0});
+    GetConfigurationModule(e.ctx);
+    frmItemDiamondSearch s(e.ctx);
+    s.search();
+    const QString pdf = e.dir.filePath("full.pdf");
+    QVERIFY(s.printReport(false, PrintPreferences{true, true, true, true}, printing::PrintTarget::pdf(pdf)));
+    VELMOR_VERIFY_PDF_LAYOUT(pdf);
+    const QString text = velmor::test::pdfText(pdf).simplified();
+    // A heading as whole words ("sell us$" is not "sell us$/ct").
+    auto printed = [&text](const QString &heading) {
+        return text.contains(QRegularExpression(QStringLiteral("(^|\\s)") + QRegularExpression::escape(heading)
+                                                + QStringLiteral("(\\s|$)")));
+    };
+    const QStringList all = {"rap $/ct", "rap us$", "cost us$/ct", "cost us$/st", "cost my$/ct", "cost my$/st",
+                             "sell us$/ct", "sell us$", "sell my$/ct", "sell my$"};
+    for (const QString &h : all)
+        QVERIFY2(printed(h) == !gone.contains(h), qPrintable(h + " in: " + text.left(600)));
 }
 
 void TestStoneSearchScreen::stoneLists()

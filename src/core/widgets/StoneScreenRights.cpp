@@ -48,8 +48,10 @@ void DiamondCostShowModule(QWidget *stone)
 {
     if (!stone)
         return;
+    // A cost column the settings hide stays hidden.
     for (const char *name : kCostFields)
-        setWidgetVisible(stone, name, true);
+        if (auto *w = stone->findChild<QWidget *>(QString::fromLatin1(name)))
+            w->setVisible(!w->property("hiddenBySettings").toBool());
 }
 
 void DiamondCostHideModule(QWidget *stone)
@@ -86,11 +88,15 @@ int runConfigMenu(AppContext &ctx, QWidget *stone, bool memoDisclaimer)
     if (!checkRight(ctx, QStringLiteral("Administrator")))
         return 0;
     int choice = 0;
+    const double cdn = ctx.exchangeRateCDN, zar = ctx.exchangeRateZAR;
     {
         frmConfigMenu menu(ctx, stone, nullptr, memoDisclaimer);
         menu.exec();
         choice = menu.choice();
     }
+    // The working rates typed on the menu: every open screen shows them.
+    if (ctx.exchangeRateCDN != cdn || ctx.exchangeRateZAR != zar)
+        emit ctx.events().ratesChanged();
     switch (choice) {
     case 1: {
         auto *w = new frmConfiguration(ctx, stone);

@@ -84,7 +84,7 @@ Report runReport(AppContext &ctx, const ReportFilter &f)
         from = QStringLiteral(" FROM (SELECT DISTINCT o.ID FROM SingleStone o STRAIGHT_JOIN PaymentReceived pj "
                               "ON pj.StoneID=o.ID WHERE o.Status='Memo' OR (o.Status='Sold' AND "
                               "COALESCE(o.StoneIsPaidOff,0)=0)) AS chosen "
-                              "JOIN SingleStone ON SingleStone.ID=chosen.ID "
+                              "STRAIGHT_JOIN SingleStone ON SingleStone.ID=chosen.ID "
                               "LEFT JOIN Customer ON SingleStone.CustomerID=Customer.ID "
                               "LEFT JOIN memosheet ON SingleStone.MemoSheetID=memosheet.ID ");
         where = QStringLiteral(" WHERE (SingleStone.Status='Memo' OR (SingleStone.Status='Sold' AND "

@@ -148,6 +148,23 @@ void BenchServer::drop(const QString &database)
     db::exec(admin(), QStringLiteral("DROP DATABASE IF EXISTS %1").arg(quoted(database)));
 }
 
+namespace {
+// Copies a table's rows; columns the database computes itself are left out
+// (the engine refuses a value for them).
+void copyRows(const QSqlDatabase &a, const QString &from, const QString &to, const QString &table)
+{
+    QSqlQuery c = db::exec(a,
+                           QStringLiteral("SELECT COLUMN_NAME FROM information_schema.COLUMNS WHERE TABLE_SCHEMA = ? "
+                                          "AND TABLE_NAME = ? AND IS_GENERATED = 'NEVER' ORDER BY ORDINAL_POSITION"),
+                           {from, table});
+    QStringList cols;
+    while (c.next())
+        cols << QLatin1Char('`') + c.value(0).toString() + QLatin1Char('`');
+    const QString list = cols.join(QStringLiteral(", "));
+    db::exec(a, QStringLiteral("INSERT INTO %1.%2 (%4) SELECT %4 FROM %3.%2").arg(quoted(to), quoted(table), quoted(from), list));
+}
+} // namespace
+
 void BenchServer::cloneDatabase(const QString &from, const QString &to)
 {
     drop(to);
@@ -159,7 +176,7 @@ void BenchServer::cloneDatabase(const QString &from, const QString &to)
         tables << q.value(0).toString();
     for (const QString &t : std::as_const(tables)) {
         db::exec(a, QStringLiteral("CREATE TABLE %1.%2 LIKE %3.%2").arg(quoted(to), quoted(t), quoted(from)));
-        db::exec(a, QStringLiteral("INSERT INTO %1.%2 SELECT * FROM %3.%2").arg(quoted(to), quoted(t), quoted(from)));
+        copyRows(a, from, to, t);
     }
 }
 
@@ -168,7 +185,7 @@ void BenchServer::restoreTables(const QString &from, const QString &to, const QS
     QSqlDatabase a = admin();
     for (const QString &t : tables) {
         db::exec(a, QStringLiteral("TRUNCATE TABLE %1.%2").arg(quoted(to), quoted(t)));
-        db::exec(a, QStringLiteral("INSERT INTO %1.%2 SELECT * FROM %3.%2").arg(quoted(to), quoted(t), quoted(from)));
+        copyRows(a, from, to, t);
     }
 }
 

@@ -202,6 +202,15 @@ void Bench::measure(const QString &scenario, int size, const QList<Road> &roads)
         m_results << t.result;
 }
 
+void Bench::addNote(const QString &scenario, int size, const QString &road, const QString &note)
+{
+    for (Result &r : m_results)
+        if (r.scenario == scenario && r.size == size && r.road == road) {
+            r.note = r.note.isEmpty() ? note : r.note + QStringLiteral("; ") + note;
+            return;
+        }
+}
+
 QStringList Bench::notes() const
 {
     QStringList out;

@@ -69,6 +69,8 @@ public:
     void failed(const QString &scenario, int size, const QString &reason);
     // Records a road that cannot run at all.
     void notAvailable(const QString &scenario, int size, const QString &road, const QString &reason);
+    // Adds a note to a road's result measured before.
+    void addNote(const QString &scenario, int size, const QString &road, const QString &note);
 
     const QList<Result> &results() const { return m_results; }
     // The table (pipe-separated, so that it pastes into Markdown as it stands).

@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QRegularExpression>
 
 #ifndef VELMOR_BINARY
 #define VELMOR_BINARY ""
@@ -55,8 +56,9 @@ QProcessEnvironment launchEnvironment(const SizeEnv &env)
     return e;
 }
 
-// Runs velmor with these arguments; throws when it fails or hangs.
-void runVelmor(const SizeEnv &env, const QStringList &args, const QProcessEnvironment &extra = {})
+// Runs velmor with these arguments and returns what it wrote; throws when it
+// fails or hangs.
+QString runVelmor(const SizeEnv &env, const QStringList &args, const QProcessEnvironment &extra = {})
 {
     const QString program = velmorBinary();
     if (program.isEmpty() || !QFile::exists(program))
@@ -75,7 +77,8 @@ void runVelmor(const SizeEnv &env, const QStringList &args, const QProcessEnviro
         p.waitForFinished(5000);
         throw NotAvailable(QStringLiteral("velmor did not exit on its own within %1 s").arg(kLaunchTimeoutMs / 1000));
     }
-    const QString output = QString::fromLocal8Bit(p.readAll()).trimmed().right(300);
+    const QString all = QString::fromLocal8Bit(p.readAll());
+    const QString output = all.trimmed().right(300);
     if (p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
         if (output.contains(QLatin1String("unknown command")))
             throw NotAvailable(QStringLiteral("velmor %1 does not exist yet").arg(args.join(QLatin1Char(' '))));
@@ -84,6 +87,17 @@ void runVelmor(const SizeEnv &env, const QStringList &args, const QProcessEnviro
                               .arg(p.exitCode())
                               .arg(output));
     }
+    return all;
+}
+
+// Velmor's resident memory once the home screen is shown, in MB (from its
+// start-up times; 0 when it did not say).
+double residentAtHome(const SizeEnv &env, QProcessEnvironment e)
+{
+    e.insert(QStringLiteral("VELMOR_STARTUP_TIMES"), QStringLiteral("1"));
+    static const QRegularExpression line(QStringLiteral("([0-9.]+) MB  home screen shown"));
+    const QRegularExpressionMatch m = line.match(runVelmor(env, {}, e));
+    return m.hasMatch() ? m.captured(1).toDouble() : 0;
 }
 
 } // namespace
@@ -112,6 +126,15 @@ void runLaunchScenarios(SizeEnv &env)
     // The floor: the same process start, connection and schema check, without a window.
     roads << Road{QStringLiteral("floor"), {}, [&env] { runVelmor(env, {QStringLiteral("db"), QStringLiteral("status")}); }};
     env.bench.measure(name, env.size, roads);
+    if (roads.size() > 1) {
+        try {
+            if (const double mb = residentAtHome(env, home); mb > 0)
+                env.bench.addNote(name, env.size, QStringLiteral("velmor"),
+                                  QStringLiteral("resident memory at the home screen %1 MB").arg(mb, 0, 'f', 1));
+        } catch (const std::exception &) {
+            // Only the note is lost.
+        }
+    }
 }
 
 } // namespace velmor::bench

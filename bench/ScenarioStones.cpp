@@ -3,6 +3,7 @@
 // and the load and save of one stone.
 #include "Scenarios.h"
 
+#include "db/RepairMarks.h"
 #include "db/Sql.h"
 #include "stones/StoneRecord.h"
 #include "stones/StoneRepair.h"
@@ -141,18 +142,24 @@ QList<double> repairDigest(const QSqlDatabase &db)
 class RecordWriter {
 public:
     explicit RecordWriter(const QSqlDatabase &db) : m_db(db) {}
+    // The key and the column the database computes are not written.
+    static bool written(const QString &field)
+    {
+        return field.compare(QLatin1String("ID"), Qt::CaseInsensitive) != 0
+            && field.compare(QLatin1String(db::schema::kRepairDueColumn), Qt::CaseInsensitive) != 0;
+    }
     void write(const QSqlRecord &rec, qint64 id)
     {
         if (m_update.isEmpty()) {
             QStringList sets;
             for (int i = 0; i < rec.count(); ++i)
-                if (rec.fieldName(i).compare(QLatin1String("ID"), Qt::CaseInsensitive) != 0)
+                if (written(rec.fieldName(i)))
                     sets << rec.fieldName(i) + QStringLiteral(" = ?");
             m_update = QStringLiteral("UPDATE SingleStone SET %1 WHERE ID = ?").arg(sets.join(QStringLiteral(", ")));
         }
         QVariantList binds;
         for (int i = 0; i < rec.count(); ++i) {
-            if (rec.fieldName(i).compare(QLatin1String("ID"), Qt::CaseInsensitive) == 0)
+            if (!written(rec.fieldName(i)))
                 continue;
             if (rec.fieldName(i).compare(QLatin1String("RND"), Qt::CaseInsensitive) == 0)
                 binds << int(QRandomGenerator::global()->bounded(1000000) + 1);

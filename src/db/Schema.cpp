@@ -344,12 +344,12 @@ void ensureIndexes(const QSqlDatabase &db)
     // each is a full scan of a table that grows with the stock and its history.
     static const char *const indexes[][3] = {
         {"SingleStone", "ix_singlestone_sku", "SKU"},
-        {"SingleStone", "ix_singlestone_status", "Status"},
         {"SingleStone", "ix_singlestone_certificate", "Certificate"},
         {"SingleStone", "ix_singlestone_memosheetid", "MemoSheetID"},
         {"StoneChange", "ix_stonechange_stoneid", "StoneID"},
-        {"PaymentMade", "ix_paymentmade_stoneid", "StoneID"},
-        {"PaymentReceived", "ix_paymentreceived_stoneid", "StoneID"},
+        // A stone's payments, their sums read from the index alone.
+        {"PaymentMade", "ix_paymentmade_stone_sums", "StoneID, PaymentUS, PaymentLocal"},
+        {"PaymentReceived", "ix_paymentreceived_stone_sums", "StoneID, PaymentUS, PaymentLocal"},
         {"Memo", "ix_memo_diamondid", "DiamondID"},
         {"raplist", "ix_raplist_grid", "Shape, Colour, Clarity"},
         {"Customer", "ix_customer_companyname", "CompanyName"},
@@ -363,14 +363,21 @@ void ensureIndexes(const QSqlDatabase &db)
         {"memoparcellist", "ix_memoparcellist_memo", "memoparcelid"},
         {"memoparcel", "ix_memoparcel_customerid", "CustomerID"},
         // The stone search: status with weight (its usual filter and order),
+        // the other columns of its usual filters and of its totals, so that
+        // the count and the sum are read from the index without the rows;
         // a customer's stones, the day filter, and the history's look-ups.
-        {"SingleStone", "ix_singlestone_status_carat", "Status, Carat"},
+        {"SingleStone", "ix_singlestone_search",
+         "Status, Carat, StoneIsPaidOff, CustomerID, Shape, Colour, Clarity, RapaportPrice"},
         {"SingleStone", "ix_singlestone_carat", "Carat"},
         {"SingleStone", "ix_singlestone_customer_status", "CustomerID, Status"},
         {"SingleStone", "ix_singlestone_datecreated", "DateCreated"},
         {"SingleStone", "ix_singlestone_memosheet", "MemoSheetID"},
         {"invoicelist", "ix_invoicelist_diamondid", "DiamondID"},
         {"returntovendor", "ix_returntovendor_diamondid", "DiamondID"},
+        // The opening repair's rows (RepairMarks.h) and customers.
+        {"SingleStone", "ix_singlestone_repairdue", "RepairDue"},
+        {"Customer", "ix_customer_priceclass", "PriceClass"},
+        {"Customer", "ix_customer_terms", "Terms"},
     };
     // The indexes there already, looked up first: MySQL knows no CREATE
     // INDEX IF NOT EXISTS.
@@ -388,8 +395,24 @@ void ensureIndexes(const QSqlDatabase &db)
         QSqlQuery q(db);
         // A table or column that is missing (an odd old database) only costs
         // its index; the program works without it.
-        q.exec(QStringLiteral("CREATE INDEX %1 ON %2 (%3)")
-                   .arg(QLatin1String(ix[1]), QLatin1String(ix[0]), QLatin1String(ix[2])));
+        if (q.exec(QStringLiteral("CREATE INDEX %1 ON %2 (%3)")
+                       .arg(QLatin1String(ix[1]), QLatin1String(ix[0]), QLatin1String(ix[2]))))
+            present.insert(QString::fromLatin1(ix[1]));
+    }
+    // Indexes that a wider one above now serves (each a leading part of it):
+    // dropped once the wider one is there, so that every write keeps one
+    // index to update instead of two.
+    static const char *const superseded[][3] = {
+        {"SingleStone", "ix_singlestone_status", "ix_singlestone_search"},
+        {"SingleStone", "ix_singlestone_status_carat", "ix_singlestone_search"},
+        {"PaymentMade", "ix_paymentmade_stoneid", "ix_paymentmade_stone_sums"},
+        {"PaymentReceived", "ix_paymentreceived_stoneid", "ix_paymentreceived_stone_sums"},
+    };
+    for (const auto &ix : superseded) {
+        if (!present.contains(QString::fromLatin1(ix[1])) || !present.contains(QString::fromLatin1(ix[2])))
+            continue;
+        QSqlQuery q(db);
+        q.exec(QStringLiteral("DROP INDEX %1 ON %2").arg(QLatin1String(ix[1]), QLatin1String(ix[0])));
     }
 }
 

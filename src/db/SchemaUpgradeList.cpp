@@ -5,6 +5,7 @@
 // database that does not need them, and existing databases were upgraded
 // with exactly this list.
 #include "db/Schema.h"
+#include "db/RepairMarks.h"
 #include "db/UserRights.h"
 
 #include <QStringList>
@@ -421,12 +422,22 @@ void storeSide(std::vector<UpgradeStatement> &l)
     TableStatements(l, "ProductionForm", true).create();
 }
 
+// Version 311: the marks of the stone screen's opening repair (RepairMarks.h).
+// The first open after the upgrade still reads every stone once.
+void repairMarks(std::vector<UpgradeStatement> &l)
+{
+    TableStatements(l, "singlestone")
+        .add(QString::fromLatin1(kHistoryStartedColumn), QStringLiteral("TINYINT(1)"))
+        .add(QString::fromLatin1(kRepairDueColumn), repairDueColumnType());
+}
+
 std::vector<UpgradeStatement> makeList()
 {
     std::vector<UpgradeStatement> l;
     l.reserve(600);
     diamondSide(l);
     storeSide(l);
+    repairMarks(l);
     return l;
 }
 

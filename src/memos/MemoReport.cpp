@@ -79,7 +79,13 @@ Report runReport(AppContext &ctx, const ReportFilter &f)
     switch (f.view) {
     case ReportFilter::MemoOut:
         out.title = QStringLiteral("Memo/Consignment Report");
-        from = QStringLiteral(" FROM SingleStone LEFT JOIN Customer ON SingleStone.CustomerID=Customer.ID "
+        // The stones out with a payment row, chosen from the status index and
+        // the payments' index alone; only their rows are read.
+        from = QStringLiteral(" FROM (SELECT DISTINCT o.ID FROM SingleStone o STRAIGHT_JOIN PaymentReceived pj "
+                              "ON pj.StoneID=o.ID WHERE o.Status='Memo' OR (o.Status='Sold' AND "
+                              "COALESCE(o.StoneIsPaidOff,0)=0)) AS chosen "
+                              "STRAIGHT_JOIN SingleStone ON SingleStone.ID=chosen.ID "
+                              "LEFT JOIN Customer ON SingleStone.CustomerID=Customer.ID "
                               "LEFT JOIN memosheet ON SingleStone.MemoSheetID=memosheet.ID ");
         where = QStringLiteral(" WHERE (SingleStone.Status='Memo' OR (SingleStone.Status='Sold' AND "
                                "COALESCE(SingleStone.StoneIsPaidOff,0)=0)) ");
@@ -134,8 +140,10 @@ Report runReport(AppContext &ctx, const ReportFilter &f)
     }
     }
     // The stone must have a payment row (the zero row written when it went
-    // on memo, or the opening row of a consignment).
-    where += QStringLiteral(" AND EXISTS (SELECT 1 FROM %1 pj WHERE pj.StoneID=SingleStone.ID)").arg(payments);
+    // on memo, or the opening row of a consignment); the stones out are
+    // joined to theirs above.
+    if (f.view != ReportFilter::MemoOut)
+        where += QStringLiteral(" AND EXISTS (SELECT 1 FROM %1 pj WHERE pj.StoneID=SingleStone.ID)").arg(payments);
     if (f.ofThisDay && f.day.isValid()) {
         where += QStringLiteral(" AND DATE(SingleStone.DateStatusChange)=?");
         binds << f.day;
@@ -157,13 +165,13 @@ Report runReport(AppContext &ctx, const ReportFilter &f)
                        "SingleStone.PaidOffPercentageUS, SingleStone.PaidOffLocal, SingleStone.PaidOffPercentageLocal, "
                        "SingleStone.BoughtPriceUS, SingleStone.BoughtPriceLocal, SingleStone.BuyingInUS, "
                        "SingleStone.BuyingInLocal, "
-                       "pr.us AS recdUS, pr.loc AS recdLocal, pm.us AS madeUS, pm.loc AS madeLocal")
-        + from
-        + QStringLiteral(" LEFT JOIN (SELECT StoneID, SUM(PaymentUS) AS us, SUM(PaymentLocal) AS loc FROM PaymentReceived "
-                         "GROUP BY StoneID) pr ON pr.StoneID=SingleStone.ID "
-                         "LEFT JOIN (SELECT StoneID, SUM(PaymentUS) AS us, SUM(PaymentLocal) AS loc FROM PaymentMade "
-                         "GROUP BY StoneID) pm ON pm.StoneID=SingleStone.ID ")
-        + where + QStringLiteral(" ORDER BY ") + orderSql(f.orderBy);
+                       "(SELECT SUM(p.PaymentUS) FROM PaymentReceived p WHERE p.StoneID=SingleStone.ID) AS recdUS, "
+                       "(SELECT SUM(p.PaymentLocal) FROM PaymentReceived p WHERE p.StoneID=SingleStone.ID) AS recdLocal, "
+                       "(SELECT SUM(p.PaymentUS) FROM PaymentMade p WHERE p.StoneID=SingleStone.ID) AS madeUS, "
+                       "(SELECT SUM(p.PaymentLocal) FROM PaymentMade p WHERE p.StoneID=SingleStone.ID) AS madeLocal")
+        // The payments summed for the rows shown only, each from its stone's
+        // index entries (no grouping of every payment there is).
+        + from + where + QStringLiteral(" ORDER BY ") + orderSql(f.orderBy);
     const GradeWords grades(ctx.db());
     const QDateTime now = QDateTime::currentDateTime();
     QSqlQuery q = db::exec(ctx.db(), sql, binds);
@@ -174,10 +182,20 @@ Report runReport(AppContext &ctx, const ReportFilter &f)
         for (int i = 0; i < rec.count(); ++i)
             index.insert(rec.fieldName(i).toLower(), i);
     }
+    // Each name is looked up once, by the address of its text, not per row.
+    QHash<const char *, int> positions;
     struct Fields {
         const QSqlQuery &q;
         const QHash<QString, int> &index;
-        QVariant raw(const char *n) const { return q.value(index.value(QString::fromLatin1(n).toLower(), -1)); }
+        QHash<const char *, int> &positions;
+        int position(const char *n) const
+        {
+            auto it = positions.constFind(n);
+            if (it == positions.constEnd())
+                it = positions.insert(n, index.value(QString::fromLatin1(n).toLower(), -1));
+            return *it;
+        }
+        QVariant raw(const char *n) const { return q.value(position(n)); }
         QString text(const char *n) const { return db::textOf(raw(n)); }
         double num(const char *n) const { return db::numOf(raw(n)); }
         qint64 integer(const char *n) const { return raw(n).toLongLong(); }
@@ -186,7 +204,7 @@ Report runReport(AppContext &ctx, const ReportFilter &f)
         QDateTime dateTime(const char *n) const { return raw(n).toDateTime(); }
     };
     while (q.next()) {
-        const Fields r{q, index};
+        const Fields r{q, index, positions};
         ReportRow row;
         row.stoneId = r.integer("ID");
         const QString status = r.text("Status");

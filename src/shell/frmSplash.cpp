@@ -70,8 +70,11 @@ frmSplash::frmSplash(AppContext &ctx, QWidget *parent)
     img->setObjectName(QStringLiteral("img"));
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer2->setObjectName(QStringLiteral("Timer2"));
-    Timer1->setInterval(100);
-    Timer2->setInterval(100);
+    // Timer2 waits for a timed notice to go; Timer1 only lets the picture
+    // show before the home screen is made.  Short, so that they do not hold
+    // the start up.
+    Timer1->setInterval(10);
+    Timer2->setInterval(20);
     connect(Timer1, &QTimer::timeout, this, &frmSplash::timer1Tick);
     connect(Timer2, &QTimer::timeout, this, &frmSplash::timer2Tick);
 

@@ -1,3 +1,4 @@
+#include "core/StartupTimes.h"
 #include "shell/CliDispatch.h"
 #include "shell/widgets/Startup.h"
 
@@ -39,7 +40,9 @@ int main(int argc, char **argv)
             return rc;
     }
 
+    velmor::startupMark(QStringLiteral("program started"));
     QApplication app(argc, argv);
+    velmor::startupMark(QStringLiteral("window system ready"));
     QApplication::setApplicationName(QStringLiteral("Velmor"));
     QApplication::setOrganizationName(QStringLiteral("Velmor"));
     return velmor::ui::runApplication(app);

@@ -85,16 +85,25 @@ const char *kWithoutLog = " WHERE NOT(SingleStone.ID IN (SELECT DISTINCT StoneCh
                           "WHERE StoneChange.StoneID IS NOT NULL)) ";
 } // namespace
 
-int writeFirstSnapshots(AppContext &ctx)
+QString firstSnapshotsProgress() { return QStringLiteral("Write Stones into StoneChange History for the first Time"); }
+
+int writeFirstSnapshots(AppContext &ctx, const QString &among)
 {
-    ctx.prompt().progress(QStringLiteral("Write Stones into StoneChange History for the first Time"));
-    return db::execAffected(ctx.db(), snapshotInsert(QString::fromLatin1(kWithoutLog)),
+    ctx.prompt().progress(firstSnapshotsProgress());
+    if (among.isEmpty())
+        return db::execAffected(ctx.db(), snapshotInsert(QString::fromLatin1(kWithoutLog)), {now(), ctx.user.ID, 0});
+    // The few stones the condition names, each looked up in the log by key
+    // (the same stones as the NOT IN above: a stone's ID is never Null).
+    return db::execAffected(ctx.db(),
+                            snapshotInsert(QStringLiteral(" WHERE ") + among
+                                           + QStringLiteral(" AND NOT EXISTS (SELECT 1 FROM StoneChange WHERE "
+                                                            "StoneChange.StoneID = SingleStone.ID) ORDER BY SingleStone.ID")),
                             {now(), ctx.user.ID, 0});
 }
 
 int writeFirstSnapshotsLiteral(AppContext &ctx)
 {
-    const QString text = QStringLiteral("Write Stones into StoneChange History for the first Time");
+    const QString text = firstSnapshotsProgress();
     ctx.prompt().progress(text);
     QList<qint64> ids;
     {

@@ -30,8 +30,11 @@ void writeMovement(AppContext &ctx, qint64 stoneId, const QString &direction, qi
 QString movementStatus(const QString &direction, const QString &companyName);
 
 // First snapshots for every stone without a log row; returns how many were
-// written.  Set-based (one statement).
-int writeFirstSnapshots(AppContext &ctx);
+// written.  Set-based (one statement).  `among`, when given, is a further
+// condition on SingleStone that holds for every such stone.
+int writeFirstSnapshots(AppContext &ctx, const QString &among = {});
+// The progress text of the first snapshots.
+QString firstSnapshotsProgress();
 // The same one stone at a time with the running progress text, as the
 // literal walk does it.
 int writeFirstSnapshotsLiteral(AppContext &ctx);

@@ -2,6 +2,7 @@
 
 #include "core/AppContext.h"
 #include "core/KnownRates.h"
+#include "db/RepairMarks.h"
 #include "db/Row.h"
 #include "db/Sql.h"
 #include "stones/PricingBridge.h"
@@ -141,52 +142,67 @@ void parcelMemoRatesLiteral(AppContext &ctx)
 
 namespace {
 
-// The stone steps and the rows each works on, for one scan that tells which
-// of them have anything to do.  The conditions are those of the statements.
-struct StoneStep {
-    const char *name;
-    const char *where;
-};
-const StoneStep kStoneSteps[] = {
-    {"1", "RapaportPrice<>0 AND SellOffRap<>0 AND (SellPriceUS IS NULL OR SellPriceUS<=0) AND Carat<>0"},
-    {"2", "RapaportPrice<>0 AND SellPriceUS<>0 AND SellOffRap IS NULL AND Carat<>0"},
-    {"3", "status LIKE 'DEL'"},
-    {"5", "Certificate IS NULL"},
-    {"9", "ConsignmentInCustomerID IS NOT NULL AND SupplierID IS NULL"},
-    {"10", "BuyingInUS=0 AND BuyingInLocal=0"},
-    {"11", "(LockPercent=0 OR LockPercentlx=0) AND SellPriceUS IS NULL"},
-    {"12", "LockPercent<>0 AND SellPriceUS IS NULL"},
-    {"13 tier 2", "LockPercent<>0 AND SellPriceUS2 IS NULL AND Carat IS NOT NULL AND RapaportPrice IS NOT NULL "
-                  "AND SellOffRap2 IS NOT NULL"},
-    {"13 tier 3", "LockPercent<>0 AND SellPriceUS3 IS NULL AND Carat IS NOT NULL AND RapaportPrice IS NOT NULL "
-                  "AND SellOffRap3 IS NOT NULL"},
-};
+using db::schema::kHistoryDueBit;
+using db::schema::RepairCondition;
+using db::schema::stoneRepairConditions;
 
-QString stoneWhere(const char *name)
+QString stoneWhere(const char *name) { return db::schema::stoneRepairWhere(name); }
+
+int stepBit(const char *name)
 {
-    for (const StoneStep &s : kStoneSteps)
-        if (qstrcmp(s.name, name) == 0)
-            return QString::fromLatin1(s.where);
-    return {};
+    for (const RepairCondition &c : stoneRepairConditions())
+        if (qstrcmp(c.step, name) == 0)
+            return c.bit;
+    return 0;
 }
 
-// Which stone steps have rows; empty when the scan failed (then every step runs).
-QSet<QString> pendingStoneSteps(const QSqlDatabase &db)
+// The steps that have stones to work on.  Through the RepairDue index when
+// the database has it (a few index entries on a repaired database); else one
+// reading pass over the stock.  All bits when the look-up failed.
+struct Pending {
+    bool marked = false; // RepairDue is there: statements reach their rows through it
+    int bits = ~0;
+};
+
+// The RepairDue values that have a step's bit.  On a database whose stones
+// are not yet marked as having history, nearly every stone has the history
+// bit alone: the other steps' ranges leave those out.
+QString dueRange(int bit)
 {
-    QStringList sums;
-    for (const StoneStep &s : kStoneSteps)
-        sums << QStringLiteral("SUM(IF(%1, 1, 0))").arg(QLatin1String(s.where));
-    QSet<QString> out;
-    QSqlQuery q = db::exec(db, QStringLiteral("SELECT ") + sums.join(QStringLiteral(", "))
-                                   + QStringLiteral(" FROM singlestone"));
-    if (q.next()) {
-        int i = 0;
-        for (const StoneStep &s : kStoneSteps)
-            if (db::numOf(q.value(i++)) > 0)
-                out.insert(QString::fromLatin1(s.name));
+    if (bit == kHistoryDueBit)
+        return QStringLiteral("RepairDue >= %1").arg(kHistoryDueBit);
+    return QStringLiteral("(RepairDue BETWEEN %1 AND %2 OR RepairDue >= %3)")
+        .arg(bit)
+        .arg(kHistoryDueBit - 1)
+        .arg(kHistoryDueBit + bit);
+}
+
+Pending pendingStoneSteps(const QSqlDatabase &db)
+{
+    Pending p;
+    try {
+        p.bits = int(db::numOf(db::scalar(
+            db, QStringLiteral("SELECT IFNULL((SELECT BIT_OR(RepairDue) FROM singlestone WHERE %1), 0) "
+                               "| IF(EXISTS(SELECT 1 FROM singlestone WHERE %2), %3, 0)")
+                    .arg(dueRange(1), dueRange(kHistoryDueBit))
+                    .arg(kHistoryDueBit))));
+        p.marked = true;
+        return p;
+    } catch (const db::DbError &) {
+        // An older database without the marks.
     }
-    out.insert(QStringLiteral("scanned"));
-    return out;
+    try {
+        QStringList sums;
+        for (const RepairCondition &c : stoneRepairConditions())
+            if (c.bit != kHistoryDueBit)
+                sums << QStringLiteral("MAX(IF(%1, %2, 0))").arg(QLatin1String(c.where)).arg(c.bit);
+        QSqlQuery q = db::exec(db, QStringLiteral("SELECT ") + sums.join(QStringLiteral(" + "))
+                                       + QStringLiteral(" FROM singlestone"));
+        if (q.next())
+            p.bits = int(db::numOf(q.value(0))) | kHistoryDueBit;
+    } catch (const db::DbError &) {
+    }
+    return p;
 }
 
 } // namespace
@@ -197,22 +213,26 @@ RepairReport repairOnOpen(AppContext &ctx)
     Prompt &p = ctx.prompt();
     const QSqlDatabase db = ctx.db();
     // Statements that find nothing still cost a locking pass over the whole
-    // table; one reading pass tells which steps have rows.  Once a step has
-    // changed stones, the later ones run regardless (their rows may be new).
-    QSet<QString> pending;
-    try {
-        pending = pendingStoneSteps(db);
-    } catch (const db::DbError &) {
-    }
-    bool changed = !pending.contains(QStringLiteral("scanned"));
+    // table; the look-up first tells which steps have rows.  A step that
+    // changed stones may have made rows for the later ones: look again.
+    Pending pending = pendingStoneSteps(db);
+    // Where the marks are, every statement reaches its rows through them.
+    auto among = [&](const char *name) {
+        return pending.marked ? dueRange(stepBit(name)) + QStringLiteral(" AND ") : QString();
+    };
+    auto due = [&](const char *name) { return (pending.bits & stepBit(name)) != 0; };
     auto stoneStep = [&](const char *name, const QString &progress, const QString &sql) {
         step(rep, QString::fromLatin1(name), [&] {
             if (!progress.isEmpty())
                 p.progress(progress);
-            if (!changed && !pending.contains(QString::fromLatin1(name)))
+            if (!due(name))
                 return;
-            if (db::execAffected(db, sql) > 0)
-                changed = true;
+            if (db::execAffected(db, sql) > 0) {
+                if (pending.marked)
+                    pending = pendingStoneSteps(db);
+                else
+                    pending.bits = ~0;
+            }
         });
     };
     // 1. Missing selling price (computed in double precision, as the walk does).
@@ -222,49 +242,64 @@ RepairReport repairOnOpen(AppContext &ctx)
               QStringLiteral("UPDATE singlestone SET SellPriceUS = (100 - CAST(SellOffRap AS DOUBLE)) * "
                              "(CAST(RapaportPrice AS DOUBLE) * CAST(Carat AS DOUBLE) / 100), "
                              "RND = FLOOR(RAND() * 1000000) + 1 WHERE ")
-                  + stoneWhere("1"));
+                  + among("1") + stoneWhere("1"));
     // 2. Missing discount; a stone without a weight cannot be worked out.
     stoneStep("2", {},
               QStringLiteral("UPDATE singlestone SET SellOffRap = 100 - CAST(SellPriceUS AS DOUBLE) / "
                              "(CAST(RapaportPrice AS DOUBLE) * CAST(Carat AS DOUBLE)) * 100, "
                              "RND = FLOOR(RAND() * 1000000) + 1 WHERE ")
-                  + stoneWhere("2"));
+                  + among("2") + stoneWhere("2"));
     // 3. Stones marked for deletion.
-    stoneStep("3", {}, QStringLiteral("DELETE FROM singlestone WHERE ") + stoneWhere("3"));
+    stoneStep("3", {}, QStringLiteral("DELETE FROM singlestone WHERE ") + among("3") + stoneWhere("3"));
     // 4. Parcel memo lines without their rates.
     step(rep, QStringLiteral("4"), [&] { parcelMemoRates(ctx); });
     stoneStep("5", QStringLiteral("Checking Certificate Numbers"),
-              QStringLiteral("UPDATE SingleStone SET Certificate=' ' WHERE ") + stoneWhere("5"));
+              QStringLiteral("UPDATE SingleStone SET Certificate=' ' WHERE ") + among("5") + stoneWhere("5"));
     step(rep, QStringLiteral("6"), [&] {
         p.progress(QStringLiteral("Checking Customer File for none-defined Price Classes"));
         db::exec(db, QStringLiteral("UPDATE Customer SET PriceClass=1 WHERE PriceClass IS NULL"));
     });
     configSteps(ctx, rep);
     stoneStep("9", QStringLiteral("Assigning Supplier ID to Memo-In Stones"),
-              QStringLiteral("UPDATE SingleStone SET SupplierID=ConsignmentInCustomerID WHERE ") + stoneWhere("9"));
+              QStringLiteral("UPDATE SingleStone SET SupplierID=ConsignmentInCustomerID WHERE ") + among("9")
+                  + stoneWhere("9"));
     stoneStep("10", QStringLiteral("Setting Default to Buy Currency Settings"),
-              QStringLiteral("UPDATE SingleStone SET BuyingInUS=-1 WHERE ") + stoneWhere("10"));
+              QStringLiteral("UPDATE SingleStone SET BuyingInUS=-1 WHERE ") + among("10") + stoneWhere("10"));
     stoneStep("11", QStringLiteral("Setting Default to Lock-Percent Settings"),
               // A discount the dealer entered stays; 0 only where there is none.
               QStringLiteral("UPDATE SingleStone SET LockPercent=-1, LockPercentlx=-1, SellOffRap=IFNULL(SellOffRap, 0) "
                              "WHERE ")
-                  + stoneWhere("11"));
+                  + among("11") + stoneWhere("11"));
     stoneStep("12", QStringLiteral("Writing Sell Price for Lock-Percent Stones 1"),
               QStringLiteral("UPDATE SingleStone SET SellPriceUS = (100 - CAST(SellOffRap AS DOUBLE)) * "
                              "(CAST(RapaportPrice AS DOUBLE) * CAST(Carat AS DOUBLE) / 100) WHERE ")
-                  + stoneWhere("12"));
+                  + among("12") + stoneWhere("12"));
     for (int tier : {2, 3}) {
         const QByteArray name = QByteArrayLiteral("13 tier ") + QByteArray::number(tier);
         stoneStep(name.constData(), QStringLiteral("Writing Sell Price for Lock-Percent Stones %1").arg(tier),
-                  QStringLiteral("UPDATE SingleStone s JOIN (") + QString::fromLatin1(kTierSelect)
-                          .arg(tier)
-                          .arg(kTierFillLimit)
-                          .replace(QLatin1String("SELECT *"), QLatin1String("SELECT ID"))
-                      + QStringLiteral(") t ON s.ID = t.ID SET s.SellPriceUS%1 = (100 - CAST(s.SellOffRap%1 AS "
-                                       "DOUBLE)) * (CAST(s.RapaportPrice AS DOUBLE) * CAST(s.Carat AS DOUBLE) / 100)")
-                            .arg(tier));
+                  QStringLiteral("UPDATE SingleStone s JOIN (SELECT ID FROM singlestone WHERE %1%2 ORDER BY ID "
+                                 "LIMIT %3) t ON s.ID = t.ID SET s.SellPriceUS%4 = (100 - CAST(s.SellOffRap%4 AS "
+                                 "DOUBLE)) * (CAST(s.RapaportPrice AS DOUBLE) * CAST(s.Carat AS DOUBLE) / 100)")
+                      .arg(among(name.constData()), stoneWhere(name.constData()))
+                      .arg(kTierFillLimit)
+                      .arg(tier));
     }
-    step(rep, QStringLiteral("14"), [&] { writeFirstSnapshots(ctx); });
+    step(rep, QStringLiteral("14"), [&] {
+        if (!pending.marked) {
+            writeFirstSnapshots(ctx);
+            return;
+        }
+        p.progress(firstSnapshotsProgress());
+        if (!due("14"))
+            return;
+        // The stones not yet marked: those without a log row get their first
+        // snapshot; then every one of them that has a row is marked.
+        const QString unmarked = among("14") + stoneWhere("14");
+        writeFirstSnapshots(ctx, unmarked);
+        db::exec(db, QStringLiteral("UPDATE SingleStone SET HistoryStarted=-1 WHERE ") + unmarked
+                         + QStringLiteral(" AND EXISTS (SELECT 1 FROM StoneChange WHERE StoneChange.StoneID = "
+                                          "SingleStone.ID)"));
+    });
     step(rep, QStringLiteral("15"), [&] {
         p.progress(QStringLiteral("Writing the Default Customer Payment Terms"));
         db::exec(db, QStringLiteral("UPDATE Customer SET Terms='30' WHERE Terms IS NULL"));
@@ -381,9 +416,17 @@ RepairReport repairOnActivate(AppContext &ctx)
             db::exec(ctx.db(), QStringLiteral("UPDATE memosheet SET closed=0") + where);
     });
     step(rep, QStringLiteral("17"), [&] {
-        const QString where = QStringLiteral(" WHERE ((currentRAPdiscountFORmemo IS NOT NULL OR "
-                                             "currentRAPdiscountFORmemo<>0) OR DateOnMemo IS NOT NULL) AND status LIKE 'stock'");
-        if (db::scalar(ctx.db(), QStringLiteral("SELECT ID FROM singlestone") + where + QStringLiteral(" LIMIT 1")).isValid())
+        const QString cond = stoneWhere("17");
+        // Through the marks where the database has them.
+        QString where = QStringLiteral(" WHERE ") + dueRange(stepBit("17")) + QStringLiteral(" AND ") + cond;
+        QVariant found;
+        try {
+            found = db::scalar(ctx.db(), QStringLiteral("SELECT ID FROM singlestone") + where + QStringLiteral(" LIMIT 1"));
+        } catch (const db::DbError &) {
+            where = QStringLiteral(" WHERE ") + cond;
+            found = db::scalar(ctx.db(), QStringLiteral("SELECT ID FROM singlestone") + where + QStringLiteral(" LIMIT 1"));
+        }
+        if (found.isValid())
             db::exec(ctx.db(),
                      QStringLiteral("UPDATE singlestone SET currentRAPdiscountFORmemo=NULL, DateOnMemo=NULL") + where);
     });

@@ -2,6 +2,7 @@
 
 #include "core/ChangeEvents.h"
 #include "core/AppContext.h"
+#include "core/StartupTimes.h"
 #include "core/Failures.h"
 #include "core/UserCaption.h"
 #include "core/Users.h"
@@ -801,7 +802,7 @@ void frmDiamondDetail::build()
 
 // Shared procedures --------------------------------------------------------------------
 
-void frmDiamondDetail::PopulateCBOsModule()
+void frmDiamondDetail::PopulateCBOsModule(bool wordLists)
 {
     const bool was = m_filling;
     m_filling = true;
@@ -825,30 +826,34 @@ void frmDiamondDetail::PopulateCBOsModule()
     for (const QString &c : columns)
         parts << QStringLiteral("GROUP_CONCAT(DISTINCT %1 ORDER BY %1 SEPARATOR '%2')").arg(c, QString(QChar(0x1f)));
     QList<QStringList> lists;
-    try {
-        db::exec(m_ctx.db(), QStringLiteral("SET SESSION group_concat_max_len = 16777216"));
-        QSqlQuery q = db::exec(m_ctx.db(), QStringLiteral("SELECT ") + parts.join(QStringLiteral(", "))
-                                               + QStringLiteral(" FROM SingleStone"));
-        if (q.next())
-            for (int i = 0; i < columns.size(); ++i)
-                lists << (q.value(i).isNull() ? QStringList()
-                                              : db::textOf(q.value(i)).split(QChar(0x1f)));
-    } catch (const db::DbError &) {
+    if (wordLists) {
+        try {
+            db::exec(m_ctx.db(), QStringLiteral("SET SESSION group_concat_max_len = 16777216"));
+            QSqlQuery q = db::exec(m_ctx.db(), QStringLiteral("SELECT ") + parts.join(QStringLiteral(", "))
+                                                   + QStringLiteral(" FROM SingleStone"));
+            if (q.next())
+                for (int i = 0; i < columns.size(); ++i)
+                    lists << (q.value(i).isNull() ? QStringList() : db::textOf(q.value(i)).split(QChar(0x1f)));
+        } catch (const db::DbError &) {
+        }
     }
     while (lists.size() < columns.size())
         lists << QStringList();
-    refill(cb("cboLaboratory"), lists.at(0));
+    if (wordLists)
+        refill(cb("cboLaboratory"), lists.at(0));
     try {
         refill(cb("cboShape"), stones::pricing_bridge::shapeEntries(m_ctx.db()));
         refill(cb("cboColour"), stones::pricing_bridge::gradeEntries(m_ctx.db(), true, m_ctx.settings.DontUseSplits));
         refill(cb("cboClarity"), stones::pricing_bridge::gradeEntries(m_ctx.db(), false, m_ctx.settings.DontUseSplits));
     } catch (const db::DbError &) {
     }
-    int i = 1;
-    for (const auto &[name, column] : kWordCombos)
-        refill(cb(name), lists.at(i++));
-    refill(cb("cboLot"), lists.at(i));
-    m_combosFilled.start();
+    if (wordLists) {
+        int i = 1;
+        for (const auto &[name, column] : kWordCombos)
+            refill(cb(name), lists.at(i++));
+        refill(cb("cboLot"), lists.at(i));
+        m_combosFilled.start();
+    }
     m_filling = was;
 }
 
@@ -1507,6 +1512,7 @@ void frmDiamondDetail::firstActivation()
     m_started = true;
     m_repairing = true;
     // The repair on opening, with its progress words on the splash screen.
+    startupMark(QStringLiteral("stone repair"));
     stones::repairOnOpen(m_ctx);
     m_ctx.currentScreen = QStringLiteral("frmDiamondDetail");
     m_ctx.prompt().progress(QStringLiteral("Initialize User ID"));
@@ -1539,12 +1545,26 @@ void frmDiamondDetail::activated()
         ->setEnabled(isSignalConnected(QMetaMethod::fromSignal(&frmDiamondDetail::mainMenuRequested)));
     if (m_state.mode != EditState::Displayed)
         return;
+    startupMark(QStringLiteral("activation repairs"));
     stones::repairOnActivate(m_ctx);
+    startupMark(QStringLiteral("word lists"));
     // The word lists read the whole stone table: refreshed when they are a
     // minute old (other workstations add words), not after every message box.
-    if (!m_combosFilled.isValid() || m_combosFilled.elapsed() > 60000)
+    // At start-up they are filled once the screen is up (a large stock takes
+    // a noticeable moment, and the empty screen needs none of them).
+    if (!m_combosFilled.isValid() && !m_combosScheduled) {
+        m_combosScheduled = true;
+        PopulateCBOsModule(false); // shapes and grades at once (small tables)
+        QTimer::singleShot(0, this, [this] {
+            if (!m_combosFilled.isValid())
+                PopulateCBOsModule();
+        });
+    } else if (m_combosFilled.isValid() && m_combosFilled.elapsed() > 60000) {
         PopulateCBOsModule();
+    }
+    startupMark(QStringLiteral("customer and supplier lists"));
     fillPartyCombos();
+    startupMark(QStringLiteral("stone screen activated"));
     if (m_form.id)
         syncDisplay();
     w<QPushButton>("cmdFindCustomer")->setEnabled(m_ctx.screens().available(Screen::CustomerSearch));

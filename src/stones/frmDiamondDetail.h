@@ -56,7 +56,9 @@ public:
     bool startUpDone() const { return m_started; }
 
     // The shared procedures of the screen.
-    void PopulateCBOsModule();
+    // The combos' lists; without `wordLists` only the shapes and grades (the
+    // word lists read the whole stone table).
+    void PopulateCBOsModule(bool wordLists = true);
     void RefreshfrmDiamondDetailModule(qint64 id);
     void ClearfrmDiamondDetailModule();
     void EnablefrmDiamondModule();
@@ -173,6 +175,7 @@ private:
     bool m_lookingUp = false; // a certificate look-up is running
     QList<QWidget *> m_entryFields;
     QElapsedTimer m_combosFilled;
+    bool m_combosScheduled = false; // the first fill waits for the screen to be up
     QString m_logoPath;
     QDateTime m_logoStamp;
     bool m_dateEdited = false;     // dtDate changed by the user since the stone was shown

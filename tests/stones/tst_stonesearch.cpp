@@ -22,9 +22,9 @@ struct Gen {
     std::optional<int> paidOff, labDia, itemId;
     int hereOnMemo = 0, canadian = 0, finished = 0;
     int carat = 0; // hundredths
-    int colour = 0, clarity = 0;
+    std::optional<int> colour, clarity; // Null: not graded
     QDateTime created;
-    int rap = 0;
+    std::optional<int> rap; // Null: not priced
 };
 
 using Filter = std::function<void(StoneSearchFilter &)>;
@@ -84,11 +84,12 @@ bool matches(const Gen &s, const StoneSearchFilter &f)
             return false;
         }
     }
-    auto grade = [](int v, int a, int b) {
+    // A stone without the grade never meets a condition on it.
+    auto grade = [](const std::optional<int> &v, int a, int b) {
         if (a > 0 && b > 0)
-            return v >= std::min(a, b) && v <= std::max(a, b);
+            return v && *v >= std::min(a, b) && *v <= std::max(a, b);
         if (a > 0 || b > 0)
-            return v == std::max(a, b);
+            return v && *v == std::max(a, b);
         return true;
     };
     return grade(s.clarity, f.lowClarity, f.highClarity) && grade(s.colour, f.lowColour, f.highColour);
@@ -154,10 +155,13 @@ void TestStoneSearch::initTestCase()
         g.cut = pick(cuts);
         g.fluor = pick(fluors);
         g.carat = pick(weights);
-        g.colour = pick(colours);
-        g.clarity = pick(clarities);
+        if (i % 11) {
+            g.colour = pick(colours);
+            g.clarity = pick(clarities);
+        }
         g.created = base.addSecs(qint64(rnd.bounded(3)) * 86400 + pick(QList<int>{0, 1, 43200, 86399}));
-        g.rap = 1000 + rnd.bounded(9000);
+        if (i % 13)
+            g.rap = 1000 + rnd.bounded(9000);
         auto opt = [](const std::optional<int> &o) { return o ? QVariant(*o) : QVariant(); };
         g.id = db::insert(env->t.db(),
                           "INSERT INTO SingleStone (SKU, Certificate, Lot, Status, CustomerID, StoneIsPaidOff, lab_dia, "
@@ -165,8 +169,8 @@ void TestStoneSearch::initTestCase()
                           "Colour, Clarity, DateCreated, RapaportPrice) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)",
                           {g.sku, g.cert, g.lot, g.status, g.customer ? QVariant(g.customer) : QVariant(), opt(g.paidOff),
                            opt(g.labDia), opt(g.itemId), g.hereOnMemo, g.canadian, g.finished, g.shape, g.lab, g.cut,
-                           g.fluor, caratText(g.carat), g.colour, g.clarity,
-                           g.created.toString("yyyy-MM-dd HH:mm:ss"), g.rap});
+                           g.fluor, caratText(g.carat), opt(g.colour), opt(g.clarity),
+                           g.created.toString("yyyy-MM-dd HH:mm:ss"), opt(g.rap)});
         stones << g;
     }
 }
@@ -241,7 +245,7 @@ void TestStoneSearch::filters()
     });
     for (const Gen *s : hits) {
         expected << s->id;
-        rapSum += qint64(s->rap) * s->carat;
+        rapSum += qint64(s->rap.value_or(0)) * s->carat;
     }
     QList<qint64> got;
     for (const SearchRow &r : searchRows(env->t.db(), f, SearchOrder()))

@@ -1,6 +1,7 @@
 #include "shell/widgets/Startup.h"
 
 #include "core/AppContext.h"
+#include "core/StartupTimes.h"
 #include "core/widgets/QtPrompt.h"
 #include "core/widgets/WindowPlacement.h"
 #include "shell/widgets/StartupFlow.h"
@@ -47,11 +48,14 @@ int runApplication(QApplication &app)
     // workstation folder making the private database takes seconds.
     auto *splash = new frmSplash(ctx);
     prompt.setProgressLine([splash = QPointer<frmSplash>(splash)](const QString &text) {
+        startupMark(text);
         if (splash)
             SplashMessageModule(splash, text);
     });
+    startupMark(QStringLiteral("splash screen made"));
     // open() says on its line what it does ("Making the database ...").
     splash->showOpening();
+    startupMark(QStringLiteral("opening the database"));
     try {
         ctx.open();
     } catch (const db::ConnectError &e) {
@@ -89,6 +93,7 @@ int runApplication(QApplication &app)
             });
         });
     }
+    startupMark(QStringLiteral("database open"));
     flow.start(splash);
     if (!shots.isEmpty() && flow.splash()) {
         // Timer1's tick: the splash screen shows "Starting..." and its picture.

@@ -2,6 +2,7 @@
 
 #include "core/Failures.h"
 #include "core/AppContext.h"
+#include "core/StartupTimes.h"
 #include "shell/frmFront.h"
 #include "shell/frmSplash.h"
 #include "core/Configuration.h"
@@ -70,6 +71,7 @@ void StartupFlow::start(frmSplash *shown)
     m_splash = shown ? shown : new frmSplash(m_ctx);
     if (m_prompt)
         m_prompt->setProgressLine([splash = QPointer<frmSplash>(m_splash)](const QString &text) {
+            startupMark(text);
             if (splash)
                 SplashMessageModule(splash, text);
         });
@@ -84,6 +86,7 @@ void StartupFlow::loadFront()
 {
     if (m_front)
         return;
+    startupMark(QStringLiteral("main menu screen"));
     m_front = new frmFront(m_ctx);
     connect(m_front, &frmFront::closed, this, &StartupFlow::quitRequested);
 
@@ -205,6 +208,7 @@ void StartupFlow::loadFront()
 void StartupFlow::startHome(bool wholesale)
 {
     m_wholesale = wholesale;
+    startupMark(QStringLiteral("stone screen"));
     if (!m_stone) {
         m_stone = new frmDiamondDetail(m_ctx);
         connect(m_stone, &frmDiamondDetail::startUpFinished, this, &StartupFlow::stoneStarted);
@@ -217,6 +221,7 @@ void StartupFlow::startHome(bool wholesale)
     }
     if (m_front)
         m_front->setStoneScreen(m_stone);
+    startupMark(QStringLiteral("stone screen made; showing it"));
     m_stone->show();
     if (wholesale && m_front) {
         m_front->show();
@@ -233,6 +238,7 @@ void StartupFlow::startHome(bool wholesale)
 
 void StartupFlow::stoneStarted()
 {
+    startupMark(QStringLiteral("home screen shown"));
     // The stone screen's first activation ends the splash screen.
     if (m_splash) {
         m_splash->close();

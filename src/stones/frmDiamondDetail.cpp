@@ -50,7 +50,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollArea>
-#include <QStandardItemModel>
+#include <QAbstractListModel>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <vector>
@@ -875,47 +875,99 @@ void frmDiamondDetail::readWordListsHere()
     }
 }
 
+namespace {
+
+// A party box's entries (text and ID): a plain list, so that a box of tens of
+// thousands of firms costs one list and no item objects.  The two boxes of
+// one kind start from the same list (shared until one of them adds a firm).
+class PartyListModel : public QAbstractListModel
+{
+public:
+    using Entries = QList<QPair<QString, qint64>>;
+    PartyListModel(const Entries &entries, QObject *parent) : QAbstractListModel(parent), m_entries(entries) {}
+
+    int rowCount(const QModelIndex &parent = {}) const override { return parent.isValid() ? 0 : int(m_entries.size()); }
+    QVariant data(const QModelIndex &index, int role) const override
+    {
+        if (!index.isValid() || index.row() >= m_entries.size())
+            return {};
+        const auto &e = m_entries.at(index.row());
+        if (role == Qt::DisplayRole || role == Qt::EditRole)
+            return e.first;
+        if (role == Qt::UserRole)
+            return e.second;
+        return {};
+    }
+    bool setData(const QModelIndex &index, const QVariant &value, int role) override
+    {
+        if (!index.isValid() || index.row() >= m_entries.size())
+            return false;
+        auto &e = m_entries[index.row()];
+        if (role == Qt::DisplayRole || role == Qt::EditRole)
+            e.first = value.toString();
+        else if (role == Qt::UserRole)
+            e.second = value.toLongLong();
+        else
+            return false;
+        emit dataChanged(index, index, {role});
+        return true;
+    }
+    bool insertRows(int row, int count, const QModelIndex &parent = {}) override
+    {
+        if (parent.isValid() || row < 0 || row > m_entries.size() || count <= 0)
+            return false;
+        beginInsertRows(parent, row, row + count - 1);
+        m_entries.insert(row, count, {QString(), 0});
+        endInsertRows();
+        return true;
+    }
+    bool removeRows(int row, int count, const QModelIndex &parent = {}) override
+    {
+        if (parent.isValid() || row < 0 || count <= 0 || row + count > m_entries.size())
+            return false;
+        beginRemoveRows(parent, row, row + count - 1);
+        m_entries.remove(row, count);
+        endRemoveRows();
+        return true;
+    }
+
+private:
+    Entries m_entries;
+};
+
+} // namespace
+
 void frmDiamondDetail::fillPartyCombos()
 {
     const bool was = m_filling;
     m_filling = true;
-    using Parties = QList<QPair<qint64, QString>>;
-    auto read = [this](const QString &sql) {
-        Parties rows;
+    auto read = [this](const QString &sql, bool idFirst) {
+        PartyListModel::Entries rows{{QString(), 0}};
         try {
             QSqlQuery q = db::exec(m_ctx.db(), sql);
-            while (q.next())
-                rows.append({q.value(0).toLongLong(), db::textOf(q.value(1))});
+            while (q.next()) {
+                const qint64 id = q.value(0).toLongLong();
+                const QString name = db::textOf(q.value(1));
+                rows.append({idFirst ? QString::number(id) + QStringLiteral(" - ") + name : db::entryWithId(name, id), id});
+            }
         } catch (const db::DbError &) {
         }
         return rows;
     };
-    // A new list model per box, filled before the box sees it: one change
-    // for the box however many firms there are.
-    auto fill = [this](QComboBox *c, const Parties &rows, bool idFirst) {
+    auto fill = [this](QComboBox *c, const PartyListModel::Entries &rows) {
         const qint64 keep = idOf(c);
-        auto item = [](const QString &text, qint64 id) {
-            auto *i = new QStandardItem(text);
-            i->setData(id, Qt::UserRole);
-            return i;
-        };
-        QList<QStandardItem *> items;
-        items.reserve(rows.size() + 1);
-        items << item(QString(), 0);
-        for (const auto &[id, name] : rows)
-            items << item(idFirst ? QString::number(id) + QStringLiteral(" - ") + name : db::entryWithId(name, id), id);
-        auto *model = new QStandardItemModel(c);
-        model->appendColumn(items);
-        c->setModel(model);
+        c->setModel(new PartyListModel(rows, c)); // the box deletes the list it made before
         selectById(c, keep);
     };
-    const Parties suppliers = read(QStringLiteral("SELECT ID, CompanyName FROM Customer WHERE Supplier<>0 OR "
-                                                  "(Supplier=0 AND Customer=0) ORDER BY CompanyName"));
-    const Parties customers = read(QStringLiteral("SELECT ID, CompanyName FROM Customer WHERE Customer<>0 ORDER BY CompanyName"));
-    fill(cb("cboSupplier"), suppliers, true);
-    fill(cb("cboConsignmentInCustomer"), suppliers, true);
-    fill(cb("cboCustomer"), customers, false);
-    fill(cb("cboOnHoldFor"), customers, false);
+    const auto suppliers = read(QStringLiteral("SELECT ID, CompanyName FROM Customer WHERE Supplier<>0 OR "
+                                               "(Supplier=0 AND Customer=0) ORDER BY CompanyName"),
+                                true);
+    const auto customers = read(QStringLiteral("SELECT ID, CompanyName FROM Customer WHERE Customer<>0 ORDER BY CompanyName"),
+                                false);
+    fill(cb("cboSupplier"), suppliers);
+    fill(cb("cboConsignmentInCustomer"), suppliers);
+    fill(cb("cboCustomer"), customers);
+    fill(cb("cboOnHoldFor"), customers);
     m_filling = was;
 }
 

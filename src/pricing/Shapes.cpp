@@ -23,12 +23,18 @@ const QStringList &fixedShapes()
 
 QStringList shapeComboEntries(const QSqlDatabase &db)
 {
-    QStringList out = fixedShapes();
+    QStringList inUse;
     QSqlQuery q = db::exec(db, QStringLiteral("SELECT DISTINCT(Shape) FROM SingleStone"));
-    while (q.next()) {
-        if (q.value(0).isNull())
-            continue;
-        const QString s = db::textOf(q.value(0));
+    while (q.next())
+        if (!q.value(0).isNull())
+            inUse << db::textOf(q.value(0));
+    return shapeComboEntries(inUse);
+}
+
+QStringList shapeComboEntries(const QStringList &inUse)
+{
+    QStringList out = fixedShapes();
+    for (const QString &s : inUse) {
         if (s.isEmpty() || fixedShapes().contains(s))
             continue;
         out << s;

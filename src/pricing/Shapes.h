@@ -19,6 +19,8 @@ namespace velmor::pricing {
 const QStringList &fixedShapes();
 // The fixed list, then every other shape in use in SingleStone.
 QStringList shapeComboEntries(const QSqlDatabase &db);
+// The same from the shapes in use (Null left out by the caller).
+QStringList shapeComboEntries(const QStringList &inUse);
 
 enum class WordTable { Shapes, Labs };
 QString wordTableName(WordTable t); // "shapewords", "labwords"

@@ -10,6 +10,7 @@
 namespace velmor::stones::pricing_bridge {
 
 QStringList shapeEntries(const QSqlDatabase &db) { return pricing::shapeComboEntries(db); }
+QStringList shapeEntries(const QStringList &inUse) { return pricing::shapeComboEntries(inUse); }
 
 QStringList gradeEntries(const QSqlDatabase &db, bool colour, bool dontUseSplits)
 {

@@ -15,6 +15,8 @@ namespace velmor::stones::pricing_bridge {
 
 // The shape combo: the fixed list, then the other shapes in use.
 QStringList shapeEntries(const QSqlDatabase &db);
+// The same from the shapes in use (the fixed list alone when none).
+QStringList shapeEntries(const QStringList &inUse);
 // A grade combo: an empty entry, then "number - wording"; split grades left
 // out when dontUseSplits.
 QStringList gradeEntries(const QSqlDatabase &db, bool colour, bool dontUseSplits);

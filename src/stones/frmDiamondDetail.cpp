@@ -20,6 +20,7 @@
 #include "stones/StonePrintout.h"
 #include "stones/StoneRepair.h"
 #include "stones/StoneStatus.h"
+#include "stones/StoneWordLists.h"
 #include "stones/frmDiamondDetailPrices.h"
 #include "stones/frmStoneChange.h"
 #include "stones/widgets/StoneHistoryTab.h"
@@ -49,6 +50,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollArea>
+#include <QAbstractListModel>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <vector>
@@ -136,6 +138,9 @@ QString fixed(double v, int decimals) { return QString::number(v, 'f', decimals)
 frmDiamondDetail::frmDiamondDetail(AppContext &ctx, QWidget *parent) : QMainWindow(parent), m_ctx(ctx)
 {
     setObjectName(QStringLiteral("frmDiamondDetail"));
+    m_wordLists = new stones::WordListLoader(this);
+    connect(m_wordLists, &stones::WordListLoader::loaded, this, &frmDiamondDetail::fillWordLists);
+    connect(m_wordLists, &stones::WordListLoader::noConnection, this, &frmDiamondDetail::readWordListsHere);
     buildMenus();
     build();
     m_prices.onWrite = [this](F f, const QString &t) {
@@ -802,87 +807,167 @@ void frmDiamondDetail::build()
 
 // Shared procedures --------------------------------------------------------------------
 
+namespace {
+
+// The word lists' columns, in the order of their boxes.
+QStringList wordListColumns()
+{
+    QStringList columns{QStringLiteral("Laboratory")};
+    for (const auto &[name, column] : kWordCombos)
+        columns << QString::fromLatin1(column);
+    columns << QStringLiteral("Lot") << QStringLiteral("Shape");
+    return columns;
+}
+
+// Refills a box, keeping what it shows (typed text in an editable one).
+void refillCombo(QComboBox *c, const QStringList &items)
+{
+    const QString keep = c->currentText();
+    c->clear();
+    c->addItems(items);
+    c->setCurrentIndex(-1);
+    if (c->isEditable())
+        c->setEditText(keep);
+    else
+        c->setCurrentIndex(c->findText(keep));
+}
+
+} // namespace
+
 void frmDiamondDetail::PopulateCBOsModule(bool wordLists)
 {
     const bool was = m_filling;
     m_filling = true;
-    auto refill = [&](QComboBox *c, const QStringList &items) {
-        const QString keep = c->currentText();
-        c->clear();
-        c->addItems(items);
-        c->setCurrentIndex(-1);
-        if (c->isEditable())
-            c->setEditText(keep);
-        else
-            c->setCurrentIndex(c->findText(keep));
-    };
-    // The word lists in one pass over the stones: each column's distinct
-    // values in its order, Null left out.
-    QStringList columns{QStringLiteral("Laboratory")};
-    for (const auto &[name, column] : kWordCombos)
-        columns << QString::fromLatin1(column);
-    columns << QStringLiteral("Lot");
-    QStringList parts;
-    for (const QString &c : columns)
-        parts << QStringLiteral("GROUP_CONCAT(DISTINCT %1 ORDER BY %1 SEPARATOR '%2')").arg(c, QString(QChar(0x1f)));
-    QList<QStringList> lists;
-    if (wordLists) {
-        try {
-            db::exec(m_ctx.db(), QStringLiteral("SET SESSION group_concat_max_len = 16777216"));
-            QSqlQuery q = db::exec(m_ctx.db(), QStringLiteral("SELECT ") + parts.join(QStringLiteral(", "))
-                                                   + QStringLiteral(" FROM SingleStone"));
-            if (q.next())
-                for (int i = 0; i < columns.size(); ++i)
-                    lists << (q.value(i).isNull() ? QStringList() : db::textOf(q.value(i)).split(QChar(0x1f)));
-        } catch (const db::DbError &) {
-        }
-    }
-    while (lists.size() < columns.size())
-        lists << QStringList();
-    if (wordLists)
-        refill(cb("cboLaboratory"), lists.at(0));
+    // The shapes in use come with the word lists; until then the fixed ones.
+    if (cb("cboShape")->count() == 0)
+        refillCombo(cb("cboShape"), stones::pricing_bridge::shapeEntries(QStringList()));
     try {
-        refill(cb("cboShape"), stones::pricing_bridge::shapeEntries(m_ctx.db()));
-        refill(cb("cboColour"), stones::pricing_bridge::gradeEntries(m_ctx.db(), true, m_ctx.settings.DontUseSplits));
-        refill(cb("cboClarity"), stones::pricing_bridge::gradeEntries(m_ctx.db(), false, m_ctx.settings.DontUseSplits));
+        refillCombo(cb("cboColour"), stones::pricing_bridge::gradeEntries(m_ctx.db(), true, m_ctx.settings.DontUseSplits));
+        refillCombo(cb("cboClarity"), stones::pricing_bridge::gradeEntries(m_ctx.db(), false, m_ctx.settings.DontUseSplits));
     } catch (const db::DbError &) {
     }
-    if (wordLists) {
-        int i = 1;
-        for (const auto &[name, column] : kWordCombos)
-            refill(cb(name), lists.at(i++));
-        refill(cb("cboLot"), lists.at(i));
-        m_combosFilled.start();
-    }
+    m_filling = was;
+    // The word lists read every stone: on a connection of their own, the
+    // boxes filled when they arrive.
+    if (wordLists)
+        m_wordLists->start(m_ctx.connection, wordListColumns(), m_ctx.db());
+}
+
+void frmDiamondDetail::fillWordLists(const QList<QStringList> &lists)
+{
+    const bool was = m_filling;
+    m_filling = true;
+    refillCombo(cb("cboLaboratory"), lists.value(0));
+    int i = 1;
+    for (const auto &[name, column] : kWordCombos)
+        refillCombo(cb(name), lists.value(i++));
+    refillCombo(cb("cboLot"), lists.value(i++));
+    refillCombo(cb("cboShape"), stones::pricing_bridge::shapeEntries(lists.value(i)));
+    m_combosFilled.start();
     m_filling = was;
 }
+
+void frmDiamondDetail::readWordListsHere()
+{
+    try {
+        fillWordLists(stones::readWordLists(m_ctx.db(), wordListColumns()));
+    } catch (const db::DbError &) {
+    }
+}
+
+namespace {
+
+// A party box's entries (text and ID): a plain list, so that a box of tens of
+// thousands of firms costs one list and no item objects.  The two boxes of
+// one kind start from the same list (shared until one of them adds a firm).
+class PartyListModel : public QAbstractListModel
+{
+public:
+    using Entries = QList<QPair<QString, qint64>>;
+    PartyListModel(const Entries &entries, QObject *parent) : QAbstractListModel(parent), m_entries(entries) {}
+
+    int rowCount(const QModelIndex &parent = {}) const override { return parent.isValid() ? 0 : int(m_entries.size()); }
+    QVariant data(const QModelIndex &index, int role) const override
+    {
+        if (!index.isValid() || index.row() >= m_entries.size())
+            return {};
+        const auto &e = m_entries.at(index.row());
+        if (role == Qt::DisplayRole || role == Qt::EditRole)
+            return e.first;
+        if (role == Qt::UserRole)
+            return e.second;
+        return {};
+    }
+    bool setData(const QModelIndex &index, const QVariant &value, int role) override
+    {
+        if (!index.isValid() || index.row() >= m_entries.size())
+            return false;
+        auto &e = m_entries[index.row()];
+        if (role == Qt::DisplayRole || role == Qt::EditRole)
+            e.first = value.toString();
+        else if (role == Qt::UserRole)
+            e.second = value.toLongLong();
+        else
+            return false;
+        emit dataChanged(index, index, {role});
+        return true;
+    }
+    bool insertRows(int row, int count, const QModelIndex &parent = {}) override
+    {
+        if (parent.isValid() || row < 0 || row > m_entries.size() || count <= 0)
+            return false;
+        beginInsertRows(parent, row, row + count - 1);
+        m_entries.insert(row, count, {QString(), 0});
+        endInsertRows();
+        return true;
+    }
+    bool removeRows(int row, int count, const QModelIndex &parent = {}) override
+    {
+        if (parent.isValid() || row < 0 || count <= 0 || row + count > m_entries.size())
+            return false;
+        beginRemoveRows(parent, row, row + count - 1);
+        m_entries.remove(row, count);
+        endRemoveRows();
+        return true;
+    }
+
+private:
+    Entries m_entries;
+};
+
+} // namespace
 
 void frmDiamondDetail::fillPartyCombos()
 {
     const bool was = m_filling;
     m_filling = true;
-    auto fill = [&](QComboBox *c, const QString &sql, bool idFirst) {
-        const qint64 keep = idOf(c);
-        c->clear();
-        c->addItem(QString(), 0);
+    auto read = [this](const QString &sql, bool idFirst) {
+        PartyListModel::Entries rows{{QString(), 0}};
         try {
             QSqlQuery q = db::exec(m_ctx.db(), sql);
             while (q.next()) {
                 const qint64 id = q.value(0).toLongLong();
                 const QString name = db::textOf(q.value(1));
-                c->addItem(idFirst ? QString::number(id) + QStringLiteral(" - ") + name : db::entryWithId(name, id), id);
+                rows.append({idFirst ? QString::number(id) + QStringLiteral(" - ") + name : db::entryWithId(name, id), id});
             }
         } catch (const db::DbError &) {
         }
+        return rows;
+    };
+    auto fill = [this](QComboBox *c, const PartyListModel::Entries &rows) {
+        const qint64 keep = idOf(c);
+        c->setModel(new PartyListModel(rows, c)); // the box deletes the list it made before
         selectById(c, keep);
     };
-    const QString suppliers = QStringLiteral("SELECT ID, CompanyName FROM Customer WHERE Supplier<>0 OR (Supplier=0 AND "
-                                             "Customer=0) ORDER BY CompanyName");
-    const QString customers = QStringLiteral("SELECT ID, CompanyName FROM Customer WHERE Customer<>0 ORDER BY CompanyName");
-    fill(cb("cboSupplier"), suppliers, true);
-    fill(cb("cboConsignmentInCustomer"), suppliers, true);
-    fill(cb("cboCustomer"), customers, false);
-    fill(cb("cboOnHoldFor"), customers, false);
+    const auto suppliers = read(QStringLiteral("SELECT ID, CompanyName FROM Customer WHERE Supplier<>0 OR "
+                                               "(Supplier=0 AND Customer=0) ORDER BY CompanyName"),
+                                true);
+    const auto customers = read(QStringLiteral("SELECT ID, CompanyName FROM Customer WHERE Customer<>0 ORDER BY CompanyName"),
+                                false);
+    fill(cb("cboSupplier"), suppliers);
+    fill(cb("cboConsignmentInCustomer"), suppliers);
+    fill(cb("cboCustomer"), customers);
+    fill(cb("cboOnHoldFor"), customers);
     m_filling = was;
 }
 
@@ -1554,11 +1639,7 @@ void frmDiamondDetail::activated()
     // a noticeable moment, and the empty screen needs none of them).
     if (!m_combosFilled.isValid() && !m_combosScheduled) {
         m_combosScheduled = true;
-        PopulateCBOsModule(false); // shapes and grades at once (small tables)
-        QTimer::singleShot(0, this, [this] {
-            if (!m_combosFilled.isValid())
-                PopulateCBOsModule();
-        });
+        PopulateCBOsModule();
     } else if (m_combosFilled.isValid() && m_combosFilled.elapsed() > 60000) {
         PopulateCBOsModule();
     }

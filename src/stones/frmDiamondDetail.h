@@ -39,6 +39,9 @@ class QKeyEvent;
 namespace velmor {
 class AppContext;
 }
+namespace velmor::stones {
+class WordListLoader;
+}
 namespace velmor::online {
 struct GiaRequest;
 class GiaAnswer;
@@ -142,6 +145,8 @@ private:
     void firstActivation();
     void activated();
     void fillPartyCombos();
+    void fillWordLists(const QList<QStringList> &lists);
+    void readWordListsHere();
     void controlsFromForm(const stones::StoneForm &f);
     void showStatus(const QString &status);
     void updateCommands();
@@ -176,6 +181,7 @@ private:
     QList<QWidget *> m_entryFields;
     QElapsedTimer m_combosFilled;
     bool m_combosScheduled = false; // the first fill waits for the screen to be up
+    stones::WordListLoader *m_wordLists = nullptr;
     QString m_logoPath;
     QDateTime m_logoStamp;
     bool m_dateEdited = false;     // dtDate changed by the user since the stone was shown

@@ -15,6 +15,10 @@
 #include <QTableWidget>
 #include <QtTest>
 
+#include <atomic>
+#include <memory>
+#include <thread>
+
 using namespace velmor;
 using velmor::test::PromptEvent;
 using velmor::test::StoneEnv;
@@ -32,7 +36,9 @@ private slots:
     void priceRoundOnTheScreen();
     void referenceShownBySettings();
     void cancelledAddStays();
+    void wordLists_data();
     void wordLists();
+    void wordListsStopWithTheScreen();
     void priceWindow();
     void everyNamedControl();
     void opensOtherScreensThroughTheContext();
@@ -383,20 +389,35 @@ void TestDiamondDetail::cancelledAddStays()
     QCOMPARE(e.prompt.messages(), QStringList{"Stone Editing: No Stone is selected!"});
 }
 
+namespace {
+QStringList comboItems(QWidget &s, const char *name)
+{
+    QStringList out;
+    QComboBox *c = ctl<QComboBox>(s, name);
+    for (int i = 0; i < c->count(); ++i)
+        out << c->itemText(i);
+    return out;
+}
+} // namespace
+
+void TestDiamondDetail::wordLists_data()
+{
+    QTest::addColumn<bool>("secondConnection");
+    QTest::newRow("read on a connection of their own") << true;
+    QTest::newRow("no second connection: read on the screen's") << false;
+}
+
 void TestDiamondDetail::wordLists()
 {
+    QFETCH(bool, secondConnection);
     StoneEnv e;
+    if (!secondConnection)
+        e.ctx.connection.socket = e.dir.filePath("nowhere.sock");
     db::exec(e.t.db(), "INSERT INTO SingleStone (SKU, Cut, Laboratory, Lot, Culet) VALUES ('W1', 'VG', 'HRD', 'Lot, 7', NULL), "
                        "('W2', 'EX', 'GIA', NULL, NULL), ('W3', NULL, 'GIA', 'A', NULL), ('W4', 'EX', NULL, 'A', NULL)");
     frmDiamondDetail s(e.ctx);
     startUp(s);
-    auto items = [&](const char *name) {
-        QStringList out;
-        QComboBox *c = ctl<QComboBox>(s, name);
-        for (int i = 0; i < c->count(); ++i)
-            out << c->itemText(i);
-        return out;
-    };
+    auto items = [&](const char *name) { return comboItems(s, name); };
     // filled once the screen is up
     QTRY_COMPARE(items("cboCut"), QStringList({"EX", "VG"}));
     QCOMPARE(items("cboLaboratory"), QStringList({"GIA", "HRD"}));
@@ -404,6 +425,57 @@ void TestDiamondDetail::wordLists()
     QCOMPARE(items("cboCulet"), QStringList{});
     QCOMPARE(items("cboShape").first(), QString("Round Brilliant [BR]"));
     QCOMPARE(items("cboClarity").at(1), QString("4 - IF"));
+    // a word another workstation wrote comes with the next refresh; the
+    // stone shown keeps its words
+    const qint64 id = e.stone("W6");
+    s.loadStone(int(id));
+    QCOMPARE(ctl<QComboBox>(s, "cboLaboratory")->currentText(), QString("GIA"));
+    db::exec(e.t.secondConnection(), "INSERT INTO SingleStone (SKU, Cut) VALUES ('W5', 'GD')");
+    s.PopulateCBOsModule();
+    QTRY_COMPARE(items("cboCut"), QStringList({"EX", "GD", "VG"}));
+    QCOMPARE(ctl<QComboBox>(s, "cboLaboratory")->currentText(), QString("GIA"));
+}
+
+void TestDiamondDetail::wordListsStopWithTheScreen()
+{
+    StoneEnv e;
+    db::exec(e.t.db(), "INSERT INTO SingleStone (SKU, Laboratory) VALUES ('W1', 'GIA')");
+    auto s = std::make_unique<frmDiamondDetail>(e.ctx);
+    startUp(*s);
+    QTRY_COMPARE(comboItems(*s, "cboLaboratory"), QStringList{"GIA"});
+    // Another workstation holds the stone table: the next read waits for it.
+    QSqlDatabase other = e.t.secondConnection("lock");
+    const qint64 holder = db::scalar(other, "SELECT CONNECTION_ID()").toLongLong();
+    db::exec(other, "LOCK TABLES SingleStone WRITE");
+    s->PopulateCBOsModule();
+    const QString waiting = "SELECT COUNT(*) FROM information_schema.PROCESSLIST WHERE INFO LIKE 'SELECT GROUP_CONCAT%'";
+    QTRY_COMPARE(db::scalar(e.t.db(), waiting).toInt(), 1);
+    // Should the read not be stopped, the lock goes after 20 s so that the
+    // test fails rather than hangs.
+    std::atomic<bool> done{false};
+    const db::ConnectionSettings settings = e.t.settings();
+    std::thread watchdog([settings, holder, &done] {
+        for (int i = 0; i < 400 && !done; ++i)
+            QThread::msleep(50);
+        if (done)
+            return;
+        const QString name = "watchdog";
+        {
+            QSqlDatabase d = db::openConnection(settings, name, false);
+            db::exec(d, QString("KILL %1").arg(holder));
+        }
+        QSqlDatabase::removeDatabase(name);
+    });
+    QElapsedTimer closing;
+    closing.start();
+    s.reset();
+    const qint64 took = closing.elapsed();
+    done = true;
+    watchdog.join();
+    QSqlQuery(other).exec("UNLOCK TABLES"); // gone with its connection when the watchdog struck
+    const int reads = db::scalar(e.t.db(), waiting).toInt();
+    QVERIFY2(took < 5000, qPrintable(QString("the screen took %1 ms to go").arg(took)));
+    QCOMPARE(reads, 0);
 }
 
 void TestDiamondDetail::priceWindow()

@@ -402,12 +402,14 @@ private slots:
         const QString flat = test::pdfText(pdf).simplified();
         QVERIFY(flat.contains("Sub Total: US$ 3,535.00"));
         QVERIFY(!flat.contains("sold on another workstation"));
+        VELMOR_VERIFY_PDF_LAYOUT(pdf);
 
         // Printed again, with both lines: closed.
         const Run again = velmorRun(e, {"invoice", "print", QString::number(inv), "--pdf", pdf, "--currency", "us"});
         QCOMPARE(again.code, 0);
         QVERIFY(again.out.contains("(closed)"));
         QVERIFY(test::pdfText(pdf).simplified().contains("Sub Total: US$ 3,785.00"));
+        VELMOR_VERIFY_PDF_LAYOUT(pdf);
         QCOMPARE(e.value("SELECT status FROM invoice WHERE ID=?", {inv}).toString(), QString("closed"));
     }
 
@@ -471,6 +473,7 @@ private slots:
         for (qint64 inv : {sold.posted.invoiceId, older}) {
             const QString pdf = e.dir.filePath(QString("inv%1.pdf").arg(inv));
             QVERIFY(printInvoice(e.ctx, inv, printing::PrintTarget::pdf(pdf), o).printed);
+            VELMOR_VERIFY_PDF_LAYOUT(pdf);
             const QString flat = test::pdfText(pdf).simplified();
             if (inv == older) {
                 QVERIFY2(flat.contains("5000.00 30.00 % 3500.00"), qPrintable(flat));
@@ -544,6 +547,7 @@ private slots:
         r = velmorRun(e, {"invoice", "print", QString::number(t.invoice), "--pdf", pdf, "--currency", "zar", "--rap"});
         QCOMPARE(r.code, 0);
         QVERIFY2(r.out.startsWith("Invoice has been printed"), qPrintable(r.out + r.err));
+        VELMOR_VERIFY_PDF_LAYOUT(pdf);
         const QString flat = test::pdfText(pdf).simplified();
         QVERIFY(flat.contains("ZAR "));
         QVERIFY(flat.contains("Sub Total: US$ 3,919.14"));

@@ -580,6 +580,7 @@ private slots:
         QCOMPARE(e.prompt.messages(), QStringList{"Print Invoice: Invoice has been printed"});
         QCOMPARE(e.value("SELECT status FROM invoice WHERE ID=?", {inv}).toString(), QString("closed"));
         QVERIFY(test::pdfText(pdf).simplified().contains("Sub Total: US$ 7,070.00"));
+        VELMOR_VERIFY_PDF_LAYOUT(pdf);
     }
 
     // The front screen's invoice commands open the list and the invoice typed.

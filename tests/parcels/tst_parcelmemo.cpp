@@ -178,6 +178,7 @@ private slots:
         const qint64 empty = db::insert(e.t.db(), "INSERT INTO memoparcel (CustomerID, Date, closed) VALUES (?, NOW(), 0)", {c});
         const auto o = printParcelMemo(e.ctx, empty, printing::PrintTarget::pdf(e.dir.filePath("e.pdf")), false, false);
         QCOMPARE(o.error, QStringLiteral("There are no Parcels on this Memo Sheet!"));
+        QVERIFY(!QFile::exists(e.dir.filePath("e.pdf")));
         QVERIFY(!loadParcelMemo(e.t.db(), empty)->closed);
     }
 

@@ -180,6 +180,7 @@ void TestPrintPaper::lineWidthsFollowTheDevice()
             s.drawLine(0, 1440, 7200, 1440);
             QVERIFY(s.endDocument());
         }
+        VELMOR_VERIFY_PDF_LAYOUT(pdf);
         const QStringList pages = test::rasterise(pdf, dir.path(), 300);
         QCOMPARE(pages.size(), 1);
         const QImage img(pages.first());
@@ -615,6 +616,7 @@ void TestPrintPaper::printSubcommands()
              0);
     QVERIFY2(out.contains(QStringLiteral("Document was sent to the Printer")), qPrintable(out + err));
     QVERIFY(test::pdfText(pdf).contains(QString::number(id) + QStringLiteral("-01")));
+    VELMOR_VERIFY_PDF_LAYOUT(pdf, onCardOf(printing::DiamondPaper(), true, false));
 
     // Bad input: a clear message and a failure code.
     QCOMPARE(run({QStringLiteral("print"), QStringLiteral("paper"), QStringLiteral("12x"), QStringLiteral("--pdf"),

@@ -3,6 +3,7 @@
 // their currency, open screens that follow every change, a readable timed
 // notice, windows that fit a 1366x768 screen, the configuration's words and
 // the splash screen while the private database is made.
+#include "PdfLayoutCheck.h"
 #include "../printing/PrintTestKit.h"
 #include "../stones/StoneTestEnv.h"
 #include "RecordingScreens.h"
@@ -265,6 +266,7 @@ void TestCounterScreens::memoSheetToPdfAndPreview()
     e.prompt.clear();
     QTest::mouseClick(ctl<QPushButton>(&w, "Command5"), Qt::LeftButton);
     QCOMPARE(e.prompt.messages(), QStringList{"Memo Printing: The Memo Sheet has been sent to the Printer!"});
+    VELMOR_VERIFY_PDF_LAYOUT(pdf);
     const QString text = test::pdfText(pdf).simplified();
     QVERIFY2(text.contains("7,425.74 /ct"), qPrintable(text));
     QVERIFY2(text.contains("Summary US$ 7,500.00"), qPrintable(text));

@@ -289,6 +289,7 @@ void TestStoneSearchScreen::printedReports()
     // Without the cost group no cost column is printed.
     const QString noCost = e.dir.filePath("nocost.pdf");
     QVERIFY(s.printReport(false, PrintPreferences{false, true, false, true}, printing::PrintTarget::pdf(noCost)));
+    VELMOR_VERIFY_PDF_LAYOUT(noCost);
     const QString nt = velmor::test::pdfText(noCost);
     QVERIFY(!nt.contains("cost us$") && nt.contains("sell us$") && !nt.contains("Paid"));
 }

@@ -1,4 +1,5 @@
 #include "ClusterDb.h"
+#include "TestDb.h"
 
 #include "db/Schema.h"
 #include "db/Sql.h"
@@ -44,13 +45,7 @@ ClusterDb::ClusterDb()
 
 ClusterDb::~ClusterDb()
 {
-    if (m_db.isOpen()) {
-        QSqlQuery q(m_db);
-        q.exec(QStringLiteral("DROP DATABASE IF EXISTS `%1`").arg(m_name));
-        m_db.close();
-    }
-    m_db = QSqlDatabase();
-    QSqlDatabase::removeDatabase(m_connName);
+    dropTestDatabase(m_db, m_name, m_connName);
 }
 
 db::ConnectionSettings ClusterDb::node(int i) const

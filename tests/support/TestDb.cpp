@@ -55,13 +55,18 @@ TestDb::~TestDb()
         { QSqlDatabase d = QSqlDatabase::database(c, false); d.close(); }
         QSqlDatabase::removeDatabase(c);
     }
-    if (m_db.isOpen()) {
-        QSqlQuery q(m_db);
-        q.exec(QStringLiteral("DROP DATABASE IF EXISTS `%1`").arg(m_name));
-        m_db.close();
+    dropTestDatabase(m_db, m_name, m_connName);
+}
+
+void dropTestDatabase(QSqlDatabase &db, const QString &name, const QString &connectionName)
+{
+    if (db.isOpen()) {
+        QSqlQuery q(db);
+        q.exec(QStringLiteral("DROP DATABASE IF EXISTS `%1`").arg(name));
+        db.close();
     }
-    m_db = QSqlDatabase();
-    QSqlDatabase::removeDatabase(m_connName);
+    db = QSqlDatabase();
+    QSqlDatabase::removeDatabase(connectionName);
 }
 
 QSqlDatabase TestDb::secondConnection(const QString &tag)

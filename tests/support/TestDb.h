@@ -33,4 +33,8 @@ private:
     QSqlDatabase m_db;
 };
 
+// Drops a test's database through its connection (when open) and removes
+// the connection: what every test database does when it goes.
+void dropTestDatabase(QSqlDatabase &db, const QString &name, const QString &connectionName);
+
 } // namespace velmor::test

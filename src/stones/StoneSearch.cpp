@@ -242,6 +242,15 @@ SearchTotals searchTotals(const QSqlDatabase &db, const StoneSearchFilter &f)
     return t;
 }
 
+FirstPage firstPage(const QSqlDatabase &db, const StoneSearchFilter &f, const SearchOrder &order, int size)
+{
+    FirstPage p;
+    p.rows = searchRows(db, f, order, 0, size);
+    if (p.rows.size() < size)
+        p.totals = searchTotals(db, f);
+    return p;
+}
+
 QStringList searchColumns()
 {
     return {QStringLiteral("SKU"),          QStringLiteral("Type"),

@@ -8,6 +8,8 @@
 #include <QStringList>
 #include <QVariantList>
 
+#include <optional>
+
 namespace velmor::stones {
 
 struct StoneSearchFilter {
@@ -95,6 +97,16 @@ enum SearchColumn {
 // Rows from `offset`, at most `limit` (all when limit < 0).
 QList<SearchRow> searchRows(const QSqlDatabase &db, const StoneSearchFilter &f, const SearchOrder &order,
                             int offset = 0, int limit = -1);
+
+// The first screenful of rows, and the totals when that screenful holds the
+// whole result (they then cost no more than the rows did).  Otherwise the
+// totals are for the caller to read apart: on a large stock they visit every
+// matching stone, the rows only a screenful.
+struct FirstPage {
+    QList<SearchRow> rows;
+    std::optional<SearchTotals> totals;
+};
+FirstPage firstPage(const QSqlDatabase &db, const StoneSearchFilter &f, const SearchOrder &order, int size);
 
 // Runs a prepared row query (the columns of searchRows).
 QList<SearchRow> searchRows(const QSqlDatabase &db, const QString &sql, const QVariantList &binds);

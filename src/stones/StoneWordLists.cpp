@@ -4,6 +4,7 @@
 #include "db/Sql.h"
 
 #include <QAtomicInt>
+#include <QMutexLocker>
 #include <QSqlQuery>
 #include <QThread>
 
@@ -48,7 +49,10 @@ void WordListLoader::start(const db::ConnectionSettings &settings, const QString
     }
     m_killer = killer;
     m_cancelled = false;
-    m_serverThread = 0;
+    {
+        QMutexLocker l(&m_readerMutex);
+        m_reader = {};
+    }
     const QString name = QStringLiteral("velmor-wordlists-%1").arg(g_loaderCounter.fetchAndAddRelaxed(1));
     m_thread = QThread::create([this, settings, columns, name] {
         bool connected = false;
@@ -62,14 +66,21 @@ void WordListLoader::start(const db::ConnectionSettings &settings, const QString
                 // Stored before the cancel flag is looked at: a cancel
                 // either finds this thread's query to stop or stops it
                 // from starting.
-                m_serverThread = db::scalar(d, QStringLiteral("SELECT CONNECTION_ID()")).toLongLong();
+                {
+                    const db::ServerThread t = db::ServerThread::of(d);
+                    QMutexLocker l(&m_readerMutex);
+                    m_reader = t;
+                }
                 if (!m_cancelled) {
                     lists = readWordLists(d, columns);
                     read = true;
                 }
             } catch (const db::DbError &) {
             }
-            m_serverThread = 0;
+            {
+                QMutexLocker l(&m_readerMutex);
+                m_reader = {};
+            }
             if (d.isValid())
                 d.close();
         }
@@ -90,14 +101,14 @@ void WordListLoader::cancel()
     if (!m_thread)
         return;
     if (!m_thread->isFinished()) {
-        const qint64 id = m_serverThread;
-        if (id > 0 && m_killer.isValid() && m_killer.isOpen()) {
-            try {
-                db::exec(m_killer, QStringLiteral("KILL QUERY %1").arg(id));
-            } catch (const db::DbError &) {
-                // Another server of a cluster: the read ends on its own.
-            }
+        db::ServerThread t;
+        {
+            QMutexLocker l(&m_readerMutex);
+            t = m_reader;
         }
+        // Only on the server that runs it: on another server of a cluster
+        // the same number is somebody else's query.
+        db::stopQuery(m_killer, t);
     }
     m_thread->wait();
     delete m_thread;

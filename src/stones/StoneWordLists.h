@@ -4,9 +4,11 @@
 // stock that is a full pass over the stones, so the screen has them read on
 // a connection of its own in the background and fills its boxes when they
 // arrive; the screen stays usable meanwhile.
+#include "db/BackgroundRead.h"
 #include "db/Connection.h"
 
 #include <QList>
+#include <QMutex>
 #include <QObject>
 #include <QSqlDatabase>
 #include <QStringList>
@@ -46,7 +48,8 @@ signals:
 private:
     QThread *m_thread = nullptr;
     QSqlDatabase m_killer;
-    std::atomic<qint64> m_serverThread{0};
+    QMutex m_readerMutex;
+    db::ServerThread m_reader; // the reading connection, while it reads
     std::atomic<bool> m_cancelled{false};
 };
 

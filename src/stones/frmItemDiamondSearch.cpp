@@ -5,6 +5,7 @@
 #include "core/widgets/Named.h"
 #include "core/widgets/NumberBox.h"
 #include "core/widgets/WindowPlacement.h"
+#include "db/BackgroundRead.h"
 #include "db/ConvertSql.h"
 #include "db/Sql.h"
 #include "pricing/Grades.h"
@@ -39,15 +40,29 @@ using namespace stones;
 
 // The grid model ---------------------------------------------------------------------
 
-void SearchGridModel::reset(const QSqlDatabase &db, const StoneSearchFilter &f, const SearchOrder &order, qint64 total)
+std::optional<SearchTotals> SearchGridModel::reset(const QSqlDatabase &db, const StoneSearchFilter &f,
+                                                  const SearchOrder &order, bool read)
 {
     beginResetModel();
     m_db = db;
     m_filter = f;
     m_order = order;
-    m_total = total;
-    m_rows = total > 0 ? searchRows(db, f, order, 0, kPage) : QList<SearchRow>();
+    m_rows.clear();
+    m_more = false;
+    std::optional<SearchTotals> totals;
+    if (read) {
+        try {
+            FirstPage p = firstPage(db, f, order, kPage);
+            m_rows = std::move(p.rows);
+            m_more = !p.totals;
+            totals = p.totals;
+        } catch (...) {
+            endResetModel();
+            throw;
+        }
+    }
     endResetModel();
+    return totals;
 }
 
 int SearchGridModel::rowCount(const QModelIndex &parent) const { return parent.isValid() ? 0 : int(m_rows.size()); }
@@ -73,7 +88,7 @@ QVariant SearchGridModel::headerData(int section, Qt::Orientation o, int role) c
 
 bool SearchGridModel::canFetchMore(const QModelIndex &parent) const
 {
-    return !parent.isValid() && m_rows.size() < m_total;
+    return !parent.isValid() && m_more;
 }
 
 void SearchGridModel::fetchMore(const QModelIndex &parent)
@@ -85,11 +100,11 @@ void SearchGridModel::fetchMore(const QModelIndex &parent)
         more = searchRows(m_db, m_filter, m_order, int(m_rows.size()), kPage);
     } catch (const db::DbError &) {
     }
-    if (more.isEmpty()) {
-        // The stock changed under the search: what is there is all there is.
-        m_total = m_rows.size();
+    // A short page is the last (and an empty one: the stock changed under
+    // the search, what is there is all there is).
+    m_more = more.size() == kPage;
+    if (more.isEmpty())
         return;
-    }
     beginInsertRows({}, int(m_rows.size()), int(m_rows.size() + more.size() - 1));
     m_rows << more;
     endInsertRows();
@@ -98,7 +113,8 @@ void SearchGridModel::fetchMore(const QModelIndex &parent)
 // The screen -------------------------------------------------------------------------
 
 frmItemDiamondSearch::frmItemDiamondSearch(AppContext &ctx, QWidget *parent)
-    : QWidget(parent), m_ctx(ctx), m_model(new SearchGridModel(this))
+    : QWidget(parent), m_ctx(ctx), m_model(new SearchGridModel(this)),
+      m_totals(new db::BackgroundRead(ctx.connection, ctx.db(), this))
 {
     setObjectName(QStringLiteral("frmItemDiamondSearch"));
     setWindowFlag(Qt::Window);
@@ -289,6 +305,12 @@ void frmItemDiamondSearch::build()
             chkExcludeBoundStones->setChecked(false);
     });
     connect(tmrSearch, &QTimer::timeout, this, &frmItemDiamondSearch::search);
+    connect(m_totals, &db::BackgroundRead::done, this, [this](quint64, const QVariant &answer) {
+        const QVariantList v = answer.toList();
+        showTotals(SearchTotals{v.value(0).toLongLong(), v.value(1).toDouble()});
+    });
+    connect(m_totals, &db::BackgroundRead::failed, this,
+            [this](quint64, const QString &message, bool noConnection) { totalsFailed(message, noConnection); });
     connect(grdResult->horizontalHeader(), &QHeaderView::sectionClicked, this, &frmItemDiamondSearch::headingClicked);
     connect(grdResult, &QTableView::doubleClicked, this, [this](const QModelIndex &i) { rowChosen(i.row()); });
     connect(grdResult, &QTableView::activated, this, [this](const QModelIndex &i) { rowChosen(i.row()); });
@@ -424,21 +446,60 @@ void frmItemDiamondSearch::search()
         return;
     }
     txtQTY->setToolTip(QString());
-    SearchTotals t;
+    txtTotalRap->setToolTip(QString());
+    std::optional<SearchTotals> totals;
     try {
-        t = searchTotals(m_ctx.db(), f);
-        m_model->reset(m_ctx.db(), f, m_order, t.count);
+        totals = m_model->reset(m_ctx.db(), f, m_order);
     } catch (const db::DbError &e) {
-        m_model->reset(m_ctx.db(), f, m_order, 0);
-        t = SearchTotals{};
+        m_totals->cancel();
+        m_model->reset(m_ctx.db(), f, m_order, false);
         txtQTY->setText(QStringLiteral("?"));
+        txtTotalRap->clear();
         txtTotalRap->setToolTip(e.message());
         return;
     }
-    txtQTY->setText(QString::number(t.count));
-    txtTotalRap->setText(moneyText(t.rapSum));
     if (m_model->rowCount() > 0)
         grdResult->resizeColumnsToContents();
+    if (totals) {
+        m_totals->cancel();
+        showTotals(*totals);
+        return;
+    }
+    // Counted on the side: the boxes stay empty until the totals of this
+    // search arrive (an older search's never show).
+    txtQTY->clear();
+    txtTotalRap->clear();
+    txtQTY->setToolTip(QStringLiteral("Counting ..."));
+    m_totals->request([f](const QSqlDatabase &db) {
+        const SearchTotals t = searchTotals(db, f);
+        return QVariant(QVariantList{t.count, t.rapSum});
+    });
+}
+
+void frmItemDiamondSearch::showTotals(const SearchTotals &t)
+{
+    txtQTY->setToolTip(QString());
+    txtTotalRap->setToolTip(QString());
+    txtQTY->setText(QString::number(t.count));
+    txtTotalRap->setText(moneyText(t.rapSum));
+}
+
+void frmItemDiamondSearch::totalsFailed(const QString &message, bool noConnection)
+{
+    if (noConnection) {
+        // No second connection: counted here, on the screen's own.
+        try {
+            showTotals(searchTotals(m_ctx.db(), m_model->filter()));
+            return;
+        } catch (const db::DbError &e) {
+            totalsFailed(e.message(), false);
+            return;
+        }
+    }
+    txtQTY->setText(QStringLiteral("?"));
+    txtQTY->setToolTip(QString());
+    txtTotalRap->clear();
+    txtTotalRap->setToolTip(message);
 }
 
 QList<SearchRow> frmItemDiamondSearch::allRows() const

@@ -27,6 +27,9 @@ class QTimer;
 namespace velmor {
 class AppContext;
 }
+namespace velmor::db {
+class BackgroundRead;
+}
 
 namespace velmor::ui {
 
@@ -37,10 +40,11 @@ public:
     static constexpr int kPage = 100;
     explicit SearchGridModel(QObject *parent = nullptr) : QAbstractTableModel(parent) {}
 
-    void reset(const QSqlDatabase &db, const stones::StoneSearchFilter &f, const stones::SearchOrder &order,
-               qint64 total);
+    // The first screenful of a new search (none when `read` is unset);
+    // returns the totals when that screenful is the whole result.
+    std::optional<stones::SearchTotals> reset(const QSqlDatabase &db, const stones::StoneSearchFilter &f,
+                                              const stones::SearchOrder &order, bool read = true);
     const QList<stones::SearchRow> &loaded() const { return m_rows; }
-    qint64 total() const { return m_total; }
     const stones::StoneSearchFilter &filter() const { return m_filter; }
     const stones::SearchOrder &order() const { return m_order; }
 
@@ -56,7 +60,7 @@ private:
     stones::StoneSearchFilter m_filter;
     stones::SearchOrder m_order;
     QList<stones::SearchRow> m_rows;
-    qint64 m_total = 0;
+    bool m_more = false; // the last page read was full: there may be more
     QStringList m_columns = stones::searchColumns();
 };
 
@@ -121,6 +125,10 @@ private:
     QPushButton *cmdPrint;
     QTimer *tmrSearch;
     SearchGridModel *m_model;
+    // The totals of a large result, read apart so that the grid shows at once.
+    db::BackgroundRead *m_totals;
+    void showTotals(const stones::SearchTotals &t);
+    void totalsFailed(const QString &message, bool noConnection);
     stones::SearchOrder m_order;
     bool m_filling = false;
     bool m_restored = false; // the saved filters are shown: changes are written back

@@ -20,6 +20,9 @@
 #include <QTableView>
 #include <QtTest>
 
+#include <functional>
+#include <tuple>
+
 using namespace velmor;
 using namespace velmor::stones;
 using namespace velmor::ui;
@@ -47,6 +50,18 @@ struct SearchEnv : StoneEnv {
                           "3.95, 61.5, 57, 'Medium', 'K7', 'EX')",
                           {sku, carat, colour, clarity, cut, "C" + sku, rap, rap, rap * carat * 0.5,
                            rap * carat * 0.7, status, canadian});
+    }
+    // n plain stones "<prefix>0000".. with carat, list price and status from `of`.
+    void many(const QString &prefix, int n, const std::function<std::tuple<double, double, QString>(int)> &of)
+    {
+        QVariantList values;
+        QString sql = "INSERT INTO SingleStone (SKU, Carat, RapaportPrice, Status) VALUES ";
+        for (int i = 0; i < n; ++i) {
+            const auto [carat, rap, status] = of(i);
+            sql += QString(i ? "," : "") + "(?, ?, ?, ?)";
+            values << prefix + QString("%1").arg(i, 4, 10, QChar('0')) << carat << rap << status;
+        }
+        db::exec(t.db(), sql, values);
     }
     QString text(frmItemDiamondSearch &s, const char *name) { return s.findChild<QLineEdit *>(name)->text(); }
     QString readAll(const QString &path)
@@ -150,13 +165,7 @@ void TestStoneSearchScreen::filterSortAndOpen()
 void TestStoneSearchScreen::pagingAndTotalsAgree()
 {
     SearchEnv e;
-    QVariantList values;
-    QString sql = "INSERT INTO SingleStone (SKU, Carat, RapaportPrice, Status) VALUES ";
-    for (int i = 0; i < 250; ++i) {
-        sql += QString(i ? "," : "") + "(?, ?, ?, 'Stock')";
-        values << QString("P%1").arg(i, 4, 10, QChar('0')) << 0.30 + i / 100.0 << 1000 + i;
-    }
-    db::exec(e.t.db(), sql, values);
+    e.many("P", 250, [](int i) { return std::make_tuple(0.30 + i / 100.0, 1000.0 + i, QString("Stock")); });
     frmItemDiamondSearch s(e.ctx);
     // The first rows at once, the rest as the grid asks for them.
     QCOMPARE(s.model()->rowCount(), SearchGridModel::kPage);
@@ -179,13 +188,7 @@ void TestStoneSearchScreen::pagingAndTotalsAgree()
 void TestStoneSearchScreen::totalsOfTheNewestSearchOnly()
 {
     SearchEnv e;
-    QVariantList values;
-    QString sql = "INSERT INTO SingleStone (SKU, Carat, RapaportPrice, Status) VALUES ";
-    for (int i = 0; i < 400; ++i) {
-        sql += QString(i ? "," : "") + "(?, ?, ?, ?)";
-        values << QString("N%1").arg(i, 4, 10, QChar('0')) << 0.30 + i / 1000.0 << 1000 << (i < 3 ? "Memo" : "Stock");
-    }
-    db::exec(e.t.db(), sql, values);
+    e.many("N", 400, [](int i) { return std::make_tuple(0.30 + i / 1000.0, 1000.0, QString(i < 3 ? "Memo" : "Stock")); });
     frmItemDiamondSearch s(e.ctx);
     QTRY_COMPARE(e.text(s, "txtQTY"), QString("400"));
     auto *stock = s.findChild<QCheckBox *>("chkInStock");

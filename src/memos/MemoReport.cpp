@@ -8,9 +8,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QSaveFile>
-#include <QHash>
-#include <QSet>
-#include <QSqlRecord>
 #include <cmath>
 
 namespace velmor::memos {
@@ -81,9 +78,12 @@ Report runReport(AppContext &ctx, const ReportFilter &f)
         out.title = QStringLiteral("Memo/Consignment Report");
         // The stones out with a payment row, chosen from the status index and
         // the payments' index alone; only their rows are read.
-        from = QStringLiteral(" FROM (SELECT DISTINCT o.ID FROM SingleStone o STRAIGHT_JOIN PaymentReceived pj "
+        // Their received payments are summed on the way, from the same
+        // index entries that chose them.
+        from = QStringLiteral(" FROM (SELECT o.ID, SUM(pj.PaymentUS) AS recdUS, SUM(pj.PaymentLocal) AS recdLocal "
+                              "FROM SingleStone o STRAIGHT_JOIN PaymentReceived pj "
                               "ON pj.StoneID=o.ID WHERE o.Status='Memo' OR (o.Status='Sold' AND "
-                              "COALESCE(o.StoneIsPaidOff,0)=0)) AS chosen "
+                              "COALESCE(o.StoneIsPaidOff,0)=0) GROUP BY o.ID) AS chosen "
                               "STRAIGHT_JOIN SingleStone ON SingleStone.ID=chosen.ID "
                               "LEFT JOIN Customer ON SingleStone.CustomerID=Customer.ID "
                               "LEFT JOIN memosheet ON SingleStone.MemoSheetID=memosheet.ID ");
@@ -155,130 +155,110 @@ Report runReport(AppContext &ctx, const ReportFilter &f)
         where += QStringLiteral(" AND SingleStone.DateOnMemo IS NOT NULL AND DATEDIFF(CURDATE(), SingleStone.DateOnMemo) > ?");
         binds << f.minDays;
     }
+    // The payment sums: the stones out have theirs from the choice above;
+    // the other views read them for the rows shown only, each from its
+    // stone's index entries (no grouping of every payment there is).
+    const QString received = f.view == ReportFilter::MemoOut
+        ? QStringLiteral("chosen.recdUS, chosen.recdLocal, ")
+        : QStringLiteral("(SELECT SUM(p.PaymentUS) FROM PaymentReceived p WHERE p.StoneID=SingleStone.ID), "
+                         "(SELECT SUM(p.PaymentLocal) FROM PaymentReceived p WHERE p.StoneID=SingleStone.ID), ");
+    // The columns in the order of Col below; the SKU or the lot, not both.
     const QString sql =
         QStringLiteral("SELECT SingleStone.ID, Customer.CompanyName, SingleStone.Status, SingleStone.MemoSheetID, "
-                       "memosheet.Reference, SingleStone.StoneIsPaidOff, SingleStone.DateStatusChange, "
-                       "SingleStone.DateOnMemo, SingleStone.SKU, SingleStone.Lot, SingleStone.Shape, "
-                       "SingleStone.Laboratory, SingleStone.Certificate, SingleStone.Carat, SingleStone.Colour, "
-                       "SingleStone.Clarity, SingleStone.Cut, SingleStone.Dim1, SingleStone.Dim2, SingleStone.Dim3, "
-                       "SingleStone.MemoUS, SingleStone.MemoLocal, SingleStone.SellPriceUS, SingleStone.PaidOffUS, "
-                       "SingleStone.PaidOffPercentageUS, SingleStone.PaidOffLocal, SingleStone.PaidOffPercentageLocal, "
-                       "SingleStone.BoughtPriceUS, SingleStone.BoughtPriceLocal, SingleStone.BuyingInUS, "
-                       "SingleStone.BuyingInLocal, "
-                       "(SELECT SUM(p.PaymentUS) FROM PaymentReceived p WHERE p.StoneID=SingleStone.ID) AS recdUS, "
-                       "(SELECT SUM(p.PaymentLocal) FROM PaymentReceived p WHERE p.StoneID=SingleStone.ID) AS recdLocal, "
-                       "(SELECT SUM(p.PaymentUS) FROM PaymentMade p WHERE p.StoneID=SingleStone.ID) AS madeUS, "
-                       "(SELECT SUM(p.PaymentLocal) FROM PaymentMade p WHERE p.StoneID=SingleStone.ID) AS madeLocal")
-        // The payments summed for the rows shown only, each from its stone's
-        // index entries (no grouping of every payment there is).
+                       "memosheet.Reference, SingleStone.StoneIsPaidOff, CAST(SingleStone.DateStatusChange AS DATE), "
+                       "CAST(SingleStone.DateOnMemo AS DATE), ")
+        + (f.skuLot ? QStringLiteral("SingleStone.Lot, ") : QStringLiteral("SingleStone.SKU, "))
+        + QStringLiteral("SingleStone.Shape, SingleStone.Laboratory, SingleStone.Certificate, SingleStone.Carat, "
+                         "SingleStone.Colour, SingleStone.Clarity, SingleStone.Cut, SingleStone.Dim1, SingleStone.Dim2, "
+                         "SingleStone.Dim3, SingleStone.MemoUS, SingleStone.MemoLocal, SingleStone.SellPriceUS, "
+                         "SingleStone.PaidOffUS, SingleStone.PaidOffPercentageUS, SingleStone.PaidOffLocal, "
+                         "SingleStone.PaidOffPercentageLocal, SingleStone.BoughtPriceUS, SingleStone.BoughtPriceLocal, "
+                         "SingleStone.BuyingInUS, SingleStone.BuyingInLocal, ")
+        + received
+        + QStringLiteral("(SELECT SUM(p.PaymentUS) FROM PaymentMade p WHERE p.StoneID=SingleStone.ID), "
+                         "(SELECT SUM(p.PaymentLocal) FROM PaymentMade p WHERE p.StoneID=SingleStone.ID)")
         + from + where + QStringLiteral(" ORDER BY ") + orderSql(f.orderBy);
+    enum Col {
+        ID, CompanyName, Status, MemoSheetID, Reference, StoneIsPaidOff, DateStatusChange, DateOnMemo, SKUOrLot,
+        Shape, Laboratory, Certificate, Carat, Colour, Clarity, Cut, Dim1, Dim2, Dim3, MemoUS, MemoLocal, SellPriceUS,
+        PaidOffUS, PaidOffPercentageUS, PaidOffLocal, PaidOffPercentageLocal, BoughtPriceUS, BoughtPriceLocal,
+        BuyingInUS, BuyingInLocal, RecdUS, RecdLocal, MadeUS, MadeLocal
+    };
     const GradeWords grades(ctx.db());
     const QDateTime now = QDateTime::currentDateTime();
+    const QString localPrefix = sign + QLatin1Char(' ');
+    const QString usPrefix = QStringLiteral("US$ ");
     QSqlQuery q = db::exec(ctx.db(), sql, binds);
-    // Columns by position: a record per row would cost more than the row.
-    QHash<QString, int> index;
-    {
-        const QSqlRecord rec = q.record();
-        for (int i = 0; i < rec.count(); ++i)
-            index.insert(rec.fieldName(i).toLower(), i);
-    }
-    // Each name is looked up once, by the address of its text, not per row.
-    QHash<const char *, int> positions;
-    struct Fields {
-        const QSqlQuery &q;
-        const QHash<QString, int> &index;
-        QHash<const char *, int> &positions;
-        int position(const char *n) const
-        {
-            auto it = positions.constFind(n);
-            if (it == positions.constEnd())
-                it = positions.insert(n, index.value(QString::fromLatin1(n).toLower(), -1));
-            return *it;
-        }
-        QVariant raw(const char *n) const { return q.value(position(n)); }
-        QString text(const char *n) const { return db::textOf(raw(n)); }
-        double num(const char *n) const { return db::numOf(raw(n)); }
-        qint64 integer(const char *n) const { return raw(n).toLongLong(); }
-        bool flag(const char *n) const { return db::flagOf(raw(n)); }
-        bool isNull(const char *n) const { return raw(n).isNull(); }
-        QDateTime dateTime(const char *n) const { return raw(n).toDateTime(); }
-    };
+    if (q.size() > 0)
+        out.rows.reserve(q.size());
     while (q.next()) {
-        const Fields r{q, index, positions};
+        auto text = [&q](Col c) { return db::textOf(q.value(c)); };
+        auto num = [&q](Col c) { return db::numOf(q.value(c)); };
+        auto flag = [&q](Col c) { return db::flagOf(q.value(c)); };
         ReportRow row;
-        row.stoneId = r.integer("ID");
-        const QString status = r.text("Status");
-        const qint64 memo = r.integer("MemoSheetID");
+        row.stoneId = q.value(ID).toLongLong();
+        const QString status = text(Status);
+        const qint64 memo = q.value(MemoSheetID).toLongLong();
         QString statusText = QStringLiteral("unknown");
-        if (status.compare(QLatin1String("Memo"), Qt::CaseInsensitive) == 0)
+        const bool onMemo = status.compare(QLatin1String("Memo"), Qt::CaseInsensitive) == 0;
+        if (onMemo)
             statusText = QStringLiteral("Memo#") + QString::number(memo);
         else if (status.compare(QLatin1String("Stock"), Qt::CaseInsensitive) == 0)
             statusText = QStringLiteral("Stock");
         else if (status.compare(QLatin1String("Sold"), Qt::CaseInsensitive) == 0)
             statusText = QStringLiteral("Sold");
-        const QString reference = r.text("Reference");
-        if (statusText.startsWith(QLatin1String("Memo#")))
+        const QString reference = text(Reference);
+        if (onMemo)
             row.memoId = reference.isEmpty() ? QString::number(memo)
                                              : QStringLiteral("Memo#%1 - Ref# %2").arg(memo).arg(reference);
-        const double carat = r.num("Carat");
+        const double carat = num(Carat);
         // The price by the stone's price basis.
-        double price = r.num("SellPriceUS");
+        double price = num(SellPriceUS);
         row.local = false;
-        if (r.flag("PaidOffUS")) {
-            price = r.num("MemoUS");
-        } else if (r.flag("PaidOffPercentageUS")) {
-            price = r.num("SellPriceUS");
-        } else if (r.flag("PaidOffLocal")) {
-            price = r.num("MemoLocal");
+        if (flag(PaidOffUS)) {
+            price = num(MemoUS);
+        } else if (flag(PaidOffPercentageUS)) {
+            price = num(SellPriceUS);
+        } else if (flag(PaidOffLocal)) {
+            price = num(MemoLocal);
             row.local = true;
-        } else if (r.flag("PaidOffPercentageLocal")) {
-            price = r.num("SellPriceUS") * ctx.exchangeRateCDN;
+        } else if (flag(PaidOffPercentageLocal)) {
+            price = num(SellPriceUS) * ctx.exchangeRateCDN;
             row.local = true;
         }
         price = cents(price);
-        const QString prefix = row.local ? sign + QLatin1Char(' ') : QStringLiteral("US$ ");
+        const QString &prefix = row.local ? localPrefix : usPrefix;
         const double perCarat = carat > 0 ? cents(price / carat) : 0;
-        const double recdUS = r.num("recdUS"), recdLocal = r.num("recdLocal");
+        const double recdUS = num(RecdUS), recdLocal = num(RecdLocal);
         row.price = price;
         row.paid = row.local ? recdLocal : recdUS;
         row.balance = price - row.paid;
-        const bool costLocal = !r.flag("BuyingInUS") && r.flag("BuyingInLocal");
-        const double cost = cents(costLocal ? r.num("BoughtPriceLocal") : r.num("BoughtPriceUS"));
-        const QString costPrefix = costLocal ? sign + QLatin1Char(' ') : QStringLiteral("US$ ");
-        const double madeUS = r.num("madeUS"), madeLocal = r.num("madeLocal");
-        row.measurement = plain(r.num("Dim1")) + QStringLiteral(" x ") + plain(r.num("Dim2")) + QStringLiteral(" x ")
-                          + plain(r.num("Dim3"));
-        const QDateTime changed = r.dateTime("DateStatusChange");
-        row.cells = QStringList{
-            r.text("CompanyName"),
-            statusText,
-            f.toggleMemoRef ? reference : (memo ? QString::number(memo) : QString()),
-            r.flag("StoneIsPaidOff") ? QStringLiteral("YES") : QStringLiteral("NO"),
-            changed.isValid() ? changed.toString(QStringLiteral("yyyy-MM-dd")) : QString(),
-            f.skuLot ? r.text("Lot") : r.text("SKU"),
-            r.text("Shape"),
-            r.text("Laboratory") + QLatin1Char(' ') + r.text("Certificate"),
-            f2(carat),
-            grades.colour(int(r.integer("Colour"))),
-            grades.clarity(int(r.integer("Clarity"))),
-            r.text("Cut"),
-            f2(r.num("Dim1")) + QLatin1Char('x') + f2(r.num("Dim2")) + QLatin1Char('x') + f2(r.num("Dim3")),
-            QString::number(row.stoneId),
-            prefix + money(perCarat),
-            prefix + money(price),
-            money(recdUS),
-            money(recdLocal),
-            prefix + money(row.balance),
-            costPrefix + money(carat > 0 ? cents(cost / carat) : 0),
-            costPrefix + money(cost),
-            money(madeUS),
-            money(madeLocal),
-            costPrefix + money(cost - (costLocal ? madeLocal : madeUS)),
-            r.isNull("DateOnMemo") || !statusText.startsWith(QLatin1String("Memo#"))
-                ? QString()
-                : QString::number(daysOnMemo(r.dateTime("DateOnMemo"), now)),
-        };
-        out.rows << row;
+        const bool costLocal = !flag(BuyingInUS) && flag(BuyingInLocal);
+        const double cost = cents(costLocal ? num(BoughtPriceLocal) : num(BoughtPriceUS));
+        const QString &costPrefix = costLocal ? localPrefix : usPrefix;
+        const double madeUS = num(MadeUS), madeLocal = num(MadeLocal);
+        const double d1 = num(Dim1), d2 = num(Dim2), d3 = num(Dim3);
+        row.measurement = plain(d1) + QStringLiteral(" x ") + plain(d2) + QStringLiteral(" x ") + plain(d3);
+        const QDate changed = q.value(DateStatusChange).toDate();
+        // Days out: for a stone on memo whose date is there (an unreadable
+        // date counts 0).
+        const QVariant memoDay = onMemo ? q.value(DateOnMemo) : QVariant();
+        row.cells.reserve(25);
+        row.cells << text(CompanyName) << statusText
+                  << (f.toggleMemoRef ? reference : (memo ? QString::number(memo) : QString()))
+                  << (flag(StoneIsPaidOff) ? QStringLiteral("YES") : QStringLiteral("NO"))
+                  << (changed.isValid() ? changed.toString(Qt::ISODate) : QString()) << text(SKUOrLot)
+                  << text(Shape) << text(Laboratory) + QLatin1Char(' ') + text(Certificate) << f2(carat)
+                  << grades.colour(int(q.value(Colour).toLongLong()))
+                  << grades.clarity(int(q.value(Clarity).toLongLong())) << text(Cut)
+                  << f2(d1) + QLatin1Char('x') + f2(d2) + QLatin1Char('x') + f2(d3) << QString::number(row.stoneId)
+                  << prefix + money(perCarat) << prefix + money(price) << money(recdUS) << money(recdLocal)
+                  << prefix + money(row.balance) << costPrefix + money(carat > 0 ? cents(cost / carat) : 0)
+                  << costPrefix + money(cost) << money(madeUS) << money(madeLocal)
+                  << costPrefix + money(cost - (costLocal ? madeLocal : madeUS))
+                  << (memoDay.isNull() ? QString()
+                                       : QString::number(daysOnMemo(memoDay.toDate().startOfDay(), now)));
+        out.rows << std::move(row);
     }
     return out;
 }

@@ -5,12 +5,15 @@
 #include "db/Row.h"
 #include "db/Sql.h"
 
-#include <QDateTime>
+#include <QAtomicInt>
 #include <QRegularExpression>
 #include <QSqlError>
 #include <QSaveFile>
-#include <QSet>
+#include <QThread>
 #include <QTextStream>
+
+#include <condition_variable>
+#include <mutex>
 
 namespace velmor::customers {
 
@@ -41,10 +44,12 @@ int emailColumn() { return 8; }
 int webColumn() { return 9; }
 int idColumn() { return 10; }
 
-QString CustomerGrid::countText() const
+QString foundText(qint64 n)
 {
-    return QStringLiteral("Found ") + QString::number(rows.size()) + QStringLiteral(" Customers");
+    return QStringLiteral("Found ") + QString::number(n) + QStringLiteral(" Customers");
 }
+
+QString CustomerGrid::countText() const { return foundText(rows.size()); }
 
 QStringList searchWords(const QString &text)
 {
@@ -53,164 +58,121 @@ QStringList searchWords(const QString &text)
 }
 
 namespace {
-CustomerGrid searchRows(const QSqlDatabase &db, const CustomerFilter &f, const QList<qint64> &onlyIds);
-}
 
-CustomerGrid searchCustomers(const QSqlDatabase &db, const CustomerFilter &f)
-{
-    return searchRows(db, f, {});
-}
+constexpr const char *kSelect = "SELECT CompanyName, CompanyCity, CompanyProvince, ContactName, CompanyStreet1, "
+                                "PhoneNumber1, PhoneNumber2, FaxNumber, Email, WWW, ID FROM Customer ";
+constexpr const char *kOrder = " ORDER BY CompanyName, ID";
 
-namespace {
-
-// The search, limited to the given IDs when there are any.
-CustomerGrid searchRows(const QSqlDatabase &db, const CustomerFilter &f, const QList<qint64> &onlyIds)
-{
-    QString sql = QStringLiteral(
-        "SELECT CompanyName, CompanyCity, CompanyProvince, ContactName, CompanyStreet1, PhoneNumber1, "
-        "PhoneNumber2, FaxNumber, Email, WWW, ID FROM Customer WHERE 1=1 AND ");
+struct Condition {
+    QString sql; // "WHERE ..."
     QVariantList binds;
+};
+
+Condition whereOf(const CustomerFilter &f)
+{
+    Condition c;
+    c.sql = QStringLiteral("WHERE 1=1 AND ");
     // Flags are written as -1 by this program and 1 by others: any non-zero
     // value is true, and Null counts as not ticked.
     if (f.onHold)
-        sql += QStringLiteral(" (COALESCE(Hold,0)<>0) AND ");
+        c.sql += QStringLiteral(" (COALESCE(Hold,0)<>0) AND ");
     if (f.customers)
-        sql += QStringLiteral(" (COALESCE(Customer,0)<>0 OR (COALESCE(Customer,0)=0 AND COALESCE(Supplier,0)=0)) AND ");
+        c.sql += QStringLiteral(" (COALESCE(Customer,0)<>0 OR (COALESCE(Customer,0)=0 AND COALESCE(Supplier,0)=0)) AND ");
     if (f.suppliers)
-        sql += QStringLiteral(" (COALESCE(Supplier,0)<>0 OR (COALESCE(Customer,0)=0 AND COALESCE(Supplier,0)=0)) AND ");
+        c.sql += QStringLiteral(" (COALESCE(Supplier,0)<>0 OR (COALESCE(Customer,0)=0 AND COALESCE(Supplier,0)=0)) AND ");
     if (f.repId) {
-        sql += QStringLiteral(" RepID=? AND ");
-        binds << f.repId;
+        c.sql += QStringLiteral(" RepID=? AND ");
+        c.binds << f.repId;
     }
     if (f.id) {
-        sql += QStringLiteral(" ID=? AND ");
-        binds << f.id;
-    }
-    if (!onlyIds.isEmpty()) {
-        QStringList marks;
-        for (qint64 id : onlyIds) {
-            marks << QStringLiteral("?");
-            binds << id;
-        }
-        sql += QStringLiteral(" ID IN (%1) AND ").arg(marks.join(QLatin1Char(',')));
+        c.sql += QStringLiteral(" ID=? AND ");
+        c.binds << f.id;
     }
     for (const QString &w : searchWords(f.words)) {
         const QString inside = QLatin1Char('%') + likeLiteral(w) + QLatin1Char('%');
-        sql += QStringLiteral(" (CompanyName LIKE ? OR ContactName LIKE ? OR CompanyStreet1 LIKE ? "
-                              "OR CompanyCity LIKE ? OR PhoneNumber1 LIKE ? OR PhoneNumber2 LIKE ?) AND ");
-        binds << inside << inside << inside << likeLiteral(w) + QLatin1Char('%') << inside << inside;
+        c.sql += QStringLiteral(" (CompanyName LIKE ? OR ContactName LIKE ? OR CompanyStreet1 LIKE ? "
+                                "OR CompanyCity LIKE ? OR PhoneNumber1 LIKE ? OR PhoneNumber2 LIKE ?) AND ");
+        c.binds << inside << inside << inside << likeLiteral(w) + QLatin1Char('%') << inside << inside;
     }
-    sql += QStringLiteral(" 1=1 ORDER BY CompanyName, ID");
+    c.sql += QStringLiteral(" 1=1");
+    return c;
+}
 
-    CustomerGrid g;
-    g.header = searchColumns();
+QSqlQuery run(const QSqlDatabase &db, const QString &sql, const QVariantList &binds)
+{
     QSqlQuery q(db);
     q.setForwardOnly(true);
     if (!q.prepare(sql))
-        throw db::DbError(q.lastError().text(), sql);
+        throw db::DbError(q.lastError().text(), sql, db::nativeErrorCode(q));
     for (const QVariant &b : binds)
         q.addBindValue(b);
     if (!q.exec())
-        throw db::DbError(q.lastError().text(), sql);
-    const int n = g.header.size();
-    while (q.next()) {
-        QStringList row;
-        row.reserve(n);
-        for (int i = 0; i < n; ++i)
-            row << db::textOf(q.value(i));
-        g.rows.append(row);
-    }
+        throw db::DbError(q.lastError().text(), sql, db::nativeErrorCode(q));
+    return q;
+}
+
+QStringList rowOf(const QSqlQuery &q, int columns)
+{
+    QStringList row;
+    row.reserve(columns);
+    for (int i = 0; i < columns; ++i)
+        row << db::textOf(q.value(i));
+    return row;
+}
+
+} // namespace
+
+CustomerGrid searchCustomers(const QSqlDatabase &db, const CustomerFilter &f)
+{
+    const Condition c = whereOf(f);
+    CustomerGrid g;
+    g.header = searchColumns();
+    QSqlQuery q = run(db, QLatin1String(kSelect) + c.sql + QLatin1String(kOrder), c.binds);
+    while (q.next())
+        g.rows.append(rowOf(q, int(g.header.size())));
     return g;
 }
 
-} // namespace
-
-namespace {
-
-bool plainAscii(const QString &s)
+CustomerPage searchPage(const QSqlDatabase &db, const CustomerFilter &f, int limit,
+                        const std::optional<CustomerKey> &after)
 {
-    for (const QChar c : s)
-        if (c.unicode() < 0x20 || c.unicode() > 0x7e)
-            return false;
-    return true;
-}
-
-// The grid columns a word is looked for in: name, contact, street, phones
-// contain it; the city begins with it.
-constexpr int kName = 0, kCity = 1, kContact = 3, kStreet = 4, kPhone1 = 5, kPhone2 = 6;
-
-bool rowMatches(const QStringList &row, const QStringList &words)
-{
-    for (const QString &w : words) {
-        const bool found = row.at(kName).contains(w, Qt::CaseInsensitive)
-                           || row.at(kContact).contains(w, Qt::CaseInsensitive)
-                           || row.at(kStreet).contains(w, Qt::CaseInsensitive)
-                           || row.at(kCity).startsWith(w, Qt::CaseInsensitive)
-                           || row.at(kPhone1).contains(w, Qt::CaseInsensitive)
-                           || row.at(kPhone2).contains(w, Qt::CaseInsensitive);
-        if (!found)
-            return false;
-    }
-    return true;
-}
-
-} // namespace
-
-CustomerGrid CustomerSearcher::search(const QSqlDatabase &db, const CustomerFilter &f)
-{
-    const qint64 now = QDateTime::currentMSecsSinceEpoch();
-    const QStringList before = searchWords(m_filter.words);
-    const QStringList words = searchWords(f.words);
-    bool narrower = m_valid && now - m_when <= maxAgeMs && f.onHold == m_filter.onHold
-                    && f.customers == m_filter.customers && f.suppliers == m_filter.suppliers
-                    && f.repId == m_filter.repId && f.id == m_filter.id && words.size() >= before.size();
-    for (int i = 0; narrower && i < before.size(); ++i)
-        narrower = words.at(i).startsWith(before.at(i), Qt::CaseInsensitive);
-    for (int i = 0; narrower && i < words.size(); ++i)
-        narrower = plainAscii(words.at(i));
-    if (narrower) {
-        // Rows in plain ASCII are decided here; the others (few) by the
-        // database, by their IDs.
-        CustomerGrid g;
-        g.header = m_grid.header;
-        QList<qint64> ask;
-        QList<int> asked; // where in g.rows each asked row would stand
-        for (const QStringList &row : m_grid.rows) {
-            bool plain = true;
-            for (int c : {kName, kCity, kContact, kStreet, kPhone1, kPhone2})
-                plain = plain && plainAscii(row.at(c));
-            if (plain) {
-                if (rowMatches(row, words))
-                    g.rows.append(row);
-            } else {
-                ask << row.at(idColumn()).toLongLong();
-                asked << int(g.rows.size());
-                g.rows.append(row);
-            }
-        }
-        if (ask.size() > 500) {
-            narrower = false;
-        } else if (!ask.isEmpty()) {
-            QSet<qint64> keep;
-            for (const QStringList &r : searchRows(db, f, ask).rows)
-                keep.insert(r.at(idColumn()).toLongLong());
-            for (int i = int(asked.size()) - 1; i >= 0; --i)
-                if (!keep.contains(ask.at(i)))
-                    g.rows.removeAt(asked.at(i));
-        }
-        if (narrower) {
-            m_filter = f;
-            m_grid = g;
-            m_fromMemory = true;
-            return g;
+    Condition c = whereOf(f);
+    if (after) {
+        // The rows after the given one in the order of ORDER BY CompanyName,
+        // ID (Null names first), compared by the server in the column's own
+        // collation, as it sorts.
+        if (after->noName) {
+            c.sql += QStringLiteral(" AND ((CompanyName IS NULL AND ID > ?) OR CompanyName IS NOT NULL)");
+            c.binds << after->id;
+        } else {
+            c.sql += QStringLiteral(" AND CompanyName >= ? AND (CompanyName > ? OR ID > ?)");
+            c.binds << after->name << after->name << after->id;
         }
     }
-    m_grid = searchCustomers(db, f);
-    m_filter = f;
-    m_when = now;
-    m_valid = true;
-    m_fromMemory = false;
-    return m_grid;
+    // One row more than asked tells whether more follow.
+    QSqlQuery q = run(db, QLatin1String(kSelect) + c.sql + QLatin1String(kOrder) + QStringLiteral(" LIMIT ")
+                              + QString::number(std::max(limit, 1) + 1),
+                      c.binds);
+    CustomerPage page;
+    const int n = int(searchColumns().size());
+    while (q.next()) {
+        if (page.rows.size() >= limit) {
+            page.more = true;
+            break;
+        }
+        page.rows.append(rowOf(q, n));
+        page.last.noName = q.value(0).isNull();
+        page.last.name = page.rows.last().at(0);
+        page.last.id = q.value(idColumn()).toLongLong();
+    }
+    return page;
+}
+
+qint64 countCustomers(const QSqlDatabase &db, const CustomerFilter &f)
+{
+    const Condition c = whereOf(f);
+    QSqlQuery q = run(db, QStringLiteral("SELECT COUNT(*) FROM Customer ") + c.sql, c.binds);
+    return q.next() ? q.value(0).toLongLong() : 0;
 }
 
 QString exportCell(const QString &text)
@@ -266,7 +228,58 @@ void CustomerGridModel::setGrid(CustomerGrid g)
 {
     beginResetModel();
     m_grid = std::move(g);
+    m_more = false;
+    m_db = QSqlDatabase();
     endResetModel();
+}
+
+void CustomerGridModel::setPageSizes(int first, int next)
+{
+    m_firstPage = std::max(first, 1);
+    m_nextPage = std::max(next, 1);
+}
+
+void CustomerGridModel::search(const QSqlDatabase &db, const CustomerFilter &f)
+{
+    beginResetModel();
+    m_grid = CustomerGrid{searchColumns(), {}};
+    m_more = false;
+    m_db = db;
+    m_filter = f;
+    try {
+        CustomerPage page = searchPage(db, f, m_firstPage);
+        m_grid.rows = std::move(page.rows);
+        m_last = page.last;
+        m_more = page.more;
+    } catch (const db::DbError &) {
+        endResetModel();
+        throw;
+    }
+    endResetModel();
+}
+
+bool CustomerGridModel::canFetchMore(const QModelIndex &parent) const { return !parent.isValid() && m_more; }
+
+void CustomerGridModel::fetchMore(const QModelIndex &parent)
+{
+    if (!canFetchMore(parent))
+        return;
+    CustomerPage page;
+    try {
+        page = searchPage(m_db, m_filter, m_nextPage, m_last);
+    } catch (const db::DbError &e) {
+        m_more = false;
+        emit fetchFailed(e.message());
+        return;
+    }
+    m_more = page.more;
+    if (page.rows.isEmpty())
+        return;
+    const int first = int(m_grid.rows.size());
+    beginInsertRows({}, first, first + int(page.rows.size()) - 1);
+    m_grid.rows.append(std::move(page.rows));
+    m_last = page.last;
+    endInsertRows();
 }
 
 int CustomerGridModel::rowCount(const QModelIndex &parent) const
@@ -291,6 +304,166 @@ QVariant CustomerGridModel::headerData(int section, Qt::Orientation o, int role)
     if (o != Qt::Horizontal || role != Qt::DisplayRole)
         return QAbstractTableModel::headerData(section, o, role);
     return m_grid.header.value(section);
+}
+
+// The counter's state, shared with its thread (which may outlive a
+// counter destroyed while it counts: the thread holds its own reference).
+struct CustomerCounter::Shared {
+    std::mutex lock;
+    std::condition_variable wake;
+    std::optional<std::pair<quint64, CustomerFilter>> pending;
+    quint64 latest = 0;  // the newest ticket given; older results are dropped
+    quint64 running = 0; // the ticket being counted, 0 when idle
+    qint64 serverThread = 0; // the thread's connection on the server
+    bool stop = false;
+};
+
+namespace {
+QAtomicInt g_counterNumber;
+} // namespace
+
+CustomerCounter::CustomerCounter(db::ConnectionSettings settings, QObject *parent)
+    : QObject(parent), m_settings(std::move(settings)), m_shared(std::make_shared<Shared>())
+{
+}
+
+CustomerCounter::~CustomerCounter()
+{
+    {
+        std::lock_guard<std::mutex> l(m_shared->lock);
+        m_shared->stop = true;
+        m_shared->pending.reset();
+        ++m_shared->latest;
+    }
+    m_shared->wake.notify_all();
+    stopRunning(m_killer);
+    if (m_thread) {
+        m_thread->wait();
+        delete m_thread;
+    }
+}
+
+void CustomerCounter::post(quint64 ticket, std::function<void()> emitter)
+{
+    // In the owner's thread, and only while the count is still the newest.
+    QMetaObject::invokeMethod(
+        this,
+        [this, ticket, emitter = std::move(emitter)] {
+            bool current;
+            {
+                std::lock_guard<std::mutex> l(m_shared->lock);
+                current = ticket == m_shared->latest;
+            }
+            if (current)
+                emitter();
+        },
+        Qt::QueuedConnection);
+}
+
+void CustomerCounter::stopRunning(const QSqlDatabase &killer)
+{
+    qint64 id = 0;
+    {
+        std::lock_guard<std::mutex> l(m_shared->lock);
+        if (m_shared->running && m_shared->running != m_shared->latest)
+            id = m_shared->serverThread;
+    }
+    if (id <= 0 || !killer.isValid() || !killer.isOpen())
+        return;
+    try {
+        db::exec(killer, QStringLiteral("KILL QUERY %1").arg(id));
+    } catch (const db::DbError &) {
+        // Another node of a cluster, or gone meanwhile: the count ends on
+        // its own and its result is dropped.
+    }
+}
+
+quint64 CustomerCounter::start(const CustomerFilter &f, const QSqlDatabase &killer)
+{
+    m_killer = killer;
+    quint64 ticket;
+    {
+        std::lock_guard<std::mutex> l(m_shared->lock);
+        ticket = ++m_shared->latest;
+        m_shared->pending = std::make_pair(ticket, f);
+    }
+    m_shared->wake.notify_all();
+    stopRunning(killer);
+    if (!m_thread) {
+        const QString name = QStringLiteral("velmor-customercount-%1").arg(g_counterNumber.fetchAndAddRelaxed(1));
+        m_thread = QThread::create([this, shared = m_shared, settings = m_settings, name] {
+            {
+                QSqlDatabase d;
+                for (;;) {
+                    std::pair<quint64, CustomerFilter> job;
+                    {
+                        std::unique_lock<std::mutex> l(shared->lock);
+                        shared->wake.wait(l, [&] { return shared->stop || shared->pending.has_value(); });
+                        if (shared->stop)
+                            break;
+                        job = *shared->pending;
+                        shared->pending.reset();
+                        shared->running = job.first;
+                    }
+                    if (!d.isValid() || !d.isOpen()) {
+                        try {
+                            d = db::openConnection(settings, name, false);
+                            const qint64 id = db::scalar(d, QStringLiteral("SELECT CONNECTION_ID()")).toLongLong();
+                            std::lock_guard<std::mutex> l(shared->lock);
+                            shared->serverThread = id;
+                        } catch (const db::DbError &) {
+                            {
+                                std::lock_guard<std::mutex> l(shared->lock);
+                                shared->running = 0;
+                            }
+                            post(job.first, [this, t = job.first] { emit noConnection(t); });
+                            continue;
+                        }
+                    }
+                    qint64 rows = -1;
+                    QString why;
+                    bool stopped = false;
+                    try {
+                        rows = countCustomers(d, job.second);
+                    } catch (const db::DbError &e) {
+                        why = e.message();
+                        stopped = e.nativeCode() == 1317; // query execution was interrupted
+                    }
+                    bool current;
+                    {
+                        std::lock_guard<std::mutex> l(shared->lock);
+                        shared->running = 0;
+                        current = job.first == shared->latest && !shared->stop;
+                        // Stopped although still the newest (the stop was
+                        // meant for the count before it): count again.
+                        if (current && stopped && !shared->pending)
+                            shared->pending = job;
+                    }
+                    if (!current || stopped)
+                        continue;
+                    if (rows >= 0)
+                        post(job.first, [this, t = job.first, rows] { emit counted(t, rows); });
+                    else
+                        post(job.first, [this, t = job.first, why] { emit failed(t, why); });
+                }
+                if (d.isValid())
+                    d.close();
+            }
+            QSqlDatabase::removeDatabase(name);
+        });
+        m_thread->start(QThread::LowPriority);
+    }
+    return ticket;
+}
+
+void CustomerCounter::cancel()
+{
+    {
+        std::lock_guard<std::mutex> l(m_shared->lock);
+        m_shared->pending.reset();
+        ++m_shared->latest;
+    }
+    stopRunning(m_killer);
 }
 
 } // namespace velmor::customers

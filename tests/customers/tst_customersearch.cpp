@@ -5,6 +5,8 @@
 
 #include <QFile>
 #include <QProcess>
+#include <QSet>
+#include <QSignalSpy>
 #include <QtTest>
 
 using namespace velmor;
@@ -32,8 +34,10 @@ private slots:
     void roleFilters_data();
     void roleFilters();
     void twentyWordsAtMost();
-    void typingOnNarrowsInMemory_data();
-    void typingOnNarrowsInMemory();
+    void pagesMatchTheWholeResult_data();
+    void pagesMatchTheWholeResult();
+    void rowsWrittenBetweenPages();
+    void onlyTheNewestCountComes();
     void exportCells();
     void exportFile();
     void commandLine();
@@ -137,48 +141,128 @@ void TestCustomerSearch::twentyWordsAtMost()
     QCOMPARE(namesFound(e, f), QStringList{});
 }
 
-void TestCustomerSearch::typingOnNarrowsInMemory_data()
+void TestCustomerSearch::pagesMatchTheWholeResult_data()
 {
-    QTest::addColumn<QStringList>("typed");
-    QTest::addColumn<QList<bool>>("fromMemory");
-    QTest::newRow("typing on") << QStringList{"l", "lu", "lum", "lum ", "lum v", "lum va"}
-                               << QList<bool>{false, true, true, true, true, true};
-    QTest::newRow("backspace reads again") << QStringList{"lumen", "lume", "lumen"} << QList<bool>{false, false, true};
-    QTest::newRow("a second word first") << QStringList{"van", "van lumen"} << QList<bool>{false, true};
-    QTest::newRow("rows with accents checked by the database") << QStringList{"e", "em", "emi", "emil"}
-                                                               << QList<bool>{false, true, true, true};
-    QTest::newRow("a word with an accent") << QStringList{"jo", "jos\u00e9"} << QList<bool>{false, false};
+    QTest::addColumn<QString>("words");
+    QTest::addColumn<bool>("customersOnly");
+    QTest::addColumn<int>("firstPage");
+    QTest::addColumn<int>("nextPage");
+    QTest::newRow("everyone, a row at a time") << "" << false << 1 << 1;
+    QTest::newRow("everyone, pages of 2 then 3") << "" << false << 2 << 3;
+    QTest::newRow("everyone, pages of 4") << "" << false << 4 << 4;
+    QTest::newRow("namesakes split across pages") << "same" << false << 2 << 1;
+    QTest::newRow("customers only") << "" << true << 3 << 2;
+    QTest::newRow("one screenful holds all") << "lumen" << false << 100 << 100;
+    QTest::newRow("nothing found") << "nowhere" << false << 2 << 2;
 }
 
-void TestCustomerSearch::typingOnNarrowsInMemory()
+// The grid read a page at a time shows the rows of one whole read, in its
+// order, each once: namesakes (also by case, accent or trailing blank),
+// customers without a name, names with quotes, backslashes and percent signs.
+void TestCustomerSearch::pagesMatchTheWholeResult()
 {
-    QFETCH(QStringList, typed);
-    QFETCH(QList<bool>, fromMemory);
+    QFETCH(QString, words);
+    QFETCH(bool, customersOnly);
+    QFETCH(int, firstPage);
+    QFETCH(int, nextPage);
     CustomerEnv e;
-    e.customer("Lumen Jewellers", "Vancouver");
-    e.customer("Lumen Toronto", "Toronto");
-    e.customer("Vanity Lumens", "Calgary");
-    const qint64 emile = e.customer(QString::fromUtf8("\u00c9mile Bijoux"), "Montreal");
-    db::exec(e.t.db(), "UPDATE Customer SET ContactName=? WHERE ID=?", {QString::fromUtf8("Jos\u00e9"), emile});
-    e.customer("Emma Gems", "Quebec");
-    CustomerSearcher searcher;
-    for (int i = 0; i < typed.size(); ++i) {
-        CustomerFilter f;
-        f.words = typed[i];
-        const CustomerGrid got = searcher.search(e.t.db(), f);
-        QCOMPARE(got.rows, searchCustomers(e.t.db(), f).rows);
-        QCOMPARE(searcher.lastFromMemory(), fromMemory[i]);
-    }
-    // Another filter, or a search grown old, reads the table again.
+    for (const char *name : {"Same Name", "Lumen", "same name", "Same Name ", "O'Hara", "Back\\Slash", "100% Gems",
+                             "100 Gems", "Same Name", "Lumen Toronto", "LUMEN", "Same Name"})
+        e.customer(QString::fromUtf8(name), {}, true, false);
+    db::exec(e.t.db(), "INSERT INTO Customer (CompanyName, Customer, Supplier) VALUES ('', -1, 0), ('', 0, 0)");
+    e.customer(QString(), "Nowhere Else", false, true);
+    e.customer(QString(), {}, true, false);
+    e.customer(QString::fromUtf8("\u00c9mile"), {}, false, true);
+    e.customer("Emile", {}, true, false);
+    e.customer(QString::fromUtf8("Same N\u00e1me"), {}, false, true);
+
     CustomerFilter f;
-    f.words = typed.last() + "x";
-    f.customers = true;
-    searcher.search(e.t.db(), f);
-    QVERIFY(!searcher.lastFromMemory());
-    searcher.maxAgeMs = -1;
-    f.words += "y";
-    searcher.search(e.t.db(), f);
-    QVERIFY(!searcher.lastFromMemory());
+    f.words = words;
+    f.customers = customersOnly;
+    const CustomerGrid whole = searchCustomers(e.t.db(), f);
+    CustomerGridModel model;
+    model.setPageSizes(firstPage, nextPage);
+    model.search(e.t.db(), f);
+    QVERIFY(model.rowCount() <= firstPage);
+    int reads = 0;
+    while (model.canFetchMore({})) {
+        const int before = model.rowCount();
+        model.fetchMore({});
+        QVERIFY(model.rowCount() > before && model.rowCount() - before <= nextPage);
+        QVERIFY(++reads < 50);
+    }
+    QVERIFY(model.complete());
+    QCOMPARE(model.grid().rows, whole.rows);
+    QCOMPARE(countCustomers(e.t.db(), f), qint64(whole.rows.size()));
+}
+
+// Another workstation adds, removes and renames customers while the grid
+// shows its first page: the later pages go on where the first stopped and
+// show the rows as they are now, none twice.
+void TestCustomerSearch::rowsWrittenBetweenPages()
+{
+    CustomerEnv e;
+    QList<qint64> ids;
+    for (const char *name : {"Amber", "Bay", "Bay", "Crown", "Diamond", "Empire", "Golden"})
+        ids << e.customer(name);
+    CustomerGridModel model;
+    model.setPageSizes(3, 2);
+    model.search(e.t.db(), {});
+    QCOMPARE(model.rowCount(), 3); // Amber, Bay, Bay
+    QSqlDatabase other = e.t.secondConnection();
+    db::exec(other, "INSERT INTO Customer (CompanyName) VALUES ('Bay'), ('Aardvark'), ('Coral')");
+    db::exec(other, "DELETE FROM Customer WHERE ID=?", {ids[4]});                             // Diamond
+    db::exec(other, "UPDATE Customer SET CompanyName='Zenith' WHERE ID=?", {ids[3]});         // Crown
+    db::exec(other, "UPDATE Customer SET CompanyName='Atlas', ContactName='x' WHERE ID=?", {ids[0]}); // Amber, shown
+    while (model.canFetchMore({}))
+        model.fetchMore({});
+    QStringList names;
+    for (const QStringList &r : model.grid().rows)
+        names << r.at(0);
+    // The new "Bay" has a higher ID than the two shown: it follows them.
+    QCOMPARE(names, (QStringList{"Amber", "Bay", "Bay", "Bay", "Coral", "Empire", "Golden", "Zenith"}));
+    QSet<QString> seen;
+    for (const QStringList &r : model.grid().rows) {
+        QVERIFY2(!seen.contains(r.at(idColumn())), "a row shown twice");
+        seen.insert(r.at(idColumn()));
+    }
+}
+
+// The grid's count comes from a thread of its own; a search typed on gives
+// up the count before, which never arrives.
+void TestCustomerSearch::onlyTheNewestCountComes()
+{
+    CustomerEnv e;
+    for (int i = 0; i < 30; ++i)
+        e.customer(QStringLiteral("Lumen %1").arg(i), i % 3 ? "Toronto" : "Vancouver");
+    CustomerCounter counter(e.t.settings());
+    QSignalSpy counted(&counter, &CustomerCounter::counted);
+    QSignalSpy failed(&counter, &CustomerCounter::failed);
+    CustomerFilter all;
+    CustomerFilter toronto;
+    toronto.words = "lumen tor";
+    for (int round = 0; round < 5; ++round) {
+        counted.clear();
+        counter.start(all, e.t.db());
+        const quint64 newest = counter.start(toronto, e.t.db());
+        QVERIFY(counted.wait(10000));
+        QTest::qWait(50);
+        QCOMPARE(counted.size(), 1);
+        QCOMPARE(counted.at(0).at(0).value<quint64>(), newest);
+        QCOMPARE(counted.at(0).at(1).toLongLong(), qint64(20));
+    }
+    // Given up: nothing comes.
+    counted.clear();
+    counter.start(all, e.t.db());
+    counter.cancel();
+    QTest::qWait(200);
+    QVERIFY(counted.isEmpty());
+    // A count that fails says so.
+    db::exec(e.t.db(), "RENAME TABLE Customer TO customer_away");
+    const quint64 t = counter.start(all, e.t.db());
+    QVERIFY(failed.wait(10000));
+    QCOMPARE(failed.last().at(0).value<quint64>(), t);
+    db::exec(e.t.db(), "RENAME TABLE customer_away TO Customer");
 }
 
 void TestCustomerSearch::exportCells()

@@ -69,8 +69,14 @@ struct CustomerPage {
     CustomerKey last; // the key of the last row (when there are rows)
     bool more = false; // rows follow the last one
 };
+// `sparse` says that few rows are expected (the read then skips the walk by
+// name that suits many); the rows are the same either way.
 CustomerPage searchPage(const QSqlDatabase &db, const CustomerFilter &f, int limit,
-                        const std::optional<CustomerKey> &after = std::nullopt);
+                        const std::optional<CustomerKey> &after = std::nullopt, bool sparse = false);
+
+// Whether every row `now` finds is also found by `before` (the same boxes,
+// each earlier word the beginning of the word in its place, maybe more words).
+bool narrowerSearch(const CustomerFilter &before, const CustomerFilter &now);
 
 // How many rows the search finds, without reading them.
 qint64 countCustomers(const QSqlDatabase &db, const CustomerFilter &f);
@@ -81,7 +87,7 @@ qint64 countCustomers(const QSqlDatabase &db, const CustomerFilter &f);
 class CustomerGridModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    static constexpr int kFirstPage = 100;
+    static constexpr int kFirstPage = 50;
     static constexpr int kNextPage = 500;
 
     using QAbstractTableModel::QAbstractTableModel;
@@ -113,6 +119,7 @@ private:
     CustomerFilter m_filter;
     CustomerKey m_last;
     bool m_more = false;
+    bool m_fewFound = false; // the last search's first read held every row
     int m_firstPage = kFirstPage;
     int m_nextPage = kNextPage;
 };

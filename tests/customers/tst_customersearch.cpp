@@ -37,6 +37,7 @@ private slots:
     void pagesMatchTheWholeResult_data();
     void pagesMatchTheWholeResult();
     void rowsWrittenBetweenPages();
+    void fewAmongMany();
     void onlyTheNewestCountComes();
     void exportCells();
     void exportFile();
@@ -237,6 +238,35 @@ void TestCustomerSearch::rowsWrittenBetweenPages()
         QVERIFY2(!seen.contains(r.at(idColumn())), "a row shown twice");
         seen.insert(r.at(idColumn()));
     }
+}
+
+// A few matches among more rows than the walk by name looks at: the
+// screenful and the rows after it are still every match, in order.
+void TestCustomerSearch::fewAmongMany()
+{
+    CustomerEnv e;
+    db::exec(e.t.db(), "INSERT INTO Customer (CompanyName, CompanyCity) "
+                       "SELECT CONCAT('Filler ', seq), 'Calgary' FROM seq_1_to_1500");
+    for (const char *name : {"Zed Lumen 2", "Aaron Lumen", "Zed Lumen 1", "Zed Lumen 2"})
+        e.customer(name);
+    CustomerFilter f;
+    f.words = "lumen";
+    const CustomerGrid whole = searchCustomers(e.t.db(), f);
+    QCOMPARE(whole.rows.size(), 4);
+    CustomerGridModel model;
+    model.setPageSizes(2, 1);
+    model.search(e.t.db(), f);
+    QCOMPARE(model.grid().rows, whole.rows.mid(0, 2));
+    while (model.canFetchMore({}))
+        model.fetchMore({});
+    QCOMPARE(model.grid().rows, whole.rows);
+    // Many matches (every filler), read a page at a time.
+    f.words = "fill cal";
+    model.setPageSizes(700, 700);
+    model.search(e.t.db(), f);
+    while (model.canFetchMore({}))
+        model.fetchMore({});
+    QCOMPARE(model.grid().rows, searchCustomers(e.t.db(), f).rows);
 }
 
 // The grid's count comes from a thread of its own; a search typed on gives

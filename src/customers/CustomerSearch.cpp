@@ -5,15 +5,11 @@
 #include "db/Row.h"
 #include "db/Sql.h"
 
-#include <QAtomicInt>
 #include <QRegularExpression>
 #include <QSqlError>
 #include <QSaveFile>
-#include <QThread>
 #include <QTextStream>
 
-#include <condition_variable>
-#include <mutex>
 
 namespace velmor::customers {
 
@@ -361,166 +357,6 @@ QVariant CustomerGridModel::headerData(int section, Qt::Orientation o, int role)
     if (o != Qt::Horizontal || role != Qt::DisplayRole)
         return QAbstractTableModel::headerData(section, o, role);
     return m_grid.header.value(section);
-}
-
-// The counter's state, shared with its thread (which may outlive a
-// counter destroyed while it counts: the thread holds its own reference).
-struct CustomerCounter::Shared {
-    std::mutex lock;
-    std::condition_variable wake;
-    std::optional<std::pair<quint64, CustomerFilter>> pending;
-    quint64 latest = 0;  // the newest ticket given; older results are dropped
-    quint64 running = 0; // the ticket being counted, 0 when idle
-    qint64 serverThread = 0; // the thread's connection on the server
-    bool stop = false;
-};
-
-namespace {
-QAtomicInt g_counterNumber;
-} // namespace
-
-CustomerCounter::CustomerCounter(db::ConnectionSettings settings, QObject *parent)
-    : QObject(parent), m_settings(std::move(settings)), m_shared(std::make_shared<Shared>())
-{
-}
-
-CustomerCounter::~CustomerCounter()
-{
-    {
-        std::lock_guard<std::mutex> l(m_shared->lock);
-        m_shared->stop = true;
-        m_shared->pending.reset();
-        ++m_shared->latest;
-    }
-    m_shared->wake.notify_all();
-    stopRunning(m_killer);
-    if (m_thread) {
-        m_thread->wait();
-        delete m_thread;
-    }
-}
-
-void CustomerCounter::post(quint64 ticket, std::function<void()> emitter)
-{
-    // In the owner's thread, and only while the count is still the newest.
-    QMetaObject::invokeMethod(
-        this,
-        [this, ticket, emitter = std::move(emitter)] {
-            bool current;
-            {
-                std::lock_guard<std::mutex> l(m_shared->lock);
-                current = ticket == m_shared->latest;
-            }
-            if (current)
-                emitter();
-        },
-        Qt::QueuedConnection);
-}
-
-void CustomerCounter::stopRunning(const QSqlDatabase &killer)
-{
-    qint64 id = 0;
-    {
-        std::lock_guard<std::mutex> l(m_shared->lock);
-        if (m_shared->running && m_shared->running != m_shared->latest)
-            id = m_shared->serverThread;
-    }
-    if (id <= 0 || !killer.isValid() || !killer.isOpen())
-        return;
-    try {
-        db::exec(killer, QStringLiteral("KILL QUERY %1").arg(id));
-    } catch (const db::DbError &) {
-        // Another node of a cluster, or gone meanwhile: the count ends on
-        // its own and its result is dropped.
-    }
-}
-
-quint64 CustomerCounter::start(const CustomerFilter &f, const QSqlDatabase &killer)
-{
-    m_killer = killer;
-    quint64 ticket;
-    {
-        std::lock_guard<std::mutex> l(m_shared->lock);
-        ticket = ++m_shared->latest;
-        m_shared->pending = std::make_pair(ticket, f);
-    }
-    m_shared->wake.notify_all();
-    stopRunning(killer);
-    if (!m_thread) {
-        const QString name = QStringLiteral("velmor-customercount-%1").arg(g_counterNumber.fetchAndAddRelaxed(1));
-        m_thread = QThread::create([this, shared = m_shared, settings = m_settings, name] {
-            {
-                QSqlDatabase d;
-                for (;;) {
-                    std::pair<quint64, CustomerFilter> job;
-                    {
-                        std::unique_lock<std::mutex> l(shared->lock);
-                        shared->wake.wait(l, [&] { return shared->stop || shared->pending.has_value(); });
-                        if (shared->stop)
-                            break;
-                        job = *shared->pending;
-                        shared->pending.reset();
-                        shared->running = job.first;
-                    }
-                    if (!d.isValid() || !d.isOpen()) {
-                        try {
-                            d = db::openConnection(settings, name, false);
-                            const qint64 id = db::scalar(d, QStringLiteral("SELECT CONNECTION_ID()")).toLongLong();
-                            std::lock_guard<std::mutex> l(shared->lock);
-                            shared->serverThread = id;
-                        } catch (const db::DbError &) {
-                            {
-                                std::lock_guard<std::mutex> l(shared->lock);
-                                shared->running = 0;
-                            }
-                            post(job.first, [this, t = job.first] { emit noConnection(t); });
-                            continue;
-                        }
-                    }
-                    qint64 rows = -1;
-                    QString why;
-                    bool stopped = false;
-                    try {
-                        rows = countCustomers(d, job.second);
-                    } catch (const db::DbError &e) {
-                        why = e.message();
-                        stopped = e.nativeCode() == 1317; // query execution was interrupted
-                    }
-                    bool current;
-                    {
-                        std::lock_guard<std::mutex> l(shared->lock);
-                        shared->running = 0;
-                        current = job.first == shared->latest && !shared->stop;
-                        // Stopped although still the newest (the stop was
-                        // meant for the count before it): count again.
-                        if (current && stopped && !shared->pending)
-                            shared->pending = job;
-                    }
-                    if (!current || stopped)
-                        continue;
-                    if (rows >= 0)
-                        post(job.first, [this, t = job.first, rows] { emit counted(t, rows); });
-                    else
-                        post(job.first, [this, t = job.first, why] { emit failed(t, why); });
-                }
-                if (d.isValid())
-                    d.close();
-            }
-            QSqlDatabase::removeDatabase(name);
-        });
-        m_thread->start(QThread::LowPriority);
-    }
-    return ticket;
-}
-
-void CustomerCounter::cancel()
-{
-    {
-        std::lock_guard<std::mutex> l(m_shared->lock);
-        m_shared->pending.reset();
-        ++m_shared->latest;
-    }
-    stopRunning(m_killer);
 }
 
 } // namespace velmor::customers

@@ -1,19 +1,13 @@
 #pragma once
 // The customer search (SearchCustomerStringModule): free words and filters
 // to a grid of customers and suppliers, and its CSV export.
-#include "db/Connection.h"
-
 #include <QAbstractTableModel>
 #include <QList>
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
 
-#include <functional>
-#include <memory>
 #include <optional>
-
-class QThread;
 
 namespace velmor::customers {
 
@@ -122,41 +116,6 @@ private:
     bool m_fewFound = false; // the last search's first read held every row
     int m_firstPage = kFirstPage;
     int m_nextPage = kNextPage;
-};
-
-// Counts the rows of a search on a connection of its own in a thread of its
-// own, so that the first screenful is shown without waiting for the count.
-// Only the newest count matters: starting one gives up the one before (a
-// count still running is stopped on the server), and counted() never comes
-// for a count that was given up.
-class CustomerCounter : public QObject {
-    Q_OBJECT
-public:
-    explicit CustomerCounter(db::ConnectionSettings settings, QObject *parent = nullptr);
-    ~CustomerCounter() override;
-
-    // Returns the count's ticket, which counted() or failed() carries.
-    // `killer` is a connection of the caller's, used to stop an older count.
-    quint64 start(const CustomerFilter &f, const QSqlDatabase &killer);
-    // Gives up the count under way, if any.
-    void cancel();
-
-signals:
-    void counted(quint64 ticket, qint64 rows);
-    void failed(quint64 ticket, const QString &why);
-    // No second connection could be made (an account limited to one): the
-    // caller counts on its own connection.
-    void noConnection(quint64 ticket);
-
-private:
-    struct Shared;
-    void post(quint64 ticket, std::function<void()> emitter);
-    void stopRunning(const QSqlDatabase &killer);
-
-    db::ConnectionSettings m_settings;
-    QSqlDatabase m_killer;
-    std::shared_ptr<Shared> m_shared;
-    QThread *m_thread = nullptr;
 };
 
 // One cell of the export: "," becomes ";", a line break a blank, an

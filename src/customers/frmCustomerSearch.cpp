@@ -34,7 +34,7 @@ frmCustomerSearch::frmCustomerSearch(AppContext &ctx, QWidget *parent)
       m_model(new customers::CustomerGridModel(this)),
       lblFound(new QLabel(this)),
       tmrSearch(new QTimer(this)),
-      m_counter(new customers::CustomerCounter(ctx.connection, this))
+      m_counter(new db::BackgroundRead(ctx.connection, ctx.db(), this))
 {
     setObjectName(QStringLiteral("frmCustomerSearch"));
     setWindowFlag(Qt::Window);
@@ -131,22 +131,23 @@ void frmCustomerSearch::build()
             addCustomer();
     });
     connect(m_model, &customers::CustomerGridModel::fetchFailed, this, &frmCustomerSearch::showFailure);
-    connect(m_counter, &customers::CustomerCounter::counted, this, &frmCustomerSearch::showCount);
-    connect(m_counter, &customers::CustomerCounter::failed, this,
-            [this](quint64 ticket, const QString &why) {
-                if (ticket == m_countTicket)
+    connect(m_counter, &db::BackgroundRead::done, this,
+            [this](quint64 ticket, const QVariant &rows) { showCount(ticket, rows.toLongLong()); });
+    connect(m_counter, &db::BackgroundRead::failed, this,
+            [this](quint64 ticket, const QString &why, bool noConnection) {
+                if (ticket != m_countTicket)
+                    return;
+                if (!noConnection) {
                     showFailure(why);
+                    return;
+                }
+                // No second connection: counted here, once the first screenful is up.
+                try {
+                    showCount(ticket, customers::countCustomers(m_ctx.db(), filter()));
+                } catch (const db::DbError &e) {
+                    showFailure(e.message());
+                }
             });
-    connect(m_counter, &customers::CustomerCounter::noConnection, this, [this](quint64 ticket) {
-        // No second connection: counted here, once the first screenful is up.
-        if (ticket != m_countTicket)
-            return;
-        try {
-            showCount(ticket, customers::countCustomers(m_ctx.db(), filter()));
-        } catch (const db::DbError &e) {
-            showFailure(e.message());
-        }
-    });
     connect(&m_ctx.events(), &ContextEvents::rightsChanged, this, &frmCustomerSearch::updateCommands);
     connect(cmdBack, &QPushButton::clicked, this, [this] {
         if (m_opener) {
@@ -229,7 +230,8 @@ void frmCustomerSearch::SearchCustomerStringModule()
     }
     // More rows than a screenful: the count follows when it is known.
     lblFound->clear();
-    m_countTicket = m_counter->start(f, m_ctx.db());
+    m_countTicket = m_counter->request(
+        [f](const QSqlDatabase &db) { return QVariant(customers::countCustomers(db, f)); });
 }
 
 void frmCustomerSearch::showCount(quint64 ticket, qint64 rows)

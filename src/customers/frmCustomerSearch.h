@@ -5,6 +5,7 @@
 // the stone screen, choosing a row hands its address block over.
 #include "core/Screens.h"
 #include "customers/CustomerSearch.h"
+#include "db/BackgroundRead.h"
 
 #include <QPointer>
 #include <QUrl>
@@ -70,7 +71,7 @@ private:
     customers::CustomerGridModel *m_model;
     QLabel *lblFound;
     QTimer *tmrSearch;
-    customers::CustomerCounter *m_counter;
+    db::BackgroundRead *m_counter; // "Found n Customers", on a connection of its own
     quint64 m_countTicket = 0;
     bool m_pick = false;
     bool m_applying = false;

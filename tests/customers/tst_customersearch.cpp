@@ -6,7 +6,6 @@
 #include <QFile>
 #include <QProcess>
 #include <QSet>
-#include <QSignalSpy>
 #include <QtTest>
 
 using namespace velmor;
@@ -38,7 +37,6 @@ private slots:
     void pagesMatchTheWholeResult();
     void rowsWrittenBetweenPages();
     void fewAmongMany();
-    void onlyTheNewestCountComes();
     void exportCells();
     void exportFile();
     void commandLine();
@@ -267,43 +265,6 @@ void TestCustomerSearch::fewAmongMany()
     while (model.canFetchMore({}))
         model.fetchMore({});
     QCOMPARE(model.grid().rows, searchCustomers(e.t.db(), f).rows);
-}
-
-// The grid's count comes from a thread of its own; a search typed on gives
-// up the count before, which never arrives.
-void TestCustomerSearch::onlyTheNewestCountComes()
-{
-    CustomerEnv e;
-    for (int i = 0; i < 30; ++i)
-        e.customer(QStringLiteral("Lumen %1").arg(i), i % 3 ? "Toronto" : "Vancouver");
-    CustomerCounter counter(e.t.settings());
-    QSignalSpy counted(&counter, &CustomerCounter::counted);
-    QSignalSpy failed(&counter, &CustomerCounter::failed);
-    CustomerFilter all;
-    CustomerFilter toronto;
-    toronto.words = "lumen tor";
-    for (int round = 0; round < 5; ++round) {
-        counted.clear();
-        counter.start(all, e.t.db());
-        const quint64 newest = counter.start(toronto, e.t.db());
-        QVERIFY(counted.wait(10000));
-        QTest::qWait(50);
-        QCOMPARE(counted.size(), 1);
-        QCOMPARE(counted.at(0).at(0).value<quint64>(), newest);
-        QCOMPARE(counted.at(0).at(1).toLongLong(), qint64(20));
-    }
-    // Given up: nothing comes.
-    counted.clear();
-    counter.start(all, e.t.db());
-    counter.cancel();
-    QTest::qWait(200);
-    QVERIFY(counted.isEmpty());
-    // A count that fails says so.
-    db::exec(e.t.db(), "RENAME TABLE Customer TO customer_away");
-    const quint64 t = counter.start(all, e.t.db());
-    QVERIFY(failed.wait(10000));
-    QCOMPARE(failed.last().at(0).value<quint64>(), t);
-    db::exec(e.t.db(), "RENAME TABLE customer_away TO Customer");
 }
 
 void TestCustomerSearch::exportCells()

@@ -271,16 +271,6 @@ QString pickAddressBlock(const QSqlDatabase &db, qint64 customerId)
     return block;
 }
 
-void CustomerGridModel::setGrid(CustomerGrid g)
-{
-    beginResetModel();
-    m_grid = std::move(g);
-    m_more = false;
-    m_fewFound = false;
-    m_db = QSqlDatabase();
-    endResetModel();
-}
-
 void CustomerGridModel::setPageSizes(int first, int next)
 {
     m_firstPage = std::max(first, 1);

@@ -88,8 +88,6 @@ public:
     // The first screenful of the search; throws DbError (the grid is then
     // empty and nothing more is fetched).
     void search(const QSqlDatabase &db, const CustomerFilter &f);
-    // These rows, all of them (nothing more to fetch).
-    void setGrid(CustomerGrid g);
     // The rows read so far.
     const CustomerGrid &grid() const { return m_grid; }
     // Every row of the search has been read.

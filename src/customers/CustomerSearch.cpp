@@ -5,12 +5,11 @@
 #include "db/Row.h"
 #include "db/Sql.h"
 
-#include <QDateTime>
 #include <QRegularExpression>
 #include <QSqlError>
 #include <QSaveFile>
-#include <QSet>
 #include <QTextStream>
+
 
 namespace velmor::customers {
 
@@ -41,10 +40,12 @@ int emailColumn() { return 8; }
 int webColumn() { return 9; }
 int idColumn() { return 10; }
 
-QString CustomerGrid::countText() const
+QString foundText(qint64 n)
 {
-    return QStringLiteral("Found ") + QString::number(rows.size()) + QStringLiteral(" Customers");
+    return QStringLiteral("Found ") + QString::number(n) + QStringLiteral(" Customers");
 }
+
+QString CustomerGrid::countText() const { return foundText(rows.size()); }
 
 QStringList searchWords(const QString &text)
 {
@@ -53,164 +54,172 @@ QStringList searchWords(const QString &text)
 }
 
 namespace {
-CustomerGrid searchRows(const QSqlDatabase &db, const CustomerFilter &f, const QList<qint64> &onlyIds);
-}
 
-CustomerGrid searchCustomers(const QSqlDatabase &db, const CustomerFilter &f)
-{
-    return searchRows(db, f, {});
-}
+constexpr const char *kSelect = "SELECT CompanyName, CompanyCity, CompanyProvince, ContactName, CompanyStreet1, "
+                                "PhoneNumber1, PhoneNumber2, FaxNumber, Email, WWW, ID FROM Customer %1";
+constexpr const char *kOrder = " ORDER BY CompanyName, ID";
 
-namespace {
-
-// The search, limited to the given IDs when there are any.
-CustomerGrid searchRows(const QSqlDatabase &db, const CustomerFilter &f, const QList<qint64> &onlyIds)
-{
-    QString sql = QStringLiteral(
-        "SELECT CompanyName, CompanyCity, CompanyProvince, ContactName, CompanyStreet1, PhoneNumber1, "
-        "PhoneNumber2, FaxNumber, Email, WWW, ID FROM Customer WHERE 1=1 AND ");
+struct Condition {
+    QString sql; // "WHERE ..."
     QVariantList binds;
+};
+
+Condition whereOf(const CustomerFilter &f)
+{
+    Condition c;
+    c.sql = QStringLiteral("WHERE 1=1 AND ");
     // Flags are written as -1 by this program and 1 by others: any non-zero
     // value is true, and Null counts as not ticked.
     if (f.onHold)
-        sql += QStringLiteral(" (COALESCE(Hold,0)<>0) AND ");
+        c.sql += QStringLiteral(" (COALESCE(Hold,0)<>0) AND ");
     if (f.customers)
-        sql += QStringLiteral(" (COALESCE(Customer,0)<>0 OR (COALESCE(Customer,0)=0 AND COALESCE(Supplier,0)=0)) AND ");
+        c.sql += QStringLiteral(" (COALESCE(Customer,0)<>0 OR (COALESCE(Customer,0)=0 AND COALESCE(Supplier,0)=0)) AND ");
     if (f.suppliers)
-        sql += QStringLiteral(" (COALESCE(Supplier,0)<>0 OR (COALESCE(Customer,0)=0 AND COALESCE(Supplier,0)=0)) AND ");
+        c.sql += QStringLiteral(" (COALESCE(Supplier,0)<>0 OR (COALESCE(Customer,0)=0 AND COALESCE(Supplier,0)=0)) AND ");
     if (f.repId) {
-        sql += QStringLiteral(" RepID=? AND ");
-        binds << f.repId;
+        c.sql += QStringLiteral(" RepID=? AND ");
+        c.binds << f.repId;
     }
     if (f.id) {
-        sql += QStringLiteral(" ID=? AND ");
-        binds << f.id;
-    }
-    if (!onlyIds.isEmpty()) {
-        QStringList marks;
-        for (qint64 id : onlyIds) {
-            marks << QStringLiteral("?");
-            binds << id;
-        }
-        sql += QStringLiteral(" ID IN (%1) AND ").arg(marks.join(QLatin1Char(',')));
+        c.sql += QStringLiteral(" ID=? AND ");
+        c.binds << f.id;
     }
     for (const QString &w : searchWords(f.words)) {
         const QString inside = QLatin1Char('%') + likeLiteral(w) + QLatin1Char('%');
-        sql += QStringLiteral(" (CompanyName LIKE ? OR ContactName LIKE ? OR CompanyStreet1 LIKE ? "
-                              "OR CompanyCity LIKE ? OR PhoneNumber1 LIKE ? OR PhoneNumber2 LIKE ?) AND ");
-        binds << inside << inside << inside << likeLiteral(w) + QLatin1Char('%') << inside << inside;
+        c.sql += QStringLiteral(" (CompanyName LIKE ? OR ContactName LIKE ? OR CompanyStreet1 LIKE ? "
+                                "OR CompanyCity LIKE ? OR PhoneNumber1 LIKE ? OR PhoneNumber2 LIKE ?) AND ");
+        c.binds << inside << inside << inside << likeLiteral(w) + QLatin1Char('%') << inside << inside;
     }
-    sql += QStringLiteral(" 1=1 ORDER BY CompanyName, ID");
+    c.sql += QStringLiteral(" 1=1");
+    return c;
+}
 
-    CustomerGrid g;
-    g.header = searchColumns();
+QSqlQuery run(const QSqlDatabase &db, const QString &sql, const QVariantList &binds)
+{
     QSqlQuery q(db);
     q.setForwardOnly(true);
     if (!q.prepare(sql))
-        throw db::DbError(q.lastError().text(), sql);
+        throw db::DbError(q.lastError().text(), sql, db::nativeErrorCode(q));
     for (const QVariant &b : binds)
         q.addBindValue(b);
     if (!q.exec())
-        throw db::DbError(q.lastError().text(), sql);
-    const int n = g.header.size();
-    while (q.next()) {
-        QStringList row;
-        row.reserve(n);
-        for (int i = 0; i < n; ++i)
-            row << db::textOf(q.value(i));
-        g.rows.append(row);
-    }
+        throw db::DbError(q.lastError().text(), sql, db::nativeErrorCode(q));
+    return q;
+}
+
+QStringList rowOf(const QSqlQuery &q, int columns)
+{
+    QStringList row;
+    row.reserve(columns);
+    for (int i = 0; i < columns; ++i)
+        row << db::textOf(q.value(i));
+    return row;
+}
+
+} // namespace
+
+CustomerGrid searchCustomers(const QSqlDatabase &db, const CustomerFilter &f)
+{
+    const Condition c = whereOf(f);
+    CustomerGrid g;
+    g.header = searchColumns();
+    QSqlQuery q = run(db, QLatin1String(kSelect).arg(QString()) + c.sql + QLatin1String(kOrder), c.binds);
+    while (q.next())
+        g.rows.append(rowOf(q, int(g.header.size())));
     return g;
 }
 
-} // namespace
-
 namespace {
 
-bool plainAscii(const QString &s)
-{
-    for (const QChar c : s)
-        if (c.unicode() < 0x20 || c.unicode() > 0x7e)
-            return false;
-    return true;
-}
+// Rows the ordered walk of a page looks at before it gives way to a scan.
+constexpr int kWalkRows = 1000;
 
-// The grid columns a word is looked for in: name, contact, street, phones
-// contain it; the city begins with it.
-constexpr int kName = 0, kCity = 1, kContact = 3, kStreet = 4, kPhone1 = 5, kPhone2 = 6;
-
-bool rowMatches(const QStringList &row, const QStringList &words)
+CustomerPage readPage(QSqlQuery &q, int limit)
 {
-    for (const QString &w : words) {
-        const bool found = row.at(kName).contains(w, Qt::CaseInsensitive)
-                           || row.at(kContact).contains(w, Qt::CaseInsensitive)
-                           || row.at(kStreet).contains(w, Qt::CaseInsensitive)
-                           || row.at(kCity).startsWith(w, Qt::CaseInsensitive)
-                           || row.at(kPhone1).contains(w, Qt::CaseInsensitive)
-                           || row.at(kPhone2).contains(w, Qt::CaseInsensitive);
-        if (!found)
-            return false;
+    CustomerPage page;
+    const int n = int(searchColumns().size());
+    while (q.next()) {
+        if (page.rows.size() >= limit) {
+            page.more = true;
+            break;
+        }
+        page.rows.append(rowOf(q, n));
+        page.last.noName = q.value(0).isNull();
+        page.last.name = page.rows.last().at(0);
+        page.last.id = q.value(idColumn()).toLongLong();
     }
-    return true;
+    return page;
 }
 
 } // namespace
 
-CustomerGrid CustomerSearcher::search(const QSqlDatabase &db, const CustomerFilter &f)
+CustomerPage searchPage(const QSqlDatabase &db, const CustomerFilter &f, int limit,
+                        const std::optional<CustomerKey> &after, bool sparse)
 {
-    const qint64 now = QDateTime::currentMSecsSinceEpoch();
-    const QStringList before = searchWords(m_filter.words);
-    const QStringList words = searchWords(f.words);
-    bool narrower = m_valid && now - m_when <= maxAgeMs && f.onHold == m_filter.onHold
-                    && f.customers == m_filter.customers && f.suppliers == m_filter.suppliers
-                    && f.repId == m_filter.repId && f.id == m_filter.id && words.size() >= before.size();
-    for (int i = 0; narrower && i < before.size(); ++i)
-        narrower = words.at(i).startsWith(before.at(i), Qt::CaseInsensitive);
-    for (int i = 0; narrower && i < words.size(); ++i)
-        narrower = plainAscii(words.at(i));
-    if (narrower) {
-        // Rows in plain ASCII are decided here; the others (few) by the
-        // database, by their IDs.
-        CustomerGrid g;
-        g.header = m_grid.header;
-        QList<qint64> ask;
-        QList<int> asked; // where in g.rows each asked row would stand
-        for (const QStringList &row : m_grid.rows) {
-            bool plain = true;
-            for (int c : {kName, kCity, kContact, kStreet, kPhone1, kPhone2})
-                plain = plain && plainAscii(row.at(c));
-            if (plain) {
-                if (rowMatches(row, words))
-                    g.rows.append(row);
-            } else {
-                ask << row.at(idColumn()).toLongLong();
-                asked << int(g.rows.size());
-                g.rows.append(row);
-            }
-        }
-        if (ask.size() > 500) {
-            narrower = false;
-        } else if (!ask.isEmpty()) {
-            QSet<qint64> keep;
-            for (const QStringList &r : searchRows(db, f, ask).rows)
-                keep.insert(r.at(idColumn()).toLongLong());
-            for (int i = int(asked.size()) - 1; i >= 0; --i)
-                if (!keep.contains(ask.at(i)))
-                    g.rows.removeAt(asked.at(i));
-        }
-        if (narrower) {
-            m_filter = f;
-            m_grid = g;
-            m_fromMemory = true;
-            return g;
+    Condition c = whereOf(f);
+    if (after) {
+        // The rows after the given one in the order of ORDER BY CompanyName,
+        // ID (Null names first), compared by the server in the column's own
+        // collation, as it sorts.
+        if (after->noName) {
+            c.sql += QStringLiteral(" AND ((CompanyName IS NULL AND ID > ?) OR CompanyName IS NOT NULL)");
+            c.binds << after->id;
+        } else {
+            c.sql += QStringLiteral(" AND CompanyName >= ? AND (CompanyName > ? OR ID > ?)");
+            c.binds << after->name << after->name << after->id;
         }
     }
-    m_grid = searchCustomers(db, f);
-    m_filter = f;
-    m_when = now;
-    m_valid = true;
-    m_fromMemory = false;
-    return m_grid;
+    limit = std::max(limit, 1);
+    // One row more than asked tells whether more follow.
+    const QString rows = QStringLiteral(" LIMIT ") + QString::number(limit + 1);
+    const QString select = QLatin1String(kSelect).arg(QString()) + c.sql;
+    if (!sparse) {
+        // Where many rows match, walking the name index in its order finds
+        // a screenful after a few rows; the walk stops after a few thousand.
+        try {
+            // The server would sometimes rather sort, and a sort stopped
+            // by ROWS EXAMINED gives nothing: the walk is asked for by name.
+            QSqlQuery q = run(db,
+                              QLatin1String(kSelect).arg(QStringLiteral("FORCE INDEX FOR ORDER BY (ix_customer_companyname) "))
+                                  + c.sql + QLatin1String(kOrder) + rows + QStringLiteral(" ROWS EXAMINED ")
+                                  + QString::number(kWalkRows),
+                              c.binds);
+            CustomerPage page = readPage(q, limit);
+            if (page.more)
+                return page;
+        } catch (const db::DbError &) {
+            // The walk stopped inside a sort (the server chose to sort), or
+            // a MySQL server, which knows no ROWS EXAMINED: the scan below
+            // serves, and says so when it fails as well.
+        }
+    }
+    // Few rows among many: one pass over the table and the few sorted (the
+    // ID as an expression keeps the server off the name index's walk, which
+    // would look every row up by its key); the order is the same.
+    QSqlQuery q = run(db, select + QStringLiteral(" ORDER BY CompanyName, ID+0") + rows, c.binds);
+    return readPage(q, limit);
+}
+
+bool narrowerSearch(const CustomerFilter &before, const CustomerFilter &now)
+{
+    if (before.onHold != now.onHold || before.customers != now.customers || before.suppliers != now.suppliers
+        || before.repId != now.repId || before.id != now.id)
+        return false;
+    const QStringList was = searchWords(before.words);
+    const QStringList is = searchWords(now.words);
+    if (is.size() < was.size())
+        return false;
+    for (int i = 0; i < was.size(); ++i)
+        if (!is.at(i).startsWith(was.at(i), Qt::CaseInsensitive))
+            return false;
+    return true;
+}
+
+qint64 countCustomers(const QSqlDatabase &db, const CustomerFilter &f)
+{
+    const Condition c = whereOf(f);
+    QSqlQuery q = run(db, QStringLiteral("SELECT COUNT(*) FROM Customer ") + c.sql, c.binds);
+    return q.next() ? q.value(0).toLongLong() : 0;
 }
 
 QString exportCell(const QString &text)
@@ -262,11 +271,58 @@ QString pickAddressBlock(const QSqlDatabase &db, qint64 customerId)
     return block;
 }
 
-void CustomerGridModel::setGrid(CustomerGrid g)
+void CustomerGridModel::setPageSizes(int first, int next)
+{
+    m_firstPage = std::max(first, 1);
+    m_nextPage = std::max(next, 1);
+}
+
+void CustomerGridModel::search(const QSqlDatabase &db, const CustomerFilter &f)
 {
     beginResetModel();
-    m_grid = std::move(g);
+    m_grid = CustomerGrid{searchColumns(), {}};
+    m_more = false;
+    m_db = db;
+    // A search narrower than one that did not fill a screenful finds fewer
+    // rows still: it goes straight to the scan that suits few rows.
+    const bool sparse = m_fewFound && narrowerSearch(m_filter, f);
+    m_filter = f;
+    m_fewFound = false;
+    try {
+        CustomerPage page = searchPage(db, f, m_firstPage, std::nullopt, sparse);
+        m_grid.rows = std::move(page.rows);
+        m_last = page.last;
+        m_more = page.more;
+        m_fewFound = !page.more;
+    } catch (const db::DbError &) {
+        endResetModel();
+        throw;
+    }
     endResetModel();
+}
+
+bool CustomerGridModel::canFetchMore(const QModelIndex &parent) const { return !parent.isValid() && m_more; }
+
+void CustomerGridModel::fetchMore(const QModelIndex &parent)
+{
+    if (!canFetchMore(parent))
+        return;
+    CustomerPage page;
+    try {
+        page = searchPage(m_db, m_filter, m_nextPage, m_last);
+    } catch (const db::DbError &e) {
+        m_more = false;
+        emit fetchFailed(e.message());
+        return;
+    }
+    m_more = page.more;
+    if (page.rows.isEmpty())
+        return;
+    const int first = int(m_grid.rows.size());
+    beginInsertRows({}, first, first + int(page.rows.size()) - 1);
+    m_grid.rows.append(std::move(page.rows));
+    m_last = page.last;
+    endInsertRows();
 }
 
 int CustomerGridModel::rowCount(const QModelIndex &parent) const

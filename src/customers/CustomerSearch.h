@@ -7,6 +7,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 namespace velmor::customers {
 
 struct CustomerFilter {
@@ -30,21 +32,8 @@ struct CustomerGrid {
     QString countText() const; // "Found n Customers"
 };
 
-// The grid as a table model for the screen: the rows as they came, no copy
-// per cell, so that a search of many thousand rows fills its grid at once.
-class CustomerGridModel : public QAbstractTableModel {
-public:
-    using QAbstractTableModel::QAbstractTableModel;
-    void setGrid(CustomerGrid g);
-    const CustomerGrid &grid() const { return m_grid; }
-    int rowCount(const QModelIndex &parent = {}) const override;
-    int columnCount(const QModelIndex &parent = {}) const override;
-    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
-    QVariant headerData(int section, Qt::Orientation o, int role = Qt::DisplayRole) const override;
-
-private:
-    CustomerGrid m_grid;
-};
+// "Found n Customers"
+QString foundText(qint64 n);
 
 // The words of the search text: split at blanks, at most 20.
 QStringList searchWords(const QString &text);
@@ -53,30 +42,78 @@ QString likeLiteral(const QString &text);
 
 // Every word must be found in the name, contact, street or a phone number,
 // or be the beginning of the city; each word matches itself literally
-// (a %, _, ' or \ in it is no pattern).
+// (a %, _, ' or \ in it is no pattern).  Every row, by name and ID.
 CustomerGrid searchCustomers(const QSqlDatabase &db, const CustomerFilter &f);
 
-// The search as the screen runs it after each keystroke.  While the user
-// types on (every earlier word the beginning of the new one, the filters
-// unchanged, the last search a few seconds old), the rows found a moment ago
-// are narrowed down in memory instead of scanning the table again; words or
-// rows outside plain printable ASCII always go to the database, whose
-// comparison of other letters (accents, expansions) the program does not
-// imitate.
-class CustomerSearcher {
+// A row's place in the grid's order: by name (customers without a name
+// first), then by ID.
+struct CustomerKey {
+    bool noName = false;
+    QString name;
+    qint64 id = 0;
+};
+
+// Rows of the search in the grid's order, read a screenful at a time: at
+// most `limit` rows, from the first or from the row after `after`.  Each
+// read starts where the last row shown stands, so a row that stays as it
+// was is shown exactly once however many rows other workstations add or
+// remove between two reads.
+struct CustomerPage {
+    QList<QStringList> rows;
+    CustomerKey last; // the key of the last row (when there are rows)
+    bool more = false; // rows follow the last one
+};
+// `sparse` says that few rows are expected (the read then skips the walk by
+// name that suits many); the rows are the same either way.
+CustomerPage searchPage(const QSqlDatabase &db, const CustomerFilter &f, int limit,
+                        const std::optional<CustomerKey> &after = std::nullopt, bool sparse = false);
+
+// Whether every row `now` finds is also found by `before` (the same boxes,
+// each earlier word the beginning of the word in its place, maybe more words).
+bool narrowerSearch(const CustomerFilter &before, const CustomerFilter &now);
+
+// How many rows the search finds, without reading them.
+qint64 countCustomers(const QSqlDatabase &db, const CustomerFilter &f);
+
+// The grid as a table model for the screen.  A search reads the first
+// screenful only; the view asks for further rows as the user scrolls
+// (canFetchMore/fetchMore), each read from the database when it is asked for.
+class CustomerGridModel : public QAbstractTableModel {
+    Q_OBJECT
 public:
-    CustomerGrid search(const QSqlDatabase &db, const CustomerFilter &f);
-    // Forget the last rows (after a save, or to force a fresh read).
-    void reset() { m_valid = false; }
-    bool lastFromMemory() const { return m_fromMemory; }
-    int maxAgeMs = 10000;
+    static constexpr int kFirstPage = 50;
+    static constexpr int kNextPage = 500;
+
+    using QAbstractTableModel::QAbstractTableModel;
+    // The first screenful of the search; throws DbError (the grid is then
+    // empty and nothing more is fetched).
+    void search(const QSqlDatabase &db, const CustomerFilter &f);
+    // The rows read so far.
+    const CustomerGrid &grid() const { return m_grid; }
+    // Every row of the search has been read.
+    bool complete() const { return !m_more; }
+    void setPageSizes(int first, int next);
+
+    int rowCount(const QModelIndex &parent = {}) const override;
+    int columnCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation o, int role = Qt::DisplayRole) const override;
+    bool canFetchMore(const QModelIndex &parent) const override;
+    void fetchMore(const QModelIndex &parent) override;
+
+signals:
+    // Further rows could not be read; the grid keeps what it shows.
+    void fetchFailed(const QString &why);
 
 private:
-    bool m_valid = false;
-    bool m_fromMemory = false;
-    CustomerFilter m_filter;
     CustomerGrid m_grid;
-    qint64 m_when = 0;
+    QSqlDatabase m_db;
+    CustomerFilter m_filter;
+    CustomerKey m_last;
+    bool m_more = false;
+    bool m_fewFound = false; // the last search's first read held every row
+    int m_firstPage = kFirstPage;
+    int m_nextPage = kNextPage;
 };
 
 // One cell of the export: "," becomes ";", a line break a blank, an

@@ -33,7 +33,8 @@ frmCustomerSearch::frmCustomerSearch(AppContext &ctx, QWidget *parent)
       Flex(new QTableView(this)),
       m_model(new customers::CustomerGridModel(this)),
       lblFound(new QLabel(this)),
-      tmrSearch(new QTimer(this))
+      tmrSearch(new QTimer(this)),
+      m_counter(new db::BackgroundRead(ctx.connection, ctx.db(), this))
 {
     setObjectName(QStringLiteral("frmCustomerSearch"));
     setWindowFlag(Qt::Window);
@@ -109,7 +110,6 @@ void frmCustomerSearch::build()
     connect(cboRep, &QComboBox::currentIndexChanged, this, later);
     connect(tmrSearch, &QTimer::timeout, this, &frmCustomerSearch::SearchCustomerStringModule);
     connect(imgClear, &QToolButton::clicked, this, [this] {
-        m_searcher.reset();
         txtSearchField->clear();
         SearchCustomerStringModule();
     });
@@ -127,10 +127,27 @@ void frmCustomerSearch::build()
         exportTo(file);
     });
     connect(cmdAddCustomer, &QPushButton::clicked, this, [this] {
-        m_searcher.reset();
         if (addCustomer)
             addCustomer();
     });
+    connect(m_model, &customers::CustomerGridModel::fetchFailed, this, &frmCustomerSearch::showFailure);
+    connect(m_counter, &db::BackgroundRead::done, this,
+            [this](quint64 ticket, const QVariant &rows) { showCount(ticket, rows.toLongLong()); });
+    connect(m_counter, &db::BackgroundRead::failed, this,
+            [this](quint64 ticket, const QString &why, bool noConnection) {
+                if (ticket != m_countTicket)
+                    return;
+                if (!noConnection) {
+                    showFailure(why);
+                    return;
+                }
+                // No second connection: counted here, once the first screenful is up.
+                try {
+                    showCount(ticket, customers::countCustomers(m_ctx.db(), filter()));
+                } catch (const db::DbError &e) {
+                    showFailure(e.message());
+                }
+            });
     connect(&m_ctx.events(), &ContextEvents::rightsChanged, this, &frmCustomerSearch::updateCommands);
     connect(cmdBack, &QPushButton::clicked, this, [this] {
         if (m_opener) {
@@ -164,7 +181,6 @@ void frmCustomerSearch::applyPreset(const CustomerSearchPreset &p)
 {
     updateCommands();
     m_applying = true;
-    m_searcher.reset();
     m_pick = p.pickForStone;
     fillReps();
     chkCustomer->setChecked(p.customers);
@@ -195,19 +211,41 @@ customers::CustomerFilter frmCustomerSearch::filter() const
 void frmCustomerSearch::SearchCustomerStringModule()
 {
     tmrSearch->stop();
-    customers::CustomerGrid g;
-    QString failure;
+    // The count of the search before is given up: it never shows under
+    // this one's rows.
+    m_counter->cancel();
+    m_countTicket = 0;
+    const customers::CustomerFilter f = filter();
     try {
-        g = m_searcher.search(m_ctx.db(), filter());
+        m_model->search(m_ctx.db(), f);
     } catch (const db::DbError &e) {
         // An empty list here means "not known", never "nobody matches".
-        g = customers::CustomerGrid{customers::searchColumns(), {}};
-        failure = e.message();
+        showFailure(e.message());
+        return;
     }
-    m_model->setGrid(std::move(g));
-    if (m_model->rowCount() <= 500)
-        Flex->resizeColumnsToContents();
-    lblFound->setText(failure.isEmpty() ? grid().countText() : QStringLiteral("The search failed: ") + failure);
+    Flex->resizeColumnsToContents();
+    if (m_model->complete()) {
+        lblFound->setText(grid().countText());
+        return;
+    }
+    // More rows than a screenful: the count follows when it is known.
+    lblFound->clear();
+    m_countTicket = m_counter->request(
+        [f](const QSqlDatabase &db) { return QVariant(customers::countCustomers(db, f)); });
+}
+
+void frmCustomerSearch::showCount(quint64 ticket, qint64 rows)
+{
+    if (ticket != m_countTicket)
+        return;
+    m_countTicket = 0;
+    lblFound->setText(customers::foundText(rows));
+}
+
+void frmCustomerSearch::showFailure(const QString &why)
+{
+    m_countTicket = 0;
+    lblFound->setText(QStringLiteral("The search failed: ") + why);
 }
 
 void frmCustomerSearch::cellActivated(int row, int column)
@@ -245,8 +283,12 @@ void frmCustomerSearch::rowChosen(int row)
 bool frmCustomerSearch::exportTo(const QString &fileName)
 {
     QString why;
-    if (customers::exportGrid(grid(), fileName, &why))
-        return true;
+    try {
+        if (customers::exportGrid(customers::searchCustomers(m_ctx.db(), filter()), fileName, &why))
+            return true;
+    } catch (const db::DbError &e) {
+        why = e.message();
+    }
     m_ctx.prompt().inform(QStringLiteral("The List could not be exported into ") + fileName + QStringLiteral(":\n") + why,
                           QStringLiteral("Export"), Icon::Exclamation);
     return false;

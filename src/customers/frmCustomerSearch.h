@@ -5,6 +5,7 @@
 // the stone screen, choosing a row hands its address block over.
 #include "core/Screens.h"
 #include "customers/CustomerSearch.h"
+#include "db/BackgroundRead.h"
 
 #include <QPointer>
 #include <QUrl>
@@ -34,11 +35,13 @@ public:
     // SearchCustomerStringModule: now, without waiting for the timer.
     void SearchCustomerStringModule();
     customers::CustomerFilter filter() const;
+    // The rows shown so far (further ones are read as the grid scrolls).
     const customers::CustomerGrid &grid() const { return m_model->grid(); }
 
     // A double-click on a cell of the grid.
     void cellActivated(int row, int column);
-    // cmdExport to a given file (the button asks for the name).
+    // cmdExport to a given file (the button asks for the name): every row
+    // of the search, read afresh.
     bool exportTo(const QString &fileName);
 
     // The window cmdBack returns to (closing the search shows it again).
@@ -55,6 +58,8 @@ private:
     void build();
     void rowChosen(int row);
     void fillReps();
+    void showCount(quint64 ticket, qint64 rows);
+    void showFailure(const QString &why);
 
     AppContext &m_ctx;
     QLineEdit *txtSearchField;
@@ -66,7 +71,8 @@ private:
     customers::CustomerGridModel *m_model;
     QLabel *lblFound;
     QTimer *tmrSearch;
-    customers::CustomerSearcher m_searcher;
+    db::BackgroundRead *m_counter; // "Found n Customers", on a connection of its own
+    quint64 m_countTicket = 0;
     bool m_pick = false;
     bool m_applying = false;
     QPointer<QWidget> m_opener;

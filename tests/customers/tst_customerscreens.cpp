@@ -102,6 +102,7 @@ private slots:
     void memoSheetAndLinks();
     void search();
     void failedSearchIsNotAnEmptyResult();
+    void searchAScreenfulAtATime();
     void repScreen();
     void frontScreenCommands();
     void repSearchWords_data();
@@ -365,6 +366,73 @@ void TestCustomerScreens::failedSearchIsNotAnEmptyResult()
     QVERIFY(!found->text().contains("Found 0"));
     QCOMPARE(w.findChild<QTableView *>("Flex")->model()->rowCount(), 0);
     db::exec(e.t.db(), "RENAME TABLE customer_away TO Customer");
+}
+
+// The grid shows a screenful first and reads on as it scrolls; the count
+// follows and is never the count of an earlier search; the export and a
+// pick reach every row.
+void TestCustomerScreens::searchAScreenfulAtATime()
+{
+    CustomerEnv e;
+    RecordingScreens screens;
+    e.ctx.setScreens(&screens);
+    for (int i = 0; i < 12; ++i)
+        e.customer(QStringLiteral("Lumen %1").arg(i, 2, 10, QLatin1Char('0')), i < 7 ? "Toronto" : "Vancouver");
+    e.customer("Other Buyer", "Toronto");
+    {
+        ui::frmCustomerSearch w(e.ctx);
+        auto *flex = w.findChild<QTableView *>("Flex");
+        auto *model = qobject_cast<customers::CustomerGridModel *>(flex->model());
+        QVERIFY(model);
+        model->setPageSizes(3, 2);
+        auto *found = w.findChild<QLabel *>("lblFound");
+        flex->resize(400, 60); // a few rows to a screen
+        w.show();
+        w.applyPreset({});
+        QCOMPARE(model->rowCount(), 3);
+        QVERIFY(found->text().isEmpty()); // counted meanwhile
+        QTRY_COMPARE(found->text(), QString("Found 13 Customers"));
+
+        // Typed on before the count came: only the newest search's count,
+        // and a search of one screenful has it at once.
+        auto *words = w.findChild<QLineEdit *>("txtSearchField");
+        words->setText("lumen");
+        w.SearchCustomerStringModule();
+        words->setText("lumen tor");
+        w.SearchCustomerStringModule();
+        words->setText("lumen van");
+        w.SearchCustomerStringModule();
+        QCOMPARE(found->text(), QString());
+        QTRY_COMPARE(found->text(), QString("Found 5 Customers"));
+        words->setText("lumen");
+        w.SearchCustomerStringModule();
+        words->setText("lumen 11");
+        w.SearchCustomerStringModule();
+        QCOMPARE(found->text(), QString("Found 1 Customers"));
+        QTest::qWait(300);
+        QCOMPARE(found->text(), QString("Found 1 Customers"));
+
+        // The export holds every row, not the screenful.
+        words->setText("lumen");
+        w.SearchCustomerStringModule();
+        const QString file = e.dir.filePath("all.csv");
+        QVERIFY(w.exportTo(file));
+        QFile csv(file);
+        QVERIFY(csv.open(QIODevice::ReadOnly));
+        QCOMPARE(csv.readAll().count('\n'), 13);
+
+        // Scrolled to the end, the grid reads the rest; the last row opens.
+        for (int i = 0; i < 20 && model->canFetchMore({}); ++i) {
+            flex->scrollToBottom();
+            QTest::qWait(10);
+        }
+        QCOMPARE(w.grid().rows.size(), 12);
+        QCOMPARE(w.grid().rows.last().first(), QString("Lumen 11"));
+        w.cellActivated(11, 0);
+        QCOMPARE(screens.asked.last(), QString("openCustomer %1").arg(e.value("SELECT ID FROM Customer WHERE CompanyName='Lumen 11'").toLongLong()));
+        QTRY_COMPARE(found->text(), QString("Found 12 Customers"));
+    }
+    e.ctx.setScreens(nullptr);
 }
 
 void TestCustomerScreens::search()

@@ -5,6 +5,7 @@
 
 #include <QFile>
 #include <QProcess>
+#include <QSet>
 #include <QtTest>
 
 using namespace velmor;
@@ -32,8 +33,10 @@ private slots:
     void roleFilters_data();
     void roleFilters();
     void twentyWordsAtMost();
-    void typingOnNarrowsInMemory_data();
-    void typingOnNarrowsInMemory();
+    void pagesMatchTheWholeResult_data();
+    void pagesMatchTheWholeResult();
+    void rowsWrittenBetweenPages();
+    void fewAmongMany();
     void exportCells();
     void exportFile();
     void commandLine();
@@ -137,48 +140,131 @@ void TestCustomerSearch::twentyWordsAtMost()
     QCOMPARE(namesFound(e, f), QStringList{});
 }
 
-void TestCustomerSearch::typingOnNarrowsInMemory_data()
+void TestCustomerSearch::pagesMatchTheWholeResult_data()
 {
-    QTest::addColumn<QStringList>("typed");
-    QTest::addColumn<QList<bool>>("fromMemory");
-    QTest::newRow("typing on") << QStringList{"l", "lu", "lum", "lum ", "lum v", "lum va"}
-                               << QList<bool>{false, true, true, true, true, true};
-    QTest::newRow("backspace reads again") << QStringList{"lumen", "lume", "lumen"} << QList<bool>{false, false, true};
-    QTest::newRow("a second word first") << QStringList{"van", "van lumen"} << QList<bool>{false, true};
-    QTest::newRow("rows with accents checked by the database") << QStringList{"e", "em", "emi", "emil"}
-                                                               << QList<bool>{false, true, true, true};
-    QTest::newRow("a word with an accent") << QStringList{"jo", "jos\u00e9"} << QList<bool>{false, false};
+    QTest::addColumn<QString>("words");
+    QTest::addColumn<bool>("customersOnly");
+    QTest::addColumn<int>("firstPage");
+    QTest::addColumn<int>("nextPage");
+    QTest::newRow("everyone, a row at a time") << "" << false << 1 << 1;
+    QTest::newRow("everyone, pages of 2 then 3") << "" << false << 2 << 3;
+    QTest::newRow("everyone, pages of 4") << "" << false << 4 << 4;
+    QTest::newRow("namesakes split across pages") << "same" << false << 2 << 1;
+    QTest::newRow("customers only") << "" << true << 3 << 2;
+    QTest::newRow("one screenful holds all") << "lumen" << false << 100 << 100;
+    QTest::newRow("nothing found") << "nowhere" << false << 2 << 2;
 }
 
-void TestCustomerSearch::typingOnNarrowsInMemory()
+// The grid read a page at a time shows the rows of one whole read, in its
+// order, each once: namesakes (also by case, accent or trailing blank),
+// customers without a name, names with quotes, backslashes and percent signs.
+void TestCustomerSearch::pagesMatchTheWholeResult()
 {
-    QFETCH(QStringList, typed);
-    QFETCH(QList<bool>, fromMemory);
+    QFETCH(QString, words);
+    QFETCH(bool, customersOnly);
+    QFETCH(int, firstPage);
+    QFETCH(int, nextPage);
     CustomerEnv e;
-    e.customer("Lumen Jewellers", "Vancouver");
-    e.customer("Lumen Toronto", "Toronto");
-    e.customer("Vanity Lumens", "Calgary");
-    const qint64 emile = e.customer(QString::fromUtf8("\u00c9mile Bijoux"), "Montreal");
-    db::exec(e.t.db(), "UPDATE Customer SET ContactName=? WHERE ID=?", {QString::fromUtf8("Jos\u00e9"), emile});
-    e.customer("Emma Gems", "Quebec");
-    CustomerSearcher searcher;
-    for (int i = 0; i < typed.size(); ++i) {
-        CustomerFilter f;
-        f.words = typed[i];
-        const CustomerGrid got = searcher.search(e.t.db(), f);
-        QCOMPARE(got.rows, searchCustomers(e.t.db(), f).rows);
-        QCOMPARE(searcher.lastFromMemory(), fromMemory[i]);
-    }
-    // Another filter, or a search grown old, reads the table again.
+    for (const char *name : {"Same Name", "Lumen", "same name", "Same Name ", "O'Hara", "Back\\Slash", "100% Gems",
+                             "100 Gems", "Same Name", "Lumen Toronto", "LUMEN", "Same Name"})
+        e.customer(QString::fromUtf8(name), {}, true, false);
+    db::exec(e.t.db(), "INSERT INTO Customer (CompanyName, Customer, Supplier) VALUES ('', -1, 0), ('', 0, 0)");
+    e.customer(QString(), "Nowhere Else", false, true);
+    e.customer(QString(), {}, true, false);
+    e.customer(QString::fromUtf8("\u00c9mile"), {}, false, true);
+    e.customer("Emile", {}, true, false);
+    e.customer(QString::fromUtf8("Same N\u00e1me"), {}, false, true);
+
     CustomerFilter f;
-    f.words = typed.last() + "x";
-    f.customers = true;
-    searcher.search(e.t.db(), f);
-    QVERIFY(!searcher.lastFromMemory());
-    searcher.maxAgeMs = -1;
-    f.words += "y";
-    searcher.search(e.t.db(), f);
-    QVERIFY(!searcher.lastFromMemory());
+    f.words = words;
+    f.customers = customersOnly;
+    const CustomerGrid whole = searchCustomers(e.t.db(), f);
+    CustomerGridModel model;
+    model.setPageSizes(firstPage, nextPage);
+    model.search(e.t.db(), f);
+    QVERIFY(model.rowCount() <= firstPage);
+    int reads = 0;
+    while (model.canFetchMore({})) {
+        const int before = model.rowCount();
+        model.fetchMore({});
+        QVERIFY(model.rowCount() > before && model.rowCount() - before <= nextPage);
+        QVERIFY(++reads < 50);
+    }
+    QVERIFY(model.complete());
+    QCOMPARE(model.grid().rows, whole.rows);
+    // Read by the scan that suits few rows, the pages are the same.
+    QList<QStringList> scanned;
+    std::optional<CustomerKey> after;
+    for (bool more = true; more;) {
+        const CustomerPage page = searchPage(e.t.db(), f, nextPage, after, true);
+        scanned += page.rows;
+        after = page.last;
+        more = page.more;
+        QVERIFY(scanned.size() <= whole.rows.size());
+    }
+    QCOMPARE(scanned, whole.rows);
+    QCOMPARE(countCustomers(e.t.db(), f), qint64(whole.rows.size()));
+}
+
+// Another workstation adds, removes and renames customers while the grid
+// shows its first page: the later pages go on where the first stopped and
+// show the rows as they are now, none twice.
+void TestCustomerSearch::rowsWrittenBetweenPages()
+{
+    CustomerEnv e;
+    QList<qint64> ids;
+    for (const char *name : {"Amber", "Bay", "Bay", "Crown", "Diamond", "Empire", "Golden"})
+        ids << e.customer(name);
+    CustomerGridModel model;
+    model.setPageSizes(3, 2);
+    model.search(e.t.db(), {});
+    QCOMPARE(model.rowCount(), 3); // Amber, Bay, Bay
+    QSqlDatabase other = e.t.secondConnection();
+    db::exec(other, "INSERT INTO Customer (CompanyName) VALUES ('Bay'), ('Aardvark'), ('Coral')");
+    db::exec(other, "DELETE FROM Customer WHERE ID=?", {ids[4]});                             // Diamond
+    db::exec(other, "UPDATE Customer SET CompanyName='Zenith' WHERE ID=?", {ids[3]});         // Crown
+    db::exec(other, "UPDATE Customer SET CompanyName='Atlas', ContactName='x' WHERE ID=?", {ids[0]}); // Amber, shown
+    while (model.canFetchMore({}))
+        model.fetchMore({});
+    QStringList names;
+    for (const QStringList &r : model.grid().rows)
+        names << r.at(0);
+    // The new "Bay" has a higher ID than the two shown: it follows them.
+    QCOMPARE(names, (QStringList{"Amber", "Bay", "Bay", "Bay", "Coral", "Empire", "Golden", "Zenith"}));
+    QSet<QString> seen;
+    for (const QStringList &r : model.grid().rows) {
+        QVERIFY2(!seen.contains(r.at(idColumn())), "a row shown twice");
+        seen.insert(r.at(idColumn()));
+    }
+}
+
+// A few matches among more rows than the walk by name looks at: the
+// screenful and the rows after it are still every match, in order.
+void TestCustomerSearch::fewAmongMany()
+{
+    CustomerEnv e;
+    db::exec(e.t.db(), "INSERT INTO Customer (CompanyName, CompanyCity) "
+                       "SELECT CONCAT('Filler ', seq), 'Calgary' FROM seq_1_to_1500");
+    for (const char *name : {"Zed Lumen 2", "Aaron Lumen", "Zed Lumen 1", "Zed Lumen 2"})
+        e.customer(name);
+    CustomerFilter f;
+    f.words = "lumen";
+    const CustomerGrid whole = searchCustomers(e.t.db(), f);
+    QCOMPARE(whole.rows.size(), 4);
+    CustomerGridModel model;
+    model.setPageSizes(2, 1);
+    model.search(e.t.db(), f);
+    QCOMPARE(model.grid().rows, whole.rows.mid(0, 2));
+    while (model.canFetchMore({}))
+        model.fetchMore({});
+    QCOMPARE(model.grid().rows, whole.rows);
+    // Many matches (every filler), read a page at a time.
+    f.words = "fill cal";
+    model.setPageSizes(700, 700);
+    model.search(e.t.db(), f);
+    while (model.canFetchMore({}))
+        model.fetchMore({});
+    QCOMPARE(model.grid().rows, searchCustomers(e.t.db(), f).rows);
 }
 
 void TestCustomerSearch::exportCells()

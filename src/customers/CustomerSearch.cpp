@@ -6,10 +6,8 @@
 #include "db/Sql.h"
 
 #include <QRegularExpression>
-#include <QSqlError>
 #include <QSaveFile>
 #include <QTextStream>
-
 
 namespace velmor::customers {
 
@@ -94,19 +92,6 @@ Condition whereOf(const CustomerFilter &f)
     return c;
 }
 
-QSqlQuery run(const QSqlDatabase &db, const QString &sql, const QVariantList &binds)
-{
-    QSqlQuery q(db);
-    q.setForwardOnly(true);
-    if (!q.prepare(sql))
-        throw db::DbError(q.lastError().text(), sql, db::nativeErrorCode(q));
-    for (const QVariant &b : binds)
-        q.addBindValue(b);
-    if (!q.exec())
-        throw db::DbError(q.lastError().text(), sql, db::nativeErrorCode(q));
-    return q;
-}
-
 QStringList rowOf(const QSqlQuery &q, int columns)
 {
     QStringList row;
@@ -123,7 +108,7 @@ CustomerGrid searchCustomers(const QSqlDatabase &db, const CustomerFilter &f)
     const Condition c = whereOf(f);
     CustomerGrid g;
     g.header = searchColumns();
-    QSqlQuery q = run(db, QLatin1String(kSelect).arg(QString()) + c.sql + QLatin1String(kOrder), c.binds);
+    QSqlQuery q = db::exec(db, QLatin1String(kSelect).arg(QString()) + c.sql + QLatin1String(kOrder), c.binds);
     while (q.next())
         g.rows.append(rowOf(q, int(g.header.size())));
     return g;
@@ -179,7 +164,7 @@ CustomerPage searchPage(const QSqlDatabase &db, const CustomerFilter &f, int lim
         try {
             // The server would sometimes rather sort, and a sort stopped
             // by ROWS EXAMINED gives nothing: the walk is asked for by name.
-            QSqlQuery q = run(db,
+            QSqlQuery q = db::exec(db,
                               QLatin1String(kSelect).arg(QStringLiteral("FORCE INDEX FOR ORDER BY (ix_customer_companyname) "))
                                   + c.sql + QLatin1String(kOrder) + rows + QStringLiteral(" ROWS EXAMINED ")
                                   + QString::number(kWalkRows),
@@ -196,7 +181,7 @@ CustomerPage searchPage(const QSqlDatabase &db, const CustomerFilter &f, int lim
     // Few rows among many: one pass over the table and the few sorted (the
     // ID as an expression keeps the server off the name index's walk, which
     // would look every row up by its key); the order is the same.
-    QSqlQuery q = run(db, select + QStringLiteral(" ORDER BY CompanyName, ID+0") + rows, c.binds);
+    QSqlQuery q = db::exec(db, select + QStringLiteral(" ORDER BY CompanyName, ID+0") + rows, c.binds);
     return readPage(q, limit);
 }
 
@@ -218,7 +203,7 @@ bool narrowerSearch(const CustomerFilter &before, const CustomerFilter &now)
 qint64 countCustomers(const QSqlDatabase &db, const CustomerFilter &f)
 {
     const Condition c = whereOf(f);
-    QSqlQuery q = run(db, QStringLiteral("SELECT COUNT(*) FROM Customer ") + c.sql, c.binds);
+    QSqlQuery q = db::exec(db, QStringLiteral("SELECT COUNT(*) FROM Customer ") + c.sql, c.binds);
     return q.next() ? q.value(0).toLongLong() : 0;
 }
 

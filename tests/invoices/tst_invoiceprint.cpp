@@ -278,6 +278,7 @@ private slots:
         QVERIFY(r.printed);
         QVERIFY(!r.closed);
         QCOMPARE(e.row("invoice", t.invoice), closed);
+        VELMOR_VERIFY_PDF_LAYOUT(e.dir.filePath("again.pdf"));
 
         r = printInvoice(e.ctx, 999999, printing::PrintTarget::pdf(e.dir.filePath("none.pdf")), {});
         QVERIFY(!r.printed);

@@ -362,12 +362,14 @@ void ensureIndexes(const QSqlDatabase &db)
         {"memoparcellist", "ix_memoparcellist_parcel", "parcelid, memoparcelid"},
         {"memoparcellist", "ix_memoparcellist_memo", "memoparcelid"},
         {"memoparcel", "ix_memoparcel_customerid", "CustomerID"},
-        // The stone search: status with weight (its usual filter and order),
-        // the other columns of its usual filters and of its totals, so that
-        // the count and the sum are read from the index without the rows;
-        // a customer's stones, the day filter, and the history's look-ups.
-        {"SingleStone", "ix_singlestone_search",
-         "Status, Carat, StoneIsPaidOff, CustomerID, Shape, Colour, Clarity, RapaportPrice"},
+        // The stone search: status with weight (its usual filter and order)
+        // and the other columns of its usual filters, so that a search and
+        // its count are decided in the index before any row is read; a
+        // customer's stones, the day filter, and the history's look-ups.
+        // The list price stays out of it: a new price grid moves every
+        // priced stone's entry of an index that holds it, in one
+        // transaction (three times the cost of the import's update).
+        {"SingleStone", "ix_singlestone_filter", "Status, Carat, StoneIsPaidOff, CustomerID, Shape, Colour, Clarity"},
         {"SingleStone", "ix_singlestone_carat", "Carat"},
         {"SingleStone", "ix_singlestone_customer_status", "CustomerID, Status"},
         {"SingleStone", "ix_singlestone_datecreated", "DateCreated"},
@@ -399,12 +401,13 @@ void ensureIndexes(const QSqlDatabase &db)
                        .arg(QLatin1String(ix[1]), QLatin1String(ix[0]), QLatin1String(ix[2]))))
             present.insert(QString::fromLatin1(ix[1]));
     }
-    // Indexes that a wider one above now serves (each a leading part of it):
-    // dropped once the wider one is there, so that every write keeps one
+    // Indexes that one above now serves (a leading part of it, or an older
+    // form of it): dropped once it is there, so that every write keeps one
     // index to update instead of two.
     static const char *const superseded[][3] = {
-        {"SingleStone", "ix_singlestone_status", "ix_singlestone_search"},
-        {"SingleStone", "ix_singlestone_status_carat", "ix_singlestone_search"},
+        {"SingleStone", "ix_singlestone_status", "ix_singlestone_filter"},
+        {"SingleStone", "ix_singlestone_status_carat", "ix_singlestone_filter"},
+        {"SingleStone", "ix_singlestone_search", "ix_singlestone_filter"},
         {"PaymentMade", "ix_paymentmade_stoneid", "ix_paymentmade_stone_sums"},
         {"PaymentReceived", "ix_paymentreceived_stoneid", "ix_paymentreceived_stone_sums"},
     };

@@ -9,6 +9,8 @@
 #include <QHash>
 #include <QRandomGenerator>
 #include <QSqlQuery>
+#include <charconv>
+#include <limits>
 #include <optional>
 
 namespace velmor::pricing {
@@ -174,24 +176,42 @@ double sellPriceOffList(double carat, double discount, double listPrice)
 
 namespace {
 
-// What one member does to one stone, on the values the stone holds now.
+// What the members do to one stone, on the values the stone holds now.
 struct StoneState {
     qint64 id = 0;
-    QString shape;
-    bool shapeNull = true;
+    // Index into the shapes read (one entry per distinct text, Null apart).
+    int shape = 0;
     QString colourWord, clarityWord;
+    // The grade numbers (kNoGrade when Null): with the grid and the weight
+    // they decide the list price.
+    qint64 colour = 0, clarity = 0;
     bool caratNull = true;
     double carat = 0;
-    bool lock = false, lockLx = false;
-    double off = 0, offLx = 0;
     // Written values
     bool rapNull = true;
     double rap = 0;
-    bool setSell = false, setSellLx = false;
-    double sell = 0, sellLx = 0;
-    std::optional<int> rnd;
+    // The last list price found: the stone's change mark is drawn anew and
+    // its selling prices held as a discount follow it.
+    std::optional<double> pricedOn;
     bool touched = false;
 };
+
+constexpr qint64 kNoGrade = std::numeric_limits<qint64>::min();
+
+struct PriceKey {
+    int grid;
+    double carat;
+    qint64 colour, clarity;
+    bool operator==(const PriceKey &o) const
+    {
+        return grid == o.grid && carat == o.carat && colour == o.colour && clarity == o.clarity;
+    }
+};
+
+size_t qHash(const PriceKey &k, size_t seed = 0)
+{
+    return qHashMulti(seed, k.grid, k.carat, k.colour, k.clarity);
+}
 
 int newRnd() { return int(QRandomGenerator::global()->bounded(1000000)); }
 
@@ -200,20 +220,13 @@ bool applyPrice(StoneState &s, double p)
 {
     s.touched = true;
     if (p != 0) {
-        s.rnd = newRnd();
+        s.pricedOn = p;
         s.rapNull = false;
         s.rap = p;
-        if (s.lock) {
-            s.setSell = true;
-            s.sell = sellPriceOffList(s.carat, s.off, p);
-        }
-        if (s.lockLx) {
-            s.setSellLx = true;
-            s.sellLx = sellPriceOffList(s.carat, s.offLx, p);
-        }
         return true;
     }
-    // No list price: a value becomes Null, a Null becomes 0.
+    // No list price: a value becomes Null, a Null becomes 0.  A price found
+    // by an earlier member keeps the selling prices it made.
     if (s.rapNull) {
         s.rapNull = false;
         s.rap = 0;
@@ -242,9 +255,19 @@ QHash<qint64, QString> gradeWords(const QSqlDatabase &db, bool colour)
     return out;
 }
 
-QString numberText(double v)
+// The shortest text that reads back as the same double.
+void appendNumber(QByteArray &out, double v)
 {
-    return QString::number(v, 'g', QLocale::FloatingPointShortest);
+    char buf[32];
+    const auto r = std::to_chars(buf, buf + sizeof buf, v);
+    out.append(buf, int(r.ptr - buf));
+}
+
+void appendNumber(QByteArray &out, qint64 v)
+{
+    char buf[24];
+    const auto r = std::to_chars(buf, buf + sizeof buf, v);
+    out.append(buf, int(r.ptr - buf));
 }
 
 // With `ownTransaction` unset the caller's transaction holds the writes
@@ -255,21 +278,24 @@ void writeStates(const QSqlDatabase &db, const std::vector<StoneState> &stones, 
     // A memory table is quickest to fill; it is bounded by the server's
     // max_heap_table_size (16 MB by default, some 200,000 rows).
     const bool inMemory = stones.size() < 150000;
+    // `pricedon` is Null when no price was found, and left Null as well
+    // when it equals the new list price (most stones: less to send).
     db::exec(db, QStringLiteral("CREATE TEMPORARY TABLE tmp_reprice (ID INT PRIMARY KEY, rap DOUBLE NULL, "
-                                "setsell TINYINT NOT NULL, sell DOUBLE NULL, setlx TINYINT NOT NULL, "
-                                "selllx DOUBLE NULL, rnd INT NULL) ENGINE=%1")
+                                "priced TINYINT NOT NULL, pricedon DOUBLE NULL) ENGINE=%1")
                      .arg(inMemory ? QStringLiteral("MEMORY") : QStringLiteral("InnoDB")));
     std::optional<db::Transaction> tx;
     if (ownTransaction)
         tx.emplace(db);
-    const int batch = 2000;
-    QString sql;
+    const int batch = 5000;
+    const QByteArray head = "INSERT INTO tmp_reprice (ID, rap, priced, pricedon) VALUES ";
+    QByteArray sql;
+    sql.reserve(head.size() + batch * 32);
     int inBatch = 0;
     auto flush = [&] {
         if (inBatch == 0)
             return;
-        db::exec(db, QStringLiteral("INSERT INTO tmp_reprice (ID, rap, setsell, sell, setlx, selllx, rnd) VALUES ")
-                         + sql);
+        sql.append(')');
+        db::exec(db, QString::fromLatin1(sql));
         sql.clear();
         inBatch = 0;
     };
@@ -279,22 +305,41 @@ void writeStates(const QSqlDatabase &db, const std::vector<StoneState> &stones, 
             continue;
         ++written;
         // Computed numbers only: nothing typed by a user goes into this text.
-        if (inBatch)
-            sql += QLatin1Char(',');
-        sql += QLatin1Char('(') + QString::number(s.id) + QLatin1Char(',')
-            + (s.rapNull ? QStringLiteral("NULL") : numberText(s.rap)) + QLatin1Char(',')
-            + (s.setSell ? QStringLiteral("1,") + numberText(s.sell) : QStringLiteral("0,NULL")) + QLatin1Char(',')
-            + (s.setSellLx ? QStringLiteral("1,") + numberText(s.sellLx) : QStringLiteral("0,NULL"))
-            + QLatin1Char(',') + (s.rnd ? QString::number(*s.rnd) : QStringLiteral("NULL")) + QLatin1Char(')');
+        sql.append(inBatch ? "),(" : "");
+        if (!inBatch)
+            sql.append(head).append('(');
+        appendNumber(sql, s.id);
+        sql.append(',');
+        if (s.rapNull)
+            sql.append("NULL");
+        else
+            appendNumber(sql, s.rap);
+        if (!s.pricedOn) {
+            sql.append(",0,NULL");
+        } else if (!s.rapNull && *s.pricedOn == s.rap) {
+            sql.append(",1,NULL");
+        } else {
+            sql.append(",1,");
+            appendNumber(sql, *s.pricedOn);
+        }
         if (++inBatch == batch)
             flush();
     }
     flush();
+    // The selling prices held as a discount: Carat x (100 - discount) x
+    // (P / 100) in double arithmetic, as sellPriceOffList() computes it,
+    // on the stone's weight and discounts as they are now.
+    const auto offList = [](const char *discount) {
+        return QStringLiteral("CAST(s.Carat AS DOUBLE) * (100 - IFNULL(CAST(s.%1 AS DOUBLE), 0)) "
+                              "* (IFNULL(t.pricedon, t.rap) / 100)")
+            .arg(QLatin1String(discount));
+    };
     db::exec(db, QStringLiteral("UPDATE SingleStone s INNER JOIN tmp_reprice t ON s.ID = t.ID SET "
                                 "s.RapaportPrice = t.rap, "
-                                "s.SellPriceUS = IF(t.setsell <> 0, t.sell, s.SellPriceUS), "
-                                "s.SellPriceUSlx = IF(t.setlx <> 0, t.selllx, s.SellPriceUSlx), "
-                                "s.RND = IFNULL(t.rnd, s.RND)"));
+                                "s.SellPriceUS = IF(t.priced <> 0 AND s.LockPercent <> 0, %1, s.SellPriceUS), "
+                                "s.SellPriceUSlx = IF(t.priced <> 0 AND s.LockPercentlx <> 0, %2, s.SellPriceUSlx), "
+                                "s.RND = IF(t.priced <> 0, FLOOR(RAND() * 1000000), s.RND)")
+                     .arg(offList("SellOffRap"), offList("SellOffRapLX")));
     if (tx)
         tx->commit();
     db::exec(db, QStringLiteral("DROP TEMPORARY TABLE IF EXISTS tmp_reprice"));
@@ -317,61 +362,68 @@ RepriceReport repriceAll(AppContext &ctx, bool ownTransaction)
     const QHash<qint64, QString> clarities = gradeWords(db, false);
 
     std::vector<StoneState> stones;
+    // Shape 0 stands for Null; the texts follow.
+    QStringList shapes{QString()};
     {
         // Numbers come as doubles through the binary protocol (a bound
         // parameter makes the statement a prepared one): converting text to
         // numbers is most of the cost of reading 100,000 rows.
         QSqlQuery q = db::exec(db,
-                               QStringLiteral("SELECT ID, Shape, Colour, Clarity, CAST(Carat AS DOUBLE), LockPercent <> 0, "
-                                              "CAST(SellOffRap AS DOUBLE), LockPercentlx <> 0, CAST(SellOffRapLX AS DOUBLE), "
+                               QStringLiteral("SELECT ID, Shape, Colour, Clarity, CAST(Carat AS DOUBLE), "
                                               "RapaportPrice IS NULL FROM SingleStone WHERE 1 = ?"),
                                {1});
+        QHash<QString, int> shapeIndex;
         while (q.next()) {
             StoneState s;
             s.id = q.value(0).toLongLong();
-            s.shapeNull = q.value(1).isNull();
-            s.shape = db::textOf(q.value(1));
-            if (!q.value(2).isNull())
-                s.colourWord = colours.value(q.value(2).toLongLong());
-            if (!q.value(3).isNull())
-                s.clarityWord = clarities.value(q.value(3).toLongLong());
-            s.caratNull = q.value(4).isNull();
-            s.carat = db::numOf(q.value(4));
-            s.lock = db::flagOf(q.value(5));
-            s.off = db::numOf(q.value(6));
-            s.lockLx = db::flagOf(q.value(7));
-            s.offLx = db::numOf(q.value(8));
-            s.rapNull = q.value(9).toInt() != 0;
+            const QVariant shape = q.value(1);
+            if (!shape.isNull()) {
+                const QString text = db::textOf(shape);
+                auto it = shapeIndex.constFind(text);
+                if (it == shapeIndex.constEnd()) {
+                    it = shapeIndex.insert(text, int(shapes.size()));
+                    shapes << text;
+                }
+                s.shape = *it;
+            }
+            const QVariant colour = q.value(2), clarity = q.value(3), carat = q.value(4);
+            s.colour = colour.isNull() ? kNoGrade : colour.toLongLong();
+            s.clarity = clarity.isNull() ? kNoGrade : clarity.toLongLong();
+            if (!colour.isNull())
+                s.colourWord = colours.value(s.colour);
+            if (!clarity.isNull())
+                s.clarityWord = clarities.value(s.clarity);
+            s.caratNull = carat.isNull();
+            s.carat = db::numOf(carat);
+            s.rapNull = q.value(5).toInt() != 0;
             stones.push_back(std::move(s));
         }
     }
 
     const QString rsn = settings.roundstonename;
     QList<Member> ran;
-    // Many stones share a shape text: the selection is decided once per text.
-    QHash<QString, bool> selectionMemo;
+    QHash<PriceKey, double> prices;
     for (const Phase &phase : phases) {
         ctx.prompt().busy(phase.text);
         PhaseReport pr{phase.text, memberName(phase.member)};
         const Grid g = memberGrid(phase.member);
-        selectionMemo.clear();
-        QString nullKey = QStringLiteral("\x01null");
+        // Many stones share a shape text: the selection is decided once per text.
+        std::vector<char> selects(shapes.size());
+        for (qsizetype i = 0; i < shapes.size(); ++i)
+            selects[i] = memberSelects(phase.member, shapes[i], i == 0, rsn, ran);
         for (StoneState &s : stones) {
-            const QString &key = s.shapeNull ? nullKey : s.shape;
-            auto it = selectionMemo.constFind(key);
-            bool selected;
-            if (it != selectionMemo.constEnd()) {
-                selected = *it;
-            } else {
-                selected = memberSelects(phase.member, s.shape, s.shapeNull, rsn, ran);
-                selectionMemo.insert(key, selected);
-            }
-            if (!selected)
+            if (!selects[s.shape])
                 continue;
             ++pr.selected;
             double p = 0;
-            if (!s.caratNull)
-                p = grid.price(g, s.carat, s.colourWord, s.clarityWord, settings.LowerQuality);
+            if (!s.caratNull) {
+                // Stones of one weight and grades share their price.
+                const PriceKey key{int(g), s.carat, s.colour, s.clarity};
+                auto it = prices.constFind(key);
+                if (it == prices.constEnd())
+                    it = prices.insert(key, grid.price(g, s.carat, s.colourWord, s.clarityWord, settings.LowerQuality));
+                p = *it;
+            }
             if (applyPrice(s, p))
                 ++pr.priced;
             else

@@ -406,6 +406,10 @@ void TestRepricing::fastRouteEqualsLiteral()
         e->ctx.settings.roundstonename = roundStoneName;
         seedGrid(e->db());
         seedStones(e->db(), 20261206, 400);
+        // Discounts and lock flags left empty count as 0 and false.
+        db::exec(e->db(), "UPDATE SingleStone SET SellOffRap = NULL WHERE ID % 7 = 0");
+        db::exec(e->db(), "UPDATE SingleStone SET SellOffRapLX = NULL WHERE ID % 5 = 0");
+        db::exec(e->db(), "UPDATE SingleStone SET LockPercent = NULL WHERE ID % 11 = 0");
     }
     const RepriceReport a = repriceAll(fast.ctx);
     const RepriceReport b = repriceAllLiteral(literal.ctx);

@@ -26,22 +26,40 @@ QString gridCheckpointTag(Grid g)
 
 namespace {
 
+// A text from a grid file as an SQL literal: hexadecimal, so that no quote
+// or backslash in it can end it, whatever the server's SQL mode.
+void appendText(QByteArray &sql, const QString &text)
+{
+    if (text.isNull()) {
+        sql.append("NULL");
+        return;
+    }
+    sql.append("_utf8mb4 X'").append(text.toUtf8().toHex()).append('\'');
+}
+
 void insertRows(const QSqlDatabase &db, const QList<GridRow> &rows)
 {
-    const int batch = 500;
+    // Literals rather than bound values: the server reads a long statement
+    // of them in half the time of as many parameters.
+    const int batch = 1000;
     for (int start = 0; start < rows.size(); start += batch) {
         const int n = std::min<int>(batch, rows.size() - start);
-        QString sql = QStringLiteral(
-            "INSERT INTO raplist (`Date`, Shape, Colour, Clarity, LowCarat, HighCarat, Price) VALUES ");
-        QVariantList binds;
-        binds.reserve(n * 7);
+        QByteArray sql = "INSERT INTO raplist (`Date`, Shape, Colour, Clarity, LowCarat, HighCarat, Price) VALUES ";
+        sql.reserve(sql.size() + n * 200);
         for (int i = 0; i < n; ++i) {
             const GridRow &r = rows[start + i];
-            sql += i ? QStringLiteral(",(?,?,?,?,?,?,?)") : QStringLiteral("(?,?,?,?,?,?,?)");
-            binds << QDateTime(r.date, QTime(0, 0)) << r.shape << r.colour << r.clarity << r.lowText << r.highText
-                  << r.priceText;
+            sql.append(i ? ",(" : "(");
+            if (r.date.isValid())
+                sql.append('\'').append(r.date.toString(QStringLiteral("yyyy-MM-dd")).toLatin1()).append(" 00:00:00'");
+            else
+                sql.append("NULL");
+            for (const QString *t : {&r.shape, &r.colour, &r.clarity, &r.lowText, &r.highText, &r.priceText}) {
+                sql.append(',');
+                appendText(sql, *t);
+            }
+            sql.append(')');
         }
-        db::exec(db, sql, binds);
+        db::exec(db, QString::fromLatin1(sql));
     }
 }
 

@@ -201,15 +201,26 @@ void TestPriceGrid::importReplacesGrid()
 {
     PricingEnv env;
     addGridRow(env.db(), "BR", "D", "IF", 0.01, 0.03, 1);
-    writeGridFiles(env.dir.path(), kRound + "BR,IF,D,0.995,0.999,123.45678,12/31/26\r\n,,,,,,\r\n", kPear,
+    // A grade text with a quote, a backslash and an accent is stored as it stands.
+    const QByteArray odd = "BR,SI\\2,G'\xc3\x89 \\',1.50,1.99,7000,12/31/26\r\n";
+    writeGridFiles(env.dir.path(), kRound + "BR,IF,D,0.995,0.999,123.45678,12/31/26\r\n" + odd + ",,,,,,\r\n", kPear,
                    "MQ,VS1,G,1.00,1.49,6000,11/27/26\r\n");
     const GridImportResult r = importGrid(env.ctx);
     QVERIFY2(r.ok, qPrintable(r.error));
-    QCOMPARE(r.rows[0], 4);
+    QCOMPARE(r.rows[0], 5);
     QCOMPARE(r.rows[1], 2);
     QCOMPARE(r.rows[2], 1);
     QCOMPARE(r.rows[3], 2);
-    QCOMPARE(gridRows(env.db()), 9);
+    QCOMPARE(gridRows(env.db()), 10);
+    {
+        const GridRow expected = readGridFile(env.dir.filePath(gridFileName(Grid::Round))).rows.at(4);
+        QVERIFY(expected.colour.contains(QLatin1Char('\\')) && expected.colour.contains(QLatin1Char('\'')));
+        QSqlQuery odd = db::exec(env.db(), "SELECT Colour, Clarity, Shape FROM raplist WHERE Price=7000");
+        QVERIFY(odd.next());
+        QCOMPARE(odd.value(0).toString(), expected.colour);
+        QCOMPARE(odd.value(1).toString(), expected.clarity);
+        QCOMPARE(odd.value(2).toString(), QStringLiteral("BR"));
+    }
     QCOMPARE(db::scalar(env.db(), "SELECT COUNT(*) FROM raplist WHERE Price=1").toInt(), 0);
     // Numbers are stored as the file gives them, the date as month/day/year.
     QSqlQuery q = db::exec(env.db(), "SELECT LowCarat, Price, `Date` FROM raplist WHERE Colour='D'");

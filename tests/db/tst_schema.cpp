@@ -108,6 +108,7 @@ private slots:
     void bothRoadsGiveTheSameSchema();
     void finalColumnTypes_data();
     void finalColumnTypes();
+    void olderSearchIndexIsReplaced();
     void rowsSurviveTheUpgrade();
     void refusedStatementsAreListed();
     void upgradeOverOdbc();
@@ -243,6 +244,27 @@ void TestSchema::bothRoadsGiveTheSameSchema()
     QCOMPARE(onUpgraded, scalar(m_full->db(), indexes).toString());
     for (const char *col : {"singlestone.sku", "stonechange.stoneid", "paymentreceived.stoneid"})
         QVERIFY2(onUpgraded.contains(QLatin1String(col)), qPrintable(onUpgraded));
+}
+
+void TestSchema::olderSearchIndexIsReplaced()
+{
+    // A database of the release before: the stone search's index held the
+    // list price, which every new price grid then moved for each stone.
+    const QSqlDatabase db = m_full->db();
+    exec(db, "DROP INDEX ix_singlestone_filter ON SingleStone");
+    exec(db, "CREATE INDEX ix_singlestone_search ON SingleStone "
+             "(Status, Carat, StoneIsPaidOff, CustomerID, Shape, Colour, Clarity, RapaportPrice)");
+    schema::ensureIndexes(db);
+    const QString onStones = scalar(db, "SELECT GROUP_CONCAT(DISTINCT LOWER(INDEX_NAME) ORDER BY 1) "
+                                        "FROM information_schema.STATISTICS WHERE TABLE_SCHEMA = DATABASE() "
+                                        "AND TABLE_NAME = 'singlestone'")
+                                 .toString();
+    QVERIFY2(onStones.contains(QLatin1String("ix_singlestone_filter")), qPrintable(onStones));
+    QVERIFY2(!onStones.contains(QLatin1String("ix_singlestone_search")), qPrintable(onStones));
+    QCOMPARE(scalar(db, "SELECT COUNT(*) FROM information_schema.STATISTICS WHERE TABLE_SCHEMA = DATABASE() "
+                        "AND TABLE_NAME = 'singlestone' AND COLUMN_NAME = 'RapaportPrice'")
+                 .toInt(),
+             0);
 }
 
 void TestSchema::finalColumnTypes_data()

@@ -137,6 +137,11 @@ void BackgroundRead::run()
                         QMutexLocker l(&m_mutex);
                         m_reader = t;
                     }
+                    // A newer request that came while this one was taken
+                    // (or its connection opened) could not stop a query
+                    // not yet sent: the stale one is not sent at all.
+                    if (number != latest())
+                        break;
                     answer = work(d);
                     ok = true;
                 } catch (const ConnectError &e) {

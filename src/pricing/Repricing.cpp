@@ -305,8 +305,9 @@ void writeStates(const QSqlDatabase &db, const std::vector<StoneState> &stones, 
             continue;
         ++written;
         // Computed numbers only: nothing typed by a user goes into this text.
-        sql.append(inBatch ? "),(" : "");
-        if (!inBatch)
+        if (inBatch)
+            sql.append("),(");
+        else
             sql.append(head).append('(');
         appendNumber(sql, s.id);
         sql.append(',');

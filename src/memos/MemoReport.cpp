@@ -76,14 +76,16 @@ Report runReport(AppContext &ctx, const ReportFilter &f)
     switch (f.view) {
     case ReportFilter::MemoOut:
         out.title = QStringLiteral("Memo/Consignment Report");
-        // The stones out with a payment row, chosen from the status index and
-        // the payments' index alone; only their rows are read.
+        // The stones out with a payment row, chosen from the index of the
+        // stones out (a flag that is not paid off is 0 or empty, written so
+        // that it stays a range of that index) and the payments' index
+        // alone; only their rows are read.
         // Their received payments are summed on the way, from the same
         // index entries that chose them.
         from = QStringLiteral(" FROM (SELECT o.ID, SUM(pj.PaymentUS) AS recdUS, SUM(pj.PaymentLocal) AS recdLocal "
                               "FROM SingleStone o STRAIGHT_JOIN PaymentReceived pj "
                               "ON pj.StoneID=o.ID WHERE o.Status='Memo' OR (o.Status='Sold' AND "
-                              "COALESCE(o.StoneIsPaidOff,0)=0) GROUP BY o.ID) AS chosen "
+                              "(o.StoneIsPaidOff=0 OR o.StoneIsPaidOff IS NULL)) GROUP BY o.ID) AS chosen "
                               "STRAIGHT_JOIN SingleStone ON SingleStone.ID=chosen.ID "
                               "LEFT JOIN Customer ON SingleStone.CustomerID=Customer.ID "
                               "LEFT JOIN memosheet ON SingleStone.MemoSheetID=memosheet.ID ");

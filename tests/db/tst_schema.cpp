@@ -254,6 +254,9 @@ void TestSchema::olderSearchIndexIsReplaced()
     exec(db, "DROP INDEX ix_singlestone_filter ON SingleStone");
     exec(db, "CREATE INDEX ix_singlestone_search ON SingleStone "
              "(Status, Carat, StoneIsPaidOff, CustomerID, Shape, Colour, Clarity, RapaportPrice)");
+    // It also had two indexes of the memo sheet column, both moved by every
+    // memo move.
+    exec(db, "CREATE INDEX ix_singlestone_memosheet ON SingleStone (MemoSheetID)");
     schema::ensureIndexes(db);
     const QString onStones = scalar(db, "SELECT GROUP_CONCAT(DISTINCT LOWER(INDEX_NAME) ORDER BY 1) "
                                         "FROM information_schema.STATISTICS WHERE TABLE_SCHEMA = DATABASE() "
@@ -261,6 +264,10 @@ void TestSchema::olderSearchIndexIsReplaced()
                                  .toString();
     QVERIFY2(onStones.contains(QLatin1String("ix_singlestone_filter")), qPrintable(onStones));
     QVERIFY2(!onStones.contains(QLatin1String("ix_singlestone_search")), qPrintable(onStones));
+    QCOMPARE(scalar(db, "SELECT COUNT(DISTINCT INDEX_NAME) FROM information_schema.STATISTICS WHERE TABLE_SCHEMA = "
+                        "DATABASE() AND TABLE_NAME = 'singlestone' AND COLUMN_NAME = 'MemoSheetID'")
+                 .toInt(),
+             1);
     QCOMPARE(scalar(db, "SELECT COUNT(*) FROM information_schema.STATISTICS WHERE TABLE_SCHEMA = DATABASE() "
                         "AND TABLE_NAME = 'singlestone' AND COLUMN_NAME = 'RapaportPrice'")
                  .toInt(),

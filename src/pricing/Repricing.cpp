@@ -9,6 +9,7 @@
 #include <QHash>
 #include <QRandomGenerator>
 #include <QSqlQuery>
+#include <algorithm>
 #include <charconv>
 #include <limits>
 #include <optional>
@@ -272,7 +273,8 @@ void appendNumber(QByteArray &out, qint64 v)
 
 // With `ownTransaction` unset the caller's transaction holds the writes
 // (the temporary table neither ends nor needs one).
-void writeStates(const QSqlDatabase &db, const std::vector<StoneState> &stones, int &written, bool ownTransaction)
+void writeStates(const QSqlDatabase &db, const std::vector<StoneState> &stones, int &written, bool ownTransaction,
+                 int updateSlice)
 {
     db::exec(db, QStringLiteral("DROP TEMPORARY TABLE IF EXISTS tmp_reprice"));
     // A memory table is quickest to fill; it is bounded by the server's
@@ -335,12 +337,40 @@ void writeStates(const QSqlDatabase &db, const std::vector<StoneState> &stones, 
                               "* (IFNULL(t.pricedon, t.rap) / 100)")
             .arg(QLatin1String(discount));
     };
-    db::exec(db, QStringLiteral("UPDATE SingleStone s INNER JOIN tmp_reprice t ON s.ID = t.ID SET "
-                                "s.RapaportPrice = t.rap, "
-                                "s.SellPriceUS = IF(t.priced <> 0 AND s.LockPercent <> 0, %1, s.SellPriceUS), "
-                                "s.SellPriceUSlx = IF(t.priced <> 0 AND s.LockPercentlx <> 0, %2, s.SellPriceUSlx), "
-                                "s.RND = IF(t.priced <> 0, FLOOR(RAND() * 1000000), s.RND)")
-                     .arg(offList("SellOffRap"), offList("SellOffRapLX")));
+    const QString update =
+        QStringLiteral("UPDATE SingleStone s INNER JOIN tmp_reprice t ON s.ID = t.ID SET "
+                       "s.RapaportPrice = t.rap, "
+                       "s.SellPriceUS = IF(t.priced <> 0 AND s.LockPercent <> 0, %1, s.SellPriceUS), "
+                       "s.SellPriceUSlx = IF(t.priced <> 0 AND s.LockPercentlx <> 0, %2, s.SellPriceUSlx), "
+                       "s.RND = IF(t.priced <> 0, FLOOR(RAND() * 1000000), s.RND)")
+            .arg(offList("SellOffRap"), offList("SellOffRapLX"));
+    // The update in slices of the key, each of `updateSlice` stones, all in
+    // the one transaction: a single statement over a million stones cost
+    // the server twice as much per stone as ten of 100,000.  The first slice
+    // has no lower bound and the last no upper one, so every stone of the
+    // table falls in exactly one.
+    std::vector<qint64> ids;
+    ids.reserve(size_t(written));
+    for (const StoneState &s : stones)
+        if (s.touched)
+            ids.push_back(s.id);
+    if (!std::is_sorted(ids.begin(), ids.end()))
+        std::sort(ids.begin(), ids.end());
+    const size_t slice = size_t(std::max(updateSlice, 1));
+    std::optional<qint64> lower;
+    for (size_t end = slice;; end += slice) {
+        QString where;
+        if (lower)
+            where = QStringLiteral(" WHERE s.ID > %1").arg(*lower);
+        if (end >= ids.size()) {
+            db::exec(db, update + where);
+            break;
+        }
+        const qint64 upper = ids[end - 1];
+        where += (lower ? QStringLiteral(" AND s.ID <= %1") : QStringLiteral(" WHERE s.ID <= %1")).arg(upper);
+        db::exec(db, update + where);
+        lower = upper;
+    }
     if (tx)
         tx->commit();
     db::exec(db, QStringLiteral("DROP TEMPORARY TABLE IF EXISTS tmp_reprice"));
@@ -350,7 +380,7 @@ void writeStates(const QSqlDatabase &db, const std::vector<StoneState> &stones, 
 
 RepriceReport repriceAll(AppContext &ctx) { return repriceAll(ctx, true); }
 
-RepriceReport repriceAll(AppContext &ctx, bool ownTransaction)
+RepriceReport repriceAll(AppContext &ctx, bool ownTransaction, int updateSlice)
 {
     const QSqlDatabase db = ctx.db();
     const Settings &settings = ctx.settings;
@@ -433,7 +463,7 @@ RepriceReport repriceAll(AppContext &ctx, bool ownTransaction)
         ran << phase.member;
         report.phases << pr;
     }
-    writeStates(db, stones, report.stonesWritten, ownTransaction);
+    writeStates(db, stones, report.stonesWritten, ownTransaction, updateSlice);
     return report;
 }
 

@@ -84,7 +84,10 @@ double sellPriceOffList(double carat, double discount, double listPrice);
 RepriceReport repriceAll(AppContext &ctx);
 // The same inside the caller's transaction when `ownTransaction` is unset
 // (the grid import stores the grid and the new prices as one).
-RepriceReport repriceAll(AppContext &ctx, bool ownTransaction);
+// `updateSlice`: stones per statement of the final update (smaller in tests,
+// to reach the slices' edges).
+constexpr int kRepriceUpdateSlice = 100000;
+RepriceReport repriceAll(AppContext &ctx, bool ownTransaction, int updateSlice = kRepriceUpdateSlice);
 RepriceReport repriceAllLiteral(AppContext &ctx);
 
 } // namespace velmor::pricing

@@ -383,23 +383,26 @@ void TestRepricing::fastRouteEqualsLiteral_data()
 {
     QTest::addColumn<QStringList>("flags");
     QTest::addColumn<QString>("roundStoneName");
+    QTest::addColumn<int>("slice"); // stones per update statement
     QTest::newRow("every switch on") << QStringList{"PrincessEQPear", "MarquiseEQPear", "EmeraldEQPear",
                                                     "CushionEQPear",  "RadiantEQPear",  "TriangleEQPear",
                                                     "HeartEQPear",    "GIAanythingelse", "OvalEQPear",
                                                     "AsserEQPear",    "SquareBrilliantEQRound",
                                                     "RectangleBrilliantEQRound"}
-                                     << "RBC";
-    QTest::newRow("lower quality, own grids") << QStringList{"LowerQuality", "HeartEQPear", "OvalEQPear"} << "";
-    QTest::newRow("GIA with a wildcard round name") << QStringList{"GIAanythingelse", "LowerQuality"} << "R_C";
+                                     << "RBC" << 37;
+    QTest::newRow("lower quality, own grids") << QStringList{"LowerQuality", "HeartEQPear", "OvalEQPear"} << ""
+                                              << kRepriceUpdateSlice;
+    QTest::newRow("GIA with a wildcard round name") << QStringList{"GIAanythingelse", "LowerQuality"} << "R_C" << 1;
     QTest::newRow("no round name (Null)") << QStringList{"GIAanythingelse", "EmeraldEQPear", "OvalEQPear"}
-                                          << QString();
-    QTest::newRow("a round name that is all wildcard") << QStringList{"GIAanythingelse"} << "%";
+                                          << QString() << kRepriceUpdateSlice;
+    QTest::newRow("a round name that is all wildcard") << QStringList{"GIAanythingelse"} << "%" << 400;
 }
 
 void TestRepricing::fastRouteEqualsLiteral()
 {
     QFETCH(QStringList, flags);
     QFETCH(QString, roundStoneName);
+    QFETCH(int, slice);
     PricingEnv fast, literal;
     for (PricingEnv *e : {&fast, &literal}) {
         setFlags(e->ctx.settings, flags);
@@ -411,7 +414,7 @@ void TestRepricing::fastRouteEqualsLiteral()
         db::exec(e->db(), "UPDATE SingleStone SET SellOffRapLX = NULL WHERE ID % 5 = 0");
         db::exec(e->db(), "UPDATE SingleStone SET LockPercent = NULL WHERE ID % 11 = 0");
     }
-    const RepriceReport a = repriceAll(fast.ctx);
+    const RepriceReport a = repriceAll(fast.ctx, true, slice);
     const RepriceReport b = repriceAllLiteral(literal.ctx);
     QCOMPARE(a.phases.size(), b.phases.size());
     for (int i = 0; i < a.phases.size(); ++i) {

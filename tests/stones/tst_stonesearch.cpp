@@ -108,6 +108,7 @@ private slots:
     void sortingToggles();
     void gridTexts();
     void pagesJoinUp();
+    void totalsOfAWholeScreenful();
 
 private:
     std::unique_ptr<StoneEnv> env;
@@ -339,6 +340,52 @@ void TestStoneSearch::pagesJoinUp()
     for (const SearchRow &r : all)
         ids << r.id;
     QCOMPARE(paged, ids);
+}
+
+void TestStoneSearch::totalsOfAWholeScreenful()
+{
+    // A screenful that holds the whole result has its totals summed from its
+    // own rows: to the last bit what the server's sum gives, or, where a
+    // stored figure cannot be read back exactly, the server's sum itself.
+    const qint64 cust = env->customer("Totals & Co");
+    const QList<std::pair<const char *, const char *>> figures = {
+        {"12345.67891", "0.00001"}, {"0.00001", "1.23456"},  {"99999.99999", "99.99999"},
+        {"7.5", "3.33333"},         {nullptr, "2.00000"},    {"1234567890.12345", "0.31000"},
+        {"0.1", "0.70000"},         {"0.2", "0.10000"},      {"-5.25", "1.10000"},
+        // Products whose sum in doubles ends one bit away from the exact sum.
+        {"6718.62058", "6.09068"},  {"703.61079", "6.35018"}, {"141.39018", "9.52966"}, {"8992.25579", "4.92026"}};
+    QList<qint64> added;
+    auto addStone = [&](const char *rap, const char *carat) {
+        added << db::insert(env->t.db(),
+                            "INSERT INTO SingleStone (SKU, Status, CustomerID, Carat, RapaportPrice) "
+                            "VALUES (?, 'Memo', ?, ?, ?)",
+                            {QStringLiteral("TOT%1").arg(added.size()), cust, QString::fromLatin1(carat),
+                             rap ? QVariant(QString::fromLatin1(rap)) : QVariant()});
+    };
+    for (const auto &[rap, carat] : figures)
+        addStone(rap, carat);
+    StoneSearchFilter f;
+    f.inStock = false;
+    f.customerId = cust;
+    const SearchTotals server = searchTotals(env->t.db(), f);
+    const FirstPage page = firstPage(env->t.db(), f, SearchOrder(), 50);
+    QCOMPARE(page.rows.size(), figures.size());
+    const std::optional<SearchTotals> own = totalsOfRows(page.rows);
+    QVERIFY(own.has_value());
+    QCOMPARE(own->count, server.count);
+    QVERIFY2(own->rapSum == server.rapSum, qPrintable(QString::number(own->rapSum, 'g', 17) + " against "
+                                                      + QString::number(server.rapSum, 'g', 17)));
+    QVERIFY(page.totals && page.totals->rapSum == server.rapSum && page.totals->count == server.count);
+
+    // Nineteen digits are more than a double holds: the server sums.
+    addStone("12345678901234.56789", "1.00000");
+    const FirstPage wide = firstPage(env->t.db(), f, SearchOrder(), 50);
+    QVERIFY(!totalsOfRows(wide.rows).has_value());
+    const SearchTotals wideServer = searchTotals(env->t.db(), f);
+    QVERIFY(wide.totals && wide.totals->rapSum == wideServer.rapSum && wide.totals->count == wideServer.count);
+
+    for (qint64 id : added)
+        db::exec(env->t.db(), "DELETE FROM SingleStone WHERE ID = ?", {id});
 }
 
 QTEST_GUILESS_MAIN(TestStoneSearch)

@@ -277,14 +277,28 @@ void writeStates(const QSqlDatabase &db, const std::vector<StoneState> &stones, 
                  int updateSlice)
 {
     db::exec(db, QStringLiteral("DROP TEMPORARY TABLE IF EXISTS tmp_reprice"));
-    // A memory table is quickest to fill; it is bounded by the server's
-    // max_heap_table_size (16 MB by default, some 200,000 rows).
-    const bool inMemory = stones.size() < 150000;
+    // A memory table is quickest to fill; it is bounded by the session's
+    // max_heap_table_size (16 MB by default, some 200,000 rows), which a
+    // larger stock raises for the table's making and then puts back (about
+    // 80 bytes a stone: 80 MB for a million).
+    const qint64 heapNeeded = qint64(stones.size()) * 80 + (1 << 20);
+    QVariant heapBefore;
+    {
+        QSqlQuery q = db::exec(db, QStringLiteral("SELECT @@SESSION.max_heap_table_size"));
+        if (q.next())
+            heapBefore = q.value(0);
+    }
+    const bool raiseHeap = heapBefore.isValid() && heapBefore.toLongLong() < heapNeeded;
+    if (raiseHeap)
+        db::exec(db, QStringLiteral("SET SESSION max_heap_table_size = %1").arg(heapNeeded));
     // `pricedon` is Null when no price was found, and left Null as well
     // when it equals the new list price (most stones: less to send).
     db::exec(db, QStringLiteral("CREATE TEMPORARY TABLE tmp_reprice (ID INT PRIMARY KEY, rap DOUBLE NULL, "
-                                "priced TINYINT NOT NULL, pricedon DOUBLE NULL) ENGINE=%1")
-                     .arg(inMemory ? QStringLiteral("MEMORY") : QStringLiteral("InnoDB")));
+                                "priced TINYINT NOT NULL, pricedon DOUBLE NULL) ENGINE=MEMORY"));
+    // The limit is read when a memory table is made: the one above keeps
+    // its size, and the session's later tables get the usual one.
+    if (raiseHeap)
+        db::exec(db, QStringLiteral("SET SESSION max_heap_table_size = %1").arg(heapBefore.toLongLong()));
     std::optional<db::Transaction> tx;
     if (ownTransaction)
         tx.emplace(db);

@@ -293,12 +293,25 @@ void writeStates(const QSqlDatabase &db, const std::vector<StoneState> &stones, 
         db::exec(db, QStringLiteral("SET SESSION max_heap_table_size = %1").arg(heapNeeded));
     // `pricedon` is Null when no price was found, and left Null as well
     // when it equals the new list price (most stones: less to send).
-    db::exec(db, QStringLiteral("CREATE TEMPORARY TABLE tmp_reprice (ID INT PRIMARY KEY, rap DOUBLE NULL, "
-                                "priced TINYINT NOT NULL, pricedon DOUBLE NULL) ENGINE=MEMORY"));
-    // The limit is read when a memory table is made: the one above keeps
-    // its size, and the session's later tables get the usual one.
-    if (raiseHeap)
-        db::exec(db, QStringLiteral("SET SESSION max_heap_table_size = %1").arg(heapBefore.toLongLong()));
+    // The limit is read when a memory table is made: the table keeps its
+    // size, and the session's later tables get the usual one (also when
+    // the making fails).
+    const auto heapBack = [&] {
+        if (raiseHeap)
+            db::exec(db, QStringLiteral("SET SESSION max_heap_table_size = %1").arg(heapBefore.toLongLong()));
+    };
+    try {
+        db::exec(db, QStringLiteral("CREATE TEMPORARY TABLE tmp_reprice (ID INT PRIMARY KEY, rap DOUBLE NULL, "
+                                    "priced TINYINT NOT NULL, pricedon DOUBLE NULL) ENGINE=MEMORY"));
+    } catch (const db::DbError &) {
+        try {
+            heapBack();
+        } catch (const db::DbError &) {
+            // The first failure is the one to report.
+        }
+        throw;
+    }
+    heapBack();
     std::optional<db::Transaction> tx;
     if (ownTransaction)
         tx.emplace(db);

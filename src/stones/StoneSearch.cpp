@@ -9,9 +9,7 @@
 #include <QRegularExpression>
 #include <QSqlRecord>
 #include <algorithm>
-#include <charconv>
 #include <cmath>
-#include <string_view>
 
 namespace velmor::stones {
 
@@ -247,41 +245,18 @@ SearchTotals searchTotals(const QSqlDatabase &db, const StoneSearchFilter &f)
 
 namespace {
 
-// A DECIMAL(19,5) value as the driver hands it over (a double), back as its
-// exact count of hundred-thousandths.  The shortest text that reads back as
-// the double is the stored number whenever that has at most 15 significant
-// digits; anything else (more digits, more than five decimals, a number out
-// of range) cannot be told for sure and gives nothing.
-std::optional<__int128> hundredThousandths(double v)
+// A DECIMAL(19,5) value as the driver hands it over (a double), back as the
+// stored decimal.  Below 2^33 neighbouring five-decimal numbers are more
+// than two steps of a double apart, so the one decimal whose nearest double
+// is `v` is the stored one; a larger figure cannot be told for sure.
+std::optional<Decimal5> storedDecimal(double v)
 {
-    if (!std::isfinite(v) || std::fabs(v) >= 1e12)
+    if (!std::isfinite(v) || std::fabs(v) >= 8e9)
         return std::nullopt;
-    char buf[64];
-    const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed);
-    if (r.ec != std::errc())
+    const Decimal5 d = Decimal5::fromDouble(v);
+    if (d.toDouble() != v)
         return std::nullopt;
-    std::string_view text(buf, size_t(r.ptr - buf));
-    const bool negative = !text.empty() && text.front() == '-';
-    if (negative)
-        text.remove_prefix(1);
-    const size_t dot = text.find('.');
-    const std::string_view whole = text.substr(0, dot);
-    const std::string_view decimals = dot == std::string_view::npos ? std::string_view() : text.substr(dot + 1);
-    if (decimals.size() > 5)
-        return std::nullopt;
-    __int128 n = 0;
-    int digits = 0;
-    for (char c : whole) {
-        n = n * 10 + (c - '0');
-        digits += n != 0;
-    }
-    for (size_t i = 0; i < 5; ++i) {
-        n = n * 10 + (i < decimals.size() ? decimals[i] - '0' : 0);
-        digits += n != 0 && i < decimals.size();
-    }
-    if (digits > 15)
-        return std::nullopt;
-    return negative ? -n : n;
+    return d;
 }
 
 } // namespace
@@ -290,12 +265,12 @@ std::optional<SearchTotals> totalsOfRows(const QList<SearchRow> &rows)
 {
     // The server's SUM(RapaportPrice * Carat) is exact (ten decimals) and
     // read as a double; the same exact sum here, read the same way.
-    __int128 sum = 0;
+    __int128 sum = 0; // units of 10^-10
     for (const SearchRow &r : rows) {
-        const std::optional<__int128> rap = hundredThousandths(r.rap), carat = hundredThousandths(r.carat);
+        const std::optional<Decimal5> rap = storedDecimal(r.rap), carat = storedDecimal(r.carat);
         if (!rap || !carat)
             return std::nullopt;
-        sum += *rap * *carat;
+        sum += __int128(rap->units()) * carat->units();
     }
     const bool negative = sum < 0;
     __int128 a = negative ? -sum : sum;

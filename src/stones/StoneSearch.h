@@ -109,7 +109,7 @@ struct FirstPage {
 FirstPage firstPage(const QSqlDatabase &db, const StoneSearchFilter &f, const SearchOrder &order, int size);
 // The totals of rows in hand, exactly those the server's aggregate gives for
 // the same stones; nothing when a stored figure cannot be read back exactly
-// from the row (more than 15 significant digits).
+// from the row (a figure of ten or more whole digits).
 std::optional<SearchTotals> totalsOfRows(const QList<SearchRow> &rows);
 
 // Runs a prepared row query (the columns of searchRows).

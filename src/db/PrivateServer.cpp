@@ -278,8 +278,12 @@ void PrivateServer::initialise()
                                                              + QStringLiteral("/database.ini"))));
     QDir(m_dir + QStringLiteral("/data")).removeRecursively();
     makeOwnFolder(m_dir + QStringLiteral("/data"));
+    QDir().mkpath(m_dir + QStringLiteral("/tmp"));
     QStringList args = serverOptions() + m_extraOptions;
-    args << QStringLiteral("--datadir=%1/data").arg(m_dir)
+    // The bootstrap server clears every temporary table it finds in its
+    // temporary folder when it comes up; in the shared /tmp that is another
+    // workstation's (or test's) bootstrap running at the same moment.
+    args << QStringLiteral("--datadir=%1/data").arg(m_dir) << QStringLiteral("--tmpdir=%1/tmp").arg(m_dir)
          << QStringLiteral("--auth-root-authentication-method=normal") << QStringLiteral("--skip-test-db")
          << QStringLiteral("--skip-name-resolve");
     if (runningAsRoot())
@@ -288,7 +292,11 @@ void PrivateServer::initialise()
     p.setProcessChannelMode(QProcess::MergedChannels);
     p.start(installDb, args);
     if (!p.waitForFinished(120000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
-        const QString output = QString::fromLocal8Bit(p.readAll()).trimmed().right(600);
+        // The installer's own advice fills the end of its output; the lines
+        // that say what went wrong come first.
+        const QString all = QString::fromLocal8Bit(p.readAll()).trimmed();
+        QStringList errors = all.split(QLatin1Char('\n')).filter(QStringLiteral("ERROR"));
+        const QString output = errors.isEmpty() ? all.right(600) : errors.mid(0, 8).join(QLatin1Char('\n'));
         QDir(m_dir + QStringLiteral("/data")).removeRecursively();
         throw ConnectError(QStringLiteral("The private database could not be created in %1:\n%2")
                                .arg(QDir::toNativeSeparators(m_dir), output));

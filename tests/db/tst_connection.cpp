@@ -14,6 +14,10 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <memory>
+#include <thread>
+#include <vector>
+
 using namespace velmor;
 using namespace velmor::db;
 
@@ -24,6 +28,7 @@ private slots:
     void settingsFile();
     void privateServerSharedAndStopped();
     void privateServerMissingProgram();
+    void privateServersMadeAtOnce();
     void serverModeErrorsNameTheTarget_data();
     void serverModeErrorsNameTheTarget();
     void odbcThroughDsnFile();
@@ -142,6 +147,37 @@ void TestConnection::privateServerMissingProgram()
             QVERIFY2(e.message().contains(QStringLiteral("/proc/velmor-cannot-be-here")), qPrintable(e.message()));
         }
     }
+}
+
+void TestConnection::privateServersMadeAtOnce()
+{
+    // Workstations (or test runs) on one machine making their databases at
+    // the same moment: each one's making leaves the others' alone.
+    constexpr int kServers = 8;
+    QTemporaryDir parent(QStringLiteral("/dev/shm/vm-XXXXXX"));
+    QVERIFY(parent.isValid());
+    std::vector<std::unique_ptr<PrivateServer>> servers;
+    for (int i = 0; i < kServers; ++i)
+        servers.push_back(std::make_unique<PrivateServer>(parent.filePath(QString::number(i)), true));
+    QStringList failures(kServers);
+    {
+        std::vector<std::thread> threads;
+        for (int i = 0; i < kServers; ++i)
+            threads.emplace_back([&, i] {
+                try {
+                    servers[size_t(i)]->start();
+                } catch (const ConnectError &e) {
+                    failures[i] = e.message();
+                }
+            });
+        for (std::thread &t : threads)
+            t.join();
+    }
+    for (auto &server : servers)
+        if (server->answers())
+            server->stop();
+    failures.removeAll(QString());
+    QVERIFY2(failures.isEmpty(), qPrintable(failures.join(QStringLiteral("\n\n"))));
 }
 
 void TestConnection::serverModeErrorsNameTheTarget_data()

@@ -6,8 +6,11 @@
 #include "db/Transaction.h"
 #include "TestDb.h"
 
+#include <QRandomGenerator>
 #include <QSqlQuery>
 #include <QtTest>
+
+#include <bit>
 
 using namespace velmor;
 using namespace velmor::db;
@@ -24,6 +27,7 @@ private slots:
     void nullRules();
     void leadingNumbers_data();
     void leadingNumbers();
+    void decimalTextsReadExactly();
     void transactionRollsBack();
 };
 
@@ -163,6 +167,43 @@ void TestSqlConventions::leadingNumbers()
     QFETCH(QString, text);
     QFETCH(double, value);
     QCOMPARE(leadingNumber(text), value);
+}
+
+void TestSqlConventions::decimalTextsReadExactly()
+{
+    // A decimal's text, as the driver hands it over, reads to the very double
+    // the full conversion gives: sign and zero included, and forms that are
+    // not a plain decimal still read the old way.
+    auto same = [](const QString &text) {
+        bool ok = false;
+        double expected = text.toDouble(&ok);
+        if (!ok)
+            expected = leadingNumber(text);
+        const double got = numOf(QVariant(text));
+        if (std::bit_cast<quint64>(got) != std::bit_cast<quint64>(expected))
+            return QStringLiteral("%1: %2 instead of %3").arg(text).arg(got, 0, 'g', 17).arg(expected, 0, 'g', 17);
+        return QString();
+    };
+    QStringList failures;
+    for (const char *text : {"0", "-0", "-0.00000", "0.1", "0.3", "12.34500", "-98765.43210", "5.", ".5", "-.5",
+                             "999999999999999", "99999999999.99999", "0.000000000000001", "9999999999999999",
+                             "1234567890123456.5", "1e5", " 3.25", "3.25 ", "1,5", "-", ".", "", "+7", "1.2.3",
+                             "123456789.125", "0.30000000000000004"})
+        failures << same(QString::fromLatin1(text));
+    QRandomGenerator dice(20261207);
+    for (int i = 0; i < 200000; ++i) {
+        const int digits = int(dice.bounded(1, 17));
+        const int scale = int(dice.bounded(0, digits + 1));
+        QString text = dice.bounded(2) ? QStringLiteral("-") : QString();
+        for (int d = 0; d < digits; ++d) {
+            if (d == digits - scale)
+                text += QLatin1Char('.');
+            text += QChar(u'0' + char16_t(dice.bounded(10)));
+        }
+        failures << same(text);
+    }
+    failures.removeAll(QString());
+    QVERIFY2(failures.isEmpty(), qPrintable(failures.mid(0, 10).join(QLatin1Char('\n'))));
 }
 
 void TestSqlConventions::transactionRollsBack()

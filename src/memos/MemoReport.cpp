@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QStringBuilder>
 #include <cmath>
 
 namespace velmor::memos {
@@ -160,25 +161,34 @@ Report runReport(AppContext &ctx, const ReportFilter &f)
     // The payment sums: the stones out have theirs from the choice above;
     // the other views read them for the rows shown only, each from its
     // stone's index entries (no grouping of every payment there is).
+    // The payment sums: the stones out have theirs from the choice above;
+    // the other views read them for the rows shown only, each from its
+    // stone's index entries (no grouping of every payment there is).
     const QString received = f.view == ReportFilter::MemoOut
-        ? QStringLiteral("chosen.recdUS, chosen.recdLocal, ")
-        : QStringLiteral("(SELECT SUM(p.PaymentUS) FROM PaymentReceived p WHERE p.StoneID=SingleStone.ID), "
-                         "(SELECT SUM(p.PaymentLocal) FROM PaymentReceived p WHERE p.StoneID=SingleStone.ID), ");
+        ? QStringLiteral("CAST(chosen.recdUS AS CHAR), CAST(chosen.recdLocal AS CHAR), ")
+        : QStringLiteral("CAST((SELECT SUM(p.PaymentUS) FROM PaymentReceived p WHERE p.StoneID=SingleStone.ID) AS CHAR), "
+                         "CAST((SELECT SUM(p.PaymentLocal) FROM PaymentReceived p WHERE p.StoneID=SingleStone.ID) "
+                         "AS CHAR), ");
     // The columns in the order of Col below; the SKU or the lot, not both.
+    // The decimals are asked for as their text: the driver would otherwise
+    // read each one into a number only to hand its text over (numOf reads
+    // the text, to the same double).
     const QString sql =
         QStringLiteral("SELECT SingleStone.ID, Customer.CompanyName, SingleStone.Status, SingleStone.MemoSheetID, "
                        "memosheet.Reference, SingleStone.StoneIsPaidOff, CAST(SingleStone.DateStatusChange AS DATE), "
                        "CAST(SingleStone.DateOnMemo AS DATE), ")
         + (f.skuLot ? QStringLiteral("SingleStone.Lot, ") : QStringLiteral("SingleStone.SKU, "))
-        + QStringLiteral("SingleStone.Shape, SingleStone.Laboratory, SingleStone.Certificate, SingleStone.Carat, "
-                         "SingleStone.Colour, SingleStone.Clarity, SingleStone.Cut, SingleStone.Dim1, SingleStone.Dim2, "
-                         "SingleStone.Dim3, SingleStone.MemoUS, SingleStone.MemoLocal, SingleStone.SellPriceUS, "
-                         "SingleStone.PaidOffUS, SingleStone.PaidOffPercentageUS, SingleStone.PaidOffLocal, "
-                         "SingleStone.PaidOffPercentageLocal, SingleStone.BoughtPriceUS, SingleStone.BoughtPriceLocal, "
-                         "SingleStone.BuyingInUS, SingleStone.BuyingInLocal, ")
+        + QStringLiteral("SingleStone.Shape, SingleStone.Laboratory, SingleStone.Certificate, "
+                         "CAST(SingleStone.Carat AS CHAR), SingleStone.Colour, SingleStone.Clarity, SingleStone.Cut, "
+                         "CAST(SingleStone.Dim1 AS CHAR), CAST(SingleStone.Dim2 AS CHAR), CAST(SingleStone.Dim3 AS CHAR), "
+                         "CAST(SingleStone.MemoUS AS CHAR), CAST(SingleStone.MemoLocal AS CHAR), "
+                         "CAST(SingleStone.SellPriceUS AS CHAR), CAST(SingleStone.PaidOffUS AS CHAR), "
+                         "CAST(SingleStone.PaidOffPercentageUS AS CHAR), CAST(SingleStone.PaidOffLocal AS CHAR), "
+                         "CAST(SingleStone.PaidOffPercentageLocal AS CHAR), CAST(SingleStone.BoughtPriceUS AS CHAR), "
+                         "CAST(SingleStone.BoughtPriceLocal AS CHAR), SingleStone.BuyingInUS, SingleStone.BuyingInLocal, ")
         + received
-        + QStringLiteral("(SELECT SUM(p.PaymentUS) FROM PaymentMade p WHERE p.StoneID=SingleStone.ID), "
-                         "(SELECT SUM(p.PaymentLocal) FROM PaymentMade p WHERE p.StoneID=SingleStone.ID)")
+        + QStringLiteral("CAST((SELECT SUM(p.PaymentUS) FROM PaymentMade p WHERE p.StoneID=SingleStone.ID) AS CHAR), "
+                         "CAST((SELECT SUM(p.PaymentLocal) FROM PaymentMade p WHERE p.StoneID=SingleStone.ID) AS CHAR)")
         + from + where + QStringLiteral(" ORDER BY ") + orderSql(f.orderBy);
     enum Col {
         ID, CompanyName, Status, MemoSheetID, Reference, StoneIsPaidOff, DateStatusChange, DateOnMemo, SKUOrLot,
@@ -187,7 +197,7 @@ Report runReport(AppContext &ctx, const ReportFilter &f)
         BuyingInUS, BuyingInLocal, RecdUS, RecdLocal, MadeUS, MadeLocal
     };
     const GradeWords grades(ctx.db());
-    const QDateTime now = QDateTime::currentDateTime();
+    const QDate today = QDate::currentDate();
     const QString localPrefix = sign + QLatin1Char(' ');
     const QString usPrefix = QStringLiteral("US$ ");
     QSqlQuery q = db::exec(ctx.db(), sql, binds);
@@ -240,7 +250,7 @@ Report runReport(AppContext &ctx, const ReportFilter &f)
         const QString &costPrefix = costLocal ? localPrefix : usPrefix;
         const double madeUS = num(MadeUS), madeLocal = num(MadeLocal);
         const double d1 = num(Dim1), d2 = num(Dim2), d3 = num(Dim3);
-        row.measurement = plain(d1) + QStringLiteral(" x ") + plain(d2) + QStringLiteral(" x ") + plain(d3);
+        row.measurement = plain(d1) % QStringLiteral(" x ") % plain(d2) % QStringLiteral(" x ") % plain(d3);
         const QDate changed = q.value(DateStatusChange).toDate();
         // Days out: for a stone on memo whose date is there (an unreadable
         // date counts 0).
@@ -250,16 +260,15 @@ Report runReport(AppContext &ctx, const ReportFilter &f)
                   << (f.toggleMemoRef ? reference : (memo ? QString::number(memo) : QString()))
                   << (flag(StoneIsPaidOff) ? QStringLiteral("YES") : QStringLiteral("NO"))
                   << (changed.isValid() ? changed.toString(Qt::ISODate) : QString()) << text(SKUOrLot)
-                  << text(Shape) << text(Laboratory) + QLatin1Char(' ') + text(Certificate) << f2(carat)
+                  << text(Shape) << text(Laboratory) % QLatin1Char(' ') % text(Certificate) << f2(carat)
                   << grades.colour(int(q.value(Colour).toLongLong()))
                   << grades.clarity(int(q.value(Clarity).toLongLong())) << text(Cut)
-                  << f2(d1) + QLatin1Char('x') + f2(d2) + QLatin1Char('x') + f2(d3) << QString::number(row.stoneId)
-                  << prefix + money(perCarat) << prefix + money(price) << money(recdUS) << money(recdLocal)
-                  << prefix + money(row.balance) << costPrefix + money(carat > 0 ? cents(cost / carat) : 0)
-                  << costPrefix + money(cost) << money(madeUS) << money(madeLocal)
-                  << costPrefix + money(cost - (costLocal ? madeLocal : madeUS))
-                  << (memoDay.isNull() ? QString()
-                                       : QString::number(daysOnMemo(memoDay.toDate().startOfDay(), now)));
+                  << f2(d1) % QLatin1Char('x') % f2(d2) % QLatin1Char('x') % f2(d3) << QString::number(row.stoneId)
+                  << prefix % money(perCarat) << prefix % money(price) << money(recdUS) << money(recdLocal)
+                  << prefix % money(row.balance) << costPrefix % money(carat > 0 ? cents(cost / carat) : 0)
+                  << costPrefix % money(cost) << money(madeUS) << money(madeLocal)
+                  << costPrefix % money(cost - (costLocal ? madeLocal : madeUS))
+                  << (memoDay.isNull() ? QString() : QString::number(daysOnMemo(memoDay.toDate(), today)));
         out.rows << std::move(row);
     }
     return out;

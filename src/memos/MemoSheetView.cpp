@@ -27,7 +27,14 @@ int daysOnMemo(const QDateTime &onMemo, const QDateTime &now)
 {
     if (!onMemo.isValid())
         return 0;
-    return int(std::max<qint64>(0, onMemo.date().daysTo(now.date())));
+    return daysOnMemo(onMemo.date(), now.date());
+}
+
+int daysOnMemo(const QDate &onMemo, const QDate &today)
+{
+    if (!onMemo.isValid())
+        return 0;
+    return int(std::max<qint64>(0, onMemo.daysTo(today)));
 }
 
 GradeWords::GradeWords(const QSqlDatabase &db)

@@ -21,6 +21,8 @@ QString money(double value);
 QString memoDate(const QDateTime &d);
 // Whole days between going on memo and `now` (0 when not known).
 int daysOnMemo(const QDateTime &onMemo, const QDateTime &now = QDateTime::currentDateTime());
+// The same from the two days alone (a report's rows share one today).
+int daysOnMemo(const QDate &onMemo, const QDate &today);
 
 // Grade wording from DiamondGrades, read once per screen load.
 class GradeWords {

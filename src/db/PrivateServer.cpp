@@ -278,7 +278,6 @@ void PrivateServer::initialise()
                                                              + QStringLiteral("/database.ini"))));
     QDir(m_dir + QStringLiteral("/data")).removeRecursively();
     makeOwnFolder(m_dir + QStringLiteral("/data"));
-    QDir().mkpath(m_dir + QStringLiteral("/tmp"));
     QStringList args = serverOptions() + m_extraOptions;
     // The bootstrap server clears every temporary table it finds in its
     // temporary folder when it comes up; in the shared /tmp that is another
@@ -295,7 +294,7 @@ void PrivateServer::initialise()
         // The installer's own advice fills the end of its output; the lines
         // that say what went wrong come first.
         const QString all = QString::fromLocal8Bit(p.readAll()).trimmed();
-        QStringList errors = all.split(QLatin1Char('\n')).filter(QStringLiteral("ERROR"));
+        const QStringList errors = all.split(QLatin1Char('\n')).filter(QStringLiteral("ERROR"));
         const QString output = errors.isEmpty() ? all.right(600) : errors.mid(0, 8).join(QLatin1Char('\n'));
         QDir(m_dir + QStringLiteral("/data")).removeRecursively();
         throw ConnectError(QStringLiteral("The private database could not be created in %1:\n%2")
@@ -333,6 +332,8 @@ void PrivateServer::start()
                                    .arg(QDir::toNativeSeparators(m_dir), QDir::toNativeSeparators(errorLog())));
         QThread::msleep(50);
     }
+    // The temporary folder serves the data folder's making and the server.
+    QDir().mkpath(m_dir + QStringLiteral("/tmp"));
     initialise();
 
     // A pid file left by a server that died is in the way of a new one.
@@ -340,7 +341,6 @@ void PrivateServer::start()
     if (QFileInfo::exists(pidFile) && !processAlive(readPid(pidFile)))
         QFile::remove(pidFile);
     QFile::remove(socketPath());
-    QDir().mkpath(m_dir + QStringLiteral("/tmp"));
 
     QStringList args = serverOptions() + m_extraOptions;
     args << QStringLiteral("--datadir=%1/data").arg(m_dir) << QStringLiteral("--socket=%1").arg(socketPath())

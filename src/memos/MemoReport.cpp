@@ -161,9 +161,6 @@ Report runReport(AppContext &ctx, const ReportFilter &f)
     // The payment sums: the stones out have theirs from the choice above;
     // the other views read them for the rows shown only, each from its
     // stone's index entries (no grouping of every payment there is).
-    // The payment sums: the stones out have theirs from the choice above;
-    // the other views read them for the rows shown only, each from its
-    // stone's index entries (no grouping of every payment there is).
     const QString received = f.view == ReportFilter::MemoOut
         ? QStringLiteral("CAST(chosen.recdUS AS CHAR), CAST(chosen.recdLocal AS CHAR), ")
         : QStringLiteral("CAST((SELECT SUM(p.PaymentUS) FROM PaymentReceived p WHERE p.StoneID=SingleStone.ID) AS CHAR), "

@@ -13,14 +13,19 @@
 
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPixmap>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSaveFile>
 #include <QScrollArea>
 #include <QStackedWidget>
 #include <QTabBar>
@@ -171,6 +176,24 @@ void frmConfiguration::build()
             .check(S("chkPublishDiamondPrices"), S("PublishDiamondPrices"), S("Publish diamond prices online"))
             .check(S("chkVelmorWholeSale"), S("VelmorWholeSale"),
                    S("Wholesale set-up: the main menu is the home screen (from the next start)"));
+    }
+    // The company logo: logo.jpg of the shared folder, which the main menu,
+    // the stone screen and the printed documents show.
+    {
+        auto *row = new QHBoxLayout;
+        row->addWidget(new QLabel(S("Logo"), fraCompany));
+        imgCompanyLogo = new QLabel(fraCompany);
+        imgCompanyLogo->setObjectName(S("imgCompanyLogo"));
+        imgCompanyLogo->setFixedSize(160, 80);
+        imgCompanyLogo->setFrameShape(QFrame::StyledPanel);
+        imgCompanyLogo->setAlignment(Qt::AlignCenter);
+        row->addWidget(imgCompanyLogo);
+        auto *cmdCompanyLogo = new QPushButton(S("Choose &logo..."), fraCompany);
+        cmdCompanyLogo->setObjectName(S("cmdCompanyLogo"));
+        row->addWidget(cmdCompanyLogo);
+        row->addStretch(1);
+        static_cast<QVBoxLayout *>(fraCompany->layout())->insertLayout(1, row);
+        connect(cmdCompanyLogo, &QPushButton::clicked, this, &frmConfiguration::chooseLogo);
     }
     // 3. Price grid.
     QWidget *fra2 = frame("fra2");
@@ -354,6 +377,8 @@ void frmConfiguration::loadControls()
                               QStringLiteral("Configuration"), Icon::Critical);
         return;
     }
+    if (m_newLogo.isNull())
+        showLogo(QImage(logoFile()));
     const Settings &s = m_ctx.settings;
     auto valueOf = [&](const QString &column) -> QVariant {
         if (column.startsWith(QLatin1String("Colour"), Qt::CaseInsensitive) && !column.contains(QLatin1Char('_'))) {
@@ -479,8 +504,63 @@ void frmConfiguration::save()
                               QStringLiteral("Configuration"), Icon::Critical);
         return;
     }
+    if (!m_newLogo.isNull() && !writeLogo())
+        return;
     loadControls();
     m_ctx.prompt().notice(QStringLiteral("The configuration has been saved."));
+}
+
+QString frmConfiguration::logoFile() const
+{
+    const QString shared = m_ctx.settings.sharedFolder.isEmpty() ? m_ctx.workstation.folder()
+                                                                 : m_ctx.settings.sharedFolder;
+    return QDir(shared).filePath(QStringLiteral("logo.jpg"));
+}
+
+void frmConfiguration::showLogo(const QImage &logo)
+{
+    imgCompanyLogo->setPixmap(logo.isNull() ? QPixmap()
+                                            : QPixmap::fromImage(logo.scaled(imgCompanyLogo->size(), Qt::KeepAspectRatio,
+                                                                             Qt::SmoothTransformation)));
+    imgCompanyLogo->setText(logo.isNull() ? QStringLiteral("(none)") : QString());
+}
+
+void frmConfiguration::chooseLogo()
+{
+    QFileDialog dialog(this, QStringLiteral("Company logo"), QDir::homePath(),
+                       QStringLiteral("Pictures (*.jpg *.jpeg *.png *.bmp *.gif)"));
+    dialog.setObjectName(QStringLiteral("dlgCompanyLogo"));
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return;
+    const QString file = dialog.selectedFiles().constFirst();
+    const QImage logo(file);
+    if (logo.isNull()) {
+        m_ctx.prompt().inform(QStringLiteral("The picture \"%1\" cannot be read; the logo stays as it was.").arg(file),
+                              QStringLiteral("Configuration"), Icon::Exclamation);
+        return;
+    }
+    // Written with the other settings, when they are saved.
+    m_newLogo = logo;
+    showLogo(logo);
+}
+
+bool frmConfiguration::writeLogo()
+{
+    // Whole or not at all: a workstation reading the logo meanwhile sees
+    // the old one.
+    const QString path = logoFile();
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QSaveFile out(path);
+    if (!out.open(QIODevice::WriteOnly) || !m_newLogo.save(&out, "JPG", 92) || !out.commit()) {
+        m_ctx.prompt().inform(QStringLiteral("The settings were saved, but the logo could not be written to %1: %2")
+                                  .arg(QDir::toNativeSeparators(path), out.errorString()),
+                              QStringLiteral("Configuration"), Icon::Exclamation);
+        return false;
+    }
+    m_newLogo = QImage();
+    m_ctx.settings.logoPath = path;
+    return true;
 }
 
 } // namespace velmor::ui

@@ -6,9 +6,11 @@
 #include "core/Configuration.h"
 
 #include <QDialog>
+#include <QImage>
 #include <vector>
 
 class QButtonGroup;
+class QLabel;
 class QStackedWidget;
 class QTabBar;
 class QWidget;
@@ -30,6 +32,9 @@ public:
     ConfigurationEdits edits() const;
     // cmdRapSettings.
     void save();
+    // cmdCompanyLogo: a picture chosen as the company logo, written as
+    // logo.jpg into the shared folder when the settings are saved.
+    void chooseLogo();
 
 protected:
     void showEvent(QShowEvent *e) override;
@@ -47,6 +52,9 @@ public:
 private:
     void build();
     void tabChanged(int index);
+    QString logoFile() const; // logo.jpg of the shared folder (server.ini)
+    void showLogo(const QImage &logo);
+    bool writeLogo();
 
     AppContext &m_ctx;
     std::vector<Control> m_controls;
@@ -57,6 +65,8 @@ private:
     bool m_loaded = false;
     ConfigurationEdits m_asLoaded; // the controls as loaded: a save writes what differs
     bool m_allowed = false; // an administrator opened it
+    QLabel *imgCompanyLogo = nullptr;
+    QImage m_newLogo; // chosen, not saved yet
 };
 
 } // namespace velmor::ui

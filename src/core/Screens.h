@@ -101,6 +101,16 @@ public:
     virtual bool receiveOlderParcel(qint64 /*parcelId*/, QWidget * /*parent*/ = nullptr) { return false; }
     virtual bool splitAvailable() const { return false; }
     virtual bool splitOlderParcel(qint64 /*parcelId*/, QWidget * /*parent*/ = nullptr) { return false; }
+    // The first steps of a new set-up (the home screen's "Getting started"
+    // list), each under the right its menu command needs: the settings
+    // screen (company name, address, logo), the exchange rates, the price
+    // grid imported from the provider's files (true when imported), a new
+    // customer, a new stone on the stone screen.
+    virtual bool openSettings() { return false; }
+    virtual bool openExchangeRates() { return false; }
+    virtual bool importPriceGrid(QWidget * /*parent*/ = nullptr) { return false; }
+    virtual bool addCustomer() { return false; }
+    virtual bool addStone() { return false; }
     virtual void showHome() {}
     // Shows the stone screen as it is (the customer screens' way back).
     virtual void showStoneScreen() {}

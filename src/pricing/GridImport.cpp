@@ -202,6 +202,36 @@ DownloadResult downloadPriceList(AppContext &ctx, const PricingSources &sources)
     return result;
 }
 
+namespace {
+
+// Tells the user how an import went (the busy notice ends first); true when
+// the new grid is in.
+bool tellImport(AppContext &ctx, const GridImportRun &run, const std::function<void()> &reloadStone)
+{
+    Prompt &prompt = ctx.prompt();
+    prompt.busy({});
+    if (!run.grid.ok && run.stage == GridImportRun::Reading) {
+        prompt.inform(QStringLiteral("The price list was not imported: %1.\nThe price list in use is kept.")
+                          .arg(run.grid.error),
+                      QStringLiteral("Rapaport"), Icon::Exclamation);
+        return false;
+    }
+    if (!run.ok()) {
+        prompt.inform(QStringLiteral("The price list was not imported: %1.\n"
+                                     "The price list and the prices of the stones are as they were.")
+                          .arg(run.failureText()),
+                      QStringLiteral("Rapaport"), Icon::Exclamation);
+        return false;
+    }
+    prompt.inform(QStringLiteral("The Rapaport for all Diamonds has been imported."), QStringLiteral("Rapaport"),
+                  Icon::Information);
+    if (reloadStone)
+        reloadStone();
+    return true;
+}
+
+} // namespace
+
 bool DownloadAndUpgrade(AppContext &ctx, const std::function<void()> &reloadStone)
 {
     Prompt &prompt = ctx.prompt();
@@ -216,28 +246,13 @@ bool DownloadAndUpgrade(AppContext &ctx, const std::function<void()> &reloadSton
                       QStringLiteral("Rapaport"), Icon::Exclamation);
         return false;
     }
-    const GridImportRun run = importGridAndReprice(ctx);
-    if (!run.grid.ok && run.stage == GridImportRun::Reading) {
-        prompt.busy({});
-        prompt.inform(QStringLiteral("The price list was not imported: %1.\nThe price list in use is kept.")
-                          .arg(run.grid.error),
-                      QStringLiteral("Rapaport"), Icon::Exclamation);
-        return false;
-    }
-    if (!run.ok()) {
-        prompt.busy({});
-        prompt.inform(QStringLiteral("The price list was not imported: %1.\n"
-                                     "The price list and the prices of the stones are as they were.")
-                          .arg(run.failureText()),
-                      QStringLiteral("Rapaport"), Icon::Exclamation);
-        return false;
-    }
-    prompt.busy({});
-    prompt.inform(QStringLiteral("The Rapaport for all Diamonds has been imported."), QStringLiteral("Rapaport"),
-                  Icon::Information);
-    if (reloadStone)
-        reloadStone();
-    return true;
+    return tellImport(ctx, importGridAndReprice(ctx), reloadStone);
+}
+
+bool ImportPriceFiles(AppContext &ctx, const QString &folder, const std::function<void()> &reloadStone)
+{
+    ctx.prompt().busy(QStringLiteral("Importing the price grid"));
+    return tellImport(ctx, importGridAndReprice(ctx, folder), reloadStone);
 }
 
 } // namespace velmor::pricing

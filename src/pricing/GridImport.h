@@ -67,4 +67,8 @@ DownloadResult downloadPriceList(AppContext &ctx, const PricingSources &sources)
 // reloads the stone it shows).  Returns true when a new grid was imported.
 bool DownloadAndUpgrade(AppContext &ctx, const std::function<void()> &reloadStone = {});
 
+// The same import from the four files of `folder` (the workstation folder
+// when empty), with the same messages.  Returns true when the grid was imported.
+bool ImportPriceFiles(AppContext &ctx, const QString &folder = {}, const std::function<void()> &reloadStone = {});
+
 } // namespace velmor::pricing

@@ -5,7 +5,10 @@
 #include "core/StartupTimes.h"
 #include "shell/frmFront.h"
 #include "shell/frmSplash.h"
+#include "shell/widgets/GettingStartedPanel.h"
+#include "core/ChangeEvents.h"
 #include "core/Configuration.h"
+#include "core/frmConfiguration.h"
 #include "core/Users.h"
 #include "core/widgets/QtPrompt.h"
 #include "core/widgets/WindowPlacement.h"
@@ -26,6 +29,7 @@
 #include "memos/frmMEMOsetup.h"
 #include "online/frmMain.h"
 #include "pricing/frmConfigD_Range.h"
+#include "pricing/GridImport.h"
 #include "pricing/frmConfigExchangeRate.h"
 #include "pricing/frmConfigQs.h"
 #include "pricing/frmRapPriceSheet.h"
@@ -37,7 +41,9 @@
 #include "stones/StonePrintout.h"
 #include "stones/frmDiamondDetail.h"
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QFileDialog>
 #include <QLineEdit>
 
 namespace velmor::ui {
@@ -100,11 +106,7 @@ void StartupFlow::loadFront()
         w->raise();
         w->activateWindow();
     };
-    m_front->setOpener(QStringLiteral("mnuExchangeAndGold"), [&ctx, showWindow, this] {
-        auto *w = new pricing::frmConfigExchangeRate(ctx, m_front);
-        w->reloadConfiguration = [&ctx] { GetConfigurationModule(ctx); };
-        showWindow(w);
-    });
+    m_front->setOpener(QStringLiteral("mnuExchangeAndGold"), [this] { openExchangeRates(); });
     m_front->setOpener(QStringLiteral("mnuConfigQs"),
                        [&ctx, showWindow, this] { showWindow(new pricing::frmConfigQs(ctx, m_front)); });
     m_front->setOpener(QStringLiteral("mnuConfigD_Range"),
@@ -221,6 +223,13 @@ void StartupFlow::startHome(bool wholesale)
     }
     if (m_front)
         m_front->setStoneScreen(m_stone);
+    if (!m_gettingStarted) {
+        // Across the top of the wide stone screen, at the side of the main menu.
+        if (wholesale && m_front)
+            m_gettingStarted = installGettingStarted(m_ctx, m_front, Qt::RightDockWidgetArea);
+        else
+            m_gettingStarted = installGettingStarted(m_ctx, m_stone, Qt::TopDockWidgetArea);
+    }
     startupMark(QStringLiteral("stone screen made; showing it"));
     m_stone->show();
     if (wholesale && m_front) {
@@ -399,6 +408,66 @@ bool StartupFlow::addCustomer()
     c->raise();
     c->activateWindow();
     c->addCustomer(false);
+    return true;
+}
+
+bool StartupFlow::openSettings()
+{
+    if (!checkRight(m_ctx, QStringLiteral("Administrator")))
+        return false;
+    auto *w = new frmConfiguration(m_ctx, QApplication::activeWindow());
+    w->setAttribute(Qt::WA_DeleteOnClose);
+    w->show();
+    w->raise();
+    w->activateWindow();
+    return true;
+}
+
+bool StartupFlow::openExchangeRates()
+{
+    // The main menu's command; it checks its right when chosen.
+    if (!checkRight(m_ctx, QStringLiteral("AllowExchangeRateChanging")))
+        return false;
+    auto *w = new pricing::frmConfigExchangeRate(m_ctx, m_front ? static_cast<QWidget *>(m_front) : m_stone.data());
+    w->reloadConfiguration = [&ctx = m_ctx] { GetConfigurationModule(ctx); };
+    w->setAttribute(Qt::WA_DeleteOnClose);
+    w->setWindowFlag(Qt::Window);
+    placeWindow(w, w->size().expandedTo(w->sizeHint()), w->parentWidget());
+    w->show();
+    w->raise();
+    w->activateWindow();
+    return true;
+}
+
+bool StartupFlow::importPriceGrid(QWidget *parent)
+{
+    // The grid is shared by every workstation and re-prices every stone.
+    if (!checkRight(m_ctx, QStringLiteral("Administrator")))
+        return false;
+    QFileDialog dialog(parent ? parent : QApplication::activeWindow(),
+                       QStringLiteral("The folder of the price files (round.csv, pear.csv, marquise.csv, princess.csv)"),
+                       m_ctx.workstation.folder());
+    dialog.setObjectName(QStringLiteral("dlgPriceFiles"));
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return false;
+    if (!pricing::ImportPriceFiles(m_ctx, dialog.selectedFiles().constFirst()))
+        return false;
+    // Every stone has its new prices: open screens show them.
+    changeEvents(m_ctx).announceStone(0);
+    return true;
+}
+
+bool StartupFlow::addStone()
+{
+    if (!m_stone)
+        return false;
+    m_stone->show();
+    m_stone->raise();
+    m_stone->activateWindow();
+    if (auto *b = m_stone->findChild<QAbstractButton *>(QStringLiteral("cmdAddDiamond")))
+        b->click();
     return true;
 }
 

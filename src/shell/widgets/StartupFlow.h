@@ -15,6 +15,7 @@
 #include "stones/frmDiamondDetailParcel.h"
 #include "stones/frmItemDiamondSearch.h"
 
+#include <QDockWidget>
 #include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
@@ -40,6 +41,8 @@ public:
     frmSplash *splash() const { return m_splash; }
     frmFront *front() const { return m_front; }
     frmDiamondDetail *stone() const { return m_stone; }
+    // The "Getting started" list docked on the home screen.
+    QDockWidget *gettingStarted() const { return m_gettingStarted; }
     bool upgraded() const { return m_upgraded; }
     double storedVersionBefore() const { return m_versionBefore; }
 
@@ -61,7 +64,13 @@ public:
     // every main-menu command, in both set-ups).
     bool showMainMenu();
     // The customer screen with a new customer started (right AllowCustomerAdd).
-    bool addCustomer();
+    bool addCustomer() override;
+    // The "Getting started" steps (Administrator for the settings and the
+    // price grid, AllowExchangeRateChanging, AllowDiamond2Create).
+    bool openSettings() override;
+    bool openExchangeRates() override;
+    bool importPriceGrid(QWidget *parent) override;
+    bool addStone() override;
     // The rep screen showing a rep, and the list of reps (right AllowRepView).
     bool openRep(qint64 repId);
     bool openRepSearch();
@@ -129,6 +138,7 @@ private:
     QPointer<frmDiamondDetailParcel> m_olderParcel;
     QPointer<QWidget> m_memoSheet;
     QPointer<QWidget> m_olderMemoSheet;
+    QPointer<QDockWidget> m_gettingStarted;
     bool m_upgraded = false;
     double m_versionBefore = 0;
     bool m_wholesale = false;

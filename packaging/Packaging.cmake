@@ -1,6 +1,6 @@
 # What `scripts/package` installs into velmor_<version>_amd64.deb, and how
-# CPack makes the package.  Included by the top-level CMakeLists.txt when
-# VELMOR_PACKAGING is on (it needs perl, gzip and rsvg-convert).
+# CPack makes the package from the build the tests use.  Included by the
+# top-level CMakeLists.txt (it needs perl, gzip and rsvg-convert).
 #
 # Layout: both programs in /usr/lib/velmor (velmor finds velmor-certfetch
 # beside itself) and /usr/bin/velmor a link to the first; the menu entry, the
@@ -8,6 +8,9 @@
 # README.md, copyright and changelog under /usr/share.
 
 set(_pkg ${CMAKE_CURRENT_LIST_DIR})
+# CPack packs what is built: its install step must not start a build of
+# everything (the tests are running from this build while it packs).
+set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY TRUE)
 # Who answers for the package (Maintainer field and changelog).  The default
 # is a placeholder domain; a shop's own builds set theirs.
 set(VELMOR_MAINTAINER "Velmor developers <packages@velmor.example>" CACHE STRING

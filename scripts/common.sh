@@ -30,27 +30,28 @@ velmor_install() {
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
 }
 
-# Sets VELMOR_LAUNCHER to the CMake option that compiles through ccache.  One
-# cache serves every build folder and every clone: paths are taken relative
-# to the tree, and the build folder is left out of the key even where debug
-# information names it (otherwise a RelWithDebInfo build in another folder
-# or clone never hits).
+# The compiler cache (CMakeLists.txt compiles through ccache when it is
+# installed).  One cache serves every build folder and every clone: paths
+# are taken relative to the tree, and the build folder is left out of the key
+# even where debug information names it (otherwise a RelWithDebInfo build in
+# another folder or clone never hits).
 velmor_ccache() {
-  VELMOR_LAUNCHER=()
-  if command -v ccache >/dev/null; then
-    VELMOR_LAUNCHER=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
-    export CCACHE_BASEDIR="$VELMOR_ROOT"
-    export CCACHE_NOHASHDIR=1
-    export CCACHE_MAXSIZE="${CCACHE_MAXSIZE:-5G}"
-  fi
+  export CCACHE_BASEDIR="$VELMOR_ROOT"
+  export CCACHE_NOHASHDIR=1
+  export CCACHE_MAXSIZE="${CCACHE_MAXSIZE:-5G}"
 }
 
+# The one build of the tree: RelWithDebInfo with Debian's hardening
+# (CMakeLists.txt), for the tests, the benchmark and the package alike.
+# Arguments: the targets to build (default: all).
 velmor_build() {
   velmor_ccache
   if [ ! -f "$VELMOR_BUILD/build.ninja" ]; then
-    cmake -S "$VELMOR_ROOT" -B "$VELMOR_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${VELMOR_LAUNCHER[@]}"
+    cmake -S "$VELMOR_ROOT" -B "$VELMOR_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
   fi
-  cmake --build "$VELMOR_BUILD" -j"$(nproc)"
+  local targets=()
+  if [ $# -gt 0 ]; then targets=(--target "$@"); fi
+  cmake --build "$VELMOR_BUILD" -j"$(nproc)" "${targets[@]}"
 }
 
 velmor_runtime_env() {

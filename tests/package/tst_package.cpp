@@ -91,6 +91,14 @@ QStringList processesOn(const QString &folder)
     return found;
 }
 
+// The GNU build ID the linker gave a program ("" when none).
+QString buildId(const QString &program)
+{
+    const Run r = run(QStringLiteral("readelf"), {QStringLiteral("-n"), program});
+    static const QRegularExpression id(QStringLiteral(R"(Build ID: ([0-9a-f]+))"));
+    return id.match(r.out).captured(1);
+}
+
 } // namespace
 
 class tst_package : public QObject {
@@ -187,6 +195,33 @@ private slots:
         // The two programs and their link, the menu entry, nine icons, the
         // manual page and three documents.
         QCOMPARE(files.size(), 17);
+    }
+
+    void programsFromTheTestedBuild_data()
+    {
+        QTest::addColumn<QString>("packaged");
+        QTest::addColumn<QString>("built");
+        QTest::newRow("velmor") << "usr/lib/velmor/velmor" << VELMOR_BUILT_VELMOR;
+        QTest::newRow("velmor-certfetch") << "usr/lib/velmor/velmor-certfetch" << VELMOR_BUILT_CERTFETCH;
+    }
+
+    void programsFromTheTestedBuild()
+    {
+        // The package holds the very programs the tests ran, stripped (the
+        // linker's build ID survives stripping), not a second compile of
+        // the sources.
+        QFETCH(QString, packaged);
+        QFETCH(QString, built);
+        const QString inPackage = m_root + QLatin1Char('/') + packaged;
+        const QString id = buildId(inPackage);
+        QVERIFY2(!id.isEmpty(), qPrintable(inPackage + QStringLiteral(" has no build ID")));
+        QCOMPARE(id, buildId(built));
+        // Stripped: no symbol table and no debug information left.
+        const Run sections = run(QStringLiteral("readelf"), {QStringLiteral("-S"), QStringLiteral("-W"), inPackage});
+        QCOMPARE(sections.rc, 0);
+        QVERIFY2(!sections.out.contains(QLatin1String(".symtab")), qPrintable(packaged));
+        QVERIFY2(!sections.out.contains(QLatin1String(".debug_")), qPrintable(packaged));
+        QVERIFY(QFileInfo(inPackage).size() < QFileInfo(built).size());
     }
 
     void iconSizes()

@@ -159,7 +159,8 @@ void TestSchema::statementsPerTable_data()
         {"returntovendor", 5}, {"raplist", 8},      {"labwords", 9},        {"shapewords", 9},
         {"Qs", 6},           {"DRange", 5},         {"Colours", 22},        {"Track", 5},
         {"TrackPar", 5},     {"inv", 7},            {"User", 67},           {"config", 115},
-        {"RowGuard", 2},
+        {"RowGuard", 2},     {"stockcount", 11},    {"stockcountstone", 11}, {"stockcountscan", 13},
+        {"stockcountparcel", 10}, {"stockcountdesk", 9},
     };
     int total = 0;
     for (const auto &[table, count] : tables) {
@@ -174,7 +175,8 @@ void TestSchema::statementsPerTable()
     QFETCH(QString, table);
     QFETCH(int, count);
     if (table.isEmpty()) {
-        QCOMPARE(count, 480 + 2 + 2); // the shared tables' statements, the program's RowGuard and the repair marks
+        // The shared tables' statements, the program's RowGuard, the repair marks and the stock count's tables.
+        QCOMPARE(count, 480 + 2 + 2 + 54);
         QCOMPARE(schema::diamondSideStatementCount(), count);
         return;
     }
@@ -200,7 +202,7 @@ void TestSchema::upgradeBringsBaseTablesToFullShape()
         else
             QVERIFY2(columnExists(db, s.table, s.column), qPrintable(s.sql()));
     }
-    QCOMPARE(tableNames(db).size(), 11 + 59);
+    QCOMPARE(tableNames(db).size(), 11 + 64);
     QCOMPARE(columnType(db, QStringLiteral("Config"), QStringLiteral("dbVersion")),
              QStringLiteral("decimal(15,5)"));
 }

@@ -224,6 +224,7 @@ void TestStockCountDay::countTheSafe()
     scanner.write(QByteArray::number(ids.value(twice.at(0))) + "01\r\n");
     QVERIFY(scanner.waitForBytesWritten(5000));
     QTRY_COMPARE_WITH_TIMEOUT(db::scalar(db, "SELECT COUNT(*) FROM stockcountscan").toInt(), half + 1, 30000);
+    QCOMPARE(ctl<QLineEdit>(flow.stone(), "txtID")->text(), QString());
     // The other half typed by a keyboard-wedge scanner into the box, Enter after each.
     for (int i = half; i < decoded.size(); ++i) {
         QTest::keyClicks(count->txtScan, decoded.at(i));
@@ -323,6 +324,12 @@ void TestStockCountDay::countTheSafe()
     QCOMPARE(db::scalar(db, "SELECT COUNT(*) FROM SingleStone WHERE Status = 'Stock'").toInt(), kStones);
     report->close();
     count->close();
+    // With the count screen closed a scan opens the stone again.
+    QTRY_VERIFY(!flow.stockCountScreen());
+    scanner.write(QByteArray::number(ids.value(sku(1))) + "01\r\n");
+    QVERIFY(scanner.waitForBytesWritten(5000));
+    QTRY_COMPARE(ctl<QLineEdit>(flow.stone(), "txtID")->text(), QString::number(ids.value(sku(1))));
+    QCOMPARE(db::scalar(db, "SELECT COUNT(*) FROM stockcountscan").toInt(), kStones - 7 + 3 + 2 + 1);
 }
 
 QTEST_MAIN(TestStockCountDay)

@@ -140,14 +140,20 @@ void runCountScenarios(SizeEnv &env)
                      {countId});
         };
         int missing = 0;
+        QList<double> closing, reading;
         env.bench.measure(
             closeName, env.size,
             {Road{QStringLiteral("velmor"), scannedCount,
                   [&] {
+                      QElapsedTimer t;
+                      t.start();
                       const stones::CountOutcome c = stones::closeCount(*ctx, countId);
                       if (!c.ok)
                           throw db::DbError(QStringLiteral("not closed: ") + c.error);
+                      closing << double(t.nsecsElapsed()) / 1e9;
+                      t.start();
                       missing = int(stones::countReport(*ctx, countId).missing.size());
+                      reading << double(t.nsecsElapsed()) / 1e9;
                   }},
              Road{QStringLiteral("floor"), scannedCount, [&] {
                       QSqlQuery q = db::exec(db,
@@ -160,7 +166,10 @@ void runCountScenarios(SizeEnv &env)
                       }
                   }}});
         env.bench.addNote(closeName, env.size, QStringLiteral("velmor"),
-                          QStringLiteral("%1 stones missing listed (all those not scanned)").arg(missing));
+                          QStringLiteral("%1 stones missing listed (all those not scanned); the closing %2, the "
+                                         "report %3 (medians)")
+                              .arg(missing)
+                              .arg(formatSeconds(medianOf(closing)), formatSeconds(medianOf(reading))));
     }
     env.restoreWork(kCountTables);
 }

@@ -385,7 +385,7 @@ void ensureIndexes(const QSqlDatabase &db)
         // A stock count's last scans and its scans of one stone.
         {"stockcountscan", "ix_stockcountscan_count", "CountID, ID"},
         {"stockcountscan", "ix_stockcountscan_stone", "CountID, StoneID, Result"},
-        {"stockcountstone", "ix_stockcountstone_found", "CountID, ScanID"},
+        {"stockcountstone", "ix_stockcountstone_found", "CountID, ScanID, StoneID"},
     };
     // Keys that make a write of two workstations (or one written twice) meet
     // in the row: a stone is expected once per count, a parcel once, a

@@ -464,7 +464,9 @@ void stockCounts(std::vector<UpgradeStatement> &l)
         .add("ClosingStatus", QStringLiteral("VARCHAR(50)"))
         .add("ClosingPlace", QStringLiteral("VARCHAR(255)"))
         .add("ListValue", QStringLiteral("DECIMAL(19,2)"))
-        .add("Cost", QStringLiteral("DECIMAL(19,4)"));
+        .add("Cost", QStringLiteral("DECIMAL(19,4)"))
+        .add("Shape", QStringLiteral("VARCHAR(50)"))
+        .add("Carat", QStringLiteral("DECIMAL(15,5)"));
     TableStatements(l, "stockcountscan")
         .create()
         .add("CountID", "INT")

@@ -12,6 +12,7 @@
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QSet>
+#include <tuple>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QUuid>
@@ -65,6 +66,15 @@ bool insertUnlessThere(const QSqlDatabase &db, const QString &sql, const QVarian
             throw;
         return false;
     }
+}
+
+// What a count keeps of a stone when it takes it: its SKU, place, shape and
+// weight, its list value and its cost, as they stand then.
+const QString kTakenColumns =
+    QStringLiteral("CountID, StoneID, SKU, Location, Shape, Carat, ListValue, Cost, AddedLate");
+QString takenValues()
+{
+    return QStringLiteral("s.ID, s.SKU, s.Location, LEFT(s.Shape, 50), s.Carat, %1, s.BoughtPriceUS").arg(listValueSql());
 }
 
 bool connectionLost(const db::DbError &e)
@@ -371,12 +381,12 @@ CountOutcome startCount(AppContext &ctx, const QString &nameTyped, const QString
                     QStringLiteral("INSERT INTO stockcount (Name, Location, Status, Tolerance, StartedAt, StartedBy, "
                                    "Changes) VALUES (?, ?, 'open', ?, NOW(), ?, 0)"),
                     {name, nullIfEmpty(location), tolerance.toDb(), ctx.user.ID});
-                QString stones = QStringLiteral(
-                    "INSERT INTO stockcountstone (CountID, StoneID, SKU, Location, AddedLate) "
-                    "SELECT ?, ID, SKU, Location, 0 FROM SingleStone WHERE Status = 'Stock'");
+                QString stones = QStringLiteral("INSERT INTO stockcountstone (%1) SELECT ?, %2, 0 FROM SingleStone s "
+                                                "WHERE s.Status = 'Stock'")
+                                     .arg(kTakenColumns, takenValues());
                 QVariantList binds{id};
                 if (!location.isEmpty()) {
-                    stones += QStringLiteral(" AND Location = ?");
+                    stones += QStringLiteral(" AND s.Location = ?");
                     binds << location;
                 }
                 db::exec(db, stones, binds);
@@ -570,9 +580,10 @@ ScanOutcome recordScan(AppContext &ctx, const Desk &desk, const ScanInput &scan)
                         // In stock here, but not when the count started (back
                         // from memo or the vendor, or newly entered): expected now.
                         insertUnlessThere(db,
-                                          QStringLiteral("INSERT INTO stockcountstone (CountID, StoneID, SKU, "
-                                                         "Location, AddedLate) VALUES (?, ?, ?, ?, -1)"),
-                                          {desk.countId, c->id, c->sku, nullIfEmpty(c->location)});
+                                          QStringLiteral("INSERT INTO stockcountstone (%1) SELECT ?, %2, -1 FROM "
+                                                         "SingleStone s WHERE s.ID = ?")
+                                              .arg(kTakenColumns, takenValues()),
+                                          {desk.countId, c->id});
                         expectedRow = db::scalar(db,
                                                  QStringLiteral("SELECT ID FROM stockcountstone WHERE CountID = ? AND "
                                                                 "StoneID = ?"),
@@ -801,32 +812,37 @@ CountOutcome closeCount(AppContext &ctx, qint64 countId)
                          QStringLiteral("UPDATE stockcount SET ScansAtClose = (SELECT COUNT(*) FROM stockcountscan "
                                         "WHERE CountID = ?) WHERE ID = ?"),
                          {countId, countId});
-                // The stones not found, as they stand now.
-                db::exec(db,
-                         QStringLiteral("UPDATE stockcountstone c LEFT JOIN SingleStone s ON s.ID = c.StoneID "
-                                        "SET c.ClosingStatus = IF(s.ID IS NULL, '(deleted)', IFNULL(s.Status, '')), "
-                                        "c.ClosingPlace = s.Location, c.ListValue = ")
-                             + listValueSql()
-                             + QStringLiteral(", c.Cost = s.BoughtPriceUS WHERE c.CountID = ? AND c.ScanID IS NULL"),
-                         {countId});
-                // Where those that left stock meanwhile are (few): the same words as a scan's.
+                // The stones not found that are no longer in stock (few): their
+                // status and where they are, in the words a scan uses.  The
+                // others stay as in stock at the closing (no status kept); their
+                // value and cost are those kept when the count took them.
+                // One pass over the stones not found: those gone from the books
+                // and those no longer in stock.
                 QSqlQuery gone = db::exec(
                     db,
-                    QStringLiteral("SELECT c.ID, s.Status, s.Location, cu.CompanyName, s.MemoSheetID, sup.CompanyName "
-                                   "FROM stockcountstone c JOIN SingleStone s ON s.ID = c.StoneID "
+                    QStringLiteral("SELECT c.ID, s.ID, s.Status, s.Location, cu.CompanyName, s.MemoSheetID, "
+                                   "sup.CompanyName FROM stockcountstone c LEFT JOIN SingleStone s ON s.ID = c.StoneID "
                                    "LEFT JOIN Customer cu ON cu.ID = s.CustomerID "
                                    "LEFT JOIN Customer sup ON sup.ID = s.SupplierID "
-                                   "WHERE c.CountID = ? AND c.ScanID IS NULL AND NOT (IFNULL(s.Status, '') = 'Stock')"),
+                                   "WHERE c.CountID = ? AND c.ScanID IS NULL AND "
+                                   "(s.ID IS NULL OR s.Status <> 'Stock' OR s.Status IS NULL)"),
                     {countId});
-                QList<std::pair<qint64, QString>> places;
-                while (gone.next())
-                    places.append({gone.value(0).toLongLong(),
-                                   placeText(gone.value(1).toString(), gone.value(2).toString().trimmed(),
-                                             gone.value(3).toString(), gone.value(4).toLongLong(),
-                                             gone.value(5).toString())});
-                for (const auto &[row, place] : places)
-                    db::exec(db, QStringLiteral("UPDATE stockcountstone SET ClosingPlace = ? WHERE ID = ?"),
-                             {place.left(255), row});
+                QList<std::tuple<qint64, QString, QString>> left;
+                while (gone.next()) {
+                    if (gone.value(1).isNull()) {
+                        left.append({gone.value(0).toLongLong(), QStringLiteral("(deleted)"),
+                                     QStringLiteral("the stone was deleted")});
+                        continue;
+                    }
+                    const QString status = gone.value(2).toString().trimmed();
+                    left.append({gone.value(0).toLongLong(), status.isEmpty() ? QStringLiteral("(no status)") : status,
+                                 placeText(status, gone.value(3).toString().trimmed(), gone.value(4).toString(),
+                                           gone.value(5).toLongLong(), gone.value(6).toString())});
+                }
+                for (const auto &[row, status, place] : left)
+                    db::exec(db,
+                             QStringLiteral("UPDATE stockcountstone SET ClosingStatus = ?, ClosingPlace = ? WHERE ID = ?"),
+                             {status.left(50), place.left(255), row});
                 db::exec(db,
                          QStringLiteral("UPDATE stockcountparcel c LEFT JOIN parcel p ON p.ID = c.ParcelID "
                                         "SET c.OnHand = IFNULL(p.Carat, 0) WHERE c.CountID = ? AND c.Weighed IS NULL"),

@@ -174,9 +174,10 @@ WeighOutcome weighParcel(AppContext &ctx, qint64 countId, const QString &skuOrId
 // Closing ------------------------------------------------------------------------
 
 // Closes the count: no scan or weighing is written to it afterwards.  Keeps
-// with each stone not found its status, where it is, its list value and
-// cost at this moment, so the closed count reads the same later.  Changes
-// no stone.
+// with each stone not found that is no longer in stock its status and where
+// it is, and with each parcel not weighed its carats on hand, so the closed
+// count reads the same later (the stones' values were kept when the count
+// took them).  Changes no stone.
 CountOutcome closeCount(AppContext &ctx, qint64 countId);
 
 // The list value of a stone (list price per carat times the weight, to the

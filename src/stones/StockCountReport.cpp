@@ -149,19 +149,25 @@ CountReport countReport(AppContext &ctx, qint64 countId)
     const bool closed = r.header.closed;
 
     // The stones expected and not found: missing while still in stock, else
-    // gone out of stock while the count ran.
-    const QString status = closed ? QStringLiteral("c.ClosingStatus") : QStringLiteral("IF(s.ID IS NULL, '(deleted)', "
-                                                                                       "IFNULL(s.Status, ''))");
-    const QString value = closed ? QStringLiteral("c.ListValue") : listValueSql();
-    const QString cost = closed ? QStringLiteral("c.Cost") : QStringLiteral("s.BoughtPriceUS");
-    const QString location = closed ? QStringLiteral("c.ClosingPlace") : QStringLiteral("s.Location");
-    QSqlQuery m = db::exec(db,
-                           QStringLiteral("SELECT c.StoneID, IFNULL(s.SKU, c.SKU), s.Shape, CAST(s.Carat AS CHAR), %1, "
-                                          "CAST(%2 AS CHAR), CAST(%3 AS CHAR), %4 FROM stockcountstone c "
-                                          "LEFT JOIN SingleStone s ON s.ID = c.StoneID "
-                                          "WHERE c.CountID = ? AND c.ScanID IS NULL ORDER BY 2, 1")
-                               .arg(location, value, cost, status),
-                           {countId});
+    // gone out of stock while the count ran.  A closed count has kept the
+    // status of those that had left stock at its closing (the others were in
+    // stock then); an open one reads the stones' status now.  The SKU, shape,
+    // weight, place, list value and cost are those the count kept when it
+    // took each stone.
+    const QString taken = QStringLiteral("c.StoneID, c.SKU, c.Shape, CAST(c.Carat AS CHAR), c.Location, "
+                                         "CAST(c.ListValue AS CHAR), CAST(c.Cost AS CHAR)");
+    // The count's number is the program's own: written into the statement,
+    // which then travels as text (a long list reads faster that way).
+    QSqlQuery m = db::exec(
+        db, closed ? QStringLiteral("SELECT %1, IFNULL(c.ClosingStatus, 'Stock'), c.ClosingPlace FROM stockcountstone c "
+                                    "WHERE c.CountID = %2 AND c.ScanID IS NULL ORDER BY c.SKU, c.StoneID")
+                         .arg(taken)
+                         .arg(countId)
+                   : QStringLiteral("SELECT %1, IF(s.ID IS NULL, '(deleted)', IFNULL(s.Status, '')), '' FROM "
+                                    "stockcountstone c LEFT JOIN SingleStone s ON s.ID = c.StoneID WHERE c.CountID = %2 "
+                                    "AND c.ScanID IS NULL ORDER BY c.SKU, c.StoneID")
+                         .arg(taken)
+                         .arg(countId));
     QList<qint64> goneIds;
     while (m.next()) {
         const QString st = m.value(7).toString().trimmed();
@@ -182,7 +188,7 @@ CountReport countReport(AppContext &ctx, qint64 countId)
             l.stoneId = m.value(0).toLongLong();
             l.sku = m.value(1).toString();
             l.status = st;
-            l.place = closed ? m.value(4).toString() : QString();
+            l.place = m.value(8).toString();
             if (!closed)
                 goneIds << l.stoneId;
             r.leftStock << l;

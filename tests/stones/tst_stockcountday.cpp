@@ -17,6 +17,7 @@
 #include "printing/DiamondPaper.h"
 #include "printing/PrintJob.h"
 #include "shell/widgets/StartupFlow.h"
+#include "stones/ScanJournal.h"
 #include "stones/StockCount.h"
 #include "stones/StonePrintout.h"
 #include "stones/frmStockCount.h"
@@ -61,6 +62,7 @@ class TestStockCountDay : public QObject {
     Q_OBJECT
 private slots:
     void countTheSafe();
+    void screenTakesUpWhatWaits();
 };
 
 void TestStockCountDay::countTheSafe()
@@ -330,6 +332,44 @@ void TestStockCountDay::countTheSafe()
     QVERIFY(scanner.waitForBytesWritten(5000));
     QTRY_COMPARE(ctl<QLineEdit>(flow.stone(), "txtID")->text(), QString::number(ids.value(sku(1))));
     QCOMPARE(db::scalar(db, "SELECT COUNT(*) FROM stockcountscan").toInt(), kStones - 7 + 3 + 2 + 1);
+}
+
+// A workstation killed with scans told and not written: the count screen,
+// opened again, takes up the count and sends them; logged off, it takes no
+// scan.
+void TestStockCountDay::screenTakesUpWhatWaits()
+{
+    TestDb t;
+    QTemporaryDir home;
+    ScriptedPrompt prompt;
+    AppContext ctx(Workstation(home.path(), home.path()), t.settings(), &prompt);
+    ctx.adopt(t.db());
+    ctx.user.ID = 3;
+    ctx.user.AllowEdit = true;
+    QList<qint64> ids;
+    for (const char *s : {"W-1", "W-2", "W-3"})
+        ids << db::insert(t.db(), "INSERT INTO SingleStone (SKU, Shape, Carat, Status) VALUES (?, 'Pear [PS]', 1, 'Stock')",
+                          {QString::fromLatin1(s)});
+    const stones::CountOutcome c = stones::startCount(ctx, "Left open", {});
+    QVERIFY(c.ok);
+    QVERIFY(ctx.workstation.writeLines("stockcount.ini", {QString::number(c.id)}));
+    stones::ScanJournal journal(ctx.workstation);
+    journal.tell(c.id, QString::number(ids.at(0)) + "01", "serial");
+    journal.tell(c.id, "W-2", "keyboard");
+
+    ui::frmStockCount w(ctx);
+    QCOMPARE(w.countId(), c.id);
+    QTRY_COMPARE(w.lblFound->text(), QStringLiteral("2"));
+    QCOMPARE(w.waitingScans(), 0);
+    QCOMPARE(db::scalar(t.db(), "SELECT COUNT(*) FROM stockcountscan WHERE UserID = 3").toInt(), 2);
+
+    ResetUserRightsModule(ctx);
+    QVERIFY(!w.txtScan->isEnabled());
+    QVERIFY(!w.cmdCloseCount->isEnabled());
+    w.scanned("W-3", "serial");
+    QCOMPARE(w.lblLastScan->text(), QStringLiteral("Please log on first. W-3 was not written."));
+    QCOMPARE(w.waitingScans(), 0);
+    QCOMPARE(db::scalar(t.db(), "SELECT COUNT(*) FROM stockcountscan").toInt(), 2);
 }
 
 QTEST_MAIN(TestStockCountDay)

@@ -163,6 +163,11 @@ frmStockCountReport::frmStockCountReport(AppContext &ctx, qint64 countId, QWidge
     bottom->addWidget(cmdClose);
     root->addLayout(bottom);
 
+    // Enter in a box does not close the report or open a stone: no button is
+    // pressed by it but the one the box belongs to.
+    for (QPushButton *b : {cmdBrowse, cmdPdf, cmdCsv, cmdPrint, cmdOpenStone, cmdSetLocation, cmdRefresh, cmdClose})
+        b->setAutoDefault(false);
+    connect(txtNewLocation, &QLineEdit::returnPressed, cmdSetLocation, &QPushButton::click);
     connect(cmdClose, &QPushButton::clicked, this, &QDialog::reject);
     connect(cmdRefresh, &QPushButton::clicked, this, &frmStockCountReport::reload);
     connect(cmdPdf, &QPushButton::clicked, this, &frmStockCountReport::savePdf);

@@ -131,11 +131,12 @@ void TestStartup::schemaCheck_data()
     QTest::addColumn<int>("stored");
     QTest::addColumn<bool>("upgrades");
     QTest::addColumn<int>("after");
-    QTest::newRow("307 is upgraded") << 307 << true << 311;
-    QTest::newRow("308 is upgraded") << 308 << true << 311;
-    QTest::newRow("309 is upgraded") << 309 << true << 311;
-    QTest::newRow("310 is upgraded") << 310 << true << 311;
-    QTest::newRow("311 is current") << 311 << false << 311;
+    QTest::newRow("307 is upgraded") << 307 << true << 312;
+    QTest::newRow("308 is upgraded") << 308 << true << 312;
+    QTest::newRow("309 is upgraded") << 309 << true << 312;
+    QTest::newRow("310 is upgraded") << 310 << true << 312;
+    QTest::newRow("311 is upgraded") << 311 << true << 312;
+    QTest::newRow("312 is current") << 312 << false << 312;
     QTest::newRow("400 is left alone") << 400 << false << 400;
 }
 

@@ -594,6 +594,7 @@ void TestDealerDay::returnOneSellTheOther()
 
     m_prompt.clear();
     clickLine("DW-1");
+    m_prompt.answer(true); // "Are you sure you want to sell this Stone to ..."
     click(memo, "cmdSell");
     QCOMPARE(notices(), QStringList{"Added DW-1 to a new Invoice #1"});
     // The last stone gone, the memo is closed.

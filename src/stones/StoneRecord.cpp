@@ -566,8 +566,8 @@ QString unfitText(AppContext &ctx, const StoneForm &form)
 }
 
 // The checks of a save, in their order; false (with its message) ends the save.
-// The selling prices the dealer changed: none may be 0 or below, and a
-// price typed in the local currency needs a known rate.  Empty: they pass.
+// The selling prices the dealer changed: none may be below 0, and a price
+// typed in the local currency needs a known rate.  Empty: they pass.
 QString refusedSellingPrice(AppContext &ctx, const StoneForm &form, const EditState &state)
 {
     const bool adding = state.mode == EditState::Adding;
@@ -596,8 +596,10 @@ QString refusedSellingPrice(AppContext &ctx, const StoneForm &form, const EditSt
         const QString typed = form.price(field).trimmed();
         if (typed.isEmpty() || !changed(field))
             continue;
+        // Below 0 is no price.  (0 itself is what a discount gives without a
+        // list price; the held price of tier 1 is checked for 0 below.)
         const std::optional<Decimal5> v = figures::parseTyped(typed);
-        if (v && *v <= Decimal5())
+        if (v && *v < Decimal5())
             return figures::notPositiveMessage(QString::fromLatin1(name), typed, column);
     }
     return {};

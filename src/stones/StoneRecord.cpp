@@ -583,6 +583,14 @@ QString refusedSellingPrice(AppContext &ctx, const StoneForm &form, const EditSt
         if (!rateFigure(ctx.exchangeRateCDN) && !form.price(field).trimmed().isEmpty() && changed(field))
             return QStringLiteral("The %1 \"%2\" cannot be taken.\n\n").arg(name, form.price(field).trimmed())
                    + missingRates(ctx, true, false);
+    // A list price below 0 would price the stone below 0: refused by its name.
+    if (changed(F::LatestRapPrice)) {
+        const figures::Column rap = figures::columnOf(ctx.db(), QStringLiteral("SingleStone"), QStringLiteral("RapaportPrice"));
+        const figures::Reading r = figures::read(form.price(F::LatestRapPrice),
+                                                 {QStringLiteral("current Rap"), rap, figures::Need::NotNegative});
+        if (!r.ok())
+            return r.error;
+    }
     const figures::Column column = figures::columnOf(ctx.db(), QStringLiteral("SingleStone"), QStringLiteral("SellPriceUS"));
     const std::pair<F, const char *> prices[] = {
         {F::SellPrice, "Sell 1 price"},           {F::SellPriceCT, "Sell 1 price per carat"},

@@ -362,7 +362,6 @@ QList<FigureScreen> screens()
             {"txtGirdleDimension", "Girdle %", "GirdleDimension"},
             {"txtOriginalRapPrice", "Rap when bought", "RapPriceOnDateBought"},
             {"txtBoughtPriceUS", "Bought price", "BoughtPriceUS"},
-            {"txtLatestRapPrice", "current Rap", "RapaportPrice"},
             {"txtSellOffRapLX", "Sell listing % off Rap", "SellOffRaplx"},
             {"txtSellOffRap2", "Sell 2 % off Rap", "SellOffRap2"},
             {"txtSellOffRap3", "Sell 3 % off Rap", "SellOffRap3"},
@@ -370,12 +369,13 @@ QList<FigureScreen> screens()
         for (const Stored &f : stored)
             if (c == QLatin1String(f.control))
                 return {QString::fromLatin1(f.label), "SingleStone", QString::fromLatin1(f.column)};
-        // A selling price below 0 is no price.
+        // A selling price below 0 is no price, nor a list price below 0.
         static const Stored prices[] = {
             {"txtSellPrice", "Sell 1 price", "SellPriceUS"},
             {"txtSellPriceLX", "Sell listing price", "SellPriceUSlx"},
             {"txtSellPrice2", "Sell 2 price", "SellPriceUS2"},
             {"txtSellPrice3", "Sell 3 price", "SellPriceUS3"},
+            {"txtLatestRapPrice", "current Rap", "RapaportPrice"}, // the list they follow
         };
         for (const Stored &f : prices)
             if (c == QLatin1String(f.control))

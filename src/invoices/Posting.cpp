@@ -129,22 +129,27 @@ Posted postInTransaction(AppContext &ctx, const SaleLine &line)
             }
         }
     }
+    auto agreed = [](const QString &amount) {
+        const std::optional<Decimal5> a = Decimal5::parse(amount);
+        return a ? QVariant(a->fixed(2)) : QVariant(QMetaType::fromType<QString>());
+    };
     p.lineId = db::insert(db,
                           QStringLiteral("INSERT INTO invoicelist (invoiceid, diamondid, parcelid, carat, dateadded, "
                                          "pricecarat, exchangerateCDN, exchangerateZAR, taxrate, details, listprice, "
-                                         "discountgiven) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+                                         "discountgiven, amountcdn, amountzar) "
+                                         "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
                           {p.invoiceId, line.diamondId ? QVariant(line.diamondId) : QVariant(QMetaType::fromType<qlonglong>()),
                            line.parcelId ? QVariant(line.parcelId) : QVariant(QMetaType::fromType<qlonglong>()), carat, now,
                            price, rateValue(ctx.exchangeRateCDN), rateValue(ctx.exchangeRateZAR),
                            QString::number(tax, 'f', 5),
                            line.details.isEmpty() ? QVariant(QMetaType::fromType<QString>()) : QVariant(line.details),
-                           listPrice, discount});
+                           listPrice, discount, agreed(line.amountCDN), agreed(line.amountZAR)});
     announcePosted(ctx, p, line);
     return p;
 }
 
 SellOutcome sellStoneOnInvoice(AppContext &ctx, qint64 stoneId, qint64 customerId, const QString &carat,
-                               const QString &priceCarat)
+                               const QString &priceCarat, const QString &amountCDN, const QString &amountZAR)
 {
     const QString title = QStringLiteral("Selling Diamond");
     SellOutcome out;
@@ -186,6 +191,8 @@ SellOutcome sellStoneOnInvoice(AppContext &ctx, qint64 stoneId, qint64 customerI
             line.diamondId = stoneId;
             line.carat = carat;
             line.priceCarat = priceCarat;
+            line.amountCDN = amountCDN;
+            line.amountZAR = amountZAR;
             out.posted = postInTransaction(ctx, line);
             if (ctx.settings.StoneChange)
                 stones::SaveDeleteChangeStatus(ctx, QStringLiteral("status"), stoneId);

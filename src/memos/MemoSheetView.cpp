@@ -6,6 +6,8 @@
 #include "db/Row.h"
 #include "db/Sql.h"
 #include "memos/MemoMoves.h"
+#include "memos/MemoPrice.h"
+#include "pricing/SellingPrice.h"
 
 #include <QLocale>
 #include <cmath>
@@ -14,8 +16,8 @@ namespace velmor::memos {
 
 QString money(double value)
 {
-    static const QLocale en(QLocale::English, QLocale::UnitedStates);
-    return en.toString(value, 'f', 2);
+    // Halves away from zero, as on every page.
+    return Decimal5::fromDouble(value).grouped2();
 }
 
 QString memoDate(const QDateTime &d)
@@ -88,10 +90,12 @@ MemoSheetData loadMemoSheet(AppContext &ctx, qint64 memoSheetId)
     }
     const GradeWords grades(db);
     const QDateTime now = QDateTime::currentDateTime();
+    const int step = pricing::sellingPriceStep(ctx.settings);
     QSqlQuery q = db::exec(db,
                            QStringLiteral("SELECT ID, SKU, Carat, Colour, Clarity, Laboratory, Certificate, "
-                                          "RapaportPrice, currentRAPdiscountFORmemo, MemoUS, DateOnMemo FROM singlestone "
-                                          "WHERE MemoSheetID=? ORDER BY dateonmemo DESC, ID DESC"),
+                                          "RapaportPrice, currentRAPdiscountFORmemo, MemoUS, DateOnMemo, %1 FROM singlestone "
+                                          "WHERE MemoSheetID=? ORDER BY dateonmemo DESC, ID DESC")
+                               .arg(memoPriceColumns()),
                            {memoSheetId});
     while (q.next()) {
         const db::Row r(q);
@@ -110,7 +114,7 @@ MemoSheetData loadMemoSheet(AppContext &ctx, qint64 memoSheetId)
         // The agreed price where one was kept; else the discount's price.
         // The discount is shown only where it is taken off a list price.
         l.discount = r.isNull("currentRAPdiscountFORmemo") || carat * rap <= 0 ? QString() : money(d);
-        l.stonePrice = money(!r.isNull("MemoUS") ? r.num("MemoUS") : memoStonePrice(carat, rap, d));
+        l.stonePrice = memoPriceUS(memoPriceFacts(q.record()), step).grouped2();
         l.days = daysOnMemo(r.dateTime("DateOnMemo"), now);
         out.lines << l;
     }
@@ -222,7 +226,7 @@ void MemoPriceFields::discountChanged(const QString &text)
     if (guard)
         return;
     guard = true;
-    const double p = m_rap * m_weight / 100.0 * (100.0 - typed(text));
+    const double p = memoStonePrice(m_weight, m_rap, typed(text), m_step);
     stonePrice = f2(p);
     priceCarat = f2(m_weight > 0 ? p / m_weight : 0);
     guard = false;

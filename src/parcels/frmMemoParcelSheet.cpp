@@ -197,8 +197,9 @@ frmMemoParcelRemove *frmMemoParcelSheet::remove()
         return nullptr;
     auto *d = new frmMemoParcelRemove(sku, out, this);
     d->setAttribute(Qt::WA_DeleteOnClose);
+    d->setLines(outLines(m_ctx.db(), m_memoId, parcel));
     connect(d, &QDialog::accepted, this, [this, d, parcel] {
-        if (returnFromMemo(m_ctx, m_memoId, parcel, d->carat()).result == Result::Done)
+        if (returnFromMemo(m_ctx, m_memoId, parcel, d->carat(), d->lineId()).result == Result::Done)
             emit memoChanged();
         reload();
     });
@@ -215,8 +216,9 @@ frmMemoParcelSell *frmMemoParcelSheet::sell()
         return nullptr;
     auto *d = new frmMemoParcelSell(sku, out, this);
     d->setAttribute(Qt::WA_DeleteOnClose);
+    d->setLines(outLines(m_ctx.db(), m_memoId, parcel));
     connect(d, &QDialog::accepted, this, [this, d, parcel] {
-        if (sellFromMemo(m_ctx, m_memoId, parcel, d->carat()).result == Result::Done)
+        if (sellFromMemo(m_ctx, m_memoId, parcel, d->carat(), d->lineId()).result == Result::Done)
             emit memoChanged();
         reload();
     });

@@ -1,5 +1,8 @@
 #include "parcels/frmMemoSheet.h"
 
+#include "core/KnownRates.h"
+#include "pricing/SellingPrice.h"
+
 #include "core/AppContext.h"
 #include "core/Screens.h"
 #include "core/Users.h"
@@ -310,12 +313,16 @@ void frmMemoSheet::stoneChosen()
                                        .arg(n),
                                    {id});
             if (q.next()) {
-                const double us = db::flagOf(q.value(0))
-                                      ? db::numOf(q.value(4))
-                                      : db::numOf(q.value(1)) * db::numOf(q.value(2)) * (100.0 - db::numOf(q.value(3)))
-                                            / 100.0;
-                m_proposedUS = QString::number(us, 'f', 2);
-                m_proposedLocal = QString::number(us * m_ctx.exchangeRateCDN, 'f', 2);
+                // A floating stone's price by the one selling-price rule; the
+                // local price at the working rate, none at an unknown one.
+                const Decimal5 us = db::flagOf(q.value(0))
+                                        ? Decimal5::fromDb(q.value(4)).rounded(2)
+                                        : pricing::sellPerStone(Decimal5::fromDb(q.value(1)), Decimal5::fromDb(q.value(3)),
+                                                                Decimal5::fromDb(q.value(2)),
+                                                                pricing::sellingPriceStep(m_ctx.settings));
+                m_proposedUS = us.fixed(2);
+                const std::optional<Decimal5> local = convertedAmount(us, m_ctx.exchangeRateCDN);
+                m_proposedLocal = local ? local->fixed(2) : QString();
             }
         }
     }

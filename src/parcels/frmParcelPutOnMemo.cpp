@@ -3,6 +3,7 @@
 #include "core/Figures.h"
 
 #include "core/AppContext.h"
+#include "core/KnownRates.h"
 #include "core/widgets/Named.h"
 #include "core/widgets/NumberBox.h"
 #include "db/Sql.h"
@@ -113,6 +114,14 @@ bool frmParcelPutOnMemo::putOnMemo()
                                   Icon::Exclamation);
             return false;
         }
+    // A price typed in a currency whose rate is not known gives no US price.
+    if (m_price.typedAtUnknownRate()) {
+        m_ctx.prompt().inform(QStringLiteral("The price typed in %1 cannot be taken.\n\n")
+                                      .arg(m_price.typedIn == 'C' ? m_ctx.settings.currencyName() : QStringLiteral("ZAR"))
+                                  + missingRates(m_ctx, m_price.typedIn == 'C', m_price.typedIn == 'Z'),
+                              QStringLiteral("Parcel Memo"), Icon::Exclamation);
+        return false;
+    }
     const qint64 customer = cboCustomer->currentText().section(QStringLiteral("--- "), -1).toLongLong();
     const parcels::Outcome o =
         parcels::putOnMemo(m_ctx, {m_parcelId, customer, txtCarat->text(), txtUScarat->text(), parcels::LineChoice::Ask});

@@ -5,6 +5,7 @@
 #include "db/Row.h"
 #include "db/Sql.h"
 #include "db/Transaction.h"
+#include "pricing/SellingPrice.h"
 
 #include <QHash>
 #include <QRandomGenerator>
@@ -170,9 +171,11 @@ int RepriceReport::totalSelected() const
     return n;
 }
 
-double sellPriceOffList(double carat, double discount, double listPrice)
+double sellPriceOffList(double carat, double discount, double listPrice, int step)
 {
-    return carat * (100 - discount) * (listPrice / 100);
+    return sellPerStone(Decimal5::fromDouble(listPrice), Decimal5::fromDouble(discount), Decimal5::fromDouble(carat),
+                        step)
+        .toDouble();
 }
 
 namespace {
@@ -274,7 +277,7 @@ void appendNumber(QByteArray &out, qint64 v)
 // With `ownTransaction` unset the caller's transaction holds the writes
 // (the temporary table neither ends nor needs one).
 void writeStates(const QSqlDatabase &db, const std::vector<StoneState> &stones, int &written, bool ownTransaction,
-                 int updateSlice)
+                 int updateSlice, int step)
 {
     db::exec(db, QStringLiteral("DROP TEMPORARY TABLE IF EXISTS tmp_reprice"));
     // A memory table is quickest to fill; it is bounded by the session's
@@ -356,13 +359,13 @@ void writeStates(const QSqlDatabase &db, const std::vector<StoneState> &stones, 
             flush();
     }
     flush();
-    // The selling prices held as a discount: Carat x (100 - discount) x
-    // (P / 100) in double arithmetic, as sellPriceOffList() computes it,
-    // on the stone's weight and discounts as they are now.
-    const auto offList = [](const char *discount) {
-        return QStringLiteral("CAST(s.Carat AS DOUBLE) * (100 - IFNULL(CAST(s.%1 AS DOUBLE), 0)) "
-                              "* (IFNULL(t.pricedon, t.rap) / 100)")
-            .arg(QLatin1String(discount));
+    // The selling prices held as a discount, by the one selling-price rule
+    // (pricing/SellingPrice.h) that sellPriceOffList() follows too, on the
+    // stone's weight and discounts as they are now.
+    const auto offList = [step](const char *discount) {
+        return sellPerStoneSql(QStringLiteral("IFNULL(t.pricedon, t.rap)"),
+                               QStringLiteral("IFNULL(s.%1, 0)").arg(QLatin1String(discount)), QStringLiteral("s.Carat"),
+                               step);
     };
     const QString update =
         QStringLiteral("UPDATE SingleStone s INNER JOIN tmp_reprice t ON s.ID = t.ID SET "
@@ -490,7 +493,7 @@ RepriceReport repriceAll(AppContext &ctx, bool ownTransaction, int updateSlice)
         ran << phase.member;
         report.phases << pr;
     }
-    writeStates(db, stones, report.stonesWritten, ownTransaction, updateSlice);
+    writeStates(db, stones, report.stonesWritten, ownTransaction, updateSlice, sellingPriceStep(ctx.settings));
     return report;
 }
 
@@ -498,6 +501,7 @@ RepriceReport repriceAllLiteral(AppContext &ctx)
 {
     const QSqlDatabase db = ctx.db();
     const Settings &settings = ctx.settings;
+    const int step = sellingPriceStep(settings);
     RepriceReport report;
     const SqlPriceSource source(db);
     const QString colourSql = db::convertSql(QStringLiteral(
@@ -533,11 +537,11 @@ RepriceReport repriceAllLiteral(AppContext &ctx)
                 QVariantList b{newRnd(), p};
                 if (r.flag(QStringLiteral("LockPercent"))) {
                     sql += QStringLiteral(", SellPriceUS=?");
-                    b << sellPriceOffList(carat, r.num(QStringLiteral("SellOffRap")), p);
+                    b << sellPriceOffList(carat, r.num(QStringLiteral("SellOffRap")), p, step);
                 }
                 if (r.flag(QStringLiteral("LockPercentlx"))) {
                     sql += QStringLiteral(", SellPriceUSlx=?");
-                    b << sellPriceOffList(carat, r.num(QStringLiteral("SellOffRapLX")), p);
+                    b << sellPriceOffList(carat, r.num(QStringLiteral("SellOffRapLX")), p, step);
                 }
                 b << id;
                 db::exec(db, sql + QStringLiteral(" WHERE ID=?"), b);

@@ -97,8 +97,18 @@ const QList<RuleQuery> &queries()
          {QStringLiteral("Stone"), QStringLiteral("SKU"), QStringLiteral("Customer"), QStringLiteral("Sold on")},
          QStringLiteral("SELECT s.ID, s.SKU, IFNULL(s.CustomerID, ''), IFNULL(s.DateStatusChange, '') FROM SingleStone s "
                         "WHERE s.Status = 'Sold' AND NOT EXISTS (SELECT 1 FROM invoicelist il JOIN invoice i ON "
-                        "i.ID = il.invoiceid WHERE il.diamondid = s.ID AND i.customerid <=> s.CustomerID) "
-                        "ORDER BY s.ID")},
+                        "i.ID = il.invoiceid WHERE il.diamondid = s.ID AND i.customerid <=> s.CustomerID "
+                        "AND il.returned IS NULL) ORDER BY s.ID")},
+        {{QStringLiteral("stone-sold-twice"), QStringLiteral("Stone on two invoice lines without a return between them"),
+          QStringLiteral("A stone is on a second invoice line only after the sale of the first was returned into "
+                         "stock (a return recorded on that line before the second sale).")},
+         {QStringLiteral("Stone"), QStringLiteral("SKU"), QStringLiteral("First line (invoice)"),
+          QStringLiteral("Later line (invoice)")},
+         QStringLiteral("SELECT a.diamondid, IFNULL(s.SKU, ''), CONCAT(a.ID, ' (#', IFNULL(a.invoiceid, '?'), ')'), "
+                        "CONCAT(b.ID, ' (#', IFNULL(b.invoiceid, '?'), ')') FROM invoicelist a JOIN invoicelist b ON "
+                        "b.diamondid = a.diamondid AND b.ID > a.ID LEFT JOIN SingleStone s ON s.ID = a.diamondid "
+                        "WHERE a.diamondid <> 0 AND NOT (a.returned IS NOT NULL AND a.returned <= b.dateadded) "
+                        "ORDER BY a.diamondid, a.ID, b.ID")},
         {{QStringLiteral("returned-stone-memo"), QStringLiteral("Stone returned to its vendor but still on memo"),
           QStringLiteral("A stone returned to its vendor is on no memo sheet, and the memo journal does not leave it "
                          "out on an open sheet.")},

@@ -19,6 +19,7 @@
 
 #include <QLocale>
 #include <QRandomGenerator>
+#include <tuple>
 
 namespace velmor::stones {
 
@@ -179,13 +180,17 @@ bool loadStone(AppContext &ctx, qint64 id, StoneForm &form)
         if (r.isNull(priceCol))
             return;
         const double p = r.num(priceCol);
-        // At an unknown rate the local prices stay empty, never 0.00.
-        if (rateKnown(rate))
-            f.setPrice(lst, fmt(round2(p * rate)));
+        const Decimal5 price = Decimal5::fromDb(r.raw(priceCol)).rounded(2);
+        const Decimal5 weight = Decimal5::fromDb(r.raw(QStringLiteral("Carat")));
+        // At an unknown rate the local prices stay empty, never 0.00; the
+        // local price is the US price at the rate, per carat derived from it.
+        const std::optional<Decimal5> local = convertedAmount(price, rate);
+        if (local)
+            f.setPrice(lst, local->fixed(2));
         if (carat != 0) {
             f.setPrice(ct, fmt(round2(p / carat)));
-            if (rateKnown(rate))
-                f.setPrice(lct, fmt(round2(p / carat * rate)));
+            if (local && !weight.isZero())
+                f.setPrice(lct, local->dividedBy(weight, 2).fixed(2));
         }
     };
     tier("SellOffRap2", "SellPriceUS2", F::SellOffRap2, F::SellPriceCT2, F::SellPrice2, F::SellPriceLocalCT2,
@@ -395,6 +400,9 @@ QString unreadableNumber(const AppContext &ctx, const StoneForm &form)
 QList<std::pair<QString, QVariant>> columnValues(AppContext &ctx, const StoneForm &form)
 {
     auto num = [](const QString &t) { return QVariant(fieldValue(t)); };
+    auto orNull = [](const QString &t) {
+        return t.trimmed().isEmpty() ? QVariant(QMetaType::fromType<double>()) : QVariant(fieldValue(t));
+    };
     auto flag = [](bool on) { return QVariant(db::flagValue(on)); };
     auto text = [](const QString &t) { return QVariant(t); };
     const int colour = gradeNumber(form.colourEntry);
@@ -448,12 +456,13 @@ QList<std::pair<QString, QVariant>> columnValues(AppContext &ctx, const StoneFor
         {QStringLiteral("RapaportPrice"), num(form.price(F::LatestRapPrice))},
         {QStringLiteral("SellOffRap"), num(form.price(F::SellOffRap))},
         {QStringLiteral("SellPriceUS"), num(form.price(F::SellPrice))},
-        {QStringLiteral("SellOffRapLX"), num(form.price(F::SellOffRapLX))},
-        {QStringLiteral("SellPriceUSlx"), num(form.price(F::SellPriceLX))},
-        {QStringLiteral("SellOffRap2"), num(form.price(F::SellOffRap2))},
-        {QStringLiteral("SellPriceUS2"), num(form.price(F::SellPrice2))},
-        {QStringLiteral("SellOffRap3"), num(form.price(F::SellOffRap3))},
-        {QStringLiteral("SellPriceUS3"), num(form.price(F::SellPrice3))},
+        // A tier the dealer left empty stays empty (Null), never 0.
+        {QStringLiteral("SellOffRapLX"), orNull(form.price(F::SellOffRapLX))},
+        {QStringLiteral("SellPriceUSlx"), orNull(form.price(F::SellPriceLX))},
+        {QStringLiteral("SellOffRap2"), orNull(form.price(F::SellOffRap2))},
+        {QStringLiteral("SellPriceUS2"), orNull(form.price(F::SellPrice2))},
+        {QStringLiteral("SellOffRap3"), orNull(form.price(F::SellOffRap3))},
+        {QStringLiteral("SellPriceUS3"), orNull(form.price(F::SellPrice3))},
         {QStringLiteral("LockPercent"), flag(form.lockPercent)},
         {QStringLiteral("LockPercentlx"), flag(form.lockPercentLX)},
         {QStringLiteral("BuyingInUS"), flag(form.buyInUS)},
@@ -557,6 +566,81 @@ QString unfitText(AppContext &ctx, const StoneForm &form)
 }
 
 // The checks of a save, in their order; false (with its message) ends the save.
+// The selling prices the dealer changed: none may be below 0, and a price
+// typed in the local currency needs a known rate.  Empty: they pass.
+QString refusedSellingPrice(AppContext &ctx, const StoneForm &form, const EditState &state)
+{
+    const bool adding = state.mode == EditState::Adding;
+    auto changed = [&](F f) { return adding || form.price(f).trimmed() != state.atStart.price(f).trimmed(); };
+    const QString cur = ctx.settings.currencyName();
+    const std::pair<F, QString> locals[] = {
+        {F::SellPriceLocal2, QStringLiteral("Sell 2 %1 price").arg(cur)},
+        {F::SellPriceLocalCT2, QStringLiteral("Sell 2 %1 price per carat").arg(cur)},
+        {F::SellPriceLocal3, QStringLiteral("Sell 3 %1 price").arg(cur)},
+        {F::SellPriceLocalCT3, QStringLiteral("Sell 3 %1 price per carat").arg(cur)},
+    };
+    for (const auto &[field, name] : locals)
+        if (!rateFigure(ctx.exchangeRateCDN) && !form.price(field).trimmed().isEmpty() && changed(field))
+            return QStringLiteral("The %1 \"%2\" cannot be taken.\n\n").arg(name, form.price(field).trimmed())
+                   + missingRates(ctx, true, false);
+    // A list price below 0 would price the stone below 0: refused by its name.
+    if (changed(F::LatestRapPrice)) {
+        const figures::Column rap = figures::columnOf(ctx.db(), QStringLiteral("SingleStone"), QStringLiteral("RapaportPrice"));
+        const figures::Reading r = figures::read(form.price(F::LatestRapPrice),
+                                                 {QStringLiteral("current Rap"), rap, figures::Need::NotNegative});
+        if (!r.ok())
+            return r.error;
+    }
+    const figures::Column column = figures::columnOf(ctx.db(), QStringLiteral("SingleStone"), QStringLiteral("SellPriceUS"));
+    const std::pair<F, const char *> prices[] = {
+        {F::SellPrice, "Sell 1 price"},           {F::SellPriceCT, "Sell 1 price per carat"},
+        {F::SellPriceLX, "Sell listing price"},   {F::SellPriceCTLX, "Sell listing price per carat"},
+        {F::SellPrice2, "Sell 2 price"},          {F::SellPriceCT2, "Sell 2 price per carat"},
+        {F::SellPrice3, "Sell 3 price"},          {F::SellPriceCT3, "Sell 3 price per carat"},
+        {F::SellPriceLocal2, "Sell 2 local price"}, {F::SellPriceLocalCT2, "Sell 2 local price per carat"},
+        {F::SellPriceLocal3, "Sell 3 local price"}, {F::SellPriceLocalCT3, "Sell 3 local price per carat"},
+    };
+    for (const auto &[field, name] : prices) {
+        const QString typed = form.price(field).trimmed();
+        if (typed.isEmpty() || !changed(field))
+            continue;
+        // Below 0 is no price.  (0 itself is what a discount gives without a
+        // list price; the held price of tier 1 is checked for 0 below.)
+        const std::optional<Decimal5> v = figures::parseTyped(typed);
+        if (v && *v < Decimal5())
+            return figures::notPositiveMessage(QString::fromLatin1(name), typed, column);
+    }
+    return {};
+}
+
+// A discount below 0 is a price above the list: asked about before it is
+// taken.  False when the dealer says No.
+bool confirmsPremiums(AppContext &ctx, const StoneForm &form, const EditState &state)
+{
+    const bool adding = state.mode == EditState::Adding;
+    const std::tuple<F, F, const char *> tiers[] = {{F::SellOffRap, F::SellPriceCT, "Sell 1"},
+                                                    {F::SellOffRapLX, F::SellPriceCTLX, "Sell listing"},
+                                                    {F::SellOffRap2, F::SellPriceCT2, "Sell 2"},
+                                                    {F::SellOffRap3, F::SellPriceCT3, "Sell 3"}};
+    for (const auto &[off, ct, name] : tiers) {
+        const QString typed = form.price(off).trimmed();
+        if (typed.isEmpty() || (!adding && typed == state.atStart.price(off).trimmed()))
+            continue;
+        const Decimal5 d = figures::parseTyped(typed).value_or(Decimal5());
+        if (d >= Decimal5())
+            continue;
+        const QString list = figures::parseTyped(form.price(F::LatestRapPrice)).value_or(Decimal5()).grouped2();
+        const QString price = figures::parseTyped(form.price(ct)).value_or(Decimal5()).grouped2();
+        if (!ctx.prompt().askYesNo(QStringLiteral("%1: %2 % above the list price?\n\nThe discount off Rap is %3: "
+                                                  "%4 /ct against a list price of %5 /ct.")
+                                       .arg(QString::fromLatin1(name), (-d).grouped(2).remove(QRegularExpression(QStringLiteral("\\.?0+$"))),
+                                            typed, price, list),
+                                   QStringLiteral("Price above the list"), Icon::Question))
+            return false;
+    }
+    return true;
+}
+
 bool passesChecks(AppContext &ctx, StoneForm &form, const EditState &state)
 {
     Prompt &p = ctx.prompt();
@@ -567,6 +651,8 @@ bool passesChecks(AppContext &ctx, StoneForm &form, const EditState &state)
     };
     // A typed number that is not plainly one is refused, never reinterpreted.
     if (const QString bad = unreadableNumber(ctx, form); !bad.isEmpty())
+        return refuse(bad);
+    if (const QString bad = refusedSellingPrice(ctx, form, state); !bad.isEmpty())
         return refuse(bad);
     // 1. The auto-number of a new stone.
     const bool drawn = cfg.AutoSku && state.mode == EditState::Adding;
@@ -771,7 +857,7 @@ SaveResult saveStone(AppContext &ctx, StoneForm &form, EditState &state)
                             Icon::Critical);
         return SaveResult::Failed;
     }
-    if (!confirmsGradingChanges(ctx, form, state))
+    if (!confirmsGradingChanges(ctx, form, state) || !confirmsPremiums(ctx, form, state))
         return SaveResult::Declined;
 
     QString refusal;

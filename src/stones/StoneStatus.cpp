@@ -9,6 +9,7 @@
 #include "stones/StoneChangeLog.h"
 
 #include <QDateTime>
+#include <QLocale>
 #include <QRandomGenerator>
 
 namespace velmor::stones {
@@ -137,14 +138,52 @@ static StatusResult sellStoneUnguarded(AppContext &ctx, qint64 stoneId, qint64 c
 StatusResult returnFromCustomer(AppContext &ctx, qint64 stoneId)
 {
     const QString title = QStringLiteral("Return");
-    ctx.prompt().inform(QStringLiteral("This Stone will be put back into Stock, no reverse Invoice will be created!"),
-                        title, Icon::Information);
+    // The sale this return undoes: the stone's last invoice line not yet
+    // returned.
+    qint64 lineId = 0, invoiceId = 0;
+    QString question = QStringLiteral("This Stone will be put back into Stock, no reverse Invoice will be created!");
+    try {
+        QSqlQuery q = db::exec(ctx.db(),
+                               QStringLiteral("SELECT il.ID, il.invoiceid, il.dateadded, c.CompanyName FROM invoicelist il "
+                                              "LEFT JOIN invoice i ON i.ID = il.invoiceid LEFT JOIN Customer c ON "
+                                              "c.ID = i.customerid WHERE il.diamondid = ? AND il.returned IS NULL "
+                                              "ORDER BY il.ID DESC LIMIT 1"),
+                               {stoneId});
+        if (q.next()) {
+            lineId = q.value(0).toLongLong();
+            invoiceId = q.value(1).toLongLong();
+            question += QStringLiteral("\n\nIt was sold to %1 on Invoice #%2 (%3); that sale is recorded as "
+                                       "returned.")
+                            .arg(db::textOf(q.value(3)))
+                            .arg(q.value(1).toLongLong())
+                            .arg(QLocale(QLocale::English).toString(q.value(2).toDate(), QStringLiteral("MMM dd, yyyy")));
+        }
+    } catch (const db::DbError &e) {
+        return failed(ctx, title, e);
+    }
+    if (!ctx.prompt().askYesNo(question + QStringLiteral("\n\nDo you want to put it back into Stock?"), title,
+                               Icon::Question))
+        return StatusResult::Declined;
     const StatusResult r = change(ctx, stoneId, title,
                                   QStringLiteral("UPDATE SingleStone SET Status='Stock', CustomerID=NULL, "
                                                  "DateStatusChange=?, RND=? WHERE ID=? AND Status LIKE 'Sold'"),
-                                  {today(), drawRnd(), stoneId}, [] {});
-    if (r == StatusResult::Done)
+                                  {today(), drawRnd(), stoneId}, [&] {
+                                      // Recorded against the line it reverses, once.
+                                      if (lineId != 0
+                                          && db::execAffected(ctx.db(),
+                                                              QStringLiteral("UPDATE invoicelist SET returned = ?, "
+                                                                             "returnedby = ? WHERE ID = ? AND "
+                                                                             "returned IS NULL"),
+                                                              {QDateTime::currentDateTime(), ctx.user.ID, lineId})
+                                                 != 1)
+                                          throw db::DbError(QStringLiteral(
+                                              "The sale of this Diamond was returned on another Workstation meanwhile."));
+                                  });
+    if (r == StatusResult::Done) {
+        if (invoiceId)
+            changeEvents(ctx).announceInvoice(invoiceId);
         ctx.prompt().notice(QStringLiteral("Stone is marked back into Stock!"));
+    }
     return r;
 }
 

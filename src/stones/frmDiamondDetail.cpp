@@ -14,7 +14,9 @@
 #include "db/Sql.h"
 #include "online/CertLookup.h"
 #include "pricing/GridImport.h"
+#include "core/KnownRates.h"
 #include "pricing/Rates.h"
+#include "pricing/SellingPrice.h"
 #include "stones/PricingBridge.h"
 #include "stones/StoneChangeLog.h"
 #include "stones/StonePrintout.h"
@@ -1133,7 +1135,7 @@ void frmDiamondDetail::controlsFromForm(const StoneForm &f)
     m_prices.lockPercent = f.lockPercent;
     m_prices.lockPercentLX = f.lockPercentLX;
     m_prices.rate = m_ctx.exchangeRateCDN;
-    m_prices.priceStep = m_ctx.settings.PriceRound;
+    m_prices.priceStep = pricing::sellingPriceStep(m_ctx.settings);
     for (int i = 0; i < stones::StonePriceModel::FieldCount; ++i) {
         const F pf = F(i);
         m_prices.set(pf, f.price(pf));
@@ -1292,8 +1294,9 @@ void frmDiamondDetail::updateCaptions()
 {
     const QString cur = m_ctx.settings.currencyName();
     const QString titleCur = cur == QLatin1String("CDN") ? QStringLiteral("CDN$") : cur;
-    setWindowTitle(QStringLiteral("Diamond Details US$/") + titleCur + QStringLiteral(" 1/") + fixed(m_ctx.exchangeRateCDN, 4)
-                   + QStringLiteral(" US$/ZAR 1/") + fixed(m_ctx.exchangeRateZAR, 4) + QStringLiteral("   ---   ")
+    // An unknown rate shows as "???", never as 0.0000.
+    setWindowTitle(QStringLiteral("Diamond Details US$/") + titleCur + QStringLiteral(" 1/") + rateText(m_ctx.exchangeRateCDN, 4)
+                   + QStringLiteral(" US$/ZAR 1/") + rateText(m_ctx.exchangeRateZAR, 4) + QStringLiteral("   ---   ")
                    + m_ctx.settings.CompanyName);
     // The price rows hold US dollars; the local columns say their currency.
     w<QLabel>("lblCostST")->setText(QStringLiteral("Cost US$"));
@@ -1305,7 +1308,7 @@ void frmDiamondDetail::updateCaptions()
     w<QLabel>("lblMemoStatic")->setText(QStringLiteral("Memo US$ | ") + cur + QStringLiteral(" (Static)"));
     w<QLabel>("lblValue")->setText(cur + QStringLiteral(" Value"));
     m_prices.rate = m_ctx.exchangeRateCDN;
-    m_prices.priceStep = m_ctx.settings.PriceRound;
+    m_prices.priceStep = pricing::sellingPriceStep(m_ctx.settings);
 }
 
 void frmDiamondDetail::priceEdited(F f, const QString &text)
@@ -1315,7 +1318,7 @@ void frmDiamondDetail::priceEdited(F f, const QString &text)
     m_prices.lockPercent = rb("optLockPercent")->isChecked();
     m_prices.lockPercentLX = rb("optLockPercentLX")->isChecked();
     m_prices.rate = m_ctx.exchangeRateCDN;
-    m_prices.priceStep = m_ctx.settings.PriceRound;
+    m_prices.priceStep = pricing::sellingPriceStep(m_ctx.settings);
     m_prices.edit(f, text);
     showBuyOffCurrentRap();
 }

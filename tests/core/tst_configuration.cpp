@@ -352,6 +352,8 @@ void TestConfiguration::settingsMenu()
         QCOMPARE(menu.choice(), 4);
         QCOMPARE(f.ctx.exchangeRateZAR, 17.9);
     }
+    // The rand rate typed is kept: the next start without a fetch has it.
+    QCOMPARE(db::scalar(f.t.db(), "SELECT CAST(ExchangeRateZAR AS CHAR) FROM Config").toString(), QString("17.90000"));
     const Workstation &ws = f.ctx.workstation;
     QCOMPARE(ws.readLines(QStringLiteral("chklabelquill.txt")), QStringList{QStringLiteral("true")});
     QCOMPARE(ws.readLines(QStringLiteral("printDIAMONDcomment.txt")), QStringList{QStringLiteral("false")});

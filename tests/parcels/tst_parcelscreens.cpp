@@ -196,8 +196,9 @@ private slots:
         QVERIFY(finder->openMemo(0));
 
         // Split: 17.50 ct on hand at 150 (2625.00); 7.50 ct worth 1500.00 split
-        // off.  The average cost comes from the receipts only: 20 ct received
-        // for 3000.00 is 150.00 a carat, whatever was split off.
+        // off.  The value in over the carats in: 20 ct received for 3000.00,
+        // 7.50 ct worth 1500.00 gone, leave 12.50 ct worth 1500.00 (120.00 a
+        // carat, what the split screen showed).
         QPointer<ui::frmSplitParcel> split = f.split();
         QCOMPARE(split->txtUSParcelValue->text(), QStringLiteral("2625.00"));
         type(split->txtSKUNew, "GP-");
@@ -212,7 +213,7 @@ private slots:
         QCOMPARE(split->txtCostUSNew->text(), QStringLiteral("200.00"));
         split->cmdUpdate->click();
         QCOMPARE(f.txtCarat->text(), QStringLiteral("10.00"));
-        QCOMPARE(f.txtAVRUSCost->text(), QStringLiteral("150.00"));
+        QCOMPARE(f.txtAVRUSCost->text(), QStringLiteral("120.00"));
         QCOMPARE(e.text("SELECT CONCAT_WS(' ', Carat, ColourLow, ColourHigh) FROM parcel WHERE SKU='GP-2'"),
                  QStringLiteral("7.50000 20 40"));
     }

@@ -594,10 +594,14 @@ void TestDealerDay::returnOneSellTheOther()
 
     m_prompt.clear();
     clickLine("DW-1");
+    m_prompt.answer(true); // "Are you sure you want to sell this Stone to ..."
     click(memo, "cmdSell");
     QCOMPARE(notices(), QStringList{"Added DW-1 to a new Invoice #1"});
-    // The last stone gone, the memo is closed.
-    QCOMPARE(m_prompt.messages(), QStringList{"Memo: This Memo has been closed now!"});
+    // Asked first with the memo price; the last stone gone, the memo is closed.
+    QCOMPARE(m_prompt.messages(),
+             (QStringList{"Selling Diamond: Are you sure you want to sell this Stone to\n\nMaple Leaf "
+                          "Jewellers\n\nDW-1 at US$ 7,500.00?",
+                          "Memo: This Memo has been closed now!"}));
     QCOMPARE(grid->rowCount(), 0);
     m_invoiceId = 1;
 }

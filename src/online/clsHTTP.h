@@ -27,7 +27,7 @@ class clsHTTP : public QObject {
 public:
     enum Methods { GET = 0, POST = 1, HEAD = 2 };
     enum ElementType { TextField = 0, FileField = 1, RawValue = 2 };
-    enum ErrorCode { SocketError = 1, TimeoutError = 2, InvalidAction = 3, WriteError = 4 };
+    enum ErrorCode { SocketError = 1, TimeoutError = 2, InvalidAction = 3, WriteError = 4, LimitError = 5 };
     // The multipart boundary (the part lines carry two more dashes).
     static constexpr const char *kBoundary = "---------------------------7d3370064c";
 
@@ -41,6 +41,11 @@ public:
     int Protocol = 1;    // minor version written after " HTTP/1."
     QString SaveAs;      // receives the body; a temporary file when empty
     int Timeout = 30;    // seconds without data after which the request fails
+    // Caps of one transfer, whatever the server does: the whole time from
+    // the start (0: none) and the bytes of the body.  Reaching one stops
+    // the transfer with TimeoutError or LimitError; limitText() says which.
+    int MaxSeconds = 600;
+    qint64 MaxBytes = qint64(256) * 1024 * 1024;
 
     // "server:port"; kept as server name and port number.
     void setProxyServer(const QString &serverPort);
@@ -66,6 +71,9 @@ public:
     double elapsedSeconds() const { return m_start.isValid() ? m_start.elapsed() / 1000.0 : 0.0; }
     // What the socket layer said about the last socket error.
     QString socketErrorText() const { return m_socketError; }
+    // The limit the last transfer stopped at ("the transfer took longer
+    // than 5 s"), empty when it stopped at none.
+    QString limitText() const { return m_limitText; }
 
     // letters, digits and _ @ / . - * stay; a space becomes +; everything else
     // (the UTF-8 bytes of it) %XX with upper-case hex digits.
@@ -139,6 +147,7 @@ private:
     QList<Piece> m_pieces;
     QFile m_upload;
     QString m_socketError;
+    QString m_limitText;
 };
 
 } // namespace velmor::online

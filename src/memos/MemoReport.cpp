@@ -1,13 +1,14 @@
 #include "memos/MemoReport.h"
 
 #include "core/AppContext.h"
+#include "core/LocalFiles.h"
+#include "core/SpreadsheetCells.h"
 #include "db/Row.h"
 #include "db/Sql.h"
 #include "memos/MemoSheetView.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStringBuilder>
 #include <cmath>
 
@@ -299,7 +300,7 @@ QString exportText(const Report &r)
     for (const ReportRow &row : r.rows) {
         text += QStringLiteral("\r\n'") + row.cells.value(5) + QStringLiteral("'") + sep;
         for (int i : ix)
-            text += (i == -1 ? row.memoId : i == -2 ? row.measurement : row.cells.value(i)) + sep;
+            text += spreadsheetSafe(i == -1 ? row.memoId : i == -2 ? row.measurement : row.cells.value(i)) + sep;
     }
     text += QStringLiteral("\r\nExported by Velmor, the dealer's stock and memo program");
     text.remove(QLatin1Char(','));
@@ -309,17 +310,11 @@ QString exportText(const Report &r)
 
 QString exportReport(const Report &r, const QString &fileName, QString *written)
 {
-    QString name = fileName;
-    if (!name.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive))
-        name += QStringLiteral(".csv");
-    QSaveFile f(name);
-    if (!f.open(QIODevice::WriteOnly))
-        return QStringLiteral("The file %1 cannot be written: %2").arg(QDir::toNativeSeparators(name), f.errorString());
-    f.write(exportText(r).toUtf8());
-    if (!f.commit())
-        return QStringLiteral("The file %1 cannot be written: %2").arg(QDir::toNativeSeparators(name), f.errorString());
+    QString why;
+    if (!files::writeUserFile(fileName, exportText(r).toUtf8(), &why))
+        return QStringLiteral("The file %1 cannot be written: %2").arg(QDir::toNativeSeparators(fileName), why);
     if (written)
-        *written = name;
+        *written = fileName;
     return {};
 }
 

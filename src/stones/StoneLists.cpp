@@ -1,5 +1,6 @@
 #include "stones/StoneLists.h"
 
+#include "core/SpreadsheetCells.h"
 #include "stones/SearchReport.h"
 
 #include <QDir>
@@ -79,7 +80,7 @@ QString stoneListText(const QList<SearchRow> &rows, const ListOptions &o, bool f
     }
     for (const SearchRow &r : rows) {
         for (const ListColumn &c : cols)
-            text += c.value(r) + kSep;
+            text += spreadsheetSafe(c.value(r)) + kSep;
         text += kEnd;
     }
     text += fileMode ? kEnd : kEnd + kEnd;
@@ -130,6 +131,7 @@ QStringList tradeNetworkColumns()
 QString tradeNetworkCsv(const QList<SearchRow> &rows)
 {
     auto field = [](QString v) {
+        v = spreadsheetSafe(v);
         if (v.contains(QLatin1Char('"')) || v.contains(QLatin1Char(',')) || v.contains(QLatin1Char('\n'))
             || v.contains(QLatin1Char('\r')))
             v = QLatin1Char('"') + v.replace(QLatin1Char('"'), QStringLiteral("\"\"")) + QLatin1Char('"');

@@ -150,19 +150,6 @@ double PriceSource::price(Grid g, double weight, const QString &colour, const QS
     return n ? sum / n : 0.0;
 }
 
-namespace {
-// A grade as LIKE reads it, with its own % and _ (and the escape) taken as
-// the characters they are: grades are compared exactly (letter case aside).
-QString likeLiteral(const QString &text)
-{
-    QString t = text;
-    t.replace(QLatin1Char('\\'), QStringLiteral("\\\\"));
-    t.replace(QLatin1Char('%'), QStringLiteral("\\%"));
-    t.replace(QLatin1Char('_'), QStringLiteral("\\_"));
-    return t;
-}
-} // namespace
-
 double SqlPriceSource::cell(Grid g, double weight, const QString &colour, const QString &clarity) const
 {
     // No grid row holds a weight that is no number.
@@ -176,7 +163,8 @@ double SqlPriceSource::cell(Grid g, double weight, const QString &colour, const 
                                        "LowCarat <= CAST(? AS DECIMAL(30,10)) AND HighCarat >= CAST(? AS DECIMAL(30,10)) "
                                        "AND %1 ORDER BY ID LIMIT 1")
                             .arg(shapeCondition);
-    QSqlQuery q = db::exec(m_db, sql, {likeLiteral(clarity), likeLiteral(colour), w, w});
+    // Grades are compared as they are: their own % and _ are no wildcards.
+    QSqlQuery q = db::exec(m_db, sql, {db::likeLiteral(clarity), db::likeLiteral(colour), w, w});
     if (!q.next())
         return 0.0;
     const db::Row row(q);

@@ -8,6 +8,7 @@
 #include "core/AppContext.h"
 #include "core/Workstation.h"
 #include "db/Connection.h"
+#include "stones/ScanJournal.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -128,6 +129,7 @@ private slots:
     void databaseIniRefused();
     void databaseIniRefusedByTheProgram();
     void fifoNeverHolds();
+    void countScanNotesKeepToTheFolder();
 };
 
 void TestWorkstationFiles::linksOutsideAreNotFollowed_data()
@@ -314,6 +316,36 @@ void TestWorkstationFiles::fifoNeverHolds()
         ws.checkpoint(QStringLiteral("q3nh35h3h5"));
         QVERIFY(t.elapsed() < 5000);
     }
+}
+
+void TestWorkstationFiles::countScanNotesKeepToTheFolder()
+{
+    // The stock count notes each scan in the folder: through a link out of
+    // it nothing is written or emptied; a FIFO in its place holds nothing up.
+    Place place;
+    const QString notes = place.at(QStringLiteral("stockcount-scans.txt"));
+    Workstation ws(place.home, place.root.filePath(QStringLiteral("program")));
+    QVERIFY(QFile::link(place.outside, notes));
+    {
+        stones::ScanJournal j(ws);
+        bool kept = true;
+        const stones::ScanInput s = j.tell(7, QStringLiteral("1201"), QStringLiteral("serial"), &kept);
+        QVERIFY(!kept);
+        QVERIFY(j.waiting(7).isEmpty());
+        j.done(s.token);
+        QCOMPARE(readFile(place.outside), QByteArray("kept as it was\n"));
+    }
+    QVERIFY(QFile::remove(notes));
+    QVERIFY(::mkfifo(QFile::encodeName(notes).constData(), 0600) == 0);
+    QElapsedTimer t;
+    t.start();
+    stones::ScanJournal j(ws);
+    bool kept = true;
+    const stones::ScanInput s = j.tell(7, QStringLiteral("1202"), QStringLiteral("serial"), &kept);
+    QVERIFY(!kept);
+    j.done(s.token);
+    QVERIFY(j.countsWaiting().isEmpty());
+    QVERIFY(t.elapsed() < 5000);
 }
 
 QTEST_GUILESS_MAIN(TestWorkstationFiles)

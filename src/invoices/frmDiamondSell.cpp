@@ -1,5 +1,7 @@
 #include "invoices/frmDiamondSell.h"
 
+#include "core/Users.h"
+#include "core/widgets/RightsOnScreen.h"
 #include "core/AppContext.h"
 #include "core/widgets/Named.h"
 #include "core/widgets/NumberBox.h"
@@ -135,7 +137,8 @@ frmDiamondSell::frmDiamondSell(AppContext &ctx, qint64 stoneId, QWidget *parent)
         m_prices.open(carat, SellPrices::money(db::numOf(s.value(2))), SellPrices::money(db::numOf(s.value(3))),
                       SellPrices::money(perCarat));
     }
-    imgSell->setEnabled(m_loaded);
+    // Selling changes the stone: a logged-in user with the edit right.
+    followRights(ctx, this, [this] { imgSell->setEnabled(m_loaded && mayUse(m_ctx, rights::Edit)); });
     showPrices();
     setTabOrder(cboCust, txtRapDiscount);
     setTabOrder(txtRapDiscount, txtUScarat);

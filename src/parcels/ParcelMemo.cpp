@@ -1,5 +1,6 @@
 #include "parcels/ParcelMemo.h"
 
+#include "core/Users.h"
 #include "core/ChangeEvents.h"
 #include "core/Figures.h"
 
@@ -166,6 +167,8 @@ qint64 memoOutLine(const QSqlDatabase &db, qint64 memoId, qint64 parcelId)
 
 Outcome putOnMemo(AppContext &ctx, const MemoOut &m)
 {
+    if (!mayWrite(ctx, rights::Memo))
+        return Outcome{Result::Refused};
     if (m.customerId <= 0)
         return tell(ctx, Result::Refused, QStringLiteral("Please choose the Customer first."));
     if (m.carat.trimmed().isEmpty())
@@ -282,6 +285,8 @@ namespace {
 // still out, and runs `move` with them.
 Outcome memoMovement(AppContext &ctx, qint64 memoId, qint64 parcelId, const QString &caratText, bool sell)
 {
+    if (!mayWrite(ctx, rights::Memo))
+        return Outcome{Result::Refused};
     const figures::Reading typed = figures::read(
         caratText, {sell ? QStringLiteral("Carats to sell") : QStringLiteral("Carats to return"),
                     figures::columnOf(ctx.db(), QStringLiteral("memoparcellist"), QStringLiteral("carat")),

@@ -1,6 +1,7 @@
 // `velmor user list` and `velmor config show`.
 #include "core/AppContext.h"
 #include "core/Cli.h"
+#include "core/CliLogin.h"
 #include "core/Configuration.h"
 #include "core/SettingsFields.h"
 #include "core/Users.h"
@@ -9,7 +10,6 @@
 
 #include <iostream>
 #include <string>
-#include <termios.h>
 #include <unistd.h>
 
 namespace velmor {
@@ -64,25 +64,18 @@ int runUserList(const QStringList &, CliIo &io)
     return 0;
 }
 
-// A line typed on the terminal without showing it, or read from standard
-// input when that is no terminal.
-QString readSecretLine(const QString &question, CliIo &io, bool *ok)
+// A secret typed at the terminal (not shown), or one line of standard input
+// when that is no terminal.
+QString readSecretLine(const QString &question, bool *ok)
 {
-    const bool terminal = isatty(STDIN_FILENO);
-    termios saved{};
-    if (terminal) {
-        io.err << question << Qt::flush;
-        tcgetattr(STDIN_FILENO, &saved);
-        termios quiet = saved;
-        quiet.c_lflag &= ~tcflag_t(ECHO);
-        tcsetattr(STDIN_FILENO, TCSANOW, &quiet);
+    if (isatty(STDIN_FILENO)) {
+        bool terminal = false;
+        const QString typed = readPasswordFromTerminal(question, &terminal);
+        *ok = terminal;
+        return typed;
     }
     std::string line;
     *ok = bool(std::getline(std::cin, line));
-    if (terminal) {
-        tcsetattr(STDIN_FILENO, TCSANOW, &saved);
-        io.err << Qt::endl;
-    }
     if (!line.empty() && line.back() == '\r')
         line.pop_back();
     return QString::fromStdString(line);
@@ -128,14 +121,14 @@ int runUserAdd(const QStringList &args, CliIo &io)
         return 2;
     }
     bool ok = false;
-    const QString password = readSecretLine(QStringLiteral("Password for %1: ").arg(name), io, &ok);
+    const QString password = readSecretLine(QStringLiteral("Password for %1: ").arg(name), &ok);
     if (!ok) {
         io.err << "velmor: no password was given. Nothing was changed." << Qt::endl;
         return 1;
     }
     QString confirm = password;
     if (isatty(STDIN_FILENO)) {
-        confirm = readSecretLine(QStringLiteral("The same password again: "), io, &ok);
+        confirm = readSecretLine(QStringLiteral("The same password again: "), &ok);
         if (!ok) {
             io.err << "velmor: the password was not repeated. Nothing was changed." << Qt::endl;
             return 1;

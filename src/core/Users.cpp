@@ -115,7 +115,9 @@ void MsgLogOnFirstModule(Prompt &prompt)
 
 bool mayWrite(AppContext &ctx, const QString &right)
 {
-    if (ctx.user.commandLine)
+    // A command-line command that logged nobody on writes as the account
+    // that runs it; one that logged a user on (--user) checks that user.
+    if (ctx.user.commandLine && ctx.user.ID == 0)
         return true;
     if (ctx.user.ID == 0) {
         MsgLogOnFirstModule(ctx.prompt());

@@ -10,6 +10,7 @@
 #include "stones/StoneCommands.h"
 #include "stones/StonePrintout.h"
 #include "db/Schema.h"
+#include "shell/BackupCommands.h"
 #include "shell/StartupSteps.h"
 
 namespace velmor {
@@ -19,7 +20,7 @@ namespace {
 CliRegistry buildRegistry()
 {
     CliRegistry r;
-    r << dbCommands() << coreCommands() << pricingCommands() << stoneCommands() << customerCommands();
+    r << dbCommands() << backupCommands() << coreCommands() << pricingCommands() << stoneCommands() << customerCommands();
     r << onlineCommands();
     r << invoiceCommands();
     r << parcelCommands();

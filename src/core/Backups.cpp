@@ -96,21 +96,34 @@ db::ConnectionSettings onPrivateServer(const db::PrivateServer &server, const QS
 
 QString verifiedFile(const QString &file) { return file + QStringLiteral(".verified"); }
 
+// The scratch database a verification restores into: named after the
+// database (so that an account's rights on it and its like cover it), this
+// process and a random number.
+QString scratchName(const QString &database)
+{
+    return QStringLiteral("%1_verify_%2_%3")
+        .arg(database.left(32))
+        .arg(QCoreApplication::applicationPid())
+        .arg(QRandomGenerator::global()->bounded(0x10000), 4, 16, QLatin1Char('0'));
+}
+
 // Scratch databases of verifications that were killed on this machine.
 void dropDeadScratch(const db::ConnectionSettings &s)
 {
     if (s.socket.isEmpty())
         return; // a shared server: their owners may run on other machines
+    const QString prefix = s.database.left(32) + QStringLiteral("_verify_");
     QStringList dead;
     db::ConnectionSettings info = s;
     info.database = QStringLiteral("information_schema");
     try {
         withDatabase(info, [&](const QSqlDatabase &db) {
             QSqlQuery q = db::exec(db, QStringLiteral("SELECT SCHEMA_NAME FROM information_schema.SCHEMATA WHERE "
-                                                      "SCHEMA_NAME LIKE 'velmor\\_verify\\_%'"));
+                                                      "LEFT(SCHEMA_NAME, ?) = ?"),
+                                   {prefix.size(), prefix});
             while (q.next()) {
                 const QString name = q.value(0).toString();
-                if (!processAlive(name.section(QLatin1Char('_'), 2, 2).toLongLong()))
+                if (!processAlive(name.mid(prefix.size()).section(QLatin1Char('_'), 0, 0).toLongLong()))
                     dead << name;
             }
         });
@@ -119,6 +132,14 @@ void dropDeadScratch(const db::ConnectionSettings &s)
     } catch (const db::DbError &) {
         // Left for the next time.
     }
+}
+
+// The hint for a refusal by the server's rights.
+QString rightsHint(const QString &why)
+{
+    return why.contains(QLatin1String("denied"))
+               ? QStringLiteral(" The account lacks a right the backup needs (the README's backup section lists them).")
+               : QString();
 }
 
 } // namespace
@@ -340,15 +361,14 @@ Outcome verifyReached(const db::ConnectionSettings &s, const QString &file, cons
         return o;
     }
     dropDeadScratch(s);
-    const QString scratch = QStringLiteral("velmor_verify_%1_%2")
-                                .arg(QCoreApplication::applicationPid())
-                                .arg(QRandomGenerator::global()->bounded(0x10000), 4, 16, QLatin1Char('0'));
+    const QString scratch = scratchName(s.database);
     db::ConnectionSettings target = s;
     target.database = scratch;
     try {
         db::backup::createDatabase(s, scratch);
     } catch (const db::DbError &e) {
-        o.error = QStringLiteral("A scratch database to verify the backup in could not be made: %1").arg(e.message());
+        o.error = QStringLiteral("A scratch database to verify the backup in could not be made: %1.%2")
+                      .arg(e.message(), rightsHint(e.message()));
         return o;
     }
     QString why;

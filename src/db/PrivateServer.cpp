@@ -365,6 +365,10 @@ void PrivateServer::start()
     p.setStandardErrorFile(QProcess::nullDevice());
     if (!p.startDetached(&pid))
         throw ConnectError(QStringLiteral("The private database server could not be started (%1).").arg(mariadbd));
+    // Watched from its launch: a starter killed before it took its lease
+    // leaves no server behind (the watcher waits while the starter lives).
+    if (m_watchLaunch)
+        startWatchdog(pid);
     faultPoint("private-server-launched");
 
     QDeadlineTimer deadline(60000);
@@ -436,14 +440,14 @@ void PrivateServer::acquire()
         throw ConnectError(QStringLiteral("Another Velmor on this workstation is starting the private "
                                           "database server in %1 and has not finished.")
                                .arg(QDir::toNativeSeparators(m_dir)));
+    m_watchLaunch = true;
     start();
+    m_watchLaunch = false;
     static QAtomicInt leaseCounter;
     m_leaseName = QStringLiteral("%1-%2").arg(QCoreApplication::applicationPid()).arg(leaseCounter.fetchAndAddRelaxed(1));
     QFile mine(m_dir + QStringLiteral("/clients/") + m_leaseName);
     mine.open(QIODevice::WriteOnly);
     m_held = true;
-    if (m_launchedPid > 0)
-        startWatchdog(m_launchedPid);
     faultPoint("private-server-leased");
 }
 

@@ -60,6 +60,7 @@ private:
     bool m_held = false;
     QString m_leaseName; // "<pid>-<n>": one file per lease under clients/
     qint64 m_launchedPid = 0; // the server this object launched, 0 when it found one running
+    bool m_watchLaunch = false; // acquire(): the watcher starts with the server
     QStringList m_extraOptions;
 };
 

@@ -22,6 +22,8 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 #include <map>
 #include <set>
 
@@ -521,7 +523,7 @@ public:
                          .arg(totalRows(h));
         m_ws = Workstation(m_r.home.isEmpty() ? Workstation::defaultFolder() : QDir(m_r.home).absolutePath());
         try {
-            m_cs = m_ws.connectionSettings();
+            m_cs = m_r.connection ? *m_r.connection : m_ws.connectionSettings();
         } catch (const db::DbError &e) {
             return refuse(e.message());
         }
@@ -784,6 +786,47 @@ bool automaticDue(const Workstation &ws)
     return !madeOn(listBackups(st.folderPath(ws)), QDate::currentDate());
 }
 
+namespace {
+
+// What the automatic backups did, for the dealer who wonders (the last few
+// hundred lines).
+void appendLog(const QString &folder, const Outcome &o)
+{
+    QFile f(QDir(folder).filePath(QStringLiteral("automatic.log")));
+    QStringList lines;
+    if (f.open(QIODevice::ReadOnly))
+        lines = QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    f.close();
+    const QString when = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    for (const QString &l : o.lines)
+        lines << when + QLatin1Char(' ') + l;
+    if (!o.error.isEmpty())
+        lines << when + QStringLiteral(" FAILED: ") + o.error;
+    QSaveFile out(f.fileName());
+    if (out.open(QIODevice::WriteOnly)) {
+        out.write((lines.mid(std::max<qsizetype>(0, lines.size() - 500)).join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8());
+        out.commit();
+    }
+}
+
+// What backups killed half way left in the folder: a .part file that no
+// backup holds locked any more.
+void removeStaleParts(const QString &folder)
+{
+    for (const QFileInfo &fi : QDir(folder).entryInfoList({QStringLiteral("*.part")}, QDir::Files | QDir::Hidden)) {
+        const int fd = ::open(QFile::encodeName(fi.filePath()).constData(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
+            QFile::remove(fi.filePath());
+        ::close(fd);
+    }
+}
+
+Outcome automaticIn(const Workstation &ws, const Settings &st, const db::ConnectionSettings &cs, const Common &c);
+
+} // namespace
+
 Outcome automatic(const Workstation &ws, const Common &c)
 {
     Outcome o;
@@ -813,6 +856,18 @@ Outcome automatic(const Workstation &ws, const Common &c)
         o.lines << QStringLiteral("Another automatic backup runs at this moment.");
         return o;
     }
+    o = automaticIn(ws, st, cs, c);
+    appendLog(folder, o);
+    return o;
+}
+
+namespace {
+
+Outcome automaticIn(const Workstation &ws, const Settings &st, const db::ConnectionSettings &cs, const Common &c)
+{
+    Outcome o;
+    const QString folder = st.folderPath(ws);
+    removeStaleParts(folder);
     std::unique_ptr<Reach> reach;
     QList<Found> found = listBackups(folder);
     o.code = 0;
@@ -864,5 +919,7 @@ Outcome automatic(const Workstation &ws, const Common &c)
     }
     return o;
 }
+
+} // namespace
 
 } // namespace velmor::backups

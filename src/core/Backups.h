@@ -14,6 +14,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace velmor::db {
 class PrivateServer;
@@ -118,6 +119,9 @@ struct RestoreRequest {
     QString file;
     QString home;       // the workstation folder restored into (empty: the current one)
     QString database;   // another database name (server mode)
+    // The target's connection when it is not the one of the folder's
+    // database.ini (the program's own, as it was opened).
+    std::optional<db::ConnectionSettings> connection;
     bool replace = false;
     BooksCheck booksCheck;
     Common common;

@@ -36,6 +36,7 @@
 #include "printing/frmPrintTo.h"
 #include "stones/StonePrintout.h"
 #include "stones/frmDiamondDetail.h"
+#include "shell/widgets/BackupWarning.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -89,6 +90,7 @@ void StartupFlow::loadFront()
     startupMark(QStringLiteral("main menu screen"));
     m_front = new frmFront(m_ctx);
     connect(m_front, &frmFront::closed, this, &StartupFlow::quitRequested);
+    attachBackupWarning(m_ctx, m_front);
 
     // The screens of the pricing settings open from the front screen's menus.
     AppContext &ctx = m_ctx;
@@ -218,6 +220,7 @@ void StartupFlow::startHome(bool wholesale)
         connect(m_stone, &frmDiamondDetail::memoLoadRequested, this, &StartupFlow::openMemoLoad);
         connect(m_stone, &frmDiamondDetail::mainMenuRequested, this, &StartupFlow::showMainMenu);
         connect(m_stone, &frmDiamondDetail::memoDisclaimerRequested, this, &StartupFlow::openMemoDisclaimer);
+        attachBackupWarning(m_ctx, m_stone);
     }
     if (m_front)
         m_front->setStoneScreen(m_stone);

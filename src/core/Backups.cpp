@@ -654,10 +654,9 @@ private:
                                              "folder %1 aside to restore into its place.")
                                   .arg(shown(dir), e.message()));
             }
-        } else if (QFileInfo::exists(dir) && !QDir(dir).isEmpty()) {
-            return refuse(QStringLiteral("%1 holds files but no database. Move it aside to restore into its place.")
-                              .arg(shown(dir)));
         }
+        // A folder without a server's data (its making was cut short) holds
+        // nothing to keep: the restore takes its place.
         // The restore is built beside, under a name no Velmor opens, and
         // takes the database folder's place only when whole.
         db::PrivateServer(staging).stop();

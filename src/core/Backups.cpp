@@ -26,6 +26,7 @@
 #include <unistd.h>
 #include <map>
 #include <set>
+#include <thread>
 
 namespace velmor::backups {
 
@@ -41,6 +42,8 @@ const QString kSuffix = QStringLiteral(".sql.gz");
 
 QString shown(const QString &path) { return QDir::toNativeSeparators(path); }
 
+} // namespace
+
 QString sizeText(qint64 bytes)
 {
     const QLocale en(QLocale::English);
@@ -50,6 +53,8 @@ QString sizeText(qint64 bytes)
         return QStringLiteral("%1 KB").arg(en.toString(double(bytes) / 1024, 'f', 1));
     return QStringLiteral("%1 bytes").arg(bytes);
 }
+
+namespace {
 
 QString versionText(double v) { return QString::number(v, 'g', 10); }
 
@@ -516,8 +521,9 @@ public:
                                          "Install that version of Velmor to restore it.")
                               .arg(shown(m_r.file), versionText(h.schemaVersion))
                               .arg(db::schema::kSchemaVersion));
-        m_o.lines << QStringLiteral("%1: made %2 by %3, schema version %4, %5 tables, %6 rows.")
-                         .arg(shown(m_r.file), h.made.toString(QStringLiteral("yyyy-MM-dd HH:mm")), h.program,
+        m_o.lines << QStringLiteral("%1: made %2%3, schema version %4, %5 tables, %6 rows.")
+                         .arg(shown(m_r.file), h.made.toString(QStringLiteral("yyyy-MM-dd HH:mm")),
+                              h.program.isEmpty() ? QString() : QStringLiteral(" by ") + h.program,
                               versionText(h.schemaVersion))
                          .arg(h.tables.size())
                          .arg(totalRows(h));
@@ -583,8 +589,29 @@ private:
         m_o.lines << QStringLiteral("Restored %1 tables in %2 s.")
                          .arg(m_check.header.tables.size())
                          .arg(double(t.elapsed()) / 1000, 0, 'f', 1);
+        // The tables read back and the books checked: at the same time when
+        // the schema is current (two readers of the same finished tables);
+        // an older schema is compared first, then brought up to date and
+        // then checked.
+        const bool current = m_check.header.schemaVersion >= db::schema::kSchemaVersion;
+        auto checkBooks = [this, &target] {
+            try {
+                withDatabase(target, [&](const QSqlDatabase &db) {
+                    if (m_r.booksCheck)
+                        m_faults = m_r.booksCheck(db);
+                });
+            } catch (const db::DbError &e) {
+                m_faults << QStringLiteral("The restored books could not be checked: %1").arg(e.message());
+            }
+        };
+        std::thread books;
+        if (current)
+            books = std::thread(checkBooks);
         QList<db::backup::TableSum> sums;
-        if (!db::backup::currentSums(target, m_r.common.tools, &sums, &why)) {
+        const bool readBack = db::backup::currentSums(target, m_r.common.tools, &sums, &why);
+        if (books.joinable())
+            books.join();
+        if (!readBack) {
             m_o.error = QStringLiteral("The restored tables could not be read back: %1.").arg(why);
             return false;
         }
@@ -596,19 +623,18 @@ private:
             for (const QString &d : m_differences)
                 m_o.lines << QStringLiteral("  ") + d;
         }
-        try {
-            withDatabase(target, [&](const QSqlDatabase &db) {
-                if (m_check.header.schemaVersion < db::schema::kSchemaVersion) {
+        if (!current) {
+            try {
+                withDatabase(target, [&](const QSqlDatabase &db) {
                     db::schema::bringUpToDate(db);
                     m_o.lines << QStringLiteral("The schema was brought up from version %1 to %2.")
                                      .arg(versionText(m_check.header.schemaVersion))
                                      .arg(db::schema::kSchemaVersion);
-                }
-                if (m_r.booksCheck)
-                    m_faults = m_r.booksCheck(db);
-            });
-        } catch (const db::DbError &e) {
-            m_faults << QStringLiteral("The restored books could not be checked: %1").arg(e.message());
+                });
+            } catch (const db::DbError &e) {
+                m_faults << QStringLiteral("The restored schema could not be brought up to date: %1").arg(e.message());
+            }
+            checkBooks();
         }
         if (m_faults.isEmpty()) {
             m_o.lines << QStringLiteral("The books check finds nothing wrong.");
@@ -753,7 +779,9 @@ private:
                             .arg(name, e.message(), scratch);
             return m_o;
         }
-        m_o.lines << QStringLiteral("%1 now holds the restored books.").arg(s.describe());
+        QString where = s.describe();
+        where[0] = where[0].toUpper();
+        m_o.lines << QStringLiteral("%1 now holds the restored books.").arg(where);
         return finished();
     }
 

@@ -66,6 +66,9 @@ bool madeOn(const QList<Found> &found, const QDate &day);
 // The home screen's warning (empty when the last good backup is recent).
 QString staleWarning(const QList<Found> &found, int warnDays, const QDateTime &now);
 
+// "4.2 MB", "812.0 KB", "96 bytes".
+QString sizeText(qint64 bytes);
+
 // The file name of a new backup in the folder.
 QString newFileName(const QString &folder, const QDateTime &when, const QString &kind);
 

@@ -58,22 +58,6 @@ QStringList baseTables(const QSqlDatabase &db, const QString &schema)
     return out;
 }
 
-// The tool's version line ("mariadb-dump  Ver 10.19 Distrib 10.11.19-MariaDB, ...").
-QString toolVersion(const ToolStarter &tools, const QString &program)
-{
-    QString why;
-    std::unique_ptr<ToolRun> run = tools(program, {QStringLiteral("--version")}, &why);
-    if (!run)
-        return program;
-    QByteArray out;
-    char buf[4096];
-    for (qsizetype n; (n = run->read(buf, sizeof buf)) > 0;)
-        out.append(buf, n);
-    run->finish();
-    const QString line = QString::fromLocal8Bit(out).trimmed().section(QLatin1Char('\n'), 0, 0);
-    return line.isEmpty() ? program : line.simplified();
-}
-
 struct Started {
     std::unique_ptr<QTemporaryFile> options;
     std::unique_ptr<ToolRun> run;
@@ -129,7 +113,6 @@ MakeResult makeBackup(const MakeRequest &r)
         res.error = w.error();
         return res;
     }
-    const QString tool = toolVersion(r.tools, QStringLiteral("mariadb-dump"));
     Started st = startTool(r.settings, r.source.node, r.tools, QStringLiteral("mariadb-dump"),
                            dumpArguments(r.source.database), &res.error);
     if (!st.run) {
@@ -188,7 +171,7 @@ MakeResult makeBackup(const MakeRequest &r)
     h.database = r.source.database;
     h.source = r.source.description;
     h.server = r.source.server;
-    h.tool = tool;
+    h.tool = digest.tool().isEmpty() ? QStringLiteral("mariadb-dump") : digest.tool();
     h.tables = digest.tableList();
     if (r.progress)
         r.progress(QStringLiteral("Writing the backup to the disk ..."), digest.rows(), digest.rows());

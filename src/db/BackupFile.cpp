@@ -6,6 +6,10 @@
 #include <QRegularExpression>
 
 #include <cerrno>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -18,14 +22,14 @@ namespace velmor::db::backup {
 namespace {
 
 constexpr quint64 kFnvOffset = 1469598103934665603ULL;
-constexpr quint64 kFnvPrime = 1099511628211ULL;
+constexpr quint64 kMix = 0x9e3779b97f4a7c15ULL;
 constexpr int kStoredBlock = 65535;
 constexpr qint64 kHeaderLimit = 16 * 1024 * 1024;
 const QByteArray kFirstLine = QByteArrayLiteral("-- Velmor backup, format 1\n");
 const QByteArray kEndLine = QByteArrayLiteral("-- End of header\n");
 
-// The row's hash: FNV-1a over its text, then spread over all 64 bits so that
-// the sum of many rows keeps every bit alive.
+// The end of a row's hash: spread over all 64 bits so that the sum of many
+// rows keeps every bit alive.
 quint64 finishHash(quint64 h)
 {
     h ^= h >> 30;
@@ -176,6 +180,10 @@ void DumpDigest::finish()
 void DumpDigest::line(const char *b, const char *e)
 {
     QByteArray name;
+    if (m_tool.isEmpty() && (startsWith(b, e, "-- MariaDB dump ") || startsWith(b, e, "-- MySQL dump "))) {
+        m_tool = QString::fromUtf8(b + 3, e - b - 3).simplified();
+        return;
+    }
     if (startsWith(b, e, "CREATE TABLE `")) {
         if (quotedName(b + 14, e, &name)) {
             const QString n = QString::fromUtf8(name).toLower();
@@ -220,26 +228,43 @@ void DumpDigest::line(const char *b, const char *e)
 
 // Rows: (v,v,...),(v,...);  a value is a number, NULL, 0x.. or a quoted
 // string in which a backslash escapes the next character.  Each row's text
-// between its parentheses is hashed.
+// between its parentheses is hashed: its bytes gathered eight at a time into
+// a word, each word mixed into the row's hash with one multiplication.
 const char *DumpDigest::values(const char *p, const char *e)
 {
-    quint64 h = m_hash;
+    quint64 h = m_hash, word = m_word;
+    int n = m_wordBytes;
+    auto take = [&](char c) {
+        word |= quint64(quint8(c)) << (8 * n);
+        if (++n == 8) {
+            h = (h ^ word) * kMix;
+            h ^= h >> 29;
+            word = 0;
+            n = 0;
+        }
+    };
     while (p < e) {
         switch (m_state) {
         case State::Lines:
             m_hash = h;
+            m_word = word;
+            m_wordBytes = n;
             return p;
         case State::Between: {
             const char c = *p++;
             if (c == '(') {
                 m_state = State::Row;
                 h = kFnvOffset;
+                word = 0;
+                n = 0;
             } else if (c == ';') {
                 // The statement's end; the rest of its line is no SQL of rows.
                 m_state = State::Lines;
                 m_table = nullptr;
                 m_skipLine = true;
                 m_hash = h;
+                m_word = word;
+                m_wordBytes = n;
                 return p;
             }
             break;
@@ -248,15 +273,14 @@ const char *DumpDigest::values(const char *p, const char *e)
             for (; p < e; ++p) {
                 const char c = *p;
                 if (c == ')') {
-                    m_table->sum += finishHash(h);
+                    m_table->sum += finishHash((h ^ word ^ (quint64(n) << 56)) * kMix);
                     ++m_table->rows;
                     ++m_rows;
                     m_state = State::Between;
                     ++p;
                     break;
                 }
-                h ^= quint8(c);
-                h *= kFnvPrime;
+                take(c);
                 if (c == '\'') {
                     m_state = State::Quoted;
                     ++p;
@@ -267,8 +291,7 @@ const char *DumpDigest::values(const char *p, const char *e)
         case State::Quoted:
             for (; p < e; ++p) {
                 const char c = *p;
-                h ^= quint8(c);
-                h *= kFnvPrime;
+                take(c);
                 if (c == '\\') {
                     m_state = State::Escaped;
                     ++p;
@@ -282,13 +305,14 @@ const char *DumpDigest::values(const char *p, const char *e)
             }
             break;
         case State::Escaped:
-            h ^= quint8(*p++);
-            h *= kFnvPrime;
+            take(*p++);
             m_state = State::Quoted;
             break;
         }
     }
     m_hash = h;
+    m_word = word;
+    m_wordBytes = n;
     return p;
 }
 
@@ -423,6 +447,9 @@ int headerReserve(int tables) { return 4096 + 160 * (std::max(tables, 0) + 64); 
 
 // The writer.
 
+// The compression runs on a thread of its own, fed through a short queue:
+// the dump tool is read (and its rows summed) while the last pieces are
+// compressed and written, and never waits for the disk.
 struct Writer::State {
     int fd = -1;
     z_stream z{};
@@ -432,8 +459,75 @@ struct Writer::State {
     qint64 headerMember = 0;
     int reserve = 0;
     QByteArray out = QByteArray(256 * 1024, Qt::Uninitialized);
+
+    std::thread worker;
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::deque<QByteArray> queue;
+    qint64 queued = 0;    // bytes waiting
+    bool closing = false; // no more pieces come
+    bool failed = false;
+    int error = 0;        // errno of the failed write
+
+    // Compresses one piece and writes what comes out; false on a write error.
+    bool compress(const char *data, qsizetype size, int flush)
+    {
+        z.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(data));
+        z.avail_in = uInt(size);
+        int rc = Z_OK;
+        do {
+            z.next_out = reinterpret_cast<Bytef *>(out.data());
+            z.avail_out = uInt(out.size());
+            rc = deflate(&z, flush);
+            const qsizetype have = out.size() - z.avail_out;
+            if (have > 0) {
+                if (!writeAll(fd, out.constData(), have, &error))
+                    return false;
+                sha.addData(QByteArrayView(out.constData(), have));
+                bodyBytes += have;
+            }
+        } while (z.avail_in > 0 || z.avail_out == 0 || (flush == Z_FINISH && rc != Z_STREAM_END));
+        return true;
+    }
+
+    void run()
+    {
+        for (;;) {
+            QByteArray piece;
+            {
+                std::unique_lock<std::mutex> lock(mutex);
+                changed.wait(lock, [this] { return !queue.empty() || closing; });
+                if (queue.empty())
+                    return;
+                piece = std::move(queue.front());
+                queue.pop_front();
+            }
+            const bool ok = failed || compress(piece.constData(), piece.size(), Z_NO_FLUSH);
+            std::lock_guard<std::mutex> lock(mutex);
+            queued -= piece.size();
+            failed = failed || !ok;
+            changed.notify_all();
+        }
+    }
+
+    // Waits for the pieces queued to be written; `drop`: they are let go.
+    void stopWorker(bool drop = false)
+    {
+        if (!worker.joinable())
+            return;
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            closing = true;
+            if (drop)
+                queue.clear();
+        }
+        changed.notify_all();
+        worker.join();
+    }
+
     ~State()
     {
+        stopWorker(true);
         if (zOpen)
             deflateEnd(&z);
         if (fd >= 0)
@@ -505,6 +599,7 @@ bool Writer::open(const QString &file, int reserve, int level)
     if (deflateInit2(&m_s->z, level, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY) != Z_OK)
         return fail(QStringLiteral("the compression could not be started"));
     m_s->zOpen = true;
+    m_s->worker = std::thread([s = m_s.get()] { s->run(); });
     return true;
 }
 
@@ -513,22 +608,18 @@ bool Writer::write(const char *data, qsizetype size)
     if (!m_s)
         return false;
     m_textBytes += size;
-    z_stream &z = m_s->z;
-    z.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(data));
-    z.avail_in = uInt(size);
-    do {
-        z.next_out = reinterpret_cast<Bytef *>(m_s->out.data());
-        z.avail_out = uInt(m_s->out.size());
-        deflate(&z, Z_NO_FLUSH);
-        const qsizetype have = m_s->out.size() - z.avail_out;
-        if (have > 0) {
-            int err = 0;
-            if (!writeAll(m_s->fd, m_s->out.constData(), have, &err))
-                return fail(QStringLiteral("%1 cannot be written: %2").arg(QDir::toNativeSeparators(partName()), systemError(err)));
-            m_s->sha.addData(QByteArrayView(m_s->out.constData(), have));
-            m_s->bodyBytes += have;
-        }
-    } while (z.avail_in > 0 || z.avail_out == 0);
+    std::unique_lock<std::mutex> lock(m_s->mutex);
+    // At most a few pieces wait: the memory stays small when the disk is slow.
+    m_s->changed.wait(lock, [this] { return m_s->queued < 32 * 1024 * 1024 || m_s->failed; });
+    if (m_s->failed) {
+        const int err = m_s->error;
+        lock.unlock();
+        return fail(QStringLiteral("%1 cannot be written: %2").arg(QDir::toNativeSeparators(partName()), systemError(err)));
+    }
+    m_s->queue.emplace_back(data, size);
+    m_s->queued += size;
+    lock.unlock();
+    m_s->changed.notify_all();
     return true;
 }
 
@@ -536,25 +627,9 @@ bool Writer::finish(Header &header)
 {
     if (!m_s)
         return false;
-    z_stream &z = m_s->z;
-    z.next_in = nullptr;
-    z.avail_in = 0;
-    int rc = Z_OK;
-    while (rc != Z_STREAM_END) {
-        z.next_out = reinterpret_cast<Bytef *>(m_s->out.data());
-        z.avail_out = uInt(m_s->out.size());
-        rc = deflate(&z, Z_FINISH);
-        if (rc != Z_OK && rc != Z_STREAM_END && rc != Z_BUF_ERROR)
-            return fail(QStringLiteral("the compression failed"));
-        const qsizetype have = m_s->out.size() - z.avail_out;
-        if (have > 0) {
-            int err = 0;
-            if (!writeAll(m_s->fd, m_s->out.constData(), have, &err))
-                return fail(QStringLiteral("%1 cannot be written: %2").arg(QDir::toNativeSeparators(partName()), systemError(err)));
-            m_s->sha.addData(QByteArrayView(m_s->out.constData(), have));
-            m_s->bodyBytes += have;
-        }
-    }
+    m_s->stopWorker();
+    if (m_s->failed || !m_s->compress(nullptr, 0, Z_FINISH))
+        return fail(QStringLiteral("%1 cannot be written: %2").arg(QDir::toNativeSeparators(partName()), systemError(m_s->error)));
     header.bodyBytes = m_s->bodyBytes;
     header.bodyTextBytes = m_textBytes;
     header.bodySha256 = m_s->sha.result().toHex();

@@ -45,6 +45,9 @@ public:
     // The table whose rows came last (for progress).
     QString currentTable() const { return m_current; }
     qint64 rows() const { return m_rows; }
+    // The tool's own line at the top of its SQL ("MariaDB dump 10.19 Distrib
+    // 10.11.19-MariaDB, for ..."), empty when it wrote none.
+    QString tool() const { return m_tool; }
 
 private:
     // Outside an INSERT's rows the text is read a line at a time; inside,
@@ -59,7 +62,10 @@ private:
     std::map<QString, TableSum> m_tables;
     TableSum *m_table = nullptr;
     quint64 m_hash = 0;
+    quint64 m_word = 0; // the row's bytes not mixed in yet
+    int m_wordBytes = 0;
     QString m_current;
+    QString m_tool;
     qint64 m_rows = 0;
 };
 

@@ -113,10 +113,9 @@ int runList(const QStringList &args, CliIo &io)
     const QString folder = args.isEmpty() ? backups::Settings::load(ws).folderPath(ws) : QDir(args.first()).absolutePath();
     const QList<backups::Found> found = backups::listBackups(folder);
     io.out << "Backups in " << QDir::toNativeSeparators(folder) << ": " << found.size() << "\n";
-    const QLocale en(QLocale::English);
     for (const backups::Found &f : found) {
-        const QString size = en.toString(double(f.bytes) / (1024 * 1024), 'f', 1) + QStringLiteral(" MB");
-        QString line = QStringLiteral("  %1  %2  ").arg(f.made.toString(QStringLiteral("yyyy-MM-dd HH:mm")), size.rightJustified(9));
+        const QString size = backups::sizeText(f.bytes);
+        QString line = QStringLiteral("  %1  %2  ").arg(f.made.toString(QStringLiteral("yyyy-MM-dd HH:mm")), size.rightJustified(10));
         if (f.whole) {
             line += QStringLiteral("schema %1  %2  %3")
                         .arg(QString::number(f.schemaVersion, 'g', 10), f.kind.leftJustified(14),

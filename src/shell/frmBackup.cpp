@@ -10,6 +10,7 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -128,11 +129,10 @@ void frmBackup::showBackups()
     const QString folder = backups::Settings::load(m_ctx.workstation).folderPath(m_ctx.workstation);
     lblFolder->setText(QStringLiteral("Backups go to %1").arg(QDir::toNativeSeparators(folder)));
     tvwBackups->clear();
-    const QLocale en(QLocale::English);
     for (const backups::Found &f : backups::listBackups(folder)) {
         auto *item = new QTreeWidgetItem(tvwBackups);
         item->setText(0, f.made.toString(QStringLiteral("yyyy-MM-dd HH:mm")));
-        item->setText(1, en.toString(double(f.bytes) / (1024 * 1024), 'f', 1) + QStringLiteral(" MB"));
+        item->setText(1, backups::sizeText(f.bytes));
         item->setText(2, f.whole ? QString::number(f.schemaVersion, 'g', 10) : QString());
         item->setText(3, f.kind);
         item->setText(4, !f.whole      ? QStringLiteral("damaged: ") + f.problem

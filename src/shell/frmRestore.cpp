@@ -147,8 +147,9 @@ void frmRestore::fileChosen()
     qint64 rows = 0;
     for (const auto &t : c.header.tables)
         rows += t.rows;
-    lblFileInfo->setText(QStringLiteral("Made %1 by %2 from %3: schema version %4, %5 tables, %6 rows.")
-                             .arg(c.header.made.toString(QStringLiteral("yyyy-MM-dd HH:mm")), c.header.program,
+    lblFileInfo->setText(QStringLiteral("Made %1%2 from %3: schema version %4, %5 tables, %6 rows.")
+                             .arg(c.header.made.toString(QStringLiteral("yyyy-MM-dd HH:mm")),
+                                  c.header.program.isEmpty() ? QString() : QStringLiteral(" by ") + c.header.program,
                                   c.header.source, QString::number(c.header.schemaVersion, 'g', 10))
                              .arg(c.header.tables.size())
                              .arg(rows));

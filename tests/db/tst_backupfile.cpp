@@ -287,7 +287,7 @@ void TestBackupFile::backupOfRecordedDump()
     QVERIFY2(c.ok, qPrintable(c.problem));
     QCOMPARE(c.header.program, QStringLiteral("Velmor 9.9.9"));
     QCOMPARE(c.header.schemaVersion, 311.0);
-    QCOMPARE(c.header.tool, QStringLiteral("mariadb-dump Ver 10.19 Distrib 10.11.19-MariaDB, for debian-linux-gnu (x86_64)"));
+    QCOMPARE(c.header.tool, QStringLiteral("MariaDB dump 10.19 Distrib 10.11.19-MariaDB, for debian-linux-gnu (x86_64)"));
     QCOMPARE(c.header.tables.size(), 3);
     QList<TableSum> sums;
     for (const auto &[name, sum] : digestOf(recordedDump(), 1 << 20))

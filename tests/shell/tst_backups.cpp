@@ -261,6 +261,8 @@ private slots:
     void diskProblems_data();
     void diskProblems();
     void databaseWithDataIsKeptUnlessReplaced();
+    void schemaVersions_data();
+    void schemaVersions();
     void accountWithTheListedRights();
     void automaticDailyBackup();
 
@@ -601,6 +603,51 @@ void TestBackups::databaseWithDataIsKeptUnlessReplaced()
     QCOMPARE(tableCount(other.db(), other.name() + QStringLiteral("_restoring")), 0);
 }
 
+void TestBackups::schemaVersions_data()
+{
+    QTest::addColumn<QString>("made");
+    QTest::newRow("an older database: brought up to date") << "older";
+    QTest::newRow("a newer program's database: refused") << "newer";
+}
+
+// A backup of an older schema is restored as it was, compared, and then
+// brought up to the program's; one of a newer program is refused.
+void TestBackups::schemaVersions()
+{
+    QFETCH(QString, made);
+    TestDb source(made == QLatin1String("older") ? TestDb::Shape::BaseTables : TestDb::Shape::Full);
+    if (made == QLatin1String("older")) {
+        db::exec(source.db(), QStringLiteral("INSERT INTO Customer (CompanyName) VALUES ('Old Shop')"));
+        QCOMPARE(db::schema::storedVersion(source.db()), 0.0);
+    } else {
+        db::exec(source.db(), QStringLiteral("UPDATE Config SET dbVersion = %1").arg(db::schema::kSchemaVersion + 5));
+    }
+    const QString home = serverHome(m_dir.filePath(QStringLiteral("versions-") + made), source.name());
+    const QString file = m_dir.filePath(QStringLiteral("versions-%1.sql.gz").arg(made));
+    const Workstation ws(home, home);
+    QCOMPARE(backups::backUp(ws, settingsFor(source.name()), file, false, backupCommon()).code, 0);
+    const QString target = source.name() + QStringLiteral("_v");
+    m_dropAtEnd << target;
+    const backups::Outcome o = backups::restore(restoreRequest(file, home, target));
+    if (made == QLatin1String("newer")) {
+        QCOMPARE(o.code, 2);
+        QVERIFY2(o.error.contains(QStringLiteral("was made by a newer Velmor (schema version %1; this program knows %2)")
+                                      .arg(db::schema::kSchemaVersion + 5)
+                                      .arg(db::schema::kSchemaVersion)),
+                 qPrintable(o.error));
+        QCOMPARE(tableCount(source.db(), target), 0);
+        return;
+    }
+    QVERIFY2(o.code == 0, qPrintable(o.error + o.lines.join(QLatin1Char('\n'))));
+    QVERIFY(o.lines.contains(QStringLiteral("The schema was brought up from version 0 to %1.").arg(db::schema::kSchemaVersion)));
+    QSqlDatabase copy = db::openConnection(settingsFor(target), QStringLiteral("versions-copy"));
+    QCOMPARE(db::schema::storedVersion(copy), double(db::schema::kSchemaVersion));
+    QCOMPARE(db::scalar(copy, QStringLiteral("SELECT CompanyName FROM Customer")).toString(), QStringLiteral("Old Shop"));
+    copy.close();
+    copy = QSqlDatabase();
+    QSqlDatabase::removeDatabase(QStringLiteral("versions-copy"));
+}
+
 // A shared server's account with the rights the README lists backs up,
 // verifies and restores; one that may only read can back up, and its
 // verification says which right is missing.
@@ -676,7 +723,7 @@ void TestBackups::automaticDailyBackup()
     QVERIFY2(lines[0].endsWith(QStringLiteral("backups: 2")), qPrintable(r.out));
     if (lines[1].contains(QStringLiteral("DAMAGED")))
         lines.swapItemsAt(1, 2);
-    QVERIFY2(QRegularExpression(QStringLiteral("^  \\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d +[0-9.]+ MB  schema %1  daily +verified \\d{4}-")
+    QVERIFY2(QRegularExpression(QStringLiteral("^  \\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d +[0-9.,]+ (MB|KB|bytes)  schema %1  daily +verified \\d{4}-")
                                     .arg(db::schema::kSchemaVersion))
                  .match(lines[1])
                  .hasMatch(),

@@ -62,11 +62,6 @@ db::backup::ToolStarter RecordedTools::starter()
             *why = m_missing.value(program);
             return nullptr;
         }
-        if (args == QStringList{QStringLiteral("--version")} && !m_recordings.contains(program + QStringLiteral(" --version"))) {
-            Recording v;
-            v.output = dataFile(QStringLiteral("dump-version.txt"));
-            return std::make_unique<Playback>(v, &input);
-        }
         return std::make_unique<Playback>(m_recordings.value(program), &input);
     };
 }

@@ -24,8 +24,7 @@ struct Recording {
 
 class RecordedTools {
 public:
-    // What `program` plays when started (its --version run is answered
-    // from dump-version.txt unless set).
+    // What `program` plays when started.
     void set(const QString &program, const Recording &r) { m_recordings[program] = r; }
     // A program that cannot be started.
     void missing(const QString &program, const QString &why) { m_missing[program] = why; }

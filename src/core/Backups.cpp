@@ -551,15 +551,21 @@ private:
         return m_o;
     }
 
-    // A backup of what the target holds, before anything is replaced.
+    // A backup of what the target holds, before anything is replaced; false
+    // (with m_o.error) when the user may not replace it or the backup fails.
     bool backUpFirst(const db::ConnectionSettings &reachable, const QStringList &rows)
     {
+        QString why;
+        if (m_r.mayReplace && !m_r.mayReplace(reachable, &why)) {
+            m_o.error = why;
+            return false;
+        }
         m_o.lines << QStringLiteral("%1 holds data (%2); it is backed up first.")
                          .arg(m_cs.describe(), rows.mid(0, 3).join(QStringLiteral(", "))
                                                    + (rows.size() > 3 ? QStringLiteral(", ...") : QString()));
         const Outcome b = backUpReached(m_ws, reachable, {}, false, m_r.common, QStringLiteral("before-restore"));
         if (b.code != 0) {
-            m_o.error = b.error;
+            m_o.error = QStringLiteral("The database could not be backed up before the restore: %1").arg(b.error);
             return false;
         }
         m_o.lines += b.lines;
@@ -672,8 +678,7 @@ private:
                     if (!m_r.replace)
                         return refuse(heldDataRefusal(rows));
                     if (!backUpFirst(reach.settings(), rows))
-                        return refuse(QStringLiteral("The database could not be backed up before the restore: %1")
-                                          .arg(m_o.error));
+                        return refuse(m_o.error);
                 }
             } catch (const db::DbError &e) {
                 return refuse(QStringLiteral("The database in %1 cannot be opened to see what it holds (%2). Move the "
@@ -748,8 +753,7 @@ private:
                 if (!m_r.replace)
                     return refuse(heldDataRefusal(rows));
                 if (!backUpFirst(s, rows))
-                    return refuse(QStringLiteral("The database could not be backed up before the restore: %1")
-                                      .arg(m_o.error));
+                    return refuse(m_o.error);
             }
             db::backup::dropDatabase(s, scratch);
             db::backup::createDatabase(s, scratch);

@@ -126,6 +126,10 @@ struct RestoreRequest {
     // database.ini (the program's own, as it was opened).
     std::optional<db::ConnectionSettings> connection;
     bool replace = false;
+    // Asked before a database that holds data is replaced, with settings
+    // that reach it: whether the user may (an administrator of those books);
+    // false with the reason.  Unset: the caller checked already.
+    std::function<bool(const db::ConnectionSettings &reachable, QString *why)> mayReplace;
     BooksCheck booksCheck;
     Common common;
 };

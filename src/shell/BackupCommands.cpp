@@ -1,6 +1,9 @@
 #include "shell/BackupCommands.h"
 
+#include "core/AppContext.h"
+#include "core/CliLogin.h"
 #include "core/Workstation.h"
+#include "db/Connection.h"
 #include "shell/BooksCheck.h"
 #include "shell/StartupSteps.h"
 
@@ -79,11 +82,46 @@ int runVerify(const QStringList &args, CliIo &io)
     return report(backups::verify(cs, args.first(), backupCommon()), io);
 }
 
-// `velmor db restore FILE [--home DIR | --database NAME] [--replace]`
-int runRestore(const QStringList &args, CliIo &io)
+// `velmor db restore FILE [--home DIR | --database NAME] [--replace --user NAME]`
+int runRestore(const QStringList &given, CliIo &io)
 {
     backups::RestoreRequest r;
-    static const QString shape = QStringLiteral("FILE [--home DIR] [--database NAME] [--replace]");
+    static const QString shape = QStringLiteral("FILE [--home DIR] [--database NAME] [--replace --user NAME]");
+    QStringList args = given;
+    QString user, error;
+    if (!takeUserOption(args, &user, &error)) {
+        io.err << "velmor: " << error << Qt::endl;
+        return 2;
+    }
+    // Books that hold data are replaced only by one of their administrators.
+    r.mayReplace = [&io, user](const db::ConnectionSettings &reachable, QString *why) {
+        Workstation ws;
+        AppContext ctx(ws, reachable);
+        const QString name = QStringLiteral("velmor-restore-owner");
+        bool may = false;
+        {
+            QSqlDatabase db;
+            try {
+                db = db::openConnection(reachable, name, false);
+            } catch (const db::DbError &e) {
+                *why = e.message();
+                return false;
+            }
+            ctx.adopt(db);
+            if (!loginForCommand(ctx, user, io))
+                *why = QStringLiteral("The books were not replaced: no user of theirs logged on. (Books whose users "
+                                      "cannot be read can still be restored apart: --home with a new folder, or "
+                                      "--database with a new name.)");
+            else if (!ctx.user.has(QStringLiteral("Administrator")))
+                *why = QStringLiteral("The books were not replaced: %1 is not an administrator of them.").arg(user);
+            else
+                may = true;
+            ctx.close();
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(name);
+        return may;
+    };
     for (int i = 0; i < args.size(); ++i) {
         const QString &a = args[i];
         if (a == QLatin1String("--replace"))
@@ -167,7 +205,7 @@ CliRegistry backupCommands()
                         QStringLiteral("back up the whole database into FILE (default: a new file in the backup folder)"),
                         runBackup});
     r.append(CliCommand{{QStringLiteral("db"), QStringLiteral("restore")},
-                        QStringLiteral("FILE [--home DIR] [--database NAME] [--replace]"),
+                        QStringLiteral("FILE [--home DIR] [--database NAME] [--replace --user NAME]"),
                         QStringLiteral("restore a backup into an empty database, compare it and check the books"),
                         runRestore});
     r.append(CliCommand{{QStringLiteral("db"), QStringLiteral("backups")}, QStringLiteral("[FOLDER]"),

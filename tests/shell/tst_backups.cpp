@@ -5,6 +5,7 @@
 // reason; a database that holds data kept unless replaced; an account with
 // only the rights the README lists; the daily automatic backup.
 #include "RecordedTools.h"
+#include "ServerProcesses.h"
 #include "TestDb.h"
 
 #include "core/Backups.h"
@@ -236,25 +237,6 @@ QByteArray fileHash(const QString &file)
     QFile f(file);
     f.open(QIODevice::ReadOnly);
     return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
-}
-
-// The server processes on a data folder.
-int serversOn(const QString &dataDir)
-{
-    const QByteArray wanted = QStringLiteral("--datadir=%1").arg(dataDir).toLocal8Bit();
-    int n = 0;
-    for (const QString &e : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        QFile f(QStringLiteral("/proc/%1/cmdline").arg(e));
-        if (!f.open(QIODevice::ReadOnly))
-            continue;
-        const QList<QByteArray> args = f.readAll().split('\0');
-        if (!args.isEmpty() && args.first().endsWith("mariadbd") && args.contains(wanted)) {
-            QFile stat(QStringLiteral("/proc/%1/stat").arg(e));
-            if (stat.open(QIODevice::ReadOnly) && !stat.readAll().contains(") Z "))
-                ++n;
-        }
-    }
-    return n;
 }
 
 int tableCount(const QSqlDatabase &db, const QString &database)

@@ -355,7 +355,7 @@ private slots:
     void backupAndRestoreThroughNodes()
     {
         ClusterDb c;
-        db::exec(c.db(), "INSERT INTO Customer (CompanyName, City) VALUES ('O''Neil & Söhne', 'Zürich'), ('日本', NULL)");
+        db::exec(c.db(), "INSERT INTO Customer (CompanyName, CompanyCity) VALUES ('O''Neil & Söhne', 'Zürich'), ('日本', NULL)");
         QTemporaryDir dir;
         const Workstation ws(dir.path(), dir.path());
         const QString file = dir.filePath("cluster.sql.gz");

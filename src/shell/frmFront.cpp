@@ -153,7 +153,7 @@ frmFront::frmFront(AppContext &ctx, QWidget *parent)
         };
         w.exec();
     };
-    m_openers[QStringLiteral("mnuExit")] = [] { QCoreApplication::quit(); };
+    m_openers[QStringLiteral("mnuExit")] = [this] { close(); };
 
     // Loading: start-up repairs, then the configuration load.
     try {
@@ -389,6 +389,10 @@ void frmFront::changeEvent(QEvent *e)
 
 void frmFront::closeEvent(QCloseEvent *e)
 {
+    if (canClose && !canClose()) {
+        e->ignore();
+        return;
+    }
     QMainWindow::closeEvent(e);
     if (e->isAccepted())
         emit closed();

@@ -31,6 +31,7 @@ QStringList scenarioNames()
             QStringLiteral("db check (whole books)"),
             QStringLiteral("sale posting, one server vs cluster (per sale)"),
             QStringLiteral("put on memo, one server vs cluster (per stone)"),
+            QStringLiteral("backup (vs the dump tool alone)"), QStringLiteral("restore (vs the client alone)"),
             QStringLiteral("stock count: scan (per scan)"), QStringLiteral("stock count: closing with its report")};
 }
 

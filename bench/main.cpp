@@ -248,6 +248,7 @@ int main(int argc, char **argv)
                 {QStringLiteral("memo"), runMemoScenarios},
                 {QStringLiteral("db check"), runBooksScenarios},
                 {QStringLiteral("cluster"), runClusterScenarios},
+                {QStringLiteral("backup and restore"), runBackupScenarios},
                 {QStringLiteral("stock count"), runCountScenarios}};
             for (const auto &[groupName, run] : groups) {
                 try {

@@ -474,6 +474,10 @@ void PrivateServer::start()
     if (runningAsRoot())
         args << QStringLiteral("--user=root");
 
+    // Watched from before its launch: a starter killed at any moment after
+    // it leaves no server behind (the watcher waits while the starter lives).
+    if (m_watchLaunch)
+        startWatchdog();
     qint64 pid = 0;
     QProcess p;
     p.setProgram(mariadbd);
@@ -553,33 +557,37 @@ void PrivateServer::acquire()
         throw ConnectError(QStringLiteral("Another Velmor on this workstation is starting the private "
                                           "database server in %1 and has not finished.")
                                .arg(QDir::toNativeSeparators(m_dir)));
+    m_watchLaunch = true;
     start();
+    m_watchLaunch = false;
     static QAtomicInt leaseCounter;
     m_leaseName = QStringLiteral("%1-%2").arg(QCoreApplication::applicationPid()).arg(leaseCounter.fetchAndAddRelaxed(1));
     QFile mine(m_dir + QStringLiteral("/clients/") + m_leaseName);
     mine.open(QIODevice::WriteOnly);
     m_held = true;
-    if (m_launchedPid > 0)
-        startWatchdog(m_launchedPid);
     faultPoint("private-server-leased");
 }
 
 // A Velmor that is killed never releases its lease, and the last one out
-// stops the server only when it leaves normally.  The Velmor that launched
-// the server therefore leaves a small watcher beside it: every two seconds
-// it looks for a live lease holder (or a Velmor holding the start-up lock)
-// and, when twice in a row there is none, stops the server and ends.  It
-// also ends when the server ends.
-void PrivateServer::startWatchdog(qint64 serverPid) const
+// stops the server only when it leaves normally.  The Velmor that launches
+// the server therefore starts a small watcher first, beside it: every two
+// seconds it looks for the server's processes (by their data folder) and
+// for a live lease holder (or a Velmor holding the start-up lock) and, when
+// twice in a row there is a server but nobody, stops it and ends.  It ends
+// when there is no server and nobody starting one.  Started before the
+// server, it also covers a starter killed before it took its lease.
+void PrivateServer::startWatchdog() const
 {
     static const QString script = QStringLiteral(
-        "dir=$1; srv=$2; quiet=0\n"
-        "while kill -0 \"$srv\" 2>/dev/null; do\n"
+        "dir=$1; quiet=0\n"
+        "while :; do\n"
         "  sleep 2\n"
+        "  pids=$(grep -lzxF -- \"--datadir=$dir/data\" /proc/[0-9]*/cmdline 2>/dev/null | cut -d/ -f3)\n"
         "  if [ -e \"$dir/server.lock\" ]; then\n"
         "    lp=$(head -n 1 \"$dir/server.lock\" 2>/dev/null)\n"
         "    if [ -n \"$lp\" ] && kill -0 \"$lp\" 2>/dev/null; then quiet=0; continue; fi\n"
         "  fi\n"
+        "  [ -n \"$pids\" ] || exit 0\n"
         "  alive=0\n"
         "  for f in \"$dir\"/clients/*; do\n"
         "    [ -e \"$f\" ] || continue\n"
@@ -588,12 +596,11 @@ void PrivateServer::startWatchdog(qint64 serverPid) const
         "  done\n"
         "  if [ $alive = 1 ]; then quiet=0; continue; fi\n"
         "  quiet=$((quiet + 1))\n"
-        "  if [ $quiet -ge 2 ]; then kill -TERM \"$srv\"; exit 0; fi\n"
+        "  if [ $quiet -ge 2 ]; then kill -TERM $pids; exit 0; fi\n"
         "done\n");
     QProcess p;
     p.setProgram(QStringLiteral("/bin/sh"));
-    p.setArguments({QStringLiteral("-c"), script, QStringLiteral("velmor-server-watch"), m_dir,
-                    QString::number(serverPid)});
+    p.setArguments({QStringLiteral("-c"), script, QStringLiteral("velmor-server-watch"), m_dir});
     p.setStandardOutputFile(QProcess::nullDevice());
     p.setStandardErrorFile(QProcess::nullDevice());
     p.startDetached();

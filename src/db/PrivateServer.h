@@ -45,7 +45,7 @@ public:
 
     // Bare start/stop, used by the test fixture.
     void start();
-    void startWatchdog(qint64 serverPid) const;
+    void startWatchdog() const;
     void stop();
     bool answers() const;
     int clientCount() const;
@@ -66,6 +66,7 @@ private:
     bool m_held = false;
     QString m_leaseName; // "<pid>-<n>": one file per lease under clients/
     qint64 m_launchedPid = 0; // the server this object launched, 0 when it found one running
+    bool m_watchLaunch = false; // acquire(): the watcher starts before the server
     QStringList m_extraOptions;
 };
 

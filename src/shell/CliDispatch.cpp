@@ -12,6 +12,7 @@
 #include "stones/StonePrintout.h"
 #include "db/Schema.h"
 #include "db/Sql.h"
+#include "shell/BackupCommands.h"
 #include "shell/StartupSteps.h"
 
 namespace velmor {
@@ -21,7 +22,7 @@ namespace {
 CliRegistry buildRegistry()
 {
     CliRegistry r;
-    r << dbCommands() << coreCommands() << pricingCommands() << stoneCommands() << customerCommands();
+    r << dbCommands() << backupCommands() << coreCommands() << pricingCommands() << stoneCommands() << customerCommands();
     r << onlineCommands();
     r << invoiceCommands();
     r << parcelCommands();

@@ -158,9 +158,10 @@ void TestSchema::statementsPerTable_data()
         {"invoice", 5},      {"invoicelist", 14},   {"ExpectedPays", 10},   {"DonePays", 10},
         {"returntovendor", 5}, {"raplist", 8},      {"labwords", 9},        {"shapewords", 9},
         {"Qs", 6},           {"DRange", 5},         {"Colours", 22},        {"Track", 5},
-        {"TrackPar", 5},     {"inv", 7},            {"User", 67},           {"config", 115},
+        {"TrackPar", 5},     {"inv", 7},            {"User", 67},           {"config", 116},
         {"RowGuard", 2},     {"stockcount", 11},    {"stockcountstone", 13}, {"stockcountscan", 13},
         {"stockcountparcel", 10}, {"stockcountdesk", 9},
+        {"stonefile", 17}, {"stonefilechunk", 5}, {"stonefilethumb", 7},
     };
     int total = 0;
     for (const auto &[table, count] : tables) {
@@ -175,8 +176,9 @@ void TestSchema::statementsPerTable()
     QFETCH(QString, table);
     QFETCH(int, count);
     if (table.isEmpty()) {
-        // The shared tables' statements, the program's RowGuard, the repair marks and the stock count's tables.
-        QCOMPARE(count, 480 + 2 + 2 + 56);
+        // The shared tables' statements, the program's RowGuard, the repair marks, the stock count's tables
+        // and the files on a stone (with the settings' size limit).
+        QCOMPARE(count, 480 + 2 + 2 + 56 + 30);
         QCOMPARE(schema::diamondSideStatementCount(), count);
         return;
     }

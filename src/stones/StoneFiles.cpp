@@ -704,6 +704,14 @@ QHash<qint64, QStringList> fileNamesOf(const QSqlDatabase &db, const QList<qint6
     return out;
 }
 
+void dropFilesOfStone(const QSqlDatabase &db, qint64 stoneId)
+{
+    db::exec(db,
+             QStringLiteral("DELETE t FROM stonefilethumb t JOIN stonefile f ON f.ID = t.FileID WHERE f.StoneID = ?"),
+             {stoneId});
+    db::exec(db, QStringLiteral("DELETE FROM stonefile WHERE StoneID = ?"), {stoneId});
+}
+
 int removeUnfinished(const QSqlDatabase &db, int minutes)
 {
     QList<qint64> ids;

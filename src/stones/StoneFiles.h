@@ -162,6 +162,12 @@ QHash<qint64, QImage> mainThumbnails(const QSqlDatabase &db, const QList<qint64>
 // The names of the files of these stones, by stone, in stoneFiles() order.
 QHash<qint64, QStringList> fileNamesOf(const QSqlDatabase &db, const QList<qint64> &stoneIds);
 
+// In the open transaction that deletes a stone: its files go with it (their
+// rows and thumbnails; their parts, no longer anyone's, are taken away by
+// removeUnfinished, so the deleting stays one small transaction).  Throws
+// db::DbError.
+void dropFilesOfStone(const QSqlDatabase &db, qint64 stoneId);
+
 // Takes away what an attaching that never finished left (a workstation that
 // went away in the middle), older than `minutes`, and chunks whose file is
 // gone.  Returns the number of files taken away.

@@ -118,15 +118,17 @@ void runFileScenarios(SizeEnv &env)
                 "/Count 1 >>\nendobj\n3 0 obj\n<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] >>\nendobj\n"
                 "trailer\n<< /Root 1 0 R /Size 4 >>\n%%EOF\n");
     }
-    QList<qint64> ids;
-    {
-        QSqlQuery q = db::exec(db, QStringLiteral("SELECT ID FROM SingleStone ORDER BY ID LIMIT 2"));
-        while (q.next())
-            ids << q.value(0).toLongLong();
-    }
-    if (ids.size() < 2)
-        throw db::DbError(QStringLiteral("two stones are needed"));
-    const qint64 withFiles = ids.at(0), without = ids.at(1);
+    // Two stones alike in everything but their files, so that the ratio is
+    // the files' alone.
+    auto twin = [&](const QString &sku) {
+        return db::insert(db,
+                          QStringLiteral("INSERT INTO SingleStone (SKU, Shape, Carat, Colour, Clarity, Laboratory, "
+                                         "Certificate, RapaportPrice, SellOffRap, SellPriceUS, LockPercent, Status, "
+                                         "Canadian) VALUES (?, 'Round Brilliant [BR]', 1.01, 20, 40, 'GIA', ?, 5000, "
+                                         "30, 3535, -1, 'Stock', 0)"),
+                          {sku, QStringLiteral("C") + sku});
+    };
+    const qint64 withFiles = twin(QStringLiteral("FILES-1")), without = twin(QStringLiteral("FILES-2"));
     for (const QString &p : {picture, video, pdf}) {
         const stones::AttachResult r = stones::attachFile(db, ctx->user, withFiles, p, {});
         if (!r.ok)
@@ -188,6 +190,7 @@ void runFileScenarios(SizeEnv &env)
     screen.close();
     for (const QString &t : tables)
         db::exec(db, QStringLiteral("DELETE FROM %1").arg(t));
+    db::exec(db, QStringLiteral("DELETE FROM SingleStone WHERE ID IN (?, ?)"), {withFiles, without});
 }
 
 } // namespace velmor::bench

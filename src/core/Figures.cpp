@@ -149,6 +149,28 @@ Decimal5 Decimal5::dividedBy(Decimal5 other) const
     return Decimal5(qint64(roundedDiv(n, d)));
 }
 
+Decimal5 Decimal5::times(Decimal5 other, int places) const
+{
+    places = qBound(0, places, 5);
+    const qint64 div = pow10(5 - places);
+    return Decimal5(qint64(roundedDiv(__int128(m_units) * other.m_units, __int128(kScale) * div)) * div);
+}
+
+Decimal5 Decimal5::dividedBy(Decimal5 other, int places) const
+{
+    if (other.m_units == 0)
+        return {};
+    places = qBound(0, places, 5);
+    const qint64 div = pow10(5 - places);
+    __int128 n = __int128(m_units) * kScale;
+    __int128 d = __int128(other.m_units) * div;
+    if (d < 0) {
+        n = -n;
+        d = -d;
+    }
+    return Decimal5(qint64(roundedDiv(n, d)) * div);
+}
+
 namespace figures {
 
 Decimal5 Column::largest() const

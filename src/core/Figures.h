@@ -57,6 +57,10 @@ public:
     Decimal5 times(Decimal5 other) const;
     // this ÷ other, rounded to the scale; 0 when other is 0.
     Decimal5 dividedBy(Decimal5 other) const;
+    // The exact product or quotient, rounded once, half away from zero, to
+    // `places` decimals (0..5): an amount in cents is never rounded twice.
+    Decimal5 times(Decimal5 other, int places) const;
+    Decimal5 dividedBy(Decimal5 other, int places) const;
 
     friend constexpr Decimal5 operator+(Decimal5 a, Decimal5 b) { return Decimal5(a.m_units + b.m_units); }
     friend constexpr Decimal5 operator-(Decimal5 a, Decimal5 b) { return Decimal5(a.m_units - b.m_units); }

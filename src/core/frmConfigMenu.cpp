@@ -2,11 +2,13 @@
 
 #include "core/AppContext.h"
 #include "core/Figures.h"
+#include "core/KnownRates.h"
 #include "core/widgets/NumberBox.h"
 #include "core/Configuration.h"
 #include "core/Users.h"
 #include "core/widgets/AdministratorOnly.h"
 #include "db/Row.h"
+#include "db/Sql.h"
 
 #include <QCheckBox>
 #include <QFormLayout>
@@ -133,7 +135,18 @@ QString frmConfigMenu::takeRates()
             rate = r.toDouble();
     };
     take(txtCDN, QStringLiteral("Working rate CDN"), "ExchangeRate", m_ctx.exchangeRateCDN);
+    const double zarBefore = m_ctx.exchangeRateZAR;
     take(txtZAR, QStringLiteral("Working rate ZAR"), "ExchangeRateZAR", m_ctx.exchangeRateZAR);
+    // The rand rate typed here is kept as the last good one, as the rate
+    // screen keeps it: the next start works with it when none is fetched.
+    if (m_ctx.exchangeRateZAR != zarBefore && rateKnown(m_ctx.exchangeRateZAR)) {
+        try {
+            db::exec(m_ctx.db(), QStringLiteral("UPDATE Config SET ExchangeRateZAR = ? ORDER BY ID LIMIT 1"),
+                     {rateValue(m_ctx.exchangeRateZAR)});
+        } catch (const db::DbError &e) {
+            refused << QStringLiteral("The rand rate could not be stored: ") + e.message();
+        }
+    }
     const QString note = refused.join(QLatin1Char('\n'));
     lblRates->setText(note);
     return note;

@@ -504,7 +504,24 @@ void stockCounts(std::vector<UpgradeStatement> &l)
         .add("LastScanAt", dt);
 }
 
-// Version 315: files kept with a stone (pictures, videos, certificates).
+// Version 315: the amounts of a sale as they were agreed, the return that
+// undid a sale, and the memo-out line a parcel memo's return or sale took
+// its carats from.
+void agreedAmounts(std::vector<UpgradeStatement> &l)
+{
+    const QString money = QStringLiteral("DECIMAL(19,2)");
+    TableStatements(l, "invoicelist")
+        // The amount of the line in that currency when the dealer agreed the
+        // price in it (Null: the US amount at the line's rate).
+        .add("amountcdn", money)
+        .add("amountzar", money)
+        // The stone of the line came back into stock: when, and by whom.
+        .add("returned", QStringLiteral("DATETIME"))
+        .add("returnedby", QStringLiteral("INT(11)"));
+    TableStatements(l, "memoparcellist").add("outlineid", QStringLiteral("INT(11)"));
+}
+
+// Version 316: files kept with a stone (pictures, videos, certificates).
 // stonefile holds what a file is, stonefilechunk its bytes in parts below
 // the server's packet limit, stonefilethumb a picture's thumbnail made once;
 // Config.StoneFileLimitMB the largest file a stone takes (empty: 200 MB).
@@ -555,6 +572,7 @@ std::vector<UpgradeStatement> makeList()
     storeSide(l);
     repairMarks(l);
     stockCounts(l);
+    agreedAmounts(l);
     stoneFiles(l);
     return l;
 }

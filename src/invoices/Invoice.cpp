@@ -1,5 +1,6 @@
 #include "invoices/Invoice.h"
 
+#include "core/Users.h"
 #include "core/AppContext.h"
 #include "core/KnownRates.h"
 #include "db/Row.h"
@@ -92,26 +93,43 @@ qint64 InvoiceLine::amountCents(Currency c) const
 {
     switch (c) {
     case Currency::CDN:
-        return convertedCents(amountCents(), rateCDN);
+        return agreedCDN ? *agreedCDN : convertedCents(amountCents(), rateCDN);
     case Currency::ZAR:
-        return convertedCents(amountCents(), rateZAR);
+        return agreedZAR ? *agreedZAR : convertedCents(amountCents(), rateZAR);
     case Currency::US:
         break;
     }
     return amountCents();
 }
 
-qint64 InvoiceLine::priceCaratCents(Currency c) const
+bool InvoiceLine::amountKnown(Currency c) const
 {
     switch (c) {
     case Currency::CDN:
-        return fixedTimesRateCents(priceCarat, rateCDN);
+        return agreedCDN || rateCDN > 0;
     case Currency::ZAR:
-        return fixedTimesRateCents(priceCarat, rateZAR);
+        return agreedZAR || rateZAR > 0;
     case Currency::US:
         break;
     }
-    return roundedDiv(priceCarat, 1000);
+    return true;
+}
+
+qint64 InvoiceLine::priceCaratCents(Currency c) const
+{
+    if (c == Currency::US)
+        return roundedDiv(priceCarat, 1000);
+    if (carat <= 0)
+        return fixedTimesRateCents(priceCarat, c == Currency::CDN ? rateCDN : rateZAR);
+    return roundedDiv(__int128(amountCents(c)) * kFixedOne, carat);
+}
+
+QString taxRateText(qint64 fixedRate)
+{
+    // Up to three decimals, never fewer than two: 13.00, 9.975.
+    const qint64 thousandths = roundedDiv(fixedRate, 100);
+    return thousandths % 10 == 0 ? centsText(thousandths / 10)
+                                 : Decimal5::fromUnits(thousandths * 100).fixed(3);
 }
 
 QString InvoiceLine::description() const
@@ -134,6 +152,24 @@ QString InvoiceLine::discountText() const
     if (listPriceAtSale)
         return discountAtSale ? fixedText(*discountAtSale) + QStringLiteral(" %") : QString();
     return fixedText(sellOffRap) + QStringLiteral(" %");
+}
+
+QString Invoice::unknownAmounts(Currency c) const
+{
+    if (c == Currency::US)
+        return {};
+    QStringList named;
+    for (const InvoiceLine &l : lines)
+        if (!l.amountKnown(c))
+            named << (l.sku.isEmpty() ? QStringLiteral("line %1").arg(l.id) : l.sku);
+    if (named.isEmpty())
+        return {};
+    const QString word = currencyWord(c).toUpper();
+    const QString rate = c == Currency::ZAR ? QStringLiteral("The rand rate (ZAR)")
+                                            : QStringLiteral("The exchange rate to %1").arg(word);
+    return QStringLiteral("%1 was not known when %2 was sold, so its %3 amounts cannot be printed.\n\n"
+                          "Print this invoice in US$ (the US$ picture on the invoice screen, or --currency us).")
+        .arg(rate, named.join(QStringLiteral(", ")), word);
 }
 
 Totals Invoice::totals(Currency c) const
@@ -176,7 +212,8 @@ bool loadInvoice(const QSqlDatabase &db, qint64 id, Invoice &out)
             "s.ID, s.SKU, s.Shape, s.Colour, s.Clarity, CAST(s.Carat AS CHAR), CAST(s.RapaportPrice AS CHAR), "
             "CAST(s.SellOffRap AS CHAR), "
             "p.ID, p.SKU, p.Shape, p.ColourLow, p.ClarityLow, CAST(p.CaratLow AS CHAR), "
-            "CAST(l.listprice AS CHAR), CAST(l.discountgiven AS CHAR) "
+            "CAST(l.listprice AS CHAR), CAST(l.discountgiven AS CHAR), CAST(l.amountcdn AS CHAR), "
+            "CAST(l.amountzar AS CHAR), l.returned "
             "FROM invoicelist l "
             "LEFT JOIN SingleStone s ON l.diamondid <> 0 AND s.ID = l.diamondid "
             "LEFT JOIN parcel p ON (l.diamondid IS NULL OR l.diamondid = 0) AND l.parcelid <> 0 AND p.ID = l.parcelid "
@@ -199,6 +236,11 @@ bool loadInvoice(const QSqlDatabase &db, qint64 id, Invoice &out)
             l.listPriceAtSale = parseFixed(q.value(24).toString());
         if (!q.value(25).isNull())
             l.discountAtSale = parseFixed(q.value(25).toString());
+        if (!q.value(26).isNull())
+            l.agreedCDN = roundedDiv(fixedOf(q.value(26)), 1000);
+        if (!q.value(27).isNull())
+            l.agreedZAR = roundedDiv(fixedOf(q.value(27)), 1000);
+        l.returned = q.value(28).toDateTime();
         if (l.kind == InvoiceLine::Stone && !q.value(10).isNull()) {
             l.itemFound = true;
             l.sku = db::textOf(q.value(11));
@@ -242,7 +284,11 @@ QStringList gridRow(const InvoiceLine &l)
     QStringList r;
     switch (l.kind) {
     case InvoiceLine::Stone:
-        r << l.sku << carat << l.shape << colourText(l.colour) << clarityText(l.clarity) << l.details
+        // A sale returned into stock says so (the line stays as sold).
+        r << l.sku << carat << l.shape << colourText(l.colour) << clarityText(l.clarity)
+          << (l.returned.isValid() ? (l.details.isEmpty() ? QString() : l.details + QLatin1Char(' '))
+                                         + QStringLiteral("(returned into stock %1)").arg(invoiceDate(l.returned.date()))
+                                   : l.details)
           << l.listPriceText();
         break;
     case InvoiceLine::Parcel:
@@ -253,7 +299,7 @@ QStringList gridRow(const InvoiceLine &l)
         r << na << carat << na << na << na << l.details << na;
         break;
     }
-    r << fixedText(l.priceCarat) << centsText(l.amountCents()) << fixedText(l.taxRate);
+    r << fixedText(l.priceCarat) << centsText(l.amountCents()) << taxRateText(l.taxRate);
     return r;
 }
 
@@ -293,6 +339,8 @@ QList<InvoiceListRow> findInvoices(const QSqlDatabase &db, const InvoiceFilter &
 qint64 addFreeLine(AppContext &ctx, qint64 invoiceId, const QString &details, const QString &carat,
                    const QString &priceCarat)
 {
+    if (!mayWrite(ctx, rights::Invoices))
+        return 0;
     const SaleFigures fig = saleFigures(ctx.db(), carat, priceCarat);
     db::Transaction tx(ctx.db());
     QSqlQuery head = db::exec(ctx.db(), QStringLiteral("SELECT customerid, status FROM invoice WHERE ID = ? FOR UPDATE"),

@@ -33,6 +33,8 @@ QString colourText(int number);
 QString clarityText(int number);
 // "Mar 05, 2026"
 QString invoiceDate(const QDate &d);
+// A tax rate as it is stored, with two to three decimals ("13.00", "9.975").
+QString taxRateText(qint64 fixedRate);
 
 struct InvoiceLine {
     enum Kind { Stone, Parcel, Free } kind = Free;
@@ -50,13 +52,24 @@ struct InvoiceLine {
     // The list price and the discount given, kept on the line at the sale
     // (lines written before they were kept have neither).
     std::optional<qint64> listPriceAtSale, discountAtSale;
+    // The line's amount in that currency as the dealer agreed it (cents);
+    // without it the US amount at the line's rate.
+    std::optional<qint64> agreedCDN, agreedZAR;
+    // The stone came back into stock after this sale (Null: it did not).
+    QDateTime returned;
     // What the invoice shows in its RAP and RAP discount columns: the
     // figures of the sale where the line keeps them, else the stone's.
     QString listPriceText() const;
     QString discountText() const;
 
     qint64 amountCents() const { return lineAmountCents(priceCarat, carat); }
+    // In another currency: the amount agreed in it, else the US amount at
+    // the line's rate.  Only meaningful where amountKnown(c).
     qint64 amountCents(Currency c) const;
+    // False where the line holds neither an agreed amount nor the rate of
+    // its sale in that currency: its amount there is not known.
+    bool amountKnown(Currency c) const;
+    // Per carat, derived from the amount: amount / carats, to the cent.
     qint64 priceCaratCents(Currency c) const;
     // "1.01ct. Round Brilliant [BR] - E / VS1" (stone or parcel lines)
     QString description() const;
@@ -74,6 +87,9 @@ struct Invoice {
 
     bool isOpen() const { return status.compare(QLatin1String("open"), Qt::CaseInsensitive) == 0; }
     Totals totals(Currency c = Currency::US) const;
+    // Empty when every line's amount in the currency is known; else the
+    // refusal that names the rate and the lines.
+    QString unknownAmounts(Currency c) const;
 };
 
 // False when there is no invoice with that id.  Throws db::DbError.
@@ -100,7 +116,8 @@ QStringList findHeadings();
 // frmInvoiceADD: a free line on the invoice (tax rate of its customer, the
 // day's rates), in one transaction.  Throws std::invalid_argument for a carat
 // or price that is not a number, an unknown invoice or one that is no longer
-// open (printed and closed: closedInvoiceMessage()); db::DbError.
+// open (printed and closed: closedInvoiceMessage()); db::DbError.  0 (its
+// refusal shown) for nobody logged in or a user without AllowInvoiceView.
 qint64 addFreeLine(AppContext &ctx, qint64 invoiceId, const QString &details, const QString &carat,
                    const QString &priceCarat);
 QString closedInvoiceMessage(qint64 invoiceId);

@@ -75,9 +75,15 @@ void continuedPage(PrintSurface &s, const Invoice &inv)
 } // namespace
 
 bool PrintInvoiceNEWModule(PrintSurface &s, const Invoice &inv, const Settings &dealer, const InvoicePrintOptions &o,
-                           QString *)
+                           QString *error)
 {
     const Currency cur = o.currency;
+    // An amount at a rate nobody knew is never printed (as 0.00 or at all).
+    if (const QString why = inv.unknownAmounts(cur); !why.isEmpty()) {
+        if (error)
+            *error = why;
+        return false;
+    }
     const bool local = cur != Currency::US;
     const double width = s.pageWidth();
     t_across = width > 0 ? qMin(1.0, width / 12240.0) : 1.0;
@@ -176,7 +182,7 @@ bool PrintInvoiceNEWModule(PrintSurface &s, const Invoice &inv, const Settings &
             at(s, kPriceLocal, y + lineHeight, localPrefix(cur) + centsText(l.priceCaratCents(cur)));
             at(s, kAmount, y + lineHeight, centsText(l.amountCents(cur)));
         }
-        at(s, kTax, y, fixedText(l.taxRate) + QStringLiteral("%"));
+        at(s, kTax, y, taxRateText(l.taxRate) + QStringLiteral("%"));
         s.setPosition(0, y + rows * lineHeight);
         s.printLine(); // the empty line after each row
     }
@@ -261,6 +267,10 @@ InvoicePrinted printInvoice(AppContext &ctx, qint64 invoiceId, const printing::P
     }
     r.found = true;
     r.wasOpen = inv.isOpen();
+    if (const QString why = inv.unknownAmounts(options.currency); !why.isEmpty()) {
+        r.error = why;
+        return r;
+    }
     const Settings &dealer = ctx.settings;
     const printing::PrintOutcome out = printing::printDocument(
         target, [&](printing::PrintSurface &s, QString *error) { return PrintInvoiceNEWModule(s, inv, dealer, options, error); },

@@ -1,6 +1,7 @@
 #include "invoices/Money.h"
 
 #include "core/Figures.h"
+#include "core/KnownRates.h"
 
 #include <QRegularExpression>
 
@@ -33,7 +34,8 @@ qint64 lineAmountCents(qint64 priceCarat, qint64 carat)
 
 qint64 convertedCents(qint64 cents, qint64 rate)
 {
-    return roundedDiv(__int128(cents) * rate, kFixedOne);
+    // The one conversion every screen and page uses (core/KnownRates.h).
+    return convertedAmount(Decimal5::fromUnits(cents * 1000), Decimal5::fromUnits(rate)).units() / 1000;
 }
 
 qint64 fixedTimesRateCents(qint64 fixed, qint64 rate)

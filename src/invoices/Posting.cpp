@@ -2,6 +2,7 @@
 
 #include "core/ChangeEvents.h"
 #include "core/AppContext.h"
+#include "core/Users.h"
 #include "core/KnownRates.h"
 #include "core/Figures.h"
 #include "db/Guard.h"
@@ -129,25 +130,35 @@ Posted postInTransaction(AppContext &ctx, const SaleLine &line)
             }
         }
     }
+    auto agreed = [](const QString &amount) {
+        const std::optional<Decimal5> a = Decimal5::parse(amount);
+        return a ? QVariant(a->fixed(2)) : QVariant(QMetaType::fromType<QString>());
+    };
     p.lineId = db::insert(db,
                           QStringLiteral("INSERT INTO invoicelist (invoiceid, diamondid, parcelid, carat, dateadded, "
                                          "pricecarat, exchangerateCDN, exchangerateZAR, taxrate, details, listprice, "
-                                         "discountgiven) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+                                         "discountgiven, amountcdn, amountzar) "
+                                         "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
                           {p.invoiceId, line.diamondId ? QVariant(line.diamondId) : QVariant(QMetaType::fromType<qlonglong>()),
                            line.parcelId ? QVariant(line.parcelId) : QVariant(QMetaType::fromType<qlonglong>()), carat, now,
                            price, rateValue(ctx.exchangeRateCDN), rateValue(ctx.exchangeRateZAR),
                            QString::number(tax, 'f', 5),
                            line.details.isEmpty() ? QVariant(QMetaType::fromType<QString>()) : QVariant(line.details),
-                           listPrice, discount});
+                           listPrice, discount, agreed(line.amountCDN), agreed(line.amountZAR)});
     announcePosted(ctx, p, line);
     return p;
 }
 
 SellOutcome sellStoneOnInvoice(AppContext &ctx, qint64 stoneId, qint64 customerId, const QString &carat,
-                               const QString &priceCarat)
+                               const QString &priceCarat, const QString &amountCDN, const QString &amountZAR)
 {
     const QString title = QStringLiteral("Selling Diamond");
     SellOutcome out;
+    // A sale from the stone screen is a status change of the stone.
+    if (!mayWrite(ctx, QStringLiteral("AllowEdit"))) {
+        out.result = SellResult::Refused;
+        return out;
+    }
     auto refuse = [&](SellResult r, const QString &why) {
         out.result = r;
         out.message = why;
@@ -186,6 +197,8 @@ SellOutcome sellStoneOnInvoice(AppContext &ctx, qint64 stoneId, qint64 customerI
             line.diamondId = stoneId;
             line.carat = carat;
             line.priceCarat = priceCarat;
+            line.amountCDN = amountCDN;
+            line.amountZAR = amountZAR;
             out.posted = postInTransaction(ctx, line);
             if (ctx.settings.StoneChange)
                 stones::SaveDeleteChangeStatus(ctx, QStringLiteral("status"), stoneId);

@@ -22,6 +22,9 @@ struct SaleLine {
     QString carat;
     QString priceCarat;
     QString details;
+    // The line's amount as agreed in Canadian dollars or rand, when the
+    // dealer agreed it in that currency ("1500.00"; empty: none).
+    QString amountCDN, amountZAR;
 };
 
 struct Posted {
@@ -74,7 +77,9 @@ struct SellOutcome {
 // transaction.  A stone sold or changed on another workstation meanwhile is
 // refused and no line is written.  Shows the notice or the reason through
 // ctx.prompt().
+// `amountCDN`, `amountZAR`: the amount agreed in that currency, if any.
 SellOutcome sellStoneOnInvoice(AppContext &ctx, qint64 stoneId, qint64 customerId, const QString &carat,
-                               const QString &priceCarat);
+                               const QString &priceCarat, const QString &amountCDN = {},
+                               const QString &amountZAR = {});
 
 } // namespace velmor::invoices

@@ -1,15 +1,22 @@
 #pragma once
-// The sell dialog's price fields and their fixed chains of recalculation:
-// a change of the discount, or of a price per carat or per stone in US
-// dollars, Canadian dollars or rand, recomputes the others in the order the
-// dialog has always used.  Fields are the texts the dialog shows; every
-// result is written as "0.00".  A division by a weight, rate or list price
-// of 0 leaves the field it would compute as it was.  Every price shown
-// follows the one typed: a per-stone price gives its per-carat price (the
-// sale is per carat x weight), and a per-carat price its per-stone price.
+// The sell dialog's price fields.  The figure the dealer typed last (the
+// discount, or a price per carat or per stone in US dollars, Canadian
+// dollars or rand) is the basis; every other field follows from it:
+//
+//   the amount per stone in the basis currency is the amount invoiced in
+//   it, to the cent; the US amount comes from it at the rate (to the cent);
+//   the other currencies show the US amount at their rate, as the invoice
+//   does; a price per carat is the amount per stone over the weight.
+//
+// A discount gives the price per carat of the one selling-price rule
+// (pricing/SellingPrice.h).  A field at an unknown rate stays empty; a
+// price typed in a currency whose rate is not known is refused by the
+// sale.  A division by a weight or list price of 0 leaves the field it
+// would compute as it was.
 #include "core/Figures.h"
 
 #include <QString>
+#include <optional>
 
 namespace velmor::invoices {
 
@@ -17,57 +24,65 @@ class SellPrices {
 public:
     enum Field { Carat, Rap, RapDiscount, UScarat, USstone, CDNcarat, CDNstone, ZARcarat, ZARstone, FieldCount };
 
-    void setRates(double cdn, double zar)
-    {
-        m_cdn = cdn;
-        m_zar = zar;
-    }
-    double rateCDN() const { return m_cdn; }
-    double rateZAR() const { return m_zar; }
+    // The working rates (0: not known) and the rounding step of a price
+    // worked out from the discount.
+    void setRates(double cdn, double zar);
+    double rateCDN() const { return m_cdn ? m_cdn->toDouble() : 0; }
+    double rateZAR() const { return m_zar ? m_zar->toDouble() : 0; }
+    void setPriceStep(int step) { m_step = step; }
 
-    // Opening: weight, list price, discount and US price per carat as the
-    // stone holds them; the other currencies and the per-stone prices follow.
+    // Opening on a stone: its weight, list price and discount, and its US
+    // price per stone, which is then the basis (the price the stone carries
+    // is the price invoiced, to the cent).
+    void openStone(const QString &carat, const QString &rap, const QString &discount, const QString &usStone);
+    // The same with a US price per carat as the basis.
     void open(const QString &carat, const QString &rap, const QString &discount, const QString &usCarat);
 
     QString text(Field f) const { return m_text[f]; }
-    // The user typed into a field: the field keeps the text and its chain runs.
+    // The user typed into a field: the field keeps the text and becomes the
+    // basis; the others follow.
     void edit(Field f, const QString &text);
 
-    // "0.00" with halves rounded up.
+    // "0.00" with halves rounded away from zero.
     static QString money(double v);
 
     // The name a message gives a field ("US$ per carat").
     static QString fieldName(Field f);
 
     // What the sale posts: the weight and the US$ price per carat as
-    // decimal texts.  A price typed per stone gives its price per carat at
-    // the column's five decimals, so that the line's amount is the price
-    // typed, to the cent.  `error` names the first field that is refused
-    // (a text that is not a figure, a price of 0 or below, a figure larger
-    // than its column holds); then the other members are empty.
+    // decimal texts, and the amount agreed in Canadian dollars or rand when
+    // the price was typed in that currency.  `error` names the first field
+    // refused (a text that is not a figure, a price of 0 or below, a figure
+    // larger than its column holds); `missingRate` is set, with no error
+    // text, when the price was typed in a currency whose rate is not known
+    // ('C' or 'Z').  Then the other members are empty.
     struct Sale {
         QString carat;
         QString priceCarat;
+        QString amountCDN, amountZAR;
         QString error;
+        char missingRate = 0;
     };
     Sale sale(const figures::Column &caratColumn, const figures::Column &priceColumn) const;
 
+    // The field the figures follow.
+    Field basis() const { return m_basis; }
+
 private:
-    double num(Field f) const;
-    void put(Field f, double v) { m_text[f] = money(v); }
-    void stepA() { put(USstone, num(UScarat) * num(Carat)); }
-    void stepB() { put(CDNstone, num(CDNcarat) * num(Carat)); }
-    void stepC() { put(ZARstone, num(ZARcarat) * num(Carat)); }
-    void stepD();
-    void stepE();
-    void stepF() { put(CDNcarat, num(UScarat) * m_cdn); }
-    void stepG() { put(ZARcarat, num(UScarat) * m_zar); }
-    void stepH();
+    std::optional<Decimal5> figure(Field f) const { return figures::parseTyped(m_text[f]); }
+    void recompute();
+    void put(Field f, const QString &text)
+    {
+        if (f != m_basis)
+            m_text[f] = text;
+    }
 
     QString m_text[FieldCount];
-    // The US$ per carat behind a typed per-stone price, at five decimals.
-    std::optional<Decimal5> m_exactUScarat;
-    double m_cdn = 1, m_zar = 1;
+    Field m_basis = UScarat;
+    std::optional<Decimal5> m_cdn, m_zar;
+    int m_step = 0;
+    // The figures of the basis, as recompute() found them.
+    std::optional<Decimal5> m_usStone, m_usCarat, m_agreedCDN, m_agreedZAR;
 };
 
 } // namespace velmor::invoices

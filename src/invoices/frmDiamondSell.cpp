@@ -1,12 +1,16 @@
 #include "invoices/frmDiamondSell.h"
 
+#include "core/Users.h"
+#include "core/widgets/RightsOnScreen.h"
 #include "core/AppContext.h"
 #include "core/widgets/Named.h"
 #include "core/widgets/NumberBox.h"
 #include "db/ConvertSql.h"
 #include "db/Row.h"
 #include "db/Sql.h"
+#include "core/KnownRates.h"
 #include "invoices/Posting.h"
+#include "pricing/SellingPrice.h"
 #include "online/Listing.h"
 
 #include <QComboBox>
@@ -100,8 +104,10 @@ frmDiamondSell::frmDiamondSell(AppContext &ctx, qint64 stoneId, QWidget *parent)
 
     // Opening: the rates, the customers, the stone's figures.
     m_prices.setRates(ctx.exchangeRateCDN, ctx.exchangeRateZAR);
-    lblCDN->setText(QString::number(ctx.exchangeRateCDN, 'f', 4));
-    lblZAR->setText(QString::number(ctx.exchangeRateZAR, 'f', 4));
+    m_prices.setPriceStep(pricing::sellingPriceStep(ctx.settings));
+    // An unknown rate shows as "???" and its price boxes stay empty.
+    lblCDN->setText(rateText(ctx.exchangeRateCDN, 4));
+    lblZAR->setText(rateText(ctx.exchangeRateZAR, 4));
     QSqlQuery c = db::exec(ctx.db(), QStringLiteral("SELECT ID, CompanyName FROM Customer WHERE Customer<>0 "
                                                     "ORDER BY CompanyName"));
     while (c.next())
@@ -116,8 +122,8 @@ frmDiamondSell::frmDiamondSell(AppContext &ctx, qint64 stoneId, QWidget *parent)
             cboCust->setCurrentIndex(i);
     }
     QSqlQuery s = db::exec(ctx.db(),
-                           QStringLiteral("SELECT SKU, CAST(Carat AS CHAR), RapaportPrice, SellOffRap, SellPriceUS, "
-                                          "Carat FROM SingleStone WHERE ID = ?"),
+                           QStringLiteral("SELECT SKU, CAST(Carat AS CHAR), RapaportPrice, SellOffRap, "
+                                          "CAST(SellPriceUS AS CHAR), Carat FROM SingleStone WHERE ID = ?"),
                            {stoneId});
     if (s.next()) {
         m_loaded = true;
@@ -130,12 +136,12 @@ frmDiamondSell::frmDiamondSell(AppContext &ctx, qint64 stoneId, QWidget *parent)
             if (carat.endsWith(QLatin1Char('.')))
                 carat.chop(1);
         }
-        const double weight = db::numOf(s.value(5));
-        const double perCarat = weight != 0 ? db::numOf(s.value(4)) / weight : 0;
-        m_prices.open(carat, SellPrices::money(db::numOf(s.value(2))), SellPrices::money(db::numOf(s.value(3))),
-                      SellPrices::money(perCarat));
+        // The stone's price per stone is the price sold at, to the cent.
+        m_prices.openStone(carat, SellPrices::money(db::numOf(s.value(2))), SellPrices::money(db::numOf(s.value(3))),
+                           Decimal5::fromDb(s.value(4)).fixed(2));
     }
-    imgSell->setEnabled(m_loaded);
+    // Selling changes the stone: a logged-in user with the edit right.
+    followRights(ctx, this, [this] { imgSell->setEnabled(m_loaded && mayUse(m_ctx, rights::Edit)); });
     showPrices();
     setTabOrder(cboCust, txtRapDiscount);
     setTabOrder(txtRapDiscount, txtUScarat);
@@ -176,6 +182,16 @@ bool frmDiamondSell::sell()
     m_ctx.workstation.writeLines(kLastCustomerFile, {QString::number(customerId)});
     const SellPrices::Sale sale = m_prices.sale(figures::columnOf(m_ctx.db(), QStringLiteral("invoicelist"), QStringLiteral("carat")),
                                                 figures::columnOf(m_ctx.db(), QStringLiteral("invoicelist"), QStringLiteral("pricecarat")));
+    if (sale.missingRate) {
+        // A price typed in a currency whose rate nobody knows is never
+        // turned into another price.
+        const SellPrices::Field f = m_prices.basis();
+        m_ctx.prompt().inform(QStringLiteral("The %1 \"%2\" cannot be taken.\n\n")
+                                      .arg(SellPrices::fieldName(f), m_prices.text(f).trimmed())
+                                  + missingRates(m_ctx, sale.missingRate == 'C', sale.missingRate == 'Z'),
+                              title, Icon::Exclamation);
+        return false;
+    }
     if (!sale.error.isEmpty()) {
         m_ctx.prompt().inform(sale.error, title, Icon::Exclamation);
         return false;
@@ -187,7 +203,8 @@ bool frmDiamondSell::sell()
                                      + QStringLiteral("\n\n"),
                                  title, Icon::Question))
         return false;
-    const SellOutcome out = sellStoneOnInvoice(m_ctx, m_stoneId, customerId, sale.carat, sale.priceCarat);
+    const SellOutcome out =
+        sellStoneOnInvoice(m_ctx, m_stoneId, customerId, sale.carat, sale.priceCarat, sale.amountCDN, sale.amountZAR);
     if (out.result != SellResult::Done)
         return false;
     m_invoiceId = out.posted.invoiceId;

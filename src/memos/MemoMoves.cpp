@@ -9,6 +9,8 @@
 #include "db/Sql.h"
 #include "db/Transaction.h"
 #include "memos/MemoFiles.h"
+#include "memos/MemoPrice.h"
+#include "pricing/SellingPrice.h"
 #include "online/Listing.h"
 #include "stones/StoneChangeLog.h"
 
@@ -251,22 +253,23 @@ QString movementText(bool out, const QString &companyName)
     return stones::movementStatus(out ? QStringLiteral("out") : QStringLiteral("in"), companyName);
 }
 
-double memoStonePrice(double carat, double rapPerCarat, double discount)
+double memoStonePrice(double carat, double rapPerCarat, double discount, int step)
 {
-    const double p = (100.0 - discount) * (carat * rapPerCarat / 100.0);
-    return std::floor(p * 100.0 + 0.5) / 100.0;
+    return pricing::sellPerStone(Decimal5::fromDouble(rapPerCarat), Decimal5::fromDouble(discount),
+                                 Decimal5::fromDouble(carat), step)
+        .toDouble();
 }
 
-MemoPrice memoPrice(double carat, double rapPerCarat, bool priceTyped, double stonePrice, double discount)
+MemoPrice memoPrice(double carat, double rapPerCarat, bool priceTyped, double stonePrice, double discount, int step)
 {
     MemoPrice m;
     const double list = carat * rapPerCarat;
     if (priceTyped) {
-        m.stonePrice = std::floor(stonePrice * 100.0 + 0.5) / 100.0;
+        m.stonePrice = Decimal5::fromDouble(stonePrice).rounded(2).toDouble();
         if (list > 0)
             m.discount = std::floor((100.0 - m.stonePrice * 100.0 / list) * 100.0 + 0.5) / 100.0;
     } else if (list > 0) {
-        m.stonePrice = memoStonePrice(carat, rapPerCarat, discount);
+        m.stonePrice = memoStonePrice(carat, rapPerCarat, discount, step);
         m.discount = discount;
     }
     return m;
@@ -311,7 +314,8 @@ MoveOutcome putOnMemo(AppContext &ctx, qint64 memoSheetId, qint64 stoneId, const
         const QString status = db::textOf(q.value(0));
         // The price the dealer agreed is kept; the discount off the list is
         // only a derived figure, and only where the stone has a list price.
-        const MemoPrice agreed = memoPrice(db::numOf(q.value(3)), db::numOf(q.value(4)), priceTyped, price, d);
+        const MemoPrice agreed = memoPrice(db::numOf(q.value(3)), db::numOf(q.value(4)), priceTyped, price, d,
+                                           pricing::sellingPriceStep(ctx.settings));
         if (agreed.stonePrice <= 0)
             throw Refusal{MoveResult::Refused,
                           QStringLiteral("%1 has no price for this memo: type its price in US$ /Stone (it must be "
@@ -561,20 +565,25 @@ MoveOutcome sellAll(AppContext &ctx, qint64 memoSheetId)
         db::Transaction tx(ctx.db());
         const Sheet sheet = readSheet(ctx, memoSheetId);
         const QList<qint64> ids = stonesOfSheet(ctx, memoSheetId);
-        // Every stone needs a price of more than 0 before any is sold.
+        // Each stone is sold at the memo price the sheet and its paper show
+        // (the price the customer signed for); every one needs a price of
+        // more than 0 before any is sold.
         QList<double> prices;
         QStringList unpriced;
+        const int step = pricing::sellingPriceStep(ctx.settings);
         for (qint64 id : ids) {
-            QSqlQuery p = db::exec(ctx.db(), QStringLiteral("SELECT SellPriceUS, SKU FROM SingleStone WHERE ID=?"), {id});
+            QSqlQuery p = db::exec(ctx.db(), QStringLiteral("SELECT SKU, %1 FROM SingleStone WHERE ID=?").arg(memoPriceColumns()),
+                                   {id});
             const bool found = p.next();
-            prices << (found ? db::numOf(p.value(0)) : 0.0);
-            if (found && !(Decimal5::fromDouble(prices.last()).rounded(2) > Decimal5()))
-                unpriced << db::textOf(p.value(1));
+            const Decimal5 price = found ? memoPriceUS(memoPriceFacts(p.record()), step) : Decimal5();
+            prices << price.toDouble();
+            if (found && !(price > Decimal5()))
+                unpriced << db::textOf(p.value(0));
         }
         if (!unpriced.isEmpty())
             throw Refusal{MoveResult::Refused,
-                          QStringLiteral("These Stones have no selling price: %1.\n\nPlease give them a price "
-                                         "first; nothing has been sold.")
+                          QStringLiteral("These Stones have no memo price: %1.\n\nPlease put them on the memo at "
+                                         "the price agreed first; nothing has been sold.")
                               .arg(unpriced.join(QStringLiteral(", "))),
                           QStringLiteral("Selling Diamond")};
         for (int i = 0; i < ids.size(); ++i) {

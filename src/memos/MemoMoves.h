@@ -66,7 +66,8 @@ MoveOutcome returnToStock(AppContext &ctx, qint64 memoSheetId, qint64 stoneId, q
 MoveOutcome sellFromMemo(AppContext &ctx, qint64 memoSheetId, qint64 stoneId, const QString &stonePrice);
 
 // cmdExecute with chkAllStock / chkAllSold: every stone of the sheet, in one
-// transaction.  The sale posts each stone at its SellPriceUS.
+// transaction.  The sale posts each stone at its memo price (MemoPrice.h),
+// the price the sheet and its paper show.
 MoveOutcome returnAll(AppContext &ctx, qint64 memoSheetId, qint64 employeeId);
 MoveOutcome sellAll(AppContext &ctx, qint64 memoSheetId);
 
@@ -74,9 +75,9 @@ MoveOutcome sellAll(AppContext &ctx, qint64 memoSheetId);
 // 20 characters at most).
 QString movementText(bool out, const QString &companyName);
 
-// The stone price the grid shows and a sale posts: (100 - d) x (carat x RAP
-// / 100), half up to the cent.
-double memoStonePrice(double carat, double rapPerCarat, double discount);
+// The stone price of a discount off the list: the one selling-price rule
+// (pricing/SellingPrice.h) at the rounding step.
+double memoStonePrice(double carat, double rapPerCarat, double discount, int step = 0);
 
 // The memo price of a stone: the agreed price per stone (to the cent) and
 // the discount off the list it comes to, Null (invalid) without a list price.
@@ -84,6 +85,6 @@ struct MemoPrice {
     double stonePrice = 0;
     QVariant discount = QVariant(QMetaType(QMetaType::Double));
 };
-MemoPrice memoPrice(double carat, double rapPerCarat, bool priceTyped, double stonePrice, double discount);
+MemoPrice memoPrice(double carat, double rapPerCarat, bool priceTyped, double stonePrice, double discount, int step = 0);
 
 } // namespace velmor::memos

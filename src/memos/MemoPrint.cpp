@@ -4,7 +4,9 @@
 #include "core/KnownRates.h"
 #include "db/Row.h"
 #include "db/Sql.h"
+#include "memos/MemoPrice.h"
 #include "memos/MemoSheetView.h"
+#include "pricing/SellingPrice.h"
 #include "stones/StoneFiles.h"
 
 #include <QImage>
@@ -117,28 +119,32 @@ bool PrintMemoSheet(AppContext &ctx, printing::PrintSurface &s, const MemoPrintR
     struct Stone {
         qint64 id = 0;
         QString sku, shape, grading, cert;
-        double rap, carat, discount, price; // price: the agreed US$ per stone
+        Decimal5 rap, carat, price; // price: the memo price per stone, US$
+        double discount;
         bool listed; // a discount off a list price
     };
     QList<Stone> stones;
     const GradeWords grades(db);
-    QSqlQuery q = db::exec(db, QStringLiteral("SELECT * FROM singlestone WHERE memosheetid=? ORDER BY sku"),
+    const int step = pricing::sellingPriceStep(ctx.settings);
+    QSqlQuery q = db::exec(db, QStringLiteral("SELECT *, %1 FROM singlestone WHERE memosheetid=? ORDER BY sku")
+                                   .arg(memoPriceColumns()),
                            {r.memoSheetId});
     while (q.next()) {
         const db::Row row(q);
+        const MemoPriceFacts facts = memoPriceFacts(q.record());
         Stone st;
         st.id = row.integer("ID");
         st.sku = row.text("SKU").remove(QStringLiteral("Parcel"));
         st.shape = row.text("Shape");
-        st.carat = row.num("Carat");
-        st.grading = QString::number(st.carat, 'f', 2) + QStringLiteral(" ct. | ")
-                     + grades.colour(int(row.integer("Colour"))) + QStringLiteral(" | ")
-                     + grades.clarity(int(row.integer("Clarity")));
+        st.carat = facts.carat;
+        st.grading = st.carat.fixed(2) + QStringLiteral(" ct. | ") + grades.colour(int(row.integer("Colour")))
+                     + QStringLiteral(" | ") + grades.clarity(int(row.integer("Clarity")));
         st.cert = row.text("Laboratory") + QLatin1Char(' ') + row.text("Certificate");
-        st.rap = row.num("RapaportPrice");
+        st.rap = facts.rap;
         st.discount = row.num("currentRAPdiscountFORmemo");
-        st.listed = !row.isNull("currentRAPdiscountFORmemo") && st.rap * st.carat > 0;
-        st.price = !row.isNull("MemoUS") ? row.num("MemoUS") : st.rap * st.carat * (100.0 - st.discount) / 100.0;
+        st.listed = !row.isNull("currentRAPdiscountFORmemo") && st.rap > Decimal5() && st.carat > Decimal5();
+        // The price the sheet shows and a sale from it invoices.
+        st.price = memoPriceUS(facts, step);
         stones << st;
     }
     if (stones.isEmpty()) {
@@ -235,7 +241,12 @@ bool PrintMemoSheet(AppContext &ctx, printing::PrintSurface &s, const MemoPrintR
     // Each line shows the memo price in at least one currency: US dollars
     // when chosen in the set-up, or when no other currency is ticked.
     const bool us = r.options.usDollar || !(r.cdn || r.zar);
-    double totalUS = 0, totalCDN = 0, totalZAR = 0;
+    Decimal5 totalUS, totalCDN, totalZAR;
+    // Every amount to the cent, halves away from zero, as on every page;
+    // another currency's amount is the US amount at the rate.
+    const Decimal5 rateCDN = rateFigure(ctx.exchangeRateCDN).value_or(Decimal5());
+    const Decimal5 rateZAR = rateFigure(ctx.exchangeRateZAR).value_or(Decimal5());
+    auto amount = [](Decimal5 v) { return v.grouped2(); };
     for (const Stone &st : stones) {
         s.setFont(QStringLiteral("Arial"), 8);
         const int rows = (us || !(r.cdn || r.zar) ? 1 : 0) + int(r.cdn) + int(r.zar);
@@ -258,36 +269,41 @@ bool PrintMemoSheet(AppContext &ctx, printing::PrintSurface &s, const MemoPrintR
         at(s, 2100, y, s.fitted(st.shape, 3800 - 2100 - 80));
         at(s, 3800, y, s.fitted(st.grading, 5500 - 3800 - 80));
         at(s, 5500, y, s.fitted(st.cert, 7500 - 5500 - 80));
-        at(s, 7500, y, money(st.rap) + QStringLiteral(" /ct"));
+        at(s, 7500, y, amount(st.rap) + QStringLiteral(" /ct"));
         if (st.listed)
             at(s, 9000, y, QString::number(st.discount, 'g', 10) + QStringLiteral(" %"));
-        const double m = st.carat > 0 ? st.price / st.carat : 0;
+        const Decimal5 m = st.price.dividedBy(st.carat, 2);
         if (us)
-            at(s, 9900, y, money(m) + QStringLiteral(" /ct"));
+            at(s, 9900, y, amount(m) + QStringLiteral(" /ct"));
         else
             s.CurrentY = y + s.textHeight();
-        auto converted = [&](double v) { return r.options.roundUp ? roundUpToTens(v) : v; };
+        const Decimal5 t = st.price;
+        const Decimal5 tCDN = convertedAmount(t, rateCDN), tZAR = convertedAmount(t, rateZAR);
+        // Per carat: the converted price per stone over the weight.
+        auto perCarat = [&](Decimal5 v) {
+            const Decimal5 c = v.dividedBy(st.carat, 2);
+            return r.options.roundUp ? Decimal5::fromDouble(roundUpToTens(c.toDouble())) : c;
+        };
         if (r.cdn)
-            at(s, 9900, s.CurrentY, QStringLiteral("~CDN ") + money(converted(m * ctx.exchangeRateCDN)) + QStringLiteral(" /ct"));
+            at(s, 9900, s.CurrentY, QStringLiteral("~CDN ") + amount(perCarat(tCDN)) + QStringLiteral(" /ct"));
         if (r.zar)
-            at(s, 9900, s.CurrentY, QStringLiteral("~ZAR ") + money(converted(m * ctx.exchangeRateZAR)) + QStringLiteral(" /ct"));
-        const double t = st.price;
+            at(s, 9900, s.CurrentY, QStringLiteral("~ZAR ") + amount(perCarat(tZAR)) + QStringLiteral(" /ct"));
         totalUS += t;
-        totalCDN += t * ctx.exchangeRateCDN;
-        totalZAR += t * ctx.exchangeRateZAR;
+        totalCDN += tCDN;
+        totalZAR += tZAR;
         if (r.options.printRap) {
             s.setFontItalic(true);
             const double y2 = s.CurrentY;
-            at(s, 7500, y2, QStringLiteral("US$ ") + money(st.rap * st.carat));
+            at(s, 7500, y2, QStringLiteral("US$ ") + amount(st.rap.times(st.carat, 2)));
             s.CurrentY = y2;
             if (us)
-                at(s, 9900, y2, QStringLiteral("US$ ") + money(t));
+                at(s, 9900, y2, QStringLiteral("US$ ") + amount(t));
             else
                 s.CurrentY = y2 + s.textHeight();
             if (r.cdn)
-                at(s, 9900, s.CurrentY, QStringLiteral("~CDN ") + money(t * ctx.exchangeRateCDN));
+                at(s, 9900, s.CurrentY, QStringLiteral("~CDN ") + amount(tCDN));
             if (r.zar)
-                at(s, 9900, s.CurrentY, QStringLiteral("~ZAR ") + money(t * ctx.exchangeRateZAR));
+                at(s, 9900, s.CurrentY, QStringLiteral("~ZAR ") + amount(tZAR));
             s.setFontItalic(false);
         }
         s.CurrentY = std::max(s.CurrentY, picture.isNull() ? s.CurrentY : rowEnd);
@@ -301,11 +317,11 @@ bool PrintMemoSheet(AppContext &ctx, printing::PrintSurface &s, const MemoPrintR
     auto summary = [&](const QString &text) {
         at(s, kRight - 1000 - s.textWidth(text), s.CurrentY, text);
     };
-    summary(QStringLiteral("Summary US$ ") + money(totalUS));
+    summary(QStringLiteral("Summary US$ ") + amount(totalUS));
     if (r.cdn)
-        summary(QStringLiteral("Summary CDN ") + money(totalCDN));
+        summary(QStringLiteral("Summary CDN ") + amount(totalCDN));
     if (r.zar)
-        summary(QStringLiteral("Summary ZAR ") + money(totalZAR));
+        summary(QStringLiteral("Summary ZAR ") + amount(totalZAR));
     s.setFont(QStringLiteral("Arial"), 10);
     s.printLine();
 

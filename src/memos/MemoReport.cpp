@@ -1,9 +1,13 @@
 #include "memos/MemoReport.h"
 
 #include "core/AppContext.h"
+#include "core/KnownRates.h"
 #include "db/Row.h"
 #include "db/Sql.h"
+#include "invoices/Invoice.h"
+#include "memos/MemoPrice.h"
 #include "memos/MemoSheetView.h"
+#include "pricing/SellingPrice.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -38,6 +42,30 @@ QString orderSql(const QString &caption)
     if (caption == QLatin1String("SKU"))
         return QStringLiteral("SingleStone.SKU, SingleStone.ID");
     return QStringLiteral("Customer.CompanyName, SingleStone.SKU, SingleStone.ID");
+}
+
+// What a stone in the report is owed (or priced at): a sold stone's invoice
+// line, in the line's CDN amount where the stone is priced locally; else the
+// memo price by the stone's price basis.
+memos::MemoAmount amountOwed(const QSqlRecord &row, const QVariant &saleLine, double rateCDN, int step)
+{
+    const MemoPriceFacts facts = memoPriceFacts(row);
+    MemoAmount byBasis = memoPriceByBasis(facts, rateCDN, step);
+    if (saleLine.isNull())
+        return byBasis;
+    const QStringList parts = saleLine.toString().split(QLatin1Char('|'));
+    invoices::InvoiceLine l;
+    l.priceCarat = invoices::parseFixed(parts.value(0)).value_or(0);
+    l.carat = invoices::parseFixed(parts.value(1)).value_or(0);
+    l.rateCDN = invoices::parseFixed(parts.value(2)).value_or(0);
+    if (!parts.value(3).isEmpty())
+        l.agreedCDN = invoices::roundedDiv(invoices::parseFixed(parts.value(3)).value_or(0), 1000);
+    MemoAmount a;
+    a.local = byBasis.local;
+    const invoices::Currency c = a.local ? invoices::Currency::CDN : invoices::Currency::US;
+    a.known = l.amountKnown(c);
+    a.amount = Decimal5::fromUnits(l.amountCents(c) * 1000);
+    return a;
 }
 
 } // namespace
@@ -185,14 +213,22 @@ Report runReport(AppContext &ctx, const ReportFilter &f)
                          "CAST(SingleStone.BoughtPriceLocal AS CHAR), SingleStone.BuyingInUS, SingleStone.BuyingInLocal, ")
         + received
         + QStringLiteral("CAST((SELECT SUM(p.PaymentUS) FROM PaymentMade p WHERE p.StoneID=SingleStone.ID) AS CHAR), "
-                         "CAST((SELECT SUM(p.PaymentLocal) FROM PaymentMade p WHERE p.StoneID=SingleStone.ID) AS CHAR)")
+                         "CAST((SELECT SUM(p.PaymentLocal) FROM PaymentMade p WHERE p.StoneID=SingleStone.ID) AS CHAR), ")
+        // A sold stone is owed what its invoice line says: the line of its
+        // last sale, read exactly.
+        + QStringLiteral("IF(SingleStone.Status='Sold', (SELECT CONCAT_WS('|', CAST(il.pricecarat AS CHAR), "
+                         "CAST(il.carat AS CHAR), IFNULL(CAST(il.exchangerateCDN AS CHAR), ''), "
+                         "IFNULL(CAST(il.amountcdn AS CHAR), '')) FROM invoicelist il WHERE il.diamondid=SingleStone.ID "
+                         "ORDER BY il.ID DESC LIMIT 1), NULL) AS saleline, ")
+        + memoPriceColumns(QStringLiteral("SingleStone."))
         + from + where + QStringLiteral(" ORDER BY ") + orderSql(f.orderBy);
     enum Col {
         ID, CompanyName, Status, MemoSheetID, Reference, StoneIsPaidOff, DateStatusChange, DateOnMemo, SKUOrLot,
         Shape, Laboratory, Certificate, Carat, Colour, Clarity, Cut, Dim1, Dim2, Dim3, MemoUS, MemoLocal, SellPriceUS,
         PaidOffUS, PaidOffPercentageUS, PaidOffLocal, PaidOffPercentageLocal, BoughtPriceUS, BoughtPriceLocal,
-        BuyingInUS, BuyingInLocal, RecdUS, RecdLocal, MadeUS, MadeLocal
+        BuyingInUS, BuyingInLocal, RecdUS, RecdLocal, MadeUS, MadeLocal, SaleLine
     };
+    const int step = pricing::sellingPriceStep(ctx.settings);
     const GradeWords grades(ctx.db());
     const QDate today = QDate::currentDate();
     const QString localPrefix = sign + QLatin1Char(' ');
@@ -221,27 +257,21 @@ Report runReport(AppContext &ctx, const ReportFilter &f)
             row.memoId = reference.isEmpty() ? QString::number(memo)
                                              : QStringLiteral("Memo#%1 - Ref# %2").arg(memo).arg(reference);
         const double carat = num(Carat);
-        // The price by the stone's price basis.
-        double price = num(SellPriceUS);
-        row.local = false;
-        if (flag(PaidOffUS)) {
-            price = num(MemoUS);
-        } else if (flag(PaidOffPercentageUS)) {
-            price = num(SellPriceUS);
-        } else if (flag(PaidOffLocal)) {
-            price = num(MemoLocal);
-            row.local = true;
-        } else if (flag(PaidOffPercentageLocal)) {
-            price = num(SellPriceUS) * ctx.exchangeRateCDN;
-            row.local = true;
-        }
-        price = cents(price);
+        // The price by the stone's price basis: the memo price of the memo
+        // screens, or for a sold stone the amount of its invoice line.
+        const memos::MemoAmount owed = amountOwed(q.record(), q.value(SaleLine), ctx.exchangeRateCDN, step);
+        row.local = owed.local;
+        row.priceKnown = owed.known;
+        const double price = owed.amount.toDouble();
         const QString &prefix = row.local ? localPrefix : usPrefix;
-        const double perCarat = carat > 0 ? cents(price / carat) : 0;
+        const QString perCarat = owed.known ? owed.amount.dividedBy(Decimal5::fromDb(q.value(Carat)), 2).grouped2()
+                                            : QStringLiteral("???");
         const double recdUS = num(RecdUS), recdLocal = num(RecdLocal);
         row.price = price;
         row.paid = row.local ? recdLocal : recdUS;
         row.balance = price - row.paid;
+        // An amount at an unknown rate is shown as "???", never as 0.00.
+        auto shown = [&](double v) { return owed.known ? prefix % money(v) : QStringLiteral("???"); };
         const bool costLocal = !flag(BuyingInUS) && flag(BuyingInLocal);
         const double cost = cents(costLocal ? num(BoughtPriceLocal) : num(BoughtPriceUS));
         const QString &costPrefix = costLocal ? localPrefix : usPrefix;
@@ -261,11 +291,16 @@ Report runReport(AppContext &ctx, const ReportFilter &f)
                   << grades.colour(int(q.value(Colour).toLongLong()))
                   << grades.clarity(int(q.value(Clarity).toLongLong())) << text(Cut)
                   << f2(d1) % QLatin1Char('x') % f2(d2) % QLatin1Char('x') % f2(d3) << QString::number(row.stoneId)
-                  << prefix % money(perCarat) << prefix % money(price) << money(recdUS) << money(recdLocal)
-                  << prefix % money(row.balance) << costPrefix % money(carat > 0 ? cents(cost / carat) : 0)
+                  << (owed.known ? prefix % perCarat : perCarat) << shown(price) << money(recdUS) << money(recdLocal)
+                  << shown(row.balance) << costPrefix % money(carat > 0 ? cents(cost / carat) : 0)
                   << costPrefix % money(cost) << money(madeUS) << money(madeLocal)
                   << costPrefix % money(cost - (costLocal ? madeLocal : madeUS))
                   << (memoDay.isNull() ? QString() : QString::number(daysOnMemo(memoDay.toDate(), today)));
+        if (!row.priceKnown && out.unknownRate.isEmpty())
+            out.unknownRate = QStringLiteral("Stone %1 is priced in %2 at the exchange rate, which is not known, so "
+                                             "this report cannot show its price.\n\n")
+                                  .arg(text(SKUOrLot), sign)
+                              + missingRates(ctx, true, false);
         out.rows << std::move(row);
     }
     return out;
@@ -275,6 +310,8 @@ ReportSums sumReport(const Report &r)
 {
     ReportSums s;
     for (const ReportRow &row : r.rows) {
+        if (!row.priceKnown)
+            continue;
         if (row.local) {
             s.localStone += row.price;
             s.localPaid += row.paid;
@@ -309,6 +346,8 @@ QString exportText(const Report &r)
 
 QString exportReport(const Report &r, const QString &fileName, QString *written)
 {
+    if (!r.unknownRate.isEmpty())
+        return r.unknownRate;
     QString name = fileName;
     if (!name.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive))
         name += QStringLiteral(".csv");
@@ -326,6 +365,12 @@ QString exportReport(const Report &r, const QString &fileName, QString *written)
 printing::PrintOutcome printReport(AppContext &ctx, const Report &r, const printing::PrintTarget &target)
 {
     const Settings &cfg = ctx.settings;
+    if (!r.unknownRate.isEmpty()) {
+        printing::PrintOutcome refused;
+        refused.error = r.unknownRate;
+        ctx.prompt().inform(refused.error, r.title, Icon::Exclamation);
+        return refused;
+    }
     // Columns printed and their x positions (twips, landscape).
     const std::pair<int, double> cols[] = {{0, 300},   {1, 2600},  {5, 3700},  {6, 4900},  {7, 6300},  {8, 7900},
                                            {9, 8700},  {10, 9500}, {14, 10400}, {15, 12000}, {16, 13600}, {18, 14700}};

@@ -44,6 +44,7 @@ struct ReportRow {
     qint64 stoneId = 0;
     QStringList cells; // in the order of reportHeaders()
     bool local = false; // the stone's price is in local currency
+    bool priceKnown = true; // false: a local price at an unknown rate (shown "???", not summed)
     double price = 0, paid = 0, balance = 0;
     QString memoId;       // what txtMemoID shows for the row
     QString measurement;  // what txtMeasurement shows
@@ -53,6 +54,9 @@ struct Report {
     QString title; // "Memo/Consignment Report", "Memo-IN Report", "Inventory Report"
     QStringList headers;
     QList<ReportRow> rows;
+    // Set when a row's price is a local amount at an unknown rate: why the
+    // report cannot be exported or printed (it names the rate).
+    QString unknownRate;
 };
 
 // The captions: "my$" replaced by the local currency sign.

@@ -9,7 +9,9 @@ QString text(const QString &s)
     t.replace(QLatin1Char('\\'), QStringLiteral("\\\\")).replace(QLatin1Char('\''), QStringLiteral("''"));
     return QLatin1Char('\'') + t + QLatin1Char('\'');
 }
-QString num(double v) { return QString::number(v, 'f', 6); }
+// A rate in the statement: Null when it is not known, so that an amount at
+// it is empty (never 0.00).
+QString rateSql(double v) { return v > 0 ? QString::number(v, 'f', 5) : QStringLiteral("NULL"); }
 // Grade words from DiamondGrades.
 QString words(const QString &column, bool colour)
 {
@@ -30,7 +32,7 @@ void SUBSQLStone(QString &out, qint64 memoSheetId, bool current, bool history, c
         "WHEN IFNULL(SingleStone.PaidOffPercentageUS,0)<>0 THEN SingleStone.SellPriceUS "
         "WHEN IFNULL(SingleStone.PaidOffLocal,0)<>0 THEN SingleStone.MemoLocal "
         "WHEN IFNULL(SingleStone.PaidOffPercentageLocal,0)<>0 THEN SingleStone.SellPriceUS*%1 "
-        "ELSE SingleStone.SellPriceUS END)").arg(num(rate));
+        "ELSE SingleStone.SellPriceUS END)").arg(rateSql(rate));
     const QString sign = QStringLiteral(
         "(CASE WHEN IFNULL(SingleStone.PaidOffUS,0)=0 AND IFNULL(SingleStone.PaidOffPercentageUS,0)=0 AND "
         "(IFNULL(SingleStone.PaidOffLocal,0)<>0 OR IFNULL(SingleStone.PaidOffPercentageLocal,0)<>0) THEN %1 ELSE 'US$ ' END)")
@@ -58,7 +60,7 @@ void SUBSQLParcel(QString &out, qint64 memoSheetId, bool current, const QString 
 {
     const QString local = text(localSign + QLatin1Char(' '));
     const QString perCarat = QStringLiteral("(CASE WHEN IFNULL(ParcelStock.SellUS,0)<>0 THEN Memo.US ELSE Memo.US*%1 END)")
-                                 .arg(num(rate));
+                                 .arg(rateSql(rate));
     const QString sign = QStringLiteral("(CASE WHEN IFNULL(ParcelStock.SellUS,0)<>0 THEN 'US$ ' ELSE %1 END)").arg(local);
     const QString carats = current ? QStringLiteral("SUM(Memo.Carat)") : QStringLiteral("Memo.Carat");
     out = QStringLiteral("SELECT Customer.CompanyName AS `consigned to`, 0 AS rap, CONCAT(ParcelStock.SKU, ' Parcel') AS SKU, "

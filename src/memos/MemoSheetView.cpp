@@ -1,11 +1,15 @@
 #include "memos/MemoSheetView.h"
 
+#include "core/Users.h"
 #include "core/Figures.h"
 
 #include "core/AppContext.h"
+#include "db/Identifiers.h"
 #include "db/Row.h"
 #include "db/Sql.h"
 #include "memos/MemoMoves.h"
+#include "memos/MemoPrice.h"
+#include "pricing/SellingPrice.h"
 
 #include <QLocale>
 #include <cmath>
@@ -14,8 +18,8 @@ namespace velmor::memos {
 
 QString money(double value)
 {
-    static const QLocale en(QLocale::English, QLocale::UnitedStates);
-    return en.toString(value, 'f', 2);
+    // Halves away from zero, as on every page.
+    return Decimal5::fromDouble(value).grouped2();
 }
 
 QString memoDate(const QDateTime &d)
@@ -88,10 +92,12 @@ MemoSheetData loadMemoSheet(AppContext &ctx, qint64 memoSheetId)
     }
     const GradeWords grades(db);
     const QDateTime now = QDateTime::currentDateTime();
+    const int step = pricing::sellingPriceStep(ctx.settings);
     QSqlQuery q = db::exec(db,
                            QStringLiteral("SELECT ID, SKU, Carat, Colour, Clarity, Laboratory, Certificate, "
-                                          "RapaportPrice, currentRAPdiscountFORmemo, MemoUS, DateOnMemo FROM singlestone "
-                                          "WHERE MemoSheetID=? ORDER BY dateonmemo DESC, ID DESC"),
+                                          "RapaportPrice, currentRAPdiscountFORmemo, MemoUS, DateOnMemo, %1 FROM singlestone "
+                                          "WHERE MemoSheetID=? ORDER BY dateonmemo DESC, ID DESC")
+                               .arg(memoPriceColumns()),
                            {memoSheetId});
     while (q.next()) {
         const db::Row r(q);
@@ -110,7 +116,7 @@ MemoSheetData loadMemoSheet(AppContext &ctx, qint64 memoSheetId)
         // The agreed price where one was kept; else the discount's price.
         // The discount is shown only where it is taken off a list price.
         l.discount = r.isNull("currentRAPdiscountFORmemo") || carat * rap <= 0 ? QString() : money(d);
-        l.stonePrice = money(!r.isNull("MemoUS") ? r.num("MemoUS") : memoStonePrice(carat, rap, d));
+        l.stonePrice = memoPriceUS(memoPriceFacts(q.record()), step).grouped2();
         l.days = daysOnMemo(r.dateTime("DateOnMemo"), now);
         out.lines << l;
     }
@@ -154,7 +160,10 @@ qint64 stoneIdOfScan(AppContext &ctx, const QString &text)
     const QString t = text.trimmed();
     if (t.isEmpty())
         return 0;
-    const QVariant bySku = db::scalar(ctx.db(), QStringLiteral("SELECT ID FROM SingleStone WHERE SKU=? ORDER BY ID DESC LIMIT 1"), {t});
+    QVariantList binds;
+    const QString sku = db::sameIdentifier(QStringLiteral("SKU"), t, binds);
+    const QVariant bySku =
+        db::scalar(ctx.db(), QStringLiteral("SELECT ID FROM SingleStone WHERE %1 ORDER BY ID DESC LIMIT 1").arg(sku), binds);
     if (bySku.isValid())
         return bySku.toLongLong();
     bool ok = false;
@@ -181,6 +190,8 @@ QStringList employeeEntries(AppContext &ctx)
 
 bool saveMemoDate(AppContext &ctx, qint64 memoSheetId, const QDateTime &date)
 {
+    if (!mayWrite(ctx, rights::Memo))
+        return false;
     try {
         db::exec(ctx.db(), QStringLiteral("UPDATE memosheet SET Date=? WHERE ID=?"), {date, memoSheetId});
     } catch (const db::DbError &e) {
@@ -193,6 +204,8 @@ bool saveMemoDate(AppContext &ctx, qint64 memoSheetId, const QDateTime &date)
 
 bool saveMemoRef(AppContext &ctx, qint64 memoSheetId, const QString &ref)
 {
+    if (!mayWrite(ctx, rights::Memo))
+        return false;
     if (ref.size() > 25) {
         ctx.prompt().inform(QStringLiteral("The reference can hold 25 characters at most."), QStringLiteral("Memo"),
                             Icon::Information);
@@ -222,7 +235,7 @@ void MemoPriceFields::discountChanged(const QString &text)
     if (guard)
         return;
     guard = true;
-    const double p = m_rap * m_weight / 100.0 * (100.0 - typed(text));
+    const double p = memoStonePrice(m_weight, m_rap, typed(text), m_step);
     stonePrice = f2(p);
     priceCarat = f2(m_weight > 0 ? p / m_weight : 0);
     guard = false;

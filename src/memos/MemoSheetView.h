@@ -96,6 +96,8 @@ public:
         m_rap = rapPerCarat;
         m_weight = weight;
     }
+    // The rounding step of a price worked out from the discount.
+    void setStep(int step) { m_step = step; }
     // Change handlers: each takes the typed text and rewrites the partners.
     void discountChanged(const QString &text);
     void stonePriceChanged(const QString &text);
@@ -108,6 +110,7 @@ public:
 
 private:
     double m_rap = 0, m_weight = 0;
+    int m_step = 0;
 };
 
 } // namespace velmor::memos

@@ -13,6 +13,7 @@
 #include "memos/MemoMoves.h"
 #include "memos/MemoPrint.h"
 #include "memos/frmMEMOsetup.h"
+#include "pricing/SellingPrice.h"
 #include "printing/PrintSurface.h"
 
 #include <QCheckBox>
@@ -169,6 +170,12 @@ void frmMemoAddNewDiamondToIt::build()
     lineRow->addWidget(sel);
     lineRow->addWidget(named(new QPushButton(QStringLiteral("REMOVE from this Memo-Sheet"), this), "cmdRemove"));
     lineRow->addWidget(named(new QPushButton(QStringLiteral("SELL"), this), "cmdSell"));
+    // The price a sale from the memo is made at: the memo price of the line
+    // chosen, which the dealer may change before selling.
+    lineRow->addWidget(new QLabel(QStringLiteral("at US$ /Stone"), this));
+    auto *sellPrice = named(new QLineEdit(this), "txtSellPrice");
+    numberBox(sellPrice);
+    lineRow->addWidget(sellPrice);
     top->addLayout(lineRow);
 
     auto *bulk = new QHBoxLayout;
@@ -336,6 +343,7 @@ void frmMemoAddNewDiamondToIt::reload()
     w<QLineEdit>("txtSelectedDiamondID")->setText(QStringLiteral("0"));
     w<QPushButton>("cmdRemove")->setText(QStringLiteral("REMOVE from this Memo-Sheet"));
     w<QPushButton>("cmdSell")->setText(QStringLiteral("SELL"));
+    w<QLineEdit>("txtSellPrice")->clear();
     showStone();
 }
 
@@ -355,6 +363,7 @@ void frmMemoAddNewDiamondToIt::showStone()
     w<QLabel>("lblStatus")->setText(s.status);
     m_prices = {};
     m_prices.setStone(s.rap, s.carat);
+    m_prices.setStep(pricing::sellingPriceStep(m_ctx.settings));
     w<QLabel>("lblRapDiscount2")->setText(s.found && !s.locked ? s.rapDiscount : QString());
     if (s.found) {
         // A floating stone proposes its own discount, a locked one its price.
@@ -378,15 +387,21 @@ void frmMemoAddNewDiamondToIt::chooseLine(int row)
     w<QPushButton>("cmdRemove")->setText(QStringLiteral("REMOVE ") + l.sku
                                          + QStringLiteral(" from this Memo-Sheet, BACK INTO STOCK..."));
     w<QPushButton>("cmdSell")->setText(QStringLiteral("SELL ") + l.sku + QStringLiteral(" of this  Memo-Sheet..."));
+    w<QLineEdit>("txtSellPrice")->setText(l.stonePrice);
+    updateCommands();
 }
 
 void frmMemoAddNewDiamondToIt::updateCommands()
 {
-    const bool right = m_ctx.user.AllowMemoAssigning;
+    const bool right = m_ctx.user.ID != 0 && m_ctx.user.AllowMemoAssigning;
     const bool line = w<QLineEdit>("txtSelectedDiamondID")->text().toLongLong() != 0;
+    // The sheet's date and reference are changed by the memo right too.
+    w<QPushButton>("cmdDate")->setEnabled(right && m_data.found);
+    w<QPushButton>("cmdRef")->setEnabled(right && m_data.found);
     w<QPushButton>("cmdAdd")->setEnabled(right && m_selected.found && m_data.found);
     w<QPushButton>("cmdRemove")->setEnabled(right && line);
     w<QPushButton>("cmdSell")->setEnabled(right && line);
+    w<QLineEdit>("txtSellPrice")->setEnabled(right && line);
     const bool stock = w<QCheckBox>("chkAllStock")->isChecked();
     const bool sold = w<QCheckBox>("chkAllSold")->isChecked();
     QPushButton *exec = w<QPushButton>("cmdExecute");
@@ -450,11 +465,34 @@ void frmMemoAddNewDiamondToIt::sell()
     const qint64 id = w<QLineEdit>("txtSelectedDiamondID")->text().toLongLong();
     if (id == 0)
         return;
-    QString price;
+    const memos::MemoLine *line = nullptr;
     for (const memos::MemoLine &l : m_data.lines)
         if (l.stoneId == id)
-            price = l.stonePrice;
-    memos::sellFromMemo(m_ctx, m_sheet, id, price);
+            line = &l;
+    if (!line)
+        return;
+    // Asked first, as the sell dialog asks: the stone, the customer and the
+    // price it is sold at (the memo price unless the dealer changed it).
+    const QString typed = w<QLineEdit>("txtSellPrice")->text().trimmed();
+    const std::optional<Decimal5> price = figures::parseTyped(typed);
+    if (!price || typed.isEmpty()) {
+        m_ctx.prompt().inform(figures::notANumberMessage(QStringLiteral("US$ /Stone"), typed),
+                              QStringLiteral("Selling Diamond"), Icon::Exclamation);
+        return;
+    }
+    // A price of 0 or below is refused by the sale itself, naming the stone.
+    if (*price <= Decimal5()) {
+        memos::sellFromMemo(m_ctx, m_sheet, id, typed);
+        reload();
+        return;
+    }
+    QString question = QStringLiteral("Are you sure you want to sell this Stone to\n\n%1\n\n%2 at US$ %3")
+                           .arg(m_data.header.company, line->sku, price->grouped2());
+    if (price->rounded(2) != figures::parseTyped(line->stonePrice).value_or(Decimal5()))
+        question += QStringLiteral(" (the memo price is US$ %1)").arg(line->stonePrice);
+    if (!m_ctx.prompt().askYesNo(question + QStringLiteral("?"), QStringLiteral("Selling Diamond"), Icon::Question))
+        return;
+    memos::sellFromMemo(m_ctx, m_sheet, id, typed);
     reload();
 }
 

@@ -1,5 +1,6 @@
 #include "parcels/ParcelMemo.h"
 
+#include "core/Users.h"
 #include "core/ChangeEvents.h"
 #include "core/Figures.h"
 
@@ -13,6 +14,7 @@
 #include "invoices/Posting.h"
 
 #include <QLocale>
+#include <algorithm>
 
 namespace velmor::parcels {
 
@@ -34,20 +36,11 @@ QString usDate(const QDateTime &d, const QString &format)
     return QLocale(QLocale::English, QLocale::UnitedStates).toString(d, format);
 }
 
-// The price per carat of the parcel's newest memo-out line on the memo.
-Decimal5 memoPrice(const QSqlDatabase &db, qint64 memoId, qint64 parcelId)
-{
-    return Decimal5::fromDb(db::scalar(db,
-                                       QStringLiteral("SELECT CAST(pricecarat AS CHAR) FROM memoparcellist WHERE "
-                                                      "memoparcelid = ? AND parcelid = ? AND action = 'memo-out' "
-                                                      "ORDER BY id DESC LIMIT 1"),
-                                       {memoId, parcelId}));
-}
 
 // A working rate as stored; Null when it is not known.
 QVariant rate(double r) { return rateValue(r); }
 
-enum class Step { Done, NoParcel, NotEnough, NoCustomer, NoMemo, NothingOut, TooMuch, NoPrice };
+enum class Step { Done, NoParcel, NotEnough, NoCustomer, NoMemo, NothingOut, TooMuch, NoPrice, LineTooSmall };
 
 } // namespace
 
@@ -100,10 +93,14 @@ QList<ParcelMemoLine> parcelMemoLines(const QSqlDatabase &db, qint64 memoId, boo
     QString sql;
     if (history)
         sql = QStringLiteral("SELECT ") + cols
+              // A return or sale is valued as its carats went out: at its
+              // memo-out line's price and rates.
               + QStringLiteral("memoparcellist.id, CAST(memoparcellist.carat AS CHAR), memoparcellist.action, "
                                "CAST(memoparcellist.pricecarat AS CHAR), memoparcellist.date, "
-                               "CAST(memoparcellist.exchangerateCDN AS CHAR), CAST(memoparcellist.exchangerateZAR AS CHAR) "
+                               "CAST(IF(o.id IS NULL, memoparcellist.exchangerateCDN, o.exchangerateCDN) AS CHAR), "
+                               "CAST(IF(o.id IS NULL, memoparcellist.exchangerateZAR, o.exchangerateZAR) AS CHAR) "
                                "FROM parcel INNER JOIN memoparcellist ON parcel.ID = memoparcellist.parcelid "
+                               "LEFT JOIN memoparcellist o ON o.id = memoparcellist.outlineid "
                                "WHERE memoparcellist.memoparcelid = ? ORDER BY memoparcellist.date, "
                                "memoparcellist.parcelid, memoparcellist.id");
     else
@@ -146,6 +143,47 @@ Decimal5 caratsOut(const QSqlDatabase &db, qint64 memoId, qint64 parcelId)
         {parcelId, memoId}));
 }
 
+QList<OutLine> outLines(const QSqlDatabase &db, qint64 memoId, qint64 parcelId)
+{
+    QSqlQuery q = db::exec(db,
+                           QStringLiteral("SELECT id, action, CAST(carat AS CHAR), CAST(pricecarat AS CHAR), outlineid, "
+                                          "date FROM memoparcellist WHERE memoparcelid = ? AND parcelid = ? ORDER BY id"),
+                           {memoId, parcelId});
+    QList<OutLine> lines;
+    QList<std::pair<qint64, Decimal5>> taken; // (the line named, carats taken: negative)
+    while (q.next()) {
+        const Decimal5 carat = Decimal5::fromDb(q.value(2));
+        if (db::textOf(q.value(1)) == QLatin1String("memo-out")) {
+            OutLine l;
+            l.id = q.value(0).toLongLong();
+            l.carat = carat;
+            l.priceCarat = Decimal5::fromDb(q.value(3));
+            l.date = q.value(5).toDateTime();
+            lines << l;
+        } else {
+            taken.append({q.value(4).toLongLong(), carat});
+        }
+    }
+    Decimal5 unnamed;
+    for (const auto &[line, carat] : taken) {
+        auto it = std::find_if(lines.begin(), lines.end(), [line = line](const OutLine &l) { return l.id == line; });
+        if (line != 0 && it != lines.end())
+            it->carat += carat;
+        else
+            unnamed -= carat;
+    }
+    // Movements that name no line took their carats from the oldest first.
+    for (OutLine &l : lines) {
+        if (unnamed <= Decimal5())
+            break;
+        const Decimal5 take = std::min(unnamed, std::max(l.carat, Decimal5()));
+        l.carat -= take;
+        unnamed -= take;
+    }
+    lines.removeIf([](const OutLine &l) { return l.carat <= Decimal5(); });
+    return lines;
+}
+
 qint64 openParcelMemo(const QSqlDatabase &db, qint64 customerId)
 {
     return db::scalar(db,
@@ -166,6 +204,8 @@ qint64 memoOutLine(const QSqlDatabase &db, qint64 memoId, qint64 parcelId)
 
 Outcome putOnMemo(AppContext &ctx, const MemoOut &m)
 {
+    if (!mayWrite(ctx, rights::Memo))
+        return Outcome{Result::Refused};
     if (m.customerId <= 0)
         return tell(ctx, Result::Refused, QStringLiteral("Please choose the Customer first."));
     if (m.carat.trimmed().isEmpty())
@@ -280,8 +320,11 @@ namespace {
 // The shared part of returning and selling: locks the parcel, the customer
 // and the memo (in that order, as putting on memo does), checks the carats
 // still out, and runs `move` with them.
-Outcome memoMovement(AppContext &ctx, qint64 memoId, qint64 parcelId, const QString &caratText, bool sell)
+Outcome memoMovement(AppContext &ctx, qint64 memoId, qint64 parcelId, const QString &caratText, bool sell,
+                     qint64 outLineId)
 {
+    if (!mayWrite(ctx, rights::Memo))
+        return Outcome{Result::Refused};
     const figures::Reading typed = figures::read(
         caratText, {sell ? QStringLiteral("Carats to sell") : QStringLiteral("Carats to return"),
                     figures::columnOf(ctx.db(), QStringLiteral("memoparcellist"), QStringLiteral("carat")),
@@ -296,7 +339,7 @@ Outcome memoMovement(AppContext &ctx, qint64 memoId, qint64 parcelId, const QStr
     Outcome out;
     out.id = memoId;
     QString sku;
-    Decimal5 out0, memoPriceAt;
+    Decimal5 out0, memoPriceAt, lineOut;
     invoices::Posted posted;
     Step step = Step::Done;
     try {
@@ -319,35 +362,51 @@ Outcome memoMovement(AppContext &ctx, qint64 memoId, qint64 parcelId, const QStr
                 return Step::NothingOut;
             if (*carat > out0)
                 return Step::TooMuch;
-            const Decimal5 price = memoPrice(db, memoId, parcelId);
-            memoPriceAt = price;
-            // A memo line without a price (older data) is never sold at 0.
-            if (sell && price <= Decimal5())
-                return Step::NoPrice;
-            if (sell) {
+            // The carats leave the lines they went out on: the line chosen,
+            // or the oldest first; each portion at its own line's price.
+            QList<std::pair<OutLine, Decimal5>> portions;
+            Decimal5 left = *carat;
+            for (const OutLine &l : outLines(db, memoId, parcelId)) {
+                if (left <= Decimal5())
+                    break;
+                if (outLineId != 0 && l.id != outLineId)
+                    continue;
+                const Decimal5 take = std::min(left, l.carat);
+                portions.append({l, take});
+                left -= take;
+            }
+            if (left > Decimal5()) {
+                lineOut = portions.isEmpty() ? Decimal5() : portions.first().first.carat;
+                return Step::LineTooSmall;
+            }
+            for (const auto &[l, take] : portions) {
+                memoPriceAt = l.priceCarat;
+                // A memo line without a price (older data) is never sold at 0.
+                if (sell && l.priceCarat <= Decimal5())
+                    return Step::NoPrice;
+            }
+            if (sell)
                 db::exec(db, QStringLiteral("UPDATE parcel SET rnd = ? WHERE ID = ?"), {newRnd(), parcelId});
-                db::exec(db,
-                         QStringLiteral("INSERT INTO memoparcellist (memoparcelid, parcelid, carat, action, pricecarat, "
-                                        "date, exchangerateCDN, exchangerateZAR) VALUES (?, ?, ?, 'sell', ?, ?, ?, ?)"),
-                         {memoId, parcelId, (-*carat).toDb(), price.toDb(), now, rate(ctx.exchangeRateCDN),
-                          rate(ctx.exchangeRateZAR)});
-                invoices::SaleLine line;
-                line.customerId = customer.toLongLong();
-                line.parcelId = parcelId;
-                line.carat = carat->toDb();
-                line.priceCarat = price.toDb();
-                posted = invoices::postInTransaction(ctx, line);
-            } else {
+            else
                 db::exec(db,
                          QStringLiteral("UPDATE parcel SET Carat = IFNULL(Carat, 0) + ?, rnd = ?, dateupdated = ? "
                                         "WHERE ID = ?"),
                          {carat->toDb(), newRnd(), now, parcelId});
+            for (const auto &[l, take] : portions) {
                 db::exec(db,
                          QStringLiteral("INSERT INTO memoparcellist (memoparcelid, parcelid, carat, action, pricecarat, "
-                                        "date, exchangerateCDN, exchangerateZAR) VALUES (?, ?, ?, 'memo-return', ?, ?, "
-                                        "?, ?)"),
-                         {memoId, parcelId, (-*carat).toDb(), price.toDb(), now, rate(ctx.exchangeRateCDN),
-                          rate(ctx.exchangeRateZAR)});
+                                        "date, exchangerateCDN, exchangerateZAR, outlineid) "
+                                        "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+                         {memoId, parcelId, (-take).toDb(), sell ? QStringLiteral("sell") : QStringLiteral("memo-return"),
+                          l.priceCarat.toDb(), now, rate(ctx.exchangeRateCDN), rate(ctx.exchangeRateZAR), l.id});
+                if (sell) {
+                    invoices::SaleLine line;
+                    line.customerId = customer.toLongLong();
+                    line.parcelId = parcelId;
+                    line.carat = take.toDb();
+                    line.priceCarat = l.priceCarat.toDb();
+                    posted = invoices::postInTransaction(ctx, line);
+                }
             }
             out.memoClosed = closeParcelMemo(db, memoId, true);
             tx.commit();
@@ -375,6 +434,11 @@ Outcome memoMovement(AppContext &ctx, qint64 memoId, qint64 parcelId, const QStr
                     QStringLiteral("Parcel %1 has no price on this memo (%2 US$/ct): it cannot be sold at that price.\n\n"
                                    "Nothing has been changed.")
                         .arg(sku, memoPriceAt.fixed(2)));
+    case Step::LineTooSmall:
+        return tell(ctx, Result::Refused,
+                    QStringLiteral("Only %1 ct of Parcel %2 are out on the memo line chosen: %3 ct cannot be %4.\n\n"
+                                   "Nothing has been changed.")
+                        .arg(lineOut.fixed(2), sku, carat->fixed(2), sell ? QStringLiteral("sold") : QStringLiteral("returned")));
     case Step::TooMuch:
         return tell(ctx, Result::Refused,
                     QStringLiteral("Only %1 ct of Parcel %2 are out on this Memo: %3 ct cannot be %4.\n\n"
@@ -401,14 +465,14 @@ Outcome memoMovement(AppContext &ctx, qint64 memoId, qint64 parcelId, const QStr
 
 } // namespace
 
-Outcome returnFromMemo(AppContext &ctx, qint64 memoId, qint64 parcelId, const QString &carat)
+Outcome returnFromMemo(AppContext &ctx, qint64 memoId, qint64 parcelId, const QString &carat, qint64 outLineId)
 {
-    return memoMovement(ctx, memoId, parcelId, carat, false);
+    return memoMovement(ctx, memoId, parcelId, carat, false, outLineId);
 }
 
-Outcome sellFromMemo(AppContext &ctx, qint64 memoId, qint64 parcelId, const QString &carat)
+Outcome sellFromMemo(AppContext &ctx, qint64 memoId, qint64 parcelId, const QString &carat, qint64 outLineId)
 {
-    return memoMovement(ctx, memoId, parcelId, carat, true);
+    return memoMovement(ctx, memoId, parcelId, carat, true, outLineId);
 }
 
 bool closeParcelMemo(const QSqlDatabase &db, qint64 memoId, bool onlyWhenEmpty)

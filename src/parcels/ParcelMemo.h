@@ -42,6 +42,18 @@ QList<ParcelMemoLine> parcelMemoLines(const QSqlDatabase &db, qint64 memoId, boo
 // Carats of a parcel still out on one memo.
 Decimal5 caratsOut(const QSqlDatabase &db, qint64 memoId, qint64 parcelId);
 
+// The memo-out lines of a parcel on a memo that still hold carats, oldest
+// first, each with the carats still out on it: a return or sale takes its
+// carats from the line they were put out on (outlineid); those written
+// before lines were named are taken from the oldest lines first.
+struct OutLine {
+    qint64 id = 0;
+    QDateTime date;
+    Decimal5 carat; // still out on this line
+    Decimal5 priceCarat;
+};
+QList<OutLine> outLines(const QSqlDatabase &db, qint64 memoId, qint64 parcelId);
+
 // The customer's newest open parcel memo, 0 when there is none.
 qint64 openParcelMemo(const QSqlDatabase &db, qint64 customerId);
 // The memo-out line of a parcel on a memo that a second put-on-memo may add
@@ -66,12 +78,15 @@ struct MemoOut {
 Outcome putOnMemo(AppContext &ctx, const MemoOut &m);
 
 // cmdRemove: 0 < carats <= carats still out on that memo; the carats go back
-// on hand.  Then the closing check.
-Outcome returnFromMemo(AppContext &ctx, qint64 memoId, qint64 parcelId, const QString &carat);
+// on hand.  Then the closing check.  The carats leave the memo-out line
+// `outLineId` (at most what is still out on it), or with 0 the oldest lines
+// first; each line's carats at its own price.
+Outcome returnFromMemo(AppContext &ctx, qint64 memoId, qint64 parcelId, const QString &carat, qint64 outLineId = 0);
 // cmdSell: 0 < carats <= carats still out; a "sell" line on the memo and the
-// carats at the line's price per carat on the customer's open invoice
-// (invoicelist), one transaction.  Then the closing check.
-Outcome sellFromMemo(AppContext &ctx, qint64 memoId, qint64 parcelId, const QString &carat);
+// carats at their line's price per carat on the customer's open invoice
+// (invoicelist; one invoice line per memo-out line they came from), one
+// transaction.  Then the closing check.
+Outcome sellFromMemo(AppContext &ctx, qint64 memoId, qint64 parcelId, const QString &carat, qint64 outLineId = 0);
 
 // Closes the memo (closed, closeddate when still empty).  `onlyWhenEmpty`:
 // the closing check, which closes only when nothing is out any more.  True

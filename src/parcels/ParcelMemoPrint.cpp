@@ -1,7 +1,9 @@
 #include "parcels/ParcelMemoPrint.h"
 
+#include "core/Users.h"
 #include "core/AppContext.h"
 #include "core/ChangeEvents.h"
+#include "core/KnownRates.h"
 #include "db/Sql.h"
 #include "pricing/Grades.h"
 
@@ -38,6 +40,32 @@ QString rangeText(const ParcelMemoLine &r)
 
 } // namespace
 
+QString unknownRates(const ParcelMemoDocument &d, bool cdn, bool zar)
+{
+    auto missing = [&](bool wanted, Decimal5 ParcelMemoLine::*rate, const QString &name, const QString &word) {
+        if (!wanted)
+            return QString();
+        QStringList where;
+        for (const ParcelMemoLine &r : d.rows)
+            if (r.*rate <= Decimal5()) {
+                const QString w = r.sku + QStringLiteral(" of ") + usDate(r.date, QStringLiteral("MMM dd, yyyy"));
+                if (!where.contains(w))
+                    where << w;
+            }
+        if (where.isEmpty())
+            return QString();
+        return QStringLiteral("%1 was not known when these carats went on this memo (%2), so their %3 amounts "
+                              "cannot be printed.\n\nPrint the memo without %3 amounts, or set the rate on the rate "
+                              "screen (Exchange and Metal Rates): the stone screen gives these lines the rate when "
+                              "it next opens.")
+            .arg(name, where.join(QStringLiteral(", ")), word);
+    };
+    QString why = missing(cdn, &ParcelMemoLine::rateCDN, QStringLiteral("The exchange rate to CDN"), QStringLiteral("CDN"));
+    if (why.isEmpty())
+        why = missing(zar, &ParcelMemoLine::rateZAR, QStringLiteral("The rand rate (ZAR)"), QStringLiteral("ZAR"));
+    return why;
+}
+
 std::optional<ParcelMemoDocument> parcelMemoDocument(const QSqlDatabase &db, const Settings &s, qint64 memoId)
 {
     const auto h = loadParcelMemo(db, memoId);
@@ -68,6 +96,12 @@ bool PrintMemoSheetParcel(printing::PrintSurface &s, const ParcelMemoDocument &d
     if (d.rows.isEmpty()) {
         if (error)
             *error = QStringLiteral("There are no Parcels on this Memo Sheet!");
+        return false;
+    }
+    // An amount at a rate nobody knew is never printed.
+    if (const QString why = unknownRates(d, cdn, zar); !why.isEmpty()) {
+        if (error)
+            *error = why;
         return false;
     }
     s.setFont(QStringLiteral("Arial"), 10);
@@ -156,7 +190,7 @@ bool PrintMemoSheetParcel(printing::PrintSurface &s, const ParcelMemoDocument &d
             s.setFont(QStringLiteral("Arial"), 8);
         }
         const double rowY = s.CurrentY;
-        const Decimal5 value = r.priceCarat.times(r.carat);
+        const Decimal5 value = r.priceCarat.times(r.carat, 2);
         totalUS += value;
         double nextY = rowY + s.textHeight();
         auto column = [&](double x, const QStringList &texts) {
@@ -175,12 +209,12 @@ bool PrintMemoSheetParcel(printing::PrintSurface &s, const ParcelMemoDocument &d
         column(8000, {r.priceCarat.fixed(2)});
         QStringList converted;
         if (cdn) {
-            const Decimal5 v = value.times(r.rateCDN);
+            const Decimal5 v = convertedAmount(value, r.rateCDN);
             totalCDN += v;
             converted << QStringLiteral("~CDN ") + v.grouped2();
         }
         if (zar) {
-            const Decimal5 v = value.times(r.rateZAR);
+            const Decimal5 v = convertedAmount(value, r.rateZAR);
             totalZAR += v;
             converted << QStringLiteral("~ZAR ") + v.grouped2();
         }
@@ -236,6 +270,11 @@ printing::PrintOutcome printParcelMemo(AppContext &ctx, qint64 memoId, const pri
 {
     const QString title = QStringLiteral("Memo Printing");
     printing::PrintOutcome out;
+    // Printing closes the memo: a change of the books.
+    if (!mayWrite(ctx, rights::Memo)) {
+        out.error = QStringLiteral("not allowed");
+        return out;
+    }
     std::optional<ParcelMemoDocument> doc;
     try {
         doc = parcelMemoDocument(ctx.db(), ctx.settings, memoId);
@@ -254,7 +293,7 @@ printing::PrintOutcome printParcelMemo(AppContext &ctx, qint64 memoId, const pri
         target, [&](printing::PrintSurface &s, QString *error) { return PrintMemoSheetParcel(s, *doc, cdn, zar, error); },
         QStringLiteral("Parcel-Memo %1").arg(memoId));
     if (!out.ok) {
-        ctx.prompt().inform(out.error, title, Icon::Information);
+        ctx.prompt().inform(out.error, title, Icon::Exclamation);
         return out;
     }
     try {

@@ -25,8 +25,12 @@ struct ParcelMemoDocument {
 // Reads what the print needs; empty when there is no such memo.
 std::optional<ParcelMemoDocument> parcelMemoDocument(const QSqlDatabase &db, const Settings &s, qint64 memoId);
 
+// Empty when every row's rate of a currency asked for is known; else the
+// refusal naming the rate and where the lines stand.
+QString unknownRates(const ParcelMemoDocument &d, bool cdn, bool zar);
+
 // Draws the memo; a memo without lines refuses with "There are no Parcels on
-// this Memo Sheet!".
+// this Memo Sheet!", one with an amount at an unknown rate with unknownRates.
 bool PrintMemoSheetParcel(printing::PrintSurface &s, const ParcelMemoDocument &d, bool cdn, bool zar,
                           QString *error);
 

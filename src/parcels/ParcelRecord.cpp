@@ -1,5 +1,6 @@
 #include "parcels/ParcelRecord.h"
 
+#include "core/Users.h"
 #include "core/ChangeEvents.h"
 #include "core/Figures.h"
 
@@ -78,15 +79,22 @@ std::optional<Parcel> loadParcel(const QSqlDatabase &db, qint64 id)
 ParcelFigures parcelFigures(const QSqlDatabase &db, qint64 id)
 {
     ParcelFigures f;
-    // Receipts only: a receipt names its supplier; the rows a split writes
-    // (carats moved between parcels) name none and are no purchase.
-    const QString withCost = QStringLiteral("parcelid = ? AND costusct IS NOT NULL AND costusct <> 0 "
-                                            "AND Carat IS NOT NULL AND Carat > 0 "
-                                            "AND supplierid IS NOT NULL AND supplierid <> 0");
+    // The value in over the carats in.  Value comes in with a receipt (it
+    // names its supplier; a cost of 0 is no cost) and with a split into the
+    // parcel; a split out of it takes its value out (the journal rows of a
+    // split name no supplier and carry the cost per carat of the part moved).
+    // Memo movements are not in the journal and change neither figure.
+    const QString receipt = QStringLiteral("(supplierid IS NOT NULL AND supplierid <> 0 AND Carat > 0 AND costusct <> 0)");
+    const QString split = QStringLiteral("(IFNULL(supplierid, 0) = 0)");
+    const QString withCost = QStringLiteral("parcelid = ? AND costusct IS NOT NULL AND Carat IS NOT NULL AND Carat <> 0 "
+                                            "AND (%1 OR %2)")
+                                 .arg(receipt, split);
+    // The last cost: the latest receipt or split in.
     QSqlQuery last = db::exec(db,
                               QStringLiteral("SELECT CAST(costusct AS CHAR), Customer.CompanyName FROM parceladd "
                                              "LEFT JOIN Customer ON parceladd.supplierid = Customer.ID WHERE ")
-                                  + withCost + QStringLiteral(" ORDER BY parceladd.date DESC, parceladd.id DESC LIMIT 1"),
+                                  + withCost
+                                  + QStringLiteral(" AND Carat > 0 ORDER BY parceladd.date DESC, parceladd.id DESC LIMIT 1"),
                               {id});
     if (last.next()) {
         f.hasLastCost = true;
@@ -94,14 +102,19 @@ ParcelFigures parcelFigures(const QSqlDatabase &db, qint64 id)
         f.lastVendor = db::textOf(last.value(1));
     }
     QSqlQuery avr = db::exec(db,
-                             QStringLiteral("SELECT CAST(ROUND(SUM(costusct*Carat)/SUM(Carat), 5) AS CHAR), "
-                                            "CAST(SUM(Carat) AS CHAR) FROM parceladd WHERE ")
+                             QStringLiteral("SELECT CAST(SUM(costusct*Carat) AS CHAR), CAST(SUM(Carat) AS CHAR) "
+                                            "FROM parceladd WHERE ")
                                  + withCost,
                              {id});
-    if (avr.next() && !avr.value(0).isNull()) {
-        f.hasAverageCost = true;
-        f.averageCost = Decimal5::fromDb(avr.value(0));
-        f.costedCarats = Decimal5::fromDb(avr.value(1));
+    if (avr.next() && !avr.value(1).isNull()) {
+        const Decimal5 value = Decimal5::fromDb(avr.value(0));
+        const Decimal5 carats = Decimal5::fromDb(avr.value(1));
+        // Nothing in (a parcel whose value all went out) has no average.
+        if (carats > Decimal5()) {
+            f.hasAverageCost = true;
+            f.averageCost = value.dividedBy(carats);
+            f.costedCarats = carats;
+        }
     }
     f.onMemo = Decimal5::fromDb(
         db::scalar(db, QStringLiteral("SELECT CAST(SUM(carat) AS CHAR) FROM memoparcellist WHERE parcelid = ?"), {id}));
@@ -224,6 +237,8 @@ Outcome saveParcel(AppContext &ctx, const std::optional<Parcel> &loaded, const P
     const QString title = QStringLiteral("Parcel");
     const ParcelFields shown = loaded ? fieldsOf(*loaded) : ParcelFields{};
     const bool isNew = !loaded.has_value();
+    if (!mayWrite(ctx, isNew ? rights::ParcelCreate : rights::ParcelChange))
+        return Outcome{Result::Refused};
 
     // A number field: the stored value while it shows what loading showed.
     struct Num {
@@ -370,6 +385,8 @@ Outcome saveParcel(AppContext &ctx, const std::optional<Parcel> &loaded, const P
 Outcome receiveStock(AppContext &ctx, const Receipt &r)
 {
     const QString title = QStringLiteral("Receiving Stock");
+    if (!mayWrite(ctx, rights::ParcelChange))
+        return Outcome{Result::Refused};
     if (r.supplierId <= 0)
         return refused(ctx, Result::Refused, QStringLiteral("You need to define a Supplier!"), title);
     if (r.carat.trimmed().isEmpty())
@@ -416,7 +433,8 @@ QList<JournalRow> parcelJournal(const QSqlDatabase &db, qint64 parcelId)
 {
     QSqlQuery q = db::exec(db,
                            QStringLiteral("SELECT parceladd.date, CAST(parceladd.carat AS CHAR), "
-                                          "CAST(parceladd.costusct AS CHAR), Customer.CompanyName, user.LastName "
+                                          "CAST(parceladd.costusct AS CHAR), Customer.CompanyName, "
+                                          "COALESCE(NULLIF(TRIM(user.LastName), ''), user.UserName) "
                                           "FROM parceladd LEFT OUTER JOIN Customer ON parceladd.supplierid = Customer.ID "
                                           "LEFT OUTER JOIN user ON parceladd.userid = user.ID WHERE parceladd.parcelid = ? "
                                           "ORDER BY parceladd.date, parceladd.id"),

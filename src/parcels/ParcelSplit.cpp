@@ -1,5 +1,6 @@
 #include "parcels/ParcelSplit.h"
 
+#include "core/Users.h"
 #include "core/ChangeEvents.h"
 #include "core/Figures.h"
 
@@ -32,6 +33,8 @@ const QString kSkuTaken =
 Outcome splitParcel(AppContext &ctx, const SplitRequest &r)
 {
     const QString title = QStringLiteral("Split Parcel");
+    if (!mayWrite(ctx, rights::ParcelChange))
+        return Outcome{Result::Refused};
     const QString sku = r.newSku.trimmed();
     if (sku.isEmpty())
         return tell(ctx, Result::Refused, QStringLiteral("You must define a SKU Number for this Parcel"),
@@ -110,7 +113,10 @@ Outcome splitParcel(AppContext &ctx, const SplitRequest &r)
                  (sell ? *sell : src->sellPerCarat).toDb(), src->comment, now, now, newRnd()});
             const QString journal = QStringLiteral("INSERT INTO parceladd (parcelid, Carat, userid, supplierid, costusct, "
                                                    "date) VALUES (?, ?, ?, NULL, ?, ?)");
-            const QVariant costValue = cost.isZero() ? QVariant(QMetaType::fromType<QString>()) : QVariant(cost.toDb());
+            // A value typed as 0 moves a value of 0; a source without any
+            // cost moves none that is known.
+            const QVariant costValue =
+                cost.isZero() && !value ? QVariant(QMetaType::fromType<QString>()) : QVariant(cost.toDb());
             db::exec(db, journal, {r.sourceId, (-*carat).toDb(), ctx.user.ID, costValue, now});
             db::exec(db, journal, {id, carat->toDb(), ctx.user.ID, costValue, now});
             tx.commit();

@@ -16,11 +16,17 @@ PriceCoupling::PriceCoupling(double rateCDN, double rateZAR)
 {
 }
 
+bool PriceCoupling::typedAtUnknownRate() const
+{
+    return (typedIn == 'C' && value(m_rateCDN).isZero()) || (typedIn == 'Z' && value(m_rateZAR).isZero());
+}
+
 bool PriceCoupling::usChanged(const QString &text)
 {
     if (guard)
         return false;
     us = text;
+    typedIn = 'U';
     // A text that is not a figure fills nothing; the save refuses it.
     if (!figures::isTyped(text))
         return false;
@@ -35,6 +41,7 @@ bool PriceCoupling::cdnChanged(const QString &text)
     if (guard)
         return false;
     cdn = text;
+    typedIn = 'C';
     if (!figures::isTyped(text) || value(m_rateCDN).isZero())
         return false;
     const Decimal5 u = value(text).dividedBy(value(m_rateCDN));
@@ -48,6 +55,7 @@ bool PriceCoupling::zarChanged(const QString &text)
     if (guard)
         return false;
     zar = text;
+    typedIn = 'Z';
     if (!figures::isTyped(text) || value(m_rateZAR).isZero())
         return false;
     const Decimal5 u = value(text).dividedBy(value(m_rateZAR));

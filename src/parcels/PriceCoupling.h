@@ -20,6 +20,11 @@ public:
     QString us, cdn, zar;
     // Set by the screen around its own writes of the fields.
     bool guard = false;
+    // The currency the price was last typed in: 'U', 'C' or 'Z'.
+    char typedIn = 'U';
+    // True when the price was typed in a currency whose rate is not known:
+    // the US price does not follow it and must not be taken.
+    bool typedAtUnknownRate() const;
 
 private:
     QString m_rateCDN, m_rateZAR;

@@ -3,7 +3,9 @@
 #include "core/Figures.h"
 #include "core/widgets/NumberBox.h"
 
+#include <QComboBox>
 #include <QHBoxLayout>
+#include <QLocale>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -23,8 +25,13 @@ MemoCaratDialog::MemoCaratDialog(const char *name, const QString &title, const Q
     txtCarat = new QLineEdit(this);
     txtCarat->setObjectName(QStringLiteral("txtCarat"));
     numberBox(txtCarat);
+    cboLine = new QComboBox(this);
+    cboLine->setObjectName(QStringLiteral("cboLine"));
+    cboLine->setVisible(false);
     root->addWidget(lblOut);
+    root->addWidget(cboLine);
     root->addWidget(txtCarat);
+    connect(cboLine, &QComboBox::currentIndexChanged, this, &MemoCaratDialog::updateCommands);
     auto *cmds = new QHBoxLayout;
     cmdOK = new QPushButton(command, this);
     cmdOK->setObjectName(QStringLiteral("cmdOK"));
@@ -45,10 +52,32 @@ MemoCaratDialog::MemoCaratDialog(const char *name, const QString &title, const Q
 
 QString MemoCaratDialog::carat() const { return txtCarat->text().trimmed(); }
 
+void MemoCaratDialog::setLines(const QList<parcels::OutLine> &lines)
+{
+    m_lines = lines;
+    cboLine->clear();
+    cboLine->addItem(QStringLiteral("the oldest lines first"), 0);
+    const QLocale us(QLocale::English, QLocale::UnitedStates);
+    for (const parcels::OutLine &l : lines)
+        cboLine->addItem(QStringLiteral("%1: %2 ct at %3 US$/ct")
+                             .arg(us.toString(l.date, QStringLiteral("MMM dd, yyyy HH:mm")), l.carat.fixed(2),
+                                  l.priceCarat.grouped2()),
+                         l.id);
+    cboLine->setVisible(lines.size() > 1);
+    updateCommands();
+}
+
+qint64 MemoCaratDialog::lineId() const { return cboLine->currentData().toLongLong(); }
+
 void MemoCaratDialog::updateCommands()
 {
     const auto c = figures::parseTyped(txtCarat->text());
-    cmdOK->setEnabled(c && *c > parcels::Decimal5() && *c <= m_out);
+    // A line chosen bounds the carats by what is still out on it.
+    parcels::Decimal5 bound = m_out;
+    for (const parcels::OutLine &l : m_lines)
+        if (l.id == lineId())
+            bound = l.carat;
+    cmdOK->setEnabled(c && *c > parcels::Decimal5() && *c <= bound);
 }
 
 frmMemoParcelRemove::frmMemoParcelRemove(const QString &sku, parcels::Decimal5 out, QWidget *parent)

@@ -2,10 +2,11 @@
 // The carats to return into stock (frmMemoParcelRemove) or to sell
 // (frmMemoParcelSell) from a parcel memo: the command is enabled only for
 // 0 < carats <= the carats of that parcel still out on the memo.
-#include "parcels/Decimal5.h"
+#include "parcels/ParcelMemo.h"
 
 #include <QDialog>
 
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -16,7 +17,13 @@ class MemoCaratDialog : public QDialog {
     Q_OBJECT
 public:
     QString carat() const;
+    // The memo-out lines the carats may come from; with more than one the
+    // dealer chooses a line (cboLine) or leaves "oldest first".
+    void setLines(const QList<parcels::OutLine> &lines);
+    // The line chosen, 0 for the oldest first.
+    qint64 lineId() const;
     QLabel *lblOut;
+    QComboBox *cboLine;
     QLineEdit *txtCarat;
     QPushButton *cmdOK, *cmdCancel;
 
@@ -27,6 +34,7 @@ protected:
 private:
     void updateCommands();
     parcels::Decimal5 m_out;
+    QList<parcels::OutLine> m_lines;
 };
 
 class frmMemoParcelRemove : public MemoCaratDialog {

@@ -1,6 +1,9 @@
 #include "parcels/frmParcelAdd.h"
 
+#include "core/Users.h"
+#include "core/widgets/RightsOnScreen.h"
 #include "core/AppContext.h"
+#include "core/KnownRates.h"
 #include "core/Figures.h"
 #include "core/widgets/NumberBox.h"
 #include "core/widgets/Named.h"
@@ -54,7 +57,7 @@ frmParcelAdd::frmParcelAdd(AppContext &ctx, qint64 parcelId, QWidget *parent)
     connect(txtZAR, &QLineEdit::textChanged, this, [this](const QString &t) { couple(m_price.zarChanged(t)); });
     connect(cmdFill, &QPushButton::clicked, this, &frmParcelAdd::fill);
     connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
-    updateCommands();
+    followRights(ctx, this, [this] { updateCommands(); });
 }
 
 void frmParcelAdd::couple(bool changed)
@@ -70,7 +73,7 @@ void frmParcelAdd::couple(bool changed)
 
 void frmParcelAdd::updateCommands()
 {
-    cmdFill->setEnabled(cboSupplier->currentIndex() > 0);
+    cmdFill->setEnabled(cboSupplier->currentIndex() > 0 && mayUse(m_ctx, rights::ParcelChange));
 }
 
 bool frmParcelAdd::fill()
@@ -86,6 +89,14 @@ bool frmParcelAdd::fill()
                                   Icon::Exclamation);
             return false;
         }
+    // A price typed in a currency whose rate is not known gives no US price.
+    if (m_price.typedAtUnknownRate()) {
+        m_ctx.prompt().inform(QStringLiteral("The price typed in %1 cannot be taken.\n\n")
+                                      .arg(m_price.typedIn == 'C' ? m_ctx.settings.currencyName() : QStringLiteral("ZAR"))
+                                  + missingRates(m_ctx, m_price.typedIn == 'C', m_price.typedIn == 'Z'),
+                              QStringLiteral("Receiving Stock"), Icon::Exclamation);
+        return false;
+    }
     const QString entry = cboSupplier->currentText();
     const qint64 supplier = entry.section(QStringLiteral("--- "), -1).toLongLong();
     const parcels::Outcome o = parcels::receiveStock(m_ctx, {m_parcelId, supplier, txtCarat->text(), txtUS->text()});

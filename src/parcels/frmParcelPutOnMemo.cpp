@@ -1,8 +1,11 @@
 #include "parcels/frmParcelPutOnMemo.h"
 
+#include "core/Users.h"
+#include "core/widgets/RightsOnScreen.h"
 #include "core/Figures.h"
 
 #include "core/AppContext.h"
+#include "core/KnownRates.h"
 #include "core/widgets/Named.h"
 #include "core/widgets/NumberBox.h"
 #include "db/Sql.h"
@@ -67,6 +70,7 @@ frmParcelPutOnMemo::frmParcelPutOnMemo(AppContext &ctx, qint64 parcelId, QWidget
     root->addLayout(cmds);
     connect(cboCustomer, &QComboBox::currentIndexChanged, this, &frmParcelPutOnMemo::updateCommands);
     connect(txtCarat, &QLineEdit::textChanged, this, &frmParcelPutOnMemo::updateCommands);
+    connect(&m_ctx.events(), &ContextEvents::rightsChanged, this, &frmParcelPutOnMemo::updateCommands);
     connect(txtUScarat, &QLineEdit::textChanged, this, [this](const QString &t) { couple(m_price.usChanged(t)); });
     connect(txtCDNcarat, &QLineEdit::textChanged, this, [this](const QString &t) { couple(m_price.cdnChanged(t)); });
     connect(txtZARcarat, &QLineEdit::textChanged, this, [this](const QString &t) { couple(m_price.zarChanged(t)); });
@@ -95,7 +99,8 @@ void frmParcelPutOnMemo::updateCommands()
 {
     // Typed carats that are no figure, or 0, are refused by the command
     // with a message naming the field, not passed over by a disabled button.
-    cmdPutOnMemo->setEnabled(cboCustomer->currentIndex() > 0 && !txtCarat->text().trimmed().isEmpty());
+    cmdPutOnMemo->setEnabled(cboCustomer->currentIndex() > 0 && !txtCarat->text().trimmed().isEmpty()
+                             && mayUse(m_ctx, rights::Memo));
 }
 
 bool frmParcelPutOnMemo::putOnMemo()
@@ -113,6 +118,14 @@ bool frmParcelPutOnMemo::putOnMemo()
                                   Icon::Exclamation);
             return false;
         }
+    // A price typed in a currency whose rate is not known gives no US price.
+    if (m_price.typedAtUnknownRate()) {
+        m_ctx.prompt().inform(QStringLiteral("The price typed in %1 cannot be taken.\n\n")
+                                      .arg(m_price.typedIn == 'C' ? m_ctx.settings.currencyName() : QStringLiteral("ZAR"))
+                                  + missingRates(m_ctx, m_price.typedIn == 'C', m_price.typedIn == 'Z'),
+                              QStringLiteral("Parcel Memo"), Icon::Exclamation);
+        return false;
+    }
     const qint64 customer = cboCustomer->currentText().section(QStringLiteral("--- "), -1).toLongLong();
     const parcels::Outcome o =
         parcels::putOnMemo(m_ctx, {m_parcelId, customer, txtCarat->text(), txtUScarat->text(), parcels::LineChoice::Ask});

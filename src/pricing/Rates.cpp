@@ -169,7 +169,7 @@ QString ExchangeRateForm::controlName(Field f)
 {
     static const char *const names[] = {"txtExchangeRate",  "txtGoldRate",        "txtGoldRateOunce",
                                         "txtGoldRateBASE",  "txtGoldRateOunceBASE", "txtOunceToGram",
-                                        "txtOunceToGramBASE", "txtPlatinumRate"};
+                                        "txtOunceToGramBASE", "txtPlatinumRate",   "txtExchangeRateZAR"};
     return QString::fromLatin1(names[f]);
 }
 
@@ -181,7 +181,9 @@ void ExchangeRateForm::activate(const AppContext &ctx)
         write(OunceToGram, QStringLiteral("31.1035"));
     if (m_text[OunceToGramBase].isEmpty())
         write(OunceToGramBase, QStringLiteral("31.1035"));
-    write(ExchangeRate, formatFixed(ctx.exchangeRateCDN, 5));
+    // An unknown rate shows as an empty box, never as 0.00000.
+    write(ExchangeRate, rateKnown(ctx.exchangeRateCDN) ? formatFixed(ctx.exchangeRateCDN, 5) : QString());
+    write(ExchangeRateZAR, rateKnown(ctx.exchangeRateZAR) ? formatFixed(ctx.exchangeRateZAR, 5) : QString());
     write(GoldRate, formatFixed(ctx.settings.GoldRate, 2));
     write(GoldRateBase, formatFixed(ctx.settings.GoldRateBase, 2));
     write(PlatinumRate, formatFixed(ctx.settings.PlatinumRate, 2));
@@ -242,6 +244,9 @@ RatesSaveResult saveRates(AppContext &ctx, const ExchangeRateForm &form,
          read(form.text(ExchangeRateForm::GoldRateBase), QStringLiteral("Base gold per gram"), QStringLiteral("GoldRateBase"), nn)},
         {ExchangeRateForm::PlatinumRate,
          read(form.text(ExchangeRateForm::PlatinumRate), QStringLiteral("Platinum rate"), QStringLiteral("PlatinumRate"), nn)},
+        {ExchangeRateForm::ExchangeRateZAR,
+         read(form.text(ExchangeRateForm::ExchangeRateZAR), QStringLiteral("rand rate (US$ 1.00 = ZAR)"),
+              QStringLiteral("ExchangeRateZAR"), nn)},
     };
     // A field that is not a figure, is below 0 or is larger than its column
     // holds is refused first, and nothing is stored.  The ounce boxes are
@@ -288,6 +293,10 @@ RatesSaveResult saveRates(AppContext &ctx, const ExchangeRateForm &form,
     };
     if (step(QStringLiteral("ExchangeRate"), ExchangeRateForm::ExchangeRate))
         result.exchangeRate = true;
+    // The rand rate is kept as the exchange rate is: stored here, the
+    // working rate at the next start when the day's rate cannot be fetched.
+    if (step(QStringLiteral("ExchangeRateZAR"), ExchangeRateForm::ExchangeRateZAR))
+        result.exchangeRateZAR = true;
     if (step(QStringLiteral("GoldRate"), ExchangeRateForm::GoldRate)) {
         result.goldRate = true;
         reload();

@@ -72,6 +72,7 @@ public:
         OunceToGram,
         OunceToGramBase,
         PlatinumRate,
+        ExchangeRateZAR, // US dollar to rand, kept as the exchange rate is
         FieldCount
     };
     static QString controlName(Field f); // "txtGoldRate" ...
@@ -99,6 +100,7 @@ enum class Metal { Gold, GoldBase, Platinum };
 
 struct RatesSaveResult {
     bool exchangeRate = false, goldRate = false, goldRateBase = false, platinumRate = false; // stored
+    bool exchangeRateZAR = false;
     QList<Metal> recosted;
 };
 

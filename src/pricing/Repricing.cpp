@@ -5,6 +5,8 @@
 #include "db/Row.h"
 #include "db/Sql.h"
 #include "db/Transaction.h"
+#include "pricing/SellingPrice.h"
+#include "pricing/Shapes.h"
 
 #include <QHash>
 #include <QRandomGenerator>
@@ -170,9 +172,11 @@ int RepriceReport::totalSelected() const
     return n;
 }
 
-double sellPriceOffList(double carat, double discount, double listPrice)
+double sellPriceOffList(double carat, double discount, double listPrice, int step)
 {
-    return carat * (100 - discount) * (listPrice / 100);
+    return sellPerStone(Decimal5::fromDouble(listPrice), Decimal5::fromDouble(discount), Decimal5::fromDouble(carat),
+                        step)
+        .toDouble();
 }
 
 namespace {
@@ -200,18 +204,18 @@ struct StoneState {
 constexpr qint64 kNoGrade = std::numeric_limits<qint64>::min();
 
 struct PriceKey {
-    int grid;
+    int shape; // index of the shape text
     double carat;
     qint64 colour, clarity;
     bool operator==(const PriceKey &o) const
     {
-        return grid == o.grid && carat == o.carat && colour == o.colour && clarity == o.clarity;
+        return shape == o.shape && carat == o.carat && colour == o.colour && clarity == o.clarity;
     }
 };
 
 size_t qHash(const PriceKey &k, size_t seed = 0)
 {
-    return qHashMulti(seed, k.grid, k.carat, k.colour, k.clarity);
+    return qHashMulti(seed, k.shape, k.carat, k.colour, k.clarity);
 }
 
 int newRnd() { return int(QRandomGenerator::global()->bounded(1000000)); }
@@ -274,7 +278,7 @@ void appendNumber(QByteArray &out, qint64 v)
 // With `ownTransaction` unset the caller's transaction holds the writes
 // (the temporary table neither ends nor needs one).
 void writeStates(const QSqlDatabase &db, const std::vector<StoneState> &stones, int &written, bool ownTransaction,
-                 int updateSlice)
+                 int updateSlice, int step)
 {
     db::exec(db, QStringLiteral("DROP TEMPORARY TABLE IF EXISTS tmp_reprice"));
     // A memory table is quickest to fill; it is bounded by the session's
@@ -356,13 +360,13 @@ void writeStates(const QSqlDatabase &db, const std::vector<StoneState> &stones, 
             flush();
     }
     flush();
-    // The selling prices held as a discount: Carat x (100 - discount) x
-    // (P / 100) in double arithmetic, as sellPriceOffList() computes it,
-    // on the stone's weight and discounts as they are now.
-    const auto offList = [](const char *discount) {
-        return QStringLiteral("CAST(s.Carat AS DOUBLE) * (100 - IFNULL(CAST(s.%1 AS DOUBLE), 0)) "
-                              "* (IFNULL(t.pricedon, t.rap) / 100)")
-            .arg(QLatin1String(discount));
+    // The selling prices held as a discount, by the one selling-price rule
+    // (pricing/SellingPrice.h) that sellPriceOffList() follows too, on the
+    // stone's weight and discounts as they are now.
+    const auto offList = [step](const char *discount) {
+        return sellPerStoneSql(QStringLiteral("IFNULL(t.pricedon, t.rap)"),
+                               QStringLiteral("IFNULL(s.%1, 0)").arg(QLatin1String(discount)), QStringLiteral("s.Carat"),
+                               step);
     };
     const QString update =
         QStringLiteral("UPDATE SingleStone s INNER JOIN tmp_reprice t ON s.ID = t.ID SET "
@@ -464,7 +468,6 @@ RepriceReport repriceAll(AppContext &ctx, bool ownTransaction, int updateSlice)
     for (const Phase &phase : phases) {
         ctx.prompt().busy(phase.text);
         PhaseReport pr{phase.text, memberName(phase.member)};
-        const Grid g = memberGrid(phase.member);
         // Many stones share a shape text: the selection is decided once per text.
         std::vector<char> selects(shapes.size());
         for (qsizetype i = 0; i < shapes.size(); ++i)
@@ -475,11 +478,15 @@ RepriceReport repriceAll(AppContext &ctx, bool ownTransaction, int updateSlice)
             ++pr.selected;
             double p = 0;
             if (!s.caratNull) {
-                // Stones of one weight and grades share their price.
-                const PriceKey key{int(g), s.carat, s.colour, s.clarity};
+                // Stones of one shape, weight and grades share their price,
+                // found by the stone screen's look-up: every phase that
+                // selects a stone gives it the same price.
+                const PriceKey key{s.shape, s.carat, s.colour, s.clarity};
                 auto it = prices.constFind(key);
                 if (it == prices.constEnd())
-                    it = prices.insert(key, grid.price(g, s.carat, s.colourWord, s.clarityWord, settings.LowerQuality));
+                    it = prices.insert(key, resolveListPrice(grid, settings, shapes[s.shape], s.carat, s.colourWord,
+                                                             s.clarityWord)
+                                                .price);
                 p = *it;
             }
             if (applyPrice(s, p))
@@ -490,7 +497,7 @@ RepriceReport repriceAll(AppContext &ctx, bool ownTransaction, int updateSlice)
         ran << phase.member;
         report.phases << pr;
     }
-    writeStates(db, stones, report.stonesWritten, ownTransaction, updateSlice);
+    writeStates(db, stones, report.stonesWritten, ownTransaction, updateSlice, sellingPriceStep(ctx.settings));
     return report;
 }
 
@@ -498,6 +505,7 @@ RepriceReport repriceAllLiteral(AppContext &ctx)
 {
     const QSqlDatabase db = ctx.db();
     const Settings &settings = ctx.settings;
+    const int step = sellingPriceStep(settings);
     RepriceReport report;
     const SqlPriceSource source(db);
     const QString colourSql = db::convertSql(QStringLiteral(
@@ -516,7 +524,6 @@ RepriceReport repriceAllLiteral(AppContext &ctx)
         PhaseReport pr{phase.text, memberName(phase.member)};
         QVariantList binds;
         const QString where = memberCondition(phase.member, settings.roundstonename, binds, ran);
-        const Grid g = memberGrid(phase.member);
         QSqlQuery q = db::exec(db, QStringLiteral("SELECT * FROM singleStone WHERE ") + where, binds);
         while (q.next()) {
             const db::Row r(q);
@@ -526,18 +533,18 @@ RepriceReport repriceAllLiteral(AppContext &ctx)
             double p = 0;
             const double carat = r.num(QStringLiteral("Carat"));
             if (!r.isNull(QStringLiteral("Carat")))
-                p = source.price(g, carat, colour, clarity, settings.LowerQuality);
+                p = resolveListPrice(source, settings, r.text(QStringLiteral("Shape")), carat, colour, clarity).price;
             const QVariant id = r.raw(QStringLiteral("ID"));
             if (p != 0) {
                 QString sql = QStringLiteral("UPDATE SingleStone SET RND=?, RapaportPrice=?");
                 QVariantList b{newRnd(), p};
                 if (r.flag(QStringLiteral("LockPercent"))) {
                     sql += QStringLiteral(", SellPriceUS=?");
-                    b << sellPriceOffList(carat, r.num(QStringLiteral("SellOffRap")), p);
+                    b << sellPriceOffList(carat, r.num(QStringLiteral("SellOffRap")), p, step);
                 }
                 if (r.flag(QStringLiteral("LockPercentlx"))) {
                     sql += QStringLiteral(", SellPriceUSlx=?");
-                    b << sellPriceOffList(carat, r.num(QStringLiteral("SellOffRapLX")), p);
+                    b << sellPriceOffList(carat, r.num(QStringLiteral("SellOffRapLX")), p, step);
                 }
                 b << id;
                 db::exec(db, sql + QStringLiteral(" WHERE ID=?"), b);

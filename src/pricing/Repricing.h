@@ -77,8 +77,9 @@ struct RepriceReport {
     int totalSelected() const;
 };
 
-// The selling price of a stone held as a discount: carat × (100 − discount) × (P / 100).
-double sellPriceOffList(double carat, double discount, double listPrice);
+// The selling price of a stone held as a discount: the one selling-price
+// rule (pricing/SellingPrice.h) at the rounding step `step`.
+double sellPriceOffList(double carat, double discount, double listPrice, int step);
 
 // Each phase's text goes to ctx.prompt().busy() before the phase runs.
 RepriceReport repriceAll(AppContext &ctx);

@@ -23,7 +23,7 @@ frmConfigExchangeRate::frmConfigExchangeRate(AppContext &ctx, QWidget *parent) :
     ui::rightHeld(ctx, this, QStringLiteral("AllowExchangeRateChanging"));
     static const char *const labels[] = {"US$ 1.00 =",          "Gold rate per gram", "Gold rate per ounce",
                                          "Base gold per gram",  "Base gold per ounce", "Grams per ounce",
-                                         "Grams per ounce (base)", "Platinum rate"};
+                                         "Grams per ounce (base)", "Platinum rate",  "US$ 1.00 = ZAR"};
     auto *form = new QFormLayout;
     for (int i = 0; i < ExchangeRateForm::FieldCount; ++i) {
         const auto f = ExchangeRateForm::Field(i);
@@ -68,10 +68,17 @@ RatesSaveResult frmConfigExchangeRate::save()
             m_ctx.settings.ExchangeRate = rate;
             if (rate > 0)
                 m_ctx.exchangeRateCDN = rate;
-            emit m_ctx.events().ratesChanged();
         }
+        if (r.exchangeRateZAR) {
+            const double rate =
+                figures::parseTyped(m_form.text(ExchangeRateForm::ExchangeRateZAR)).value_or(Decimal5()).toDouble();
+            if (rate > 0)
+                m_ctx.exchangeRateZAR = rate;
+        }
+        if (r.exchangeRate || r.exchangeRateZAR)
+            emit m_ctx.events().ratesChanged();
         // A word that it was done (or that nothing needed storing).
-        m_ctx.prompt().notice(r.exchangeRate || r.goldRate || r.goldRateBase || r.platinumRate
+        m_ctx.prompt().notice(r.exchangeRate || r.exchangeRateZAR || r.goldRate || r.goldRateBase || r.platinumRate
                                   ? QStringLiteral("The rates have been saved.")
                                   : QStringLiteral("The rates are as stored: nothing needed saving."));
         return r;

@@ -97,8 +97,18 @@ const QList<RuleQuery> &queries()
          {QStringLiteral("Stone"), QStringLiteral("SKU"), QStringLiteral("Customer"), QStringLiteral("Sold on")},
          QStringLiteral("SELECT s.ID, s.SKU, IFNULL(s.CustomerID, ''), IFNULL(s.DateStatusChange, '') FROM SingleStone s "
                         "WHERE s.Status = 'Sold' AND NOT EXISTS (SELECT 1 FROM invoicelist il JOIN invoice i ON "
-                        "i.ID = il.invoiceid WHERE il.diamondid = s.ID AND i.customerid <=> s.CustomerID) "
-                        "ORDER BY s.ID")},
+                        "i.ID = il.invoiceid WHERE il.diamondid = s.ID AND i.customerid <=> s.CustomerID "
+                        "AND il.returned IS NULL) ORDER BY s.ID")},
+        {{QStringLiteral("stone-sold-twice"), QStringLiteral("Stone on two invoice lines without a return between them"),
+          QStringLiteral("A stone is on a second invoice line only after the sale of the first was returned into "
+                         "stock (a return recorded on that line before the second sale).")},
+         {QStringLiteral("Stone"), QStringLiteral("SKU"), QStringLiteral("First line (invoice)"),
+          QStringLiteral("Later line (invoice)")},
+         QStringLiteral("SELECT a.diamondid, IFNULL(s.SKU, ''), CONCAT(a.ID, ' (#', IFNULL(a.invoiceid, '?'), ')'), "
+                        "CONCAT(b.ID, ' (#', IFNULL(b.invoiceid, '?'), ')') FROM invoicelist a JOIN invoicelist b ON "
+                        "b.diamondid = a.diamondid AND b.ID > a.ID LEFT JOIN SingleStone s ON s.ID = a.diamondid "
+                        "WHERE a.diamondid <> 0 AND NOT (a.returned IS NOT NULL AND a.returned <= b.dateadded) "
+                        "ORDER BY a.diamondid, a.ID, b.ID")},
         {{QStringLiteral("returned-stone-memo"), QStringLiteral("Stone returned to its vendor but still on memo"),
           QStringLiteral("A stone returned to its vendor is on no memo sheet, and the memo journal does not leave it "
                          "out on an open sheet.")},
@@ -166,16 +176,23 @@ const QList<RuleQuery> &queries()
           QStringLiteral("Each stone that is still the dealer's has an SKU of its own.")},
          {QStringLiteral("SKU"), QStringLiteral("Stones")},
          QStringLiteral("SELECT s.SKU, GROUP_CONCAT(s.ID ORDER BY s.ID SEPARATOR ' ') FROM SingleStone s WHERE ") + kLive
-             + QStringLiteral(" AND s.SKU > '' GROUP BY s.SKU HAVING COUNT(*) > 1 ORDER BY s.SKU")},
+             + QStringLiteral(" AND TRIM(s.SKU) > '' GROUP BY TRIM(s.SKU) HAVING COUNT(*) > 1 ORDER BY TRIM(s.SKU)")},
         {{QStringLiteral("duplicate-certificate"),
           QStringLiteral("Certificate number on more than one stone in stock or on memo"),
           QStringLiteral("A laboratory's certificate number belongs to one stone that is still the dealer's.")},
          {QStringLiteral("Laboratory"), QStringLiteral("Certificate"), QStringLiteral("Stones")},
-         QStringLiteral("SELECT IFNULL(s.Laboratory, ''), s.Certificate, GROUP_CONCAT(s.ID ORDER BY s.ID SEPARATOR ' ') "
-                        "FROM SingleStone s WHERE ")
+         QStringLiteral("SELECT IFNULL(TRIM(s.Laboratory), ''), TRIM(s.Certificate), "
+                        "GROUP_CONCAT(s.ID ORDER BY s.ID SEPARATOR ' ') FROM SingleStone s WHERE ")
              + kLive
-             + QStringLiteral(" AND s.Certificate > '' GROUP BY s.Laboratory, s.Certificate HAVING COUNT(*) > 1 ORDER BY "
-                              "s.Laboratory, s.Certificate")},
+             + QStringLiteral(" AND TRIM(s.Certificate) > '' GROUP BY TRIM(s.Laboratory), TRIM(s.Certificate) "
+                              "HAVING COUNT(*) > 1 ORDER BY TRIM(s.Laboratory), TRIM(s.Certificate)")},
+        {{QStringLiteral("blank-stone"), QStringLiteral("Stone row without an SKU and without a status"),
+          QStringLiteral("Every stone row is a stone that was saved; an Add that was cancelled (or a program that "
+                         "ended while adding) before Velmor stopped keeping such rows left empty ones."),
+          Severity::Warning},
+         {QStringLiteral("Stone"), QStringLiteral("Entered")},
+         QStringLiteral("SELECT s.ID, IFNULL(CAST(s.DateCreated AS DATE), '') FROM SingleStone s WHERE "
+                        "TRIM(IFNULL(s.SKU, '')) = '' AND IFNULL(s.Status, '') = '' ORDER BY s.ID")},
         {{QStringLiteral("count-scan-target"), QStringLiteral("Stock count scan that names no count, or no stone "
                                                               "and no code"),
           QStringLiteral("A scan belongs to a count that exists and names a stone (found, scanned twice, not "

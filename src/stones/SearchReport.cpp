@@ -1,5 +1,6 @@
 #include "stones/SearchReport.h"
 
+#include "core/KnownRates.h"
 #include "core/Settings.h"
 #include "core/Workstation.h"
 #include "printing/PrintSurface.h"
@@ -246,6 +247,21 @@ bool columnShown(const Settings &st, const QString &title)
     return true;
 }
 
+// A US amount in the local currency (the one conversion), and per carat
+// from it; "???" at an unknown rate (the report is refused before).
+QString localAmount(double us, double rate)
+{
+    const std::optional<Decimal5> l = convertedAmount(Decimal5::fromDouble(us).rounded(2), rate);
+    return l ? l->grouped2() : QStringLiteral("???");
+}
+QString localPerCarat(double us, double carat, double rate)
+{
+    if (carat == 0)
+        return QString();
+    const std::optional<Decimal5> l = convertedAmount(Decimal5::fromDouble(us).rounded(2), rate);
+    return l ? l->dividedBy(Decimal5::fromDouble(carat), 2).grouped2() : QStringLiteral("???");
+}
+
 QList<FullColumn> fullColumns(const PrintPreferences &p, const Settings &st, double rate)
 {
     auto cell = [](int c) { return [c](const SearchRow &r) { return r.cells.value(c); }; };
@@ -277,17 +293,17 @@ QList<FullColumn> fullColumns(const PrintPreferences &p, const Settings &st, dou
                            [perCt](const SearchRow &r) { return perCt(r.boughtUS, r.carat); }}
              << FullColumn{QStringLiteral("cost us$/st"), false, [](const SearchRow &r) { return money(r.boughtUS); }}
              << FullColumn{QStringLiteral("cost my$/ct"), false,
-                           [perCt, rate](const SearchRow &r) { return perCt(r.boughtUS * rate, r.carat); }}
+                           [rate](const SearchRow &r) { return localPerCarat(r.boughtUS, r.carat, rate); }}
              << FullColumn{QStringLiteral("cost my$/st"), false,
-                           [rate](const SearchRow &r) { return money(r.boughtUS * rate); }};
+                           [rate](const SearchRow &r) { return localAmount(r.boughtUS, rate); }};
     if (p.pricing)
         cols << FullColumn{QStringLiteral("rap sell"), false, [](const SearchRow &r) { return money(r.sellOffRap); }}
              << FullColumn{QStringLiteral("sell us$/ct"), false,
                            [perCt](const SearchRow &r) { return perCt(r.sellUS, r.carat); }}
              << FullColumn{QStringLiteral("sell us$"), false, [](const SearchRow &r) { return money(r.sellUS); }}
              << FullColumn{QStringLiteral("sell my$/ct"), false,
-                           [perCt, rate](const SearchRow &r) { return perCt(r.sellUS * rate, r.carat); }}
-             << FullColumn{QStringLiteral("sell my$"), false, [rate](const SearchRow &r) { return money(r.sellUS * rate); }};
+                           [rate](const SearchRow &r) { return localPerCarat(r.sellUS, r.carat, rate); }}
+             << FullColumn{QStringLiteral("sell my$"), false, [rate](const SearchRow &r) { return localAmount(r.sellUS, rate); }};
     cols.removeIf([&st](const FullColumn &c) { return !columnShown(st, c.title); });
     return cols;
 }
@@ -426,8 +442,22 @@ QStringList fullReportColumns(const PrintPreferences &p, const Settings &setting
     return t;
 }
 
-bool drawSearchReport(PrintSurface &s, const Settings &company, const SearchReport &r, QString *)
+bool drawSearchReport(PrintSurface &s, const Settings &company, const SearchReport &r, QString *error)
 {
+    // Local columns at a rate nobody knows are never printed (as 0.00 or
+    // at all): the report is refused, naming the rate.
+    if (!r.simple && !rateFigure(r.localRate)) {
+        for (const FullColumn &c : fullColumns(r.options, company, 0))
+            if (c.title.contains(QLatin1String("my$"))) {
+                if (error)
+                    *error = QStringLiteral("The exchange rate to %1 is not known, and the report has %1 columns.\n\n"
+                                            "Please set it on the rate screen (Exchange and Metal Rates) or under "
+                                            "Configuration, \"Working exchange rates\", or print the report without "
+                                            "cost and price columns.")
+                                 .arg(company.currencyName());
+                return false;
+            }
+    }
     return r.simple ? drawSimple(s, company, r) : drawFull(s, company, r);
 }
 

@@ -1,8 +1,10 @@
 #include "stones/StoneLists.h"
 
+#include "core/KnownRates.h"
 #include "stones/SearchReport.h"
 
 #include <QDir>
+#include <algorithm>
 #include <QFileInfo>
 #include <QLocale>
 #include <QRegularExpression>
@@ -101,10 +103,14 @@ QString stoneListText(const QList<SearchRow> &rows, const ListOptions &o, bool f
     return text;
 }
 
+bool faxNeedsLocalRate(const QList<SearchRow> &rows)
+{
+    return std::any_of(rows.cbegin(), rows.cend(), [](const SearchRow &r) { return r.sellUS != 0; });
+}
+
 QString faxText(const QList<SearchRow> &rows, const QString &currencyName, double localRate)
 {
     QString t;
-    auto money = [](double v) { return moneyText(v); };
     for (const SearchRow &r : rows) {
         t += QStringList{r.cells.value(ColSKU), r.cells.value(ColCert), r.cells.value(ColShape),
                          r.cells.value(ColWeight), r.cells.value(ColColour), r.cells.value(ColClarity),
@@ -112,12 +118,18 @@ QString faxText(const QList<SearchRow> &rows, const QString &currencyName, doubl
                  .join(QStringLiteral(", "))
              + kEnd;
         if (r.sellUS != 0) {
+            const Decimal5 us = Decimal5::fromDouble(r.sellUS).rounded(2);
+            const Decimal5 carat = Decimal5::fromDouble(r.carat);
             if (r.carat != 0)
-                t += QStringLiteral("US$ /ct: ") + money(r.sellUS / r.carat) + kEnd;
-            t += QStringLiteral("US$ /Stone: ") + money(r.sellUS) + kEnd;
-            if (r.carat != 0)
-                t += currencyName + QStringLiteral(" /ct: ") + money(r.sellUS * localRate / r.carat) + kEnd;
-            t += currencyName + QStringLiteral(" /Stone: ") + money(r.sellUS * localRate) + kEnd;
+                t += QStringLiteral("US$ /ct: ") + us.dividedBy(carat, 2).grouped2() + kEnd;
+            t += QStringLiteral("US$ /Stone: ") + us.grouped2() + kEnd;
+            // The local prices only at a known rate (the screen refuses the
+            // list before); per carat from the price per stone.
+            if (const std::optional<Decimal5> local = convertedAmount(us, localRate)) {
+                if (r.carat != 0)
+                    t += currencyName + QStringLiteral(" /ct: ") + local->dividedBy(carat, 2).grouped2() + kEnd;
+                t += currencyName + QStringLiteral(" /Stone: ") + local->grouped2() + kEnd;
+            }
         }
         t += kEnd;
     }

@@ -27,6 +27,9 @@ QString stoneListText(const QList<SearchRow> &rows, const ListOptions &o, bool f
 QList<qint64> stoneIdsOf(const QList<SearchRow> &rows);
 
 // The fax page text (fax.txt).
+// Whether the fax list shows prices, which it gives in the local currency
+// too: then the local rate must be known (the list is refused without it).
+bool faxNeedsLocalRate(const QList<SearchRow> &rows);
 QString faxText(const QList<SearchRow> &rows, const QString &currencyName, double localRate);
 
 // The trading-network upload file (CSV with the networks' column names).

@@ -78,12 +78,19 @@ void StonePriceWindowModel::open(const Opening &o)
     const double ct = w != 0 ? o.sellUS / w : 0;
     write(SellPriceUS, fmt(o.sellUS));
     write(SellPriceUSCT, fmt(ct));
-    // Today's local and rand prices only at a known rate.
-    auto at = [](double us, double rate) { return rateKnown(rate) ? fmt(us * rate) : QString(); };
-    write(SellPriceLocal, at(o.sellUS, o.rateCDN));
-    write(SellPriceLocalCT, at(ct, o.rateCDN));
-    write(SellPriceZAR, at(o.sellUS, o.rateZAR));
-    write(SellPriceZARCT, at(ct, o.rateZAR));
+    // Today's local and rand prices only at a known rate: the US price per
+    // stone at the rate (as every screen converts), per carat from it.
+    const Decimal5 sellUS = Decimal5::fromDouble(o.sellUS).rounded(2);
+    auto at = [&](double rate, bool perCarat) {
+        const std::optional<Decimal5> l = convertedAmount(sellUS, rate);
+        if (!l)
+            return QString();
+        return perCarat ? l->dividedBy(Decimal5::fromDouble(w), 2).fixed(2) : l->fixed(2);
+    };
+    write(SellPriceLocal, at(o.rateCDN, false));
+    write(SellPriceLocalCT, at(o.rateCDN, true));
+    write(SellPriceZAR, at(o.rateZAR, false));
+    write(SellPriceZARCT, at(o.rateZAR, true));
 }
 
 // The US pair from the one edited, then local and rand from US at the rates

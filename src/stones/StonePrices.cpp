@@ -3,6 +3,7 @@
 #include "core/Figures.h"
 #include "core/KnownRates.h"
 #include "db/Row.h"
+#include "pricing/SellingPrice.h"
 
 #include <QStringList>
 #include <cmath>
@@ -181,7 +182,7 @@ void StonePriceModel::sellOffRapChanged(bool listing)
     const Field ct = listing ? SellPriceCTLX : SellPriceCT;
     const Field st = listing ? SellPriceLX : SellPrice;
     write(ct, discounted(off));
-    write(st, fmt(v(ct) * w()));
+    write(st, perStone(ct));
 }
 
 void StonePriceModel::sellPriceChanged(bool listing)
@@ -192,7 +193,7 @@ void StonePriceModel::sellPriceChanged(bool listing)
     const Field st = listing ? SellPriceLX : SellPrice;
     if (v(st) == 0 || w() == 0)
         return;
-    write(ct, fmt(v(st) / w()));
+    write(ct, dec(st).dividedBy(dec(Weight), 2).fixed(2));
     if (v(LatestRapPrice) != 0)
         write(off, fmt(100 - v(ct) * 100 / v(LatestRapPrice)));
 }
@@ -207,7 +208,7 @@ void StonePriceModel::sellPriceCTChanged(bool listing)
         return;
     if (v(LatestRapPrice) != 0)
         write(off, fmt(100 - v(ct) * 100 / v(LatestRapPrice)));
-    write(st, fmt(v(ct) * w()));
+    write(st, perStone(ct));
 }
 
 void StonePriceModel::latestRapPriceChanged()
@@ -217,29 +218,53 @@ void StonePriceModel::latestRapPriceChanged()
     auto follow = [this](bool byPercent, Field off, Field ct, Field st) {
         if (byPercent) {
             write(ct, discounted(off));
-            write(st, fmt(v(ct) * w()));
+            write(st, perStone(ct));
         } else if (v(LatestRapPrice) != 0) {
             write(off, fmt(100 - v(ct) * 100 / v(LatestRapPrice)));
-            write(st, fmt(v(ct) * w()));
+            write(st, perStone(ct));
         }
     };
     follow(lockPercent, SellOffRap, SellPriceCT, SellPrice);
-    follow(lockPercentLX, SellOffRapLX, SellPriceCTLX, SellPriceLX);
+    // The listing tier only where the dealer filled it: an empty tier
+    // stays empty (no full list price, no 100 % off).
+    if (filled(SellOffRapLX, SellPriceLX))
+        follow(lockPercentLX, SellOffRapLX, SellPriceCTLX, SellPriceLX);
 }
 
 QString StonePriceModel::discounted(Field off) const
 {
-    const double price = v(LatestRapPrice) / 100 * (100 - v(off));
-    if (priceStep <= 0)
-        return fmt(price);
-    return fmt(std::floor(clean(price / priceStep) + 0.5) * priceStep);
+    return pricing::sellPerCarat(dec(LatestRapPrice), dec(off), int(priceStep)).fixed(2);
+}
+
+Decimal5 StonePriceModel::dec(Field f) const
+{
+    return figures::parseTyped(m_text[f]).value_or(Decimal5());
+}
+
+QString StonePriceModel::perStone(Field perCarat) const
+{
+    return dec(perCarat).times(dec(Weight), 2).fixed(2);
+}
+
+bool StonePriceModel::filled(Field off, Field stone) const
+{
+    return dec(stone) > Decimal5() || !dec(off).isZero();
 }
 
 // Tiers 2 and 3 ----------------------------------------------------------------
 
-QString StonePriceModel::local(double us) const
+QString StonePriceModel::local(Decimal5 us) const
 {
-    return rateKnown(rate) ? fmt(round2(us * rate)) : QString();
+    const std::optional<Decimal5> l = convertedAmount(us, rate);
+    return l ? l->fixed(2) : QString();
+}
+
+QString StonePriceModel::localPerCarat(Field localStone) const
+{
+    // Derived from the amount per stone, as every per-carat figure is.
+    if (m_text[localStone].isEmpty() || dec(Weight).isZero())
+        return QString();
+    return dec(localStone).dividedBy(dec(Weight), 2).fixed(2);
 }
 
 StonePriceModel::Field StonePriceModel::tierField(int tier, Field tier2Field) const
@@ -257,9 +282,9 @@ void StonePriceModel::sellPriceTierChanged(int tier)
     if (w() == 0)
         return;
     const double price = v(st);
-    write(ct, fmt(round2(price / w())));
-    write(lct, local(price / w()));
-    write(lst, local(price));
+    write(ct, dec(st).dividedBy(dec(Weight), 2).fixed(2));
+    write(lst, local(dec(st)));
+    write(lct, localPerCarat(lst));
     if (!lockPercent && v(USRap) != 0)
         write(off, fmt(100 - round2(price * 100 / v(USRap))));
 }
@@ -269,10 +294,9 @@ void StonePriceModel::sellPriceCTTierChanged(int tier)
     Guard g(m_guard);
     const Field ct = tierField(tier, SellPriceCT2), st = tierField(tier, SellPrice2),
                 lct = tierField(tier, SellPriceLocalCT2), lst = tierField(tier, SellPriceLocal2);
-    const double perCarat = v(ct);
-    write(lct, local(perCarat));
-    write(st, fmt(round2(perCarat * w())));
-    write(lst, local(perCarat * w()));
+    write(st, perStone(ct));
+    write(lst, local(dec(st)));
+    write(lct, localPerCarat(lst));
 }
 
 void StonePriceModel::sellPriceLocalTierChanged(int tier)
@@ -280,13 +304,15 @@ void StonePriceModel::sellPriceLocalTierChanged(int tier)
     Guard g(m_guard);
     const Field ct = tierField(tier, SellPriceCT2), st = tierField(tier, SellPrice2),
                 lct = tierField(tier, SellPriceLocalCT2), lst = tierField(tier, SellPriceLocal2);
-    const double local = v(lst);
-    if (rate != 0)
-        write(st, fmt(round2(local / rate)));
+    // At an unknown rate nothing follows from a local price (the save
+    // refuses it, naming the rate).
+    const std::optional<Decimal5> r = rateFigure(rate);
+    if (!r)
+        return;
+    write(st, dec(lst).dividedBy(*r, 2).fixed(2));
     if (w() != 0) {
-        write(lct, fmt(round2(local / w())));
-        if (rate != 0)
-            write(ct, fmt(round2(local / rate / w())));
+        write(lct, localPerCarat(lst));
+        write(ct, dec(st).dividedBy(dec(Weight), 2).fixed(2));
     }
 }
 
@@ -295,12 +321,13 @@ void StonePriceModel::sellPriceLocalCTTierChanged(int tier)
     Guard g(m_guard);
     const Field ct = tierField(tier, SellPriceCT2), st = tierField(tier, SellPrice2),
                 lct = tierField(tier, SellPriceLocalCT2), lst = tierField(tier, SellPriceLocal2);
-    const double localPerCarat = v(lct);
-    if (rate != 0) {
-        write(ct, fmt(round2(localPerCarat / rate)));
-        write(st, fmt(round2(localPerCarat / rate * w())));
-    }
-    write(lst, fmt(round2(localPerCarat * w())));
+    const std::optional<Decimal5> r = rateFigure(rate);
+    if (!r)
+        return;
+    write(lst, perStone(lct));
+    write(st, dec(lst).dividedBy(*r, 2).fixed(2));
+    if (w() != 0)
+        write(ct, dec(st).dividedBy(dec(Weight), 2).fixed(2));
 }
 
 // A tier's discount was typed: its per-carat price follows from the current
@@ -321,8 +348,10 @@ void StonePriceModel::weightChanged()
     latestRapPriceChanged();
     boughtPriceUSChanged();
     sellPriceChanged(false);
-    sellPriceTierChanged(2);
-    sellPriceTierChanged(3);
+    // Tiers the dealer never filled stay empty.
+    for (int tier : {2, 3})
+        if (dec(tierField(tier, SellPrice2)) > Decimal5())
+            sellPriceTierChanged(tier);
 }
 
 } // namespace velmor::stones

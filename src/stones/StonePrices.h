@@ -5,6 +5,8 @@
 // field's change handler, which rewrites its partner fields; while a handler
 // writes, the guard is set and the partners' own handlers do nothing, so the
 // screen can forward every textChanged of its controls without loops.
+#include "core/Figures.h"
+
 #include <QString>
 #include <array>
 #include <functional>
@@ -83,8 +85,8 @@ public:
     // The working US-dollar-to-local rate R.
     double rate = 1.0;
     // The rounding step of a selling price per carat worked out from the list
-    // price and a discount (1: whole dollars, 5: fives); 0 keeps the cents.
-    // Prices typed by the user are kept as typed.
+    // price and a discount (pricing::sellingPriceStep: 5, or 0 to keep the
+    // cents).  Prices typed by the user are kept as typed.
     double priceStep = 0.0;
 
     // Handlers, callable on their own (the weight handler runs several).
@@ -110,7 +112,15 @@ private:
     double v(Field f) const { return value(f); }
     double w() const { return value(Weight); }
     // A US amount in the local currency, two decimals; empty at an unknown rate.
-    QString local(double us) const;
+    QString local(Decimal5 us) const;
+    // A local price per carat from the local price per stone.
+    QString localPerCarat(Field localStone) const;
+    // A field's figure, exactly (0 for empty text).
+    Decimal5 dec(Field f) const;
+    // The per-stone price of a per-carat field at the weight, to the cent.
+    QString perStone(Field perCarat) const;
+    // A tier the dealer filled: a price, or a discount other than 0.
+    bool filled(Field off, Field stone) const;
     Field tierField(int tier, Field tier2Field) const;
     // List price less the discount, rounded to the price step.
     QString discounted(Field off) const;

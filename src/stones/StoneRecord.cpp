@@ -9,6 +9,7 @@
 #include "core/Users.h"
 #include "db/ConvertSql.h"
 #include "db/Guard.h"
+#include "db/Identifiers.h"
 #include "db/Retry.h"
 #include "db/TextFit.h"
 #include "db/Row.h"
@@ -20,6 +21,7 @@
 
 #include <QLocale>
 #include <QRandomGenerator>
+#include <tuple>
 
 namespace velmor::stones {
 
@@ -180,13 +182,17 @@ bool loadStone(AppContext &ctx, qint64 id, StoneForm &form)
         if (r.isNull(priceCol))
             return;
         const double p = r.num(priceCol);
-        // At an unknown rate the local prices stay empty, never 0.00.
-        if (rateKnown(rate))
-            f.setPrice(lst, fmt(round2(p * rate)));
+        const Decimal5 price = Decimal5::fromDb(r.raw(priceCol)).rounded(2);
+        const Decimal5 weight = Decimal5::fromDb(r.raw(QStringLiteral("Carat")));
+        // At an unknown rate the local prices stay empty, never 0.00; the
+        // local price is the US price at the rate, per carat derived from it.
+        const std::optional<Decimal5> local = convertedAmount(price, rate);
+        if (local)
+            f.setPrice(lst, local->fixed(2));
         if (carat != 0) {
             f.setPrice(ct, fmt(round2(p / carat)));
-            if (rateKnown(rate))
-                f.setPrice(lct, fmt(round2(p / carat * rate)));
+            if (local && !weight.isZero())
+                f.setPrice(lct, local->dividedBy(weight, 2).fixed(2));
         }
     };
     tier("SellOffRap2", "SellPriceUS2", F::SellOffRap2, F::SellPriceCT2, F::SellPrice2, F::SellPriceLocalCT2,
@@ -266,7 +272,7 @@ QString autoSkuPlaceholder(AppContext &ctx, const QString &shape)
     return prefix + QStringLiteral("......");
 }
 
-bool autoNumberSku(AppContext &ctx, QString &sku)
+bool autoNumberSku(AppContext &ctx, QString &sku, bool firstOfPrefix)
 {
     const QString prefix = sku;
     const int L = prefix.size();
@@ -280,12 +286,12 @@ bool autoNumberSku(AppContext &ctx, QString &sku)
     } catch (const db::DbError &) {
         last = QVariant();
     }
-    if (!last.isValid()) {
+    if (!last.isValid() && !firstOfPrefix) {
         ctx.prompt().inform(QStringLiteral("Unable to assign a Auto-Number to the SKU#"), QStringLiteral("Auto-Number"),
                             Icon::Information);
         return false;
     }
-    const double n = db::leadingNumber(db::textOf(last).mid(L));
+    const double n = last.isValid() ? db::leadingNumber(db::textOf(last).mid(L)) : 0;
     if (n >= 1000000) {
         ctx.prompt().inform(QStringLiteral("Cannot Assign an Auto-SKU.\n\nPlease try to change or add some leading "
                                            "letters (pre-fix) in the SKU#."),
@@ -307,10 +313,8 @@ bool beginEdit(AppContext &ctx, const StoneForm &form, EditState &state)
         return false;
     }
     // Editing is for a logged-in user with the right to edit.
-    if (!ctx.user.AllowEdit) {
-        MsgPermissionModule(ctx.prompt());
+    if (!mayWrite(ctx, QStringLiteral("AllowEdit")))
         return false;
-    }
     state.mode = EditState::Editing;
     state.shapeAtStart = form.Shape;
     state.caratAtStart = form.Carat;
@@ -396,6 +400,9 @@ QString unreadableNumber(const AppContext &ctx, const StoneForm &form)
 QList<std::pair<QString, QVariant>> columnValues(AppContext &ctx, const StoneForm &form)
 {
     auto num = [](const QString &t) { return QVariant(fieldValue(t)); };
+    auto orNull = [](const QString &t) {
+        return t.trimmed().isEmpty() ? QVariant(QMetaType::fromType<double>()) : QVariant(fieldValue(t));
+    };
     auto flag = [](bool on) { return QVariant(db::flagValue(on)); };
     auto text = [](const QString &t) { return QVariant(t); };
     const int colour = gradeNumber(form.colourEntry);
@@ -449,12 +456,13 @@ QList<std::pair<QString, QVariant>> columnValues(AppContext &ctx, const StoneFor
         {QStringLiteral("RapaportPrice"), num(form.price(F::LatestRapPrice))},
         {QStringLiteral("SellOffRap"), num(form.price(F::SellOffRap))},
         {QStringLiteral("SellPriceUS"), num(form.price(F::SellPrice))},
-        {QStringLiteral("SellOffRapLX"), num(form.price(F::SellOffRapLX))},
-        {QStringLiteral("SellPriceUSlx"), num(form.price(F::SellPriceLX))},
-        {QStringLiteral("SellOffRap2"), num(form.price(F::SellOffRap2))},
-        {QStringLiteral("SellPriceUS2"), num(form.price(F::SellPrice2))},
-        {QStringLiteral("SellOffRap3"), num(form.price(F::SellOffRap3))},
-        {QStringLiteral("SellPriceUS3"), num(form.price(F::SellPrice3))},
+        // A tier the dealer left empty stays empty (Null), never 0.
+        {QStringLiteral("SellOffRapLX"), orNull(form.price(F::SellOffRapLX))},
+        {QStringLiteral("SellPriceUSlx"), orNull(form.price(F::SellPriceLX))},
+        {QStringLiteral("SellOffRap2"), orNull(form.price(F::SellOffRap2))},
+        {QStringLiteral("SellPriceUS2"), orNull(form.price(F::SellPrice2))},
+        {QStringLiteral("SellOffRap3"), orNull(form.price(F::SellOffRap3))},
+        {QStringLiteral("SellPriceUS3"), orNull(form.price(F::SellPrice3))},
         {QStringLiteral("LockPercent"), flag(form.lockPercent)},
         {QStringLiteral("LockPercentlx"), flag(form.lockPercentLX)},
         {QStringLiteral("BuyingInUS"), flag(form.buyInUS)},
@@ -501,12 +509,19 @@ Clash findClash(AppContext &ctx, const StoneForm &form)
     const QString liveOnly = ctx.settings.CheckLiveStonesOnly
                                  ? QStringLiteral(" AND (Status IS NULL OR Status NOT IN ('Sold', 'returned'))")
                                  : QString();
+    // Identifiers are compared without the blanks around them ("Q100 " is
+    // Q100), each through its index.
+    QVariantList binds;
+    const QString sku = db::sameIdentifier(QStringLiteral("SKU"), form.SKU, binds);
+    binds << form.id;
+    const QString certificate = db::sameIdentifier(QStringLiteral("Certificate"), form.Certificate, binds);
+    binds << likeLiteral(form.Laboratory.trimmed()) << form.id;
     QSqlQuery clash = db::exec(
         ctx.db(),
-        QStringLiteral("SELECT EXISTS(SELECT 1 FROM SingleStone WHERE SKU LIKE ? AND ID <> ?), "
-                       "EXISTS(SELECT 1 FROM SingleStone WHERE Certificate LIKE ? AND Laboratory LIKE ? AND ID <> ?%1)")
-            .arg(liveOnly),
-        {likeLiteral(form.SKU), form.id, likeLiteral(form.Certificate), likeLiteral(form.Laboratory), form.id});
+        QStringLiteral("SELECT EXISTS(SELECT 1 FROM SingleStone WHERE %1 AND ID <> ?), "
+                       "EXISTS(SELECT 1 FROM SingleStone WHERE %2 AND TRIM(Laboratory) LIKE ? AND ID <> ?%3)")
+            .arg(sku, certificate, liveOnly),
+        binds);
     Clash c;
     c.sku = clash.next() && clash.value(0).toInt() != 0;
     c.certificate = certTested && clash.value(1).toInt() != 0;
@@ -558,6 +573,81 @@ QString unfitText(AppContext &ctx, const StoneForm &form)
 }
 
 // The checks of a save, in their order; false (with its message) ends the save.
+// The selling prices the dealer changed: none may be below 0, and a price
+// typed in the local currency needs a known rate.  Empty: they pass.
+QString refusedSellingPrice(AppContext &ctx, const StoneForm &form, const EditState &state)
+{
+    const bool adding = state.mode == EditState::Adding;
+    auto changed = [&](F f) { return adding || form.price(f).trimmed() != state.atStart.price(f).trimmed(); };
+    const QString cur = ctx.settings.currencyName();
+    const std::pair<F, QString> locals[] = {
+        {F::SellPriceLocal2, QStringLiteral("Sell 2 %1 price").arg(cur)},
+        {F::SellPriceLocalCT2, QStringLiteral("Sell 2 %1 price per carat").arg(cur)},
+        {F::SellPriceLocal3, QStringLiteral("Sell 3 %1 price").arg(cur)},
+        {F::SellPriceLocalCT3, QStringLiteral("Sell 3 %1 price per carat").arg(cur)},
+    };
+    for (const auto &[field, name] : locals)
+        if (!rateFigure(ctx.exchangeRateCDN) && !form.price(field).trimmed().isEmpty() && changed(field))
+            return QStringLiteral("The %1 \"%2\" cannot be taken.\n\n").arg(name, form.price(field).trimmed())
+                   + missingRates(ctx, true, false);
+    // A list price below 0 would price the stone below 0: refused by its name.
+    if (changed(F::LatestRapPrice)) {
+        const figures::Column rap = figures::columnOf(ctx.db(), QStringLiteral("SingleStone"), QStringLiteral("RapaportPrice"));
+        const figures::Reading r = figures::read(form.price(F::LatestRapPrice),
+                                                 {QStringLiteral("current Rap"), rap, figures::Need::NotNegative});
+        if (!r.ok())
+            return r.error;
+    }
+    const figures::Column column = figures::columnOf(ctx.db(), QStringLiteral("SingleStone"), QStringLiteral("SellPriceUS"));
+    const std::pair<F, const char *> prices[] = {
+        {F::SellPrice, "Sell 1 price"},           {F::SellPriceCT, "Sell 1 price per carat"},
+        {F::SellPriceLX, "Sell listing price"},   {F::SellPriceCTLX, "Sell listing price per carat"},
+        {F::SellPrice2, "Sell 2 price"},          {F::SellPriceCT2, "Sell 2 price per carat"},
+        {F::SellPrice3, "Sell 3 price"},          {F::SellPriceCT3, "Sell 3 price per carat"},
+        {F::SellPriceLocal2, "Sell 2 local price"}, {F::SellPriceLocalCT2, "Sell 2 local price per carat"},
+        {F::SellPriceLocal3, "Sell 3 local price"}, {F::SellPriceLocalCT3, "Sell 3 local price per carat"},
+    };
+    for (const auto &[field, name] : prices) {
+        const QString typed = form.price(field).trimmed();
+        if (typed.isEmpty() || !changed(field))
+            continue;
+        // Below 0 is no price.  (0 itself is what a discount gives without a
+        // list price; the held price of tier 1 is checked for 0 below.)
+        const std::optional<Decimal5> v = figures::parseTyped(typed);
+        if (v && *v < Decimal5())
+            return figures::notPositiveMessage(QString::fromLatin1(name), typed, column);
+    }
+    return {};
+}
+
+// A discount below 0 is a price above the list: asked about before it is
+// taken.  False when the dealer says No.
+bool confirmsPremiums(AppContext &ctx, const StoneForm &form, const EditState &state)
+{
+    const bool adding = state.mode == EditState::Adding;
+    const std::tuple<F, F, const char *> tiers[] = {{F::SellOffRap, F::SellPriceCT, "Sell 1"},
+                                                    {F::SellOffRapLX, F::SellPriceCTLX, "Sell listing"},
+                                                    {F::SellOffRap2, F::SellPriceCT2, "Sell 2"},
+                                                    {F::SellOffRap3, F::SellPriceCT3, "Sell 3"}};
+    for (const auto &[off, ct, name] : tiers) {
+        const QString typed = form.price(off).trimmed();
+        if (typed.isEmpty() || (!adding && typed == state.atStart.price(off).trimmed()))
+            continue;
+        const Decimal5 d = figures::parseTyped(typed).value_or(Decimal5());
+        if (d >= Decimal5())
+            continue;
+        const QString list = figures::parseTyped(form.price(F::LatestRapPrice)).value_or(Decimal5()).grouped2();
+        const QString price = figures::parseTyped(form.price(ct)).value_or(Decimal5()).grouped2();
+        if (!ctx.prompt().askYesNo(QStringLiteral("%1: %2 % above the list price?\n\nThe discount off Rap is %3: "
+                                                  "%4 /ct against a list price of %5 /ct.")
+                                       .arg(QString::fromLatin1(name), (-d).grouped(2).remove(QRegularExpression(QStringLiteral("\\.?0+$"))),
+                                            typed, price, list),
+                                   QStringLiteral("Price above the list"), Icon::Question))
+            return false;
+    }
+    return true;
+}
+
 bool passesChecks(AppContext &ctx, StoneForm &form, const EditState &state)
 {
     Prompt &p = ctx.prompt();
@@ -569,11 +659,16 @@ bool passesChecks(AppContext &ctx, StoneForm &form, const EditState &state)
     // A typed number that is not plainly one is refused, never reinterpreted.
     if (const QString bad = unreadableNumber(ctx, form); !bad.isEmpty())
         return refuse(bad);
+    if (const QString bad = refusedSellingPrice(ctx, form, state); !bad.isEmpty())
+        return refuse(bad);
     // 1. The auto-number of a new stone.
     const bool drawn = cfg.AutoSku && state.mode == EditState::Adding;
+    // A number that cannot be drawn refuses the save (its message said why):
+    // the bare prefix is never saved as the SKU.
     if (drawn) {
         form.SKU.remove(QStringLiteral("......"));
-        autoNumberSku(ctx, form.SKU);
+        if (!autoNumberSku(ctx, form.SKU, true))
+            return false;
     }
     const Clash clash = findClash(ctx, form);
     // 2. SKU unique.  A number just drawn that another workstation took a
@@ -678,7 +773,7 @@ SaveResult writeStone(AppContext &ctx, StoneForm &form, const EditState &state, 
                 // The number drawn before was taken meanwhile: draw again.
                 QString sku = skuAsTyped;
                 sku.remove(QStringLiteral("......"));
-                if (autoNumberSku(ctx, sku)) {
+                if (autoNumberSku(ctx, sku, true)) {
                     form.SKU = sku;
                     c = findClash(ctx, form);
                 }
@@ -695,6 +790,10 @@ SaveResult writeStone(AppContext &ctx, StoneForm &form, const EditState &state, 
         }
         const QString shape = pricing_bridge::normaliseShape(ctx.db(), form.Shape.left(50));
         const bool adding = state.mode == EditState::Adding;
+        // A new stone's row is made here, in the save's transaction: an Add
+        // that is cancelled or refused leaves no row behind.
+        if (adding && form.id == 0)
+            form.id = addStoneRow(ctx);
 
         // A new stone gets every column; an edited one the columns the user
         // changed since editing began.  RND marks every save.
@@ -754,10 +853,19 @@ SaveResult writeStone(AppContext &ctx, StoneForm &form, const EditState &state, 
 
 SaveResult saveStone(AppContext &ctx, StoneForm &form, EditState &state)
 {
-    // Identifiers lose the characters nobody sees before any check: a
-    // byte-order mark before an SKU would be stored and lost when read back.
-    for (QString *id : {&form.SKU, &form.Certificate, &form.Lot, &form.Code, &form.Location})
-        *id = withoutInvisible(*id);
+    // The right is checked at the write, not only when adding or editing
+    // began: a log-off meanwhile leaves nothing to save.
+    if (!mayWrite(ctx, state.mode == EditState::Adding ? QStringLiteral("AllowDiamond2Create")
+                                                       : QStringLiteral("AllowEdit")))
+        return SaveResult::Refused;
+    // Identifiers lose the characters nobody sees and the blanks around them
+    // before any check: a byte-order mark before an SKU would be stored and
+    // lost when read back, and "Q100 " is Q100.
+    // The same for the record as editing began, so that an identifier stored
+    // with a blank and left alone is not rewritten by a save.
+    for (StoneForm *f : {&form, &state.atStart})
+        for (QString *id : {&f->SKU, &f->Certificate, &f->Lot, &f->Code, &f->Location, &f->Laboratory})
+            *id = withoutInvisible(*id).trimmed();
     const QString skuAsTyped = form.SKU;
     try {
         if (!passesChecks(ctx, form, state))
@@ -772,23 +880,30 @@ SaveResult saveStone(AppContext &ctx, StoneForm &form, EditState &state)
                             Icon::Critical);
         return SaveResult::Failed;
     }
-    if (!confirmsGradingChanges(ctx, form, state))
+    if (!confirmsGradingChanges(ctx, form, state) || !confirmsPremiums(ctx, form, state))
         return SaveResult::Declined;
 
     QString refusal;
+    // A new stone without its row gets one in the write; a write that does
+    // not commit leaves it without one.
+    const qint64 idBefore = form.id;
     try {
         const SaveResult r = db::retryOnLockConflict([&] {
             refusal.clear();
+            form.id = idBefore;
             return writeStone(ctx, form, state, skuAsTyped, refusal);
         });
         if (r != SaveResult::Saved) {
+            form.id = idBefore;
             ctx.prompt().inform(refusal, kMissing, Icon::Information);
             return r;
         }
     } catch (const db::LockConflict &) {
+        form.id = idBefore;
         ctx.prompt().inform(db::lockConflictMessage(), kMissing, Icon::Exclamation);
         return SaveResult::Refused;
     } catch (const db::DbError &e) {
+        form.id = idBefore;
         ctx.prompt().inform(QStringLiteral("The Diamond could not be saved:\n\n") + e.message(), kMissing,
                             Icon::Critical);
         return SaveResult::Failed;
@@ -801,6 +916,10 @@ SaveResult saveStone(AppContext &ctx, StoneForm &form, EditState &state)
 static DeleteResult deleteStoneUnguarded(AppContext &ctx, qint64 id)
 {
     Prompt &p = ctx.prompt();
+    if (ctx.user.ID == 0) {
+        MsgLogOnFirstModule(p);
+        return DeleteResult::Refused;
+    }
     if (!ctx.user.AllowDelete) {
         p.inform(QStringLiteral("You have no Authority for Deleting - User Authorities can be granted by the "
                                 "Administrator in the User Configuration!"),

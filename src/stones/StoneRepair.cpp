@@ -5,6 +5,7 @@
 #include "db/RepairMarks.h"
 #include "db/Row.h"
 #include "db/Sql.h"
+#include "pricing/SellingPrice.h"
 #include "stones/PricingBridge.h"
 #include "stones/StoneChangeLog.h"
 
@@ -212,6 +213,11 @@ RepairReport repairOnOpen(AppContext &ctx)
     RepairReport rep;
     Prompt &p = ctx.prompt();
     const QSqlDatabase db = ctx.db();
+    // The one selling-price rule (pricing/SellingPrice.h), on the server.
+    const int priceStep = pricing::sellingPriceStep(ctx.settings);
+    auto sellPrice = [priceStep](const QString &discount) {
+        return pricing::sellPerStoneSql(QStringLiteral("RapaportPrice"), discount, QStringLiteral("Carat"), priceStep);
+    };
     // Statements that find nothing still cost a locking pass over the whole
     // table; the look-up first tells which steps have rows.  A step that
     // changed stones may have made rows for the later ones: look again.
@@ -239,9 +245,8 @@ RepairReport repairOnOpen(AppContext &ctx)
     // A stone without a weight has no price to work out and keeps its change
     // marker, so that the step finds nothing on the next run.
     stoneStep("1", {},
-              QStringLiteral("UPDATE singlestone SET SellPriceUS = (100 - CAST(SellOffRap AS DOUBLE)) * "
-                             "(CAST(RapaportPrice AS DOUBLE) * CAST(Carat AS DOUBLE) / 100), "
-                             "RND = FLOOR(RAND() * 1000000) + 1 WHERE ")
+              QStringLiteral("UPDATE singlestone SET SellPriceUS = %1, RND = FLOOR(RAND() * 1000000) + 1 WHERE ")
+                      .arg(sellPrice(QStringLiteral("SellOffRap")))
                   + among("1") + stoneWhere("1"));
     // 2. Missing discount; a stone without a weight cannot be worked out.
     stoneStep("2", {},
@@ -271,18 +276,19 @@ RepairReport repairOnOpen(AppContext &ctx)
                              "WHERE ")
                   + among("11") + stoneWhere("11"));
     stoneStep("12", QStringLiteral("Writing Sell Price for Lock-Percent Stones 1"),
-              QStringLiteral("UPDATE SingleStone SET SellPriceUS = (100 - CAST(SellOffRap AS DOUBLE)) * "
-                             "(CAST(RapaportPrice AS DOUBLE) * CAST(Carat AS DOUBLE) / 100) WHERE ")
+              QStringLiteral("UPDATE SingleStone SET SellPriceUS = %1 WHERE ").arg(sellPrice(QStringLiteral("SellOffRap")))
                   + among("12") + stoneWhere("12"));
     for (int tier : {2, 3}) {
         const QByteArray name = QByteArrayLiteral("13 tier ") + QByteArray::number(tier);
         stoneStep(name.constData(), QStringLiteral("Writing Sell Price for Lock-Percent Stones %1").arg(tier),
                   QStringLiteral("UPDATE SingleStone s JOIN (SELECT ID FROM singlestone WHERE %1%2 ORDER BY ID "
-                                 "LIMIT %3) t ON s.ID = t.ID SET s.SellPriceUS%4 = (100 - CAST(s.SellOffRap%4 AS "
-                                 "DOUBLE)) * (CAST(s.RapaportPrice AS DOUBLE) * CAST(s.Carat AS DOUBLE) / 100)")
+                                 "LIMIT %3) t ON s.ID = t.ID SET s.SellPriceUS%4 = %5")
                       .arg(among(name.constData()), stoneWhere(name.constData()))
                       .arg(kTierFillLimit)
-                      .arg(tier));
+                      .arg(tier)
+                      .arg(pricing::sellPerStoneSql(QStringLiteral("s.RapaportPrice"),
+                                                    QStringLiteral("s.SellOffRap%1").arg(tier), QStringLiteral("s.Carat"),
+                                                    priceStep)));
     }
     step(rep, QStringLiteral("14"), [&] {
         if (!pending.marked) {
@@ -313,10 +319,15 @@ RepairReport repairLiteral(AppContext &ctx)
     Prompt &p = ctx.prompt();
     const QSqlDatabase db = ctx.db();
     // The price of a tier from its discount, Null when a factor is Null.
-    auto tierPrice = [](const db::Row &r, const QString &offCol) -> QVariant {
+    // The one selling-price rule (pricing/SellingPrice.h).
+    const int priceStep = pricing::sellingPriceStep(ctx.settings);
+    auto tierPrice = [priceStep](const db::Row &r, const QString &offCol) -> QVariant {
         if (r.isNull(offCol) || r.isNull("RapaportPrice") || r.isNull("Carat"))
             return nullDouble();
-        return (100 - r.num(offCol)) * (r.num("RapaportPrice") * r.num("Carat") / 100);
+        return pricing::sellPerStone(Decimal5::fromDb(r.raw(QStringLiteral("RapaportPrice"))),
+                                     Decimal5::fromDb(r.raw(offCol)), Decimal5::fromDb(r.raw(QStringLiteral("Carat"))),
+                                     priceStep)
+            .toDb();
     };
     step(rep, QStringLiteral("1"), [&] {
         eachRow(ctx,

@@ -320,8 +320,8 @@ QStringList searchColumns()
 
 QString moneyText(double v)
 {
-    static const QLocale english(QLocale::English, QLocale::UnitedStates);
-    return english.toString(v, 'f', 2);
+    // Halves away from zero, as on every page.
+    return Decimal5::fromDouble(v).grouped2();
 }
 
 QString colourText(int number) { return gradeText(db::colourScale(), number); }

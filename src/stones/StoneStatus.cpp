@@ -2,6 +2,7 @@
 
 #include "core/ChangeEvents.h"
 #include "core/AppContext.h"
+#include "core/Users.h"
 #include "db/Retry.h"
 #include "db/Row.h"
 #include "db/Sql.h"
@@ -9,6 +10,7 @@
 #include "stones/StoneChangeLog.h"
 
 #include <QDateTime>
+#include <QLocale>
 #include <QRandomGenerator>
 
 namespace velmor::stones {
@@ -112,6 +114,8 @@ StatusResult change(AppContext &ctx, qint64 id, const QString &title, const QStr
 
 static StatusResult sellStoneUnguarded(AppContext &ctx, qint64 stoneId, qint64 customerId)
 {
+    if (!mayWrite(ctx, kStatusRight))
+        return StatusResult::Refused;
     Prompt &p = ctx.prompt();
     if (customerId == 0) {
         p.inform(QStringLiteral("You have to select a Customer before you can proceed!"), QStringLiteral("Message"),
@@ -136,21 +140,63 @@ static StatusResult sellStoneUnguarded(AppContext &ctx, qint64 stoneId, qint64 c
 
 StatusResult returnFromCustomer(AppContext &ctx, qint64 stoneId)
 {
+    if (!mayWrite(ctx, kStatusRight))
+        return StatusResult::Refused;
     const QString title = QStringLiteral("Return");
-    ctx.prompt().inform(QStringLiteral("This Stone will be put back into Stock, no reverse Invoice will be created!"),
-                        title, Icon::Information);
+    // The sale this return undoes: the stone's last invoice line not yet
+    // returned.
+    qint64 lineId = 0, invoiceId = 0;
+    QString question = QStringLiteral("This Stone will be put back into Stock, no reverse Invoice will be created!");
+    try {
+        QSqlQuery q = db::exec(ctx.db(),
+                               QStringLiteral("SELECT il.ID, il.invoiceid, il.dateadded, c.CompanyName FROM invoicelist il "
+                                              "LEFT JOIN invoice i ON i.ID = il.invoiceid LEFT JOIN Customer c ON "
+                                              "c.ID = i.customerid WHERE il.diamondid = ? AND il.returned IS NULL "
+                                              "ORDER BY il.ID DESC LIMIT 1"),
+                               {stoneId});
+        if (q.next()) {
+            lineId = q.value(0).toLongLong();
+            invoiceId = q.value(1).toLongLong();
+            question += QStringLiteral("\n\nIt was sold to %1 on Invoice #%2 (%3); that sale is recorded as "
+                                       "returned.")
+                            .arg(db::textOf(q.value(3)))
+                            .arg(q.value(1).toLongLong())
+                            .arg(QLocale(QLocale::English).toString(q.value(2).toDate(), QStringLiteral("MMM dd, yyyy")));
+        }
+    } catch (const db::DbError &e) {
+        return failed(ctx, title, e);
+    }
+    if (!ctx.prompt().askYesNo(question + QStringLiteral("\n\nDo you want to put it back into Stock?"), title,
+                               Icon::Question))
+        return StatusResult::Declined;
     const StatusResult r = change(ctx, stoneId, title,
                                   QStringLiteral("UPDATE SingleStone SET Status='Stock', CustomerID=NULL, "
                                                  "DateStatusChange=?, RND=? WHERE ID=? AND Status LIKE 'Sold'"),
-                                  {today(), drawRnd(), stoneId}, [] {});
-    if (r == StatusResult::Done)
+                                  {today(), drawRnd(), stoneId}, [&] {
+                                      // Recorded against the line it reverses, once.
+                                      if (lineId != 0
+                                          && db::execAffected(ctx.db(),
+                                                              QStringLiteral("UPDATE invoicelist SET returned = ?, "
+                                                                             "returnedby = ? WHERE ID = ? AND "
+                                                                             "returned IS NULL"),
+                                                              {QDateTime::currentDateTime(), ctx.user.ID, lineId})
+                                                 != 1)
+                                          throw db::DbError(QStringLiteral(
+                                              "The sale of this Diamond was returned on another Workstation meanwhile."));
+                                  });
+    if (r == StatusResult::Done) {
+        if (invoiceId)
+            changeEvents(ctx).announceInvoice(invoiceId);
         ctx.prompt().notice(QStringLiteral("Stone is marked back into Stock!"));
+    }
     return r;
 }
 
 namespace {
 StatusResult vendorMove(AppContext &ctx, qint64 stoneId, bool out)
 {
+    if (!mayWrite(ctx, kStatusRight))
+        return StatusResult::Refused;
     const QString title = QStringLiteral("Vendor");
     if (!ctx.prompt().askYesNo(out ? QStringLiteral("This Stone will be removed from Stock!")
                                    : QStringLiteral("This Stone will enter your Stock again!"),
@@ -177,6 +223,8 @@ StatusResult receiveFromVendor(AppContext &ctx, qint64 stoneId) { return vendorM
 
 static StatusResult returnFromMemoUnguarded(AppContext &ctx, qint64 stoneId)
 {
+    if (!mayWrite(ctx, QStringLiteral("AllowMemoAssigning")))
+        return StatusResult::Refused;
     const QString title = QStringLiteral("Status Change");
     QSqlQuery q = db::exec(ctx.db(),
                            QStringLiteral("SELECT Status, CustomerID, MemoSheetID FROM SingleStone WHERE ID = ?"),
@@ -217,6 +265,8 @@ static StatusResult returnFromMemoUnguarded(AppContext &ctx, qint64 stoneId)
 
 StatusResult setHold(AppContext &ctx, qint64 stoneId, qint64 customerId)
 {
+    if (!mayWrite(ctx, kStatusRight))
+        return StatusResult::Refused;
     try {
         db::exec(ctx.db(), QStringLiteral("UPDATE SingleStone SET OnHoldForCustomerID=? WHERE ID=?"),
                  {customerId ? QVariant(customerId) : QVariant(QMetaType::fromType<int>()), stoneId});
@@ -228,6 +278,8 @@ StatusResult setHold(AppContext &ctx, qint64 stoneId, qint64 customerId)
 
 StatusResult saveHoldNote(AppContext &ctx, qint64 stoneId, const QString &note, const QDate &date)
 {
+    if (!mayWrite(ctx, kStatusRight))
+        return StatusResult::Refused;
     try {
         db::exec(ctx.db(), QStringLiteral("UPDATE SingleStone SET OnHoldNote=?, OnHoldDate=? WHERE ID=?"),
                  {note.left(100), date.isValid() ? QVariant(date) : QVariant(QMetaType::fromType<QDate>()), stoneId});
@@ -237,14 +289,21 @@ StatusResult saveHoldNote(AppContext &ctx, qint64 stoneId, const QString &note, 
     return StatusResult::Done;
 }
 
+bool confirmConsignmentIn(AppContext &ctx, qint64 supplierId)
+{
+    return ctx.prompt().askYesNo(QStringLiteral("You are changing the 'Consignment-IN' Property to\nDiamond here from ")
+                                     + companyName(ctx, supplierId)
+                                     + QStringLiteral("\n\nAre you sure you want to do that?"),
+                                 QStringLiteral("Consignment-IN Status Change"), Icon::Question);
+}
+
 static StatusResult setConsignmentInUnguarded(AppContext &ctx, qint64 stoneId, qint64 supplierId, bool alsoSupplier)
 {
     if (stoneId == 0 || supplierId == 0)
         return StatusResult::Refused;
-    if (!ctx.prompt().askYesNo(QStringLiteral("You are changing the 'Consignment-IN' Property to\nDiamond here from ")
-                                   + companyName(ctx, supplierId)
-                                   + QStringLiteral("\n\nAre you sure you want to do that?"),
-                               QStringLiteral("Consignment-IN Status Change"), Icon::Question))
+    if (!mayWrite(ctx, kStatusRight))
+        return StatusResult::Refused;
+    if (!confirmConsignmentIn(ctx, supplierId))
         return StatusResult::Declined;
     try {
         db::Transaction tx(ctx.db());
@@ -268,6 +327,8 @@ static StatusResult setConsignmentInUnguarded(AppContext &ctx, qint64 stoneId, q
 
 StatusResult setSupplier(AppContext &ctx, qint64 stoneId, qint64 supplierId)
 {
+    if (!mayWrite(ctx, kStatusRight))
+        return StatusResult::Refused;
     try {
         db::exec(ctx.db(), QStringLiteral("UPDATE SingleStone SET SupplierID=? WHERE ID=?"),
                  {supplierId ? QVariant(supplierId) : QVariant(QMetaType::fromType<int>()), stoneId});
@@ -280,6 +341,8 @@ StatusResult setSupplier(AppContext &ctx, qint64 stoneId, qint64 supplierId)
 StatusResult bindIntoItem(AppContext &ctx, qint64 stoneId, qint64 itemId)
 {
     const QString title = QStringLiteral("Diamond Assembly");
+    if (!mayWrite(ctx, kStatusRight))
+        return StatusResult::Refused;
     if (itemId == 0 || stoneId == 0) {
         ctx.prompt().inform(QStringLiteral("Nothing selected!"), QStringLiteral("Message"), Icon::Information);
         return StatusResult::Refused;

@@ -1,5 +1,7 @@
 #include "stones/frmItemDiamondSearch.h"
 
+#include "core/KnownRates.h"
+
 #include "core/Failures.h"
 #include "core/AppContext.h"
 #include "core/widgets/Named.h"
@@ -838,7 +840,15 @@ bool frmItemDiamondSearch::writeFaxList()
     const QString file = m_ctx.workstation.path(QStringLiteral("fax.txt"));
     QString text;
     try {
-        text = faxText(allRows(), m_ctx.settings.currencyName(), m_ctx.exchangeRateCDN);
+        const QList<SearchRow> rows = allRows();
+        // The list gives each price in the local currency too: never at a
+        // rate nobody knows (and never as 0.00).
+        if (faxNeedsLocalRate(rows) && !rateFigure(m_ctx.exchangeRateCDN)) {
+            m_ctx.prompt().inform(QStringLiteral("The fax list was not written.\n\n") + missingRates(m_ctx, true, false),
+                                  QStringLiteral("Fax List"), Icon::Exclamation);
+            return false;
+        }
+        text = faxText(rows, m_ctx.settings.currencyName(), m_ctx.exchangeRateCDN);
     } catch (const db::DbError &e) {
         informFailure(m_ctx, QStringLiteral("The search result could not be read"), QStringLiteral("Fax List"), e);
         return false;

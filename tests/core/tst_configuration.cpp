@@ -5,6 +5,7 @@
 
 #include "TestDb.h"
 #include "ScriptedPrompt.h"
+#include "TestUsers.h"
 
 #include "core/AppContext.h"
 #include "core/Configuration.h"
@@ -352,6 +353,8 @@ void TestConfiguration::settingsMenu()
         QCOMPARE(menu.choice(), 4);
         QCOMPARE(f.ctx.exchangeRateZAR, 17.9);
     }
+    // The rand rate typed is kept: the next start without a fetch has it.
+    QCOMPARE(db::scalar(f.t.db(), "SELECT CAST(ExchangeRateZAR AS CHAR) FROM Config").toString(), QString("17.90000"));
     const Workstation &ws = f.ctx.workstation;
     QCOMPARE(ws.readLines(QStringLiteral("chklabelquill.txt")), QStringList{QStringLiteral("true")});
     QCOMPARE(ws.readLines(QStringLiteral("printDIAMONDcomment.txt")), QStringList{QStringLiteral("false")});
@@ -449,6 +452,9 @@ void TestConfiguration::commandLine()
     QVERIFY(lines.contains(QStringLiteral("localCurrencyName = CDN")));
     QVERIFY(lines.contains(QStringLiteral("InvoiceTemplate = DEFAULT")));
 
+    QCOMPARE(run({QStringLiteral("user"), QStringLiteral("list")}, &out), 0);
+    QVERIFY2(out.contains(QStringLiteral("There is no user yet.")), qPrintable(out));
+    velmor::test::addAdministrator(t.db());
     QCOMPARE(run({QStringLiteral("user"), QStringLiteral("list")}, &out), 0);
     QVERIFY2(out.contains(QRegularExpression(QStringLiteral("\\n\\s+1\\s+user\\s+Firstname Lastname\\s+yes"))),
              qPrintable(out));

@@ -150,8 +150,11 @@ private slots:
                          sqlText(e, "SELECT CAST(ROUND(ROUND(pricecarat*carat, 2)*exchangerateCDN, 2) AS CHAR) "
                                     "FROM invoicelist WHERE ID=?",
                                  {l.id}));
+                // Per carat in another currency: the line's amount in it over
+                // the carats.
                 QCOMPARE(centsText(l.priceCaratCents(Currency::ZAR)),
-                         sqlText(e, "SELECT CAST(ROUND(pricecarat*exchangerateZAR, 2) AS CHAR) FROM invoicelist WHERE ID=?",
+                         sqlText(e, "SELECT CAST(ROUND(ROUND(ROUND(pricecarat*carat, 2)*exchangerateZAR, 2) / carat, 2) "
+                                    "AS CHAR) FROM invoicelist WHERE ID=?",
                                  {l.id}));
             }
             const QStringList rates{"1", "exchangerateCDN", "exchangerateZAR"};
@@ -507,6 +510,33 @@ private slots:
         for (int i = 1; i <= 16; ++i)
             QVERIFY2(flat.contains(QString("Clause %1:").arg(i)), qPrintable(QString::number(i) + "\n" + flat));
         VELMOR_VERIFY_PDF_LAYOUT(pdf);
+    }
+
+    // A sale made while the CDN rate was not known has no CDN amount: the
+    // invoice in CDN is refused naming the rate and stays open (the command
+    // exits 1, no file); in US$ it prints, with the tax rate as stored.
+    void unknownRateOfTheSale()
+    {
+        InvoiceEnv e;
+        const qint64 c = e.customer("Lumen Jewellers");
+        const qint64 inv = e.invoice(c);
+        e.line(inv, e.stone("R1"), 0, "1.01", "3500", "9.975", {}, "1.25", "18.5");
+        db::exec(e.t.db(), "UPDATE invoicelist SET exchangerateCDN = NULL");
+        const QString pdf = e.dir.filePath("cdn.pdf");
+        Run r = velmorRun(e, {"invoice", "print", QString::number(inv), "--pdf", pdf});
+        QCOMPARE(r.code, 1);
+        QVERIFY2(r.err.contains("The exchange rate to CDN was not known when R1 was sold") && r.err.contains("stays open"),
+                 qPrintable(r.err));
+        QVERIFY(!QFile::exists(pdf));
+        QCOMPARE(e.value("SELECT status FROM invoice WHERE ID=?", {inv}).toString(), QString("open"));
+        r = velmorRun(e, {"invoice", "print", QString::number(inv), "--pdf", pdf, "--currency", "zar"});
+        QCOMPARE(r.code, 0);
+        const QString flat = test::pdfText(pdf).simplified();
+        // 9.975 % of 3,535.00 is 352.62: the rate printed is the rate charged.
+        QVERIFY2(flat.contains("9.975%") && flat.contains("ZAR 65,397.50") && flat.contains("ZAR 6,523.40"),
+                 qPrintable(flat));
+        QCOMPARE(taxRateText(1300000), QString("13.00"));
+        QCOMPARE(taxRateText(997500), QString("9.975"));
     }
 
     void commandLine()

@@ -123,6 +123,90 @@ private slots:
         QCOMPARE(SellPrices::money(2.675), QString("2.68"));
     }
 
+    // The amount per stone the dealer sees or types, in any currency, is the
+    // amount invoiced in it to the cent: a stone's own price untouched, a
+    // price typed per stone in CDN, and the CDN and rand amounts the dialog
+    // shows against those the printed invoice gives.
+    void sellDialogAmountsAreInvoiced_data()
+    {
+        QTest::addColumn<QString>("carat");
+        QTest::addColumn<QString>("stonePrice"); // SellPriceUS
+        QTest::addColumn<QString>("field");      // typed into, empty: nothing typed
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("us");         // the invoice's US amount
+        QTest::addColumn<QString>("cdn");        // and CDN amount
+        QTest::newRow("100,000 per stone untouched") << "7.33" << "100000" << "" << "" << "100,000.00"
+                                                     << "138,000.00";
+        QTest::newRow("CDN 1,500 per stone") << "0.55" << "1000" << "txtCDNstone" << "1,500" << "1,086.96"
+                                             << "1,500.00";
+        QTest::newRow("discount on an odd weight") << "0.537" << "1000" << "txtRapDiscount" << "12.345" << "1,953.43"
+                                                   << "2,695.73";
+    }
+    void sellDialogAmountsAreInvoiced()
+    {
+        QFETCH(QString, carat);
+        QFETCH(QString, stonePrice);
+        QFETCH(QString, field);
+        QFETCH(QString, typed);
+        QFETCH(QString, us);
+        QFETCH(QString, cdn);
+        InvoiceEnv e;
+        e.ctx.exchangeRateCDN = 1.38;
+        e.ctx.exchangeRateZAR = 18.51;
+        e.customer("Lumen Jewellers");
+        const qint64 s = db::insert(e.t.db(),
+                                    "INSERT INTO SingleStone (SKU, Shape, Carat, RapaportPrice, SellOffRap, SellPriceUS, "
+                                    "LockPercent, Status) VALUES ('T1', 'Round Brilliant [BR]', ?, 4150, 0, ?, -1, "
+                                    "'Stock')",
+                                    {carat, stonePrice});
+        QString shownCDN, shownZAR;
+        {
+            frmDiamondSell d(e.ctx, s);
+            d.cboCust->setCurrentIndex(d.cboCust->findText("Lumen Jewellers", Qt::MatchStartsWith));
+            if (!field.isEmpty())
+                type(d.findChild<QLineEdit *>(field), typed);
+            shownCDN = d.txtCDNstone->text();
+            shownZAR = d.txtZARstone->text();
+            e.prompt.answer(true);
+            QVERIFY(d.sell());
+        }
+        Invoice inv;
+        QVERIFY(loadInvoice(e.t.db(), e.value("SELECT MAX(ID) FROM invoice").toLongLong(), inv));
+        const InvoiceLine &l = inv.lines.first();
+        QCOMPARE(centsText(l.amountCents(), true), us);
+        QCOMPARE(centsText(l.amountCents(Currency::CDN), true), cdn);
+        QCOMPARE(centsText(l.amountCents(Currency::CDN)), figures::parseTyped(shownCDN)->fixed(2));
+        QCOMPARE(centsText(l.amountCents(Currency::ZAR)), figures::parseTyped(shownZAR)->fixed(2));
+    }
+
+    // At unknown rates the dialog shows "???" and empty boxes, never 0.00;
+    // a price typed in a currency whose rate is not known is refused naming
+    // the rate, and nothing is sold.
+    void sellDialogAtUnknownRates()
+    {
+        InvoiceEnv e;
+        e.ctx.exchangeRateCDN = 0;
+        e.ctx.exchangeRateZAR = 0;
+        e.customer("Lumen Jewellers");
+        const qint64 s = e.stone("U1");
+        frmDiamondSell d(e.ctx, s);
+        QCOMPARE(d.lblCDN->text(), QString("???"));
+        QCOMPARE(d.lblZAR->text(), QString("???"));
+        for (QLineEdit *box : {d.txtCDNcarat, d.txtCDNstone, d.txtZARcarat, d.txtZARstone})
+            QCOMPARE(box->text(), QString());
+        QCOMPARE(d.txtUSstone->text(), QString("3535.00"));
+        d.cboCust->setCurrentIndex(d.cboCust->findText("Lumen Jewellers", Qt::MatchStartsWith));
+        type(d.txtZARstone, "20,000");
+        QCOMPARE(d.txtUSstone->text(), QString("3535.00"));
+        e.prompt.answer(true);
+        QVERIFY(!d.sell());
+        QVERIFY2(e.prompt.messages().last().contains("The ZAR per stone \"20,000\" cannot be taken")
+                     && e.prompt.messages().last().contains("The rand rate (ZAR) is not known"),
+                 qPrintable(e.prompt.messages().join('\n')));
+        QCOMPARE(e.count("SELECT COUNT(*) FROM invoicelist"), 0);
+        QCOMPARE(e.value("SELECT Status FROM SingleStone WHERE ID=?", {s}).toString(), QString("Stock"));
+    }
+
     // Sell two stones from the dialog: a new invoice, then the existing one;
     // the last customer is remembered; the listing row of the sold stone goes.
     void sellFromTheDialog()
@@ -556,6 +640,9 @@ private slots:
                 QVERIFY(dlg);
                 if (sellFirst) {
                     test::WorkstationThread other(e.t.settings(), [&](AppContext &ctx, test::ScriptedPrompt &) {
+                        // The other workstation knows the day's rates too.
+                        ctx.exchangeRateCDN = 1.25;
+                        ctx.exchangeRateZAR = 14;
                         sold = sellStoneOnInvoice(ctx, second, c, "1.01", "3500").result;
                     });
                     other.join();

@@ -370,7 +370,7 @@ void tst_memomoves::bulkReturnAndSale()
              3);
     QCOMPARE(e.count("SELECT COUNT(*) FROM StoneChange WHERE Status='in Delta'"), 3);
 
-    // The bulk sale posts each stone at its SellPriceUS, on one invoice.
+    // The bulk sale posts each stone at its memo price, on one invoice.
     const qint64 sheet2 = sheetFor(e, c);
     QSqlQuery q = db::exec(e.t.db(), "SELECT ID FROM SingleStone");
     while (q.next())
@@ -392,7 +392,7 @@ void tst_memomoves::bulkReturnAndSale()
 
 // A stone without a price is never sold at 0: the single sale refuses a
 // stone price of 0 (or "0,75", never 75), the bulk sale names every stone
-// without a selling price and sells none.
+// without a memo price and sells none.
 void tst_memomoves::noSaleWithoutAPrice()
 {
     StoneEnv e;
@@ -402,6 +402,9 @@ void tst_memomoves::noSaleWithoutAPrice()
     db::exec(e.t.db(), "UPDATE SingleStone SET SellPriceUS=NULL WHERE ID IN (?, ?)", {bare, bare2});
     for (qint64 id : {priced, bare, bare2})
         QVERIFY(putOnMemo(e.ctx, sheet, id, "30", 7).ok());
+    // Older rows: no price agreed on the memo, no discount, no selling price.
+    db::exec(e.t.db(), "UPDATE SingleStone SET MemoUS=NULL, currentRAPdiscountFORmemo=NULL WHERE ID IN (?, ?)",
+             {bare, bare2});
     const QString journal = e.value("SELECT COUNT(*) FROM Memo").toString();
     for (const char *price : {"0.00", "0", "-5", "", "0,75", "0.001"}) {
         e.prompt.clear();

@@ -3,6 +3,7 @@
 // every view, narrowed to one party or to one kind of stone, and every cell
 // of every row (texts, dates, price basis, costs, days out).
 #include "../stones/StoneTestEnv.h"
+#include "core/Figures.h"
 #include "memos/MemoReport.h"
 #include "pricing/Grades.h"
 
@@ -254,15 +255,27 @@ void tst_memoreport::compareCells(const Gen &g, const memos::ReportFilter &f, co
     QCOMPARE(c.at(11), QStringLiteral("Very Good"));
     QCOMPARE(c.at(12), QStringLiteral("%1x%2x%3").arg(g.dim1, 0, 'f', 2).arg(g.dim2, 0, 'f', 2).arg(g.dim3, 0, 'f', 2));
     QCOMPARE(c.at(13), QString::number(g.id));
-    // The price by its basis, per carat rounded to cents.
+    // The price by its basis, per carat rounded to cents; in US dollars the
+    // price agreed on the memo for a stone out on memo or sold from it.
     const bool local = g.basis >= 3;
-    const double price = g.basis == 1 ? g.memoUS / 100.0
-                         : g.basis == 3 ? g.memoLocal / 100.0
-                         : g.basis == 4 ? g.sellUS / 100.0 * env->ctx.exchangeRateCDN
+    const bool agreed = g.basis == 1 || eqi(g.status, "Memo") || eqi(g.status, "Sold");
+    // The US price at the rate: exactly, to the cent.
+    const double atRate = double(velmor::Decimal5::fromUnits(g.sellUS * 1000)
+                                     .times(velmor::Decimal5::fromDouble(env->ctx.exchangeRateCDN), 2)
+                                     .units())
+                          / velmor::Decimal5::kScale;
+    const double price = g.basis == 3   ? g.memoLocal / 100.0
+                         : g.basis == 4 ? atRate
+                         : agreed       ? g.memoUS / 100.0
                                         : g.sellUS / 100.0;
     const QString prefix = local ? sign : QStringLiteral("US$ ");
     const qint64 paid = local ? g.recdLocal : g.recdUS;
-    QCOMPARE(money(c.at(14)), std::make_pair(prefix, cents(cents(price) / 100.0 / g.carat)));
+    // Per carat from the price to the cent, halves away from zero, exactly.
+    QCOMPARE(money(c.at(14)),
+             std::make_pair(prefix, velmor::Decimal5::fromUnits(cents(price) * 1000)
+                                            .dividedBy(velmor::Decimal5::parse(QString::number(g.carat, 'f', 3)).value(), 2)
+                                            .units()
+                                        / 1000));
     QCOMPARE(money(c.at(15)), std::make_pair(prefix, cents(price)));
     QCOMPARE(money(c.at(18)), std::make_pair(prefix, cents(price) - paid));
     QCOMPARE(row.local, local);

@@ -65,6 +65,7 @@ private slots:
     void untouchedSavesKeepTheRows();
     void customerScreenOpensTheMemoLists();
     void refusedNewSheetIsSaid();
+    void memoPriceOnEveryPage();
 };
 
 void tst_memosheetscreen::putReturnSellAndClose()
@@ -133,12 +134,25 @@ void tst_memosheetscreen::putReturnSellAndClose()
     QTest::mouseClick(w.findChild<QPushButton *>("cmdRemove"), Qt::LeftButton);
     QCOMPARE(grid->rowCount(), 2);
 
+    // Selling one stone asks first, with the stone, the customer and the
+    // memo price, which the dealer may change before: No sells nothing.
     e.prompt.clear();
     w.chooseLine(rowOf("S2"));
+    QCOMPARE(w.findChild<QLineEdit *>("txtSellPrice")->text(), QString("2,525.00"));
     QTest::mouseClick(w.findChild<QPushButton *>("cmdSell"), Qt::LeftButton);
+    QCOMPARE(e.prompt.texts(PromptEvent::Ask),
+             QStringList{"Are you sure you want to sell this Stone to\n\nScreen Customer\n\nS2 at US$ 2,525.00?"});
+    QCOMPARE(e.count("SELECT COUNT(*) FROM invoicelist"), 0);
+    e.prompt.clear();
+    type(&w, "txtSellPrice", "2,424");
+    e.prompt.answer(true);
+    QTest::mouseClick(w.findChild<QPushButton *>("cmdSell"), Qt::LeftButton);
+    QCOMPARE(e.prompt.texts(PromptEvent::Ask),
+             QStringList{"Are you sure you want to sell this Stone to\n\nScreen Customer\n\nS2 at US$ 2,424.00 (the memo "
+                         "price is US$ 2,525.00)?"});
     const qint64 invoice = e.value("SELECT ID FROM invoice").toLongLong();
     QCOMPARE(e.prompt.texts(PromptEvent::Notice), QStringList{QString("Added S2 to a new Invoice #%1").arg(invoice)});
-    QCOMPARE(e.value("SELECT ROUND(pricecarat, 2) FROM invoicelist").toDouble(), 2500.0);
+    QCOMPARE(e.value("SELECT ROUND(pricecarat, 2) FROM invoicelist").toDouble(), 2400.0);
 
     e.prompt.clear();
     w.chooseLine(rowOf("S3"));
@@ -364,15 +378,16 @@ void tst_memosheetscreen::reportAndExport()
     const QStringList &ra = r.rows[0].cells;
     QCOMPARE(ra[0], QString("Report, Inc"));
     QCOMPARE(ra[1], QString("Memo#%1").arg(sheet));
-    QCOMPARE(ra[15], QString("US$ 12,345.50"));
+    // The price agreed on the memo, whatever the stone's selling price.
+    QCOMPARE(ra[15], QString("US$ 3,535.00"));
     QCOMPARE(ra[16], QString("1,000.00"));
-    QCOMPARE(ra[18], QString("US$ 11,345.50"));
+    QCOMPARE(ra[18], QString("US$ 2,535.00"));
     QCOMPARE(r.rows[1].cells[18], QString("US$ 3,535.00")); // no payment: the balance is the price
     QCOMPARE(r.rows[1].cells[24], QString("40"));
     QCOMPARE(r.rows[1].memoId, QString("%1 - Ref# R-9").arg(sheet).prepend("Memo#"));
     const memos::ReportSums sums = memos::sumReport(r);
-    QCOMPARE(sums.usStone, 12345.5 + 3535.0);
-    QCOMPARE(sums.usBalance, 12345.5 + 3535.0 - 1000.0);
+    QCOMPARE(sums.usStone, 3535.0 + 3535.0);
+    QCOMPARE(sums.usBalance, 3535.0 + 3535.0 - 1000.0);
 
     f.minDays = 30;
     QCOMPARE(memos::runReport(e.ctx, f).rows.size(), 1);
@@ -567,6 +582,68 @@ void tst_memosheetscreen::customerScreenOpensTheMemoLists()
     }
     QCOMPARE(screens.asked, (QStringList{QString("openMemoHistory %1 1").arg(c), QString("openMemoHistory %1 0").arg(c)}));
     e.ctx.setScreens(nullptr);
+}
+
+// Two stones at 30 % off their list prices on a memo (5,250.00 and
+// 1,750.00), their selling prices elsewhere: the sheet, its paper, the sale
+// of the whole sheet and the memo report (screen, export, paper) all give
+// the memo price; the paper's list value is rounded as every page rounds.
+void tst_memosheetscreen::memoPriceOnEveryPage()
+{
+    if (!test::haveTool("pdftotext"))
+        QSKIP("pdftotext is not installed");
+    StoneEnv e;
+    db::exec(e.t.db(), "INSERT INTO user (ID, UserName, FirstName, LastName) VALUES (7, 'ann', 'Ann', 'Archer')");
+    const qint64 c = e.customer("Page Customer");
+    const qint64 sheet = sheetFor(e, c);
+    const qint64 a = e.stone("PA"), b = e.stone("PB");
+    db::exec(e.t.db(), "UPDATE SingleStone SET Carat=1, RapaportPrice=7500, SellPriceUS=9000 WHERE ID=?", {a});
+    db::exec(e.t.db(), "UPDATE SingleStone SET Carat=0.5, RapaportPrice=5000, SellPriceUS=NULL WHERE ID=?", {b});
+    QVERIFY(memos::putOnMemo(e.ctx, sheet, a, "30", 7).ok());
+    QVERIFY(memos::putOnMemo(e.ctx, sheet, b, "30", 7).ok());
+    // The list value on the paper: 12,345 x 2.017 = 24,899.865.
+    const qint64 odd = e.stone("PC");
+    db::exec(e.t.db(), "UPDATE SingleStone SET Carat=2.017, RapaportPrice=12345 WHERE ID=?", {odd});
+    const qint64 other = sheetFor(e, e.customer("List Customer"));
+    QVERIFY(memos::putOnMemo(e.ctx, other, odd, "30", 7).ok());
+    memos::MemoPrintRequest req;
+    req.memoSheetId = other;
+    req.options.printRap = true;
+    req.options.usDollar = true;
+    const QString list = e.dir.filePath("list.pdf");
+    QVERIFY(memos::printMemoSheet(e.ctx, req, printing::PrintTarget::pdf(list)).ok);
+    QVERIFY2(normalised(test::pdfText(list)).contains("US$ 24,899.87"), qPrintable(test::pdfText(list)));
+
+    ui::frmMemoAddNewDiamondToIt w(e.ctx);
+    w.setMemoSheet(sheet);
+    w.reload();
+    auto *grid = w.findChild<QTableWidget *>("Flex");
+    QStringList sheetPrices;
+    for (int r = 0; r < grid->rowCount(); ++r)
+        sheetPrices << grid->item(r, 8)->text();
+    sheetPrices.sort();
+    QCOMPARE(sheetPrices, QStringList({"1,750.00", "5,250.00"}));
+    req.memoSheetId = sheet;
+    req.options.printRap = false;
+    const QString paper = e.dir.filePath("sheet.pdf");
+    QVERIFY(memos::printMemoSheet(e.ctx, req, printing::PrintTarget::pdf(paper)).ok);
+    QVERIFY(normalised(test::pdfText(paper)).contains("Summary US$ 7,000.00"));
+
+    w.findChild<QCheckBox *>("chkAllSold")->setChecked(true);
+    QTest::mouseClick(w.findChild<QPushButton *>("cmdExecute"), Qt::LeftButton);
+    QCOMPARE(e.value("SELECT CAST(SUM(ROUND(pricecarat * carat, 2)) AS CHAR) FROM invoicelist").toString(),
+             QString("7000.00"));
+
+    memos::ReportFilter f;
+    f.partyId = c;
+    const memos::Report r = memos::runReport(e.ctx, f);
+    QCOMPARE(memos::sumReport(r).usStone, 7000.0);
+    QVERIFY(memos::exportText(r).contains("US$ 5250.00") && memos::exportText(r).contains("US$ 1750.00"));
+    const QString report = e.dir.filePath("report.pdf");
+    QVERIFY(memos::printReport(e.ctx, r, printing::PrintTarget::pdf(report)).ok);
+    const QString printed = normalised(test::pdfText(report));
+    QVERIFY2(printed.contains("US$ 5,250.00") && printed.contains("US$ 1,750.00") && !printed.contains("9,000.00"),
+             qPrintable(printed));
 }
 
 QTEST_MAIN(tst_memosheetscreen)

@@ -182,6 +182,36 @@ private slots:
         QVERIFY(!loadParcelMemo(e.t.db(), empty)->closed);
     }
 
+    // Carats leave the memo-out lines they went out on, each at its own
+    // line's price: 2.50 ct at 400 and 1.25 ct at 450 out, 0.75 ct back and
+    // 2.00 ct sold leave 1.00 ct at 450 out, and the paper says so.
+    void linesKeepTheirPrices()
+    {
+        if (!test::haveTool("pdftotext"))
+            QSKIP("pdftotext is not installed");
+        ParcelEnv e;
+        const qint64 p = e.parcel("PL-1", "10");
+        const qint64 c = e.customer("Line Buyer");
+        const qint64 memo = putOnMemo(e.ctx, {p, c, "2.50", "400", LineChoice::NewLine}).id;
+        QCOMPARE(putOnMemo(e.ctx, {p, c, "1.25", "450", LineChoice::NewLine}).id, memo);
+        QCOMPARE(returnFromMemo(e.ctx, memo, p, "0.75").result, Result::Done);
+        const Outcome sold = sellFromMemo(e.ctx, memo, p, "2.00");
+        QCOMPARE(sold.result, Result::Done);
+        QCOMPARE(e.text("SELECT GROUP_CONCAT(CONCAT(carat, ' ', pricecarat) ORDER BY ID SEPARATOR ', ') FROM invoicelist"),
+                 QStringLiteral("1.75000 400.00000, 0.25000 450.00000"));
+        QList<OutLine> lines = outLines(e.t.db(), memo, p);
+        QCOMPARE(lines.size(), 1);
+        QCOMPARE(lines.at(0).carat.fixed(2) + " " + lines.at(0).priceCarat.fixed(2), QStringLiteral("1.00 450.00"));
+        // The line chosen gives only what is still out on it.
+        const qint64 first = e.value("SELECT MIN(id) FROM memoparcellist").toLongLong();
+        QCOMPARE(returnFromMemo(e.ctx, memo, p, "0.5", first).result, Result::Refused);
+        QCOMPARE(returnFromMemo(e.ctx, memo, p, "0.5", lines.at(0).id).result, Result::Done);
+        const QString pdf = e.dir.filePath("lines.pdf");
+        QVERIFY(printParcelMemo(e.ctx, memo, printing::PrintTarget::pdf(pdf), true, false).ok);
+        const QString text = test::pdfText(pdf).simplified();
+        QVERIFY2(text.contains("Summary US$ 225.00") && text.contains("Summary CDN 281.25"), qPrintable(text));
+    }
+
     void finder()
     {
         ParcelEnv e;
@@ -247,6 +277,20 @@ private slots:
         QVERIFY(test::pdfText(pdf).contains("CLI-7"));
         VELMOR_VERIFY_PDF_LAYOUT(pdf);
         QVERIFY(loadParcelMemo(e.t.db(), memo)->closed);
+
+        // Carats put out while the rates were not known: the memo is not
+        // printed with CDN or rand amounts (exit 1, the rate named, no
+        // file), and stays open; without them it prints.
+        e.ctx.exchangeRateCDN = 0;
+        e.ctx.exchangeRateZAR = 0;
+        const qint64 later = putOnMemo(e.ctx, {p, e.customer("Rate Customer"), "1", "300", LineChoice::NewLine}).id;
+        const QString unknown = e.dir.filePath("unknown.pdf");
+        QCOMPARE(run({"parcel", "memo", "print", QString::number(later), "--cdn", "--zar", "--pdf", unknown}, &out), 1);
+        QVERIFY2(out.contains("The exchange rate to CDN was not known") && out.contains("rate screen"), qPrintable(out));
+        QVERIFY(!QFile::exists(unknown));
+        QVERIFY(!loadParcelMemo(e.t.db(), later)->closed);
+        QCOMPARE(run({"parcel", "memo", "print", QString::number(later), "--pdf", unknown}, &out), 0);
+        QVERIFY(!test::pdfText(unknown).contains("0.00 ~"));
     }
 };
 

@@ -197,8 +197,10 @@ private slots:
         const Outcome o = splitParcel(e.ctx, {src, "SP-2", "4", "1000", ""});
         QCOMPARE(o.result, Result::Done);
         QCOMPARE(loadParcel(e.t.db(), src)->carat.fixed(2), QStringLiteral("6.00"));
+        // The value in over the carats in: the split took 1,000.00 of the
+        // 2,000.00 out with its 4 ct, the last receipt stays the last cost.
         const ParcelFigures sf = parcelFigures(e.t.db(), src);
-        QCOMPARE(sf.averageCost.grouped2(), QStringLiteral("200.00"));
+        QCOMPARE(sf.averageCost.grouped2(), QStringLiteral("166.67"));
         QCOMPARE(sf.lastCost.grouped2(), QStringLiteral("200.00"));
         QCOMPARE(sf.lastVendor, QStringLiteral("Antwerp Rough"));
         const auto np = loadParcel(e.t.db(), o.id);
@@ -206,13 +208,19 @@ private slots:
         QCOMPARE(np->sku, QStringLiteral("SP-2"));
         QCOMPARE(np->colourHigh, 40);
         QCOMPARE(np->costPerCarat.grouped2(), QStringLiteral("250.00"));
-        const ParcelFigures nf = parcelFigures(e.t.db(), o.id);
-        QVERIFY(!nf.hasLastCost);
-        QVERIFY(!nf.hasAverageCost);
-        // A second split of the source takes its cost from the receipts.
+        // The new parcel's value came in with the split; a receipt adds to it.
+        ParcelFigures nf = parcelFigures(e.t.db(), o.id);
+        QCOMPARE(nf.averageCost.grouped2(), QStringLiteral("250.00"));
+        QCOMPARE(nf.lastCost.grouped2(), QStringLiteral("250.00"));
+        QCOMPARE(receiveStock(e.ctx, {o.id, e.supplierId, "5", "1200.50"}).result, Result::Done);
+        nf = parcelFigures(e.t.db(), o.id);
+        QCOMPARE(nf.averageCost.grouped2(), QStringLiteral("778.06")); // (1,000 + 6,002.50) / 9
+        QCOMPARE(nf.lastCost.grouped2(), QStringLiteral("1,200.50"));
+        // A second split of the source takes its cost at the source's average.
         const Outcome again = splitParcel(e.ctx, {src, "SP-4", "1", "", ""});
         QCOMPARE(again.result, Result::Done);
-        QCOMPARE(loadParcel(e.t.db(), again.id)->costPerCarat.grouped2(), QStringLiteral("200.00"));
+        QCOMPARE(loadParcel(e.t.db(), again.id)->costPerCarat.grouped2(), QStringLiteral("166.67"));
+        QCOMPARE(parcelFigures(e.t.db(), src).averageCost.grouped2(), QStringLiteral("166.67"));
 
         // Refusals leave both rows as they were.
         const QString before = e.row("parcel", src);

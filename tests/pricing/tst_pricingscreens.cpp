@@ -1,6 +1,7 @@
 // The pricing screens, driven offscreen by their control names.
 #include "PricingTestKit.h"
 #include "pricing/frmConfigD_Range.h"
+#include "core/Configuration.h"
 #include "pricing/frmConfigExchangeRate.h"
 #include "pricing/frmConfigQs.h"
 #include "pricing/frmRapPriceSheet.h"
@@ -239,6 +240,23 @@ void TestPricingScreens::exchangeRateScreen()
     QCOMPARE(rates.count(), 1);
     w.findChild<QPushButton *>("cmdRapSettings")->click(); // nothing changed: nothing to tell
     QCOMPARE(rates.count(), 1);
+
+    // The rand rate is kept as the exchange rate is: on this screen, stored,
+    // and the working rate of the next start that fetches none.
+    auto *rand = w.findChild<QLineEdit *>("txtExchangeRateZAR");
+    QVERIFY(rand);
+    QCOMPARE(rand->text(), QString()); // not known: an empty box, not 0.00000
+    QTest::keyClicks(rand, "18.725");
+    w.findChild<QPushButton *>("cmdRapSettings")->click();
+    QCOMPARE(db::scalar(env.db(), "SELECT CAST(ExchangeRateZAR AS CHAR) FROM Config").toString(), QString("18.72500"));
+    QCOMPARE(env.ctx.exchangeRateZAR, 18.725);
+    QCOMPARE(rates.count(), 2);
+    Workstation ws(env.dir.path(), env.dir.path());
+    AppContext next(ws, env.t.settings());
+    next.adopt(env.db());
+    GetConfigurationModule(next);
+    QCOMPARE(next.exchangeRateZAR, 18.725);
+    next.close();
 }
 
 void TestPricingScreens::welcomeWindow()

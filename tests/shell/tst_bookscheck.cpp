@@ -151,6 +151,15 @@ private slots:
             << QStringList{"DELETE FROM invoicelist WHERE diamondid = 3"} << "sold-stone-invoice" << "3" << true;
         QTest::newRow("sold stone on another customer's invoice")
             << QStringList{"UPDATE SingleStone SET CustomerID = 1 WHERE ID = 3"} << "sold-stone-invoice" << "3" << true;
+        QTest::newRow("sold stone on a second line without a return")
+            << QStringList{"INSERT INTO invoicelist (ID, invoiceid, diamondid, carat, dateadded, pricecarat) VALUES "
+                           "(9, 1, 3, 1.5, NOW(), 5000)"}
+            << "stone-sold-twice" << "3" << true;
+        QTest::newRow("sold again before the return of the first sale")
+            << QStringList{"UPDATE invoicelist SET returned = NOW() + INTERVAL 1 HOUR WHERE ID = 1",
+                           "INSERT INTO invoicelist (ID, invoiceid, diamondid, carat, dateadded, pricecarat) VALUES "
+                           "(9, 1, 3, 1.5, NOW(), 5000)"}
+            << "stone-sold-twice" << "3" << true;
         QTest::newRow("returned stone still naming a sheet")
             << QStringList{"UPDATE SingleStone SET MemoSheetID = 1 WHERE ID = 5"} << "returned-stone-memo" << "5"
             << true;
@@ -188,6 +197,10 @@ private slots:
             << "invoice-line-orphan" << "9" << true;
         QTest::newRow("two stones in stock with one SKU")
             << QStringList{"UPDATE SingleStone SET SKU = 'A1' WHERE ID = 2"} << "duplicate-sku" << "A1" << true;
+        QTest::newRow("one SKU once with a trailing blank")
+            << QStringList{"UPDATE SingleStone SET SKU = ' A1 ' WHERE ID = 2"} << "duplicate-sku" << "A1" << true;
+        QTest::newRow("blank row left by a cancelled Add")
+            << QStringList{"INSERT INTO SingleStone (ID, SKU) VALUES (77, ' ')"} << "blank-stone" << "77" << false;
         QTest::newRow("one certificate on two live stones")
             << QStringList{"UPDATE SingleStone SET Certificate = '111' WHERE ID = 2"} << "duplicate-certificate"
             << "GIA" << true;
@@ -226,6 +239,23 @@ private slots:
         QVERIFY2(listed, qPrintable(books::reportText(r)));
         QCOMPARE(r.whole(), !error);
         QVERIFY(books::reportText(r).contains(res->rule.expects));
+    }
+
+    // A sale returned into stock with its record on the line, then sold
+    // again: whole books; the same second sale without the record is not.
+    void aReturnedSaleSellsAgain()
+    {
+        test::TestDb t;
+        writeWholeBooks(t.db());
+        db::exec(t.db(), "UPDATE invoicelist SET returned = NOW() - INTERVAL 1 MINUTE, dateadded = NOW() - INTERVAL 1 "
+                         "HOUR WHERE ID = 1");
+        db::exec(t.db(), "INSERT INTO invoicelist (ID, invoiceid, diamondid, carat, dateadded, pricecarat) VALUES "
+                         "(9, 1, 3, 1.5, NOW(), 5200)");
+        books::Report r = books::checkBooks(t.db());
+        QVERIFY2(r.whole(), qPrintable(books::reportText(r)));
+        db::exec(t.db(), "UPDATE invoicelist SET returned = NULL WHERE ID = 1");
+        r = books::checkBooks(t.db());
+        QVERIFY(!resultOf(r, "stone-sold-twice")->rows.isEmpty());
     }
 
     // The generated dealer data of the benchmark is whole books.

@@ -168,6 +168,7 @@ void TestCounterScreens::memoPriceAsTyped()
 
     // SELL invoices the stone at the memo's price, to the cent.
     w.chooseLine(rowOf(&w, "P2002"));
+    e.prompt.answer(true); // "Are you sure you want to sell this Stone to ..."
     QTest::mouseClick(ctl<QPushButton>(&w, "cmdSell"), Qt::LeftButton);
     QCOMPARE(e.prompt.texts(PromptEvent::Notice).value(0), QString("Added P2002 to a new Invoice #1"));
     const double invoiced = e.value("SELECT ROUND(pricecarat * carat, 2) FROM invoicelist WHERE diamondid=?", {id})
@@ -363,6 +364,7 @@ void TestCounterScreens::openScreensFollowChanges()
     other.reload();
     QCOMPARE(memoGrid(&other).size(), 1);
     m.chooseLine(rowOf(&m, "F1"));
+    e.prompt.answer(true); // "Are you sure you want to sell this Stone to ..."
     QTest::mouseClick(ctl<QPushButton>(&m, "cmdSell"), Qt::LeftButton);
     QTRY_COMPARE(memoGrid(&other).size(), 0);
     QTRY_COMPARE(ctl<QLineEdit>(&s, "txtStatus")->text(), QString("Sold"));
@@ -373,6 +375,7 @@ void TestCounterScreens::parcelGridFollowsReceipt()
 {
     StoneEnv e;
     e.ctx.user.ViewCost = true;
+    e.ctx.user.set("AllowRestockParcel", true);
     const qint64 supplier = e.customer("Antwerp Rough", true);
     const qint64 p = db::insert(e.t.db(),
                                 "INSERT INTO parcel (SKU, Shape, Carat, CaratLow, CaratHigh) "

@@ -4,6 +4,7 @@
 // it was.  A number box the table below does not know fails the test, so a
 // new field cannot slip past the rule.
 #include "../stones/StoneTestEnv.h"
+#include "TestUsers.h"
 #include "core/Figures.h"
 #include "core/frmConfigMenu.h"
 #include "core/frmConfiguration.h"
@@ -158,10 +159,8 @@ QString newestValue(StoneEnv &e, const Target &t)
 
 void prepare(StoneEnv &e)
 {
-    e.ctx.user.Administrator = true;
-    e.ctx.user.set("Administrator", true);
-    e.ctx.user.AllowExchangeRateChanging = true;
-    e.ctx.user.set("AllowExchangeRateChanging", true);
+    // Every right: what is tried here is the figures, not the rights.
+    velmor::test::grantEveryRight(e.ctx);
     e.ctx.settings.OverDue = 0;
 }
 
@@ -234,6 +233,8 @@ QList<FigureScreen> screens()
         const auto nn = figures::Need::NotNegative;
         if (c == "txtExchangeRate")
             return {"US$ 1.00 =", "Config", "ExchangeRate", nn};
+        if (c == "txtExchangeRateZAR")
+            return {"US$ 1.00 = ZAR", "Config", "ExchangeRateZAR", nn};
         if (c == "txtGoldRate")
             return {"Gold rate per gram", "Config", "GoldRate", nn};
         if (c == "txtGoldRateBASE")
@@ -360,18 +361,25 @@ QList<FigureScreen> screens()
             {"txtGirdleDimension", "Girdle %", "GirdleDimension"},
             {"txtOriginalRapPrice", "Rap when bought", "RapPriceOnDateBought"},
             {"txtBoughtPriceUS", "Bought price", "BoughtPriceUS"},
-            {"txtLatestRapPrice", "current Rap", "RapaportPrice"},
-            {"txtSellPrice", "Sell 1 price", "SellPriceUS"},
             {"txtSellOffRapLX", "Sell listing % off Rap", "SellOffRaplx"},
-            {"txtSellPriceLX", "Sell listing price", "SellPriceUSlx"},
             {"txtSellOffRap2", "Sell 2 % off Rap", "SellOffRap2"},
-            {"txtSellPrice2", "Sell 2 price", "SellPriceUS2"},
             {"txtSellOffRap3", "Sell 3 % off Rap", "SellOffRap3"},
-            {"txtSellPrice3", "Sell 3 price", "SellPriceUS3"},
         };
         for (const Stored &f : stored)
             if (c == QLatin1String(f.control))
                 return {QString::fromLatin1(f.label), "SingleStone", QString::fromLatin1(f.column)};
+        // A selling price below 0 is no price, nor a list price below 0.
+        static const Stored prices[] = {
+            {"txtSellPrice", "Sell 1 price", "SellPriceUS"},
+            {"txtSellPriceLX", "Sell listing price", "SellPriceUSlx"},
+            {"txtSellPrice2", "Sell 2 price", "SellPriceUS2"},
+            {"txtSellPrice3", "Sell 3 price", "SellPriceUS3"},
+            {"txtLatestRapPrice", "current Rap", "RapaportPrice"}, // the list they follow
+        };
+        for (const Stored &f : prices)
+            if (c == QLatin1String(f.control))
+                return {QString::fromLatin1(f.label), "SingleStone", QString::fromLatin1(f.column),
+                        figures::Need::NotNegative};
         if (c == "txtWeight") // 0 or nothing is "You need to define a Carat Weight"
             return {"Weight", "SingleStone", "Carat", figures::Need::Positive};
         if (c == "txtSellOffRap") { // held by the percentage: 0 is no discount

@@ -34,6 +34,8 @@ private slots:
     void wholesaleHidesLogOn();
     void priceRoundOnTheScreen_data();
     void priceRoundOnTheScreen();
+    void typedPricesAreChecked();
+    void emptyTiersStayEmpty();
     void referenceShownBySettings();
     void cancelledAddStays();
     void wordLists_data();
@@ -109,10 +111,10 @@ void TestDiamondDetail::stoneLifeOnTheScreen()
     QVERIFY(s.windowTitle().startsWith("Diamond Details US$/CDN$ 1/1.2500 US$/ZAR 1/14.0000   ---   "));
 
     // Add and fill
+    const int rowsBefore = e.count("SELECT COUNT(*) FROM SingleStone");
     click(s, "cmdAddDiamond");
-    const qint64 id = ctl<QLineEdit>(s, "txtID")->text().toLongLong();
-    QVERIFY(id > 0);
-    QCOMPARE(e.value("SELECT SKU FROM SingleStone WHERE ID=?", {id}).toString(), QString(" "));
+    // The new stone's row is made by its save.
+    QCOMPARE(e.count("SELECT COUNT(*) FROM SingleStone"), rowsBefore);
     QCOMPARE(ctl<QLineEdit>(s, "txtDateCreated")->isVisible(), false);
     type(s, "txtSKU", "R1001");
     choose(s, "cboShape", "Round Brilliant [BR]");
@@ -143,6 +145,8 @@ void TestDiamondDetail::stoneLifeOnTheScreen()
     type(s, "txtCertificate", "2141438171");
     click(s, "cmdUpdate");
     QCOMPARE(e.prompt.messages(), QStringList{});
+    const qint64 id = ctl<QLineEdit>(s, "txtID")->text().toLongLong();
+    QVERIFY(id > 0);
     QCOMPARE(e.count("SELECT COUNT(*) FROM SingleStone WHERE ID=? AND SKU='R1001' AND Status='Stock' AND Carat=1.01 AND "
                      "Colour=20 AND Clarity=40 AND SellPriceUS=3535 AND SellOffRap=30 AND RapaportPrice=5000 AND "
                      "SellPriceUS2=1000 AND Laboratory='GIA'",
@@ -183,8 +187,9 @@ void TestDiamondDetail::stoneLifeOnTheScreen()
     click(s, "cmdDelete");
     QCOMPARE(e.prompt.messages(), QStringList{"Deleting: You cannot delete a Diamond that is Sold!"});
 
-    // Return it
+    // Return it (asked first)
     e.prompt.clear();
+    e.prompt.answer(true);
     click(s, "cmdReturn");
     QCOMPARE(e.prompt.texts(PromptEvent::Notice), QStringList{"Stone is marked back into Stock!"});
     QCOMPARE(e.count("SELECT COUNT(*) FROM SingleStone WHERE ID=? AND Status='Stock' AND CustomerID IS NULL", {id}), 1);
@@ -321,7 +326,9 @@ void TestDiamondDetail::priceRoundOnTheScreen_data()
     QTest::addColumn<QString>("perCarat");
     QTest::addColumn<QString>("perStone");
     QTest::newRow("not set: cents") << 0.0 << "3586.10" << "3621.96";
-    QTest::newRow("whole dollars") << 1.0 << "3586.00" << "3621.86";
+    // "Round selling prices to 5" unticked stores 1: the cents are kept, as
+    // every other road keeps them.
+    QTest::newRow("unticked: cents") << 1.0 << "3586.10" << "3621.96";
     QTest::newRow("fives") << 5.0 << "3585.00" << "3620.85";
 }
 
@@ -344,6 +351,78 @@ void TestDiamondDetail::priceRoundOnTheScreen()
     type(s, "txtSellPriceCT", "3586.10");
     QCOMPARE(ctl<QLineEdit>(s, "txtSellPriceCT")->text(), QString("3586.10"));
     QCOMPARE(ctl<QLineEdit>(s, "txtSellOffRap")->text(), QString("30.00"));
+}
+
+// At unknown rates the title shows "???"; a price typed in the local
+// currency then is refused naming the rate; a selling price of 0 or below is
+// refused; a discount below 0 (a price above the list) is asked about.
+void TestDiamondDetail::typedPricesAreChecked()
+{
+    StoneEnv e;
+    e.ctx.exchangeRateCDN = 0;
+    e.ctx.exchangeRateZAR = 0;
+    const qint64 id = e.stone("T1"); // list 5,000, 30 % off, 1.01 ct: 3,535.00
+    frmDiamondDetail s(e.ctx);
+    startUp(s);
+    QVERIFY2(s.windowTitle().contains("US$/CDN$ 1/??? US$/ZAR 1/???"), qPrintable(s.windowTitle()));
+    s.loadStone(int(id));
+    auto stored = [&](const char *column) {
+        return e.value(QStringLiteral("SELECT CAST(%1 AS CHAR) FROM SingleStone WHERE ID=?").arg(column), {id}).toString();
+    };
+    click(s, "cmdEditDiamond");
+    type(s, "txtSellPriceLocal2", "2,500");
+    e.prompt.clear();
+    click(s, "cmdUpdate");
+    QVERIFY2(e.prompt.messages().join('\n').contains("The Sell 2 CDN price \"2,500\" cannot be taken")
+                 && e.prompt.messages().join('\n').contains("exchange rate to CDN is not known"),
+             qPrintable(e.prompt.messages().join('\n')));
+    QVERIFY(e.value("SELECT SellPriceUS2 FROM SingleStone WHERE ID=?", {id}).isNull());
+    ctl<QLineEdit>(s, "txtSellPriceLocal2")->clear();
+
+    type(s, "txtSellPrice", "-100");
+    e.prompt.clear();
+    click(s, "cmdUpdate");
+    QVERIFY2(e.prompt.messages().join('\n').contains("The Sell 1 price must be more than 0"),
+             qPrintable(e.prompt.messages().join('\n')));
+    QCOMPARE(stored("SellPriceUS"), QString("3535.0000"));
+
+    type(s, "txtSellOffRap", "-30");
+    QCOMPARE(ctl<QLineEdit>(s, "txtSellPriceCT")->text(), QString("6500.00"));
+    e.prompt.clear();
+    e.prompt.answer(false);
+    click(s, "cmdUpdate");
+    QCOMPARE(e.prompt.texts(PromptEvent::Ask).value(0).section('\n', 0, 0),
+             QString("Sell 1: 30 % above the list price?"));
+    QCOMPARE(stored("SellPriceUS"), QString("3535.0000"));
+    e.prompt.clear();
+    e.prompt.answer(true);
+    click(s, "cmdUpdate");
+    QCOMPARE(stored("SellPriceUS"), QString("6565.0000"));
+    QCOMPARE(stored("SellOffRap"), QString("-30.00000"));
+}
+
+// With the price held ("hold price"), a new weight moves the tiers the
+// dealer filled and leaves the others empty, also when saved.
+void TestDiamondDetail::emptyTiersStayEmpty()
+{
+    StoneEnv e;
+    const qint64 id = e.stone("H1");
+    db::exec(e.t.db(), "UPDATE SingleStone SET LockPercent=0, SellPriceUS2=3000, SellOffRap2=NULL WHERE ID=?", {id});
+    frmDiamondDetail s(e.ctx);
+    startUp(s);
+    s.loadStone(int(id));
+    click(s, "cmdEditDiamond");
+    type(s, "txtWeight", "1.50");
+    for (const char *empty : {"txtSellOffRap3", "txtSellPriceCT3", "txtSellPrice3", "txtSellPriceLocal3",
+                              "txtSellOffRapLX", "txtSellPriceLX"})
+        QVERIFY2(ctl<QLineEdit>(s, empty)->text().isEmpty(), empty);
+    QCOMPARE(ctl<QLineEdit>(s, "txtSellPriceCT2")->text(), QString("2000.00"));
+    e.prompt.answers({true, true, true, true});
+    click(s, "cmdUpdate");
+    QCOMPARE(e.count("SELECT COUNT(*) FROM SingleStone WHERE ID=? AND Carat=1.5 AND SellPriceUS3 IS NULL AND "
+                     "SellOffRap3 IS NULL AND SellPriceUSlx IS NULL AND SellOffRapLX IS NULL AND SellPriceUS2=3000",
+                     {id}),
+             1);
 }
 
 void TestDiamondDetail::referenceShownBySettings()
@@ -371,17 +450,18 @@ void TestDiamondDetail::cancelledAddStays()
     e.ctx.settings.SKURound = "RB";
     frmDiamondDetail s(e.ctx);
     startUp(s);
+    const int rowsBefore = e.count("SELECT COUNT(*) FROM SingleStone");
     click(s, "cmdAddDiamond");
-    const qint64 id = ctl<QLineEdit>(s, "txtID")->text().toLongLong();
     choose(s, "cboShape", "Round Brilliant [BR]");
     QCOMPARE(ctl<QLineEdit>(s, "txtSKU")->text(), QString("RB......"));
     type(s, "txtWeight", "0.5");
     click(s, "cmdCancel");
     QCOMPARE(s.editState().mode, stones::EditState::Displayed);
     QVERIFY(ctl<QLineEdit>(s, "txtSKU")->isReadOnly());
-    QCOMPARE(ctl<QLineEdit>(s, "txtSKU")->text(), QString(" "));
+    QCOMPARE(ctl<QLineEdit>(s, "txtSKU")->text(), QString());
     QCOMPARE(ctl<QLineEdit>(s, "txtWeight")->text(), QString());
-    QCOMPARE(e.count("SELECT COUNT(*) FROM SingleStone WHERE ID=? AND SKU=' ' AND Carat IS NULL", {id}), 1);
+    // A cancelled Add leaves no row behind.
+    QCOMPARE(e.count("SELECT COUNT(*) FROM SingleStone"), rowsBefore);
     // editing with nothing loaded
     s.loadStone(0);
     QVERIFY(!ctl<QPushButton>(s, "cmdEditDiamond")->isEnabled());

@@ -1,6 +1,7 @@
 // Status changes of a stone: their messages, the rows they write, and the
 // refusal when another workstation changed the stone first.
 #include "StoneTestEnv.h"
+#include "invoices/Posting.h"
 #include "WorkstationThread.h"
 #include "stones/StoneStatus.h"
 
@@ -120,17 +121,31 @@ void TestStoneStatus::secondWorkstationSellsFirst()
     QCOMPARE(e.count("SELECT COUNT(*) FROM SingleStone WHERE Status='Sold'"), 1);
 }
 
+// The return of a sold stone is asked first, naming its invoice, and is
+// recorded on the invoice line it reverses (once).
 void TestStoneStatus::returnFromCustomer()
 {
     StoneEnv e;
     const qint64 c = e.customer("Buyer");
-    const qint64 id = e.stone("R1", "Sold", c);
+    const qint64 id = e.stone("R1");
+    QCOMPARE(invoices::sellStoneOnInvoice(e.ctx, id, c, "1.01", "3500").result, invoices::SellResult::Done);
+    const qint64 invoice = e.value("SELECT invoiceid FROM invoicelist WHERE diamondid=?", {id}).toLongLong();
+    e.prompt.clear();
+    QCOMPARE(stones::returnFromCustomer(e.ctx, id), StatusResult::Declined);
+    QCOMPARE(e.value("SELECT Status FROM SingleStone WHERE ID=?", {id}).toString(), QString("Sold"));
+    const QString asked = e.prompt.texts(PromptEvent::Ask).value(0);
+    QVERIFY2(asked.startsWith("This Stone will be put back into Stock, no reverse Invoice will be created!")
+                 && asked.contains(QString("sold to Buyer on Invoice #%1").arg(invoice)),
+             qPrintable(asked));
+    e.prompt.clear();
+    e.prompt.answer(true);
     QCOMPARE(stones::returnFromCustomer(e.ctx, id), StatusResult::Done);
-    QCOMPARE(e.prompt.texts(PromptEvent::Inform),
-             QStringList{"This Stone will be put back into Stock, no reverse Invoice will be created!"});
     QCOMPARE(e.prompt.texts(PromptEvent::Notice), QStringList{"Stone is marked back into Stock!"});
     QCOMPARE(e.count("SELECT COUNT(*) FROM SingleStone WHERE ID=? AND Status='Stock' AND CustomerID IS NULL", {id}), 1);
+    QCOMPARE(e.count("SELECT COUNT(*) FROM invoicelist WHERE diamondid=? AND returned IS NOT NULL AND returnedby=7", {id}),
+             1);
     // a stone already back in stock is not "returned" twice
+    e.prompt.answer(true);
     QCOMPARE(stones::returnFromCustomer(e.ctx, id), StatusResult::Conflict);
 }
 

@@ -99,6 +99,7 @@ int runPrint(const QStringList &args, CliIo &io)
     memos::MemoPrintRequest r;
     printing::PrintTarget target;
     bool haveTarget = false;
+    bool pictures = false;
     if (args.isEmpty() || !sheetId(args, 0, &r.memoSheetId, io))
         return 2;
     for (int i = 1; i < args.size(); ++i) {
@@ -107,6 +108,8 @@ int runPrint(const QStringList &args, CliIo &io)
             r.cdn = true;
         } else if (a == QLatin1String("--zar")) {
             r.zar = true;
+        } else if (a == QLatin1String("--pictures")) {
+            pictures = true;
         } else if ((a == QLatin1String("--pdf") || a == QLatin1String("--printer")) && i + 1 < args.size() && !haveTarget) {
             target = a == QLatin1String("--pdf") ? printing::PrintTarget::pdf(args.at(++i))
                                                  : printing::PrintTarget::printer(args.at(++i));
@@ -130,6 +133,7 @@ int runPrint(const QStringList &args, CliIo &io)
     } catch (const db::DbError &) {
     }
     r.options = memos::MemoFiles(ctx.workstation).printOptions();
+    r.options.pictures = r.options.pictures || pictures;
     return memos::printMemoSheet(ctx, r, target).ok ? 0 : 1;
 }
 

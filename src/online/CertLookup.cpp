@@ -354,7 +354,8 @@ QString documentFolder(const AppContext &ctx, const OnlineSettings &s)
 }
 
 bool runCertificateLookup(AppContext &ctx, const GiaRequest &request,
-                          const std::function<bool(const GiaAnswer &)> &fill)
+                          const std::function<bool(const GiaAnswer &)> &fill,
+                          const std::function<void(const QString &reportPath)> &report)
 {
     const OnlineSettings s = OnlineSettings::fromWorkstation(ctx.workstation);
     GiaLookup lookup(ctx.workstation, s);
@@ -367,7 +368,9 @@ bool runCertificateLookup(AppContext &ctx, const GiaRequest &request,
     }
     if (!fill(r.answer))
         return false;
-    lookup.copyReport(request.certificate, documentFolder(ctx, s));
+    const QString copied = lookup.copyReport(request.certificate, documentFolder(ctx, s));
+    if (!copied.isEmpty() && report)
+        report(copied);
     return true;
 }
 

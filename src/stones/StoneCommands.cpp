@@ -128,6 +128,7 @@ CliRegistry stoneCommands()
               QStringLiteral("[--stone ID] [--from DATE --to DATE] FILE"),
               QStringLiteral("export the stone change log as CSV"), runChangeLog});
     r << searchCommands();
+    r << stoneFileCommands();
     return r;
 }
 

@@ -67,12 +67,24 @@ QList<ListColumn> listColumns(int layout)
 
 } // namespace
 
-QString stoneListText(const QList<SearchRow> &rows, const ListOptions &o, bool fileMode, int layout)
+QList<qint64> stoneIdsOf(const QList<SearchRow> &rows)
+{
+    QList<qint64> ids;
+    for (const SearchRow &r : rows)
+        ids << r.id;
+    return ids;
+}
+
+QString stoneListText(const QList<SearchRow> &rows, const ListOptions &o, bool fileMode, int layout,
+                      const QHash<qint64, QStringList> &files)
 {
     QList<ListColumn> cols;
     for (const ListColumn &c : listColumns(layout))
         if (!c.option || o.*(c.option))
             cols << c;
+    if (o.files && !files.isEmpty())
+        cols << ListColumn{QStringLiteral("Files"), nullptr,
+                           [&files](const SearchRow &r) { return files.value(r.id).join(QStringLiteral("; ")); }};
     QString text;
     if (fileMode) {
         // The header names the columns the lines hold.

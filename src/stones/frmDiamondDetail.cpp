@@ -28,6 +28,10 @@
 #include "stones/frmStoneChange.h"
 #include "stones/widgets/StoneFilesTab.h"
 #include "stones/widgets/StoneHistoryTab.h"
+#include "stones/widgets/StoneIdentityPanel.h"
+#include "stones/widgets/StonePanelControls.h"
+#include "stones/widgets/StonePricesPanel.h"
+#include "stones/widgets/StoneStatusPanel.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -266,382 +270,58 @@ void frmDiamondDetail::build()
     scroll->setWidget(central);
     setCentralWidget(scroll);
     auto *root = new QVBoxLayout(central);
-
-    auto button = [&](QLayout *l, const char *name, const QString &caption) {
-        auto *b = new QPushButton(caption, central);
-        b->setObjectName(QString::fromLatin1(name));
-        l->addWidget(b);
-        return b;
-    };
-    auto picture = [&](const char *name, const QString &text, const QString &tip) {
-        auto *p = new QLabel(text, central);
-        p->setObjectName(QString::fromLatin1(name));
-        p->setToolTip(tip);
-        p->setAlignment(Qt::AlignCenter);
-        p->setMinimumSize(44, 28);
-        p->setFrameShape(QFrame::StyledPanel);
-        return p;
-    };
-    auto lineEdit = [&](const char *name, bool entry = true) {
-        auto *e = new QLineEdit(central);
-        e->setObjectName(QString::fromLatin1(name));
-        if (entry)
-            m_entryFields << e;
-        return e;
-    };
-    auto combo = [&](const char *name, bool editable, bool entry = true) {
-        auto *c = new QComboBox(central);
-        c->setObjectName(QString::fromLatin1(name));
-        c->setEditable(editable);
-        c->setInsertPolicy(QComboBox::NoInsert);
-        if (entry)
-            m_entryFields << c;
-        return c;
-    };
-    auto check = [&](const char *name, const QString &caption) {
-        auto *c = new QCheckBox(caption, central);
-        c->setObjectName(QString::fromLatin1(name));
-        m_entryFields << c;
-        return c;
-    };
-    auto option = [&](const char *name, const QString &caption) {
-        auto *o = new QRadioButton(caption, central);
-        o->setObjectName(QString::fromLatin1(name));
-        m_entryFields << o;
-        return o;
-    };
-    auto label = [&](const char *name, const QString &caption) {
-        auto *l = new QLabel(caption, central);
-        if (name)
-            l->setObjectName(QString::fromLatin1(name));
-        return l;
-    };
+    const StonePanelControls make(central, m_entryFields);
 
     // Commands of the record
     auto *commands = new QHBoxLayout;
-    button(commands, "cmdAddDiamond", QStringLiteral("&Add"));
-    button(commands, "cmdEditDiamond", QStringLiteral("&Edit"));
-    button(commands, "cmdUpdate", QStringLiteral("&Save"));
-    button(commands, "cmdCancel", QStringLiteral("&Cancel"));
-    button(commands, "cmdDelete", QStringLiteral("&Delete"));
+    make.button(commands, "cmdAddDiamond", QStringLiteral("&Add"));
+    make.button(commands, "cmdEditDiamond", QStringLiteral("&Edit"));
+    make.button(commands, "cmdUpdate", QStringLiteral("&Save"));
+    make.button(commands, "cmdCancel", QStringLiteral("&Cancel"));
+    make.button(commands, "cmdDelete", QStringLiteral("&Delete"));
     commands->addSpacing(20);
-    button(commands, "cmdSearch", QStringLiteral("Search..."));
-    button(commands, "cmdGetGIA", QStringLiteral("Certificate look-up"));
-    button(commands, "cmdPrintLabel", QStringLiteral("Label"));
-    button(commands, "cmdPrintPaper", QStringLiteral("Paper..."));
-    button(commands, "cmdPrices", QStringLiteral("Currencies..."));
+    make.button(commands, "cmdSearch", QStringLiteral("Search..."));
+    make.button(commands, "cmdGetGIA", QStringLiteral("Certificate look-up"));
+    make.button(commands, "cmdPrintLabel", QStringLiteral("Label"));
+    make.button(commands, "cmdPrintPaper", QStringLiteral("Paper..."));
+    make.button(commands, "cmdPrices", QStringLiteral("Currencies..."));
     commands->addStretch(1);
-    auto *status = lineEdit("txtStatus", false);
+    auto *status = make.lineEdit("txtStatus", false);
     status->setReadOnly(true);
     status->setMaximumWidth(90);
-    commands->addWidget(label("lblStatus", QString()));
+    commands->addWidget(make.label("lblStatus", QString()));
     commands->addWidget(status);
     // The company logo (logo.jpg of the shared folder), scaled into its frame.
-    auto *imgLogo = label("imgLogo", QString());
+    auto *imgLogo = make.label("imgLogo", QString());
     imgLogo->setFixedSize(160, 36);
     imgLogo->setAlignment(Qt::AlignCenter);
     commands->addWidget(imgLogo);
     root->addLayout(commands);
 
     // Four boxes side by side, the prices below across the width: every
-    // control in view on a 1366x768 display.
+    // control in view on a 1366x768 display.  The boxes are made in the
+    // order of the tab order.
     root->setContentsMargins(6, 4, 6, 4);
     root->setSpacing(4);
     auto *grid = new QGridLayout;
     grid->setSpacing(4);
     root->addLayout(grid);
-
-    // Identity
-    auto *identity = new QGroupBox(QStringLiteral("Stone"), central);
-    auto *fi = new QFormLayout(identity);
-    // A stone's ID or SKU typed here and Enter loads it.
-    auto *id = lineEdit("txtID", false);
-    id->setToolTip(QStringLiteral("Type a stone's ID or SKU# and press Enter to open it"));
-    fi->addRow(QStringLiteral("ID / SKU#"), id);
-    connect(id, &QLineEdit::returnPressed, this, &frmDiamondDetail::openTypedStone);
-    // Left without Enter, the box shows the stone on screen again.
-    connect(id, &QLineEdit::editingFinished, this, [this, id] {
-        if (!id->hasFocus() && m_state.mode == EditState::Displayed)
-            id->setText(m_form.id ? QString::number(m_form.id) : QString());
-    });
-    auto *itemId = lineEdit("txtItemID", false);
-    itemId->setVisible(false);
-    auto *skuRow = new QHBoxLayout;
-    skuRow->addWidget(lineEdit("txtSKU"));
-    auto *imgAuto = new QPushButton(QStringLiteral("#"), central);
-    imgAuto->setObjectName(QStringLiteral("imgAuto"));
-    imgAuto->setToolTip(QStringLiteral("Next free number for this SKU prefix"));
-    imgAuto->setMaximumWidth(30);
-    m_entryFields << imgAuto;
-    skuRow->addWidget(imgAuto);
-    fi->addRow(QStringLiteral("SKU#"), skuRow);
-    fi->addRow(QStringLiteral("Lot"), combo("cboLot", true));
-    fi->addRow(label("lblCode", QStringLiteral("Code")), lineEdit("txtCode"));
-    fi->addRow(QStringLiteral("Location"), lineEdit("txtLocation"));
-    fi->addRow(QStringLiteral("Description"), lineEdit("txtDescription"));
-    auto *dateRow = new QHBoxLayout;
-    auto *dateText = lineEdit("txtDateCreated", false);
-    dateText->setReadOnly(true);
-    auto *dtDate = new QDateEdit(central);
-    dtDate->setObjectName(QStringLiteral("dtDate"));
-    dtDate->setCalendarPopup(true);
-    dtDate->setDisplayFormat(QStringLiteral("MMM dd, yyyy"));
-    dtDate->setVisible(false);
-    dateRow->addWidget(dateText);
-    dateRow->addWidget(dtDate);
-    fi->addRow(QStringLiteral("Entered"), dateRow);
-    auto *comment = new QPlainTextEdit(central);
-    comment->setObjectName(QStringLiteral("txtComment"));
-    comment->setMaximumHeight(52);
-    comment->setTabChangesFocus(true); // Tab moves on; a line end is Enter
-    m_entryFields << comment;
-    fi->addRow(QStringLiteral("Comment"), comment);
-    auto *files = new StoneFilesTab(m_ctx, central); // its tab joins the status box below
-    fi->addRow(QStringLiteral("Picture"), files->mainPicture());
+    auto *identity = new StoneIdentityPanel(m_ctx, central);
+    auto *grading = new StoneGradingPanel(central);
+    auto *proportions = new StoneProportionsPanel(central);
+    auto *prices = new StonePricesPanel(central);
+    auto *statusBox = new StoneStatusPanel(central);
+    m_entryFields << identity->entryFields() << grading->entryFields() << proportions->entryFields()
+                  << prices->entryFields() << statusBox->entryFields();
     grid->addWidget(identity, 0, 0);
-
-    // Grading
-    auto *grading = new QGroupBox(QStringLiteral("Grading"), central);
-    auto *fg = new QFormLayout(grading);
-    fg->addRow(QStringLiteral("Shape"), combo("cboShape", true));
-    fg->addRow(QStringLiteral("Weight"), lineEdit("txtWeight"));
-    fg->addRow(QStringLiteral("Colour"), combo("cboColour", false));
-    fg->addRow(QStringLiteral("Clarity"), combo("cboClarity", false));
-    fg->addRow(QStringLiteral("Cut"), combo("cboCut", true));
-    fg->addRow(QStringLiteral("Flourescence"), combo("cboFlourescence", true));
-    fg->addRow(QStringLiteral("Fancy colour"), combo("cboFancyColour", true));
-    fg->addRow(QStringLiteral("Polish"), combo("cboFinishPolish", true));
-    fg->addRow(QStringLiteral("Symmetry"), combo("cboFinishSymetry", true));
-    fg->addRow(QStringLiteral("Laboratory"), combo("cboLaboratory", true));
-    fg->addRow(QStringLiteral("Certificate"), lineEdit("txtCertificate"));
-    fg->addRow(QStringLiteral("Inscription 1"), lineEdit("txtInscription1"));
-    fg->addRow(QStringLiteral("Inscription 2"), lineEdit("txtInscription2"));
     grid->addWidget(grading, 0, 1);
-
-    auto *proportions = new QGroupBox(QStringLiteral("Proportions"), central);
-    auto *fp = new QFormLayout(proportions);
-    auto *dims = new QHBoxLayout;
-    dims->addWidget(lineEdit("txtDim1"));
-    dims->addWidget(new QLabel(QStringLiteral("x"), central));
-    dims->addWidget(lineEdit("txtDim2"));
-    dims->addWidget(new QLabel(QStringLiteral("x"), central));
-    dims->addWidget(lineEdit("txtDim3"));
-    fp->addRow(QStringLiteral("Measurements"), dims);
-    fp->addRow(QStringLiteral("Table %"), lineEdit("txtTableSize"));
-    fp->addRow(QStringLiteral("Total depth %"), lineEdit("txtTotalDepth"));
-    fp->addRow(QStringLiteral("Crown height %"), lineEdit("txtCrownHeight"));
-    fp->addRow(QStringLiteral("Pavilion depth %"), lineEdit("txtPavillionDepth"));
-    fp->addRow(QStringLiteral("Crown angle"), lineEdit("txtCrownAngle"));
-    fp->addRow(QStringLiteral("Pavilion angle"), lineEdit("txtPavillionAngle"));
-    fp->addRow(QStringLiteral("Girdle"), combo("cboGirdle", true));
-    fp->addRow(QStringLiteral("Girdle %"), lineEdit("txtGirdleDimension"));
-    fp->addRow(QStringLiteral("Culet"), combo("cboCulet", true));
-    auto *flags = new QGridLayout;
-    flags->addWidget(check("chkCanadian", QStringLiteral("Canadian")), 0, 0);
-    flags->addWidget(check("chkLabGrown", QStringLiteral("Lab grown")), 0, 1);
-    flags->addWidget(check("chkFinished", QStringLiteral("Finished piece")), 1, 0);
-    flags->addWidget(check("chkMEMOhere", QStringLiteral("Here on memo")), 1, 1);
-    fp->addRow(flags);
     grid->addWidget(proportions, 0, 2);
-    for (QFormLayout *f : {fi, fg, fp}) {
-        f->setVerticalSpacing(2);
-        f->setContentsMargins(6, 2, 6, 4);
-    }
-
-    // Prices
-    auto *pricesBox = new QGroupBox(QStringLiteral("Prices"), central);
-    auto *pricesRow = new QHBoxLayout(pricesBox);
-    pricesRow->setContentsMargins(6, 2, 6, 4);
-    auto *gp = new QGridLayout;
-    gp->setVerticalSpacing(2);
-    auto *pricesSide = new QGridLayout;
-    pricesSide->setVerticalSpacing(2);
-    pricesRow->addLayout(gp, 3);
-    pricesRow->addSpacing(12);
-    pricesRow->addLayout(pricesSide, 2);
-    int row = 0;
-    auto priceRow = [&](const QString &caption, std::initializer_list<QWidget *> ws, const char *labelName = nullptr) {
-        gp->addWidget(label(labelName, caption), row, 0);
-        int col = 1;
-        for (QWidget *x : ws)
-            gp->addWidget(x, row, col++);
-        ++row;
-    };
-    auto *imgGetRAP1 = new QPushButton(QStringLiteral("Rap"), central);
-    imgGetRAP1->setObjectName(QStringLiteral("imgGetRAP1"));
-    auto *imgGetRAP2 = new QPushButton(QStringLiteral("Rap"), central);
-    imgGetRAP2->setObjectName(QStringLiteral("imgGetRAP2"));
-    m_entryFields << imgGetRAP1 << imgGetRAP2;
-    // Each column names the currency of its figures.
-    gp->addWidget(label("lblHeadUSCT", QStringLiteral("US$ /ct")), row, 1);
-    gp->addWidget(label("lblHeadUSStone", QStringLiteral("US$ /Stone")), row, 2);
-    gp->addWidget(label(nullptr, QStringLiteral("% off Rap")), row, 3);
-    gp->addWidget(label("lblHeadLocalCT", QString()), row, 4);
-    gp->addWidget(label("lblHeadLocalStone", QString()), row, 5);
-    ++row;
-    priceRow(QStringLiteral("Rap when bought"), {lineEdit("txtOriginalRapPrice"), lineEdit("txtOriginalRapPriceUS"), imgGetRAP1},
-             "lblRapStone");
-    auto *buyOff = lineEdit("txtOriginalBuyOffRap");
-    priceRow(QStringLiteral("Bought"), {lineEdit("txtBoughtPriceUSCT"), lineEdit("txtBoughtPriceUS"), buyOff}, "lblCostST");
-    gp->addWidget(label("lblOriginalBuyOffRap", QStringLiteral("bought % off Rap")), row - 1, 4);
-    gp->addWidget(label("lblBoughtPriceUSCT", QStringLiteral("bought /ct")), row - 1, 5);
-    auto *buyOffNow = lineEdit("txtBuyOffRap", false);
-    buyOffNow->setReadOnly(true);
-    priceRow(QStringLiteral("current Rap"), {lineEdit("txtLatestRapPrice"), lineEdit("txtUSRap"), imgGetRAP2, buyOffNow},
-             "lblCurrentRapST");
-    gp->addWidget(label("lblBuyOffRap", QStringLiteral("bought % off current Rap")), row - 1, 5);
-    priceRow(QStringLiteral("Sell 1"), {lineEdit("txtSellPriceCT"), lineEdit("txtSellPrice"), lineEdit("txtSellOffRap")});
-    priceRow(QStringLiteral("Sell listing"),
-             {lineEdit("txtSellPriceCTLX"), lineEdit("txtSellPriceLX"), lineEdit("txtSellOffRapLX")});
-    priceRow(QStringLiteral("Sell 2"), {lineEdit("txtSellPriceCT2"), lineEdit("txtSellPrice2"), lineEdit("txtSellOffRap2"),
-                                        lineEdit("txtSellPriceLocalCT2"), lineEdit("txtSellPriceLocal2")});
-    priceRow(QStringLiteral("Sell 3"), {lineEdit("txtSellPriceCT3"), lineEdit("txtSellPrice3"), lineEdit("txtSellOffRap3"),
-                                        lineEdit("txtSellPriceLocalCT3"), lineEdit("txtSellPriceLocal3")});
-    gp->addWidget(label("lblSellCT", QString()), row, 1);
-    gp->addWidget(label("lblSellStone", QString()), row, 2, 1, 2);
-    ++row;
-    // Memo, payments and the options to the right of the price rows.
-    gp = pricesSide;
-    row = 0;
-    auto *memoUS = lineEdit("txtMemoUS", false);
-    auto *memoLocal = lineEdit("txtMemoLocal", false);
-    memoUS->setReadOnly(true);
-    memoLocal->setReadOnly(true);
-    priceRow(QStringLiteral("Memo"), {memoUS, memoLocal}, "lblMemoStatic");
-    auto *payUS = lineEdit("txtPaymentUS", false);
-    auto *payLocal = lineEdit("txtPaymentLocal", false);
-    payUS->setReadOnly(true);
-    payLocal->setReadOnly(true);
-    priceRow(QStringLiteral("Payment recd"), {payUS, payLocal}, "lblPaymentRecd");
-    gp->addWidget(label("lblValue", QString()), row++, 0);
-
-    auto *lock = new QButtonGroup(this);
-    auto *lockBox = new QHBoxLayout;
-    for (auto *o : {option("optLockPercent", QStringLiteral("hold % off Rap")),
-                    option("optLockDollar", QStringLiteral("hold price"))}) {
-        lock->addButton(o);
-        lockBox->addWidget(o);
-    }
-    auto *lockLX = new QButtonGroup(this);
-    for (auto *o : {option("optLockPercentLX", QStringLiteral("listing: hold %")),
-                    option("optLockDollarLX", QStringLiteral("listing: hold price"))}) {
-        lockLX->addButton(o);
-        lockBox->addWidget(o);
-    }
-    gp->addLayout(lockBox, row++, 0, 1, 6);
-    auto *buyIn = new QButtonGroup(this);
-    auto *buyBox = new QHBoxLayout;
-    for (auto *o : {option("optBuyInUS", QStringLiteral("bought in US$")), option("optBuyInLocal", QStringLiteral("bought in local"))}) {
-        buyIn->addButton(o);
-        buyBox->addWidget(o);
-    }
-    buyBox->addWidget(picture("imgBuyInUS", QStringLiteral("US$"), QStringLiteral("Bought in US dollars")));
-    buyBox->addWidget(picture("imgBuyInLocal", QStringLiteral("local"), QStringLiteral("Bought in the local currency")));
-    gp->addLayout(buyBox, row++, 0, 1, 6);
-    auto *paid = new QButtonGroup(this);
-    auto *paidBox = new QHBoxLayout;
-    for (auto *o : {option("optPaidOffUS", QStringLiteral("paid US$")), option("optPaidOffUSPercentage", QStringLiteral("paid US %")),
-                    option("optPaidOffLocal", QStringLiteral("paid local")),
-                    option("optPaidOffLocalPercentage", QStringLiteral("paid local %"))}) {
-        paid->addButton(o);
-        paidBox->addWidget(o);
-    }
-    gp->addLayout(paidBox, row++, 0, 1, 6);
-    auto *listing = new QHBoxLayout;
-    listing->addWidget(check("chkPublishOnLustrabay", QStringLiteral("list online")));
-    listing->addWidget(check("chkPublishPriceOnLustrabay", QStringLiteral("show price online")));
-    listing->addWidget(check("chkPublishOnLustrabayLocal", QStringLiteral("list locally")));
-    listing->addWidget(check("chkPublishPriceOnLustrabayLocal", QStringLiteral("show local price")));
-    gp->addLayout(listing, row++, 0, 1, 6);
-    grid->addWidget(pricesBox, 1, 0, 1, 4);
-
-    // Status and parties
-    auto *statusBox = new QGroupBox(QStringLiteral("Status"), central);
-    auto *fs = new QGridLayout(statusBox);
-    fs->setVerticalSpacing(2);
-    fs->setContentsMargins(6, 2, 6, 4);
-    int r = 0;
-    fs->addWidget(picture("imgDiaStock", QStringLiteral("\u25C6"), QStringLiteral("In stock")), r, 0);
-    fs->addWidget(picture("imgDiaMemo1", QStringLiteral("\u25C7"), QStringLiteral("A memo sheet is open")), r, 1);
-    auto *memoPic = picture("imgDiaMemo2", QStringLiteral("\u25C8"), QStringLiteral("Out on memo: drag onto the safe to return"));
-    fs->addWidget(memoPic, r, 2);
-    auto *safe = picture("imgSafe", QStringLiteral("SAFE"), QStringLiteral("Drop the stone here to take it back into stock"));
-    safe->setAcceptDrops(true);
-    safe->installEventFilter(this);
-    memoPic->installEventFilter(this);
-    fs->addWidget(safe, r, 3);
-    auto *imgMemo = picture("imgMemo", QStringLiteral("MEMO"), QStringLiteral("Double-click: memo of this stone"));
-    imgMemo->installEventFilter(this);
-    fs->addWidget(imgMemo, r++, 4);
-    fs->addWidget(label(nullptr, QStringLiteral("Customer")), r, 0);
-    fs->addWidget(combo("cboCustomer", false, false), r, 1, 1, 2);
-    {
-        // Picks the customer on the customer search (its address comes back
-        // through the screens' party pick).
-        auto *pick = new QHBoxLayout;
-        button(pick, "cmdFindCustomer", QStringLiteral("Find customer..."));
-        fs->addLayout(pick, r, 3);
-    }
-    auto *txtCustomer = lineEdit("txtCustomer", false);
-    txtCustomer->setReadOnly(true);
-    fs->addWidget(txtCustomer, r++, 4);
-    auto *sellRow = new QHBoxLayout;
-    button(sellRow, "cmdSold", QStringLiteral("SOLD"));
-    button(sellRow, "cmdReturn", QStringLiteral("Return into stock"));
-    fs->addLayout(sellRow, r++, 0, 1, 5);
-    auto *vendorRow = new QHBoxLayout;
-    button(vendorRow, "cmdReturnVendor", QStringLiteral("stone ---> RETURN TO VENDOR"));
-    button(vendorRow, "cmdNewPayment", QStringLiteral("Payment recd..."));
-    fs->addLayout(vendorRow, r++, 0, 1, 5);
-    auto *memoRow = new QHBoxLayout;
-    memoRow->addWidget(label("lblMEMOid", QString()));
-    memoRow->addWidget(label("lblMemoIDIS", QString()));
-    button(memoRow, "cmdNewMemo", QStringLiteral("New memo"));
-    button(memoRow, "cmdLoadMemo", QStringLiteral("Open memo..."));
-    fs->addLayout(memoRow, r++, 0, 1, 5);
-    auto *putRow = new QHBoxLayout;
-    button(putRow, "cmdConsignedTo", QStringLiteral("Put on memo"));
-    putRow->addWidget(combo("cboConsignedTo", false, false), 1);
-    fs->addLayout(putRow, r++, 0, 1, 5);
-    fs->addWidget(label(nullptr, QStringLiteral("On hold for")), r, 0);
-    fs->addWidget(combo("cboOnHoldFor", false, false), r, 1, 1, 2);
-    auto *holdDate = new QDateEdit(central);
-    holdDate->setObjectName(QStringLiteral("dtOnHoldDate"));
-    holdDate->setCalendarPopup(true);
-    holdDate->setDisplayFormat(QStringLiteral("MMM dd, yyyy"));
-    holdDate->setEnabled(false);
-    fs->addWidget(holdDate, r, 3);
-    auto *editHold = new QPushButton(QStringLiteral("..."), central);
-    editHold->setObjectName(QStringLiteral("cmdEditHold"));
-    fs->addWidget(editHold, r++, 4);
-    auto *holdNote = lineEdit("txtOnHoldNote", false);
-    holdNote->setReadOnly(true);
-    holdNote->setMaxLength(100);
-    fs->addWidget(holdNote, r++, 1, 1, 4);
-    fs->addWidget(label(nullptr, QStringLiteral("Consignment in")), r, 0);
-    fs->addWidget(combo("cboConsignmentInCustomer", false), r, 1, 1, 3);
-    auto *paymentMade = new QPushButton(QStringLiteral("Payment made..."), central);
-    paymentMade->setObjectName(QStringLiteral("cmdNewPaymentMade"));
-    fs->addWidget(paymentMade, r++, 4);
-    fs->addWidget(label(nullptr, QStringLiteral("Supplier")), r, 0);
-    fs->addWidget(combo("cboSupplier", false, false), r++, 1, 1, 3);
-    fs->addWidget(label(nullptr, QStringLiteral("Bind into item")), r, 0);
-    fs->addWidget(lineEdit("txtMergeItemID", false), r, 1);
-    auto *bind = new QHBoxLayout;
-    button(bind, "cmdMergeWithItem", QStringLiteral("Bind"));
-    button(bind, "cmdViewBoundItem", QStringLiteral("View item"));
-    fs->addLayout(bind, r++, 2, 1, 3);
-    // The hidden identifier fields behind the choices.
-    for (const char *name : {"txtStatusCustomerID", "txtConsignedTo", "txtOnHoldForCustomerID",
-                             "txtConsignmentInCustomer", "txtSupplier"}) {
-        auto *h = lineEdit(name, false);
-        h->setVisible(false);
-        connect(h, &QLineEdit::textChanged, this, [this] { syncDisplay(); });
-    }
-    // The status box shares its place with the stone's history (TabStrip1).
+    grid->addWidget(prices, 1, 0, 1, 4);
+    // The status box shares its place with the stone's history (TabStrip1)
+    // and its pictures and files.
     auto *tabs = new StoneHistoryTab(m_ctx, central);
     tabs->insertTab(0, statusBox, QStringLiteral("Status"));
-    tabs->addTab(files, QStringLiteral("Pictures and files"));
+    tabs->addTab(identity->filesTab(), QStringLiteral("Pictures and files"));
     tabs->setCurrentIndex(0);
     grid->addWidget(tabs, 0, 3);
     // Long names do not widen the combos: they show what fits.
@@ -649,8 +329,26 @@ void frmDiamondDetail::build()
         c->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
         c->setMinimumContentsLength(8);
     }
+    wire(statusBox->identifierFields());
+}
 
-    // Wiring ----------------------------------------------------------------
+void frmDiamondDetail::wire(const QList<QLineEdit *> &identifierFields)
+{
+    // txtID: a stone's ID or SKU typed here and Enter loads it.
+    auto *id = le("txtID");
+    connect(id, &QLineEdit::returnPressed, this, &frmDiamondDetail::openTypedStone);
+    // Left without Enter, the box shows the stone on screen again.
+    connect(id, &QLineEdit::editingFinished, this, [this, id] {
+        if (!id->hasFocus() && m_state.mode == EditState::Displayed)
+            id->setText(m_form.id ? QString::number(m_form.id) : QString());
+    });
+    // The status pictures: a stone out on memo is dragged onto the safe; the
+    // memo picture tells whose memo the stone is on.
+    for (const char *name : {"imgSafe", "imgDiaMemo2", "imgMemo"})
+        w<QLabel>(name)->installEventFilter(this);
+    for (QLineEdit *h : identifierFields)
+        connect(h, &QLineEdit::textChanged, this, [this] { syncDisplay(); });
+
     connect(w<QPushButton>("cmdAddDiamond"), &QPushButton::clicked, this, &frmDiamondDetail::addDiamond);
     connect(w<QPushButton>("cmdEditDiamond"), &QPushButton::clicked, this, &frmDiamondDetail::editDiamond);
     connect(w<QPushButton>("cmdUpdate"), &QPushButton::clicked, this, &frmDiamondDetail::update);
@@ -674,13 +372,13 @@ void frmDiamondDetail::build()
     });
     connect(w<QPushButton>("cmdCancel"), &QPushButton::clicked, this, &frmDiamondDetail::cancel);
     connect(w<QPushButton>("cmdDelete"), &QPushButton::clicked, this, &frmDiamondDetail::deleteDiamond);
-    connect(imgAuto, &QPushButton::clicked, this, &frmDiamondDetail::autoNumber);
+    connect(w<QPushButton>("imgAuto"), &QPushButton::clicked, this, &frmDiamondDetail::autoNumber);
     connect(w<QPushButton>("cmdSold"), &QPushButton::clicked, this, &frmDiamondDetail::sell);
     connect(w<QPushButton>("cmdReturn"), &QPushButton::clicked, this, &frmDiamondDetail::returnFromCustomer);
     connect(w<QPushButton>("cmdReturnVendor"), &QPushButton::clicked, this, &frmDiamondDetail::vendor);
-    connect(imgGetRAP1, &QPushButton::clicked, this, [this] { getRap(true); });
-    connect(imgGetRAP2, &QPushButton::clicked, this, [this] { getRap(false); });
-    connect(editHold, &QPushButton::clicked, this, &frmDiamondDetail::editHold);
+    connect(w<QPushButton>("imgGetRAP1"), &QPushButton::clicked, this, [this] { getRap(true); });
+    connect(w<QPushButton>("imgGetRAP2"), &QPushButton::clicked, this, [this] { getRap(false); });
+    connect(w<QPushButton>("cmdEditHold"), &QPushButton::clicked, this, &frmDiamondDetail::editHold);
     connect(w<QPushButton>("cmdMergeWithItem"), &QPushButton::clicked, this, &frmDiamondDetail::mergeWithItem);
     connect(w<QPushButton>("cmdPrices"), &QPushButton::clicked, this, &frmDiamondDetail::openPrices);
     // Commands whose screens belong to other parts of the program go through
@@ -806,14 +504,6 @@ void frmDiamondDetail::build()
     connect(cb("cboShape"), &QComboBox::textActivated, this, [this](const QString &shape) {
         if (m_ctx.settings.AutoSku && m_state.mode == EditState::Adding)
             le("txtSKU")->setText(stones::autoSkuPlaceholder(m_ctx, shape));
-    });
-    connect(rb("optBuyInUS"), &QRadioButton::toggled, this, [this] {
-        w<QLabel>("imgBuyInUS")->setVisible(rb("optBuyInUS")->isChecked());
-        w<QLabel>("imgBuyInLocal")->setVisible(rb("optBuyInLocal")->isChecked());
-    });
-    connect(rb("optBuyInLocal"), &QRadioButton::toggled, this, [this] {
-        w<QLabel>("imgBuyInUS")->setVisible(rb("optBuyInUS")->isChecked());
-        w<QLabel>("imgBuyInLocal")->setVisible(rb("optBuyInLocal")->isChecked());
     });
     connect(rb("optLockPercent"), &QRadioButton::toggled, this, [this](bool on) { m_prices.lockPercent = on; });
     connect(rb("optLockPercentLX"), &QRadioButton::toggled, this, [this](bool on) { m_prices.lockPercentLX = on; });

@@ -150,6 +150,9 @@ protected:
 
 private:
     void build();
+    // The commands of the panels' controls; the hidden identifier fields
+    // drive the visible choices.
+    void wire(const QList<QLineEdit *> &identifierFields);
     void buildMenus();
     void firstActivation();
     void activated();

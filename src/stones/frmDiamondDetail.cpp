@@ -329,26 +329,16 @@ void frmDiamondDetail::build()
         c->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
         c->setMinimumContentsLength(8);
     }
-    wire(statusBox->identifierFields());
+    // The commands of the boxes' controls.
+    wireCommands();
+    wireIdentity();
+    wirePrices();
+    wireStatus(statusBox->identifierFields());
 }
 
-void frmDiamondDetail::wire(const QList<QLineEdit *> &identifierFields)
+// The command row.
+void frmDiamondDetail::wireCommands()
 {
-    // txtID: a stone's ID or SKU typed here and Enter loads it.
-    auto *id = le("txtID");
-    connect(id, &QLineEdit::returnPressed, this, &frmDiamondDetail::openTypedStone);
-    // Left without Enter, the box shows the stone on screen again.
-    connect(id, &QLineEdit::editingFinished, this, [this, id] {
-        if (!id->hasFocus() && m_state.mode == EditState::Displayed)
-            id->setText(m_form.id ? QString::number(m_form.id) : QString());
-    });
-    // The status pictures: a stone out on memo is dragged onto the safe; the
-    // memo picture tells whose memo the stone is on.
-    for (const char *name : {"imgSafe", "imgDiaMemo2", "imgMemo"})
-        w<QLabel>(name)->installEventFilter(this);
-    for (QLineEdit *h : identifierFields)
-        connect(h, &QLineEdit::textChanged, this, [this] { syncDisplay(); });
-
     connect(w<QPushButton>("cmdAddDiamond"), &QPushButton::clicked, this, &frmDiamondDetail::addDiamond);
     connect(w<QPushButton>("cmdEditDiamond"), &QPushButton::clicked, this, &frmDiamondDetail::editDiamond);
     connect(w<QPushButton>("cmdUpdate"), &QPushButton::clicked, this, &frmDiamondDetail::update);
@@ -359,27 +349,8 @@ void frmDiamondDetail::wire(const QList<QLineEdit *> &identifierFields)
         if (w<QPushButton>("cmdUpdate")->isEnabled())
             update();
     });
-    // Typing a grade's wording ("G", "VS1") picks it in the grade combos.
-    for (const char *name : {"cboColour", "cboClarity"})
-        cb(name)->installEventFilter(this);
-    connect(w<QDateEdit>("dtDate"), &QDateEdit::dateChanged, this, [this] {
-        if (!m_filling)
-            m_dateEdited = true;
-    });
-    connect(w<QDateEdit>("dtOnHoldDate"), &QDateEdit::dateChanged, this, [this] {
-        if (!m_filling)
-            m_holdDateEdited = true;
-    });
     connect(w<QPushButton>("cmdCancel"), &QPushButton::clicked, this, &frmDiamondDetail::cancel);
     connect(w<QPushButton>("cmdDelete"), &QPushButton::clicked, this, &frmDiamondDetail::deleteDiamond);
-    connect(w<QPushButton>("imgAuto"), &QPushButton::clicked, this, &frmDiamondDetail::autoNumber);
-    connect(w<QPushButton>("cmdSold"), &QPushButton::clicked, this, &frmDiamondDetail::sell);
-    connect(w<QPushButton>("cmdReturn"), &QPushButton::clicked, this, &frmDiamondDetail::returnFromCustomer);
-    connect(w<QPushButton>("cmdReturnVendor"), &QPushButton::clicked, this, &frmDiamondDetail::vendor);
-    connect(w<QPushButton>("imgGetRAP1"), &QPushButton::clicked, this, [this] { getRap(true); });
-    connect(w<QPushButton>("imgGetRAP2"), &QPushButton::clicked, this, [this] { getRap(false); });
-    connect(w<QPushButton>("cmdEditHold"), &QPushButton::clicked, this, &frmDiamondDetail::editHold);
-    connect(w<QPushButton>("cmdMergeWithItem"), &QPushButton::clicked, this, &frmDiamondDetail::mergeWithItem);
     connect(w<QPushButton>("cmdPrices"), &QPushButton::clicked, this, &frmDiamondDetail::openPrices);
     // Commands whose screens belong to other parts of the program go through
     // the context's screens (a shell that wires the signals instead still
@@ -397,6 +368,71 @@ void frmDiamondDetail::wire(const QList<QLineEdit *> &identifierFields)
             m_ctx.screens().printStonePaper(m_form.id, this);
     });
     connect(w<QPushButton>("cmdGetGIA"), &QPushButton::clicked, this, &frmDiamondDetail::getGIA);
+}
+
+// The identity, grading and proportions boxes.
+void frmDiamondDetail::wireIdentity()
+{
+    // txtID: a stone's ID or SKU typed here and Enter loads it.
+    auto *id = le("txtID");
+    connect(id, &QLineEdit::returnPressed, this, &frmDiamondDetail::openTypedStone);
+    // Left without Enter, the box shows the stone on screen again.
+    connect(id, &QLineEdit::editingFinished, this, [this, id] {
+        if (!id->hasFocus() && m_state.mode == EditState::Displayed)
+            id->setText(m_form.id ? QString::number(m_form.id) : QString());
+    });
+    // Typing a grade's wording ("G", "VS1") picks it in the grade combos.
+    for (const char *name : {"cboColour", "cboClarity"})
+        cb(name)->installEventFilter(this);
+    connect(w<QDateEdit>("dtDate"), &QDateEdit::dateChanged, this, [this] {
+        if (!m_filling)
+            m_dateEdited = true;
+    });
+    connect(w<QPushButton>("imgAuto"), &QPushButton::clicked, this, &frmDiamondDetail::autoNumber);
+    connect(cb("cboShape"), &QComboBox::textActivated, this, [this](const QString &shape) {
+        if (m_ctx.settings.AutoSku && m_state.mode == EditState::Adding)
+            le("txtSKU")->setText(stones::autoSkuPlaceholder(m_ctx, shape));
+    });
+    numberBoxes(this, {"txtWeight", "txtDim1", "txtDim2", "txtDim3", "txtTableSize", "txtTotalDepth", "txtCrownHeight",
+                       "txtPavillionDepth", "txtCrownAngle", "txtPavillionAngle", "txtGirdleDimension"});
+}
+
+// The prices box: the Rap buttons, the hold options and the price fields.
+void frmDiamondDetail::wirePrices()
+{
+    connect(w<QPushButton>("imgGetRAP1"), &QPushButton::clicked, this, [this] { getRap(true); });
+    connect(w<QPushButton>("imgGetRAP2"), &QPushButton::clicked, this, [this] { getRap(false); });
+    connect(rb("optLockPercent"), &QRadioButton::toggled, this, [this](bool on) { m_prices.lockPercent = on; });
+    connect(rb("optLockPercentLX"), &QRadioButton::toggled, this, [this](bool on) { m_prices.lockPercentLX = on; });
+    // Every price field forwards what the user types to the price model.
+    for (int i = 0; i < stones::StonePriceModel::FieldCount; ++i) {
+        const F f = F(i);
+        if (auto *e = le(stones::StonePriceModel::fieldName(f).toLatin1().constData())) {
+            numberBox(e);
+            connect(e, &QLineEdit::textEdited, this, [this, f](const QString &t) { priceEdited(f, t); });
+        }
+    }
+}
+
+// The status box: the state pictures, the sale, memo, hold and supplier
+// commands and choices, binding into an item.
+void frmDiamondDetail::wireStatus(const QList<QLineEdit *> &identifierFields)
+{
+    // The status pictures: a stone out on memo is dragged onto the safe; the
+    // memo picture tells whose memo the stone is on.
+    for (const char *name : {"imgSafe", "imgDiaMemo2", "imgMemo"})
+        w<QLabel>(name)->installEventFilter(this);
+    for (QLineEdit *h : identifierFields)
+        connect(h, &QLineEdit::textChanged, this, [this] { syncDisplay(); });
+    connect(w<QDateEdit>("dtOnHoldDate"), &QDateEdit::dateChanged, this, [this] {
+        if (!m_filling)
+            m_holdDateEdited = true;
+    });
+    connect(w<QPushButton>("cmdSold"), &QPushButton::clicked, this, &frmDiamondDetail::sell);
+    connect(w<QPushButton>("cmdReturn"), &QPushButton::clicked, this, &frmDiamondDetail::returnFromCustomer);
+    connect(w<QPushButton>("cmdReturnVendor"), &QPushButton::clicked, this, &frmDiamondDetail::vendor);
+    connect(w<QPushButton>("cmdEditHold"), &QPushButton::clicked, this, &frmDiamondDetail::editHold);
+    connect(w<QPushButton>("cmdMergeWithItem"), &QPushButton::clicked, this, &frmDiamondDetail::mergeWithItem);
     connect(w<QPushButton>("cmdViewBoundItem"), &QPushButton::clicked, this, [this] {
         if (m_form.itemId && !m_ctx.screens().openItem(m_form.itemId))
             emit boundItemRequested(m_form.itemId);
@@ -501,22 +537,6 @@ void frmDiamondDetail::wire(const QList<QLineEdit *> &identifierFields)
             selectById(cb("cboSupplier"), m_form.supplierId);
         }
     });
-    connect(cb("cboShape"), &QComboBox::textActivated, this, [this](const QString &shape) {
-        if (m_ctx.settings.AutoSku && m_state.mode == EditState::Adding)
-            le("txtSKU")->setText(stones::autoSkuPlaceholder(m_ctx, shape));
-    });
-    connect(rb("optLockPercent"), &QRadioButton::toggled, this, [this](bool on) { m_prices.lockPercent = on; });
-    connect(rb("optLockPercentLX"), &QRadioButton::toggled, this, [this](bool on) { m_prices.lockPercentLX = on; });
-    // Every price field forwards what the user types to the price model.
-    for (int i = 0; i < stones::StonePriceModel::FieldCount; ++i) {
-        const F f = F(i);
-        if (auto *e = le(stones::StonePriceModel::fieldName(f).toLatin1().constData())) {
-            numberBox(e);
-            connect(e, &QLineEdit::textEdited, this, [this, f](const QString &t) { priceEdited(f, t); });
-        }
-    }
-    numberBoxes(this, {"txtWeight", "txtDim1", "txtDim2", "txtDim3", "txtTableSize", "txtTotalDepth", "txtCrownHeight",
-                       "txtPavillionDepth", "txtCrownAngle", "txtPavillionAngle", "txtGirdleDimension"});
 }
 
 // Shared procedures --------------------------------------------------------------------

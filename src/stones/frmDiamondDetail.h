@@ -150,9 +150,12 @@ protected:
 
 private:
     void build();
-    // The commands of the panels' controls; the hidden identifier fields
-    // drive the visible choices.
-    void wire(const QList<QLineEdit *> &identifierFields);
+    // The commands of the boxes' controls, box by box; the status box's
+    // hidden identifier fields drive the visible choices.
+    void wireCommands();
+    void wireIdentity();
+    void wirePrices();
+    void wireStatus(const QList<QLineEdit *> &identifierFields);
     void buildMenus();
     void firstActivation();
     void activated();

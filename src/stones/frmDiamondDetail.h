@@ -2,7 +2,11 @@
 // The stone detail screen: one stone with its grading, prices and status,
 // adding, editing, saving and deleting it, and the status changes.  The
 // screen maps its controls to the operations of StoneRecord, StoneStatus and
-// the price model; it holds no business rule of its own.
+// the price model; it holds no business rule of its own.  Its boxes are
+// panels of their own (stones/widgets: StoneIdentityPanel with the grading
+// and proportions boxes, StonePricesPanel, StoneStatusPanel, and the tabs
+// StoneHistoryTab and StoneFilesTab); the screen places them and wires their
+// controls, found by control name, to its commands.
 //
 // The surface other code relies on:
 //   - objectName "frmDiamondDetail", constructed as frmDiamondDetail(AppContext&, QWidget*);

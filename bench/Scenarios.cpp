@@ -30,7 +30,8 @@ QStringList scenarioNames()
             QStringLiteral("memo-out report (every memo with its zero payment row)"),
             QStringLiteral("db check (whole books)"),
             QStringLiteral("sale posting, one server vs cluster (per sale)"),
-            QStringLiteral("put on memo, one server vs cluster (per stone)")};
+            QStringLiteral("put on memo, one server vs cluster (per stone)"),
+            QStringLiteral("stock count: scan (per scan)"), QStringLiteral("stock count: closing with its report")};
 }
 
 BenchContext::BenchContext(SizeEnv &env)

@@ -74,6 +74,7 @@ void runSearchScenarios(SizeEnv &env);
 void runMemoScenarios(SizeEnv &env);
 void runBooksScenarios(SizeEnv &env);
 void runClusterScenarios(SizeEnv &env);
+void runCountScenarios(SizeEnv &env);
 
 // Keys for --scenario (matched as parts of the scenario names).
 QStringList scenarioNames();

@@ -247,7 +247,8 @@ int main(int argc, char **argv)
                 {QStringLiteral("stone search"), runSearchScenarios},
                 {QStringLiteral("memo"), runMemoScenarios},
                 {QStringLiteral("db check"), runBooksScenarios},
-                {QStringLiteral("cluster"), runClusterScenarios}};
+                {QStringLiteral("cluster"), runClusterScenarios},
+                {QStringLiteral("stock count"), runCountScenarios}};
             for (const auto &[groupName, run] : groups) {
                 try {
                     run(env);

@@ -38,27 +38,47 @@ qint64 pow10(int n)
 
 std::optional<Decimal5> Decimal5::parse(const QString &text)
 {
-    static const QRegularExpression re(QStringLiteral("^([+-]?)(\\d*)(?:\\.(\\d*))?$"));
-    const QRegularExpressionMatch m = re.match(text.trimmed());
-    if (!m.hasMatch() || (m.captured(2).isEmpty() && m.captured(3).isEmpty()))
+    // [+-] digits [. digits], at least one digit, blanks around: read by hand
+    // (a report reads this for every figure of every row).
+    const QStringView t = QStringView(text).trimmed();
+    const qsizetype n = t.size();
+    qsizetype i = 0;
+    bool negative = false;
+    if (i < n && (t[i] == QLatin1Char('+') || t[i] == QLatin1Char('-')))
+        negative = t[i++] == QLatin1Char('-');
+    auto digitsFrom = [&](qsizetype from) {
+        qsizetype k = from;
+        while (k < n && t[k] >= QLatin1Char('0') && t[k] <= QLatin1Char('9'))
+            ++k;
+        return k;
+    };
+    const qsizetype intEnd = digitsFrom(i);
+    QStringView intPart = t.mid(i, intEnd - i);
+    QStringView frac;
+    qsizetype end = intEnd;
+    if (end < n && t[end] == QLatin1Char('.')) {
+        const qsizetype fracEnd = digitsFrom(end + 1);
+        frac = t.mid(end + 1, fracEnd - end - 1);
+        end = fracEnd;
+    }
+    if (end != n || (intPart.isEmpty() && frac.isEmpty()))
         return std::nullopt;
-    const QString intPart = m.captured(2);
-    const QString frac = m.captured(3);
     // Leading zeros do not count towards the size.
-    QString digits = intPart;
-    while (digits.size() > 1 && digits.startsWith(QLatin1Char('0')))
-        digits.remove(0, 1);
-    if (digits.size() > 12)
+    while (intPart.size() > 1 && intPart.front() == QLatin1Char('0'))
+        intPart = intPart.mid(1);
+    if (intPart.size() > 12)
         return std::nullopt;
-    __int128 units = digits.isEmpty() ? 0 : __int128(digits.toLongLong()) * kScale;
-    const QString five = (frac + QStringLiteral("00000")).left(5);
-    units += five.toLongLong();
-    if (frac.size() > 5 && frac.at(5) >= QLatin1Char('5'))
+    __int128 units = intPart.isEmpty() ? 0 : __int128(intPart.toLongLong()) * kScale;
+    qint64 five = 0;
+    for (int k = 0; k < 5; ++k)
+        five = five * 10 + (k < frac.size() ? frac[k].unicode() - '0' : 0);
+    units += five;
+    if (frac.size() > 5 && frac[5] >= QLatin1Char('5'))
         ++units;
     if (units > kLimit)
         return std::nullopt;
     const qint64 u = qint64(units);
-    return Decimal5(m.captured(1) == QLatin1String("-") ? -u : u);
+    return Decimal5(negative ? -u : u);
 }
 
 Decimal5 Decimal5::fromDb(const QVariant &v)

@@ -382,6 +382,19 @@ void ensureIndexes(const QSqlDatabase &db)
         {"SingleStone", "ix_singlestone_repairdue", "RepairDue"},
         {"Customer", "ix_customer_priceclass", "PriceClass"},
         {"Customer", "ix_customer_terms", "Terms"},
+        // A stock count's last scans and its scans of one stone.
+        {"stockcountscan", "ix_stockcountscan_count", "CountID, ID"},
+        {"stockcountscan", "ix_stockcountscan_stone", "CountID, StoneID, Result"},
+        {"stockcountstone", "ix_stockcountstone_found", "CountID, ScanID, StoneID"},
+    };
+    // Keys that make a write of two workstations (or one written twice) meet
+    // in the row: a stone is expected once per count, a parcel once, a
+    // workstation joins once, and a scan told once is written once.
+    static const char *const uniques[][3] = {
+        {"stockcountstone", "ux_stockcountstone_stone", "CountID, StoneID"},
+        {"stockcountparcel", "ux_stockcountparcel_parcel", "CountID, ParcelID"},
+        {"stockcountdesk", "ux_stockcountdesk_desk", "CountID, Desk"},
+        {"stockcountscan", "ux_stockcountscan_token", "Token"},
     };
     // The indexes there already, looked up first: MySQL knows no CREATE
     // INDEX IF NOT EXISTS.
@@ -400,6 +413,14 @@ void ensureIndexes(const QSqlDatabase &db)
         // A table or column that is missing (an odd old database) only costs
         // its index; the program works without it.
         if (q.exec(QStringLiteral("CREATE INDEX %1 ON %2 (%3)")
+                       .arg(QLatin1String(ix[1]), QLatin1String(ix[0]), QLatin1String(ix[2]))))
+            present.insert(QString::fromLatin1(ix[1]));
+    }
+    for (const auto &ix : uniques) {
+        if (present.contains(QString::fromLatin1(ix[1])))
+            continue;
+        QSqlQuery q(db);
+        if (q.exec(QStringLiteral("CREATE UNIQUE INDEX %1 ON %2 (%3)")
                        .arg(QLatin1String(ix[1]), QLatin1String(ix[0]), QLatin1String(ix[2]))))
             present.insert(QString::fromLatin1(ix[1]));
     }

@@ -9,7 +9,7 @@
 
 namespace velmor::db::schema {
 
-constexpr int kSchemaVersion = 312;
+constexpr int kSchemaVersion = 314;
 
 enum class StatementKind { CreateTable, AddColumn, Add, Modify };
 

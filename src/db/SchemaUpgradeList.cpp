@@ -448,6 +448,79 @@ void agreedAmounts(std::vector<UpgradeStatement> &l)
     TableStatements(l, "memoparcellist").add("outlineid", QStringLiteral("INT(11)"));
 }
 
+// Version 314: stock counts.  A count (stockcount) keeps the stones expected
+// when it started (stockcountstone), every scan as it was written
+// (stockcountscan), the parcels with the carats weighed (stockcountparcel)
+// and one row per workstation scanning into it (stockcountdesk), which every
+// scan and the closing write, so that no scan lands in a closed count.
+void stockCounts(std::vector<UpgradeStatement> &l)
+{
+    const QString v100 = QStringLiteral("VARCHAR(100)");
+    const QString dt = QStringLiteral("DATETIME");
+    const QString d105 = QStringLiteral("DECIMAL(10,5)");
+    TableStatements(l, "stockcount")
+        .create()
+        .add("Name", v100)
+        .add("Location", QStringLiteral("VARCHAR(255)"))
+        .add("Status", QStringLiteral("VARCHAR(10)"))
+        .add("Tolerance", d105)
+        .add("StartedAt", dt)
+        .add("StartedBy", "INT")
+        .add("ClosedAt", dt)
+        .add("ClosedBy", "INT")
+        .add("ScansAtClose", "INT")
+        .add("Changes", "INT");
+    TableStatements(l, "stockcountstone")
+        .create()
+        .add("CountID", "INT")
+        .add("StoneID", "INT")
+        .add("SKU", QStringLiteral("VARCHAR(50)"))
+        .add("Location", QStringLiteral("VARCHAR(255)"))
+        .add("AddedLate", QStringLiteral("TINYINT(1)"))
+        .add("ScanID", "INT")
+        .add("ClosingStatus", QStringLiteral("VARCHAR(50)"))
+        .add("ClosingPlace", QStringLiteral("VARCHAR(255)"))
+        .add("ListValue", QStringLiteral("DECIMAL(19,2)"))
+        .add("Cost", QStringLiteral("DECIMAL(19,4)"))
+        .add("Shape", QStringLiteral("VARCHAR(50)"))
+        .add("Carat", QStringLiteral("DECIMAL(15,5)"));
+    TableStatements(l, "stockcountscan")
+        .create()
+        .add("CountID", "INT")
+        .add("DeskID", "INT")
+        .add("Token", QStringLiteral("VARCHAR(64)"))
+        .add("Code", v100)
+        .add("StoneID", "INT")
+        .add("Result", QStringLiteral("VARCHAR(12)"))
+        .add("StoneStatus", QStringLiteral("VARCHAR(50)"))
+        .add("Place", QStringLiteral("VARCHAR(255)"))
+        .add("Source", QStringLiteral("VARCHAR(10)"))
+        .add("ScannedAt", dt)
+        .add("WrittenAt", dt)
+        .add("UserID", "INT");
+    TableStatements(l, "stockcountparcel")
+        .create()
+        .add("CountID", "INT")
+        .add("ParcelID", "INT")
+        .add("SKU", QStringLiteral("VARCHAR(50)"))
+        .add("CaratsAtStart", d105)
+        .add("OnHand", d105)
+        .add("Weighed", d105)
+        .add("WeighedAt", dt)
+        .add("WeighedBy", "INT")
+        .add("AddedLate", QStringLiteral("TINYINT(1)"));
+    TableStatements(l, "stockcountdesk")
+        .create()
+        .add("CountID", "INT")
+        .add("Desk", QStringLiteral("VARCHAR(64)"))
+        .add("Label", v100)
+        .add("UserID", "INT")
+        .add("IsOpen", QStringLiteral("TINYINT(1)"))
+        .add("Scans", "INT")
+        .add("JoinedAt", dt)
+        .add("LastScanAt", dt);
+}
+
 std::vector<UpgradeStatement> makeList()
 {
     std::vector<UpgradeStatement> l;
@@ -456,6 +529,7 @@ std::vector<UpgradeStatement> makeList()
     storeSide(l);
     repairMarks(l);
     agreedAmounts(l);
+    stockCounts(l);
     return l;
 }
 

@@ -186,6 +186,46 @@ const QList<RuleQuery> &queries()
              + kLive
              + QStringLiteral(" AND s.Certificate > '' GROUP BY s.Laboratory, s.Certificate HAVING COUNT(*) > 1 ORDER BY "
                               "s.Laboratory, s.Certificate")},
+        {{QStringLiteral("count-scan-target"), QStringLiteral("Stock count scan that names no count, or no stone "
+                                                              "and no code"),
+          QStringLiteral("A scan belongs to a count that exists and names a stone (found, scanned twice, not "
+                         "expected) or is an unknown code with its code.")},
+         {QStringLiteral("Scan"), QStringLiteral("Count"), QStringLiteral("Stone"), QStringLiteral("Result"),
+          QStringLiteral("Code")},
+         QStringLiteral("SELECT x.ID, IFNULL(x.CountID, ''), IFNULL(x.StoneID, ''), IFNULL(x.Result, ''), "
+                        "IFNULL(x.Code, '') FROM stockcountscan x LEFT JOIN stockcount c ON c.ID = x.CountID "
+                        "WHERE c.ID IS NULL "
+                        "OR (x.StoneID IS NOT NULL AND IFNULL(x.Result, '') NOT IN ('found', 'twice', 'unexpected')) "
+                        "OR (x.StoneID IS NULL AND (NOT (x.Result <=> 'unknown') OR IFNULL(x.Code, '') = '')) "
+                        "ORDER BY x.ID")},
+        {{QStringLiteral("count-stone-once"), QStringLiteral("Stone counted other than once in a stock count"),
+          QStringLiteral("A stone a count found is marked with its one \"found\" scan of that count; any further "
+                         "scan of it is noted as scanned twice.")},
+         {QStringLiteral("Count"), QStringLiteral("Stone"), QStringLiteral("Scan"), QStringLiteral("Found")},
+         QStringLiteral("SELECT c.CountID, c.StoneID, c.ScanID, 'marked found by a scan that is not its found scan' "
+                        "FROM stockcountstone c LEFT JOIN stockcountscan x ON x.ID = c.ScanID AND x.CountID = "
+                        "c.CountID AND x.StoneID = c.StoneID AND x.Result = 'found' "
+                        "WHERE c.ScanID IS NOT NULL AND x.ID IS NULL "
+                        "UNION ALL SELECT x.CountID, x.StoneID, x.ID, 'a found scan the stone is not marked with' "
+                        "FROM stockcountscan x LEFT JOIN stockcountstone c ON c.CountID = x.CountID AND c.StoneID = "
+                        "x.StoneID AND c.ScanID = x.ID WHERE x.Result = 'found' AND c.ID IS NULL ORDER BY 1, 2, 3")},
+        {{QStringLiteral("count-closed-written"), QStringLiteral("Closed stock count written to"),
+          QStringLiteral("Nothing is written to a count once it is closed: no scan or weighing after its closing, "
+                         "the scans it held then, and no workstation still scanning into it.")},
+         {QStringLiteral("Count"), QStringLiteral("What"), QStringLiteral("Row"), QStringLiteral("Found")},
+         QStringLiteral("SELECT c.ID, 'scan', x.ID, CONCAT('written ', x.WrittenAt, ', closed ', c.ClosedAt) "
+                        "FROM stockcount c JOIN stockcountscan x ON x.CountID = c.ID "
+                        "WHERE c.Status = 'closed' AND x.WrittenAt > c.ClosedAt "
+                        "UNION ALL SELECT c.ID, 'weighing', p.ID, CONCAT('weighed ', p.WeighedAt, ', closed ', "
+                        "c.ClosedAt) FROM stockcount c JOIN stockcountparcel p ON p.CountID = c.ID "
+                        "WHERE c.Status = 'closed' AND p.WeighedAt > c.ClosedAt "
+                        "UNION ALL SELECT c.ID, 'scans', '', CONCAT(n.scans, ' scans, ', c.ScansAtClose, ' when "
+                        "closed') FROM stockcount c JOIN (SELECT CountID, COUNT(*) AS scans FROM stockcountscan "
+                        "GROUP BY CountID) n ON n.CountID = c.ID WHERE c.Status = 'closed' AND c.ScansAtClose IS NOT "
+                        "NULL AND n.scans <> c.ScansAtClose "
+                        "UNION ALL SELECT c.ID, 'workstation', d.ID, CONCAT(IFNULL(d.Label, ''), ' still open') "
+                        "FROM stockcount c JOIN stockcountdesk d ON d.CountID = c.ID "
+                        "WHERE c.Status = 'closed' AND IFNULL(d.IsOpen, 0) <> 0 ORDER BY 1, 2, 3")},
         {{QStringLiteral("stored-rate"), QStringLiteral("Exchange rate of 0 or 1.0 stored"),
           QStringLiteral("A stored exchange rate is the day's real rate, or empty when it was not known; 0 and 1.0 "
                          "are what an unknown rate became.")},

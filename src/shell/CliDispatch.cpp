@@ -7,6 +7,7 @@
 #include "parcels/ParcelCommands.h"
 #include "pricing/PricingCli.h"
 #include "printing/PrintingCommands.h"
+#include "stones/StockCountCommands.h"
 #include "stones/StoneCommands.h"
 #include "stones/StonePrintout.h"
 #include "db/Schema.h"
@@ -25,6 +26,7 @@ CliRegistry buildRegistry()
     r << parcelCommands();
     r << memoCommands();
     r << printingCommands({stones::stonePaper, stones::stoneLabel});
+    r << stockCountCommands();
     return r;
 }
 
@@ -37,7 +39,7 @@ bool cliNeedsGui(const QStringList &args)
             && (args.first() == QLatin1String("print")
                 || (args.size() > 1 && args.at(0) == QLatin1String("invoice") && args.at(1) == QLatin1String("print"))
                 || (args.first() == QLatin1String("memo") && args.value(1) == QLatin1String("print"))))
-           || parcelCommandNeedsGui(args);
+           || parcelCommandNeedsGui(args) || stockCountCommandNeedsGui(args);
 }
 
 QString cliHelp()

@@ -41,6 +41,8 @@ const std::map<QString, QString> &rightsTable()
     static const std::map<QString, QString> table = {
         {QStringLiteral("cmdSingleDiamonds"), QStringLiteral("AllowDiamondView")},
         {QStringLiteral("cmdDiamondParcel"), QStringLiteral("AllowDiamondView")},
+        {QStringLiteral("cmdStockCount"), QStringLiteral("AllowDiamondView")},
+        {QStringLiteral("mnuStockCount"), QStringLiteral("AllowDiamondView")},
         {QStringLiteral("cmdAddCustomer"), QStringLiteral("AllowCustomerAdd")},
         {QStringLiteral("mnuAddCustomer"), QStringLiteral("AllowCustomerAdd")},
         {QStringLiteral("cmdFindCustomer"), QStringLiteral("AllowCustomerView")},
@@ -177,6 +179,7 @@ void frmFront::buildCommands()
 
     QMenu *mnuFile = menuBar()->addMenu(QStringLiteral("&File"));
     mnuFile->setObjectName(QStringLiteral("mnuFile"));
+    registerAction(mnuFile->addAction(QStringLiteral("Stock &count...")), "mnuStockCount");
     registerAction(mnuFile->addAction(QStringLiteral("Check the &books...")), "mnuCheckBooks");
     registerAction(mnuFile->addAction(QStringLiteral("E&xit")), "mnuExit");
 
@@ -251,6 +254,7 @@ void frmFront::buildCommands()
     QVBoxLayout *diamonds = group(QStringLiteral("Diamonds"), 0, 0);
     button(diamonds, "cmdSingleDiamonds", QStringLiteral("Single diamonds"));
     button(diamonds, "cmdDiamondParcel", QStringLiteral("Diamond parcels"));
+    button(diamonds, "cmdStockCount", QStringLiteral("Stock count..."));
     QVBoxLayout *customers = group(QStringLiteral("Customers and reps"), 0, 1);
     button(customers, "cmdAddCustomer", QStringLiteral("Add customer"));
     button(customers, "cmdFindCustomer", QStringLiteral("Find customer"));
@@ -388,6 +392,12 @@ void frmFront::reopenScanner()
 
 void frmFront::scannerDataChanged(const QString &data)
 {
+    if (data.isEmpty())
+        return;
+    if (m_scanReceiver) {
+        m_scanReceiver(data);
+        return;
+    }
     const ScanDispatch d = dispatchScan(m_ctx.currentScreen, data);
     switch (d.target) {
     case ScanTarget::Stone:

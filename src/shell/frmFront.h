@@ -44,6 +44,9 @@ public:
     // Opens the scanner port of the settings anew (after a settings screen
     // changed it); closes it when the settings name none.
     void reopenScanner();
+    // While set, every scanned code goes here instead of being dispatched
+    // (the stock count screen takes the scans while it is open).
+    void setScanReceiver(std::function<void(const QString &code)> receiver) { m_scanReceiver = std::move(receiver); }
     // The last customer a scan asked for (0 when none).
     int lastCustomerRequest() const { return m_lastCustomer; }
 
@@ -74,6 +77,7 @@ private:
     std::map<QString, std::function<void()>> m_openers;
     std::map<QString, QObject *> m_commands; // QAction, QAbstractButton or QLineEdit by name
     int m_lastCustomer = 0;
+    std::function<void(const QString &)> m_scanReceiver;
 };
 
 } // namespace velmor::ui

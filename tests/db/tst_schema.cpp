@@ -22,6 +22,8 @@ using velmor::test::TestDb;
 
 namespace {
 
+const QString kVersionText = QString::number(schema::kSchemaVersion);
+
 // Every column of the database in order: "table.column type", names in
 // lower case (the engine compares them without regard to case).
 QStringList schemaSnapshot(const QSqlDatabase &db)
@@ -157,7 +159,8 @@ void TestSchema::statementsPerTable_data()
         {"returntovendor", 5}, {"raplist", 8},      {"labwords", 9},        {"shapewords", 9},
         {"Qs", 6},           {"DRange", 5},         {"Colours", 22},        {"Track", 5},
         {"TrackPar", 5},     {"inv", 7},            {"User", 67},           {"config", 115},
-        {"RowGuard", 2},
+        {"RowGuard", 2},     {"stockcount", 11},    {"stockcountstone", 13}, {"stockcountscan", 13},
+        {"stockcountparcel", 10}, {"stockcountdesk", 9},
     };
     int total = 0;
     for (const auto &[table, count] : tables) {
@@ -173,8 +176,9 @@ void TestSchema::statementsPerTable()
     QFETCH(int, count);
     if (table.isEmpty()) {
         // The shared tables' statements, the program's RowGuard, the repair
-        // marks and the kept amounts, returns and memo-out lines.
-        QCOMPARE(count, 480 + 2 + 2 + 5);
+        // marks, the kept amounts, returns and memo-out lines, and the stock
+        // count's tables.
+        QCOMPARE(count, 480 + 2 + 2 + 5 + 56);
         QCOMPARE(schema::diamondSideStatementCount(), count);
         return;
     }
@@ -200,7 +204,7 @@ void TestSchema::upgradeBringsBaseTablesToFullShape()
         else
             QVERIFY2(columnExists(db, s.table, s.column), qPrintable(s.sql()));
     }
-    QCOMPARE(tableNames(db).size(), 11 + 59);
+    QCOMPARE(tableNames(db).size(), 11 + 64);
     QCOMPARE(columnType(db, QStringLiteral("Config"), QStringLiteral("dbVersion")),
              QStringLiteral("decimal(15,5)"));
 }
@@ -339,8 +343,8 @@ void TestSchema::rowsSurviveTheUpgrade()
     QVERIFY(scalar(db, QStringLiteral("SELECT RND FROM SingleStone")).isNull());
     QCOMPARE(schema::storedVersion(db), 0.0);
     schema::storeVersion(db);
-    QCOMPARE(schema::storedVersion(db), 312.0);
-    QCOMPARE(scalar(db, QStringLiteral("SELECT CompanyName FROM Config WHERE dbVersion = 312")).toString(),
+    QCOMPARE(schema::storedVersion(db), double(schema::kSchemaVersion));
+    QCOMPARE(scalar(db, QStringLiteral("SELECT CompanyName FROM Config WHERE dbVersion = %1").arg(schema::kSchemaVersion)).toString(),
              QStringLiteral("Gem House"));
 }
 
@@ -415,7 +419,7 @@ void TestSchema::upgradeOverOdbc()
         QCOMPARE(second.ran, 0);
         QCOMPARE(second.refused, 2);
         schema::storeVersion(db);
-        QCOMPARE(schema::storedVersion(db), 312.0);
+        QCOMPARE(schema::storedVersion(db), double(schema::kSchemaVersion));
         db.close();
     }
     QSqlDatabase::removeDatabase(name);
@@ -486,7 +490,7 @@ void TestSchema::newDatabaseSettingsRow()
     QCOMPARE(q.value(4).toString(), QStringLiteral("DEFAULT"));
     QCOMPARE(q.value(5).toString(), QStringLiteral("Class 1"));
     QCOMPARE(q.value(6).toString(), QStringLiteral("Class 4"));
-    QCOMPARE(schema::storedVersion(db), 312.0);
+    QCOMPARE(schema::storedVersion(db), double(schema::kSchemaVersion));
 }
 
 void TestSchema::versionIsStoredInFirstConfigRow_data()
@@ -511,11 +515,11 @@ void TestSchema::versionIsStoredInFirstConfigRow()
     schema::storeVersion(db, 307);
     QCOMPARE(schema::storedVersion(db), 307.0);
     schema::storeVersion(db);
-    QCOMPARE(schema::storedVersion(db), 312.0);
+    QCOMPARE(schema::storedVersion(db), double(schema::kSchemaVersion));
     QCOMPARE(scalar(db, QStringLiteral("SELECT COUNT(*) FROM Config")).toInt(), qMax(rows, 1));
     // Only the first row by ID carries the version.
-    QCOMPARE(scalar(db, QStringLiteral("SELECT COUNT(*) FROM Config WHERE dbVersion = 312")).toInt(), 1);
-    QCOMPARE(scalar(db, QStringLiteral("SELECT dbVersion FROM Config ORDER BY ID LIMIT 1")).toDouble(), 312.0);
+    QCOMPARE(scalar(db, QStringLiteral("SELECT COUNT(*) FROM Config WHERE dbVersion = %1").arg(schema::kSchemaVersion)).toInt(), 1);
+    QCOMPARE(scalar(db, QStringLiteral("SELECT dbVersion FROM Config ORDER BY ID LIMIT 1")).toDouble(), double(schema::kSchemaVersion));
 }
 
 // ---------------------------------------------------------------------------
@@ -531,37 +535,37 @@ void TestSchema::commandLine_data()
     QTest::addColumn<int>("tablesAfter");
 
     QTest::newRow("old database") << int(TestDb::Shape::BaseTables) << QString()
-                                  << "Schema version: 0 (program 312)\nTables: 11\n" << 0
-                                  << "to 312: " << 70;
+                                  << QStringLiteral("Schema version: 0 (program ") + kVersionText + QStringLiteral(")\nTables: 11\n") << 0
+                                  << QStringLiteral("to ") + kVersionText + QStringLiteral(": ") << 75;
     // An old database with its settings row is upgraded, never remade; a
     // table it lacks is made as for an empty one.
     QTest::newRow("a base table gone") << int(TestDb::Shape::BaseTables)
                                        << "DROP TABLE memosheet; INSERT INTO Config (CompanyName) VALUES ('Old')"
-                                       << "Tables: 10\n" << 0 << "Made 1 missing tables." << 70;
+                                       << "Tables: 10\n" << 0 << "Made 1 missing tables." << 75;
     QTest::newRow("a refused statement")
         << int(TestDb::Shape::BaseTables)
         << "ALTER TABLE ParcelStock MODIFY COLUMN Quantity VARCHAR(50); "
            "INSERT INTO ParcelStock (SKU, Quantity) VALUES ('P-9', 'a dozen'); "
            "INSERT INTO Config (CompanyName) VALUES ('Old')"
-        << "Tables: 11\n" << 1 << "  refused: ALTER TABLE parcelstock MODIFY COLUMN Quantity INT(10); -- " << 70;
+        << "Tables: 11\n" << 1 << "  refused: ALTER TABLE parcelstock MODIFY COLUMN Quantity INT(10); -- " << 75;
     // A shared database that the store-side program made: its settings row
     // with an older version and its own tables, none of the diamond side's.
     QTest::newRow("the other program's tables only")
         << int(TestDb::Shape::Empty) << QString::fromLatin1(kOtherProgramsDatabase)
-        << "Schema version: 290 (program 312)\nTables: 2\n" << 0 << "Made 10 missing tables." << 70;
+        << QStringLiteral("Schema version: 290 (program ") + kVersionText + QStringLiteral(")\nTables: 2\n") << 0 << "Made 10 missing tables." << 75;
     QTest::newRow("empty database") << int(TestDb::Shape::Empty) << QString() << "Tables: 0\n" << 0
-                                    << "The database was empty: created it at schema version 312" << 70;
+                                    << QStringLiteral("The database was empty: created it at schema version ") + kVersionText << 75;
     // What an earlier start left on an empty shared database: the upgrade
     // list's tables, no settings row, no version.
     QTest::newRow("upgrade list's tables only") << int(TestDb::Shape::Empty) << "upgrade list"
-                                                << "Schema version: 0 (program 312)" << 0
+                                                << QStringLiteral("Schema version: 0 (program ") + kVersionText + QStringLiteral(")") << 0
                                                 << "The database was not finished (no stored version): made "
-                                                << 70;
+                                                << 75;
     QTest::newRow("creation cut short") << int(TestDb::Shape::Full)
                                         << "DROP TABLE item; DROP TABLE memosheet; DELETE FROM Config; "
                                            "DELETE FROM DiamondGrades"
-                                        << "Schema version: 0 (program 312)\nTables: 68\n" << 0
-                                        << "made 2 missing tables" << 70;
+                                        << QStringLiteral("Schema version: 0 (program ") + kVersionText + QStringLiteral(")\nTables: 73\n") << 0
+                                        << "made 2 missing tables" << 75;
 }
 
 void TestSchema::commandLine()
@@ -601,7 +605,7 @@ void TestSchema::commandLine()
 
     r = runVelmor(home.path(), {QStringLiteral("db"), QStringLiteral("status")});
     QCOMPARE(r.exitCode, 0);
-    QVERIFY2(r.out.contains(QStringLiteral("Schema version: 312 (program 312)")), qPrintable(r.out));
+    QVERIFY2(r.out.contains(QStringLiteral("Schema version: %1 (program %1)").arg(schema::kSchemaVersion)), qPrintable(r.out));
     QVERIFY2(r.out.contains(QStringLiteral("Tables: %1\n").arg(tablesAfter)), qPrintable(r.out));
 
     // A second upgrade finds nothing left to do.
@@ -655,8 +659,8 @@ void TestSchema::missingTablesKeepTheVersion()
     exec(t.db(), QStringLiteral("GRANT CREATE ON `%1`.* TO '%2'@'localhost'").arg(t.name(), account));
     const CliResult r = runVelmor(home.path(), {QStringLiteral("db"), QStringLiteral("upgrade")});
     QVERIFY2(r.exitCode == 0, qPrintable(r.out + r.err));
-    QCOMPARE(schema::storedVersion(t.db()), 312.0);
-    QCOMPARE(tableNames(t.db()).size(), 70);
+    QCOMPARE(schema::storedVersion(t.db()), double(schema::kSchemaVersion));
+    QCOMPARE(tableNames(t.db()).size(), 75);
     exec(t.db(), QStringLiteral("DROP USER '%1'@'localhost'").arg(account));
 }
 

@@ -131,12 +131,13 @@ void TestStartup::schemaCheck_data()
     QTest::addColumn<int>("stored");
     QTest::addColumn<bool>("upgrades");
     QTest::addColumn<int>("after");
-    QTest::newRow("307 is upgraded") << 307 << true << 312;
-    QTest::newRow("308 is upgraded") << 308 << true << 312;
-    QTest::newRow("309 is upgraded") << 309 << true << 312;
-    QTest::newRow("310 is upgraded") << 310 << true << 312;
-    QTest::newRow("311 is upgraded") << 311 << true << 312;
-    QTest::newRow("312 is current") << 312 << false << 312;
+    const int current = db::schema::kSchemaVersion;
+    QTest::newRow("307 is upgraded") << 307 << true << current;
+    QTest::newRow("308 is upgraded") << 308 << true << current;
+    QTest::newRow("309 is upgraded") << 309 << true << current;
+    QTest::newRow("310 is upgraded") << 310 << true << current;
+    QTest::newRow("311 is upgraded") << 311 << true << current;
+    QTest::newRow("the current version") << current << false << current;
     QTest::newRow("400 is left alone") << 400 << false << 400;
 }
 

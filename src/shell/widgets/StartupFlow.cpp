@@ -36,6 +36,7 @@
 #include "printing/frmPrintTo.h"
 #include "stones/StonePrintout.h"
 #include "stones/frmDiamondDetail.h"
+#include "stones/frmStockCount.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -62,6 +63,7 @@ StartupFlow::~StartupFlow()
     delete m_invoice.data();
     delete m_invoiceFind.data();
     delete m_stoneSearch.data();
+    delete m_stockCount.data();
     delete m_stone.data();
     delete m_front.data();
 }
@@ -191,6 +193,9 @@ void StartupFlow::loadFront()
     });
     // The stone search.
     m_front->setOpener(QStringLiteral("cmdSingleDiamonds"), [this] { openStoneSearch(0); });
+    // The stock count.
+    m_front->setOpener(QStringLiteral("cmdStockCount"), [this] { openStockCount(); });
+    m_front->setOpener(QStringLiteral("mnuStockCount"), [this] { openStockCount(); });
 
     // The printer set-up screens.
     m_front->setOpener(QStringLiteral("mnuConfigPrinters"),
@@ -634,6 +639,31 @@ void StartupFlow::openMemoLoad()
     // when it is active again.
     frmMemoLoad dialog(m_ctx, QApplication::activeWindow());
     dialog.exec();
+}
+
+bool StartupFlow::openStockCount()
+{
+    if (!checkRight(m_ctx, QStringLiteral("AllowDiamondView")))
+        return false;
+    auto *w = qobject_cast<frmStockCount *>(m_stockCount.data());
+    if (!w) {
+        w = new frmStockCount(m_ctx);
+        w->setAttribute(Qt::WA_DeleteOnClose);
+        m_stockCount = w;
+        // While the screen is open a scan counts; it does not open the stone.
+        if (m_front) {
+            m_front->setScanReceiver([w = QPointer<frmStockCount>(w)](const QString &code) {
+                if (w)
+                    w->scanned(code, QStringLiteral("serial"));
+            });
+            connect(w, &QObject::destroyed, m_front, [front = m_front] {
+                if (front)
+                    front->setScanReceiver({});
+            });
+        }
+    }
+    bringUp(w);
+    return true;
 }
 
 void StartupFlow::showStoneScreen()

@@ -100,6 +100,10 @@ public:
     bool splitOlderParcel(qint64 parcelId, QWidget *parent) override;
     bool openOlderMemoSheet(qint64 memoSheetId) override;
     frmParcel *parcelScreen() const { return m_parcel; }
+    // The stock count screen (one window); the serial scanner's codes go to
+    // it while it is open.
+    bool openStockCount();
+    QWidget *stockCountScreen() const { return m_stockCount; }
 
 signals:
     // The home screen is up and the splash screen gone.
@@ -129,6 +133,7 @@ private:
     QPointer<frmDiamondDetailParcel> m_olderParcel;
     QPointer<QWidget> m_memoSheet;
     QPointer<QWidget> m_olderMemoSheet;
+    QPointer<QWidget> m_stockCount;
     bool m_upgraded = false;
     double m_versionBefore = 0;
     bool m_wholesale = false;

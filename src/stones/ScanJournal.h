@@ -1,0 +1,50 @@
+#pragma once
+// The scans this workstation was told, kept in its folder until they are
+// written (stockcount-scans.txt): a scan is noted before it goes to the
+// server and marked done once it is in the count, so a workstation that was
+// killed or lost its server sends again, with the same tokens, what it was
+// told and had not written.  Each note is one line,
+//   T <tab> token <tab> count <tab> source <tab> time <tab> code
+//   D <tab> token
+// and the file is emptied once nothing waits.  A lock file keeps two
+// programs of one workstation from cutting each other's lines.
+#include "stones/StockCount.h"
+
+#include <QList>
+#include <QString>
+
+namespace velmor {
+class Workstation;
+}
+
+namespace velmor::stones {
+
+class ScanJournal {
+public:
+    explicit ScanJournal(const Workstation &ws);
+
+    // Notes a scan as told and returns it with its new token.  False in
+    // `kept` when the note could not be written (the scan then goes to the
+    // server all the same).
+    ScanInput tell(qint64 countId, const QString &code, const QString &source, bool *kept = nullptr);
+    // The scan is in the count (or was refused for good): no longer waiting.
+    void done(const QString &token);
+    // The scans told for a count and not yet written, in the order told.
+    QList<ScanInput> waiting(qint64 countId) const;
+    // Every count with scans waiting.
+    QList<qint64> countsWaiting() const;
+
+    QString path() const { return m_path; }
+
+private:
+    struct Entry {
+        qint64 countId = 0;
+        ScanInput scan;
+    };
+    QList<Entry> readWaiting() const;
+    bool append(const QString &line) const;
+
+    QString m_path;
+};
+
+} // namespace velmor::stones

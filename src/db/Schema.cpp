@@ -386,6 +386,9 @@ void ensureIndexes(const QSqlDatabase &db)
         {"stockcountscan", "ix_stockcountscan_count", "CountID, ID"},
         {"stockcountscan", "ix_stockcountscan_stone", "CountID, StoneID, Result"},
         {"stockcountstone", "ix_stockcountstone_found", "CountID, ScanID, StoneID"},
+        // A customer's payments (statements, receivables); a line's payments.
+        {"PaymentReceived", "ix_paymentreceived_customer", "CustomerID, Date"},
+        {"PaymentReceived", "ix_paymentreceived_line", "InvoiceListID"},
     };
     // Keys that make a write of two workstations (or one written twice) meet
     // in the row: a stone is expected once per count, a parcel once, a
@@ -395,6 +398,9 @@ void ensureIndexes(const QSqlDatabase &db)
         {"stockcountparcel", "ux_stockcountparcel_parcel", "CountID, ParcelID"},
         {"stockcountdesk", "ux_stockcountdesk_desk", "CountID, Desk"},
         {"stockcountscan", "ux_stockcountscan_token", "Token"},
+        // A payment is reversed once.
+        {"PaymentReceived", "ux_paymentreceived_reverses", "ReversesID"},
+        {"PaymentMade", "ux_paymentmade_reverses", "ReversesID"},
     };
     // The indexes there already, looked up first: MySQL knows no CREATE
     // INDEX IF NOT EXISTS.

@@ -521,6 +521,21 @@ void stockCounts(std::vector<UpgradeStatement> &l)
         .add("LastScanAt", dt);
 }
 
+// Version 315: payments.  Who entered a payment received, the invoice line
+// it was paid against, the payment a reversing row undoes, and a payment
+// above the balance that the dealer confirmed.
+void payments(std::vector<UpgradeStatement> &l)
+{
+    const QString id = QStringLiteral("INT(11)");
+    const QString flag = QStringLiteral("TINYINT(1)");
+    TableStatements(l, "PaymentReceived")
+        .add("EmployeeID", id)
+        .add("InvoiceListID", id)
+        .add("ReversesID", id)
+        .add("Overpaid", flag);
+    TableStatements(l, "PaymentMade").add("ReversesID", id).add("Overpaid", flag);
+}
+
 std::vector<UpgradeStatement> makeList()
 {
     std::vector<UpgradeStatement> l;
@@ -530,6 +545,7 @@ std::vector<UpgradeStatement> makeList()
     repairMarks(l);
     agreedAmounts(l);
     stockCounts(l);
+    payments(l);
     return l;
 }
 

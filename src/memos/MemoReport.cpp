@@ -50,9 +50,8 @@ QString orderSql(const QString &caption)
 memos::MemoAmount amountOwed(const QSqlRecord &row, const QVariant &saleLine, double rateCDN, int step)
 {
     const MemoPriceFacts facts = memoPriceFacts(row);
-    MemoAmount byBasis = memoPriceByBasis(facts, rateCDN, step);
     if (saleLine.isNull())
-        return byBasis;
+        return memos::amountOwed(facts, nullptr, rateCDN, step);
     const QStringList parts = saleLine.toString().split(QLatin1Char('|'));
     invoices::InvoiceLine l;
     l.priceCarat = invoices::parseFixed(parts.value(0)).value_or(0);
@@ -60,12 +59,7 @@ memos::MemoAmount amountOwed(const QSqlRecord &row, const QVariant &saleLine, do
     l.rateCDN = invoices::parseFixed(parts.value(2)).value_or(0);
     if (!parts.value(3).isEmpty())
         l.agreedCDN = invoices::roundedDiv(invoices::parseFixed(parts.value(3)).value_or(0), 1000);
-    MemoAmount a;
-    a.local = byBasis.local;
-    const invoices::Currency c = a.local ? invoices::Currency::CDN : invoices::Currency::US;
-    a.known = l.amountKnown(c);
-    a.amount = Decimal5::fromUnits(l.amountCents(c) * 1000);
-    return a;
+    return memos::amountOwed(facts, &l, rateCDN, step);
 }
 
 } // namespace

@@ -75,6 +75,7 @@ void runMemoScenarios(SizeEnv &env);
 void runBooksScenarios(SizeEnv &env);
 void runClusterScenarios(SizeEnv &env);
 void runCountScenarios(SizeEnv &env);
+void runPaymentScenarios(SizeEnv &env);
 
 // Keys for --scenario (matched as parts of the scenario names).
 QStringList scenarioNames();

@@ -248,7 +248,8 @@ int main(int argc, char **argv)
                 {QStringLiteral("memo"), runMemoScenarios},
                 {QStringLiteral("db check"), runBooksScenarios},
                 {QStringLiteral("cluster"), runClusterScenarios},
-                {QStringLiteral("stock count"), runCountScenarios}};
+                {QStringLiteral("stock count"), runCountScenarios},
+                {QStringLiteral("payments"), runPaymentScenarios}};
             for (const auto &[groupName, run] : groups) {
                 try {
                     run(env);

@@ -98,6 +98,8 @@ frmInvoice::frmInvoice(AppContext &ctx, QWidget *parent) : QWidget(parent), m_ct
     bottom->addLayout(printBox);
     bottom->addWidget(Command1, 0, Qt::AlignBottom);
     bottom->addWidget(Command2, 0, Qt::AlignBottom);
+    cmdPayment = named(new QPushButton(QStringLiteral("Payment recd...")), "cmdPayment");
+    bottom->addWidget(cmdPayment, 0, Qt::AlignBottom);
     bottom->addStretch();
     bottom->addLayout(totals);
     auto *v = new QVBoxLayout(this);
@@ -112,6 +114,10 @@ frmInvoice::frmInvoice(AppContext &ctx, QWidget *parent) : QWidget(parent), m_ct
 
     connect(Command1, &QPushButton::clicked, this, &frmInvoice::addLine);
     connect(Command2, &QPushButton::clicked, this, &frmInvoice::print);
+    connect(cmdPayment, &QPushButton::clicked, this, [this] {
+        if (m_id)
+            m_ctx.screens().openInvoicePayment(m_id);
+    });
     connect(Image1, &QPushButton::clicked, this, &QWidget::close);
     connect(grdInvoice, &QTableWidget::cellActivated, this, [this](int row, int) { editLine(row); });
     connect(grdInvoice, &QTableWidget::cellDoubleClicked, this, [this](int row, int) { editLine(row); });
@@ -183,6 +189,7 @@ void frmInvoice::updateCommands()
     // A printed (closed) invoice takes no more lines.
     Command1->setEnabled(m_id != 0 && m_invoice.isOpen());
     Command2->setEnabled(m_id != 0 && m_ctx.screens().available(Screen::InvoicePrint));
+    cmdPayment->setEnabled(m_id != 0 && m_ctx.screens().available(Screen::Payment));
 }
 
 void frmInvoice::addLine()

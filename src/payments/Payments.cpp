@@ -359,6 +359,24 @@ Outcome receiveForStone(AppContext &ctx, qint64 stoneId, const PaymentInput &in)
     });
 }
 
+QList<StoneAccount> invoiceAccounts(AppContext &ctx, qint64 invoiceId)
+{
+    QSqlQuery q = db::exec(ctx.db(),
+                           QStringLiteral("SELECT il.ID, il.diamondid FROM invoicelist il WHERE il.invoiceid = ? AND "
+                                          "il.diamondid <> 0 AND il.returned IS NULL ORDER BY il.ID"),
+                           {invoiceId});
+    QList<std::pair<qint64, qint64>> lines; // line, stone
+    while (q.next())
+        lines << std::make_pair(q.value(0).toLongLong(), q.value(1).toLongLong());
+    QList<StoneAccount> out;
+    for (const auto &l : lines) {
+        std::optional<StoneAccount> acc = stoneAccount(ctx, Side::Received, l.second);
+        if (acc && isStatus(acc->status, "Sold") && acc->invoiceLineId == l.first)
+            out << *acc;
+    }
+    return out;
+}
+
 Outcome receiveForInvoice(AppContext &ctx, qint64 invoiceId, const PaymentInput &in, const QList<LineShare> &shares)
 {
     if (const QString why = writeRefusal(ctx); !why.isEmpty())
@@ -403,19 +421,13 @@ Outcome receiveForInvoice(AppContext &ctx, qint64 invoiceId, const PaymentInput 
         for (const auto &l : lines)
             stones << l.second;
         claimStones(ctx.db(), stones);
-        // The accounts of the stones still sold on these lines.
-        QList<StoneAccount> accounts;
-        for (const auto &l : lines) {
-            std::optional<StoneAccount> acc = stoneAccount(ctx, Side::Received, l.second);
-            if (!acc || !isStatus(acc->status, "Sold") || acc->invoiceLineId != l.first)
-                continue;
-            if (!acc->priceKnown)
+        const QList<StoneAccount> accounts = invoiceAccounts(ctx, invoiceId);
+        for (const StoneAccount &acc : accounts)
+            if (!acc.priceKnown)
                 return refused(QStringLiteral("%1 is priced in %2, but %3 is not known, so its balance cannot be "
                                               "worked out.\n\n")
-                                   .arg(acc->sku, ctx.settings.currencyName(), cdnRateName(ctx))
+                                   .arg(acc.sku, ctx.settings.currencyName(), cdnRateName(ctx))
                                + missingRates(ctx, true, false));
-            accounts << *acc;
-        }
         if (accounts.isEmpty())
             return refused(QStringLiteral("No stone of invoice %1 is still sold on it.").arg(invoiceId));
         // The payment in its leading currency (US$ when typed), and each

@@ -105,6 +105,10 @@ struct Outcome {
 // The payment-received window, from the stone screen or a memo report row.
 Outcome receiveForStone(AppContext &ctx, qint64 stoneId, const PaymentInput &in);
 
+// The accounts of the stones of an invoice that are still sold on it, by
+// line (invoiceLineId), oldest line first.  Throws db::DbError.
+QList<StoneAccount> invoiceAccounts(AppContext &ctx, qint64 invoiceId);
+
 // A payment for an invoice, spread over its stone lines: the lines and
 // amounts chosen (US amounts), else the oldest line first, each taking its
 // balance until the payment is spent.  What is left beyond every balance is

@@ -275,6 +275,8 @@ void frmFront::buildCommands()
     invoices->addLayout(invoiceRow);
     button(invoices, "cmdLoadInvoice", QStringLiteral("Load invoice"));
     button(invoices, "cmdOverDue", QStringLiteral("Overdue payments"));
+    button(invoices, "cmdApply", QStringLiteral("Payment of an invoice..."));
+    button(invoices, "cmdViewStatements", QStringLiteral("Statements and balances"));
     QVBoxLayout *session = group(QStringLiteral("Session"), 1, 1);
     button(session, "cmdLogIn", QStringLiteral("Log in"));
     button(session, "cmdLogOff", QStringLiteral("Log off"));

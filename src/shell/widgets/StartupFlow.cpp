@@ -159,6 +159,7 @@ void StartupFlow::loadFront()
     // The disclaimers and the HTTP client's test screen.
     m_front->setOpener(QStringLiteral("mnuMemoDisclaimer"), [this] { openMemoDisclaimer(); });
     m_front->setOpener(QStringLiteral("mnuSalesDisclaimer"), [this] { openSalesDisclaimer(); });
+    wirePaymentCommands();
     m_front->setOpener(QStringLiteral("mnuHttpTest"), [showWindow, this] { showWindow(new online::frmMain(m_front)); });
     m_front->setOpener(QStringLiteral("cmdOverDue"), [this] {
         if (!checkRight(m_ctx, QStringLiteral("AllowPastDueView")))
@@ -287,6 +288,8 @@ bool StartupFlow::available(Screen s) const
     case Screen::MemoSheet:
     case Screen::MemoHistory:
     case Screen::OlderMemoSheet:
+    case Screen::Payment:
+    case Screen::PaymentMade:
         return true;
     default:
         return false;

@@ -104,6 +104,12 @@ public:
     // it while it is open.
     bool openStockCount();
     QWidget *stockCountScreen() const { return m_stockCount; }
+    // Payments (StartupFlowPayments.cpp): the payment windows (modal; true
+    // when something was written) and the statements window.
+    bool openPayment(qint64 stoneId, qint64 customerId) override;
+    bool openPaymentMade(qint64 stoneId, qint64 supplierId) override;
+    bool openInvoicePayment(qint64 invoiceId) override;
+    bool openStatements(qint64 customerId);
 
 signals:
     // The home screen is up and the splash screen gone.
@@ -134,6 +140,8 @@ private:
     QPointer<QWidget> m_memoSheet;
     QPointer<QWidget> m_olderMemoSheet;
     QPointer<QWidget> m_stockCount;
+    QPointer<QWidget> m_statements;
+    void wirePaymentCommands();
     bool m_upgraded = false;
     double m_versionBefore = 0;
     bool m_wholesale = false;

@@ -65,7 +65,9 @@ void Aged::add(const Aged &o)
 
 QString viewRefusal(const AppContext &ctx, bool payables)
 {
-    if (ctx.user.ID <= 0 || !ctx.user.has(statementRight()) || (payables && !ctx.user.ViewCost))
+    if (ctx.user.ID <= 0)
+        return QStringLiteral("Please log on first.");
+    if (!ctx.user.has(statementRight()) || (payables && !ctx.user.ViewCost))
         return QStringLiteral("No Permission, please login or contact the System Administrator!");
     return {};
 }

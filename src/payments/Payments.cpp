@@ -236,7 +236,9 @@ QString statementRight() { return QStringLiteral("AllowStatementView"); }
 
 QString writeRefusal(const AppContext &ctx)
 {
-    if (ctx.user.ID <= 0 || !ctx.user.has(applyRight()))
+    if (ctx.user.ID <= 0)
+        return QStringLiteral("Please log on first.");
+    if (!ctx.user.has(applyRight()))
         return QStringLiteral("No Permission, please login or contact the System Administrator!");
     return {};
 }

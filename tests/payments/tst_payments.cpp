@@ -331,6 +331,11 @@ void TestPayments::reversals()
     e.ctx.user.set(QStringLiteral("AllowApplyPayment"), false);
     o = e.receive(r1, "10");
     QVERIFY(o.message.contains("No Permission"));
+    e.ctx.user.set(QStringLiteral("AllowApplyPayment"), true);
+    e.ctx.user.ID = 0;
+    o = reversePayment(e.ctx, Side::Received, paid);
+    QCOMPARE(o.message, QStringLiteral("Please log on first."));
+    QCOMPARE(e.payments(r1), 2);
 }
 
 void TestPayments::paymentsMade()

@@ -386,6 +386,9 @@ void ensureIndexes(const QSqlDatabase &db)
         {"stockcountscan", "ix_stockcountscan_count", "CountID, ID"},
         {"stockcountscan", "ix_stockcountscan_stone", "CountID, StoneID, Result"},
         {"stockcountstone", "ix_stockcountstone_found", "CountID, ScanID, StoneID"},
+        // A stone's files, and its main picture.
+        {"stonefile", "ix_stonefile_stone", "StoneID, Stored, IsMain"},
+        {"stonefile", "ix_stonefile_sha", "StoneID, Sha256"},
         // A customer's payments (statements, receivables); a line's payments.
         {"PaymentReceived", "ix_paymentreceived_customer", "CustomerID, Date"},
         {"PaymentReceived", "ix_paymentreceived_line", "InvoiceListID"},
@@ -398,6 +401,9 @@ void ensureIndexes(const QSqlDatabase &db)
         {"stockcountparcel", "ux_stockcountparcel_parcel", "CountID, ParcelID"},
         {"stockcountdesk", "ux_stockcountdesk_desk", "CountID, Desk"},
         {"stockcountscan", "ux_stockcountscan_token", "Token"},
+        // A file's parts are numbered once; a picture has one thumbnail.
+        {"stonefilechunk", "ux_stonefilechunk_part", "FileID, Seq"},
+        {"stonefilethumb", "ux_stonefilethumb_file", "FileID"},
         // A payment is reversed once.
         {"PaymentReceived", "ux_paymentreceived_reverses", "ReversesID"},
         {"PaymentMade", "ux_paymentmade_reverses", "ReversesID"},

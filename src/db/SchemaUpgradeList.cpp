@@ -431,23 +431,6 @@ void repairMarks(std::vector<UpgradeStatement> &l)
         .add(QString::fromLatin1(kRepairDueColumn), repairDueColumnType());
 }
 
-// Version 312: the amounts of a sale as they were agreed, the return that
-// undid a sale, and the memo-out line a parcel memo's return or sale took
-// its carats from.
-void agreedAmounts(std::vector<UpgradeStatement> &l)
-{
-    const QString money = QStringLiteral("DECIMAL(19,2)");
-    TableStatements(l, "invoicelist")
-        // The amount of the line in that currency when the dealer agreed the
-        // price in it (Null: the US amount at the line's rate).
-        .add("amountcdn", money)
-        .add("amountzar", money)
-        // The stone of the line came back into stock: when, and by whom.
-        .add("returned", QStringLiteral("DATETIME"))
-        .add("returnedby", QStringLiteral("INT(11)"));
-    TableStatements(l, "memoparcellist").add("outlineid", QStringLiteral("INT(11)"));
-}
-
 // Version 314: stock counts.  A count (stockcount) keeps the stones expected
 // when it started (stockcountstone), every scan as it was written
 // (stockcountscan), the parcels with the carats weighed (stockcountparcel)
@@ -521,7 +504,67 @@ void stockCounts(std::vector<UpgradeStatement> &l)
         .add("LastScanAt", dt);
 }
 
-// Version 315: payments.  Who entered a payment received, the invoice line
+// Version 315: the amounts of a sale as they were agreed, the return that
+// undid a sale, and the memo-out line a parcel memo's return or sale took
+// its carats from.
+void agreedAmounts(std::vector<UpgradeStatement> &l)
+{
+    const QString money = QStringLiteral("DECIMAL(19,2)");
+    TableStatements(l, "invoicelist")
+        // The amount of the line in that currency when the dealer agreed the
+        // price in it (Null: the US amount at the line's rate).
+        .add("amountcdn", money)
+        .add("amountzar", money)
+        // The stone of the line came back into stock: when, and by whom.
+        .add("returned", QStringLiteral("DATETIME"))
+        .add("returnedby", QStringLiteral("INT(11)"));
+    TableStatements(l, "memoparcellist").add("outlineid", QStringLiteral("INT(11)"));
+}
+
+// Version 316: files kept with a stone (pictures, videos, certificates).
+// stonefile holds what a file is, stonefilechunk its bytes in parts below
+// the server's packet limit, stonefilethumb a picture's thumbnail made once;
+// Config.StoneFileLimitMB the largest file a stone takes (empty: 200 MB).
+void stoneFiles(std::vector<UpgradeStatement> &l)
+{
+    const QString dt = QStringLiteral("DATETIME");
+    const QString flag = QStringLiteral("TINYINT(1)");
+    TableStatements(l, "stonefile")
+        .create()
+        .add("StoneID", "INT")
+        .add("FileName", QStringLiteral("VARCHAR(255)"))
+        .add("Kind", QStringLiteral("VARCHAR(12)"))
+        .add("MimeType", QStringLiteral("VARCHAR(100)"))
+        .add("Size", QStringLiteral("BIGINT"))
+        .add("Sha256", QStringLiteral("CHAR(64)"))
+        .add("ChunkSize", "INT")
+        .add("Chunks", "INT")
+        .add("IsMain", flag)
+        .add("IsCertificate", flag)
+        .add("Laboratory", QStringLiteral("VARCHAR(50)"))
+        .add("Width", "INT")
+        .add("Height", "INT")
+        .add("AddedBy", "INT")
+        .add("AddedAt", dt)
+        .add("Stored", flag);
+    TableStatements(l, "stonefilechunk")
+        .create()
+        .add("FileID", "INT")
+        .add("Seq", "INT")
+        .add("Bytes", "INT")
+        .add("Data", QStringLiteral("LONGBLOB"));
+    TableStatements(l, "stonefilethumb")
+        .create()
+        .add("FileID", "INT")
+        .add("Width", "INT")
+        .add("Height", "INT")
+        .add("Thumb", QStringLiteral("MEDIUMBLOB"))
+        .add("Icon", QStringLiteral("BLOB"))
+        .add("MadeAt", dt);
+    TableStatements(l, "Config").add("StoneFileLimitMB", "INT");
+}
+
+// Version 317: payments.  Who entered a payment received, the invoice line
 // it was paid against, the payment a reversing row undoes, and a payment
 // above the balance that the dealer confirmed.
 void payments(std::vector<UpgradeStatement> &l)
@@ -543,8 +586,9 @@ std::vector<UpgradeStatement> makeList()
     diamondSide(l);
     storeSide(l);
     repairMarks(l);
-    agreedAmounts(l);
     stockCounts(l);
+    agreedAmounts(l);
+    stoneFiles(l);
     payments(l);
     return l;
 }

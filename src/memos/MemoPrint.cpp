@@ -7,6 +7,7 @@
 #include "memos/MemoPrice.h"
 #include "memos/MemoSheetView.h"
 #include "pricing/SellingPrice.h"
+#include "stones/StoneFiles.h"
 
 #include <QImage>
 #include <QLocale>
@@ -116,6 +117,7 @@ bool PrintMemoSheet(AppContext &ctx, printing::PrintSurface &s, const MemoPrintR
     const db::Row cust = c.next() ? db::Row(c) : db::Row();
 
     struct Stone {
+        qint64 id = 0;
         QString sku, shape, grading, cert;
         Decimal5 rap, carat, price; // price: the memo price per stone, US$
         double discount;
@@ -131,6 +133,7 @@ bool PrintMemoSheet(AppContext &ctx, printing::PrintSurface &s, const MemoPrintR
         const db::Row row(q);
         const MemoPriceFacts facts = memoPriceFacts(q.record());
         Stone st;
+        st.id = row.integer("ID");
         st.sku = row.text("SKU").remove(QStringLiteral("Parcel"));
         st.shape = row.text("Shape");
         st.carat = facts.carat;
@@ -148,6 +151,16 @@ bool PrintMemoSheet(AppContext &ctx, printing::PrintSurface &s, const MemoPrintR
         *error = QStringLiteral("There are no Diamonds on this Memo Sheet!");
         return false;
     }
+
+    // Each stone's main picture, under its SKU, when the set-up asks for it.
+    QHash<qint64, QImage> pictures;
+    if (r.options.pictures) {
+        QList<qint64> ids;
+        for (const Stone &st : std::as_const(stones))
+            ids << st.id;
+        pictures = velmor::stones::mainThumbnails(db, ids);
+    }
+    constexpr double kPictureSide = 1300;
 
     const Settings &cfg = ctx.settings;
     const QLocale en(QLocale::English);
@@ -237,7 +250,9 @@ bool PrintMemoSheet(AppContext &ctx, printing::PrintSurface &s, const MemoPrintR
     for (const Stone &st : stones) {
         s.setFont(QStringLiteral("Arial"), 8);
         const int rows = (us || !(r.cdn || r.zar) ? 1 : 0) + int(r.cdn) + int(r.zar);
-        const double rowHeight = s.textHeight() * std::max(1, rows) * (r.options.printRap ? 2 : 1);
+        const QImage picture = pictures.value(st.id);
+        const double rowHeight = std::max(s.textHeight() * std::max(1, rows) * (r.options.printRap ? 2 : 1),
+                                          picture.isNull() ? 0.0 : s.textHeight() + kPictureSide + 60);
         if (s.CurrentY + rowHeight > std::min(13500.0, bottom)) {
             continued();
             heads();
@@ -246,6 +261,11 @@ bool PrintMemoSheet(AppContext &ctx, printing::PrintSurface &s, const MemoPrintR
         // Each text kept within its column.
         const double y = s.CurrentY;
         at(s, 500, y, s.fitted(st.sku, 2100 - 500 - 80));
+        const double rowEnd = y + rowHeight;
+        if (!picture.isNull()) {
+            const double scale = kPictureSide / std::max(picture.width(), picture.height());
+            s.drawPicture(picture, 500, y + s.textHeight() + 20, picture.width() * scale, picture.height() * scale);
+        }
         at(s, 2100, y, s.fitted(st.shape, 3800 - 2100 - 80));
         at(s, 3800, y, s.fitted(st.grading, 5500 - 3800 - 80));
         at(s, 5500, y, s.fitted(st.cert, 7500 - 5500 - 80));
@@ -286,6 +306,7 @@ bool PrintMemoSheet(AppContext &ctx, printing::PrintSurface &s, const MemoPrintR
                 at(s, 9900, s.CurrentY, QStringLiteral("~ZAR ") + amount(tZAR));
             s.setFontItalic(false);
         }
+        s.CurrentY = std::max(s.CurrentY, picture.isNull() ? s.CurrentY : rowEnd);
     }
 
     s.setFont(QStringLiteral("Arial"), 10, true, true);

@@ -1,5 +1,6 @@
 #include "parcels/ParcelMemoPrint.h"
 
+#include "core/Users.h"
 #include "core/AppContext.h"
 #include "core/ChangeEvents.h"
 #include "core/KnownRates.h"
@@ -269,6 +270,11 @@ printing::PrintOutcome printParcelMemo(AppContext &ctx, qint64 memoId, const pri
 {
     const QString title = QStringLiteral("Memo Printing");
     printing::PrintOutcome out;
+    // Printing closes the memo: a change of the books.
+    if (!mayWrite(ctx, rights::Memo)) {
+        out.error = QStringLiteral("not allowed");
+        return out;
+    }
     std::optional<ParcelMemoDocument> doc;
     try {
         doc = parcelMemoDocument(ctx.db(), ctx.settings, memoId);

@@ -1,5 +1,7 @@
 #include "parcels/frmParcelAdd.h"
 
+#include "core/Users.h"
+#include "core/widgets/RightsOnScreen.h"
 #include "core/AppContext.h"
 #include "core/KnownRates.h"
 #include "core/Figures.h"
@@ -55,7 +57,7 @@ frmParcelAdd::frmParcelAdd(AppContext &ctx, qint64 parcelId, QWidget *parent)
     connect(txtZAR, &QLineEdit::textChanged, this, [this](const QString &t) { couple(m_price.zarChanged(t)); });
     connect(cmdFill, &QPushButton::clicked, this, &frmParcelAdd::fill);
     connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
-    updateCommands();
+    followRights(ctx, this, [this] { updateCommands(); });
 }
 
 void frmParcelAdd::couple(bool changed)
@@ -71,7 +73,7 @@ void frmParcelAdd::couple(bool changed)
 
 void frmParcelAdd::updateCommands()
 {
-    cmdFill->setEnabled(cboSupplier->currentIndex() > 0);
+    cmdFill->setEnabled(cboSupplier->currentIndex() > 0 && mayUse(m_ctx, rights::ParcelChange));
 }
 
 bool frmParcelAdd::fill()

@@ -1,5 +1,6 @@
 #include "printing/PrintJob.h"
 
+#include "core/LocalFiles.h"
 #include "core/Workstation.h"
 
 #include <QDir>
@@ -116,6 +117,35 @@ bool preparePrinter(QPrinter &printer, const PrintTarget &target, QString *error
     return false;
 }
 
+namespace {
+
+// The PDF writer does not report a failed write (a full disk, a file-size
+// limit): a written file is taken as whole only when it reads as one, its
+// cross-reference table where its trailer says and the end marker last.
+bool pdfIsWhole(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return false;
+    const qint64 size = f.size();
+    if (size < 64 || f.read(5) != "%PDF-")
+        return false;
+    const qint64 tailSize = qMin<qint64>(size, 1024);
+    f.seek(size - tailSize);
+    const QByteArray tail = f.read(tailSize);
+    const qsizetype start = tail.lastIndexOf("startxref");
+    if (start < 0 || !tail.mid(start).trimmed().endsWith("%%EOF"))
+        return false;
+    bool ok = false;
+    const qint64 xref = tail.mid(start + 9).trimmed().split('\n').value(0).trimmed().toLongLong(&ok);
+    if (!ok || xref <= 0 || xref >= size - tailSize + start)
+        return false;
+    f.seek(xref);
+    return f.read(4) == "xref";
+}
+
+} // namespace
+
 PrintOutcome printDocument(const PrintTarget &target, const DrawDocument &draw, const QString &documentName)
 {
     PrintOutcome out;
@@ -165,8 +195,18 @@ PrintOutcome printDocument(const PrintTarget &target, const DrawDocument &draw, 
     out.pages = surface.pageCount();
 
     if (part) {
-        // The finished file takes the chosen name.
+        if (!pdfIsWhole(part->fileName())) {
+            out.error = QStringLiteral("The file \"%1\" could not be written whole (is the disk full?). Nothing "
+                                       "was printed.")
+                            .arg(QDir::toNativeSeparators(target.name));
+            out.pages = 0;
+            return out;
+        }
+        // The finished file takes the chosen name, with the mode a file made
+        // anew gets on this account (its umask), or the one it had.
         const QString final = out.where;
+        const QFileDevice::Permissions mode =
+            QFileInfo::exists(final) ? QFile::permissions(final) : files::newFilePermissions();
         if (QFileInfo::exists(final) && !QFile::remove(final)) {
             out.error = QStringLiteral("The file \"%1\" could not be replaced. Nothing was printed.")
                             .arg(QDir::toNativeSeparators(final));
@@ -178,7 +218,7 @@ PrintOutcome printDocument(const PrintTarget &target, const DrawDocument &draw, 
             return out;
         }
         part->setAutoRemove(false);
-        QFile::setPermissions(final, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
+        QFile::setPermissions(final, mode);
     }
     out.ok = true;
     return out;

@@ -196,16 +196,23 @@ const QList<RuleQuery> &queries()
           QStringLiteral("Each stone that is still the dealer's has an SKU of its own.")},
          {QStringLiteral("SKU"), QStringLiteral("Stones")},
          QStringLiteral("SELECT s.SKU, GROUP_CONCAT(s.ID ORDER BY s.ID SEPARATOR ' ') FROM SingleStone s WHERE ") + kLive
-             + QStringLiteral(" AND s.SKU > '' GROUP BY s.SKU HAVING COUNT(*) > 1 ORDER BY s.SKU")},
+             + QStringLiteral(" AND TRIM(s.SKU) > '' GROUP BY TRIM(s.SKU) HAVING COUNT(*) > 1 ORDER BY TRIM(s.SKU)")},
         {{QStringLiteral("duplicate-certificate"),
           QStringLiteral("Certificate number on more than one stone in stock or on memo"),
           QStringLiteral("A laboratory's certificate number belongs to one stone that is still the dealer's.")},
          {QStringLiteral("Laboratory"), QStringLiteral("Certificate"), QStringLiteral("Stones")},
-         QStringLiteral("SELECT IFNULL(s.Laboratory, ''), s.Certificate, GROUP_CONCAT(s.ID ORDER BY s.ID SEPARATOR ' ') "
-                        "FROM SingleStone s WHERE ")
+         QStringLiteral("SELECT IFNULL(TRIM(s.Laboratory), ''), TRIM(s.Certificate), "
+                        "GROUP_CONCAT(s.ID ORDER BY s.ID SEPARATOR ' ') FROM SingleStone s WHERE ")
              + kLive
-             + QStringLiteral(" AND s.Certificate > '' GROUP BY s.Laboratory, s.Certificate HAVING COUNT(*) > 1 ORDER BY "
-                              "s.Laboratory, s.Certificate")},
+             + QStringLiteral(" AND TRIM(s.Certificate) > '' GROUP BY TRIM(s.Laboratory), TRIM(s.Certificate) "
+                              "HAVING COUNT(*) > 1 ORDER BY TRIM(s.Laboratory), TRIM(s.Certificate)")},
+        {{QStringLiteral("blank-stone"), QStringLiteral("Stone row without an SKU and without a status"),
+          QStringLiteral("Every stone row is a stone that was saved; an Add that was cancelled (or a program that "
+                         "ended while adding) before Velmor stopped keeping such rows left empty ones."),
+          Severity::Warning},
+         {QStringLiteral("Stone"), QStringLiteral("Entered")},
+         QStringLiteral("SELECT s.ID, IFNULL(CAST(s.DateCreated AS DATE), '') FROM SingleStone s WHERE "
+                        "TRIM(IFNULL(s.SKU, '')) = '' AND IFNULL(s.Status, '') = '' ORDER BY s.ID")},
         {{QStringLiteral("count-scan-target"), QStringLiteral("Stock count scan that names no count, or no stone "
                                                               "and no code"),
           QStringLiteral("A scan belongs to a count that exists and names a stone (found, scanned twice, not "
@@ -287,6 +294,19 @@ const QList<RuleQuery> &queries()
                               "FROM SingleStone s JOIN (SELECT StoneID, SUM(PaymentUS) AS us, SUM(PaymentLocal) AS lo "
                               "FROM PaymentMade GROUP BY StoneID) m ON m.StoneID = s.ID) x WHERE x.f1 <> (x.paid > 0) "
                               "OR x.f2 <> (x.paid > 0 AND x.paid >= x.cost) OR x.f3 <> x.f2 ORDER BY x.ID")},
+        {{QStringLiteral("stone-file-whole"), QStringLiteral("File on a stone not whole"),
+          QStringLiteral("A file on a stone has all its parts, as many bytes as it had when attached, a stone that "
+                         "exists, and a stone has one main picture at most.")},
+         {QStringLiteral("Stone"), QStringLiteral("File"), QStringLiteral("Name"), QStringLiteral("Found")},
+         QStringLiteral("SELECT f.StoneID, f.ID, f.FileName, CONCAT(IFNULL(p.n, 0), ' of ', f.Chunks, ' parts, ', "
+                        "IFNULL(p.bytes, 0), ' of ', f.Size, ' bytes') FROM stonefile f LEFT JOIN (SELECT FileID, "
+                        "COUNT(*) AS n, SUM(Bytes) AS bytes FROM stonefilechunk GROUP BY FileID) p ON p.FileID = f.ID "
+                        "WHERE f.Stored <> 0 AND (IFNULL(p.n, 0) <> f.Chunks OR IFNULL(p.bytes, 0) <> f.Size) "
+                        "UNION ALL SELECT f.StoneID, f.ID, f.FileName, 'the stone does not exist' FROM stonefile f "
+                        "LEFT JOIN SingleStone s ON s.ID = f.StoneID WHERE f.Stored <> 0 AND s.ID IS NULL "
+                        "UNION ALL SELECT f.StoneID, MIN(f.ID), '', CONCAT(COUNT(*), ' main pictures') FROM stonefile "
+                        "f WHERE f.Stored <> 0 AND f.IsMain <> 0 GROUP BY f.StoneID HAVING COUNT(*) > 1 "
+                        "ORDER BY 1, 2")},
         {{QStringLiteral("stored-rate"), QStringLiteral("Exchange rate of 0 or 1.0 stored"),
           QStringLiteral("A stored exchange rate is the day's real rate, or empty when it was not known; 0 and 1.0 "
                          "are what an unknown rate became.")},

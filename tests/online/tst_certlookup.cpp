@@ -64,6 +64,7 @@ QString binaryDir()
 struct LabService {
     LocalHttpServer http{[this](QTcpSocket *s, const HttpRequest &r) { respond(s, r); }};
     QList<QByteArray> keys;
+    QString pdfBase; // where the answer's report link points; this server when empty
 
     void respond(QTcpSocket *s, const HttpRequest &r)
     {
@@ -83,7 +84,8 @@ struct LabService {
                                    .value("ReportNumber")
                                    .toString();
         if (number == "2141438171")
-            LocalHttpServer::answer(s, recorded("gia_found_fancy.json").replace("@BASE@", http.base().toUtf8()),
+            LocalHttpServer::answer(s, recorded("gia_found_fancy.json")
+                                           .replace("@BASE@", (pdfBase.isEmpty() ? http.base() : pdfBase).toUtf8()),
                                     "200 OK", "application/json");
         else if (number == "5182736455")
             LocalHttpServer::answer(s, recorded("gia_found_round.json"), "200 OK", "application/json");
@@ -103,8 +105,9 @@ struct Station {
     explicit Station(const QString &service, const QString &agent = binaryDir() + "/velmor-certfetch",
                      const QString &extra = {})
     {
+        // The report links of the service on this machine are plain http.
         writeFile(ws.path("online.ini"), QStringLiteral("service=%1/graphql\nkey=%2\nservicetimeout=2\ntimeout=20\n"
-                                                        "agent=%3\ndocuments=%4/docs\n%5")
+                                                        "agent=%3\ndocuments=%4/docs\nallowhttp=yes\n%5")
                                              .arg(service, kKey, agent, dir.path(), extra)
                                              .toUtf8());
     }
@@ -201,14 +204,20 @@ void TestCertLookup::agentAgainstTheService_data()
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("error"); // part of <ERROR>, empty for a grading
     QTest::addColumn<bool>("pdf");
-    QTest::newRow("found with PDF") << "2141438171" << "0.51" << kKey << 0 << "" << true;
-    QTest::newRow("found, no PDF offered") << "5182736455" << "" << kKey << 0 << "" << false;
-    QTest::newRow("no such report") << "9999999999" << "1.00" << kKey << 1 << "REPORT NOT FOUND" << false;
-    QTest::newRow("bad key") << "2141438171" << "0.51" << "WRONG" << 1 << "refused the key" << false;
-    QTest::newRow("garbage") << "2222222222" << "1.00" << kKey << 1 << "not readable" << false;
-    QTest::newRow("slow service") << "3333333333" << "1.00" << kKey << 1 << "did not answer within 2 seconds" << false;
+    QTest::addColumn<QString>("link"); // "file": the report link names a file of this machine; "no http": not allowed
+    QTest::newRow("found with PDF") << "2141438171" << "0.51" << kKey << 0 << "" << true << "";
+    QTest::newRow("found, no PDF offered") << "5182736455" << "" << kKey << 0 << "" << false << "";
+    QTest::newRow("no such report") << "9999999999" << "1.00" << kKey << 1 << "REPORT NOT FOUND" << false << "";
+    QTest::newRow("bad key") << "2141438171" << "0.51" << "WRONG" << 1 << "refused the key" << false << "";
+    QTest::newRow("garbage") << "2222222222" << "1.00" << kKey << 1 << "not readable" << false << "";
+    QTest::newRow("slow service") << "3333333333" << "1.00" << kKey << 1 << "did not answer within 2 seconds" << false
+                                  << "";
     QTest::newRow("weight of another stone") << "2141438171" << "0.71" << kKey << 1 << "is for a stone of 0.51 ct"
-                                             << false;
+                                             << false << "";
+    // The grading is taken; a report link to a file of this machine is not
+    // followed, nor a plain http one unless online.ini allows it.
+    QTest::newRow("report link to a local file") << "2141438171" << "0.51" << kKey << 0 << "" << false << "file";
+    QTest::newRow("plain http report link") << "2141438171" << "0.51" << kKey << 0 << "" << false << "no http";
 }
 
 void TestCertLookup::agentAgainstTheService()
@@ -219,10 +228,19 @@ void TestCertLookup::agentAgainstTheService()
     QFETCH(int, exitCode);
     QFETCH(QString, error);
     QFETCH(bool, pdf);
+    QFETCH(QString, link);
     LabService lab;
     Station st(lab.http.base());
     if (key != kKey)
         writeFile(st.ws.path("online.ini"), readAll(st.ws.path("online.ini")).replace(kKey.toUtf8(), key.toUtf8()));
+    if (link == "file") {
+        // A PDF of the dealer's own, where the link points.
+        QDir().mkpath(st.dir.filePath("assets"));
+        writeFile(st.dir.filePath("assets/2141438171.pdf"), "%PDF-1.4 the dealer's private papers");
+        lab.pdfBase = QStringLiteral("file://localhost") + st.dir.path();
+    } else if (link == "no http") {
+        writeFile(st.ws.path("online.ini"), readAll(st.ws.path("online.ini")).replace("allowhttp=yes\n", ""));
+    }
     QVERIFY(writeRequestFile(st.ws, {"203.0.113.9", weight, number}));
     const Run r = runProgram(binaryDir() + "/velmor-certfetch", {st.dir.path()}, st.dir.path());
     QCOMPARE(r.code, exitCode);
@@ -240,6 +258,8 @@ void TestCertLookup::agentAgainstTheService()
     if (pdf)
         QCOMPARE(readAll(st.ws.path("pdfResponse.pdf")), recorded("report.pdf"));
     QCOMPARE(lab.keys.value(0), key.toUtf8());
+    if (!link.isEmpty())
+        QVERIFY2(r.err.contains(link == "file" ? "not an https address" : "allowhttp=yes"), qPrintable(r.err));
 }
 
 void TestCertLookup::waitingForTheAgent()
@@ -337,7 +357,7 @@ void TestCertLookup::addingAStoneFillsTheScreen()
     QVERIFY(waited);
     QCOMPARE(screens.opened, 1);
     QCOMPARE(st.ws.readLines("requestgia.ini"), (QStringList{"203.0.113.9", "0.51", "2141438171"}));
-    QVERIFY(ctl<QLineEdit>(s, "txtID")->text().toLongLong() > 0);
+    QCOMPARE(s.editState().mode, stones::EditState::Adding);
     QCOMPARE(ctl<QComboBox>(s, "cboLaboratory")->currentText(), QString("GIA"));
     QCOMPARE(ctl<QLineEdit>(s, "txtCertificate")->text(), QString("2141438171"));
     QCOMPARE(ctl<QLineEdit>(s, "txtDim1")->text(), QString("3.88"));
@@ -506,6 +526,16 @@ void TestCertLookup::commands()
     LocalHttpServer web([](QTcpSocket *s, const HttpRequest &r) {
         if (r.target() == "/slow")
             return;
+        if (r.target() == "/continue") { // an interim answer first, the real one after it
+            s->write("HTTP/1.1 100 Continue\r\n\r\n");
+            QTimer::singleShot(100, s, [s] { LocalHttpServer::answer(s, "<html>after</html>"); });
+            return;
+        }
+        if (r.target() == "/moved") {
+            s->write("HTTP/1.1 302 Found\r\nLocation: /form\r\nContent-Length: 0\r\n\r\n");
+            s->disconnectFromHost();
+            return;
+        }
         if (r.target() == "/cut") { // half of what it announces, then the line drops
             s->write("HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n" + QByteArray(500, 'x'));
             s->disconnectFromHost();
@@ -528,6 +558,21 @@ void TestCertLookup::commands()
     r = runProgram(velmor, {"http", "get", web.url("/slow"), "--timeout", "1"}, st.dir.path());
     QCOMPARE(r.code, 1);
     QVERIFY(r.err.contains("A Timeout occured!"));
+    // A time-out that is no number is refused, never taken as 1 s.
+    for (const char *bad : {"abc", "0", "1.5"}) {
+        r = runProgram(velmor, {"http", "get", web.url("/slow"), "--timeout", bad}, st.dir.path());
+        QCOMPARE(r.code, 2);
+        QVERIFY2(r.err.contains(QStringLiteral("--timeout takes a whole number of seconds above 0, not \"%1\"")
+                                    .arg(QLatin1String(bad))),
+                 qPrintable(r.err));
+    }
+    // The answer after an interim one, and the page a redirect leads to.
+    r = runProgram(velmor, {"http", "get", web.url("/continue")}, st.dir.path());
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    QVERIFY2(r.out.startsWith("HTTP/1.1 200 OK\r\n") && r.out.contains("Body: 18 bytes"), qPrintable(r.out));
+    r = runProgram(velmor, {"http", "get", web.url("/moved")}, st.dir.path());
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    QVERIFY2(r.out.startsWith("HTTP/1.1 200 OK\r\n") && r.out.contains("Body: 17 bytes"), qPrintable(r.out));
     r = runProgram(velmor, {"http", "get", "http://example.invalid/"}, st.dir.path());
     QCOMPARE(r.code, 1);
     QVERIFY(r.err.contains("A Socket-Error occured!"));

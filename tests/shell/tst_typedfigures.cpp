@@ -4,6 +4,7 @@
 // it was.  A number box the table below does not know fails the test, so a
 // new field cannot slip past the rule.
 #include "../stones/StoneTestEnv.h"
+#include "TestUsers.h"
 #include "core/Figures.h"
 #include "core/frmConfigMenu.h"
 #include "core/frmConfiguration.h"
@@ -158,10 +159,8 @@ QString newestValue(StoneEnv &e, const Target &t)
 
 void prepare(StoneEnv &e)
 {
-    e.ctx.user.Administrator = true;
-    e.ctx.user.set("Administrator", true);
-    e.ctx.user.AllowExchangeRateChanging = true;
-    e.ctx.user.set("AllowExchangeRateChanging", true);
+    // Every right: what is tried here is the figures, not the rights.
+    velmor::test::grantEveryRight(e.ctx);
     e.ctx.settings.OverDue = 0;
 }
 
@@ -362,7 +361,6 @@ QList<FigureScreen> screens()
             {"txtGirdleDimension", "Girdle %", "GirdleDimension"},
             {"txtOriginalRapPrice", "Rap when bought", "RapPriceOnDateBought"},
             {"txtBoughtPriceUS", "Bought price", "BoughtPriceUS"},
-            {"txtLatestRapPrice", "current Rap", "RapaportPrice"},
             {"txtSellOffRapLX", "Sell listing % off Rap", "SellOffRaplx"},
             {"txtSellOffRap2", "Sell 2 % off Rap", "SellOffRap2"},
             {"txtSellOffRap3", "Sell 3 % off Rap", "SellOffRap3"},
@@ -370,12 +368,13 @@ QList<FigureScreen> screens()
         for (const Stored &f : stored)
             if (c == QLatin1String(f.control))
                 return {QString::fromLatin1(f.label), "SingleStone", QString::fromLatin1(f.column)};
-        // A selling price below 0 is no price.
+        // A selling price below 0 is no price, nor a list price below 0.
         static const Stored prices[] = {
             {"txtSellPrice", "Sell 1 price", "SellPriceUS"},
             {"txtSellPriceLX", "Sell listing price", "SellPriceUSlx"},
             {"txtSellPrice2", "Sell 2 price", "SellPriceUS2"},
             {"txtSellPrice3", "Sell 3 price", "SellPriceUS3"},
+            {"txtLatestRapPrice", "current Rap", "RapaportPrice"}, // the list they follow
         };
         for (const Stored &f : prices)
             if (c == QLatin1String(f.control))

@@ -37,8 +37,10 @@
 #include "stones/StonePrintout.h"
 #include "stones/frmDiamondDetail.h"
 #include "stones/frmStockCount.h"
+#include "shell/widgets/BackupWarning.h"
 
 #include <QApplication>
+#include <QMenu>
 #include <QLineEdit>
 
 namespace velmor::ui {
@@ -90,7 +92,15 @@ void StartupFlow::loadFront()
         return;
     startupMark(QStringLiteral("main menu screen"));
     m_front = new frmFront(m_ctx);
-    connect(m_front, &frmFront::closed, this, &StartupFlow::quitRequested);
+    // In the wholesale set-up the main menu is the home screen: closing it
+    // ends the program once every other window may close.  In the ordinary
+    // set-up it is a window over the stone screen and only goes away.
+    m_front->canClose = [this] { return !m_ctx.WholeSaleMode || closeOtherWindows(m_front); };
+    connect(m_front, &frmFront::closed, this, [this] {
+        if (m_ctx.WholeSaleMode)
+            emit quitRequested();
+    });
+    attachBackupWarning(m_ctx, m_front);
 
     // The screens of the pricing settings open from the front screen's menus.
     AppContext &ctx = m_ctx;
@@ -217,6 +227,9 @@ void StartupFlow::startHome(bool wholesale)
     startupMark(QStringLiteral("stone screen"));
     if (!m_stone) {
         m_stone = new frmDiamondDetail(m_ctx);
+        // Closing the stone screen ends the program in the ordinary set-up:
+        // every other window with unsaved work is asked first.
+        m_stone->canClose = [this] { return m_ctx.WholeSaleMode || closeOtherWindows(m_stone); };
         connect(m_stone, &frmDiamondDetail::startUpFinished, this, &StartupFlow::stoneStarted);
         connect(m_stone, &frmDiamondDetail::closed, this, &StartupFlow::stoneClosed);
         connect(m_stone, &frmDiamondDetail::memoPlacementRequested, this,
@@ -224,6 +237,7 @@ void StartupFlow::startHome(bool wholesale)
         connect(m_stone, &frmDiamondDetail::memoLoadRequested, this, &StartupFlow::openMemoLoad);
         connect(m_stone, &frmDiamondDetail::mainMenuRequested, this, &StartupFlow::showMainMenu);
         connect(m_stone, &frmDiamondDetail::memoDisclaimerRequested, this, &StartupFlow::openMemoDisclaimer);
+        attachBackupWarning(m_ctx, m_stone);
     }
     if (m_front)
         m_front->setStoneScreen(m_stone);
@@ -252,6 +266,21 @@ void StartupFlow::stoneStarted()
     }
     if (!m_wholesale)
         emit finished();
+}
+
+bool StartupFlow::closeOtherWindows(QWidget *closing)
+{
+    // Each window decides in its own close event (a screen with unsaved
+    // changes asks); one that stays open keeps the program running.
+    for (QWidget *w : QApplication::topLevelWidgets()) {
+        if (w == closing || !w->isVisible() || w->isHidden())
+            continue;
+        if (qobject_cast<QMenu *>(w) || w->windowType() == Qt::ToolTip || w->windowType() == Qt::Popup)
+            continue;
+        if (!w->close())
+            return false;
+    }
+    return true;
 }
 
 void StartupFlow::stoneClosed()

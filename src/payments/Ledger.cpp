@@ -442,6 +442,130 @@ printing::PrintOutcome printStatement(AppContext &ctx, const Statement &st, cons
         QStringLiteral("Statement %1").arg(st.customer));
 }
 
+// The receivables or payables on paper: one line per party and currency,
+// aged, the totals per currency at the end; the headings on every page.
+bool drawBalances(PrintSurface &s, const AppContext &ctx, const Balances &b, QString *error)
+{
+    Q_UNUSED(error);
+    s.setOrientation(2);
+    const double left = kMargin, right = s.pageWidth() - kMargin, bottom = s.pageHeight() - kMargin - 300;
+    const double width = right - left;
+    int page = 0;
+    const QString currencyUS = QStringLiteral("US$");
+    auto currency = [&](bool local) { return local ? b.localName : currencyUS; };
+    auto figures = [](const Aged &a) {
+        QStringList c;
+        for (const Decimal5 &x : a.buckets)
+            c << x.grouped2();
+        c << a.total().grouped2();
+        return c;
+    };
+    const QStringList amountHeads = bucketHeadings() << QStringLiteral("Balance");
+    // Columns: party, currency, stones, the four ages and the balance (the
+    // figures right-aligned, as wide as the widest of them).
+    s.setFont(kFont, 8.5, true);
+    double amountW = s.textWidth(QStringLiteral("-00,000,000.00"));
+    for (const QString &h : amountHeads)
+        amountW = std::max(amountW, s.textWidth(h));
+    for (const Aged &t : b.totals)
+        for (const QString &c : figures(t))
+            amountW = std::max(amountW, s.textWidth(c));
+    double currencyW = s.textWidth(QStringLiteral("Currency"));
+    s.setFont(kFont, 8.5);
+    for (const PartyBalance &r : b.rows) {
+        for (const QString &c : figures(r.aged))
+            amountW = std::max(amountW, s.textWidth(c));
+        currencyW = std::max(currencyW, s.textWidth(currency(r.local)));
+    }
+    amountW += 200;
+    currencyW += 200;
+    const double stonesW = s.textWidth(QStringLiteral("Stones 00000")) + 200;
+    const double amountsX = right - amountW * amountHeads.size();
+    const double stonesX = amountsX - stonesW;
+    const double currencyX = stonesX - currencyW;
+    const double nameW = currencyX - left - 200;
+    const QString who = b.payables ? QStringLiteral("Supplier or consignor") : QStringLiteral("Customer");
+    const QString title = QStringLiteral("%1 as of %2")
+                              .arg(b.payables ? QStringLiteral("Payables") : QStringLiteral("Receivables"),
+                                   invoices::invoiceDate(b.asOf));
+
+    auto line = [&](const QString &name, const QString &cur, const QString &stones, const QStringList &amounts, bool bold) {
+        s.setFont(kFont, 8.5, bold);
+        const double y = s.CurrentY;
+        s.setPosition(left, y);
+        s.printLine(s.fitted(name, nameW));
+        s.setPosition(currencyX, y);
+        s.printLine(s.fitted(cur, currencyW - 200));
+        if (!stones.isEmpty()) {
+            s.setPosition(stonesX + stonesW - 200 - s.textWidth(stones), y);
+            s.printLine(stones);
+        }
+        for (int i = 0; i < amounts.size(); ++i) {
+            const QString v = s.fitted(amounts.at(i), amountW - 200);
+            s.setPosition(amountsX + amountW * (i + 1) - s.textWidth(v), y);
+            s.printLine(v);
+        }
+        s.setPosition(left, y + s.textHeight());
+    };
+    auto footer = [&] {
+        s.setFont(kFont, 6.5);
+        const QString t = QStringLiteral("page %1").arg(page);
+        s.setPosition(right - s.textWidth(t), bottom + 100);
+        s.printLine(t);
+    };
+    auto start = [&] {
+        if (page > 0) {
+            footer();
+            s.newPage();
+        }
+        ++page;
+        s.setPosition(left, kMargin);
+        s.setFont(kFont, 12, true);
+        s.printLine(s.fitted(ctx.settings.CompanyName, width));
+        s.CurrentY += 80;
+        s.setFont(kFont, 11, true);
+        s.CurrentX = left;
+        s.printLine(s.fitted(title, width));
+        s.CurrentY += 120;
+        line(who, QStringLiteral("Currency"), QStringLiteral("Stones"), amountHeads, true);
+        s.setLineWidth(1);
+        s.drawLine(left, s.CurrentY, right, s.CurrentY);
+        s.CurrentY += 40;
+    };
+    start();
+    s.setFont(kFont, 8.5);
+    const double rowHeight = s.textHeight();
+    for (const PartyBalance &r : b.rows) {
+        if (s.CurrentY + rowHeight > bottom)
+            start();
+        line(r.name.isEmpty() ? QStringLiteral("#%1").arg(r.partyId) : r.name, currency(r.local),
+             QString::number(r.stones), figures(r.aged), false);
+    }
+    if (b.rows.isEmpty()) {
+        s.setFont(kFont, 8.5, false, true);
+        s.CurrentX = left;
+        s.printLine(b.payables ? QStringLiteral("Nothing is owed to a supplier or consignor.")
+                               : QStringLiteral("No customer owes anything."));
+    }
+    s.CurrentY += 80;
+    if (s.CurrentY + 3 * rowHeight > bottom)
+        start();
+    s.setLineWidth(1);
+    s.drawLine(amountsX, s.CurrentY, right, s.CurrentY);
+    s.CurrentY += 40;
+    for (int cur = 0; cur < 2; ++cur)
+        line(QStringLiteral("Total"), currency(cur == 1), QString(), figures(b.totals[cur]), true);
+    footer();
+    return true;
+}
+
+printing::PrintOutcome printBalances(AppContext &ctx, const Balances &b, const printing::PrintTarget &target)
+{
+    return printing::printDocument(
+        target, [&](PrintSurface &s, QString *e) { return drawBalances(s, ctx, b, e); },
+        b.payables ? QStringLiteral("Payables") : QStringLiteral("Receivables"));
+}
+
 // Receivables and payables ------------------------------------------------------------
 
 namespace {

@@ -111,6 +111,9 @@ Balances payables(AppContext &ctx, const QDate &asOf);
 bool writeBalancesCsv(const Balances &b, const QString &path, QString *error);
 // The lines `velmor receivables` prints.
 QStringList balancesText(const Balances &b);
+// The report on paper (landscape): to PDF or a printer through the print surface.
+bool drawBalances(printing::PrintSurface &s, const AppContext &ctx, const Balances &b, QString *error);
+printing::PrintOutcome printBalances(AppContext &ctx, const Balances &b, const printing::PrintTarget &target);
 
 // Why the logged-in user may not see them (empty when he may): statements
 // and receivables need AllowStatementView, payables ViewCost as well.

@@ -347,11 +347,23 @@ int runStatement(const QStringList &args, CliIo &io)
 
 int runBalances(const QStringList &args, CliIo &io, bool payablesWanted)
 {
-    Args a = parse(args, {QStringLiteral("--as-of"), QStringLiteral("--csv")}, {}, io);
+    Args a = parse(args, {QStringLiteral("--as-of"), QStringLiteral("--csv"), QStringLiteral("--pdf"),
+                          QStringLiteral("--printer")},
+                   {}, io);
     if (!a.ok)
         return 2;
     if (!a.rest.isEmpty()) {
         io.err << "velmor: unexpected argument " << a.rest.first() << Qt::endl;
+        return 2;
+    }
+    const bool toPdf = a.values.contains(QStringLiteral("--pdf")), toPrinter = a.values.contains(QStringLiteral("--printer"));
+    if (toPdf && toPrinter) {
+        io.err << "velmor: give --pdf FILE or --printer NAME, not both" << Qt::endl;
+        return 2;
+    }
+    if ((toPdf && a.values.value(QStringLiteral("--pdf")).isEmpty())
+        || (toPrinter && a.values.value(QStringLiteral("--printer")).isEmpty())) {
+        io.err << "velmor: " << (toPdf ? "--pdf" : "--printer") << " needs a value" << Qt::endl;
         return 2;
     }
     QDate asOf;
@@ -377,6 +389,18 @@ int runBalances(const QStringList &args, CliIo &io, bool payablesWanted)
             }
             io.out << "CSV written to " << csv << Qt::endl;
         }
+        if (toPdf || toPrinter) {
+            const printing::PrintOutcome p = printBalances(
+                s.ctx, b,
+                toPdf ? printing::PrintTarget::pdf(a.values.value(QStringLiteral("--pdf")))
+                      : printing::PrintTarget::printer(a.values.value(QStringLiteral("--printer"))));
+            if (!p.ok) {
+                io.err << "velmor: " << p.error << Qt::endl;
+                return 1;
+            }
+            io.out << (payablesWanted ? "Payables" : "Receivables") << " written to " << p.where << " (" << p.pages
+                   << (p.pages == 1 ? " page" : " pages") << ")" << Qt::endl;
+        }
     } catch (const db::DbError &e) {
         io.err << "velmor: the balances could not be read: " << e.message() << Qt::endl;
         return 1;
@@ -388,7 +412,13 @@ int runBalances(const QStringList &args, CliIo &io, bool payablesWanted)
 
 bool paymentCommandNeedsGui(const QStringList &args)
 {
-    return !args.isEmpty() && args.first() == QLatin1String("statement");
+    if (args.isEmpty())
+        return false;
+    // Printing draws text: the statement, and the balances when printed.
+    if (args.first() == QLatin1String("statement"))
+        return true;
+    return (args.first() == QLatin1String("receivables") || args.first() == QLatin1String("payables"))
+           && (args.contains(QStringLiteral("--pdf")) || args.contains(QStringLiteral("--printer")));
 }
 
 CliRegistry paymentCommands()
@@ -412,10 +442,12 @@ CliRegistry paymentCommands()
               QStringLiteral("CUSTOMER_ID [--from YYYY-MM-DD --to YYYY-MM-DD] (--pdf FILE | --printer NAME)") + user,
               QStringLiteral("a customer's statement: invoices, payments and reversals, the balance aged"),
               runStatement});
-    r.append({{QStringLiteral("receivables")}, QStringLiteral("[--as-of YYYY-MM-DD] [--csv FILE]") + user,
+    r.append({{QStringLiteral("receivables")},
+              QStringLiteral("[--as-of YYYY-MM-DD] [--csv FILE] [--pdf FILE | --printer NAME]") + user,
               QStringLiteral("every customer with a balance, aged, totals per currency"),
               [](const QStringList &a, CliIo &io) { return runBalances(a, io, false); }});
-    r.append({{QStringLiteral("payables")}, QStringLiteral("[--as-of YYYY-MM-DD] [--csv FILE]") + user,
+    r.append({{QStringLiteral("payables")},
+              QStringLiteral("[--as-of YYYY-MM-DD] [--csv FILE] [--pdf FILE | --printer NAME]") + user,
               QStringLiteral("every supplier and consignor the dealer owes, aged, totals per currency"),
               [](const QStringList &a, CliIo &io) { return runBalances(a, io, true); }});
     return r;

@@ -119,14 +119,25 @@ frmStatement::frmStatement(AppContext &ctx, QWidget *parent) : QWidget(parent, Q
     bv->addWidget(grdBalances, 1);
     lblTotals = named(new QLabel, "lblTotals");
     bv->addWidget(lblTotals);
+    auto *balancesRow = new QHBoxLayout;
     auto *cmdExport = named(new QPushButton(QStringLiteral("Export CSV...")), "cmdExport");
-    bv->addWidget(cmdExport, 0, Qt::AlignLeft);
+    cboBalancesPrinter = named(new QComboBox, "cboBalancesPrinter");
+    cboBalancesPrinter->addItems(printing::printerChoices(true));
+    cboBalancesPrinter->setCurrentIndex(printing::choiceIndex(
+        printing::printerChoices(true), printing::readPrinterChoice(ctx.workstation, QStringLiteral("lastprinterbalances.ini"))));
+    auto *cmdPrintBalances = named(new QPushButton(QStringLiteral("Print")), "cmdPrintBalances");
+    balancesRow->addWidget(cmdExport);
+    balancesRow->addStretch(1);
+    balancesRow->addWidget(cboBalancesPrinter, 1);
+    balancesRow->addWidget(cmdPrintBalances);
+    bv->addLayout(balancesRow);
     tabs->addTab(bal, QStringLiteral("Receivables and payables"));
 
     connect(cmdShow, &QPushButton::clicked, this, &frmStatement::showStatement);
     connect(cmdPrint, &QPushButton::clicked, this, &frmStatement::printStatement);
     connect(cmdRefresh, &QPushButton::clicked, this, &frmStatement::showBalances);
     connect(cmdExport, &QPushButton::clicked, this, &frmStatement::exportBalances);
+    connect(cmdPrintBalances, &QPushButton::clicked, this, &frmStatement::printBalances);
     fillCustomers();
     ui::placeWindow(this, QSize(900, 640), parent);
 }
@@ -274,6 +285,36 @@ void frmStatement::exportBalances()
                               Icon::Exclamation);
     else
         m_ctx.prompt().inform(QStringLiteral("File exported!"), QStringLiteral("Export"), Icon::Information);
+}
+
+// What is shown (the list of the last "Show", else the one chosen now) on
+// the chosen printer or into a PDF.
+void frmStatement::printBalances()
+{
+    const bool pay = optPayables->isChecked();
+    if (const QString why = viewRefusal(m_ctx, pay); !why.isEmpty()) {
+        m_ctx.prompt().inform(why, QStringLiteral("Authorization Failure"), Icon::Information);
+        return;
+    }
+    if (m_balances.asOf.isNull() || m_balances.payables != pay || m_balances.asOf != dtAsOf->date())
+        showBalances();
+    if (m_balances.asOf.isNull() || m_balances.payables != pay)
+        return;
+    const QString title = pay ? QStringLiteral("Payables") : QStringLiteral("Receivables");
+    const QString entry = cboBalancesPrinter->currentText();
+    QString file;
+    if (entry == printing::kPdfEntry) {
+        file = QFileDialog::getSaveFileName(this, title, QString(), QStringLiteral("*.pdf"));
+        if (file.isEmpty())
+            return;
+    }
+    printing::writePrinterChoice(m_ctx.workstation, QStringLiteral("lastprinterbalances.ini"), entry);
+    const printing::PrintOutcome p =
+        payments::printBalances(m_ctx, m_balances, printing::PrintTarget::fromEntry(entry, file));
+    if (!p.ok)
+        m_ctx.prompt().inform(p.error, title, Icon::Exclamation);
+    else
+        m_ctx.prompt().notice(title + QStringLiteral(" printed"));
 }
 
 } // namespace velmor::payments

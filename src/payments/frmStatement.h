@@ -1,7 +1,7 @@
 #pragma once
 // Statements and what is owed: a customer's statement over a date range
 // (shown, printed or written to PDF), and the receivables or payables as of
-// a day, aged, with totals per currency and a CSV export.  Needs
+// a day, aged, with totals per currency, printed or exported as CSV.  Needs
 // AllowStatementView (payables also ViewCost).
 #include "payments/Ledger.h"
 
@@ -32,11 +32,12 @@ private:
     void printStatement();
     void showBalances();
     void exportBalances();
+    void printBalances();
 
     AppContext &m_ctx;
     std::optional<Statement> m_statement;
     Balances m_balances;
-    QComboBox *cboCustomer, *cboPrinter;
+    QComboBox *cboCustomer, *cboPrinter, *cboBalancesPrinter;
     QDateEdit *dtFrom, *dtTo, *dtAsOf;
     QTableWidget *grdStatement, *grdBalances;
     QLabel *lblAged, *lblTotals;

@@ -5,6 +5,7 @@
 // statement (its PDF read back), the receivables and the books check agree
 // to the cent; a sale already paid for on memo is paid off at once.
 #include "../invoices/InvoiceTestEnv.h"
+#include "PaperLines.h"
 #include "PdfLayoutCheck.h"
 #include "memos/MemoMoves.h"
 #include "memos/MemoReport.h"
@@ -64,6 +65,8 @@ class TestPaymentMonth : public QObject {
 private slots:
     void aDealersMonth();
     void paidOnMemoThenSold();
+    void balancesOnPaper_data();
+    void balancesOnPaper();
 };
 
 void TestPaymentMonth::aDealersMonth()
@@ -133,6 +136,16 @@ void TestPaymentMonth::aDealersMonth()
     const QString csvText = QString::fromUtf8(f.readAll());
     QVERIFY2(csvText.contains("\"Lumen Jewellers\",\"US$\",\"1\",\"0.00\",\"0.00\",\"2000.00\",\"0.00\",\"2000.00\""),
              qPrintable(csvText));
+    // On paper: the same line and the same total.
+    const QString receivablesPdf = dir.filePath("receivables.pdf");
+    const printing::PrintOutcome rp = printBalances(e.ctx, r, printing::PrintTarget::pdf(receivablesPdf));
+    QVERIFY2(rp.ok, qPrintable(rp.error));
+    VELMOR_VERIFY_PDF_LAYOUT(receivablesPdf);
+    const QStringList receivablesLines = test::pdfLines(receivablesPdf);
+    for (const char *w : {"Lumen Jewellers US$ 1 0.00 0.00 2,000.00 0.00 2,000.00",
+                          "Total US$ 0.00 0.00 2,000.00 0.00 2,000.00"})
+        QVERIFY2(receivablesLines.contains(QLatin1String(w)),
+                 qPrintable(QStringLiteral("%1 not in:\n%2").arg(w, receivablesLines.join('\n'))));
 
     // Lumen's statement: the invoice, the payments and the reversal, the same balance.
     const std::optional<Statement> st = statementOf(e.ctx, lumen, QDate::currentDate().addDays(-100), QDate());
@@ -188,6 +201,83 @@ void TestPaymentMonth::paidOnMemoThenSold()
     QVERIFY(!e.unpaidBalances().contains(a));
     const books::Report check = books::checkBooks(e.t.db());
     QVERIFY2(check.whole(), qPrintable(books::reportText(check)));
+}
+
+// The printed receivables and payables at any length: the headings on every
+// page, long names cut to their column, large figures and both currencies
+// side by side, the totals at the end; nothing printed over anything.
+void TestPaymentMonth::balancesOnPaper_data()
+{
+    QTest::addColumn<bool>("payables");
+    QTest::addColumn<int>("parties");
+    QTest::addColumn<int>("pages"); // 2: more than one
+    QTest::addColumn<QString>("says");
+    QTest::newRow("nobody owes") << false << 0 << 1 << "No customer owes anything.";
+    QTest::newRow("nothing owed") << true << 0 << 1 << "Nothing is owed to a supplier or consignor.";
+    QTest::newRow("a few customers") << false << 3 << 1 << "Customer Currency Stones 0-30 31-60 61-90 over 90 Balance";
+    QTest::newRow("many suppliers") << true << 150 << 2 << "Supplier or consignor Currency Stones 0-30 31-60 61-90 over 90 Balance";
+}
+
+void TestPaymentMonth::balancesOnPaper()
+{
+    QFETCH(bool, payables);
+    QFETCH(int, parties);
+    QFETCH(int, pages);
+    QFETCH(QString, says);
+    MonthEnv e;
+    Balances b;
+    b.payables = payables;
+    b.asOf = QDate(2026, 11, 30);
+    b.localName = QStringLiteral("CDN");
+    for (int i = 1; i <= parties; ++i) {
+        PartyBalance r;
+        r.partyId = i;
+        r.name = i == 2 ? QStringLiteral("Corvid \"Fine\" Gems of the Very Long Trading Name, Antwerp and Ramat Gan, Ltd. #2")
+                        : QStringLiteral("Party #%1").arg(i);
+        r.local = i % 2 == 0;
+        r.stones = i;
+        for (int k = 0; k < kBuckets; ++k)
+            r.aged.buckets[k] = Decimal5::parse(i == 3 ? QStringLiteral("-12345678.90") : QStringLiteral("%1.25").arg(i * 1000 + k)).value();
+        b.totals[r.local ? 1 : 0].add(r.aged);
+        b.rows << r;
+    }
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath("balances.pdf");
+    const printing::PrintOutcome p = printBalances(e.ctx, b, printing::PrintTarget::pdf(pdf));
+    QVERIFY2(p.ok, qPrintable(p.error));
+    if (pages == 1)
+        QCOMPARE(p.pages, 1);
+    else
+        QVERIFY2(p.pages >= 2, qPrintable(QString::number(p.pages)));
+    pages = p.pages;
+    VELMOR_VERIFY_PDF_LAYOUT(pdf);
+    const QList<test::PdfPage> read = test::pdfWords(pdf);
+    QCOMPARE(int(read.size()), pages);
+    QVERIFY(read.first().size.width() > read.first().size.height()); // landscape
+    const QStringList lines = test::pdfLines(pdf);
+    const QString all = lines.join(QLatin1Char('\n'));
+    QVERIFY2(lines.contains(says) || all.contains(says), qPrintable(all.left(2000)));
+    QCOMPARE(int(lines.filter(QStringLiteral(" Currency Stones 0-30 31-60 61-90 over 90 Balance")).size()), pages);
+    QVERIFY2(all.contains(QStringLiteral(" as of Nov 30, 2026")), qPrintable(all.left(400)));
+    if (parties >= 3) {
+        QVERIFY2(lines.contains(QStringLiteral("Party #3 US$ 3 -12,345,678.90 -12,345,678.90 -12,345,678.90 "
+                                               "-12,345,678.90 -49,382,715.60")),
+                 qPrintable(all.left(2000)));
+        QVERIFY2(all.contains(QStringLiteral("\nCorvid \"Fine\" Gems of the Very Long")), qPrintable(all.left(2000)));
+        QVERIFY2(all.contains(QStringLiteral("\nParty #%1 ").arg(parties)), qPrintable(all.right(2000)));
+    }
+    auto totalLine = [&](int cur) {
+        QStringList cells{QStringLiteral("Total"), cur == 1 ? QStringLiteral("CDN") : QStringLiteral("US$")};
+        for (const Decimal5 &x : b.totals[cur].buckets)
+            cells << x.grouped2();
+        cells << b.totals[cur].total().grouped2();
+        return cells.join(QLatin1Char(' '));
+    };
+    // The totals close the last page, below every party.
+    QVERIFY2(lines.size() >= 3, qPrintable(all));
+    QCOMPARE(lines.at(lines.size() - 3), totalLine(0));
+    QCOMPARE(lines.at(lines.size() - 2), totalLine(1));
+    QCOMPARE(lines.last(), QStringLiteral("page %1").arg(pages));
 }
 
 QTEST_MAIN(TestPaymentMonth)

@@ -5,6 +5,7 @@
 // workstations paying one stone at once, and the commands.
 #include "../invoices/InvoiceTestEnv.h"
 #include "../stones/CountStations.h"
+#include "PaperLines.h"
 #include "WorkstationThread.h"
 #include "memos/MemoReport.h"
 #include "payments/Payments.h"
@@ -495,6 +496,22 @@ void TestPayments::commandLine()
     QVERIFY2(r.out.contains(QStringLiteral("reverses %1").arg(last)), qPrintable(r.out));
     QVERIFY2(r.out.contains("3 payments"), qPrintable(r.out));
     QVERIFY(!e.paidOff(r1));
+
+    // The receivables on paper: the 10.00 still owed, the layout clean; a
+    // user without the right gets no file.
+    e.exec("UPDATE user SET AllowStatementView = -1 WHERE UserName = 'clerk'");
+    const QString pdf = QDir(home.path()).filePath(QStringLiteral("receivables.pdf"));
+    r = velmor({"receivables", "--pdf", "a.pdf", "--printer", "lp"});
+    QVERIFY2(r.code == 2 && r.err.contains("not both"), qPrintable(r.out + r.err));
+    r = velmor({"receivables", "--pdf", pdf}, "viewer", "look9");
+    QVERIFY2(r.code == 1 && r.err.contains("No Permission"), qPrintable(r.out + r.err));
+    QVERIFY(!QFile::exists(pdf));
+    r = velmor({"receivables", "--pdf", pdf});
+    QVERIFY2(r.code == 0 && r.out.contains("Receivables written to"), qPrintable(r.out + r.err));
+    VELMOR_VERIFY_PDF_LAYOUT(pdf);
+    const QStringList lines = test::pdfLines(pdf);
+    QVERIFY2(lines.filter(QRegularExpression(QStringLiteral("^Lumen Jewellers US\\$ 1 [0-9. ]+ 10\\.00$"))).size() == 1,
+             qPrintable(lines.join('\n')));
 }
 
 QTEST_MAIN(TestPayments)

@@ -600,8 +600,8 @@ QString agedColumns(const QString &balance, const QString &since, const QDate &a
 {
     const QString d = QLatin1Char('\'') + asOf.toString(Qt::ISODate) + QLatin1Char('\'');
     const QString days = QStringLiteral("DATEDIFF(%1, %2)").arg(d, since);
-    return QStringLiteral("SUM(IF(%1 <= 30 OR %2 IS NULL, %3, 0)), SUM(IF(%1 BETWEEN 31 AND 60, %3, 0)), "
-                          "SUM(IF(%1 BETWEEN 61 AND 90, %3, 0)), SUM(IF(%1 > 90, %3, 0))")
+    return QStringLiteral("SUM(IF(%1 <= 30 OR %2 IS NULL, %3, 0)) AS age0, SUM(IF(%1 BETWEEN 31 AND 60, %3, 0)) AS "
+                          "age1, SUM(IF(%1 BETWEEN 61 AND 90, %3, 0)) AS age2, SUM(IF(%1 > 90, %3, 0)) AS age3")
         .arg(days, since, balance);
 }
 
@@ -610,12 +610,14 @@ QString agedColumns(const QString &balance, const QString &since, const QDate &a
 Balances receivables(AppContext &ctx, const QDate &asOfIn)
 {
     const QDate asOf = asOfIn.isValid() ? asOfIn : QDate::currentDate();
-    const QString sql = QStringLiteral("SELECT a.CustomerID, c.CompanyName, a.loc, COUNT(*), ")
+    // Grouped by customer first, the names joined to the groups after.
+    const QString sql = QStringLiteral("SELECT g.CustomerID, c.CompanyName, g.loc, g.n, g.age0, g.age1, g.age2, g.age3 "
+                                       "FROM (SELECT a.CustomerID, a.loc, COUNT(*) AS n, ")
                         + agedColumns(QStringLiteral("(a.owed - a.paid)"), QStringLiteral("a.InvoiceDate"), asOf)
                         + QStringLiteral(" FROM ") + soldAccountsSql(asOf)
-                        + QStringLiteral(" a LEFT JOIN Customer c ON c.ID = a.CustomerID WHERE a.owed IS NOT NULL "
-                                         "AND a.owed <> a.paid GROUP BY a.CustomerID, c.CompanyName, a.loc "
-                                         "ORDER BY c.CompanyName, a.CustomerID, a.loc");
+                        + QStringLiteral(" a WHERE a.owed IS NOT NULL AND a.owed <> a.paid GROUP BY a.CustomerID, "
+                                         "a.loc) g LEFT JOIN Customer c ON c.ID = g.CustomerID ORDER BY c.CompanyName, "
+                                         "g.CustomerID, g.loc");
     return balancesFrom(ctx, sql, false, asOf);
 }
 

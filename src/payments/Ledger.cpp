@@ -9,6 +9,7 @@
 #include "payments/Payments.h"
 #include "pricing/SellingPrice.h"
 
+#include <QHash>
 #include <QMap>
 #include <QSaveFile>
 #include <QSqlRecord>
@@ -259,11 +260,11 @@ std::optional<Statement> statementOf(AppContext &ctx, qint64 customerId, const Q
     // invoice's date; what is left (payments on stones not charged to him,
     // on memo or returned) counts as current.
     std::array<Decimal5, 2> placed{};
+    QHash<qint64, Decimal5> receivedFor;
+    for (const Paid &p : paid)
+        receivedFor[p.stone] += p.amount;
     for (auto it = stones.cbegin(); it != stones.cend(); ++it) {
-        Decimal5 received;
-        for (const Paid &p : paid)
-            if (p.stone == it.key())
-                received += p.amount;
+        const Decimal5 received = receivedFor.value(it.key());
         const int cur = it->local ? 1 : 0;
         const Decimal5 balance = it->owed - received;
         st.aged[cur].add(Bucket(bucketOf(it->invoiceDate, st.to)), balance);

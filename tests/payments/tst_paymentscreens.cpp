@@ -191,6 +191,11 @@ void TestPaymentScreens::statementWindow()
     child<QRadioButton>(&w, "optPayables")->setChecked(true);
     child<QPushButton>(&w, "cmdRefresh")->click();
     QVERIFY(e.prompt.messages().last().contains("No Permission"));
+    // Nor printed: the receivables shown before are not what the button prints.
+    const qsizetype said = e.prompt.messages().size();
+    child<QPushButton>(&w, "cmdPrintBalances")->click();
+    QCOMPARE(e.prompt.messages().size(), said + 1);
+    QVERIFY(e.prompt.messages().last().contains("No Permission"));
 }
 
 QTEST_MAIN(TestPaymentScreens)

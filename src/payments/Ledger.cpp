@@ -285,6 +285,29 @@ constexpr double kMargin = 700;
 
 QString money(const AppContext &ctx, bool local, const Decimal5 &v) { return amountText(ctx, v, local); }
 
+// "page N" at the foot of the page.
+void pageFooter(PrintSurface &s, int page, double right, double bottom)
+{
+    s.setFont(kFont, 6.5);
+    const QString t = QStringLiteral("page %1").arg(page);
+    s.setPosition(right - s.textWidth(t), bottom + 100);
+    s.printLine(t);
+}
+
+// Ends the page there is (its footer) and begins the next one with the
+// company's name at the top.
+void nextPage(PrintSurface &s, const AppContext &ctx, int &page, double left, double right, double bottom)
+{
+    if (page > 0) {
+        pageFooter(s, page, right, bottom);
+        s.newPage();
+    }
+    ++page;
+    s.setPosition(left, kMargin);
+    s.setFont(kFont, 12, true);
+    s.printLine(s.fitted(ctx.settings.CompanyName, right - left));
+}
+
 } // namespace
 
 bool drawStatement(PrintSurface &s, const AppContext &ctx, const Statement &st, QString *error)
@@ -305,12 +328,6 @@ bool drawStatement(PrintSurface &s, const AppContext &ctx, const Statement &st, 
     const double whatX = left + dateW;
     const double whatW = amountX - whatX - 150;
 
-    auto footer = [&] {
-        s.setFont(kFont, 6.5);
-        const QString t = QStringLiteral("page %1").arg(page);
-        s.setPosition(right - s.textWidth(t), bottom + 100);
-        s.printLine(t);
-    };
     auto heads = [&] {
         s.setFont(kFont, 8.5, true);
         const double y = s.CurrentY;
@@ -328,14 +345,7 @@ bool drawStatement(PrintSurface &s, const AppContext &ctx, const Statement &st, 
         s.CurrentY += 40;
     };
     auto start = [&] {
-        if (page > 0) {
-            footer();
-            s.newPage();
-        }
-        ++page;
-        s.setPosition(left, kMargin);
-        s.setFont(kFont, 12, true);
-        s.printLine(s.fitted(ctx.settings.CompanyName, width));
+        nextPage(s, ctx, page, left, right, bottom);
         s.setFont(kFont, 8);
         for (const QString &l : {ctx.settings.CompanyStreet1, ctx.settings.CompanyCity}) {
             if (l.trimmed().isEmpty())
@@ -434,7 +444,7 @@ bool drawStatement(PrintSurface &s, const AppContext &ctx, const Statement &st, 
             s.printLine(l);
         }
     }
-    footer();
+    pageFooter(s, page, right, bottom);
     return true;
 }
 
@@ -510,21 +520,8 @@ bool drawBalances(PrintSurface &s, const AppContext &ctx, const Balances &b, QSt
         }
         s.setPosition(left, y + s.textHeight());
     };
-    auto footer = [&] {
-        s.setFont(kFont, 6.5);
-        const QString t = QStringLiteral("page %1").arg(page);
-        s.setPosition(right - s.textWidth(t), bottom + 100);
-        s.printLine(t);
-    };
     auto start = [&] {
-        if (page > 0) {
-            footer();
-            s.newPage();
-        }
-        ++page;
-        s.setPosition(left, kMargin);
-        s.setFont(kFont, 12, true);
-        s.printLine(s.fitted(ctx.settings.CompanyName, width));
+        nextPage(s, ctx, page, left, right, bottom);
         s.CurrentY += 80;
         s.setFont(kFont, 11, true);
         s.CurrentX = left;
@@ -558,7 +555,7 @@ bool drawBalances(PrintSurface &s, const AppContext &ctx, const Balances &b, QSt
     s.CurrentY += 40;
     for (int cur = 0; cur < 2; ++cur)
         line(QStringLiteral("Total"), currency(cur == 1), QString(), figures(b.totals[cur]), true);
-    footer();
+    pageFooter(s, page, right, bottom);
     return true;
 }
 

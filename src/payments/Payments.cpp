@@ -29,8 +29,6 @@ bool isStatus(const QString &status, const char *word)
 
 Decimal5 cents(const Decimal5 &d) { return d.rounded(2); }
 
-Decimal5 fromCents(qint64 c) { return Decimal5::fromUnits(c * 1000); }
-
 // The stone's latest invoice line (its sale while it is sold).
 std::optional<invoices::InvoiceLine> saleLine(const QSqlDatabase &db, qint64 stoneId)
 {

@@ -146,7 +146,7 @@ void runFileScenarios(SizeEnv &env)
         QElapsedTimer t;
         t.start();
         screen.loadStone(int(id));
-        while (!tab->shown() || (picture && mainPicture->pixmap().isNull())) {
+        while (!(picture ? tab->shown() && !mainPicture->pixmap().isNull() : tab->listShown())) {
             QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
             if (t.elapsed() > 20000)
                 throw db::DbError(QStringLiteral("stone %1 was not shown within 20 s").arg(id));

@@ -6,6 +6,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QPrinter>
+#include <QCryptographicHash>
+#include <QTextStream>
 #include <QPrinterInfo>
 #include <QTemporaryFile>
 
@@ -116,6 +118,40 @@ bool preparePrinter(QPrinter &printer, const PrintTarget &target, QString *error
     return false;
 }
 
+namespace {
+
+// Where a written PDF's layout goes when VELMOR_LAYOUT_RECORD names a folder
+// (the layout check of the tests sets it): the printable area, every table
+// cell and every horizontal rule drawn, in points from the page's top left corner, so that the
+// check measures the columns from the layout rather than from the words.
+void recordLayout(const PrintSurface &surface, const QPrinter &printer, const QString &pdf)
+{
+    const QString dir = qEnvironmentVariable("VELMOR_LAYOUT_RECORD");
+    if (dir.isEmpty() || !QFileInfo(dir).isDir())
+        return;
+    QFile f(layoutRecordFile(dir, pdf));
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return;
+    const QRectF area = printer.pageLayout().paintRectPoints();
+    QTextStream out(&f);
+    out << "area " << area.left() << ' ' << area.top() << ' ' << area.right() << ' ' << area.bottom() << '\n';
+    for (const PrintSurface::Cell &c : surface.cells())
+        out << "cell " << c.page << ' ' << area.left() + c.left / 20.0 << ' ' << area.top() + c.top / 20.0 << ' '
+            << area.left() + c.right / 20.0 << ' ' << area.top() + c.bottom / 20.0 << '\n';
+    for (const PrintSurface::Cell &c : surface.rules())
+        out << "rule " << c.page << ' ' << area.left() + c.left / 20.0 << ' ' << area.top() + c.top / 20.0 << ' '
+            << area.left() + c.right / 20.0 << ' ' << area.top() + c.bottom / 20.0 << '\n';
+}
+
+} // namespace
+
+QString layoutRecordFile(const QString &dir, const QString &pdf)
+{
+    const QByteArray key =
+        QCryptographicHash::hash(QFileInfo(pdf).absoluteFilePath().toUtf8(), QCryptographicHash::Sha1).toHex();
+    return dir + QLatin1Char('/') + QString::fromLatin1(key) + QStringLiteral(".layout");
+}
+
 PrintOutcome printDocument(const PrintTarget &target, const DrawDocument &draw, const QString &documentName)
 {
     PrintOutcome out;
@@ -180,6 +216,8 @@ PrintOutcome printDocument(const PrintTarget &target, const DrawDocument &draw, 
         part->setAutoRemove(false);
         QFile::setPermissions(final, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
     }
+    if (part)
+        recordLayout(surface, printer, out.where);
     out.ok = true;
     return out;
 }

@@ -615,6 +615,26 @@ SearchCriteria frmItemDiamondSearch::criteria() const
     c.highColour = pricing::gradeTextOfEntry(cboHighColour->currentText());
     c.lowClarity = pricing::gradeTextOfEntry(cboLowClarity->currentText());
     c.highClarity = pricing::gradeTextOfEntry(cboHighClarity->currentText());
+    // Every other filter that narrows the list, as the screen shows it.
+    auto text = [&c](const QString &name, const QString &value) {
+        if (!value.trimmed().isEmpty())
+            c.others << name + QStringLiteral(": ") + value.trimmed();
+    };
+    text(QStringLiteral("SKU"), txtSKU->text());
+    text(QStringLiteral("Certificate"), txtCertificate->text());
+    text(QStringLiteral("Lot"), txtLot->text());
+    text(QStringLiteral("Cut"), cboCut->currentText());
+    text(QStringLiteral("Fluorescence"), cboFlourescence->currentText());
+    if (cboCustomer->currentIndex() > 0)
+        text(QStringLiteral("Customer"), cboCustomer->currentText());
+    if (DTPicker1->date() != DTPicker1->minimumDate())
+        text(QStringLiteral("Day"), QLocale(QLocale::English).toString(DTPicker1->date(), QStringLiteral("MMM dd, yyyy")));
+    QStringList ticked;
+    for (QCheckBox *b : {chkInStock, chkMemo, chkReturned, chkPreSold, chkSold, chkHEREonMEMO, chkCanadian,
+                         chkNoneCanadian, chkLabGrown, chkNONELabGrown, chkFinished, chkExcludeBoundStones, chkOnlyBound})
+        if (b->isChecked())
+            ticked << b->text();
+    text(QStringLiteral("Showing"), ticked.join(QStringLiteral(", ")));
     return c;
 }
 

@@ -877,7 +877,11 @@ DealerDataSummary fillDealerData(const QSqlDatabase &db, const DealerDataOptions
                        {"AllowExchangeRateChanging", flag(true)},
                        {"AllowMemoAssigning", flag(true)},
                        {"AllowEdit", flag(true)},
-                       {"AllowDelete", flag(false)}});
+                       {"AllowDelete", flag(false)},
+                       {"AllowDiamond2Create", flag(true)},
+                       {"AllowDiamond1Create", flag(true)},
+                       {"AllowRestockParcel", flag(true)},
+                       {"AllowInvoiceView", flag(true)}});
     }
     if (db::tableExists(db, QStringLiteral("shapewords"))) {
         BulkInsert words(db, QStringLiteral("shapewords"));

@@ -7,6 +7,7 @@ namespace velmor {
 
 bool openCliContext(AppContext &ctx, CliIo &io, bool loadSettings)
 {
+    ctx.user.commandLine = true;
     try {
         ctx.open();
         if (loadSettings)

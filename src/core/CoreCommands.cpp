@@ -1,15 +1,33 @@
 // `velmor user list` and `velmor config show`.
 #include "core/AppContext.h"
 #include "core/Cli.h"
+#include "core/CliLogin.h"
 #include "core/Configuration.h"
 #include "core/SettingsFields.h"
 #include "core/Users.h"
 #include "db/Connection.h"
 #include "db/Sql.h"
 
+#include <iostream>
+#include <string>
+#include <unistd.h>
+
 namespace velmor {
 
 namespace {
+
+// Says what an operation refuses, on standard error.
+class ErrorPrompt : public SilentPrompt {
+public:
+    explicit ErrorPrompt(QTextStream &err) : m_err(err) {}
+    void inform(const QString &text, const QString &, Icon) override
+    {
+        m_err << "velmor: " << QString(text).replace(QLatin1Char('\n'), QLatin1Char(' ')) << Qt::endl;
+    }
+
+private:
+    QTextStream &m_err;
+};
 
 int runUserList(const QStringList &, CliIo &io)
 {
@@ -18,13 +36,11 @@ int runUserList(const QStringList &, CliIo &io)
     if (!openCliContext(ctx, io))
         return 2;
     try {
-        // A new database has no user yet: make the first one, as the stone
-        // screen does when it opens.
-        if (db::scalar(ctx.db(), QStringLiteral("SELECT COUNT(*) FROM `user`")).toLongLong() == 0) {
-            ensureFirstUser(ctx);
-            io.err << "velmor: there was no user; added the first user \"user\" with the default password "
-                      "(change it after the first login)."
+        if (noUserYet(ctx.db())) {
+            io.out << "There is no user yet. Make the first administrator on the log-on screen (Log on on the "
+                      "stone screen or the main menu) or with `velmor user add NAME --administrator`."
                    << Qt::endl;
+            return 0;
         }
         const QList<UserRecord> users = listUsers(ctx.db());
         io.out << QStringLiteral("%1  %2  %3  %4\n")
@@ -45,6 +61,86 @@ int runUserList(const QStringList &, CliIo &io)
         io.err << "velmor: the users could not be read: " << e.message() << Qt::endl;
         return 2;
     }
+    return 0;
+}
+
+// A secret typed at the terminal (not shown), or one line of standard input
+// when that is no terminal.
+QString readSecretLine(const QString &question, bool *ok)
+{
+    if (isatty(STDIN_FILENO)) {
+        bool terminal = false;
+        const QString typed = readPasswordFromTerminal(question, &terminal);
+        *ok = terminal;
+        return typed;
+    }
+    std::string line;
+    *ok = bool(std::getline(std::cin, line));
+    if (!line.empty() && line.back() == '\r')
+        line.pop_back();
+    return QString::fromStdString(line);
+}
+
+// `velmor user add NAME --administrator`: the first administrator of a
+// database without users, the password read from the terminal (twice) or
+// from standard input (one line), never from the command line.
+int runUserAdd(const QStringList &args, CliIo &io)
+{
+    QString name;
+    bool administrator = false;
+    for (const QString &a : args) {
+        if (a == QLatin1String("--administrator"))
+            administrator = true;
+        else if (a.startsWith(QLatin1String("--")) || !name.isEmpty()) {
+            io.err << "velmor: user add takes NAME --administrator (the password is asked for, never given as an "
+                      "argument), not \""
+                   << a << "\"" << Qt::endl;
+            return 2;
+        } else
+            name = a;
+    }
+    if (name.isEmpty() || !administrator) {
+        io.err << "velmor: usage: velmor user add NAME --administrator (further users are made on the user set-up "
+                  "screen by an administrator)"
+               << Qt::endl;
+        return 2;
+    }
+    Workstation ws;
+    AppContext ctx(ws, ws.connectionSettings());
+    if (!openCliContext(ctx, io))
+        return 2;
+    try {
+        if (!noUserYet(ctx.db())) {
+            io.err << "velmor: the database has users already; an administrator adds users on the user set-up screen "
+                      "(Configuration > Users). Nothing was changed."
+                   << Qt::endl;
+            return 1;
+        }
+    } catch (const db::DbError &e) {
+        io.err << "velmor: the users could not be read: " << e.message() << Qt::endl;
+        return 2;
+    }
+    bool ok = false;
+    const QString password = readSecretLine(QStringLiteral("Password for %1: ").arg(name), &ok);
+    if (!ok) {
+        io.err << "velmor: no password was given. Nothing was changed." << Qt::endl;
+        return 1;
+    }
+    QString confirm = password;
+    if (isatty(STDIN_FILENO)) {
+        confirm = readSecretLine(QStringLiteral("The same password again: "), &ok);
+        if (!ok) {
+            io.err << "velmor: the password was not repeated. Nothing was changed." << Qt::endl;
+            return 1;
+        }
+    }
+    ErrorPrompt prompt(io.err);
+    ctx.setPrompt(&prompt);
+    const FirstAdministrator r = addFirstAdministrator(ctx, name, password, confirm);
+    if (r != FirstAdministrator::Made)
+        return 1;
+    io.out << "Made the first administrator \"" << name.remove(QLatin1Char('\'')).trimmed()
+           << "\" with every right." << Qt::endl;
     return 0;
 }
 
@@ -96,6 +192,11 @@ CliRegistry coreCommands()
                         {},
                         QStringLiteral("list the users (ID, user name, name, administrator)"),
                         runUserList});
+    r.append(CliCommand{{QStringLiteral("user"), QStringLiteral("add")},
+                        QStringLiteral("NAME --administrator"),
+                        QStringLiteral("make the first administrator of a database without users (the password is "
+                                       "asked for)"),
+                        runUserAdd});
     r.append(CliCommand{{QStringLiteral("config"), QStringLiteral("show")},
                         {},
                         QStringLiteral("print the loaded settings, one name = value a line"),

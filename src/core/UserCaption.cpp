@@ -1,6 +1,7 @@
 #include "core/UserCaption.h"
 
 #include "core/AppContext.h"
+#include "core/Users.h"
 #include "db/Row.h"
 #include "db/Sql.h"
 
@@ -8,8 +9,14 @@ namespace velmor {
 
 QString loggedInText(AppContext &ctx)
 {
-    if (ctx.user.ID == 0)
+    if (ctx.user.ID == 0) {
+        try {
+            if (noUserYet(ctx.db()))
+                return QStringLiteral("Not logged in (no user yet: Log on makes the first administrator)");
+        } catch (const db::DbError &) {
+        }
         return QStringLiteral("Not logged in");
+    }
     try {
         QSqlQuery q = db::exec(ctx.db(), QStringLiteral("SELECT UserName, FirstName, LastName FROM `user` WHERE ID = ?"),
                                {ctx.user.ID});

@@ -9,6 +9,9 @@ namespace velmor {
 
 struct UserState {
     int ID = 0;
+    // Batch work of the command line: no log-on there, the account that runs
+    // it (and holds the workstation's database) is the one who writes.
+    bool commandLine = false;
 
     // Rights of the stone screen.
     bool Administrator = false;

@@ -1,6 +1,8 @@
 #include "core/Users.h"
 
 #include "core/AppContext.h"
+#include "db/Guard.h"
+#include "db/Retry.h"
 #include "db/Row.h"
 #include "db/Sql.h"
 #include "db/Transaction.h"
@@ -106,39 +108,107 @@ bool checkRight(AppContext &ctx, const QString &right)
     return false;
 }
 
-bool ensureFirstUser(AppContext &ctx)
+void MsgLogOnFirstModule(Prompt &prompt)
+{
+    prompt.inform(QStringLiteral("Please log on first."), QStringLiteral("Log on"), Icon::Information);
+}
+
+bool mayWrite(AppContext &ctx, const QString &right)
+{
+    // A command-line command that logged nobody on writes as the account
+    // that runs it; one that logged a user on (--user) checks that user.
+    if (ctx.user.commandLine && ctx.user.ID == 0)
+        return true;
+    if (ctx.user.ID == 0) {
+        MsgLogOnFirstModule(ctx.prompt());
+        return false;
+    }
+    return checkRight(ctx, right);
+}
+
+bool noUserYet(const QSqlDatabase &db)
+{
+    return !db::scalar(db, QStringLiteral("SELECT ID FROM `user` LIMIT 1")).isValid();
+}
+
+FirstAdministrator addFirstAdministrator(AppContext &ctx, QString name, QString password,
+                                         const QString &passwordConfirm)
+{
+    Prompt &p = ctx.prompt();
+    const QString title = QStringLiteral("First administrator");
+    name.remove(QLatin1Char('\''));
+    name = name.trimmed();
+    if (name.isEmpty()) {
+        p.inform(QStringLiteral("Please type the administrator's user name."), title, Icon::Information);
+        return FirstAdministrator::Refused;
+    }
+    if (password.isEmpty()) {
+        p.inform(QStringLiteral("Please type a password for %1 (an empty password is not allowed).").arg(name), title,
+                 Icon::Information);
+        return FirstAdministrator::Refused;
+    }
+    if (password != passwordConfirm) {
+        p.inform(QStringLiteral("The two Passwords do not match!"), QStringLiteral("Password mismatch"),
+                 Icon::Information);
+        return FirstAdministrator::Refused;
+    }
+    // The login removes single quotes from what is typed: so does the store.
+    password.remove(QLatin1Char('\''));
+    if (password.isEmpty()) {
+        p.inform(QStringLiteral("Please type a password for %1 (an empty password is not allowed).").arg(name), title,
+                 Icon::Information);
+        return FirstAdministrator::Refused;
+    }
+    const QSqlDatabase db = ctx.db();
+    bool made = false;
+    try {
+        made = db::retryOnLockConflict([&] {
+            db::Transaction tx(db);
+            // Two workstations answering the question at once: the guard row
+            // makes the second wait (or, on a cluster, run again) and see the first.
+            db::claimGuard(db, db::GuardKind::FirstUser, 0);
+            if (!noUserYet(db))
+                return false;
+            QStringList columns = {QStringLiteral("UserName"), QStringLiteral("Password")};
+            QVariantList values = {name, password};
+            for (const QString &right : presentRightColumns(db)) {
+                columns << right;
+                values << db::flagValue(true);
+            }
+            QStringList marks;
+            for (int i = 0; i < columns.size(); ++i)
+                marks << QStringLiteral("?");
+            db::insert(db,
+                       QStringLiteral("INSERT INTO `user` (%1) VALUES (%2)")
+                           .arg(columns.join(QStringLiteral(", ")), marks.join(QStringLiteral(", "))),
+                       values);
+            tx.commit();
+            return true;
+        });
+    } catch (const db::DbError &e) {
+        p.inform(QStringLiteral("The administrator could not be saved:\n\n") + e.message(), title, Icon::Critical);
+        return FirstAdministrator::Failed;
+    }
+    if (!made) {
+        p.inform(QStringLiteral("A user has been made on another workstation meanwhile. Please log on with that "
+                                "user's name and password."),
+                 title, Icon::Information);
+        return FirstAdministrator::UsersExist;
+    }
+    QString n = name, pw = password;
+    login(ctx, n, pw);
+    return FirstAdministrator::Made;
+}
+
+void keepOldestUserAdministrator(AppContext &ctx)
 {
     const QSqlDatabase db = ctx.db();
-    db::Transaction tx(db);
-    bool added = false;
-    if (db::scalar(db, QStringLiteral("SELECT COUNT(*) FROM `user`")).toLongLong() == 0) {
-        // The first user may do everything: every right of both screens, so
-        // that a new installation works through the menus in either set-up.
-        QStringList columns = {QStringLiteral("UserName"), QStringLiteral("Password"), QStringLiteral("FirstName"),
-                               QStringLiteral("LastName")};
-        QVariantList values = {QStringLiteral("user"), QString::fromLatin1(kFirstUserPassword),
-                               QStringLiteral("Firstname"), QStringLiteral("Lastname")};
-        for (const QString &right : presentRightColumns(db)) {
-            columns << right;
-            values << db::flagValue(true);
-        }
-        QStringList marks;
-        for (int i = 0; i < columns.size(); ++i)
-            marks << QStringLiteral("?");
-        db::insert(db,
-                   QStringLiteral("INSERT INTO `user` (%1) VALUES (%2)")
-                       .arg(columns.join(QStringLiteral(", ")), marks.join(QStringLiteral(", "))),
-                   values);
-        added = true;
-    }
     const QVariant first = db::scalar(db, QStringLiteral("SELECT ID FROM `user` ORDER BY ID LIMIT 1"));
     if (first.isValid())
         db::exec(db,
                  QStringLiteral("UPDATE `user` SET Administrator = ?, ViewCost = ?, AllowExchangeRateChanging = ?, "
                                 "AllowMemoAssigning = ? WHERE ID = ?"),
                  {db::flagValue(true), db::flagValue(true), db::flagValue(true), db::flagValue(true), first});
-    tx.commit();
-    return added;
 }
 
 QList<UserRecord> listUsers(const QSqlDatabase &db)

@@ -13,13 +13,20 @@ namespace velmor {
 class AppContext;
 class Prompt;
 
-// The default password of the first user ("user").  Change it after the
-// first login.
-inline constexpr const char *kFirstUserPassword = "changeme";
-
 // Every right column of the user table: the stone screen's six, then the
 // front screen's in their order.
 QStringList allRightColumns();
+
+// The rights the writes check (README, "Users and rights", says what each allows).
+namespace rights {
+inline const QString Edit = QStringLiteral("AllowEdit");                  // stones: edit, status changes, the grid
+inline const QString Delete = QStringLiteral("AllowDelete");              // stones: delete
+inline const QString StoneCreate = QStringLiteral("AllowDiamond2Create"); // stones: add
+inline const QString Memo = QStringLiteral("AllowMemoAssigning");         // memo sheets and every memo movement
+inline const QString ParcelCreate = QStringLiteral("AllowDiamond1Create"); // parcels: add
+inline const QString ParcelChange = QStringLiteral("AllowRestockParcel"); // parcels: change, receive stock, split
+inline const QString Invoices = QStringLiteral("AllowInvoiceView");       // invoices: look up, add and edit lines, print
+} // namespace rights
 
 // Login (frmLogin's cmdOK).  Removes single quotes from both texts (the
 // caller's strings receive the cleaned texts), looks the user up with both
@@ -39,9 +46,31 @@ void MsgPermissionModule(Prompt &prompt);
 // True when the logged-in user holds the right; otherwise shows the refusal.
 bool checkRight(AppContext &ctx, const QString &right);
 
-// Makes the first user when the user table is empty and gives the oldest
-// user the four administrator rights.  Returns true when a user was added.
-bool ensureFirstUser(AppContext &ctx);
+// "Please log on first." (title "Log on").
+void MsgLogOnFirstModule(Prompt &prompt);
+// The check every write makes at the write: somebody is logged in and holds
+// `right`.  Otherwise says why ("Please log on first." with nobody logged in,
+// the no-permission message without the right) and returns false.
+bool mayWrite(AppContext &ctx, const QString &right);
+
+// True while the database has no user at all (a new installation): the log-on
+// screen then makes the first administrator.
+bool noUserYet(const QSqlDatabase &db);
+
+enum class FirstAdministrator { Made, Refused, UsersExist, Failed };
+// Makes the first administrator while the database has no user: the name
+// (single quotes removed, as the log-on removes them; blanks around it
+// dropped) must not be empty, the password must not be empty and both
+// passwords must be the same, else the refusal is shown and nothing is
+// written.  The user gets every right and is logged on.  UsersExist (with
+// its message) when another workstation made a user meanwhile.
+FirstAdministrator addFirstAdministrator(AppContext &ctx, QString name, QString password,
+                                         const QString &passwordConfirm);
+
+// Gives the oldest user (lowest ID) the four administrator rights again, as
+// every start does, so that somebody may always manage the users.  Adds no
+// user.
+void keepOldestUserAdministrator(AppContext &ctx);
 
 // A row of the user table as the user set-up edits it.
 struct UserRecord {

@@ -16,17 +16,24 @@ namespace velmor::ui {
 frmLogin::frmLogin(AppContext &ctx, QWidget *parent)
     : QDialog(parent),
       m_ctx(ctx),
+      lblFirstUser(new QLabel(this)),
       txtUserName(new QLineEdit(this)),
       txtPassword(new QLineEdit(this)),
+      lblPasswordConfirm(new QLabel(QStringLiteral("&Password again:"), this)),
+      txtPasswordConfirm(new QLineEdit(this)),
       cmdOK(new QPushButton(QStringLiteral("OK"), this)),
       cmdCancel(new QPushButton(QStringLiteral("Cancel"), this))
 {
     setObjectName(QStringLiteral("frmLogin"));
-    setWindowTitle(QStringLiteral("Login"));
     setModal(true);
+    lblFirstUser->setObjectName(QStringLiteral("lblFirstUser"));
+    lblFirstUser->setWordWrap(true);
     txtUserName->setObjectName(QStringLiteral("txtUserName"));
     txtPassword->setObjectName(QStringLiteral("txtPassword"));
     txtPassword->setEchoMode(QLineEdit::Password);
+    txtPasswordConfirm->setObjectName(QStringLiteral("txtPasswordConfirm"));
+    txtPasswordConfirm->setEchoMode(QLineEdit::Password);
+    lblPasswordConfirm->setBuddy(txtPasswordConfirm);
     cmdOK->setObjectName(QStringLiteral("cmdOK"));
     cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
     cmdOK->setDefault(true);
@@ -34,23 +41,57 @@ frmLogin::frmLogin(AppContext &ctx, QWidget *parent)
     auto *form = new QFormLayout;
     form->addRow(QStringLiteral("&User name:"), txtUserName);
     form->addRow(QStringLiteral("&Password:"), txtPassword);
+    form->addRow(lblPasswordConfirm, txtPasswordConfirm);
     auto *buttons = new QDialogButtonBox(this);
     buttons->addButton(cmdOK, QDialogButtonBox::AcceptRole);
     buttons->addButton(cmdCancel, QDialogButtonBox::RejectRole);
     auto *v = new QVBoxLayout(this);
+    v->addWidget(lblFirstUser);
     v->addLayout(form);
     v->addWidget(buttons);
 
     disconnect(buttons, nullptr, this, nullptr);
     connect(cmdOK, &QPushButton::clicked, this, &frmLogin::ok);
     connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
+    bool first = false;
+    try {
+        first = noUserYet(ctx.db());
+    } catch (const db::DbError &) {
+        // The ordinary log-on says what is wrong when it is tried.
+    }
+    setFirstAdministrator(first);
     txtUserName->setFocus();
+}
+
+void frmLogin::setFirstAdministrator(bool first)
+{
+    m_first = first;
+    setWindowTitle(first ? QStringLiteral("First administrator") : QStringLiteral("Login"));
+    lblFirstUser->setText(QStringLiteral(
+        "There is no user yet. Choose the first administrator's user name and password (typed twice). This user "
+        "may do everything and adds the other users under Configuration > Users."));
+    lblFirstUser->setVisible(first);
+    lblPasswordConfirm->setVisible(first);
+    txtPasswordConfirm->setVisible(first);
+    cmdOK->setText(first ? QStringLiteral("Make and log on") : QStringLiteral("OK"));
+    adjustSize();
 }
 
 void frmLogin::ok()
 {
     QString name = txtUserName->text();
     QString password = txtPassword->text();
+    if (m_first) {
+        const FirstAdministrator r = addFirstAdministrator(m_ctx, name, password, txtPasswordConfirm->text());
+        if (r == FirstAdministrator::Made) {
+            accept();
+        } else if (r == FirstAdministrator::UsersExist) {
+            setFirstAdministrator(false);
+            txtPassword->clear();
+            txtPassword->setFocus();
+        }
+        return;
+    }
     bool good = false;
     try {
         good = login(m_ctx, name, password);

@@ -1,14 +1,19 @@
 #include "customers/CustomerRecord.h"
 
+#include "customers/CustomerSearch.h"
+
+#include "core/Users.h"
 #include "core/AppContext.h"
 #include "core/ChangeEvents.h"
 #include "core/Figures.h"
 #include "db/ConvertSql.h"
 #include "db/Row.h"
 #include "db/Sql.h"
+#include "db/TextFit.h"
 #include "db/Transaction.h"
 
 #include <QDateTime>
+#include <QHash>
 #include <QSqlRecord>
 
 namespace velmor::customers {
@@ -16,15 +21,6 @@ namespace velmor::customers {
 namespace {
 
 using K = ColumnKind;
-
-QString likeLiteral(const QString &text)
-{
-    QString out = text;
-    out.replace(QLatin1Char('\\'), QStringLiteral("\\\\"));
-    out.replace(QLatin1Char('%'), QStringLiteral("\\%"));
-    out.replace(QLatin1Char('_'), QStringLiteral("\\_"));
-    return out;
-}
 
 // A stored number as its field shows it: no exponent, no trailing zeros.
 QString numberText(const QVariant &v)
@@ -41,6 +37,39 @@ QString numberText(const QVariant &v)
             s.chop(1);
     }
     return s;
+}
+
+// The field's caption on the screen, for messages that name it.
+QString fieldLabel(const QString &column)
+{
+    static const QHash<QString, QString> labels = {
+        {QStringLiteral("companyname"), QStringLiteral("Company name")},
+        {QStringLiteral("companystreet1"), QStringLiteral("Street 1")},
+        {QStringLiteral("companystreet2"), QStringLiteral("Street 2")},
+        {QStringLiteral("companycity"), QStringLiteral("City")},
+        {QStringLiteral("companyprovince"), QStringLiteral("Province")},
+        {QStringLiteral("companyzip"), QStringLiteral("ZIP")},
+        {QStringLiteral("companycountry"), QStringLiteral("Country")},
+        {QStringLiteral("phonenumber1"), QStringLiteral("Phone 1")},
+        {QStringLiteral("phonenumber2"), QStringLiteral("Phone 2")},
+        {QStringLiteral("phonenumber3"), QStringLiteral("Phone 3")},
+        {QStringLiteral("phonename1"), QStringLiteral("caption of Phone 1")},
+        {QStringLiteral("phonename2"), QStringLiteral("caption of Phone 2")},
+        {QStringLiteral("phonename3"), QStringLiteral("caption of Phone 3")},
+        {QStringLiteral("faxnumber"), QStringLiteral("Fax")},
+        {QStringLiteral("contactname"), QStringLiteral("Contact")},
+        {QStringLiteral("contactname2"), QStringLiteral("Contact 2")},
+        {QStringLiteral("contactname3"), QStringLiteral("Contact 3")},
+        {QStringLiteral("extension"), QStringLiteral("Extension")},
+        {QStringLiteral("email"), QStringLiteral("e-mail")},
+        {QStringLiteral("www"), QStringLiteral("Web page")},
+        {QStringLiteral("info"), QStringLiteral("Info")},
+        {QStringLiteral("holdreason"), QStringLiteral("Hold reason")},
+        {QStringLiteral("shipvia"), QStringLiteral("Ship via")},
+        {QStringLiteral("groupmember"), QStringLiteral("Buying group")},
+        {QStringLiteral("terms"), QStringLiteral("Terms")},
+    };
+    return labels.value(column.toLower(), column);
 }
 
 } // namespace
@@ -124,8 +153,10 @@ QVariant storedValue(ColumnKind kind, const QVariant &shown)
     case K::Terms:
         return text.isEmpty() ? QVariant() : QVariant(text);
     case K::Name: {
+        // A typed apostrophe is kept readable as the typographic one, which no
+        // program that builds SQL from the name stumbles over.
         QString n = text;
-        n.remove(QLatin1Char('\''));
+        n.replace(QLatin1Char('\''), QChar(kApostrophe));
         return n.isEmpty() ? QVariant() : QVariant(n);
     }
     case K::Number:
@@ -231,6 +262,11 @@ SaveResult saveCustomer(AppContext &ctx, bool adding, qint64 id, const CustomerF
 {
     SaveResult r;
     Prompt &p = ctx.prompt();
+    // Checked at the write: a log-off since the screen opened leaves nothing to save.
+    if (!mayWrite(ctx, adding ? QStringLiteral("AllowCustomerAdd") : QStringLiteral("AllowCustomerEdit"))) {
+        r.outcome = SaveOutcome::Refused;
+        return r;
+    }
     const QSqlDatabase db = ctx.db();
     const qint64 rep = form.value(QStringLiteral("RepID")).toLongLong();
     if (ctx.settings.ForceRepEntry && rep == 0
@@ -260,17 +296,56 @@ SaveResult saveCustomer(AppContext &ctx, bool adding, qint64 id, const CustomerF
         } catch (const db::DbError &) {
         }
     }
+    // Every changed text that the database cannot hold as typed is refused,
+    // naming the field, before anything is written.
+    {
+        QList<QPair<QString, QString>> texts;
+        for (const ColumnDef &c : customerColumns()) {
+            if ((c.kind != K::Text && c.kind != K::Name) || (!adding && form.value(c.name) == loaded.value(c.name)))
+                continue;
+            texts.append({c.name, storedValue(c.kind, form.value(c.name)).toString()});
+        }
+        QString refusal;
+        try {
+            const db::TooLong tooLong = db::firstTooLong(db, QStringLiteral("Customer"), texts);
+            if (!tooLong.column.isEmpty())
+                refusal = QStringLiteral("The %1 is too long: %2 characters where at most %3 can be stored.\n\n"
+                                         "Please shorten it.")
+                              .arg(fieldLabel(tooLong.column))
+                              .arg(tooLong.length)
+                              .arg(tooLong.limit);
+        } catch (const db::DbError &) {
+        }
+        const QString note = form.value(QStringLiteral("NotePad")).toString();
+        if (refusal.isEmpty() && (adding || note != loaded.value(QStringLiteral("NotePad")).toString())) {
+            // The note pad keeps one byte a character, as the store-side
+            // program reads it: what that form cannot give back is refused.
+            const QStringList bad = db::unstorableInBlob(note);
+            if (!bad.isEmpty())
+                refusal = QStringLiteral("The Note pad holds characters that cannot be stored: %1.\n\n"
+                                         "Please replace them.")
+                              .arg(bad.join(QStringLiteral(", ")));
+        }
+        if (!refusal.isEmpty()) {
+            p.inform(refusal, QStringLiteral("Update"), Icon::Exclamation);
+            r.outcome = SaveOutcome::Refused;
+            return r;
+        }
+    }
     try {
         if (adding) {
-            // A namesake: the name as typed or as it will be stored (without
-            // apostrophes), compared as the database compares names.
+            // A namesake: the name as typed, as it is stored (the typographic
+            // apostrophe) or as older saves stored it (without apostrophes),
+            // compared as the database compares names.
             const QString typed = form.value(QStringLiteral("CompanyName")).toString();
-            QString stored = typed;
-            stored.remove(QLatin1Char('\''));
+            const QString stored = storedValue(K::Name, typed).toString();
+            QString bare = typed;
+            bare.remove(QLatin1Char('\''));
+            bare.remove(QChar(kApostrophe));
             QSqlQuery q = db::exec(db,
                                    QStringLiteral("SELECT CompanyName FROM Customer WHERE CompanyName LIKE ? "
-                                                  "OR CompanyName LIKE ? ORDER BY ID LIMIT 1"),
-                                   {likeLiteral(typed), likeLiteral(stored)});
+                                                  "OR CompanyName LIKE ? OR CompanyName LIKE ? ORDER BY ID LIMIT 1"),
+                                   {likeLiteral(typed), likeLiteral(stored), likeLiteral(bare)});
             if (q.next()
                 && !p.askYesNo(QStringLiteral("Velmor found a existing Supplier or Customer with the Name '")
                                    + db::textOf(q.value(0))
@@ -472,7 +547,7 @@ QStringList groupEntries(const QSqlDatabase &db)
 
 qint64 createMemoSheet(AppContext &ctx, qint64 customerId)
 {
-    if (customerId <= 0)
+    if (customerId <= 0 || !mayWrite(ctx, rights::Memo))
         return 0;
     qint64 id = 0;
     QString name;

@@ -27,7 +27,7 @@ namespace velmor::customers {
 // How a column is shown in its field and written back.
 enum class ColumnKind {
     Text,         // empty field: NULL
-    Name,         // CompanyName: apostrophes removed; empty: NULL
+    Name,         // CompanyName: ' stored as the typographic apostrophe; empty: NULL
     Number,       // leading number of the text (an unparsable text is 0)
     NumberOrNull, // empty field: NULL, else the number
     Flag,         // bool; written -1 / 0
@@ -87,7 +87,8 @@ enum class SaveOutcome {
     NoRep,          // the rep question was answered No; nothing written
     NamesakeRefused,// the namesake question was answered No; nothing written, the screen closes
     NotFound,       // the customer being edited is gone
-    Refused,        // a number field is not a figure its column takes; nothing written
+    Refused,        // a field its column cannot hold (not a figure, too long, characters the note
+                    // pad cannot keep); its message shown, nothing written
     Failed          // a database error; nothing written
 };
 

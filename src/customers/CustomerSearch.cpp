@@ -45,6 +45,17 @@ QString foundText(qint64 n)
 
 QString CustomerGrid::countText() const { return foundText(rows.size()); }
 
+QStringList apostropheForms(const QString &word)
+{
+    const QChar typographic(kApostrophe);
+    if (!word.contains(QLatin1Char('\'')) && !word.contains(typographic))
+        return {word};
+    QString plain = word, curly = word;
+    plain.replace(typographic, QLatin1Char('\''));
+    curly.replace(QLatin1Char('\''), typographic);
+    return {plain, curly};
+}
+
 QStringList searchWords(const QString &text)
 {
     static const QRegularExpression blanks(QStringLiteral(" +"));
@@ -82,11 +93,16 @@ Condition whereOf(const CustomerFilter &f)
         c.sql += QStringLiteral(" ID=? AND ");
         c.binds << f.id;
     }
-    for (const QString &w : searchWords(f.words)) {
-        const QString inside = QLatin1Char('%') + likeLiteral(w) + QLatin1Char('%');
-        c.sql += QStringLiteral(" (CompanyName LIKE ? OR ContactName LIKE ? OR CompanyStreet1 LIKE ? "
-                                "OR CompanyCity LIKE ? OR PhoneNumber1 LIKE ? OR PhoneNumber2 LIKE ?) AND ");
-        c.binds << inside << inside << inside << likeLiteral(w) + QLatin1Char('%') << inside << inside;
+    for (const QString &word : searchWords(f.words)) {
+        // ' and the typographic apostrophe names are stored with count alike.
+        QStringList forms;
+        for (const QString &w : apostropheForms(word)) {
+            const QString inside = QLatin1Char('%') + likeLiteral(w) + QLatin1Char('%');
+            forms << QStringLiteral("(CompanyName LIKE ? OR ContactName LIKE ? OR CompanyStreet1 LIKE ? "
+                                    "OR CompanyCity LIKE ? OR PhoneNumber1 LIKE ? OR PhoneNumber2 LIKE ?)");
+            c.binds << inside << inside << inside << likeLiteral(w) + QLatin1Char('%') << inside << inside;
+        }
+        c.sql += QStringLiteral(" (") + forms.join(QStringLiteral(" OR ")) + QStringLiteral(") AND ");
     }
     c.sql += QStringLiteral(" 1=1");
     return c;

@@ -39,6 +39,12 @@ QString foundText(qint64 n);
 QStringList searchWords(const QString &text);
 // A word as a LIKE pattern that matches itself only (%, _ and \ escaped).
 QString likeLiteral(const QString &text);
+// The typographic apostrophe that names are stored with where ' was typed.
+inline constexpr char16_t kApostrophe = u'\u2019';
+// The forms of a word that a search treats alike: itself, and for a word
+// with an apostrophe (' or the typographic one) the word with every
+// apostrophe as ' and as the typographic one.
+QStringList apostropheForms(const QString &word);
 
 // Every word must be found in the name, contact, street or a phone number,
 // or be the beginning of the city; each word matches itself literally

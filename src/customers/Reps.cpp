@@ -4,8 +4,10 @@
 
 #include "db/Row.h"
 #include "db/Sql.h"
+#include "db/TextFit.h"
 #include "db/Transaction.h"
 
+#include <QHash>
 #include <QSqlRecord>
 
 namespace velmor::customers {
@@ -47,6 +49,35 @@ RepSaveResult saveRep(const QSqlDatabase &db, qint64 id, const RepForm &loaded, 
         values << (v.isEmpty() ? QVariant() : QVariant(v));
     }
     try {
+        // A text longer than its column is refused by name, not cut or failed.
+        QList<QPair<QString, QString>> texts;
+        for (int i = 0; i < cols.size(); ++i)
+            texts.append({cols.at(i), values.at(i).toString()});
+        const db::TooLong tooLong = db::firstTooLong(db, QStringLiteral("Rep"), texts);
+        if (!tooLong.column.isEmpty()) {
+            static const QHash<QString, QString> labels = {
+                {QStringLiteral("companyname"), QStringLiteral("Company name")},
+                {QStringLiteral("firstname"), QStringLiteral("First name")},
+                {QStringLiteral("lastname"), QStringLiteral("Last name")},
+                {QStringLiteral("street1"), QStringLiteral("Street 1")},
+                {QStringLiteral("street2"), QStringLiteral("Street 2")},
+                {QStringLiteral("phone1"), QStringLiteral("Phone 1")},
+                {QStringLiteral("phone2"), QStringLiteral("Phone 2")},
+                {QStringLiteral("tollfree"), QStringLiteral("Toll free")},
+                {QStringLiteral("cell1"), QStringLiteral("Cell 1")},
+                {QStringLiteral("cell2"), QStringLiteral("Cell 2")},
+                {QStringLiteral("homephone"), QStringLiteral("Home phone")},
+                {QStringLiteral("www"), QStringLiteral("Web page")},
+                {QStringLiteral("email"), QStringLiteral("e-mail")},
+                {QStringLiteral("salesdistrict"), QStringLiteral("Sales district")},
+            };
+            r.refusal = QStringLiteral("The %1 is too long: %2 characters where at most %3 can be stored.\n\n"
+                                       "Please shorten it.")
+                            .arg(labels.value(tooLong.column.toLower(), tooLong.column))
+                            .arg(tooLong.length)
+                            .arg(tooLong.limit);
+            return r;
+        }
         db::Transaction t(db);
         if (id == 0) {
             QStringList marks;
@@ -76,11 +107,15 @@ QList<RepListRow> searchReps(const QSqlDatabase &db, const QString &text)
 {
     QString sql = QStringLiteral("SELECT ID, CompanyName, FirstName, LastName, City, Province, Phone1 FROM Rep WHERE 1=1");
     QVariantList binds;
-    for (const QString &w : searchWords(text)) {
-        const QString inside = QLatin1Char('%') + likeLiteral(w) + QLatin1Char('%');
-        sql += QStringLiteral(" AND (CompanyName LIKE ? OR FirstName LIKE ? OR LastName LIKE ? OR Street1 LIKE ? "
-                              "OR City LIKE ? OR Phone1 LIKE ? OR Phone2 LIKE ?)");
-        binds << inside << inside << inside << inside << likeLiteral(w) + QLatin1Char('%') << inside << inside;
+    for (const QString &word : searchWords(text)) {
+        QStringList forms;
+        for (const QString &w : apostropheForms(word)) {
+            const QString inside = QLatin1Char('%') + likeLiteral(w) + QLatin1Char('%');
+            forms << QStringLiteral("(CompanyName LIKE ? OR FirstName LIKE ? OR LastName LIKE ? OR Street1 LIKE ? "
+                                    "OR City LIKE ? OR Phone1 LIKE ? OR Phone2 LIKE ?)");
+            binds << inside << inside << inside << inside << likeLiteral(w) + QLatin1Char('%') << inside << inside;
+        }
+        sql += QStringLiteral(" AND (") + forms.join(QStringLiteral(" OR ")) + QLatin1Char(')');
     }
     sql += QStringLiteral(" ORDER BY CompanyName, ID");
     QList<RepListRow> out;

@@ -25,6 +25,7 @@ struct RepSaveResult {
     bool ok = false;
     qint64 id = 0; // the new rep's own ID when adding
     QString error;
+    QString refusal; // a field its column cannot hold, named ("The Phone 1 is too long: ..."); nothing written
 };
 // cmdUpdate: adds a rep when `id` is 0, else writes the changed fields.
 RepSaveResult saveRep(const QSqlDatabase &db, qint64 id, const RepForm &loaded, const RepForm &form);

@@ -866,11 +866,13 @@ void frmCustomer::updateCommands()
     set("cmdAddCustomer", !busy && u.has(QStringLiteral("AllowCustomerAdd")));
     set("cmdAddSupplier", !busy && u.has(QStringLiteral("AllowCustomerAdd")));
     set("cmdEditCustomer", !busy && loaded && u.has(QStringLiteral("AllowCustomerEdit")));
-    set("cmdUpdateChanges", busy);
+    // A save is for a logged-in user with the right of what is being done.
+    const QString saveRight = m_adding ? QStringLiteral("AllowCustomerAdd") : QStringLiteral("AllowCustomerEdit");
+    set("cmdUpdateChanges", busy && u.ID != 0 && u.has(saveRight));
     set("cmdCancel", busy);
     set("cmdNext", !busy && loaded);
     set("cmdPrevious", !busy && loaded);
-    set("cmdNewMemoSheet", !busy && loaded);
+    set("cmdNewMemoSheet", !busy && loaded && u.ID != 0 && u.AllowMemoAssigning);
     set("cmdSearch", !busy && m_ctx.screens().available(Screen::StoneSearch));
     const bool search = !busy && m_ctx.screens().available(Screen::CustomerSearch) && u.has(QStringLiteral("AllowCustomerView"));
     set("cmdFindCustomer", search);

@@ -253,8 +253,9 @@ bool frmRep::update()
     const customers::RepSaveResult r =
         customers::saveRep(m_ctx.db(), m_adding ? 0 : currentId(), m_loaded, formFromControls());
     if (!r.ok) {
-        m_ctx.prompt().inform(QStringLiteral("The Rep could not be saved; nothing was changed."), QStringLiteral("Update"),
-                              Icon::Exclamation);
+        m_ctx.prompt().inform(r.refusal.isEmpty() ? QStringLiteral("The Rep could not be saved; nothing was changed.")
+                                                  : r.refusal,
+                              QStringLiteral("Update"), Icon::Exclamation);
         return false;
     }
     m_adding = m_editing = false;

@@ -16,6 +16,7 @@ enum class GuardKind {
     CustomerInvoice = 2, // one open invoice per customer (key: customer)
     CustomerParcelMemo = 3, // one open parcel memo per customer (key: customer)
     ParcelSku = 4,       // a new parcel's number (key 0)
+    FirstUser = 5,       // the first administrator of a database without users (key 0)
 };
 
 // Writes the guard row of (kind, key) in the open transaction.  Throws DbError.

@@ -1,5 +1,6 @@
 #include "invoices/Invoice.h"
 
+#include "core/Users.h"
 #include "core/AppContext.h"
 #include "core/KnownRates.h"
 #include "db/Row.h"
@@ -338,6 +339,8 @@ QList<InvoiceListRow> findInvoices(const QSqlDatabase &db, const InvoiceFilter &
 qint64 addFreeLine(AppContext &ctx, qint64 invoiceId, const QString &details, const QString &carat,
                    const QString &priceCarat)
 {
+    if (!mayWrite(ctx, rights::Invoices))
+        return 0;
     const SaleFigures fig = saleFigures(ctx.db(), carat, priceCarat);
     db::Transaction tx(ctx.db());
     QSqlQuery head = db::exec(ctx.db(), QStringLiteral("SELECT customerid, status FROM invoice WHERE ID = ? FOR UPDATE"),

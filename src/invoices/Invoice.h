@@ -116,7 +116,8 @@ QStringList findHeadings();
 // frmInvoiceADD: a free line on the invoice (tax rate of its customer, the
 // day's rates), in one transaction.  Throws std::invalid_argument for a carat
 // or price that is not a number, an unknown invoice or one that is no longer
-// open (printed and closed: closedInvoiceMessage()); db::DbError.
+// open (printed and closed: closedInvoiceMessage()); db::DbError.  0 (its
+// refusal shown) for nobody logged in or a user without AllowInvoiceView.
 qint64 addFreeLine(AppContext &ctx, qint64 invoiceId, const QString &details, const QString &carat,
                    const QString &priceCarat);
 QString closedInvoiceMessage(qint64 invoiceId);

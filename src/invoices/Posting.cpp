@@ -2,6 +2,7 @@
 
 #include "core/ChangeEvents.h"
 #include "core/AppContext.h"
+#include "core/Users.h"
 #include "core/KnownRates.h"
 #include "core/Figures.h"
 #include "db/Guard.h"
@@ -153,6 +154,11 @@ SellOutcome sellStoneOnInvoice(AppContext &ctx, qint64 stoneId, qint64 customerI
 {
     const QString title = QStringLiteral("Selling Diamond");
     SellOutcome out;
+    // A sale from the stone screen is a status change of the stone.
+    if (!mayWrite(ctx, QStringLiteral("AllowEdit"))) {
+        out.result = SellResult::Refused;
+        return out;
+    }
     auto refuse = [&](SellResult r, const QString &why) {
         out.result = r;
         out.message = why;

@@ -1,5 +1,7 @@
 #include "invoices/frmDiamondSell.h"
 
+#include "core/Users.h"
+#include "core/widgets/RightsOnScreen.h"
 #include "core/AppContext.h"
 #include "core/widgets/Named.h"
 #include "core/widgets/NumberBox.h"
@@ -138,7 +140,8 @@ frmDiamondSell::frmDiamondSell(AppContext &ctx, qint64 stoneId, QWidget *parent)
         m_prices.openStone(carat, SellPrices::money(db::numOf(s.value(2))), SellPrices::money(db::numOf(s.value(3))),
                            Decimal5::fromDb(s.value(4)).fixed(2));
     }
-    imgSell->setEnabled(m_loaded);
+    // Selling changes the stone: a logged-in user with the edit right.
+    followRights(ctx, this, [this] { imgSell->setEnabled(m_loaded && mayUse(m_ctx, rights::Edit)); });
     showPrices();
     setTabOrder(cboCust, txtRapDiscount);
     setTabOrder(txtRapDiscount, txtUScarat);

@@ -1,5 +1,7 @@
 #include "invoices/frmInvoice.h"
 
+#include "core/Users.h"
+#include "core/widgets/RightsOnScreen.h"
 #include "core/ChangeEvents.h"
 #include "core/AppContext.h"
 #include "core/widgets/Named.h"
@@ -110,6 +112,7 @@ frmInvoice::frmInvoice(AppContext &ctx, QWidget *parent) : QWidget(parent), m_ct
     v->addLayout(close);
     resize(1000, 600);
 
+    connect(&m_ctx.events(), &ContextEvents::rightsChanged, this, &frmInvoice::updateCommands);
     connect(Command1, &QPushButton::clicked, this, &frmInvoice::addLine);
     connect(Command2, &QPushButton::clicked, this, &frmInvoice::print);
     connect(Image1, &QPushButton::clicked, this, &QWidget::close);
@@ -180,8 +183,9 @@ bool frmInvoice::showInvoice(qint64 id)
 
 void frmInvoice::updateCommands()
 {
-    // A printed (closed) invoice takes no more lines.
-    Command1->setEnabled(m_id != 0 && m_invoice.isOpen());
+    // A printed (closed) invoice takes no more lines; lines are added by a
+    // logged-in user with the invoice right.
+    Command1->setEnabled(m_id != 0 && m_invoice.isOpen() && mayUse(m_ctx, rights::Invoices));
     Command2->setEnabled(m_id != 0 && m_ctx.screens().available(Screen::InvoicePrint));
 }
 

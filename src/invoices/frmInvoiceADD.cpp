@@ -1,5 +1,7 @@
 #include "invoices/frmInvoiceADD.h"
 
+#include "core/Users.h"
+#include "core/widgets/RightsOnScreen.h"
 #include "core/AppContext.h"
 #include "core/Figures.h"
 #include "core/widgets/Named.h"
@@ -71,6 +73,7 @@ frmInvoiceADD::frmInvoiceADD(AppContext &ctx, qint64 invoiceId, QWidget *parent)
     });
     connect(txtSalePrice, &QLineEdit::textEdited, this, &frmInvoiceADD::fromSale);
     connect(Command2, &QPushButton::clicked, this, &frmInvoiceADD::add);
+    followRights(m_ctx, this, [this] { Command2->setEnabled(mayUse(m_ctx, rights::Invoices)); });
     connect(Command1, &QPushButton::clicked, this, &QDialog::reject);
 }
 
@@ -119,6 +122,8 @@ qint64 frmInvoiceADD::add()
     const QString price = m_exactPrice.isEmpty() ? txtPricePerCarat->text() : m_exactPrice;
     try {
         const qint64 id = addFreeLine(m_ctx, m_invoiceId, txtDetails->text(), txtCarat->text(), price);
+        if (id == 0)
+            return 0;
         accept();
         return id;
     } catch (const std::invalid_argument &e) {

@@ -1,5 +1,7 @@
 #include "invoices/frmInvoiceEdit.h"
 
+#include "core/widgets/RightsOnScreen.h"
+#include "core/Users.h"
 #include "core/Failures.h"
 #include "core/AppContext.h"
 #include "core/widgets/Named.h"
@@ -46,7 +48,7 @@ frmInvoiceEdit::frmInvoiceEdit(AppContext &ctx, qint64 lineId, QWidget *parent)
         informFailure(m_ctx, QStringLiteral("The invoice line could not be read"), QStringLiteral("Invoice"), e);
     }
     txt->setPlainText(m_loaded);
-    cmdSave->setEnabled(m_found);
+    followRights(m_ctx, this, [this] { cmdSave->setEnabled(m_found && mayUse(m_ctx, rights::Invoices)); });
 }
 
 bool frmInvoiceEdit::save()
@@ -64,6 +66,8 @@ bool frmInvoiceEdit::save()
                               QStringLiteral("Invoice line"), Icon::Exclamation);
         return false;
     }
+    if (!mayWrite(m_ctx, rights::Invoices))
+        return false;
     try {
         if (!saveLineDetails(m_ctx.db(), m_lineId, text)) {
             m_ctx.prompt().inform(QStringLiteral("This line has been deleted meanwhile."), QStringLiteral("Invoice line"),

@@ -1,8 +1,10 @@
 #include "memos/MemoSheetView.h"
 
+#include "core/Users.h"
 #include "core/Figures.h"
 
 #include "core/AppContext.h"
+#include "db/Identifiers.h"
 #include "db/Row.h"
 #include "db/Sql.h"
 #include "memos/MemoMoves.h"
@@ -158,7 +160,10 @@ qint64 stoneIdOfScan(AppContext &ctx, const QString &text)
     const QString t = text.trimmed();
     if (t.isEmpty())
         return 0;
-    const QVariant bySku = db::scalar(ctx.db(), QStringLiteral("SELECT ID FROM SingleStone WHERE SKU=? ORDER BY ID DESC LIMIT 1"), {t});
+    QVariantList binds;
+    const QString sku = db::sameIdentifier(QStringLiteral("SKU"), t, binds);
+    const QVariant bySku =
+        db::scalar(ctx.db(), QStringLiteral("SELECT ID FROM SingleStone WHERE %1 ORDER BY ID DESC LIMIT 1").arg(sku), binds);
     if (bySku.isValid())
         return bySku.toLongLong();
     bool ok = false;
@@ -185,6 +190,8 @@ QStringList employeeEntries(AppContext &ctx)
 
 bool saveMemoDate(AppContext &ctx, qint64 memoSheetId, const QDateTime &date)
 {
+    if (!mayWrite(ctx, rights::Memo))
+        return false;
     try {
         db::exec(ctx.db(), QStringLiteral("UPDATE memosheet SET Date=? WHERE ID=?"), {date, memoSheetId});
     } catch (const db::DbError &e) {
@@ -197,6 +204,8 @@ bool saveMemoDate(AppContext &ctx, qint64 memoSheetId, const QDateTime &date)
 
 bool saveMemoRef(AppContext &ctx, qint64 memoSheetId, const QString &ref)
 {
+    if (!mayWrite(ctx, rights::Memo))
+        return false;
     if (ref.size() > 25) {
         ctx.prompt().inform(QStringLiteral("The reference can hold 25 characters at most."), QStringLiteral("Memo"),
                             Icon::Information);

@@ -393,8 +393,11 @@ void frmMemoAddNewDiamondToIt::chooseLine(int row)
 
 void frmMemoAddNewDiamondToIt::updateCommands()
 {
-    const bool right = m_ctx.user.AllowMemoAssigning;
+    const bool right = m_ctx.user.ID != 0 && m_ctx.user.AllowMemoAssigning;
     const bool line = w<QLineEdit>("txtSelectedDiamondID")->text().toLongLong() != 0;
+    // The sheet's date and reference are changed by the memo right too.
+    w<QPushButton>("cmdDate")->setEnabled(right && m_data.found);
+    w<QPushButton>("cmdRef")->setEnabled(right && m_data.found);
     w<QPushButton>("cmdAdd")->setEnabled(right && m_selected.found && m_data.found);
     w<QPushButton>("cmdRemove")->setEnabled(right && line);
     w<QPushButton>("cmdSell")->setEnabled(right && line);

@@ -55,7 +55,16 @@ int runHttp(int method, const QStringList &args, CliIo &io)
         } else if (a == QLatin1String("--save")) {
             http.SaveAs = QFileInfo(value()).absoluteFilePath();
         } else if (a == QLatin1String("--timeout")) {
-            http.Timeout = qMax(1, value().toInt());
+            // Whole seconds above 0; anything else is refused, never read as 1.
+            const QString v = value();
+            bool ok = false;
+            const int seconds = v.trimmed().toInt(&ok);
+            if (!ok || seconds < 1) {
+                io.err << "velmor: --timeout takes a whole number of seconds above 0, not \"" << v << "\""
+                       << Qt::endl;
+                return 2;
+            }
+            http.Timeout = seconds;
         } else if (a.startsWith(QLatin1String("--"))) {
             io.err << "velmor: unknown option " << a << Qt::endl;
             return 2;
@@ -90,7 +99,7 @@ int runHttp(int method, const QStringList &args, CliIo &io)
     });
     QObject::connect(&http, &clsHTTP::Error, &loop, [&](int code) {
         io.err << "velmor: " << clsHTTP::errorText(code);
-        if (code == clsHTTP::SocketError && !http.socketErrorText().isEmpty())
+        if ((code == clsHTTP::SocketError || code == clsHTTP::RedirectError) && !http.socketErrorText().isEmpty())
             io.err << " (" << http.socketErrorText() << ")";
         if (code == clsHTTP::TimeoutError)
             io.err << " (no data for " << http.Timeout << " s)";

@@ -279,20 +279,33 @@ void clsHTTP::Submit()
     m_socketError.clear();
     m_madeSaveAs = false;
 
+    m_redirects = 0;
+    m_asGet = false;
+    m_otherHost = false;
     Target t;
     if (Action.trimmed().isEmpty() || !crack(Action, t)) {
         QTimer::singleShot(0, this, [this] { emit Error(InvalidAction); });
         return;
     }
     m_target = t;
+    m_url = Action.trimmed();
+    open();
+}
+
+// Connects to the target (or the proxy) of m_target.
+void clsHTTP::open()
+{
+    const Target &t = m_target;
     const QString host = proxyUsable() ? m_proxyHost : t.host;
     const int port = proxyUsable() ? m_proxyPort : t.port;
     if (!hostAllowed(host)) {
+        Cancel();
         m_socketError = QStringLiteral("%1 is not reachable (only this machine may be reached)").arg(host);
         QTimer::singleShot(0, this, [this] { emit Error(SocketError); });
         return;
     }
-    m_start.start();
+    if (!m_start.isValid() || m_redirects == 0)
+        m_start.start();
     m_activity.start();
     m_timer->start();
     m_running = true;
@@ -309,6 +322,56 @@ void clsHTTP::Submit()
     m_socket->connectToHost(host, quint16(port));
 }
 
+// A 3xx answer with a Location: the request goes there instead, on plain
+// HTTP only, at most kMaxRedirects times.  False when the answer is not a
+// redirect to follow (it is then the answer).
+bool clsHTTP::redirect(int status)
+{
+    if (status != 301 && status != 302 && status != 303 && status != 307 && status != 308)
+        return false;
+    const QByteArray location = headerValue(m_headerText, "location");
+    if (location.isEmpty())
+        return false;
+    const QUrl next = QUrl(m_url).resolved(QUrl(QString::fromUtf8(location)));
+    Target t;
+    if (!crack(next.toString(), t)) {
+        m_socketError = QStringLiteral("the server sends the request on to %1, which is not a plain http address; "
+                                       "it was not followed")
+                            .arg(next.toString());
+        fail(RedirectError);
+        return true;
+    }
+    if (m_redirects >= kMaxRedirects) {
+        m_socketError =
+            QStringLiteral("the server sent the request on more than %1 times (last to %2)").arg(kMaxRedirects).arg(next.toString());
+        fail(RedirectError);
+        return true;
+    }
+    // Tear down this answer's connection, keep the counters of the whole request.
+    if (m_socket) {
+        m_socket->disconnect(this);
+        m_socket->abort();
+        m_socket->deleteLater();
+        m_socket = nullptr;
+    }
+    m_pieces.clear();
+    if (m_upload.isOpen())
+        m_upload.close();
+    ++m_redirects;
+    // As browsers do: a 303, and a 301 or 302 after a POST, asks with GET.
+    if (status == 303 || ((status == 301 || status == 302) && Method == POST))
+        m_asGet = true;
+    if (t.host.compare(m_target.host, Qt::CaseInsensitive) != 0 || t.port != m_target.port)
+        m_otherHost = true;
+    m_target = t;
+    m_url = next.toString();
+    m_headerText.clear();
+    m_expected = 0;
+    m_state = 0;
+    open();
+    return true;
+}
+
 void clsHTTP::connected()
 {
     const Target &t = m_target;
@@ -320,6 +383,13 @@ void clsHTTP::connected()
     // request, so credentials never travel on to another server.
     QList<QPair<QString, QString>> headers = m_headers;
     auto set = [&headers](const QString &name, const QString &value) { setIn(headers, name, value); };
+    // Another host reached by a redirect gets none of the caller's credentials.
+    if (m_otherHost) {
+        set(QStringLiteral("Authorization"), {});
+        set(QStringLiteral("Cookie"), {});
+    }
+    const int method = m_asGet ? int(GET) : Method;
+    const QList<Element> elements = m_asGet ? QList<Element>() : m_elements;
     set(QStringLiteral("Host"), hostPort);
     QString prefix = QStringLiteral("http://") + hostPort;
     if (!t.user.isEmpty() || !t.password.isEmpty())
@@ -338,9 +408,9 @@ void clsHTTP::connected()
 
     QByteArray line;
     m_pieces.clear();
-    if (Method == POST && EncType != 1) {
+    if (method == POST && EncType != 1) {
         QByteArray body;
-        for (const Element &e : m_elements) {
+        for (const Element &e : elements) {
             if (!body.isEmpty())
                 body += '&';
             body += e.type == RawValue ? URLEncode(e.value) : URLEncode(e.name) + '=' + URLEncode(e.value);
@@ -349,10 +419,10 @@ void clsHTTP::connected()
         set(QStringLiteral("Content-Length"), QString::number(body.size()));
         line = "POST " + (prefix + t.path + t.extra).toUtf8() + version;
         m_pieces.append({body, {}});
-    } else if (Method == POST) {
+    } else if (method == POST) {
         const QByteArray partLine = QByteArray("--") + kBoundary + kCrLf;
         qint64 length = 0;
-        for (const Element &e : m_elements) {
+        for (const Element &e : elements) {
             QByteArray head = partLine + "Content-Disposition: form-data; name=" + quoted(e.name);
             if (e.type == FileField) {
                 head += "; filename=" + quoted(e.value) + kCrLf + "Content-Type: " + ContentType(e.value).toUtf8()
@@ -378,11 +448,11 @@ void clsHTTP::connected()
         set(QStringLiteral("Content-Length"), {});
         // The URL's own query stays; the elements follow it.
         QByteArray query = t.extra.toUtf8();
-        for (const Element &e : m_elements) {
+        for (const Element &e : elements) {
             query += query.isEmpty() ? '?' : '&';
             query += e.type == RawValue ? URLEncode(e.value) : URLEncode(e.name) + '=' + URLEncode(e.value);
         }
-        line = (Method == HEAD ? "HEAD " : "GET ") + (prefix + t.path).toUtf8() + query + version;
+        line = (method == HEAD ? "HEAD " : "GET ") + (prefix + t.path).toUtf8() + query + version;
     }
 
     QByteArray head = line + kCrLf;
@@ -441,20 +511,31 @@ void clsHTTP::headerData(const QByteArray &data)
     m_headerText += data;
     qsizetype at = -1;
     int sepLength = 0;
-    for (const auto &[sep, length] : {std::pair<const char *, int>{"\r\n\r\n", 4}, {"\n\n", 2}, {"\r\r", 2}}) {
-        const qsizetype i = m_headerText.indexOf(sep);
-        if (i >= 0 && (at < 0 || i < at)) {
-            at = i;
-            sepLength = length;
+    for (;;) {
+        at = -1;
+        for (const auto &[sep, length] : {std::pair<const char *, int>{"\r\n\r\n", 4}, {"\n\n", 2}, {"\r\r", 2}}) {
+            const qsizetype i = m_headerText.indexOf(sep);
+            if (i >= 0 && (at < 0 || i < at)) {
+                at = i;
+                sepLength = length;
+            }
         }
+        if (at < 0) {
+            if (m_headerText.size() > kMaxHeaderBytes) {
+                m_socketError = QStringLiteral("the answer's headers do not end");
+                fail(SocketError);
+            }
+            return;
+        }
+        // An interim answer ("100 Continue", "102 Processing", "103 Early
+        // Hints") is not the answer: the real one follows it.
+        const int status = m_headerText.mid(m_headerText.indexOf(' ') + 1, 3).toInt();
+        if (status < 100 || status >= 200 || status == 101)
+            break;
+        m_headerText.remove(0, at + sepLength);
     }
-    if (at < 0) {
-        if (m_headerText.size() > kMaxHeaderBytes) {
-            m_socketError = QStringLiteral("the answer's headers do not end");
-            fail(SocketError);
-        }
+    if (redirect(m_headerText.mid(m_headerText.indexOf(' ') + 1, 3).toInt()))
         return;
-    }
     if (SaveAs.isEmpty()) {
         QTemporaryFile tmp(QDir::tempPath() + QStringLiteral("/velmor-http-XXXXXX"));
         tmp.setAutoRemove(false);
@@ -707,6 +788,8 @@ QString clsHTTP::errorText(int code)
         return QStringLiteral("The Action Property is invalid!");
     case clsHTTP::WriteError:
         return QStringLiteral("A Write-Error occured!");
+    case clsHTTP::RedirectError:
+        return QStringLiteral("A Redirect could not be followed!");
     default:
         return QStringLiteral("An unknown Error occured!");
     }

@@ -27,7 +27,11 @@ class clsHTTP : public QObject {
 public:
     enum Methods { GET = 0, POST = 1, HEAD = 2 };
     enum ElementType { TextField = 0, FileField = 1, RawValue = 2 };
-    enum ErrorCode { SocketError = 1, TimeoutError = 2, InvalidAction = 3, WriteError = 4 };
+    // RedirectError: the server sends the request on to an address this
+    // client does not go to (another scheme), or more than kMaxRedirects times;
+    // socketErrorText() names the address.
+    enum ErrorCode { SocketError = 1, TimeoutError = 2, InvalidAction = 3, WriteError = 4, RedirectError = 5 };
+    static constexpr int kMaxRedirects = 5;
     // The multipart boundary (the part lines carry two more dashes).
     static constexpr const char *kBoundary = "---------------------------7d3370064c";
 
@@ -64,8 +68,11 @@ public:
     qint64 bodyBytes() const { return m_written; }
     bool busy() const;
     double elapsedSeconds() const { return m_start.isValid() ? m_start.elapsed() / 1000.0 : 0.0; }
-    // What the socket layer said about the last socket error.
+    // What the socket layer said about the last socket error (and where a
+    // redirect that was not followed pointed).
     QString socketErrorText() const { return m_socketError; }
+    // Redirects followed by the last request.
+    int redirects() const { return m_redirects; }
 
     // letters, digits and _ @ / . - * stay; a space becomes +; everything else
     // (the UTF-8 bytes of it) %XX with upper-case hex digits.
@@ -99,6 +106,8 @@ private:
 
     bool crack(const QString &url, Target &t) const;
     bool proxyUsable() const;
+    void open();
+    bool redirect(int status);
     void connected();
     void readyRead();
     void disconnected();
@@ -122,6 +131,10 @@ private:
     QString m_proxyUser, m_proxyPassword;
 
     Target m_target;
+    QString m_url;           // the address asked now (Action, or where a redirect led)
+    int m_redirects = 0;
+    bool m_asGet = false;    // a redirect turned the POST into a GET without a body
+    bool m_otherHost = false; // a redirect left the first host: the caller's credentials stay behind
     QTcpSocket *m_socket = nullptr;
     QTimer *m_timer = nullptr;
     QElapsedTimer m_start, m_activity;

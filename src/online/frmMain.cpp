@@ -170,11 +170,18 @@ void frmMain::submit()
 {
     lblError->clear();
     lblProgress->clear();
+    bool whole = false;
+    const int timeout = cboTimeout->currentText().trimmed().toInt(&whole);
+    if (!whole || timeout < 1) {
+        lblError->setText(QStringLiteral("The time-out \"%1\" is not a whole number of seconds above 0.")
+                              .arg(cboTimeout->currentText()));
+        return;
+    }
     m_http.Action = txtAction->text().trimmed();
     m_http.Method = cboMethod->currentIndex();
     m_http.EncType = cboEncType->currentIndex();
     m_http.Protocol = cboProtocol->currentIndex();
-    m_http.Timeout = qMax(1, cboTimeout->currentText().toInt());
+    m_http.Timeout = timeout;
     m_http.setProxyServer(txtProxyServer->text());
     m_http.setProxyAuth(txtProxyAuthorization->text());
     m_http.SaveAs = txtSaveAs->text().trimmed();

@@ -1,5 +1,6 @@
 #include "parcels/OlderParcel.h"
 
+#include "core/Users.h"
 #include "core/ChangeEvents.h"
 #include "core/Figures.h"
 
@@ -37,6 +38,8 @@ enum class Step { Done, NoParcel, Duplicate };
 
 Outcome receiveOlderParcel(AppContext &ctx, const OlderReceipt &r)
 {
+    if (!mayWrite(ctx, rights::ParcelChange))
+        return Outcome{Result::Refused};
     if (r.supplierId <= 0)
         return tell(ctx, Result::Refused, QStringLiteral("You need to define a Supplier!"));
     if (r.invoice.trimmed().isEmpty())
@@ -175,6 +178,8 @@ const QString kPaneColumns = QStringLiteral("CaratLow, CaratHigh, ColourHigh, Co
 
 Outcome splitOlderParcel(AppContext &ctx, const OlderSplit &s)
 {
+    if (!mayWrite(ctx, rights::ParcelChange))
+        return Outcome{Result::Refused};
     auto refuse = [&](const QString &text, const QString &title) {
         Outcome o;
         o.result = Result::Refused;

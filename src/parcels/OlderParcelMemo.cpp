@@ -1,5 +1,6 @@
 #include "parcels/OlderParcelMemo.h"
 
+#include "core/Users.h"
 #include "core/ChangeEvents.h"
 #include "core/Figures.h"
 
@@ -120,6 +121,8 @@ Decimal5 olderParcelOnSheet(const QSqlDatabase &db, qint64 memoSheetId, qint64 p
 Outcome addOlderParcelToMemo(AppContext &ctx, qint64 memoSheetId, qint64 parcelId, const QString &carat,
                              const QString &us, const QString &local)
 {
+    if (!mayWrite(ctx, rights::Memo))
+        return Outcome{Result::Refused};
     return run(ctx, [&](Outcome &o) {
         const Decimal5 c = typedCarats(ctx, carat);
         const Decimal5 priceUS = typedPrice(ctx, us, QStringLiteral("US")), priceLocal = typedPrice(ctx, local, QStringLiteral("Local"));
@@ -162,6 +165,8 @@ Outcome addOlderParcelToMemo(AppContext &ctx, qint64 memoSheetId, qint64 parcelI
 
 Outcome returnOlderParcelFromMemo(AppContext &ctx, qint64 memoSheetId, qint64 parcelId, const QString &carat)
 {
+    if (!mayWrite(ctx, rights::Memo))
+        return Outcome{Result::Refused};
     const Outcome out = run(ctx, [&](Outcome &o) {
         const Decimal5 c = typedCarats(ctx, carat);
         db::Transaction tx(ctx.db());

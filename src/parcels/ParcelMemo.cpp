@@ -1,5 +1,6 @@
 #include "parcels/ParcelMemo.h"
 
+#include "core/Users.h"
 #include "core/ChangeEvents.h"
 #include "core/Figures.h"
 
@@ -203,6 +204,8 @@ qint64 memoOutLine(const QSqlDatabase &db, qint64 memoId, qint64 parcelId)
 
 Outcome putOnMemo(AppContext &ctx, const MemoOut &m)
 {
+    if (!mayWrite(ctx, rights::Memo))
+        return Outcome{Result::Refused};
     if (m.customerId <= 0)
         return tell(ctx, Result::Refused, QStringLiteral("Please choose the Customer first."));
     if (m.carat.trimmed().isEmpty())
@@ -320,6 +323,8 @@ namespace {
 Outcome memoMovement(AppContext &ctx, qint64 memoId, qint64 parcelId, const QString &caratText, bool sell,
                      qint64 outLineId)
 {
+    if (!mayWrite(ctx, rights::Memo))
+        return Outcome{Result::Refused};
     const figures::Reading typed = figures::read(
         caratText, {sell ? QStringLiteral("Carats to sell") : QStringLiteral("Carats to return"),
                     figures::columnOf(ctx.db(), QStringLiteral("memoparcellist"), QStringLiteral("carat")),

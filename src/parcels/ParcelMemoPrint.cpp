@@ -1,7 +1,7 @@
 #include "parcels/ParcelMemoPrint.h"
 
 #include "core/TextJoin.h"
-
+#include "core/Users.h"
 #include "core/AppContext.h"
 #include "core/ChangeEvents.h"
 #include "core/KnownRates.h"
@@ -292,6 +292,11 @@ printing::PrintOutcome printParcelMemo(AppContext &ctx, qint64 memoId, const pri
 {
     const QString title = QStringLiteral("Memo Printing");
     printing::PrintOutcome out;
+    // Printing closes the memo: a change of the books.
+    if (!mayWrite(ctx, rights::Memo)) {
+        out.error = QStringLiteral("not allowed");
+        return out;
+    }
     std::optional<ParcelMemoDocument> doc;
     try {
         doc = parcelMemoDocument(ctx.db(), ctx.settings, memoId);

@@ -1,5 +1,6 @@
 #include "parcels/ParcelRecord.h"
 
+#include "core/Users.h"
 #include "core/ChangeEvents.h"
 #include "core/Figures.h"
 
@@ -236,6 +237,8 @@ Outcome saveParcel(AppContext &ctx, const std::optional<Parcel> &loaded, const P
     const QString title = QStringLiteral("Parcel");
     const ParcelFields shown = loaded ? fieldsOf(*loaded) : ParcelFields{};
     const bool isNew = !loaded.has_value();
+    if (!mayWrite(ctx, isNew ? rights::ParcelCreate : rights::ParcelChange))
+        return Outcome{Result::Refused};
 
     // A number field: the stored value while it shows what loading showed.
     struct Num {
@@ -382,6 +385,8 @@ Outcome saveParcel(AppContext &ctx, const std::optional<Parcel> &loaded, const P
 Outcome receiveStock(AppContext &ctx, const Receipt &r)
 {
     const QString title = QStringLiteral("Receiving Stock");
+    if (!mayWrite(ctx, rights::ParcelChange))
+        return Outcome{Result::Refused};
     if (r.supplierId <= 0)
         return refused(ctx, Result::Refused, QStringLiteral("You need to define a Supplier!"), title);
     if (r.carat.trimmed().isEmpty())
@@ -428,7 +433,8 @@ QList<JournalRow> parcelJournal(const QSqlDatabase &db, qint64 parcelId)
 {
     QSqlQuery q = db::exec(db,
                            QStringLiteral("SELECT parceladd.date, CAST(parceladd.carat AS CHAR), "
-                                          "CAST(parceladd.costusct AS CHAR), Customer.CompanyName, user.LastName "
+                                          "CAST(parceladd.costusct AS CHAR), Customer.CompanyName, "
+                                          "COALESCE(NULLIF(TRIM(user.LastName), ''), user.UserName) "
                                           "FROM parceladd LEFT OUTER JOIN Customer ON parceladd.supplierid = Customer.ID "
                                           "LEFT OUTER JOIN user ON parceladd.userid = user.ID WHERE parceladd.parcelid = ? "
                                           "ORDER BY parceladd.date, parceladd.id"),

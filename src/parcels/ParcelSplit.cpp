@@ -1,5 +1,6 @@
 #include "parcels/ParcelSplit.h"
 
+#include "core/Users.h"
 #include "core/ChangeEvents.h"
 #include "core/Figures.h"
 
@@ -32,6 +33,8 @@ const QString kSkuTaken =
 Outcome splitParcel(AppContext &ctx, const SplitRequest &r)
 {
     const QString title = QStringLiteral("Split Parcel");
+    if (!mayWrite(ctx, rights::ParcelChange))
+        return Outcome{Result::Refused};
     const QString sku = r.newSku.trimmed();
     if (sku.isEmpty())
         return tell(ctx, Result::Refused, QStringLiteral("You must define a SKU Number for this Parcel"),

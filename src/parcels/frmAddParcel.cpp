@@ -1,5 +1,7 @@
 #include "parcels/frmAddParcel.h"
 
+#include "core/Users.h"
+#include "core/widgets/RightsOnScreen.h"
 #include "core/Failures.h"
 #include "core/AppContext.h"
 #include "core/widgets/Named.h"
@@ -63,6 +65,12 @@ frmAddParcel::frmAddParcel(AppContext &ctx, qint64 parcelId, QWidget *parent)
     connect(cmdContinue, &QPushButton::clicked, this, &frmAddParcel::proceed);
     connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
     refreshReceipts();
+    // What the receipts cost is seen with the right to see costs only; a
+    // receipt needs the right to change parcels.
+    followRights(ctx, this, [this] {
+        grdReceipts->setColumnHidden(5, !m_ctx.user.ViewCost);
+        cmdContinue->setEnabled(mayUse(m_ctx, rights::ParcelChange));
+    });
 }
 
 void frmAddParcel::refreshReceipts()

@@ -1,5 +1,7 @@
 #include "parcels/frmMemoParcelSheet.h"
 
+#include "core/Users.h"
+#include "core/widgets/RightsOnScreen.h"
 #include "core/Failures.h"
 #include "core/AppContext.h"
 #include "core/ChangeEvents.h"
@@ -102,6 +104,8 @@ frmMemoParcelSheet::frmMemoParcelSheet(AppContext &ctx, qint64 memoId, QWidget *
             reload();
     });
     connect(&changeEvents(ctx), &ChangeEvents::customerChanged, this, [this] { reload(); });
+    // Carats go back or are sold by a logged-in user with the memo right.
+    connect(&ctx.events(), &ContextEvents::rightsChanged, this, &frmMemoParcelSheet::selectionChanged);
     resize(980, 480);
     reload();
 }
@@ -171,8 +175,8 @@ void frmMemoParcelSheet::selectionChanged()
         cmdRemove->setText(QStringLiteral("REMOVE Parcel BACK INTO STOCK"));
         cmdSell->setText(QStringLiteral("set this Parcel to ---SOLD---"));
     }
-    cmdRemove->setEnabled(id != 0);
-    cmdSell->setEnabled(id != 0);
+    cmdRemove->setEnabled(id != 0 && mayUse(m_ctx, rights::Memo));
+    cmdSell->setEnabled(id != 0 && mayUse(m_ctx, rights::Memo));
 }
 
 bool frmMemoParcelSheet::selectedWithCaratsOut(qint64 &parcel, QString &sku, Decimal5 &out)

@@ -3,11 +3,13 @@
 #include "core/KnownRates.h"
 #include "pricing/SellingPrice.h"
 
+#include "core/widgets/RightsOnScreen.h"
 #include "core/AppContext.h"
 #include "core/Screens.h"
 #include "core/Users.h"
 #include "core/widgets/Named.h"
 #include "core/widgets/NumberBox.h"
+#include "db/Identifiers.h"
 #include "db/Row.h"
 #include "db/Sql.h"
 #include "memos/MemoFiles.h"
@@ -163,6 +165,7 @@ frmMemoSheet::frmMemoSheet(AppContext &ctx, QWidget *parent) : QWidget(parent), 
     connect(cmdBackToStock, &QPushButton::clicked, this, &frmMemoSheet::backToStock);
     connect(optShowAsCurrent, &QRadioButton::toggled, this, &frmMemoSheet::refreshLines);
     connect(grdLines, &QTableWidget::itemSelectionChanged, this, &frmMemoSheet::updateCommands);
+    connect(&m_ctx.events(), &ContextEvents::rightsChanged, this, &frmMemoSheet::updateCommands);
     // A line opens its stone, or its parcel in the stone screen's parcel mode.
     connect(grdLines, &QTableWidget::cellDoubleClicked, this, [this](int row) {
         const qint64 id = cell(grdLines, row, QStringLiteral("ID")).toLongLong();
@@ -345,6 +348,8 @@ void frmMemoSheet::parcelChosen()
 void frmMemoSheet::thisCustomer()
 {
     const qint64 c = cboCustomer->currentData().toLongLong();
+    if (!mayWrite(m_ctx, rights::Memo))
+        return;
     if (c <= 0) {
         m_ctx.prompt().inform(QStringLiteral("You need to select a Customer first!"),
                               QStringLiteral("Missing Customer Information"), Icon::Exclamation);
@@ -406,8 +411,10 @@ void frmMemoSheet::addStone()
     if (id <= 0 || cboStone->currentText() != cboStone->itemText(cboStone->currentIndex())) {
         // A typed SKU: any stone of that SKU, so that a sold or held one gets
         // its own message.
-        id = db::scalar(m_ctx.db(), QStringLiteral("SELECT ID FROM SingleStone WHERE SKU=? ORDER BY ID LIMIT 1"),
-                        {cboStone->currentText().trimmed()})
+        QVariantList binds;
+        const QString sku = db::sameIdentifier(QStringLiteral("SKU"), cboStone->currentText(), binds);
+        id = db::scalar(m_ctx.db(), QStringLiteral("SELECT ID FROM SingleStone WHERE %1 ORDER BY ID LIMIT 1").arg(sku),
+                        binds)
                  .toLongLong();
         if (id <= 0) {
             m_ctx.prompt().inform(QStringLiteral("Unknown Stone"), QStringLiteral("Stone Status"), Icon::Exclamation);
@@ -499,10 +506,11 @@ void frmMemoSheet::updateCommands()
 {
     const bool open = m_sheet > 0;
     const bool hasCustomer = open && m_customer > 0;
-    const bool mayMove = hasCustomer && m_ctx.user.AllowMemoAssigning;
-    cmdThisCustomer->setEnabled(open && m_customer <= 0);
-    cboCustomer->setEnabled(open && m_customer <= 0);
-    cmdReference->setEnabled(open);
+    const bool memo = mayUse(m_ctx, rights::Memo);
+    const bool mayMove = hasCustomer && memo;
+    cmdThisCustomer->setEnabled(open && m_customer <= 0 && memo);
+    cboCustomer->setEnabled(open && m_customer <= 0 && memo);
+    cmdReference->setEnabled(open && memo);
     cmdAddStone->setEnabled(mayMove);
     cmdAddParcel->setEnabled(mayMove && cboParcel->currentData().toLongLong() > 0);
     txtPriceUS->setReadOnly(!chkAllowMemoPriceOverWrite->isChecked());

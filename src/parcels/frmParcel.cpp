@@ -1,5 +1,6 @@
 #include "parcels/frmParcel.h"
 
+#include "core/Users.h"
 #include "core/Failures.h"
 #include "core/ChangeEvents.h"
 #include "core/AppContext.h"
@@ -152,7 +153,10 @@ frmParcel::frmParcel(AppContext &ctx, QWidget *parent) : QWidget(parent), m_ctx(
             form->setRowVisible(e, m_ctx.user.ViewCost);
     };
     showCosts();
-    connect(&m_ctx.events(), &ContextEvents::rightsChanged, this, showCosts);
+    connect(&m_ctx.events(), &ContextEvents::rightsChanged, this, [this, showCosts] {
+        showCosts();
+        updateCommands();
+    });
     // Carats moved by any screen of this workstation: the grid and the
     // parcel shown are read again (not while the user edits it).
     connect(&changeEvents(m_ctx), &ChangeEvents::parcelChanged, this, [this](qint64 id) {
@@ -486,14 +490,17 @@ frmSplitParcel *frmParcel::split()
 void frmParcel::updateCommands()
 {
     const bool shown = m_loaded.has_value();
-    cmdAddDiamond->setEnabled(!busy());
-    cmdEditDiamond->setEnabled(!busy() && shown);
-    cmdUpdate->setEnabled(busy());
+    // Each command that writes is for a logged-in user with its right.
+    auto may = [this](const QString &right) { return m_ctx.user.ID != 0 && m_ctx.user.has(right); };
+    const bool change = may(rights::ParcelChange);
+    cmdAddDiamond->setEnabled(!busy() && may(rights::ParcelCreate));
+    cmdEditDiamond->setEnabled(!busy() && shown && change);
+    cmdUpdate->setEnabled(busy() && may(m_adding ? rights::ParcelCreate : rights::ParcelChange));
     cmdCancel->setEnabled(busy());
-    cmdReceive->setEnabled(!busy() && shown);
+    cmdReceive->setEnabled(!busy() && shown && change);
     cmdHistory->setEnabled(shown);
-    cmdSplit->setEnabled(!busy() && shown);
-    Command3->setEnabled(!busy() && shown);
+    cmdSplit->setEnabled(!busy() && shown && change);
+    Command3->setEnabled(!busy() && shown && may(rights::Memo));
     const QString sku = shown ? m_loaded->sku : QString();
     Command3->setText(QStringLiteral("put on MEMO ") + (sku.isEmpty() ? QStringLiteral("Parcel") : sku));
 }

@@ -1,5 +1,7 @@
 #include "parcels/frmParcelAdd.h"
 
+#include "core/Users.h"
+#include "core/widgets/RightsOnScreen.h"
 #include "core/AppContext.h"
 #include "core/KnownRates.h"
 #include "core/Figures.h"
@@ -60,7 +62,7 @@ frmParcelAdd::frmParcelAdd(AppContext &ctx, qint64 parcelId, QWidget *parent)
     connect(txtZAR, &QLineEdit::textChanged, this, [this](const QString &t) { couple(m_price.zarChanged(t)); });
     connect(cmdFill, &QPushButton::clicked, this, &frmParcelAdd::fill);
     connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
-    updateCommands();
+    followRights(ctx, this, [this] { updateCommands(); });
 }
 
 void frmParcelAdd::couple(bool changed)
@@ -77,8 +79,11 @@ void frmParcelAdd::couple(bool changed)
 void frmParcelAdd::updateCommands()
 {
     const bool chosen = cboSupplier->currentIndex() > 0;
-    cmdFill->setEnabled(chosen);
-    const QString why = chosen ? QString()
+    const bool allowed = mayUse(m_ctx, rights::ParcelChange);
+    cmdFill->setEnabled(chosen && allowed);
+    const QString why = !allowed ? QStringLiteral("Receiving stock needs a logged-on user with the right to change "
+                                                  "parcels.")
+                        : chosen ? QString()
                         : cboSupplier->count() <= 1
                             ? QStringLiteral("There is no supplier yet. Add one with \"Supplier...\" in the main "
                                              "window's Add menu, then open this window again.")

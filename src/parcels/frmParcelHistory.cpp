@@ -1,5 +1,6 @@
 #include "parcels/frmParcelHistory.h"
 
+#include "core/widgets/RightsOnScreen.h"
 #include "core/Failures.h"
 #include "core/AppContext.h"
 #include "core/widgets/Named.h"
@@ -50,6 +51,8 @@ frmParcelHistory::frmParcelHistory(AppContext &ctx, qint64 parcelId, QWidget *pa
             grdHistory->setItem(r, c, new QTableWidgetItem(cells.at(c)));
     }
     grdHistory->resizeColumnsToContents();
+    // The cost of each lot is seen with the right to see costs only.
+    followRights(ctx, this, [this, c = &ctx] { grdHistory->setColumnHidden(2, !c->user.ViewCost); });
     resize(720, 420);
 }
 

@@ -1,5 +1,7 @@
 #include "parcels/frmParcelPutOnMemo.h"
 
+#include "core/Users.h"
+#include "core/widgets/RightsOnScreen.h"
 #include "core/Figures.h"
 
 #include "core/AppContext.h"
@@ -68,6 +70,7 @@ frmParcelPutOnMemo::frmParcelPutOnMemo(AppContext &ctx, qint64 parcelId, QWidget
     root->addLayout(cmds);
     connect(cboCustomer, &QComboBox::currentIndexChanged, this, &frmParcelPutOnMemo::updateCommands);
     connect(txtCarat, &QLineEdit::textChanged, this, &frmParcelPutOnMemo::updateCommands);
+    connect(&m_ctx.events(), &ContextEvents::rightsChanged, this, &frmParcelPutOnMemo::updateCommands);
     connect(txtUScarat, &QLineEdit::textChanged, this, [this](const QString &t) { couple(m_price.usChanged(t)); });
     connect(txtCDNcarat, &QLineEdit::textChanged, this, [this](const QString &t) { couple(m_price.cdnChanged(t)); });
     connect(txtZARcarat, &QLineEdit::textChanged, this, [this](const QString &t) { couple(m_price.zarChanged(t)); });
@@ -96,7 +99,8 @@ void frmParcelPutOnMemo::updateCommands()
 {
     // Typed carats that are no figure, or 0, are refused by the command
     // with a message naming the field, not passed over by a disabled button.
-    cmdPutOnMemo->setEnabled(cboCustomer->currentIndex() > 0 && !txtCarat->text().trimmed().isEmpty());
+    cmdPutOnMemo->setEnabled(cboCustomer->currentIndex() > 0 && !txtCarat->text().trimmed().isEmpty()
+                             && mayUse(m_ctx, rights::Memo));
 }
 
 bool frmParcelPutOnMemo::putOnMemo()

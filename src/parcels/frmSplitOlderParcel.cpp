@@ -1,5 +1,7 @@
 #include "parcels/frmSplitOlderParcel.h"
 
+#include "core/Users.h"
+#include "core/widgets/RightsOnScreen.h"
 #include "core/Figures.h"
 
 #include "core/AppContext.h"
@@ -170,6 +172,14 @@ frmSplitOlderParcel::frmSplitOlderParcel(AppContext &ctx, const stones::OlderPar
     }
     connect(cmdUpdate, &QPushButton::clicked, this, &frmSplitOlderParcel::update);
     connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
+    // Costs and values are seen with the right to see costs only; splitting
+    // needs the right to change parcels.
+    followRights(ctx, this, [this] {
+        setFormRowsVisible({txtCostUS, txtCostLocal, txtUSParcelValue, old.costUS, old.costLocal, old.value, neu.costUS,
+                            neu.costLocal, neu.value},
+                           m_ctx.user.ViewCost);
+        cmdUpdate->setEnabled(mayUse(m_ctx, rights::ParcelChange));
+    });
 }
 
 frmSplitOlderParcel::Pane frmSplitOlderParcel::buildPane(const char *suffix, bool isNew)

@@ -1,5 +1,7 @@
 #include "parcels/frmSplitParcel.h"
 
+#include "core/Users.h"
+#include "core/widgets/RightsOnScreen.h"
 #include "core/Figures.h"
 
 #include "core/AppContext.h"
@@ -107,6 +109,15 @@ frmSplitParcel::frmSplitParcel(AppContext &ctx, const Parcel &source, QWidget *p
     connect(imgAuto, &QPushButton::clicked, this, &frmSplitParcel::autoSku);
     connect(cmdUpdate, &QPushButton::clicked, this, &frmSplitParcel::update);
     connect(cmdCancel, &QPushButton::clicked, this, &QWidget::close);
+    // Costs and values are seen with the right to see costs only (the new
+    // part then takes the average cost); splitting needs the right to change
+    // parcels.
+    followRights(ctx, this, [this] {
+        setFormRowsVisible({txtCostUS, txtUSParcelValue, txtCostUSOld, txtUSParcelValueOld, txtUSParcelValueNew,
+                            txtCostUSNew},
+                           m_ctx.user.ViewCost);
+        cmdUpdate->setEnabled(mayUse(m_ctx, rights::ParcelChange));
+    });
 }
 
 void frmSplitParcel::caratNewChanged()

@@ -1,6 +1,7 @@
 #include "pricing/GridImport.h"
 
 #include "core/AppContext.h"
+#include "core/Users.h"
 #include "db/FaultPoint.h"
 #include "db/Sql.h"
 #include "db/Transaction.h"
@@ -204,6 +205,9 @@ DownloadResult downloadPriceList(AppContext &ctx, const PricingSources &sources)
 
 bool DownloadAndUpgrade(AppContext &ctx, const std::function<void()> &reloadStone)
 {
+    // The new grid re-prices every stone: a change of the stones.
+    if (!mayWrite(ctx, QStringLiteral("AllowEdit")))
+        return false;
     Prompt &prompt = ctx.prompt();
     if (!prompt.askYesNo(QStringLiteral("Do you want to update the Rap Price List now?"), QStringLiteral("Rapaport"),
                          Icon::Question))

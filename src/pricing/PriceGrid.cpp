@@ -356,8 +356,17 @@ GridFile parseGridText(const QString &text, const QString &path)
         // quote) is a damaged file, never its end.
         if (!quotesOk)
             return fail(lineNo, QStringLiteral("a quoted field is not closed properly"));
-        if (fields.first().isEmpty())
-            break; // an empty first field ends the file
+        if (fields.first().isEmpty()) {
+            // An empty first field ends the file; rows after it would be lost
+            // without a word, so such a file is refused (blank lines at the
+            // very end are fine).
+            for (int k = i + 1; k < lines.size(); ++k)
+                if (!lines[k].trimmed().isEmpty())
+                    return fail(lineNo, QStringLiteral("the line is empty (its first field is), but more rows follow "
+                                                       "from line %1")
+                                            .arg(k + 1));
+            break;
+        }
         int count = fields.size();
         while (count > 7 && fields[count - 1].isEmpty())
             --count; // a trailing comma

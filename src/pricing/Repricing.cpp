@@ -6,6 +6,7 @@
 #include "db/Sql.h"
 #include "db/Transaction.h"
 #include "pricing/SellingPrice.h"
+#include "pricing/Shapes.h"
 
 #include <QHash>
 #include <QRandomGenerator>
@@ -203,18 +204,18 @@ struct StoneState {
 constexpr qint64 kNoGrade = std::numeric_limits<qint64>::min();
 
 struct PriceKey {
-    int grid;
+    int shape; // index of the shape text
     double carat;
     qint64 colour, clarity;
     bool operator==(const PriceKey &o) const
     {
-        return grid == o.grid && carat == o.carat && colour == o.colour && clarity == o.clarity;
+        return shape == o.shape && carat == o.carat && colour == o.colour && clarity == o.clarity;
     }
 };
 
 size_t qHash(const PriceKey &k, size_t seed = 0)
 {
-    return qHashMulti(seed, k.grid, k.carat, k.colour, k.clarity);
+    return qHashMulti(seed, k.shape, k.carat, k.colour, k.clarity);
 }
 
 int newRnd() { return int(QRandomGenerator::global()->bounded(1000000)); }
@@ -467,7 +468,6 @@ RepriceReport repriceAll(AppContext &ctx, bool ownTransaction, int updateSlice)
     for (const Phase &phase : phases) {
         ctx.prompt().busy(phase.text);
         PhaseReport pr{phase.text, memberName(phase.member)};
-        const Grid g = memberGrid(phase.member);
         // Many stones share a shape text: the selection is decided once per text.
         std::vector<char> selects(shapes.size());
         for (qsizetype i = 0; i < shapes.size(); ++i)
@@ -478,11 +478,15 @@ RepriceReport repriceAll(AppContext &ctx, bool ownTransaction, int updateSlice)
             ++pr.selected;
             double p = 0;
             if (!s.caratNull) {
-                // Stones of one weight and grades share their price.
-                const PriceKey key{int(g), s.carat, s.colour, s.clarity};
+                // Stones of one shape, weight and grades share their price,
+                // found by the stone screen's look-up: every phase that
+                // selects a stone gives it the same price.
+                const PriceKey key{s.shape, s.carat, s.colour, s.clarity};
                 auto it = prices.constFind(key);
                 if (it == prices.constEnd())
-                    it = prices.insert(key, grid.price(g, s.carat, s.colourWord, s.clarityWord, settings.LowerQuality));
+                    it = prices.insert(key, resolveListPrice(grid, settings, shapes[s.shape], s.carat, s.colourWord,
+                                                             s.clarityWord)
+                                                .price);
                 p = *it;
             }
             if (applyPrice(s, p))
@@ -520,7 +524,6 @@ RepriceReport repriceAllLiteral(AppContext &ctx)
         PhaseReport pr{phase.text, memberName(phase.member)};
         QVariantList binds;
         const QString where = memberCondition(phase.member, settings.roundstonename, binds, ran);
-        const Grid g = memberGrid(phase.member);
         QSqlQuery q = db::exec(db, QStringLiteral("SELECT * FROM singleStone WHERE ") + where, binds);
         while (q.next()) {
             const db::Row r(q);
@@ -530,7 +533,7 @@ RepriceReport repriceAllLiteral(AppContext &ctx)
             double p = 0;
             const double carat = r.num(QStringLiteral("Carat"));
             if (!r.isNull(QStringLiteral("Carat")))
-                p = source.price(g, carat, colour, clarity, settings.LowerQuality);
+                p = resolveListPrice(source, settings, r.text(QStringLiteral("Shape")), carat, colour, clarity).price;
             const QVariant id = r.raw(QStringLiteral("ID"));
             if (p != 0) {
                 QString sql = QStringLiteral("UPDATE SingleStone SET RND=?, RapaportPrice=?");

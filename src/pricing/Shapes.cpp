@@ -71,50 +71,81 @@ QString unknownCutMessage(const QString &shape)
     return QStringLiteral("'") + shape + QStringLiteral("' is not a known cut-grade for Rapaport");
 }
 
+QString missingCellMessage(const Resolution &r, const QString &shape, double weight, const QString &colour,
+                           const QString &clarity)
+{
+    QStringList names;
+    for (Grid g : r.tried)
+        if (!names.contains(gridName(g).toLower()))
+            names << gridName(g).toLower();
+    const QString grids = names.size() == 1 ? QStringLiteral("the %1 grid").arg(names.first())
+                                            : QStringLiteral("the %1 and %2 grids")
+                                                  .arg(names.mid(0, names.size() - 1).join(QStringLiteral(", ")),
+                                                       names.last());
+    return QStringLiteral("'%1' is priced on %2, but the price grid holds no price for %3 / %4 at %5 ct")
+        .arg(shape, grids, colour.isEmpty() ? QStringLiteral("(no colour)") : colour,
+             clarity.isEmpty() ? QStringLiteral("(no clarity)") : clarity, QString::number(weight, 'f', 2));
+}
+
 Resolution resolveListPrice(const PriceSource &source, const Settings &s, const QString &S, double weight,
                             const QString &colour, const QString &clarity, Prompt *prompt)
 {
     const QString lower = S.toLower(), upper = S.toUpper();
     auto has = [&](const char *t) { return S.contains(QLatin1String(t)); };
     auto is = [&](const char *t) { return S == QLatin1String(t); };
+    // The shape words that bulk re-pricing selects stones by count here too,
+    // so that a stone is priced alike on the screen and by an import.
+    const bool princess = has("[PR]") || is("PR") || is("PMB") || upper.contains(QLatin1String("PRINCESS"));
+    const bool marquise = has("[MQ]") || upper.contains(QLatin1String("MARQUISE"));
+    const bool pear = has("[PS]") || is("PS") || is("PB") || upper.contains(QLatin1String("PEAR"));
     struct Rule {
+        int number;
         bool applies;
         Grid grid;
     };
-    const Rule rules[20] = {
-        {has("[BR]"), Grid::Round},
-        {upper.contains(QLatin1String("ROUND")), Grid::Round},
-        {upper == QLatin1String("RBC"), Grid::Round},
-        {!s.roundstonename.isEmpty() && upper == s.roundstonename, Grid::Round},
-        {(has("[PR]") || is("PR") || is("PMB")) && s.PrincessEQPear, Grid::Pear},
-        {has("[MQ]") && !s.MarquiseEQPear, Grid::Marquise},
-        {has("[MQ]") || (s.MarquiseEQPear && is("MQ")), Grid::Pear},
-        {has("[PS]") || is("PS") || is("PB"), Grid::Pear},
-        {lower.contains(QLatin1String("emerald")) && s.EmeraldEQPear, Grid::Pear},
-        {(lower.contains(QLatin1String("cushion")) || is("CMB") || is("CB")) && s.CushionEQPear, Grid::Pear},
-        {lower.contains(QLatin1String("radiant")) && s.RadiantEQPear, Grid::Pear},
-        {lower.contains(QLatin1String("triangle")) && s.TriangleEQPear, Grid::Pear},
-        {lower.contains(QLatin1String("heart")) && s.HeartEQPear, Grid::Pear},
-        {s.GIAanythingelse, Grid::Pear},
-        {lower.contains(QLatin1String("oval")) && s.OvalEQPear, Grid::Pear},
-        {(lower.contains(QLatin1String("asscher")) || is("SMB")) && s.AsserEQPear, Grid::Pear},
-        {lower.contains(QLatin1String("sq brilliant")) && s.SquareBrilliantEQRound, Grid::Round},
-        {upper.contains(QLatin1String("SQUARE BRILLIANT")) && s.SquareBrilliantEQRound, Grid::Round},
-        {S.contains(QLatin1String("rec Brilliant"), Qt::CaseInsensitive) && s.RectangleBrilliantEQRound, Grid::Round},
-        {has("RECTANGLE BRILLIANT") && s.RectangleBrilliantEQRound, Grid::Round},
+    // In their order; 21 and 22 price a princess on the princess grid and,
+    // without a row there, on the pear grid, as 6 and 7 do for a marquise.
+    const Rule rules[] = {
+        {1, has("[BR]"), Grid::Round},
+        {2, upper.contains(QLatin1String("ROUND")), Grid::Round},
+        {3, upper == QLatin1String("RBC"), Grid::Round},
+        {4, !s.roundstonename.isEmpty() && upper == s.roundstonename, Grid::Round},
+        {5, princess && s.PrincessEQPear, Grid::Pear},
+        {21, princess && !s.PrincessEQPear, Grid::Princess},
+        {22, princess, Grid::Pear},
+        {6, marquise && !s.MarquiseEQPear, Grid::Marquise},
+        {7, marquise || (s.MarquiseEQPear && is("MQ")), Grid::Pear},
+        {8, pear, Grid::Pear},
+        {9, lower.contains(QLatin1String("emerald")) && s.EmeraldEQPear, Grid::Pear},
+        {10, (lower.contains(QLatin1String("cushion")) || is("CMB") || is("CB")) && s.CushionEQPear, Grid::Pear},
+        {11, lower.contains(QLatin1String("radiant")) && s.RadiantEQPear, Grid::Pear},
+        {12, lower.contains(QLatin1String("triangle")) && s.TriangleEQPear, Grid::Pear},
+        {13, lower.contains(QLatin1String("heart")) && s.HeartEQPear, Grid::Pear},
+        {14, s.GIAanythingelse, Grid::Pear},
+        {15, lower.contains(QLatin1String("oval")) && s.OvalEQPear, Grid::Pear},
+        {16, (lower.contains(QLatin1String("asscher")) || is("SMB")) && s.AsserEQPear, Grid::Pear},
+        {17, lower.contains(QLatin1String("sq brilliant")) && s.SquareBrilliantEQRound, Grid::Round},
+        {18, upper.contains(QLatin1String("SQUARE BRILLIANT")) && s.SquareBrilliantEQRound, Grid::Round},
+        {19, S.contains(QLatin1String("rec Brilliant"), Qt::CaseInsensitive) && s.RectangleBrilliantEQRound,
+         Grid::Round},
+        {20, has("RECTANGLE BRILLIANT") && s.RectangleBrilliantEQRound, Grid::Round},
     };
     Resolution r;
-    for (int i = 0; i < 20 && r.price == 0; ++i) {
-        if (!rules[i].applies)
+    for (const Rule &rule : rules) {
+        if (r.price != 0)
+            break;
+        if (!rule.applies)
             continue;
-        r.price = source.price(rules[i].grid, weight, colour, clarity, s.LowerQuality);
+        r.tried << rule.grid;
+        r.price = source.price(rule.grid, weight, colour, clarity, s.LowerQuality);
         if (r.price != 0) {
-            r.step = i + 1;
-            r.grid = rules[i].grid;
+            r.step = rule.number;
+            r.grid = rule.grid;
         }
     }
     if (r.price == 0 && prompt)
-        prompt->notice(unknownCutMessage(S), 0);
+        prompt->notice(r.tried.isEmpty() ? unknownCutMessage(S) : missingCellMessage(r, S, weight, colour, clarity),
+                       0);
     return r;
 }
 

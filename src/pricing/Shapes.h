@@ -34,18 +34,27 @@ inline QString normaliseShape(const QSqlDatabase &db, const QString &shape)
     return houseWord(db, WordTable::Shapes, shape);
 }
 
-// The message shown when no rule prices a shape.
+// The message shown when no rule knows a shape.
 QString unknownCutMessage(const QString &shape);
 
 struct Resolution {
     double price = 0;
-    int step = 0;        // the rule that found the price (1..20), 0 when none
+    int step = 0;        // the rule that found the price (1..22), 0 when none
     Grid grid = Grid::Round;
+    QList<Grid> tried;   // the grids the rules that apply to the shape looked at, in order
+    bool shapeKnown() const { return !tried.isEmpty(); }
 };
 
-// The list price per carat of one stone by the shape-to-grid rules.  Each
-// rule runs while no price is found; when none finds one, the message of
-// unknownCutMessage() goes to `prompt` as a timed notice (when given).
+// The message shown when rules know the shape but the grids they name hold
+// no price for the stone's grades and weight.
+QString missingCellMessage(const Resolution &r, const QString &shape, double weight, const QString &colour,
+                           const QString &clarity);
+
+// The list price per carat of one stone by the shape-to-grid rules: the one
+// look-up of a stone's list price, on the stone screen, in bulk re-pricing
+// and on the command line.  Each rule runs while no price is found; when none
+// finds one, `prompt` (when given) hears as a timed notice whether the shape
+// is unknown (unknownCutMessage) or the grid lacks the cell (missingCellMessage).
 Resolution resolveListPrice(const PriceSource &source, const Settings &s, const QString &shape, double weight,
                             const QString &colour, const QString &clarity, Prompt *prompt = nullptr);
 

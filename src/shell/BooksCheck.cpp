@@ -176,16 +176,23 @@ const QList<RuleQuery> &queries()
           QStringLiteral("Each stone that is still the dealer's has an SKU of its own.")},
          {QStringLiteral("SKU"), QStringLiteral("Stones")},
          QStringLiteral("SELECT s.SKU, GROUP_CONCAT(s.ID ORDER BY s.ID SEPARATOR ' ') FROM SingleStone s WHERE ") + kLive
-             + QStringLiteral(" AND s.SKU > '' GROUP BY s.SKU HAVING COUNT(*) > 1 ORDER BY s.SKU")},
+             + QStringLiteral(" AND TRIM(s.SKU) > '' GROUP BY TRIM(s.SKU) HAVING COUNT(*) > 1 ORDER BY TRIM(s.SKU)")},
         {{QStringLiteral("duplicate-certificate"),
           QStringLiteral("Certificate number on more than one stone in stock or on memo"),
           QStringLiteral("A laboratory's certificate number belongs to one stone that is still the dealer's.")},
          {QStringLiteral("Laboratory"), QStringLiteral("Certificate"), QStringLiteral("Stones")},
-         QStringLiteral("SELECT IFNULL(s.Laboratory, ''), s.Certificate, GROUP_CONCAT(s.ID ORDER BY s.ID SEPARATOR ' ') "
-                        "FROM SingleStone s WHERE ")
+         QStringLiteral("SELECT IFNULL(TRIM(s.Laboratory), ''), TRIM(s.Certificate), "
+                        "GROUP_CONCAT(s.ID ORDER BY s.ID SEPARATOR ' ') FROM SingleStone s WHERE ")
              + kLive
-             + QStringLiteral(" AND s.Certificate > '' GROUP BY s.Laboratory, s.Certificate HAVING COUNT(*) > 1 ORDER BY "
-                              "s.Laboratory, s.Certificate")},
+             + QStringLiteral(" AND TRIM(s.Certificate) > '' GROUP BY TRIM(s.Laboratory), TRIM(s.Certificate) "
+                              "HAVING COUNT(*) > 1 ORDER BY TRIM(s.Laboratory), TRIM(s.Certificate)")},
+        {{QStringLiteral("blank-stone"), QStringLiteral("Stone row without an SKU and without a status"),
+          QStringLiteral("Every stone row is a stone that was saved; an Add that was cancelled (or a program that "
+                         "ended while adding) before Velmor stopped keeping such rows left empty ones."),
+          Severity::Warning},
+         {QStringLiteral("Stone"), QStringLiteral("Entered")},
+         QStringLiteral("SELECT s.ID, IFNULL(CAST(s.DateCreated AS DATE), '') FROM SingleStone s WHERE "
+                        "TRIM(IFNULL(s.SKU, '')) = '' AND IFNULL(s.Status, '') = '' ORDER BY s.ID")},
         {{QStringLiteral("count-scan-target"), QStringLiteral("Stock count scan that names no count, or no stone "
                                                               "and no code"),
           QStringLiteral("A scan belongs to a count that exists and names a stone (found, scanned twice, not "

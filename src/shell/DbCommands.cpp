@@ -69,7 +69,24 @@ int runUpgrade(const QStringList &, CliIo &io)
             io.err << "velmor: " << e.message() << Qt::endl;
             return 2;
         }
+        // A database that a newer Velmor upgraded is not this program's to
+        // change: its list would narrow columns the newer one widened.
+        double stored = 0;
         try {
+            stored = db::schema::storedVersion(db);
+        } catch (const db::DbError &e) {
+            io.err << "velmor: the upgrade stopped: " << e.message() << Qt::endl;
+            exitCode = 2;
+        }
+        if (stored > db::schema::kSchemaVersion) {
+            io.err << "velmor: the database is at schema version " << versionText(stored)
+                   << ", newer than this program's (" << db::schema::kSchemaVersion
+                   << "): a newer Velmor made or upgraded it. Nothing was changed; use that Velmor (or a newer one) "
+                      "on this database."
+                   << Qt::endl;
+            exitCode = 1;
+        }
+        if (exitCode == 0) try {
             db::schema::BringUpReport r = db::schema::bringUpToDate(db);
             // Asked for by the user: the list runs again even on a current
             // schema (a statement refused before may go through now).

@@ -137,7 +137,7 @@ frmFront::frmFront(AppContext &ctx, QWidget *parent)
         frmBooksCheck w(m_ctx, this);
         w.exec();
     };
-    m_openers[QStringLiteral("mnuExit")] = [] { QCoreApplication::quit(); };
+    m_openers[QStringLiteral("mnuExit")] = [this] { close(); };
 
     // Loading: start-up repairs, then the configuration load.
     try {
@@ -371,6 +371,10 @@ void frmFront::changeEvent(QEvent *e)
 
 void frmFront::closeEvent(QCloseEvent *e)
 {
+    if (canClose && !canClose()) {
+        e->ignore();
+        return;
+    }
     QMainWindow::closeEvent(e);
     if (e->isAccepted())
         emit closed();

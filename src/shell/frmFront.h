@@ -32,6 +32,10 @@ public:
     // Installs the screen a command opens (cmdFindCustomer, mnuExchangeAndGold, ...);
     // the command is then enabled for users holding its right.
     void setOpener(const QString &command, std::function<void()> open);
+    // Asked when the screen is about to close (the shell: whether the
+    // program may end, other windows' unsaved work asked about); false keeps
+    // it open.
+    std::function<bool()> canClose;
 
     // The permission step: each command enabled only for a user holding its
     // right (and when its screen is installed).

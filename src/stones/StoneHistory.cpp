@@ -27,7 +27,9 @@ StoneHistory loadStoneHistory(const QSqlDatabase &db, qint64 stoneId)
         " CONCAT(IFNULL(memo.MemoSheetID, 0), "
         "        IF(IFNULL(memosheet.Reference, '') <> '', CONCAT(' Ref# ', memosheet.Reference), '')) AS `Memo#/Inv#`, "
         " CAST(memo.`date` AS CHAR) AS `Reference`, "
-        " TRIM(CONCAT(IFNULL(`user`.FirstName, ''), ' ', IFNULL(`user`.LastName, ''))) AS `user`, "
+        // Who did it: the name, or the user name of a user without one.
+        " COALESCE(NULLIF(TRIM(CONCAT(IFNULL(`user`.FirstName, ''), ' ', IFNULL(`user`.LastName, ''))), ''), "
+        "          `user`.UserName) AS `user`, "
         " 1 AS part, memo.ID AS seq "
         "FROM memo LEFT JOIN customer ON memo.CustomerID = customer.ID "
         " LEFT JOIN memosheet ON memo.MemoSheetID = memosheet.ID "

@@ -9,6 +9,7 @@
 #include "core/Users.h"
 #include "db/ConvertSql.h"
 #include "db/Guard.h"
+#include "db/Identifiers.h"
 #include "db/Retry.h"
 #include "db/TextFit.h"
 #include "db/Row.h"
@@ -270,7 +271,7 @@ QString autoSkuPlaceholder(AppContext &ctx, const QString &shape)
     return prefix + QStringLiteral("......");
 }
 
-bool autoNumberSku(AppContext &ctx, QString &sku)
+bool autoNumberSku(AppContext &ctx, QString &sku, bool firstOfPrefix)
 {
     const QString prefix = sku;
     const int L = prefix.size();
@@ -284,12 +285,12 @@ bool autoNumberSku(AppContext &ctx, QString &sku)
     } catch (const db::DbError &) {
         last = QVariant();
     }
-    if (!last.isValid()) {
+    if (!last.isValid() && !firstOfPrefix) {
         ctx.prompt().inform(QStringLiteral("Unable to assign a Auto-Number to the SKU#"), QStringLiteral("Auto-Number"),
                             Icon::Information);
         return false;
     }
-    const double n = db::leadingNumber(db::textOf(last).mid(L));
+    const double n = last.isValid() ? db::leadingNumber(db::textOf(last).mid(L)) : 0;
     if (n >= 1000000) {
         ctx.prompt().inform(QStringLiteral("Cannot Assign an Auto-SKU.\n\nPlease try to change or add some leading "
                                            "letters (pre-fix) in the SKU#."),
@@ -311,10 +312,8 @@ bool beginEdit(AppContext &ctx, const StoneForm &form, EditState &state)
         return false;
     }
     // Editing is for a logged-in user with the right to edit.
-    if (!ctx.user.AllowEdit) {
-        MsgPermissionModule(ctx.prompt());
+    if (!mayWrite(ctx, QStringLiteral("AllowEdit")))
         return false;
-    }
     state.mode = EditState::Editing;
     state.shapeAtStart = form.Shape;
     state.caratAtStart = form.Carat;
@@ -509,12 +508,19 @@ Clash findClash(AppContext &ctx, const StoneForm &form)
     const QString liveOnly = ctx.settings.CheckLiveStonesOnly
                                  ? QStringLiteral(" AND (Status IS NULL OR Status NOT IN ('Sold', 'returned'))")
                                  : QString();
+    // Identifiers are compared without the blanks around them ("Q100 " is
+    // Q100), each through its index.
+    QVariantList binds;
+    const QString sku = db::sameIdentifier(QStringLiteral("SKU"), form.SKU, binds);
+    binds << form.id;
+    const QString certificate = db::sameIdentifier(QStringLiteral("Certificate"), form.Certificate, binds);
+    binds << likeLiteral(form.Laboratory.trimmed()) << form.id;
     QSqlQuery clash = db::exec(
         ctx.db(),
-        QStringLiteral("SELECT EXISTS(SELECT 1 FROM SingleStone WHERE SKU LIKE ? AND ID <> ?), "
-                       "EXISTS(SELECT 1 FROM SingleStone WHERE Certificate LIKE ? AND Laboratory LIKE ? AND ID <> ?%1)")
-            .arg(liveOnly),
-        {likeLiteral(form.SKU), form.id, likeLiteral(form.Certificate), likeLiteral(form.Laboratory), form.id});
+        QStringLiteral("SELECT EXISTS(SELECT 1 FROM SingleStone WHERE %1 AND ID <> ?), "
+                       "EXISTS(SELECT 1 FROM SingleStone WHERE %2 AND TRIM(Laboratory) LIKE ? AND ID <> ?%3)")
+            .arg(sku, certificate, liveOnly),
+        binds);
     Clash c;
     c.sku = clash.next() && clash.value(0).toInt() != 0;
     c.certificate = certTested && clash.value(1).toInt() != 0;
@@ -656,9 +662,12 @@ bool passesChecks(AppContext &ctx, StoneForm &form, const EditState &state)
         return refuse(bad);
     // 1. The auto-number of a new stone.
     const bool drawn = cfg.AutoSku && state.mode == EditState::Adding;
+    // A number that cannot be drawn refuses the save (its message said why):
+    // the bare prefix is never saved as the SKU.
     if (drawn) {
         form.SKU.remove(QStringLiteral("......"));
-        autoNumberSku(ctx, form.SKU);
+        if (!autoNumberSku(ctx, form.SKU, true))
+            return false;
     }
     const Clash clash = findClash(ctx, form);
     // 2. SKU unique.  A number just drawn that another workstation took a
@@ -763,7 +772,7 @@ SaveResult writeStone(AppContext &ctx, StoneForm &form, const EditState &state, 
                 // The number drawn before was taken meanwhile: draw again.
                 QString sku = skuAsTyped;
                 sku.remove(QStringLiteral("......"));
-                if (autoNumberSku(ctx, sku)) {
+                if (autoNumberSku(ctx, sku, true)) {
                     form.SKU = sku;
                     c = findClash(ctx, form);
                 }
@@ -780,6 +789,10 @@ SaveResult writeStone(AppContext &ctx, StoneForm &form, const EditState &state, 
         }
         const QString shape = pricing_bridge::normaliseShape(ctx.db(), form.Shape.left(50));
         const bool adding = state.mode == EditState::Adding;
+        // A new stone's row is made here, in the save's transaction: an Add
+        // that is cancelled or refused leaves no row behind.
+        if (adding && form.id == 0)
+            form.id = addStoneRow(ctx);
 
         // A new stone gets every column; an edited one the columns the user
         // changed since editing began.  RND marks every save.
@@ -839,10 +852,19 @@ SaveResult writeStone(AppContext &ctx, StoneForm &form, const EditState &state, 
 
 SaveResult saveStone(AppContext &ctx, StoneForm &form, EditState &state)
 {
-    // Identifiers lose the characters nobody sees before any check: a
-    // byte-order mark before an SKU would be stored and lost when read back.
-    for (QString *id : {&form.SKU, &form.Certificate, &form.Lot, &form.Code, &form.Location})
-        *id = withoutInvisible(*id);
+    // The right is checked at the write, not only when adding or editing
+    // began: a log-off meanwhile leaves nothing to save.
+    if (!mayWrite(ctx, state.mode == EditState::Adding ? QStringLiteral("AllowDiamond2Create")
+                                                       : QStringLiteral("AllowEdit")))
+        return SaveResult::Refused;
+    // Identifiers lose the characters nobody sees and the blanks around them
+    // before any check: a byte-order mark before an SKU would be stored and
+    // lost when read back, and "Q100 " is Q100.
+    // The same for the record as editing began, so that an identifier stored
+    // with a blank and left alone is not rewritten by a save.
+    for (StoneForm *f : {&form, &state.atStart})
+        for (QString *id : {&f->SKU, &f->Certificate, &f->Lot, &f->Code, &f->Location, &f->Laboratory})
+            *id = withoutInvisible(*id).trimmed();
     const QString skuAsTyped = form.SKU;
     try {
         if (!passesChecks(ctx, form, state))
@@ -861,19 +883,26 @@ SaveResult saveStone(AppContext &ctx, StoneForm &form, EditState &state)
         return SaveResult::Declined;
 
     QString refusal;
+    // A new stone without its row gets one in the write; a write that does
+    // not commit leaves it without one.
+    const qint64 idBefore = form.id;
     try {
         const SaveResult r = db::retryOnLockConflict([&] {
             refusal.clear();
+            form.id = idBefore;
             return writeStone(ctx, form, state, skuAsTyped, refusal);
         });
         if (r != SaveResult::Saved) {
+            form.id = idBefore;
             ctx.prompt().inform(refusal, kMissing, Icon::Information);
             return r;
         }
     } catch (const db::LockConflict &) {
+        form.id = idBefore;
         ctx.prompt().inform(db::lockConflictMessage(), kMissing, Icon::Exclamation);
         return SaveResult::Refused;
     } catch (const db::DbError &e) {
+        form.id = idBefore;
         ctx.prompt().inform(QStringLiteral("The Diamond could not be saved:\n\n") + e.message(), kMissing,
                             Icon::Critical);
         return SaveResult::Failed;
@@ -886,6 +915,10 @@ SaveResult saveStone(AppContext &ctx, StoneForm &form, EditState &state)
 static DeleteResult deleteStoneUnguarded(AppContext &ctx, qint64 id)
 {
     Prompt &p = ctx.prompt();
+    if (ctx.user.ID == 0) {
+        MsgLogOnFirstModule(p);
+        return DeleteResult::Refused;
+    }
     if (!ctx.user.AllowDelete) {
         p.inform(QStringLiteral("You have no Authority for Deleting - User Authorities can be granted by the "
                                 "Administrator in the User Configuration!"),

@@ -91,8 +91,10 @@ StoneForm newStoneForm(qint64 id);
 QString autoSkuPlaceholder(AppContext &ctx, const QString &shape);
 // The auto-number for the prefix in `sku` (imgAuto).  Returns true and sets
 // `sku` to the prefix and the next number; otherwise shows its message and
-// leaves `sku` alone.
-bool autoNumberSku(AppContext &ctx, QString &sku);
+// leaves `sku` alone.  With `firstOfPrefix` (the save of a new stone with
+// automatic SKUs) a prefix that no stone has yet starts at 1 instead of
+// being refused.
+bool autoNumberSku(AppContext &ctx, QString &sku, bool firstOfPrefix = false);
 
 enum class SaveResult { Saved, Refused, Declined, Failed };
 // cmdUpdate: the checks in their order, the questions, then the writes in one

@@ -2,6 +2,7 @@
 
 #include "core/ChangeEvents.h"
 #include "core/AppContext.h"
+#include "core/Users.h"
 #include "db/Retry.h"
 #include "db/Row.h"
 #include "db/Sql.h"
@@ -113,6 +114,8 @@ StatusResult change(AppContext &ctx, qint64 id, const QString &title, const QStr
 
 static StatusResult sellStoneUnguarded(AppContext &ctx, qint64 stoneId, qint64 customerId)
 {
+    if (!mayWrite(ctx, kStatusRight))
+        return StatusResult::Refused;
     Prompt &p = ctx.prompt();
     if (customerId == 0) {
         p.inform(QStringLiteral("You have to select a Customer before you can proceed!"), QStringLiteral("Message"),
@@ -137,6 +140,8 @@ static StatusResult sellStoneUnguarded(AppContext &ctx, qint64 stoneId, qint64 c
 
 StatusResult returnFromCustomer(AppContext &ctx, qint64 stoneId)
 {
+    if (!mayWrite(ctx, kStatusRight))
+        return StatusResult::Refused;
     const QString title = QStringLiteral("Return");
     // The sale this return undoes: the stone's last invoice line not yet
     // returned.
@@ -190,6 +195,8 @@ StatusResult returnFromCustomer(AppContext &ctx, qint64 stoneId)
 namespace {
 StatusResult vendorMove(AppContext &ctx, qint64 stoneId, bool out)
 {
+    if (!mayWrite(ctx, kStatusRight))
+        return StatusResult::Refused;
     const QString title = QStringLiteral("Vendor");
     if (!ctx.prompt().askYesNo(out ? QStringLiteral("This Stone will be removed from Stock!")
                                    : QStringLiteral("This Stone will enter your Stock again!"),
@@ -216,6 +223,8 @@ StatusResult receiveFromVendor(AppContext &ctx, qint64 stoneId) { return vendorM
 
 static StatusResult returnFromMemoUnguarded(AppContext &ctx, qint64 stoneId)
 {
+    if (!mayWrite(ctx, QStringLiteral("AllowMemoAssigning")))
+        return StatusResult::Refused;
     const QString title = QStringLiteral("Status Change");
     QSqlQuery q = db::exec(ctx.db(),
                            QStringLiteral("SELECT Status, CustomerID, MemoSheetID FROM SingleStone WHERE ID = ?"),
@@ -256,6 +265,8 @@ static StatusResult returnFromMemoUnguarded(AppContext &ctx, qint64 stoneId)
 
 StatusResult setHold(AppContext &ctx, qint64 stoneId, qint64 customerId)
 {
+    if (!mayWrite(ctx, kStatusRight))
+        return StatusResult::Refused;
     try {
         db::exec(ctx.db(), QStringLiteral("UPDATE SingleStone SET OnHoldForCustomerID=? WHERE ID=?"),
                  {customerId ? QVariant(customerId) : QVariant(QMetaType::fromType<int>()), stoneId});
@@ -267,6 +278,8 @@ StatusResult setHold(AppContext &ctx, qint64 stoneId, qint64 customerId)
 
 StatusResult saveHoldNote(AppContext &ctx, qint64 stoneId, const QString &note, const QDate &date)
 {
+    if (!mayWrite(ctx, kStatusRight))
+        return StatusResult::Refused;
     try {
         db::exec(ctx.db(), QStringLiteral("UPDATE SingleStone SET OnHoldNote=?, OnHoldDate=? WHERE ID=?"),
                  {note.left(100), date.isValid() ? QVariant(date) : QVariant(QMetaType::fromType<QDate>()), stoneId});
@@ -276,14 +289,21 @@ StatusResult saveHoldNote(AppContext &ctx, qint64 stoneId, const QString &note, 
     return StatusResult::Done;
 }
 
+bool confirmConsignmentIn(AppContext &ctx, qint64 supplierId)
+{
+    return ctx.prompt().askYesNo(QStringLiteral("You are changing the 'Consignment-IN' Property to\nDiamond here from ")
+                                     + companyName(ctx, supplierId)
+                                     + QStringLiteral("\n\nAre you sure you want to do that?"),
+                                 QStringLiteral("Consignment-IN Status Change"), Icon::Question);
+}
+
 static StatusResult setConsignmentInUnguarded(AppContext &ctx, qint64 stoneId, qint64 supplierId, bool alsoSupplier)
 {
     if (stoneId == 0 || supplierId == 0)
         return StatusResult::Refused;
-    if (!ctx.prompt().askYesNo(QStringLiteral("You are changing the 'Consignment-IN' Property to\nDiamond here from ")
-                                   + companyName(ctx, supplierId)
-                                   + QStringLiteral("\n\nAre you sure you want to do that?"),
-                               QStringLiteral("Consignment-IN Status Change"), Icon::Question))
+    if (!mayWrite(ctx, kStatusRight))
+        return StatusResult::Refused;
+    if (!confirmConsignmentIn(ctx, supplierId))
         return StatusResult::Declined;
     try {
         db::Transaction tx(ctx.db());
@@ -307,6 +327,8 @@ static StatusResult setConsignmentInUnguarded(AppContext &ctx, qint64 stoneId, q
 
 StatusResult setSupplier(AppContext &ctx, qint64 stoneId, qint64 supplierId)
 {
+    if (!mayWrite(ctx, kStatusRight))
+        return StatusResult::Refused;
     try {
         db::exec(ctx.db(), QStringLiteral("UPDATE SingleStone SET SupplierID=? WHERE ID=?"),
                  {supplierId ? QVariant(supplierId) : QVariant(QMetaType::fromType<int>()), stoneId});
@@ -319,6 +341,8 @@ StatusResult setSupplier(AppContext &ctx, qint64 stoneId, qint64 supplierId)
 StatusResult bindIntoItem(AppContext &ctx, qint64 stoneId, qint64 itemId)
 {
     const QString title = QStringLiteral("Diamond Assembly");
+    if (!mayWrite(ctx, kStatusRight))
+        return StatusResult::Refused;
     if (itemId == 0 || stoneId == 0) {
         ctx.prompt().inform(QStringLiteral("Nothing selected!"), QStringLiteral("Message"), Icon::Information);
         return StatusResult::Refused;

@@ -14,6 +14,12 @@ class AppContext;
 
 namespace velmor::stones {
 
+// The right every status change of the stone screen needs (a stone back
+// from memo needs the memo right, AllowMemoAssigning), checked at the write:
+// with nobody logged in, or without it, the change is refused and nothing is
+// written.
+inline const QString kStatusRight = QStringLiteral("AllowEdit");
+
 enum class StatusResult {
     Done,
     Refused,  // a check failed; its message was shown
@@ -37,6 +43,10 @@ StatusResult returnFromMemo(AppContext &ctx, qint64 stoneId);
 StatusResult setHold(AppContext &ctx, qint64 stoneId, qint64 customerId);
 // cmdEditHold's save: the note and date of the hold.
 StatusResult saveHoldNote(AppContext &ctx, qint64 stoneId, const QString &note, const QDate &date);
+// The question of cboConsignmentInCustomer ("You are changing the
+// 'Consignment-IN' Property to ..."); true for Yes.  A stone being added asks
+// it and its save writes the supplier.
+bool confirmConsignmentIn(AppContext &ctx, qint64 supplierId);
 // cboConsignmentInCustomer: asks, then writes the supplier and the opening
 // PaymentMade row.
 StatusResult setConsignmentIn(AppContext &ctx, qint64 stoneId, qint64 supplierId, bool alsoSupplier = true);

@@ -10,6 +10,7 @@
 #include "core/widgets/WindowPlacement.h"
 #include "core/widgets/StoneScreenRights.h"
 #include "db/ConvertSql.h"
+#include "db/Identifiers.h"
 #include "db/Row.h"
 #include "db/Sql.h"
 #include "online/CertLookup.h"
@@ -160,6 +161,15 @@ frmDiamondDetail::frmDiamondDetail(AppContext &ctx, QWidget *parent) : QMainWind
     lblLoggedIn->setText(loggedInText(m_ctx));
     connect(&m_ctx.events(), &ContextEvents::rightsChanged, this, [this, lblLoggedIn] {
         applyRightsToStoneScreen(m_ctx, this);
+        // A stone being added or edited turns read-only while the right is
+        // gone (a log-off, a failed login) and keeps what was typed; it opens
+        // again when a user with the right logs on.
+        if (m_state.mode != EditState::Displayed) {
+            if (m_ctx.user.has(rightOfMode()))
+                EnablefrmDiamondModule();
+            else
+                DisablefrmDiamondModule(false);
+        }
         updateCommands();
         lblLoggedIn->setText(loggedInText(m_ctx));
     });
@@ -749,29 +759,37 @@ void frmDiamondDetail::build()
         emit memoPlacementRequested(m_form.id, w<QLabel>("lblMemoIDIS")->text().toLongLong());
     });
     connect(cb("cboOnHoldFor"), &QComboBox::activated, this, [this] {
-        if (m_form.id == 0)
-            return;
         const qint64 c = idOf(cb("cboOnHoldFor"));
-        if (stones::setHold(m_ctx, m_form.id, c) == stones::StatusResult::Done) {
+        // A stone being added has no row yet: its save writes the choice.
+        if (m_form.id == 0 ? m_state.mode == EditState::Adding && mayWrite(m_ctx, stones::kStatusRight)
+                           : stones::setHold(m_ctx, m_form.id, c) == stones::StatusResult::Done) {
             m_form.onHoldForId = c;
             le("txtOnHoldForCustomerID")->setText(c ? QString::number(c) : QString());
+        } else {
+            selectById(cb("cboOnHoldFor"), m_form.onHoldForId);
         }
     });
     connect(cb("cboSupplier"), &QComboBox::activated, this, [this] {
-        if (m_form.id == 0)
-            return;
         const qint64 s = idOf(cb("cboSupplier"));
-        if (stones::setSupplier(m_ctx, m_form.id, s) == stones::StatusResult::Done) {
+        if (m_form.id == 0 ? m_state.mode == EditState::Adding && mayWrite(m_ctx, stones::kStatusRight)
+                           : stones::setSupplier(m_ctx, m_form.id, s) == stones::StatusResult::Done) {
             m_form.supplierId = s;
             le("txtSupplier")->setText(s ? QString::number(s) : QString());
+        } else {
+            selectById(cb("cboSupplier"), m_form.supplierId);
         }
     });
     connect(cb("cboConsignmentInCustomer"), &QComboBox::activated, this, [this] {
-        if (m_form.id == 0 || m_state.mode == EditState::Displayed)
+        if (m_state.mode == EditState::Displayed)
             return;
         const qint64 s = idOf(cb("cboConsignmentInCustomer"));
         selectById(cb("cboSupplier"), s);
-        if (s != 0 && stones::setConsignmentIn(m_ctx, m_form.id, s) == stones::StatusResult::Done) {
+        // A stone being added asks the same question; its save writes the
+        // supplier and the opening payment row.
+        const bool taken = s != 0
+            && (m_form.id == 0 ? mayWrite(m_ctx, stones::kStatusRight) && stones::confirmConsignmentIn(m_ctx, s)
+                               : stones::setConsignmentIn(m_ctx, m_form.id, s) == stones::StatusResult::Done);
+        if (taken) {
             m_form.consignmentInId = s;
             m_form.supplierId = s;
             le("txtConsignmentInCustomer")->setText(QString::number(s));
@@ -1060,9 +1078,22 @@ void frmDiamondDetail::EnablefrmDiamondModule()
     }
     le("txtSellPriceLocalCT2")->setReadOnly(!m_ctx.user.Administrator);
     le("txtSellPriceLocalCT2")->setEnabled(m_ctx.user.Administrator);
+    w<QDateEdit>("dtDate")->setEnabled(true);
 }
 
-void frmDiamondDetail::DisablefrmDiamondModule()
+QString frmDiamondDetail::rightOfMode() const
+{
+    return m_state.mode == EditState::Adding ? QStringLiteral("AllowDiamond2Create") : QStringLiteral("AllowEdit");
+}
+
+bool frmDiamondDetail::mayChange(const char *right) const
+{
+    return m_ctx.user.ID != 0 && m_ctx.user.has(QString::fromLatin1(right));
+}
+
+void frmDiamondDetail::DisablefrmDiamondModule() { DisablefrmDiamondModule(true); }
+
+void frmDiamondDetail::DisablefrmDiamondModule(bool showStoredDate)
 {
     for (QWidget *x : std::as_const(m_entryFields)) {
         if (auto *e = qobject_cast<QLineEdit *>(x))
@@ -1073,6 +1104,10 @@ void frmDiamondDetail::DisablefrmDiamondModule()
             x->setEnabled(false);
     }
     le("txtSellPriceLocalCT2")->setEnabled(m_ctx.user.Administrator);
+    if (!showStoredDate) {
+        w<QDateEdit>("dtDate")->setEnabled(false);
+        return;
+    }
     w<QDateEdit>("dtDate")->setVisible(false);
     le("txtDateCreated")->setVisible(true);
 }
@@ -1177,20 +1212,35 @@ void frmDiamondDetail::updateCommands()
 {
     const bool displayed = m_state.mode == EditState::Displayed;
     const bool loaded = m_form.id != 0;
-    w<QPushButton>("cmdAddDiamond")->setEnabled(displayed && m_ctx.user.has(QStringLiteral("AllowDiamond2Create")));
-    w<QPushButton>("cmdEditDiamond")->setEnabled(displayed && loaded);
-    w<QPushButton>("cmdDelete")->setEnabled(displayed && loaded);
-    w<QPushButton>("cmdUpdate")->setEnabled(!displayed);
+    // Every command that writes is for a logged-in user with its right.
+    const bool edit = mayChange("AllowEdit");
+    const bool memo = mayChange("AllowMemoAssigning");
+    w<QPushButton>("cmdAddDiamond")->setEnabled(displayed && mayChange("AllowDiamond2Create"));
+    w<QPushButton>("cmdEditDiamond")->setEnabled(displayed && loaded && edit);
+    w<QPushButton>("cmdDelete")->setEnabled(displayed && loaded && mayChange("AllowDelete"));
+    w<QPushButton>("cmdUpdate")->setEnabled(!displayed && m_ctx.user.ID != 0 && m_ctx.user.has(rightOfMode()));
     w<QPushButton>("cmdCancel")->setEnabled(!displayed);
     // Another stone is opened only while none is being added or edited.
     le("txtID")->setReadOnly(!displayed);
     // Status changes reload the stone: not while it is being added or edited.
     const stones::StatusDisplay d = stones::statusDisplay(m_form.Status);
-    w<QPushButton>("cmdSold")->setEnabled(displayed && loaded && d.sellEnabled && !m_form.Status.isEmpty()
+    w<QPushButton>("cmdSold")->setEnabled(displayed && loaded && edit && d.sellEnabled && !m_form.Status.isEmpty()
                                           && m_ctx.screens().available(Screen::SellStone));
-    w<QPushButton>("cmdReturn")->setEnabled(displayed && loaded
+    w<QPushButton>("cmdReturn")->setEnabled(displayed && loaded && edit
                                             && m_form.Status.compare(QLatin1String("Sold"), Qt::CaseInsensitive) == 0);
-    w<QPushButton>("cmdReturnVendor")->setEnabled(displayed && loaded && d.vendorEnabled);
+    w<QPushButton>("cmdReturnVendor")->setEnabled(displayed && loaded && edit && d.vendorEnabled);
+    // Written at once: the hold, its note and date, the supplier, the item.
+    const bool stoneInHand = loaded || m_state.mode == EditState::Adding;
+    cb("cboOnHoldFor")->setEnabled(stoneInHand && edit);
+    cb("cboSupplier")->setEnabled(stoneInHand && edit);
+    w<QPushButton>("cmdEditHold")->setEnabled(loaded && edit);
+    w<QPushButton>("cmdMergeWithItem")->setEnabled(displayed && loaded && edit);
+    le("txtMergeItemID")->setReadOnly(!(displayed && loaded && edit));
+    // Back from memo (the stone dropped on the safe) and new memo sheets.
+    w<QLabel>("imgSafe")->setEnabled(displayed && memo);
+    w<QLabel>("imgSafe")->setAcceptDrops(displayed && memo);
+    if (auto *download = findChild<QAction *>(QStringLiteral("mnuDownloadAndUpgrade")))
+        download->setEnabled(edit);
     // Commands whose screens live elsewhere: enabled once those screens are installed.
     const Screens &screens = m_ctx.screens();
     w<QPushButton>("cmdSearch")->setEnabled(screens.available(Screen::StoneSearch));
@@ -1199,7 +1249,8 @@ void frmDiamondDetail::updateCommands()
     w<QPushButton>("cmdPrintLabel")->setEnabled(displayed && loaded);
     w<QPushButton>("cmdPrintPaper")->setEnabled(displayed && loaded && screens.available(Screen::StonePaper));
     w<QPushButton>("cmdLoadMemo")->setEnabled(screens.available(Screen::MemoSheet));
-    w<QPushButton>("cmdConsignedTo")->setEnabled(screens.available(Screen::MemoSheet));
+    w<QPushButton>("cmdConsignedTo")->setEnabled(screens.available(Screen::MemoSheet) && memo);
+    w<QPushButton>("cmdNewMemo")->setEnabled(screens.available(Screen::Customer) && memo);
     w<QPushButton>("cmdNewPayment")->setEnabled(loaded && screens.available(Screen::Payment));
     w<QPushButton>("cmdNewPaymentMade")->setEnabled(loaded && screens.available(Screen::PaymentMade));
     w<QPushButton>("cmdViewBoundItem")->setEnabled(m_form.itemId != 0 && screens.available(Screen::Item));
@@ -1352,16 +1403,12 @@ void frmDiamondDetail::addDiamond()
 {
     if (m_state.mode != EditState::Displayed)
         return;
-    if (!checkRight(m_ctx, QStringLiteral("AllowDiamond2Create")))
+    if (!mayWrite(m_ctx, QStringLiteral("AllowDiamond2Create")))
         return;
-    qint64 id = 0;
-    try {
-        id = stones::addStoneRow(m_ctx);
-    } catch (const db::DbError &e) {
-        informFailure(m_ctx, QStringLiteral("The new Diamond could not be added"), QStringLiteral("Add Diamond"), e);
-        return;
-    }
-    StoneForm f = stones::newStoneForm(id);
+    // The new stone gets its row when it is saved: an Add that is cancelled
+    // or refused (or a program that ends meanwhile) leaves none behind.
+    m_shownBeforeAdd = m_form.id;
+    StoneForm f = stones::newStoneForm(0);
     m_form = f;
     EnablefrmDiamondModule();
     ClearfrmDiamondDetailModule();
@@ -1412,7 +1459,8 @@ void frmDiamondDetail::update()
 
 void frmDiamondDetail::cancel()
 {
-    const qint64 id = m_form.id;
+    // A cancelled Add shows again the stone that was shown before it.
+    const qint64 id = m_state.mode == EditState::Adding ? m_shownBeforeAdd : m_form.id;
     m_state = EditState();
     RefreshfrmDiamondDetailModule(id);
     DisablefrmDiamondModule();
@@ -1540,7 +1588,7 @@ void frmDiamondDetail::mergeWithItem()
 
 void frmDiamondDetail::openPrices()
 {
-    if (m_form.id == 0)
+    if (m_form.id == 0 && m_state.mode != EditState::Adding)
         return;
     StoneForm f = formFromControls();
     frmDiamondDetailPrices dlg(m_ctx, f, this);
@@ -1605,7 +1653,9 @@ void frmDiamondDetail::firstActivation()
     m_ctx.currentScreen = QStringLiteral("frmDiamondDetail");
     m_ctx.prompt().progress(QStringLiteral("Initialize User ID"));
     try {
-        ensureFirstUser(m_ctx);
+        // No user is made here: a database without users gets its first
+        // administrator on the log-on screen.
+        keepOldestUserAdministrator(m_ctx);
     } catch (const db::DbError &) {
         // The start-up goes on without it.
     }
@@ -1652,7 +1702,7 @@ void frmDiamondDetail::activated()
     if (m_form.id)
         syncDisplay();
     w<QPushButton>("cmdFindCustomer")->setEnabled(m_ctx.screens().available(Screen::CustomerSearch));
-    w<QPushButton>("cmdNewMemo")->setEnabled(m_ctx.screens().available(Screen::Customer));
+    updateCommands();
     // A memo sheet made on the customer screen is the open one here too.
     if (const qint64 sheet = m_ctx.screens().currentMemoSheet()) {
         w<QLabel>("lblMemoIDIS")->setText(QString::number(sheet));
@@ -1737,8 +1787,49 @@ void frmDiamondDetail::showPickedParty(const PartyPick &pick)
     cb("cboCustomer")->setToolTip(pick.addressBlock);
 }
 
+bool frmDiamondDetail::hasUnsavedChanges() const
+{
+    if (m_state.mode == EditState::Adding)
+        return true;
+    if (m_state.mode != EditState::Editing)
+        return false;
+    const StoneForm now = formFromControls();
+    const StoneForm &was = m_state.atStart;
+    for (const TextField &t : kTextFields)
+        if (now.*(t.member) != was.*(t.member))
+            return true;
+    for (const ComboField &c : kComboFields)
+        if (now.*(c.member) != was.*(c.member))
+            return true;
+    for (const CheckField &c : kCheckFields)
+        if (now.*(c.member) != was.*(c.member))
+            return true;
+    return now.Comment != was.Comment || now.Carat != was.Carat || now.prices != was.prices
+        || now.DateCreated != was.DateCreated || now.onHoldNote != was.onHoldNote;
+}
+
+bool frmDiamondDetail::confirmClose()
+{
+    if (!hasUnsavedChanges())
+        return true;
+    const bool adding = m_state.mode == EditState::Adding;
+    if (!m_ctx.prompt().askYesNo(adding ? QStringLiteral("The Diamond you are adding has not been saved.\n\n"
+                                                         "Close and lose it?")
+                                        : QStringLiteral("Your changes to this Diamond have not been saved.\n\n"
+                                                         "Close and lose them?"),
+                                 QStringLiteral("Unsaved changes"), Icon::Question))
+        return false;
+    // Lost as asked: nothing of it is written (a new stone has no row yet).
+    cancel();
+    return true;
+}
+
 void frmDiamondDetail::closeEvent(QCloseEvent *e)
 {
+    if (!confirmClose() || (canClose && !canClose())) {
+        e->ignore();
+        return;
+    }
     QMainWindow::closeEvent(e);
     if (e->isAccepted())
         emit closed();
@@ -1759,10 +1850,13 @@ void frmDiamondDetail::openTypedStone()
         const qint64 n = typed.toLongLong(&isNumber);
         if (isNumber && n > 0)
             id = db::scalar(m_ctx.db(), QStringLiteral("SELECT ID FROM SingleStone WHERE ID = ?"), {n}).toLongLong();
-        if (id == 0)
-            id = db::scalar(m_ctx.db(), QStringLiteral("SELECT ID FROM SingleStone WHERE SKU = ? ORDER BY ID LIMIT 1"),
-                            {typed})
+        if (id == 0) {
+            QVariantList binds;
+            const QString sku = db::sameIdentifier(QStringLiteral("SKU"), typed, binds);
+            id = db::scalar(m_ctx.db(), QStringLiteral("SELECT ID FROM SingleStone WHERE %1 ORDER BY ID LIMIT 1").arg(sku),
+                            binds)
                      .toLongLong();
+        }
     } catch (const db::DbError &e) {
         // Not "there is no such Diamond": the look-up itself failed.
         informFailure(m_ctx, QStringLiteral("The Diamond could not be looked up"), QStringLiteral("Open Diamond"), e);

@@ -67,6 +67,15 @@ public:
     void EnablefrmDiamondModule();
     void DisablefrmDiamondModule();
 
+    // True while a stone is being added, or edited with changes not saved.
+    bool hasUnsavedChanges() const;
+    // Before the screen closes: with unsaved changes it asks whether to lose
+    // them; true when it may close (they are then dropped).
+    bool confirmClose();
+    // Asked after confirmClose when the screen is about to close, by the
+    // shell: false keeps it open (another window's unsaved work).
+    std::function<bool()> canClose;
+
     // Commands, as their buttons run them.
     void addDiamond();
     void editDiamond();
@@ -158,6 +167,9 @@ private:
     qint64 idOf(const QComboBox *c) const;
     void reloadCurrent();
     void showLogo(); // imgLogo from the settings' logo.jpg, when it changed
+    void DisablefrmDiamondModule(bool showStoredDate);
+    QString rightOfMode() const;           // the right that saving in the current mode needs
+    bool mayChange(const char *right) const; // somebody logged in who holds it
     void applyDisplaySettings(); // the price columns the settings hide
 
     template <typename T>
@@ -178,6 +190,7 @@ private:
     bool m_filling = false; // controls are being filled by the program
     bool m_repairing = false;
     bool m_lookingUp = false; // a certificate look-up is running
+    qint64 m_shownBeforeAdd = 0; // the stone a cancelled Add shows again
     QList<QWidget *> m_entryFields;
     QElapsedTimer m_combosFilled;
     bool m_combosScheduled = false; // the first fill waits for the screen to be up

@@ -134,6 +134,7 @@ void frmDiamondDetailParcel::applyRights()
             l->setVisible(cost);
     }
     grdAddParcel->setColumnHidden(5, !cost);
+    updateCommands();
 }
 
 void frmDiamondDetailParcel::PopulateParcelCBOs()
@@ -237,8 +238,10 @@ bool frmDiamondDetailParcel::RefreshfrmDiamondDetailParcel(qint64 id)
 void frmDiamondDetailParcel::updateCommands()
 {
     const Screens *s = &m_ctx.screens();
-    cmdAddParcel->setEnabled(!m_editing && m_id > 0 && s && s->receiptAvailable());
-    cmdSplitParcel->setEnabled(!m_editing && m_id > 0 && s && s->splitAvailable());
+    // Receipts and splits change the parcel: the right to change parcels.
+    const bool change = m_ctx.user.ID != 0 && m_ctx.user.has(QStringLiteral("AllowRestockParcel"));
+    cmdAddParcel->setEnabled(!m_editing && m_id > 0 && change && s && s->receiptAvailable());
+    cmdSplitParcel->setEnabled(!m_editing && m_id > 0 && change && s && s->splitAvailable());
     cmdEditParcel->setEnabled(!m_editing && m_id > 0);
     cmdUpdateParcel->setEnabled(m_editing);
     cmdCancelParcel->setEnabled(m_editing);

@@ -43,6 +43,9 @@ struct Env {
         ctx.adopt(c.db());
         ctx.user.ID = 7;
         ctx.user.AllowEdit = true;
+        for (const char *r : {"AllowDiamond2Create", "AllowDiamond1Create", "AllowRestockParcel", "AllowMemoAssigning",
+                              "AllowInvoiceView"})
+            ctx.user.set(QString::fromLatin1(r), true);
         ctx.exchangeRateCDN = 1.25;
         ctx.exchangeRateZAR = 14.0;
     }
@@ -362,6 +365,8 @@ private slots:
         AppContext ws(Workstation(dir.path(), dir.path()), e.c.cluster(3), &prompt);
         ws.open();
         ws.user.ID = 8;
+        ws.user.AllowEdit = true;
+        ws.user.AllowMemoAssigning = true;
         QCOMPARE(db::clusterInfo(ws.db()).node, QStringLiteral("127.0.0.1:%1").arg(ClusterDb::port(3)));
 
         std::atomic<int> sold{0};

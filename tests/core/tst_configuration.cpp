@@ -5,6 +5,7 @@
 
 #include "TestDb.h"
 #include "ScriptedPrompt.h"
+#include "TestUsers.h"
 
 #include "core/AppContext.h"
 #include "core/Configuration.h"
@@ -451,6 +452,9 @@ void TestConfiguration::commandLine()
     QVERIFY(lines.contains(QStringLiteral("localCurrencyName = CDN")));
     QVERIFY(lines.contains(QStringLiteral("InvoiceTemplate = DEFAULT")));
 
+    QCOMPARE(run({QStringLiteral("user"), QStringLiteral("list")}, &out), 0);
+    QVERIFY2(out.contains(QStringLiteral("There is no user yet.")), qPrintable(out));
+    velmor::test::addAdministrator(t.db());
     QCOMPARE(run({QStringLiteral("user"), QStringLiteral("list")}, &out), 0);
     QVERIFY2(out.contains(QRegularExpression(QStringLiteral("\\n\\s+1\\s+user\\s+Firstname Lastname\\s+yes"))),
              qPrintable(out));

@@ -5,10 +5,14 @@
 #include "core/AppContext.h"
 #include "core/Users.h"
 #include "core/frmConfigUsers.h"
+#include "core/frmLogin.h"
 #include "db/Row.h"
 #include "db/Sql.h"
 
 #include <QCheckBox>
+#include <QFile>
+#include <QLabel>
+#include <QProcess>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableWidget>
@@ -51,6 +55,8 @@ private slots:
     void rightsFollowTheRow();
     void failedLoginLogsOut();
     void firstUser();
+    void firstAdministratorOnTheLogOnScreen();
+    void firstAdministratorOnTheCommandLine();
     void saveUserOperation();
     void setupScreenEnablesUpdate();
     void setupScreenForAdministratorsOnly();
@@ -166,41 +172,159 @@ void TestUsers::failedLoginLogsOut()
     QVERIFY(!ctx.user.Administrator);
 }
 
+// No default user and no default password: a database without users makes
+// its first administrator on the log-on screen (or `velmor user add`); a
+// database with users keeps them.
 void TestUsers::firstUser()
 {
     TestDb t;
     QTemporaryDir dir;
-    AppContext ctx(Workstation(dir.path()), t.settings());
+    ScriptedPrompt prompt;
+    AppContext ctx(Workstation(dir.path()), t.settings(), &prompt);
     ctx.adopt(t.db());
+    // Every start (the stone screen's first activation) adds nobody.
+    keepOldestUserAdministrator(ctx);
     QCOMPARE(userCount(t.db()), 0);
-    QVERIFY(ensureFirstUser(ctx));
-    QCOMPARE(userCount(t.db()), 1);
+    QVERIFY(noUserYet(t.db()));
+
+    struct Refusal {
+        QString name, password, confirm, message;
+    };
+    const QList<Refusal> refusals = {
+        {"", "pw", "pw", "First administrator: Please type the administrator's user name."},
+        {" ' ", "pw", "pw", "First administrator: Please type the administrator's user name."},
+        {"anna", "", "", "First administrator: Please type a password for anna (an empty password is not allowed)."},
+        {"anna", "''", "''", "First administrator: Please type a password for anna (an empty password is not allowed)."},
+        {"anna", "Secret-1", "Secret-2", "Password mismatch: The two Passwords do not match!"},
+    };
+    for (const Refusal &r : refusals) {
+        prompt.clear();
+        QCOMPARE(addFirstAdministrator(ctx, r.name, r.password, r.confirm), FirstAdministrator::Refused);
+        QCOMPARE(prompt.messages(), QStringList{r.message});
+        QCOMPARE(userCount(t.db()), 0);
+        QCOMPARE(ctx.user.ID, 0);
+    }
+    prompt.clear();
+    QCOMPARE(addFirstAdministrator(ctx, " O'Hara ", "Secret-1", "Secret-1"), FirstAdministrator::Made);
+    QCOMPARE(prompt.messages(), QStringList());
     QSqlQuery q = db::exec(t.db(), QStringLiteral("SELECT * FROM `user`"));
     QVERIFY(q.next());
     const db::Row r(q);
-    QCOMPARE(r.text(QStringLiteral("UserName")), QStringLiteral("user"));
-    QCOMPARE(r.text(QStringLiteral("Password")), QString::fromLatin1(kFirstUserPassword));
-    QCOMPARE(r.text(QStringLiteral("Password")).size(), 8);
-    QCOMPARE(r.text(QStringLiteral("FirstName")), QStringLiteral("Firstname"));
-    QCOMPARE(r.text(QStringLiteral("LastName")), QStringLiteral("Lastname"));
-    // The first user may do everything from the first hour: customers,
-    // invoices, stones and consignments included.
+    QCOMPARE(r.text(QStringLiteral("UserName")), QStringLiteral("OHara"));
+    QCOMPARE(r.text(QStringLiteral("Password")), QStringLiteral("Secret-1"));
     for (const QString &c : allRightColumns())
         QVERIFY2(r.flag(c), qPrintable(c));
-    // The default password logs in.
-    QString n = QStringLiteral("user"), p = QString::fromLatin1(kFirstUserPassword);
-    QVERIFY(velmor::login(ctx, n, p));
+    // Logged on with every right.
+    QCOMPARE(ctx.user.ID, int(r.integer(QStringLiteral("ID"))));
+    QVERIFY(ctx.user.Administrator && ctx.user.has(QStringLiteral("AllowRestockParcel")));
+    // Only while there is no user: a second answer (another workstation's) makes nobody.
+    prompt.clear();
+    QCOMPARE(addFirstAdministrator(ctx, "bert", "pw", "pw"), FirstAdministrator::UsersExist);
+    QCOMPARE(userCount(t.db()), 1);
+    QVERIFY(prompt.messages().first().contains("made on another workstation meanwhile"));
 
     // Next start: nobody added; the oldest user gets the four rights back.
     db::exec(t.db(), QStringLiteral("UPDATE `user` SET Administrator = 0, ViewCost = NULL"));
     addUser(t.db(), QStringLiteral("second"), QStringLiteral("pw"));
-    QVERIFY(!ensureFirstUser(ctx));
+    keepOldestUserAdministrator(ctx);
     QCOMPARE(userCount(t.db()), 2);
     QCOMPARE(db::scalar(t.db(), QStringLiteral("SELECT COUNT(*) FROM `user` WHERE Administrator <> 0 AND ViewCost <> 0"))
                  .toInt(),
              1);
     QCOMPARE(db::scalar(t.db(), QStringLiteral("SELECT UserName FROM `user` WHERE Administrator <> 0")).toString(),
-             QStringLiteral("user"));
+             QStringLiteral("OHara"));
+}
+
+// The log-on screen of a database without users asks for the first
+// administrator; once there is a user it is the ordinary log-on.
+void TestUsers::firstAdministratorOnTheLogOnScreen()
+{
+    TestDb t;
+    QTemporaryDir dir;
+    ScriptedPrompt prompt;
+    AppContext ctx(Workstation(dir.path()), t.settings(), &prompt);
+    ctx.adopt(t.db());
+    {
+        ui::frmLogin w(ctx);
+        w.show();
+        QVERIFY(w.firstAdministrator());
+        QCOMPARE(w.windowTitle(), QStringLiteral("First administrator"));
+        QVERIFY(w.findChild<QLabel *>(QStringLiteral("lblFirstUser"))->text().startsWith("There is no user yet."));
+        auto *confirm = w.findChild<QLineEdit *>(QStringLiteral("txtPasswordConfirm"));
+        QVERIFY(confirm->isVisible());
+        w.findChild<QLineEdit *>(QStringLiteral("txtUserName"))->setText(QStringLiteral("anna"));
+        w.findChild<QLineEdit *>(QStringLiteral("txtPassword"))->setText(QStringLiteral("Pw-1"));
+        confirm->setText(QStringLiteral("Pw-2"));
+        QTest::mouseClick(w.findChild<QPushButton *>(QStringLiteral("cmdOK")), Qt::LeftButton);
+        QVERIFY(w.isVisible());
+        QCOMPARE(userCount(t.db()), 0);
+        confirm->setText(QStringLiteral("Pw-1"));
+        QTest::mouseClick(w.findChild<QPushButton *>(QStringLiteral("cmdOK")), Qt::LeftButton);
+        QCOMPARE(w.result(), int(QDialog::Accepted));
+        QVERIFY(ctx.user.ID != 0 && ctx.user.Administrator);
+    }
+    ResetUserRightsModule(ctx);
+    ui::frmLogin w(ctx);
+    w.show();
+    QVERIFY(!w.firstAdministrator());
+    QCOMPARE(w.windowTitle(), QStringLiteral("Login"));
+    QVERIFY(!w.findChild<QLineEdit *>(QStringLiteral("txtPasswordConfirm"))->isVisible());
+    QVERIFY(!w.findChild<QLabel *>(QStringLiteral("lblFirstUser"))->isVisible());
+    w.findChild<QLineEdit *>(QStringLiteral("txtUserName"))->setText(QStringLiteral("ANNA"));
+    w.findChild<QLineEdit *>(QStringLiteral("txtPassword"))->setText(QStringLiteral("pw-1"));
+    QTest::mouseClick(w.findChild<QPushButton *>(QStringLiteral("cmdOK")), Qt::LeftButton);
+    QCOMPARE(w.result(), int(QDialog::Accepted));
+    QCOMPARE(userCount(t.db()), 1);
+}
+
+// `velmor user add NAME --administrator`: the password from standard input,
+// never from an argument; only while there is no user.
+void TestUsers::firstAdministratorOnTheCommandLine()
+{
+    TestDb t;
+    QTemporaryDir home;
+    QFile ini(home.filePath(QStringLiteral("database.ini")));
+    QVERIFY(ini.open(QIODevice::WriteOnly));
+    ini.write(QStringLiteral("mode=server\nsocket=%1\ndatabase=%2\nuser=root\n")
+                  .arg(TestDb::socketPath(), t.name())
+                  .toUtf8());
+    ini.close();
+    auto velmor = [&](const QStringList &args, const QByteArray &input = {}) {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("VELMOR_HOME"), home.path());
+        p.setProcessEnvironment(env);
+        p.start(qEnvironmentVariable("VELMOR_BINARY", QStringLiteral(VELMOR_BINARY)), args);
+        p.write(input);
+        p.closeWriteChannel();
+        p.waitForFinished(60000);
+        return std::make_tuple(p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
+                               QString::fromUtf8(p.readAllStandardError()));
+    };
+    auto [code, out, err] = velmor({"user", "list"});
+    QCOMPARE(code, 0);
+    QVERIFY2(out.contains("There is no user yet."), qPrintable(out));
+    QCOMPARE(userCount(t.db()), 0);
+    // A password is never an argument; an empty one is refused.
+    std::tie(code, out, err) = velmor({"user", "add", "anna", "--administrator", "Secret-1"});
+    QCOMPARE(code, 2);
+    std::tie(code, out, err) = velmor({"user", "add", "anna", "--administrator"}, "\n");
+    QCOMPARE(code, 1);
+    QVERIFY2(err.contains("an empty password is not allowed"), qPrintable(err));
+    QCOMPARE(userCount(t.db()), 0);
+    std::tie(code, out, err) = velmor({"user", "add", "anna", "--administrator"}, "Secret-1\n");
+    QVERIFY2(code == 0, qPrintable(err));
+    QVERIFY2(out.contains("Made the first administrator \"anna\" with every right."), qPrintable(out));
+    QCOMPARE(db::scalar(t.db(), QStringLiteral("SELECT Password FROM `user` WHERE UserName = 'anna'")).toString(),
+             QStringLiteral("Secret-1"));
+    QCOMPARE(db::scalar(t.db(), QStringLiteral("SELECT AllowRestockParcel FROM `user`")).toInt(), -1);
+    // A database with users keeps them.
+    std::tie(code, out, err) = velmor({"user", "add", "bert", "--administrator"}, "pw\n");
+    QCOMPARE(code, 1);
+    QVERIFY2(err.contains("has users already"), qPrintable(err));
+    QCOMPARE(userCount(t.db()), 1);
+    std::tie(code, out, err) = velmor({"user", "list"});
+    QVERIFY2(out.contains("anna") && out.contains("yes"), qPrintable(out));
 }
 
 void TestUsers::saveUserOperation()

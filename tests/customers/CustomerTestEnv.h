@@ -22,7 +22,7 @@ struct CustomerEnv {
         ctx.adopt(t.db());
         ctx.user.ID = 1;
         for (const char *r : {"AllowCustomerAdd", "AllowCustomerEdit", "AllowCustomerView", "AllowCustomerHold",
-                              "AllowRepAdd", "AllowRepEdit", "AllowPastDueView"})
+                              "AllowRepAdd", "AllowRepEdit", "AllowPastDueView", "AllowMemoAssigning"})
             ctx.user.set(QString::fromLatin1(r), true);
     }
 

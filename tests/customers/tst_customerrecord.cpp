@@ -3,6 +3,7 @@
 // check.
 #include "CustomerTestEnv.h"
 #include "customers/CustomerRecord.h"
+#include "customers/CustomerSearch.h"
 #include "customers/OverDue.h"
 #include "customers/Reps.h"
 #include "db/Row.h"
@@ -22,6 +23,9 @@ private slots:
     void addWritesEveryColumn();
     void namesakeQuestion_data();
     void namesakeQuestion();
+    void apostropheKeptInTheName();
+    void textsTheColumnsCannotHold_data();
+    void textsTheColumnsCannotHold();
     void repQuestion();
     void editChangesTheBilledAccountsLimit();
     void saveIsOneTransaction();
@@ -100,7 +104,7 @@ void TestCustomerRecord::addWritesEveryColumn()
     QSqlQuery q = db::exec(e.t.db(), "SELECT * FROM Customer WHERE ID=?", {r.id});
     QVERIFY(q.next());
     const db::Row row(q);
-    QCOMPARE(row.text("CompanyName"), QString("Kims Fine Jewellery"));
+    QCOMPARE(row.text("CompanyName"), QString::fromUtf8("Kim\u2019s Fine Jewellery"));
     QCOMPARE(row.integer("InvoiceToID"), r.id); // "same" bills itself
     QCOMPARE(row.integer("RepID"), rep);
     QCOMPARE(row.text("Terms"), QString("30/60"));
@@ -121,7 +125,7 @@ void TestCustomerRecord::addWritesEveryColumn()
     QCOMPARE(row.raw("NotePad").toByteArray(), note);
     // Every customer bills somebody after a save, the one without an account too.
     QCOMPARE(e.value("SELECT InvoiceToID FROM Customer WHERE ID=?", {other}).toLongLong(), other);
-    QVERIFY(r.addressBlock.startsWith("Kims Fine Jewellery\r\n"));
+    QVERIFY(r.addressBlock.startsWith(QString::fromUtf8("Kim\u2019s Fine Jewellery\r\n")));
     QVERIFY(r.addressBlock.contains("Vancouver\r\n"));
 
     // A supplier: the role flags swap.
@@ -139,6 +143,7 @@ void TestCustomerRecord::namesakeQuestion_data()
     QTest::newRow("case only") << "Lumen Jewellers" << "LUMEN jewellers" << true;
     QTest::newRow("apostrophe typed, stored without") << "ONeil Gems" << "O'Neil Gems" << true;
     QTest::newRow("apostrophe stored by the other program") << "O'Neil Gems" << "O'Neil Gems" << true;
+    QTest::newRow("typographic apostrophe stored") << QString::fromUtf8("O\u2019Neil Gems") << "O'Neil Gems" << true;
     QTest::newRow("underscore is no wildcard") << "ABC Trading" << "A_C Trading" << false;
     QTest::newRow("percent is no wildcard") << "100 Carat Club" << "100% Carat Club" << false;
     QTest::newRow("a part is no namesake") << "Lumen Jewellers Ltd" << "Lumen Jewellers" << false;
@@ -169,6 +174,102 @@ void TestCustomerRecord::namesakeQuestion()
     e.prompt.answer(true);
     QCOMPARE(saveCustomer(e.ctx, true, 0, {}, f).outcome, SaveOutcome::Saved);
     QCOMPARE(e.count("SELECT COUNT(*) FROM Customer"), 2);
+}
+
+// A legal name keeps its apostrophe: stored, shown and found as the
+// typographic one, whichever of the two is typed in a search.
+void TestCustomerRecord::apostropheKeptInTheName()
+{
+    CustomerEnv e;
+    const QString typed = QString::fromUtf8("O'Brien Joaillerie \u00c9mile");
+    const QString kept = QString::fromUtf8("O\u2019Brien Joaillerie \u00c9mile");
+    CustomerForm f = newCustomerForm(e.ctx, false);
+    f["CompanyName"] = typed;
+    const SaveResult r = saveCustomer(e.ctx, true, 0, {}, f);
+    QCOMPARE(r.outcome, SaveOutcome::Saved);
+    QCOMPARE(e.value("SELECT CompanyName FROM Customer WHERE ID=?", {r.id}).toString(), kept);
+    QCOMPARE(loadCustomer(e.ctx, r.id).form.value("CompanyName").toString(), kept);
+    QVERIFY(r.addressBlock.startsWith(kept));
+    e.customer("Obrist Gems"); // no apostrophe: not found by either spelling
+    for (const QString &words : {QStringLiteral("o'brien"), QString::fromUtf8("O\u2019BRIEN"),
+                                 QStringLiteral("o'brien joaillerie")}) {
+        CustomerFilter filter;
+        filter.words = words;
+        const CustomerGrid g = searchCustomers(e.t.db(), filter);
+        QCOMPARE(g.rows.size(), 1);
+        QCOMPARE(g.rows.first().first(), kept);
+    }
+    // Saved untouched, the name stays as it was stored (also one of an older
+    // save, without its apostrophe).
+    const qint64 older = e.customer("OBrien Trading");
+    const LoadedCustomer l = loadCustomer(e.ctx, older);
+    QCOMPARE(saveCustomer(e.ctx, false, older, l.form, l.form).outcome, SaveOutcome::Saved);
+    QCOMPARE(e.value("SELECT CompanyName FROM Customer WHERE ID=?", {older}).toString(), QString("OBrien Trading"));
+}
+
+// What a column cannot hold as typed is refused naming the field (and the
+// characters or the length), with nothing written, on the customer and the
+// rep screen; what it can hold is stored exactly.
+void TestCustomerRecord::textsTheColumnsCannotHold_data()
+{
+    QTest::addColumn<QString>("column");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("message"); // empty: stored as typed
+    QTest::newRow("note with a line break and accents")
+        << "NotePad" << QString::fromUtf8("Caf\u00e9 \u00e9t\u00e9\nZ\u00fcrich") << "";
+    QTest::newRow("note with an U acute")
+        << "NotePad" << QString::fromUtf8("Mr \u00dasz")
+        << QString::fromUtf8("Update: The Note pad holds characters that cannot be stored: \"\u00da\".\n\nPlease replace them.");
+    QTest::newRow("note with a Polish L and a telephone")
+        << "NotePad" << QString::fromUtf8("\u0141\u00f3d\u017a \u260e 555")
+        << QString::fromUtf8("Update: The Note pad holds characters that cannot be stored: \"\u0141\", \"\u017a\", "
+                             "\"\u260e\".\n\nPlease replace them.");
+    QTest::newRow("phone of 63 characters") << "PhoneNumber1" << QString(63, QLatin1Char('5'))
+                                            << "Update: The Phone 1 is too long: 63 characters where at most 50 can "
+                                               "be stored.\n\nPlease shorten it.";
+    QTest::newRow("phone of 50 characters") << "PhoneNumber1" << QString(50, QLatin1Char('5')) << "";
+    QTest::newRow("contact too long") << "ContactName2" << QString(51, QLatin1Char('x'))
+                                      << "Update: The Contact 2 is too long: 51 characters where at most 50 can be "
+                                         "stored.\n\nPlease shorten it.";
+    QTest::newRow("rep phone too long") << "rep:Phone1" << QString(63, QLatin1Char('5'))
+                                        << "The Phone 1 is too long: 63 characters where at most 50 can be stored."
+                                           "\n\nPlease shorten it.";
+}
+
+void TestCustomerRecord::textsTheColumnsCannotHold()
+{
+    QFETCH(QString, column);
+    QFETCH(QString, text);
+    QFETCH(QString, message);
+    CustomerEnv e;
+    if (column.startsWith("rep:")) {
+        const QString c = column.mid(4);
+        RepForm blank;
+        for (const QString &col : repColumns())
+            blank.insert(col, QString());
+        RepForm f = blank;
+        f["CompanyName"] = "Long Agents";
+        f[c] = text;
+        const RepSaveResult r = saveRep(e.t.db(), 0, blank, f);
+        QCOMPARE(r.ok, message.isEmpty());
+        QCOMPARE(r.refusal, message);
+        QCOMPARE(e.count("SELECT COUNT(*) FROM Rep"), message.isEmpty() ? 1 : 0);
+        return;
+    }
+    const qint64 id = e.customer("Long Names Ltd");
+    const LoadedCustomer l = loadCustomer(e.ctx, id);
+    const QVariantList before = e.row("Customer", id);
+    CustomerForm f = l.form;
+    f[column] = text;
+    const SaveResult r = saveCustomer(e.ctx, false, id, l.form, f);
+    if (message.isEmpty()) {
+        QCOMPARE(r.outcome, SaveOutcome::Saved);
+        QCOMPARE(loadCustomer(e.ctx, id).form.value(column).toString(), QString(text).replace("\n", "\r\n"));
+        return;
+    }
+    QCOMPARE(r.outcome, SaveOutcome::Refused);
+    QCOMPARE(e.prompt.messages(), QStringList{message});
+    QCOMPARE(e.row("Customer", id), before);
 }
 
 void TestCustomerRecord::repQuestion()

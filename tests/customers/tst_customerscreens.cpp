@@ -154,7 +154,8 @@ void TestCustomerScreens::addCustomerAndSupplier()
     QVERIFY(!s.w->adding());
     const qint64 id = s.w->currentId();
     QVERIFY(id > 0);
-    QCOMPARE(s.e.value("SELECT CompanyName FROM Customer WHERE ID=?", {id}).toString(), QString("Lumens Jewellers"));
+    QCOMPARE(s.e.value("SELECT CompanyName FROM Customer WHERE ID=?", {id}).toString(),
+             QString::fromUtf8("Lumen\u2019s Jewellers"));
     QCOMPARE(s.e.value("SELECT Terms FROM Customer WHERE ID=?", {id}).toString(), QString("30/60/90"));
     QCOMPARE(s.e.value("SELECT InvoiceToID FROM Customer WHERE ID=?", {id}).toLongLong(), id);
     QCOMPARE(s.e.value("SELECT CreditLimit FROM Customer WHERE ID=?", {id}).toDouble(), 7500.0);
@@ -545,7 +546,7 @@ void TestCustomerScreens::frontScreenCommands()
     ui::frmFront *front = flow.front();
     QVERIFY(flow.available(velmor::Screen::Customer) && flow.available(velmor::Screen::CustomerSearch));
     for (const char *r : {"AllowCustomerAdd", "AllowCustomerView", "AllowCustomerHoldView", "AllowRepAdd",
-                          "AllowPastDueView"})
+                          "AllowPastDueView", "AllowMemoAssigning"})
         e.ctx.user.set(QString::fromLatin1(r), true);
     emit e.ctx.events().rightsChanged();
     for (const char *name : {"cmdAddCustomer", "cmdFindCustomer", "cmdAddRep", "cmdOverDue"})

@@ -124,6 +124,7 @@ private slots:
     void commandLine_data();
     void commandLine();
     void missingTablesKeepTheVersion();
+    void newerSchemaIsLeftAlone();
 
 private:
     std::unique_ptr<TestDb> m_upgraded; // base tables + one upgrade run
@@ -662,6 +663,32 @@ void TestSchema::missingTablesKeepTheVersion()
     QCOMPARE(schema::storedVersion(t.db()), double(schema::kSchemaVersion));
     QCOMPARE(tableNames(t.db()).size(), 75);
     exec(t.db(), QStringLiteral("DROP USER '%1'@'localhost'").arg(account));
+}
+
+// A database a newer Velmor upgraded (it widened a column this program's list
+// would narrow again): the upgrade refuses and changes nothing.
+void TestSchema::newerSchemaIsLeftAlone()
+{
+    TestDb t;
+    exec(t.db(), QStringLiteral("ALTER TABLE SingleStone MODIFY COLUMN Carat DECIMAL(20,7)"));
+    exec(t.db(), QStringLiteral("INSERT INTO SingleStone (SKU, Carat) VALUES ('N1', 12.3456789)"));
+    exec(t.db(), QStringLiteral("UPDATE Config SET dbVersion = 400"));
+    QTemporaryDir home;
+    QFile ini(home.filePath(QStringLiteral("database.ini")));
+    QVERIFY(ini.open(QIODevice::WriteOnly));
+    ini.write(QStringLiteral("mode=server\nsocket=%1\ndatabase=%2\nuser=root\n")
+                  .arg(TestDb::socketPath(), t.name())
+                  .toUtf8());
+    ini.close();
+    const CliResult r = runVelmor(home.path(), {QStringLiteral("db"), QStringLiteral("upgrade")});
+    QVERIFY2(r.exitCode == 1, qPrintable(r.out + r.err));
+    QVERIFY2(r.err.contains(QStringLiteral("schema version 400, newer than this program's (%1)")
+                                .arg(schema::kSchemaVersion)),
+             qPrintable(r.err));
+    QVERIFY2(!r.out.contains(QStringLiteral("upgraded")), qPrintable(r.out));
+    QCOMPARE(schema::storedVersion(t.db()), 400.0);
+    QCOMPARE(scalar(t.db(), QStringLiteral("SELECT CAST(Carat AS CHAR) FROM SingleStone WHERE SKU='N1'")).toString(),
+             QStringLiteral("12.3456789"));
 }
 
 QTEST_GUILESS_MAIN(TestSchema)

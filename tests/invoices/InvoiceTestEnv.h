@@ -8,6 +8,7 @@
 namespace velmor::test {
 
 struct InvoiceEnv : StoneEnv {
+    InvoiceEnv() { ctx.user.set(QStringLiteral("AllowInvoiceView"), true); }
     qint64 invoice(qint64 customerId, const QString &status = "open")
     {
         return db::insert(t.db(), "INSERT INTO invoice (customerid, datecreated, status) VALUES (?, '2026-03-05 10:00', ?)",

@@ -337,7 +337,7 @@ void TestCertLookup::addingAStoneFillsTheScreen()
     QVERIFY(waited);
     QCOMPARE(screens.opened, 1);
     QCOMPARE(st.ws.readLines("requestgia.ini"), (QStringList{"203.0.113.9", "0.51", "2141438171"}));
-    QVERIFY(ctl<QLineEdit>(s, "txtID")->text().toLongLong() > 0);
+    QCOMPARE(s.editState().mode, stones::EditState::Adding);
     QCOMPARE(ctl<QComboBox>(s, "cboLaboratory")->currentText(), QString("GIA"));
     QCOMPARE(ctl<QLineEdit>(s, "txtCertificate")->text(), QString("2141438171"));
     QCOMPARE(ctl<QLineEdit>(s, "txtDim1")->text(), QString("3.88"));
@@ -506,6 +506,16 @@ void TestCertLookup::commands()
     LocalHttpServer web([](QTcpSocket *s, const HttpRequest &r) {
         if (r.target() == "/slow")
             return;
+        if (r.target() == "/continue") { // an interim answer first, the real one after it
+            s->write("HTTP/1.1 100 Continue\r\n\r\n");
+            QTimer::singleShot(100, s, [s] { LocalHttpServer::answer(s, "<html>after</html>"); });
+            return;
+        }
+        if (r.target() == "/moved") {
+            s->write("HTTP/1.1 302 Found\r\nLocation: /form\r\nContent-Length: 0\r\n\r\n");
+            s->disconnectFromHost();
+            return;
+        }
         if (r.target() == "/cut") { // half of what it announces, then the line drops
             s->write("HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n" + QByteArray(500, 'x'));
             s->disconnectFromHost();
@@ -528,6 +538,21 @@ void TestCertLookup::commands()
     r = runProgram(velmor, {"http", "get", web.url("/slow"), "--timeout", "1"}, st.dir.path());
     QCOMPARE(r.code, 1);
     QVERIFY(r.err.contains("A Timeout occured!"));
+    // A time-out that is no number is refused, never taken as 1 s.
+    for (const char *bad : {"abc", "0", "1.5"}) {
+        r = runProgram(velmor, {"http", "get", web.url("/slow"), "--timeout", bad}, st.dir.path());
+        QCOMPARE(r.code, 2);
+        QVERIFY2(r.err.contains(QStringLiteral("--timeout takes a whole number of seconds above 0, not \"%1\"")
+                                    .arg(QLatin1String(bad))),
+                 qPrintable(r.err));
+    }
+    // The answer after an interim one, and the page a redirect leads to.
+    r = runProgram(velmor, {"http", "get", web.url("/continue")}, st.dir.path());
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    QVERIFY2(r.out.startsWith("HTTP/1.1 200 OK\r\n") && r.out.contains("Body: 18 bytes"), qPrintable(r.out));
+    r = runProgram(velmor, {"http", "get", web.url("/moved")}, st.dir.path());
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    QVERIFY2(r.out.startsWith("HTTP/1.1 200 OK\r\n") && r.out.contains("Body: 17 bytes"), qPrintable(r.out));
     r = runProgram(velmor, {"http", "get", "http://example.invalid/"}, st.dir.path());
     QCOMPARE(r.code, 1);
     QVERIFY(r.err.contains("A Socket-Error occured!"));

@@ -76,6 +76,8 @@ private slots:
     void cutOffAnswersFail_data();
     void cutOffAnswersFail();
     void credentialsStayWithTheirRequest();
+    void interimAnswersAndRedirects_data();
+    void interimAnswersAndRedirects();
     void errorCodes();
     void proxyWithBasicAuth();
     void progressText();
@@ -390,6 +392,91 @@ void TestHttp::credentialsStayWithTheirRequest()
     QVERIFY(run(h).complete);
     QCOMPARE(second.requests.last().header("Authorization"), QByteArray("Bearer token-1"));
     QCOMPARE(h.requestHeader("Host"), QString());
+}
+
+// What the server answers to each path it is asked for, and what the client
+// makes of it in the end.
+void TestHttp::interimAnswersAndRedirects_data()
+{
+    QTest::addColumn<int>("method");
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<int>("error");       // 0: complete
+    QTest::addColumn<QByteArray>("body"); // complete: the body; error: words of socketErrorText
+    QTest::addColumn<QByteArray>("asked"); // the requests the server saw, "METHOD target|..."
+    QTest::newRow("100 Continue, then the answer")
+        << int(clsHTTP::GET) << "/continue" << 0 << QByteArray("real answer") << QByteArray("GET /continue");
+    QTest::newRow("two interim answers in one block")
+        << int(clsHTTP::GET) << "/early" << 0 << QByteArray("real answer") << QByteArray("GET /early");
+    QTest::newRow("302 on the same server") << int(clsHTTP::GET) << "/hop/1" << 0 << QByteArray("landed")
+                                            << QByteArray("GET /hop/1|GET /land");
+    QTest::newRow("five redirects are followed") << int(clsHTTP::GET) << "/hop/5" << 0 << QByteArray("landed")
+                                                 << QByteArray("GET /hop/5|GET /hop/4|GET /hop/3|GET /hop/2|GET /hop/1|GET /land");
+    QTest::newRow("a sixth is not") << int(clsHTTP::GET) << "/hop/6" << int(clsHTTP::RedirectError)
+                                    << QByteArray("more than 5 times (last to http://127.0.0.1:")
+                                    << QByteArray("GET /hop/6|GET /hop/5|GET /hop/4|GET /hop/3|GET /hop/2|GET /hop/1");
+    QTest::newRow("another scheme is named, not followed")
+        << int(clsHTTP::GET) << "/secure" << int(clsHTTP::RedirectError)
+        << QByteArray("https://127.0.0.1/login, which is not a plain http address") << QByteArray("GET /secure");
+    QTest::newRow("303 after a POST asks with GET") << int(clsHTTP::POST) << "/see-other" << 0
+                                                    << QByteArray("landed") << QByteArray("POST /see-other|GET /land");
+    QTest::newRow("307 keeps the POST") << int(clsHTTP::POST) << "/temporary" << 0 << QByteArray("POST a=1")
+                                        << QByteArray("POST /temporary|POST /echo");
+}
+
+void TestHttp::interimAnswersAndRedirects()
+{
+    QFETCH(int, method);
+    QFETCH(QString, path);
+    QFETCH(int, error);
+    QFETCH(QByteArray, body);
+    QFETCH(QByteArray, asked);
+    LocalHttpServer server([](QTcpSocket *s, const HttpRequest &r) {
+        const QByteArray t = r.target().split('?').first();
+        auto moved = [s](const QByteArray &status, const QByteArray &to) {
+            s->write("HTTP/1.1 " + status + "\r\nLocation: " + to + "\r\nContent-Length: 5\r\n\r\nMoved");
+            s->disconnectFromHost();
+        };
+        if (t == "/continue") {
+            s->write("HTTP/1.1 100 Continue\r\n\r\n");
+            QTimer::singleShot(100, s, [s] { LocalHttpServer::answer(s, "real answer"); });
+        } else if (t == "/early") {
+            s->write("HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 103 Early Hints\r\nLink: </a.css>\r\n\r\n"
+                     "HTTP/1.1 200 OK\r\nContent-Length: 11\r\n\r\nreal answer");
+        } else if (t.startsWith("/hop/")) {
+            const int n = t.mid(5).toInt();
+            moved("302 Found", n > 1 ? "/hop/" + QByteArray::number(n - 1) : QByteArray("/land"));
+        } else if (t == "/secure") {
+            moved("301 Moved Permanently", "https://127.0.0.1/login");
+        } else if (t == "/see-other") {
+            moved("303 See Other", "/land");
+        } else if (t == "/temporary") {
+            moved("307 Temporary Redirect", "/echo");
+        } else if (t == "/echo") {
+            LocalHttpServer::answer(s, r.method() + " " + r.body);
+        } else {
+            LocalHttpServer::answer(s, "landed");
+        }
+    });
+    QTemporaryDir dir;
+    clsHTTP h;
+    h.Method = method;
+    QVERIFY(h.AddElement("a", "1"));
+    h.Action = server.url(path);
+    h.SaveAs = dir.filePath("answer");
+    const Outcome o = run(h, 10000);
+    QByteArrayList seen;
+    for (const HttpRequest &r : server.requests)
+        seen << r.method() + " " + r.target().split('?').first();
+    QCOMPARE(seen.join('|'), asked);
+    if (error == 0) {
+        QVERIFY2(o.complete, qPrintable(h.socketErrorText()));
+        QVERIFY2(o.headers.startsWith("HTTP/1.1 200 OK\r\n"), qPrintable(o.headers));
+        QCOMPARE(o.body(), body);
+    } else {
+        QCOMPARE(o.error, error);
+        QVERIFY2(h.socketErrorText().toUtf8().contains(body), qPrintable(h.socketErrorText()));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList());
+    }
 }
 
 void TestHttp::errorCodes()

@@ -22,6 +22,9 @@ struct ParcelEnv {
     {
         ctx.adopt(t.db());
         ctx.user.ID = 7;
+        // The rights the parcel screens write with.
+        for (const char *r : {"AllowRestockParcel", "AllowDiamond1Create", "AllowMemoAssigning"})
+            ctx.user.set(QString::fromLatin1(r), true);
         ctx.exchangeRateCDN = 1.25;
         ctx.exchangeRateZAR = 10.0;
     }

@@ -233,6 +233,55 @@ private slots:
                  QStringLiteral("7.50000 20 40"));
     }
 
+    // A clerk who may change parcels but not see costs receives and splits,
+    // and sees no cost on the parcel, its history or the split screen; the
+    // costs come back when the right to see them does.
+    void costsOnlyWithTheCostRight()
+    {
+        ParcelEnv e;
+        QVERIFY(!e.ctx.user.ViewCost);
+        const qint64 id = e.parcel("VC-1", "10", "200");
+        ui::frmParcel f(e.ctx);
+        f.show();
+        f.loadParcel(id);
+        QVERIFY(!f.txtAVRUSCost->isVisible());
+        QVERIFY(!f.txtLastUSCost->isVisible());
+        QPointer<ui::frmParcelHistory> history = f.history();
+        QVERIFY(history->grdHistory->isColumnHidden(2));
+
+        // Receiving: 10 ct more at 100 US$.
+        QPointer<ui::frmParcelAdd> add = f.receive();
+        QVERIFY(add);
+        pick(add->cboSupplier, "Antwerp Rough");
+        type(add->txtCarat, "10");
+        type(add->txtUS, "100");
+        QVERIFY(add->cmdFill->isEnabled());
+        add->cmdFill->click();
+        QCOMPARE(e.prompt.messages(), QStringList{});
+        QCOMPARE(loadParcel(e.t.db(), id)->carat.fixed(2), QStringLiteral("20.00"));
+
+        // Splitting: no cost or value shown; the part takes the average cost.
+        QPointer<ui::frmSplitParcel> split = f.split();
+        QVERIFY(split);
+        split->show();
+        for (QLineEdit *cost : {split->txtCostUS, split->txtUSParcelValue, split->txtCostUSOld,
+                                split->txtUSParcelValueOld, split->txtCostUSNew, split->txtUSParcelValueNew})
+            QVERIFY2(!cost->isVisible(), qPrintable(cost->objectName()));
+        type(split->txtSKUNew, "VC-2");
+        type(split->txtCaratNew, "5");
+        QVERIFY(split->cmdUpdate->isEnabled());
+        split->cmdUpdate->click();
+        QCOMPARE(e.prompt.messages(), QStringList{});
+        QCOMPARE(e.text("SELECT CONCAT_WS(' ', Carat, CostPerCarat) FROM parcel WHERE SKU='VC-2'"),
+                 QStringLiteral("5.00000 150.00000"));
+        QCOMPARE(loadParcel(e.t.db(), id)->carat.fixed(2), QStringLiteral("15.00"));
+
+        e.ctx.user.ViewCost = true;
+        emit e.ctx.events().rightsChanged();
+        QVERIFY(f.txtAVRUSCost->isVisible());
+        QVERIFY(!history->grdHistory->isColumnHidden(2));
+    }
+
     // Load and save untouched: the whole row stays (a grade the combos do not
     // list, more decimals than the fields show); then one edit is written.
     void untouchedSave()

@@ -24,7 +24,13 @@ struct PricingEnv {
     TestDb t;
     ScriptedPrompt prompt;
     AppContext ctx{Workstation(dir.path(), dir.path() + QStringLiteral("/program")), t.settings(), &prompt};
-    PricingEnv() { ctx.adopt(t.db()); }
+    PricingEnv()
+    {
+        ctx.adopt(t.db());
+        // The grid's download re-prices the stones: a user with the edit right.
+        ctx.user.ID = 7;
+        ctx.user.AllowEdit = true;
+    }
     QSqlDatabase db() const { return t.db(); }
     QString path(const QString &f) const { return dir.filePath(f); }
 };

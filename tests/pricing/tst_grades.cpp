@@ -191,7 +191,11 @@ void TestGrades::resolution_data()
     QTest::newRow("Round") << "Round" << QStringList() << 10000.0 << 2;
     QTest::newRow("rbc in small letters") << "rbc" << QStringList() << 10000.0 << 3;
     QTest::newRow("round stone name") << "brillo" << QStringList() << 10000.0 << 4;
-    QTest::newRow("princess without its switch") << "Princess [PR]" << QStringList() << 0.0 << 0;
+    // A princess is priced on the princess grid and, without a cell there, on
+    // the pear grid, as a marquise is.
+    QTest::newRow("princess on its grid") << "Princess [PR]" << QStringList() << 5000.0 << 21;
+    QTest::newRow("princess falls through to pear") << "Princess [PR]/H" << QStringList() << 7000.0 << 22;
+    QTest::newRow("pear by its word") << "Pear shape" << QStringList() << 7000.0 << 8;
     QTest::newRow("princess on pear") << "Princess [PR]" << QStringList{"PrincessEQPear"} << 7000.0 << 5;
     QTest::newRow("PMB on pear") << "PMB" << QStringList{"PrincessEQPear"} << 7000.0 << 5;
     QTest::newRow("marquise on its grid") << "Marquise [MQ]" << QStringList() << 6000.0 << 6;

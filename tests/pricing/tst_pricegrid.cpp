@@ -136,10 +136,17 @@ void TestPriceGrid::parse_data()
     QTest::newRow("plain") << QByteArray("BR,IF,D,0.01,0.03,1234.5,11/27/26\n") << 1 << 0 << "";
     QTest::newRow("quotes and blanks") << QByteArray(" \"BR\" ,\"IF\", D ,  0.01,0.03 , \"1234.5\",\"11/27/26\"\r\n")
                                        << 1 << 0 << "";
-    QTest::newRow("empty first field ends the file")
-        << QByteArray("BR,IF,D,0.01,0.03,1,1/2/26\nBR,IF,E,0.01,0.03,2,1/2/26\n,IF,D,x,y,z,w\nBR,oops\n") << 2 << 0 << "";
-    QTest::newRow("blank line ends the file") << QByteArray("BR,IF,D,0.01,0.03,1,1/2/26\r\n\r\ngarbage\r\n") << 1 << 0
-                                              << "";
+    // An empty line (or first field) ends the file only where nothing follows:
+    // rows after it would be lost without a word.
+    QTest::newRow("empty first field before more rows")
+        << QByteArray("BR,IF,D,0.01,0.03,1,1/2/26\nBR,IF,E,0.01,0.03,2,1/2/26\n,IF,D,x,y,z,w\nBR,oops\n") << -1 << 3
+        << "more rows follow from line 4";
+    QTest::newRow("blank line before more rows")
+        << QByteArray("BR,IF,D,0.01,0.03,1,1/2/26\r\n\r\nBR,IF,E,0.01,0.03,2,1/2/26\r\n") << -1 << 2
+        << "more rows follow from line 3";
+    QTest::newRow("blank lines at the end") << QByteArray("BR,IF,D,0.01,0.03,1,1/2/26\r\n\r\n  \r\n\n") << 1 << 0
+                                            << "";
+    QTest::newRow("empty row at the end") << QByteArray("BR,IF,D,0.01,0.03,1,1/2/26\n,,,,,,\r\n") << 1 << 0 << "";
     QTest::newRow("trailing comma") << QByteArray("BR,IF,D,0.01,0.03,1,1/2/26,\n") << 1 << 0 << "";
     QTest::newRow("html error page") << QByteArray("<html><body>Login failed, try again</body></html>\r\n") << -1 << 1
                                      << "fields where 7 are expected";

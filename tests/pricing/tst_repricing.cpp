@@ -4,6 +4,7 @@
 #include "core/Settings.h"
 #include "db/Row.h"
 #include "pricing/Repricing.h"
+#include "pricing/Shapes.h"
 
 #include <QRandomGenerator>
 #include <QSqlQuery>
@@ -66,6 +67,9 @@ private slots:
     void phases();
     void lastMemberWins_data();
     void lastMemberWins();
+    void marquiseAndPrincessOnEveryRoad_data();
+    void marquiseAndPrincessOnEveryRoad();
+    void noPriceSaysWhatIsMissing();
     void giaPhase_data();
     void giaPhase();
     void fastRouteEqualsLiteral_data();
@@ -219,27 +223,31 @@ void TestRepricing::phases()
 void TestRepricing::lastMemberWins_data()
 {
     QTest::addColumn<bool>("literal");
-    QTest::addColumn<bool>("roundRow");
+    QTest::addColumn<bool>("pearRow");
     QTest::addColumn<QString>("rap");
     QTest::addColumn<QString>("sell");
     for (bool literal : {false, true}) {
         const QByteArray r = literal ? " (stone by stone)" : " (fast)";
-        QTest::newRow("the round grid prices it last" + r) << literal << true << "10000.0000" << "8000.0000";
-        QTest::newRow("no round row clears the pear price" + r) << literal << false << "NULL" << "5600.0000";
+        QTest::newRow("the look-up's first rule with a cell prices it" + r) << literal << true << "7000.0000"
+                                                                             << "5600.0000";
+        QTest::newRow("without a pear cell the round grid does" + r) << literal << false << "10000.0000"
+                                                                      << "8000.0000";
     }
 }
 
+// Two phases select "Pear sq Brilliant" (pear, square brilliant): both give it
+// the price the stone screen gives it, whichever runs last.
 void TestRepricing::lastMemberWins()
 {
     QFETCH(bool, literal);
-    QFETCH(bool, roundRow);
+    QFETCH(bool, pearRow);
     QFETCH(QString, rap);
     QFETCH(QString, sell);
     PricingEnv env;
     env.ctx.settings.SquareBrilliantEQRound = true;
-    addGridRow(env.db(), "PS", "G", "VS1", 1.00, 1.49, 7000);
-    if (roundRow)
-        addGridRow(env.db(), "BR", "G", "VS1", 1.00, 1.49, 10000);
+    if (pearRow)
+        addGridRow(env.db(), "PS", "G", "VS1", 1.00, 1.49, 7000);
+    addGridRow(env.db(), "BR", "G", "VS1", 1.00, 1.49, 10000);
     TestStone s;
     s.shape = "Pear sq Brilliant";
     s.carat = 1.0;
@@ -251,8 +259,77 @@ void TestRepricing::lastMemberWins()
     const Stored after = stored(env.db(), id);
     QCOMPARE(shown(after.rap), rap);
     QCOMPARE(shown(after.sell), sell);
-    QCOMPARE(r.phases[1].priced, 1);           // pear
+    QCOMPARE(r.phases[1].selected, 1);         // pear
     QCOMPARE(r.phases.last().selected, 1);     // square brilliant
+    const double screen =
+        resolveListPrice(SqlPriceSource(env.db()), env.ctx.settings, "Pear sq Brilliant", 1.0, "G", "VS1").price;
+    QCOMPARE(QString::number(screen, 'f', 4), rap);
+}
+
+// A marquise and a princess priced alike by the stone screen, every import
+// (both routes) and the command line: their own grid when it holds the cell,
+// else the pear grid -- as after a download, whose marquise and princess
+// files are copies of the pear file.  No price says what is missing.
+void TestRepricing::marquiseAndPrincessOnEveryRoad_data()
+{
+    QTest::addColumn<QString>("shape");
+    QTest::addColumn<QStringList>("flags");
+    QTest::addColumn<QString>("ownCode"); // a cell of the shape's own grid too, at 9000
+    QTest::addColumn<QString>("rap");
+    QTest::newRow("marquise, pear file copied") << "Marquise [MQ]" << QStringList() << "" << "6640.0000";
+    QTest::newRow("marquise on its own grid") << "Marquise [MQ]" << QStringList() << "MQ" << "9000.0000";
+    QTest::newRow("marquise from the pear grid") << "Marquise [MQ]" << QStringList{"MarquiseEQPear"} << "MQ"
+                                                 << "6640.0000";
+    QTest::newRow("princess, pear file copied") << "Princess [PR]" << QStringList() << "" << "6640.0000";
+    QTest::newRow("princess on its own grid") << "Princess [PR]" << QStringList() << "PR" << "9000.0000";
+    QTest::newRow("princess from the pear grid") << "Princess [PR]" << QStringList{"PrincessEQPear"} << "PR"
+                                                 << "6640.0000";
+    QTest::newRow("shape word only") << "princess cut" << QStringList() << "" << "6640.0000";
+}
+
+void TestRepricing::marquiseAndPrincessOnEveryRoad()
+{
+    QFETCH(QString, shape);
+    QFETCH(QStringList, flags);
+    QFETCH(QString, ownCode);
+    QFETCH(QString, rap);
+    for (bool literal : {false, true}) {
+        PricingEnv env;
+        setFlags(env.ctx.settings, flags);
+        addGridRow(env.db(), "PS", "G", "VS1", 1.00, 1.49, 6640);
+        if (!ownCode.isEmpty())
+            addGridRow(env.db(), ownCode, "G", "VS1", 1.00, 1.49, 9000);
+        TestStone s;
+        s.shape = shape;
+        s.carat = 1.01;
+        s.colour = 40;
+        s.clarity = 40;
+        s.rap = 1.0;
+        const qint64 id = addStone(env.db(), s);
+        run(env, literal);
+        QCOMPARE(shown(stored(env.db(), id).rap), rap);
+        env.prompt.clear();
+        const Resolution screen = resolveListPrice(SqlPriceSource(env.db()), env.ctx.settings, shape, 1.01, "G", "VS1",
+                                                   &env.prompt);
+        QCOMPARE(QString::number(screen.price, 'f', 4), rap);
+        QVERIFY(env.prompt.events.isEmpty());
+    }
+}
+
+void TestRepricing::noPriceSaysWhatIsMissing()
+{
+    PricingEnv env;
+    addGridRow(env.db(), "PS", "G", "VS1", 1.00, 1.49, 6640);
+    const SqlPriceSource source(env.db());
+    resolveListPrice(source, env.ctx.settings, "Briolette", 1.01, "G", "VS1", &env.prompt);
+    resolveListPrice(source, env.ctx.settings, "Marquise [MQ]", 1.01, "D", "IF", &env.prompt);
+    resolveListPrice(source, env.ctx.settings, "Round Brilliant [BR]", 1.01, "G", "VS1", &env.prompt);
+    QCOMPARE(env.prompt.texts(PromptEvent::Notice),
+             (QStringList{"'Briolette' is not a known cut-grade for Rapaport",
+                          "'Marquise [MQ]' is priced on the marquise and pear grids, but the price grid holds no price "
+                          "for D / IF at 1.01 ct",
+                          "'Round Brilliant [BR]' is priced on the round grid, but the price grid holds no price for G "
+                          "/ VS1 at 1.01 ct"}));
 }
 
 void TestRepricing::giaPhase_data()
@@ -272,9 +349,11 @@ void TestRepricing::giaPhase_data()
                                                    << QStringList{"GIAanythingelse"} << "10000.0000" << false;
     QTest::newRow("cushion already priced by its switch")
         << QVariant("Cushion") << QStringList{"GIAanythingelse", "CushionEQPear"} << "7000.0000" << false;
-    QTest::newRow("later phase prices it again") << QVariant("sq Brilliant")
-                                                 << QStringList{"GIAanythingelse", "SquareBrilliantEQRound"}
-                                                 << "10000.0000" << true;
+    // The stone screen's rules price it on the pear grid (the switch comes
+    // first); the square brilliant phase after it gives the same price.
+    QTest::newRow("a later phase gives the screen's price") << QVariant("sq Brilliant")
+                                                            << QStringList{"GIAanythingelse", "SquareBrilliantEQRound"}
+                                                            << "7000.0000" << true;
     QTest::newRow("stone without a shape") << QVariant() << QStringList{"GIAanythingelse"} << "7000.0000" << true;
 }
 

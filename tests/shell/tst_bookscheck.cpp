@@ -197,6 +197,10 @@ private slots:
             << "invoice-line-orphan" << "9" << true;
         QTest::newRow("two stones in stock with one SKU")
             << QStringList{"UPDATE SingleStone SET SKU = 'A1' WHERE ID = 2"} << "duplicate-sku" << "A1" << true;
+        QTest::newRow("one SKU once with a trailing blank")
+            << QStringList{"UPDATE SingleStone SET SKU = ' A1 ' WHERE ID = 2"} << "duplicate-sku" << "A1" << true;
+        QTest::newRow("blank row left by a cancelled Add")
+            << QStringList{"INSERT INTO SingleStone (ID, SKU) VALUES (77, ' ')"} << "blank-stone" << "77" << false;
         QTest::newRow("one certificate on two live stones")
             << QStringList{"UPDATE SingleStone SET Certificate = '111' WHERE ID = 2"} << "duplicate-certificate"
             << "GIA" << true;

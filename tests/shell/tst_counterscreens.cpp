@@ -375,6 +375,7 @@ void TestCounterScreens::parcelGridFollowsReceipt()
 {
     StoneEnv e;
     e.ctx.user.ViewCost = true;
+    e.ctx.user.set("AllowRestockParcel", true);
     const qint64 supplier = e.customer("Antwerp Rough", true);
     const qint64 p = db::insert(e.t.db(),
                                 "INSERT INTO parcel (SKU, Shape, Carat, CaratLow, CaratHigh) "

@@ -30,6 +30,7 @@ void TestOlderParcelWiring::parcelModeReceivesStock()
 {
     StoneEnv e;
     e.ctx.exchangeRateCDN = 1.25;
+    e.ctx.user.set("AllowRestockParcel", true);
     const qint64 sup =
         db::insert(e.t.db(), "INSERT INTO Customer (CompanyName, Customer, Supplier) VALUES ('Old Supply', 0, -1)");
     const qint64 id = db::insert(e.t.db(), "INSERT INTO ParcelStock (SKU, Carat, Quantity, CostUSPerCarat, DMarkup) "

@@ -5,6 +5,7 @@
 // with every screen class of the program.  A class that no walk reaches must stand on the
 // short list below with the reason.
 #include "TestDb.h"
+#include "TestUsers.h"
 #include "ScriptedPrompt.h"
 
 #include "core/AppContext.h"
@@ -41,6 +42,7 @@
 using namespace velmor;
 using velmor::test::ScriptedPrompt;
 using velmor::test::TestDb;
+using namespace velmor::test;
 
 namespace {
 
@@ -290,8 +292,8 @@ void TestScreenWalk::everyScreenWithinReach()
         QSignalSpy done(flow.get(), &ui::StartupFlow::finished);
         flow->start();
         QVERIFY(done.count() > 0 || done.wait(20000));
-        QString name = QStringLiteral("user"), password = QString::fromLatin1(kFirstUserPassword);
-        QVERIFY(velmor::login(ctx, name, password));
+        addAdministrator(t.db());
+        QVERIFY(logOn(ctx));
 
         flow->setCurrentMemoSheet(sheet);
         flow->stone()->loadStone(int(stoneId));

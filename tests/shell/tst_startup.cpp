@@ -2,6 +2,7 @@
 // front screen's rights, activation and scanner, on a real database and a
 // real serial pseudo-terminal.
 #include "TestDb.h"
+#include "TestUsers.h"
 #include "ScriptedPrompt.h"
 #include "../pricing/PricingTestKit.h"
 
@@ -42,6 +43,7 @@
 using namespace velmor;
 using velmor::test::ScriptedPrompt;
 using velmor::test::TestDb;
+using namespace velmor::test;
 
 namespace {
 
@@ -51,9 +53,13 @@ struct Start {
     ScriptedPrompt prompt;
     AppContext ctx;
     std::unique_ptr<ui::StartupFlow> flow;
-    explicit Start(TestDb &db) : t(db), ctx(Workstation(home.path(), home.path()), db.settings(), &prompt)
+    explicit Start(TestDb &db, bool withAdministrator = true)
+        : t(db), ctx(Workstation(home.path(), home.path()), db.settings(), &prompt)
     {
         ctx.adopt(db.db());
+        // The administrator the first log-on's question would have made.
+        if (withAdministrator && db::tableExists(db.db(), QStringLiteral("user")))
+            addAdministrator(db.db());
     }
     // Runs the sequence until the home screen is up.
     bool run()
@@ -118,6 +124,7 @@ private slots:
     void rightsOnTheFrontScreen();
     void frontScreenActivation();
     void stoneScreenRoadToTheMainMenu();
+    void closingTheLastWindow();
     void stoneScreenHidesPriceColumns_data();
     void stoneScreenHidesPriceColumns();
     void plusMinusGradesRepaired();
@@ -284,7 +291,7 @@ void TestStartup::homeScreen()
     QFETCH(bool, wholesale);
     TestDb t;
     db::exec(t.db(), QStringLiteral("UPDATE Config SET VelmorWholeSale = ?, ExchangeRate = 1.31"), {velmorWholeSale});
-    Start s(t);
+    Start s(t, false);
     QVERIFY(s.run());
     // No rate site can be reached from a test: the stored exchange rate is the working one.
     QCOMPARE(s.ctx.exchangeRateCDN, 1.31);
@@ -296,8 +303,12 @@ void TestStartup::homeScreen()
     QVERIFY(s.flow->stone() && s.flow->stone()->isVisible());
     QTRY_VERIFY(!s.flow->splash());           // gone
     QTRY_COMPARE(s.ctx.currentScreen, QStringLiteral("frmDiamondDetail"));
-    // The stone screen's start-up made the first user.
-    QCOMPARE(db::scalar(t.db(), QStringLiteral("SELECT UserName FROM `user`")).toString(), QStringLiteral("user"));
+    // The start makes no user (and asks nothing): the log-on screen makes
+    // the first administrator, and the status bar says so.
+    QCOMPARE(db::scalar(t.db(), QStringLiteral("SELECT COUNT(*) FROM `user`")).toInt(), 0);
+    QCOMPARE(s.flow->stone()->findChild<QLabel *>(QStringLiteral("lblLoggedIn"))->text(),
+             QStringLiteral("Not logged in (no user yet: Log on makes the first administrator)"));
+    QCOMPARE(s.prompt.messages(), QStringList());
     // Nobody is logged in.
     QVERIFY(!s.ctx.user.Administrator);
     QCOMPARE(s.ctx.user.ID, 0);
@@ -363,7 +374,7 @@ void TestStartup::rightsOnTheFrontScreen()
     QVERIFY(!enabled(front, QStringLiteral("mnuConfig")));
 
     // The first user is an administrator who may see costs.
-    answerLogin(QStringLiteral("USER"), QString::fromLatin1(kFirstUserPassword));
+    answerLogin(QStringLiteral("USER"), kAdminPassword);
     QTest::mouseClick(front->findChild<QPushButton *>(QStringLiteral("cmdLogIn")), Qt::LeftButton);
     QVERIFY(s.ctx.user.Administrator);
     QVERIFY(enabled(front, QStringLiteral("mnuConfig")));
@@ -416,7 +427,7 @@ void TestStartup::rightsOnTheFrontScreen()
     for (QWidget *screen : {static_cast<QWidget *>(front), static_cast<QWidget *>(stone)})
         QCOMPARE(screen->findChild<QLabel *>(QStringLiteral("lblLoggedIn"))->text(), QStringLiteral("Not logged in"));
     s.prompt.clear();
-    answerLogin(QStringLiteral("USER"), QString::fromLatin1(kFirstUserPassword));
+    answerLogin(QStringLiteral("USER"), kAdminPassword);
     QTest::mouseClick(front->findChild<QPushButton *>(QStringLiteral("cmdLogIn")), Qt::LeftButton);
     QVERIFY(enabled(stone, QStringLiteral("mnuConfiguration")));
 
@@ -505,7 +516,7 @@ void TestStartup::stoneScreenRoadToTheMainMenu()
     // Nobody logged in: the main menu's commands stay shut.
     QVERIFY(!enabled(front, QStringLiteral("cmdAddCustomer")));
     QVERIFY(!enabled(front, QStringLiteral("mnuConfig")));
-    QString name = QStringLiteral("user"), password = QString::fromLatin1(kFirstUserPassword);
+    QString name = QStringLiteral("user"), password = kAdminPassword;
     QVERIFY(velmor::login(s.ctx, name, password));
     for (const char *c : {"cmdAddCustomer", "cmdFindCustomer", "cmdFindRep", "mnuExchangeAndGold", "mnuConfigQs",
                           "mnuConfigD_Range", "mnuShapeWords", "mnuLabWords", "mnuMemoDisclaimer",
@@ -550,6 +561,39 @@ void TestStartup::stoneScreenRoadToTheMainMenu()
     QVERIFY(next.run());
     QVERIFY(next.ctx.WholeSaleMode);
     QVERIFY(next.flow->front()->isVisible());
+}
+
+// In the ordinary set-up the main menu is a window over the stone screen:
+// closing it ends nothing.  Closing the stone screen ends the program, but a
+// stone being added is not lost without a question, and no row is left.
+void TestStartup::closingTheLastWindow()
+{
+    TestDb t;
+    Start s(t);
+    QVERIFY(s.run());
+    QVERIFY(logOn(s.ctx));
+    QSignalSpy quit(s.flow.get(), &ui::StartupFlow::quitRequested);
+    ui::frmDiamondDetail *stone = s.flow->stone();
+    s.flow->showMainMenu();
+    QVERIFY(s.flow->front()->isVisible());
+    QVERIFY(s.flow->front()->close());
+    QCOMPARE(quit.count(), 0);
+    QVERIFY(stone->isVisible());
+
+    const int stones = db::scalar(t.db(), QStringLiteral("SELECT COUNT(*) FROM SingleStone")).toInt();
+    stone->certificateLookup = nullptr;
+    stone->addDiamond();
+    stone->findChild<QLineEdit *>(QStringLiteral("txtSKU"))->setText(QStringLiteral("NEW-1"));
+    s.prompt.clear();
+    s.prompt.answer(false);
+    QVERIFY(!stone->close());
+    QCOMPARE(quit.count(), 0);
+    QVERIFY(stone->isVisible());
+    QCOMPARE(s.prompt.texts(PromptEvent::Ask).size(), 1);
+    s.prompt.answer(true);
+    QVERIFY(stone->close());
+    QCOMPARE(quit.count(), 1);
+    QCOMPARE(db::scalar(t.db(), QStringLiteral("SELECT COUNT(*) FROM SingleStone")).toInt(), stones);
 }
 
 void TestStartup::stoneScreenHidesPriceColumns_data()

@@ -6,6 +6,7 @@
 // is started again (it sends what its journal kept) and then told the codes
 // it had not taken in.  Every code told is in the count once.  Used on one
 // server and on the cluster.
+#include "TestUsers.h"
 #include "core/AppContext.h"
 #include "core/Users.h"
 #include "db/Connection.h"
@@ -61,7 +62,7 @@ public:
         env.insert(QStringLiteral("VELMOR_HOME"), m_home.path());
         env.insert(QStringLiteral("VELMOR_PROGRAM_DIR"), m_home.path());
         env.insert(QStringLiteral("VELMOR_USER"), QStringLiteral("user"));
-        env.insert(QStringLiteral("VELMOR_PASSWORD"), QString::fromLatin1(kFirstUserPassword));
+        env.insert(QStringLiteral("VELMOR_PASSWORD"), test::kAdminPassword);
         env.remove(QStringLiteral("VELMOR_KILL_AT"));
         if (!killAt.isEmpty())
             env.insert(QStringLiteral("VELMOR_KILL_AT"), killAt);
@@ -136,8 +137,9 @@ inline void twoStationsOneKilled(const QSqlDatabase &db, const db::ConnectionSet
     SilentPrompt silent;
     AppContext ctx(ws, a, &silent);
     ctx.adopt(db);
-    ensureFirstUser(ctx);
-    QString user = QStringLiteral("user"), password = QString::fromLatin1(kFirstUserPassword);
+    if (noUserYet(ctx.db()))
+        test::addAdministrator(ctx.db());
+    QString user = QStringLiteral("user"), password = test::kAdminPassword;
     QVERIFY(login(ctx, user, password));
     const stones::CountOutcome count = stones::startCount(ctx, QStringLiteral("Two safes"), {});
     QVERIFY2(count.ok, qPrintable(count.error));

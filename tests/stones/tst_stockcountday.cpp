@@ -11,6 +11,7 @@
 #include "ScriptedPrompt.h"
 #include "TestDb.h"
 
+#include "TestUsers.h"
 #include "core/AppContext.h"
 #include "core/Users.h"
 #include "db/Sql.h"
@@ -127,8 +128,9 @@ void TestStockCountDay::countTheSafe()
     QVERIFY(done.count() > 0 || done.wait(30000));
     QVERIFY(flow.front());
     QTRY_VERIFY(flow.front()->scannerOpen());
-    QString user = "user", password = QString::fromLatin1(kFirstUserPassword);
-    ensureFirstUser(ctx);
+    QString user = "user", password = test::kAdminPassword;
+    if (noUserYet(ctx.db()))
+        test::addAdministrator(ctx.db());
     QVERIFY(login(ctx, user, password));
 
     // The stone papers of every stone that will be scanned, twelve to a page.

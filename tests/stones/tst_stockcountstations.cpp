@@ -1,5 +1,6 @@
 // Two workstations scanning into one count on one server, one of them killed
 // half way and started again; and the count's commands as a dealer types them.
+#include "TestUsers.h"
 #include "CountStations.h"
 #include "StoneTestEnv.h"
 
@@ -38,7 +39,7 @@ Cli velmorCommand(const test::Station &station, const QStringList &args, const Q
     env.remove("VELMOR_PASSWORD");
     env.remove("VELMOR_KILL_AT");
     if (withUser)
-        env.insert("VELMOR_PASSWORD", QString::fromLatin1(kFirstUserPassword));
+        env.insert("VELMOR_PASSWORD", test::kAdminPassword);
     p.setProcessEnvironment(env);
     p.setChildProcessModifier([] { ::setsid(); });
     p.start(qEnvironmentVariable("VELMOR_BINARY", VELMOR_BINARY), args);
@@ -55,7 +56,8 @@ Cli velmorCommand(const test::Station &station, const QStringList &args, const Q
 void TestStockCountStations::commandLine()
 {
     test::StoneEnv e;
-    ensureFirstUser(e.ctx);
+    if (noUserYet(e.ctx.db()))
+        test::addAdministrator(e.ctx.db());
     const qint64 a = e.stone("CL-A"), b = e.stone("CL-B");
     e.stone("CL-C");
     db::exec(e.t.db(), "INSERT INTO parcel (SKU, Shape, Carat) VALUES ('CL-P', 'Pear [PS]', 4.5)");

@@ -51,7 +51,10 @@ private slots:
     void loadShowsFormats();
     void deleting_data();
     void deleting();
-    void cancelledNewStoneStays();
+    void newStoneRowOnlyWhenSaved();
+    void identifiersWithoutBlanks_data();
+    void identifiersWithoutBlanks();
+    void storedBlankKeptByAnUntouchedSave();
     void saveRefusesWhenSoldElsewhere();
     void badInputLeavesRowsAlone();
     void saveIsOneTransaction();
@@ -348,6 +351,35 @@ void TestStoneRecord::autoSkuOnSaveOfNewStone()
     st.mode = EditState::Adding;
     QCOMPARE(saveStone(e.ctx, f, st), SaveResult::Saved);
     QCOMPARE(e.value("SELECT SKU FROM SingleStone WHERE ID=?", {id}).toString(), QString("FC42"));
+
+    // The first stone of a prefix is number 1, without a word; the next is 2.
+    for (const char *expected : {"RB1", "RB2"}) {
+        e.prompt.clear();
+        StoneForm r = filledForm(0);
+        r.Shape = "Round Brilliant [BR]";
+        r.Certificate.clear();
+        r.SKU = autoSkuPlaceholder(e.ctx, r.Shape);
+        EditState adding;
+        adding.mode = EditState::Adding;
+        QCOMPARE(saveStone(e.ctx, r, adding), SaveResult::Saved);
+        QCOMPARE(e.prompt.messages(), QStringList());
+        QCOMPARE(e.value("SELECT SKU FROM SingleStone WHERE ID=?", {r.id}).toString(), QString(expected));
+    }
+    // A number that cannot be drawn refuses the save: no stone is saved
+    // under the bare prefix.
+    e.ctx.settings.SKUOther = "LM";
+    e.stone("LM1000000");
+    const int stones = e.count("SELECT COUNT(*) FROM SingleStone");
+    StoneForm l = filledForm(0);
+    l.Certificate.clear();
+    l.SKU = autoSkuPlaceholder(e.ctx, l.Shape);
+    EditState adding;
+    adding.mode = EditState::Adding;
+    e.prompt.clear();
+    QCOMPARE(saveStone(e.ctx, l, adding), SaveResult::Refused);
+    QVERIFY(e.prompt.messages().first().startsWith("Auto-Number: Cannot Assign an Auto-SKU."));
+    QCOMPARE(e.count("SELECT COUNT(*) FROM SingleStone"), stones);
+    QCOMPARE(e.count("SELECT COUNT(*) FROM SingleStone WHERE SKU='LM'"), 0);
 }
 
 void TestStoneRecord::loadShowsFormats()
@@ -423,18 +455,87 @@ void TestStoneRecord::deleting()
              deleted ? 1 : 0);
 }
 
-void TestStoneRecord::cancelledNewStoneStays()
+// A new stone's row is made by its save: a refused save leaves none, and
+// the form keeps no ID of a row rolled back.
+void TestStoneRecord::newStoneRowOnlyWhenSaved()
 {
     StoneEnv e;
-    const qint64 id = addStoneRow(e.ctx);
-    StoneForm f = filledForm(id);
-    // cmdCancel reloads the stone from the database: the typed values go.
+    const int before = e.count("SELECT COUNT(*) FROM SingleStone");
+    StoneForm f = filledForm(0);
+    f.Carat = "";
+    EditState st;
+    st.mode = EditState::Adding;
+    QCOMPARE(saveStone(e.ctx, f, st), SaveResult::Refused);
+    QCOMPARE(f.id, qint64(0));
+    QCOMPARE(e.count("SELECT COUNT(*) FROM SingleStone"), before);
+    f.Carat = "0.75";
+    e.prompt.clear();
+    QCOMPARE(saveStone(e.ctx, f, st), SaveResult::Saved);
+    QVERIFY(f.id > 0);
+    QCOMPARE(e.count("SELECT COUNT(*) FROM SingleStone WHERE ID=? AND SKU='N100' AND Status='Stock'", {f.id}), 1);
+    QCOMPARE(e.count("SELECT COUNT(*) FROM SingleStone"), before + 1);
+}
+
+// Blanks around an identifier do not make another one: the checks and the
+// save compare and store it without them; a stone stored with a blank is not
+// rewritten by a save that leaves the identifier alone.
+void TestStoneRecord::identifiersWithoutBlanks_data()
+{
+    QTest::addColumn<QString>("stored"); // SKU|certificate of the stone already there
+    QTest::addColumn<QString>("typed");  // SKU|certificate of the new one
+    QTest::addColumn<QString>("message");
+    const QString sku = "This SKU number is already been used for another Diamond, please choose another SKU number!";
+    const QString cert = "You have used this Certificate already for another Diamond!";
+    QTest::newRow("trailing blank on the new SKU") << "Q100|1" << "Q100 |2" << sku;
+    QTest::newRow("leading blank on the new SKU") << "Q100|1" << "  Q100|2" << sku;
+    QTest::newRow("stored SKU with a trailing blank") << "Q100 |1" << "Q100|2" << sku;
+    QTest::newRow("stored SKU with a leading blank") << " Q100|1" << "q100|2" << sku;
+    QTest::newRow("SKU that only begins alike") << "Q100 X|1" << "Q100|2" << "";
+    QTest::newRow("trailing blank on the certificate") << "Q1|2141438171" << "Q2|2141438171 " << cert;
+    QTest::newRow("stored certificate with a blank") << "Q1| 2141438171 " << "Q2|2141438171" << cert;
+}
+
+void TestStoneRecord::identifiersWithoutBlanks()
+{
+    QFETCH(QString, stored);
+    QFETCH(QString, typed);
+    QFETCH(QString, message);
+    StoneEnv e;
+    const qint64 old = e.stone("X");
+    db::exec(e.t.db(), "UPDATE SingleStone SET SKU=?, Certificate=? WHERE ID=?",
+             {stored.section('|', 0, 0), stored.section('|', 1), old});
+    const int before = e.count("SELECT COUNT(*) FROM SingleStone");
+    StoneForm f = filledForm(0);
+    f.SKU = typed.section('|', 0, 0);
+    f.Certificate = typed.section('|', 1);
+    EditState st;
+    st.mode = EditState::Adding;
+    const SaveResult r = saveStone(e.ctx, f, st);
+    if (message.isEmpty()) {
+        QCOMPARE(r, SaveResult::Saved);
+        QCOMPARE(e.value("SELECT SKU FROM SingleStone WHERE ID=?", {f.id}).toString(), typed.section('|', 0, 0).trimmed());
+        return;
+    }
+    QCOMPARE(r, SaveResult::Refused);
+    QCOMPARE(e.prompt.messages(), QStringList{"missing Information: " + message});
+    QCOMPARE(e.count("SELECT COUNT(*) FROM SingleStone"), before);
+}
+
+void TestStoneRecord::storedBlankKeptByAnUntouchedSave()
+{
+    StoneEnv e;
+    const qint64 id = e.stone("Q400 ");
+    StoneForm f = loadStone(e.ctx, id);
+    EditState st;
+    QVERIFY(beginEdit(e.ctx, f, st));
+    QCOMPARE(saveStone(e.ctx, f, st), SaveResult::Saved);
+    QCOMPARE(e.value("SELECT CONCAT('[', SKU, ']') FROM SingleStone WHERE ID=?", {id}).toString(), QString("[Q400 ]"));
+    // Typed anew, it is stored without the blank.
     f = loadStone(e.ctx, id);
-    QCOMPARE(f.id, id);
-    QCOMPARE(f.SKU, QString(" "));
-    QCOMPARE(e.count("SELECT COUNT(*) FROM SingleStone WHERE ID=? AND SKU=' '", {id}), 1);
-    // a second new stone gets its own row
-    QVERIFY(addStoneRow(e.ctx) > id);
+    QVERIFY(beginEdit(e.ctx, f, st));
+    f.SKU = " Q401 ";
+    QCOMPARE(saveStone(e.ctx, f, st), SaveResult::Saved);
+    QCOMPARE(e.value("SELECT CONCAT('[', SKU, ']') FROM SingleStone WHERE ID=?", {id}).toString(), QString("[Q401]"));
 }
 
 void TestStoneRecord::saveRefusesWhenSoldElsewhere()

@@ -3,6 +3,7 @@
 // are never reinterpreted, and commands that cannot work are off.
 #include "RecordingScreens.h"
 #include "StoneTestEnv.h"
+#include "core/UserState.h"
 #include "db/Row.h"
 #include "stones/StoneChangeLog.h"
 #include "stones/frmDiamondDetail.h"
@@ -108,6 +109,8 @@ private slots:
     void noStatusChangeWhileEditing();
     void refusedAutoSkuStaysAPrefix();
     void addingNeedsTheRight();
+    void unsavedStoneLeavesNoRow();
+    void logOffWhileEditing();
     void openByIdOrSku();
     void commandsFollowInstalledScreens();
     void keyboard();
@@ -272,7 +275,6 @@ void TestStoneScreenTrust::refusedAutoSkuStaysAPrefix()
     frmDiamondDetail s(e.ctx);
     startUp(s);
     click(s, "cmdAddDiamond");
-    const qint64 id = ctl<QLineEdit>(s, "txtID")->text().toLongLong();
     QComboBox *shape = ctl<QComboBox>(s, "cboShape");
     shape->setCurrentIndex(shape->findText("Round Brilliant [BR]"));
     emit shape->textActivated(shape->currentText());
@@ -285,7 +287,94 @@ void TestStoneScreenTrust::refusedAutoSkuStaysAPrefix()
     type(s, "txtWeight", "0.5");
     click(s, "cmdUpdate");
     QCOMPARE(e.prompt.messages(), QStringList{});
+    const qint64 id = ctl<QLineEdit>(s, "txtID")->text().toLongLong();
     QCOMPARE(e.value("SELECT SKU FROM SingleStone WHERE ID=?", {id}).toString(), QString("RB42"));
+}
+
+// An Add makes no row until it is saved: cancelled, refused or closed
+// unsaved, the stone table stays as it was.  Closing the screen with a stone
+// being added, or edited and not saved, asks first.
+void TestStoneScreenTrust::unsavedStoneLeavesNoRow()
+{
+    StoneEnv e;
+    const qint64 shown = e.stone("AC0");
+    frmDiamondDetail s(e.ctx);
+    startUp(s);
+    s.loadStone(int(shown));
+    const int rows = e.count("SELECT COUNT(*) FROM SingleStone");
+    click(s, "cmdAddDiamond");
+    type(s, "txtSKU", "AC1");
+    click(s, "cmdCancel");
+    QCOMPARE(e.count("SELECT COUNT(*) FROM SingleStone"), rows);
+    QCOMPARE(s.currentId(), shown); // the stone shown before the Add
+    click(s, "cmdAddDiamond");
+    type(s, "txtSKU", "AC2");
+    click(s, "cmdUpdate"); // no weight: refused
+    QCOMPARE(s.editState().mode, stones::EditState::Adding);
+    QCOMPARE(e.count("SELECT COUNT(*) FROM SingleStone"), rows);
+    // Closing asks; No keeps the stone being added on the screen.
+    e.prompt.clear();
+    e.prompt.answer(false);
+    QVERIFY(!s.close());
+    QVERIFY(s.isVisible());
+    QCOMPARE(e.prompt.texts(PromptEvent::Ask),
+             QStringList{"The Diamond you are adding has not been saved.\n\nClose and lose it?"});
+    QCOMPARE(ctl<QLineEdit>(s, "txtSKU")->text(), QString("AC2"));
+    e.prompt.answer(true);
+    QVERIFY(s.close());
+    QCOMPARE(e.count("SELECT COUNT(*) FROM SingleStone"), rows);
+    QCOMPARE(e.count("SELECT COUNT(*) FROM SingleStone WHERE TRIM(SKU)='' OR Status IS NULL"), 0);
+
+    // Edited: asked only when something was changed.
+    frmDiamondDetail t(e.ctx);
+    startUp(t);
+    t.loadStone(int(shown));
+    click(t, "cmdEditDiamond");
+    e.prompt.clear();
+    QVERIFY(t.close()); // nothing changed: no question
+    QCOMPARE(e.prompt.texts(PromptEvent::Ask), QStringList());
+    startUp(t);
+    t.loadStone(int(shown));
+    click(t, "cmdEditDiamond");
+    type(t, "txtLocation", "Vault 2");
+    e.prompt.answer(false);
+    QVERIFY(!t.close());
+    QCOMPARE(e.prompt.texts(PromptEvent::Ask).size(), 1);
+    QVERIFY(e.value("SELECT Location FROM SingleStone WHERE ID=?", {shown}).toString().isEmpty());
+}
+
+// A log-off while a stone is edited turns the screen read-only and keeps what
+// was typed; a save that still reaches it writes nothing; the next log-on
+// opens it again.
+void TestStoneScreenTrust::logOffWhileEditing()
+{
+    StoneEnv e;
+    const qint64 id = e.stone("LO1");
+    frmDiamondDetail s(e.ctx);
+    startUp(s);
+    s.loadStone(int(id));
+    click(s, "cmdEditDiamond");
+    type(s, "txtLocation", "Safe 3");
+    const UserState was = e.ctx.user;
+    e.ctx.user.reset();
+    e.ctx.user.ID = 0;
+    emit e.ctx.events().rightsChanged();
+    QVERIFY(ctl<QLineEdit>(s, "txtLocation")->isReadOnly());
+    QVERIFY(!ctl<QPushButton>(s, "cmdUpdate")->isEnabled());
+    QCOMPARE(ctl<QLineEdit>(s, "txtLocation")->text(), QString("Safe 3"));
+    for (const char *name : {"cmdSold", "cmdReturnVendor", "cmdEditDiamond", "cmdDelete", "cmdAddDiamond",
+                             "cmdMergeWithItem", "cmdEditHold"})
+        QVERIFY2(!ctl<QPushButton>(s, name)->isEnabled(), name);
+    QVERIFY(!ctl<QComboBox>(s, "cboOnHoldFor")->isEnabled());
+    QVERIFY(!ctl<QComboBox>(s, "cboSupplier")->isEnabled());
+    s.update();
+    QCOMPARE(e.prompt.messages(), QStringList{"Log on: Please log on first."});
+    QVERIFY(e.value("SELECT Location FROM SingleStone WHERE ID=?", {id}).toString().isEmpty());
+    e.ctx.user = was;
+    emit e.ctx.events().rightsChanged();
+    QVERIFY(!ctl<QLineEdit>(s, "txtLocation")->isReadOnly());
+    click(s, "cmdUpdate");
+    QCOMPARE(e.value("SELECT Location FROM SingleStone WHERE ID=?", {id}).toString(), QString("Safe 3"));
 }
 
 void TestStoneScreenTrust::addingNeedsTheRight()
@@ -336,6 +425,11 @@ void TestStoneScreenTrust::openByIdOrSku()
     ctl<QLineEdit>(s, "txtLocation")->setFocus();
     QCOMPARE(box->text(), QString::number(b));
     QCOMPARE(s.currentId(), b);
+    // An SKU stored with blanks around it opens by the SKU alone.
+    const qint64 blank = e.stone(" Q100 ");
+    box->setText("q100");
+    QTest::keyClick(box, Qt::Key_Return);
+    QCOMPARE(s.currentId(), blank);
     // Not while a stone is being edited.
     click(s, "cmdEditDiamond");
     QVERIFY(box->isReadOnly());

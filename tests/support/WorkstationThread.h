@@ -31,6 +31,9 @@ public:
                     ctx.user.ID = 8;
                     ctx.user.AllowEdit = true;
                     ctx.user.AllowDelete = true;
+                    for (const char *r : {"AllowDiamond2Create", "AllowDiamond1Create", "AllowRestockParcel",
+                                          "AllowInvoiceView"})
+                        ctx.user.set(QString::fromLatin1(r), true);
                     work(ctx, prompt);
                 }
                 conn.close();

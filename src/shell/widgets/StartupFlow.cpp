@@ -39,6 +39,7 @@
 #include "stones/frmStockCount.h"
 
 #include <QApplication>
+#include <QMenu>
 #include <QLineEdit>
 
 namespace velmor::ui {
@@ -90,7 +91,14 @@ void StartupFlow::loadFront()
         return;
     startupMark(QStringLiteral("main menu screen"));
     m_front = new frmFront(m_ctx);
-    connect(m_front, &frmFront::closed, this, &StartupFlow::quitRequested);
+    // In the wholesale set-up the main menu is the home screen: closing it
+    // ends the program once every other window may close.  In the ordinary
+    // set-up it is a window over the stone screen and only goes away.
+    m_front->canClose = [this] { return !m_ctx.WholeSaleMode || closeOtherWindows(m_front); };
+    connect(m_front, &frmFront::closed, this, [this] {
+        if (m_ctx.WholeSaleMode)
+            emit quitRequested();
+    });
 
     // The screens of the pricing settings open from the front screen's menus.
     AppContext &ctx = m_ctx;
@@ -226,6 +234,9 @@ void StartupFlow::startHome(bool wholesale)
     startupMark(QStringLiteral("stone screen"));
     if (!m_stone) {
         m_stone = new frmDiamondDetail(m_ctx);
+        // Closing the stone screen ends the program in the ordinary set-up:
+        // every other window with unsaved work is asked first.
+        m_stone->canClose = [this] { return m_ctx.WholeSaleMode || closeOtherWindows(m_stone); };
         connect(m_stone, &frmDiamondDetail::startUpFinished, this, &StartupFlow::stoneStarted);
         connect(m_stone, &frmDiamondDetail::closed, this, &StartupFlow::stoneClosed);
         connect(m_stone, &frmDiamondDetail::memoPlacementRequested, this,
@@ -261,6 +272,21 @@ void StartupFlow::stoneStarted()
     }
     if (!m_wholesale)
         emit finished();
+}
+
+bool StartupFlow::closeOtherWindows(QWidget *closing)
+{
+    // Each window decides in its own close event (a screen with unsaved
+    // changes asks); one that stays open keeps the program running.
+    for (QWidget *w : QApplication::topLevelWidgets()) {
+        if (w == closing || !w->isVisible() || w->isHidden())
+            continue;
+        if (qobject_cast<QMenu *>(w) || w->windowType() == Qt::ToolTip || w->windowType() == Qt::Popup)
+            continue;
+        if (!w->close())
+            return false;
+    }
+    return true;
 }
 
 void StartupFlow::stoneClosed()

@@ -117,6 +117,9 @@ private:
     void startHome(bool wholesale);
     void stoneStarted();
     void stoneClosed();
+    // Closes every other visible window (each asks about its unsaved work);
+    // false when one stays open.
+    bool closeOtherWindows(QWidget *closing);
 
     AppContext &m_ctx;
     QtPrompt *m_prompt;

@@ -93,6 +93,9 @@ bool StartupFlow::printInvoice(qint64 invoiceId, bool rap, bool rapDiscount, QWi
                               Icon::Exclamation);
         return false;
     }
+    // Printing closes an open invoice: a change of the books.
+    if (inv.isOpen() && !mayWrite(m_ctx, rights::Invoices))
+        return false;
     invoices::InvoicePrintOptions options;
     options.rap = rap;
     options.rapDiscount = rapDiscount;

@@ -382,18 +382,34 @@ printing::PrintOutcome printReport(AppContext &ctx, const Report &r, const print
         target,
         [&](printing::PrintSurface &s, QString *) {
             s.setOrientation(2);
-            QList<double> needed(kColumns, 0.0);
-            s.setFont(QStringLiteral("Arial"), 8, true);
-            for (int i = 0; i < kColumns; ++i)
-                needed[i] = s.textWidth(r.headers.value(printed[i]));
-            s.setFont(QStringLiteral("Arial"), 8);
-            for (const ReportRow &row : r.rows)
+            // The rows' font gets smaller (down to 6 pt) while the columns
+            // would not fit the page even with the customer, shape and
+            // colour shortened.
+            const QList<int> shrinkable{0, 3, 6};
+            const double room = s.pageWidth() - 100 - 300;
+            double points = 8;
+            QList<double> needed;
+            for (;; points -= 0.5) {
+                needed = QList<double>(kColumns, 0.0);
+                s.setFont(QStringLiteral("Arial"), points, true);
                 for (int i = 0; i < kColumns; ++i)
-                    needed[i] = std::max(needed[i], s.textWidth(row.cells.value(printed[i])));
-            const QList<double> edges = printing::columnEdges(needed, 300, s.pageWidth() - 100, {0, 3});
+                    needed[i] = s.textWidth(r.headers.value(printed[i]));
+                s.setFont(QStringLiteral("Arial"), points);
+                for (const ReportRow &row : r.rows)
+                    for (int i = 0; i < kColumns; ++i)
+                        needed[i] = std::max(needed[i], s.textWidth(row.cells.value(printed[i])));
+                double fixed = 0;
+                for (int i = 0; i < kColumns; ++i)
+                    fixed += (shrinkable.contains(i) ? 600.0 : needed[i]) + 100;
+                if (fixed <= room || points <= 6)
+                    break;
+            }
+            const QList<double> edges = printing::columnEdges(needed, 300, 300 + room, shrinkable);
             auto cell = [&](int i, const QString &text, double y) {
                 s.setPosition(edges.at(i), y);
-                s.printLine(s.fitted(text, edges.at(i + 1) - edges.at(i) - 100));
+                // Only the columns that give way are shortened; a figure, a
+                // SKU or a certificate number is printed whole.
+                s.printLine(shrinkable.contains(i) ? s.fitted(text, edges.at(i + 1) - edges.at(i) - 100) : text);
             };
             auto header = [&] {
                 s.setColumns({});
@@ -410,7 +426,7 @@ printing::PrintOutcome printReport(AppContext &ctx, const Report &r, const print
                     s.printLine(line);
                 }
                 s.printLine();
-                s.setFont(QStringLiteral("Arial"), 8, true);
+                s.setFont(QStringLiteral("Arial"), points, true);
                 s.setColumns(edges);
                 const double y = s.CurrentY;
                 for (int i = 0; i < kColumns; ++i)

@@ -95,6 +95,16 @@ void footer(PrintSurface &s, double y)
     s.printLine(kReportFooter);
 }
 
+// Under the last row: how many stones, and their list total.
+void totalsLine(PrintSurface &s, const SearchReport &r, double right, double points)
+{
+    s.setFont(kFont, points, true);
+    s.CurrentY += s.textHeight() / 2;
+    const QString t = reportTotalsLine(r.rows);
+    s.setPosition(right - s.textWidth(t), s.CurrentY);
+    s.printLine(t);
+}
+
 // The page header; leaves y below the column headings.
 void header(PrintSurface &s, const Settings &c, const SearchReport &r)
 {
@@ -125,8 +135,6 @@ void header(PrintSurface &s, const Settings &c, const SearchReport &r)
         s.printLine(s.fitted(line, leftWidth));
     }
     double y = std::max(s.CurrentY, 500 + (r.logo.isNull() ? 0.0 : 1500.0));
-    s.setLineWidth(10);
-    s.drawLine(500, y, kRight, y);
 
     // The criteria on the right.
     auto right = [&](const QString &t) {
@@ -139,7 +147,11 @@ void header(PrintSurface &s, const Settings &c, const SearchReport &r)
     s.setFont(kFont, 8);
     for (const QString &t : criteria)
         right(t);
-    s.setPosition(0, std::max(y, s.CurrentY));
+    // The rule under both blocks, whichever is longer.
+    y = std::max(y, s.CurrentY);
+    s.setLineWidth(10);
+    s.drawLine(500, y, kRight, y);
+    s.setPosition(0, y);
     s.printLine(QString()); // the empty line under the rule
 }
 
@@ -214,16 +226,6 @@ bool drawSimple(PrintSurface &s, const Settings &c, const SearchReport &r)
     totalsLine(s, r, kRight, 10);
     footer(s, 14000);
     return true;
-}
-
-// Under the last row: how many stones, and their list total.
-void totalsLine(PrintSurface &s, const SearchReport &r, double right, double points)
-{
-    s.setFont(kFont, points, true);
-    s.CurrentY += s.textHeight() / 2;
-    const QString t = reportTotalsLine(r.rows);
-    s.setPosition(right - s.textWidth(t), s.CurrentY);
-    s.printLine(t);
 }
 
 struct FullColumn {

@@ -204,7 +204,9 @@ private slots:
         QCOMPARE(closeParcelMemoAfterPrint(e.t.db(), memo, printed), PrintedClose::LinesChanged);
         QVERIFY(!loadParcelMemo(e.t.db(), memo)->closed);
         printed.clear();
-        for (const ParcelMemoLine &l : parcelMemoDocument(e.t.db(), e.ctx.settings, memo)->rows)
+        const auto again = parcelMemoDocument(e.t.db(), e.ctx.settings, memo);
+        QVERIFY(again);
+        for (const ParcelMemoLine &l : again->rows)
             printed << l.lineId;
         QCOMPARE(closeParcelMemoAfterPrint(e.t.db(), memo, printed), PrintedClose::Closed);
         QVERIFY(loadParcelMemo(e.t.db(), memo)->closed);

@@ -438,7 +438,7 @@ private slots:
         QVERIFY2(out.pages >= minPages, qPrintable(QString::number(out.pages)));
         const QString text = test::pdfWordText(pdf);
         for (const QString &w : words)
-            QVERIFY2(text.contains(w), qPrintable(w + QStringLiteral(" missing in:\n") + text.left(3000)));
+            QVERIFY2(text.contains(w), qPrintable(w + QStringLiteral(" missing in:\n") + text.left(3000) + text.right(1500)));
         VELMOR_VERIFY_PDF_LAYOUT(pdf, check);
     }
 };

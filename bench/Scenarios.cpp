@@ -31,7 +31,10 @@ QStringList scenarioNames()
             QStringLiteral("db check (whole books)"),
             QStringLiteral("sale posting, one server vs cluster (per sale)"),
             QStringLiteral("put on memo, one server vs cluster (per stone)"),
-            QStringLiteral("stock count: scan (per scan)"), QStringLiteral("stock count: closing with its report")};
+            QStringLiteral("backup (vs the dump tool alone)"), QStringLiteral("restore (vs the client alone)"),
+            QStringLiteral("stock count: scan (per scan)"), QStringLiteral("stock count: closing with its report"),
+            QStringLiteral("stone open with and without files (stone screen)"),
+            QStringLiteral("main picture on the stone screen (24 MP JPEG)")};
 }
 
 BenchContext::BenchContext(SizeEnv &env)

@@ -74,7 +74,9 @@ void runSearchScenarios(SizeEnv &env);
 void runMemoScenarios(SizeEnv &env);
 void runBooksScenarios(SizeEnv &env);
 void runClusterScenarios(SizeEnv &env);
+void runBackupScenarios(SizeEnv &env);
 void runCountScenarios(SizeEnv &env);
+void runFileScenarios(SizeEnv &env);
 
 // Keys for --scenario (matched as parts of the scenario names).
 QStringList scenarioNames();

@@ -11,7 +11,7 @@
 #include "db/Sql.h"
 
 #include <QCoreApplication>
-#include <QGuiApplication>
+#include <QApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
@@ -87,10 +87,11 @@ QString memory()
 
 int main(int argc, char **argv)
 {
-    // Printing draws text: fonts need the GUI application (no window is shown).
+    // Printing draws text: fonts need the GUI application; the stone screen's
+    // scenarios need the widgets (no window is shown).
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
+    QApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("velmor-bench"));
 
     Options o;
@@ -248,7 +249,9 @@ int main(int argc, char **argv)
                 {QStringLiteral("memo"), runMemoScenarios},
                 {QStringLiteral("db check"), runBooksScenarios},
                 {QStringLiteral("cluster"), runClusterScenarios},
-                {QStringLiteral("stock count"), runCountScenarios}};
+                {QStringLiteral("backup and restore"), runBackupScenarios},
+                {QStringLiteral("stock count"), runCountScenarios},
+                {QStringLiteral("files on a stone"), runFileScenarios}};
             for (const auto &[groupName, run] : groups) {
                 try {
                     run(env);

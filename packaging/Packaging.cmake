@@ -88,10 +88,11 @@ It starts on a private MariaDB database of its own with nothing to set up,
 or works on a shared MariaDB server (directly or through ODBC) that several
 workstations of a shop use together.")
 # The libraries come from the programs themselves (dpkg-shlibdeps); what they
-# load or start at run time is named here: the Qt MySQL driver and the
-# MariaDB server programs of private mode.  ODBC mode is optional.
+# load or start at run time is named here: the Qt MySQL driver, the
+# MariaDB server programs of private mode and the dump tool and client the
+# backups run.  ODBC mode is optional.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6sql6-mysql, mariadb-server-core")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6sql6-mysql, mariadb-server-core, mariadb-client")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libqt6sql6-odbc, odbc-mariadb")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)

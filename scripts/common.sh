@@ -6,7 +6,7 @@ VELMOR_BUILD="${VELMOR_BUILD:-$VELMOR_ROOT/build}"
 
 VELMOR_PACKAGES=(
   build-essential cmake ninja-build ccache pkg-config
-  qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libqt6sql6-mysql libqt6sql6-odbc
+  qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libqt6sql6-mysql libqt6sql6-odbc zlib1g-dev
   mariadb-server mariadb-client odbc-mariadb unixodbc galera-4 rsync
   socat xvfb xauth poppler-utils zbar-tools
   cups cups-client printer-driver-cups-pdf

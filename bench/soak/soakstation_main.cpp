@@ -54,9 +54,13 @@ public:
     QString last;
 };
 
+// One line to the driver.  A message may quote a customer's name with a NUL
+// byte in it: written whole, with the NUL as a blank, so the line still ends.
 void say(const QString &line)
 {
-    std::fputs(qPrintable(line + QLatin1Char('\n')), stdout);
+    QByteArray bytes = (line + QLatin1Char('\n')).toUtf8();
+    bytes.replace('\0', ' ');
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
     std::fflush(stdout);
 }
 

@@ -46,12 +46,17 @@ void AppContext::setScreens(Screens *s) { m_screens = s ? s : &m_noScreens; }
 
 bool makesPrivateDatabase(const db::ConnectionSettings &cs)
 {
-    return cs.mode == db::Mode::Private && !QFileInfo::exists(cs.privateDir + QStringLiteral("/data/mysql"));
+    return cs.problem.isEmpty() && cs.mode == db::Mode::Private
+        && !QFileInfo::exists(cs.privateDir + QStringLiteral("/data/mysql"));
 }
 
 void AppContext::open()
 {
     workstation.ensureFolder();
+    // A connection file that cannot be used stops here, before anything is
+    // started or made.
+    if (!connection.problem.isEmpty())
+        throw db::ConnectError(connection.problem);
     // Said before the wait: making a private database takes seconds.
     prompt().progress(makesPrivateDatabase(connection) ? QStringLiteral("Making the database ...")
                                       : QStringLiteral("Opening the database ..."));

@@ -158,8 +158,13 @@ int runConfigShow(const QStringList &, CliIo &io)
         return 2;
     }
     const Settings &s = ctx.settings;
-    for (const SettingsField &f : settingsFields())
-        io.out << f.column << " = " << f.display(s) << "\n";
+    for (const SettingsField &f : settingsFields()) {
+        // A password is told as set or not, never shown: anyone may run this.
+        if (f.column.compare(QLatin1String("RapPassword"), Qt::CaseInsensitive) == 0)
+            io.out << f.column << " = " << (f.display(s).isEmpty() ? "(not set)" : "(set)") << "\n";
+        else
+            io.out << f.column << " = " << f.display(s) << "\n";
+    }
     for (int i = 0; i < 20; ++i)
         io.out << "Colour" << (i + 1) << " = " << s.Colour[i] << "\n";
     auto line = [&](const char *name, const QString &value) { io.out << name << " = " << value << "\n"; };

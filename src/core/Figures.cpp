@@ -14,18 +14,6 @@ namespace {
 // The largest magnitude a Decimal5 takes, with room for sums.
 constexpr qint64 kLimit = qint64(1000000000000) * Decimal5::kScale;
 
-// n / d rounded half away from zero (d > 0).
-__int128 roundedDiv(__int128 n, __int128 d)
-{
-    const bool neg = n < 0;
-    if (neg)
-        n = -n;
-    __int128 q = n / d;
-    if ((n % d) * 2 >= d)
-        ++q;
-    return neg ? -q : q;
-}
-
 qint64 pow10(int n)
 {
     qint64 p = 1;
@@ -101,7 +89,7 @@ Decimal5 Decimal5::fromDouble(double v)
 QString Decimal5::fixed(int places) const
 {
     places = qBound(0, places, 5);
-    const qint64 r = qint64(roundedDiv(m_units, pow10(5 - places))); // units of 10^-places
+    const qint64 r = qint64(figures::roundedDiv(m_units, pow10(5 - places))); // units of 10^-places
     const qint64 mag = r < 0 ? -r : r;
     const qint64 pow = pow10(places);
     QString s = QString::number(mag / pow);
@@ -114,7 +102,7 @@ Decimal5 Decimal5::rounded(int places) const
 {
     places = qBound(0, places, 5);
     const qint64 div = pow10(5 - places);
-    return Decimal5(qint64(roundedDiv(m_units, div)) * div);
+    return Decimal5(qint64(figures::roundedDiv(m_units, div)) * div);
 }
 
 QString Decimal5::grouped(int places) const
@@ -133,7 +121,7 @@ QString Decimal5::grouped(int places) const
 
 Decimal5 Decimal5::times(Decimal5 other) const
 {
-    return Decimal5(qint64(roundedDiv(__int128(m_units) * other.m_units, kScale)));
+    return Decimal5(qint64(figures::roundedDiv(__int128(m_units) * other.m_units, kScale)));
 }
 
 Decimal5 Decimal5::dividedBy(Decimal5 other) const
@@ -146,14 +134,14 @@ Decimal5 Decimal5::dividedBy(Decimal5 other) const
         n = -n;
         d = -d;
     }
-    return Decimal5(qint64(roundedDiv(n, d)));
+    return Decimal5(qint64(figures::roundedDiv(n, d)));
 }
 
 Decimal5 Decimal5::times(Decimal5 other, int places) const
 {
     places = qBound(0, places, 5);
     const qint64 div = pow10(5 - places);
-    return Decimal5(qint64(roundedDiv(__int128(m_units) * other.m_units, __int128(kScale) * div)) * div);
+    return Decimal5(qint64(figures::roundedDiv(__int128(m_units) * other.m_units, __int128(kScale) * div)) * div);
 }
 
 Decimal5 Decimal5::dividedBy(Decimal5 other, int places) const
@@ -168,7 +156,7 @@ Decimal5 Decimal5::dividedBy(Decimal5 other, int places) const
         n = -n;
         d = -d;
     }
-    return Decimal5(qint64(roundedDiv(n, d)) * div);
+    return Decimal5(qint64(figures::roundedDiv(n, d)) * div);
 }
 
 namespace figures {
@@ -309,6 +297,17 @@ QString boxText(double value, int places)
     if (s.startsWith(QLatin1Char('-')) && Decimal5::parse(s)->isZero())
         s.remove(0, 1);
     return s;
+}
+
+__int128 roundedDiv(__int128 n, __int128 d)
+{
+    const bool neg = n < 0;
+    if (neg)
+        n = -n;
+    __int128 q = n / d;
+    if ((n % d) * 2 >= d)
+        ++q;
+    return neg ? -q : q;
 }
 
 } // namespace figures

@@ -155,5 +155,8 @@ QString notPositiveMessage(const QString &field, const QString &typed, const Col
 // A figure for a box: two decimals, "0.00" for zero (never ".00" or "-0.00").
 QString boxText(double value, int places = 2);
 
+// n / d rounded half away from zero (d > 0): the one rounding of exact sums.
+__int128 roundedDiv(__int128 n, __int128 d);
+
 } // namespace figures
 } // namespace velmor

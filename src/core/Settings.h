@@ -51,6 +51,7 @@ struct Settings {
     QString MyCurrencyName;
     bool VelmorWholeSale = false;
     bool DontUseSplits = false;
+    double StoneFileLimitMB = 0; // the largest file a stone takes; 0: the default (200 MB)
     double dbVersion = 0;
     double ExchangeRate = 0; // stored US-to-local rate (edited on the rate screen)
 

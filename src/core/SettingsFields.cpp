@@ -198,6 +198,7 @@ std::vector<SettingsField> makeFields()
         .text("MyCurrencyName", REF(MyCurrencyName))
         .flag("VelmorWholeSale", REF(VelmorWholeSale))
         .flag("DontUseSplits", REF(DontUseSplits))
+        .num("StoneFileLimitMB", REF(StoneFileLimitMB))
         .num("dbVersion", REF(dbVersion))
         .num("ExchangeRate", REF(ExchangeRate));
 

@@ -25,10 +25,21 @@ public:
     QString programPath(const QString &fileName) const;
     bool exists(const QString &fileName) const;
 
+    // How a file could be read: missing (its default holds), read, or
+    // refused (a link to a place outside the folder, a FIFO or a device
+    // where a file belongs, unreadable); `why` names the file and the reason.
+    enum class FileState { Missing, Read, Refused };
+    FileState readFile(const QString &fileName, QStringList *lines, QString *why) const;
+    // Why a file of the folder may not be used: it leads (through a
+    // symbolic link) to a place outside the folder.  Empty when it may.
+    QString outsideRefusal(const QString &fileName) const;
+
     // Lines of a file under the folder (CR/LF stripped); empty when missing.
+    // A refused file counts as missing, with a warning that names it.
     QStringList readLines(const QString &fileName) const;
     QString readFirstLine(const QString &fileName, const QString &fallback = {}) const;
-    // Overwrites the file with these lines; false when it cannot be written.
+    // Overwrites the file with these lines; false when it cannot be written
+    // (or leads outside the folder).
     bool writeLines(const QString &fileName, const QStringList &lines) const;
     bool writeText(const QString &fileName, const QString &text) const;
 

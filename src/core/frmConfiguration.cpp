@@ -200,7 +200,8 @@ void frmConfiguration::build()
     {
         FrameBuilder b(fra4, m_controls, m_groups);
         b.text(S("txtSKURound"), S("SKURound"), S("SKU prefix, round stones"))
-            .text(S("txtSKUOther"), S("SKUOther"), S("SKU prefix, other shapes"));
+            .text(S("txtSKUOther"), S("SKUOther"), S("SKU prefix, other shapes"))
+            .number(S("txtStoneFileLimitMB"), S("StoneFileLimitMB"), S("Largest file on a stone (MB; empty: 200)"));
         // The price columns of the lists: MY is the local currency.
         const QString local = m_ctx.settings.currencyName();
         const std::pair<const char *, QString> shown[] = {

@@ -1,5 +1,6 @@
 #include "customers/CustomerSearch.h"
 
+#include "core/SpreadsheetCells.h"
 #include "customers/CustomerRecord.h"
 
 #include "db/Row.h"
@@ -232,7 +233,7 @@ QString exportCell(const QString &text)
     c.replace(QLatin1Char('\r'), QLatin1Char(' '));
     c.replace(QLatin1Char('\n'), QLatin1Char(' '));
     c.replace(QLatin1Char('\''), QStringLiteral("''"));
-    return c;
+    return spreadsheetSafe(c);
 }
 
 bool exportGrid(const CustomerGrid &g, const QString &fileName, QString *why)

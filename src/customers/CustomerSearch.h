@@ -123,7 +123,8 @@ private:
 };
 
 // One cell of the export: "," becomes ";", a line break a blank, an
-// apostrophe is doubled.
+// apostrophe is doubled; a text a spreadsheet would take for a formula gets
+// an apostrophe in front.
 QString exportCell(const QString &text);
 // cmdExport: the header and every row, cells separated by ",".  Returns
 // false with the reason when the file cannot be written (nothing is left

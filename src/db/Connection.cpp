@@ -31,31 +31,77 @@ QString whereToChange(const ConnectionSettings &s)
 } // namespace
 
 ConnectionSettings ConnectionSettings::fromLines(const QStringList &lines, const QString &sourceFile,
-                                                 const QDir &folder)
+                                                 const QDir &folder, const QStringList &otherKeys, bool needMode)
 {
     ConnectionSettings s;
     s.sourceFile = sourceFile;
     s.privateDir = folder.filePath(QStringLiteral("mariadb"));
+    static const QStringList known = {QStringLiteral("mode"),     QStringLiteral("host"),     QStringLiteral("port"),
+                                      QStringLiteral("user"),     QStringLiteral("password"), QStringLiteral("database"),
+                                      QStringLiteral("socket"),   QStringLiteral("dsn"),      QStringLiteral("datadir")};
+    const QString file = QDir::toNativeSeparators(sourceFile.isEmpty() ? QStringLiteral("database.ini") : sourceFile);
+    // The first fault found, named with its line and what was expected.
+    auto refuse = [&](int lineNo, const QString &line, const QString &expected) {
+        if (s.problem.isEmpty())
+            s.problem = QStringLiteral("%1, line %2: \"%3\" %4.\nVelmor does not start on another database in its "
+                                       "place: mend the line (or remove the file to use Velmor's own private "
+                                       "database).")
+                            .arg(file)
+                            .arg(lineNo)
+                            .arg(line.left(80), expected);
+    };
     bool userGiven = false;
+    bool modeGiven = false;
+    QStringList seen;
     QStringList hosts; // one host= line each, or several on one line
-    for (const QString &line : lines) {
-        const QString t = line.trimmed();
+    for (int i = 0; i < lines.size(); ++i) {
+        const QString t = lines.at(i).trimmed();
+        const int lineNo = i + 1;
         if (t.isEmpty() || t.startsWith(QLatin1Char('#')) || t.startsWith(QLatin1Char(';')))
             continue;
+        for (const QChar c : t)
+            if ((c.category() == QChar::Other_Control && c != QLatin1Char('\t')) || c == QChar::ReplacementCharacter) {
+                refuse(lineNo, QStringLiteral("..."), QStringLiteral("holds bytes that are not text; a line is key=value"));
+                break;
+            }
         const int eq = t.indexOf(QLatin1Char('='));
-        if (eq < 0)
+        if (eq < 0) {
+            refuse(lineNo, t, QStringLiteral("is not a setting; a line is key=value (mode=, host=, port=, user=, "
+                                             "password=, database=, socket=, dsn=, datadir=)"));
             continue;
+        }
         const QString key = t.left(eq).trimmed().toLower();
         const QString value = t.mid(eq + 1).trimmed();
+        // A value is shown only where it cannot be a password.
+        const QString shown = t.left(eq).trimmed() + QStringLiteral("=...");
+        if (!known.contains(key) && !otherKeys.contains(key, Qt::CaseInsensitive)) {
+            refuse(lineNo, shown, QStringLiteral("names no setting; the settings are %1")
+                                  .arg((known + otherKeys).join(QStringLiteral(", "))));
+            continue;
+        }
+        if (key != QLatin1String("host") && seen.contains(key)) {
+            refuse(lineNo, shown, QStringLiteral("gives %1 a second time; give it once").arg(key));
+            continue;
+        }
+        seen << key;
         if (key == QLatin1String("mode")) {
             const QString m = value.toLower();
-            s.mode = m == QLatin1String("odbc")     ? Mode::Odbc
-                : m == QLatin1String("server") ? Mode::Server
-                                               : Mode::Private;
+            modeGiven = true;
+            if (m == QLatin1String("odbc"))
+                s.mode = Mode::Odbc;
+            else if (m == QLatin1String("server"))
+                s.mode = Mode::Server;
+            else if (m == QLatin1String("private"))
+                s.mode = Mode::Private;
+            else
+                refuse(lineNo, t, QStringLiteral("is no mode; the mode is private, odbc or server"));
         } else if (key == QLatin1String("host")) {
             hosts << value;
         } else if (key == QLatin1String("port")) {
-            s.port = value.toInt();
+            bool ok = false;
+            s.port = value.toInt(&ok);
+            if (!ok || s.port < 1 || s.port > 65535)
+                refuse(lineNo, t, QStringLiteral("is no port; a port is a number from 1 to 65535"));
         } else if (key == QLatin1String("user")) {
             s.user = value;
             userGiven = true;
@@ -68,9 +114,27 @@ ConnectionSettings ConnectionSettings::fromLines(const QStringList &lines, const
         } else if (key == QLatin1String("dsn")) {
             s.dsn = value;
         } else if (key == QLatin1String("datadir")) {
-            s.privateDir = folder.filePath(value);
+            // The private server's folder is made, narrowed and (when its
+            // making was cut short) cleared by Velmor: it lives inside the
+            // workstation folder, never elsewhere on the machine.
+            const QString base = QDir::cleanPath(folder.absolutePath());
+            const QString dir = QDir::cleanPath(folder.absoluteFilePath(value));
+            const QString real = QFileInfo(dir).canonicalFilePath();
+            const QString realBase = QFileInfo(base).canonicalFilePath();
+            auto under = [](const QString &x, const QString &b) { return x.startsWith(b + QLatin1Char('/')); };
+            if (value.isEmpty() || !under(dir, base) || (!real.isEmpty() && !realBase.isEmpty() && !under(real, realBase)))
+                refuse(lineNo, t, QStringLiteral("is not a folder inside the workstation folder %1; the private "
+                                                 "database's folder is a folder of it (datadir=mariadb)")
+                                      .arg(QDir::toNativeSeparators(base)));
+            else
+                s.privateDir = dir;
         }
     }
+    if (needMode && !modeGiven && s.problem.isEmpty())
+        s.problem = QStringLiteral("%1 says nothing about the mode: it needs a line mode=private, mode=odbc or "
+                                   "mode=server.\nVelmor does not start on another database in its place: add the "
+                                   "line (or remove the file to use Velmor's own private database).")
+                        .arg(file);
     if (s.mode == Mode::Odbc && !userGiven)
         s.user.clear(); // the data source holds them
     if (!hosts.isEmpty()) {
@@ -83,6 +147,16 @@ ConnectionSettings ConnectionSettings::fromLines(const QStringList &lines, const
             s.host = nodes.first().left(colon);
         }
     }
+    return s;
+}
+
+ConnectionSettings ConnectionSettings::unreadable(const QString &sourceFile, const QString &why)
+{
+    ConnectionSettings s;
+    s.sourceFile = sourceFile;
+    s.problem = QStringLiteral("%1\nVelmor does not start on another database in its place: mend the file (or "
+                               "remove it to use Velmor's own private database).")
+                    .arg(why);
     return s;
 }
 
@@ -166,6 +240,8 @@ bool usableState(const QString &state)
 QSqlDatabase openConnection(const ConnectionSettings &s, const QString &connectionName,
                             bool createDatabase)
 {
+    if (!s.problem.isEmpty())
+        throw ConnectError(s.problem);
     if (QSqlDatabase::contains(connectionName))
         QSqlDatabase::removeDatabase(connectionName);
     {

@@ -30,11 +30,21 @@ struct ConnectionSettings {
     QString dsn = QStringLiteral("ODBCVelmor");
     QString privateDir;                       // private mode: folder of the server's data
     QString sourceFile;                       // where these settings came from (for messages)
+    // Set when the file could not be read or understood: it names the file,
+    // the line and what was expected, and no connection is made with these
+    // settings (never a database of Velmor's own in place of the one meant).
+    QString problem;
 
     // Reads the `key=value` lines of a connection file (`#` and `;` start a
-    // comment); relative folders are taken from `folder`.
+    // comment); relative folders are taken from `folder`.  A line that is
+    // not key=value, an unknown key (beyond `otherKeys`), an unknown mode, a
+    // port that is no port, a key given twice, a private data folder outside
+    // `folder`, or (with needMode) no mode= line at all sets `problem`.
     static ConnectionSettings fromLines(const QStringList &lines, const QString &sourceFile,
-                                        const QDir &folder);
+                                        const QDir &folder, const QStringList &otherKeys = {},
+                                        bool needMode = false);
+    // Settings that cannot be used: the file named could not be read.
+    static ConnectionSettings unreadable(const QString &sourceFile, const QString &why);
     QString modeName() const;
     // A short description naming what is being reached, for messages.
     QString describe() const;

@@ -17,6 +17,7 @@ enum class GuardKind {
     CustomerParcelMemo = 3, // one open parcel memo per customer (key: customer)
     ParcelSku = 4,       // a new parcel's number (key 0)
     FirstUser = 5,       // the first administrator of a database without users (key 0)
+    StoneFiles = 15,     // a stone's files: stored once, one main picture (key: stone)
 };
 
 // Writes the guard row of (kind, key) in the open transaction.  Throws DbError.

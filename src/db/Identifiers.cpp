@@ -1,15 +1,8 @@
 #include "db/Identifiers.h"
 
-namespace velmor::db {
+#include "db/Sql.h"
 
-QString likeLiteral(const QString &text)
-{
-    QString out = text;
-    out.replace(QLatin1String("\\"), QLatin1String("\\\\"));
-    out.replace(QLatin1String("%"), QLatin1String("\\%"));
-    out.replace(QLatin1String("_"), QLatin1String("\\_"));
-    return out;
-}
+namespace velmor::db {
 
 QString sameIdentifier(const QString &column, const QString &value, QVariantList &binds)
 {

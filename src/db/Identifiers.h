@@ -13,8 +13,4 @@ namespace velmor::db {
 // collation compares text); its binds are appended to `binds`.
 QString sameIdentifier(const QString &column, const QString &value, QVariantList &binds);
 
-// The text of an SQL LIKE pattern that matches `text` as it stands (its
-// %, _ and \ are no wildcards).
-QString likeLiteral(const QString &text);
-
 } // namespace velmor::db

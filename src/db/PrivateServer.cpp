@@ -19,13 +19,20 @@
 #include <QStandardPaths>
 #include <QThread>
 
+#include <cerrno>
 #include <csignal>
+#include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace velmor::db {
 
 namespace {
+
+// Written into the data folder while it is being made: only a folder that
+// holds it is cleared when a making was cut short.
+constexpr char kMakingMarker[] = "velmor-making-this-folder";
 
 // Fixed at the creation of the data folder; every start must repeat it.
 QStringList serverOptions()
@@ -124,17 +131,38 @@ QSqlDatabase rootConnection(const QString &name, const QString &socket, const QS
 bool keepToOwner(const QString &path, bool folder)
 {
     const QByteArray native = QFile::encodeName(path);
+    // The mode is narrowed on what the path names itself, never on what a
+    // symbolic link in its place points at (run as root, a link to a system
+    // file would lock other accounts out of it).
+    int fd = ::open(native.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | (folder ? O_DIRECTORY : 0));
+    if (fd < 0 && errno == EACCES) {
+        // A file of ours we may not read: looked at without opening.
+        struct stat st {};
+        if (::lstat(native.constData(), &st) == 0 && S_ISLNK(st.st_mode))
+            errno = ELOOP;
+        else
+            errno = EACCES;
+    }
+    if (fd < 0) {
+        if (errno == ELOOP || errno == ENOTDIR) {
+            qWarning("velmor: %s is a symbolic link or not a %s; its mode is left alone", native.constData(),
+                     folder ? "folder" : "file");
+            return false;
+        }
+        return true; // missing, or not ours to look at
+    }
     struct stat st {};
-    if (::stat(native.constData(), &st) != 0)
-        return true;
+    const bool known = ::fstat(fd, &st) == 0;
     // Only what this account owns; a shared folder such as /tmp (sticky) is
     // never narrowed.
-    if (st.st_uid != ::geteuid() || (st.st_mode & S_ISVTX))
+    if (!known || st.st_uid != ::geteuid() || (st.st_mode & S_ISVTX) || (st.st_mode & 077) == 0) {
+        ::close(fd);
         return true;
+    }
     const mode_t wanted = folder ? 0700 : 0600;
-    if ((st.st_mode & 077) == 0)
-        return true;
-    if (::chmod(native.constData(), wanted) != 0) {
+    const bool narrowed = ::fchmod(fd, wanted) == 0;
+    ::close(fd);
+    if (!narrowed) {
         qWarning("velmor: %s is open to other accounts (mode %o) and could not be narrowed", native.constData(),
                  unsigned(st.st_mode & 0777));
         return false;
@@ -168,14 +196,76 @@ PrivateServer::~PrivateServer()
         release();
 }
 
+namespace {
+
+// A folder of this account's own for sockets: under the session's runtime
+// folder ($XDG_RUNTIME_DIR, when it is this account's and closed to others),
+// else /tmp/velmor-<uid>.
+QString runtimeSocketFolder()
+{
+    const QString xdg = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (!xdg.isEmpty() && QDir::isAbsolutePath(xdg)) {
+        struct stat st {};
+        if (::lstat(QFile::encodeName(xdg).constData(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid()
+            && (st.st_mode & 077) == 0) {
+            const QString dir = QDir::cleanPath(xdg) + QStringLiteral("/velmor");
+            if (dir.toLocal8Bit().size() < 70)
+                return dir;
+        }
+    }
+    return QStringLiteral("/tmp/velmor-%1").arg(::geteuid());
+}
+
+// Whether a socket folder is this account's alone: made 0700 when missing,
+// narrowed when this account's and wider, refused when it is a link or
+// belongs to another account.
+void checkSocketFolder(const QString &dir)
+{
+    const QByteArray native = QFile::encodeName(dir);
+    if (::mkdir(native.constData(), 0700) != 0 && errno != EEXIST)
+        throw ConnectError(QStringLiteral("The folder %1 for the private database's socket cannot be made: %2")
+                               .arg(dir, QString::fromLocal8Bit(std::strerror(errno))));
+    struct stat st {};
+    if (::lstat(native.constData(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid())
+        throw ConnectError(QStringLiteral("The folder %1 for the private database's socket is not this account's "
+                                          "own (it is a link, not a folder, or another account made it), so Velmor "
+                                          "does not use it: another account could listen there in its place. "
+                                          "Remove it, or set XDG_RUNTIME_DIR to a folder of this account's own.")
+                               .arg(dir));
+    if ((st.st_mode & 077) != 0 && !keepToOwner(dir, true))
+        throw ConnectError(QStringLiteral("The folder %1 for the private database's socket is open to other "
+                                          "accounts and cannot be narrowed.")
+                               .arg(dir));
+}
+
+} // namespace
+
 QString PrivateServer::socketPath() const
 {
     const QString inDir = m_dir + QStringLiteral("/mysql.sock");
     if (inDir.toLocal8Bit().size() < 100)
         return inDir;
-    // Unix socket paths are short; a deep workstation folder gets one in /tmp.
+    // Unix socket paths are short: a deep workstation folder gets its socket
+    // in a folder of this account's own, named from a hash of the folder.
     const QByteArray h = QCryptographicHash::hash(m_dir.toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
-    return QStringLiteral("/tmp/velmor-%1-%2.sock").arg(::geteuid()).arg(QString::fromLatin1(h));
+    return runtimeSocketFolder() + QStringLiteral("/%1.sock").arg(QString::fromLatin1(h));
+}
+
+void PrivateServer::checkSocket() const
+{
+    const QString socket = socketPath();
+    const QString folder = QFileInfo(socket).absolutePath();
+    if (folder != m_dir)
+        checkSocketFolder(folder);
+    // What answers there must be this account's server (or nothing yet).
+    struct stat st {};
+    if (::lstat(QFile::encodeName(socket).constData(), &st) != 0)
+        return;
+    if (!S_ISSOCK(st.st_mode) || st.st_uid != ::geteuid())
+        throw ConnectError(QStringLiteral("%1 is not the socket of this account's private database (%2); Velmor "
+                                          "does not connect to it. Remove it and start Velmor again.")
+                               .arg(socket, !S_ISSOCK(st.st_mode) ? QStringLiteral("it is no socket")
+                                                                  : QStringLiteral("account %1 owns it").arg(st.st_uid)));
 }
 
 QString PrivateServer::errorLog() const { return m_dir + QStringLiteral("/err.log"); }
@@ -276,8 +366,33 @@ void PrivateServer::initialise()
                                           "another connection mode in %1.")
                                .arg(QDir::toNativeSeparators(QFileInfo(m_dir).absolutePath()
                                                              + QStringLiteral("/database.ini"))));
-    QDir(m_dir + QStringLiteral("/data")).removeRecursively();
-    makeOwnFolder(m_dir + QStringLiteral("/data"));
+    // A data folder without its database is one whose making was cut short
+    // (Velmor's marker is in it) and is made again; a folder holding
+    // anything else is not Velmor's to clear.
+    const QString data = m_dir + QStringLiteral("/data");
+    const QString marker = data + QStringLiteral("/") + QLatin1String(kMakingMarker);
+    const QFileInfo dataInfo(data);
+    if (dataInfo.isSymLink() || (dataInfo.exists() && !dataInfo.isDir()))
+        throw ConnectError(QStringLiteral("%1 is not a folder Velmor made for the private database; Velmor leaves it "
+                                          "alone. Move it away to have the database made there.")
+                               .arg(QDir::toNativeSeparators(data)));
+    if (dataInfo.exists() && !QDir(data).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System)) {
+        if (!QFileInfo(marker).isFile())
+            throw ConnectError(QStringLiteral("The folder %1 holds files but no database, and Velmor did not make "
+                                              "them; it leaves them alone. Move them away to have the private "
+                                              "database made there.")
+                                   .arg(QDir::toNativeSeparators(data)));
+        QDir(data).removeRecursively();
+    }
+    if (!makeOwnFolder(data))
+        throw ConnectError(QStringLiteral("The folder %1 for the private database cannot be made.")
+                               .arg(QDir::toNativeSeparators(data)));
+    {
+        QFile mark(marker);
+        if (!mark.open(QIODevice::WriteOnly) || mark.write("Velmor is making this database folder.\n") <= 0)
+            throw ConnectError(QStringLiteral("The folder %1 for the private database cannot be written.")
+                                   .arg(QDir::toNativeSeparators(data)));
+    }
     QStringList args = serverOptions() + m_extraOptions;
     // The bootstrap server clears every temporary table it finds in its
     // temporary folder when it comes up; in the shared /tmp that is another
@@ -296,10 +411,11 @@ void PrivateServer::initialise()
         const QString all = QString::fromLocal8Bit(p.readAll()).trimmed();
         const QStringList errors = all.split(QLatin1Char('\n')).filter(QStringLiteral("ERROR"));
         const QString output = errors.isEmpty() ? all.right(600) : errors.mid(0, 8).join(QLatin1Char('\n'));
-        QDir(m_dir + QStringLiteral("/data")).removeRecursively();
+        QDir(data).removeRecursively(); // made just now, marker and all
         throw ConnectError(QStringLiteral("The private database could not be created in %1:\n%2")
                                .arg(QDir::toNativeSeparators(m_dir), output));
     }
+    QFile::remove(marker);
 }
 
 void PrivateServer::start()
@@ -310,6 +426,7 @@ void PrivateServer::start()
                                           "Set VELMOR_HOME to a folder you may write to, or choose another "
                                           "connection mode in database.ini.")
                                .arg(QDir::toNativeSeparators(m_dir)));
+    checkSocket();
     if (answers())
         return;
     const QString mariadbd = findProgram(QStringLiteral("mariadbd"));
@@ -357,6 +474,10 @@ void PrivateServer::start()
     if (runningAsRoot())
         args << QStringLiteral("--user=root");
 
+    // Watched from before its launch: a starter killed at any moment after
+    // it leaves no server behind (the watcher waits while the starter lives).
+    if (m_watchLaunch)
+        startWatchdog();
     qint64 pid = 0;
     QProcess p;
     p.setProgram(mariadbd);
@@ -436,33 +557,37 @@ void PrivateServer::acquire()
         throw ConnectError(QStringLiteral("Another Velmor on this workstation is starting the private "
                                           "database server in %1 and has not finished.")
                                .arg(QDir::toNativeSeparators(m_dir)));
+    m_watchLaunch = true;
     start();
+    m_watchLaunch = false;
     static QAtomicInt leaseCounter;
     m_leaseName = QStringLiteral("%1-%2").arg(QCoreApplication::applicationPid()).arg(leaseCounter.fetchAndAddRelaxed(1));
     QFile mine(m_dir + QStringLiteral("/clients/") + m_leaseName);
     mine.open(QIODevice::WriteOnly);
     m_held = true;
-    if (m_launchedPid > 0)
-        startWatchdog(m_launchedPid);
     faultPoint("private-server-leased");
 }
 
 // A Velmor that is killed never releases its lease, and the last one out
-// stops the server only when it leaves normally.  The Velmor that launched
-// the server therefore leaves a small watcher beside it: every two seconds
-// it looks for a live lease holder (or a Velmor holding the start-up lock)
-// and, when twice in a row there is none, stops the server and ends.  It
-// also ends when the server ends.
-void PrivateServer::startWatchdog(qint64 serverPid) const
+// stops the server only when it leaves normally.  The Velmor that launches
+// the server therefore starts a small watcher first, beside it: every two
+// seconds it looks for the server's processes (by their data folder) and
+// for a live lease holder (or a Velmor holding the start-up lock) and, when
+// twice in a row there is a server but nobody, stops it and ends.  It ends
+// when there is no server and nobody starting one.  Started before the
+// server, it also covers a starter killed before it took its lease.
+void PrivateServer::startWatchdog() const
 {
     static const QString script = QStringLiteral(
-        "dir=$1; srv=$2; quiet=0\n"
-        "while kill -0 \"$srv\" 2>/dev/null; do\n"
+        "dir=$1; quiet=0\n"
+        "while :; do\n"
         "  sleep 2\n"
+        "  pids=$(grep -lzxF -- \"--datadir=$dir/data\" /proc/[0-9]*/cmdline 2>/dev/null | cut -d/ -f3)\n"
         "  if [ -e \"$dir/server.lock\" ]; then\n"
         "    lp=$(head -n 1 \"$dir/server.lock\" 2>/dev/null)\n"
         "    if [ -n \"$lp\" ] && kill -0 \"$lp\" 2>/dev/null; then quiet=0; continue; fi\n"
         "  fi\n"
+        "  [ -n \"$pids\" ] || exit 0\n"
         "  alive=0\n"
         "  for f in \"$dir\"/clients/*; do\n"
         "    [ -e \"$f\" ] || continue\n"
@@ -471,12 +596,11 @@ void PrivateServer::startWatchdog(qint64 serverPid) const
         "  done\n"
         "  if [ $alive = 1 ]; then quiet=0; continue; fi\n"
         "  quiet=$((quiet + 1))\n"
-        "  if [ $quiet -ge 2 ]; then kill -TERM \"$srv\"; exit 0; fi\n"
+        "  if [ $quiet -ge 2 ]; then kill -TERM $pids; exit 0; fi\n"
         "done\n");
     QProcess p;
     p.setProgram(QStringLiteral("/bin/sh"));
-    p.setArguments({QStringLiteral("-c"), script, QStringLiteral("velmor-server-watch"), m_dir,
-                    QString::number(serverPid)});
+    p.setArguments({QStringLiteral("-c"), script, QStringLiteral("velmor-server-watch"), m_dir});
     p.setStandardOutputFile(QProcess::nullDevice());
     p.setStandardErrorFile(QProcess::nullDevice());
     p.startDetached();

@@ -22,7 +22,13 @@ public:
     ~PrivateServer();
 
     QString dir() const { return m_dir; }
+    // In the folder when its path is short enough, else in a folder of this
+    // account's own under the runtime folder (see checkSocket).
     QString socketPath() const;
+    // Makes sure the socket's place is this account's alone: its folder
+    // (when not the server's) made 0700 and owned by this account, and a
+    // socket found there this account's.  Throws ConnectError naming it.
+    void checkSocket() const;
     QString errorLog() const;
     // The generated password of the server's root account, kept 0600 in
     // the server's folder (empty before the first start).
@@ -39,7 +45,7 @@ public:
 
     // Bare start/stop, used by the test fixture.
     void start();
-    void startWatchdog(qint64 serverPid) const;
+    void startWatchdog() const;
     void stop();
     bool answers() const;
     int clientCount() const;
@@ -60,6 +66,7 @@ private:
     bool m_held = false;
     QString m_leaseName; // "<pid>-<n>": one file per lease under clients/
     qint64 m_launchedPid = 0; // the server this object launched, 0 when it found one running
+    bool m_watchLaunch = false; // acquire(): the watcher starts before the server
     QStringList m_extraOptions;
 };
 

@@ -386,6 +386,9 @@ void ensureIndexes(const QSqlDatabase &db)
         {"stockcountscan", "ix_stockcountscan_count", "CountID, ID"},
         {"stockcountscan", "ix_stockcountscan_stone", "CountID, StoneID, Result"},
         {"stockcountstone", "ix_stockcountstone_found", "CountID, ScanID, StoneID"},
+        // A stone's files, and its main picture.
+        {"stonefile", "ix_stonefile_stone", "StoneID, Stored, IsMain"},
+        {"stonefile", "ix_stonefile_sha", "StoneID, Sha256"},
     };
     // Keys that make a write of two workstations (or one written twice) meet
     // in the row: a stone is expected once per count, a parcel once, a
@@ -395,6 +398,9 @@ void ensureIndexes(const QSqlDatabase &db)
         {"stockcountparcel", "ux_stockcountparcel_parcel", "CountID, ParcelID"},
         {"stockcountdesk", "ux_stockcountdesk_desk", "CountID, Desk"},
         {"stockcountscan", "ux_stockcountscan_token", "Token"},
+        // A file's parts are numbered once; a picture has one thumbnail.
+        {"stonefilechunk", "ux_stonefilechunk_part", "FileID, Seq"},
+        {"stonefilethumb", "ux_stonefilethumb_file", "FileID"},
     };
     // The indexes there already, looked up first: MySQL knows no CREATE
     // INDEX IF NOT EXISTS.

@@ -9,7 +9,7 @@
 
 namespace velmor::db::schema {
 
-constexpr int kSchemaVersion = 315;
+constexpr int kSchemaVersion = 316;
 
 enum class StatementKind { CreateTable, AddColumn, Add, Modify };
 

@@ -521,6 +521,49 @@ void agreedAmounts(std::vector<UpgradeStatement> &l)
     TableStatements(l, "memoparcellist").add("outlineid", QStringLiteral("INT(11)"));
 }
 
+// Version 316: files kept with a stone (pictures, videos, certificates).
+// stonefile holds what a file is, stonefilechunk its bytes in parts below
+// the server's packet limit, stonefilethumb a picture's thumbnail made once;
+// Config.StoneFileLimitMB the largest file a stone takes (empty: 200 MB).
+void stoneFiles(std::vector<UpgradeStatement> &l)
+{
+    const QString dt = QStringLiteral("DATETIME");
+    const QString flag = QStringLiteral("TINYINT(1)");
+    TableStatements(l, "stonefile")
+        .create()
+        .add("StoneID", "INT")
+        .add("FileName", QStringLiteral("VARCHAR(255)"))
+        .add("Kind", QStringLiteral("VARCHAR(12)"))
+        .add("MimeType", QStringLiteral("VARCHAR(100)"))
+        .add("Size", QStringLiteral("BIGINT"))
+        .add("Sha256", QStringLiteral("CHAR(64)"))
+        .add("ChunkSize", "INT")
+        .add("Chunks", "INT")
+        .add("IsMain", flag)
+        .add("IsCertificate", flag)
+        .add("Laboratory", QStringLiteral("VARCHAR(50)"))
+        .add("Width", "INT")
+        .add("Height", "INT")
+        .add("AddedBy", "INT")
+        .add("AddedAt", dt)
+        .add("Stored", flag);
+    TableStatements(l, "stonefilechunk")
+        .create()
+        .add("FileID", "INT")
+        .add("Seq", "INT")
+        .add("Bytes", "INT")
+        .add("Data", QStringLiteral("LONGBLOB"));
+    TableStatements(l, "stonefilethumb")
+        .create()
+        .add("FileID", "INT")
+        .add("Width", "INT")
+        .add("Height", "INT")
+        .add("Thumb", QStringLiteral("MEDIUMBLOB"))
+        .add("Icon", QStringLiteral("BLOB"))
+        .add("MadeAt", dt);
+    TableStatements(l, "Config").add("StoneFileLimitMB", "INT");
+}
+
 std::vector<UpgradeStatement> makeList()
 {
     std::vector<UpgradeStatement> l;
@@ -530,6 +573,7 @@ std::vector<UpgradeStatement> makeList()
     repairMarks(l);
     stockCounts(l);
     agreedAmounts(l);
+    stoneFiles(l);
     return l;
 }
 

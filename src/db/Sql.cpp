@@ -190,4 +190,13 @@ bool columnExists(const QSqlDatabase &db, const QString &table, const QString &c
     return !columnType(db, table, column).isEmpty();
 }
 
+QString likeLiteral(const QString &text)
+{
+    QString out = text;
+    out.replace(QLatin1Char('\\'), QStringLiteral("\\\\"));
+    out.replace(QLatin1Char('%'), QStringLiteral("\\%"));
+    out.replace(QLatin1Char('_'), QStringLiteral("\\_"));
+    return out;
+}
+
 } // namespace velmor::db

@@ -47,4 +47,8 @@ QString columnType(const QSqlDatabase &db, const QString &table, const QString &
 // The MariaDB/MySQL error number of the last error of a query.
 int nativeErrorCode(const QSqlQuery &q);
 
+// A text for LIKE that matches itself only: its %, _ and \ escaped, so that
+// LIKE compares it as it is (letter case aside).
+QString likeLiteral(const QString &text);
+
 } // namespace velmor::db

@@ -99,6 +99,7 @@ int runPrint(const QStringList &args, CliIo &io)
     memos::MemoPrintRequest r;
     printing::PrintTarget target;
     bool haveTarget = false;
+    bool pictures = false;
     if (args.isEmpty() || !sheetId(args, 0, &r.memoSheetId, io))
         return 2;
     for (int i = 1; i < args.size(); ++i) {
@@ -107,6 +108,8 @@ int runPrint(const QStringList &args, CliIo &io)
             r.cdn = true;
         } else if (a == QLatin1String("--zar")) {
             r.zar = true;
+        } else if (a == QLatin1String("--pictures")) {
+            pictures = true;
         } else if ((a == QLatin1String("--pdf") || a == QLatin1String("--printer")) && i + 1 < args.size() && !haveTarget) {
             target = a == QLatin1String("--pdf") ? printing::PrintTarget::pdf(args.at(++i))
                                                  : printing::PrintTarget::printer(args.at(++i));
@@ -130,6 +133,7 @@ int runPrint(const QStringList &args, CliIo &io)
     } catch (const db::DbError &) {
     }
     r.options = memos::MemoFiles(ctx.workstation).printOptions();
+    r.options.pictures = r.options.pictures || pictures;
     return memos::printMemoSheet(ctx, r, target).ok ? 0 : 1;
 }
 
@@ -139,18 +143,32 @@ int runReport(const QStringList &args, CliIo &io)
     QString file;
     for (int i = 0; i < args.size(); ++i) {
         const QString a = args.at(i);
-        bool ok = true;
-        if (a == QLatin1String("--customer") && i + 1 < args.size()) {
-            f.partyId = args.at(++i).toLongLong(&ok);
-        } else if (a == QLatin1String("--days") && i + 1 < args.size()) {
-            f.minDays = args.at(++i).toInt(&ok);
+        if (a == QLatin1String("--customer") || a == QLatin1String("--days")) {
+            if (i + 1 >= args.size()) {
+                io.err << "velmor: " << a << " needs a value" << Qt::endl;
+                return 2;
+            }
+            const QString v = args.at(++i);
+            bool ok = false;
+            if (a == QLatin1String("--customer")) {
+                f.partyId = v.toLongLong(&ok);
+                if (!ok || f.partyId <= 0) {
+                    io.err << "velmor: --customer takes a customer's ID (a whole number above 0), not \"" << v << "\""
+                           << Qt::endl;
+                    return 2;
+                }
+            } else {
+                f.minDays = v.toInt(&ok);
+                if (!ok || f.minDays < 0) {
+                    io.err << "velmor: --days takes a number of days (0 or more), not \"" << v << "\"" << Qt::endl;
+                    return 2;
+                }
+            }
         } else if (file.isEmpty() && !a.startsWith(QLatin1Char('-'))) {
             file = a;
         } else {
-            ok = false;
-        }
-        if (!ok) {
-            io.err << "velmor: unexpected argument " << a << Qt::endl;
+            io.err << "velmor: unexpected argument " << a
+                   << (file.isEmpty() ? QString() : QStringLiteral(" (the file is %1)").arg(file)) << Qt::endl;
             return 2;
         }
     }

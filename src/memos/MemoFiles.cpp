@@ -38,12 +38,13 @@ MemoPrintOptions MemoFiles::printOptions() const
     o.usDollar = l.isEmpty() || on(0);
     o.roundUp = on(1);
     o.printRap = on(2);
+    o.pictures = l.size() > 3 && l[3].trimmed() == QLatin1String("true"); // written by this program only
     return o;
 }
 
 bool MemoFiles::setPrintOptions(const MemoPrintOptions &o) const
 {
-    return m_ws.writeLines(kSetup, {word(o.usDollar), word(o.roundUp), word(o.printRap)});
+    return m_ws.writeLines(kSetup, {word(o.usDollar), word(o.roundUp), word(o.printRap), word(o.pictures)});
 }
 
 } // namespace velmor::memos

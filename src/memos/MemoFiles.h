@@ -4,7 +4,7 @@
 //   lastmemorapdiscountgiven.ini            the last discount put on memo
 //   frmMemoAddNewDiamondToItCHECKBOXES.txt  chkCDN, chkZAR ("true"/"false")
 //   lastprinterformemosheet.ini             printer name or "use Default Printer"
-//   memosheetsetup.txt                      chkUSdollar, chkRoundUP, chkPRINTrap
+//   memosheetsetup.txt                      chkUSdollar, chkRoundUP, chkPRINTrap, chkPictures
 #include <QString>
 
 namespace velmor {
@@ -17,6 +17,7 @@ struct MemoPrintOptions {
     bool usDollar = true;  // chkUSdollar: ticked on a new workstation
     bool roundUp = false;  // chkRoundUP
     bool printRap = false; // chkPRINTrap
+    bool pictures = false; // chkPictures: each stone's main picture on its line
 };
 
 class MemoFiles {

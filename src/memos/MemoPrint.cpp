@@ -9,6 +9,7 @@
 #include "memos/MemoPrice.h"
 #include "memos/MemoSheetView.h"
 #include "pricing/SellingPrice.h"
+#include "stones/StoneFiles.h"
 
 #include <QImage>
 #include <QLocale>
@@ -107,6 +108,7 @@ bool PrintMemoSheet(AppContext &ctx, printing::PrintSurface &s, const MemoPrintR
     const db::Row cust = c.next() ? db::Row(c) : db::Row();
 
     struct Stone {
+        qint64 id = 0;
         QString sku, shape, grading, cert;
         Decimal5 rap, carat, price; // price: the memo price per stone, US$
         double discount = 0;
@@ -123,6 +125,7 @@ bool PrintMemoSheet(AppContext &ctx, printing::PrintSurface &s, const MemoPrintR
         const db::Row row(q);
         const MemoPriceFacts facts = memoPriceFacts(q.record());
         Stone st;
+        st.id = row.integer("ID");
         st.sku = row.text("SKU").remove(QStringLiteral("Parcel"));
         st.shape = row.text("Shape");
         st.carat = facts.carat;
@@ -168,6 +171,17 @@ bool PrintMemoSheet(AppContext &ctx, printing::PrintSurface &s, const MemoPrintR
         *error = QStringLiteral("There are no Diamonds on this Memo Sheet!");
         return false;
     }
+
+    // Each stone's main picture, under its SKU, when the set-up asks for it.
+    QHash<qint64, QImage> pictures;
+    if (r.options.pictures) {
+        QList<qint64> ids;
+        for (const Stone &st : std::as_const(stones))
+            if (!st.parcel)
+                ids << st.id;
+        pictures = velmor::stones::mainThumbnails(db, ids);
+    }
+    constexpr double kPictureSide = 1300;
 
     const Settings &cfg = ctx.settings;
     const QLocale en(QLocale::English);
@@ -320,7 +334,9 @@ bool PrintMemoSheet(AppContext &ctx, printing::PrintSurface &s, const MemoPrintR
         const Stone &st = stones.at(i);
         const Figures &f = figures.at(i);
         s.setFont(QStringLiteral("Arial"), 8);
-        const double rowHeight = s.textHeight() * std::max(1, int(f.memo.size())) * (r.options.printRap ? 2 : 1);
+        const QImage picture = st.parcel ? QImage() : pictures.value(st.id);
+        const double rowHeight = std::max(s.textHeight() * std::max(1, int(f.memo.size())) * (r.options.printRap ? 2 : 1),
+                                          picture.isNull() ? 0.0 : s.textHeight() + kPictureSide + 60);
         if (s.CurrentY + rowHeight > std::min(13500.0, bottom)) {
             continued();
             heads();
@@ -332,6 +348,11 @@ bool PrintMemoSheet(AppContext &ctx, printing::PrintSurface &s, const MemoPrintR
             at(s, columns.at(column), at_y, s.fitted(text, columns.at(column + 1) - columns.at(column) - gap));
         };
         cell(0, st.sku, y);
+        const double rowEnd = y + rowHeight;
+        if (!picture.isNull()) {
+            const double scale = kPictureSide / std::max(picture.width(), picture.height());
+            s.drawPicture(picture, 500, y + s.textHeight() + 20, picture.width() * scale, picture.height() * scale);
+        }
         cell(1, st.shape, y);
         cell(2, st.grading, y);
         cell(3, st.cert, y);
@@ -363,6 +384,7 @@ bool PrintMemoSheet(AppContext &ctx, printing::PrintSurface &s, const MemoPrintR
             }
             s.setFontItalic(false);
         }
+        s.CurrentY = std::max(s.CurrentY, picture.isNull() ? s.CurrentY : rowEnd);
     }
     s.setColumns({});
 

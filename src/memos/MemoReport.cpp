@@ -3,6 +3,8 @@
 #include "core/TextJoin.h"
 
 #include "core/AppContext.h"
+#include "core/LocalFiles.h"
+#include "core/SpreadsheetCells.h"
 #include "core/KnownRates.h"
 #include "db/Row.h"
 #include "db/Sql.h"
@@ -13,7 +15,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStringBuilder>
 #include <cmath>
 
@@ -339,7 +340,7 @@ QString exportText(const Report &r)
     for (const ReportRow &row : r.rows) {
         text += QStringLiteral("\r\n'") + row.cells.value(5) + QStringLiteral("'") + sep;
         for (int i : ix)
-            text += (i == -1 ? row.memoId : i == -2 ? row.measurement : row.cells.value(i)) + sep;
+            text += spreadsheetSafe(i == -1 ? row.memoId : i == -2 ? row.measurement : row.cells.value(i)) + sep;
     }
     text += QStringLiteral("\r\nExported by Velmor, the dealer's stock and memo program");
     text.remove(QLatin1Char(','));
@@ -351,17 +352,11 @@ QString exportReport(const Report &r, const QString &fileName, QString *written)
 {
     if (!r.unknownRate.isEmpty())
         return r.unknownRate;
-    QString name = fileName;
-    if (!name.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive))
-        name += QStringLiteral(".csv");
-    QSaveFile f(name);
-    if (!f.open(QIODevice::WriteOnly))
-        return QStringLiteral("The file %1 cannot be written: %2").arg(QDir::toNativeSeparators(name), f.errorString());
-    f.write(exportText(r).toUtf8());
-    if (!f.commit())
-        return QStringLiteral("The file %1 cannot be written: %2").arg(QDir::toNativeSeparators(name), f.errorString());
+    QString why;
+    if (!files::writeUserFile(fileName, exportText(r).toUtf8(), &why))
+        return QStringLiteral("The file %1 cannot be written: %2").arg(QDir::toNativeSeparators(fileName), why);
     if (written)
-        *written = name;
+        *written = fileName;
     return {};
 }
 

@@ -75,8 +75,9 @@ ReportSums sumReport(const Report &r); // cmdSum
 
 // cmdExport's text (commas removed, values separated by ", ").
 QString exportText(const Report &r);
-// Writes it whole or not at all: a temporary file renamed into place.
-// ".csv" is added when the name lacks it.  Empty on success, else why not.
+// Writes it whole or not at all (a temporary file renamed into place) to the
+// file as named (a device or a pipe is written to as it is, a folder
+// refused).  Empty on success, else why not.
 QString exportReport(const Report &r, const QString &fileName, QString *written = nullptr);
 
 // cmdPrint: the list in landscape with the view's title, the dealer's name,

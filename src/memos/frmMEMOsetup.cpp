@@ -31,6 +31,7 @@ frmMEMOsetup::frmMEMOsetup(AppContext &ctx, QWidget *parent) : QDialog(parent), 
     box("chkUSdollar", QStringLiteral("print US$ prices"), o.usDollar);
     box("chkRoundUP", QStringLiteral("round converted prices up to tens"), o.roundUp);
     box("chkPRINTrap", QStringLiteral("print the RAP list price line"), o.printRap);
+    box("chkPictures", QStringLiteral("print each stone's picture"), o.pictures);
     auto *save = named(new QPushButton(QStringLiteral("Save"), this), "cmdSave");
     save->setDefault(true);
     l->addWidget(save);
@@ -48,6 +49,7 @@ bool frmMEMOsetup::save()
     o.usDollar = findChild<QCheckBox *>(QStringLiteral("chkUSdollar"))->isChecked();
     o.roundUp = findChild<QCheckBox *>(QStringLiteral("chkRoundUP"))->isChecked();
     o.printRap = findChild<QCheckBox *>(QStringLiteral("chkPRINTrap"))->isChecked();
+    o.pictures = findChild<QCheckBox *>(QStringLiteral("chkPictures"))->isChecked();
     if (memos::MemoFiles(m_ctx.workstation).setPrintOptions(o))
         return true;
     m_ctx.prompt().inform(QStringLiteral("The memo sheet setup could not be saved in the workstation folder."),

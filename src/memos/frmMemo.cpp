@@ -210,7 +210,10 @@ void frmMemo::build()
     });
     connect(child<QPushButton>(this, "cmdSum"), &QPushButton::clicked, this, &frmMemo::sum);
     connect(child<QPushButton>(this, "cmdExport"), &QPushButton::clicked, this, [this] {
-        const QString f = QFileDialog::getSaveFileName(this, QStringLiteral("Export"), QString(), QStringLiteral("*.csv"));
+        QString f = QFileDialog::getSaveFileName(this, QStringLiteral("Export"), QString(), QStringLiteral("*.csv"));
+        // The dialog's choice gets the extension of its filter.
+        if (!f.isEmpty() && !f.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive))
+            f += QStringLiteral(".csv");
         if (!f.isEmpty())
             exportTo(f);
     });

@@ -97,8 +97,11 @@ QString publicIpFromPage(const QByteArray &page)
 IpRefresh fetchPublicIp(const OnlineSettings &s)
 {
     IpRefresh out;
+    pricing::HttpLimits limits;
+    limits.timeoutMs = s.serviceTimeoutMs;
+    limits.maxBytes = 1024 * 1024; // a page that shows one address
     const pricing::HttpResult r =
-        pricing::httpGet(QUrl(s.ipEcho), {{"Cache-Control", "no-cache"}, {"Pragma", "no-cache"}}, s.serviceTimeoutMs);
+        pricing::httpGet(QUrl(s.ipEcho), {{"Cache-Control", "no-cache"}, {"Pragma", "no-cache"}}, limits);
     if (!r.ok) {
         out.error = QStringLiteral("The public IP address could not be fetched: %1").arg(r.error);
         return out;
@@ -149,7 +152,10 @@ AgentChoice chooseAgent(const Workstation &ws, const OnlineSettings &s)
             c.program = replacement;
             return c;
         }
-        const pricing::HttpResult r = pricing::httpGet(QUrl(s.agentUrl), {}, s.serviceTimeoutMs);
+        pricing::HttpLimits limits;
+        limits.timeoutMs = s.serviceTimeoutMs;
+        limits.maxBytes = 128 * 1024 * 1024; // a program of a few megabytes
+        const pricing::HttpResult r = pricing::httpGet(QUrl(s.agentUrl), {}, limits);
         if (!r.ok || r.body.isEmpty()) {
             c.note = QStringLiteral("The replacement agent was not fetched (%1); the installed one runs.")
                          .arg(r.ok ? QStringLiteral("empty download") : r.error);
@@ -348,7 +354,8 @@ QString documentFolder(const AppContext &ctx, const OnlineSettings &s)
 }
 
 bool runCertificateLookup(AppContext &ctx, const GiaRequest &request,
-                          const std::function<bool(const GiaAnswer &)> &fill)
+                          const std::function<bool(const GiaAnswer &)> &fill,
+                          const std::function<void(const QString &reportPath)> &report)
 {
     const OnlineSettings s = OnlineSettings::fromWorkstation(ctx.workstation);
     GiaLookup lookup(ctx.workstation, s);
@@ -361,7 +368,9 @@ bool runCertificateLookup(AppContext &ctx, const GiaRequest &request,
     }
     if (!fill(r.answer))
         return false;
-    lookup.copyReport(request.certificate, documentFolder(ctx, s));
+    const QString copied = lookup.copyReport(request.certificate, documentFolder(ctx, s));
+    if (!copied.isEmpty() && report)
+        report(copied);
     return true;
 }
 

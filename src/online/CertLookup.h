@@ -108,9 +108,11 @@ QString documentFolder(const AppContext &ctx, const OnlineSettings &s);
 // The whole look-up for a screen: fetch, tell the user what went wrong
 // (through ctx.prompt(), title "GIA Certificate"), hand a grading to `fill`,
 // which returns false when it could not take it (the stone is no longer in
-// hand), then copy the report.  True when `fill` took the grading.
+// hand), then copy the report and hand its copy's path to `report` (when
+// given).  True when `fill` took the grading.
 bool runCertificateLookup(AppContext &ctx, const GiaRequest &request,
-                          const std::function<bool(const GiaAnswer &)> &fill);
+                          const std::function<bool(const GiaAnswer &)> &fill,
+                          const std::function<void(const QString &reportPath)> &report = {});
 
 // Which stone-screen control each answer tag fills (the laboratory and the
 // certificate number come from the request itself).

@@ -17,7 +17,10 @@ ListingSettings ListingSettings::fromWorkstation(const Workstation &ws)
     const QStringList lines = ws.readLines(fileName());
     if (lines.isEmpty())
         return s;
-    s.connection = db::ConnectionSettings::fromLines(lines, ws.path(fileName()), QDir(ws.folder()));
+    // A file that cannot be understood is refused at the connection, naming
+    // the file and the line, as database.ini is.
+    s.connection = db::ConnectionSettings::fromLines(lines, ws.path(fileName()), QDir(ws.folder()),
+                                                     {QStringLiteral("vendor")});
     s.connection.mode = db::Mode::Server;
     for (const QString &line : lines) {
         const QString t = line.trimmed();

@@ -3,12 +3,14 @@
 #include "online/OnlineCommands.h"
 
 #include "core/AppContext.h"
+#include "core/LocalFiles.h"
 #include "db/Sql.h"
 #include "online/CertLookup.h"
 #include "online/clsHTTP.h"
 #include "pricing/Grades.h"
 
 #include <QEventLoop>
+#include <QFile>
 #include <QFileInfo>
 
 namespace velmor {
@@ -17,11 +19,41 @@ namespace {
 
 using online::clsHTTP;
 
+// "user:password" for the proxy from a file, or from standard input for
+// "-": the first line.  Given on the command line, every account on the
+// machine sees it (ps); from here, nobody does.
+bool readProxyAuth(const QString &from, QString *userPassword, CliIo &io)
+{
+    QByteArray bytes;
+    if (from == QLatin1String("-")) {
+        QFile in;
+        if (!in.open(stdin, QIODevice::ReadOnly)) {
+            io.err << "velmor: standard input cannot be read" << Qt::endl;
+            return false;
+        }
+        bytes = in.readLine(64 * 1024);
+    } else {
+        QString why;
+        if (!files::readRegular(from, 64 * 1024, &bytes, &why)) {
+            io.err << "velmor: --proxy-auth-file " << from << ": " << why << Qt::endl;
+            return false;
+        }
+    }
+    const QString line = QString::fromUtf8(bytes).section(QLatin1Char('\n'), 0, 0).remove(QLatin1Char('\r'));
+    if (line.isEmpty()) {
+        io.err << "velmor: --proxy-auth-file " << from << " holds no user:password line" << Qt::endl;
+        return false;
+    }
+    *userPassword = line;
+    return true;
+}
+
 int runHttp(int method, const QStringList &args, CliIo &io)
 {
     clsHTTP http;
     http.Method = method;
     bool multipart = false;
+    bool maxTimeGiven = false;
     QString url;
     for (int i = 0; i < args.size(); ++i) {
         const QString a = args.at(i);
@@ -52,6 +84,30 @@ int runHttp(int method, const QStringList &args, CliIo &io)
             http.setProxyServer(value());
         } else if (a == QLatin1String("--proxy-auth")) {
             http.setProxyAuth(value());
+            io.err << "velmor: note: --proxy-auth on the command line is seen by every account of this machine; "
+                      "--proxy-auth-file FILE (or - for standard input) is not"
+                   << Qt::endl;
+        } else if (a == QLatin1String("--proxy-auth-file")) {
+            QString userPassword;
+            if (!readProxyAuth(value(), &userPassword, io))
+                return 2;
+            http.setProxyAuth(userPassword);
+        } else if (a == QLatin1String("--max-time") || a == QLatin1String("--max-size")) {
+            const QString v = value();
+            bool ok = false;
+            const qint64 n = v.toLongLong(&ok);
+            if (!ok || n < 1) {
+                io.err << "velmor: " << a << " takes a whole number above 0 ("
+                       << (a == QLatin1String("--max-time") ? "seconds" : "megabytes") << "), not \"" << v << "\""
+                       << Qt::endl;
+                return 2;
+            }
+            if (a == QLatin1String("--max-time")) {
+                http.MaxSeconds = int(qMin<qint64>(n, 86400 * 7));
+                maxTimeGiven = true;
+            } else {
+                http.MaxBytes = qMin<qint64>(n, qint64(1) << 20) * 1024 * 1024;
+            }
         } else if (a == QLatin1String("--save")) {
             http.SaveAs = QFileInfo(value()).absoluteFilePath();
         } else if (a == QLatin1String("--timeout")) {
@@ -81,6 +137,10 @@ int runHttp(int method, const QStringList &args, CliIo &io)
     }
     http.Action = url;
     http.EncType = multipart ? 1 : 0;
+    // The time given is the whole transfer's too, unless --max-time says
+    // otherwise: a server that trickles without end does not keep it going.
+    if (!maxTimeGiven)
+        http.MaxSeconds = http.Timeout;
 
     QEventLoop loop;
     int rc = 1;
@@ -101,7 +161,10 @@ int runHttp(int method, const QStringList &args, CliIo &io)
         io.err << "velmor: " << clsHTTP::errorText(code);
         if ((code == clsHTTP::SocketError || code == clsHTTP::RedirectError) && !http.socketErrorText().isEmpty())
             io.err << " (" << http.socketErrorText() << ")";
-        if (code == clsHTTP::TimeoutError)
+        if (!http.limitText().isEmpty())
+            io.err << " (" << http.limitText() << "; "
+                   << (code == clsHTTP::LimitError ? "--max-size" : "--max-time") << " sets it)";
+        else if (code == clsHTTP::TimeoutError)
             io.err << " (no data for " << http.Timeout << " s)";
         io.err << Qt::endl;
         rc = 1;
@@ -191,7 +254,8 @@ int runCertLookup(const QStringList &args, CliIo &io)
 CliRegistry onlineCommands()
 {
     const QString httpArgs = QStringLiteral("URL [--form n=v]... [--file n=path]... [--multipart] [--proxy h:p] "
-                                            "[--proxy-auth u:p] [--save FILE] [--timeout S]");
+                                            "[--proxy-auth u:p | --proxy-auth-file FILE|-] [--save FILE] "
+                                            "[--timeout S] [--max-time S] [--max-size MB]");
     return {
         {{QStringLiteral("http"), QStringLiteral("get")}, httpArgs, QStringLiteral("GET through Velmor's HTTP client"),
          [](const QStringList &a, CliIo &io) { return runHttp(clsHTTP::GET, a, io); }},

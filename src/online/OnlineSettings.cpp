@@ -40,6 +40,9 @@ OnlineSettings OnlineSettings::fromWorkstation(const Workstation &ws)
             s.agentSha256 = value.toLower();
         else if (key == QLatin1String("documents"))
             s.documents = ws.path(value);
+        else if (key == QLatin1String("allowhttp"))
+            s.allowHttp = value.compare(QLatin1String("yes"), Qt::CaseInsensitive) == 0
+                || value.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0 || value == QLatin1String("1");
     }
     return s;
 }

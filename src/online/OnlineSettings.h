@@ -11,6 +11,8 @@
 //   agenturl=http://.../velmor-certfetch   a replacement agent to fetch, used only together with
 //   agentsha256=<64 hex digits>            its expected SHA-256; without both the installed one runs
 //   documents=/folder                      where report PDFs go (default: the shared folder)
+//   allowhttp=yes                          report links over plain http are fetched too (a service
+//                                          on this machine); by default only https links are
 #include <QString>
 
 namespace velmor {
@@ -29,6 +31,7 @@ struct OnlineSettings {
     QString agentUrl;    // replacement download, with agentSha256
     QString agentSha256; // lower-case hex
     QString documents;   // empty: the shared folder
+    bool allowHttp = false; // report links over plain http as well as https
 
     static OnlineSettings fromWorkstation(const Workstation &ws);
     static QString fileName() { return QStringLiteral("online.ini"); }

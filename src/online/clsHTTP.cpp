@@ -115,6 +115,8 @@ void clsHTTP::Reset()
     setProxyAuth({});
     SaveAs.clear();
     Timeout = 30;
+    MaxSeconds = 600;
+    MaxBytes = qint64(256) * 1024 * 1024;
     m_elements.clear();
     m_headers.clear();
     const std::pair<const char *, const char *> defaults[] = {
@@ -277,6 +279,7 @@ void clsHTTP::Submit()
     m_chunkLeft = -1;
     m_chunkTrailer = false;
     m_socketError.clear();
+    m_limitText.clear();
     m_madeSaveAs = false;
 
     m_redirects = 0;
@@ -310,6 +313,8 @@ void clsHTTP::open()
     m_timer->start();
     m_running = true;
     m_socket = new QTcpSocket(this);
+    // What arrives faster than it is written waits on the socket, not in memory.
+    m_socket->setReadBufferSize(1024 * 1024);
     connect(m_socket, &QTcpSocket::connected, this, &clsHTTP::connected);
     connect(m_socket, &QTcpSocket::readyRead, this, &clsHTTP::readyRead);
     connect(m_socket, &QTcpSocket::disconnected, this, &clsHTTP::disconnected);
@@ -582,6 +587,11 @@ bool clsHTTP::writeBody(const QByteArray &data)
 {
     if (data.isEmpty())
         return true;
+    if (MaxBytes > 0 && m_written + data.size() > MaxBytes) {
+        m_limitText = QStringLiteral("the answer is larger than %1 bytes, the limit of this transfer").arg(MaxBytes);
+        fail(LimitError);
+        return false;
+    }
     if (m_body.write(data) != data.size()) {
         Cancel();
         emit Error(WriteError);
@@ -756,8 +766,15 @@ void clsHTTP::tick()
     emit StateChange(m_received, m_expected, m_start.elapsed() / 1000.0);
     // Counted from the start of the connection attempt, so a host that never
     // accepts the connection times out too.
-    if (m_running && m_socket && m_activity.elapsed() >= qint64(Timeout) * 1000)
+    if (m_running && m_socket && m_activity.elapsed() >= qint64(Timeout) * 1000) {
         fail(TimeoutError);
+        return;
+    }
+    // A server that keeps sending slowly, or without end, is stopped all the same.
+    if (m_running && MaxSeconds > 0 && m_start.elapsed() >= qint64(MaxSeconds) * 1000) {
+        m_limitText = QStringLiteral("the transfer took longer than %1 s, the limit of this transfer").arg(MaxSeconds);
+        fail(TimeoutError);
+    }
 }
 
 void clsHTTP::Cancel()
@@ -790,6 +807,8 @@ QString clsHTTP::errorText(int code)
         return QStringLiteral("A Write-Error occured!");
     case clsHTTP::RedirectError:
         return QStringLiteral("A Redirect could not be followed!");
+    case clsHTTP::LimitError:
+        return QStringLiteral("The answer went past its size limit!");
     default:
         return QStringLiteral("An unknown Error occured!");
     }

@@ -29,8 +29,10 @@ public:
     enum ElementType { TextField = 0, FileField = 1, RawValue = 2 };
     // RedirectError: the server sends the request on to an address this
     // client does not go to (another scheme), or more than kMaxRedirects times;
-    // socketErrorText() names the address.
-    enum ErrorCode { SocketError = 1, TimeoutError = 2, InvalidAction = 3, WriteError = 4, RedirectError = 5 };
+    // socketErrorText() names the address.  LimitError: the answer went past
+    // MaxBytes.
+    enum ErrorCode { SocketError = 1, TimeoutError = 2, InvalidAction = 3, WriteError = 4, RedirectError = 5,
+                     LimitError = 6 };
     static constexpr int kMaxRedirects = 5;
     // The multipart boundary (the part lines carry two more dashes).
     static constexpr const char *kBoundary = "---------------------------7d3370064c";
@@ -45,6 +47,11 @@ public:
     int Protocol = 1;    // minor version written after " HTTP/1."
     QString SaveAs;      // receives the body; a temporary file when empty
     int Timeout = 30;    // seconds without data after which the request fails
+    // Caps of one transfer, whatever the server does: the whole time from
+    // the start (0: none) and the bytes of the body.  Reaching one stops
+    // the transfer with TimeoutError or LimitError; limitText() says which.
+    int MaxSeconds = 600;
+    qint64 MaxBytes = qint64(256) * 1024 * 1024;
 
     // "server:port"; kept as server name and port number.
     void setProxyServer(const QString &serverPort);
@@ -71,6 +78,9 @@ public:
     // What the socket layer said about the last socket error (and where a
     // redirect that was not followed pointed).
     QString socketErrorText() const { return m_socketError; }
+    // The limit the last transfer stopped at ("the transfer took longer
+    // than 5 s"), empty when it stopped at none.
+    QString limitText() const { return m_limitText; }
     // Redirects followed by the last request.
     int redirects() const { return m_redirects; }
 
@@ -152,6 +162,7 @@ private:
     QList<Piece> m_pieces;
     QFile m_upload;
     QString m_socketError;
+    QString m_limitText;
 };
 
 } // namespace velmor::online

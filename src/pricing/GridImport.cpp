@@ -182,13 +182,18 @@ DownloadResult downloadPriceList(AppContext &ctx, const PricingSources &sources)
     const QList<QPair<Grid, QString>> fetches{{Grid::Round, QStringLiteral("/HTTP/Prices/CSV2_Round.aspx")},
                                               {Grid::Pear, QStringLiteral("/HTTP/Prices/CSV2_Pear.aspx")}};
     for (const auto &f : fetches) {
-        const HttpResult r = httpPost(QUrl(sources.priceListHost + f.second), body, headers, sources.timeoutMs);
+        HttpLimits limits;
+        limits.timeoutMs = sources.timeoutMs;
+        limits.maxBytes = kGridFileLimit;
+        const HttpResult r = httpPost(QUrl(sources.priceListHost + f.second), body, headers, limits);
         if (!r.ok) {
             result.error = r.error;
             return result;
         }
+        // The files were removed above (a link among them as a link), so
+        // these are new files of the folder.
         QFile out(ws.path(gridFileName(f.first)));
-        if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate) || out.write(r.body + "\r\n") < 0) {
+        if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly) || out.write(r.body + "\r\n") < 0 || !out.flush()) {
             result.error = QStringLiteral("%1 cannot be written: %2").arg(out.fileName(), out.errorString());
             return result;
         }

@@ -1,5 +1,6 @@
 #include "pricing/PriceGrid.h"
 
+#include "core/LocalFiles.h"
 #include "core/Settings.h"
 #include "db/Row.h"
 #include "db/Sql.h"
@@ -92,11 +93,6 @@ bool likeAt(const QString &v, int i, const QString &p, int j)
     return i == v.size();
 }
 
-bool hasWildcard(const QString &s)
-{
-    return s.contains(QLatin1Char('%')) || s.contains(QLatin1Char('_')) || s.contains(QLatin1Char('\\'));
-}
-
 QString rtrimmed(const QString &s)
 {
     int n = s.size();
@@ -156,14 +152,19 @@ double PriceSource::price(Grid g, double weight, const QString &colour, const QS
 
 double SqlPriceSource::cell(Grid g, double weight, const QString &colour, const QString &clarity) const
 {
+    // No grid row holds a weight that is no number.
+    if (!std::isfinite(weight))
+        return 0.0;
     const QString shapeCondition = g == Grid::Round ? QStringLiteral("Shape LIKE 'BR'")
                                                     : QStringLiteral("Shape='%1'").arg(gridCode(g));
-    // The weight is written into the statement as a plain decimal number.
+    // The weight travels as a decimal text, bound like the grades.
     const QString w = QString::number(weight, 'f', 10);
     const QString sql = QStringLiteral("SELECT * FROM raplist WHERE Clarity LIKE ? AND Colour LIKE ? AND "
-                                       "LowCarat <= %1 AND HighCarat >= %1 AND %2 ORDER BY ID LIMIT 1")
-                            .arg(w, shapeCondition);
-    QSqlQuery q = db::exec(m_db, sql, {clarity, colour});
+                                       "LowCarat <= CAST(? AS DECIMAL(30,10)) AND HighCarat >= CAST(? AS DECIMAL(30,10)) "
+                                       "AND %1 ORDER BY ID LIMIT 1")
+                            .arg(shapeCondition);
+    // Grades are compared as they are: their own % and _ are no wildcards.
+    QSqlQuery q = db::exec(m_db, sql, {db::likeLiteral(clarity), db::likeLiteral(colour), w, w});
     if (!q.next())
         return 0.0;
     const db::Row row(q);
@@ -178,8 +179,6 @@ void GridCache::load(const QSqlDatabase &db)
 {
     for (auto &h : m_cells)
         h.clear();
-    for (auto &r : m_raw)
-        r.clear();
     m_count = 0;
     QSqlQuery q = db::exec(db, QStringLiteral("SELECT Shape, Colour, Clarity, LowCarat, HighCarat, Price "
                                               "FROM raplist ORDER BY ID"));
@@ -197,7 +196,6 @@ void GridCache::load(const QSqlDatabase &db)
                 continue;
             const int gi = int(g);
             m_cells[gi][colour + QLatin1Char('\n') + clarity].push_back({low, high, price});
-            m_raw[gi].push_back({colour, clarity, low, high, price});
         }
     }
 }
@@ -205,13 +203,8 @@ void GridCache::load(const QSqlDatabase &db)
 double GridCache::cell(Grid g, double weight, const QString &colour, const QString &clarity) const
 {
     const int gi = int(g);
-    if (hasWildcard(colour) || hasWildcard(clarity)) {
-        const QString c = foldForCompare(colour), q = foldForCompare(clarity);
-        for (const Raw &r : m_raw[gi])
-            if (r.low <= weight && r.high >= weight && likeAt(r.colour, 0, c, 0) && likeAt(r.clarity, 0, q, 0))
-                return r.price;
+    if (!std::isfinite(weight))
         return 0.0;
-    }
     const auto it = m_cells[gi].constFind(foldForCompare(colour) + QLatin1Char('\n') + foldForCompare(clarity));
     if (it == m_cells[gi].constEnd())
         return 0.0;
@@ -409,20 +402,18 @@ GridFile parseGridText(const QString &text, const QString &path)
 
 GridFile readGridFile(const QString &path)
 {
-    QFile file(path);
-    if (!file.exists()) {
+    // Only a regular file, and only as large as a grid can be: a FIFO in
+    // its place would hold the import for ever, a huge file the memory.
+    QByteArray bytes;
+    QString why;
+    bool missing = false;
+    if (!files::readRegular(path, kGridFileLimit, &bytes, &why, &missing)) {
         GridFile f;
         f.path = path;
-        f.error = QStringLiteral("the file is missing");
+        f.error = missing ? QStringLiteral("the file is missing") : QStringLiteral("the file cannot be read: %1").arg(why);
         return f;
     }
-    if (!file.open(QIODevice::ReadOnly)) {
-        GridFile f;
-        f.path = path;
-        f.error = QStringLiteral("the file cannot be read: %1").arg(file.errorString());
-        return f;
-    }
-    return parseGridText(QString::fromUtf8(file.readAll()), path);
+    return parseGridText(QString::fromUtf8(bytes), path);
 }
 
 } // namespace velmor::pricing

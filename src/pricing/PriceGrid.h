@@ -49,7 +49,8 @@ public:
     double price(Grid g, double weight, const QString &colour, const QString &clarity, bool lowerQuality) const;
 };
 
-// One query per cell on raplist, as the stone screen runs it.
+// One query per cell on raplist, as the stone screen runs it.  Grades are
+// compared as they are (letter case aside): % and _ in them are no wildcards.
 class SqlPriceSource : public PriceSource {
 public:
     explicit SqlPriceSource(QSqlDatabase db) : m_db(std::move(db)) {}
@@ -74,13 +75,8 @@ private:
     struct Cell {
         double low, high, price;
     };
-    struct Raw {
-        QString colour, clarity;
-        double low, high, price;
-    };
     // Per grid: folded colour + '\n' + folded clarity -> rows in ID order.
     std::array<QHash<QString, std::vector<Cell>>, 4> m_cells;
-    std::array<std::vector<Raw>, 4> m_raw; // for grade texts holding wildcards
     int m_count = 0;
 };
 
@@ -112,7 +108,11 @@ struct GridFile {
     QString error;       // "line 12: the price \"12a0\" is not a number"
 };
 
-// Reads one grid file: seven comma-separated fields a line (shape, clarity,
+// The largest grid file read or downloaded: the provider's largest grid is
+// under 1 MB.
+constexpr qint64 kGridFileLimit = 4 * 1024 * 1024;
+
+// Reads one grid file (a regular file of at most kGridFileLimit): seven comma-separated fields a line (shape, clarity,
 // colour, low weight, high weight, price, m/d/yy date), optional double
 // quotes, blanks around fields ignored, point decimals; a line whose first
 // field is empty ends the file.  Anything else that is not a grid row makes

@@ -2,6 +2,7 @@
 #include "core/AppContext.h"
 #include "pricing/PricingCli.h"
 #include "core/Configuration.h"
+#include "core/Figures.h"
 #include "db/Row.h"
 #include "db/Sql.h"
 #include "pricing/GridImport.h"
@@ -77,20 +78,31 @@ int gridPrice(const QStringList &args, CliIo &io)
         io.err << "usage: velmor grid price SHAPE CARAT COLOUR CLARITY\n";
         return 2;
     }
-    bool ok = false;
-    const double carat = args[1].toDouble(&ok);
-    if (!ok || carat < 0) {
-        io.err << "velmor: \"" << args[1] << "\" is not a weight in carats\n";
+    // The weight as a typed weight is read: "nan", "inf", "1e3" or "0,5"
+    // are no weight.
+    const figures::Reading weight =
+        figures::read(args[1], {QStringLiteral("weight in carats"), figures::Column{19, 5}, figures::Need::NotNegative});
+    if (!weight.ok() || weight.empty) {
+        io.err << "velmor: "
+               << (weight.empty ? QStringLiteral("give the weight in carats") : weight.error.section(QLatin1Char('\n'), 0, 0))
+               << "\n";
         return 2;
     }
+    const double carat = weight.toDouble();
     Workstation ws;
     AppContext ctx(ws, ws.connectionSettings());
     if (!openCliContext(ctx, io, true))
         return 1;
     PrintingPrompt prompt(io.err);
     const QString colour = gradeText(args[2], true), clarity = gradeText(args[3], false);
-    const pricing::Resolution r = pricing::resolveListPrice(pricing::SqlPriceSource(ctx.db()), ctx.settings, args[0],
-                                                            carat, colour, clarity, &prompt);
+    pricing::Resolution r;
+    try {
+        r = pricing::resolveListPrice(pricing::SqlPriceSource(ctx.db()), ctx.settings, args[0], carat, colour, clarity,
+                                      &prompt);
+    } catch (const db::DbError &e) {
+        io.err << "velmor: the price grid could not be read: " << e.message() << "\n";
+        return 1;
+    }
     if (r.price == 0) {
         io.err << "No list price for " << args[0] << " " << args[1] << " ct " << colour << " " << clarity << "\n";
         return 1;

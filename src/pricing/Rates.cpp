@@ -102,9 +102,9 @@ RatesFetch fetchRates(AppContext &ctx)
         if (!h.ok)
             return h.error;
         page = QString::fromUtf8(h.body);
-        QFile f(ctx.workstation.path(file));
-        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write((page + QStringLiteral("\r\n")).toUtf8()) < 0)
-            return QStringLiteral("%1 cannot be written").arg(f.fileName());
+        // Written whole, and never through a link out of the workstation folder.
+        if (!ctx.workstation.writeText(file, page + QStringLiteral("\r\n")))
+            return QStringLiteral("%1 cannot be written").arg(ctx.workstation.path(file));
         return {};
     };
     ctx.workstation.ensureFolder();

@@ -6,18 +6,6 @@ namespace velmor::pricing {
 
 namespace {
 
-// n / d rounded half away from zero (d > 0).
-__int128 roundedDiv(__int128 n, __int128 d)
-{
-    const bool neg = n < 0;
-    if (neg)
-        n = -n;
-    __int128 q = n / d;
-    if ((n % d) * 2 >= d)
-        ++q;
-    return neg ? -q : q;
-}
-
 constexpr __int128 kScale = Decimal5::kScale;
 
 } // namespace
@@ -29,10 +17,10 @@ Decimal5 sellPerCarat(Decimal5 list, Decimal5 discount, int step)
     // list x (100 - d) / 100 exactly, in units of 10^-10 times 100.
     const __int128 product = __int128(list.units()) * (100 * kScale - discount.units());
     if (step > 0) {
-        const __int128 steps = roundedDiv(product, kScale * kScale * 100 * step);
+        const __int128 steps = figures::roundedDiv(product, kScale * kScale * 100 * step);
         return Decimal5::fromUnits(qint64(steps * step * kScale));
     }
-    const __int128 cents = roundedDiv(product, kScale * kScale);
+    const __int128 cents = figures::roundedDiv(product, kScale * kScale);
     return Decimal5::fromUnits(qint64(cents * (kScale / 100)));
 }
 

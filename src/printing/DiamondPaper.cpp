@@ -13,6 +13,7 @@ namespace {
 const QString kArial = QStringLiteral("Arial");
 constexpr double kBarcodeHeight = 420;
 constexpr double kLowerPart = 1850; // the barcode never starts higher on the card
+constexpr double kPictureWidth = 1150; // the room of the stone's picture on the standard card
 
 QString noSpaces(QString s) { return s.remove(QLatin1Char(' ')); }
 
@@ -133,7 +134,7 @@ QString format00(const QString &number)
 
 bool PrintDiamondPaperModule(PrintSurface &s, const DiamondPaper &p, bool flip, QString *error)
 {
-    const double W = kPaperWidth;
+    double W = kPaperWidth;
     if (!checkBarcode(s, p, W, error))
         return false;
     opening(s, p, flip, W);
@@ -146,6 +147,22 @@ bool PrintDiamondPaperModule(PrintSurface &s, const DiamondPaper &p, bool flip, 
 
     rule(s, p, W);
     s.setFontSize(7);
+    // The picture takes the right of the card from under the rule down to
+    // the barcode; the lines beside it wrap within what is left.
+    if (!p.picture.isNull()) {
+        const double top = s.CurrentY;
+        const double bottom = p.top + kLowerPart - 80;
+        const double side = std::min(kPictureWidth, bottom - top);
+        if (side > 300) {
+            double w = side, h = side * p.picture.height() / std::max(1, p.picture.width());
+            if (h > side) {
+                w = side * p.picture.width() / std::max(1, p.picture.height());
+                h = side;
+            }
+            s.drawPicture(p.picture, p.left + W - w, top, w, h);
+            W -= kPictureWidth + 100;
+        }
+    }
 
     s.setFontBold(true);
     Flow cert(s, p.left, W);
@@ -180,7 +197,7 @@ bool PrintDiamondPaperModule(PrintSurface &s, const DiamondPaper &p, bool flip, 
         price.end();
     }
 
-    return barcode(s, p, W, error);
+    return barcode(s, p, kPaperWidth, error);
 }
 
 bool PrintDiamondPaperQuillModule(PrintSurface &s, const DiamondPaper &p, bool flip, QString *error)

@@ -4,6 +4,7 @@
 // the stone number (id + "01") with "id-01" printed under it.  Two layouts:
 // the standard card and the compact one (the "Quill" label option).
 #include <QDate>
+#include <QImage>
 #include <QString>
 
 namespace velmor::printing {
@@ -24,6 +25,10 @@ struct DiamondPaper {
     QDate listPriceDate;
     bool listPriceShown = true; // false: no "RLP:" and no "RLPD:" on the card
     qint64 id = 0;
+    // The stone's main picture: the standard card prints it at its right,
+    // beside the grading lines and above the barcode (the compact card has
+    // no room for it).  Null: none.
+    QImage picture;
     // Position of the card on the page, in twips.
     double left = 0, top = 0;
 };

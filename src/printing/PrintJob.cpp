@@ -1,5 +1,6 @@
 #include "printing/PrintJob.h"
 
+#include "core/LocalFiles.h"
 #include "core/Workstation.h"
 
 #include <QDir>
@@ -143,6 +144,31 @@ void recordLayout(const PrintSurface &surface, const QPrinter &printer, const QS
             << area.left() + c.right / 20.0 << ' ' << area.top() + c.bottom / 20.0 << '\n';
 }
 
+// The PDF writer does not report a failed write (a full disk, a file-size
+// limit): a written file is taken as whole only when it reads as one, its
+// cross-reference table where its trailer says and the end marker last.
+bool pdfIsWhole(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return false;
+    const qint64 size = f.size();
+    if (size < 64 || f.read(5) != "%PDF-")
+        return false;
+    const qint64 tailSize = qMin<qint64>(size, 1024);
+    f.seek(size - tailSize);
+    const QByteArray tail = f.read(tailSize);
+    const qsizetype start = tail.lastIndexOf("startxref");
+    if (start < 0 || !tail.mid(start).trimmed().endsWith("%%EOF"))
+        return false;
+    bool ok = false;
+    const qint64 xref = tail.mid(start + 9).trimmed().split('\n').value(0).trimmed().toLongLong(&ok);
+    if (!ok || xref <= 0 || xref >= size - tailSize + start)
+        return false;
+    f.seek(xref);
+    return f.read(4) == "xref";
+}
+
 } // namespace
 
 QString layoutRecordFile(const QString &dir, const QString &pdf)
@@ -201,8 +227,18 @@ PrintOutcome printDocument(const PrintTarget &target, const DrawDocument &draw, 
     out.pages = surface.pageCount();
 
     if (part) {
-        // The finished file takes the chosen name.
+        if (!pdfIsWhole(part->fileName())) {
+            out.error = QStringLiteral("The file \"%1\" could not be written whole (is the disk full?). Nothing "
+                                       "was printed.")
+                            .arg(QDir::toNativeSeparators(target.name));
+            out.pages = 0;
+            return out;
+        }
+        // The finished file takes the chosen name, with the mode a file made
+        // anew gets on this account (its umask), or the one it had.
         const QString final = out.where;
+        const QFileDevice::Permissions mode =
+            QFileInfo::exists(final) ? QFile::permissions(final) : files::newFilePermissions();
         if (QFileInfo::exists(final) && !QFile::remove(final)) {
             out.error = QStringLiteral("The file \"%1\" could not be replaced. Nothing was printed.")
                             .arg(QDir::toNativeSeparators(final));
@@ -214,7 +250,7 @@ PrintOutcome printDocument(const PrintTarget &target, const DrawDocument &draw, 
             return out;
         }
         part->setAutoRemove(false);
-        QFile::setPermissions(final, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
+        QFile::setPermissions(final, mode);
     }
     if (part)
         recordLayout(surface, printer, out.where);

@@ -233,6 +233,19 @@ const QList<RuleQuery> &queries()
                         "UNION ALL SELECT c.ID, 'workstation', d.ID, CONCAT(IFNULL(d.Label, ''), ' still open') "
                         "FROM stockcount c JOIN stockcountdesk d ON d.CountID = c.ID "
                         "WHERE c.Status = 'closed' AND IFNULL(d.IsOpen, 0) <> 0 ORDER BY 1, 2, 3")},
+        {{QStringLiteral("stone-file-whole"), QStringLiteral("File on a stone not whole"),
+          QStringLiteral("A file on a stone has all its parts, as many bytes as it had when attached, a stone that "
+                         "exists, and a stone has one main picture at most.")},
+         {QStringLiteral("Stone"), QStringLiteral("File"), QStringLiteral("Name"), QStringLiteral("Found")},
+         QStringLiteral("SELECT f.StoneID, f.ID, f.FileName, CONCAT(IFNULL(p.n, 0), ' of ', f.Chunks, ' parts, ', "
+                        "IFNULL(p.bytes, 0), ' of ', f.Size, ' bytes') FROM stonefile f LEFT JOIN (SELECT FileID, "
+                        "COUNT(*) AS n, SUM(Bytes) AS bytes FROM stonefilechunk GROUP BY FileID) p ON p.FileID = f.ID "
+                        "WHERE f.Stored <> 0 AND (IFNULL(p.n, 0) <> f.Chunks OR IFNULL(p.bytes, 0) <> f.Size) "
+                        "UNION ALL SELECT f.StoneID, f.ID, f.FileName, 'the stone does not exist' FROM stonefile f "
+                        "LEFT JOIN SingleStone s ON s.ID = f.StoneID WHERE f.Stored <> 0 AND s.ID IS NULL "
+                        "UNION ALL SELECT f.StoneID, MIN(f.ID), '', CONCAT(COUNT(*), ' main pictures') FROM stonefile "
+                        "f WHERE f.Stored <> 0 AND f.IsMain <> 0 GROUP BY f.StoneID HAVING COUNT(*) > 1 "
+                        "ORDER BY 1, 2")},
         {{QStringLiteral("stored-rate"), QStringLiteral("Exchange rate of 0 or 1.0 stored"),
           QStringLiteral("A stored exchange rate is the day's real rate, or empty when it was not known; 0 and 1.0 "
                          "are what an unknown rate became.")},

@@ -11,6 +11,8 @@
 #include "stones/StoneCommands.h"
 #include "stones/StonePrintout.h"
 #include "db/Schema.h"
+#include "db/Sql.h"
+#include "shell/BackupCommands.h"
 #include "shell/StartupSteps.h"
 
 namespace velmor {
@@ -20,7 +22,7 @@ namespace {
 CliRegistry buildRegistry()
 {
     CliRegistry r;
-    r << dbCommands() << coreCommands() << pricingCommands() << stoneCommands() << customerCommands();
+    r << dbCommands() << backupCommands() << coreCommands() << pricingCommands() << stoneCommands() << customerCommands();
     r << onlineCommands();
     r << invoiceCommands();
     r << parcelCommands();
@@ -97,7 +99,14 @@ int runCli(const QStringList &args, QTextStream &out, QTextStream &err)
         return 2;
     }
     CliIo io{out, err};
-    const int rc = best->run(args.mid(best->words.size()), io);
+    int rc = 1;
+    try {
+        rc = best->run(args.mid(best->words.size()), io);
+    } catch (const db::DbError &e) {
+        // A command that let a refusal through ends with it, not with an abort.
+        err << "velmor: the database refused the work: " << e.message() << "\n";
+        rc = 1;
+    }
     out.flush();
     err.flush();
     return rc;

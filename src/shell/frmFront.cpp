@@ -4,7 +4,9 @@
 #include "core/Configuration.h"
 #include "core/Scanner.h"
 #include "shell/StartupSteps.h"
+#include "shell/frmBackup.h"
 #include "shell/frmBooksCheck.h"
+#include "shell/frmRestore.h"
 #include "core/UserCaption.h"
 #include "core/Users.h"
 #include "core/widgets/WindowPlacement.h"
@@ -71,6 +73,8 @@ const std::map<QString, QString> &rightsTable()
         {QStringLiteral("mnuMemoDisclaimer"), QStringLiteral("Administrator")},
         {QStringLiteral("mnuSalesDisclaimer"), QStringLiteral("Administrator")},
         {QStringLiteral("mnuHttpTest"), QStringLiteral("Administrator")},
+        {QStringLiteral("mnuBackupNow"), QStringLiteral("Administrator")},
+        {QStringLiteral("mnuRestore"), QStringLiteral("Administrator")},
         // Store-side commands, for when their screens are added.
         {QStringLiteral("cmdViewStatements"), QStringLiteral("AllowStatementView")},
         {QStringLiteral("cmdApply"), QStringLiteral("AllowApplyPayment")},
@@ -137,6 +141,19 @@ frmFront::frmFront(AppContext &ctx, QWidget *parent)
         frmBooksCheck w(m_ctx, this);
         w.exec();
     };
+    m_openers[QStringLiteral("mnuBackupNow")] = [this] {
+        frmBackup w(m_ctx, this);
+        w.exec();
+    };
+    m_openers[QStringLiteral("mnuRestore")] = [this] {
+        frmRestore w(m_ctx, this);
+        // The books were replaced under the program: it starts afresh.
+        w.restartNeeded = [&w] {
+            w.accept();
+            QCoreApplication::quit();
+        };
+        w.exec();
+    };
     m_openers[QStringLiteral("mnuExit")] = [this] { close(); };
 
     // Loading: start-up repairs, then the configuration load.
@@ -182,6 +199,9 @@ void frmFront::buildCommands()
     mnuFile->setObjectName(QStringLiteral("mnuFile"));
     registerAction(mnuFile->addAction(QStringLiteral("Stock &count...")), "mnuStockCount");
     registerAction(mnuFile->addAction(QStringLiteral("Check the &books...")), "mnuCheckBooks");
+    registerAction(mnuFile->addAction(QStringLiteral("Back up now...")), "mnuBackupNow");
+    registerAction(mnuFile->addAction(QStringLiteral("Restore...")), "mnuRestore");
+    mnuFile->addSeparator();
     registerAction(mnuFile->addAction(QStringLiteral("E&xit")), "mnuExit");
 
     QMenu *mnuAdd = menuBar()->addMenu(QStringLiteral("&Add"));

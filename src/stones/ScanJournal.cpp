@@ -1,9 +1,8 @@
 #include "stones/ScanJournal.h"
 
-#include "core/Workstation.h"
-
 #include <QDateTime>
 #include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <QLockFile>
 #include <QSet>
@@ -30,10 +29,26 @@ private:
 
 } // namespace
 
-ScanJournal::ScanJournal(const Workstation &ws) : m_path(ws.path(kFile)) {}
+ScanJournal::ScanJournal(const Workstation &ws) : m_ws(ws), m_path(ws.path(kFile)) {}
+
+bool ScanJournal::usable() const
+{
+    QString why = m_ws.outsideRefusal(kFile);
+    if (why.isEmpty()) {
+        const QFileInfo fi(m_path);
+        if (fi.exists() && !fi.isFile())
+            why = QStringLiteral("%1 is not a plain file; Velmor does not use it.").arg(m_path);
+    }
+    if (why.isEmpty())
+        return true;
+    qWarning("velmor: %s", qPrintable(why));
+    return false;
+}
 
 bool ScanJournal::append(const QString &line) const
 {
+    if (!usable())
+        return false;
     QFile f(m_path);
     if (!f.open(QIODevice::ReadWrite | QIODevice::Append | QIODevice::Unbuffered))
         return false;
@@ -65,9 +80,8 @@ ScanInput ScanJournal::tell(qint64 countId, const QString &code, const QString &
 void ScanJournal::done(const QString &token)
 {
     Locked lock(m_path);
-    if (!lock.held())
+    if (!lock.held() || !append(QStringLiteral("D\t") + token))
         return;
-    append(QStringLiteral("D\t") + token);
     // Nothing waits any more: the file starts afresh.
     if (readWaiting().isEmpty()) {
         QFile f(m_path);
@@ -81,7 +95,7 @@ QList<ScanJournal::Entry> ScanJournal::readWaiting() const
     QList<Entry> told;
     QSet<QString> done;
     QFile f(m_path);
-    if (!f.open(QIODevice::ReadOnly))
+    if (!usable() || !f.open(QIODevice::ReadOnly))
         return told;
     while (!f.atEnd()) {
         const QString line = QString::fromUtf8(f.readLine()).trimmed();

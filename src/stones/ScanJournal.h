@@ -7,15 +7,14 @@
 //   T <tab> token <tab> count <tab> source <tab> time <tab> code
 //   D <tab> token
 // and the file is emptied once nothing waits.  A lock file keeps two
-// programs of one workstation from cutting each other's lines.
+// programs of one workstation from cutting each other's lines.  A link from
+// the file to a place outside the folder, or a FIFO or device in its place,
+// is neither read nor written (the scans then go to the server unnoted).
+#include "core/Workstation.h"
 #include "stones/StockCount.h"
 
 #include <QList>
 #include <QString>
-
-namespace velmor {
-class Workstation;
-}
 
 namespace velmor::stones {
 
@@ -43,7 +42,9 @@ private:
     };
     QList<Entry> readWaiting() const;
     bool append(const QString &line) const;
+    bool usable() const;
 
+    Workstation m_ws;
     QString m_path;
 };
 

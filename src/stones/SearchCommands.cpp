@@ -46,6 +46,111 @@ QString csvField(QString v)
     return v;
 }
 
+} // namespace
+
+bool takeSearchFilter(const QStringList &args, int &i, stones::StoneSearchFilter &f, QString *why)
+{
+    const QString a = args.at(i);
+    bool missing = false;
+    auto value = [&]() {
+        if (i + 1 >= args.size()) {
+            missing = true;
+            return QString();
+        }
+        return args.at(++i);
+    };
+    auto bad = [&](const QString &w) {
+        *why = w;
+        return false;
+    };
+    if (a == QLatin1String("--status")) {
+        f.inStock = f.memo = f.returned = f.preSold = f.sold = false;
+        for (const QString &w : value().split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+            const QString s = w.trimmed().toLower();
+            if (s == QLatin1String("stock"))
+                f.inStock = true;
+            else if (s == QLatin1String("memo"))
+                f.memo = true;
+            else if (s == QLatin1String("returned"))
+                f.returned = true;
+            else if (s == QLatin1String("presold"))
+                f.preSold = true;
+            else if (s == QLatin1String("sold"))
+                f.sold = true;
+            else if (s == QLatin1String("all"))
+                f.inStock = f.memo = f.returned = f.preSold = f.sold = true;
+            else
+                return bad(QStringLiteral("unknown status word \"%1\"").arg(w));
+        }
+    } else if (a == QLatin1String("--customer")) {
+        bool ok = false;
+        f.customerId = value().toLongLong(&ok);
+        if (!ok || f.customerId <= 0)
+            return bad(QStringLiteral("--customer takes a customer number"));
+    } else if (a == QLatin1String("--here-on-memo")) {
+        f.hereOnMemo = true;
+    } else if (a == QLatin1String("--sku")) {
+        f.sku = value();
+    } else if (a == QLatin1String("--cert")) {
+        f.certificate = value();
+    } else if (a == QLatin1String("--lot")) {
+        f.lot = value();
+    } else if (a == QLatin1String("--shape")) {
+        f.shape = value();
+    } else if (a == QLatin1String("--lab")) {
+        f.lab = value();
+    } else if (a == QLatin1String("--cut")) {
+        f.cut = value();
+    } else if (a == QLatin1String("--fluorescence")) {
+        f.fluorescence = value();
+    } else if (a == QLatin1String("--weight")) {
+        const QString v = value();
+        if (!splitRange(v, f.lowWeight, f.highWeight))
+            return bad(QStringLiteral("--weight takes LOW-HIGH"));
+        for (const QString &w : {f.lowWeight, f.highWeight})
+            if (!w.isEmpty() && stones::weightText(w).isEmpty())
+                return bad(QStringLiteral("\"%1\" is not a weight in carats").arg(w));
+    } else if (a == QLatin1String("--range")) {
+        f.allowRange = true;
+    } else if (a == QLatin1String("--colour") || a == QLatin1String("--clarity")) {
+        const bool colour = a == QLatin1String("--colour");
+        QString low, high;
+        if (!splitRange(value(), low, high))
+            return bad(a + QStringLiteral(" takes LOW-HIGH"));
+        const int l = low.isEmpty() ? 0 : gradeNumber(low, colour);
+        const int h = high.isEmpty() ? 0 : gradeNumber(high, colour);
+        if ((!low.isEmpty() && l <= 0) || (!high.isEmpty() && h <= 0))
+            return bad(QStringLiteral("unknown grade in %1 %2-%3").arg(a, low, high));
+        (colour ? f.lowColour : f.lowClarity) = l;
+        (colour ? f.highColour : f.highClarity) = h;
+    } else if (a == QLatin1String("--day")) {
+        f.day = QDate::fromString(value(), Qt::ISODate);
+        if (!f.day.isValid())
+            return bad(QStringLiteral("--day takes YYYY-MM-DD"));
+    } else if (a == QLatin1String("--canadian")) {
+        f.canadian = true;
+    } else if (a == QLatin1String("--not-canadian")) {
+        f.notCanadian = true;
+    } else if (a == QLatin1String("--lab-grown")) {
+        f.labGrown = true;
+    } else if (a == QLatin1String("--natural")) {
+        f.natural = true;
+    } else if (a == QLatin1String("--finished")) {
+        f.finished = true;
+    } else if (a == QLatin1String("--unbound")) {
+        f.excludeBound = true;
+    } else if (a == QLatin1String("--bound")) {
+        f.onlyBound = true;
+    } else {
+        return false;
+    }
+    if (missing)
+        return bad(a + QStringLiteral(" needs a value"));
+    return true;
+}
+
+namespace {
+
 const char kSearchUsage[] =
     "velmor stones search [--status stock,memo,returned,presold,sold|all] [--customer ID] [--here-on-memo]\n"
     "  [--sku PREFIX] [--cert PREFIX] [--lot TEXT] [--shape S] [--lab L] [--cut C] [--fluorescence F]\n"
@@ -69,6 +174,11 @@ int runSearch(const QStringList &args, CliIo &io)
     };
     for (int i = 0; i < args.size(); ++i) {
         const QString a = args.at(i);
+        QString why;
+        if (takeSearchFilter(args, i, f, &why))
+            continue;
+        if (!why.isEmpty())
+            return bad(why);
         bool missing = false;
         auto value = [&]() {
             if (i + 1 >= args.size()) {
@@ -77,85 +187,7 @@ int runSearch(const QStringList &args, CliIo &io)
             }
             return args.at(++i);
         };
-        if (a == QLatin1String("--status")) {
-            f.inStock = f.memo = f.returned = f.preSold = f.sold = false;
-            for (const QString &w : value().split(QLatin1Char(','), Qt::SkipEmptyParts)) {
-                const QString s = w.trimmed().toLower();
-                if (s == QLatin1String("stock"))
-                    f.inStock = true;
-                else if (s == QLatin1String("memo"))
-                    f.memo = true;
-                else if (s == QLatin1String("returned"))
-                    f.returned = true;
-                else if (s == QLatin1String("presold"))
-                    f.preSold = true;
-                else if (s == QLatin1String("sold"))
-                    f.sold = true;
-                else if (s == QLatin1String("all"))
-                    f.inStock = f.memo = f.returned = f.preSold = f.sold = true;
-                else
-                    return bad(QStringLiteral("unknown status word \"%1\"").arg(w));
-            }
-        } else if (a == QLatin1String("--customer")) {
-            bool ok = false;
-            f.customerId = value().toLongLong(&ok);
-            if (!ok || f.customerId <= 0)
-                return bad(QStringLiteral("--customer takes a customer number"));
-        } else if (a == QLatin1String("--here-on-memo")) {
-            f.hereOnMemo = true;
-        } else if (a == QLatin1String("--sku")) {
-            f.sku = value();
-        } else if (a == QLatin1String("--cert")) {
-            f.certificate = value();
-        } else if (a == QLatin1String("--lot")) {
-            f.lot = value();
-        } else if (a == QLatin1String("--shape")) {
-            f.shape = value();
-        } else if (a == QLatin1String("--lab")) {
-            f.lab = value();
-        } else if (a == QLatin1String("--cut")) {
-            f.cut = value();
-        } else if (a == QLatin1String("--fluorescence")) {
-            f.fluorescence = value();
-        } else if (a == QLatin1String("--weight")) {
-            const QString v = value();
-            if (!splitRange(v, f.lowWeight, f.highWeight))
-                return bad(QStringLiteral("--weight takes LOW-HIGH"));
-            for (const QString &w : {f.lowWeight, f.highWeight})
-                if (!w.isEmpty() && stones::weightText(w).isEmpty())
-                    return bad(QStringLiteral("\"%1\" is not a weight in carats").arg(w));
-        } else if (a == QLatin1String("--range")) {
-            f.allowRange = true;
-        } else if (a == QLatin1String("--colour") || a == QLatin1String("--clarity")) {
-            const bool colour = a == QLatin1String("--colour");
-            QString low, high;
-            if (!splitRange(value(), low, high))
-                return bad(a + QStringLiteral(" takes LOW-HIGH"));
-            const int l = low.isEmpty() ? 0 : gradeNumber(low, colour);
-            const int h = high.isEmpty() ? 0 : gradeNumber(high, colour);
-            if ((!low.isEmpty() && l <= 0) || (!high.isEmpty() && h <= 0))
-                return bad(QStringLiteral("unknown grade in %1 %2-%3").arg(a, low, high));
-            (colour ? f.lowColour : f.lowClarity) = l;
-            (colour ? f.highColour : f.highClarity) = h;
-        } else if (a == QLatin1String("--day")) {
-            f.day = QDate::fromString(value(), Qt::ISODate);
-            if (!f.day.isValid())
-                return bad(QStringLiteral("--day takes YYYY-MM-DD"));
-        } else if (a == QLatin1String("--canadian")) {
-            f.canadian = true;
-        } else if (a == QLatin1String("--not-canadian")) {
-            f.notCanadian = true;
-        } else if (a == QLatin1String("--lab-grown")) {
-            f.labGrown = true;
-        } else if (a == QLatin1String("--natural")) {
-            f.natural = true;
-        } else if (a == QLatin1String("--finished")) {
-            f.finished = true;
-        } else if (a == QLatin1String("--unbound")) {
-            f.excludeBound = true;
-        } else if (a == QLatin1String("--bound")) {
-            f.onlyBound = true;
-        } else if (a == QLatin1String("--sort")) {
+        if (a == QLatin1String("--sort")) {
             sortHeading = value();
         } else if (a == QLatin1String("--desc")) {
             desc = true;

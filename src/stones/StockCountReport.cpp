@@ -1,6 +1,7 @@
 #include "stones/StockCountReport.h"
 
 #include "core/AppContext.h"
+#include "core/SpreadsheetCells.h"
 #include "db/Sql.h"
 #include "printing/PrintSurface.h"
 
@@ -115,10 +116,8 @@ QList<Table> tablesOf(const CountReport &r)
 
 QString csvText(const QString &s)
 {
-    QString v = s;
     // A cell a spreadsheet would run as a formula is kept as text.
-    if (!v.isEmpty() && QStringLiteral("=+-@\t\r").contains(v.at(0)))
-        v.prepend(QLatin1Char('\''));
+    QString v = spreadsheetSafe(s);
     if (v.contains(QLatin1Char(',')) || v.contains(QLatin1Char('"')) || v.contains(QLatin1Char('\n'))
         || v.contains(QLatin1Char('\'')))
         return QLatin1Char('"') + v.replace(QLatin1Char('"'), QStringLiteral("\"\"")) + QLatin1Char('"');

@@ -1,6 +1,8 @@
 #include "stones/StoneChangeLog.h"
 
 #include "core/AppContext.h"
+#include "core/LocalFiles.h"
+#include "core/SpreadsheetCells.h"
 #include "db/ConvertSql.h"
 #include "db/Row.h"
 #include "db/Sql.h"
@@ -236,8 +238,9 @@ namespace {
 
 // A cell that holds a comma, a quote or a line break (dates such as
 // "Mar 01, 2026" do) is quoted, so that every row keeps its columns.
-QString csvCell(const QString &cell)
+QString csvCell(const QString &text)
 {
+    const QString cell = spreadsheetSafe(text);
     if (!cell.contains(QLatin1Char(',')) && !cell.contains(QLatin1Char('"')) && !cell.contains(QLatin1Char('\n'))
         && !cell.contains(QLatin1Char('\r')))
         return cell;
@@ -248,23 +251,18 @@ QString csvCell(const QString &cell)
 
 } // namespace
 
-QString exportChangeLog(const ChangeLogGrid &grid, const QString &fileName)
+QString exportChangeLog(const ChangeLogGrid &grid, const QString &fileName, QString *why)
 {
-    QString name = fileName;
-    if (!name.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive))
-        name += QStringLiteral(".csv");
-    QFile f(name);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text))
-        return {};
-    QTextStream out(&f);
+    QString text;
     for (const QStringList &row : grid.rows) {
         QStringList cells;
         for (const QString &c : row)
             cells << csvCell(c);
-        out << cells.join(QLatin1Char(',')) << '\n';
+        text += cells.join(QLatin1Char(',')) + QLatin1Char('\n');
     }
-    out.flush();
-    return f.error() == QFile::NoError ? name : QString();
+    if (!files::writeUserFile(fileName, text.toUtf8(), why))
+        return {};
+    return fileName;
 }
 
 } // namespace velmor::stones

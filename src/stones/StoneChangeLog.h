@@ -61,8 +61,10 @@ qint64 stoneIdOfPickerEntry(const QString &entry);
 ChangeLogGrid loadChangeLog(AppContext &ctx, const ChangeLogFilter &filter);
 // The column indexes hidden by the basic view (Inscription 1 .. Location).
 QList<int> basicViewHiddenColumns();
-// Writes the grid as CSV (cells joined by ",", no quoting); the file name
-// gets ".csv" when it lacks it.  Returns the name written, empty on failure.
-QString exportChangeLog(const ChangeLogGrid &grid, const QString &fileName);
+// Writes the grid as CSV (cells joined by ","; a cell holding a comma, a
+// quote or a line break is quoted; one a spreadsheet would take for a
+// formula gets an apostrophe) to the file as named.  Returns the name
+// written, empty on failure with the reason in `why`.
+QString exportChangeLog(const ChangeLogGrid &grid, const QString &fileName, QString *why = nullptr);
 
 } // namespace velmor::stones

@@ -53,37 +53,60 @@ int runChangeLog(const QStringList &args, CliIo &io)
 {
     stones::ChangeLogFilter f;
     QString file;
+    QDate from, to;
     for (int i = 0; i < args.size(); ++i) {
         const QString a = args.at(i);
-        auto value = [&]() { return i + 1 < args.size() ? args.at(++i) : QString(); };
+        const bool takesValue = a == QLatin1String("--stone") || a == QLatin1String("--from") || a == QLatin1String("--to");
+        if (takesValue && i + 1 >= args.size()) {
+            io.err << "velmor: " << a << " needs a value" << Qt::endl;
+            return 2;
+        }
         if (a == QLatin1String("--stone")) {
-            f.stoneId = value().toLongLong();
-        } else if (a == QLatin1String("--from")) {
-            f.from = QDate::fromString(value(), Qt::ISODate);
-            f.dateRange = true;
-        } else if (a == QLatin1String("--to")) {
-            f.to = QDate::fromString(value(), Qt::ISODate);
-            f.dateRange = true;
+            // A stone's ID, or nothing: "abc" is not all stones.
+            const QString v = args.at(++i);
+            bool ok = false;
+            f.stoneId = v.toLongLong(&ok);
+            if (!ok || f.stoneId <= 0) {
+                io.err << "velmor: --stone takes a stone's ID (a whole number above 0), not \"" << v << "\"" << Qt::endl;
+                return 2;
+            }
+        } else if (a == QLatin1String("--from") || a == QLatin1String("--to")) {
+            const QString v = args.at(++i);
+            const QDate d = QDate::fromString(v, Qt::ISODate);
+            if (!d.isValid()) {
+                io.err << "velmor: " << a << " takes a date as YYYY-MM-DD, not \"" << v << "\"" << Qt::endl;
+                return 2;
+            }
+            (a == QLatin1String("--from") ? from : to) = d;
         } else if (file.isEmpty() && !a.startsWith(QLatin1Char('-'))) {
             file = a;
         } else {
-            io.err << "velmor: unexpected argument " << a << Qt::endl;
+            io.err << "velmor: unexpected argument " << a
+                   << (file.isEmpty() ? QString() : QStringLiteral(" (the file is %1)").arg(file)) << Qt::endl;
             return 2;
         }
     }
-    if (file.isEmpty() || (f.dateRange && (!f.from.isValid() || !f.to.isValid()))) {
-        io.err << "velmor: give the file, and both --from and --to as YYYY-MM-DD for a date range" << Qt::endl;
+    if (file.isEmpty()) {
+        io.err << "velmor: give the file to write" << Qt::endl;
         return 2;
     }
+    if (from.isValid() != to.isValid()) {
+        io.err << "velmor: a date range needs both --from and --to" << Qt::endl;
+        return 2;
+    }
+    f.dateRange = from.isValid();
+    f.from = from;
+    f.to = to;
     Workstation ws;
     AppContext ctx(ws, ws.connectionSettings());
     if (!openCliContext(ctx, io, true))
         return 2;
     try {
         const stones::ChangeLogGrid g = stones::loadChangeLog(ctx, f);
-        const QString written = stones::exportChangeLog(g, file);
+        QString why;
+        const QString written = stones::exportChangeLog(g, file, &why);
         if (written.isEmpty()) {
-            io.err << "velmor: " << file << " could not be written" << Qt::endl;
+            io.err << "velmor: " << file << " could not be written: " << why << Qt::endl;
             return 1;
         }
         io.out << "The List has been exported into " << written << " (" << g.rows.size() << " rows)" << Qt::endl;
@@ -105,6 +128,7 @@ CliRegistry stoneCommands()
               QStringLiteral("[--stone ID] [--from DATE --to DATE] FILE"),
               QStringLiteral("export the stone change log as CSV"), runChangeLog});
     r << searchCommands();
+    r << stoneFileCommands();
     return r;
 }
 

@@ -1,6 +1,7 @@
 #include "stones/StoneLists.h"
 
 #include "core/KnownRates.h"
+#include "core/SpreadsheetCells.h"
 #include "stones/SearchReport.h"
 
 #include <QDir>
@@ -66,12 +67,24 @@ QList<ListColumn> listColumns(int layout)
 
 } // namespace
 
-QString stoneListText(const QList<SearchRow> &rows, const ListOptions &o, bool fileMode, int layout)
+QList<qint64> stoneIdsOf(const QList<SearchRow> &rows)
+{
+    QList<qint64> ids;
+    for (const SearchRow &r : rows)
+        ids << r.id;
+    return ids;
+}
+
+QString stoneListText(const QList<SearchRow> &rows, const ListOptions &o, bool fileMode, int layout,
+                      const QHash<qint64, QStringList> &files)
 {
     QList<ListColumn> cols;
     for (const ListColumn &c : listColumns(layout))
         if (!c.option || o.*(c.option))
             cols << c;
+    if (o.files && !files.isEmpty())
+        cols << ListColumn{QStringLiteral("Files"), nullptr,
+                           [&files](const SearchRow &r) { return files.value(r.id).join(QStringLiteral("; ")); }};
     QString text;
     if (fileMode) {
         // The header names the columns the lines hold.
@@ -81,7 +94,7 @@ QString stoneListText(const QList<SearchRow> &rows, const ListOptions &o, bool f
     }
     for (const SearchRow &r : rows) {
         for (const ListColumn &c : cols)
-            text += c.value(r) + kSep;
+            text += spreadsheetSafe(c.value(r)) + kSep;
         text += kEnd;
     }
     text += fileMode ? kEnd : kEnd + kEnd;
@@ -142,6 +155,7 @@ QStringList tradeNetworkColumns()
 QString tradeNetworkCsv(const QList<SearchRow> &rows)
 {
     auto field = [](QString v) {
+        v = spreadsheetSafe(v);
         if (v.contains(QLatin1Char('"')) || v.contains(QLatin1Char(',')) || v.contains(QLatin1Char('\n'))
             || v.contains(QLatin1Char('\r')))
             v = QLatin1Char('"') + v.replace(QLatin1Char('"'), QStringLiteral("\"\"")) + QLatin1Char('"');

@@ -5,6 +5,7 @@
 // name and renamed into place, so a failure never leaves half a list.
 #include "stones/StoneSearch.h"
 
+#include <QHash>
 #include <QString>
 
 namespace velmor::stones {
@@ -13,11 +14,17 @@ namespace velmor::stones {
 struct ListOptions {
     bool shape = true, colour = true, clarity = true, cut = true, measurement = true, rapCt = true, rapOff = true,
          code = false, cert = true;
+    bool files = true; // the names of the stone's pictures, videos and documents (chkFiles)
 };
 
 // The list text: the header (file mode only), one line per row, the footer.
 // layout is 1 or 2.
-QString stoneListText(const QList<SearchRow> &rows, const ListOptions &o, bool fileMode, int layout);
+// With `files` (by stone, StoneFiles' fileNamesOf) and o.files, a last column
+// "Files" names each stone's files, separated by "; ".
+QString stoneListText(const QList<SearchRow> &rows, const ListOptions &o, bool fileMode, int layout,
+                      const QHash<qint64, QStringList> &files = {});
+// The stones of rows, in order.
+QList<qint64> stoneIdsOf(const QList<SearchRow> &rows);
 
 // The fax page text (fax.txt).
 // Whether the fax list shows prices, which it gives in the local currency

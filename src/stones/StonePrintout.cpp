@@ -1,4 +1,5 @@
 #include "stones/StonePrintout.h"
+#include "stones/StoneFiles.h"
 
 #include "core/AppContext.h"
 #include "db/Sql.h"
@@ -46,6 +47,12 @@ bool stonePaper(AppContext &ctx, qint64 id, printing::DiamondPaper &p)
     p.fluorescence = f.Flourescence;
     if (ctx.settings.printDiamondComment)
         p.comment = f.Comment;
+    // The main picture, where the card has room for it.
+    try {
+        p.picture = mainThumbnail(ctx.db(), f.id);
+    } catch (const db::DbError &) {
+        p.picture = {}; // printed without it
+    }
     p.depth = f.TotalDepth;
     p.table = f.TableSize;
     p.polish = f.FinishPolish;

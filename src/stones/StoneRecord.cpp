@@ -17,6 +17,7 @@
 #include "db/Transaction.h"
 #include "stones/PricingBridge.h"
 #include "stones/StoneChangeLog.h"
+#include "stones/StoneFiles.h"
 
 #include <QLocale>
 #include <QRandomGenerator>
@@ -951,8 +952,10 @@ static DeleteResult deleteStoneUnguarded(AppContext &ctx, qint64 id)
                 QStringLiteral("DELETE FROM SingleStone WHERE ID = ? AND (Status IS NULL OR (Status NOT LIKE 'Memo' "
                                "AND Status NOT LIKE 'Sold'))"),
                 {id});
-            if (deleted == 1)
+            if (deleted == 1) {
+                stones::dropFilesOfStone(ctx.db(), id); // its pictures and certificates go with it
                 tx.commit();
+            }
             return deleted;
         });
         if (n != 1) {

@@ -26,6 +26,7 @@
 #include "stones/StoneWordLists.h"
 #include "stones/frmDiamondDetailPrices.h"
 #include "stones/frmStoneChange.h"
+#include "stones/widgets/StoneFilesTab.h"
 #include "stones/widgets/StoneHistoryTab.h"
 
 #include <QButtonGroup>
@@ -395,6 +396,8 @@ void frmDiamondDetail::build()
     comment->setTabChangesFocus(true); // Tab moves on; a line end is Enter
     m_entryFields << comment;
     fi->addRow(QStringLiteral("Comment"), comment);
+    auto *files = new StoneFilesTab(m_ctx, central); // its tab joins the status box below
+    fi->addRow(QStringLiteral("Picture"), files->mainPicture());
     grid->addWidget(identity, 0, 0);
 
     // Grading
@@ -638,6 +641,7 @@ void frmDiamondDetail::build()
     // The status box shares its place with the stone's history (TabStrip1).
     auto *tabs = new StoneHistoryTab(m_ctx, central);
     tabs->insertTab(0, statusBox, QStringLiteral("Status"));
+    tabs->addTab(files, QStringLiteral("Pictures and files"));
     tabs->setCurrentIndex(0);
     grid->addWidget(tabs, 0, 3);
     // Long names do not widen the combos: they show what fits.
@@ -1029,6 +1033,8 @@ void frmDiamondDetail::RefreshfrmDiamondDetailModule(qint64 id)
     }
     if (auto *history = findChild<StoneHistoryTab *>(QStringLiteral("TabStrip1")))
         history->showStone(found ? id : 0);
+    if (auto *files = findChild<StoneFilesTab *>())
+        files->showStone(found ? id : 0);
     if (!found) {
         // Nothing to show: the fields are emptied; txtID keeps what was asked
         // for (a scanned number stays visible).
@@ -1982,6 +1988,9 @@ void frmDiamondDetail::lookupCertificate(const online::GiaRequest &request)
             return false;
         ExtractGIAinfo(a, request.certificate);
         return true;
+    }, [&](const QString &report) { // attached to the stone at once, as its certificate
+        if (auto *files = findChild<StoneFilesTab *>())
+            files->attachLookupReport(id, report, QStringLiteral("GIA"));
     });
     m_lookingUp = false;
     updateCommands();

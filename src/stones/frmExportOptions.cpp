@@ -30,6 +30,7 @@ frmExportOptions::frmExportOptions(bool fileMode, int layout, QWidget *parent) :
     chkRAPOFF = box("chkRAPOFF", QStringLiteral("% off RAP"), d.rapOff);
     chkCODE = box("chkCODE", QStringLiteral("Code"), d.code);
     chkCert = box("chkCert", QStringLiteral("Laboratory and certificate"), d.cert);
+    chkFiles = box("chkFiles", QStringLiteral("Names of pictures and files"), d.files);
     optLayout1 = named(new QRadioButton(QStringLiteral("Layout 1 (certificate first)"), this), "optLayout1");
     optLayout2 = named(new QRadioButton(QStringLiteral("Layout 2 (grading first)"), this), "optLayout2");
     (layout == 2 ? optLayout2 : optLayout1)->setChecked(true);
@@ -40,7 +41,7 @@ frmExportOptions::frmExportOptions(bool fileMode, int layout, QWidget *parent) :
     auto *root = new QVBoxLayout(this);
     auto *grid = new QGridLayout;
     const QList<QCheckBox *> boxes = {chkShape, chkColour, chkClarity, chkCut, chkMeasurement,
-                                      chkRapCt, chkRAPOFF, chkCODE, chkCert};
+                                      chkRapCt, chkRAPOFF, chkCODE, chkCert, chkFiles};
     for (int i = 0; i < boxes.size(); ++i)
         grid->addWidget(boxes.at(i), i / 3, i % 3);
     root->addLayout(grid);
@@ -67,6 +68,7 @@ stones::ListOptions frmExportOptions::options() const
     o.rapOff = chkRAPOFF->isChecked();
     o.code = chkCODE->isChecked();
     o.cert = chkCert->isChecked();
+    o.files = chkFiles->isChecked();
     return o;
 }
 

@@ -19,7 +19,7 @@ public:
     int layout() const;
     bool fileMode() const { return m_fileMode; }
 
-    QCheckBox *chkShape, *chkColour, *chkClarity, *chkCut, *chkMeasurement, *chkRapCt, *chkRAPOFF, *chkCODE, *chkCert;
+    QCheckBox *chkShape, *chkColour, *chkClarity, *chkCut, *chkMeasurement, *chkRapCt, *chkRAPOFF, *chkCODE, *chkCert, *chkFiles;
     QRadioButton *optLayout1, *optLayout2;
     QPushButton *cmdOK, *cmdCancel;
 

@@ -13,12 +13,14 @@
 #include "pricing/Grades.h"
 #include "stones/frmDiamondSearchPrinting.h"
 #include "stones/frmExportOptions.h"
+#include "stones/StoneFiles.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -58,6 +60,8 @@ std::optional<SearchTotals> SearchGridModel::reset(const QSqlDatabase &db, const
             m_rows = std::move(p.rows);
             m_more = !p.totals;
             totals = p.totals;
+            m_icons.clear();
+            readIcons(0);
         } catch (...) {
             endResetModel();
             throw;
@@ -68,12 +72,41 @@ std::optional<SearchTotals> SearchGridModel::reset(const QSqlDatabase &db, const
 }
 
 int SearchGridModel::rowCount(const QModelIndex &parent) const { return parent.isValid() ? 0 : int(m_rows.size()); }
-int SearchGridModel::columnCount(const QModelIndex &parent) const { return parent.isValid() ? 0 : int(m_columns.size()); }
+int SearchGridModel::columnCount(const QModelIndex &parent) const { return parent.isValid() ? 0 : int(m_columns.size()) + 1; }
+
+void SearchGridModel::setPictures(bool on)
+{
+    if (on == m_pictures)
+        return;
+    m_pictures = on;
+    if (on)
+        readIcons(0);
+    if (!m_rows.isEmpty())
+        emit dataChanged(index(0, pictureColumn()), index(int(m_rows.size()) - 1, pictureColumn()));
+}
+
+void SearchGridModel::readIcons(int from)
+{
+    if (!m_pictures || from >= m_rows.size())
+        return;
+    QList<qint64> ids;
+    for (int i = from; i < m_rows.size(); ++i)
+        ids << m_rows.at(i).id;
+    try {
+        const QHash<qint64, QImage> icons = mainIcons(m_db, ids);
+        for (auto it = icons.begin(); it != icons.end(); ++it)
+            m_icons.insert(it.key(), QPixmap::fromImage(it.value()));
+    } catch (const db::DbError &) {
+        // The column stays empty; the grid works on.
+    }
+}
 
 QVariant SearchGridModel::data(const QModelIndex &index, int role) const
 {
     if (!index.isValid() || index.row() >= m_rows.size())
         return {};
+    if (index.column() == pictureColumn())
+        return role == Qt::DecorationRole && m_pictures ? QVariant(m_icons.value(m_rows.at(index.row()).id)) : QVariant();
     if (role == Qt::DisplayRole)
         return m_rows.at(index.row()).cells.value(index.column());
     if (role == Qt::TextAlignmentRole && (index.column() == ColWeight || index.column() == ColRapPerStone))
@@ -84,7 +117,7 @@ QVariant SearchGridModel::data(const QModelIndex &index, int role) const
 QVariant SearchGridModel::headerData(int section, Qt::Orientation o, int role) const
 {
     if (role == Qt::DisplayRole && o == Qt::Horizontal)
-        return m_columns.value(section);
+        return section == pictureColumn() ? QStringLiteral("Picture") : m_columns.value(section);
     return QAbstractTableModel::headerData(section, o, role);
 }
 
@@ -108,7 +141,9 @@ void SearchGridModel::fetchMore(const QModelIndex &parent)
     if (more.isEmpty())
         return;
     beginInsertRows({}, int(m_rows.size()), int(m_rows.size() + more.size() - 1));
+    const int from = int(m_rows.size());
     m_rows << more;
+    readIcons(from);
     endInsertRows();
 }
 
@@ -125,6 +160,7 @@ frmItemDiamondSearch::frmItemDiamondSearch(AppContext &ctx, QWidget *parent)
     chooseFile = [this](const QString &caption, const QString &suggested) {
         return QFileDialog::getSaveFileName(this, caption, suggested);
     };
+    chooseFolder = [this] { return QFileDialog::getExistingDirectory(this, QStringLiteral("Export into folder")); };
     build();
     fillLists();
     restoreFilters();
@@ -204,6 +240,11 @@ void frmItemDiamondSearch::build()
     grdResult->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     // The purchase column shows costs: only for those who may see them.
     grdResult->setColumnHidden(ColBought, !m_ctx.user.ViewCost);
+    // The picture column stands first, shown when "Pictures" is ticked.
+    grdResult->horizontalHeader()->moveSection(m_model->pictureColumn(), 0);
+    grdResult->setColumnHidden(m_model->pictureColumn(), true);
+    grdResult->setIconSize(QSize(48, 48));
+    chkPictures = named(new QCheckBox(QStringLiteral("Pictures"), this), "chkPictures");
     tmrSearch = named(new QTimer(this), "tmrSearch");
     tmrSearch->setSingleShot(true);
     tmrSearch->setInterval(10);
@@ -217,6 +258,7 @@ void frmItemDiamondSearch::build()
     QPushButton *Command1 = button("Command1", QStringLiteral("&Trading network file..."));
     QPushButton *cmdEMail = button("cmdEMail", QStringLiteral("E-&Mail list..."));
     QPushButton *cmdFaxList = button("cmdFaxList", QStringLiteral("&Fax list"));
+    QPushButton *cmdExportFiles = button("cmdExportFiles", QStringLiteral("Export pictures and certificates..."));
     QPushButton *cmdMergeWithItem = button("cmdMergeWithItem", QStringLiteral("Bind to item"));
     QPushButton *cmdBack = button("cmdBack", QStringLiteral("&Back"));
     QPushButton *cmdHome = button("cmdHome", QStringLiteral("&Home"));
@@ -270,6 +312,9 @@ void frmItemDiamondSearch::build()
                          chkExcludeBoundStones, chkOnlyBound})
         flags->addWidget(c);
     flags->addStretch(1);
+    // The grid's picture column: a choice of what the list shows, beside the
+    // other view choices (the command row is full at 1366 pixels).
+    flags->addWidget(chkPictures);
     for (QRadioButton *o : {optClass1, optClass2, optClass3})
         flags->addWidget(o);
     root->addLayout(flags);
@@ -281,7 +326,7 @@ void frmItemDiamondSearch::build()
     bottom->addWidget(new QLabel(QStringLiteral("Total RAP US$"), this));
     bottom->addWidget(txtTotalRap);
     bottom->addStretch(1);
-    for (QPushButton *b : {cmdPrint, cmdExport, cmdExport1, Command1, cmdEMail, cmdFaxList, cmdMergeWithItem,
+    for (QPushButton *b : {cmdPrint, cmdExport, cmdExport1, Command1, cmdEMail, cmdFaxList, cmdExportFiles, cmdMergeWithItem,
                            cmdBack, cmdHome})
         bottom->addWidget(b);
     root->addLayout(bottom);
@@ -321,6 +366,17 @@ void frmItemDiamondSearch::build()
     connect(cmdExport1, &QPushButton::clicked, this, [this] { exportWith(true, 2); });
     connect(cmdEMail, &QPushButton::clicked, this, [this] { exportWith(false, 1); });
     connect(cmdFaxList, &QPushButton::clicked, this, &frmItemDiamondSearch::writeFaxList);
+    connect(chkPictures, &QCheckBox::toggled, this,
+            [this, normalRow = grdResult->verticalHeader()->defaultSectionSize()](bool on) {
+                m_model->setPictures(on);
+                grdResult->setColumnHidden(m_model->pictureColumn(), !on);
+                grdResult->verticalHeader()->setDefaultSectionSize(on ? 52 : normalRow);
+            });
+    connect(cmdExportFiles, &QPushButton::clicked, this, [this] {
+        const QString folder = chooseFolder();
+        if (!folder.isEmpty())
+            exportFiles(folder);
+    });
     connect(Command1, &QPushButton::clicked, this, [this] {
         const QString f = chooseFile(QStringLiteral("Trading network file"), QStringLiteral("stones.csv"));
         if (!f.isEmpty())
@@ -725,11 +781,33 @@ void frmItemDiamondSearch::exportWith(bool fileMode, int layout)
         exportList(file, dlg.options(), dlg.layout());
 }
 
+bool frmItemDiamondSearch::exportFiles(const QString &folder)
+{
+    ExportReport r;
+    m_ctx.prompt().busy(QStringLiteral("Exporting pictures and certificates ..."));
+    try {
+        r = exportStoneFiles(m_ctx.db(), stoneIdsOf(allRows()), folder);
+    } catch (const db::DbError &e) {
+        r.problems << e.message();
+    }
+    m_ctx.prompt().busy(QString());
+    QString text = QStringLiteral("%1 files of %2 stones were written into %3.")
+                       .arg(r.files)
+                       .arg(r.stones)
+                       .arg(QDir::toNativeSeparators(folder));
+    if (!r.problems.isEmpty())
+        text += QStringLiteral("\n\nNot written:\n") + r.problems.join(QLatin1Char('\n'));
+    m_ctx.prompt().inform(text, QStringLiteral("Export pictures and certificates"),
+                          r.problems.isEmpty() ? Icon::Information : Icon::Exclamation);
+    return r.problems.isEmpty();
+}
+
 bool frmItemDiamondSearch::exportList(const QString &fileName, const ListOptions &o, int layout)
 {
     QString text;
     try {
-        text = stoneListText(allRows(), o, true, layout);
+        const QList<SearchRow> rows = allRows();
+        text = stoneListText(rows, o, true, layout, o.files ? fileNamesOf(m_ctx.db(), stoneIdsOf(rows)) : QHash<qint64, QStringList>());
     } catch (const db::DbError &) {
         m_ctx.prompt().inform(kSharing, kWritingError, Icon::Exclamation);
         return false;
@@ -746,7 +824,8 @@ bool frmItemDiamondSearch::emailList(const ListOptions &o, int layout)
 {
     QString text;
     try {
-        text = stoneListText(allRows(), o, false, layout);
+        const QList<SearchRow> rows = allRows();
+        text = stoneListText(rows, o, false, layout, o.files ? fileNamesOf(m_ctx.db(), stoneIdsOf(rows)) : QHash<qint64, QStringList>());
     } catch (const db::DbError &e) {
         m_ctx.prompt().inform(QStringLiteral("The search result could not be read: ") + e.message(),
                               QStringLiteral("Diamond List"), Icon::Exclamation);

@@ -10,6 +10,7 @@
 #include "stones/StoneSearch.h"
 
 #include <QAbstractTableModel>
+#include <QPixmap>
 #include <QUrl>
 #include <QWidget>
 #include <functional>
@@ -47,6 +48,9 @@ public:
     const QList<stones::SearchRow> &loaded() const { return m_rows; }
     const stones::StoneSearchFilter &filter() const { return m_filter; }
     const stones::SearchOrder &order() const { return m_order; }
+    // The picture column (the last one): each row's main picture, small.
+    void setPictures(bool on);
+    int pictureColumn() const { return int(m_columns.size()); }
 
     int rowCount(const QModelIndex &parent = {}) const override;
     int columnCount(const QModelIndex &parent = {}) const override;
@@ -62,6 +66,9 @@ private:
     QList<stones::SearchRow> m_rows;
     bool m_more = false; // the last page read was full: there may be more
     QStringList m_columns = stones::searchColumns();
+    bool m_pictures = false;
+    QHash<qint64, QPixmap> m_icons;
+    void readIcons(int from);
 };
 
 class frmItemDiamondSearch : public QWidget {
@@ -90,6 +97,11 @@ public:
     bool emailList(const stones::ListOptions &o, int layout);
     bool writeFaxList();
     bool exportTradeNetwork(const QString &fileName);
+    // "Export pictures and certificates...": every file of the stones found
+    // into FOLDER/<SKU>.
+    bool exportFiles(const QString &folder);
+    // Asks for a folder; tests replace it.
+    std::function<QString()> chooseFolder;
 
     void saveFilters() const;
     void restoreFilters();
@@ -113,7 +125,7 @@ private:
     AppContext &m_ctx;
     QCheckBox *chkInStock, *chkMemo, *chkReturned, *chkPreSold, *chkSold, *chkHEREonMEMO, *chkAllowRange;
     QCheckBox *chkCanadian, *chkNoneCanadian, *chkLabGrown, *chkNONELabGrown, *chkFinished;
-    QCheckBox *chkExcludeBoundStones, *chkOnlyBound;
+    QCheckBox *chkExcludeBoundStones, *chkOnlyBound, *chkPictures;
     QComboBox *cboCustomer, *cboShape, *cboLab, *cboCut, *cboFlourescence;
     QComboBox *cboLowColour, *cboHighColour, *cboLowClarity, *cboHighClarity;
     QLineEdit *txtSKU, *txtCertificate, *txtLot, *txtLowWeight, *txtHighWeight;

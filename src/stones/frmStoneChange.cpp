@@ -101,9 +101,12 @@ frmStoneChange::frmStoneChange(AppContext &ctx, QWidget *parent) : QMainWindow(p
     connect(chkBasicView, &QCheckBox::toggled, this, &frmStoneChange::applyBasicView);
     connect(cmdBack, &QPushButton::clicked, this, &QWidget::close);
     connect(cmdExport, &QPushButton::clicked, this, [this] {
-        const QString name = chooseExportFile
+        QString name = chooseExportFile
             ? chooseExportFile(this)
             : QFileDialog::getSaveFileName(this, QStringLiteral("Export"), QString(), QStringLiteral("*.csv"));
+        // The dialog's choice gets the extension of its filter.
+        if (!name.isEmpty() && !name.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive))
+            name += QStringLiteral(".csv");
         if (!name.isEmpty())
             exportTo(name);
     });
@@ -170,9 +173,10 @@ void frmStoneChange::applyBasicView()
 
 void frmStoneChange::exportTo(const QString &fileName)
 {
-    const QString written = stones::exportChangeLog(m_grid, fileName);
+    QString why;
+    const QString written = stones::exportChangeLog(m_grid, fileName, &why);
     if (written.isEmpty()) {
-        m_ctx.prompt().inform(QStringLiteral("The List could not be written into ") + fileName,
+        m_ctx.prompt().inform(QStringLiteral("The List could not be written into ") + fileName + QStringLiteral(": ") + why,
                               QStringLiteral("Export"), Icon::Exclamation);
         return;
     }

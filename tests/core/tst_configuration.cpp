@@ -427,7 +427,8 @@ void TestConfiguration::commandLine()
 {
     // `config show` and `user list` through the program, on this test's database.
     TestDb t;
-    db::exec(t.db(), QStringLiteral("UPDATE Config SET CompanyName = 'Velmor Test Co', StoneChange = 2"));
+    db::exec(t.db(), QStringLiteral("UPDATE Config SET CompanyName = 'Velmor Test Co', StoneChange = 2, "
+                                    "RapPassword = 'Grid-Secret-9'"));
     QTemporaryDir home;
     Workstation ws(home.path());
     QVERIFY(ws.writeLines(QStringLiteral("database.ini"),
@@ -451,6 +452,12 @@ void TestConfiguration::commandLine()
     QVERIFY(lines.contains(QStringLiteral("StoneChange = true")));
     QVERIFY(lines.contains(QStringLiteral("localCurrencyName = CDN")));
     QVERIFY(lines.contains(QStringLiteral("InvoiceTemplate = DEFAULT")));
+    // Anyone may run it: the price list's password is told as set, never shown.
+    QVERIFY2(lines.contains(QStringLiteral("RapPassword = (set)")), qPrintable(out));
+    QVERIFY(!out.contains(QStringLiteral("Grid-Secret-9")));
+    db::exec(t.db(), QStringLiteral("UPDATE Config SET RapPassword = NULL"));
+    QCOMPARE(run({QStringLiteral("config"), QStringLiteral("show")}, &out), 0);
+    QVERIFY2(out.split(QLatin1Char('\n')).contains(QStringLiteral("RapPassword = (not set)")), qPrintable(out));
 
     QCOMPARE(run({QStringLiteral("user"), QStringLiteral("list")}, &out), 0);
     QVERIFY2(out.contains(QStringLiteral("There is no user yet.")), qPrintable(out));

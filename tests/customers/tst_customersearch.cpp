@@ -273,6 +273,14 @@ void TestCustomerSearch::exportCells()
     QCOMPARE(exportCell("12 Bay St\r\nUnit 4"), QString("12 Bay St Unit 4"));
     QCOMPARE(exportCell("O'Hara"), QString("O''Hara"));
     QCOMPARE(exportCell("line\nbreak"), QString("line break"));
+    // A name or note a spreadsheet would run as a formula is exported as
+    // text; phone numbers with a sign are text too, plain numbers stay.
+    QCOMPARE(exportCell("=cmd|' /C calc'!A0"), QString("'=cmd|'' /C calc''!A0"));
+    QCOMPARE(exportCell("@SUM(1+1)"), QString("'@SUM(1+1)"));
+    QCOMPARE(exportCell("+1 416 555 0100"), QString("'+1 416 555 0100"));
+    QCOMPARE(exportCell("-2+3"), QString("'-2+3"));
+    QCOMPARE(exportCell("-250.00"), QString("-250.00"));
+    QCOMPARE(exportCell("1500"), QString("1500"));
 }
 
 void TestCustomerSearch::exportFile()

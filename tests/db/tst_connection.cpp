@@ -27,6 +27,7 @@ private slots:
     void settingsFile_data();
     void settingsFile();
     void privateServerSharedAndStopped();
+    void privateDataFolderClearedOnlyWhenVelmors();
     void privateServerMissingProgram();
     void privateServersMadeAtOnce();
     void serverModeErrorsNameTheTarget_data();
@@ -49,7 +50,8 @@ void TestConnection::settingsFile_data()
     QTest::newRow("odbc") << "mode=odbc\ndsn=ShopData\n" << "odbc" << "ODBC data source \"ShopData\"";
     QTest::newRow("server") << "# shared server\nmode = server\nhost=10.0.0.5\nport=3307\ndatabase=stock\n"
                             << "server" << "\"stock\" on the server 10.0.0.5:3307";
-    QTest::newRow("unknown mode falls back") << "mode=cloud\n" << "private" << "private database server";
+    QTest::newRow("private data folder of its own") << "mode=private\ndatadir=store/db\n" << "private"
+                                                    << "store/db";
     // The nodes of a cluster, on one line or one line each; a node without a
     // port takes port=, which may come after them.
     QTest::newRow("cluster on one line") << "mode=server\nhost=a:3306, b:3307,c\nport=3310\n"
@@ -70,8 +72,50 @@ void TestConnection::settingsFile()
     if (!content.isNull())
         QVERIFY(ws.writeText(QStringLiteral("database.ini"), content));
     const ConnectionSettings s = ws.connectionSettings();
+    QVERIFY2(s.problem.isEmpty(), qPrintable(s.problem));
     QCOMPARE(s.modeName(), mode);
     QVERIFY2(s.describe().contains(describe), qPrintable(s.describe()));
+}
+
+void TestConnection::privateDataFolderClearedOnlyWhenVelmors()
+{
+    QTemporaryDir home(QStringLiteral("/dev/shm/vh-XXXXXX"));
+    Workstation ws(home.path());
+    const ConnectionSettings cs = ws.connectionSettings();
+    const QString data = cs.privateDir + QStringLiteral("/data");
+    // A data folder without a database, holding what Velmor did not make:
+    // left alone, and said so.
+    QVERIFY(QDir().mkpath(data));
+    QFile photo(data + QStringLiteral("/stone-photos.zip"));
+    QVERIFY(photo.open(QIODevice::WriteOnly));
+    photo.write("the dealer's photos");
+    photo.close();
+    {
+        AppContext ctx(ws, cs);
+        try {
+            ctx.open();
+            QFAIL("opening should be refused");
+        } catch (const ConnectError &e) {
+            QVERIFY2(e.message().contains(data) && e.message().contains(QStringLiteral("Velmor did not make")),
+                     qPrintable(e.message()));
+        }
+    }
+    QVERIFY(QFile::exists(photo.fileName()));
+    // A making of Velmor's own that was cut short (its marker there) is
+    // cleared and made again.
+    QVERIFY(QFile::remove(photo.fileName()));
+    for (const char *name : {"velmor-making-this-folder", "ibdata1"}) {
+        QFile f(data + QLatin1Char('/') + QLatin1String(name));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("half made");
+    }
+    {
+        AppContext ctx(ws, cs);
+        ctx.open();
+        QCOMPARE(int(schema::storedVersion(ctx.db())), schema::kSchemaVersion);
+        QVERIFY(!QFile::exists(data + QStringLiteral("/velmor-making-this-folder")));
+        ctx.close();
+    }
 }
 
 void TestConnection::privateServerSharedAndStopped()

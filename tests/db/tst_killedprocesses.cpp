@@ -1,6 +1,7 @@
 // What a Velmor killed at a bad moment leaves behind, and that the next one
 // picks it up: a database whose creation was cut short, and a private server
 // whose starter died while it came up (with others starting meanwhile).
+#include "ServerProcesses.h"
 #include "db/Schema.h"
 #include "db/SchemaTables.h"
 
@@ -58,25 +59,6 @@ Run finish(QProcess *p)
 Run runVelmor(const QString &home, const QStringList &args, const QString &killAt = {})
 {
     return finish(startVelmor(home, args, killAt));
-}
-
-// The server processes on a data folder, by their command line.
-int serversOn(const QString &dataDir)
-{
-    const QByteArray wanted = QStringLiteral("--datadir=%1").arg(dataDir).toLocal8Bit();
-    int n = 0;
-    for (const QString &e : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        QFile f(QStringLiteral("/proc/%1/cmdline").arg(e));
-        if (!f.open(QIODevice::ReadOnly))
-            continue;
-        const QList<QByteArray> args = f.readAll().split('\0');
-        if (!args.isEmpty() && args.first().endsWith("mariadbd") && args.contains(wanted)) {
-            QFile stat(QStringLiteral("/proc/%1/stat").arg(e));
-            if (stat.open(QIODevice::ReadOnly) && !stat.readAll().contains(") Z "))
-                ++n;
-        }
-    }
-    return n;
 }
 
 const QStringList kStatus{QStringLiteral("db"), QStringLiteral("status")};

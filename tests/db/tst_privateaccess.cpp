@@ -8,7 +8,9 @@
 #include "db/PrivateServer.h"
 #include "db/Sql.h"
 
+#include <QDir>
 #include <QFile>
+#include <QLocalServer>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -67,6 +69,33 @@ void setMode(const QString &path, int mode)
     QVERIFY(::chmod(QFile::encodeName(path).constData(), mode_t(mode)) == 0);
 }
 
+uint ownerOf(const QString &path)
+{
+    struct stat st {};
+    if (::lstat(QFile::encodeName(path).constData(), &st) != 0)
+        return uint(-1);
+    return st.st_uid;
+}
+
+uint nobodyUid()
+{
+    QProcess p;
+    p.start(QStringLiteral("id"), {QStringLiteral("-u"), QStringLiteral("nobody")});
+    p.waitForFinished();
+    return p.readAll().trimmed().toUInt();
+}
+
+QString refusalOf(const Workstation &ws)
+{
+    AppContext ctx(ws, ws.connectionSettings());
+    try {
+        ctx.open();
+    } catch (const db::ConnectError &e) {
+        return e.message();
+    }
+    return QString();
+}
+
 QStringList g_log;
 void keepLog(QtMsgType, const QMessageLogContext &, const QString &text) { g_log << text; }
 
@@ -77,6 +106,7 @@ class TestPrivateAccess : public QObject {
 private slots:
     void initTestCase();
     void otherAccountsAreRefused();
+    void socketOfADeepFolderIsPrivate();
 };
 
 void TestPrivateAccess::initTestCase()
@@ -166,6 +196,87 @@ void TestPrivateAccess::otherAccountsAreRefused()
     openEverything();
     everyoneRefused(again.connection.socket, QStringLiteral("the older folder after its next start"));
     again.close();
+}
+
+// A workstation folder too deep for a socket inside it: the socket goes to
+// a folder of the account's own (0700) under the runtime folder, never to a
+// predictable name in the shared /tmp; a folder or a socket there that
+// another account made is refused, not connected to.
+void TestPrivateAccess::socketOfADeepFolderIsPrivate()
+{
+    QTemporaryDir parent(QStringLiteral("/dev/shm/vpa-XXXXXX"));
+    setMode(parent.path(), 0755);
+    const QString home = parent.filePath(QString(110, QLatin1Char('d')));
+    QTemporaryDir runtime(QStringLiteral("/dev/shm/vrun-XXXXXX"));
+    setMode(runtime.path(), 0700);
+    const QByteArray oldRuntime = qgetenv("XDG_RUNTIME_DIR");
+    qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
+    const QString place = runtime.filePath(QStringLiteral("velmor"));
+    Workstation ws(home, parent.filePath(QStringLiteral("program")));
+    QString socket;
+    {
+        AppContext ctx(ws, ws.connectionSettings());
+        ctx.open();
+        socket = ctx.connection.socket;
+        QVERIFY2(socket.startsWith(place + QLatin1Char('/')), qPrintable(socket));
+        QCOMPARE(modeOf(place), 0700);
+        QCOMPARE(ownerOf(place), uint(::geteuid()));
+        QCOMPARE(ownerOf(socket), uint(::geteuid()));
+        for (const bool asRoot : {true, false}) {
+            const Run r = sqlAsNobody(socket, asRoot);
+            QVERIFY2(r.code > 0, qPrintable(r.output));
+        }
+    }
+    // Another account's folder in its place.
+    QVERIFY(::chown(QFile::encodeName(place).constData(), nobodyUid(), 0) == 0);
+    QString refusal = refusalOf(ws);
+    QVERIFY2(refusal.contains(place) && refusal.contains(QStringLiteral("not this account's own")), qPrintable(refusal));
+    QVERIFY(::chown(QFile::encodeName(place).constData(), ::geteuid(), 0) == 0);
+    // Another account listening first at the socket's name.
+    QFile::remove(socket);
+    QLocalServer first;
+    QVERIFY(first.listen(socket));
+    QVERIFY(::lchown(QFile::encodeName(socket).constData(), nobodyUid(), 0) == 0);
+    refusal = refusalOf(ws);
+    QVERIFY2(refusal.contains(socket) && refusal.contains(QStringLiteral("account %1 owns it").arg(nobodyUid())),
+             qPrintable(refusal));
+    QCoreApplication::processEvents();
+    QVERIFY(!first.hasPendingConnections());
+    first.close();
+    if (oldRuntime.isNull())
+        qunsetenv("XDG_RUNTIME_DIR");
+    else
+        qputenv("XDG_RUNTIME_DIR", oldRuntime);
+
+    // As another account, without a runtime folder: its place under /tmp is
+    // made its own, and refused when someone else made it first.
+    const QString nobodyHome = parent.filePath(QStringLiteral("n") + QString(110, QLatin1Char('d')));
+    QVERIFY(QDir().mkpath(nobodyHome));
+    QVERIFY(::chown(QFile::encodeName(nobodyHome).constData(), nobodyUid(), 0) == 0);
+    const QString nobodyPlace = QStringLiteral("/tmp/velmor-%1").arg(nobodyUid());
+    const bool madeBefore = QFileInfo::exists(nobodyPlace);
+    if (madeBefore && ownerOf(nobodyPlace) != nobodyUid())
+        QSKIP("/tmp/velmor-<nobody> is there already, made by another account");
+    const QString velmor = qEnvironmentVariable("VELMOR_BINARY", VELMOR_BINARY);
+    auto statusAsNobody = [&] {
+        return asNobody({QStringLiteral("env"), QStringLiteral("-u"), QStringLiteral("XDG_RUNTIME_DIR"),
+                         QStringLiteral("VELMOR_HOME=") + nobodyHome, velmor, QStringLiteral("db"),
+                         QStringLiteral("status")});
+    };
+    if (!madeBefore) {
+        QVERIFY(QDir().mkdir(nobodyPlace));
+        setMode(nobodyPlace, 0700);
+        const Run r = statusAsNobody();
+        QVERIFY(QDir().rmdir(nobodyPlace));
+        QVERIFY2(r.code > 0 && r.output.contains(nobodyPlace) && r.output.contains(QStringLiteral("not this account's own")),
+                 qPrintable(r.output));
+    }
+    const Run r = statusAsNobody();
+    QVERIFY2(r.code == 0, qPrintable(r.output));
+    QCOMPARE(ownerOf(nobodyPlace), nobodyUid());
+    QCOMPARE(modeOf(nobodyPlace), 0700);
+    if (!madeBefore)
+        QDir(nobodyPlace).removeRecursively();
 }
 
 QTEST_GUILESS_MAIN(TestPrivateAccess)

@@ -159,9 +159,10 @@ void TestSchema::statementsPerTable_data()
         {"invoice", 5},      {"invoicelist", 18},   {"ExpectedPays", 10},   {"DonePays", 10},
         {"returntovendor", 5}, {"raplist", 8},      {"labwords", 9},        {"shapewords", 9},
         {"Qs", 6},           {"DRange", 5},         {"Colours", 22},        {"Track", 5},
-        {"TrackPar", 5},     {"inv", 7},            {"User", 67},           {"config", 115},
+        {"TrackPar", 5},     {"inv", 7},            {"User", 67},           {"config", 116},
         {"RowGuard", 2},     {"stockcount", 11},    {"stockcountstone", 13}, {"stockcountscan", 13},
         {"stockcountparcel", 10}, {"stockcountdesk", 9},
+        {"stonefile", 17}, {"stonefilechunk", 5}, {"stonefilethumb", 7},
     };
     int total = 0;
     for (const auto &[table, count] : tables) {
@@ -177,9 +178,9 @@ void TestSchema::statementsPerTable()
     QFETCH(int, count);
     if (table.isEmpty()) {
         // The shared tables' statements, the program's RowGuard, the repair
-        // marks, the stock count's tables and the kept amounts, returns and
-        // memo-out lines.
-        QCOMPARE(count, 480 + 2 + 2 + 56 + 5);
+        // marks, the stock count's tables, the kept amounts, returns and
+        // memo-out lines, and the files on a stone (with the settings' size limit).
+        QCOMPARE(count, 480 + 2 + 2 + 56 + 5 + 30);
         QCOMPARE(schema::diamondSideStatementCount(), count);
         return;
     }
@@ -205,7 +206,7 @@ void TestSchema::upgradeBringsBaseTablesToFullShape()
         else
             QVERIFY2(columnExists(db, s.table, s.column), qPrintable(s.sql()));
     }
-    QCOMPARE(tableNames(db).size(), 11 + 64);
+    QCOMPARE(tableNames(db).size(), 11 + 67);
     QCOMPARE(columnType(db, QStringLiteral("Config"), QStringLiteral("dbVersion")),
              QStringLiteral("decimal(15,5)"));
 }
@@ -537,36 +538,36 @@ void TestSchema::commandLine_data()
 
     QTest::newRow("old database") << int(TestDb::Shape::BaseTables) << QString()
                                   << QStringLiteral("Schema version: 0 (program ") + kVersionText + QStringLiteral(")\nTables: 11\n") << 0
-                                  << QStringLiteral("to ") + kVersionText + QStringLiteral(": ") << 75;
+                                  << QStringLiteral("to ") + kVersionText + QStringLiteral(": ") << 78;
     // An old database with its settings row is upgraded, never remade; a
     // table it lacks is made as for an empty one.
     QTest::newRow("a base table gone") << int(TestDb::Shape::BaseTables)
                                        << "DROP TABLE memosheet; INSERT INTO Config (CompanyName) VALUES ('Old')"
-                                       << "Tables: 10\n" << 0 << "Made 1 missing tables." << 75;
+                                       << "Tables: 10\n" << 0 << "Made 1 missing tables." << 78;
     QTest::newRow("a refused statement")
         << int(TestDb::Shape::BaseTables)
         << "ALTER TABLE ParcelStock MODIFY COLUMN Quantity VARCHAR(50); "
            "INSERT INTO ParcelStock (SKU, Quantity) VALUES ('P-9', 'a dozen'); "
            "INSERT INTO Config (CompanyName) VALUES ('Old')"
-        << "Tables: 11\n" << 1 << "  refused: ALTER TABLE parcelstock MODIFY COLUMN Quantity INT(10); -- " << 75;
+        << "Tables: 11\n" << 1 << "  refused: ALTER TABLE parcelstock MODIFY COLUMN Quantity INT(10); -- " << 78;
     // A shared database that the store-side program made: its settings row
     // with an older version and its own tables, none of the diamond side's.
     QTest::newRow("the other program's tables only")
         << int(TestDb::Shape::Empty) << QString::fromLatin1(kOtherProgramsDatabase)
-        << QStringLiteral("Schema version: 290 (program ") + kVersionText + QStringLiteral(")\nTables: 2\n") << 0 << "Made 10 missing tables." << 75;
+        << QStringLiteral("Schema version: 290 (program ") + kVersionText + QStringLiteral(")\nTables: 2\n") << 0 << "Made 10 missing tables." << 78;
     QTest::newRow("empty database") << int(TestDb::Shape::Empty) << QString() << "Tables: 0\n" << 0
-                                    << QStringLiteral("The database was empty: created it at schema version ") + kVersionText << 75;
+                                    << QStringLiteral("The database was empty: created it at schema version ") + kVersionText << 78;
     // What an earlier start left on an empty shared database: the upgrade
     // list's tables, no settings row, no version.
     QTest::newRow("upgrade list's tables only") << int(TestDb::Shape::Empty) << "upgrade list"
                                                 << QStringLiteral("Schema version: 0 (program ") + kVersionText + QStringLiteral(")") << 0
                                                 << "The database was not finished (no stored version): made "
-                                                << 75;
+                                                << 78;
     QTest::newRow("creation cut short") << int(TestDb::Shape::Full)
                                         << "DROP TABLE item; DROP TABLE memosheet; DELETE FROM Config; "
                                            "DELETE FROM DiamondGrades"
-                                        << QStringLiteral("Schema version: 0 (program ") + kVersionText + QStringLiteral(")\nTables: 73\n") << 0
-                                        << "made 2 missing tables" << 75;
+                                        << QStringLiteral("Schema version: 0 (program ") + kVersionText + QStringLiteral(")\nTables: 76\n") << 0
+                                        << "made 2 missing tables" << 78;
 }
 
 void TestSchema::commandLine()
@@ -661,7 +662,7 @@ void TestSchema::missingTablesKeepTheVersion()
     const CliResult r = runVelmor(home.path(), {QStringLiteral("db"), QStringLiteral("upgrade")});
     QVERIFY2(r.exitCode == 0, qPrintable(r.out + r.err));
     QCOMPARE(schema::storedVersion(t.db()), double(schema::kSchemaVersion));
-    QCOMPARE(tableNames(t.db()).size(), 75);
+    QCOMPARE(tableNames(t.db()).size(), 78);
     exec(t.db(), QStringLiteral("DROP USER '%1'@'localhost'").arg(account));
 }
 

@@ -3,6 +3,7 @@
 // invoice read back from the PDF, closing only after a produced document,
 // the continuation page, and the invoice commands of the velmor program.
 #include "../printing/PrintTestKit.h"
+#include "FileSizeLimit.h"
 #include "InvoiceTestEnv.h"
 #include "PdfLayoutCheck.h"
 #include "db/Transaction.h"
@@ -286,6 +287,28 @@ private slots:
         r = printInvoice(e.ctx, 999999, printing::PrintTarget::pdf(e.dir.filePath("none.pdf")), {});
         QVERIFY(!r.printed);
         QVERIFY(!QFile::exists(e.dir.filePath("none.pdf")));
+    }
+
+    // A PDF cut short by a full disk (here a file-size limit) is not a
+    // printed invoice: the print says so and the invoice stays open.
+    void fullDiskLeavesItOpen()
+    {
+        InvoiceEnv e;
+        const ThreeLines t = threeLines(e);
+        const QStringList before = e.row("invoice", t.invoice);
+        const QString pdf = e.dir.filePath("full.pdf");
+        InvoicePrinted r;
+        {
+            const test::FileSizeLimit full(4 * 1024);
+            r = printInvoice(e.ctx, t.invoice, printing::PrintTarget::pdf(pdf), {});
+        }
+        QVERIFY(!r.printed);
+        QVERIFY2(r.error.contains("could not be written whole"), qPrintable(r.error));
+        QCOMPARE(e.row("invoice", t.invoice), before);
+        QVERIFY(!QFile::exists(pdf));
+        // With room on the disk it prints and closes.
+        r = printInvoice(e.ctx, t.invoice, printing::PrintTarget::pdf(pdf), {});
+        QVERIFY2(r.printed && r.closed, qPrintable(r.error));
     }
 
     // Rows that would reach the totals go on to a second page with the

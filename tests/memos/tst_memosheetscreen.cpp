@@ -428,8 +428,9 @@ void tst_memosheetscreen::reportAndExport()
     QVERIFY2(lines[1].startsWith("'RB', Report Inc, Memo#"), qPrintable(lines[1]));
     QVERIFY(lines[1].contains(", US$ 3535.00, "));
     QString written;
+    // The name as given (the screen's dialog adds ".csv").
     QCOMPARE(memos::exportReport(r, e.dir.filePath("out"), &written), QString());
-    QCOMPARE(written, e.dir.filePath("out.csv"));
+    QCOMPARE(written, e.dir.filePath("out"));
     QFile out(written);
     QVERIFY(out.open(QIODevice::ReadOnly));
     QCOMPARE(QString::fromUtf8(out.readAll()), text);
@@ -488,6 +489,24 @@ void tst_memosheetscreen::subcommands()
     QFile f(csv);
     QVERIFY(f.open(QIODevice::ReadOnly));
     QVERIFY(QString::fromUtf8(f.readAll()).contains("'CL1', Cli Customer"));
+
+    // The file as named: no ".csv" added to a name, a device or a folder;
+    // a value that is no ID or number is refused, naming it.
+    const QString plain = e.dir.filePath("stones-out");
+    QCOMPARE(run({"memo", "report", plain}, &out), 0);
+    QVERIFY(QFile::exists(plain) && !QFile::exists(plain + ".csv"));
+    QCOMPARE(run({"memo", "report", "/dev/null"}, &out), 0);
+    QVERIFY(!QFile::exists("/dev/null.csv"));
+    QDir().mkpath(e.dir.filePath("folder"));
+    QCOMPARE(run({"memo", "report", e.dir.filePath("folder")}, &out), 1);
+    QVERIFY2(out.contains("it is a folder"), qPrintable(out));
+    QVERIFY(!QFile::exists(e.dir.filePath("folder.csv")));
+    QCOMPARE(run({"memo", "report", "--customer", "abc", csv}, &out), 2);
+    QVERIFY2(out.contains("--customer takes a customer's ID") && out.contains("\"abc\""), qPrintable(out));
+    QCOMPARE(run({"memo", "report", "--days", "-3", csv}, &out), 2);
+    QVERIFY2(out.contains("--days") && out.contains("\"-3\""), qPrintable(out));
+    QCOMPARE(run({"memo", "report", csv, "--customer"}, &out), 2);
+    QVERIFY2(out.contains("--customer needs a value"), qPrintable(out));
 }
 
 void tst_memosheetscreen::reportScreen()

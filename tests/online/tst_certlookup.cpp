@@ -64,6 +64,7 @@ QString binaryDir()
 struct LabService {
     LocalHttpServer http{[this](QTcpSocket *s, const HttpRequest &r) { respond(s, r); }};
     QList<QByteArray> keys;
+    QString pdfBase; // where the answer's report link points; this server when empty
 
     void respond(QTcpSocket *s, const HttpRequest &r)
     {
@@ -83,7 +84,8 @@ struct LabService {
                                    .value("ReportNumber")
                                    .toString();
         if (number == "2141438171")
-            LocalHttpServer::answer(s, recorded("gia_found_fancy.json").replace("@BASE@", http.base().toUtf8()),
+            LocalHttpServer::answer(s, recorded("gia_found_fancy.json")
+                                           .replace("@BASE@", (pdfBase.isEmpty() ? http.base() : pdfBase).toUtf8()),
                                     "200 OK", "application/json");
         else if (number == "5182736455")
             LocalHttpServer::answer(s, recorded("gia_found_round.json"), "200 OK", "application/json");
@@ -103,8 +105,9 @@ struct Station {
     explicit Station(const QString &service, const QString &agent = binaryDir() + "/velmor-certfetch",
                      const QString &extra = {})
     {
+        // The report links of the service on this machine are plain http.
         writeFile(ws.path("online.ini"), QStringLiteral("service=%1/graphql\nkey=%2\nservicetimeout=2\ntimeout=20\n"
-                                                        "agent=%3\ndocuments=%4/docs\n%5")
+                                                        "agent=%3\ndocuments=%4/docs\nallowhttp=yes\n%5")
                                              .arg(service, kKey, agent, dir.path(), extra)
                                              .toUtf8());
     }
@@ -201,14 +204,20 @@ void TestCertLookup::agentAgainstTheService_data()
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("error"); // part of <ERROR>, empty for a grading
     QTest::addColumn<bool>("pdf");
-    QTest::newRow("found with PDF") << "2141438171" << "0.51" << kKey << 0 << "" << true;
-    QTest::newRow("found, no PDF offered") << "5182736455" << "" << kKey << 0 << "" << false;
-    QTest::newRow("no such report") << "9999999999" << "1.00" << kKey << 1 << "REPORT NOT FOUND" << false;
-    QTest::newRow("bad key") << "2141438171" << "0.51" << "WRONG" << 1 << "refused the key" << false;
-    QTest::newRow("garbage") << "2222222222" << "1.00" << kKey << 1 << "not readable" << false;
-    QTest::newRow("slow service") << "3333333333" << "1.00" << kKey << 1 << "did not answer within 2 seconds" << false;
+    QTest::addColumn<QString>("link"); // "file": the report link names a file of this machine; "no http": not allowed
+    QTest::newRow("found with PDF") << "2141438171" << "0.51" << kKey << 0 << "" << true << "";
+    QTest::newRow("found, no PDF offered") << "5182736455" << "" << kKey << 0 << "" << false << "";
+    QTest::newRow("no such report") << "9999999999" << "1.00" << kKey << 1 << "REPORT NOT FOUND" << false << "";
+    QTest::newRow("bad key") << "2141438171" << "0.51" << "WRONG" << 1 << "refused the key" << false << "";
+    QTest::newRow("garbage") << "2222222222" << "1.00" << kKey << 1 << "not readable" << false << "";
+    QTest::newRow("slow service") << "3333333333" << "1.00" << kKey << 1 << "did not answer within 2 seconds" << false
+                                  << "";
     QTest::newRow("weight of another stone") << "2141438171" << "0.71" << kKey << 1 << "is for a stone of 0.51 ct"
-                                             << false;
+                                             << false << "";
+    // The grading is taken; a report link to a file of this machine is not
+    // followed, nor a plain http one unless online.ini allows it.
+    QTest::newRow("report link to a local file") << "2141438171" << "0.51" << kKey << 0 << "" << false << "file";
+    QTest::newRow("plain http report link") << "2141438171" << "0.51" << kKey << 0 << "" << false << "no http";
 }
 
 void TestCertLookup::agentAgainstTheService()
@@ -219,10 +228,19 @@ void TestCertLookup::agentAgainstTheService()
     QFETCH(int, exitCode);
     QFETCH(QString, error);
     QFETCH(bool, pdf);
+    QFETCH(QString, link);
     LabService lab;
     Station st(lab.http.base());
     if (key != kKey)
         writeFile(st.ws.path("online.ini"), readAll(st.ws.path("online.ini")).replace(kKey.toUtf8(), key.toUtf8()));
+    if (link == "file") {
+        // A PDF of the dealer's own, where the link points.
+        QDir().mkpath(st.dir.filePath("assets"));
+        writeFile(st.dir.filePath("assets/2141438171.pdf"), "%PDF-1.4 the dealer's private papers");
+        lab.pdfBase = QStringLiteral("file://localhost") + st.dir.path();
+    } else if (link == "no http") {
+        writeFile(st.ws.path("online.ini"), readAll(st.ws.path("online.ini")).replace("allowhttp=yes\n", ""));
+    }
     QVERIFY(writeRequestFile(st.ws, {"203.0.113.9", weight, number}));
     const Run r = runProgram(binaryDir() + "/velmor-certfetch", {st.dir.path()}, st.dir.path());
     QCOMPARE(r.code, exitCode);
@@ -240,6 +258,8 @@ void TestCertLookup::agentAgainstTheService()
     if (pdf)
         QCOMPARE(readAll(st.ws.path("pdfResponse.pdf")), recorded("report.pdf"));
     QCOMPARE(lab.keys.value(0), key.toUtf8());
+    if (!link.isEmpty())
+        QVERIFY2(r.err.contains(link == "file" ? "not an https address" : "allowhttp=yes"), qPrintable(r.err));
 }
 
 void TestCertLookup::waitingForTheAgent()

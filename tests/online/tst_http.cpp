@@ -3,9 +3,12 @@
 #include "LocalHttpServer.h"
 #include "online/clsHTTP.h"
 #include "online/frmMain.h"
+#include "pricing/HttpFetch.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QEventLoop>
+#include <QProcess>
 #include <QFileInfo>
 #include <QFile>
 #include <QRandomGenerator>
@@ -59,6 +62,50 @@ QByteArray b64(const char *s)
     return QByteArray(s).toBase64();
 }
 
+// A server whose answer never ends: headers without a length, then `block`
+// bytes every `everyMs` for as long as the client reads.
+void answerWithoutEnd(QTcpSocket *s, int block, int everyMs, const QByteArray &extraHeaders = {})
+{
+    s->write("HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\n" + extraHeaders + "\r\n");
+    auto *timer = new QTimer(s);
+    QObject::connect(timer, &QTimer::timeout, s, [s, block] {
+        if (s->bytesToWrite() < 4 * 1024 * 1024)
+            s->write(QByteArray(block, 'x'));
+    });
+    timer->start(everyMs);
+}
+
+struct Run {
+    int code = -1;
+    QString out, err;
+    qint64 ms = 0;
+};
+
+// The velmor program while this process's servers keep answering.
+Run runVelmor(const QStringList &args, const QByteArray &input = {}, int guardMs = 30000)
+{
+    QProcess p;
+    QElapsedTimer t;
+    t.start();
+    p.start(qEnvironmentVariable("VELMOR_BINARY", VELMOR_BINARY), args);
+    p.waitForStarted();
+    p.write(input);
+    p.closeWriteChannel();
+    while (p.state() != QProcess::NotRunning && t.elapsed() < guardMs)
+        QTest::qWait(20);
+    Run r;
+    r.ms = t.elapsed();
+    if (p.state() != QProcess::NotRunning) {
+        p.kill();
+        p.waitForFinished();
+        return r;
+    }
+    r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.out = QString::fromUtf8(p.readAllStandardOutput());
+    r.err = QString::fromUtf8(p.readAllStandardError());
+    return r;
+}
+
 } // namespace
 
 class TestHttp : public QObject {
@@ -80,7 +127,11 @@ private slots:
     void interimAnswersAndRedirects();
     void errorCodes();
     void proxyWithBasicAuth();
+    void proxyCredentialsOutOfSight();
     void progressText();
+    void limitsStopEndlessAnswers();
+    void commandLineStopsAtItsLimits();
+    void fetchLimits();
 };
 
 void TestHttp::urlEncoding_data()
@@ -576,6 +627,134 @@ void TestHttp::progressText()
     QCOMPARE(frmMain::errorText(3), QString("The Action Property is invalid!"));
     QCOMPARE(frmMain::errorText(4), QString("A Write-Error occured!"));
     QCOMPARE(frmMain::errorText(9), QString("An unknown Error occured!"));
+}
+
+// Credentials given on the command line are there for every account to
+// read (ps); from a file or standard input they are not.
+void TestHttp::proxyCredentialsOutOfSight()
+{
+    LocalHttpServer proxy([](QTcpSocket *s, const HttpRequest &r) {
+        if (r.header("Proxy-Authorization") != "Basic " + b64("buyer:pa:ss"))
+            LocalHttpServer::answer(s, "", "407 Proxy Authentication Required");
+        else
+            LocalHttpServer::answer(s, "<html>via proxy</html>");
+    });
+    QTemporaryDir dir;
+    const QString file = dir.filePath("proxy-auth");
+    QFile f(file);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("buyer:pa:ss\n");
+    f.close();
+    const QStringList common{"http", "get", "http://127.0.0.1:9/rates", "--proxy",
+                             QStringLiteral("127.0.0.1:%1").arg(proxy.serverPort()), "--save", dir.filePath("out")};
+    Run r = runVelmor(common + QStringList{"--proxy-auth-file", file});
+    QVERIFY2(r.code == 0 && r.out.startsWith("HTTP/1.1 200"), qPrintable(r.out + r.err));
+    r = runVelmor(common + QStringList{"--proxy-auth-file", "-"}, "buyer:pa:ss\r\n");
+    QVERIFY2(r.code == 0 && r.out.startsWith("HTTP/1.1 200"), qPrintable(r.out + r.err));
+    // On the command line they still work, with a word about who sees them.
+    r = runVelmor(common + QStringList{"--proxy-auth", "buyer:pa:ss"});
+    QVERIFY2(r.code == 0 && r.err.contains("--proxy-auth-file"), qPrintable(r.out + r.err));
+    r = runVelmor(common + QStringList{"--proxy-auth-file", dir.filePath("missing")});
+    QVERIFY2(r.code == 2 && r.err.contains(dir.filePath("missing")), qPrintable(r.err));
+}
+
+// Whatever a server sends, a transfer ends: at its size limit when the
+// answer grows without end, at its time limit when it trickles.
+void TestHttp::limitsStopEndlessAnswers()
+{
+    LocalHttpServer fast([](QTcpSocket *s, const HttpRequest &) { answerWithoutEnd(s, 256 * 1024, 1); });
+    LocalHttpServer slow([](QTcpSocket *s, const HttpRequest &) { answerWithoutEnd(s, 1, 100); });
+    QTemporaryDir dir;
+    {
+        clsHTTP h;
+        h.Action = fast.url("/big");
+        h.SaveAs = dir.filePath("big");
+        h.MaxBytes = 2 * 1024 * 1024;
+        const Outcome o = run(h, 30000);
+        QCOMPARE(o.error, int(clsHTTP::LimitError));
+        QVERIFY2(h.limitText().contains(QString::number(2 * 1024 * 1024)), qPrintable(h.limitText()));
+        QVERIFY(h.bodyBytes() <= 2 * 1024 * 1024);
+        QVERIFY(!QFileInfo::exists(dir.filePath("big")) && !QFileInfo::exists(dir.filePath("big.part")));
+    }
+    {
+        clsHTTP h;
+        h.Action = slow.url("/trickle");
+        h.MaxSeconds = 2;
+        QElapsedTimer t;
+        t.start();
+        const Outcome o = run(h, 30000);
+        QCOMPARE(o.error, int(clsHTTP::TimeoutError));
+        QVERIFY2(t.elapsed() < 6000, qPrintable(QString::number(t.elapsed())));
+        QVERIFY2(h.limitText().contains("longer than 2 s"), qPrintable(h.limitText()));
+    }
+    QCOMPARE(clsHTTP::errorText(clsHTTP::LimitError), QString("The answer went past its size limit!"));
+}
+
+void TestHttp::commandLineStopsAtItsLimits()
+{
+    LocalHttpServer fast([](QTcpSocket *s, const HttpRequest &) { answerWithoutEnd(s, 256 * 1024, 1); });
+    LocalHttpServer slow([](QTcpSocket *s, const HttpRequest &) { answerWithoutEnd(s, 1, 100); });
+    QTemporaryDir dir;
+    // --timeout 2 is the whole transfer's time too.
+    Run r = runVelmor({"http", "get", slow.url("/"), "--timeout", "2", "--save", dir.filePath("a")});
+    QVERIFY2(r.code == 1 && r.ms < 10000, qPrintable(QString::number(r.ms) + r.err));
+    QVERIFY2(r.err.contains("longer than 2 s"), qPrintable(r.err));
+    QVERIFY(!QFileInfo::exists(dir.filePath("a")));
+    r = runVelmor({"http", "get", fast.url("/"), "--max-size", "3", "--save", dir.filePath("b")});
+    QVERIFY2(r.code == 1 && r.err.contains("--max-size"), qPrintable(r.err));
+    QVERIFY(!QFileInfo::exists(dir.filePath("b")));
+    r = runVelmor({"http", "get", fast.url("/"), "--max-size", "lots"});
+    QVERIFY2(r.code == 2 && r.err.contains("\"lots\""), qPrintable(r.err));
+}
+
+// The road the rates, the price grid and the certificate agent share.
+void TestHttp::fetchLimits()
+{
+    using namespace velmor::pricing;
+    LocalHttpServer server([](QTcpSocket *s, const HttpRequest &r) {
+        if (r.target() == "/endless")
+            answerWithoutEnd(s, 256 * 1024, 1);
+        else if (r.target() == "/trickle")
+            answerWithoutEnd(s, 1, 100);
+        else if (r.target() == "/announced")
+            answerWithoutEnd(s, 1, 1000, "Content-Length: 10737418240\r\n");
+        else
+            LocalHttpServer::answer(s, QByteArray(3 * 1024 * 1024, 'r'), "200 OK", "application/pdf");
+    });
+    HttpLimits limits;
+    limits.timeoutMs = 20000;
+    limits.maxBytes = 4 * 1024 * 1024;
+    QElapsedTimer t;
+    t.start();
+    HttpResult r = httpGet(QUrl(server.url("/endless")), {}, limits);
+    QVERIFY2(r.tooLarge && !r.ok && r.body.isEmpty() && t.elapsed() < 15000, qPrintable(r.error));
+    QVERIFY2(r.error.contains("larger than 4 MB"), qPrintable(r.error));
+    t.restart();
+    r = httpGet(QUrl(server.url("/announced")), {}, limits);
+    QVERIFY2(r.tooLarge && t.elapsed() < 5000, qPrintable(r.error));
+    limits.timeoutMs = 1500;
+    r = httpGet(QUrl(server.url("/trickle")), {}, limits);
+    QVERIFY2(r.timedOut && r.error.contains("did not finish its answer within 1.5 seconds"), qPrintable(r.error));
+
+    // Into a file: the body never sits in memory, and the file is whole or not there.
+    QTemporaryDir dir;
+    limits.timeoutMs = 20000;
+    limits.saveAs = dir.filePath("report.pdf");
+    r = httpGet(QUrl(server.url("/report")), {}, limits);
+    QVERIFY2(r.ok && r.body.isEmpty(), qPrintable(r.error));
+    QCOMPARE(QFileInfo(limits.saveAs).size(), qint64(3 * 1024 * 1024));
+    limits.saveAs = dir.filePath("endless.pdf");
+    r = httpGet(QUrl(server.url("/endless")), {}, limits);
+    QVERIFY(r.tooLarge);
+    QVERIFY(!QFileInfo::exists(limits.saveAs));
+
+    // Only the network: a file of this machine is not "fetched".
+    QFile secret(dir.filePath("secret.pdf"));
+    QVERIFY(secret.open(QIODevice::WriteOnly));
+    secret.write("%PDF-1.4 the dealer's own file");
+    secret.close();
+    r = httpGet(QUrl::fromLocalFile(secret.fileName()), {}, 5000);
+    QVERIFY2(!r.ok && r.body.isEmpty() && r.error.contains("not an http or https address"), qPrintable(r.error));
 }
 
 QTEST_MAIN(TestHttp)

@@ -235,6 +235,7 @@ private slots:
         // ...and what the programs load or start at run time.
         QTest::newRow("MySQL driver") << "Depends" << "(^|, )libqt6sql6-mysql(,|$)";
         QTest::newRow("server programs") << "Depends" << "(^|, )mariadb-server-core(,|$)";
+        QTest::newRow("backup tools") << "Depends" << "(^|, )mariadb-client(,|$)";
         QTest::newRow("ODBC driver recommended") << "Recommends" << "(^|, )odbc-mariadb(,|$)";
         QTest::newRow("Qt ODBC driver recommended") << "Recommends" << "(^|, )libqt6sql6-odbc(,|$)";
     }

@@ -109,7 +109,16 @@ void TestGridCli::price_data()
     QTest::newRow("unknown shape") << QStringList{"Briolette", "1.1", "G", "VS1"} << 1 << ""
                                    << "'Briolette' is not a known cut-grade for Rapaport";
     QTest::newRow("weight not a number") << QStringList{"RBC", "one", "G", "VS1"} << 2 << ""
-                                         << "\"one\" is not a weight in carats";
+                                         << "The weight in carats \"one\" is not a number.";
+    // What the engine was handed as a number once: refused as a typed weight is.
+    for (const char *w : {"nan", "inf", "-inf", "1e3", "0,5"})
+        QTest::newRow(qPrintable(QStringLiteral("weight %1").arg(QLatin1String(w))))
+            << QStringList{"RBC", QString::fromLatin1(w), "G", "VS1"} << 2 << ""
+            << QStringLiteral("The weight in carats \"%1\" is not a number.").arg(QLatin1String(w));
+    QTest::newRow("weight below 0") << QStringList{"RBC", "-1", "G", "VS1"} << 2 << "" << "cannot be below 0";
+    // Grades are compared as they are: % and _ find nothing.
+    QTest::newRow("percent as colour") << QStringList{"RBC", "1.2", "%", "VS1"} << 1 << "" << "No list price";
+    QTest::newRow("underscore in clarity") << QStringList{"RBC", "1.2", "G", "VS_"} << 1 << "" << "No list price";
 }
 
 void TestGridCli::price()

@@ -10,6 +10,8 @@
 #include <QSqlQuery>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 using namespace velmor;
 using namespace velmor::pricing;
 using namespace velmor::test;
@@ -77,6 +79,14 @@ void TestPriceGrid::lookup_data()
     QTest::newRow("marquise grid without rows") << Grid::Marquise << 1.2 << "G" << "VS1" << false << 0.0;
     QTest::newRow("princess grid") << Grid::Princess << 1.2 << "G" << "VS1" << false << 6500.0;
     QTest::newRow("first row by ID wins") << Grid::Pear << 2.5 << "D" << "IF" << false << 111.0;
+    // Grades are compared as they are: % and _ are no wildcards.
+    QTest::newRow("percent is no wildcard") << Grid::Round << 1.2 << "%" << "VS1" << false << 0.0;
+    QTest::newRow("underscore is no wildcard") << Grid::Round << 1.2 << "G" << "VS_" << false << 0.0;
+    QTest::newRow("both at once") << Grid::Round << 1.2 << "%" << "%" << false << 0.0;
+    QTest::newRow("a grade that holds an underscore") << Grid::Round << 1.2 << "X_1" << "VS1" << false << 123.0;
+    QTest::newRow("that grade is not a pattern") << Grid::Round << 1.2 << "XA1" << "VS1" << false << 0.0;
+    QTest::newRow("weight that is no number") << Grid::Round << qQNaN() << "G" << "VS1" << false << 0.0;
+    QTest::newRow("infinite weight") << Grid::Round << qInf() << "G" << "VS1" << false << 0.0;
 }
 
 void TestPriceGrid::lookup()
@@ -102,6 +112,7 @@ void TestPriceGrid::lookup()
     addGridRow(db, "PR", "G", "VS1", 1.00, 1.49, 6500);
     addGridRow(db, "PS", "D", "IF", 2.00, 2.99, 111);
     addGridRow(db, "PS", "D", "IF", 2.00, 2.99, 222);
+    addGridRow(db, "BR", "X_1", "VS1", 1.00, 1.49, 123);
 
     const double viaSql = SqlPriceSource(db).price(grid, weight, colour, clarity, lower);
     GridCache cache;
@@ -259,6 +270,12 @@ void TestPriceGrid::badFileKeepsGrid_data()
                                              << "princess.csv line 2: 4 fields where 7 are expected" << "35h35h3";
     QTest::newRow("missing marquise file") << "marquise.csv" << QByteArray()
                                            << "marquise.csv: the file is missing" << "52435h345";
+    // Neither waited on nor read into memory whole.
+    QTest::newRow("a FIFO for the round grid") << "round.csv" << QByteArray("<fifo>")
+                                               << "round.csv: the file cannot be read: it is a FIFO" << "w4nh455h";
+    QTest::newRow("a pear grid of 6 MB") << "pear.csv" << QByteArray("<huge>")
+                                         << "pear.csv: the file cannot be read: it is 6 MB, more than the 4 MB"
+                                         << "s ner4t";
 }
 
 void TestPriceGrid::badFileKeepsGrid()
@@ -271,10 +288,20 @@ void TestPriceGrid::badFileKeepsGrid()
     PricingEnv env;
     addGridRow(env.db(), "BR", "G", "VS1", 1.00, 1.49, 4321);
     writeGridFiles(env.dir.path(), kRound, kPear);
-    if (text.isEmpty())
+    if (text.isEmpty()) {
         QFile::remove(env.path(file));
-    else
+    } else if (text == "<fifo>") {
+        QFile::remove(env.path(file));
+        QVERIFY(::mkfifo(QFile::encodeName(env.path(file)).constData(), 0600) == 0);
+    } else if (text == "<huge>") {
+        QByteArray big;
+        const QByteArray line = "PS,VS1,G,1.00,1.49,7000,11/27/26\n";
+        while (big.size() < 6 * 1024 * 1024)
+            big += line;
+        writeFile(env.path(file), big.left(6 * 1024 * 1024));
+    } else {
         writeFile(env.path(file), text);
+    }
     const GridImportResult r = importGrid(env.ctx);
     QVERIFY(!r.ok);
     QVERIFY2(r.error.startsWith(error), qPrintable(r.error));

@@ -2,6 +2,7 @@
 // back word by word from the PDF: no two words on top of each other, none
 // off the page, none off the stone paper's card.
 #include "../stones/StoneTestEnv.h"
+#include "FileSizeLimit.h"
 #include "PdfLayoutCheck.h"
 #include "PrintTestKit.h"
 #include "core/Settings.h"
@@ -15,6 +16,9 @@
 #include "stones/StoneHistory.h"
 
 #include <QtTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace velmor;
 using velmor::test::StoneEnv;
@@ -318,6 +322,70 @@ private slots:
                 QStringLiteral("fold"));
             QVERIFY2(out.ok, qPrintable(out.error));
             VELMOR_VERIFY_PDF_LAYOUT(pdf);
+        }
+    }
+
+    // A PDF is written whole or not at all, with the mode the account's
+    // umask gives a new file (an existing one keeps its own).  Run as root
+    // and, through this program again, as another account.
+    void pdfWholeWithTheUmask()
+    {
+        QTemporaryDir dir;
+        auto print = [&](const QString &name) {
+            return printing::printDocument(
+                printing::PrintTarget::pdf(dir.filePath(name)),
+                [](printing::PrintSurface &s, QString *) {
+                    s.setFont(QStringLiteral("Arial"), 10);
+                    for (int i = 0; i < 200; ++i)
+                        s.printLine(QStringLiteral("Round Brilliant %1 ct G VS1 GIA 2141438171").arg(i));
+                    return true;
+                },
+                QStringLiteral("umask"));
+        };
+        auto modeOf = [&](const QString &name) {
+            struct stat st {};
+            return ::stat(QFile::encodeName(dir.filePath(name)).constData(), &st) == 0 ? int(st.st_mode & 0777) : -1;
+        };
+        // m18.pdf, m63.pdf and m23.pdf: the masks 022, 077 and 027.
+        for (const int mask : {022, 077, 027}) {
+            const mode_t old = ::umask(mode_t(mask));
+            const printing::PrintOutcome out = print(QStringLiteral("m%1.pdf").arg(mask));
+            ::umask(old);
+            QVERIFY2(out.ok, qPrintable(out.error));
+            QCOMPARE(modeOf(QStringLiteral("m%1.pdf").arg(mask)), 0666 & ~mask);
+        }
+        QVERIFY(::chmod(QFile::encodeName(dir.filePath("m63.pdf")).constData(), 0604) == 0);
+        QVERIFY(print(QStringLiteral("m63.pdf")).ok);
+        QCOMPARE(modeOf(QStringLiteral("m63.pdf")), 0604);
+
+        // A full disk: the print fails, the old file of that name stays, and
+        // no part is left behind.
+        const QByteArray old = [&] {
+            QFile f(dir.filePath("m18.pdf"));
+            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        }();
+        printing::PrintOutcome out;
+        {
+            const test::FileSizeLimit full(4 * 1024);
+            out = print(QStringLiteral("m18.pdf"));
+        }
+        QVERIFY(!out.ok);
+        QVERIFY2(out.error.contains(QStringLiteral("could not be written whole")), qPrintable(out.error));
+        QFile f(dir.filePath("m18.pdf"));
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), old);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 3);
+
+        // The same as another account.
+        if (::geteuid() == 0 && !QStandardPaths::findExecutable(QStringLiteral("runuser"),
+                                                                {QStringLiteral("/usr/sbin"), QStringLiteral("/sbin")})
+                                       .isEmpty()) {
+            QProcess p;
+            p.start(QStringLiteral("runuser"), {QStringLiteral("-u"), QStringLiteral("nobody"), QStringLiteral("--"),
+                                                QCoreApplication::applicationFilePath(), QStringLiteral("pdfWholeWithTheUmask")});
+            QVERIFY(p.waitForFinished(120000));
+            QVERIFY2(p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0,
+                     qPrintable(QString::fromLocal8Bit(p.readAll())));
         }
     }
 

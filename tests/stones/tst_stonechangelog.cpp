@@ -3,6 +3,7 @@
 #include "StoneTestEnv.h"
 #include "stones/StoneChangeLog.h"
 
+#include <QProcess>
 #include <QtTest>
 
 using namespace velmor;
@@ -21,6 +22,7 @@ private slots:
     void grid();
     void pickerAndBasicView();
     void exportCsv();
+    void commandLine();
 };
 
 void TestStoneChangeLog::snapshotCopiesTheStone()
@@ -190,8 +192,9 @@ void TestStoneChangeLog::exportCsv()
     ChangeLogGrid g;
     g.rows << QStringList{"Ann Lee", "Mar 01, 2026 10:00:00", "A1", "Stock"} << QStringList{"", "x", "A1", "Sold"}
            << QStringList{"Bo", "y", "A2", "Comment with \"eye clean\"\r\nand a second line"};
+    // The name as given: the screen's dialog adds ".csv", the writer does not.
     const QString name = exportChangeLog(g, dir.filePath("log"));
-    QCOMPARE(name, dir.filePath("log.csv"));
+    QCOMPARE(name, dir.filePath("log"));
     QFile f(name);
     QVERIFY(f.open(QIODevice::ReadOnly));
     // Dates carry a comma and comments quotes and line breaks: such cells are
@@ -200,7 +203,68 @@ void TestStoneChangeLog::exportCsv()
              QString("Ann Lee,\"Mar 01, 2026 10:00:00\",A1,Stock\n,x,A1,Sold\n"
                      "Bo,y,A2,\"Comment with \"\"eye clean\"\"\r\nand a second line\"\n"));
     QCOMPARE(exportChangeLog(g, dir.filePath("again.CSV")), dir.filePath("again.CSV"));
-    QVERIFY(exportChangeLog(g, dir.filePath("missing/folder/x.csv")).isEmpty());
+    QString why;
+    QVERIFY(exportChangeLog(g, dir.filePath("missing/folder/x.csv"), &why).isEmpty());
+    QVERIFY(!why.isEmpty());
+    QVERIFY(exportChangeLog(g, dir.path(), &why).isEmpty());
+    QCOMPARE(why, QString("it is a folder"));
+
+    // Cells a spreadsheet would run as formulas are text; numbers stay numbers.
+    ChangeLogGrid hostile;
+    hostile.rows << QStringList{"=HYPERLINK(\"http://x\")", "+1 555 0100", "-12.50", "@SUM(A1)", " =1+1", "-", "2.5"};
+    QCOMPARE(exportChangeLog(hostile, dir.filePath("hostile.csv")), dir.filePath("hostile.csv"));
+    QFile h(dir.filePath("hostile.csv"));
+    QVERIFY(h.open(QIODevice::ReadOnly));
+    QCOMPARE(QString::fromUtf8(h.readAll()),
+             QString("\"'=HYPERLINK(\"\"http://x\"\")\",'+1 555 0100,-12.50,'@SUM(A1),' =1+1,'-,2.5\n"));
+}
+
+void TestStoneChangeLog::commandLine()
+{
+    StoneEnv e;
+    const qint64 a = e.stone("A1"), b = e.stone("B1");
+    for (int i = 0; i < 2; ++i) {
+        SaveDeleteChangeStatus(e.ctx, "save", a);
+        SaveDeleteChangeStatus(e.ctx, "save", b);
+    }
+    QFile ini(e.dir.filePath("database.ini"));
+    QVERIFY(ini.open(QIODevice::WriteOnly));
+    ini.write(QStringLiteral("mode=server\nsocket=%1\nuser=root\ndatabase=%2\n")
+                  .arg(velmor::test::TestDb::socketPath(), e.t.name())
+                  .toUtf8());
+    ini.close();
+    auto run = [&](const QStringList &args, QString *err) {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("VELMOR_HOME", e.dir.path());
+        p.setProcessEnvironment(env);
+        p.start(qEnvironmentVariable("VELMOR_BINARY", VELMOR_BINARY), QStringList{"stones", "changelog"} + args);
+        p.waitForFinished(60000);
+        *err = QString::fromUtf8(p.readAllStandardError());
+        return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    };
+    auto rows = [&](const QString &file) {
+        QFile f(file);
+        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()).count('\n') : -1;
+    };
+    QString err;
+    const QString out = e.dir.filePath("log");
+    QCOMPARE(run({"--stone", QString::number(a), out}, &err), 0);
+    QCOMPARE(rows(out), 2); // the one stone's rows only, in the file as named
+    QVERIFY(!QFile::exists(out + ".csv"));
+    // "abc" is no stone: refused, not every stone's log.
+    QFile::remove(out);
+    for (const QString &bad : {QString("abc"), QString("0"), QString("-4"), QString("1.5")}) {
+        QCOMPARE(run({"--stone", bad, out}, &err), 2);
+        QVERIFY2(err.contains("--stone takes a stone's ID") && err.contains("\"" + bad + "\""), qPrintable(err));
+    }
+    QCOMPARE(run({"--from", "2026-02-30", "--to", "2026-03-01", out}, &err), 2);
+    QVERIFY2(err.contains("--from takes a date") && err.contains("\"2026-02-30\""), qPrintable(err));
+    QCOMPARE(run({"--from", "2026-03-01", out}, &err), 2);
+    QVERIFY2(err.contains("both --from and --to"), qPrintable(err));
+    QCOMPARE(run({out, "--stone"}, &err), 2);
+    QVERIFY2(err.contains("--stone needs a value"), qPrintable(err));
+    QVERIFY(!QFile::exists(out));
 }
 
 QTEST_GUILESS_MAIN(TestStoneChangeLog)

@@ -4,6 +4,7 @@
 #include "core/StartupTimes.h"
 #include "core/widgets/QtPrompt.h"
 #include "core/widgets/WindowPlacement.h"
+#include "shell/widgets/BackupWarning.h"
 #include "shell/widgets/StartupFlow.h"
 
 #include <QApplication>
@@ -100,7 +101,11 @@ int runApplication(QApplication &app)
         QObject::connect(flow.splash(), &frmSplash::frontScreenNeeded, &app,
                          [shots] { grabScreen(shots + QStringLiteral("-splash.png")); });
     }
+    // Private mode's daily backup: made in the background once the home
+    // screen is up, or at the last exit when that did not happen today.
+    QObject::connect(&flow, &StartupFlow::finished, &app, [ws] { startAutomaticBackup(ws, false); });
     const int rc = app.exec();
+    startAutomaticBackup(ws, true);
     return rc;
 }
 

@@ -37,6 +37,7 @@
 #include "stones/StonePrintout.h"
 #include "stones/frmDiamondDetail.h"
 #include "stones/frmStockCount.h"
+#include "shell/widgets/BackupWarning.h"
 
 #include <QApplication>
 #include <QMenu>
@@ -99,6 +100,7 @@ void StartupFlow::loadFront()
         if (m_ctx.WholeSaleMode)
             emit quitRequested();
     });
+    attachBackupWarning(m_ctx, m_front);
 
     // The screens of the pricing settings open from the front screen's menus.
     AppContext &ctx = m_ctx;
@@ -244,6 +246,7 @@ void StartupFlow::startHome(bool wholesale)
         connect(m_stone, &frmDiamondDetail::memoLoadRequested, this, &StartupFlow::openMemoLoad);
         connect(m_stone, &frmDiamondDetail::mainMenuRequested, this, &StartupFlow::showMainMenu);
         connect(m_stone, &frmDiamondDetail::memoDisclaimerRequested, this, &StartupFlow::openMemoDisclaimer);
+        attachBackupWarning(m_ctx, m_stone);
     }
     if (m_front)
         m_front->setStoneScreen(m_stone);

@@ -1335,6 +1335,11 @@ void frmDiamondDetail::syncDisplay()
         if (c->findData(to) < 0 && to != 0)
             c->addItem(QString::number(to) + QStringLiteral(" - ") + shown.section(QStringLiteral(" - "), 1), to);
         selectById(c, to);
+    } else if (le("txtStatus")->text().compare(QLatin1String("Sold"), Qt::CaseInsensitive) == 0 && customer) {
+        // A sold stone's customer boxes show its buyer, not the customer
+        // chosen or consigned to before the sale.
+        selectById(cb("cboCustomer"), customer);
+        cb("cboConsignedTo")->setCurrentIndex(-1);
     }
     showParty(cb("cboOnHoldFor"), le("txtOnHoldForCustomerID")->text().toLongLong(), false);
     showParty(cb("cboConsignmentInCustomer"), le("txtConsignmentInCustomer")->text().toLongLong(), true);

@@ -168,8 +168,12 @@ QString Invoice::unknownAmounts(Currency c) const
     const QString rate = c == Currency::ZAR ? QStringLiteral("The rand rate (ZAR)")
                                             : QStringLiteral("The exchange rate to %1").arg(word);
     return QStringLiteral("%1 was not known when %2 was sold, so its %3 amounts cannot be printed.\n\n"
-                          "Print this invoice in US$ (the US$ picture on the invoice screen, or --currency us).")
-        .arg(rate, named.join(QStringLiteral(", ")), word);
+                          "Record the rate of the sale on the invoice screen (\"Rate of the sale...\") or with "
+                          "velmor invoice rate %4 --%5 RATE, or print this invoice in US$ (the US$ picture on the "
+                          "invoice screen, or --currency us).")
+        .arg(rate, named.join(QStringLiteral(", ")), word)
+        .arg(id)
+        .arg(word.toLower());
 }
 
 Totals Invoice::totals(Currency c) const
@@ -371,6 +375,65 @@ QString closedInvoiceMessage(qint64 invoiceId)
     return QStringLiteral("Invoice #%1 has been printed and closed: no line can be added to it any more.\n\n"
                           "A closed invoice is never reopened; the next sale to this customer opens a new invoice.")
         .arg(invoiceId);
+}
+
+RateRecorded recordSaleRate(AppContext &ctx, qint64 invoiceId, Currency c, const QString &typedRate)
+{
+    RateRecorded r;
+    if (c == Currency::US) {
+        r.error = QStringLiteral("US$ amounts need no rate.");
+        return r;
+    }
+    if (ctx.user.ID == 0) {
+        r.error = QStringLiteral("Please log on first.");
+        return r;
+    }
+    if (!ctx.user.has(QStringLiteral("AllowExchangeRateChanging")) || !ctx.user.has(rights::Invoices)) {
+        r.error = QStringLiteral("No Permission, please login or contact the System Administrator!");
+        return r;
+    }
+    const bool zar = c == Currency::ZAR;
+    const QString column = zar ? QStringLiteral("exchangerateZAR") : QStringLiteral("exchangerateCDN");
+    const QString agreed = zar ? QStringLiteral("amountzar") : QStringLiteral("amountcdn");
+    const figures::Reading rate =
+        figures::read(typedRate, {zar ? QStringLiteral("rand rate (ZAR)") : QStringLiteral("exchange rate to CDN"),
+                                  figures::columnOf(ctx.db(), QStringLiteral("invoicelist"), column),
+                                  figures::Need::Positive});
+    if (rate.empty) {
+        r.error = QStringLiteral("Please type the rate.");
+        return r;
+    }
+    if (!rate.ok()) {
+        r.error = rate.error;
+        return r;
+    }
+    try {
+        db::Transaction tx(ctx.db());
+        const QVariant status =
+            db::scalar(ctx.db(), QStringLiteral("SELECT status FROM invoice WHERE ID = ? FOR UPDATE"), {invoiceId});
+        if (!status.isValid()) {
+            r.error = QStringLiteral("There is no invoice number %1.").arg(invoiceId);
+            return r;
+        }
+        if (db::textOf(status).compare(QLatin1String("open"), Qt::CaseInsensitive) != 0) {
+            r.error = QStringLiteral("Invoice #%1 has been printed and closed: its lines keep the rates they were "
+                                     "printed with.")
+                          .arg(invoiceId);
+            return r;
+        }
+        r.lines = db::execAffected(ctx.db(),
+                                   QStringLiteral("UPDATE invoicelist SET %1 = ? WHERE invoiceid = ? AND "
+                                                  "(%1 IS NULL OR %1 <= 0) AND %2 IS NULL")
+                                       .arg(column, agreed),
+                                   {rate.value.toDb(), invoiceId});
+        tx.commit();
+    } catch (const db::DbError &e) {
+        r.error = QStringLiteral("The rate could not be recorded: ") + e.message();
+        r.lines = 0;
+        return r;
+    }
+    r.ok = true;
+    return r;
 }
 
 QString lineDetails(const QSqlDatabase &db, qint64 lineId, bool *found)

@@ -121,6 +121,17 @@ QStringList findHeadings();
 qint64 addFreeLine(AppContext &ctx, qint64 invoiceId, const QString &details, const QString &carat,
                    const QString &priceCarat);
 QString closedInvoiceMessage(qint64 invoiceId);
+// The rate a sale had in CDN or ZAR, recorded afterwards: the lines of an
+// open invoice sold while that rate was not known (no rate and no amount
+// agreed in the currency) take `typedRate`; no other line changes.  The
+// user must hold the rate right and the invoice right (checked here).  The
+// number of lines given the rate, or the refusal.
+struct RateRecorded {
+    bool ok = false;
+    int lines = 0;
+    QString error;
+};
+RateRecorded recordSaleRate(AppContext &ctx, qint64 invoiceId, Currency c, const QString &typedRate);
 // frmInvoiceEdit: the line's text; false when the line is gone.
 bool saveLineDetails(const QSqlDatabase &db, qint64 lineId, const QString &details);
 QString lineDetails(const QSqlDatabase &db, qint64 lineId, bool *found = nullptr);

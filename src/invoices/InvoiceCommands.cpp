@@ -1,6 +1,7 @@
 #include "invoices/InvoiceCommands.h"
 
 #include "core/AppContext.h"
+#include "core/CliLogin.h"
 #include "db/Sql.h"
 #include "invoices/Invoice.h"
 #include "invoices/InvoicePrint.h"
@@ -159,6 +160,50 @@ int runPrint(const QStringList &args, CliIo &io)
     return 0;
 }
 
+// velmor invoice rate ID (--cdn RATE | --zar RATE) --user NAME
+int runRate(const QStringList &given, CliIo &io)
+{
+    static const char *const usage = "velmor: velmor invoice rate ID (--cdn RATE | --zar RATE) --user NAME";
+    QStringList args = given;
+    QString user, error;
+    if (!takeUserOption(args, &user, &error)) {
+        io.err << "velmor: " << error << Qt::endl;
+        return 2;
+    }
+    QString idText, rate;
+    std::optional<Currency> currency;
+    for (int i = 0; i < args.size(); ++i) {
+        const QString a = args.at(i);
+        if ((a == QLatin1String("--cdn") || a == QLatin1String("--zar")) && !currency && i + 1 < args.size()) {
+            currency = a == QLatin1String("--cdn") ? Currency::CDN : Currency::ZAR;
+            rate = args.at(++i);
+        } else if (idText.isEmpty() && !a.startsWith(QLatin1Char('-'))) {
+            idText = a;
+        } else {
+            io.err << "velmor: unexpected argument " << a << Qt::endl << usage << Qt::endl;
+            return 2;
+        }
+    }
+    if (idText.isEmpty() || !currency) {
+        io.err << usage << Qt::endl;
+        return 2;
+    }
+    qint64 id = 0;
+    if (!numberArg(idText, "an invoice number", id, io))
+        return 2;
+    CliSession s;
+    if (!openCliContext(s.ctx, io) || !loginForCommand(s.ctx, user, io))
+        return 2;
+    const RateRecorded r = recordSaleRate(s.ctx, id, *currency, rate);
+    if (!r.ok) {
+        io.err << "velmor: " << QString(r.error).replace(QStringLiteral("\n\n"), QStringLiteral(" ")) << Qt::endl;
+        return 1;
+    }
+    io.out << "Invoice# " << id << ": the " << currencyWord(*currency).toUpper() << " rate " << rate.trimmed()
+           << " recorded on " << r.lines << (r.lines == 1 ? " line" : " lines") << Qt::endl;
+    return 0;
+}
+
 int runList(const QStringList &args, CliIo &io)
 {
     InvoiceFilter f;
@@ -202,6 +247,10 @@ CliRegistry invoiceCommands()
     r.append({{QStringLiteral("invoice"), QStringLiteral("print")},
               QStringLiteral("ID (--pdf FILE | --printer NAME) [--rap] [--rap-discount] [--currency us|cdn|zar]"),
               QStringLiteral("print an invoice (an open one is closed)"), runPrint});
+    r.append({{QStringLiteral("invoice"), QStringLiteral("rate")},
+              QStringLiteral("ID (--cdn RATE | --zar RATE) --user NAME"),
+              QStringLiteral("record the rate of the sale on an open invoice's lines sold while it was not known"),
+              runRate});
     r.append({{QStringLiteral("invoice"), QStringLiteral("list")}, QStringLiteral("[--open|--closed] [--customer ID]"),
               QStringLiteral("the invoices, newest first"), runList});
     return r;

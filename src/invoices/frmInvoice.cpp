@@ -15,10 +15,15 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTimer>
+#include <QToolButton>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace velmor::invoices {
 
@@ -69,6 +74,8 @@ frmInvoice::frmInvoice(AppContext &ctx, QWidget *parent) : QWidget(parent), m_ct
     chkPrintRAPDiscount = named(new QCheckBox(QStringLiteral("print RAP discount")), "chkPrintRAPDiscount");
     Command1 = named(new QPushButton(QStringLiteral("&Add a line")), "Command1");
     Command2 = named(new QPushButton(QStringLiteral("&Print")), "Command2");
+    cmdSaleRate = named(new QPushButton(QStringLiteral("Rate of the sale...")), "cmdSaleRate");
+    cmdSaleRate->setToolTip(QStringLiteral("Records the CDN or ZAR rate of lines sold while it was not known"));
     Image1 = named(new QPushButton(QStringLiteral("Close")), "Image1");
     currency = new CurrencyPictures(ctx, this);
     Timer1 = new QTimer(this);
@@ -100,6 +107,7 @@ frmInvoice::frmInvoice(AppContext &ctx, QWidget *parent) : QWidget(parent), m_ct
     bottom->addLayout(printBox);
     bottom->addWidget(Command1, 0, Qt::AlignBottom);
     bottom->addWidget(Command2, 0, Qt::AlignBottom);
+    bottom->addWidget(cmdSaleRate, 0, Qt::AlignBottom);
     bottom->addStretch();
     bottom->addLayout(totals);
     auto *v = new QVBoxLayout(this);
@@ -115,6 +123,9 @@ frmInvoice::frmInvoice(AppContext &ctx, QWidget *parent) : QWidget(parent), m_ct
     connect(&m_ctx.events(), &ContextEvents::rightsChanged, this, &frmInvoice::updateCommands);
     connect(Command1, &QPushButton::clicked, this, &frmInvoice::addLine);
     connect(Command2, &QPushButton::clicked, this, &frmInvoice::print);
+    connect(cmdSaleRate, &QPushButton::clicked, this, &frmInvoice::askSaleRates);
+    for (QToolButton *b : {currency->imgUS, currency->imgCDN, currency->imgZAR})
+        connect(b, &QToolButton::clicked, this, &frmInvoice::updateCommands);
     connect(Image1, &QPushButton::clicked, this, &QWidget::close);
     connect(grdInvoice, &QTableWidget::cellActivated, this, [this](int row, int) { editLine(row); });
     connect(grdInvoice, &QTableWidget::cellDoubleClicked, this, [this](int row, int) { editLine(row); });
@@ -187,6 +198,48 @@ void frmInvoice::updateCommands()
     // logged-in user with the invoice right.
     Command1->setEnabled(m_id != 0 && m_invoice.isOpen() && mayUse(m_ctx, rights::Invoices));
     Command2->setEnabled(m_id != 0 && m_ctx.screens().available(Screen::InvoicePrint));
+    // Only an open invoice with lines sold at an unknown rate has a rate to
+    // record.
+    const Currency c = currency->current();
+    const bool missing = std::any_of(m_invoice.lines.cbegin(), m_invoice.lines.cend(),
+                                     [c](const InvoiceLine &l) { return !l.amountKnown(c); });
+    cmdSaleRate->setVisible(m_id != 0 && m_invoice.isOpen() && missing);
+    cmdSaleRate->setEnabled(mayUse(m_ctx, rights::Invoices) && mayUse(m_ctx, QStringLiteral("AllowExchangeRateChanging")));
+}
+
+bool frmInvoice::recordRate(Currency c, const QString &typed)
+{
+    const RateRecorded r = recordSaleRate(m_ctx, m_id, c, typed);
+    if (!r.ok)
+        m_ctx.prompt().inform(r.error, QStringLiteral("Rate of the sale"), Icon::Information);
+    reload();
+    return r.ok;
+}
+
+void frmInvoice::askSaleRates()
+{
+    if (m_id == 0)
+        return;
+    // The rate of the currency the invoice is to be printed in (the
+    // currency pictures).
+    const Currency c = currency->current();
+    QStringList lines;
+    for (const InvoiceLine &l : m_invoice.lines)
+        if (!l.amountKnown(c))
+            lines << (l.sku.isEmpty() ? QStringLiteral("line %1").arg(l.id) : l.sku);
+    if (lines.isEmpty())
+        return;
+    const QString word = currencyWord(c).toUpper();
+    for (;;) {
+        bool ok = false;
+        const QString typed = QInputDialog::getText(
+            this, QStringLiteral("Rate of the sale"),
+            QStringLiteral("%1 was sold while the %2 rate was not known.\n%2 for US$ 1 on the day of the sale:")
+                .arg(lines.join(QStringLiteral(", ")), word),
+            QLineEdit::Normal, QString(), &ok);
+        if (!ok || recordRate(c, typed))
+            break;
+    }
 }
 
 void frmInvoice::addLine()

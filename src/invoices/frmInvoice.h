@@ -36,13 +36,18 @@ public:
     void addLine();
     void print();
     void editLine(int row);
+    // cmdSaleRate: asks the rate of each currency the lines were sold
+    // without, and records it.  recordRate() is the recording of one typed
+    // rate, its refusal shown; true when it was recorded.
+    void askSaleRates();
+    bool recordRate(Currency c, const QString &typed);
 
     QLabel *lblInvoiceID, *lblDate, *lblStatus, *lblCompanyName, *lblCompanyStreet1, *lblCompanyStreet2, *lblCityZIP,
         *lblPhone, *lblFax, *lblEMail;
     QTableWidget *grdInvoice;
     QLabel *lblSubTotal, *lblTax, *lblSummary, *imgAttention;
     QCheckBox *chkPRINTrap, *chkPrintRAPDiscount;
-    QPushButton *Command1, *Command2, *Image1;
+    QPushButton *Command1, *Command2, *cmdSaleRate, *Image1;
     CurrencyPictures *currency;
     QTimer *Timer1;
 

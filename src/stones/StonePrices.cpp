@@ -181,6 +181,9 @@ void StonePriceModel::sellOffRapChanged(bool listing)
     const Field off = listing ? SellOffRapLX : SellOffRap;
     const Field ct = listing ? SellPriceCTLX : SellPriceCT;
     const Field st = listing ? SellPriceLX : SellPrice;
+    // A discount off no list price gives no price: the price stays.
+    if (v(LatestRapPrice) == 0)
+        return;
     write(ct, discounted(off));
     write(st, perStone(ct));
 }
@@ -216,7 +219,9 @@ void StonePriceModel::latestRapPriceChanged()
     Guard g(m_guard);
     write(USRap, fmt(v(LatestRapPrice) * w()));
     auto follow = [this](bool byPercent, Field off, Field ct, Field st) {
-        if (byPercent) {
+        if (v(LatestRapPrice) == 0) {
+            return; // no list price: the selling prices stay as they were
+        } else if (byPercent) {
             write(ct, discounted(off));
             write(st, perStone(ct));
         } else if (v(LatestRapPrice) != 0) {

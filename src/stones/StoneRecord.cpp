@@ -611,11 +611,11 @@ QString refusedSellingPrice(AppContext &ctx, const StoneForm &form, const EditSt
         const QString typed = form.price(field).trimmed();
         if (typed.isEmpty() || !changed(field))
             continue;
-        // Below 0 is no price.  (0 itself is what a discount gives without a
-        // list price; the held price of tier 1 is checked for 0 below.)
-        const std::optional<Decimal5> v = figures::parseTyped(typed);
-        if (v && *v < Decimal5())
-            return figures::notPositiveMessage(QString::fromLatin1(name), typed, column);
+        // 0 or below is no price.  (A discount over no list price leaves
+        // the price as it was: it gives no 0.)
+        const figures::Reading r = figures::read(typed, {QString::fromLatin1(name), column, figures::Need::Positive});
+        if (!r.ok())
+            return r.error;
     }
     return {};
 }

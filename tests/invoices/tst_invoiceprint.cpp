@@ -6,6 +6,7 @@
 #include "FileSizeLimit.h"
 #include "InvoiceTestEnv.h"
 #include "PdfLayoutCheck.h"
+#include "TestUsers.h"
 #include "db/Transaction.h"
 #include "invoices/Posting.h"
 #include "invoices/Invoice.h"
@@ -560,6 +561,64 @@ private slots:
                  qPrintable(flat));
         QCOMPARE(taxRateText(1300000), QString("13.00"));
         QCOMPARE(taxRateText(997500), QString("9.975"));
+    }
+
+    // The rate of such a sale is recorded afterwards, by a user who holds
+    // the rights, on an open invoice's lines that lack it; then the invoice
+    // prints in CDN at that rate.  Every refusal leaves the lines as they were.
+    void recordingTheRateOfTheSale()
+    {
+        InvoiceEnv e;
+        const qint64 c = e.customer("Lumen Jewellers");
+        const qint64 inv = e.invoice(c);
+        e.line(inv, e.stone("R1"), 0, "1.01", "3500", "13", {}, "1.25", "18.5");
+        e.line(inv, e.stone("R2"), 0, "1.00", "1000", "13", {}, "1.40", "18.5");
+        db::exec(e.t.db(), "UPDATE invoicelist SET exchangerateCDN = NULL WHERE diamondid = "
+                           "(SELECT ID FROM SingleStone WHERE SKU = 'R1')");
+        test::addAdministrator(e.t.db());
+        test::addUserWithout(e.t.db(), "clerk", "pw", {"AllowExchangeRateChanging"});
+        const QString rates = "SELECT GROUP_CONCAT(COALESCE(exchangerateCDN, 'null') ORDER BY ID) FROM invoicelist";
+        const QString before = e.value(rates).toString();
+        auto rate = [&](const QStringList &args, const QString &password) {
+            qputenv("VELMOR_PASSWORD", password.toUtf8());
+            const Run r = velmorRun(e, QStringList{"invoice", "rate"} + args);
+            qunsetenv("VELMOR_PASSWORD");
+            return r;
+        };
+        const QString id = QString::number(inv);
+        const struct {
+            QStringList args;
+            QString password;
+            int code;
+            const char *says;
+        } refused[] = {
+            {{id, "--cdn", "1.35"}, "", 2, "--user"},                                   // nobody named
+            {{id, "--cdn", "1.35", "--user", "clerk"}, "pw", 1, "No Permission"},        // without the rate right
+            {{id, "--cdn", "1,35x", "--user", test::kAdminName}, test::kAdminPassword, 1, "exchange rate to CDN"},
+            {{id, "--cdn", "0", "--user", test::kAdminName}, test::kAdminPassword, 1, "more than 0"},
+            {{"999999", "--cdn", "1.35", "--user", test::kAdminName}, test::kAdminPassword, 1, "no invoice number"},
+        };
+        for (const auto &t : refused) {
+            const Run r = rate(t.args, t.password);
+            QVERIFY2(r.code == t.code && r.err.contains(t.says, Qt::CaseInsensitive),
+                     qPrintable(t.args.join(' ') + ": " + QString::number(r.code) + " " + r.err));
+            QCOMPARE(e.value(rates).toString(), before);
+        }
+        Run r = rate({id, "--cdn", "1.35", "--user", test::kAdminName}, test::kAdminPassword);
+        QVERIFY2(r.code == 0 && r.out.contains("recorded on 1 line"), qPrintable(r.out + r.err));
+        // R2 keeps the rate it was sold at.
+        QCOMPARE(e.value(rates).toString(), QString("1.35000,1.40000"));
+        const QString pdf = e.dir.filePath("cdn-after.pdf");
+        r = velmorRun(e, {"invoice", "print", id, "--pdf", pdf, "--currency", "cdn"});
+        QVERIFY2(r.code == 0, qPrintable(r.err));
+        VELMOR_VERIFY_PDF_LAYOUT(pdf);
+        // 3,535.00 at 1.35 is 4,772.25 (4,725.00 a carat); 1,000.00 at 1.40 is 1,400.00.
+        const QString flat = test::pdfText(pdf).simplified();
+        QVERIFY2(flat.contains("CDN 4725.00 4772.25") && flat.contains("CDN 1400.00 1400.00"), qPrintable(flat));
+        // Printed, the invoice is closed: its rates stay as printed.
+        r = rate({id, "--cdn", "1.50", "--user", test::kAdminName}, test::kAdminPassword);
+        QVERIFY2(r.code == 1 && r.err.contains("closed"), qPrintable(r.err));
+        QCOMPARE(e.value(rates).toString(), QString("1.35000,1.40000"));
     }
 
     void commandLine()

@@ -7,6 +7,7 @@
 #include "InvoiceTestEnv.h"
 #include "PdfLayoutCheck.h"
 #include "RecordingScreens.h"
+#include "TestUsers.h"
 #include "WorkstationThread.h"
 #include "invoices/Posting.h"
 #include "invoices/SellPrices.h"
@@ -14,6 +15,7 @@
 #include "invoices/frmDiamondSell.h"
 #include "invoices/frmInvoice.h"
 #include "invoices/frmInvoiceADD.h"
+#include "invoices/widgets/CurrencyPictures.h"
 #include "invoices/frmInvoiceEdit.h"
 #include "invoices/frmInvoiceFind.h"
 #include "invoices/frmSalesDisclaimer.h"
@@ -25,6 +27,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
+#include <QInputDialog>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -32,6 +35,7 @@
 #include <QSignalSpy>
 #include <QTableWidget>
 #include <QTimer>
+#include <QToolButton>
 #include <QtTest>
 
 using namespace velmor;
@@ -467,6 +471,46 @@ private slots:
         QCOMPARE(e.ctx.workstation.readFirstLine("sellcurrency.ini"), QString("zar"));
         QVERIFY(w.findChild<QWidget *>("imgZAR")->width() > w.findChild<QWidget *>("imgUS")->width());
         e.ctx.setScreens(nullptr);
+    }
+
+    // "Rate of the sale...": shown on an open invoice whose lines lack the
+    // rate of the print currency, usable with the rights; a typed rate that
+    // is no figure is refused naming the rate, a figure is recorded on the
+    // lines without one and the button goes.
+    void rateOfTheSaleOnTheScreen()
+    {
+        InvoiceEnv e;
+        const qint64 c = e.customer("Lumen Jewellers");
+        const qint64 inv = e.invoice(c);
+        e.line(inv, e.stone("R1"), 0, "1.01", "3500", "13", {}, "1.25", "14");
+        db::exec(e.t.db(), "UPDATE invoicelist SET exchangerateCDN = NULL");
+        QVERIFY(setPrintCurrency(e.ctx, Currency::CDN));
+        invoices::frmInvoice w(e.ctx);
+        w.show();
+        QVERIFY(w.showInvoice(inv));
+        QVERIFY(w.cmdSaleRate->isVisible());
+        QVERIFY(!w.cmdSaleRate->isEnabled()); // nobody logged on
+        velmor::test::grantEveryRight(e.ctx);
+        QVERIFY(w.showInvoice(inv));
+        QVERIFY(w.cmdSaleRate->isEnabled());
+        // In US$ nothing is missing.
+        QTest::mouseClick(w.currency->imgUS, Qt::LeftButton);
+        QVERIFY(!w.cmdSaleRate->isVisible());
+        QTest::mouseClick(w.currency->imgCDN, Qt::LeftButton);
+        QVERIFY(w.cmdSaleRate->isVisible());
+        e.prompt.clear();
+        QVERIFY(!w.recordRate(Currency::CDN, "1.3a"));
+        QVERIFY2(e.prompt.messages().join(' ').contains("exchange rate to CDN"), qPrintable(e.prompt.messages().join(' ')));
+        QVERIFY(e.value("SELECT exchangerateCDN FROM invoicelist").isNull());
+        // The dialog, as the dealer uses it.
+        whenUp<QInputDialog>([](QInputDialog *d) {
+            d->setTextValue("1.35");
+            d->accept();
+        });
+        QTest::mouseClick(w.cmdSaleRate, Qt::LeftButton);
+        QCOMPARE(e.value("SELECT CAST(exchangerateCDN AS CHAR) FROM invoicelist").toString(), QString("1.35000"));
+        QCOMPARE(e.value("SELECT CAST(exchangerateZAR AS CHAR) FROM invoicelist").toString(), QString("14.00000"));
+        QVERIFY(!w.cmdSaleRate->isVisible());
     }
 
     // Screens that save: loaded and saved untouched, the row stays exactly

@@ -368,18 +368,23 @@ QList<FigureScreen> screens()
         for (const Stored &f : stored)
             if (c == QLatin1String(f.control))
                 return {QString::fromLatin1(f.label), "SingleStone", QString::fromLatin1(f.column)};
-        // A selling price below 0 is no price, nor a list price below 0.
+        // A selling price of 0 or below is no price; a list price may be 0
+        // (none), not below.
         static const Stored prices[] = {
             {"txtSellPrice", "Sell 1 price", "SellPriceUS"},
             {"txtSellPriceLX", "Sell listing price", "SellPriceUSlx"},
             {"txtSellPrice2", "Sell 2 price", "SellPriceUS2"},
             {"txtSellPrice3", "Sell 3 price", "SellPriceUS3"},
-            {"txtLatestRapPrice", "current Rap", "RapaportPrice"}, // the list they follow
         };
         for (const Stored &f : prices)
-            if (c == QLatin1String(f.control))
-                return {QString::fromLatin1(f.label), "SingleStone", QString::fromLatin1(f.column),
-                        figures::Need::NotNegative};
+            if (c == QLatin1String(f.control)) {
+                Target t{QString::fromLatin1(f.label), "SingleStone", QString::fromLatin1(f.column),
+                         figures::Need::Positive};
+                t.emptyKeeps = true; // an empty box is no price, not 0
+                return t;
+            }
+        if (c == "txtLatestRapPrice")
+            return {"current Rap", "SingleStone", "RapaportPrice", figures::Need::NotNegative};
         if (c == "txtWeight") // 0 or nothing is "You need to define a Carat Weight"
             return {"Weight", "SingleStone", "Carat", figures::Need::Positive};
         if (c == "txtSellOffRap") { // held by the percentage: 0 is no discount

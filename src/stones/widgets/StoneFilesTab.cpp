@@ -30,6 +30,8 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace velmor::ui {
 
 namespace {
@@ -38,16 +40,59 @@ const QString kTitle = QStringLiteral("Pictures and files");
 constexpr int kMainWidth = 120, kMainHeight = 90;
 
 // What the reader brings for a stone: its files and their thumbnails.
+// What the reader brings for a stone, in two answers: the files (the list),
+// then the pictures' icons and thumbnails, already fitted to the stone
+// screen's picture and the preview, so that the window thread only shows
+// them.
 struct Shown {
     qint64 stone = 0;
+    bool pictures = false; // the second answer (or both in one)
     QList<stones::StoneFile> files;
-    QHash<qint64, QImage> thumbs;
+    QHash<qint64, QImage> thumbs, icons, previews;
+    QImage main;
     QString error;
 };
 
+QImage fittedImage(const QImage &img, int w, int h)
+{
+    return img.scaled(w, h, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+}
+
+bool hasPictures(const QList<stones::StoneFile> &files)
+{
+    return std::any_of(files.cbegin(), files.cend(),
+                       [](const stones::StoneFile &f) { return f.kind == QLatin1String("picture"); });
+}
+
+// A thumbnail not made yet (a file attached elsewhere without one) is made
+// here, once.
+Shown readShown(const QSqlDatabase &db, qint64 stone, const QSize &preview, bool pictures)
+{
+    Shown s;
+    s.stone = stone;
+    s.pictures = pictures;
+    s.files = stones::stoneFiles(db, stone);
+    if (!pictures)
+        return s; // the list: one statement, as for a stone without files
+    for (const stones::StoneFile &f : std::as_const(s.files)) {
+        if (f.kind != QLatin1String("picture"))
+            continue;
+        const QImage thumb = stones::thumbnailOf(db, f.id);
+        s.thumbs.insert(f.id, thumb);
+        if (thumb.isNull())
+            continue;
+        s.icons.insert(f.id, fittedImage(thumb, stones::kIconSide, stones::kIconSide));
+        if (preview.isValid())
+            s.previews.insert(f.id, fittedImage(thumb, preview.width(), preview.height()));
+        if (f.main && s.main.isNull())
+            s.main = fittedImage(thumb, kMainWidth - 4, kMainHeight - 4);
+    }
+    return s;
+}
+
 QPixmap fitted(const QImage &img, int w, int h)
 {
-    return QPixmap::fromImage(img.scaled(w, h, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    return QPixmap::fromImage(fittedImage(img, w, h));
 }
 
 QString kindWord(const stones::StoneFile &f)
@@ -85,13 +130,12 @@ StoneFilesTab::StoneFilesTab(AppContext &ctx, QWidget *parent)
         if (noConnection) {
             // An account limited to one connection: read here.
             Shown s;
-            s.stone = m_stone;
             try {
-                s.files = stones::stoneFiles(m_ctx.db(), m_stone);
-                for (const stones::StoneFile &f : std::as_const(s.files))
-                    if (f.kind == QLatin1String("picture"))
-                        s.thumbs.insert(f.id, stones::thumbnailOf(m_ctx.db(), f.id));
+                s = readShown(m_ctx.db(), m_stone, imgPreview->size() - QSize(4, 4), true);
             } catch (const db::DbError &e) {
+                s = Shown{};
+                s.stone = m_stone;
+                s.pictures = true;
                 s.error = e.message();
             }
             shownArrived(QVariant::fromValue(s));
@@ -99,6 +143,7 @@ StoneFilesTab::StoneFilesTab(AppContext &ctx, QWidget *parent)
         }
         Shown s;
         s.stone = m_stone;
+        s.pictures = true;
         s.error = message;
         shownArrived(QVariant::fromValue(s));
     });
@@ -258,10 +303,12 @@ void StoneFilesTab::refresh()
         lstFiles->clear();
         m_files.clear();
         m_thumbs.clear();
+        m_previews.clear();
         imgPreview->clear();
         lblFileInfo->clear();
     }
     m_shownStone = -1;
+    m_listedStone = -1;
     updateCommands();
     const qint64 stone = m_stone;
     if (stone <= 0) {
@@ -270,16 +317,9 @@ void StoneFilesTab::refresh()
         shownArrived(QVariant::fromValue(s));
         return;
     }
-    // The list and the thumbnails in the reader's thread: a thumbnail not
-    // made yet (a file attached elsewhere without one) is made there, once.
+    // The list in the reader's thread; its pictures follow (shownArrived).
     m_reader->request([stone](const QSqlDatabase &db) {
-        Shown s;
-        s.stone = stone;
-        s.files = stones::stoneFiles(db, stone);
-        for (const stones::StoneFile &f : std::as_const(s.files))
-            if (f.kind == QLatin1String("picture"))
-                s.thumbs.insert(f.id, stones::thumbnailOf(db, f.id));
-        return QVariant::fromValue(s);
+        return QVariant::fromValue(readShown(db, stone, QSize(), false));
     });
 }
 
@@ -288,36 +328,29 @@ void StoneFilesTab::shownArrived(const QVariant &answer)
     const Shown s = answer.value<Shown>();
     if (s.stone != m_stone)
         return;
-    const qint64 keep = selected() ? selected()->id : 0;
-    m_files = s.files;
-    m_thumbs = s.thumbs;
-    lstFiles->clear();
-    int current = m_files.isEmpty() ? -1 : 0;
-    for (int i = 0; i < m_files.size(); ++i) {
-        const stones::StoneFile &f = m_files.at(i);
-        QStringList marks{kindWord(f), stones::sizeText(f.size)};
-        if (f.main)
-            marks.prepend(QStringLiteral("main picture"));
-        auto *item = new QListWidgetItem(f.name + QLatin1Char('\n') + marks.join(QStringLiteral(" \u00b7 ")), lstFiles);
-        const QImage thumb = m_thumbs.value(f.id);
-        if (!thumb.isNull())
-            item->setIcon(QIcon(fitted(thumb, stones::kIconSide, stones::kIconSide)));
-        else
-            item->setIcon(style()->standardIcon(f.kind == QLatin1String("video") ? QStyle::SP_MediaPlay
-                                                                                 : QStyle::SP_FileIcon));
-        item->setData(Qt::UserRole, f.id);
-        if (f.id == keep)
-            current = i;
+    if (m_listedStone != s.stone || !s.pictures)
+        showList(s.stone, s.files, s.icons);
+    if (!s.pictures && hasPictures(s.files)) {
+        // The list is on the screen; its pictures come next.
+        const qint64 stone = s.stone;
+        const QSize preview = imgPreview->size() - QSize(4, 4);
+        m_reader->request([stone, preview](const QSqlDatabase &db) {
+            return QVariant::fromValue(readShown(db, stone, preview, true));
+        });
+        return;
     }
-    lstFiles->setCurrentRow(current);
+    m_thumbs = s.thumbs;
+    m_previews = s.previews;
+    for (int i = 0; i < lstFiles->count(); ++i) {
+        QListWidgetItem *item = lstFiles->item(i);
+        const QImage icon = s.icons.value(item->data(Qt::UserRole).toLongLong());
+        if (!icon.isNull() && s.pictures)
+            item->setIcon(QIcon(QPixmap::fromImage(icon)));
+    }
     // The stone screen's picture.
-    QImage main;
-    for (const stones::StoneFile &f : std::as_const(m_files))
-        if (f.main)
-            main = m_thumbs.value(f.id);
-    if (!main.isNull()) {
+    if (!s.main.isNull()) {
         m_main->setText(QString());
-        m_main->setPixmap(fitted(main, kMainWidth - 4, kMainHeight - 4));
+        m_main->setPixmap(QPixmap::fromImage(s.main));
     } else {
         m_main->setPixmap(QPixmap());
         m_main->setText(s.stone > 0 && !s.error.isEmpty() ? QStringLiteral("(not read)") : QStringLiteral("no picture"));
@@ -328,6 +361,32 @@ void StoneFilesTab::shownArrived(const QVariant &answer)
     selectionChanged();
     updateCommands();
     emit filesShown(s.stone);
+}
+
+void StoneFilesTab::showList(qint64 stone, const QList<stones::StoneFile> &files, const QHash<qint64, QImage> &icons)
+{
+    const qint64 keep = selected() ? selected()->id : 0;
+    m_files = files;
+    lstFiles->clear();
+    int current = m_files.isEmpty() ? -1 : 0;
+    for (int i = 0; i < m_files.size(); ++i) {
+        const stones::StoneFile &f = m_files.at(i);
+        QStringList marks{kindWord(f), stones::sizeText(f.size)};
+        if (f.main)
+            marks.prepend(QStringLiteral("main picture"));
+        auto *item = new QListWidgetItem(f.name + QLatin1Char('\n') + marks.join(QStringLiteral(" \u00b7 ")), lstFiles);
+        const QImage icon = icons.value(f.id);
+        if (!icon.isNull())
+            item->setIcon(QIcon(QPixmap::fromImage(icon)));
+        else
+            item->setIcon(style()->standardIcon(f.kind == QLatin1String("video") ? QStyle::SP_MediaPlay
+                                                                                 : QStyle::SP_FileIcon));
+        item->setData(Qt::UserRole, f.id);
+        if (f.id == keep)
+            current = i;
+    }
+    lstFiles->setCurrentRow(current);
+    m_listedStone = stone;
 }
 
 const stones::StoneFile *StoneFilesTab::selected() const
@@ -346,9 +405,12 @@ void StoneFilesTab::selectionChanged()
         return;
     }
     const QImage thumb = m_thumbs.value(f->id);
-    if (!thumb.isNull())
+    const QImage ready = m_previews.value(f->id);
+    if (!ready.isNull() && (ready.width() == imgPreview->width() - 4 || ready.height() == imgPreview->height() - 4))
+        imgPreview->setPixmap(QPixmap::fromImage(ready));
+    else if (!thumb.isNull())
         imgPreview->setPixmap(fitted(thumb, imgPreview->width() - 4, imgPreview->height() - 4));
-    else
+    else if (f->kind != QLatin1String("picture"))
         imgPreview->setText(f->kind == QLatin1String("video") ? QStringLiteral("video") : QStringLiteral("document"));
     QStringList info{f->name, kindWord(*f) + QStringLiteral(", ") + stones::sizeText(f->size)};
     if (f->width > 0)

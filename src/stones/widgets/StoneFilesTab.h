@@ -62,6 +62,9 @@ public:
     bool busy() const { return m_busy; }
     // True once the list and thumbnail of the stone shown have arrived.
     bool shown() const { return m_shownStone == m_stone; }
+    // True once the list of the stone's files is on the screen (its
+    // pictures follow).
+    bool listShown() const { return m_listedStone == m_stone; }
     const QList<stones::StoneFile> &files() const { return m_files; }
 
     // The desktop's viewer, the file and folder choosers: tests replace them.
@@ -83,6 +86,7 @@ private:
     void build();
     void refresh();
     void shownArrived(const QVariant &answer);
+    void showList(qint64 stone, const QList<stones::StoneFile> &files, const QHash<qint64, QImage> &icons);
     void updateCommands();
     void selectionChanged();
     const stones::StoneFile *selected() const;
@@ -95,8 +99,11 @@ private:
     AppContext &m_ctx;
     qint64 m_stone = 0;
     qint64 m_shownStone = -1;
+    qint64 m_listedStone = -1;
     QList<stones::StoneFile> m_files;
     QHash<qint64, QImage> m_thumbs;
+    // The thumbnails already fitted to the preview, by the reader.
+    QHash<qint64, QImage> m_previews;
     db::BackgroundRead *m_reader;
     db::BackgroundRead *m_worker;
     std::function<void(const QVariant &)> m_done;

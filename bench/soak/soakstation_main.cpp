@@ -341,7 +341,9 @@ struct Station {
         begin(QStringLiteral("print-parcel-memo"), {QStringLiteral("closed-pmemo:%1=1").arg(id)});
         const auto o = parcels::printParcelMemo(ctx, id, printing::PrintTarget::pdf(pdf(QStringLiteral("pmemo"))), false, false);
         reason = o.error;
-        return o.ok ? Code::Done : Code::Refused;
+        // Lines written by another workstation after the print's read keep
+        // the memo open (the paper does not show them): its closing refused.
+        return o.ok && o.error.isEmpty() ? Code::Done : Code::Refused;
     }
 
     static Code of(const payments::Outcome &o)

@@ -184,9 +184,9 @@ bool frmInvoice::showInvoice(qint64 id)
     // An invoice without lines shows empty totals (the window is reused:
     // nothing of the invoice shown before may stay).
     const Totals t = inv.totals();
-    lblSubTotal->setText(t.any ? centsText(t.subTotal) : QString());
-    lblTax->setText(t.any ? centsText(t.tax) : QString());
-    lblSummary->setText(t.any ? centsText(t.summary()) : QString());
+    lblSubTotal->setText(t.any ? centsText(t.subTotal, true) : QString());
+    lblTax->setText(t.any ? centsText(t.tax, true) : QString());
+    lblSummary->setText(t.any ? centsText(t.summary(), true) : QString());
     // The open invoice asks for attention until it is printed.
     if (found && inv.isOpen()) {
         Timer1->start();

@@ -133,6 +133,11 @@ void StartupFlow::loadFront()
     };
     m_front->setOpener(QStringLiteral("cmdAddCustomer"), addCustomerFromMenu);
     m_front->setOpener(QStringLiteral("mnuAddCustomer"), addCustomerFromMenu);
+    // A supplier is a customer record with the supplier box ticked.
+    m_front->setOpener(QStringLiteral("mnuAddSupplier"), [this] {
+        if (addCustomer(true))
+            m_customer->setOpenedFromMainMenu(true);
+    });
     m_front->setOpener(QStringLiteral("cmdFindCustomer"), [this] { openCustomerSearch(); });
     // Memos: the report, and finding a memo sheet.
     m_front->setOpener(QStringLiteral("cmdShowMemo"), [&ctx, showWindow, this] {
@@ -175,8 +180,13 @@ void StartupFlow::loadFront()
         if (!checkRight(m_ctx, QStringLiteral("AllowPastDueView")))
             return;
         const customers::OverDueReport r = customers::CheckOverDueModule(m_ctx);
-        if (!r.ran)
+        if (!r.ran) {
+            // Said, not silently skipped: the dealer learns where the days are set.
+            m_ctx.prompt().inform(QStringLiteral("The overdue check is off: the grace period is 0 days.\n\nSet the "
+                                                 "days under Configuration, tab \"Store\", \"Overdue after (days)\"."),
+                                  QStringLiteral("Overdue"), Icon::Information);
             return;
+        }
         if (!r.ok)
             m_ctx.prompt().inform(QStringLiteral("The overdue check could not be completed; nothing was marked."),
                                   QStringLiteral("Overdue"), Icon::Exclamation);
@@ -427,7 +437,7 @@ bool StartupFlow::showMainMenu()
     return true;
 }
 
-bool StartupFlow::addCustomer()
+bool StartupFlow::addCustomer(bool supplier)
 {
     if (!checkRight(m_ctx, QStringLiteral("AllowCustomerAdd")))
         return false;
@@ -435,7 +445,7 @@ bool StartupFlow::addCustomer()
     c->show();
     c->raise();
     c->activateWindow();
-    c->addCustomer(false);
+    c->addCustomer(supplier);
     return true;
 }
 

@@ -61,7 +61,7 @@ public:
     // every main-menu command, in both set-ups).
     bool showMainMenu();
     // The customer screen with a new customer started (right AllowCustomerAdd).
-    bool addCustomer();
+    bool addCustomer(bool supplier = false);
     // The rep screen showing a rep, and the list of reps (right AllowRepView).
     bool openRep(qint64 repId);
     bool openRepSearch();

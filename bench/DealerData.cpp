@@ -1,5 +1,6 @@
 #include "DealerData.h"
 
+#include "core/Figures.h"
 #include "db/Sql.h"
 
 #include <QDir>
@@ -716,6 +717,9 @@ DealerDataSummary fillDealerData(const QSqlDatabase &db, const DealerDataOptions
         const QString description = QStringLiteral("%1 ct %2 %3 %4")
                                         .arg(QString::number(carat, 'f', 2), shape, colourText(colour), clarityText(clarity));
 
+        // Sold and paid in full (the payment is the invoice line's amount).
+        const bool paidInFull = sold && dice.chance(0.6);
+        const QString priceCarat = number(std::min(roundTo(sell / carat, 2), 99999.0));
         stones.add({
             {"SKU", text(sku)},
             {"Shape", text(shape)},
@@ -787,7 +791,7 @@ DealerDataSummary fillDealerData(const QSqlDatabase &db, const DealerDataOptions
             {"finishedpiece", flag(dice.chance(0.01))},
             {"BuyingInUS", flag(!noBuyCurrency)},
             {"BuyingInLocal", flag(false)},
-            {"StoneIsPaidOff", flag(!consignmentIn)},
+            {"StoneIsPaidOff", flag(paidInFull)},
             {"StoneIsPaidOffMemoIn", flag(false)},
             {"MemoInPaymentMade", flag(false)},
             {"MemoInPaidOff", flag(false)},
@@ -829,18 +833,21 @@ DealerDataSummary fillDealerData(const QSqlDatabase &db, const DealerDataOptions
                                {"diamondid", integer(id)},
                                {"carat", number(carat)},
                                {"dateadded", dateTime(changed)},
-                               {"pricecarat", number(std::min(roundTo(sell / carat, 2), 99999.0))},
+                               {"pricecarat", priceCarat},
                                {"exchangerateCDN", number(exCdn)},
                                {"exchangerateZAR", number(exZar)},
                                {"taxrate", number(0)}});
         }
-        if (sold && dice.chance(0.6)) {
+        if (paidInFull) {
+            const Decimal5 amount =
+                Decimal5::parse(priceCarat).value_or(Decimal5()).times(Decimal5::parse(number(carat)).value_or(Decimal5()), 2);
+            const Decimal5 local = amount.times(Decimal5::parse(number(exCdn)).value_or(Decimal5()), 2);
             received.add({{"StoneID", integer(id)},
                           {"CustomerID", integer(customer)},
                           {"Date", dateTime(changed)},
                           {"Reference", text(QStringLiteral("CHQ %1").arg(dice.between(1000, 99999)))},
-                          {"PaymentUS", number(roundTo(sell, 2))},
-                          {"PaymentLocal", number(roundTo(sell * exCdn, 2))}});
+                          {"PaymentUS", amount.fixed(2)},
+                          {"PaymentLocal", local.fixed(2)}});
             ++sum.payments;
         }
         if (consignmentIn) {

@@ -77,6 +77,7 @@ void runClusterScenarios(SizeEnv &env);
 void runBackupScenarios(SizeEnv &env);
 void runCountScenarios(SizeEnv &env);
 void runFileScenarios(SizeEnv &env);
+void runPaymentScenarios(SizeEnv &env);
 
 // Keys for --scenario (matched as parts of the scenario names).
 QStringList scenarioNames();

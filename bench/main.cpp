@@ -251,7 +251,8 @@ int main(int argc, char **argv)
                 {QStringLiteral("cluster"), runClusterScenarios},
                 {QStringLiteral("backup and restore"), runBackupScenarios},
                 {QStringLiteral("stock count"), runCountScenarios},
-                {QStringLiteral("files on a stone"), runFileScenarios}};
+                {QStringLiteral("files on a stone"), runFileScenarios},
+                {QStringLiteral("payments"), runPaymentScenarios}};
             for (const auto &[groupName, run] : groups) {
                 try {
                     run(env);

@@ -72,6 +72,14 @@ Measure measure(const QSqlDatabase &db)
     readInto(m, db, QStringLiteral("ps:"),
              QStringLiteral("SELECT p.SKU, CAST(SUM(l.carat) * 100000 AS SIGNED) FROM invoicelist l JOIN parcel p ON "
                             "p.ID = l.parcelid WHERE IFNULL(l.diamondid, 0) = 0 GROUP BY p.SKU"));
+    // Payments received: the US amounts in cents, and the rows that carry an
+    // amount (a memo line's opening row carries none).
+    readInto(m, db, QStringLiteral("paid:"),
+             QStringLiteral("SELECT StoneID, CAST(ROUND(SUM(PaymentUS) * 100) AS SIGNED) FROM PaymentReceived GROUP BY "
+                            "StoneID"));
+    readInto(m, db, QStringLiteral("payments:"),
+             QStringLiteral("SELECT StoneID, COUNT(*) FROM PaymentReceived WHERE IFNULL(PaymentUS, 0) <> 0 OR "
+                            "IFNULL(PaymentLocal, 0) <> 0 GROUP BY StoneID"));
     readInto(m, db, QStringLiteral("closed-invoice:"),
              QStringLiteral("SELECT ID, IF(status = 'closed', 1, 0) FROM invoice"));
     readInto(m, db, QStringLiteral("closed-pmemo:"),
@@ -409,6 +417,8 @@ void prepareDatabase(const QSqlDatabase &db, const Options &o)
     dd.seed = o.seed;
     dd.repairShare = 0; // the week starts from books that need no repair
     bench::fillDealerData(db, dd, grid);
+    // The dealer at the workstations enters payments too.
+    db::exec(db, QStringLiteral("UPDATE user SET AllowApplyPayment = -1, AllowStatementView = -1 WHERE UserName = 'admin'"));
     // A few parcels, received from a supplier (the journal explains the carats).
     const qint64 supplier = db::scalar(db, QStringLiteral("SELECT ID FROM Customer WHERE IFNULL(Supplier, 0) <> 0 "
                                                           "ORDER BY ID LIMIT 1"))

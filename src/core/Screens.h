@@ -79,6 +79,9 @@ public:
     virtual bool openCertificateLookup(qint64 /*stoneId*/) { return false; }
     virtual bool openPayment(qint64 /*stoneId*/, qint64 /*customerId*/) { return false; }
     virtual bool openPaymentMade(qint64 /*stoneId*/, qint64 /*supplierId*/) { return false; }
+    // A payment received for an invoice, spread over its stones; true when
+    // one was written.
+    virtual bool openInvoicePayment(qint64 /*invoiceId*/) { return false; }
     virtual bool openItem(qint64 /*itemId*/) { return false; }
     // Prints the stone's paper after the printer choice over `parent`;
     // true when it was printed.

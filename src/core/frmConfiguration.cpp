@@ -116,7 +116,8 @@ private:
 
 const QString kPriceListRetired =
     QStringLiteral("Function retired, unavailable: the price list provider no longer offers this service. "
-                   "The price grid is read from the provider's files (Price grid tab, grid import).");
+                   "The price grid is read from the provider's four files: \"Import price files...\" on the "
+                   "stone screen's Rapaport menu, or the command \"velmor grid import FOLDER\".");
 
 QString numberText(double v) { return QString::number(v, 'g', 12); }
 

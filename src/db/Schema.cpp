@@ -389,6 +389,9 @@ void ensureIndexes(const QSqlDatabase &db)
         // A stone's files, and its main picture.
         {"stonefile", "ix_stonefile_stone", "StoneID, Stored, IsMain"},
         {"stonefile", "ix_stonefile_sha", "StoneID, Sha256"},
+        // A customer's payments (statements, receivables); a line's payments.
+        {"PaymentReceived", "ix_paymentreceived_customer", "CustomerID, Date"},
+        {"PaymentReceived", "ix_paymentreceived_line", "InvoiceListID"},
     };
     // Keys that make a write of two workstations (or one written twice) meet
     // in the row: a stone is expected once per count, a parcel once, a
@@ -401,6 +404,9 @@ void ensureIndexes(const QSqlDatabase &db)
         // A file's parts are numbered once; a picture has one thumbnail.
         {"stonefilechunk", "ux_stonefilechunk_part", "FileID, Seq"},
         {"stonefilethumb", "ux_stonefilethumb_file", "FileID"},
+        // A payment is reversed once.
+        {"PaymentReceived", "ux_paymentreceived_reverses", "ReversesID"},
+        {"PaymentMade", "ux_paymentmade_reverses", "ReversesID"},
     };
     // The indexes there already, looked up first: MySQL knows no CREATE
     // INDEX IF NOT EXISTS.

@@ -9,7 +9,7 @@
 
 namespace velmor::db::schema {
 
-constexpr int kSchemaVersion = 316;
+constexpr int kSchemaVersion = 317;
 
 enum class StatementKind { CreateTable, AddColumn, Add, Modify };
 

@@ -564,6 +564,21 @@ void stoneFiles(std::vector<UpgradeStatement> &l)
     TableStatements(l, "Config").add("StoneFileLimitMB", "INT");
 }
 
+// Version 317: payments.  Who entered a payment received, the invoice line
+// it was paid against, the payment a reversing row undoes, and a payment
+// above the balance that the dealer confirmed.
+void payments(std::vector<UpgradeStatement> &l)
+{
+    const QString id = QStringLiteral("INT(11)");
+    const QString flag = QStringLiteral("TINYINT(1)");
+    TableStatements(l, "PaymentReceived")
+        .add("EmployeeID", id)
+        .add("InvoiceListID", id)
+        .add("ReversesID", id)
+        .add("Overpaid", flag);
+    TableStatements(l, "PaymentMade").add("ReversesID", id).add("Overpaid", flag);
+}
+
 std::vector<UpgradeStatement> makeList()
 {
     std::vector<UpgradeStatement> l;
@@ -574,6 +589,7 @@ std::vector<UpgradeStatement> makeList()
     stockCounts(l);
     agreedAmounts(l);
     stoneFiles(l);
+    payments(l);
     return l;
 }
 

@@ -1,5 +1,7 @@
 #include "invoices/InvoicePrint.h"
 
+#include "core/TextJoin.h"
+
 #include "core/AppContext.h"
 #include "core/Settings.h"
 #include "db/Sql.h"
@@ -89,8 +91,10 @@ bool PrintInvoiceNEWModule(PrintSurface &s, const Invoice &inv, const Settings &
     t_across = width > 0 ? qMin(1.0, width / 12240.0) : 1.0;
 
     // Fold mark (at the right edge when the page is narrower).
+    constexpr double kFoldY = 5300;
     s.setFont(QStringLiteral("Arial"), 5);
-    at(s, qMin(11500.0, (width - s.textWidth(QStringLiteral("---fold---"))) / t_across), 5300,
+    const double foldBottom = kFoldY + s.textHeight();
+    at(s, qMin(11500.0, (width - s.textWidth(QStringLiteral("---fold---"))) / t_across), kFoldY,
        QStringLiteral("---fold---"));
 
     // Customer block.
@@ -107,8 +111,8 @@ bool PrintInvoiceNEWModule(PrintSurface &s, const Invoice &inv, const Settings &
     for (const QString &t : {inv.CompanyName, inv.CompanyStreet1, inv.CompanyStreet2})
         if (!t.isEmpty())
             customerLine(t);
-    customerLine(inv.CompanyCity + QStringLiteral(", ") + inv.CompanyProvince);
-    customerLine(inv.CompanyZIP + QStringLiteral(", ") + inv.CompanyCountry);
+    customerLine(joinFilled({inv.CompanyCity, inv.CompanyProvince}));
+    customerLine(joinFilled({inv.CompanyZIP, inv.CompanyCountry}));
     customerLine(QStringLiteral("Phone: ") + inv.PhoneNumber1);
     customerLine(QStringLiteral("Fax: ") + inv.FaxNumber);
     const double afterCustomer = s.CurrentY;
@@ -125,7 +129,7 @@ bool PrintInvoiceNEWModule(PrintSurface &s, const Invoice &inv, const Settings &
     };
     const QString zipCountry = (dealer.CompanyZIP + QStringLiteral("  ") + dealer.CompanyCountry).trimmed();
     for (const QString &t : {dealer.CompanyName, dealer.CompanyStreet1, dealer.CompanyStreet2,
-                             dealer.CompanyCity + QStringLiteral(", ") + dealer.CompanyProvince, zipCountry})
+                             joinFilled({dealer.CompanyCity, dealer.CompanyProvince}), zipCountry})
         headingLine(t);
     s.setFont(QStringLiteral("Arial"), 10, true);
     headingLine({});
@@ -147,7 +151,12 @@ bool PrintInvoiceNEWModule(PrintSurface &s, const Invoice &inv, const Settings &
     s.setFont(QStringLiteral("Arial"), 8, false, false);
 
     // Rule and column headings (below a heading that wrapped, too).
-    rule(s, qMax(afterCustomer + 800, afterHeading + 100));
+    // The fold mark stays where the paper folds: a rule that would run
+    // through it goes just below it.
+    double ruleY = qMax(afterCustomer + 800, afterHeading + 100);
+    if (ruleY > kFoldY - 60 && ruleY < foldBottom + 60)
+        ruleY = foldBottom + 60;
+    rule(s, ruleY);
     columnHeadings(s, o);
 
     const double lineHeight = s.textHeight();

@@ -20,6 +20,27 @@
 
 namespace velmor::invoices {
 
+namespace {
+
+// A sold stone is paid off when what was received for it reaches the amount
+// of its invoice line, in the currency the stone is priced in (the payment
+// windows' rule, as the books check states it).
+void markPaidOffBySale(const QSqlDatabase &db, qint64 stoneId, qint64 lineId)
+{
+    db::exec(db,
+             QStringLiteral(
+                 "UPDATE SingleStone s JOIN invoicelist il ON il.ID = ? SET s.StoneIsPaidOff = IF(IF((NOT "
+                 "(IFNULL(s.PaidOffUS, 0) <> 0 OR IFNULL(s.PaidOffPercentageUS, 0) <> 0) AND (IFNULL(s.PaidOffLocal, 0) "
+                 "<> 0 OR IFNULL(s.PaidOffPercentageLocal, 0) <> 0)), (SELECT IFNULL(SUM(p.PaymentLocal), 0) FROM "
+                 "PaymentReceived p WHERE p.StoneID = s.ID) >= IFNULL(il.amountcdn, IF(IFNULL(il.exchangerateCDN, 0) "
+                 "> 0, ROUND(ROUND(il.pricecarat * il.carat, 2) * il.exchangerateCDN, 2), NULL)), (SELECT "
+                 "IFNULL(SUM(p.PaymentUS), 0) FROM PaymentReceived p WHERE p.StoneID = s.ID) >= ROUND(il.pricecarat * "
+                 "il.carat, 2)), -1, 0) WHERE s.ID = ?"),
+             {lineId, stoneId});
+}
+
+} // namespace
+
 QString decimalText(const QString &text)
 {
     static const QRegularExpression re(QStringLiteral("^([+-]?)(\\d*)(?:\\.(\\d*))?$"));
@@ -145,6 +166,10 @@ Posted postInTransaction(AppContext &ctx, const SaleLine &line)
                            QString::number(tax, 'f', 5),
                            line.details.isEmpty() ? QVariant(QMetaType::fromType<QString>()) : QVariant(line.details),
                            listPrice, discount, agreed(line.amountCDN), agreed(line.amountZAR)});
+    // Payments the customer made while the stone was on memo may already
+    // cover the sale: the stone is then paid off at once.
+    if (line.diamondId)
+        markPaidOffBySale(db, line.diamondId, p.lineId);
     announcePosted(ctx, p, line);
     return p;
 }

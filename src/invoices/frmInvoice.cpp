@@ -108,6 +108,8 @@ frmInvoice::frmInvoice(AppContext &ctx, QWidget *parent) : QWidget(parent), m_ct
     bottom->addWidget(Command1, 0, Qt::AlignBottom);
     bottom->addWidget(Command2, 0, Qt::AlignBottom);
     bottom->addWidget(cmdSaleRate, 0, Qt::AlignBottom);
+    cmdPayment = named(new QPushButton(QStringLiteral("Payment recd...")), "cmdPayment");
+    bottom->addWidget(cmdPayment, 0, Qt::AlignBottom);
     bottom->addStretch();
     bottom->addLayout(totals);
     auto *v = new QVBoxLayout(this);
@@ -123,6 +125,10 @@ frmInvoice::frmInvoice(AppContext &ctx, QWidget *parent) : QWidget(parent), m_ct
     connect(&m_ctx.events(), &ContextEvents::rightsChanged, this, &frmInvoice::updateCommands);
     connect(Command1, &QPushButton::clicked, this, &frmInvoice::addLine);
     connect(Command2, &QPushButton::clicked, this, &frmInvoice::print);
+    connect(cmdPayment, &QPushButton::clicked, this, [this] {
+        if (m_id)
+            m_ctx.screens().openInvoicePayment(m_id);
+    });
     connect(cmdSaleRate, &QPushButton::clicked, this, &frmInvoice::askSaleRates);
     for (QToolButton *b : {currency->imgUS, currency->imgCDN, currency->imgZAR})
         connect(b, &QToolButton::clicked, this, &frmInvoice::updateCommands);
@@ -178,9 +184,9 @@ bool frmInvoice::showInvoice(qint64 id)
     // An invoice without lines shows empty totals (the window is reused:
     // nothing of the invoice shown before may stay).
     const Totals t = inv.totals();
-    lblSubTotal->setText(t.any ? centsText(t.subTotal) : QString());
-    lblTax->setText(t.any ? centsText(t.tax) : QString());
-    lblSummary->setText(t.any ? centsText(t.summary()) : QString());
+    lblSubTotal->setText(t.any ? centsText(t.subTotal, true) : QString());
+    lblTax->setText(t.any ? centsText(t.tax, true) : QString());
+    lblSummary->setText(t.any ? centsText(t.summary(), true) : QString());
     // The open invoice asks for attention until it is printed.
     if (found && inv.isOpen()) {
         Timer1->start();
@@ -198,6 +204,7 @@ void frmInvoice::updateCommands()
     // logged-in user with the invoice right.
     Command1->setEnabled(m_id != 0 && m_invoice.isOpen() && mayUse(m_ctx, rights::Invoices));
     Command2->setEnabled(m_id != 0 && m_ctx.screens().available(Screen::InvoicePrint));
+    cmdPayment->setEnabled(m_id != 0 && m_ctx.screens().available(Screen::Payment));
     // Only an open invoice with lines sold at an unknown rate has a rate to
     // record.
     const Currency c = currency->current();

@@ -48,6 +48,7 @@ public:
     QLabel *lblSubTotal, *lblTax, *lblSummary, *imgAttention;
     QCheckBox *chkPRINTrap, *chkPrintRAPDiscount;
     QPushButton *Command1, *Command2, *cmdSaleRate, *Image1;
+    QPushButton *cmdPayment; // the payment window of this invoice
     CurrencyPictures *currency;
     QTimer *Timer1;
 

@@ -35,7 +35,7 @@ MemoPrintOptions MemoFiles::printOptions() const
     const QStringList l = m_ws.readLines(kSetup);
     auto on = [&](int i) { return l.size() > i && l[i].trimmed() != QLatin1String("false"); };
     MemoPrintOptions o;
-    o.usDollar = on(0);
+    o.usDollar = l.isEmpty() || on(0);
     o.roundUp = on(1);
     o.printRap = on(2);
     o.pictures = l.size() > 3 && l[3].trimmed() == QLatin1String("true"); // written by this program only

@@ -14,7 +14,7 @@ class Workstation;
 namespace velmor::memos {
 
 struct MemoPrintOptions {
-    bool usDollar = false; // chkUSdollar
+    bool usDollar = true;  // chkUSdollar: ticked on a new workstation
     bool roundUp = false;  // chkRoundUP
     bool printRap = false; // chkPRINTrap
     bool pictures = false; // chkPictures: each stone's main picture on its line
@@ -34,8 +34,9 @@ public:
     QString printer() const;
     void setPrinter(const QString &name) const;
 
-    // A line other than "false" counts as true; a missing file or line
-    // leaves the option off.
+    // A line other than "false" counts as true; a missing line leaves the
+    // option off.  A new workstation (no file, or an empty one) prints US$
+    // prices: the summary the sheet always shows then has its column.
     MemoPrintOptions printOptions() const;
     bool setPrintOptions(const MemoPrintOptions &o) const;
 

@@ -248,6 +248,8 @@ void afterCommit(AppContext &ctx, MoveOutcome &out, qint64 memoSheetId, const QL
 
 } // namespace
 
+bool closeSheetIfEmpty(AppContext &ctx, qint64 memoSheetId) { return closeIfEmpty(ctx, memoSheetId); }
+
 QString movementText(bool out, const QString &companyName)
 {
     return stones::movementStatus(out ? QStringLiteral("out") : QStringLiteral("in"), companyName);

@@ -71,6 +71,11 @@ MoveOutcome sellFromMemo(AppContext &ctx, qint64 memoSheetId, qint64 stoneId, co
 MoveOutcome returnAll(AppContext &ctx, qint64 memoSheetId, qint64 employeeId);
 MoveOutcome sellAll(AppContext &ctx, qint64 memoSheetId);
 
+// The closing check, inside the caller's transaction: a sheet with neither
+// stones nor carats of a parcel out on it any more is closed (a closed sheet
+// stays closed).  True when nothing is out.
+bool closeSheetIfEmpty(AppContext &ctx, qint64 memoSheetId);
+
 // The change-log status of a movement ("out " / "in " and the company name,
 // 20 characters at most).
 QString movementText(bool out, const QString &companyName);

@@ -76,4 +76,17 @@ MemoAmount memoPriceByBasis(const MemoPriceFacts &f, double rateCDN, int step)
     return a;
 }
 
+MemoAmount amountOwed(const MemoPriceFacts &f, const invoices::InvoiceLine *sale, double rateCDN, int step)
+{
+    MemoAmount byBasis = memoPriceByBasis(f, rateCDN, step);
+    if (!sale)
+        return byBasis;
+    MemoAmount a;
+    a.local = byBasis.local;
+    const invoices::Currency c = a.local ? invoices::Currency::CDN : invoices::Currency::US;
+    a.known = sale->amountKnown(c);
+    a.amount = a.known ? Decimal5::fromUnits(sale->amountCents(c) * 1000) : Decimal5();
+    return a;
+}
+
 } // namespace velmor::memos

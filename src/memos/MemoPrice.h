@@ -10,6 +10,7 @@
 // price.  By the stone's price basis it may instead be a fixed
 // local amount (MemoLocal) or the US selling price in the local currency.
 #include "core/Figures.h"
+#include "invoices/Invoice.h"
 
 #include <QSqlRecord>
 #include <QString>
@@ -42,5 +43,11 @@ struct MemoAmount {
 // The memo price by the stone's price basis (the memo report's and the
 // older memo sheet's rule); `rateCDN` is the working rate (0: unknown).
 MemoAmount memoPriceByBasis(const MemoPriceFacts &f, double rateCDN, int step);
+
+// What a stone out with a customer is owed at (the memo report, the payment
+// windows, statements, receivables and the books check all take it): a sold
+// stone the amount of its invoice line `sale` (in the line's CDN amount where
+// the stone is priced locally), else the memo price by the price basis.
+MemoAmount amountOwed(const MemoPriceFacts &f, const invoices::InvoiceLine *sale, double rateCDN, int step);
 
 } // namespace velmor::memos

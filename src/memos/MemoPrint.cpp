@@ -1,5 +1,7 @@
 #include "memos/MemoPrint.h"
 
+#include "core/TextJoin.h"
+
 #include "core/AppContext.h"
 #include "core/KnownRates.h"
 #include "db/Row.h"
@@ -86,17 +88,6 @@ void right(printing::PrintSurface &s, const QString &text)
     at(s, kRight - s.textWidth(text), y, text);
 }
 
-QString phoneFormat(const QString &phone)
-{
-    QString digits;
-    for (QChar c : phone)
-        if (c.isDigit())
-            digits += c;
-    if (digits.size() != 10)
-        return phone;
-    return digits.left(3) + QLatin1Char('-') + digits.mid(3, 3) + QLatin1Char('-') + digits.mid(6);
-}
-
 } // namespace
 
 bool PrintMemoSheet(AppContext &ctx, printing::PrintSurface &s, const MemoPrintRequest &r, QString *error)
@@ -107,7 +98,7 @@ bool PrintMemoSheet(AppContext &ctx, printing::PrintSurface &s, const MemoPrintR
         return false;
     }
     const QSqlDatabase db = ctx.db();
-    QSqlQuery h = db::exec(db, QStringLiteral("SELECT * FROM memosheet WHERE id=?"), {r.memoSheetId});
+    QSqlQuery h = db::exec(db, QStringLiteral("SELECT *, %1 AS sheetReference FROM memosheet WHERE id=?").arg(kMemoReferenceSql), {r.memoSheetId});
     if (!h.next()) {
         *error = QStringLiteral("Memo Sheet# %1 does not exist.").arg(r.memoSheetId);
         return false;
@@ -120,8 +111,9 @@ bool PrintMemoSheet(AppContext &ctx, printing::PrintSurface &s, const MemoPrintR
         qint64 id = 0;
         QString sku, shape, grading, cert;
         Decimal5 rap, carat, price; // price: the memo price per stone, US$
-        double discount;
-        bool listed; // a discount off a list price
+        double discount = 0;
+        bool listed = false; // a discount off a list price
+        bool parcel = false; // carats of an older parcel out on the sheet
     };
     QList<Stone> stones;
     const GradeWords grades(db);
@@ -147,6 +139,34 @@ bool PrintMemoSheet(AppContext &ctx, printing::PrintSurface &s, const MemoPrintR
         st.price = memoPriceUS(facts, step);
         stones << st;
     }
+    // The carats of older parcels still out on the sheet: the signed memo
+    // lists everything the customer holds, as the sheet's screen does.  A
+    // line's price per carat is the one it went out at (a return carries it).
+    QSqlQuery p = db::exec(
+        db,
+        QStringLiteral("SELECT ParcelStock.SKU, ParcelStock.Shape, CAST(ParcelStock.CaratLow AS CHAR), "
+                       "CAST(ParcelStock.CaratHigh AS CHAR), ParcelStock.ColourLow, ParcelStock.ColourHigh, "
+                       "ParcelStock.ClarityLow, ParcelStock.ClarityHigh, CAST(SUM(Memo.Carat) AS CHAR), "
+                       "(SELECT CAST(o.US AS CHAR) FROM Memo o WHERE o.MemoSheetID = Memo.MemoSheetID AND "
+                       "o.ParcelID = ParcelStock.ID AND o.Carat > 0 ORDER BY o.ID DESC LIMIT 1) "
+                       "FROM ParcelStock INNER JOIN Memo ON ParcelStock.ID = Memo.ParcelID "
+                       "WHERE Memo.MemoSheetID = ? GROUP BY ParcelStock.ID HAVING SUM(Memo.Carat) <> 0 "
+                       "ORDER BY ParcelStock.SKU, ParcelStock.ID"),
+        {r.memoSheetId});
+    while (p.next()) {
+        Stone st;
+        st.parcel = true;
+        st.sku = db::textOf(p.value(0));
+        st.shape = db::textOf(p.value(1));
+        st.carat = Decimal5::fromDb(p.value(8));
+        st.grading = st.carat.fixed(2) + QStringLiteral(" ct. | ") + grades.colour(p.value(5).toInt())
+                     + QLatin1Char('-') + grades.colour(p.value(4).toInt()) + QStringLiteral(" | ")
+                     + grades.clarity(p.value(7).toInt()) + QLatin1Char('-') + grades.clarity(p.value(6).toInt());
+        st.cert = Decimal5::fromDb(p.value(2)).fixed(2) + QLatin1Char('-') + Decimal5::fromDb(p.value(3)).fixed(2)
+                  + QStringLiteral(" ct.");
+        st.price = Decimal5::fromDb(p.value(9)).times(st.carat, 2);
+        stones << st;
+    }
     if (stones.isEmpty()) {
         *error = QStringLiteral("There are no Diamonds on this Memo Sheet!");
         return false;
@@ -157,7 +177,8 @@ bool PrintMemoSheet(AppContext &ctx, printing::PrintSurface &s, const MemoPrintR
     if (r.options.pictures) {
         QList<qint64> ids;
         for (const Stone &st : std::as_const(stones))
-            ids << st.id;
+            if (!st.parcel)
+                ids << st.id;
         pictures = velmor::stones::mainThumbnails(db, ids);
     }
     constexpr double kPictureSide = 1300;
@@ -177,7 +198,7 @@ bool PrintMemoSheet(AppContext &ctx, printing::PrintSurface &s, const MemoPrintR
     }
     s.setPosition(kLeft, logoBottom);
     for (const QString &line : {cfg.CompanyName, cfg.CompanyStreet1, cfg.CompanyStreet2,
-                                cfg.CompanyCity + QStringLiteral(", ") + cfg.CompanyProvince, cfg.CompanyZIP, QString(),
+                                joinFilled({cfg.CompanyCity, cfg.CompanyProvince}), cfg.CompanyZIP, QString(),
                                 QStringLiteral("Phone:  ") + cfg.CompanyPhone, QStringLiteral("Fax:    ") + cfg.CompanyFax,
                                 QStringLiteral("E-Mail: ") + cfg.CompanyEMail, QStringLiteral("WWW:    ") + cfg.CompanyWWW}) {
         s.CurrentX = kLeft;
@@ -191,7 +212,7 @@ bool PrintMemoSheet(AppContext &ctx, printing::PrintSurface &s, const MemoPrintR
     right(s, QStringLiteral("Memorandum"));
     s.setFont(QStringLiteral("Arial"), 10, false, false, true, Qt::blue);
     for (const QString &line : {cust.text("CompanyName"), cust.text("CompanyStreet1"), cust.text("CompanyCity"),
-                                cust.text("CompanyZIP"), phoneFormat(cust.text("PhoneNumber1"))})
+                                cust.text("CompanyZIP"), phoneText(cust.text("PhoneNumber1"))})
         right(s, s.fitted(line, kRight - kHalf - 100));
     s.setFont(QStringLiteral("Arial"), 10);
     s.printLine();
@@ -199,7 +220,7 @@ bool PrintMemoSheet(AppContext &ctx, printing::PrintSurface &s, const MemoPrintR
     if (cfg.ShowMemoID)
         right(s, QStringLiteral("Memo#: ") + QString::number(r.memoSheetId));
     if (cfg.ShowReferenceNumber)
-        right(s, s.fitted(QStringLiteral("Reference: ") + sheet.text("Reference"), kRight - kHalf - 100));
+        right(s, s.fitted(QStringLiteral("Reference: ") + sheet.text("sheetReference"), kRight - kHalf - 100));
     right(s, QStringLiteral("created on: ") + memoDate(sheet.dateTime("Date")));
     s.setFontSize(8);
     right(s, QStringLiteral("(printed on: ") + en.toString(QDate::currentDate(), QStringLiteral("MMM dd, yyyy"))
@@ -212,21 +233,91 @@ bool PrintMemoSheet(AppContext &ctx, printing::PrintSurface &s, const MemoPrintR
     s.printLine();
     s.CurrentY += 300;
 
+    // Each line shows the memo price in at least one currency: US dollars
+    // when chosen in the set-up, or when no other currency is ticked.
+    const bool us = r.options.usDollar || !(r.cdn || r.zar);
+    // Every amount to the cent, halves away from zero, as on every page;
+    // another currency's amount is the US amount at the rate.
+    const Decimal5 rateCDN = rateFigure(ctx.exchangeRateCDN).value_or(Decimal5());
+    const Decimal5 rateZAR = rateFigure(ctx.exchangeRateZAR).value_or(Decimal5());
+    auto amount = [](Decimal5 v) { return v.grouped2(); };
+
+    // What each line prints in the three figure columns.
+    struct Figures {
+        QString rap, off;
+        QStringList memo;          // the memo price per carat, per currency
+        QString listValue;         // the list value (second line)
+        QStringList memoTotals;    // the memo price per stone, per currency
+        Decimal5 t, tCDN, tZAR;
+    };
+    QList<Figures> figures;
+    for (const Stone &st : stones) {
+        Figures f;
+        if (!st.parcel)
+            f.rap = amount(st.rap) + QStringLiteral(" /ct");
+        if (st.listed)
+            f.off = QString::number(st.discount, 'g', 10) + QStringLiteral(" %");
+        f.t = st.price;
+        f.tCDN = convertedAmount(f.t, rateCDN);
+        f.tZAR = convertedAmount(f.t, rateZAR);
+        // Per carat: the converted price per stone over the weight.
+        auto perCarat = [&](Decimal5 v) {
+            const Decimal5 c = v.dividedBy(st.carat, 2);
+            return r.options.roundUp ? Decimal5::fromDouble(roundUpToTens(c.toDouble())) : c;
+        };
+        f.memo << (us ? amount(st.price.dividedBy(st.carat, 2)) + QStringLiteral(" /ct") : QString());
+        if (r.cdn)
+            f.memo << QStringLiteral("~CDN ") + amount(perCarat(f.tCDN)) + QStringLiteral(" /ct");
+        if (r.zar)
+            f.memo << QStringLiteral("~ZAR ") + amount(perCarat(f.tZAR)) + QStringLiteral(" /ct");
+        if (r.options.printRap) {
+            if (!st.parcel)
+                f.listValue = QStringLiteral("US$ ") + amount(st.rap.times(st.carat, 2));
+            f.memoTotals << (us ? QStringLiteral("US$ ") + amount(f.t) : QString());
+            if (r.cdn)
+                f.memoTotals << QStringLiteral("~CDN ") + amount(f.tCDN);
+            if (r.zar)
+                f.memoTotals << QStringLiteral("~ZAR ") + amount(f.tZAR);
+        }
+        figures << f;
+    }
+
+    // The columns, measured: the figure columns keep their places unless
+    // their widest text needs more room, which the columns to their left
+    // give up (their texts are shortened to fit).
+    s.setFont(QStringLiteral("Arial"), 8, false, true);
+    auto widest = [&s](double from, const QStringList &texts) {
+        for (const QString &t : texts)
+            from = std::max(from, s.textWidth(t) * 1.03);
+        return from;
+    };
+    QStringList memoTexts{QStringLiteral("MEMO $")}, rapTexts{QStringLiteral("RAP")}, offTexts{QStringLiteral("% off")};
+    for (const Figures &f : figures) {
+        memoTexts << f.memo << f.memoTotals;
+        rapTexts << f.rap << f.listValue;
+        offTexts << f.off;
+    }
+    constexpr double gap = 80;
+    const double memoLeft = std::min(9900.0, kRight - widest(0, memoTexts));
+    const double offLeft = std::min(9000.0, memoLeft - gap - widest(0, offTexts));
+    const double rapLeft = std::min(7500.0, offLeft - gap - widest(0, rapTexts));
+    const QList<double> columns{500, 2100, 3800, 5500, rapLeft, offLeft, memoLeft, kRight};
+
     // The column heads, on every page the rows run on to.
-    auto heads = [&s] {
+    auto heads = [&] {
         s.setFont(QStringLiteral("Arial"), 8, false, true);
+        s.setColumns(columns);
         const double y = s.CurrentY;
-        const std::pair<double, const char *> heads[] = {{500, "SKU#"}, {2100, "Shape"}, {3800, "Size, Colour, Clarity"},
-                                                         {5500, "Certificate#"}, {7500, "RAP"}, {9000, "% off"},
-                                                         {9900, "MEMO $"}};
-        for (const auto &[x, t] : heads)
-            at(s, x, y, QString::fromLatin1(t));
+        const char *names[] = {"SKU#", "Shape", "Size, Colour, Clarity", "Certificate#", "RAP", "% off", "MEMO $"};
+        for (int i = 0; i < 7; ++i)
+            at(s, columns.at(i), y, QString::fromLatin1(names[i]));
         s.setFontItalic(false);
     };
     heads();
     // What stays below the rows on a page: the page's foot.
     const double bottom = (s.pageHeight() > 0 ? std::min(s.pageHeight(), 15000.0) : 15000.0) - 300;
     auto continued = [&] {
+        s.setColumns({});
         s.newPage();
         s.setFont(QStringLiteral("Arial"), 8, true);
         at(s, kLeft, kLeft,
@@ -238,20 +329,13 @@ bool PrintMemoSheet(AppContext &ctx, printing::PrintSurface &s, const MemoPrintR
             continued();
     };
 
-    // Each line shows the memo price in at least one currency: US dollars
-    // when chosen in the set-up, or when no other currency is ticked.
-    const bool us = r.options.usDollar || !(r.cdn || r.zar);
     Decimal5 totalUS, totalCDN, totalZAR;
-    // Every amount to the cent, halves away from zero, as on every page;
-    // another currency's amount is the US amount at the rate.
-    const Decimal5 rateCDN = rateFigure(ctx.exchangeRateCDN).value_or(Decimal5());
-    const Decimal5 rateZAR = rateFigure(ctx.exchangeRateZAR).value_or(Decimal5());
-    auto amount = [](Decimal5 v) { return v.grouped2(); };
-    for (const Stone &st : stones) {
+    for (int i = 0; i < stones.size(); ++i) {
+        const Stone &st = stones.at(i);
+        const Figures &f = figures.at(i);
         s.setFont(QStringLiteral("Arial"), 8);
-        const int rows = (us || !(r.cdn || r.zar) ? 1 : 0) + int(r.cdn) + int(r.zar);
-        const QImage picture = pictures.value(st.id);
-        const double rowHeight = std::max(s.textHeight() * std::max(1, rows) * (r.options.printRap ? 2 : 1),
+        const QImage picture = st.parcel ? QImage() : pictures.value(st.id);
+        const double rowHeight = std::max(s.textHeight() * std::max(1, int(f.memo.size())) * (r.options.printRap ? 2 : 1),
                                           picture.isNull() ? 0.0 : s.textHeight() + kPictureSide + 60);
         if (s.CurrentY + rowHeight > std::min(13500.0, bottom)) {
             continued();
@@ -260,54 +344,49 @@ bool PrintMemoSheet(AppContext &ctx, printing::PrintSurface &s, const MemoPrintR
         }
         // Each text kept within its column.
         const double y = s.CurrentY;
-        at(s, 500, y, s.fitted(st.sku, 2100 - 500 - 80));
+        auto cell = [&](int column, const QString &text, double at_y) {
+            at(s, columns.at(column), at_y, s.fitted(text, columns.at(column + 1) - columns.at(column) - gap));
+        };
+        cell(0, st.sku, y);
         const double rowEnd = y + rowHeight;
         if (!picture.isNull()) {
             const double scale = kPictureSide / std::max(picture.width(), picture.height());
             s.drawPicture(picture, 500, y + s.textHeight() + 20, picture.width() * scale, picture.height() * scale);
         }
-        at(s, 2100, y, s.fitted(st.shape, 3800 - 2100 - 80));
-        at(s, 3800, y, s.fitted(st.grading, 5500 - 3800 - 80));
-        at(s, 5500, y, s.fitted(st.cert, 7500 - 5500 - 80));
-        at(s, 7500, y, amount(st.rap) + QStringLiteral(" /ct"));
-        if (st.listed)
-            at(s, 9000, y, QString::number(st.discount, 'g', 10) + QStringLiteral(" %"));
-        const Decimal5 m = st.price.dividedBy(st.carat, 2);
-        if (us)
-            at(s, 9900, y, amount(m) + QStringLiteral(" /ct"));
-        else
-            s.CurrentY = y + s.textHeight();
-        const Decimal5 t = st.price;
-        const Decimal5 tCDN = convertedAmount(t, rateCDN), tZAR = convertedAmount(t, rateZAR);
-        // Per carat: the converted price per stone over the weight.
-        auto perCarat = [&](Decimal5 v) {
-            const Decimal5 c = v.dividedBy(st.carat, 2);
-            return r.options.roundUp ? Decimal5::fromDouble(roundUpToTens(c.toDouble())) : c;
-        };
-        if (r.cdn)
-            at(s, 9900, s.CurrentY, QStringLiteral("~CDN ") + amount(perCarat(tCDN)) + QStringLiteral(" /ct"));
-        if (r.zar)
-            at(s, 9900, s.CurrentY, QStringLiteral("~ZAR ") + amount(perCarat(tZAR)) + QStringLiteral(" /ct"));
-        totalUS += t;
-        totalCDN += tCDN;
-        totalZAR += tZAR;
+        cell(1, st.shape, y);
+        cell(2, st.grading, y);
+        cell(3, st.cert, y);
+        if (!f.rap.isEmpty())
+            cell(4, f.rap, y);
+        if (!f.off.isEmpty())
+            cell(5, f.off, y);
+        s.CurrentY = y;
+        for (const QString &m : f.memo) {
+            if (m.isEmpty())
+                s.CurrentY += s.textHeight();
+            else
+                at(s, memoLeft, s.CurrentY, m);
+        }
+        totalUS += f.t;
+        totalCDN += f.tCDN;
+        totalZAR += f.tZAR;
         if (r.options.printRap) {
             s.setFontItalic(true);
             const double y2 = s.CurrentY;
-            at(s, 7500, y2, QStringLiteral("US$ ") + amount(st.rap.times(st.carat, 2)));
+            if (!f.listValue.isEmpty())
+                cell(4, f.listValue, y2);
             s.CurrentY = y2;
-            if (us)
-                at(s, 9900, y2, QStringLiteral("US$ ") + amount(t));
-            else
-                s.CurrentY = y2 + s.textHeight();
-            if (r.cdn)
-                at(s, 9900, s.CurrentY, QStringLiteral("~CDN ") + amount(tCDN));
-            if (r.zar)
-                at(s, 9900, s.CurrentY, QStringLiteral("~ZAR ") + amount(tZAR));
+            for (const QString &m : f.memoTotals) {
+                if (m.isEmpty())
+                    s.CurrentY += s.textHeight();
+                else
+                    at(s, memoLeft, s.CurrentY, m);
+            }
             s.setFontItalic(false);
         }
         s.CurrentY = std::max(s.CurrentY, picture.isNull() ? s.CurrentY : rowEnd);
     }
+    s.setColumns({});
 
     s.setFont(QStringLiteral("Arial"), 10, true, true);
     room(s.textHeight() * 4);
@@ -317,7 +396,9 @@ bool PrintMemoSheet(AppContext &ctx, printing::PrintSurface &s, const MemoPrintR
     auto summary = [&](const QString &text) {
         at(s, kRight - 1000 - s.textWidth(text), s.CurrentY, text);
     };
-    summary(QStringLiteral("Summary US$ ") + amount(totalUS));
+    // A summary only of a column printed.
+    if (us)
+        summary(QStringLiteral("Summary US$ ") + amount(totalUS));
     if (r.cdn)
         summary(QStringLiteral("Summary CDN ") + amount(totalCDN));
     if (r.zar)

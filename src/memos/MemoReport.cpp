@@ -1,5 +1,7 @@
 #include "memos/MemoReport.h"
 
+#include "core/TextJoin.h"
+
 #include "core/AppContext.h"
 #include "core/LocalFiles.h"
 #include "core/SpreadsheetCells.h"
@@ -51,9 +53,8 @@ QString orderSql(const QString &caption)
 memos::MemoAmount amountOwed(const QSqlRecord &row, const QVariant &saleLine, double rateCDN, int step)
 {
     const MemoPriceFacts facts = memoPriceFacts(row);
-    MemoAmount byBasis = memoPriceByBasis(facts, rateCDN, step);
     if (saleLine.isNull())
-        return byBasis;
+        return memos::amountOwed(facts, nullptr, rateCDN, step);
     const QStringList parts = saleLine.toString().split(QLatin1Char('|'));
     invoices::InvoiceLine l;
     l.priceCarat = invoices::parseFixed(parts.value(0)).value_or(0);
@@ -61,12 +62,7 @@ memos::MemoAmount amountOwed(const QSqlRecord &row, const QVariant &saleLine, do
     l.rateCDN = invoices::parseFixed(parts.value(2)).value_or(0);
     if (!parts.value(3).isEmpty())
         l.agreedCDN = invoices::roundedDiv(invoices::parseFixed(parts.value(3)).value_or(0), 1000);
-    MemoAmount a;
-    a.local = byBasis.local;
-    const invoices::Currency c = a.local ? invoices::Currency::CDN : invoices::Currency::US;
-    a.known = l.amountKnown(c);
-    a.amount = Decimal5::fromUnits(l.amountCents(c) * 1000);
-    return a;
+    return memos::amountOwed(facts, &l, rateCDN, step);
 }
 
 } // namespace
@@ -200,8 +196,9 @@ Report runReport(AppContext &ctx, const ReportFilter &f)
     // read each one into a number only to hand its text over (numOf reads
     // the text, to the same double).
     const QString sql =
-        QStringLiteral("SELECT SingleStone.ID, Customer.CompanyName, SingleStone.Status, SingleStone.MemoSheetID, "
-                       "memosheet.Reference, SingleStone.StoneIsPaidOff, CAST(SingleStone.DateStatusChange AS DATE), "
+        QStringLiteral("SELECT SingleStone.ID, Customer.CompanyName, SingleStone.Status, SingleStone.MemoSheetID, ")
+        + kMemoReferenceSql
+        + QStringLiteral(", SingleStone.StoneIsPaidOff, CAST(SingleStone.DateStatusChange AS DATE), "
                        "CAST(SingleStone.DateOnMemo AS DATE), ")
         + (f.skuLot ? QStringLiteral("SingleStone.Lot, ") : QStringLiteral("SingleStone.SKU, "))
         + QStringLiteral("SingleStone.Shape, SingleStone.Laboratory, SingleStone.Certificate, "
@@ -366,33 +363,63 @@ printing::PrintOutcome printReport(AppContext &ctx, const Report &r, const print
         ctx.prompt().inform(refused.error, r.title, Icon::Exclamation);
         return refused;
     }
-    // Columns printed and their x positions (twips, landscape).
-    const std::pair<int, double> cols[] = {{0, 300},   {1, 2600},  {5, 3700},  {6, 4900},  {7, 6300},  {8, 7900},
-                                           {9, 8700},  {10, 9500}, {14, 10400}, {15, 12000}, {16, 13600}, {18, 14700}};
+    // The columns printed (landscape), each as wide as its widest text; the
+    // customer and the shape give up room when the page is too narrow.
+    const int printed[] = {0, 1, 5, 6, 7, 8, 9, 10, 14, 15, 16, 18};
+    constexpr int kColumns = int(std::size(printed));
     const printing::PrintOutcome out = printing::printDocument(
         target,
         [&](printing::PrintSurface &s, QString *) {
             s.setOrientation(2);
+            // The rows' font gets smaller (down to 6 pt) while the columns
+            // would not fit the page even with the customer, shape and
+            // colour shortened.
+            const QList<int> shrinkable{0, 3, 6};
+            const double room = s.pageWidth() - 100 - 300;
+            double points = 8;
+            QList<double> needed;
+            for (;; points -= 0.5) {
+                needed = QList<double>(kColumns, 0.0);
+                s.setFont(QStringLiteral("Arial"), points, true);
+                for (int i = 0; i < kColumns; ++i)
+                    needed[i] = s.textWidth(r.headers.value(printed[i]));
+                s.setFont(QStringLiteral("Arial"), points);
+                for (const ReportRow &row : r.rows)
+                    for (int i = 0; i < kColumns; ++i)
+                        needed[i] = std::max(needed[i], s.textWidth(row.cells.value(printed[i])));
+                double fixed = 0;
+                for (int i = 0; i < kColumns; ++i)
+                    fixed += (shrinkable.contains(i) ? 600.0 : needed[i]) + 100;
+                if (fixed <= room || points <= 6)
+                    break;
+            }
+            const QList<double> edges = printing::columnEdges(needed, 300, 300 + room, shrinkable);
+            auto cell = [&](int i, const QString &text, double y) {
+                s.setPosition(edges.at(i), y);
+                // Only the columns that give way are shortened; a figure, a
+                // SKU or a certificate number is printed whole.
+                s.printLine(shrinkable.contains(i) ? s.fitted(text, edges.at(i + 1) - edges.at(i) - 100) : text);
+            };
             auto header = [&] {
+                s.setColumns({});
                 s.setFont(QStringLiteral("Arial"), 14, true);
                 s.setPosition(300, 300);
                 s.printLine(r.title);
                 s.setFont(QStringLiteral("Arial"), 9);
                 for (const QString &line : {cfg.CompanyName, cfg.CompanyStreet1,
-                                            cfg.CompanyCity + QStringLiteral(", ") + cfg.CompanyProvince + QLatin1Char(' ')
-                                                + cfg.CompanyZIP,
+                                            joinFilled({joinFilled({cfg.CompanyCity, cfg.CompanyProvince}), cfg.CompanyZIP},
+                                                       QStringLiteral(" ")),
                                             QStringLiteral("Phone: ") + cfg.CompanyPhone,
                                             QStringLiteral("Fax: ") + cfg.CompanyFax}) {
                     s.CurrentX = 300;
                     s.printLine(line);
                 }
                 s.printLine();
-                s.setFont(QStringLiteral("Arial"), 8, true);
+                s.setFont(QStringLiteral("Arial"), points, true);
+                s.setColumns(edges);
                 const double y = s.CurrentY;
-                for (const auto &[c, x] : cols) {
-                    s.setPosition(x, y);
-                    s.printLine(r.headers.value(c));
-                }
+                for (int i = 0; i < kColumns; ++i)
+                    cell(i, r.headers.value(printed[i]), y);
                 s.setFontBold(false);
             };
             header();
@@ -402,11 +429,10 @@ printing::PrintOutcome printReport(AppContext &ctx, const Report &r, const print
                     header();
                 }
                 const double y = s.CurrentY;
-                for (const auto &[c, x] : cols) {
-                    s.setPosition(x, y);
-                    s.printLine(row.cells.value(c));
-                }
+                for (int i = 0; i < kColumns; ++i)
+                    cell(i, row.cells.value(printed[i]), y);
             }
+            s.setColumns({});
             return true;
         },
         r.title);

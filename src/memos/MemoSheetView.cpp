@@ -212,9 +212,10 @@ bool saveMemoRef(AppContext &ctx, qint64 memoSheetId, const QString &ref)
         return false;
     }
     try {
-        // An emptied reference is no reference (Null, shown as "n/a").
-        db::exec(ctx.db(), QStringLiteral("UPDATE memosheet SET ref=? WHERE ID=?"),
-                 {ref.isEmpty() ? QVariant(QMetaType::fromType<QString>()) : QVariant(ref), memoSheetId});
+        // An emptied reference is no reference (Null, shown as "n/a").  The
+        // older sheet screen, the reports and the paper read the same text.
+        const QVariant v = ref.isEmpty() ? QVariant(QMetaType::fromType<QString>()) : QVariant(ref);
+        db::exec(ctx.db(), QStringLiteral("UPDATE memosheet SET ref=?, Reference=? WHERE ID=?"), {v, v, memoSheetId});
     } catch (const db::DbError &e) {
         ctx.prompt().inform(QStringLiteral("The reference could not be saved:\n\n") + e.message(),
                             QStringLiteral("Memo"), Icon::Exclamation);

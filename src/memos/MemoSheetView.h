@@ -83,7 +83,13 @@ qint64 stoneIdOfScan(AppContext &ctx, const QString &text);
 // cboUser: "Lastname, Firstname   --- ID" (missing parts left out).
 QStringList employeeEntries(AppContext &ctx);
 
-// The header edits (cmdDate, cmdRef).  False with a message when refused.
+// A sheet's reference: the memo screen's `ref`, else the text the older
+// sheet screen kept in `Reference` before both were written together.
+inline const QString kMemoReferenceSql =
+    QStringLiteral("COALESCE(NULLIF(memosheet.ref, ''), memosheet.Reference)");
+
+// The header edits (cmdDate, cmdRef).  A reference goes to `ref` and
+// `Reference` alike.  False with a message when refused.
 bool saveMemoDate(AppContext &ctx, qint64 memoSheetId, const QDateTime &date);
 bool saveMemoRef(AppContext &ctx, qint64 memoSheetId, const QString &ref);
 

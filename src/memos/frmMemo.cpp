@@ -152,11 +152,18 @@ void frmMemo::build()
 
     auto *totals = named(new QGroupBox(QStringLiteral("Totals"), this), "fraSum");
     auto *lt = new QGridLayout(totals);
+    // Captions: what each column sums, and the currency of each row.
+    const char *heads[] = {"Memo price", "Paid", "Balance"};
+    for (int c = 0; c < 3; ++c)
+        lt->addWidget(new QLabel(QString::fromLatin1(heads[c]), totals), 0, c + 1);
+    lt->addWidget(new QLabel(QStringLiteral("US$"), totals), 1, 0);
+    lt->addWidget(new QLabel(m_ctx.settings.currencyName(), totals), 2, 0);
     const char *sums[] = {"txtUSstone", "txtUSPaid", "txtUSBalance", "txtLocalStone", "txtLocalPaid", "txtLocalBalance"};
     for (int i = 0; i < 6; ++i) {
         auto *e = named(new QLineEdit(totals), sums[i]);
         e->setReadOnly(true);
-        lt->addWidget(e, i / 3, i % 3);
+        e->setToolTip(QString::fromLatin1(heads[i % 3]));
+        lt->addWidget(e, i / 3 + 1, i % 3 + 1);
     }
     totals->setVisible(false);
     top->addWidget(totals);

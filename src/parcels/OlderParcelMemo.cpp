@@ -9,6 +9,7 @@
 #include "db/Row.h"
 #include "db/Sql.h"
 #include "db/Transaction.h"
+#include "memos/MemoMoves.h"
 
 #include <QDateTime>
 
@@ -166,7 +167,7 @@ Outcome returnOlderParcelFromMemo(AppContext &ctx, qint64 memoSheetId, qint64 pa
 {
     if (!mayWrite(ctx, rights::Memo))
         return Outcome{Result::Refused};
-    return run(ctx, [&](Outcome &o) {
+    const Outcome out = run(ctx, [&](Outcome &o) {
         const Decimal5 c = typedCarats(ctx, carat);
         db::Transaction tx(ctx.db());
         const qint64 customer = sheetCustomer(ctx, memoSheetId); // locks the sheet: its lines stay as read
@@ -205,8 +206,13 @@ Outcome returnOlderParcelFromMemo(AppContext &ctx, qint64 memoSheetId, qint64 pa
                                          "MemoSheetID, US, Local) VALUES (?, ?, ?, ?, ?, -1, ?, ?, ?)"),
                           {QDateTime::currentDateTime(), customer, parcelId, (-c).toDb(), ctx.user.ID, memoSheetId, us,
                            local});
+        // The last carats back close the sheet, as the last stone does.
+        o.memoClosed = memos::closeSheetIfEmpty(ctx, memoSheetId);
         tx.commit();
     });
+    if (out.memoClosed)
+        ctx.prompt().inform(QStringLiteral("This Memo has been closed now!"), kTitle, Icon::Information);
+    return out;
 }
 
 } // namespace velmor::parcels

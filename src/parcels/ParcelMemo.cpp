@@ -490,6 +490,46 @@ bool closeParcelMemo(const QSqlDatabase &db, qint64 memoId, bool onlyWhenEmpty)
         == 1;
 }
 
+PrintedClose closeParcelMemoAfterPrint(const QSqlDatabase &db, qint64 memoId, const QList<qint64> &printed)
+{
+    db::Transaction tx(db);
+    const QVariant closed =
+        db::scalar(db, QStringLiteral("SELECT IFNULL(closed, 0) FROM memoparcel WHERE ID = ? FOR UPDATE"), {memoId});
+    if (!closed.isValid())
+        return PrintedClose::Gone;
+    if (db::flagOf(closed))
+        return PrintedClose::WasClosed;
+    QList<qint64> now;
+    QSqlQuery q = db::exec(
+        db, QStringLiteral("SELECT ID FROM memoparcellist WHERE memoparcelid = ? ORDER BY ID LOCK IN SHARE MODE"), {memoId});
+    while (q.next())
+        now << q.value(0).toLongLong();
+    QList<qint64> onPaper = printed;
+    std::sort(onPaper.begin(), onPaper.end());
+    if (now != onPaper)
+        return PrintedClose::LinesChanged;
+    const qint64 last = onPaper.isEmpty() ? 0 : onPaper.last();
+    const int n = db::execAffected(
+        db,
+        QStringLiteral("UPDATE memoparcel SET closed = -1, closeddate = IFNULL(closeddate, ?) "
+                       "WHERE ID = ? AND IFNULL(closed, 0) = 0 "
+                       "AND (SELECT COUNT(*) FROM memoparcellist WHERE memoparcelid = ?) = ? "
+                       "AND (SELECT COALESCE(MAX(ID), 0) FROM memoparcellist WHERE memoparcelid = ?) = ?"),
+        {QDateTime::currentDateTime(), memoId, memoId, qint64(onPaper.size()), memoId, last});
+    if (n != 1)
+        return PrintedClose::LinesChanged;
+    tx.commit();
+    return PrintedClose::Closed;
+}
+
+QString parcelMemoLinesChangedMessage(qint64 memoId)
+{
+    return QStringLiteral("Parcel-Memo #%1 was not closed: carats were put on it, returned or sold on another "
+                          "Workstation after it was read for this print, so the paper does not show every line.\n\n"
+                          "The memo stays open. Please print it again.")
+        .arg(memoId);
+}
+
 QList<ParcelMemoListRow> parcelMemoList(const QSqlDatabase &db, bool onlyOpen, qint64 customerId)
 {
     QString sql = QStringLiteral("SELECT memoparcel.ID, Customer.CompanyName, memoparcel.Date, memoparcel.CustomerID, "

@@ -92,6 +92,13 @@ Outcome sellFromMemo(AppContext &ctx, qint64 memoId, qint64 parcelId, const QStr
 // the closing check, which closes only when nothing is out any more.  True
 // when the memo is closed afterwards and was open before.
 bool closeParcelMemo(const QSqlDatabase &db, qint64 memoId, bool onlyWhenEmpty);
+// After a print of the movements `printed` (their lineId): the memo is closed
+// only while those are still all its movements, checked under the memo's row
+// lock and stated in the UPDATE, so a movement written on another workstation
+// after the memo was read for the print leaves it open.  Throws db::DbError.
+enum class PrintedClose { Closed, WasClosed, LinesChanged, Gone };
+PrintedClose closeParcelMemoAfterPrint(const QSqlDatabase &db, qint64 memoId, const QList<qint64> &printed);
+QString parcelMemoLinesChangedMessage(qint64 memoId);
 
 // frmMemoLoadParcel's grid.
 struct ParcelMemoListRow {

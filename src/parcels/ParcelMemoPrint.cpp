@@ -1,5 +1,6 @@
 #include "parcels/ParcelMemoPrint.h"
 
+#include "core/TextJoin.h"
 #include "core/Users.h"
 #include "core/AppContext.h"
 #include "core/ChangeEvents.h"
@@ -80,7 +81,7 @@ std::optional<ParcelMemoDocument> parcelMemoDocument(const QSqlDatabase &db, con
     d.name = s.CompanyName;
     d.street1 = s.CompanyStreet1;
     d.street2 = s.CompanyStreet2;
-    d.cityProvince = s.CompanyCity + QStringLiteral(", ") + s.CompanyProvince;
+    d.cityProvince = joinFilled({s.CompanyCity, s.CompanyProvince});
     d.zip = s.CompanyZIP;
     d.phone = s.CompanyPhone;
     d.fax = s.CompanyFax;
@@ -131,7 +132,7 @@ bool PrintMemoSheetParcel(printing::PrintSurface &s, const ParcelMemoDocument &d
     s.setFontSize(10);
     s.setFontUnderline(true);
     s.setTextColour(Qt::blue);
-    for (const QString &l : {d.header.companyName, d.header.street1, d.header.city, d.header.zip, d.header.phone})
+    for (const QString &l : {d.header.companyName, d.header.street1, d.header.city, d.header.zip, phoneText(d.header.phone)})
         rightAligned(s, s.fitted(l, kRight - kHalf - 100));
     s.setFontUnderline(false);
     s.setTextColour(Qt::black);
@@ -150,14 +151,39 @@ bool PrintMemoSheetParcel(printing::PrintSurface &s, const ParcelMemoDocument &d
     s.printLine();
     s.printLine();
 
+    // The converted amounts, each row's at its own rates: their column
+    // starts where its widest amount still ends at the right rule.
+    QList<QStringList> convertedTexts;
+    {
+        s.setFont(QStringLiteral("Arial"), 8);
+        for (const ParcelMemoLine &r : d.rows) {
+            const Decimal5 value = r.priceCarat.times(r.carat, 2);
+            QStringList converted;
+            if (cdn)
+                converted << QStringLiteral("~CDN ") + convertedAmount(value, r.rateCDN).grouped2();
+            if (zar)
+                converted << QStringLiteral("~ZAR ") + convertedAmount(value, r.rateZAR).grouped2();
+            convertedTexts << converted;
+        }
+    }
+    double convertedLeft = 9500;
+    s.setFont(QStringLiteral("Arial"), 8, false, true);
+    convertedLeft = qMin(convertedLeft, kRight - s.textWidth(d.currencySign + QStringLiteral("/carat")) * 1.03);
+    s.setFont(QStringLiteral("Arial"), 8);
+    for (const QStringList &texts : convertedTexts)
+        for (const QString &t : texts)
+            convertedLeft = qMin(convertedLeft, kRight - s.textWidth(t) * 1.03);
+    const QList<double> columns{500, 1900, 3000, 7000, 8000, convertedLeft, kRight};
+
     // The column heads, again on every page the rows run on to.
     const QList<std::pair<double, QString>> heads = {{500, QStringLiteral("SKU#")},
                                                      {1900, QStringLiteral("Shape")},
                                                      {3000, QStringLiteral("Size, Colour, Clarity")},
                                                      {7000, QStringLiteral("Carat")},
                                                      {8000, QStringLiteral("$/carat")},
-                                                     {9500, d.currencySign + QStringLiteral("/carat")}};
+                                                     {convertedLeft, d.currencySign + QStringLiteral("/carat")}};
     auto printHeads = [&] {
+        s.setColumns(columns);
         s.setFont(QStringLiteral("Arial"), 8, false, true);
         const double headY = s.CurrentY;
         for (const auto &[x, text] : heads) {
@@ -168,6 +194,7 @@ bool PrintMemoSheetParcel(printing::PrintSurface &s, const ParcelMemoDocument &d
     };
     const double bottom = (s.pageHeight() > 0 ? qMin(s.pageHeight(), 15000.0) : 15000.0) - 300;
     auto continued = [&] {
+        s.setColumns({});
         s.newPage();
         s.setFont(QStringLiteral("Arial"), 8, true);
         s.setPosition(kLeft, kLeft);
@@ -178,6 +205,7 @@ bool PrintMemoSheetParcel(printing::PrintSurface &s, const ParcelMemoDocument &d
 
     Decimal5 totalUS, totalCDN, totalZAR;
     for (const ParcelMemoLine &r : d.rows) {
+        const QStringList &converted = convertedTexts.at(&r - d.rows.constData());
         s.setFont(QStringLiteral("Arial"), 8);
         // Date and SKU, and the shape, wrap within their columns.
         const QStringList first =
@@ -207,20 +235,14 @@ bool PrintMemoSheetParcel(printing::PrintSurface &s, const ParcelMemoDocument &d
         column(3000, {s.fitted(rangeText(r), 7000 - 3000 - 80)});
         column(7000, {r.carat.fixed(2)});
         column(8000, {r.priceCarat.fixed(2)});
-        QStringList converted;
-        if (cdn) {
-            const Decimal5 v = convertedAmount(value, r.rateCDN);
-            totalCDN += v;
-            converted << QStringLiteral("~CDN ") + v.grouped2();
-        }
-        if (zar) {
-            const Decimal5 v = convertedAmount(value, r.rateZAR);
-            totalZAR += v;
-            converted << QStringLiteral("~ZAR ") + v.grouped2();
-        }
-        column(9500, converted);
+        if (cdn)
+            totalCDN += convertedAmount(value, r.rateCDN);
+        if (zar)
+            totalZAR += convertedAmount(value, r.rateZAR);
+        column(convertedLeft, converted);
         s.setPosition(0, nextY);
     }
+    s.setColumns({});
 
     s.setFontSize(10);
     s.setFontBold(true);
@@ -297,8 +319,17 @@ printing::PrintOutcome printParcelMemo(AppContext &ctx, qint64 memoId, const pri
         return out;
     }
     try {
-        closeParcelMemo(ctx.db(), memoId, false);
+        // Closes what the paper shows, nothing that came in after the read.
+        QList<qint64> printed;
+        for (const ParcelMemoLine &l : doc->rows)
+            printed << l.lineId;
+        const PrintedClose c = closeParcelMemoAfterPrint(ctx.db(), memoId, printed);
         changeEvents(ctx).announceParcelMemo(memoId);
+        if (c == PrintedClose::LinesChanged) {
+            out.error = parcelMemoLinesChangedMessage(memoId);
+            ctx.prompt().inform(out.error, title, Icon::Exclamation);
+            return out;
+        }
     } catch (const db::DbError &e) {
         ctx.prompt().inform(QStringLiteral("The Memo was printed but could not be closed:\n\n") + e.message(), title,
                             Icon::Exclamation);

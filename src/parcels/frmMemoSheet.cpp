@@ -67,7 +67,7 @@ frmMemoSheet::frmMemoSheet(AppContext &ctx, QWidget *parent) : QWidget(parent), 
     txtDateCreated->setReadOnly(true);
     txtReference = named(new QLineEdit(this), "txtReference");
     txtReference->setReadOnly(true);
-    txtReference->setMaxLength(255);
+    txtReference->setMaxLength(25);
     cmdReference = named(new QPushButton(QStringLiteral("Edit"), this), "cmdReference");
     txtCustomerID = named(new QLineEdit(this), "txtCustomerID");
     txtCustomerID->setReadOnly(true);
@@ -194,7 +194,7 @@ bool frmMemoSheet::loadSheet(qint64 memoSheetId)
     cmdReference->setText(QStringLiteral("Edit"));
     txtReference->setReadOnly(true);
     try {
-        QSqlQuery q = db::exec(m_ctx.db(), QStringLiteral("SELECT Date, Reference, CustomerID FROM MemoSheet WHERE ID=?"),
+        QSqlQuery q = db::exec(m_ctx.db(), QStringLiteral("SELECT Date, %1, CustomerID FROM MemoSheet WHERE ID=?").arg(memos::kMemoReferenceSql),
                                {memoSheetId});
         if (!q.next()) {
             m_ctx.prompt().inform(QStringLiteral("Memo Sheet# %1 does not exist.").arg(memoSheetId), kTitle);
@@ -379,11 +379,12 @@ void frmMemoSheet::reference()
     }
     const QString text = txtReference->text().trimmed();
     try {
-        const QString stored = db::textOf(
-            db::scalar(m_ctx.db(), QStringLiteral("SELECT Reference FROM MemoSheet WHERE ID=?"), {m_sheet}));
+        const QString stored = db::textOf(db::scalar(
+            m_ctx.db(), QStringLiteral("SELECT %1 FROM MemoSheet WHERE ID=?").arg(memos::kMemoReferenceSql), {m_sheet}));
         if (text != stored) {
             if (!text.isEmpty()
-                && db::scalar(m_ctx.db(), QStringLiteral("SELECT ID FROM MemoSheet WHERE ID<>? AND Reference=? LIMIT 1"),
+                && db::scalar(m_ctx.db(),
+                              QStringLiteral("SELECT ID FROM MemoSheet WHERE ID<>? AND %1=? LIMIT 1").arg(memos::kMemoReferenceSql),
                               {m_sheet, text})
                        .isValid()) {
                 m_ctx.prompt().inform(QStringLiteral("This Reference Number is already in use for another Memo Sheet,\r\n"
@@ -391,8 +392,9 @@ void frmMemoSheet::reference()
                                       QStringLiteral("Duplicate Reference Number found"), Icon::Exclamation);
                 return;
             }
-            db::exec(m_ctx.db(), QStringLiteral("UPDATE MemoSheet SET Reference=? WHERE ID=?"),
-                     {text.isEmpty() ? QVariant(QMetaType(QMetaType::QString)) : QVariant(text), m_sheet});
+            // The one reference of the sheet, as the memo screen writes it.
+            if (!memos::saveMemoRef(m_ctx, m_sheet, text))
+                return;
         }
     } catch (const db::DbError &e) {
         m_ctx.prompt().inform(e.message(), kTitle, Icon::Critical);

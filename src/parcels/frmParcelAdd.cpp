@@ -11,6 +11,7 @@
 #include "parcels/ParcelRecord.h"
 
 #include <QComboBox>
+#include <QLabel>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLineEdit>
@@ -44,6 +45,10 @@ frmParcelAdd::frmParcelAdd(AppContext &ctx, qint64 parcelId, QWidget *parent)
     form->addRow(QStringLiteral("Cost %1/ct").arg(ctx.settings.currencyName()), txtCDN);
     form->addRow(QStringLiteral("Cost ZAR/ct"), txtZAR);
     root->addLayout(form);
+    // Why Receive is not available yet.
+    lblWhy = named(new QLabel(this), "lblWhy");
+    lblWhy->setWordWrap(true);
+    root->addWidget(lblWhy);
     auto *cmds = new QHBoxLayout;
     cmdFill = named(new QPushButton(QStringLiteral("&Receive"), this), "cmdFill");
     cmdCancel = named(new QPushButton(QStringLiteral("Cancel"), this), "cmdCancel");
@@ -73,7 +78,19 @@ void frmParcelAdd::couple(bool changed)
 
 void frmParcelAdd::updateCommands()
 {
-    cmdFill->setEnabled(cboSupplier->currentIndex() > 0 && mayUse(m_ctx, rights::ParcelChange));
+    const bool chosen = cboSupplier->currentIndex() > 0;
+    const bool allowed = mayUse(m_ctx, rights::ParcelChange);
+    cmdFill->setEnabled(chosen && allowed);
+    const QString why = !allowed ? QStringLiteral("Receiving stock needs a logged-on user with the right to change "
+                                                  "parcels.")
+                        : chosen ? QString()
+                        : cboSupplier->count() <= 1
+                            ? QStringLiteral("There is no supplier yet. Add one with \"Supplier...\" in the main "
+                                             "window's Add menu, then open this window again.")
+                            : QStringLiteral("Choose the supplier the carats come from.");
+    lblWhy->setText(why);
+    lblWhy->setVisible(!why.isEmpty());
+    cmdFill->setToolTip(why);
 }
 
 bool frmParcelAdd::fill()

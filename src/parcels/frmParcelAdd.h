@@ -7,6 +7,7 @@
 #include <QDialog>
 
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 
@@ -25,6 +26,7 @@ public:
     QComboBox *cboSupplier;
     QLineEdit *txtCarat, *txtUS, *txtCDN, *txtZAR;
     QPushButton *cmdFill, *cmdCancel;
+    QLabel *lblWhy; // why Receive is grey
 
 signals:
     void received();

@@ -260,8 +260,38 @@ bool DownloadAndUpgrade(AppContext &ctx, const std::function<void()> &reloadSton
 
 bool ImportPriceFiles(AppContext &ctx, const QString &folder, const std::function<void()> &reloadStone)
 {
-    ctx.prompt().busy(QStringLiteral("Importing the price grid"));
-    return tellImport(ctx, importGridAndReprice(ctx, folder), reloadStone);
+    // The new grid re-prices every stone: a change of the stones.
+    if (!mayWrite(ctx, QStringLiteral("AllowEdit")))
+        return false;
+    Prompt &prompt = ctx.prompt();
+    const QString title = QStringLiteral("Import price files");
+    const QString where = QDir::toNativeSeparators(QDir(folder).absolutePath());
+    prompt.busy(QStringLiteral("Importing the price files of %1 and re-pricing every stone...").arg(where));
+    const GridImportRun run = importGridAndReprice(ctx, QDir(folder).absolutePath());
+    prompt.busy({});
+    if (!run.ok() && run.stage != GridImportRun::Reading) {
+        prompt.inform(QStringLiteral("The price grid was not imported: %1.\n\nNothing was changed: the price grid in "
+                                     "use and the stones' prices are as they were.")
+                          .arg(run.failureText()),
+                      title, Icon::Exclamation);
+        return false;
+    }
+    if (!run.ok()) {
+        prompt.inform(QStringLiteral("The price grid was not imported: %1%2%3\n\nThe price grid in use is kept.")
+                          .arg(QDir::toNativeSeparators(QDir(folder).filePath(run.grid.fileName)),
+                               run.grid.line ? QStringLiteral(" ") : QStringLiteral(": "), run.grid.detail),
+                      title, Icon::Exclamation);
+        return false;
+    }
+    QStringList lines;
+    for (Grid g : kAllGrids)
+        lines << QStringLiteral("%1: %2 rows imported").arg(gridFileName(g)).arg(run.grid.rows[int(g)]);
+    lines << QStringLiteral("Imported %1 grid rows from %2").arg(run.grid.totalRows()).arg(where)
+          << QStringLiteral("Stones updated: %1").arg(run.repricing.stonesWritten);
+    prompt.inform(lines.join(QLatin1Char('\n')), title, Icon::Information);
+    if (reloadStone)
+        reloadStone();
+    return true;
 }
 
 } // namespace velmor::pricing

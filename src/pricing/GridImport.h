@@ -67,8 +67,10 @@ DownloadResult downloadPriceList(AppContext &ctx, const PricingSources &sources)
 // reloads the stone it shows).  Returns true when a new grid was imported.
 bool DownloadAndUpgrade(AppContext &ctx, const std::function<void()> &reloadStone = {});
 
-// The same import from the four files of `folder` (the workstation folder
-// when empty), with the same messages.  Returns true when the grid was imported.
-bool ImportPriceFiles(AppContext &ctx, const QString &folder = {}, const std::function<void()> &reloadStone = {});
+// "Import price files..." on the stone screen's Rapaport menu: the four grid
+// files of a folder the dealer chose, with the checks, messages and refusals
+// of `velmor grid import`; any refusal keeps the grid in use and its prices.
+// `reloadStone` is called after a new grid was imported.
+bool ImportPriceFiles(AppContext &ctx, const QString &folder, const std::function<void()> &reloadStone = {});
 
 } // namespace velmor::pricing

@@ -36,7 +36,7 @@ QStringList sheetColourChoices(const QSqlDatabase &db)
 }
 
 SheetSingle sheetSingle(const QSqlDatabase &db, Grid g, const QString &colour, const QString &clarity, double weight,
-                        double offRap)
+                        double offRap, bool perStone)
 {
     SheetSingle s;
     const QString w = QString::number(weight, 'f', 10);
@@ -48,7 +48,7 @@ SheetSingle sheetSingle(const QSqlDatabase &db, Grid g, const QString &colour, c
     if (!q.next())
         return s;
     s.found = true;
-    const double rap = db::numOf(q.value(0)) * weight;
+    const double rap = db::numOf(q.value(0)) * (perStone ? weight : 1.0);
     const double rapShown = QString::number(rap, 'f', 2).toDouble();
     s.rap = QString::number(rap, 'f', 2);
     s.stone = QString::number((100 - offRap) * rapShown / 100, 'f', 2);

@@ -15,13 +15,15 @@ const QStringList &sheetColours();   // "D" .. "N"
 // The colour combo: the colours present in raplist.
 QStringList sheetColourChoices(const QSqlDatabase &db);
 
+// The single values follow the sheet's choice as its grids do: per stone,
+// the list price times the weight; per carat, the list price itself.
 struct SheetSingle {
     bool found = false;
-    QString rap;   // price × weight, "0.00"
+    QString rap;   // price × weight (per stone) or price (per carat), "0.00"
     QString stone; // (100 − discount) × rap / 100, "0.00"
 };
 SheetSingle sheetSingle(const QSqlDatabase &db, Grid g, const QString &colour, const QString &clarity, double weight,
-                        double offRap);
+                        double offRap, bool perStone);
 
 struct SheetGrid {
     QString corner; // "Round Br." or "Pear Shape"

@@ -159,8 +159,10 @@ void frmRapPriceSheet::recompute()
     const double off = discount->toDouble();
     try {
         const QSqlDatabase db = m_ctx.db();
-        const SheetSingle round = sheetSingle(db, Grid::Round, cboColour->currentText(), cboClarity->currentText(), w, off);
-        const SheetSingle pear = sheetSingle(db, Grid::Pear, cboColour->currentText(), cboClarity->currentText(), w, off);
+        const SheetSingle round = sheetSingle(db, Grid::Round, cboColour->currentText(), cboClarity->currentText(), w, off,
+                                               optStone->isChecked());
+        const SheetSingle pear = sheetSingle(db, Grid::Pear, cboColour->currentText(), cboClarity->currentText(), w, off,
+                                               optStone->isChecked());
         txtRap->setText(round.rap);
         txtStone->setText(round.stone);
         txtRap2->setText(pear.rap);

@@ -115,8 +115,11 @@ LabelTexts stoneLabelTexts(qint64 stoneId, const QString &sku, const QString &we
     LabelTexts t;
     t[0] = QString::number(stoneId) + QStringLiteral("01");
     t[1] = sku + QLatin1Char('|') + weight + QLatin1Char(' ') + clarity + QLatin1Char(' ') + colour;
-    t[2] = code + QLatin1Char('|') + QString::number(std::llround(listPrice)).rightJustified(4, QLatin1Char('0'))
-        + QStringLiteral(" Rap");
+    // A stone without a list price gets none on its label (never "0000 Rap").
+    t[2] = listPrice > 0 ? code + QLatin1Char('|')
+                               + QString::number(std::llround(listPrice)).rightJustified(4, QLatin1Char('0'))
+                               + QStringLiteral(" Rap")
+                         : code;
     t[3] = QStringLiteral("off  RAP %") + QString::number(sellOffRap, 'f', 2);
     return t;
 }

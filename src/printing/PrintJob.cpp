@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QPrinter>
+#include <QCryptographicHash>
+#include <QTextStream>
 #include <QPrinterInfo>
 #include <QTemporaryFile>
 
@@ -119,6 +121,29 @@ bool preparePrinter(QPrinter &printer, const PrintTarget &target, QString *error
 
 namespace {
 
+// Where a written PDF's layout goes when VELMOR_LAYOUT_RECORD names a folder
+// (the layout check of the tests sets it): the printable area, every table
+// cell and every horizontal rule drawn, in points from the page's top left corner, so that the
+// check measures the columns from the layout rather than from the words.
+void recordLayout(const PrintSurface &surface, const QPrinter &printer, const QString &pdf)
+{
+    const QString dir = qEnvironmentVariable("VELMOR_LAYOUT_RECORD");
+    if (dir.isEmpty() || !QFileInfo(dir).isDir())
+        return;
+    QFile f(layoutRecordFile(dir, pdf));
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return;
+    const QRectF area = printer.pageLayout().paintRectPoints();
+    QTextStream out(&f);
+    out << "area " << area.left() << ' ' << area.top() << ' ' << area.right() << ' ' << area.bottom() << '\n';
+    for (const PrintSurface::Cell &c : surface.cells())
+        out << "cell " << c.page << ' ' << area.left() + c.left / 20.0 << ' ' << area.top() + c.top / 20.0 << ' '
+            << area.left() + c.right / 20.0 << ' ' << area.top() + c.bottom / 20.0 << '\n';
+    for (const PrintSurface::Cell &c : surface.rules())
+        out << "rule " << c.page << ' ' << area.left() + c.left / 20.0 << ' ' << area.top() + c.top / 20.0 << ' '
+            << area.left() + c.right / 20.0 << ' ' << area.top() + c.bottom / 20.0 << '\n';
+}
+
 // The PDF writer does not report a failed write (a full disk, a file-size
 // limit): a written file is taken as whole only when it reads as one, its
 // cross-reference table where its trailer says and the end marker last.
@@ -145,6 +170,13 @@ bool pdfIsWhole(const QString &path)
 }
 
 } // namespace
+
+QString layoutRecordFile(const QString &dir, const QString &pdf)
+{
+    const QByteArray key =
+        QCryptographicHash::hash(QFileInfo(pdf).absoluteFilePath().toUtf8(), QCryptographicHash::Sha1).toHex();
+    return dir + QLatin1Char('/') + QString::fromLatin1(key) + QStringLiteral(".layout");
+}
 
 PrintOutcome printDocument(const PrintTarget &target, const DrawDocument &draw, const QString &documentName)
 {
@@ -220,6 +252,8 @@ PrintOutcome printDocument(const PrintTarget &target, const DrawDocument &draw, 
         part->setAutoRemove(false);
         QFile::setPermissions(final, mode);
     }
+    if (part)
+        recordLayout(surface, printer, out.where);
     out.ok = true;
     return out;
 }

@@ -85,4 +85,8 @@ using DrawDocument = std::function<bool(PrintSurface &, QString *error)>;
 PrintOutcome printDocument(const PrintTarget &target, const DrawDocument &draw,
                            const QString &documentName = QStringLiteral("Velmor"));
 
+// The file in `dir` that keeps the layout of the PDF `pdf` was drawn with
+// (written only when VELMOR_LAYOUT_RECORD names a folder).
+QString layoutRecordFile(const QString &dir, const QString &pdf);
+
 } // namespace velmor::printing

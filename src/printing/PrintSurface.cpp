@@ -7,6 +7,36 @@
 
 namespace velmor::printing {
 
+QList<double> columnEdges(const QList<double> &needed, double left, double right, const QList<int> &shrinkable,
+                          double gap)
+{
+    QList<double> widths;
+    double total = 0;
+    for (double n : needed) {
+        widths << n + gap;
+        total += n + gap;
+    }
+    const double room = right - left;
+    if (!widths.isEmpty() && total <= room) {
+        for (double &w : widths)
+            w += (room - total) / widths.size();
+    } else {
+        double spare = 0; // what the shrinkable columns can give, down to a minimum each
+        constexpr double least = 600;
+        for (int i : shrinkable)
+            if (i >= 0 && i < widths.size())
+                spare += std::max(0.0, widths.at(i) - least);
+        const double cut = std::min(total - room, spare);
+        for (int i : shrinkable)
+            if (i >= 0 && i < widths.size() && spare > 0)
+                widths[i] -= cut * std::max(0.0, widths.at(i) - least) / spare;
+    }
+    QList<double> edges{left};
+    for (double w : widths)
+        edges << edges.last() + w;
+    return edges;
+}
+
 PrintSurface::PrintSurface(QPrinter *printer) : m_printer(printer)
 {
     m_font.setFamily(QStringLiteral("Arial"));
@@ -56,6 +86,13 @@ void PrintSurface::printLine(const QStringList &texts)
             double x = CurrentX;
             for (const QString &t : texts) {
                 p->drawText(QPointF(dev(x), dev(CurrentY) + fm.ascent()), t);
+                // The cell of the column the text starts in (a twip of
+                // slack for positions worked out from widths).
+                for (int i = 0; i + 1 < m_columns.size(); ++i)
+                    if (!t.trimmed().isEmpty() && x >= m_columns.at(i) - 1 && x < m_columns.at(i + 1) - 1) {
+                        m_cells.append({m_pages, m_columns.at(i), CurrentY, m_columns.at(i + 1), CurrentY + textHeight()});
+                        break;
+                    }
                 x += textWidth(t);
             }
         }
@@ -144,6 +181,8 @@ void PrintSurface::drawLine(double x1, double y1, double x2, double y2, const QC
     pen.setCapStyle(Qt::FlatCap);
     p->setPen(pen);
     p->drawLine(QPointF(dev(x1), dev(y1)), QPointF(dev(x2), dev(y2)));
+    if (y1 == y2)
+        m_rules.append({m_pages, std::min(x1, x2), y1, std::max(x1, x2), y1});
 }
 
 void PrintSurface::fillRect(double x1, double y1, double x2, double y2, const QColor &colour)

@@ -14,6 +14,7 @@
 #include <QColor>
 #include <QFont>
 #include <QImage>
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <memory>
@@ -26,6 +27,13 @@ namespace velmor::printing {
 constexpr double kTwipsPerInch = 1440.0;
 // The resolution the line widths of the documents are meant for.
 constexpr double kLineWidthDpi = 600.0;
+
+// The edges of table columns between `left` and `right` (twips), measured
+// from the widest text of each column (`needed`) plus `gap`: spare room is
+// shared out evenly; missing room is taken from the `shrinkable` columns
+// (texts the caller shortens with fitted()), never from the others.
+QList<double> columnEdges(const QList<double> &needed, double left, double right, const QList<int> &shrinkable,
+                          double gap = 100);
 
 class PrintSurface {
 public:
@@ -76,6 +84,21 @@ public:
     // Scales the picture into the box.
     void drawPicture(const QImage &picture, double x, double y, double width, double height);
 
+    // The columns of the table being drawn: the left edge of each column,
+    // then the right edge of the last (twips).  A text that starts inside a
+    // column is that column's cell and must end before the next column; the
+    // cells drawn are kept (cells()) for the layout check of a written file.
+    // Empty: no table (headings, summaries, free text).
+    void setColumns(const QList<double> &edges) { m_columns = edges; }
+    struct Cell {
+        int page = 1;
+        double left = 0, top = 0, right = 0, bottom = 0; // twips
+    };
+    const QList<Cell> &cells() const { return m_cells; }
+    // The horizontal rules drawn (top and bottom equal), for the same check:
+    // no rule runs through a text.
+    const QList<Cell> &rules() const { return m_rules; }
+
     // 1 portrait, 2 landscape; before the first item of the document.
     void setOrientation(int orientation);
     int orientation() const;
@@ -109,6 +132,9 @@ private:
     bool m_ended = false;
     bool m_failed = false;
     int m_pages = 0;
+    QList<double> m_columns;
+    QList<Cell> m_cells;
+    QList<Cell> m_rules;
 };
 
 } // namespace velmor::printing

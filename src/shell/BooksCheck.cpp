@@ -1,5 +1,7 @@
 #include "shell/BooksCheck.h"
 
+#include "payments/Ledger.h"
+
 #include "db/Schema.h"
 #include "db/SchemaTables.h"
 #include "db/Sql.h"
@@ -29,6 +31,24 @@ const QString kOnMemo = QStringLiteral("s.Status = 'Memo'");
 // Live stones: still the dealer's (not sold, not returned to the vendor,
 // not marked for deletion).
 const QString kLive = QStringLiteral("IFNULL(s.Status,'') NOT IN ('Sold','returned','DEL')");
+
+// The sold stones with what their invoice line (the last one) asks and what
+// was received, in the currency each is priced in (the receivables' table).
+QString soldAccounts() { return payments::soldAccountsSql(); }
+// A stone bought in the local currency (its cost and payments made are in it).
+const QString kBoughtLocal =
+    QStringLiteral("(IFNULL(s.BuyingInUS, 0) = 0 AND IFNULL(s.BuyingInLocal, 0) <> 0)");
+// The rows of a payments table (%1) that are below 0 without naming the
+// payment they reverse, or name one that is missing, of another stone or
+// party, or not of the opposite amounts.
+const QString kReversalCheck = QStringLiteral(
+    "SELECT '%1', r.ID, IFNULL(r.StoneID, ''), IFNULL(r.ReversesID, ''), CASE WHEN r.ReversesID IS NULL THEN "
+    "'below 0, reverses no payment' WHEN o.ID IS NULL THEN 'names no payment' WHEN NOT (o.StoneID <=> r.StoneID "
+    "AND o.CustomerID <=> r.CustomerID) THEN 'another stone or party' ELSE 'not the opposite amounts' END FROM %1 r "
+    "LEFT JOIN %1 o ON o.ID = r.ReversesID WHERE (r.ReversesID IS NULL AND (r.PaymentUS < 0 OR r.PaymentLocal < 0)) "
+    "OR (r.ReversesID IS NOT NULL AND (o.ID IS NULL OR NOT (o.StoneID <=> r.StoneID AND o.CustomerID <=> "
+    "r.CustomerID) OR NOT (IFNULL(o.PaymentUS, 0) = -IFNULL(r.PaymentUS, 0) AND IFNULL(o.PaymentLocal, 0) = "
+    "-IFNULL(r.PaymentLocal, 0))))");
 
 struct RuleQuery {
     Rule rule;
@@ -233,6 +253,47 @@ const QList<RuleQuery> &queries()
                         "UNION ALL SELECT c.ID, 'workstation', d.ID, CONCAT(IFNULL(d.Label, ''), ' still open') "
                         "FROM stockcount c JOIN stockcountdesk d ON d.CountID = c.ID "
                         "WHERE c.Status = 'closed' AND IFNULL(d.IsOpen, 0) <> 0 ORDER BY 1, 2, 3")},
+        // Payments: a sold stone's flag against what it was invoiced and paid,
+        // payments above the price, reversals, and the flags of payments made.
+        {{QStringLiteral("payment-paid-off-short"), QStringLiteral("Stone marked paid off whose payments fall short"),
+          QStringLiteral("A sold stone is marked paid off (StoneIsPaidOff) only when the payments received for it "
+                         "reach the amount of its invoice line, in the currency it is priced in.")},
+         {QStringLiteral("Stone"), QStringLiteral("SKU"), QStringLiteral("Invoiced"), QStringLiteral("Received")},
+         QStringLiteral("SELECT x.ID, x.SKU, x.owed, x.paid FROM ") + soldAccounts()
+             + QStringLiteral(" x WHERE x.flag <> 0 AND x.owed IS NOT NULL AND x.paid < x.owed ORDER BY x.ID")},
+        {{QStringLiteral("payment-paid-off-flag"), QStringLiteral("Sold stone paid in full but not marked paid off"),
+          QStringLiteral("A sold stone whose payments received reach the amount of its invoice line is marked paid "
+                         "off, so that it leaves the memo report's unpaid view.")},
+         {QStringLiteral("Stone"), QStringLiteral("SKU"), QStringLiteral("Invoiced"), QStringLiteral("Received")},
+         QStringLiteral("SELECT x.ID, x.SKU, x.owed, x.paid FROM ") + soldAccounts()
+             + QStringLiteral(" x WHERE x.flag = 0 AND x.owed IS NOT NULL AND x.paid >= x.owed ORDER BY x.ID")},
+        {{QStringLiteral("payment-overpaid"), QStringLiteral("Payments above the price without a confirmed overpayment"),
+          QStringLiteral("The payments received for a sold stone go above the amount of its invoice line only "
+                         "through a payment the dealer confirmed as an overpayment.")},
+         {QStringLiteral("Stone"), QStringLiteral("SKU"), QStringLiteral("Invoiced"), QStringLiteral("Received")},
+         QStringLiteral("SELECT x.ID, x.SKU, x.owed, x.paid FROM ") + soldAccounts()
+             + QStringLiteral(" x WHERE x.owed IS NOT NULL AND x.paid > x.owed AND x.confirmed = 0 ORDER BY x.ID")},
+        {{QStringLiteral("payment-reversal"), QStringLiteral("Reversal that names no payment, or a payment below 0"),
+          QStringLiteral("A payment below 0 is the reversal of one payment of the same stone and party "
+                         "(ReversesID), with its amounts of the opposite sign.")},
+         {QStringLiteral("Table"), QStringLiteral("Row"), QStringLiteral("Stone"), QStringLiteral("Reverses"),
+          QStringLiteral("Found")},
+         kReversalCheck.arg(QStringLiteral("PaymentReceived")) + QStringLiteral(" UNION ALL ")
+             + kReversalCheck.arg(QStringLiteral("PaymentMade")) + QStringLiteral(" ORDER BY 1, 2")},
+        {{QStringLiteral("payment-made-flags"),
+          QStringLiteral("Supplier payment flags that disagree with the payments made"),
+          QStringLiteral("MemoInPaymentMade is set when payments made for the stone are above 0; MemoInPaidOff and "
+                         "StoneIsPaidOffMemoIn when they also reach its cost, in the currency it was bought in.")},
+         {QStringLiteral("Stone"), QStringLiteral("SKU"), QStringLiteral("Cost"), QStringLiteral("Paid"),
+          QStringLiteral("Flags (made, paid off, paid off memo-in)")},
+         QStringLiteral("SELECT x.ID, x.SKU, x.cost, x.paid, CONCAT(x.f1, ' ', x.f2, ' ', x.f3) FROM (SELECT s.ID, "
+                        "s.SKU, ROUND(IFNULL(IF(") + kBoughtLocal
+             + QStringLiteral(", s.BoughtPriceLocal, s.BoughtPriceUS), 0), 2) AS cost, IF(") + kBoughtLocal
+             + QStringLiteral(", IFNULL(m.lo, 0), IFNULL(m.us, 0)) AS paid, IFNULL(s.MemoInPaymentMade, 0) <> 0 AS f1, "
+                              "IFNULL(s.MemoInPaidOff, 0) <> 0 AS f2, IFNULL(s.StoneIsPaidOffMemoIn, 0) <> 0 AS f3 "
+                              "FROM SingleStone s JOIN (SELECT StoneID, SUM(PaymentUS) AS us, SUM(PaymentLocal) AS lo "
+                              "FROM PaymentMade GROUP BY StoneID) m ON m.StoneID = s.ID) x WHERE x.f1 <> (x.paid > 0) "
+                              "OR x.f2 <> (x.paid > 0 AND x.paid >= x.cost) OR x.f3 <> x.f2 ORDER BY x.ID")},
         {{QStringLiteral("stone-file-whole"), QStringLiteral("File on a stone not whole"),
           QStringLiteral("A file on a stone has all its parts, as many bytes as it had when attached, a stone that "
                          "exists, and a stone has one main picture at most.")},

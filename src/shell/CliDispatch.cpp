@@ -5,6 +5,7 @@
 #include "memos/MemoCommands.h"
 #include "online/OnlineCommands.h"
 #include "parcels/ParcelCommands.h"
+#include "payments/PaymentCommands.h"
 #include "pricing/PricingCli.h"
 #include "printing/PrintingCommands.h"
 #include "stones/StockCountCommands.h"
@@ -29,6 +30,7 @@ CliRegistry buildRegistry()
     r << memoCommands();
     r << printingCommands({stones::stonePaper, stones::stoneLabel});
     r << stockCountCommands();
+    r << paymentCommands();
     return r;
 }
 
@@ -41,7 +43,8 @@ bool cliNeedsGui(const QStringList &args)
             && (args.first() == QLatin1String("print")
                 || (args.size() > 1 && args.at(0) == QLatin1String("invoice") && args.at(1) == QLatin1String("print"))
                 || (args.first() == QLatin1String("memo") && args.value(1) == QLatin1String("print"))))
-           || parcelCommandNeedsGui(args) || stockCountCommandNeedsGui(args);
+           || parcelCommandNeedsGui(args) || stockCountCommandNeedsGui(args)
+           || paymentCommandNeedsGui(args);
 }
 
 QString cliHelp()

@@ -47,6 +47,7 @@ const std::map<QString, QString> &rightsTable()
         {QStringLiteral("mnuStockCount"), QStringLiteral("AllowDiamondView")},
         {QStringLiteral("cmdAddCustomer"), QStringLiteral("AllowCustomerAdd")},
         {QStringLiteral("mnuAddCustomer"), QStringLiteral("AllowCustomerAdd")},
+        {QStringLiteral("mnuAddSupplier"), QStringLiteral("AllowCustomerAdd")},
         {QStringLiteral("cmdFindCustomer"), QStringLiteral("AllowCustomerView")},
         {QStringLiteral("mnuHoldCust"), QStringLiteral("AllowCustomerHoldView")},
         {QStringLiteral("cmdAddRep"), QStringLiteral("AllowRepAdd")},
@@ -208,6 +209,7 @@ void frmFront::buildCommands()
     registerAction(mnuAdd->addAction(QStringLiteral("Single &diamond")), "mnuAddDiamondSingle");
     registerAction(mnuAdd->addAction(QStringLiteral("Diamond &parcel")), "mnuAddDiamondParcel");
     registerAction(mnuAdd->addAction(QStringLiteral("&Customer")), "mnuAddCustomer");
+    registerAction(mnuAdd->addAction(QStringLiteral("&Supplier...")), "mnuAddSupplier");
     registerAction(mnuAdd->addAction(QStringLiteral("&Rep")), "mnuAddRep");
 
     QMenu *mnuCustomers = menuBar()->addMenu(QStringLiteral("&Customers"));
@@ -295,6 +297,8 @@ void frmFront::buildCommands()
     invoices->addLayout(invoiceRow);
     button(invoices, "cmdLoadInvoice", QStringLiteral("Load invoice"));
     button(invoices, "cmdOverDue", QStringLiteral("Overdue payments"));
+    button(invoices, "cmdApply", QStringLiteral("Payment of an invoice..."));
+    button(invoices, "cmdViewStatements", QStringLiteral("Statements and balances"));
     QVBoxLayout *session = group(QStringLiteral("Session"), 1, 1);
     button(session, "cmdLogIn", QStringLiteral("Log in"));
     button(session, "cmdLogOff", QStringLiteral("Log off"));

@@ -4,6 +4,7 @@
 #include "core/Wait.h"
 #include "core/frmMSG.h"
 #include "db/Sql.h"
+#include "shell/widgets/BackgroundWork.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -134,8 +135,13 @@ void frmSplash::start()
     QApplication::processEvents();
     // 2. The build.
     lblVersion->setText(QStringLiteral("Build %1 (version %2)").arg(programRevision()).arg(programVersion()));
-    // 3.-4. The schema, on a connection of its own; failures do not stop start-up.
-    m_schema = checkSchemaAtStartup(m_ctx);
+    // 3.-4. The schema, on a connection of its own; failures do not stop
+    // start-up.  Making the tables of an empty database or upgrading an old
+    // one takes seconds: the check runs on a thread of its own, so that this
+    // screen stays painted and says what is being done meanwhile.
+    SplashMessageModule(this, QStringLiteral("Checking the database ..."));
+    m_schema = runAside([this] { return checkSchemaAtStartup(m_ctx); });
+    SplashMessageModule(this, QStringLiteral("Initialize..."));
     if (!m_schema.error.isEmpty())
         m_ctx.prompt().inform(QStringLiteral("The database could not be brought up to date:\n%1\n\n"
                                              "Velmor goes on, but may not work until this is put right "

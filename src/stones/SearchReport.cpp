@@ -95,6 +95,16 @@ void footer(PrintSurface &s, double y)
     s.printLine(kReportFooter);
 }
 
+// Under the last row: how many stones, and their list total.
+void totalsLine(PrintSurface &s, const SearchReport &r, double right, double points)
+{
+    s.setFont(kFont, points, true);
+    s.CurrentY += s.textHeight() / 2;
+    const QString t = reportTotalsLine(r.rows);
+    s.setPosition(right - s.textWidth(t), s.CurrentY);
+    s.printLine(t);
+}
+
 // The page header; leaves y below the column headings.
 void header(PrintSurface &s, const Settings &c, const SearchReport &r)
 {
@@ -106,14 +116,7 @@ void header(PrintSurface &s, const Settings &c, const SearchReport &r)
     }
     const double left = 500 + logoWidth + 200;
     // The dealer's lines end before the widest text of the criteria block.
-    const SearchCriteria &k = r.criteria;
-    const QStringList criteria = {
-        QString(), QStringLiteral("Search Criteria:"), QStringLiteral("Shape: ") + k.shape,
-        QStringLiteral("Laboratory: ") + k.lab,
-        QStringLiteral("Weight: ") + k.lowWeight + QStringLiteral(" - ") + k.highWeight
-            + (k.widened ? QStringLiteral(" (+/- 15%)") : QString()),
-        QStringLiteral("Colour: ") + k.lowColour + QStringLiteral(" - ") + k.highColour,
-        QStringLiteral("Clarity: ") + k.lowClarity + QStringLiteral(" - ") + k.highClarity};
+    const QStringList criteria = QStringList{QString(), QStringLiteral("Search Criteria:")} + criteriaLines(r.criteria);
     s.setFont(kFont, 20);
     double rightBlock = s.textWidth(QStringLiteral("Diamond Search Report"));
     s.setFont(kFont, 8);
@@ -132,8 +135,6 @@ void header(PrintSurface &s, const Settings &c, const SearchReport &r)
         s.printLine(s.fitted(line, leftWidth));
     }
     double y = std::max(s.CurrentY, 500 + (r.logo.isNull() ? 0.0 : 1500.0));
-    s.setLineWidth(10);
-    s.drawLine(500, y, kRight, y);
 
     // The criteria on the right.
     auto right = [&](const QString &t) {
@@ -146,7 +147,11 @@ void header(PrintSurface &s, const Settings &c, const SearchReport &r)
     s.setFont(kFont, 8);
     for (const QString &t : criteria)
         right(t);
-    s.setPosition(0, std::max(y, s.CurrentY));
+    // The rule under both blocks, whichever is longer.
+    y = std::max(y, s.CurrentY);
+    s.setLineWidth(10);
+    s.drawLine(500, y, kRight, y);
+    s.setPosition(0, y);
     s.printLine(QString()); // the empty line under the rule
 }
 
@@ -212,6 +217,13 @@ bool drawSimple(PrintSurface &s, const Settings &c, const SearchReport &r)
             s.drawLine(500, s.CurrentY, kRight, s.CurrentY);
         }
     }
+    s.setFont(kFont, 10, true);
+    if (s.CurrentY + 2 * s.textHeight() > 13900) {
+        footer(s, 14000);
+        s.newPage();
+        header(s, c, r);
+    }
+    totalsLine(s, r, kRight, 10);
     footer(s, 14000);
     return true;
 }
@@ -388,6 +400,8 @@ bool drawFull(PrintSurface &s, const Settings &c, const SearchReport &r)
         }
         s.setFont(kFont, l.points);
     };
+    // The filters the list was made with, under the title of every page.
+    const QString criteria = QStringLiteral("Search Criteria: ") + criteriaLines(r.criteria).join(QStringLiteral("; "));
     auto top = [&] {
         s.setFont(kFont, 14);
         s.setPosition(500, 500);
@@ -395,6 +409,10 @@ bool drawFull(PrintSurface &s, const Settings &c, const SearchReport &r)
         s.setFont(kFont, 8);
         s.CurrentX = 500;
         s.printLine(c.CompanyName);
+        for (const QString &line : s.wrapped(criteria, right - 500)) {
+            s.CurrentX = 500;
+            s.printLine(line);
+        }
         s.printLine(QString());
         headings();
     };
@@ -428,11 +446,43 @@ bool drawFull(PrintSurface &s, const Settings &c, const SearchReport &r)
     }
     s.setLineWidth(3);
     s.drawLine(500, s.CurrentY, right, s.CurrentY);
+    s.setFont(kFont, 8, true);
+    if (s.CurrentY + 2 * s.textHeight() > bottom - 200) {
+        footer(s, bottom);
+        s.newPage();
+        top();
+    }
+    totalsLine(s, r, right, 8);
     footer(s, bottom);
     return true;
 }
 
 } // namespace
+
+QStringList criteriaLines(const SearchCriteria &k)
+{
+    return QStringList{QStringLiteral("Shape: ") + k.shape, QStringLiteral("Laboratory: ") + k.lab,
+                       QStringLiteral("Weight: ") + k.lowWeight + QStringLiteral(" - ") + k.highWeight
+                           + (k.widened ? QStringLiteral(" (+/- 15%)") : QString()),
+                       QStringLiteral("Colour: ") + k.lowColour + QStringLiteral(" - ") + k.highColour,
+                       QStringLiteral("Clarity: ") + k.lowClarity + QStringLiteral(" - ") + k.highClarity}
+           + k.others;
+}
+
+QString reportTotalsLine(const QList<SearchRow> &rows)
+{
+    // The screen's figures: the server's sums, which totalsOfRows gives
+    // exactly for the rows in hand.
+    double rap = 0;
+    if (const auto t = totalsOfRows(rows))
+        rap = t->rapSum;
+    else
+        for (const SearchRow &r : rows)
+            rap += r.rapPerStone;
+    return QStringLiteral("%1 %2, Total RAP US$ %3")
+        .arg(rows.size())
+        .arg(rows.size() == 1 ? QStringLiteral("stone") : QStringLiteral("stones"), moneyText(rap));
+}
 
 QStringList fullReportColumns(const PrintPreferences &p, const Settings &settings)
 {

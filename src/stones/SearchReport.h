@@ -39,7 +39,14 @@ extern const QString kReportFooter;
 struct SearchCriteria {
     QString shape, lab, lowWeight, highWeight, lowColour, highColour, lowClarity, highClarity;
     bool widened = false;
+    // The other filters set, each as "Name: value" ("SKU: R1", "Status: Memo, Sold").
+    QStringList others;
 };
+// The criteria as the report prints them, one line each.
+QStringList criteriaLines(const SearchCriteria &k);
+// "12 stones, Total RAP US$ 123,456.78": the count and the total the search
+// screen shows, for the rows printed.
+QString reportTotalsLine(const QList<SearchRow> &rows);
 
 struct SearchReport {
     QList<SearchRow> rows; // in grid order

@@ -39,6 +39,7 @@
 #include <QComboBox>
 #include <QDateEdit>
 #include <QDrag>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QFormLayout>
 #include <QGridLayout>
@@ -231,6 +232,15 @@ void frmDiamondDetail::buildMenus()
     sheet->setObjectName(QStringLiteral("mnuRapPriceSheet"));
     connect(sheet, &QAction::triggered, this, [this] {
         m_ctx.screens().openPriceSheet();
+    });
+    // The grid from the provider's four files in a folder (no download).
+    QAction *importFiles = rap->addAction(QStringLiteral("&Import price files..."));
+    importFiles->setObjectName(QStringLiteral("mnuImportPriceFiles"));
+    connect(importFiles, &QAction::triggered, this, [this] {
+        const QString folder = QFileDialog::getExistingDirectory(this, QStringLiteral("Folder of the four price files"),
+                                                                 m_ctx.workstation.folder());
+        if (!folder.isEmpty())
+            pricing::ImportPriceFiles(m_ctx, folder, [this] { reloadCurrent(); });
     });
     QAction *download = rap->addAction(QStringLiteral("&Download and update prices"));
     download->setObjectName(QStringLiteral("mnuDownloadAndUpgrade"));
@@ -957,6 +967,8 @@ void frmDiamondDetail::updateCommands()
     w<QLabel>("imgSafe")->setAcceptDrops(displayed && memo);
     if (auto *download = findChild<QAction *>(QStringLiteral("mnuDownloadAndUpgrade")))
         download->setEnabled(edit);
+    if (auto *importFiles = findChild<QAction *>(QStringLiteral("mnuImportPriceFiles")))
+        importFiles->setEnabled(edit);
     // Commands whose screens live elsewhere: enabled once those screens are installed.
     const Screens &screens = m_ctx.screens();
     w<QPushButton>("cmdSearch")->setEnabled(screens.available(Screen::StoneSearch));
@@ -1033,6 +1045,11 @@ void frmDiamondDetail::syncDisplay()
         if (c->findData(to) < 0 && to != 0)
             c->addItem(QString::number(to) + QStringLiteral(" - ") + shown.section(QStringLiteral(" - "), 1), to);
         selectById(c, to);
+    } else if (le("txtStatus")->text().compare(QLatin1String("Sold"), Qt::CaseInsensitive) == 0 && customer) {
+        // A sold stone's customer boxes show its buyer, not the customer
+        // chosen or consigned to before the sale.
+        selectById(cb("cboCustomer"), customer);
+        cb("cboConsignedTo")->setCurrentIndex(-1);
     }
     showParty(cb("cboOnHoldFor"), le("txtOnHoldForCustomerID")->text().toLongLong(), false);
     showParty(cb("cboConsignmentInCustomer"), le("txtConsignmentInCustomer")->text().toLongLong(), true);

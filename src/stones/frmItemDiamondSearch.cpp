@@ -312,6 +312,9 @@ void frmItemDiamondSearch::build()
                          chkExcludeBoundStones, chkOnlyBound})
         flags->addWidget(c);
     flags->addStretch(1);
+    // The grid's picture column: a choice of what the list shows, beside the
+    // other view choices (the command row is full at 1366 pixels).
+    flags->addWidget(chkPictures);
     for (QRadioButton *o : {optClass1, optClass2, optClass3})
         flags->addWidget(o);
     root->addLayout(flags);
@@ -323,7 +326,6 @@ void frmItemDiamondSearch::build()
     bottom->addWidget(new QLabel(QStringLiteral("Total RAP US$"), this));
     bottom->addWidget(txtTotalRap);
     bottom->addStretch(1);
-    bottom->addWidget(chkPictures);
     for (QPushButton *b : {cmdPrint, cmdExport, cmdExport1, Command1, cmdEMail, cmdFaxList, cmdExportFiles, cmdMergeWithItem,
                            cmdBack, cmdHome})
         bottom->addWidget(b);
@@ -669,6 +671,26 @@ SearchCriteria frmItemDiamondSearch::criteria() const
     c.highColour = pricing::gradeTextOfEntry(cboHighColour->currentText());
     c.lowClarity = pricing::gradeTextOfEntry(cboLowClarity->currentText());
     c.highClarity = pricing::gradeTextOfEntry(cboHighClarity->currentText());
+    // Every other filter that narrows the list, as the screen shows it.
+    auto text = [&c](const QString &name, const QString &value) {
+        if (!value.trimmed().isEmpty())
+            c.others << name + QStringLiteral(": ") + value.trimmed();
+    };
+    text(QStringLiteral("SKU"), txtSKU->text());
+    text(QStringLiteral("Certificate"), txtCertificate->text());
+    text(QStringLiteral("Lot"), txtLot->text());
+    text(QStringLiteral("Cut"), cboCut->currentText());
+    text(QStringLiteral("Fluorescence"), cboFlourescence->currentText());
+    if (cboCustomer->currentIndex() > 0)
+        text(QStringLiteral("Customer"), cboCustomer->currentText());
+    if (DTPicker1->date() != DTPicker1->minimumDate())
+        text(QStringLiteral("Day"), QLocale(QLocale::English).toString(DTPicker1->date(), QStringLiteral("MMM dd, yyyy")));
+    QStringList ticked;
+    for (QCheckBox *b : {chkInStock, chkMemo, chkReturned, chkPreSold, chkSold, chkHEREonMEMO, chkCanadian,
+                         chkNoneCanadian, chkLabGrown, chkNONELabGrown, chkFinished, chkExcludeBoundStones, chkOnlyBound})
+        if (b->isChecked())
+            ticked << b->text();
+    text(QStringLiteral("Showing"), ticked.join(QStringLiteral(", ")));
     return c;
 }
 

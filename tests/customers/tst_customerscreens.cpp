@@ -12,6 +12,7 @@
 #include "stones/frmDiamondDetail.h"
 
 #include <QApplication>
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -572,13 +573,23 @@ void TestCustomerScreens::frontScreenCommands()
     front->findChild<QPushButton *>("cmdAddCustomer")->click();
     QVERIFY(flow.customerScreen(false) && flow.customerScreen(false)->adding());
 
+    // A supplier from the Add menu: the customer screen with its supplier box ticked.
+    e.prompt.answer(true);
+    flow.customerScreen(false)->cancel();
+    front->findChild<QAction *>("mnuAddSupplier")->trigger();
+    QVERIFY(flow.customerScreen(false) && flow.customerScreen(false)->adding());
+    QVERIFY(flow.customerScreen(false)->findChild<QCheckBox *>("chkSupplier")->isChecked());
+
     front->findChild<QPushButton *>("cmdAddRep")->click();
     QVERIFY(flow.repScreen(false) && flow.repScreen(false)->busy());
 
-    // The overdue check is off with a grace period of 0: nothing to say.
+    // The overdue check is off with a grace period of 0, and says where the
+    // days are set.
     e.prompt.clear();
     front->findChild<QPushButton *>("cmdOverDue")->click();
-    QVERIFY(e.prompt.events.isEmpty());
+    QCOMPARE(e.prompt.messages(),
+             QStringList{"Overdue: The overdue check is off: the grace period is 0 days.\n\nSet the days under "
+                         "Configuration, tab \"Store\", \"Overdue after (days)\"."});
 
     // The stone screen's pick: the customer search opens for a party and the
     // choice lands in the stone screen's customer combo.

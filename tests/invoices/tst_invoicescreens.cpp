@@ -407,9 +407,9 @@ private slots:
                                         "3535.00", "13.00"}));
         QCOMPARE(parcelRow, (QStringList{"PARCEL- P9", "2.50", "Pear [PS]", "G/H", "SI1", "", "", "123.46", "308.64",
                                          "13.00"}));
-        QCOMPARE(w.lblSubTotal->text(), QString("3843.64"));
+        QCOMPARE(w.lblSubTotal->text(), QString("3,843.64"));
         QCOMPARE(w.lblTax->text(), QString("499.67")); // 13 % of 3843.64 = 499.6732
-        QCOMPARE(w.lblSummary->text(), QString("4343.31"));
+        QCOMPARE(w.lblSummary->text(), QString("4,343.31"));
 
         // Command1: a free line, its sale price typed (carat 3) gives the price per carat
         whenUp<frmInvoiceADD>([&](frmInvoiceADD *d) {
@@ -433,7 +433,7 @@ private slots:
             freeRow << cell(g, 2, col);
         QCOMPARE(freeRow, (QStringList{"n/a", "3.00", "n/a", "n/a", "n/a", "Setting \"labour\" \\ O'Brien", "n/a",
                                        "33.33", "100.00", "13.00"}));
-        QCOMPARE(w.lblSubTotal->text(), QString("3943.64"));
+        QCOMPARE(w.lblSubTotal->text(), QString("3,943.64"));
         QCOMPARE(e.value("SELECT CAST(taxrate AS CHAR) FROM invoicelist WHERE parcelid IS NULL AND diamondid IS NULL")
                      .toString(),
                  QString("13.00000"));
@@ -653,7 +653,7 @@ private slots:
         const qint64 closed = e.invoice(c, "closed");
         invoices::frmInvoice w(e.ctx);
         QVERIFY(w.showInvoice(full));
-        QCOMPARE(w.lblSubTotal->text(), QString("3535.00"));
+        QCOMPARE(w.lblSubTotal->text(), QString("3,535.00"));
         QVERIFY(w.Command1->isEnabled());
         QVERIFY(w.showInvoice(empty));
         QCOMPARE(w.grdInvoice->rowCount(), 0);

@@ -16,7 +16,7 @@ const QMap<QString, int> kLayers = {
     {QStringLiteral("db"), 0},        {QStringLiteral("core"), 1},    {QStringLiteral("pricing"), 2},
     {QStringLiteral("printing"), 2},  {QStringLiteral("online"), 2},  {QStringLiteral("customers"), 2},
     {QStringLiteral("stones"), 2},    {QStringLiteral("invoices"), 2}, {QStringLiteral("memos"), 2},
-    {QStringLiteral("parcels"), 2},   {QStringLiteral("shell"), 3},
+    {QStringLiteral("parcels"), 2},   {QStringLiteral("payments"), 2}, {QStringLiteral("shell"), 3},
 };
 
 // Which subsystems a subsystem builds on (their logic headers only).
@@ -33,6 +33,9 @@ const QMap<QString, QStringList> kBuildsOn = {
      {QStringLiteral("pricing"), QStringLiteral("printing"), QStringLiteral("stones"), QStringLiteral("customers"),
       QStringLiteral("invoices"), QStringLiteral("online")}},
     {QStringLiteral("parcels"),
+     {QStringLiteral("pricing"), QStringLiteral("printing"), QStringLiteral("stones"), QStringLiteral("customers"),
+      QStringLiteral("invoices"), QStringLiteral("memos")}},
+    {QStringLiteral("payments"),
      {QStringLiteral("pricing"), QStringLiteral("printing"), QStringLiteral("stones"), QStringLiteral("customers"),
       QStringLiteral("invoices"), QStringLiteral("memos")}},
 };

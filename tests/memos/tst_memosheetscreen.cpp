@@ -56,6 +56,7 @@ private slots:
     void printedSheet_data();
     void printedSheet();
     void emptySheetPrintsNothing();
+    void newWorkstationPrintsUsPrices();
     void wordWrap_data();
     void wordWrap();
     void finderAndHistory();
@@ -184,8 +185,8 @@ void tst_memosheetscreen::printedSheet_data()
                                      << QStringList{"~CDN 3,910.00"};
     QTest::newRow("ZAR, no US, list price")
         << false << false << true << false << true << true
-        << QStringList{"~ZAR 42,000.00 /ct", "US$ 4,040.00", "~ZAR 42,420.00", "Summary US$ 3,030.00", "Summary ZAR 42,420.00"}
-        << QStringList{"3,000.00 /ct", "~CDN"};
+        << QStringList{"~ZAR 42,000.00 /ct", "US$ 4,040.00", "~ZAR 42,420.00", "Summary ZAR 42,420.00"}
+        << QStringList{"3,000.00 /ct", "~CDN", "Summary US$"};
     QTest::newRow("settings hide the memo and reference numbers")
         << true << false << false << false << false << false
         << QStringList{"Memorandum", "created on: Mar 04, 2026", "3,000.00 /ct"} << QStringList{"Memo#", "Reference", "R-9"};
@@ -231,6 +232,21 @@ void tst_memosheetscreen::printedSheet()
         QVERIFY2(!text.contains(a), qPrintable(a + " present in: " + text));
     QVERIFY(text.contains("Dealer & Co"));
     QVERIFY(text.contains("Signed for receipt."));
+}
+
+// A workstation without the set-up file prints the US$ prices its summary
+// sums; a set-up that turned them off is kept.
+void tst_memosheetscreen::newWorkstationPrintsUsPrices()
+{
+    StoneEnv e;
+    {
+        ui::frmMEMOsetup w(e.ctx);
+        QVERIFY(w.findChild<QCheckBox *>("chkUSdollar")->isChecked());
+        QVERIFY(!w.findChild<QCheckBox *>("chkRoundUP")->isChecked());
+    }
+    QVERIFY(memos::MemoFiles(e.ctx.workstation).printOptions().usDollar);
+    QVERIFY(e.ctx.workstation.writeLines("memosheetsetup.txt", {"false", "false", "false"}));
+    QVERIFY(!memos::MemoFiles(e.ctx.workstation).printOptions().usDollar);
 }
 
 void tst_memosheetscreen::emptySheetPrintsNothing()
@@ -521,6 +537,12 @@ void tst_memosheetscreen::reportScreen()
     w.sum();
     QCOMPARE(w.findChild<QLineEdit *>("txtUSstone")->text(), QString("US$ 7070.00"));
     QCOMPARE(w.findChild<QLineEdit *>("txtUSBalance")->text(), QString("US$ 7070.00"));
+    // Each box says what it sums.
+    QStringList captions;
+    for (QLabel *l : w.findChild<QWidget *>("fraSum")->findChildren<QLabel *>())
+        captions << l->text();
+    for (const char *c : {"Memo price", "Paid", "Balance", "US$"})
+        QVERIFY2(captions.contains(c), c);
     // The supplier view with no status ticked is empty.
     w.findChild<QTabWidget *>("tabViews")->setCurrentIndex(2);
     QCOMPARE(w.windowTitle(), QString("Inventory Report"));

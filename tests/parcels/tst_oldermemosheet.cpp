@@ -2,10 +2,14 @@
 // parcel on one sheet, each returned; the older screen's refusals; the carat
 // bounds of a parcel line; the price overwrite of a floating stone; the
 // reference edit; and the holders of a parcel on memo.
+#include "../printing/PrintTestKit.h"
+#include "PdfLayoutCheck.h"
 #include "ParcelTestEnv.h"
 #include "RecordingScreens.h"
 #include "memos/frmMemoAddNewDiamondToIt.h"
 #include "memos/MemoMoves.h"
+#include "memos/MemoPrint.h"
+#include "memos/MemoSheetView.h"
 #include "parcels/OlderParcelMemo.h"
 #include "parcels/frmMemoSheet.h"
 #include "parcels/frmParcelHistory.h"
@@ -157,6 +161,63 @@ private slots:
         QCOMPARE(e.text("SELECT Status FROM SingleStone WHERE ID = ?", {stone}), QString("Stock"));
         QCOMPARE(lines(w.grdLines), QStringList());
         QCOMPARE(e.count("SELECT COUNT(*) FROM Memo WHERE DiamondID = ?", {stone}), 2);
+    }
+
+    // The signed sheet lists all the customer holds: three stones and 3.25 ct
+    // of a parcel print with a summary equal to the screen's lines, under the
+    // reference typed on the memo screen; returning the last parcel carats
+    // closes the sheet as the last stone does.
+    void signedSheetShowsAllThatIsOut()
+    {
+        if (!test::haveTool("pdftotext"))
+            QSKIP("pdftotext is not installed");
+        SheetEnv e;
+        e.ctx.settings.ShowReferenceNumber = true;
+        e.ctx.settings.CompanyCity = "Montreal";
+        e.ctx.settings.CompanyProvince.clear();
+        QList<qint64> stones;
+        for (const char *sku : {"S1", "S2", "S3"})
+            stones << e.stone(sku);
+        e.olderParcel("OP-1", "10.00000");
+        ui::frmMemoSheet w(e.ctx);
+        QVERIFY(w.loadSheet(e.sheet));
+        for (const char *sku : {"S1", "S2", "S3"}) {
+            pick(w.cboStone, sku);
+            w.cmdAddStone->click();
+        }
+        pick(w.cboParcel, "OP-1");
+        w.txtParcelCarat->setText("3.25");
+        w.cmdAddParcel->click();
+        QCOMPARE(lines(w.grdLines).size(), 4);
+
+        // One reference: typed on the memo screen, shown here and printed.
+        QVERIFY(memos::saveMemoRef(e.ctx, e.sheet, "PO-7731"));
+        QVERIFY(w.loadSheet(e.sheet));
+        QCOMPARE(w.txtReference->text(), QString("PO-7731"));
+
+        memos::MemoPrintRequest r;
+        r.memoSheetId = e.sheet;
+        r.options.usDollar = true;
+        const QString pdf = e.dir.filePath("sheet.pdf");
+        QVERIFY(memos::printMemoSheet(e.ctx, r, printing::PrintTarget::pdf(pdf)).ok);
+        VELMOR_VERIFY_PDF_LAYOUT(pdf);
+        const QString text = test::pdfText(pdf).simplified();
+        // 3 × 3,535.00 + 3.25 ct × 400.00
+        for (const QString &p : {"OP-1", "3.25 ct.", "400.00 /ct", "Summary US$ 11,905.00", "Reference: PO-7731"})
+            QVERIFY2(text.contains(p), qPrintable(p + " missing in: " + text));
+        QVERIFY2(text.contains("Montreal") && !text.contains("Montreal,"), qPrintable(text));
+
+        for (qint64 id : stones)
+            QVERIFY(memos::returnToStock(e.ctx, e.sheet, id, 7).ok());
+        QVERIFY(w.loadSheet(e.sheet));
+        QCOMPARE(e.count("SELECT IFNULL(closed, 0) <> 0 FROM memosheet WHERE ID = ?", {e.sheet}), 0);
+        selectRow(w.grdLines, "P");
+        e.prompt.clear();
+        e.prompt.answer(true);
+        w.cmdBackToStock->click();
+        QCOMPARE(e.count("SELECT IFNULL(closed, 0) <> 0 FROM memosheet WHERE ID = ?", {e.sheet}), 1);
+        QVERIFY2(e.prompt.messages().last().endsWith("This Memo has been closed now!"),
+                 qPrintable(e.prompt.messages().join('\n')));
     }
 
     // The older screen refuses sold, held and consigned stones and unknown

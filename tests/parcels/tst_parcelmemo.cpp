@@ -150,8 +150,11 @@ private slots:
         ParcelEnv e;
         e.ctx.settings.CompanyName = "Velmor Test Dealer";
         e.ctx.settings.MemoDisclaimer = "Goods remain the property of the dealer until paid in full.";
+        e.ctx.settings.CompanyCity = "Montreal";
+        e.ctx.settings.CompanyProvince.clear();
         const qint64 p = e.parcel("PR-1", "10");
         const qint64 c = e.customer("Printed Ltd");
+        db::exec(e.t.db(), "UPDATE Customer SET PhoneNumber1 = '5145550199' WHERE ID = ?", {c});
         const qint64 memo = putOnMemo(e.ctx, {p, c, "2", "150", LineChoice::NewLine}).id;
         returnFromMemo(e.ctx, memo, p, "0.5");
 
@@ -171,8 +174,10 @@ private slots:
              {QStringLiteral("Parcel-Memo#: %1").arg(memo), QStringLiteral("Memorandum"), QStringLiteral("Printed Ltd"),
               QStringLiteral("PR-1"), QStringLiteral("-0.50"), QStringLiteral("Summary US$ 225.00"),
               QStringLiteral("Summary CDN 281.25"), QStringLiteral("Summary ZAR 2,250.00"), QStringLiteral("~CDN 375.00"),
-              QStringLiteral("Velmor Test Dealer")})
+              QStringLiteral("Velmor Test Dealer"), QStringLiteral("514-555-0199"), QStringLiteral("Montreal")})
             QVERIFY2(text.contains(want), qPrintable(want + " missing in: " + text));
+        // No comma after a city without a province.
+        QVERIFY2(!text.contains("Montreal,"), qPrintable(text));
 
         // A memo without lines prints nothing.
         const qint64 empty = db::insert(e.t.db(), "INSERT INTO memoparcel (CustomerID, Date, closed) VALUES (?, NOW(), 0)", {c});
@@ -180,6 +185,32 @@ private slots:
         QCOMPARE(o.error, QStringLiteral("There are no Parcels on this Memo Sheet!"));
         QVERIFY(!QFile::exists(e.dir.filePath("e.pdf")));
         QVERIFY(!loadParcelMemo(e.t.db(), empty)->closed);
+    }
+
+    // A print closes the memo only with the movements it was read with: carats
+    // put out on another workstation after the read leave the memo open.
+    void printClosesOnlyWhatItShows()
+    {
+        ParcelEnv e;
+        const qint64 p = e.parcel("PC-1", "10");
+        const qint64 c = e.customer("Late Line");
+        const qint64 memo = putOnMemo(e.ctx, {p, c, "2", "150", LineChoice::NewLine}).id;
+        const auto read = parcelMemoDocument(e.t.db(), e.ctx.settings, memo);
+        QVERIFY(read);
+        QList<qint64> printed;
+        for (const ParcelMemoLine &l : read->rows)
+            printed << l.lineId;
+        QCOMPARE(putOnMemo(e.ctx, {p, c, "1", "160", LineChoice::NewLine}).id, memo);
+        QCOMPARE(closeParcelMemoAfterPrint(e.t.db(), memo, printed), PrintedClose::LinesChanged);
+        QVERIFY(!loadParcelMemo(e.t.db(), memo)->closed);
+        printed.clear();
+        const auto again = parcelMemoDocument(e.t.db(), e.ctx.settings, memo);
+        QVERIFY(again);
+        for (const ParcelMemoLine &l : again->rows)
+            printed << l.lineId;
+        QCOMPARE(closeParcelMemoAfterPrint(e.t.db(), memo, printed), PrintedClose::Closed);
+        QVERIFY(loadParcelMemo(e.t.db(), memo)->closed);
+        QCOMPARE(closeParcelMemoAfterPrint(e.t.db(), memo, printed), PrintedClose::WasClosed);
     }
 
     // Carats leave the memo-out lines they went out on, each at its own

@@ -74,6 +74,17 @@ private slots:
         QVERIFY(!p.usChanged("1"));
     }
 
+    // Without any supplier the receipt says where one is added.
+    void receiveWithoutSupplier()
+    {
+        ParcelEnv e;
+        e.customer("Only A Customer");
+        ui::frmParcelAdd add(e.ctx, e.parcel("NS-1", "0"));
+        QVERIFY(!add.cmdFill->isEnabled());
+        QVERIFY2(add.lblWhy->text().startsWith("There is no supplier yet.") && add.lblWhy->text().contains("Supplier..."),
+                 qPrintable(add.lblWhy->text()));
+    }
+
     void parcelLife()
     {
         ParcelEnv e;
@@ -109,8 +120,12 @@ private slots:
 
         // Receive twice: 10 ct at 200 US, then 10 ct at 125 Canadian (100 US).
         QPointer<ui::frmParcelAdd> add = f.receive();
+        // Grey, and saying why.
         QVERIFY(!add->cmdFill->isEnabled());
+        QCOMPARE(add->cmdFill->toolTip(), QStringLiteral("Choose the supplier the carats come from."));
+        QCOMPARE(add->lblWhy->text(), add->cmdFill->toolTip());
         pick(add->cboSupplier, "Rough Supply");
+        QVERIFY(add->cmdFill->toolTip().isEmpty());
         type(add->txtCarat, "10");
         type(add->txtUS, "200");
         add->cmdFill->click();

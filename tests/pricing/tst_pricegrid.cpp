@@ -42,6 +42,7 @@ private slots:
     void importReplacesGrid();
     void badFileKeepsGrid_data();
     void badFileKeepsGrid();
+    void importPriceFiles();
     void download();
     void downloadAndUpgrade_data();
     void downloadAndUpgrade();
@@ -310,6 +311,42 @@ void TestPriceGrid::badFileKeepsGrid()
     QCOMPARE(SqlPriceSource(env.db()).price(Grid::Round, 1.2, "G", "VS1", false), 4321.0);
     QCOMPARE(env.ctx.workstation.readFirstLine("errrotrap.txt"), tag);
     QVERIFY(!env.prompt.texts(PromptEvent::Busy).contains("Deleting previous Database"));
+}
+
+// "Import price files...": a folder the dealer chose, the command line's
+// messages; a bad file keeps the grid in use.
+void TestPriceGrid::importPriceFiles()
+{
+    PricingEnv env;
+    addGridRow(env.db(), "BR", "G", "VS1", 1.00, 1.49, 4321);
+    QTemporaryDir chosen;
+    writeGridFiles(chosen.path(), kRound, kPear);
+    writeFile(chosen.filePath("pear.csv"), "PS,VS1,G,1.00,1.49,7000,11/27/26\nPS,VS2,G,1.00,1.49,6O00,11/27/26\n");
+    env.prompt.clear();
+    QVERIFY(!ImportPriceFiles(env.ctx, chosen.path()));
+    const QString refused = env.prompt.messages().value(0);
+    QVERIFY2(refused.startsWith("Import price files: The price grid was not imported: ") && refused.contains("pear.csv line 2")
+                 && refused.endsWith("The price grid in use is kept."),
+             qPrintable(refused));
+    QCOMPARE(gridRows(env.db()), 1);
+
+    writeGridFiles(chosen.path(), kRound, kPear);
+    // Without the edit right nothing is read or changed.
+    env.ctx.user.AllowEdit = false;
+    env.prompt.clear();
+    QVERIFY(!ImportPriceFiles(env.ctx, chosen.path()));
+    QCOMPARE(gridRows(env.db()), 1);
+    QVERIFY(env.prompt.texts(PromptEvent::Busy).isEmpty());
+    env.ctx.user.AllowEdit = true;
+
+    env.prompt.clear();
+    bool reloaded = false;
+    QVERIFY(ImportPriceFiles(env.ctx, chosen.path(), [&] { reloaded = true; }));
+    QVERIFY(reloaded);
+    const QString done = env.prompt.messages().value(0);
+    QVERIFY2(done.contains("round.csv: ") && done.contains("Imported ") && done.contains("Stones updated: "), qPrintable(done));
+    QVERIFY(gridRows(env.db()) > 1);
+    QVERIFY(!env.prompt.texts(PromptEvent::Busy).isEmpty());
 }
 
 void TestPriceGrid::download()

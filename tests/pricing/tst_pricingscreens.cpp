@@ -43,7 +43,8 @@ void TestPricingScreens::priceSheet_data()
     QTest::addColumn<bool>("perStone");
     QTest::addColumn<QStringList>("values"); // txtRap, txtStone, txtRap2, txtStone2
     QTest::addColumn<QString>("roundCell");  // G / VS1
-    QTest::newRow("per carat") << "1.20" << false << QStringList{"12000.00", "8400.00", "8400.00", "5880.00"}
+    // Per carat the single values are per carat too, as the grids are.
+    QTest::newRow("per carat") << "1.20" << false << QStringList{"10000.00", "7000.00", "7000.00", "4900.00"}
                                << "$ 10000.00";
     QTest::newRow("per stone") << "1.20" << true << QStringList{"12000.00", "8400.00", "8400.00", "5880.00"}
                                << "$ 12000.00 /st";

@@ -105,6 +105,8 @@ void TestLabelPrinter::stream()
     // A list price under a thousand keeps four digits.
     QCOMPARE(stoneLabelTexts(1, {}, {}, {}, {}, QStringLiteral("C"), 850, 12.5)[2], QStringLiteral("C|0850 Rap"));
     QCOMPARE(stoneLabelTexts(1, {}, {}, {}, {}, {}, 850, 12.5)[3], QStringLiteral("off  RAP %12.50"));
+    // Without a list price the label names none.
+    QCOMPARE(stoneLabelTexts(1, {}, {}, {}, {}, QStringLiteral("C"), 0, 0)[2], QStringLiteral("C"));
 }
 
 void TestLabelPrinter::stoneLabelReachesThePort()

@@ -8,6 +8,7 @@
 #include "core/Settings.h"
 #include "invoices/InvoicePrint.h"
 #include "memos/MemoPrint.h"
+#include "memos/MemoReport.h"
 #include "parcels/ParcelMemoPrint.h"
 #include "printing/DiamondPaper.h"
 #include "printing/PrintJob.h"
@@ -237,8 +238,14 @@ private slots:
         QTest::addColumn<QString>("fault");
         QTest::newRow("clean") << 0 << QString();
         QTest::newRow("overlap") << 1 << QStringLiteral("overlaps");
-        QTest::newRow("off the page") << 2 << QStringLiteral("outside the page");
+        QTest::newRow("off the page") << 2 << QStringLiteral("outside the printable margins");
         QTest::newRow("off the card") << 3 << QStringLiteral("outside the card");
+        // Two cells that touch read as one word, which starts in the first
+        // column and ends in the second.
+        QTest::newRow("into the next column") << 4 << QStringLiteral("runs out of its column");
+        QTest::newRow("past the table's right edge") << 5 << QStringLiteral("runs out of its column");
+        QTest::newRow("inside the page, outside the margins") << 6 << QStringLiteral("outside the printable margins");
+        QTest::newRow("a rule through a word") << 7 << QStringLiteral("crossed by a rule");
     }
     void checkFindsFaults()
     {
@@ -262,6 +269,25 @@ private slots:
                 } else if (kind == 3) {
                     s.setPosition(500, 1000);
                     s.printLine(QStringLiteral("Cushion Modified Brilliant Cushion Modified Brilliant"));
+                } else if (kind == 4 || kind == 5) {
+                    const QString shape = QStringLiteral("Round Brilliant [BR]");
+                    const double end = 500 + s.textWidth(shape);
+                    s.setColumns(kind == 4 ? QList<double>{500, end - 200, end + 3000}
+                                           : QList<double>{500, end + 200, end + 1000});
+                    s.setPosition(500, 1000);
+                    s.printLine(shape);
+                    s.setPosition(kind == 4 ? end : end + 200, 1000);
+                    s.printLine(kind == 4 ? QStringLiteral("GIA 2141438171") : QStringLiteral("~ZAR 2,569,444.28 /ct"));
+                    s.setColumns({});
+                } else if (kind == 7) {
+                    s.setPosition(500, 1000);
+                    s.printLine(QStringLiteral("---fold---"));
+                    s.drawLine(400, 1000 + s.textHeight() / 2, 3000, 1000 + s.textHeight() / 2);
+                } else if (kind == 6) {
+                    // Ends between the printable area's edge and the page's.
+                    const QString t = QStringLiteral("~ZAR 2,569,444.28");
+                    s.setPosition(s.pageWidth() - s.textWidth(t) + 100, 1000);
+                    s.printLine(t);
                 }
                 return true;
             },
@@ -276,6 +302,27 @@ private slots:
         else
             QVERIFY2(!faults.isEmpty() && faults.first().contains(fault), qPrintable(faults.join('\n')));
         QVERIFY(!test::pdfLayoutFaults(dir.filePath(QStringLiteral("missing.pdf"))).isEmpty());
+    }
+
+    // The invoice's fold mark stays clear of the rule under the addresses,
+    // whatever the height of the customer's block.
+    void invoiceFoldMark()
+    {
+        const Settings dealer = longDealer();
+        QTemporaryDir dir;
+        for (int lines = 0; lines <= 6; ++lines) {
+            invoices::Invoice inv = longInvoice(3);
+            inv.CompanyStreet2 = QStringList(lines, QStringLiteral("Attention: Purchasing Department, Floor 2")).join(' ');
+            const QString pdf = dir.filePath(QStringLiteral("fold%1.pdf").arg(lines));
+            const printing::PrintOutcome out = printing::printDocument(
+                printing::PrintTarget::pdf(pdf),
+                [&](printing::PrintSurface &s, QString *e) {
+                    return PrintInvoiceNEWModule(s, inv, dealer, invoices::InvoicePrintOptions{}, e);
+                },
+                QStringLiteral("fold"));
+            QVERIFY2(out.ok, qPrintable(out.error));
+            VELMOR_VERIFY_PDF_LAYOUT(pdf);
+        }
     }
 
     // A PDF is written whole or not at all, with the mode the account's
@@ -360,6 +407,7 @@ private slots:
         QTest::newRow("compact paper, portrait") << "quill flip" << 1 << QStringList{"RLPD:", "Brilliant"};
         QTest::newRow("parcel memo") << "parcel memo" << 2 << QStringList{"PCL-2026-00059"};
         QTest::newRow("memo-out list") << "memo out" << 1 << QStringList{">CANADIAN<"};
+        QTest::newRow("memo report") << "memo report" << 1 << QStringList{"Brilliant", "2141438171", "1,523,456.67"};
     }
     void documents()
     {
@@ -426,6 +474,26 @@ private slots:
         } else if (document == QLatin1String("parcel memo")) {
             const parcels::ParcelMemoDocument m = parcelMemo(dealer);
             draw([&](printing::PrintSurface &s, QString *e) { return parcels::PrintMemoSheetParcel(s, m, true, true, e); });
+        } else if (document == QLatin1String("memo report")) {
+            StoneEnv e;
+            e.ctx.settings = dealer;
+            memos::Report r;
+            r.title = QStringLiteral("Memo/Consignment Report");
+            r.headers = memos::reportHeaders(QStringLiteral("CDN$"));
+            for (int i = 0; i < 40; ++i) {
+                memos::ReportRow row;
+                row.cells = QList<QString>(r.headers.size(), QStringLiteral("1,523,456.67"));
+                row.cells[0] = kLongCompany;
+                row.cells[1] = QStringLiteral("Memo");
+                row.cells[5] = i % 2 ? kCanadianSku : QStringLiteral("R100234");
+                row.cells[6] = QStringLiteral("Round Brilliant [BR]");
+                row.cells[7] = QStringLiteral("GIA 2141438171");
+                row.cells[8] = QStringLiteral("12.34");
+                row.cells[9] = QStringLiteral("Fancy Intense Yellow");
+                row.cells[10] = QStringLiteral("VS1");
+                r.rows << row;
+            }
+            out = memos::printReport(e.ctx, r, printing::PrintTarget::pdf(pdf));
         } else if (document == QLatin1String("memo out")) {
             const QList<stones::MemoOutCustomer> list = memoOutList();
             draw([&](printing::PrintSurface &s, QString *e) {
@@ -438,7 +506,7 @@ private slots:
         QVERIFY2(out.pages >= minPages, qPrintable(QString::number(out.pages)));
         const QString text = test::pdfWordText(pdf);
         for (const QString &w : words)
-            QVERIFY2(text.contains(w), qPrintable(w + QStringLiteral(" missing in:\n") + text.left(3000)));
+            QVERIFY2(text.contains(w), qPrintable(w + QStringLiteral(" missing in:\n") + text.left(3000) + text.right(1500)));
         VELMOR_VERIFY_PDF_LAYOUT(pdf, check);
     }
 };

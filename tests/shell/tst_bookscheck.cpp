@@ -67,6 +67,17 @@ void writeWholeBooks(const QSqlDatabase &db)
         "INSERT INTO memoparcellist (memoparcelid, parcelid, carat, action, pricecarat, exchangerateCDN, "
         "exchangerateZAR, date) VALUES (1, 1, 3, 'memo-out', 250, 1.35, 18.2, NOW()), "
         "(1, 1, -1, 'sell', 250, 1.35, 18.2, NOW())",
+        // Payments: stone 4 paid in full (2,100.00), stone 3 in part with a
+        // payment and its reversal; stone 1 consigned in at 1,000.00 with a
+        // payment made towards it.
+        "INSERT INTO PaymentReceived (ID, Date, PaymentUS, PaymentLocal, StoneID, CustomerID, ReversesID) VALUES "
+        "(1, NOW(), 2100, 2835, 4, 1, NULL), (2, NOW(), 1000, 1350, 3, 2, NULL), (3, NOW(), 500, 675, 3, 2, NULL), "
+        "(4, NOW(), -500, -675, 3, 2, 3)",
+        "UPDATE SingleStone SET StoneIsPaidOff = -1 WHERE ID = 4",
+        "UPDATE SingleStone SET ConsignmentInCustomerID = 3, BoughtPriceUS = 1000, BuyingInUS = -1, "
+        "MemoInPaymentMade = -1 WHERE ID = 1",
+        "INSERT INTO PaymentMade (ID, Date, PaymentUS, PaymentLocal, StoneID, CustomerID) VALUES "
+        "(1, NOW(), 0, 0, 1, 3), (2, NOW(), 400, 540, 1, 3)",
     };
     for (const QString &s : sql)
         db::exec(db, s);
@@ -213,6 +224,30 @@ private slots:
         QTest::newRow("rate 1.0 on a stone")
             << QStringList{"UPDATE SingleStone SET bought_exchangerateCDN = 1.0 WHERE ID = 1"} << "stored-rate"
             << "singlestone" << true;
+        QTest::newRow("marked paid off, paid in part")
+            << QStringList{"UPDATE SingleStone SET StoneIsPaidOff = -1 WHERE ID = 3"} << "payment-paid-off-short" << "3"
+            << true;
+        QTest::newRow("paid in full, not marked")
+            << QStringList{"UPDATE SingleStone SET StoneIsPaidOff = 0 WHERE ID = 4"} << "payment-paid-off-flag" << "4"
+            << true;
+        QTest::newRow("paid above the price, not confirmed")
+            << QStringList{"UPDATE PaymentReceived SET PaymentUS = 2100.01 WHERE ID = 1"} << "payment-overpaid" << "4"
+            << true;
+        QTest::newRow("reversal of a payment that is not there")
+            << QStringList{"UPDATE PaymentReceived SET ReversesID = 99 WHERE ID = 4"} << "payment-reversal"
+            << "PaymentReceived" << true;
+        QTest::newRow("payment below 0 naming no payment")
+            << QStringList{"UPDATE PaymentReceived SET ReversesID = NULL WHERE ID = 4"} << "payment-reversal"
+            << "PaymentReceived" << true;
+        QTest::newRow("reversal of another amount")
+            << QStringList{"UPDATE PaymentReceived SET PaymentUS = -400 WHERE ID = 4"} << "payment-reversal"
+            << "PaymentReceived" << true;
+        QTest::newRow("supplier payment flag without a payment")
+            << QStringList{"UPDATE PaymentMade SET PaymentUS = 0, PaymentLocal = 0 WHERE ID = 2"}
+            << "payment-made-flags" << "1" << true;
+        QTest::newRow("supplier paid off, flags not set")
+            << QStringList{"UPDATE PaymentMade SET PaymentUS = 1000 WHERE ID = 2"} << "payment-made-flags" << "1"
+            << true;
         QTest::newRow("older schema version")
             << QStringList{"UPDATE Config SET dbVersion = 300"} << "schema-version" << "Config" << true;
         QTest::newRow("column of the version missing")

@@ -625,9 +625,9 @@ void TestDealerDay::printInvoiceToPdf()
     // 7,500 US$ for 1.01 ct: 7,425.74 per carat; no tax for this customer.
     QCOMPARE(gridRows(grid, {0, 1, 2, 3, 4, 7, 8}),
              QStringList{"DW-1 | 1.01 | Round Brilliant [BR] | G | VS1 | 7425.74 | 7500.00"});
-    QCOMPARE(text(inv, "lblSubTotal"), QString("7500.00"));
+    QCOMPARE(text(inv, "lblSubTotal"), QString("7,500.00"));
     QCOMPARE(text(inv, "lblTax"), QString("0.00"));
-    QCOMPARE(text(inv, "lblSummary"), QString("7500.00"));
+    QCOMPARE(text(inv, "lblSummary"), QString("7,500.00"));
 
     if (!test::haveTool("pdftotext"))
         QSKIP("pdftotext (poppler-utils) is not installed");

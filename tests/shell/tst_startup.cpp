@@ -179,7 +179,21 @@ void TestStartup::emptySharedDatabaseIsMadeAtStart()
         if (leftovers)
             db::schema::UpgradeDataBaseModule(t.db());
         Start s(t);
+        // The splash screen stays live while the tables are made: the
+        // window's own timers run meanwhile and find it saying so.
+        QStringList said;
+        QTimer watch;
+        watch.setInterval(2);
+        QObject::connect(&watch, &QTimer::timeout, [&] {
+            if (s.flow && s.flow->splash())
+                if (auto *m = s.flow->splash()->findChild<QLabel *>(QStringLiteral("lblMsg")))
+                    said << m->text();
+        });
+        watch.start();
         QVERIFY(s.run());
+        watch.stop();
+        // Many ticks, not the one a single pass of the event loop gives.
+        QVERIFY2(said.count(QStringLiteral("Checking the database ...")) >= 3, qPrintable(said.join('|')));
         QVERIFY(s.flow->upgraded());
         QCOMPARE(db::schema::storedVersion(t.db()), double(db::schema::kSchemaVersion));
         QCOMPARE(db::tableNames(t.db()).size(), int(db::schema::finalTables().size()));

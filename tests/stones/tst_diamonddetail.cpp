@@ -99,6 +99,7 @@ void TestDiamondDetail::stoneLifeOnTheScreen()
     StoneEnv e;
     e.ctx.settings.StoneChange = true;
     const qint64 buyer = e.customer("Lumen Jewellers");
+    const qint64 other = e.customer("Walk Consignee");
     SellingScreens screens;
     screens.installed = {Screen::SellStone};
     screens.ctx = &e.ctx;
@@ -171,7 +172,15 @@ void TestDiamondDetail::stoneLifeOnTheScreen()
     QCOMPARE(e.count("SELECT COUNT(*) FROM StoneChange WHERE StoneID=?", {id}), 2);
     QCOMPARE(s.editState().mode, stones::EditState::Displayed);
 
-    // Sell it through the sell dialog
+    // Sell it through the sell dialog, another customer chosen in the
+    // customer boxes before (as after a memo to them)
+    for (const char *box : {"cboCustomer", "cboConsignedTo"}) {
+        auto *c = ctl<QComboBox>(s, box);
+        if (c->findData(other) < 0)
+            c->addItem(QString::number(other) + " - Walk Consignee", other);
+        c->setCurrentIndex(c->findData(other));
+        QCOMPARE(c->currentData().toLongLong(), other);
+    }
     e.prompt.clear();
     screens.asked.clear();
     click(s, "cmdSold");
@@ -181,6 +190,8 @@ void TestDiamondDetail::stoneLifeOnTheScreen()
     QCOMPARE(ctl<QLabel>(s, "lblStatus")->text(), QString("SOLD"));
     QVERIFY(!ctl<QPushButton>(s, "cmdSold")->isEnabled());
     QCOMPARE(ctl<QLineEdit>(s, "txtCustomer")->text(), QString::number(buyer) + " - Lumen Jewellers");
+    QCOMPARE(ctl<QComboBox>(s, "cboCustomer")->currentData().toLongLong(), buyer);
+    QCOMPARE(ctl<QComboBox>(s, "cboConsignedTo")->currentText(), QString());
     QCOMPARE(e.count("SELECT COUNT(*) FROM StoneChange WHERE StoneID=? AND Status='Sold'", {id}), 1);
     // a sold stone cannot be deleted
     e.prompt.clear();

@@ -298,7 +298,13 @@ void TestStoneSearchScreen::printedReports()
     QTest::keyClicks(s.findChild<QLineEdit *>("txtLowWeight"), "1.00");
     QTest::keyClicks(s.findChild<QLineEdit *>("txtHighWeight"), "1.59");
     s.findChild<QCheckBox *>("chkAllowRange")->setChecked(true);
+    QTest::keyClicks(s.findChild<QLineEdit *>("txtSKU"), "R-0");
     s.search();
+    // What the screen says of the list is what the paper says.
+    QTRY_VERIFY(!s.findChild<QLineEdit *>("txtTotalRap")->text().isEmpty());
+    const QString totals = s.findChild<QLineEdit *>("txtQTY")->text() + " stones, Total RAP US$ "
+                           + s.findChild<QLineEdit *>("txtTotalRap")->text();
+    QCOMPARE(s.findChild<QLineEdit *>("txtQTY")->text(), QString("60"));
 
     const QString simple = e.dir.filePath("simple.pdf");
     QVERIFY(s.printReport(true, {}, printing::PrintTarget::pdf(simple)));
@@ -307,6 +313,7 @@ void TestStoneSearchScreen::printedReports()
     QVERIFY2(t.contains("Diamond Search Report") && t.contains("Lumen Diamonds") && t.contains("Phone: 604-555-0100"),
              qPrintable(t.left(2000)));
     QVERIFY(t.contains("Weight: 1.00 - 1.59 (+/- 15%)"));
+    QVERIFY2(t.contains("SKU: R-0") && t.contains(totals), qPrintable(totals + " in " + t.right(1500)));
     QVERIFY(t.contains("SKU#") && t.contains("Certificate") && t.contains("Measurement"));
     QVERIFY(t.contains("R-000") && t.contains(">CANADIAN<") && t.contains("R-059"));
     QVERIFY2(t.contains("6.40x6.45"), qPrintable(t.left(3000)));
@@ -319,6 +326,9 @@ void TestStoneSearchScreen::printedReports()
     QVERIFY(s.printReport(false, PrintPreferences{true, true, true, true}, printing::PrintTarget::pdf(full)));
     VELMOR_VERIFY_PDF_LAYOUT(full);
     const QString ft = velmor::test::pdfText(full);
+    QVERIFY2(ft.simplified().contains("Weight: 1.00 - 1.59 (+/- 15%)") && ft.simplified().contains("SKU: R-0")
+                 && ft.simplified().contains(totals),
+             qPrintable(ft.simplified().right(1500)));
     for (const char *h : {"Paid", "rap $/ct", "rap us$", "rap buy", "cost us$/ct", "cost my$/st", "rap sell",
                           "sell us$/ct", "sell my$"})
         QVERIFY2(ft.contains(h), h);

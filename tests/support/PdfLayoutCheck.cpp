@@ -1,10 +1,16 @@
 #include "PdfLayoutCheck.h"
 
+#include "printing/PrintJob.h"
+
+#include <QFile>
+#include <QFileInfo>
 #include <QPageLayout>
 #include <QPrinter>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTextStream>
 
 namespace velmor::test {
 
@@ -30,6 +36,54 @@ QString describe(const PdfWord &w)
         .arg(w.box.top(), 0, 'f', 1)
         .arg(w.box.right(), 0, 'f', 1)
         .arg(w.box.bottom(), 0, 'f', 1);
+}
+
+// Every PDF the program writes while a test runs (in this process or in a
+// command it starts) leaves its layout here: the printable area and the
+// table cells, measured where they were drawn.
+struct LayoutRecordDir {
+    QTemporaryDir dir;
+    LayoutRecordDir()
+    {
+        if (qEnvironmentVariableIsEmpty("VELMOR_LAYOUT_RECORD") && dir.isValid())
+            qputenv("VELMOR_LAYOUT_RECORD", dir.path().toLocal8Bit());
+    }
+};
+const LayoutRecordDir recordDir;
+
+struct RecordedLayout {
+    bool found = false;
+    QRectF area; // the printable area, points
+    QList<PdfWord> cells; // page and box of each table cell (no text)
+    QList<PdfWord> rules; // page and line of each horizontal rule
+};
+
+RecordedLayout recordedLayout(const QString &pdf)
+{
+    RecordedLayout r;
+    const QString dir = qEnvironmentVariable("VELMOR_LAYOUT_RECORD");
+    if (dir.isEmpty())
+        return r;
+    QFile f(printing::layoutRecordFile(dir, pdf));
+    if (!f.open(QIODevice::ReadOnly))
+        return r;
+    // Written after the PDF: a record older than the file is not its own.
+    if (QFileInfo(f).lastModified() < QFileInfo(pdf).lastModified())
+        return r;
+    QTextStream in(&f);
+    while (!in.atEnd()) {
+        const QStringList v = in.readLine().split(QLatin1Char(' '));
+        if (v.value(0) == QLatin1String("area") && v.size() == 5) {
+            r.found = true;
+            r.area = QRectF(QPointF(v[1].toDouble(), v[2].toDouble()), QPointF(v[3].toDouble(), v[4].toDouble()));
+        } else if ((v.value(0) == QLatin1String("cell") || v.value(0) == QLatin1String("rule")) && v.size() == 6) {
+            PdfWord c;
+            c.page = v[1].toInt();
+            c.box = QRectF(QPointF(v[2].toDouble(), v[3].toDouble()), QPointF(v[4].toDouble(), v[5].toDouble()));
+            (v[0] == QLatin1String("cell") ? r.cells : r.rules) << c;
+        }
+    }
+    return r;
 }
 
 } // namespace
@@ -84,16 +138,53 @@ QStringList pdfLayoutFaults(const QString &pdf, const LayoutCheck &check)
         return {why};
     QStringList faults;
     const double tol = check.tolerance;
+    // The program's own record of the file: its printable margins and the
+    // cells of its tables.
+    const RecordedLayout layout = recordedLayout(pdf);
     for (int n = 0; n < pages.size(); ++n) {
         const PdfPage &page = pages.at(n);
-        const QRectF area = check.area.isEmpty() ? QRectF(QPointF(0, 0), page.size) : check.area;
+        const QRectF area = !check.area.isEmpty() ? check.area
+                            : layout.found        ? layout.area
+                                                  : QRectF(QPointF(0, 0), page.size);
+        const QString outside = !check.area.isEmpty() ? QStringLiteral(" lies outside the card")
+                                : layout.found        ? QStringLiteral(" lies outside the printable margins")
+                                                      : QStringLiteral(" lies outside the page");
         const QString where = QStringLiteral("page %1: ").arg(n + 1);
         for (const PdfWord &w : page.words) {
             if (w.box.left() < area.left() - tol || w.box.right() > area.right() + tol
                 || w.box.top() < area.top() - tol || w.box.bottom() > area.bottom() + tol)
-                faults << where + describe(w)
-                              + (check.area.isEmpty() ? QStringLiteral(" lies outside the page")
-                                                      : QStringLiteral(" lies outside the card"));
+                faults << where + describe(w) + outside;
+        }
+        // Each word that starts in a table cell ends inside it: a text that
+        // runs into the next column (and so into its neighbour's word) or past
+        // the table's right edge is a fault even where no box overlaps.
+        for (const PdfWord &c : layout.cells) {
+            if (c.page != n + 1)
+                continue;
+            for (const PdfWord &w : page.words) {
+                const double down = qMin(w.box.bottom(), c.box.bottom()) - qMax(w.box.top(), c.box.top());
+                if (down <= c.box.height() / 2 || w.box.left() < c.box.left() - tol || w.box.left() >= c.box.right() - tol)
+                    continue;
+                if (w.box.right() > c.box.right() + tol) {
+                    const QString fault = where + describe(w)
+                                          + QStringLiteral(" runs out of its column (%1 - %2)")
+                                                .arg(c.box.left(), 0, 'f', 1)
+                                                .arg(c.box.right(), 0, 'f', 1);
+                    if (!faults.contains(fault))
+                        faults << fault;
+                }
+            }
+        }
+        // A rule drawn through a word (not just under or over it).
+        for (const PdfWord &rl : layout.rules) {
+            if (rl.page != n + 1)
+                continue;
+            for (const PdfWord &w : page.words) {
+                const double margin = w.box.height() / 4;
+                const double across = qMin(w.box.right(), rl.box.right()) - qMax(w.box.left(), rl.box.left());
+                if (across > tol && rl.box.top() > w.box.top() + margin && rl.box.top() < w.box.bottom() - margin)
+                    faults << where + describe(w) + QStringLiteral(" is crossed by a rule at %1").arg(rl.box.top(), 0, 'f', 1);
+            }
         }
         // Sorted by their left edge, each word is compared with those that
         // start before it ends.

@@ -135,6 +135,11 @@ void StartupFlow::loadFront()
     };
     m_front->setOpener(QStringLiteral("cmdAddCustomer"), addCustomerFromMenu);
     m_front->setOpener(QStringLiteral("mnuAddCustomer"), addCustomerFromMenu);
+    // A supplier is a customer record with the supplier box ticked.
+    m_front->setOpener(QStringLiteral("mnuAddSupplier"), [this] {
+        if (addCustomer(true))
+            m_customer->setOpenedFromMainMenu(true);
+    });
     m_front->setOpener(QStringLiteral("cmdFindCustomer"), [this] { openCustomerSearch(); });
     // Memos: the report, and finding a memo sheet.
     m_front->setOpener(QStringLiteral("cmdShowMemo"), [&ctx, showWindow, this] {
@@ -171,13 +176,19 @@ void StartupFlow::loadFront()
     // The disclaimers and the HTTP client's test screen.
     m_front->setOpener(QStringLiteral("mnuMemoDisclaimer"), [this] { openMemoDisclaimer(); });
     m_front->setOpener(QStringLiteral("mnuSalesDisclaimer"), [this] { openSalesDisclaimer(); });
+    wirePaymentCommands();
     m_front->setOpener(QStringLiteral("mnuHttpTest"), [showWindow, this] { showWindow(new online::frmMain(m_front)); });
     m_front->setOpener(QStringLiteral("cmdOverDue"), [this] {
         if (!checkRight(m_ctx, QStringLiteral("AllowPastDueView")))
             return;
         const customers::OverDueReport r = customers::CheckOverDueModule(m_ctx);
-        if (!r.ran)
+        if (!r.ran) {
+            // Said, not silently skipped: the dealer learns where the days are set.
+            m_ctx.prompt().inform(QStringLiteral("The overdue check is off: the grace period is 0 days.\n\nSet the "
+                                                 "days under Configuration, tab \"Store\", \"Overdue after (days)\"."),
+                                  QStringLiteral("Overdue"), Icon::Information);
             return;
+        }
         if (!r.ok)
             m_ctx.prompt().inform(QStringLiteral("The overdue check could not be completed; nothing was marked."),
                                   QStringLiteral("Overdue"), Icon::Exclamation);
@@ -325,6 +336,8 @@ bool StartupFlow::available(Screen s) const
     case Screen::MemoSheet:
     case Screen::MemoHistory:
     case Screen::OlderMemoSheet:
+    case Screen::Payment:
+    case Screen::PaymentMade:
         return true;
     default:
         return false;
@@ -433,7 +446,7 @@ bool StartupFlow::showMainMenu()
     return true;
 }
 
-bool StartupFlow::addCustomer()
+bool StartupFlow::addCustomer(bool supplier)
 {
     if (!checkRight(m_ctx, QStringLiteral("AllowCustomerAdd")))
         return false;
@@ -441,7 +454,7 @@ bool StartupFlow::addCustomer()
     c->show();
     c->raise();
     c->activateWindow();
-    c->addCustomer(false);
+    c->addCustomer(supplier);
     return true;
 }
 

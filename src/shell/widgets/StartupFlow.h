@@ -64,7 +64,8 @@ public:
     // every main-menu command, in both set-ups).
     bool showMainMenu();
     // The customer screen with a new customer started (right AllowCustomerAdd).
-    bool addCustomer() override;
+    bool addCustomer() override { return addCustomer(false); }
+    bool addCustomer(bool supplier);
     // The "Getting started" steps (Administrator for the settings and the
     // price grid, AllowExchangeRateChanging, AllowDiamond2Create).
     bool openSettings() override;
@@ -113,6 +114,12 @@ public:
     // it while it is open.
     bool openStockCount();
     QWidget *stockCountScreen() const { return m_stockCount; }
+    // Payments (StartupFlowPayments.cpp): the payment windows (modal; true
+    // when something was written) and the statements window.
+    bool openPayment(qint64 stoneId, qint64 customerId) override;
+    bool openPaymentMade(qint64 stoneId, qint64 supplierId) override;
+    bool openInvoicePayment(qint64 invoiceId) override;
+    bool openStatements(qint64 customerId);
 
 signals:
     // The home screen is up and the splash screen gone.
@@ -147,6 +154,8 @@ private:
     QPointer<QWidget> m_olderMemoSheet;
     QPointer<QDockWidget> m_gettingStarted;
     QPointer<QWidget> m_stockCount;
+    QPointer<QWidget> m_statements;
+    void wirePaymentCommands();
     bool m_upgraded = false;
     double m_versionBefore = 0;
     bool m_wholesale = false;

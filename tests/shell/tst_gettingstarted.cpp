@@ -289,7 +289,8 @@ void TestGettingStarted::priceGrid()
     });
     click(dock(), "cmdStartPriceGrid");
     QCOMPARE(m_prompt.messages().size(), 1);
-    QVERIFY2(m_prompt.messages().constFirst().startsWith("Rapaport: The price list was not imported: "),
+    QVERIFY2(m_prompt.messages().constFirst().startsWith("Import price files: The price grid was not imported: ")
+                 && m_prompt.messages().constFirst().contains("round.csv"),
              qPrintable(m_prompt.messages().constFirst()));
     QCOMPARE(db::scalar(m_db->db(), "SELECT COUNT(*) FROM raplist").toInt(), 0);
     QTest::qWait(50);
@@ -305,7 +306,10 @@ void TestGettingStarted::priceGrid()
         static_cast<QDialog *>(w)->accept();
     });
     click(dock(), "cmdStartPriceGrid");
-    QCOMPARE(m_prompt.messages(), QStringList{"Rapaport: The Rapaport for all Diamonds has been imported."});
+    QCOMPARE(m_prompt.messages().size(), 1);
+    QVERIFY2(m_prompt.messages().constFirst().startsWith("Import price files: ")
+                 && m_prompt.messages().constFirst().contains("Imported 5 grid rows from"),
+             qPrintable(m_prompt.messages().constFirst()));
     QCOMPARE(db::scalar(m_db->db(), "SELECT COUNT(*) FROM raplist").toInt(), 5);
     QTRY_COMPARE(ticks(), QStringLiteral("+++--"));
 }

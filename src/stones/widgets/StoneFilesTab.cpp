@@ -28,6 +28,7 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 #include <QTabWidget>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -125,6 +126,8 @@ StoneFilesTab::StoneFilesTab(AppContext &ctx, QWidget *parent)
         return ok ? lab.trimmed() : QStringLiteral("\x01"); // cancelled
     };
     build();
+    m_videoIcon = style()->standardIcon(QStyle::SP_MediaPlay);
+    m_fileIcon = style()->standardIcon(QStyle::SP_FileIcon);
     connect(m_reader, &db::BackgroundRead::done, this, [this](quint64, const QVariant &a) { shownArrived(a); });
     connect(m_reader, &db::BackgroundRead::failed, this, [this](quint64, const QString &message, bool noConnection) {
         if (noConnection) {
@@ -367,6 +370,9 @@ void StoneFilesTab::showList(qint64 stone, const QList<stones::StoneFile> &files
 {
     const qint64 keep = selected() ? selected()->id : 0;
     m_files = files;
+    // The file's details are filled once its pictures are there
+    // (shownArrived), not row by row as the list is made.
+    const QSignalBlocker quiet(lstFiles);
     lstFiles->clear();
     int current = m_files.isEmpty() ? -1 : 0;
     for (int i = 0; i < m_files.size(); ++i) {
@@ -379,8 +385,7 @@ void StoneFilesTab::showList(qint64 stone, const QList<stones::StoneFile> &files
         if (!icon.isNull())
             item->setIcon(QIcon(QPixmap::fromImage(icon)));
         else
-            item->setIcon(style()->standardIcon(f.kind == QLatin1String("video") ? QStyle::SP_MediaPlay
-                                                                                 : QStyle::SP_FileIcon));
+            item->setIcon(f.kind == QLatin1String("video") ? m_videoIcon : m_fileIcon);
         item->setData(Qt::UserRole, f.id);
         if (f.id == keep)
             current = i;

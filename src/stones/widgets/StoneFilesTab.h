@@ -17,6 +17,7 @@
 // placed by the stone screen).
 #include "stones/StoneFiles.h"
 
+#include <QIcon>
 #include <QUrl>
 #include <QWidget>
 #include <atomic>
@@ -100,6 +101,7 @@ private:
     qint64 m_stone = 0;
     qint64 m_shownStone = -1;
     qint64 m_listedStone = -1;
+    QIcon m_videoIcon, m_fileIcon; // for files without a picture of their own
     QList<stones::StoneFile> m_files;
     QHash<qint64, QImage> m_thumbs;
     // The thumbnails already fitted to the preview, by the reader.

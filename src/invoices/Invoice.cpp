@@ -3,6 +3,7 @@
 #include "core/Users.h"
 #include "core/AppContext.h"
 #include "core/KnownRates.h"
+#include "db/PrintedLines.h"
 #include "db/Row.h"
 #include "db/Sql.h"
 #include "db/Transaction.h"
@@ -461,25 +462,18 @@ CloseResult closeAfterPrint(const QSqlDatabase &db, const Invoice &printed)
         return CloseResult::Gone;
     if (db::textOf(status).compare(QLatin1String("open"), Qt::CaseInsensitive) != 0)
         return CloseResult::WasClosed;
-    QList<qint64> now;
-    QSqlQuery q = db::exec(db, QStringLiteral("SELECT ID FROM invoicelist WHERE invoiceid = ? ORDER BY ID LOCK IN SHARE MODE"),
-                           {printed.id});
-    while (q.next())
-        now << q.value(0).toLongLong();
     QList<qint64> onPaper;
     for (const InvoiceLine &l : printed.lines)
         onPaper << l.id;
-    std::sort(onPaper.begin(), onPaper.end());
-    if (now != onPaper)
+    if (!db::printedLinesAreAll(db, QStringLiteral("invoicelist"), QStringLiteral("invoiceid"), printed.id, onPaper))
         return CloseResult::LinesChanged;
-    const qint64 last = onPaper.isEmpty() ? 0 : onPaper.last();
-    const int n = db::execAffected(
-        db,
-        QStringLiteral("UPDATE invoice SET status = 'closed', dateclosed = ? "
-                       "WHERE ID = ? AND status LIKE 'open' "
-                       "AND (SELECT COUNT(*) FROM invoicelist WHERE invoiceid = ?) = ? "
-                       "AND (SELECT COALESCE(MAX(ID), 0) FROM invoicelist WHERE invoiceid = ?) = ?"),
-        {QDateTime::currentDateTime(), printed.id, printed.id, qint64(onPaper.size()), printed.id, last});
+    const db::LinesAsPrinted same =
+        db::linesAsPrinted(QStringLiteral("invoicelist"), QStringLiteral("invoiceid"), printed.id, onPaper);
+    const int n = db::execAffected(db,
+                                   QStringLiteral("UPDATE invoice SET status = 'closed', dateclosed = ? "
+                                                  "WHERE ID = ? AND status LIKE 'open' AND ")
+                                       + same.condition,
+                                   QVariantList{QDateTime::currentDateTime(), printed.id} + same.values);
     if (n != 1)
         return CloseResult::LinesChanged;
     tx.commit();

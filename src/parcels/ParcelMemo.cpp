@@ -8,6 +8,7 @@
 #include "core/KnownRates.h"
 #include "db/Guard.h"
 #include "db/Retry.h"
+#include "db/PrintedLines.h"
 #include "db/Row.h"
 #include "db/Sql.h"
 #include "db/Transaction.h"
@@ -499,23 +500,15 @@ PrintedClose closeParcelMemoAfterPrint(const QSqlDatabase &db, qint64 memoId, co
         return PrintedClose::Gone;
     if (db::flagOf(closed))
         return PrintedClose::WasClosed;
-    QList<qint64> now;
-    QSqlQuery q = db::exec(
-        db, QStringLiteral("SELECT ID FROM memoparcellist WHERE memoparcelid = ? ORDER BY ID LOCK IN SHARE MODE"), {memoId});
-    while (q.next())
-        now << q.value(0).toLongLong();
-    QList<qint64> onPaper = printed;
-    std::sort(onPaper.begin(), onPaper.end());
-    if (now != onPaper)
+    if (!db::printedLinesAreAll(db, QStringLiteral("memoparcellist"), QStringLiteral("memoparcelid"), memoId, printed))
         return PrintedClose::LinesChanged;
-    const qint64 last = onPaper.isEmpty() ? 0 : onPaper.last();
-    const int n = db::execAffected(
-        db,
-        QStringLiteral("UPDATE memoparcel SET closed = -1, closeddate = IFNULL(closeddate, ?) "
-                       "WHERE ID = ? AND IFNULL(closed, 0) = 0 "
-                       "AND (SELECT COUNT(*) FROM memoparcellist WHERE memoparcelid = ?) = ? "
-                       "AND (SELECT COALESCE(MAX(ID), 0) FROM memoparcellist WHERE memoparcelid = ?) = ?"),
-        {QDateTime::currentDateTime(), memoId, memoId, qint64(onPaper.size()), memoId, last});
+    const db::LinesAsPrinted same =
+        db::linesAsPrinted(QStringLiteral("memoparcellist"), QStringLiteral("memoparcelid"), memoId, printed);
+    const int n = db::execAffected(db,
+                                   QStringLiteral("UPDATE memoparcel SET closed = -1, closeddate = IFNULL(closeddate, ?) "
+                                                  "WHERE ID = ? AND IFNULL(closed, 0) = 0 AND ")
+                                       + same.condition,
+                                   QVariantList{QDateTime::currentDateTime(), memoId} + same.values);
     if (n != 1)
         return PrintedClose::LinesChanged;
     tx.commit();

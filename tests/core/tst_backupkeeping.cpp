@@ -12,10 +12,10 @@ namespace {
 
 // "d" daily, "m" by hand, "r" before a restore, "x" damaged daily; each with
 // a day offset from 2026-12-07 (a Monday) and an hour.
-QList<Found> backupsOf(const QStringList &spec)
+QList<Found> backupsOf(const QStringList &names)
 {
     QList<Found> out;
-    for (const QString &s : spec) {
+    for (const QString &s : names) {
         const QStringList w = s.split(QLatin1Char(' '));
         Found f;
         f.made = QDateTime(QDate(2026, 12, 7).addDays(w[1].toInt()), QTime(w.value(2, QStringLiteral("9")).toInt(), 0));

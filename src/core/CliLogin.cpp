@@ -127,4 +127,15 @@ bool loginForCommand(AppContext &ctx, const QString &userName, CliIo &io)
     return true;
 }
 
+int loginWithRight(AppContext &ctx, const QString &userName, const QString &right, CliIo &io)
+{
+    if (!loginForCommand(ctx, userName, io))
+        return 2;
+    if (const QString why = writeRefusal(ctx.user, right); !why.isEmpty()) {
+        io.err << "velmor: " << userName << " may not run this command: " << why << Qt::endl;
+        return 1;
+    }
+    return 0;
+}
+
 } // namespace velmor

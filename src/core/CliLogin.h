@@ -23,6 +23,12 @@ bool takeUserOption(QStringList &args, QString *userName, QString *error);
 // no password can be had or the login is refused.
 bool loginForCommand(AppContext &ctx, const QString &userName, CliIo &io);
 
+// Logs the user on (loginForCommand) and checks that the user holds `right`,
+// the right the screens ask for the same change.  0 when both hold; else the
+// exit code, with the reason on io.err: 2 when nobody could be logged on, 1
+// for a user without the right.
+int loginWithRight(AppContext &ctx, const QString &userName, const QString &right, CliIo &io);
+
 // The password typed at the terminal (not echoed); empty without a terminal.
 QString readPasswordFromTerminal(const QString &promptText, bool *haveTerminal);
 

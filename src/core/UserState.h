@@ -9,8 +9,8 @@ namespace velmor {
 
 struct UserState {
     int ID = 0;
-    // Batch work of the command line: no log-on there, the account that runs
-    // it (and holds the workstation's database) is the one who writes.
+    // Batch work of the command line: a command that writes logs its user on
+    // (--user NAME); with nobody logged on, a write is refused naming --user.
     bool commandLine = false;
 
     // Rights of the stone screen.

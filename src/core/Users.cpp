@@ -113,17 +113,31 @@ void MsgLogOnFirstModule(Prompt &prompt)
     prompt.inform(QStringLiteral("Please log on first."), QStringLiteral("Log on"), Icon::Information);
 }
 
+QString writeRefusal(const UserState &user, const QString &right)
+{
+    if (user.ID == 0)
+        return user.commandLine
+            ? QStringLiteral("Nobody is logged on: a command that changes the books names its user with --user NAME "
+                             "(or VELMOR_USER), who must hold the right for it; the password is read from "
+                             "VELMOR_PASSWORD or typed at the terminal.")
+            : QStringLiteral("Please log on first.");
+    if (!user.has(right)) {
+        const QString refusal = QStringLiteral("No Permission, please login or contact the System Administrator!");
+        return user.commandLine ? refusal + QStringLiteral(" (the right %1 is needed)").arg(right) : refusal;
+    }
+    return {};
+}
+
 bool mayWrite(AppContext &ctx, const QString &right)
 {
-    // A command-line command that logged nobody on writes as the account
-    // that runs it; one that logged a user on (--user) checks that user.
-    if (ctx.user.commandLine && ctx.user.ID == 0)
+    // A command-line context is no exception: a command that writes logs its
+    // user on (--user), and with nobody logged on it is refused here.
+    const QString why = writeRefusal(ctx.user, right);
+    if (why.isEmpty())
         return true;
-    if (ctx.user.ID == 0) {
-        MsgLogOnFirstModule(ctx.prompt());
-        return false;
-    }
-    return checkRight(ctx, right);
+    ctx.prompt().inform(why, ctx.user.ID == 0 ? QStringLiteral("Log on") : QStringLiteral("Authorization Failure"),
+                        Icon::Information);
+    return false;
 }
 
 bool noUserYet(const QSqlDatabase &db)

@@ -50,8 +50,12 @@ bool checkRight(AppContext &ctx, const QString &right);
 void MsgLogOnFirstModule(Prompt &prompt);
 // The check every write makes at the write: somebody is logged in and holds
 // `right`.  Otherwise says why ("Please log on first." with nobody logged in,
-// the no-permission message without the right) and returns false.
+// on the command line that the user is named with --user; the no-permission
+// message without the right) and returns false.
 bool mayWrite(AppContext &ctx, const QString &right);
+// Why `user` may not write what `right` allows, in mayWrite's words; empty
+// when the user may.
+QString writeRefusal(const UserState &user, const QString &right);
 
 // True while the database has no user at all (a new installation): the log-on
 // screen then makes the first administrator.

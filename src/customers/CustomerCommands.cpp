@@ -3,6 +3,7 @@
 #include "customers/CustomerCommands.h"
 
 #include "core/AppContext.h"
+#include "core/CliLogin.h"
 #include "customers/CustomerSearch.h"
 #include "customers/OverDue.h"
 #include "db/Sql.h"
@@ -107,8 +108,16 @@ int runExport(const QStringList &args, CliIo &io)
     return 0;
 }
 
-int runOverDue(const QStringList &args, CliIo &io)
+// The check marks instalments and invoices: --user names who runs it, with
+// the right of the front screen's overdue button.
+int runOverDue(const QStringList &given, CliIo &io)
 {
+    QStringList args = given;
+    QString user, userError;
+    if (!takeUserOption(args, &user, &userError)) {
+        io.err << "velmor: " << userError << Qt::endl;
+        return 2;
+    }
     if (!args.isEmpty()) {
         io.err << "velmor: unexpected argument " << args.first() << Qt::endl;
         return 2;
@@ -117,6 +126,8 @@ int runOverDue(const QStringList &args, CliIo &io)
     AppContext ctx(ws, ws.connectionSettings());
     if (!openCliContext(ctx, io, true))
         return 2;
+    if (const int refused = loginWithRight(ctx, user, customers::kOverDueRight, io))
+        return refused;
     const customers::OverDueReport r = customers::CheckOverDueModule(ctx);
     if (!r.ran) {
         io.out << "The overdue check is switched off (grace period " << ctx.settings.OverDue
@@ -143,7 +154,7 @@ CliRegistry customerCommands()
     r.append({{QStringLiteral("customers"), QStringLiteral("export")},
               QStringLiteral("[--customers] [--suppliers] [--hold] [--rep ID] FILE [WORDS...]"),
               QStringLiteral("write the customer search as CSV"), runExport});
-    r.append({{QStringLiteral("overdue"), QStringLiteral("check")}, QString(),
+    r.append({{QStringLiteral("overdue"), QStringLiteral("check")}, QStringLiteral("--user NAME"),
               QStringLiteral("mark overdue instalments and invoices (grace period of the settings)"), runOverDue});
     return r;
 }

@@ -13,6 +13,9 @@ class AppContext;
 
 namespace velmor::customers {
 
+// The right that runs the check (the front screen's overdue button asks it).
+inline const QString kOverDueRight = QStringLiteral("AllowPastDueView");
+
 struct OverDueReport {
     bool ran = false;       // false when the grace period switches the check off
     bool ok = true;         // false on a database error (nothing written)

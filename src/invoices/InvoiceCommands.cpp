@@ -94,8 +94,16 @@ int runShow(const QStringList &args, CliIo &io)
     return 0;
 }
 
-int runPrint(const QStringList &args, CliIo &io)
+// An open invoice is closed by its print: --user names who does it.  A
+// closed one prints for anyone who may read the books.
+int runPrint(const QStringList &given, CliIo &io)
 {
+    QStringList args = given;
+    QString user, userError;
+    if (!takeUserOption(args, &user, &userError)) {
+        io.err << "velmor: " << userError << Qt::endl;
+        return 2;
+    }
     InvoicePrintOptions opt;
     bool currencyGiven = false;
     QString idText;
@@ -134,7 +142,7 @@ int runPrint(const QStringList &args, CliIo &io)
     if (!numberArg(idText, "an invoice number", id, io))
         return 2;
     CliSession s;
-    if (!openCliContext(s.ctx, io, true))
+    if (!openCliContext(s.ctx, io, true) || (!user.isEmpty() && !loginForCommand(s.ctx, user, io)))
         return 2;
     // Without --currency: the workstation's print currency, as on the screens.
     if (!currencyGiven)
@@ -245,8 +253,10 @@ CliRegistry invoiceCommands()
     r.append({{QStringLiteral("invoice"), QStringLiteral("show")}, QStringLiteral("ID"),
               QStringLiteral("an invoice's lines and totals"), runShow});
     r.append({{QStringLiteral("invoice"), QStringLiteral("print")},
-              QStringLiteral("ID (--pdf FILE | --printer NAME) [--rap] [--rap-discount] [--currency us|cdn|zar]"),
-              QStringLiteral("print an invoice (an open one is closed)"), runPrint});
+              QStringLiteral("ID (--pdf FILE | --printer NAME) [--rap] [--rap-discount] [--currency us|cdn|zar] "
+                             "[--user NAME]"),
+              QStringLiteral("print an invoice (an open one is closed: --user NAME with the invoice right)"),
+              runPrint});
     r.append({{QStringLiteral("invoice"), QStringLiteral("rate")},
               QStringLiteral("ID (--cdn RATE | --zar RATE) --user NAME"),
               QStringLiteral("record the rate of the sale on an open invoice's lines sold while it was not known"),

@@ -4,6 +4,7 @@
 
 #include "core/AppContext.h"
 #include "core/Settings.h"
+#include "core/Users.h"
 #include "db/Sql.h"
 
 namespace velmor::invoices {
@@ -276,6 +277,14 @@ InvoicePrinted printInvoice(AppContext &ctx, qint64 invoiceId, const printing::P
     }
     r.found = true;
     r.wasOpen = inv.isOpen();
+    // Printing closes an open invoice: a change of the books, made by a
+    // logged-on user with the invoice right.  A closed one only prints.
+    if (r.wasOpen) {
+        if (const QString why = writeRefusal(ctx.user, rights::Invoices); !why.isEmpty()) {
+            r.error = why;
+            return r;
+        }
+    }
     if (const QString why = inv.unknownAmounts(options.currency); !why.isEmpty()) {
         r.error = why;
         return r;

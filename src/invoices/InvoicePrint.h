@@ -42,8 +42,9 @@ struct InvoicePrinted {
 };
 
 // Loads the invoice, prints it to the target and closes it when it was open
-// and the document was produced.  A missing invoice or a failed print leaves
-// every row as it was.
+// and the document was produced.  An open invoice is printed only for a
+// logged-on user with the invoice right (it is closed by the print).  A
+// missing invoice, a refusal or a failed print leaves every row as it was.
 InvoicePrinted printInvoice(AppContext &ctx, qint64 invoiceId, const printing::PrintTarget &target,
                             const InvoicePrintOptions &options);
 

@@ -1,6 +1,8 @@
 #include "parcels/ParcelCommands.h"
 
 #include "core/AppContext.h"
+#include "core/CliLogin.h"
+#include "core/Users.h"
 #include "db/Sql.h"
 #include "parcels/ParcelMemoPrint.h"
 
@@ -73,8 +75,16 @@ int runShow(const QStringList &args, CliIo &io)
     return 0;
 }
 
-int runMemoPrint(const QStringList &args, CliIo &io)
+// The print closes the memo: --user names who does it, with the memo right
+// (asked for every print, as the parcel memo screen asks it).
+int runMemoPrint(const QStringList &given, CliIo &io)
 {
+    QStringList args = given;
+    QString user, userError;
+    if (!takeUserOption(args, &user, &userError)) {
+        io.err << "velmor: " << userError << Qt::endl;
+        return 2;
+    }
     QString idText;
     printing::TargetArgs target;
     bool cdn = false, zar = false;
@@ -108,6 +118,8 @@ int runMemoPrint(const QStringList &args, CliIo &io)
     AppContext ctx(ws, ws.connectionSettings(), &prompt);
     if (!openCliContext(ctx, io, true))
         return 2;
+    if (const int refused = loginWithRight(ctx, user, rights::Memo, io))
+        return refused;
     const printing::PrintOutcome out = parcels::printParcelMemo(
         ctx, id, target.target(), cdn, zar);
     if (!out.ok)
@@ -130,7 +142,7 @@ CliRegistry parcelCommands()
     r.append({{QStringLiteral("parcel"), QStringLiteral("show")}, QStringLiteral("SKU|ID"),
               QStringLiteral("a parcel's carats on hand and on memo, last and average cost, journal"), runShow});
     r.append({{QStringLiteral("parcel"), QStringLiteral("memo"), QStringLiteral("print")},
-              QStringLiteral("ID [--cdn] [--zar] (--pdf FILE | --printer NAME)"),
+              QStringLiteral("ID [--cdn] [--zar] (--pdf FILE | --printer NAME) --user NAME"),
               QStringLiteral("print a parcel memo (and close it)"), runMemoPrint});
     return r;
 }

@@ -1,5 +1,7 @@
-// velmor grid import [FOLDER] | grid price SHAPE CARAT COLOUR CLARITY | rates fetch
+// velmor grid import [FOLDER] --user NAME | grid price SHAPE CARAT COLOUR CLARITY | rates fetch
 #include "core/AppContext.h"
+#include "core/CliLogin.h"
+#include "core/Users.h"
 #include "pricing/PricingCli.h"
 #include "core/Configuration.h"
 #include "core/Figures.h"
@@ -25,16 +27,26 @@ private:
     QTextStream &m_out;
 };
 
-int gridImport(const QStringList &args, CliIo &io)
+// The new grid re-prices every stone: --user names who does it, with the
+// right to edit stones (as the stone screen's import asks).
+int gridImport(const QStringList &given, CliIo &io)
 {
-    if (args.size() > 1) {
-        io.err << "usage: velmor grid import [FOLDER]\n";
+    QStringList args = given;
+    QString user, userError;
+    if (!takeUserOption(args, &user, &userError)) {
+        io.err << "velmor: " << userError << "\n";
+        return 2;
+    }
+    if (args.size() > 1 || (args.size() == 1 && args.first().startsWith(QLatin1String("--")))) {
+        io.err << "usage: velmor grid import [FOLDER] --user NAME\n";
         return 2;
     }
     Workstation ws;
     AppContext ctx(ws, ws.connectionSettings());
     if (!openCliContext(ctx, io, true))
         return 1;
+    if (const int refused = loginWithRight(ctx, user, rights::Edit, io))
+        return refused;
     const QString folder = args.isEmpty() ? ws.folder() : QDir(args.first()).absolutePath();
     const pricing::GridImportRun run = pricing::importGridAndReprice(ctx, folder);
     if (!run.ok() && run.stage != pricing::GridImportRun::Reading) {
@@ -140,7 +152,7 @@ int ratesFetch(const QStringList &args, CliIo &io)
 CliRegistry pricingCommands()
 {
     CliRegistry r;
-    r.append({{QStringLiteral("grid"), QStringLiteral("import")}, QStringLiteral("[FOLDER]"),
+    r.append({{QStringLiteral("grid"), QStringLiteral("import")}, QStringLiteral("[FOLDER] --user NAME"),
               QStringLiteral("import the four grid files and re-price every stone"), gridImport});
     r.append({{QStringLiteral("grid"), QStringLiteral("price")}, QStringLiteral("SHAPE CARAT COLOUR CLARITY"),
               QStringLiteral("the list price per carat of one stone"), gridPrice});

@@ -2,7 +2,9 @@
 // screen and the change-log export without a window.
 #include "core/AppContext.h"
 #include "stones/StoneCommands.h"
+#include "core/CliLogin.h"
 #include "core/Configuration.h"
+#include "core/Users.h"
 #include "db/Connection.h"
 #include "db/Sql.h"
 #include "stones/StoneChangeLog.h"
@@ -24,8 +26,17 @@ private:
     QTextStream &m_out;
 };
 
-int runRepair(const QStringList &args, CliIo &io)
+// The repair changes stones, customers and memo sheets: --user names who
+// does it, with the right to edit stones.  (The stone screen runs it on
+// opening, before anybody logs on: that is the program's own upkeep.)
+int runRepair(const QStringList &given, CliIo &io)
 {
+    QStringList args = given;
+    QString user, userError;
+    if (!takeUserOption(args, &user, &userError)) {
+        io.err << "velmor: " << userError << Qt::endl;
+        return 2;
+    }
     const bool literal = args.contains(QStringLiteral("--literal"));
     for (const QString &a : args)
         if (a != QLatin1String("--literal")) {
@@ -37,6 +48,8 @@ int runRepair(const QStringList &args, CliIo &io)
     AppContext ctx(ws, ws.connectionSettings(), &prompt);
     if (!openCliContext(ctx, io, true))
         return 2;
+    if (const int refused = loginWithRight(ctx, user, rights::Edit, io))
+        return refused;
     QElapsedTimer t;
     t.start();
     stones::RepairReport r = literal ? stones::repairLiteral(ctx) : stones::repairOnOpen(ctx);
@@ -122,7 +135,7 @@ int runChangeLog(const QStringList &args, CliIo &io)
 CliRegistry stoneCommands()
 {
     CliRegistry r;
-    r.append({{QStringLiteral("stones"), QStringLiteral("repair")}, QStringLiteral("[--literal]"),
+    r.append({{QStringLiteral("stones"), QStringLiteral("repair")}, QStringLiteral("[--literal] --user NAME"),
               QStringLiteral("run the stone screen's data repair (row by row with --literal)"), runRepair});
     r.append({{QStringLiteral("stones"), QStringLiteral("changelog")},
               QStringLiteral("[--stone ID] [--from DATE --to DATE] FILE"),

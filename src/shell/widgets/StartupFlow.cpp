@@ -179,7 +179,7 @@ void StartupFlow::loadFront()
     wirePaymentCommands();
     m_front->setOpener(QStringLiteral("mnuHttpTest"), [showWindow, this] { showWindow(new online::frmMain(m_front)); });
     m_front->setOpener(QStringLiteral("cmdOverDue"), [this] {
-        if (!checkRight(m_ctx, QStringLiteral("AllowPastDueView")))
+        if (!checkRight(m_ctx, customers::kOverDueRight))
             return;
         const customers::OverDueReport r = customers::CheckOverDueModule(m_ctx);
         if (!r.ran) {

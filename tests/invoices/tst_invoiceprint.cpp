@@ -48,11 +48,23 @@ Run velmorRun(InvoiceEnv &e, const QStringList &args)
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("VELMOR_HOME", e.dir.path());
+    env.remove("VELMOR_USER");
+    if (!env.contains("VELMOR_PASSWORD"))
+        env.insert("VELMOR_PASSWORD", test::kAdminPassword);
     p.setProcessEnvironment(env);
     p.start(qEnvironmentVariable("VELMOR_BINARY", VELMOR_BINARY), args);
     p.waitForFinished(60000);
     return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromUtf8(p.readAllStandardOutput()),
             QString::fromUtf8(p.readAllStandardError())};
+}
+
+// `velmor invoice print` of an open invoice, which it closes: by the
+// administrator (made when the database has none yet).
+Run printRun(InvoiceEnv &e, const QStringList &args)
+{
+    if (!db::scalar(e.t.db(), "SELECT ID FROM `user` WHERE UserName = ?", {test::kAdminName}).isValid())
+        test::addAdministrator(e.t.db());
+    return velmorRun(e, QStringList{"invoice", "print"} + args + QStringList{"--user", test::kAdminName});
 }
 
 // One invoice with a stone, a parcel and a free line (taxed 13 %).
@@ -402,9 +414,11 @@ private slots:
         QProcess p;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("VELMOR_HOME", e.dir.path());
+        env.insert("VELMOR_PASSWORD", test::kAdminPassword);
         p.setProcessEnvironment(env);
+        test::addAdministrator(e.t.db());
         p.start(qEnvironmentVariable("VELMOR_BINARY", VELMOR_BINARY),
-                {"invoice", "print", QString::number(inv), "--pdf", pdf, "--currency", "us"});
+                {"invoice", "print", QString::number(inv), "--pdf", pdf, "--currency", "us", "--user", test::kAdminName});
         // The document is written, the close waits for the invoice row.
         QElapsedTimer t;
         t.start();
@@ -433,7 +447,7 @@ private slots:
         VELMOR_VERIFY_PDF_LAYOUT(pdf);
 
         // Printed again, with both lines: closed.
-        const Run again = velmorRun(e, {"invoice", "print", QString::number(inv), "--pdf", pdf, "--currency", "us"});
+        const Run again = printRun(e, {QString::number(inv), "--pdf", pdf, "--currency", "us"});
         QCOMPARE(again.code, 0);
         QVERIFY(again.out.contains("(closed)"));
         QVERIFY(test::pdfText(pdf).simplified().contains("Sub Total: US$ 3,785.00"));
@@ -547,13 +561,13 @@ private slots:
         e.line(inv, e.stone("R1"), 0, "1.01", "3500", "9.975", {}, "1.25", "18.5");
         db::exec(e.t.db(), "UPDATE invoicelist SET exchangerateCDN = NULL");
         const QString pdf = e.dir.filePath("cdn.pdf");
-        Run r = velmorRun(e, {"invoice", "print", QString::number(inv), "--pdf", pdf});
+        Run r = printRun(e, {QString::number(inv), "--pdf", pdf});
         QCOMPARE(r.code, 1);
         QVERIFY2(r.err.contains("The exchange rate to CDN was not known when R1 was sold") && r.err.contains("stays open"),
                  qPrintable(r.err));
         QVERIFY(!QFile::exists(pdf));
         QCOMPARE(e.value("SELECT status FROM invoice WHERE ID=?", {inv}).toString(), QString("open"));
-        r = velmorRun(e, {"invoice", "print", QString::number(inv), "--pdf", pdf, "--currency", "zar"});
+        r = printRun(e, {QString::number(inv), "--pdf", pdf, "--currency", "zar"});
         QCOMPARE(r.code, 0);
         const QString flat = test::pdfText(pdf).simplified();
         // 9.975 % of 3,535.00 is 352.62: the rate printed is the rate charged.
@@ -609,7 +623,7 @@ private slots:
         // R2 keeps the rate it was sold at.
         QCOMPARE(e.value(rates).toString(), QString("1.35000,1.40000"));
         const QString pdf = e.dir.filePath("cdn-after.pdf");
-        r = velmorRun(e, {"invoice", "print", id, "--pdf", pdf, "--currency", "cdn"});
+        r = printRun(e, {id, "--pdf", pdf, "--currency", "cdn"});
         QVERIFY2(r.code == 0, qPrintable(r.err));
         VELMOR_VERIFY_PDF_LAYOUT(pdf);
         // 3,535.00 at 1.35 is 4,772.25 (4,725.00 a carat); 1,000.00 at 1.40 is 1,400.00.
@@ -657,7 +671,7 @@ private slots:
         QVERIFY(rows.at(1).startsWith(QString::number(closedOne) + " "));
 
         const QString pdf = e.dir.filePath("cli invoice.pdf");
-        r = velmorRun(e, {"invoice", "print", QString::number(t.invoice), "--pdf", pdf, "--currency", "zar", "--rap"});
+        r = printRun(e, {QString::number(t.invoice), "--pdf", pdf, "--currency", "zar", "--rap"});
         QCOMPARE(r.code, 0);
         QVERIFY2(r.out.startsWith("Invoice has been printed"), qPrintable(r.out + r.err));
         VELMOR_VERIFY_PDF_LAYOUT(pdf);
@@ -666,7 +680,7 @@ private slots:
         QVERIFY(flat.contains("Sub Total: US$ 3,919.14"));
         QCOMPARE(e.value("SELECT status FROM invoice WHERE ID=?", {t.invoice}).toString(), QString("closed"));
 
-        r = velmorRun(e, {"invoice", "print", QString::number(empty), "--pdf", "/nonexistent/x.pdf"});
+        r = printRun(e, {QString::number(empty), "--pdf", "/nonexistent/x.pdf"});
         QCOMPARE(r.code, 1);
         QVERIFY(r.err.contains("stays open"));
         QCOMPARE(e.value("SELECT status FROM invoice WHERE ID=?", {empty}).toString(), QString("open"));

@@ -4,6 +4,7 @@
 #include "../printing/PrintTestKit.h"
 #include "PdfLayoutCheck.h"
 #include "ParcelTestEnv.h"
+#include "TestUsers.h"
 #include "parcels/ParcelMemo.h"
 #include "parcels/ParcelMemoPrint.h"
 
@@ -275,12 +276,16 @@ private slots:
                       .arg(test::TestDb::socketPath(), e.t.name())
                       .toUtf8());
         ini.close();
+        test::addAdministrator(e.t.db());
         auto run = [&](const QStringList &args, QString *out) {
             QProcess proc;
             QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
             env.insert("VELMOR_HOME", e.dir.path());
             env.remove("QT_QPA_PLATFORM");
             env.remove("DISPLAY");
+            // The print closes the memo: the administrator runs it.
+            env.insert("VELMOR_USER", test::kAdminName);
+            env.insert("VELMOR_PASSWORD", test::kAdminPassword);
             proc.setProcessEnvironment(env);
             proc.start(qEnvironmentVariable("VELMOR_BINARY", VELMOR_BINARY), args);
             proc.waitForFinished(60000);

@@ -1,5 +1,6 @@
 // The pricing commands of the velmor program, run as a user runs them.
 #include "PricingTestKit.h"
+#include "TestUsers.h"
 
 #include <QProcess>
 #include <QtTest>
@@ -21,6 +22,7 @@ public:
         writeFile(env.path("database.ini"), QStringLiteral("mode=server\nsocket=%1\nuser=root\ndatabase=%2\n")
                                                 .arg(TestDb::socketPath(), env.t.name())
                                                 .toUtf8());
+        addAdministrator(env.db());
     }
     // killAt: a fault point where the run dies (VELMOR_KILL_AT); killAfterMs:
     // killed from outside after that long.
@@ -29,6 +31,9 @@ public:
         QProcess p;
         QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
         e.insert("VELMOR_HOME", env.dir.path());
+        // The import re-prices the stones: the administrator runs it.
+        e.insert("VELMOR_USER", kAdminName);
+        e.insert("VELMOR_PASSWORD", kAdminPassword);
         if (!killAt.isEmpty())
             e.insert("VELMOR_KILL_AT", killAt);
         p.setProcessEnvironment(e);

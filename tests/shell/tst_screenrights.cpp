@@ -8,6 +8,10 @@
 // dialog's, the parcel, memo, customer and invoice screens') is refused with
 // nobody logged in, after a log-off and for a user without its right, with
 // not one row of the database changed; a user with the right changes it.
+//
+// The command line's writes hold the same rights: without --user, for a
+// user without the right and with a wrong password each is refused in words
+// (non-zero exit, every table as it was); the user with the right writes.
 #include "TestDb.h"
 #include "TestUsers.h"
 #include "ScriptedPrompt.h"
@@ -42,12 +46,14 @@
 #include "parcels/frmParcelPutOnMemo.h"
 #include "parcels/frmSplitOlderParcel.h"
 #include "parcels/frmSplitParcel.h"
+#include "shell/CliDispatch.h"
 #include "stones/OlderParcelView.h"
 #include "stones/frmDiamondDetail.h"
 
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QSqlQuery>
 #include <QFile>
 #include <QLineEdit>
@@ -214,6 +220,7 @@ private slots:
     void rightHeldAtTheScreen();
     void everyWriteHoldsItsRight_data();
     void everyWriteHoldsItsRight();
+    void commandLineWritesNameTheirUser();
 };
 
 void TestScreenRights::rightHeldAtTheScreen_data()
@@ -665,6 +672,88 @@ void TestScreenRights::everyWriteHoldsItsRight()
         QVERIFY2(fingerprint(e.t.db()) != before, qPrintable(e.prompt.messages().join('|')));
     else
         QCOMPARE(e.prompt.texts(test::PromptEvent::Ask).size(), 1);
+}
+
+void TestScreenRights::commandLineWritesNameTheirUser()
+{
+    Env e;
+    const Books b = writeBooks(e.t.db());
+    // Something for each command to write: an overdue instalment, a price
+    // grid, a customer without price class (the repair sets it).
+    db::exec(e.t.db(), "INSERT INTO Config (CompanyName) SELECT 'Dealer' FROM DUAL WHERE NOT EXISTS (SELECT 1 FROM Config)");
+    db::exec(e.t.db(), "UPDATE Config SET OverDue = 5");
+    db::exec(e.t.db(), "INSERT INTO expectedpays (InvoiceID, DueDate, Balance) VALUES (?, '2001-01-01', 100)", {b.invoice});
+    db::exec(e.t.db(), "INSERT INTO account (ID) VALUES (?)", {b.invoice});
+    db::exec(e.t.db(), "UPDATE Customer SET PriceClass = NULL");
+    const QString grid = e.dir.filePath(QStringLiteral("grid"));
+    QDir().mkpath(grid);
+    for (const char *name : {"round", "pear", "marquise", "princess"}) {
+        QFile f(grid + QLatin1Char('/') + QLatin1String(name) + QStringLiteral(".csv"));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(qstrcmp(name, "round") == 0 ? "BR,VS1,G,1.00,1.49,10000,11/27/26\n" : "PS,VS1,G,1.00,1.49,7000,11/27/26\n");
+    }
+    QFile ini(e.dir.filePath(QStringLiteral("database.ini")));
+    QVERIFY(ini.open(QIODevice::WriteOnly));
+    ini.write(QStringLiteral("mode=server\nsocket=%1\nuser=root\ndatabase=%2\n").arg(TestDb::socketPath(), e.t.name()).toUtf8());
+    ini.close();
+    addUserWithout(e.t.db(), QStringLiteral("clerk"), QStringLiteral("pw"),
+                   {QStringLiteral("AllowInvoiceView"), QStringLiteral("AllowMemoAssigning"), QStringLiteral("AllowEdit"),
+                    QStringLiteral("AllowPastDueView")});
+    qputenv("VELMOR_HOME", e.dir.path().toUtf8());
+    qunsetenv("VELMOR_USER");
+    struct Ran {
+        int code;
+        QString err;
+    };
+    auto cli = [](const QStringList &args, const QString &password) {
+        qputenv("VELMOR_PASSWORD", password.toUtf8());
+        QString out, err;
+        QTextStream o(&out), r(&err);
+        const int code = runCli(args, o, r);
+        qunsetenv("VELMOR_PASSWORD");
+        return Ran{code, out + err};
+    };
+    const QString pdf = e.dir.filePath(QStringLiteral("printed.pdf"));
+    const QList<QStringList> commands = {
+        {"invoice", "print", QString::number(b.invoice), "--pdf", pdf},
+        {"parcel", "memo", "print", QString::number(b.parcelMemo), "--pdf", pdf},
+        {"grid", "import", grid},
+        {"stones", "repair"},
+        {"overdue", "check"},
+    };
+    for (const QStringList &c : commands) {
+        const QString name = c.mid(0, 2).join(' ');
+        const struct {
+            const char *way;
+            QStringList user;
+            QString password;
+            const char *says;
+        } refused[] = {
+            {"without --user", {}, kAdminPassword, "--user"},
+            {"without the right", {"--user", "clerk"}, "pw", "No Permission"},
+            {"with a wrong password", {"--user", kAdminName}, "not the password", "Invalid Password"},
+        };
+        for (const auto &r : refused) {
+            const QString before = fingerprint(e.t.db());
+            const Ran ran = cli(c + r.user, r.password);
+            const QString what = name + QStringLiteral(", ") + QLatin1String(r.way) + QStringLiteral(": ") + ran.err;
+            QVERIFY2(ran.code != 0 && ran.err.contains(QLatin1String(r.says)), qPrintable(what));
+            QVERIFY2(fingerprint(e.t.db()) == before, qPrintable(what));
+            QVERIFY2(!QFile::exists(pdf), qPrintable(what));
+        }
+        const QString before = fingerprint(e.t.db());
+        const Ran ran = cli(c + QStringList{"--user", kAdminName}, kAdminPassword);
+        QVERIFY2(ran.code == 0, qPrintable(name + QStringLiteral(": ") + ran.err));
+        QVERIFY2(fingerprint(e.t.db()) != before, qPrintable(name + QStringLiteral(" changed nothing: ") + ran.err));
+        QFile::remove(pdf);
+    }
+    QCOMPARE(e.sql(QStringLiteral("SELECT status FROM invoice WHERE ID = %1").arg(b.invoice)), QStringLiteral("closed"));
+    // A closed invoice only prints: anyone who may read the books may.
+    const QString before = fingerprint(e.t.db());
+    const Ran closed = cli(commands.first(), {});
+    QVERIFY2(closed.code == 0 && QFile::exists(pdf), qPrintable(closed.err));
+    QCOMPARE(fingerprint(e.t.db()), before);
+    qunsetenv("VELMOR_HOME");
 }
 
 QTEST_MAIN(TestScreenRights)

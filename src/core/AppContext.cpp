@@ -50,32 +50,50 @@ bool makesPrivateDatabase(const db::ConnectionSettings &cs)
         && !QFileInfo::exists(cs.privateDir + QStringLiteral("/data/mysql"));
 }
 
-void AppContext::open()
+QString AppContext::openingMessage() const
+{
+    return makesPrivateDatabase(connection) ? QStringLiteral("Making the database ...")
+                                            : QStringLiteral("Opening the database ...");
+}
+
+void AppContext::prepareOpen(const std::function<void(const QString &)> &progress)
 {
     workstation.ensureFolder();
     // A connection file that cannot be used stops here, before anything is
     // started or made.
     if (!connection.problem.isEmpty())
         throw db::ConnectError(connection.problem);
-    // Said before the wait: making a private database takes seconds.
-    prompt().progress(makesPrivateDatabase(connection) ? QStringLiteral("Making the database ...")
-                                      : QStringLiteral("Opening the database ..."));
-    bool create = false;
-    if (connection.mode == db::Mode::Private) {
-        m_server = std::make_unique<db::PrivateServer>(connection.privateDir);
-        m_server->acquire();
+    if (connection.mode == db::Mode::Private && !m_server) {
+        auto server = std::make_unique<db::PrivateServer>(connection.privateDir);
+        server->acquire();
+        m_server = std::move(server);
         connection.socket = m_server->socketPath();
         connection.user = QStringLiteral("root");
         connection.password = m_server->rootPassword();
-        create = true;
-    }
-    m_db = db::openConnection(connection, m_connectionName, create);
-    tellNodeMoves(*this, m_db);
-    if (create) {
         // A database of our own that has no table yet is brand new; one
         // whose creation was cut short (a start killed meanwhile) is finished.
-        db::schema::finishCreation(m_db);
+        const QString name = m_connectionName + QStringLiteral("-making");
+        {
+            const QSqlDatabase making = db::openConnection(connection, name, true);
+            db::schema::finishCreation(making, [&progress](const db::schema::Progress &) {
+                if (progress)
+                    progress(QStringLiteral("Making the database ..."));
+            });
+        }
+        QSqlDatabase::removeDatabase(name);
     }
+    m_prepared = true;
+}
+
+void AppContext::open()
+{
+    if (!m_prepared) {
+        // Said before the wait: making a private database takes seconds.
+        prompt().progress(openingMessage());
+        prepareOpen();
+    }
+    m_db = db::openConnection(connection, m_connectionName, connection.mode == db::Mode::Private);
+    tellNodeMoves(*this, m_db);
 }
 
 void AppContext::adopt(const QSqlDatabase &db)
@@ -100,6 +118,7 @@ void AppContext::close()
         m_server->release();
         m_server.reset();
     }
+    m_prepared = false;
 }
 
 QSqlDatabase AppContext::newConnection(const QString &name) const

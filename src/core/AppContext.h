@@ -11,6 +11,7 @@
 #include "db/Connection.h"
 
 #include <QSqlDatabase>
+#include <functional>
 #include <memory>
 
 namespace velmor {
@@ -29,6 +30,16 @@ public:
     // creates the database in its final shape when it does not exist yet.
     // Throws db::ConnectError with a message that names what failed.
     void open();
+    // The slow part of open(), which may run on another thread (the window
+    // stays painted meanwhile): in private mode the server started (on a
+    // first start, its data folder made) and a new or half-made database
+    // made whole, on a connection of that thread's own.  Says nothing (the
+    // caller shows openingMessage()); `progress` hears of the making's steps
+    // on that thread.  open() afterwards only connects.  Throws as open().
+    void prepareOpen(const std::function<void(const QString &)> &progress = {});
+    // What opening says it does: "Making the database ..." when the private
+    // database is made by it, else "Opening the database ...".
+    QString openingMessage() const;
     // Uses an already open connection (tests).
     void adopt(const QSqlDatabase &db);
     void close();
@@ -67,6 +78,7 @@ private:
     QSqlDatabase m_db;
     QString m_connectionName;
     std::unique_ptr<db::PrivateServer> m_server;
+    bool m_prepared = false; // prepareOpen() ran (open() only connects)
     Prompt *m_prompt = nullptr;
     SilentPrompt m_silent;
     Screens m_noScreens;

@@ -11,6 +11,7 @@
 #include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <algorithm>
 
 namespace velmor::db::schema {
 
@@ -221,7 +222,7 @@ QString columnKey(const QString &table, const QString &column)
 
 } // namespace
 
-UpgradeReport UpgradeDataBaseModule(const QSqlDatabase &db)
+UpgradeReport UpgradeDataBaseModule(const QSqlDatabase &db, const ProgressReport &progress)
 {
     UpgradeReport report;
     StrictSession strict(db);
@@ -267,11 +268,22 @@ UpgradeReport UpgradeDataBaseModule(const QSqlDatabase &db)
         return !skip;
     };
 
+    // The steps: the statements with work to do as the schema stands now
+    // (one that an earlier step makes unnecessary still counts).
+    Progress step{Progress::Upgrading, 0, 0};
+    if (progress)
+        for (int i = 0; i < int(list.size()); ++i)
+            step.of += needsRun(i) ? 1 : 0;
+
     for (int i = 0; i < int(list.size()); ++i) {
         const UpgradeStatement &s = list[i];
         if (!needsRun(i)) {
             ++report.skipped;
             continue;
+        }
+        if (progress) {
+            step.of = std::max(step.of, ++step.step);
+            progress(step);
         }
 
         // A change of a column's type copies the whole table; the changes that
@@ -630,7 +642,7 @@ void createNewDatabase(const QSqlDatabase &db)
     seedWithVersion(db, kSchemaVersion);
 }
 
-BringUpReport bringUpToDate(const QSqlDatabase &db)
+BringUpReport bringUpToDate(const QSqlDatabase &db, const ProgressReport &progress)
 {
     BringUpReport r;
     r.before = storedVersion(db);
@@ -641,7 +653,14 @@ BringUpReport bringUpToDate(const QSqlDatabase &db)
         return r;
     }
     const QSet<QString> present = presentProgramTables(db);
+    // Making a database (also finishing one made in part) is one piece of
+    // work, whatever it runs.
+    const ProgressReport making = [&progress](const Progress &p) {
+        if (progress)
+            progress({Progress::Making, p.step, p.of});
+    };
     if (present.isEmpty()) {
+        making({});
         createNewDatabase(db);
         r.road = BringUpReport::Created;
         r.tablesCreated = int(finalTables().size());
@@ -649,9 +668,10 @@ BringUpReport bringUpToDate(const QSqlDatabase &db)
     }
     if (r.before == 0 && !hasSettingsRow(db, present)) {
         r.road = BringUpReport::Finished;
+        making({});
         r.tablesCreated = createMissingTables(db, present);
         addMissingColumns(db);
-        r.upgrade = UpgradeDataBaseModule(db);
+        r.upgrade = UpgradeDataBaseModule(db, making);
         if (r.upgrade.refused > 0)
             throw DbError(QStringLiteral("The database could not be completed: ")
                           + r.upgrade.refusedStatements.join(QStringLiteral("; ")));
@@ -662,11 +682,13 @@ BringUpReport bringUpToDate(const QSqlDatabase &db)
     // A shared database that the other program made holds its own tables and
     // may lack Velmor's: those the upgrade list does not make are made here,
     // in their final shape, as for an empty database.
+    if (progress)
+        progress({Progress::Upgrading, 0, 0});
     const QStringList made = createTablesTheListDoesNotMake(db, present, r.refusedCreates);
     r.tablesCreated = int(made.size());
     if (made.contains(QStringLiteral("diamondgrades")))
         insertGradeRows(db);
-    r.upgrade = UpgradeDataBaseModule(db);
+    r.upgrade = UpgradeDataBaseModule(db, progress);
     if (r.tablesCreated > 0)
         addMissingColumns(db);
     // The version says the schema is whole: never while a table is missing.
@@ -680,13 +702,13 @@ BringUpReport bringUpToDate(const QSqlDatabase &db)
     return r;
 }
 
-void finishCreation(const QSqlDatabase &db)
+void finishCreation(const QSqlDatabase &db, const ProgressReport &progress)
 {
     if (storedVersion(db) > 0)
         return;
     const QSet<QString> present = presentProgramTables(db);
     if (present.isEmpty() || !hasSettingsRow(db, present))
-        bringUpToDate(db);
+        bringUpToDate(db, progress);
 }
 
 // ---------------------------------------------------------------------------

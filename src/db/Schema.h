@@ -5,6 +5,7 @@
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <vector>
 
 namespace velmor::db::schema {
@@ -34,9 +35,19 @@ struct UpgradeReport {
     QStringList refusedStatements; // "statement -- engine's reason"
 };
 
+// What bringing a database up to date is doing, for a progress line: a new
+// (or half-made) database's tables being made, or the upgrade list's
+// statements that have work to do being run (`step` of `of`, from 1).
+struct Progress {
+    enum Work { Making, Upgrading } work = Making;
+    int step = 0, of = 0;
+};
+// Called on the thread that does the work, before each step.
+using ProgressReport = std::function<void(const Progress &)>;
+
 // Runs the whole upgrade list on this connection.  A statement that fails
 // never stops the run.  Does not write dbVersion (the caller does).
-UpgradeReport UpgradeDataBaseModule(const QSqlDatabase &db);
+UpgradeReport UpgradeDataBaseModule(const QSqlDatabase &db, const ProgressReport &progress = {});
 
 // The base tables only, with the columns the upgrade does not create (the
 // shape of an old database before any upgrade).
@@ -86,10 +97,10 @@ struct BringUpReport {
 //    list, then the version -- unless a table is still missing (a statement
 //    refused), when the version stays as it was and the report says why.
 // Throws DbError when a step fails (the version is then not written).
-BringUpReport bringUpToDate(const QSqlDatabase &db);
+BringUpReport bringUpToDate(const QSqlDatabase &db, const ProgressReport &progress = {});
 // Private mode's check on opening: a new or half-made database is finished;
 // an existing one is left for the start-up's upgrade.
-void finishCreation(const QSqlDatabase &db);
+void finishCreation(const QSqlDatabase &db, const ProgressReport &progress = {});
 
 // dbVersion of the first Config row (0 when absent or Null).
 double storedVersion(const QSqlDatabase &db);

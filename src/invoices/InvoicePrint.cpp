@@ -13,9 +13,6 @@ namespace {
 
 using printing::PrintSurface;
 
-constexpr double kSku = 500, kDate = 2000, kDesc = 3500, kRap = 6200, kDisc = 7200, kPrice = 8500, kPriceLocal = 8100,
-                 kAmount = 9500, kTax = 10500;
-
 QString localPrefix(Currency c)
 {
     return c == Currency::ZAR ? QStringLiteral("ZAR ") : QStringLiteral("CDN ");
@@ -37,21 +34,32 @@ void at(PrintSurface &s, double x, double y, const QString &text)
     s.printLine(text);
 }
 
-void columnHeadings(PrintSurface &s, const InvoicePrintOptions &o)
+// The table of the lines: SKU, date added, details, RAP and RAP discount
+// (when printed), price per carat, price per stone, tax rate.  Each column
+// is as wide as its widest text; the details give up room (they wrap) when
+// the figures need it, a figure or a SKU is printed whole.
+struct LineTable {
+    enum Column { Sku, Date, Details, Rap, Discount, PerCarat, PerStone, Tax, Count };
+    QList<double> edges; // twips, Count + 1 values (a column left out has no width)
+    double left(Column c) const { return edges.at(c); }
+    double width(Column c) const { return edges.at(c + 1) - edges.at(c) - kGap; }
+    static constexpr double kGap = 100;
+};
+
+const char *const kHeadings[] = {"SKU", "Date added", "Details", "RAP", "RAP Discount", "$/Carat", "$/Stone", "Tax %"};
+
+void columnHeadings(PrintSurface &s, const InvoicePrintOptions &o, const LineTable &t)
 {
     s.printLine();
     s.setFontItalic(true);
+    s.setColumns(t.edges);
     const double y = s.CurrentY;
-    at(s, kSku, y, QStringLiteral("SKU"));
-    at(s, kDate, y, QStringLiteral("Date added"));
-    at(s, kDesc, y, QStringLiteral("Details"));
-    if (o.rap)
-        at(s, kRap, y, QStringLiteral("RAP"));
-    if (o.rapDiscount)
-        at(s, kDisc, y, QStringLiteral("RAP Discount"));
-    at(s, kPrice, y, QStringLiteral("$/Carat"));
-    at(s, kAmount, y, QStringLiteral("$/Stone"));
-    at(s, kTax, y, QStringLiteral("Tax %"));
+    for (int c = 0; c < LineTable::Count; ++c) {
+        if ((c == LineTable::Rap && !o.rap) || (c == LineTable::Discount && !o.rapDiscount))
+            continue;
+        s.setPosition(t.left(LineTable::Column(c)), y);
+        s.printLine(QString::fromLatin1(kHeadings[c]));
+    }
     s.setFontItalic(false);
     s.printLine();
 }
@@ -66,6 +74,7 @@ void rule(PrintSurface &s, double y)
 // is under the rule, in 8 pt.
 void continuedPage(PrintSurface &s, const Invoice &inv)
 {
+    s.setColumns({});
     s.newPage();
     s.setFont(QStringLiteral("Arial"), 8, true);
     at(s, 500, 500,
@@ -158,44 +167,117 @@ bool PrintInvoiceNEWModule(PrintSurface &s, const Invoice &inv, const Settings &
     if (ruleY > kFoldY - 60 && ruleY < foldBottom + 60)
         ruleY = foldBottom + 60;
     rule(s, ruleY);
-    columnHeadings(s, o);
+
+    // The texts of each line's cells, then the columns measured from them.
+    struct Cells {
+        QString sku, date, rap, discount, perCarat, perStone, tax, localPerCarat, localPerStone;
+        QStringList desc;
+    };
+    LineTable table;
+    QList<double> needed(LineTable::Count, 0.0);
+    s.setFont(QStringLiteral("Arial"), 8, false, true);
+    for (int c = 0; c < LineTable::Count; ++c)
+        needed[c] = s.textWidth(QString::fromLatin1(kHeadings[c]));
+    s.setFont(QStringLiteral("Arial"), 8);
+    QList<Cells> cells;
+    for (const InvoiceLine &l : inv.lines) {
+        Cells c;
+        if (l.kind != InvoiceLine::Free)
+            c.sku = l.sku;
+        c.date = invoiceDate(l.dateAdded.date());
+        if (l.kind == InvoiceLine::Stone) {
+            c.rap = l.listPriceText();
+            c.discount = l.discountText();
+        }
+        c.perCarat = fixedText(l.priceCarat);
+        c.perStone = centsText(l.amountCents());
+        if (local) {
+            c.localPerCarat = localPrefix(cur) + centsText(l.priceCaratCents(cur));
+            c.localPerStone = centsText(l.amountCents(cur));
+        }
+        c.tax = taxRateText(l.taxRate) + QStringLiteral("%");
+        auto widest = [&](int column, const QStringList &texts) {
+            for (const QString &t : texts)
+                needed[column] = qMax(needed[column], s.textWidth(t));
+        };
+        widest(LineTable::Sku, {c.sku});
+        widest(LineTable::Date, {c.date});
+        widest(LineTable::Rap, {c.rap});
+        widest(LineTable::Discount, {c.discount});
+        widest(LineTable::PerCarat, {c.perCarat, c.localPerCarat});
+        widest(LineTable::PerStone, {c.perStone, c.localPerStone});
+        widest(LineTable::Tax, {c.tax});
+        cells << c;
+    }
+    // The figures as wide as they need, the details the rest (they wrap);
+    // the strip of the fold mark at the right edge stays free.
+    const double tableLeft = across(500), tableRight = across(11400);
+    QList<int> printed;
+    QList<double> printedNeeds;
+    double others = 0;
+    for (int c = 0; c < LineTable::Count; ++c) {
+        if ((c == LineTable::Rap && !o.rap) || (c == LineTable::Discount && !o.rapDiscount))
+            continue;
+        printed << c;
+        printedNeeds << needed.at(c);
+        if (c != LineTable::Details)
+            others += needed.at(c) + LineTable::kGap;
+    }
+    const int details = int(printed.indexOf(LineTable::Details));
+    printedNeeds[details] = qMax(printedNeeds.at(details), tableRight - tableLeft - others - LineTable::kGap);
+    const QList<double> edges =
+        printing::columnEdges(printedNeeds, tableLeft, tableRight, {details}, LineTable::kGap);
+    // A column left out has no width: it starts and ends where the next one starts.
+    table.edges = QList<double>(LineTable::Count + 1, 0.0);
+    for (int c = 0, k = 0; c <= LineTable::Count; ++c) {
+        table.edges[c] = edges.at(k);
+        if (printed.contains(c))
+            ++k;
+    }
+    columnHeadings(s, o, table);
 
     const double lineHeight = s.textHeight();
-    const double descWidth = across((o.rap ? kRap : o.rapDiscount ? kDisc : kPriceLocal) - 100 - kDesc);
+    const double descWidth = table.width(LineTable::Details);
     // The totals need their three rows (and the gap above them) free.
     const double lastRowBottom = kTotalsY - lineHeight;
-    for (const InvoiceLine &l : inv.lines) {
-        QStringList desc;
+    for (int n = 0; n < inv.lines.size(); ++n) {
+        const InvoiceLine &l = inv.lines.at(n);
+        Cells &c = cells[n];
         if (l.kind != InvoiceLine::Free)
-            desc << s.wrapped(l.description(), descWidth);
+            c.desc << s.wrapped(l.description(), descWidth);
         if (!l.details.isEmpty())
-            desc << s.wrapped(l.details, descWidth);
-        const int rows = qMax<int>(qMax<int>(desc.size(), local ? 2 : 1), 1);
+            c.desc << s.wrapped(l.details, descWidth);
+        const int rows = qMax<int>(qMax<int>(c.desc.size(), local ? 2 : 1), 1);
         if (s.CurrentY + rows * lineHeight > lastRowBottom) {
             continuedPage(s, inv);
-            columnHeadings(s, o);
+            columnHeadings(s, o, table);
         }
         const double y = s.CurrentY;
-        at(s, kSku, y, l.kind == InvoiceLine::Free ? QString() : s.fitted(l.sku, across(kDate - kSku - 100)));
-        at(s, kDate, y, invoiceDate(l.dateAdded.date()));
-        for (int i = 0; i < desc.size(); ++i)
-            at(s, kDesc, y + i * lineHeight, desc.at(i));
-        if (l.kind == InvoiceLine::Stone) {
-            if (o.rap)
-                at(s, kRap, y, l.listPriceText());
-            if (o.rapDiscount)
-                at(s, kDisc, y, l.discountText());
-        }
-        at(s, kPrice, y, fixedText(l.priceCarat));
-        at(s, kAmount, y, centsText(l.amountCents()));
+        auto cell = [&](LineTable::Column column, double cy, const QString &text) {
+            if (text.isEmpty())
+                return;
+            s.setPosition(table.left(column), cy);
+            s.printLine(text);
+        };
+        cell(LineTable::Sku, y, c.sku);
+        cell(LineTable::Date, y, c.date);
+        for (int i = 0; i < c.desc.size(); ++i)
+            cell(LineTable::Details, y + i * lineHeight, c.desc.at(i));
+        if (o.rap)
+            cell(LineTable::Rap, y, c.rap);
+        if (o.rapDiscount)
+            cell(LineTable::Discount, y, c.discount);
+        cell(LineTable::PerCarat, y, c.perCarat);
+        cell(LineTable::PerStone, y, c.perStone);
         if (local) {
-            at(s, kPriceLocal, y + lineHeight, localPrefix(cur) + centsText(l.priceCaratCents(cur)));
-            at(s, kAmount, y + lineHeight, centsText(l.amountCents(cur)));
+            cell(LineTable::PerCarat, y + lineHeight, c.localPerCarat);
+            cell(LineTable::PerStone, y + lineHeight, c.localPerStone);
         }
-        at(s, kTax, y, taxRateText(l.taxRate) + QStringLiteral("%"));
+        cell(LineTable::Tax, y, c.tax);
         s.setPosition(0, y + rows * lineHeight);
         s.printLine(); // the empty line after each row
     }
+    s.setColumns({});
 
     // Totals: the columns move left as far as their widest figure needs.
     const Totals us = inv.totals(Currency::US);
@@ -219,6 +301,7 @@ bool PrintInvoiceNEWModule(PrintSurface &s, const Invoice &inv, const Settings &
     const double localX = qMin(across(10500), right - widest(localTexts));
     const double usX = qMin(across(9000), (local ? localX - 150 : right) - widest(usTexts));
     const double labelX = qMin(across(8000), usX - 100 - widest(labels));
+    s.setColumns(local ? QList<double>{labelX, usX, localX, right} : QList<double>{labelX, usX, right});
     double y = kTotalsY;
     for (int i = 0; i < 3; ++i) {
         if (i > 0)
@@ -234,6 +317,7 @@ bool PrintInvoiceNEWModule(PrintSurface &s, const Invoice &inv, const Settings &
             s.printLine(localTexts.at(i));
         }
     }
+    s.setColumns({});
     s.setFontBold(false);
 
     // The sales disclaimer, beside the totals; what does not fit above the

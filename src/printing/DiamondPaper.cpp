@@ -73,9 +73,11 @@ void shrinkToFit(PrintSurface &s, const QString &text, double points, double wid
     }
 }
 
+// The card is the one column of the paper: every text stays on it.
 void opening(PrintSurface &s, const DiamondPaper &p, bool flip, double width)
 {
     s.setOrientation(flip ? 1 : 2);
+    s.setColumns({p.left, p.left + width});
     s.setFont(kArial, 8, false, false);
     s.setPosition(p.left, p.top);
     s.setFont(kArial, 11.5, true, true);
@@ -161,6 +163,8 @@ bool PrintDiamondPaperModule(PrintSurface &s, const DiamondPaper &p, bool flip, 
             }
             s.drawPicture(p.picture, p.left + W - w, top, w, h);
             W -= kPictureWidth + 100;
+            // The texts beside the picture stay clear of it.
+            s.setColumns({p.left, p.left + W});
         }
     }
 
@@ -197,7 +201,10 @@ bool PrintDiamondPaperModule(PrintSurface &s, const DiamondPaper &p, bool flip, 
         price.end();
     }
 
-    return barcode(s, p, kPaperWidth, error);
+    s.setColumns({p.left, p.left + kPaperWidth});
+    const bool drawn = barcode(s, p, kPaperWidth, error);
+    s.setColumns({});
+    return drawn;
 }
 
 bool PrintDiamondPaperQuillModule(PrintSurface &s, const DiamondPaper &p, bool flip, QString *error)
@@ -257,7 +264,9 @@ bool PrintDiamondPaperQuillModule(PrintSurface &s, const DiamondPaper &p, bool f
     pair(QStringLiteral("Dep: "), p.depth.isEmpty() ? QString() : format00(p.depth), QStringLiteral("Tab: "),
          p.table.isEmpty() ? QString() : format00(p.table));
 
-    return barcode(s, p, W, error);
+    const bool drawn = barcode(s, p, W, error);
+    s.setColumns({});
+    return drawn;
 }
 
 } // namespace velmor::printing

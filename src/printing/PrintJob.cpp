@@ -3,6 +3,8 @@
 #include "core/LocalFiles.h"
 #include "core/Workstation.h"
 
+#include <QAtomicInt>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -123,25 +125,41 @@ namespace {
 
 // Where a written PDF's layout goes when VELMOR_LAYOUT_RECORD names a folder
 // (the layout check of the tests sets it): the printable area, every table
-// cell and every horizontal rule drawn, in points from the page's top left corner, so that the
-// check measures the columns from the layout rather than from the words.
+// cell and every horizontal rule drawn, in points from the page's top left
+// corner, so that the check measures the columns from the layout rather than
+// from the words.  The layout of the file's last writing goes under the
+// file's name (layoutRecordFile); every writing also leaves a copy of the file
+// with its layout ("<pid>-<n>.pdf", "<pid>-<n>.layout", naming the file), so
+// that each one can be checked, also when the file was written again or
+// removed since.
 void recordLayout(const PrintSurface &surface, const QPrinter &printer, const QString &pdf)
 {
     const QString dir = qEnvironmentVariable("VELMOR_LAYOUT_RECORD");
     if (dir.isEmpty() || !QFileInfo(dir).isDir())
         return;
-    QFile f(layoutRecordFile(dir, pdf));
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return;
-    const QRectF area = printer.pageLayout().paintRectPoints();
-    QTextStream out(&f);
-    out << "area " << area.left() << ' ' << area.top() << ' ' << area.right() << ' ' << area.bottom() << '\n';
-    for (const PrintSurface::Cell &c : surface.cells())
-        out << "cell " << c.page << ' ' << area.left() + c.left / 20.0 << ' ' << area.top() + c.top / 20.0 << ' '
-            << area.left() + c.right / 20.0 << ' ' << area.top() + c.bottom / 20.0 << '\n';
-    for (const PrintSurface::Cell &c : surface.rules())
-        out << "rule " << c.page << ' ' << area.left() + c.left / 20.0 << ' ' << area.top() + c.top / 20.0 << ' '
-            << area.left() + c.right / 20.0 << ' ' << area.top() + c.bottom / 20.0 << '\n';
+    QString text;
+    {
+        const QRectF area = printer.pageLayout().paintRectPoints();
+        QTextStream out(&text);
+        out << "area " << area.left() << ' ' << area.top() << ' ' << area.right() << ' ' << area.bottom() << '\n';
+        for (const PrintSurface::Cell &c : surface.cells())
+            out << "cell " << c.page << ' ' << area.left() + c.left / 20.0 << ' ' << area.top() + c.top / 20.0 << ' '
+                << area.left() + c.right / 20.0 << ' ' << area.top() + c.bottom / 20.0 << '\n';
+        for (const PrintSurface::Cell &c : surface.rules())
+            out << "rule " << c.page << ' ' << area.left() + c.left / 20.0 << ' ' << area.top() + c.top / 20.0 << ' '
+                << area.left() + c.right / 20.0 << ' ' << area.top() + c.bottom / 20.0 << '\n';
+    }
+    auto write = [](const QString &file, const QByteArray &bytes) {
+        QFile f(file);
+        return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
+    };
+    write(layoutRecordFile(dir, pdf), text.toUtf8());
+    static QAtomicInt written;
+    const QString copy = dir + QStringLiteral("/%1-%2").arg(QCoreApplication::applicationPid()).arg(written.fetchAndAddRelaxed(1));
+    // The layout last: a record is complete once its layout is there.
+    if (QFile::copy(pdf, copy + QStringLiteral(".pdf")))
+        write(copy + QStringLiteral(".layout"),
+              (text + QStringLiteral("file ") + QFileInfo(pdf).absoluteFilePath() + QLatin1Char('\n')).toUtf8());
 }
 
 // The PDF writer does not report a failed write (a full disk, a file-size

@@ -113,8 +113,14 @@ double PrintSurface::textHeight() const
     return fm.height() * twipsPerPixel();
 }
 
+// Half a twip of slack when a text is measured against a width: a column's
+// width worked out from its edges may come out a hair narrower than the
+// widest text it was measured from.
+constexpr double kSlack = 0.5;
+
 QString PrintSurface::fitted(const QString &text, double width) const
 {
+    width += kSlack;
     if (textWidth(text) <= width)
         return text;
     const QString dots = QStringLiteral("...");
@@ -126,6 +132,7 @@ QString PrintSurface::fitted(const QString &text, double width) const
 
 QStringList PrintSurface::wrapped(const QString &text, double width, bool emptyLines) const
 {
+    width += kSlack;
     QStringList lines;
     for (const QString &paragraph : QString(text).remove(QLatin1Char('\r')).split(QLatin1Char('\n'))) {
         if (emptyLines && paragraph.trimmed().isEmpty()) {

@@ -21,7 +21,16 @@ int programRevision() { return VELMOR_REVISION; }
 
 QString programVersion() { return QStringLiteral(VELMOR_VERSION); }
 
-SchemaCheck checkSchemaAtStartup(AppContext &ctx)
+QString progressText(const db::schema::Progress &p)
+{
+    if (p.work == db::schema::Progress::Making)
+        return QStringLiteral("Making the database ...");
+    if (p.step <= 0 || p.of <= 0)
+        return QStringLiteral("Upgrading the database ...");
+    return QStringLiteral("Upgrading the database: step %1 of %2").arg(p.step).arg(p.of);
+}
+
+SchemaCheck checkSchemaAtStartup(AppContext &ctx, const db::schema::ProgressReport &progress)
 {
     SchemaCheck result;
     QString name;
@@ -29,7 +38,7 @@ SchemaCheck checkSchemaAtStartup(AppContext &ctx)
         QSqlDatabase conn = ctx.newConnection(QStringLiteral("upgrade"));
         name = conn.connectionName();
         try {
-            const db::schema::BringUpReport r = db::schema::bringUpToDate(conn);
+            const db::schema::BringUpReport r = db::schema::bringUpToDate(conn, progress);
             result.storedBefore = r.before;
             result.upgraded = r.road != db::schema::BringUpReport::UpToDate;
             if (!r.versionStored())

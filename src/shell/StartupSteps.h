@@ -3,6 +3,8 @@
 // refresh hook, the choice of the home screen, the front screen's load
 // repairs and its caption.  The splash screen and the front screen drive
 // them in their order.
+#include "db/Schema.h"
+
 #include <QSqlDatabase>
 #include <QString>
 
@@ -20,8 +22,13 @@ struct SchemaCheck {
 // the program's version makes, finishes or upgrades the database
 // (schema::bringUpToDate).  A version at or above the program's leaves the
 // schema alone.  A failure is returned in `error` (the splash screen says
-// it) and start-up goes on.
-SchemaCheck checkSchemaAtStartup(AppContext &ctx);
+// it) and start-up goes on.  `progress` hears of each step, on the thread
+// that runs the check.
+SchemaCheck checkSchemaAtStartup(AppContext &ctx, const db::schema::ProgressReport &progress = {});
+
+// What the splash screen says of a step: "Making the database ...",
+// "Upgrading the database: step 12 of 40".
+QString progressText(const db::schema::Progress &p);
 
 // The day's exchange and metal rates at start-up.  The rate module plugs in
 // here (RatesAtStartup.cpp); until then it does nothing.  The splash screen

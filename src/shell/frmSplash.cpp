@@ -1,6 +1,7 @@
 #include "shell/frmSplash.h"
 
 #include "core/AppContext.h"
+#include "core/StartupTimes.h"
 #include "core/Wait.h"
 #include "core/frmMSG.h"
 #include "db/Sql.h"
@@ -13,6 +14,8 @@
 #include <QScreen>
 #include <QTimer>
 #include <QVBoxLayout>
+
+#include <exception>
 
 namespace velmor::ui {
 
@@ -116,21 +119,68 @@ void SplashMessageModule(frmSplash *splash, const QString &text)
 
 void frmSplash::showOpening()
 {
-    if (QScreen *s = QApplication::primaryScreen())
-        move(s->availableGeometry().center() - rect().center());
-    show();
+    showPainted();
     raise();
     SplashMessageModule(this, QString());
 }
 
+void frmSplash::showPainted()
+{
+    if (QScreen *s = QApplication::primaryScreen())
+        move(s->availableGeometry().center() - rect().center());
+    show();
+    // Painted before any work starts: the window system may take a few
+    // turns of the loop to put the window up (never more than a second).
+    QTimer limit;
+    limit.setSingleShot(true);
+    limit.start(1000);
+    while (!m_painted && limit.isActive())
+        QApplication::processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::WaitForMoreEvents);
+}
+
+void frmSplash::paintEvent(QPaintEvent *e)
+{
+    m_painted = true;
+    QWidget::paintEvent(e);
+}
+
+void frmSplash::postMessage(const QString &text)
+{
+    QMetaObject::invokeMethod(
+        this,
+        [this, text] {
+            if (lblMsg->text() != text)
+                setMessage(text);
+        },
+        Qt::QueuedConnection);
+}
+
+void frmSplash::openDatabase()
+{
+    if (!isVisible())
+        showOpening();
+    const QString opening = m_ctx.openingMessage();
+    startupMark(opening);
+    SplashMessageModule(this, opening);
+    // An exception of the work is thrown again here, on the window thread.
+    const std::exception_ptr failed = runAside([this]() -> std::exception_ptr {
+        try {
+            m_ctx.prepareOpen([this](const QString &text) { postMessage(text); });
+        } catch (...) {
+            return std::current_exception();
+        }
+        return nullptr;
+    });
+    if (failed)
+        std::rethrow_exception(failed);
+    m_ctx.open();
+}
+
 void frmSplash::start()
 {
-    // 1. Show and say so.
-    if (!isVisible()) {
-        if (QScreen *s = QApplication::primaryScreen())
-            move(s->availableGeometry().center() - rect().center());
-        show();
-    }
+    // 1. Show (painted before the database work) and say so.
+    if (!isVisible())
+        showPainted();
     SplashMessageModule(this, QStringLiteral("Initialize..."));
     QApplication::processEvents();
     // 2. The build.
@@ -140,7 +190,9 @@ void frmSplash::start()
     // one takes seconds: the check runs on a thread of its own, so that this
     // screen stays painted and says what is being done meanwhile.
     SplashMessageModule(this, QStringLiteral("Checking the database ..."));
-    m_schema = runAside([this] { return checkSchemaAtStartup(m_ctx); });
+    m_schema = runAside([this] {
+        return checkSchemaAtStartup(m_ctx, [this](const db::schema::Progress &p) { postMessage(progressText(p)); });
+    });
     SplashMessageModule(this, QStringLiteral("Initialize..."));
     if (!m_schema.error.isEmpty())
         m_ctx.prompt().inform(QStringLiteral("The database could not be brought up to date:\n%1\n\n"

@@ -27,6 +27,11 @@ public:
     // workstation folder first makes it); the progress line then says what
     // is being done.
     void showOpening();
+    // Shows the screen and opens the database behind it (AppContext::open):
+    // the slow part -- starting the private server, on a first start making
+    // it and its tables -- runs on a thread of its own while this screen
+    // stays painted and says what is being done.  Throws as open().
+    void openDatabase();
     const SchemaCheck &schemaCheck() const { return m_schema; }
     void setMessage(const QString &text);
 
@@ -37,9 +42,17 @@ signals:
     // the front screen too in the wholesale set-up).
     void homeScreenNeeded(bool wholesale);
 
+protected:
+    void paintEvent(QPaintEvent *e) override;
+
 private:
     void timer2Tick();
     void timer1Tick();
+    // Shows `text` from the thread that does the work (the window thread
+    // paints it when its loop next turns).
+    void postMessage(const QString &text);
+    // Shows the screen centred and waits until it is painted.
+    void showPainted();
 
     AppContext &m_ctx;
     QLabel *lblMsg;
@@ -49,6 +62,7 @@ private:
     QTimer *Timer1;
     QTimer *Timer2;
     SchemaCheck m_schema;
+    bool m_painted = false;
 };
 
 // Sets the splash screen's lblMsg, yields once and repaints it.

@@ -155,29 +155,53 @@ void header(PrintSurface &s, const Settings &c, const SearchReport &r)
     s.printLine(QString()); // the empty line under the rule
 }
 
-const double kSimpleX[] = {500, 1900, 3900, 5900, 6900, 7600, 8800, 9800};
 constexpr double kSimpleGap = 80; // free space before the next column
+const int kSimpleCols[] = {ColSKU, ColShape, ColCert, ColWeight, ColColour, ColClarity, ColCut, ColMeasurement};
+const char *const kSimpleHeads[] = {"SKU#", "Shape", "Certificate", "Weight", "Colour", "Clarity", "Cut", "Measurement"};
 
-void simpleHeadings(PrintSurface &s)
+// The simple report's columns, each as wide as its heading and widest value;
+// the free texts (SKU, shape, colour) give up room when the page is too
+// narrow and go on in the column's next line; a figure, a number or a grade
+// is whole.
+QList<double> simpleColumns(PrintSurface &s, const SearchReport &r, double right)
+{
+    QList<double> needed;
+    for (int i = 0; i < 8; ++i) {
+        s.setFont(kFont, 10, false, true);
+        double w = s.textWidth(QString::fromLatin1(kSimpleHeads[i]));
+        s.setFont(kFont, 10, false, false);
+        for (const SearchRow &row : r.rows)
+            w = std::max(w, s.textWidth(row.cells.value(kSimpleCols[i])));
+        needed << w;
+    }
+    return printing::columnEdges(needed, 500, right, {0, 1, 4}, kSimpleGap);
+}
+
+void simpleHeadings(PrintSurface &s, const QList<double> &x)
 {
     s.setFont(kFont, 10, false, true);
-    const QStringList h = {QStringLiteral("SKU#"),   QStringLiteral("Shape"),  QStringLiteral("Certificate"),
-                           QStringLiteral("Weight"), QStringLiteral("Colour"), QStringLiteral("Clarity"),
-                           QStringLiteral("Cut"),    QStringLiteral("Measurement")};
+    s.setColumns(x);
     const double y = s.CurrentY;
-    for (int i = 0; i < h.size(); ++i) {
-        s.setPosition(kSimpleX[i], y);
-        s.printLine(h.at(i));
+    for (int i = 0; i < 8; ++i) {
+        s.setPosition(x.at(i), y);
+        s.printLine(QString::fromLatin1(kSimpleHeads[i]));
     }
 }
 
 bool drawSimple(PrintSurface &s, const Settings &c, const SearchReport &r)
 {
+    const double right = s.pageWidth() > 0 ? std::min(kRight, s.pageWidth() - 100) : kRight;
+    const QList<double> x = simpleColumns(s, r, right);
+    auto newPage = [&] {
+        s.setColumns({});
+        footer(s, 14000);
+        s.newPage();
+        header(s, c, r);
+    };
     if (r.rows.isEmpty()) {
         header(s, c, r);
-        simpleHeadings(s);
+        simpleHeadings(s, x);
     }
-    const int cols[] = {ColSKU, ColShape, ColCert, ColWeight, ColColour, ColClarity, ColCut, ColMeasurement};
     for (int n = 0; n < r.rows.size(); ++n) {
         const SearchRow &row = r.rows.at(n);
         // A text wider than its column goes on in the column's next line
@@ -186,18 +210,15 @@ bool drawSimple(PrintSurface &s, const Settings &c, const SearchReport &r)
         QList<QStringList> cells;
         qsizetype lines = 1;
         for (int i = 0; i < 8; ++i) {
-            const double width = (i + 1 < 8 ? kSimpleX[i + 1] : kRight) - kSimpleX[i] - kSimpleGap;
-            cells << s.wrapped(row.cells.value(cols[i]), width);
+            cells << s.wrapped(row.cells.value(kSimpleCols[i]), x.at(i + 1) - x.at(i) - kSimpleGap);
             lines = std::max(lines, cells.last().size());
         }
         if (n == 0) {
             header(s, c, r);
-            simpleHeadings(s);
+            simpleHeadings(s, x);
         } else if (s.CurrentY >= 13500 || s.CurrentY + lines * s.textHeight() > 13900) {
-            footer(s, 14000);
-            s.newPage();
-            header(s, c, r);
-            simpleHeadings(s);
+            newPage();
+            simpleHeadings(s, x);
         }
         s.setFont(kFont, 10, false, false);
         const double y = s.CurrentY;
@@ -205,7 +226,7 @@ bool drawSimple(PrintSurface &s, const Settings &c, const SearchReport &r)
         for (int i = 0; i < 8; ++i) {
             double ly = y;
             for (const QString &line : cells.at(i)) {
-                s.setPosition(kSimpleX[i], ly);
+                s.setPosition(x.at(i), ly);
                 s.printLine(line);
                 ly = s.CurrentY;
             }
@@ -214,16 +235,14 @@ bool drawSimple(PrintSurface &s, const Settings &c, const SearchReport &r)
         s.setPosition(0, rowBottom);
         if ((n + 1) % 2 == 0) {
             s.setLineWidth(3);
-            s.drawLine(500, s.CurrentY, kRight, s.CurrentY);
+            s.drawLine(500, s.CurrentY, right, s.CurrentY);
         }
     }
+    s.setColumns({});
     s.setFont(kFont, 10, true);
-    if (s.CurrentY + 2 * s.textHeight() > 13900) {
-        footer(s, 14000);
-        s.newPage();
-        header(s, c, r);
-    }
-    totalsLine(s, r, kRight, 10);
+    if (s.CurrentY + 2 * s.textHeight() > 13900)
+        newPage();
+    totalsLine(s, r, right, 10);
     footer(s, 14000);
     return true;
 }
@@ -391,8 +410,11 @@ bool drawFull(PrintSurface &s, const Settings &c, const SearchReport &r)
     const FullLayout l = layOut(s, cols, r.rows, right - 500);
     const QList<double> &x = l.x;
     const double bottom = s.pageHeight() - 900;
+    QList<double> edges = x;
+    edges << right;
     auto headings = [&] {
         s.setFont(kFont, l.points, true);
+        s.setColumns(edges);
         const double y = s.CurrentY;
         for (int i = 0; i < cols.size(); ++i) {
             s.setPosition(x.at(i), y);
@@ -403,6 +425,7 @@ bool drawFull(PrintSurface &s, const Settings &c, const SearchReport &r)
     // The filters the list was made with, under the title of every page.
     const QString criteria = QStringLiteral("Search Criteria: ") + criteriaLines(r.criteria).join(QStringLiteral("; "));
     auto top = [&] {
+        s.setColumns({});
         s.setFont(kFont, 14);
         s.setPosition(500, 500);
         s.printLine(QStringLiteral("Diamond Search Report"));
@@ -428,6 +451,7 @@ bool drawFull(PrintSurface &s, const Settings &c, const SearchReport &r)
             lines = std::max(lines, cells.last().size());
         }
         if (s.CurrentY >= bottom - 400 || s.CurrentY + lines * s.textHeight() > bottom - 200) {
+            s.setColumns({});
             footer(s, bottom);
             s.newPage();
             top();
@@ -444,6 +468,7 @@ bool drawFull(PrintSurface &s, const Settings &c, const SearchReport &r)
         }
         s.setPosition(0, next);
     }
+    s.setColumns({});
     s.setLineWidth(3);
     s.drawLine(500, s.CurrentY, right, s.CurrentY);
     s.setFont(kFont, 8, true);

@@ -525,6 +525,8 @@ void drawTable(Page &pg, const Table &t)
         x << at;
         at += cw + kGap;
     }
+    QList<double> edges = x;
+    edges << at;
 
     s.setFont(kFont, 10, true);
     const double titleHeight = s.textHeight();
@@ -532,6 +534,7 @@ void drawTable(Page &pg, const Table &t)
     const double rowHeight = s.textHeight();
     auto heads = [&] {
         s.setFont(kFont, points, true);
+        s.setColumns(edges);
         const double y = s.CurrentY;
         for (int i = 0; i < t.heads.size(); ++i) {
             const QString h = s.fitted(t.heads.at(i), w.at(i));
@@ -557,6 +560,7 @@ void drawTable(Page &pg, const Table &t)
     heads();
     for (const QStringList &row : t.rows) {
         if (!pg.room(rowHeight)) {
+            s.setColumns({});
             pg.start();
             s.setFont(kFont, 8, true, true);
             s.CurrentX = pg.left;
@@ -572,6 +576,7 @@ void drawTable(Page &pg, const Table &t)
         }
         s.setPosition(pg.left, y + rowHeight);
     }
+    s.setColumns({});
 }
 
 } // namespace

@@ -121,30 +121,51 @@ QList<MemoOutCustomer> loadMemoOutList(const QSqlDatabase &db)
 bool drawMemoOutList(printing::PrintSurface &s, const QList<MemoOutCustomer> &list, const QDate &today, QString *)
 {
     const QString font = QStringLiteral("Arial");
-    const double x[] = {500, 500, 2000, 2900, 4100, 5800, 6600, 7900, 8900, 10000};
     const double bottom = s.pageHeight() - 1000;
+    const double right = s.pageWidth() > 0 ? s.pageWidth() - 100 : 11000;
+    const QStringList h = {QStringLiteral("Memo Date"),      QStringLiteral("Memo ID"),    QStringLiteral("SKU#"),
+                           QStringLiteral("Shape"),          QStringLiteral("WEIGHT"),     QStringLiteral("Colour/Clarity"),
+                           QStringLiteral("offRap (*)"),     QStringLiteral("RAP /ct"),    QStringLiteral("RAP /Stone")};
+    auto values = [](const MemoOutLine &l) {
+        return QStringList{l.memoDate, l.memoId, l.sku, l.shape, l.weight, l.colourClarity, l.offRap, l.rapCt,
+                           l.rapStone};
+    };
+    // The stone columns, each as wide as its heading and widest value; the
+    // SKU, the shape and the grades give up room when the page is too
+    // narrow (they go on in the column's next line), the figures are whole.
+    QList<double> needed;
+    s.setFont(font, 8, true);
+    for (const QString &t : h)
+        needed << s.textWidth(t);
+    s.setFont(font, 8);
+    for (const MemoOutCustomer &g : list)
+        for (const MemoOutLine &l : g.lines) {
+            const QStringList v = values(l);
+            for (int i = 0; i < v.size(); ++i)
+                needed[i] = std::max(needed.at(i), s.textWidth(v.at(i)));
+        }
+    const QList<double> x = printing::columnEdges(needed, 500, right, {2, 3, 5}, 80);
     auto top = [&] {
+        s.setColumns({});
         s.setFont(font, 14, true);
         s.setPosition(500, 500);
-        s.printLine(QStringLiteral("Daily Memo Information Sheet as of ")
-                    + QLocale::c().toString(today, QStringLiteral("MMM dd, yyyy")));
+        s.printLine(s.fitted(QStringLiteral("Daily Memo Information Sheet as of ")
+                                 + QLocale::c().toString(today, QStringLiteral("MMM dd, yyyy")),
+                             right - 500));
         s.printLine(QString());
         s.setFont(font, 8, true);
-        const QStringList h = {QStringLiteral("Customer"),       QStringLiteral("Memo Date"), QStringLiteral("Memo ID"),
-                               QStringLiteral("SKU#"),           QStringLiteral("Shape"),     QStringLiteral("WEIGHT"),
-                               QStringLiteral("Colour/Clarity"), QStringLiteral("offRap (*)"), QStringLiteral("RAP /ct"),
-                               QStringLiteral("RAP /Stone")};
-        const double y = s.CurrentY;
         // "Customer" heads the customers' lines; the stone columns start under it.
-        s.setPosition(500, y);
-        s.printLine(h.at(0));
+        s.setPosition(500, s.CurrentY);
+        s.printLine(QStringLiteral("Customer"));
         const double y2 = s.CurrentY;
-        for (int i = 1; i < h.size(); ++i) {
-            s.setPosition(x[i], y2);
+        s.setColumns(x);
+        for (int i = 0; i < h.size(); ++i) {
+            s.setPosition(x.at(i), y2);
             s.printLine(h.at(i));
         }
+        s.setColumns({});
         s.setLineWidth(3);
-        s.drawLine(500, s.CurrentY, 11000, s.CurrentY);
+        s.drawLine(500, s.CurrentY, right, s.CurrentY);
         s.setFont(font, 8);
     };
     auto room = [&](int lines) {
@@ -160,32 +181,32 @@ bool drawMemoOutList(printing::PrintSurface &s, const QList<MemoOutCustomer> &li
         s.setFont(font, 9, true);
         s.CurrentX = 500;
         s.printLine(s.fitted(g.company + (g.phone.isEmpty() ? QString() : QStringLiteral(" --- ") + g.phone),
-                             s.pageWidth() - 600));
+                             right - 500));
         s.setFont(font, 8);
         s.CurrentX = 500;
         s.printLine(QStringLiteral("Stones on MEMO: ") + QString::number(g.lines.size()));
         for (const MemoOutLine &l : g.lines) {
-            const QStringList v = {l.memoDate, l.memoId, l.sku, l.shape, l.weight, l.colourClarity, l.offRap, l.rapCt,
-                                   l.rapStone};
+            const QStringList v = values(l);
             // A text wider than its column goes on in the column's next line.
             QList<QStringList> cells;
             int lines = 1;
             for (int i = 0; i < v.size(); ++i) {
-                const double right = i + 2 < int(std::size(x)) ? x[i + 2] : s.pageWidth();
-                cells << s.wrapped(v.at(i), right - x[i + 1] - 80);
+                cells << s.wrapped(v.at(i), x.at(i + 1) - x.at(i) - 80);
                 lines = std::max(lines, int(cells.last().size()));
             }
             room(lines);
+            s.setColumns(x);
             const double y = s.CurrentY;
             double next = y + s.textHeight();
             for (int i = 0; i < cells.size(); ++i) {
-                s.setPosition(x[i + 1], y);
+                s.setPosition(x.at(i), y);
                 for (const QString &t : cells.at(i)) {
-                    s.CurrentX = x[i + 1];
+                    s.CurrentX = x.at(i);
                     s.printLine(t);
                 }
                 next = std::max(next, s.CurrentY);
             }
+            s.setColumns({});
             s.setPosition(0, next);
         }
     }

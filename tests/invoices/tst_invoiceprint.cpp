@@ -322,6 +322,7 @@ private slots:
         // With room on the disk it prints and closes.
         r = printInvoice(e.ctx, t.invoice, printing::PrintTarget::pdf(pdf), {});
         QVERIFY2(r.printed && r.closed, qPrintable(r.error));
+        VELMOR_VERIFY_PDF_LAYOUT(pdf);
     }
 
     // Rows that would reach the totals go on to a second page with the
@@ -569,6 +570,7 @@ private slots:
         QCOMPARE(e.value("SELECT status FROM invoice WHERE ID=?", {inv}).toString(), QString("open"));
         r = printRun(e, {QString::number(inv), "--pdf", pdf, "--currency", "zar"});
         QCOMPARE(r.code, 0);
+        VELMOR_VERIFY_PDF_LAYOUT(pdf);
         const QString flat = test::pdfText(pdf).simplified();
         // 9.975 % of 3,535.00 is 352.62: the rate printed is the rate charged.
         QVERIFY2(flat.contains("9.975%") && flat.contains("ZAR 65,397.50") && flat.contains("ZAR 6,523.40"),

@@ -653,6 +653,7 @@ void tst_memosheetscreen::memoPriceOnEveryPage()
     req.options.usDollar = true;
     const QString list = e.dir.filePath("list.pdf");
     QVERIFY(memos::printMemoSheet(e.ctx, req, printing::PrintTarget::pdf(list)).ok);
+    VELMOR_VERIFY_PDF_LAYOUT(list);
     QVERIFY2(normalised(test::pdfText(list)).contains("US$ 24,899.87"), qPrintable(test::pdfText(list)));
 
     ui::frmMemoAddNewDiamondToIt w(e.ctx);
@@ -668,6 +669,7 @@ void tst_memosheetscreen::memoPriceOnEveryPage()
     req.options.printRap = false;
     const QString paper = e.dir.filePath("sheet.pdf");
     QVERIFY(memos::printMemoSheet(e.ctx, req, printing::PrintTarget::pdf(paper)).ok);
+    VELMOR_VERIFY_PDF_LAYOUT(paper);
     QVERIFY(normalised(test::pdfText(paper)).contains("Summary US$ 7,000.00"));
 
     w.findChild<QCheckBox *>("chkAllSold")->setChecked(true);
@@ -682,6 +684,7 @@ void tst_memosheetscreen::memoPriceOnEveryPage()
     QVERIFY(memos::exportText(r).contains("US$ 5250.00") && memos::exportText(r).contains("US$ 1750.00"));
     const QString report = e.dir.filePath("report.pdf");
     QVERIFY(memos::printReport(e.ctx, r, printing::PrintTarget::pdf(report)).ok);
+    VELMOR_VERIFY_PDF_LAYOUT(report);
     const QString printed = normalised(test::pdfText(report));
     QVERIFY2(printed.contains("US$ 5,250.00") && printed.contains("US$ 1,750.00") && !printed.contains("9,000.00"),
              qPrintable(printed));

@@ -13,6 +13,7 @@
 #include "printing/DiamondPaper.h"
 #include "printing/PrintJob.h"
 #include "stones/SearchReport.h"
+#include "stones/StockCountReport.h"
 #include "stones/StoneHistory.h"
 
 #include <QtTest>
@@ -27,7 +28,7 @@ namespace {
 
 const QString kLongShape = QStringLiteral("Cushion Modified Brilliant [CMB]");
 const QString kCanadianSku = QStringLiteral("CA2026-004711  >CANADIAN<");
-const QString kLongCompany = QStringLiteral("Lumen & Sons Fine Jewellery International Ltd.");
+const QString kLongCompany = QStringLiteral("Lumen & Fils Joaillerie Internationale Ltée (Montréal)");
 const QString kLongStreet = QStringLiteral("Suite 1400, First Canadian Place, 100 King Street West");
 
 // The dealer as the longest settings have it.
@@ -84,7 +85,7 @@ invoices::Invoice longInvoice(int lines)
         l.details = i % 3 == 0 ? QStringLiteral("GIA 2141438171, laser inscribed, eye clean, with the original box")
                                : QString();
         l.itemFound = true;
-        l.sku = QStringLiteral("CA2026-%1").arg(4700 + i, 6, 10, QLatin1Char('0'));
+        l.sku = i % 2 ? kCanadianSku : QStringLiteral("CA2026-%1").arg(4700 + i, 6, 10, QLatin1Char('0'));
         l.shape = kLongShape;
         l.colour = 20;
         l.clarity = 40;
@@ -219,6 +220,51 @@ QList<stones::MemoOutCustomer> memoOutList()
     return list;
 }
 
+// A count of a shop with long names, a large missing value and every table.
+stones::CountReport countReport()
+{
+    stones::CountReport r;
+    r.header.id = 123456;
+    r.header.name = QStringLiteral("Année-end count, Saint-Jean-sur-Richelieu showroom and safe");
+    r.header.location = QStringLiteral("Safe 2, drawer 14 (Présentoir)");
+    r.header.closed = true;
+    r.header.tolerance = Decimal5::fromDouble(0.01);
+    r.header.startedAt = QDateTime(QDate(2026, 12, 6), QTime(8, 5));
+    r.header.closedAt = QDateTime(QDate(2026, 12, 6), QTime(17, 45));
+    r.header.startedBy = r.header.closedBy = QStringLiteral("Geneviève Lemieux-Beauchamp");
+    r.withCost = true;
+    r.figures.expected = 100000;
+    r.figures.found = 99880;
+    r.figures.scans = 100340;
+    for (int i = 0; i < 120; ++i) {
+        stones::MissingStone m;
+        m.stoneId = 1000000 + i;
+        m.sku = i % 2 ? kCanadianSku : QStringLiteral("R%1").arg(100200 + i);
+        m.shape = kLongShape;
+        m.location = QStringLiteral("Safe 2, drawer 14 (Présentoir)");
+        m.carat = Decimal5::fromDouble(12.34);
+        m.listValue = Decimal5::fromDouble(1523456.67);
+        m.cost = Decimal5::fromDouble(1234567.89);
+        r.missing << m;
+        r.missingValue += m.listValue;
+        r.missingCost += m.cost;
+        r.leftStock << stones::LeftStone{m.stoneId, m.sku, QStringLiteral("Memo"), kLongCompany};
+        r.unexpected << stones::UnexpectedStone{m.stoneId + 500, m.sku, QStringLiteral("Sold"), kLongCompany,
+                                                QStringLiteral("1000%1").arg(m.stoneId), 3};
+        r.twice << stones::TwiceStone{m.stoneId, m.sku, 12};
+        r.unknown << stones::UnknownCode{QStringLiteral("CODE128-%1-UNREADABLE-LABEL").arg(i), 2};
+        stones::ParcelLine p;
+        p.parcelId = i + 1;
+        p.sku = QStringLiteral("PCL-2026-%1 Mêlée").arg(i, 5, 10, QLatin1Char('0'));
+        p.atStart = Decimal5::fromDouble(12345.67);
+        p.onHand = Decimal5::fromDouble(12345.67);
+        p.weighed = true;
+        p.weighedCarats = Decimal5::fromDouble(12340.01);
+        r.parcels << p;
+    }
+    return r;
+}
+
 } // namespace
 
 class TestPageLayout : public QObject {
@@ -336,8 +382,11 @@ private slots:
                 printing::PrintTarget::pdf(dir.filePath(name)),
                 [](printing::PrintSurface &s, QString *) {
                     s.setFont(QStringLiteral("Arial"), 10);
-                    for (int i = 0; i < 200; ++i)
+                    for (int i = 0; i < 200; ++i) {
+                        if (s.CurrentY + s.textHeight() > s.pageHeight())
+                            s.newPage();
                         s.printLine(QStringLiteral("Round Brilliant %1 ct G VS1 GIA 2141438171").arg(i));
+                    }
                     return true;
                 },
                 QStringLiteral("umask"));
@@ -408,6 +457,8 @@ private slots:
         QTest::newRow("parcel memo") << "parcel memo" << 2 << QStringList{"PCL-2026-00059"};
         QTest::newRow("memo-out list") << "memo out" << 1 << QStringList{">CANADIAN<"};
         QTest::newRow("memo report") << "memo report" << 1 << QStringList{"Brilliant", "2141438171", "1,523,456.67"};
+        QTest::newRow("stock count report")
+            << "count" << 3 << QStringList{"Missing", "1,523,456.67", ">CANADIAN<", "Mêlée", "Geneviève"};
     }
     void documents()
     {
@@ -499,6 +550,9 @@ private slots:
             draw([&](printing::PrintSurface &s, QString *e) {
                 return stones::drawMemoOutList(s, list, QDate(2026, 12, 6), e);
             });
+        } else if (document == QLatin1String("count")) {
+            const stones::CountReport r = countReport();
+            draw([&](printing::PrintSurface &s, QString *e) { return stones::drawCountReport(s, r, e); });
         } else {
             QFAIL("unknown document");
         }

@@ -26,6 +26,10 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSet>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -38,6 +42,7 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <functional>
 #include <memory>
 
 using namespace velmor;
@@ -115,6 +120,7 @@ private slots:
     void schemaCheck_data();
     void schemaCheck();
     void emptySharedDatabaseIsMadeAtStart();
+    void firstStartMakesThePrivateDatabaseBehindTheSplash();
     void oneRateRefreshAtATime();
     void homeScreen_data();
     void homeScreen();
@@ -171,29 +177,35 @@ void TestStartup::schemaCheck()
 
 // In server mode nothing makes the database before the start-up's check: an
 // empty one (or one an earlier start left with the upgrade list's tables
-// only) is made whole there.
+// only) is made whole there, an old one upgraded step by step; the splash
+// screen says so all along.
 void TestStartup::emptySharedDatabaseIsMadeAtStart()
 {
+    // What the splash screen's line says on each tick of a timer of the
+    // window thread (many ticks: the loop turns while the work runs).
+    struct Watch {
+        QStringList said;
+        QTimer timer;
+        explicit Watch(std::function<ui::frmSplash *()> splash)
+        {
+            timer.setInterval(2);
+            QObject::connect(&timer, &QTimer::timeout, [this, splash] {
+                if (ui::frmSplash *s = splash())
+                    if (auto *m = s->findChild<QLabel *>(QStringLiteral("lblMsg")))
+                        said << m->text();
+            });
+            timer.start();
+        }
+    };
     for (const bool leftovers : {false, true}) {
         TestDb t(TestDb::Shape::Empty);
         if (leftovers)
             db::schema::UpgradeDataBaseModule(t.db());
         Start s(t);
-        // The splash screen stays live while the tables are made: the
-        // window's own timers run meanwhile and find it saying so.
-        QStringList said;
-        QTimer watch;
-        watch.setInterval(2);
-        QObject::connect(&watch, &QTimer::timeout, [&] {
-            if (s.flow && s.flow->splash())
-                if (auto *m = s.flow->splash()->findChild<QLabel *>(QStringLiteral("lblMsg")))
-                    said << m->text();
-        });
-        watch.start();
+        Watch watch([&s] { return s.flow ? s.flow->splash() : nullptr; });
         QVERIFY(s.run());
-        watch.stop();
-        // Many ticks, not the one a single pass of the event loop gives.
-        QVERIFY2(said.count(QStringLiteral("Checking the database ...")) >= 3, qPrintable(said.join('|')));
+        watch.timer.stop();
+        QVERIFY2(watch.said.count(QStringLiteral("Making the database ...")) >= 3, qPrintable(watch.said.join('|')));
         QVERIFY(s.flow->upgraded());
         QCOMPARE(db::schema::storedVersion(t.db()), double(db::schema::kSchemaVersion));
         QCOMPARE(db::tableNames(t.db()).size(), int(db::schema::finalTables().size()));
@@ -202,6 +214,88 @@ void TestStartup::emptySharedDatabaseIsMadeAtStart()
         QVERIFY2(!s.prompt.messages().join("|").contains("could not be brought up to date"),
                  qPrintable(s.prompt.messages().join("|")));
     }
+
+    // An old database (its base tables and settings row): each step of the
+    // upgrade with the count, the count the same throughout.
+    TestDb t(TestDb::Shape::BaseTables);
+    db::exec(t.db(), "INSERT INTO Config (CompanyName) VALUES ('Old shop')");
+    ScriptedPrompt prompt;
+    QTemporaryDir home;
+    AppContext ctx(Workstation(home.path(), home.path()), t.settings(), &prompt);
+    ctx.adopt(t.db());
+    ui::frmSplash splash(ctx);
+    Watch watch([&splash] { return &splash; });
+    splash.start();
+    watch.timer.stop();
+    QVERIFY(splash.schemaCheck().upgraded);
+    QVERIFY2(splash.schemaCheck().error.isEmpty(), qPrintable(splash.schemaCheck().error));
+    static const QRegularExpression step(QStringLiteral("^Upgrading the database: step (\\d+) of (\\d+)$"));
+    QSet<int> steps, counts;
+    for (const QString &text : watch.said)
+        if (const QRegularExpressionMatch m = step.match(text); m.hasMatch()) {
+            steps << m.captured(1).toInt();
+            counts << m.captured(2).toInt();
+            QVERIFY2(m.captured(1).toInt() <= m.captured(2).toInt(), qPrintable(text));
+        }
+    QVERIFY2(steps.size() >= 3, qPrintable(watch.said.join('|')));
+    QCOMPARE(counts.size(), 1);
+    QVERIFY(*counts.begin() > 20);
+    QCOMPARE(db::schema::storedVersion(t.db()), double(db::schema::kSchemaVersion));
+}
+
+// A first start on an empty workstation folder: the splash screen is painted
+// before the private server and its database are made, and stays painted,
+// saying so, while they are made off the window thread.
+void TestStartup::firstStartMakesThePrivateDatabaseBehindTheSplash()
+{
+    QTemporaryDir home(QStringLiteral("/dev/shm/vh-XXXXXX"));
+    QVERIFY(home.isValid());
+    Workstation ws(home.path());
+    ScriptedPrompt prompt;
+    AppContext ctx(ws, ws.connectionSettings(), &prompt);
+    QCOMPARE(ctx.connection.mode, db::Mode::Private);
+    const QString made = ctx.connection.privateDir + QStringLiteral("/data/mysql");
+
+    // The message as painted, and whether the database was there then.
+    struct Painted : QObject {
+        QLabel *label = nullptr;
+        QString made;
+        QList<std::pair<QString, bool>> paints;
+        bool eventFilter(QObject *o, QEvent *e) override
+        {
+            if (o == label && e->type() == QEvent::Paint)
+                paints.append({label->text(), QFileInfo::exists(made)});
+            return false;
+        }
+    } painted;
+    ui::frmSplash splash(ctx);
+    painted.label = splash.findChild<QLabel *>(QStringLiteral("lblMsg"));
+    painted.made = made;
+    painted.label->installEventFilter(&painted);
+    int ticks = 0;
+    QTimer watch;
+    watch.setInterval(2);
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (painted.label->text() == QLatin1String("Making the database ..."))
+            ++ticks;
+    });
+    watch.start();
+    QElapsedTimer took;
+    took.start();
+    splash.openDatabase();
+    watch.stop();
+    QVERIFY(splash.isVisible());
+    // Painted saying so before the database was there, and the loop turned
+    // all along (a tick every few milliseconds of the making).
+    int before = 0;
+    for (const auto &[text, there] : painted.paints)
+        before += text == QLatin1String("Making the database ...") && !there;
+    QVERIFY2(before >= 1, qPrintable(QString::number(painted.paints.size())));
+    QVERIFY2(ticks >= std::min<qint64>(took.elapsed() / 20, 20), qPrintable(QStringLiteral("%1 ticks in %2 ms")
+                                                                        .arg(ticks)
+                                                                        .arg(took.elapsed())));
+    QCOMPARE(db::schema::storedVersion(ctx.db()), double(db::schema::kSchemaVersion));
+    ctx.close();
 }
 
 // The stone screen's timer ticks every second; a fetch waits for the pages

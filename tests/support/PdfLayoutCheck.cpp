@@ -2,15 +2,22 @@
 
 #include "printing/PrintJob.h"
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QPageLayout>
 #include <QPrinter>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSet>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTextStream>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 
 namespace velmor::test {
 
@@ -40,13 +47,21 @@ QString describe(const PdfWord &w)
 
 // Every PDF the program writes while a test runs (in this process or in a
 // command it starts) leaves its layout here: the printable area and the
-// table cells, measured where they were drawn.
+// table cells, measured where they were drawn, and a copy of the file.  The
+// process that made the folder checks, as it ends, every copy that no check
+// of the test looked at (writtenPdfFaults) and fails when one has a fault.
+void checkWrittenPdfsAtExit();
+
 struct LayoutRecordDir {
     QTemporaryDir dir;
+    bool own = false;
     LayoutRecordDir()
     {
-        if (qEnvironmentVariableIsEmpty("VELMOR_LAYOUT_RECORD") && dir.isValid())
+        if (qEnvironmentVariableIsEmpty("VELMOR_LAYOUT_RECORD") && dir.isValid()) {
             qputenv("VELMOR_LAYOUT_RECORD", dir.path().toLocal8Bit());
+            own = true;
+            qAddPostRoutine(checkWrittenPdfsAtExit);
+        }
     }
 };
 const LayoutRecordDir recordDir;
@@ -56,23 +71,23 @@ struct RecordedLayout {
     QRectF area; // the printable area, points
     QList<PdfWord> cells; // page and box of each table cell (no text)
     QList<PdfWord> rules; // page and line of each horizontal rule
+    QString file; // the file written (the copies' records)
 };
 
-RecordedLayout recordedLayout(const QString &pdf)
+RecordedLayout readLayout(const QString &record)
 {
     RecordedLayout r;
-    const QString dir = qEnvironmentVariable("VELMOR_LAYOUT_RECORD");
-    if (dir.isEmpty())
-        return r;
-    QFile f(printing::layoutRecordFile(dir, pdf));
+    QFile f(record);
     if (!f.open(QIODevice::ReadOnly))
-        return r;
-    // Written after the PDF: a record older than the file is not its own.
-    if (QFileInfo(f).lastModified() < QFileInfo(pdf).lastModified())
         return r;
     QTextStream in(&f);
     while (!in.atEnd()) {
-        const QStringList v = in.readLine().split(QLatin1Char(' '));
+        const QString line = in.readLine();
+        if (line.startsWith(QLatin1String("file "))) {
+            r.file = line.mid(5);
+            continue;
+        }
+        const QStringList v = line.split(QLatin1Char(' '));
         if (v.value(0) == QLatin1String("area") && v.size() == 5) {
             r.found = true;
             r.area = QRectF(QPointF(v[1].toDouble(), v[2].toDouble()), QPointF(v[3].toDouble(), v[4].toDouble()));
@@ -86,7 +101,100 @@ RecordedLayout recordedLayout(const QString &pdf)
     return r;
 }
 
+RecordedLayout recordedLayout(const QString &pdf)
+{
+    const QString dir = qEnvironmentVariable("VELMOR_LAYOUT_RECORD");
+    if (dir.isEmpty())
+        return {};
+    const QString record = printing::layoutRecordFile(dir, pdf);
+    // Written after the PDF: a record older than the file is not its own.
+    if (!QFileInfo::exists(record) || QFileInfo(record).lastModified() < QFileInfo(pdf).lastModified())
+        return {};
+    return readLayout(record);
+}
+
+// The copies of written PDFs whose layout a check has read already (by the
+// name of their record).
+QSet<QString> &checkedCopies()
+{
+    static QSet<QString> names;
+    return names;
+}
+
+// The records of copies not checked yet, oldest first.
+QStringList uncheckedRecords()
+{
+    const QString dir = qEnvironmentVariable("VELMOR_LAYOUT_RECORD");
+    if (dir.isEmpty())
+        return {};
+    static const QRegularExpression copy(QStringLiteral("^(\\d+)-(\\d+)\\.layout$"));
+    QList<std::pair<std::pair<qint64, qint64>, QString>> found;
+    for (const QString &name : QDir(dir).entryList({QStringLiteral("*.layout")}, QDir::Files)) {
+        const QRegularExpressionMatch m = copy.match(name);
+        if (m.hasMatch() && !checkedCopies().contains(name))
+            found.append({{m.captured(1).toLongLong(), m.captured(2).toLongLong()}, name});
+    }
+    std::sort(found.begin(), found.end());
+    QStringList out;
+    for (const auto &f : found)
+        out << QDir(dir).filePath(f.second);
+    return out;
+}
+
+QByteArray contentOf(const QString &file)
+{
+    QFile f(file);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// A check of `pdf` counts for the copy of its writing that it read.
+void markChecked(const QString &pdf)
+{
+    const QString path = QFileInfo(pdf).absoluteFilePath();
+    QByteArray content;
+    for (const QString &record : uncheckedRecords()) {
+        if (readLayout(record).file != path)
+            continue;
+        if (content.isNull())
+            content = contentOf(pdf);
+        const QString copy = record.left(record.size() - 7) + QStringLiteral(".pdf");
+        if (contentOf(copy) == content)
+            checkedCopies().insert(QFileInfo(record).fileName());
+    }
+}
+
+QStringList faultsOf(const QString &pdf, const RecordedLayout &layout, const LayoutCheck &check);
+
+void checkWrittenPdfsAtExit()
+{
+    if (!recordDir.own || QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty())
+        return;
+    const QStringList faults = writtenPdfFaults();
+    if (faults.isEmpty())
+        return;
+    QTextStream out(stdout);
+    out << "FAIL!  : PDFs written without a layout check have faults:\n";
+    for (const QString &f : faults.mid(0, 40))
+        out << "   " << f << '\n';
+    out.flush();
+    std::fflush(stdout);
+    std::_Exit(1);
+}
+
 } // namespace
+
+QStringList writtenPdfFaults()
+{
+    QStringList faults;
+    for (const QString &record : uncheckedRecords()) {
+        checkedCopies().insert(QFileInfo(record).fileName());
+        const RecordedLayout layout = readLayout(record);
+        const QString copy = record.left(record.size() - 7) + QStringLiteral(".pdf");
+        for (const QString &f : faultsOf(copy, layout, {}))
+            faults << layout.file + QStringLiteral(": ") + f;
+    }
+    return faults;
+}
 
 QList<PdfPage> pdfWords(const QString &pdf, QString *error)
 {
@@ -132,15 +240,23 @@ QList<PdfPage> pdfWords(const QString &pdf, QString *error)
 
 QStringList pdfLayoutFaults(const QString &pdf, const LayoutCheck &check)
 {
+    // The program's own record of the file: its printable margins and the
+    // cells of its tables.
+    const QStringList faults = faultsOf(pdf, recordedLayout(pdf), check);
+    markChecked(pdf);
+    return faults;
+}
+
+namespace {
+
+QStringList faultsOf(const QString &pdf, const RecordedLayout &layout, const LayoutCheck &check)
+{
     QString why;
     const QList<PdfPage> pages = pdfWords(pdf, &why);
     if (pages.isEmpty())
         return {why};
     QStringList faults;
     const double tol = check.tolerance;
-    // The program's own record of the file: its printable margins and the
-    // cells of its tables.
-    const RecordedLayout layout = recordedLayout(pdf);
     for (int n = 0; n < pages.size(); ++n) {
         const PdfPage &page = pages.at(n);
         const QRectF area = !check.area.isEmpty() ? check.area
@@ -204,6 +320,8 @@ QStringList pdfLayoutFaults(const QString &pdf, const LayoutCheck &check)
     }
     return faults;
 }
+
+} // namespace
 
 QRectF cardOnPdfPage(double leftTwips, double topTwips, double widthTwips, double heightTwips, bool landscape)
 {

@@ -37,6 +37,13 @@ struct LayoutCheck {
 // the pages read cleanly.  A file that cannot be read is a fault too.
 QStringList pdfLayoutFaults(const QString &pdf, const LayoutCheck &check = {});
 
+// Every PDF the program writes while a test process runs (through the print
+// path, in the process or in a command it starts) is checked: by
+// pdfLayoutFaults above, or else here, each writing once ("FILE: page 1:
+// ..."), from a copy kept as it was written.  The process runs this as it
+// ends and fails when a fault is left.
+QStringList writtenPdfFaults();
+
 // The card of a stone paper on the page of a PDF written by the program
 // (printable area of a PDF printer of that orientation), in points.  A
 // height of 0 leaves the card open downwards to the page's edge.
@@ -53,4 +60,12 @@ QString pdfWordText(const QString &pdf);
         const QStringList velmorFaults_ = velmor::test::pdfLayoutFaults((pdf), ##__VA_ARGS__);                    \
         QVERIFY2(velmorFaults_.isEmpty(),                                                                          \
                  qPrintable(QStringLiteral("%1:\n").arg(pdf) + velmorFaults_.mid(0, 20).join(QLatin1Char('\n')))); \
+    } while (false)
+
+// Fails the running test with the faults of the PDFs written since the last
+// check that no check has read (the files of a command the test ran).
+#define VELMOR_VERIFY_WRITTEN_PDFS()                                                                               \
+    do {                                                                                                           \
+        const QStringList velmorFaults_ = velmor::test::writtenPdfFaults();                                        \
+        QVERIFY2(velmorFaults_.isEmpty(), qPrintable(velmorFaults_.mid(0, 20).join(QLatin1Char('\n'))));          \
     } while (false)

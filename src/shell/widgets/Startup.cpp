@@ -54,11 +54,12 @@ int runApplication(QApplication &app)
             SplashMessageModule(splash, text);
     });
     startupMark(QStringLiteral("splash screen made"));
-    // open() says on its line what it does ("Making the database ...").
+    // Painted before any database work starts, and kept painted while the
+    // private server is started (on a first start, made) off this thread.
     splash->showOpening();
     startupMark(QStringLiteral("opening the database"));
     try {
-        ctx.open();
+        splash->openDatabase();
     } catch (const db::ConnectError &e) {
         delete splash;
         // One message naming what failed and where to change it (also on

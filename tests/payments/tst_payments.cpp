@@ -228,7 +228,7 @@ void TestPayments::invoiceSpreadOverItsStones()
     const qint64 a = e.soldStone("A1", lumen, inv, "1000"); // 1,010.00
     const qint64 b = e.soldStone("B1", lumen, inv, "2000"); // 2,020.00
     const qint64 c = e.soldStone("C1", lumen, inv, "3000"); // 3,030.00
-    e.line(inv, 0, 0, "1", "500");                          // a free line takes nothing
+    const qint64 free = e.line(inv, 0, 0, "1", "500");      // the newest line, a free one
     PaymentInput in;
     in.us = QStringLiteral("2,500.00");
     in.reference = QStringLiteral("wire 77");
@@ -252,16 +252,22 @@ void TestPayments::invoiceSpreadOverItsStones()
     QVERIFY2(o.ok(), qPrintable(o.message));
     QCOMPARE(e.paidUS(c), QStringLiteral("700.00"));
     QCOMPARE(e.paidUS(b), QStringLiteral("1790.00"));
-    // More than every balance: the rest lands on the newest line, once confirmed.
-    in.us = QStringLiteral("3,000.00");
+    // More than every balance, the free line's too: the rest lands on the
+    // newest line, once confirmed; the free line's row names no stone.
+    in.us = QStringLiteral("3,500.00");
     o = receiveForInvoice(e.ctx, inv, in);
     QCOMPARE(int(o.state), int(Outcome::Overpayment));
     QCOMPARE(e.paidUS(c), QStringLiteral("700.00"));
     in.confirmOverpayment = true;
     o = receiveForInvoice(e.ctx, inv, in);
-    QVERIFY2(o.ok(), qPrintable(o.message));
+    QVERIFY2(o.ok() && o.rows.size() == 3, qPrintable(o.message));
     QCOMPARE(e.paidUS(b), QStringLiteral("2020.00"));
-    QCOMPARE(e.paidUS(c), QStringLiteral("3470.00"));
+    QCOMPARE(e.paidUS(c), QStringLiteral("3030.00"));
+    QCOMPARE(Decimal5::fromDb(e.value("SELECT SUM(PaymentUS) FROM PaymentReceived WHERE InvoiceListID = ? AND StoneID = 0",
+                                      {free}))
+                 .fixed(2),
+             QStringLiteral("940.00"));
+    QCOMPARE(o.rows[2].balance.fixed(2), QStringLiteral("-440.00"));
     QVERIFY(e.paidOff(b) && e.paidOff(c));
     // Both currencies typed: the local amount split in the same shares, to the cent.
     const qint64 inv2 = e.invoice(lumen);

@@ -13,6 +13,7 @@
 // invoice.
 #include "Scenarios.h"
 
+#include "db/LineDues.h"
 #include "db/Sql.h"
 #include "payments/Ledger.h"
 #include "payments/Payments.h"
@@ -63,9 +64,15 @@ Spread spreadOverCustomers(SizeEnv &env, const QSqlDatabase &db)
                                 "= il.invoiceid SET s.CustomerID = i.customerid WHERE s.Status = 'Sold'"));
     db::exec(db, QStringLiteral("UPDATE PaymentReceived p JOIN invoicelist il ON il.diamondid = p.StoneID JOIN invoice i "
                                 "ON i.ID = il.invoiceid SET p.CustomerID = i.customerid"));
-    // Half the customers pay tax (13 %) on their invoices, so that what each
-    // line owes takes its share of the invoice's tax.
+    // Every other invoice is taxed (13 %), so that what each line owes takes
+    // its share of the invoice's tax; the stones paid off were paid it too
+    // (the generated books pay such a stone in one row).
     db::exec(db, QStringLiteral("UPDATE invoicelist SET taxrate = 13 WHERE MOD(invoiceid, 2) = 0"));
+    db::exec(db, QStringLiteral("UPDATE PaymentReceived p JOIN SingleStone s ON s.ID = p.StoneID JOIN invoicelist il ON "
+                                "il.ID = (SELECT MAX(z.ID) FROM invoicelist z WHERE z.diamondid = s.ID) SET p.PaymentUS = "
+                                "p.PaymentUS + %1 WHERE s.Status = 'Sold' AND IFNULL(s.StoneIsPaidOff, 0) <> 0 AND "
+                                "il.taxrate <> 0 AND p.PaymentUS <> 0")
+                     .arg(db::dues::taxUSOf(QStringLiteral("il"))));
     for (const QString &t : kPaymentTables)
         db::exec(db, QStringLiteral("ANALYZE TABLE %1").arg(t));
     sp.busiestInvoices =

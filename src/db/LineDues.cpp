@@ -79,11 +79,16 @@ QString lineLabel(const QString &il, const QString &p)
 
 QString accountsSql(const QDate &asOf)
 {
+    return QStringLiteral("(") + stoneAccountsSql(asOf) + QStringLiteral(" UNION ALL ") + lineAccountsSql(asOf)
+           + QStringLiteral(")");
+}
+
+QString stoneAccountsSql(const QDate &asOf)
+{
     // The payments up to the day summed per stone once (a grouped derived
     // table the server keys by stone), and each stone's latest line found the
     // same way: at 100,000 stones this reads a quarter faster than looking
-    // both up stone by stone.  The parcel and free lines are few: their
-    // payments are looked up line by line.
+    // both up stone by stone.
     const QString upTo = asOf.isValid() ? QStringLiteral("p.Date < ") + dayAfter(asOf) : QStringLiteral("TRUE");
     const QString soldBy = asOf.isValid() ? QStringLiteral(" AND il.dateadded < ") + dayAfter(asOf) : QString();
     const QString il = QStringLiteral("il"), t = QStringLiteral("t");
@@ -106,20 +111,31 @@ QString accountsSql(const QDate &asOf)
                          "GROUP BY p.StoneID) pp ON pp.StoneID = s.ID WHERE s.Status = 'Sold'")
               .arg(upTo)
         + soldBy + QStringLiteral(") y");
+    return QStringLiteral("(") + stones + QStringLiteral(")");
+}
+
+QString lineAccountsSql(const QDate &asOf)
+{
+    // The parcel and free lines are few: their payments are looked up line
+    // by line.
+    const QString upTo = asOf.isValid() ? QStringLiteral("p.Date < ") + dayAfter(asOf) : QStringLiteral("TRUE");
+    const QString soldBy = asOf.isValid() ? QStringLiteral(" AND il.dateadded < ") + dayAfter(asOf) : QString();
+    const QString il = QStringLiteral("il"), t = QStringLiteral("t");
     const QString lines =
-        QStringLiteral("SELECT 0, il.ID, ") + lineLabel(il, QStringLiteral("pc"))
-        + QStringLiteral(", i.customerid, il.invoiceid, DATE(i.datecreated), 0, (SELECT COUNT(*) FROM PaymentReceived p "
-                         "WHERE p.InvoiceListID = il.ID AND IFNULL(p.Overpaid, 0) <> 0), 0, ")
-        + amountUS(il) + QStringLiteral(", ") + dueUS(il, t)
-        + QStringLiteral(", (SELECT IFNULL(SUM(IF(%1, p.PaymentUS, 0)), 0) FROM PaymentReceived p WHERE p.InvoiceListID "
-                         "= il.ID) FROM invoicelist il JOIN invoice i ON i.ID = il.invoiceid LEFT JOIN parcel pc ON "
-                         "pc.ID = il.parcelid LEFT JOIN ")
+        QStringLiteral("SELECT 0 AS ID, il.ID AS LineID, ") + lineLabel(il, QStringLiteral("pc"))
+        + QStringLiteral(" AS SKU, i.customerid AS CustomerID, il.invoiceid AS InvoiceID, DATE(i.datecreated) AS "
+                         "InvoiceDate, 0 AS flag, (SELECT COUNT(*) FROM PaymentReceived p WHERE p.InvoiceListID = il.ID AND "
+                         "IFNULL(p.StoneID, 0) = 0 AND IFNULL(p.Overpaid, 0) <> 0) AS confirmed, 0 AS loc, ")
+        + amountUS(il) + QStringLiteral(" AS amount, ") + dueUS(il, t)
+        + QStringLiteral(" AS owed, (SELECT IFNULL(SUM(IF(%1, p.PaymentUS, 0)), 0) FROM PaymentReceived p WHERE "
+                         "p.InvoiceListID = il.ID AND IFNULL(p.StoneID, 0) = 0) AS paid FROM invoicelist il JOIN invoice i "
+                         "ON i.ID = il.invoiceid LEFT JOIN parcel pc ON pc.ID = il.parcelid LEFT JOIN ")
               .arg(upTo)
         + taxTable(QStringLiteral("tl.invoiceid IN (SELECT f.invoiceid FROM invoicelist f WHERE f.diamondid IS NULL OR "
                                          "f.diamondid = 0)"))
         + QStringLiteral(" t ON t.ID = il.ID WHERE (il.diamondid IS NULL OR il.diamondid = 0) AND il.returned IS NULL")
         + soldBy;
-    return QStringLiteral("(") + stones + QStringLiteral(" UNION ALL ") + lines + QStringLiteral(")");
+    return QStringLiteral("(") + lines + QStringLiteral(")");
 }
 
 int refreshPaidOffFlags(const QSqlDatabase &db, const QString &stones)

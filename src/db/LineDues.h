@@ -64,6 +64,11 @@ QString lineLabel(const QString &il, const QString &p);
 // confirmed), loc (kept in CDN), amount (the line's amount in that currency),
 // owed (amount with the tax share; Null: at a rate not known), paid.
 QString accountsSql(const QDate &asOf = {});
+// Its two parts, each a derived table with the same columns: the sold
+// stones, and the parcel and free lines (a reader that groups them may
+// group each apart and add the groups up, which reads faster than the union).
+QString stoneAccountsSql(const QDate &asOf = {});
+QString lineAccountsSql(const QDate &asOf = {});
 
 // Sets StoneIsPaidOff of the sold stones that `stones` chooses (a condition
 // on SingleStone s) from their rows: set exactly when what was received for

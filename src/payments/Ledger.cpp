@@ -595,14 +595,23 @@ QString agedColumns(const QString &balance, const QString &since, const QDate &a
 Balances receivables(AppContext &ctx, const QDate &asOfIn)
 {
     const QDate asOf = asOfIn.isValid() ? asOfIn : QDate::currentDate();
-    // Grouped by customer first, the names joined to the groups after.
-    const QString sql = QStringLiteral("SELECT g.CustomerID, c.CompanyName, g.loc, g.n, g.age0, g.age1, g.age2, g.age3 "
-                                       "FROM (SELECT a.CustomerID, a.loc, SUM(a.ID <> 0) AS n, ")
-                        + agedColumns(QStringLiteral("(a.owed - a.paid)"), QStringLiteral("a.InvoiceDate"), asOf)
-                        + QStringLiteral(" FROM ") + soldAccountsSql(asOf)
-                        + QStringLiteral(" a WHERE a.owed IS NOT NULL AND a.owed <> a.paid GROUP BY a.CustomerID, "
-                                         "a.loc) g LEFT JOIN Customer c ON c.ID = g.CustomerID ORDER BY c.CompanyName, "
-                                         "g.CustomerID, g.loc");
+    // Grouped by customer first, the names joined to the groups after; the
+    // sold stones and the parcel and free lines are grouped apart and their
+    // groups added up (a union of the rows themselves reads slower).
+    auto grouped = [&](const QString &accounts) {
+        return QStringLiteral("SELECT a.CustomerID, a.loc, SUM(a.ID <> 0) AS n, ")
+               + agedColumns(QStringLiteral("(a.owed - a.paid)"), QStringLiteral("a.InvoiceDate"), asOf)
+               + QStringLiteral(" FROM ") + accounts
+               + QStringLiteral(" a WHERE a.owed IS NOT NULL AND a.owed <> a.paid GROUP BY a.CustomerID, a.loc");
+    };
+    const QString sql =
+        QStringLiteral("SELECT g.CustomerID, c.CompanyName, g.loc, g.n, g.age0, g.age1, g.age2, g.age3 FROM (SELECT "
+                       "u.CustomerID, u.loc, SUM(u.n) AS n, SUM(u.age0) AS age0, SUM(u.age1) AS age1, SUM(u.age2) AS "
+                       "age2, SUM(u.age3) AS age3 FROM (")
+        + grouped(db::dues::stoneAccountsSql(asOf)) + QStringLiteral(" UNION ALL ")
+        + grouped(db::dues::lineAccountsSql(asOf))
+        + QStringLiteral(") u GROUP BY u.CustomerID, u.loc) g LEFT JOIN Customer c ON c.ID = g.CustomerID ORDER BY "
+                         "c.CompanyName, g.CustomerID, g.loc");
     return balancesFrom(ctx, sql, false, asOf);
 }
 

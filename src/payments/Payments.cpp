@@ -440,10 +440,13 @@ Outcome receiveForInvoice(AppContext &ctx, qint64 invoiceId, const PaymentInput 
     }
     return guarded([&]() -> Outcome {
         db::Transaction tx(ctx.db());
+        // The lines to claim are found with locking reads: the transaction's
+        // snapshot is taken by its first plain read, which must come after
+        // the claims, so that it sees a payment another workstation made
+        // while this one waited.
         QSqlQuery q = db::exec(ctx.db(),
-                               QStringLiteral("SELECT il.ID, IFNULL(il.diamondid, 0) FROM invoicelist il JOIN invoice i ON "
-                                              "i.ID = il.invoiceid WHERE il.invoiceid = ? AND il.returned IS NULL ORDER "
-                                              "BY il.ID"),
+                               QStringLiteral("SELECT il.ID, IFNULL(il.diamondid, 0) FROM invoicelist il WHERE "
+                                              "il.invoiceid = ? AND il.returned IS NULL ORDER BY il.ID LOCK IN SHARE MODE"),
                                {invoiceId});
         QList<qint64> stones, others; // the stone lines' stones, the parcel and free lines
         while (q.next()) {
@@ -452,7 +455,8 @@ Outcome receiveForInvoice(AppContext &ctx, qint64 invoiceId, const PaymentInput 
             else
                 others << q.value(0).toLongLong();
         }
-        if (!db::scalar(ctx.db(), QStringLiteral("SELECT ID FROM invoice WHERE ID = ?"), {invoiceId}).isValid())
+        if (!db::scalar(ctx.db(), QStringLiteral("SELECT ID FROM invoice WHERE ID = ? LOCK IN SHARE MODE"), {invoiceId})
+                 .isValid())
             return refused(QStringLiteral("There is no invoice %1.").arg(invoiceId));
         if (stones.isEmpty() && others.isEmpty())
             return refused(QStringLiteral("Invoice %1 has no line on it to take a payment.").arg(invoiceId));
@@ -603,17 +607,19 @@ Outcome reversePayment(AppContext &ctx, Side side, qint64 paymentId, const QDate
     const QString kind = side == Side::Received ? QStringLiteral("received") : QStringLiteral("made");
     return guarded([&]() -> Outcome {
         db::Transaction tx(ctx.db());
-        const QVariant stone =
-            db::scalar(ctx.db(), QStringLiteral("SELECT StoneID FROM %1 WHERE ID = ?").arg(table(side)), {paymentId});
-        if (!stone.isValid())
+        // What to claim is read with a locking read: the first plain read
+        // takes the transaction's snapshot, which must come after the claim
+        // to see a reversal another workstation wrote meanwhile.
+        QSqlQuery head = db::exec(ctx.db(),
+                                  QStringLiteral("SELECT StoneID, %2 FROM %1 WHERE ID = ? LOCK IN SHARE MODE")
+                                      .arg(table(side), side == Side::Received ? QStringLiteral("InvoiceListID")
+                                                                               : QStringLiteral("NULL")),
+                                  {paymentId});
+        if (!head.next())
             return refused(QStringLiteral("There is no payment %1 %2.").arg(kind).arg(paymentId));
-        const qint64 stoneId = stone.toLongLong();
+        const qint64 stoneId = head.value(0).toLongLong();
         // A payment for a parcel or free line names its line and no stone.
-        const qint64 lineOnly =
-            side == Side::Received && stoneId == 0
-                ? db::scalar(ctx.db(), QStringLiteral("SELECT InvoiceListID FROM PaymentReceived WHERE ID = ?"), {paymentId})
-                      .toLongLong()
-                : 0;
+        const qint64 lineOnly = stoneId == 0 ? head.value(1).toLongLong() : 0;
         if (lineOnly)
             claimLines(ctx.db(), {lineOnly});
         else

@@ -7,6 +7,7 @@
 #include "../stones/CountStations.h"
 #include "PaperLines.h"
 #include "WorkstationThread.h"
+#include "db/Guard.h"
 #include "memos/MemoReport.h"
 #include "payments/Payments.h"
 
@@ -419,6 +420,44 @@ void TestPayments::twoWorkstationsPayOneStone()
         QCOMPARE(e.paidUS(r1), QStringLiteral("3000.00"));
         QVERIFY(!e.paidOff(r1));
     }
+    // A free line has no stone row to write first: its guard row keeps a
+    // payment of 300.00 from another workstation's, on a balance of 500.00,
+    // and a reversal from another's of the same payment.  The workstation
+    // starts while the line's guard row is held here: it reads, then waits;
+    // meanwhile the row the other workstation would write goes in here.
+    const qint64 inv2 = e.invoice(lumen);
+    const qint64 free = e.line(inv2, 0, 0, "1", "500", "0", "Setting");
+    auto whileHeld = [&](const std::function<Outcome(AppContext &)> &op, const QString &rival, const QVariantList &binds) {
+        Outcome o;
+        db::exec(e.t.db(), "START TRANSACTION");
+        db::claimGuard(e.t.db(), db::GuardKind::InvoiceLinePayment, free);
+        {
+            WorkstationThread w(e.t.settings(), [&](AppContext &ctx, test::ScriptedPrompt &) {
+                ctx.user.set(QStringLiteral("AllowApplyPayment"), true);
+                o = op(ctx);
+            });
+            QThread::msleep(1500);
+            db::exec(e.t.db(), rival, binds);
+            db::exec(e.t.db(), "COMMIT");
+            w.join();
+        }
+        return o;
+    };
+    const QString row = QStringLiteral("INSERT INTO PaymentReceived (Date, PaymentUS, PaymentLocal, StoneID, CustomerID, "
+                                       "InvoiceListID, ReversesID) VALUES (NOW(), ?, ?, 0, ?, ?, ?)");
+    Outcome o = whileHeld(
+        [&](AppContext &ctx) {
+            PaymentInput in;
+            in.us = QStringLiteral("300");
+            return receiveForInvoice(ctx, inv2, in);
+        },
+        row, {300, 375, lumen, free, QVariant(QMetaType::fromType<qlonglong>())});
+    QVERIFY2(o.state == Outcome::Overpayment, qPrintable(o.message));
+    const qint64 paid = e.value("SELECT MIN(ID) FROM PaymentReceived WHERE InvoiceListID = ?", {free}).toLongLong();
+    o = whileHeld([&](AppContext &ctx) { return reversePayment(ctx, Side::Received, paid); }, row,
+                  {-300, -375, lumen, free, paid});
+    QVERIFY2(o.state == Outcome::Refused && o.message.contains("reversed already"), qPrintable(o.message));
+    QCOMPARE(e.count("SELECT COUNT(*) FROM PaymentReceived WHERE InvoiceListID = ?", {free}), 2);
 }
 
 void TestPayments::commandLine()

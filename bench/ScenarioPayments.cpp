@@ -8,10 +8,12 @@
 //
 // The books are first given the shape a dealer's receivables have at their
 // largest: one customer for every two stones (50,000 at 100,000 stones), the
-// sold stones' invoices spread over them, and one customer holding 2,000 of
-// the invoices (all of them at a size with fewer sales).
+// sold stones' invoices spread over them, one customer holding 2,000 of the
+// invoices (all of them at a size with fewer sales), and tax on every other
+// invoice.
 #include "Scenarios.h"
 
+#include "db/LineDues.h"
 #include "db/Sql.h"
 #include "payments/Ledger.h"
 #include "payments/Payments.h"
@@ -24,7 +26,8 @@ namespace velmor::bench {
 
 namespace {
 const QStringList kPaymentTables = {QStringLiteral("SingleStone"), QStringLiteral("PaymentReceived"),
-                                   QStringLiteral("Customer"), QStringLiteral("invoice")};
+                                   QStringLiteral("Customer"), QStringLiteral("invoice"),
+                                   QStringLiteral("invoicelist")};
 
 struct Spread {
     int customers = 0;       // customers in the books
@@ -61,6 +64,15 @@ Spread spreadOverCustomers(SizeEnv &env, const QSqlDatabase &db)
                                 "= il.invoiceid SET s.CustomerID = i.customerid WHERE s.Status = 'Sold'"));
     db::exec(db, QStringLiteral("UPDATE PaymentReceived p JOIN invoicelist il ON il.diamondid = p.StoneID JOIN invoice i "
                                 "ON i.ID = il.invoiceid SET p.CustomerID = i.customerid"));
+    // Every other invoice is taxed (13 %), so that what each line owes takes
+    // its share of the invoice's tax; the stones paid off were paid it too
+    // (the generated books pay such a stone in one row).
+    db::exec(db, QStringLiteral("UPDATE invoicelist SET taxrate = 13 WHERE MOD(invoiceid, 2) = 0"));
+    db::exec(db, QStringLiteral("UPDATE PaymentReceived p JOIN SingleStone s ON s.ID = p.StoneID JOIN invoicelist il ON "
+                                "il.ID = (SELECT MAX(z.ID) FROM invoicelist z WHERE z.diamondid = s.ID) SET p.PaymentUS = "
+                                "p.PaymentUS + %1 WHERE s.Status = 'Sold' AND IFNULL(s.StoneIsPaidOff, 0) <> 0 AND "
+                                "il.taxrate <> 0 AND p.PaymentUS <> 0")
+                     .arg(db::dues::taxUSOf(QStringLiteral("il"))));
     for (const QString &t : kPaymentTables)
         db::exec(db, QStringLiteral("ANALYZE TABLE %1").arg(t));
     sp.busiestInvoices =

@@ -14,6 +14,7 @@
 #include "core/Workstation.h"
 #include "customers/CustomerRecord.h"
 #include "db/Connection.h"
+#include "db/LineDues.h"
 #include "db/Sql.h"
 #include "invoices/InvoicePrint.h"
 #include "invoices/Posting.h"
@@ -365,11 +366,12 @@ struct Station {
     // to be confirmed, which nobody does here: nothing is written).
     Code receivePayment()
     {
-        const QVariantList s = pick(QStringLiteral("SELECT s.ID, CAST(ROUND(il.pricecarat * il.carat, 2) - IFNULL((SELECT "
-                                                   "SUM(p.PaymentUS) FROM PaymentReceived p WHERE p.StoneID = s.ID), 0) AS "
-                                                   "CHAR) FROM SingleStone s JOIN invoicelist il ON il.diamondid = s.ID AND "
-                                                   "il.returned IS NULL WHERE s.Status = 'Sold' AND IFNULL(s.StoneIsPaidOff, "
-                                                   "0) = 0")
+        // What it owes: its line's amount with its share of the tax.
+        const QVariantList s = pick(QStringLiteral("SELECT s.ID, CAST(%1 + %2 - IFNULL((SELECT SUM(p.PaymentUS) FROM "
+                                                   "PaymentReceived p WHERE p.StoneID = s.ID), 0) AS CHAR) FROM SingleStone "
+                                                   "s JOIN invoicelist il ON il.diamondid = s.ID AND il.returned IS NULL "
+                                                   "WHERE s.Status = 'Sold' AND IFNULL(s.StoneIsPaidOff, 0) = 0")
+                                        .arg(db::dues::amountUS(QStringLiteral("il")), db::dues::taxUSOf(QStringLiteral("il")))
                                     + order());
         if (s.isEmpty())
             return refused(QStringLiteral("no sold stone left to pay"));

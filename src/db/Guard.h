@@ -18,6 +18,7 @@ enum class GuardKind {
     ParcelSku = 4,       // a new parcel's number (key 0)
     FirstUser = 5,       // the first administrator of a database without users (key 0)
     StoneFiles = 15,     // a stone's files: stored once, one main picture (key: stone)
+    InvoiceLinePayment = 16, // payments for a parcel or free line of an invoice (key: the line)
 };
 
 // Writes the guard row of (kind, key) in the open transaction.  Throws DbError.

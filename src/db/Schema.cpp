@@ -5,6 +5,7 @@
 #include "db/Sql.h"
 #include "db/Transaction.h"
 #include "db/GradeScales.h"
+#include "db/LineDues.h"
 
 #include <QHash>
 #include <QSet>
@@ -642,6 +643,21 @@ void createNewDatabase(const QSqlDatabase &db)
     seedWithVersion(db, kSchemaVersion);
 }
 
+namespace {
+
+// What a version changed in the meaning of stored rows, brought about once
+// when a database of an older version is upgraded.
+void runDataSteps(const QSqlDatabase &db, double before)
+{
+    // 318: a sold stone is paid off when its payments reach what its invoice
+    // line asks with its share of the invoice's tax (before: its amount
+    // without tax); the flags follow the rule.
+    if (before < 318)
+        dues::refreshPaidOffFlags(db, QStringLiteral("TRUE"));
+}
+
+} // namespace
+
 BringUpReport bringUpToDate(const QSqlDatabase &db, const ProgressReport &progress)
 {
     BringUpReport r;
@@ -675,6 +691,7 @@ BringUpReport bringUpToDate(const QSqlDatabase &db, const ProgressReport &progre
         if (r.upgrade.refused > 0)
             throw DbError(QStringLiteral("The database could not be completed: ")
                           + r.upgrade.refusedStatements.join(QStringLiteral("; ")));
+        runDataSteps(db, r.before);
         seedWithVersion(db, kSchemaVersion);
         return r;
     }
@@ -698,6 +715,7 @@ BringUpReport bringUpToDate(const QSqlDatabase &db, const ProgressReport &progre
             r.missingTables << t.name;
     if (!r.missingTables.isEmpty())
         return r;
+    runDataSteps(db, r.before);
     storeVersion(db, kSchemaVersion);
     return r;
 }

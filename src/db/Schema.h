@@ -10,7 +10,7 @@
 
 namespace velmor::db::schema {
 
-constexpr int kSchemaVersion = 317;
+constexpr int kSchemaVersion = 318;
 
 enum class StatementKind { CreateTable, AddColumn, Add, Modify };
 

@@ -579,6 +579,10 @@ void payments(std::vector<UpgradeStatement> &l)
     TableStatements(l, "PaymentMade").add("ReversesID", id).add("Overpaid", flag);
 }
 
+// Version 318 adds no statement: a sold stone is owed its invoice line's
+// amount with its share of the invoice's tax, and the upgrade's data step
+// (Schema.cpp) sets the paid-off flags by that rule once.
+
 std::vector<UpgradeStatement> makeList()
 {
     std::vector<UpgradeStatement> l;

@@ -3,6 +3,7 @@
 #include "core/Users.h"
 #include "core/AppContext.h"
 #include "core/KnownRates.h"
+#include "db/LineDues.h"
 #include "db/PrintedLines.h"
 #include "db/Row.h"
 #include "db/Sql.h"
@@ -427,6 +428,11 @@ RateRecorded recordSaleRate(AppContext &ctx, qint64 invoiceId, Currency c, const
                                                   "(%1 IS NULL OR %1 <= 0) AND %2 IS NULL")
                                        .arg(column, agreed),
                                    {rate.value.toDb(), invoiceId});
+        // What a stone priced locally owes was not known before the rate:
+        // its paid-off flag follows its payments now.
+        if (r.lines > 0 && c == Currency::CDN)
+            db::dues::refreshPaidOffFlags(
+                ctx.db(), QStringLiteral("s.ID IN (SELECT diamondid FROM invoicelist WHERE invoiceid = %1)").arg(invoiceId));
         tx.commit();
     } catch (const db::DbError &e) {
         r.error = QStringLiteral("The rate could not be recorded: ") + e.message();

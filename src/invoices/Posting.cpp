@@ -6,6 +6,7 @@
 #include "core/KnownRates.h"
 #include "core/Figures.h"
 #include "db/Guard.h"
+#include "db/LineDues.h"
 #include "db/Retry.h"
 #include "db/Row.h"
 #include "db/Sql.h"
@@ -22,21 +23,12 @@ namespace velmor::invoices {
 
 namespace {
 
-// A sold stone is paid off when what was received for it reaches the amount
-// of its invoice line, in the currency the stone is priced in (the payment
-// windows' rule, as the books check states it).
-void markPaidOffBySale(const QSqlDatabase &db, qint64 stoneId, qint64 lineId)
+// A sold stone is paid off when what was received for it reaches what its
+// invoice line asks with its share of the tax, in the currency the stone is
+// priced in (the payment windows' rule, as the books check states it).
+void markPaidOffBySale(const QSqlDatabase &db, qint64 stoneId)
 {
-    db::exec(db,
-             QStringLiteral(
-                 "UPDATE SingleStone s JOIN invoicelist il ON il.ID = ? SET s.StoneIsPaidOff = IF(IF((NOT "
-                 "(IFNULL(s.PaidOffUS, 0) <> 0 OR IFNULL(s.PaidOffPercentageUS, 0) <> 0) AND (IFNULL(s.PaidOffLocal, 0) "
-                 "<> 0 OR IFNULL(s.PaidOffPercentageLocal, 0) <> 0)), (SELECT IFNULL(SUM(p.PaymentLocal), 0) FROM "
-                 "PaymentReceived p WHERE p.StoneID = s.ID) >= IFNULL(il.amountcdn, IF(IFNULL(il.exchangerateCDN, 0) "
-                 "> 0, ROUND(ROUND(il.pricecarat * il.carat, 2) * il.exchangerateCDN, 2), NULL)), (SELECT "
-                 "IFNULL(SUM(p.PaymentUS), 0) FROM PaymentReceived p WHERE p.StoneID = s.ID) >= ROUND(il.pricecarat * "
-                 "il.carat, 2)), -1, 0) WHERE s.ID = ?"),
-             {lineId, stoneId});
+    db::dues::refreshPaidOffFlags(db, QStringLiteral("s.ID = %1").arg(stoneId));
 }
 
 } // namespace
@@ -169,7 +161,7 @@ Posted postInTransaction(AppContext &ctx, const SaleLine &line)
     // Payments the customer made while the stone was on memo may already
     // cover the sale: the stone is then paid off at once.
     if (line.diamondId)
-        markPaidOffBySale(db, line.diamondId, p.lineId);
+        markPaidOffBySale(db, line.diamondId);
     announcePosted(ctx, p, line);
     return p;
 }

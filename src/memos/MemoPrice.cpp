@@ -76,16 +76,17 @@ MemoAmount memoPriceByBasis(const MemoPriceFacts &f, double rateCDN, int step)
     return a;
 }
 
-MemoAmount amountOwed(const MemoPriceFacts &f, const invoices::InvoiceLine *sale, double rateCDN, int step)
+MemoAmount amountOwed(const MemoPriceFacts &f, const invoices::LineDue *sale, double rateCDN, int step)
 {
     MemoAmount byBasis = memoPriceByBasis(f, rateCDN, step);
     if (!sale)
         return byBasis;
     MemoAmount a;
     a.local = byBasis.local;
-    const invoices::Currency c = a.local ? invoices::Currency::CDN : invoices::Currency::US;
-    a.known = sale->amountKnown(c);
-    a.amount = a.known ? Decimal5::fromUnits(sale->amountCents(c) * 1000) : Decimal5();
+    const std::optional<Decimal5> due = sale->due(a.local);
+    a.known = due.has_value();
+    a.amount = due.value_or(Decimal5());
+    a.tax = a.known ? sale->tax(a.local).value_or(Decimal5()) : Decimal5();
     return a;
 }
 

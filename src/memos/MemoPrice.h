@@ -10,6 +10,7 @@
 // price.  By the stone's price basis it may instead be a fixed
 // local amount (MemoLocal) or the US selling price in the local currency.
 #include "core/Figures.h"
+#include "invoices/Dues.h"
 #include "invoices/Invoice.h"
 
 #include <QSqlRecord>
@@ -39,6 +40,8 @@ struct MemoAmount {
     Decimal5 amount;     // to the cent
     bool local = false;  // in the local currency
     bool known = true;   // false: a local amount at an unknown rate
+    Decimal5 tax;        // a sold stone: its share of its invoice's tax, within amount
+    Decimal5 price() const { return amount - tax; } // without the tax: the line's amount
 };
 // The memo price by the stone's price basis (the memo report's and the
 // older memo sheet's rule); `rateCDN` is the working rate (0: unknown).
@@ -46,8 +49,9 @@ MemoAmount memoPriceByBasis(const MemoPriceFacts &f, double rateCDN, int step);
 
 // What a stone out with a customer is owed at (the memo report, the payment
 // windows, statements, receivables and the books check all take it): a sold
-// stone the amount of its invoice line `sale` (in the line's CDN amount where
-// the stone is priced locally), else the memo price by the price basis.
-MemoAmount amountOwed(const MemoPriceFacts &f, const invoices::InvoiceLine *sale, double rateCDN, int step);
+// stone what its invoice line `sale` asks, its amount with its share of the
+// invoice's tax (in CDN where the stone is priced locally), else the memo
+// price by the price basis.
+MemoAmount amountOwed(const MemoPriceFacts &f, const invoices::LineDue *sale, double rateCDN, int step);
 
 } // namespace velmor::memos

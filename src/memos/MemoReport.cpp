@@ -6,6 +6,7 @@
 #include "core/LocalFiles.h"
 #include "core/SpreadsheetCells.h"
 #include "core/KnownRates.h"
+#include "db/LineDues.h"
 #include "db/Row.h"
 #include "db/Sql.h"
 #include "invoices/Invoice.h"
@@ -47,22 +48,22 @@ QString orderSql(const QString &caption)
     return QStringLiteral("Customer.CompanyName, SingleStone.SKU, SingleStone.ID");
 }
 
-// What a stone in the report is owed (or priced at): a sold stone's invoice
-// line, in the line's CDN amount where the stone is priced locally; else the
-// memo price by the stone's price basis.
+// What a stone in the report is owed (or priced at): a sold stone what its
+// invoice line asks with its share of the tax, in CDN where the stone is
+// priced locally; else the memo price by the stone's price basis.
 memos::MemoAmount amountOwed(const QSqlRecord &row, const QVariant &saleLine, double rateCDN, int step)
 {
     const MemoPriceFacts facts = memoPriceFacts(row);
     if (saleLine.isNull())
         return memos::amountOwed(facts, nullptr, rateCDN, step);
+    // amount US | tax US | amount CDN | tax CDN (empty: not known)
     const QStringList parts = saleLine.toString().split(QLatin1Char('|'));
-    invoices::InvoiceLine l;
-    l.priceCarat = invoices::parseFixed(parts.value(0)).value_or(0);
-    l.carat = invoices::parseFixed(parts.value(1)).value_or(0);
-    l.rateCDN = invoices::parseFixed(parts.value(2)).value_or(0);
-    if (!parts.value(3).isEmpty())
-        l.agreedCDN = invoices::roundedDiv(invoices::parseFixed(parts.value(3)).value_or(0), 1000);
-    return memos::amountOwed(facts, &l, rateCDN, step);
+    invoices::LineDue d;
+    d.amountUS = Decimal5::parse(parts.value(0)).value_or(Decimal5());
+    d.taxUS = Decimal5::parse(parts.value(1)).value_or(Decimal5());
+    d.amountCDN = Decimal5::parse(parts.value(2));
+    d.taxCDN = Decimal5::parse(parts.value(3));
+    return memos::amountOwed(facts, &d, rateCDN, step);
 }
 
 } // namespace
@@ -212,12 +213,13 @@ Report runReport(AppContext &ctx, const ReportFilter &f)
         + received
         + QStringLiteral("CAST((SELECT SUM(p.PaymentUS) FROM PaymentMade p WHERE p.StoneID=SingleStone.ID) AS CHAR), "
                          "CAST((SELECT SUM(p.PaymentLocal) FROM PaymentMade p WHERE p.StoneID=SingleStone.ID) AS CHAR), ")
-        // A sold stone is owed what its invoice line says: the line of its
-        // last sale, read exactly.
-        + QStringLiteral("IF(SingleStone.Status='Sold', (SELECT CONCAT_WS('|', CAST(il.pricecarat AS CHAR), "
-                         "CAST(il.carat AS CHAR), IFNULL(CAST(il.exchangerateCDN AS CHAR), ''), "
-                         "IFNULL(CAST(il.amountcdn AS CHAR), '')) FROM invoicelist il WHERE il.diamondid=SingleStone.ID "
-                         "ORDER BY il.ID DESC LIMIT 1), NULL) AS saleline, ")
+        // A sold stone is owed what its invoice line asks: the line of its
+        // last sale, its amount and share of the tax, read exactly.
+        + QStringLiteral("IF(SingleStone.Status='Sold', (SELECT CONCAT_WS('|', CAST(%1 AS CHAR), CAST(%2 AS CHAR), "
+                         "IFNULL(CAST(%3 AS CHAR), ''), IFNULL(CAST(%4 AS CHAR), '')) FROM invoicelist il WHERE "
+                         "il.diamondid=SingleStone.ID ORDER BY il.ID DESC LIMIT 1), NULL) AS saleline, ")
+              .arg(db::dues::amountUS(QStringLiteral("il")), db::dues::taxUSOf(QStringLiteral("il")),
+                   db::dues::amountCDN(QStringLiteral("il")), db::dues::taxCDNOf(QStringLiteral("il")))
         + memoPriceColumns(QStringLiteral("SingleStone."))
         + from + where + QStringLiteral(" ORDER BY ") + orderSql(f.orderBy);
     enum Col {
@@ -260,14 +262,17 @@ Report runReport(AppContext &ctx, const ReportFilter &f)
         const memos::MemoAmount owed = amountOwed(q.record(), q.value(SaleLine), ctx.exchangeRateCDN, step);
         row.local = owed.local;
         row.priceKnown = owed.known;
-        const double price = owed.amount.toDouble();
+        // The price is the stone's (a sold stone's invoice line amount); the
+        // balance is what it owes, a sold stone's tax share included.
+        const double price = owed.price().toDouble();
+        const double owedAmount = owed.amount.toDouble();
         const QString &prefix = row.local ? localPrefix : usPrefix;
-        const QString perCarat = owed.known ? owed.amount.dividedBy(Decimal5::fromDb(q.value(Carat)), 2).grouped2()
+        const QString perCarat = owed.known ? owed.price().dividedBy(Decimal5::fromDb(q.value(Carat)), 2).grouped2()
                                             : QStringLiteral("???");
         const double recdUS = num(RecdUS), recdLocal = num(RecdLocal);
         row.price = price;
         row.paid = row.local ? recdLocal : recdUS;
-        row.balance = price - row.paid;
+        row.balance = owedAmount - row.paid;
         // An amount at an unknown rate is shown as "???", never as 0.00.
         auto shown = [&](double v) { return owed.known ? prefix % money(v) : QStringLiteral("???"); };
         const bool costLocal = !flag(BuyingInUS) && flag(BuyingInLocal);

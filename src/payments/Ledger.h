@@ -5,12 +5,14 @@
 // (every customer, supplier or consignor with a balance, aged the same way,
 // totals per currency).
 //
-// A customer is charged the amounts of the stone lines of his invoices that
-// were not returned, each in the currency the stone is priced in (the amount
-// the memo report and the payment windows owe); payments and reversals are
-// the PaymentReceived rows of the customer.  The dealer owes a supplier or
-// consignor the cost of a stone whose account was opened (a consignment's
-// opening row or a payment made), less what was paid.
+// A customer is charged what the lines of his invoices ask (db/LineDues.h):
+// each stone line not returned, parcel line and free line its amount with
+// its share of the invoice's tax, a stone in the currency it is priced in,
+// a parcel or free line in US$ (the figure the memo report and the payment
+// windows owe); payments and reversals are the PaymentReceived rows of the
+// customer.  The dealer owes a supplier or consignor the cost of a stone
+// whose account was opened (a consignment's opening row or a payment made),
+// less what was paid.
 #include "core/Figures.h"
 #include "printing/PrintJob.h"
 
@@ -40,12 +42,14 @@ struct Aged {
     void add(const Aged &o);
 };
 
-// The sold stones with what their invoice line asks and what was received
-// up to `asOf` (the end of that day; invalid: everything), in the currency
-// each is priced in: a derived table with the columns ID, SKU, CustomerID,
-// InvoiceID, InvoiceDate, flag (paid-off flag), confirmed (overpayments
-// confirmed), loc (priced locally), owed (Null: at a rate not known), paid.
-// One statement for every road (receivables, the books check).
+// The sold stones and the parcel and free lines with what their invoice
+// line asks and what was received up to `asOf` (the end of that day;
+// invalid: everything): db::dues::accountsSql(), the derived table with the
+// columns ID (the stone; 0 for a parcel or free line), LineID, SKU,
+// CustomerID, InvoiceID, InvoiceDate, flag (paid-off flag), confirmed
+// (overpayments confirmed), loc (priced locally), amount (without the tax),
+// owed (with it; Null: at a rate not known), paid.  One statement for every
+// road (receivables, the books check).
 QString soldAccountsSql(const QDate &asOf = {});
 
 // Statement ---------------------------------------------------------------

@@ -225,7 +225,8 @@ int runReverse(const QStringList &args, CliIo &io)
 
 int runList(const QStringList &args, CliIo &io)
 {
-    Args a = parse(args, {QStringLiteral("--customer"), QStringLiteral("--stone")}, {QStringLiteral("--made")}, io);
+    Args a = parse(args, {QStringLiteral("--customer"), QStringLiteral("--stone"), QStringLiteral("--invoice")},
+                   {QStringLiteral("--made")}, io);
     if (!a.ok)
         return 2;
     if (!a.rest.isEmpty()) {
@@ -239,7 +240,14 @@ int runList(const QStringList &args, CliIo &io)
     if (a.values.contains(QStringLiteral("--stone"))
         && !idOf(a.values.value(QStringLiteral("--stone")), QStringLiteral("a stone number"), &f.stoneId, io))
         return 2;
+    if (a.values.contains(QStringLiteral("--invoice"))
+        && !idOf(a.values.value(QStringLiteral("--invoice")), QStringLiteral("an invoice number"), &f.invoiceId, io))
+        return 2;
     const Side side = a.flags.contains(QStringLiteral("--made")) ? Side::Made : Side::Received;
+    if (f.invoiceId && side == Side::Made) {
+        io.err << "velmor: --invoice is for payments received" << Qt::endl;
+        return 2;
+    }
     Session s;
     if (!openCliContext(s.ctx, io, true))
         return 2;
@@ -428,7 +436,7 @@ CliRegistry paymentCommands()
     const QString entry = QStringLiteral("--amount US [--local AMOUNT] [--date YYYY-MM-DD] [--reference TEXT] [--overpay]");
     r.append({{QStringLiteral("payment"), QStringLiteral("receive")},
               QStringLiteral("--stone ID | --invoice ID [--line LINE=US ...] ") + entry + user,
-              QStringLiteral("record a payment received for a stone, or for an invoice spread over its stones"),
+              QStringLiteral("record a payment received for a stone, or for an invoice spread over its lines"),
               runReceive});
     r.append({{QStringLiteral("payment"), QStringLiteral("make")}, QStringLiteral("--stone ID ") + entry + user,
               QStringLiteral("record a payment made to the supplier or consignor of a stone"), runMake});
@@ -436,7 +444,7 @@ CliRegistry paymentCommands()
               QStringLiteral("PAYMENT_ID [--made] [--date YYYY-MM-DD]") + user,
               QStringLiteral("reverse a payment by a reversing row (nothing is deleted)"), runReverse});
     r.append({{QStringLiteral("payment"), QStringLiteral("list")},
-              QStringLiteral("[--customer ID | --stone ID] [--made]"),
+              QStringLiteral("[--customer ID | --stone ID | --invoice ID] [--made]"),
               QStringLiteral("the payments received (or made) with reversals and overpayments"), runList});
     r.append({{QStringLiteral("statement")},
               QStringLiteral("CUSTOMER_ID [--from YYYY-MM-DD --to YYYY-MM-DD] (--pdf FILE | --printer NAME)") + user,

@@ -2,10 +2,13 @@
 
 #include "core/AppContext.h"
 #include "core/KnownRates.h"
+#include "db/Guard.h"
+#include "db/LineDues.h"
 #include "db/Retry.h"
 #include "db/Row.h"
 #include "db/Sql.h"
 #include "db/Transaction.h"
+#include "invoices/Dues.h"
 #include "invoices/Invoice.h"
 #include "invoices/Money.h"
 #include "memos/MemoPrice.h"
@@ -28,29 +31,6 @@ bool isStatus(const QString &status, const char *word)
 }
 
 Decimal5 cents(const Decimal5 &d) { return d.rounded(2); }
-
-// The stone's latest invoice line (its sale while it is sold).
-std::optional<invoices::InvoiceLine> saleLine(const QSqlDatabase &db, qint64 stoneId)
-{
-    QSqlQuery q = db::exec(db,
-                           QStringLiteral("SELECT ID, invoiceid, CAST(pricecarat AS CHAR), CAST(carat AS CHAR), "
-                                          "CAST(exchangerateCDN AS CHAR), CAST(amountcdn AS CHAR) FROM invoicelist "
-                                          "WHERE diamondid = ? ORDER BY ID DESC LIMIT 1"),
-                           {stoneId});
-    if (!q.next())
-        return std::nullopt;
-    invoices::InvoiceLine l;
-    l.kind = invoices::InvoiceLine::Stone;
-    l.id = q.value(0).toLongLong();
-    l.diamondId = stoneId;
-    l.priceCarat = invoices::parseFixed(q.value(2).toString()).value_or(0);
-    l.carat = invoices::parseFixed(q.value(3).toString()).value_or(0);
-    l.rateCDN = invoices::parseFixed(q.value(4).toString()).value_or(0);
-    if (!q.value(5).isNull())
-        l.agreedCDN = invoices::roundedDiv(invoices::parseFixed(q.value(5).toString()).value_or(0), 1000);
-    l.details = QString::number(q.value(1).toLongLong()); // the invoice, carried for the caller
-    return l;
-}
 
 // "The exchange rate to CDN" for a message that starts with it.
 QString rateNameCapitalised(const AppContext &ctx)
@@ -108,6 +88,15 @@ int claimStones(const QSqlDatabase &db, QList<qint64> ids)
     return found;
 }
 
+// The same for the parcel and free lines of an invoice, which have no stone
+// row: their guard rows, in line order.
+void claimLines(const QSqlDatabase &db, QList<qint64> lineIds)
+{
+    std::sort(lineIds.begin(), lineIds.end());
+    for (qint64 id : lineIds)
+        db::claimGuard(db, db::GuardKind::InvoiceLinePayment, id);
+}
+
 struct Typed {
     std::optional<Decimal5> us, local;
     QDate date;
@@ -158,7 +147,7 @@ qint64 insertRow(AppContext &ctx, Side side, const StoneAccount &acc, const Amou
                    reference.isEmpty() ? QVariant(QMetaType::fromType<QString>()) : QVariant(reference),
                    a.us.toDb(),
                    a.local.toDb(),
-                   acc.stoneId,
+                   acc.stoneId, // 0 for a parcel or free line: it names no stone
                    acc.partyId ? QVariant(acc.partyId) : noId,
                    ctx.user.ID,
                    reversesId ? QVariant(reversesId) : noId,
@@ -177,6 +166,8 @@ qint64 insertRow(AppContext &ctx, Side side, const StoneAccount &acc, const Amou
 
 void writeFlags(AppContext &ctx, const StoneAccount &acc)
 {
+    if (acc.isLine())
+        return; // a parcel or free line has no flag
     const bool settled = acc.settled();
     if (acc.side == Side::Received) {
         db::exec(ctx.db(), QStringLiteral("UPDATE SingleStone SET StoneIsPaidOff = ? WHERE ID = ?"),
@@ -245,6 +236,8 @@ bool StoneAccount::settled() const
 {
     if (!priceKnown)
         return false;
+    if (isLine())
+        return paid() >= price;
     if (side == Side::Received)
         return isStatus(status, "Sold") && invoiceLineId != 0 && paid() >= price;
     return paid() > Decimal5() && paid() >= price;
@@ -277,19 +270,20 @@ std::optional<StoneAccount> stoneAccount(AppContext &ctx, Side side, qint64 ston
         a.partyId = row.integer(QStringLiteral("CustomerID"));
         a.paidOff = row.flag(QStringLiteral("StoneIsPaidOff"));
         const memos::MemoPriceFacts facts = memos::memoPriceFacts(q.record());
-        std::optional<invoices::InvoiceLine> sale;
+        std::optional<invoices::LineDue> sale;
         if (isStatus(a.status, "Sold"))
-            sale = saleLine(ctx.db(), stoneId);
+            sale = invoices::stoneSaleDue(ctx.db(), stoneId);
         const memos::MemoAmount owed = memos::amountOwed(facts, sale ? &*sale : nullptr, ctx.exchangeRateCDN,
                                                          pricing::sellingPriceStep(ctx.settings));
         a.local = owed.local;
         a.priceKnown = owed.known;
         a.price = owed.amount;
+        a.tax = owed.tax;
         if (sale) {
-            a.invoiceLineId = sale->id;
-            a.invoiceId = sale->details.toLongLong();
+            a.invoiceLineId = sale->lineId;
+            a.invoiceId = sale->invoiceId;
             if (sale->rateCDN > 0)
-                a.rateCDN = double(sale->rateCDN) / double(invoices::kFixedOne);
+                a.rateCDN = sale->rateCDN;
         }
     } else {
         a.partyId = row.integer(QStringLiteral("ConsignmentInCustomerID"));
@@ -359,19 +353,60 @@ Outcome receiveForStone(AppContext &ctx, qint64 stoneId, const PaymentInput &in)
     });
 }
 
+namespace {
+
+// A parcel or free line's account from what it asks.
+StoneAccount accountOfLine(AppContext &ctx, const invoices::LineDue &d)
+{
+    StoneAccount a;
+    a.side = Side::Received;
+    a.sku = d.label;
+    a.status = QStringLiteral("Invoiced");
+    a.partyId = d.customerId;
+    a.invoiceId = d.invoiceId;
+    a.invoiceLineId = d.lineId;
+    a.local = d.local;
+    const std::optional<Decimal5> due = d.due();
+    a.priceKnown = due.has_value();
+    a.price = due.value_or(Decimal5());
+    a.tax = a.priceKnown ? d.tax(d.local).value_or(Decimal5()) : Decimal5();
+    a.rateCDN = d.rateCDN > 0 ? d.rateCDN : ctx.exchangeRateCDN;
+    if (a.partyId)
+        a.partyName = db::textOf(
+            db::scalar(ctx.db(), QStringLiteral("SELECT CompanyName FROM Customer WHERE ID = ?"), {a.partyId}));
+    QSqlQuery sums = db::exec(ctx.db(),
+                              QStringLiteral("SELECT CAST(SUM(PaymentUS) AS CHAR), CAST(SUM(PaymentLocal) AS CHAR) FROM "
+                                             "PaymentReceived WHERE InvoiceListID = ? AND IFNULL(StoneID, 0) = 0"),
+                              {d.lineId});
+    if (sums.next()) {
+        a.paidUS = Decimal5::fromDb(sums.value(0));
+        a.paidLocal = Decimal5::fromDb(sums.value(1));
+    }
+    return a;
+}
+
+} // namespace
+
+std::optional<StoneAccount> lineAccount(AppContext &ctx, qint64 lineId)
+{
+    const std::optional<invoices::LineDue> d = invoices::lineDue(ctx.db(), lineId);
+    if (!d || d->isStone())
+        return std::nullopt;
+    return accountOfLine(ctx, *d);
+}
+
 QList<StoneAccount> invoiceAccounts(AppContext &ctx, qint64 invoiceId)
 {
-    QSqlQuery q = db::exec(ctx.db(),
-                           QStringLiteral("SELECT il.ID, il.diamondid FROM invoicelist il WHERE il.invoiceid = ? AND "
-                                          "il.diamondid <> 0 AND il.returned IS NULL ORDER BY il.ID"),
-                           {invoiceId});
-    QList<std::pair<qint64, qint64>> lines; // line, stone
-    while (q.next())
-        lines << std::make_pair(q.value(0).toLongLong(), q.value(1).toLongLong());
     QList<StoneAccount> out;
-    for (const auto &l : lines) {
-        std::optional<StoneAccount> acc = stoneAccount(ctx, Side::Received, l.second);
-        if (acc && isStatus(acc->status, "Sold") && acc->invoiceLineId == l.first)
+    for (const invoices::LineDue &d : invoices::lineDues(ctx.db(), QList<qint64>{invoiceId})) {
+        if (d.returned)
+            continue;
+        if (!d.isStone()) {
+            out << accountOfLine(ctx, d);
+            continue;
+        }
+        std::optional<StoneAccount> acc = stoneAccount(ctx, Side::Received, d.stoneId);
+        if (acc && isStatus(acc->status, "Sold") && acc->invoiceLineId == d.lineId)
             out << *acc;
     }
     return out;
@@ -405,22 +440,28 @@ Outcome receiveForInvoice(AppContext &ctx, qint64 invoiceId, const PaymentInput 
     }
     return guarded([&]() -> Outcome {
         db::Transaction tx(ctx.db());
+        // The lines to claim are found with locking reads: the transaction's
+        // snapshot is taken by its first plain read, which must come after
+        // the claims, so that it sees a payment another workstation made
+        // while this one waited.
         QSqlQuery q = db::exec(ctx.db(),
-                               QStringLiteral("SELECT il.ID, il.diamondid FROM invoicelist il JOIN invoice i ON i.ID = "
-                                              "il.invoiceid WHERE il.invoiceid = ? AND il.diamondid <> 0 AND "
-                                              "il.returned IS NULL ORDER BY il.ID"),
+                               QStringLiteral("SELECT il.ID, IFNULL(il.diamondid, 0) FROM invoicelist il WHERE "
+                                              "il.invoiceid = ? AND il.returned IS NULL ORDER BY il.ID LOCK IN SHARE MODE"),
                                {invoiceId});
-        QList<std::pair<qint64, qint64>> lines; // line, stone
-        while (q.next())
-            lines << std::make_pair(q.value(0).toLongLong(), q.value(1).toLongLong());
-        if (!db::scalar(ctx.db(), QStringLiteral("SELECT ID FROM invoice WHERE ID = ?"), {invoiceId}).isValid())
+        QList<qint64> stones, others; // the stone lines' stones, the parcel and free lines
+        while (q.next()) {
+            if (const qint64 stone = q.value(1).toLongLong())
+                stones << stone;
+            else
+                others << q.value(0).toLongLong();
+        }
+        if (!db::scalar(ctx.db(), QStringLiteral("SELECT ID FROM invoice WHERE ID = ? LOCK IN SHARE MODE"), {invoiceId})
+                 .isValid())
             return refused(QStringLiteral("There is no invoice %1.").arg(invoiceId));
-        if (lines.isEmpty())
-            return refused(QStringLiteral("Invoice %1 has no stone on it to take a payment.").arg(invoiceId));
-        QList<qint64> stones;
-        for (const auto &l : lines)
-            stones << l.second;
+        if (stones.isEmpty() && others.isEmpty())
+            return refused(QStringLiteral("Invoice %1 has no line on it to take a payment.").arg(invoiceId));
         claimStones(ctx.db(), stones);
+        claimLines(ctx.db(), others);
         const QList<StoneAccount> accounts = invoiceAccounts(ctx, invoiceId);
         for (const StoneAccount &acc : accounts)
             if (!acc.priceKnown)
@@ -429,7 +470,7 @@ Outcome receiveForInvoice(AppContext &ctx, qint64 invoiceId, const PaymentInput 
                                    .arg(acc.sku, ctx.settings.currencyName(), cdnRateName(ctx))
                                + missingRates(ctx, true, false));
         if (accounts.isEmpty())
-            return refused(QStringLiteral("No stone of invoice %1 is still sold on it.").arg(invoiceId));
+            return refused(QStringLiteral("No line of invoice %1 is still sold on it.").arg(invoiceId));
         // The payment in its leading currency (US$ when typed), and each
         // line's balance in it.
         const bool leadLocal = !t.us;
@@ -451,7 +492,7 @@ Outcome receiveForInvoice(AppContext &ctx, qint64 invoiceId, const PaymentInput 
                     if (accounts[i].invoiceLineId == lineId)
                         at = i;
                 if (at < 0)
-                    return refused(QStringLiteral("Line %1 is not a stone line of invoice %2 that is still sold.")
+                    return refused(QStringLiteral("Line %1 is not a line of invoice %2 that is still sold.")
                                        .arg(lineId)
                                        .arg(invoiceId));
                 share[at] += amount;
@@ -566,12 +607,23 @@ Outcome reversePayment(AppContext &ctx, Side side, qint64 paymentId, const QDate
     const QString kind = side == Side::Received ? QStringLiteral("received") : QStringLiteral("made");
     return guarded([&]() -> Outcome {
         db::Transaction tx(ctx.db());
-        const QVariant stone =
-            db::scalar(ctx.db(), QStringLiteral("SELECT StoneID FROM %1 WHERE ID = ?").arg(table(side)), {paymentId});
-        if (!stone.isValid())
+        // What to claim is read with a locking read: the first plain read
+        // takes the transaction's snapshot, which must come after the claim
+        // to see a reversal another workstation wrote meanwhile.
+        QSqlQuery head = db::exec(ctx.db(),
+                                  QStringLiteral("SELECT StoneID, %2 FROM %1 WHERE ID = ? LOCK IN SHARE MODE")
+                                      .arg(table(side), side == Side::Received ? QStringLiteral("InvoiceListID")
+                                                                               : QStringLiteral("NULL")),
+                                  {paymentId});
+        if (!head.next())
             return refused(QStringLiteral("There is no payment %1 %2.").arg(kind).arg(paymentId));
-        const qint64 stoneId = stone.toLongLong();
-        claimStones(ctx.db(), {stoneId});
+        const qint64 stoneId = head.value(0).toLongLong();
+        // A payment for a parcel or free line names its line and no stone.
+        const qint64 lineOnly = stoneId == 0 ? head.value(1).toLongLong() : 0;
+        if (lineOnly)
+            claimLines(ctx.db(), {lineOnly});
+        else
+            claimStones(ctx.db(), {stoneId});
         QSqlQuery q = db::exec(ctx.db(),
                                QStringLiteral("SELECT CAST(PaymentUS AS CHAR), CAST(PaymentLocal AS CHAR), CustomerID, "
                                               "%2, ReversesID, Reference FROM %1 WHERE ID = ?")
@@ -596,11 +648,15 @@ Outcome reversePayment(AppContext &ctx, Side side, qint64 paymentId, const QDate
             return refused(QStringLiteral("Payment %1 was reversed already (payment %2).")
                                .arg(paymentId)
                                .arg(earlier.toLongLong()));
-        std::optional<StoneAccount> acc = stoneAccount(ctx, side, stoneId);
+        std::optional<StoneAccount> acc = lineOnly ? lineAccount(ctx, lineOnly) : stoneAccount(ctx, side, stoneId);
         if (!acc)
-            return refused(QStringLiteral("Payment %1 names stone %2, which is not there any more.")
-                               .arg(paymentId)
-                               .arg(stoneId));
+            return refused(lineOnly ? QStringLiteral("Payment %1 names invoice line %2, which is not a parcel or free "
+                                                     "line any more.")
+                                          .arg(paymentId)
+                                          .arg(lineOnly)
+                                    : QStringLiteral("Payment %1 names stone %2, which is not there any more.")
+                                          .arg(paymentId)
+                                          .arg(stoneId));
         StoneAccount rowParty = *acc;
         rowParty.partyId = q.value(2).toLongLong();
         rowParty.invoiceLineId = q.value(3).toLongLong();
@@ -637,13 +693,16 @@ void refreshStoneFlags(AppContext &ctx, qint64 stoneId)
 
 QList<PaymentRow> listPayments(const QSqlDatabase &db, Side side, const PaymentFilter &f)
 {
-    QString sql = QStringLiteral("SELECT p.ID, p.Date, p.Reference, p.StoneID, s.SKU, p.CustomerID, c.CompanyName, "
-                                 "CAST(p.PaymentUS AS CHAR), CAST(p.PaymentLocal AS CHAR), %2, il.invoiceid, "
-                                 "p.ReversesID, (SELECT MIN(r.ID) FROM %1 r WHERE r.ReversesID = p.ID), p.Overpaid, "
-                                 "p.EmployeeID FROM %1 p LEFT JOIN SingleStone s ON s.ID = p.StoneID LEFT JOIN Customer c "
-                                 "ON c.ID = p.CustomerID LEFT JOIN invoicelist il ON il.ID = %2 WHERE 1=1")
-                      .arg(table(side), side == Side::Received ? QStringLiteral("p.InvoiceListID")
-                                                               : QStringLiteral("NULL"));
+    // A row of a parcel or free line (no stone) is listed under the line's label.
+    QString sql = QStringLiteral("SELECT p.ID, p.Date, p.Reference, p.StoneID, IF(IFNULL(p.StoneID, 0) = 0 AND il.ID IS NOT "
+                                 "NULL, %3, s.SKU), p.CustomerID, c.CompanyName, CAST(p.PaymentUS AS CHAR), "
+                                 "CAST(p.PaymentLocal AS CHAR), %2, il.invoiceid, p.ReversesID, (SELECT MIN(r.ID) FROM %1 "
+                                 "r WHERE r.ReversesID = p.ID), p.Overpaid, p.EmployeeID FROM %1 p LEFT JOIN SingleStone "
+                                 "s ON s.ID = p.StoneID LEFT JOIN Customer c ON c.ID = p.CustomerID LEFT JOIN invoicelist "
+                                 "il ON il.ID = %2 LEFT JOIN parcel pc ON pc.ID = il.parcelid WHERE 1=1")
+                      .arg(table(side),
+                           side == Side::Received ? QStringLiteral("p.InvoiceListID") : QStringLiteral("NULL"),
+                           db::dues::lineLabel(QStringLiteral("il"), QStringLiteral("pc")));
     QVariantList binds;
     if (f.customerId) {
         sql += QStringLiteral(" AND p.CustomerID = ?");
@@ -652,6 +711,10 @@ QList<PaymentRow> listPayments(const QSqlDatabase &db, Side side, const PaymentF
     if (f.stoneId) {
         sql += QStringLiteral(" AND p.StoneID = ?");
         binds << f.stoneId;
+    }
+    if (f.invoiceId) {
+        sql += QStringLiteral(" AND il.invoiceid = ?");
+        binds << f.invoiceId;
     }
     if (!f.includeZeroRows)
         sql += QStringLiteral(" AND NOT (IFNULL(p.PaymentUS, 0) = 0 AND IFNULL(p.PaymentLocal, 0) = 0)");

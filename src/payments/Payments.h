@@ -45,7 +45,8 @@ QString statementRight();
 // Empty when the logged-in user may enter payments; else why not.
 QString writeRefusal(const AppContext &ctx);
 
-// A stone's account on one side.
+// A stone's account on one side; on the received side also the account of
+// a parcel or free line of an invoice (stoneId 0: no stone, sku its label).
 struct StoneAccount {
     Side side = Side::Received;
     qint64 stoneId = 0;
@@ -54,12 +55,16 @@ struct StoneAccount {
     QString partyName;
     bool local = false;     // kept in the local currency
     bool priceKnown = true; // false: a local price at an unknown rate
-    Decimal5 price;         // what is owed for the stone, to the cent (received: price; made: cost)
+    // What is owed for the stone, to the cent (received: price, a sold
+    // stone's with its share of the invoice's tax; made: cost).
+    Decimal5 price;
+    Decimal5 tax; // a sold stone or a line: its share of the invoice's tax, within price
     Decimal5 paidUS, paidLocal;
     qint64 invoiceId = 0, invoiceLineId = 0; // the sale (received side, sold stones)
     double rateCDN = 0; // the rate typed amounts are converted at (0: unknown)
     bool paidOff = false; // as the stone's flag says now
 
+    bool isLine() const { return stoneId == 0 && invoiceLineId != 0; }
     Decimal5 paid() const { return local ? paidLocal : paidUS; }
     Decimal5 balance() const { return price - paid(); }
     // Sold (received side) or consigned in / bought (made side), and the
@@ -105,14 +110,21 @@ struct Outcome {
 // The payment-received window, from the stone screen or a memo report row.
 Outcome receiveForStone(AppContext &ctx, qint64 stoneId, const PaymentInput &in);
 
-// The accounts of the stones of an invoice that are still sold on it, by
-// line (invoiceLineId), oldest line first.  Throws db::DbError.
+// The account of a parcel or free line of an invoice (nothing for a stone
+// line or no line).  Throws db::DbError.
+std::optional<StoneAccount> lineAccount(AppContext &ctx, qint64 lineId);
+
+// The accounts of an invoice's lines that are still owed on it: its stones
+// still sold on it and its parcel and free lines, by line (invoiceLineId),
+// oldest line first.  Throws db::DbError.
 QList<StoneAccount> invoiceAccounts(AppContext &ctx, qint64 invoiceId);
 
-// A payment for an invoice, spread over its stone lines: the lines and
-// amounts chosen (US amounts), else the oldest line first, each taking its
-// balance until the payment is spent.  What is left beyond every balance is
-// an overpayment on the newest line.
+// A payment for an invoice, spread over its lines (stones, parcels and free
+// lines, each with its share of the tax): the lines and amounts chosen (US
+// amounts), else the oldest line first, each taking its balance until the
+// payment is spent.  What is left beyond every balance is an overpayment on
+// the newest line.  A parcel or free line's row names the line
+// (InvoiceListID) and no stone (StoneID 0).
 struct LineShare {
     qint64 lineId = 0;
     QString us; // as typed
@@ -149,6 +161,7 @@ struct PaymentRow {
 struct PaymentFilter {
     qint64 customerId = 0; // 0: any
     qint64 stoneId = 0;    // 0: any
+    qint64 invoiceId = 0;  // 0: any; else the payments against the invoice's lines
     bool includeZeroRows = false; // the rows written when a stone went on memo
 };
 QList<PaymentRow> listPayments(const QSqlDatabase &db, Side side, const PaymentFilter &f);

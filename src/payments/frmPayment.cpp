@@ -61,7 +61,8 @@ frmPayment::frmPayment(AppContext &ctx, Side side, Mode mode, qint64 id, QWidget
     grdLines = named(new QTableWidget(0, 5), "grdLines");
     grdLines->setHorizontalHeaderLabels({QStringLiteral("SKU"), QStringLiteral("Invoiced"), QStringLiteral("Received"),
                                          QStringLiteral("Balance"), QStringLiteral("Pay (US$)")});
-    grdLines->setToolTip(QStringLiteral("Leave \"Pay\" empty to spread the payment over the lines, oldest first."));
+    grdLines->setToolTip(QStringLiteral("What each line asks includes its share of the invoice's tax. Leave \"Pay\" "
+                                        "empty to spread the payment over the lines, oldest first."));
     grdLines->setVisible(mode == Mode::Invoice);
     v->addWidget(grdLines);
 
@@ -124,6 +125,11 @@ void frmPayment::load()
     auto show = [&](const Decimal5 &d, bool local) {
         return showFigures ? amountText(m_ctx, d, local) : QStringLiteral("(cost not shown)");
     };
+    // What is owed for a sold stone or an invoice line includes its share of
+    // the invoice's tax: said beside the price.
+    auto taxNote = [&](const Decimal5 &tax, bool local) {
+        return tax.isZero() ? QString() : QStringLiteral("  (with tax %1)").arg(amountText(m_ctx, tax, local));
+    };
     PaymentFilter filter;
     try {
         if (m_mode == Mode::Stone) {
@@ -134,7 +140,7 @@ void frmPayment::load()
             lblStone->setText(QStringLiteral("%1 (ID %2)").arg(acc->sku).arg(acc->stoneId));
             lblParty->setText(acc->partyName.isEmpty() ? QStringLiteral("(none)") : acc->partyName);
             if (acc->priceKnown) {
-                lblPrice->setText(show(acc->price, acc->local));
+                lblPrice->setText(show(acc->price, acc->local) + taxNote(acc->tax, acc->local));
                 lblBalance->setText(show(acc->balance(), acc->local) + (acc->settled() ? QStringLiteral("  (paid off)") : QString()));
             } else {
                 lblPrice->setText(QStringLiteral("??? (the exchange rate is not known)"));
@@ -152,7 +158,7 @@ void frmPayment::load()
             lblStone->setText(QStringLiteral("Invoice# %1").arg(m_id, 6, 10, QLatin1Char('0')));
             lblParty->setText(db::textOf(db::scalar(m_ctx.db(), QStringLiteral("SELECT CompanyName FROM Customer WHERE ID = ?"),
                                                     {customer.toLongLong()})));
-            std::array<Decimal5, 2> price{}, paid{};
+            std::array<Decimal5, 2> price{}, paid{}, tax{};
             std::array<bool, 2> any{};
             m_lineIds.clear();
             grdLines->setRowCount(0);
@@ -160,6 +166,7 @@ void frmPayment::load()
                 const int cur = a.local ? 1 : 0;
                 any[cur] = true;
                 price[cur] += a.price;
+                tax[cur] += a.tax;
                 paid[cur] += a.paid();
                 const int r = grdLines->rowCount();
                 grdLines->insertRow(r);
@@ -170,14 +177,14 @@ void frmPayment::load()
                 grdLines->setItem(r, 4, cell(QString(), true, true));
                 m_lineIds << a.invoiceLineId;
             }
-            auto both = [&](const std::array<Decimal5, 2> &x) {
+            auto both = [&](const std::array<Decimal5, 2> &x, bool withTax = false) {
                 QStringList t;
                 for (int cur = 0; cur < 2; ++cur)
                     if (any[cur])
-                        t << amountText(m_ctx, x[cur], cur == 1);
-                return t.isEmpty() ? QStringLiteral("(no stone still sold on it)") : t.join(QStringLiteral(", "));
+                        t << amountText(m_ctx, x[cur], cur == 1) + (withTax ? taxNote(tax[cur], cur == 1) : QString());
+                return t.isEmpty() ? QStringLiteral("(nothing still sold on it)") : t.join(QStringLiteral(", "));
             };
-            lblPrice->setText(both(price));
+            lblPrice->setText(both(price, true));
             lblPaid->setText(both(paid));
             lblBalance->setText(both({price[0] - paid[0], price[1] - paid[1]}));
             grdLines->resizeColumnsToContents();

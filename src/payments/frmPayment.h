@@ -1,8 +1,8 @@
 #pragma once
 // The payment windows: a payment received for a stone (the stone screen's
 // cmdNewPayment, a row of the memo report) or for an invoice spread over its
-// stones, and a payment made to a stone's supplier or consignor
-// (cmdNewPaymentMade).  They show the stone's price (a cost only with
+// lines (each with its share of the tax), and a payment made to a stone's
+// supplier or consignor (cmdNewPaymentMade).  They show the stone's price (a cost only with
 // ViewCost), what was paid before and the balance, take the date, the
 // reference and the amount in US$ and/or the local currency, ask before an
 // overpayment, and reverse a payment chosen in the list.

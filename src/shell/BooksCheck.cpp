@@ -39,16 +39,17 @@ QString soldAccounts() { return payments::soldAccountsSql(); }
 const QString kBoughtLocal =
     QStringLiteral("(IFNULL(s.BuyingInUS, 0) = 0 AND IFNULL(s.BuyingInLocal, 0) <> 0)");
 // The rows of a payments table (%1) that are below 0 without naming the
-// payment they reverse, or name one that is missing, of another stone or
-// party, or not of the opposite amounts.
+// payment they reverse, or name one that is missing, of another stone, line
+// (%2: the condition that the two rows name the same one) or party, or not
+// of the opposite amounts.
 const QString kReversalCheck = QStringLiteral(
     "SELECT '%1', r.ID, IFNULL(r.StoneID, ''), IFNULL(r.ReversesID, ''), CASE WHEN r.ReversesID IS NULL THEN "
     "'below 0, reverses no payment' WHEN o.ID IS NULL THEN 'names no payment' WHEN NOT (o.StoneID <=> r.StoneID "
-    "AND o.CustomerID <=> r.CustomerID) THEN 'another stone or party' ELSE 'not the opposite amounts' END FROM %1 r "
-    "LEFT JOIN %1 o ON o.ID = r.ReversesID WHERE (r.ReversesID IS NULL AND (r.PaymentUS < 0 OR r.PaymentLocal < 0)) "
-    "OR (r.ReversesID IS NOT NULL AND (o.ID IS NULL OR NOT (o.StoneID <=> r.StoneID AND o.CustomerID <=> "
-    "r.CustomerID) OR NOT (IFNULL(o.PaymentUS, 0) = -IFNULL(r.PaymentUS, 0) AND IFNULL(o.PaymentLocal, 0) = "
-    "-IFNULL(r.PaymentLocal, 0))))");
+    "AND %2 AND o.CustomerID <=> r.CustomerID) THEN 'another stone, line or party' ELSE 'not the opposite amounts' "
+    "END FROM %1 r LEFT JOIN %1 o ON o.ID = r.ReversesID WHERE (r.ReversesID IS NULL AND (r.PaymentUS < 0 OR "
+    "r.PaymentLocal < 0)) OR (r.ReversesID IS NOT NULL AND (o.ID IS NULL OR NOT (o.StoneID <=> r.StoneID AND %2 AND "
+    "o.CustomerID <=> r.CustomerID) OR NOT (IFNULL(o.PaymentUS, 0) = -IFNULL(r.PaymentUS, 0) AND "
+    "IFNULL(o.PaymentLocal, 0) = -IFNULL(r.PaymentLocal, 0))))");
 
 struct RuleQuery {
     Rule rule;
@@ -257,29 +258,51 @@ const QList<RuleQuery> &queries()
         // payments above the price, reversals, and the flags of payments made.
         {{QStringLiteral("payment-paid-off-short"), QStringLiteral("Stone marked paid off whose payments fall short"),
           QStringLiteral("A sold stone is marked paid off (StoneIsPaidOff) only when the payments received for it "
-                         "reach the amount of its invoice line, in the currency it is priced in.")},
-         {QStringLiteral("Stone"), QStringLiteral("SKU"), QStringLiteral("Invoiced"), QStringLiteral("Received")},
-         QStringLiteral("SELECT x.ID, x.SKU, x.owed, x.paid FROM ") + soldAccounts()
-             + QStringLiteral(" x WHERE x.flag <> 0 AND x.owed IS NOT NULL AND x.paid < x.owed ORDER BY x.ID")},
+                         "reach what its invoice line asks (its amount with its share of the invoice's tax), in the "
+                         "currency it is priced in; until then the rest is a balance the customer owes.")},
+         {QStringLiteral("Stone"), QStringLiteral("SKU"), QStringLiteral("Invoiced"), QStringLiteral("Received"),
+          QStringLiteral("Balance")},
+         QStringLiteral("SELECT x.ID, x.SKU, ROUND(x.owed, 2), ROUND(x.paid, 2), CONCAT(ROUND(x.owed - x.paid, 2), IF(x.paid "
+                        ">= x.amount, ' (its tax, still owed)', '')) FROM ")
+             + soldAccounts()
+             + QStringLiteral(" x WHERE x.ID <> 0 AND x.flag <> 0 AND x.owed IS NOT NULL AND x.paid < x.owed ORDER BY "
+                              "x.ID")},
         {{QStringLiteral("payment-paid-off-flag"), QStringLiteral("Sold stone paid in full but not marked paid off"),
-          QStringLiteral("A sold stone whose payments received reach the amount of its invoice line is marked paid "
-                         "off, so that it leaves the memo report's unpaid view.")},
+          QStringLiteral("A sold stone whose payments received reach what its invoice line asks (with its share of "
+                         "the tax) is marked paid off, so that it leaves the memo report's unpaid view.")},
          {QStringLiteral("Stone"), QStringLiteral("SKU"), QStringLiteral("Invoiced"), QStringLiteral("Received")},
-         QStringLiteral("SELECT x.ID, x.SKU, x.owed, x.paid FROM ") + soldAccounts()
-             + QStringLiteral(" x WHERE x.flag = 0 AND x.owed IS NOT NULL AND x.paid >= x.owed ORDER BY x.ID")},
+         QStringLiteral("SELECT x.ID, x.SKU, ROUND(x.owed, 2), ROUND(x.paid, 2) FROM ") + soldAccounts()
+             + QStringLiteral(" x WHERE x.ID <> 0 AND x.flag = 0 AND x.owed IS NOT NULL AND x.paid >= x.owed ORDER BY "
+                              "x.ID")},
         {{QStringLiteral("payment-overpaid"), QStringLiteral("Payments above the price without a confirmed overpayment"),
-          QStringLiteral("The payments received for a sold stone go above the amount of its invoice line only "
-                         "through a payment the dealer confirmed as an overpayment.")},
-         {QStringLiteral("Stone"), QStringLiteral("SKU"), QStringLiteral("Invoiced"), QStringLiteral("Received")},
-         QStringLiteral("SELECT x.ID, x.SKU, x.owed, x.paid FROM ") + soldAccounts()
-             + QStringLiteral(" x WHERE x.owed IS NOT NULL AND x.paid > x.owed AND x.confirmed = 0 ORDER BY x.ID")},
+          QStringLiteral("The payments received for a sold stone, or for a parcel or free line of an invoice, go above "
+                         "what its invoice line asks (with its share of the tax) only through a payment the dealer "
+                         "confirmed as an overpayment.")},
+         {QStringLiteral("Stone or line"), QStringLiteral("SKU"), QStringLiteral("Invoiced"), QStringLiteral("Received")},
+         QStringLiteral("SELECT IF(x.ID = 0, CONCAT('line ', x.LineID), x.ID), x.SKU, ROUND(x.owed, 2), ROUND(x.paid, 2) "
+                        "FROM ")
+             + soldAccounts()
+             + QStringLiteral(" x WHERE x.owed IS NOT NULL AND x.paid > x.owed AND x.confirmed = 0 ORDER BY x.ID, "
+                              "x.LineID")},
+        {{QStringLiteral("payment-line"), QStringLiteral("Payment received for no stone and no parcel or free line"),
+          QStringLiteral("A payment received that names no stone (StoneID 0) is for a parcel or free line of an "
+                         "invoice of its customer, named by InvoiceListID.")},
+         {QStringLiteral("Payment"), QStringLiteral("Invoice line"), QStringLiteral("Found")},
+         QStringLiteral("SELECT p.ID, IFNULL(p.InvoiceListID, ''), CASE WHEN p.InvoiceListID IS NULL THEN 'names no "
+                        "line' WHEN il.ID IS NULL THEN 'no such line' WHEN IFNULL(il.diamondid, 0) <> 0 THEN 'a stone "
+                        "line' ELSE 'another customer''s invoice' END FROM PaymentReceived p LEFT JOIN invoicelist il "
+                        "ON il.ID = p.InvoiceListID LEFT JOIN invoice i ON i.ID = il.invoiceid WHERE (p.StoneID = 0 OR "
+                        "p.StoneID IS NULL) AND NOT (IFNULL(p.PaymentUS, 0) = 0 AND IFNULL(p.PaymentLocal, 0) = 0) AND "
+                        "(il.ID IS NULL OR IFNULL(il.diamondid, 0) <> 0 OR NOT (i.customerid <=> p.CustomerID)) ORDER "
+                        "BY p.ID")},
         {{QStringLiteral("payment-reversal"), QStringLiteral("Reversal that names no payment, or a payment below 0"),
-          QStringLiteral("A payment below 0 is the reversal of one payment of the same stone and party "
-                         "(ReversesID), with its amounts of the opposite sign.")},
+          QStringLiteral("A payment below 0 is the reversal of one payment of the same stone (or invoice line) and "
+                         "party (ReversesID), with its amounts of the opposite sign.")},
          {QStringLiteral("Table"), QStringLiteral("Row"), QStringLiteral("Stone"), QStringLiteral("Reverses"),
           QStringLiteral("Found")},
-         kReversalCheck.arg(QStringLiteral("PaymentReceived")) + QStringLiteral(" UNION ALL ")
-             + kReversalCheck.arg(QStringLiteral("PaymentMade")) + QStringLiteral(" ORDER BY 1, 2")},
+         kReversalCheck.arg(QStringLiteral("PaymentReceived"), QStringLiteral("o.InvoiceListID <=> r.InvoiceListID"))
+             + QStringLiteral(" UNION ALL ") + kReversalCheck.arg(QStringLiteral("PaymentMade"), QStringLiteral("TRUE"))
+             + QStringLiteral(" ORDER BY 1, 2")},
         {{QStringLiteral("payment-made-flags"),
           QStringLiteral("Supplier payment flags that disagree with the payments made"),
           QStringLiteral("MemoInPaymentMade is set when payments made for the stone are above 0; MemoInPaidOff and "

@@ -1,7 +1,7 @@
 // Two workstations on two nodes of the cluster paying one invoice at the same
 // moment, neither confirming an overpayment: one payment is taken, the other
 // is asked about the overpayment it would now be; the books stay whole and
-// each stone's balance is right.
+// each stone's (and a free line's) balance is right.
 #include "ClusterDb.h"
 #include "WorkstationThread.h"
 #include "db/Sql.h"
@@ -78,6 +78,38 @@ private slots:
             QCOMPARE(db::scalar(c.db(), "SELECT StoneIsPaidOff FROM SingleStone WHERE ID = ?", {stones[0]}).toInt(), -1);
             QCOMPARE(db::scalar(c.db(), "SELECT StoneIsPaidOff FROM SingleStone WHERE ID = ?", {stones[1]}).toInt(), 0);
         }
+        // A free line has no stone row to write first: its guard row keeps
+        // two payments of 300.00 on a balance of 500.00 apart.
+        const qint64 inv = db::insert(c.db(), "INSERT INTO invoice (customerid, datecreated, status) VALUES (?, NOW(), "
+                                              "'closed')",
+                                      {lumen});
+        const qint64 free = db::insert(c.db(), "INSERT INTO invoicelist (invoiceid, details, carat, dateadded, pricecarat, "
+                                               "exchangerateCDN) VALUES (?, 'Setting', 1, NOW(), 500, 1.38)",
+                                       {inv});
+        QThread::msleep(300);
+        std::atomic<int> done{0}, asked{0};
+        auto pay = [&](AppContext &ctx) {
+            ctx.user.set(QStringLiteral("AllowApplyPayment"), true);
+            payments::PaymentInput in;
+            in.us = QStringLiteral("300");
+            const payments::Outcome o = payments::receiveForInvoice(ctx, inv, in);
+            if (o.ok())
+                ++done;
+            else if (o.state == payments::Outcome::Overpayment)
+                ++asked;
+        };
+        {
+            WorkstationThread a(c.node(1), [&](AppContext &ctx, test::ScriptedPrompt &) { pay(ctx); });
+            WorkstationThread b(c.node(2), [&](AppContext &ctx, test::ScriptedPrompt &) { pay(ctx); });
+            a.join();
+            b.join();
+        }
+        QCOMPARE(done.load(), 1);
+        QCOMPARE(asked.load(), 1);
+        QCOMPARE(Decimal5::fromDb(db::scalar(c.db(), "SELECT SUM(PaymentUS) FROM PaymentReceived WHERE InvoiceListID = ?",
+                                             {free}))
+                     .fixed(2),
+                 QStringLiteral("300.00"));
         const books::Report r = books::checkBooks(c.db());
         QStringList found;
         for (const books::RuleResult &res : r.results)

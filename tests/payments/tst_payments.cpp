@@ -7,6 +7,7 @@
 #include "../stones/CountStations.h"
 #include "PaperLines.h"
 #include "WorkstationThread.h"
+#include "db/Guard.h"
 #include "memos/MemoReport.h"
 #include "payments/Payments.h"
 
@@ -228,7 +229,7 @@ void TestPayments::invoiceSpreadOverItsStones()
     const qint64 a = e.soldStone("A1", lumen, inv, "1000"); // 1,010.00
     const qint64 b = e.soldStone("B1", lumen, inv, "2000"); // 2,020.00
     const qint64 c = e.soldStone("C1", lumen, inv, "3000"); // 3,030.00
-    e.line(inv, 0, 0, "1", "500");                          // a free line takes nothing
+    const qint64 free = e.line(inv, 0, 0, "1", "500");      // the newest line, a free one
     PaymentInput in;
     in.us = QStringLiteral("2,500.00");
     in.reference = QStringLiteral("wire 77");
@@ -252,16 +253,22 @@ void TestPayments::invoiceSpreadOverItsStones()
     QVERIFY2(o.ok(), qPrintable(o.message));
     QCOMPARE(e.paidUS(c), QStringLiteral("700.00"));
     QCOMPARE(e.paidUS(b), QStringLiteral("1790.00"));
-    // More than every balance: the rest lands on the newest line, once confirmed.
-    in.us = QStringLiteral("3,000.00");
+    // More than every balance, the free line's too: the rest lands on the
+    // newest line, once confirmed; the free line's row names no stone.
+    in.us = QStringLiteral("3,500.00");
     o = receiveForInvoice(e.ctx, inv, in);
     QCOMPARE(int(o.state), int(Outcome::Overpayment));
     QCOMPARE(e.paidUS(c), QStringLiteral("700.00"));
     in.confirmOverpayment = true;
     o = receiveForInvoice(e.ctx, inv, in);
-    QVERIFY2(o.ok(), qPrintable(o.message));
+    QVERIFY2(o.ok() && o.rows.size() == 3, qPrintable(o.message));
     QCOMPARE(e.paidUS(b), QStringLiteral("2020.00"));
-    QCOMPARE(e.paidUS(c), QStringLiteral("3470.00"));
+    QCOMPARE(e.paidUS(c), QStringLiteral("3030.00"));
+    QCOMPARE(Decimal5::fromDb(e.value("SELECT SUM(PaymentUS) FROM PaymentReceived WHERE InvoiceListID = ? AND StoneID = 0",
+                                      {free}))
+                 .fixed(2),
+             QStringLiteral("940.00"));
+    QCOMPARE(o.rows[2].balance.fixed(2), QStringLiteral("-440.00"));
     QVERIFY(e.paidOff(b) && e.paidOff(c));
     // Both currencies typed: the local amount split in the same shares, to the cent.
     const qint64 inv2 = e.invoice(lumen);
@@ -413,6 +420,44 @@ void TestPayments::twoWorkstationsPayOneStone()
         QCOMPARE(e.paidUS(r1), QStringLiteral("3000.00"));
         QVERIFY(!e.paidOff(r1));
     }
+    // A free line has no stone row to write first: its guard row keeps a
+    // payment of 300.00 from another workstation's, on a balance of 500.00,
+    // and a reversal from another's of the same payment.  The workstation
+    // starts while the line's guard row is held here: it reads, then waits;
+    // meanwhile the row the other workstation would write goes in here.
+    const qint64 inv2 = e.invoice(lumen);
+    const qint64 free = e.line(inv2, 0, 0, "1", "500", "0", "Setting");
+    auto whileHeld = [&](const std::function<Outcome(AppContext &)> &op, const QString &rival, const QVariantList &binds) {
+        Outcome o;
+        db::exec(e.t.db(), "START TRANSACTION");
+        db::claimGuard(e.t.db(), db::GuardKind::InvoiceLinePayment, free);
+        {
+            WorkstationThread w(e.t.settings(), [&](AppContext &ctx, test::ScriptedPrompt &) {
+                ctx.user.set(QStringLiteral("AllowApplyPayment"), true);
+                o = op(ctx);
+            });
+            QThread::msleep(1500);
+            db::exec(e.t.db(), rival, binds);
+            db::exec(e.t.db(), "COMMIT");
+            w.join();
+        }
+        return o;
+    };
+    const QString row = QStringLiteral("INSERT INTO PaymentReceived (Date, PaymentUS, PaymentLocal, StoneID, CustomerID, "
+                                       "InvoiceListID, ReversesID) VALUES (NOW(), ?, ?, 0, ?, ?, ?)");
+    Outcome o = whileHeld(
+        [&](AppContext &ctx) {
+            PaymentInput in;
+            in.us = QStringLiteral("300");
+            return receiveForInvoice(ctx, inv2, in);
+        },
+        row, {300, 375, lumen, free, QVariant(QMetaType::fromType<qlonglong>())});
+    QVERIFY2(o.state == Outcome::Overpayment, qPrintable(o.message));
+    const qint64 paid = e.value("SELECT MIN(ID) FROM PaymentReceived WHERE InvoiceListID = ?", {free}).toLongLong();
+    o = whileHeld([&](AppContext &ctx) { return reversePayment(ctx, Side::Received, paid); }, row,
+                  {-300, -375, lumen, free, paid});
+    QVERIFY2(o.state == Outcome::Refused && o.message.contains("reversed already"), qPrintable(o.message));
+    QCOMPARE(e.count("SELECT COUNT(*) FROM PaymentReceived WHERE InvoiceListID = ?", {free}), 2);
 }
 
 void TestPayments::commandLine()

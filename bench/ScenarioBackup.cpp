@@ -39,7 +39,7 @@ void runTool(const db::ConnectionSettings &s, const QString &program, const QStr
         throw db::DbError(QStringLiteral("%1 failed: %2").arg(program, QString::fromLocal8Bit(p.readAllStandardError()).trimmed()));
 }
 
-// mariadb-dump ... | gzip -1 > out
+// mariadb-dump ... | zstd -1 > out
 void runPipe(const db::ConnectionSettings &s, const QStringList &args, const QString &out)
 {
     QString why;
@@ -47,14 +47,14 @@ void runPipe(const db::ConnectionSettings &s, const QStringList &args, const QSt
     std::unique_ptr<QTemporaryFile> options = tc.optionFile(&why);
     if (!options)
         throw db::DbError(why);
-    QProcess dump, gzip;
-    dump.setStandardOutputProcess(&gzip);
-    gzip.setStandardOutputFile(out);
-    gzip.start(QStringLiteral("gzip"), {QStringLiteral("-1")});
+    QProcess dump, zstd;
+    dump.setStandardOutputProcess(&zstd);
+    zstd.setStandardOutputFile(out);
+    zstd.start(QStringLiteral("zstd"), {QStringLiteral("-1"), QStringLiteral("-q"), QStringLiteral("-c")});
     dump.start(db::backup::toolPath(QStringLiteral("mariadb-dump")),
                QStringList{QStringLiteral("--defaults-file=%1").arg(options->fileName())} + args);
-    if (!dump.waitForFinished(3600 * 1000) || dump.exitCode() != 0 || !gzip.waitForFinished(3600 * 1000) || gzip.exitCode() != 0)
-        throw db::DbError(QStringLiteral("mariadb-dump | gzip failed: %1").arg(QString::fromLocal8Bit(dump.readAllStandardError()).trimmed()));
+    if (!dump.waitForFinished(3600 * 1000) || dump.exitCode() != 0 || !zstd.waitForFinished(3600 * 1000) || zstd.exitCode() != 0)
+        throw db::DbError(QStringLiteral("mariadb-dump | zstd failed: %1").arg(QString::fromLocal8Bit(dump.readAllStandardError()).trimmed()));
 }
 
 qint64 rowsIn(const QSqlDatabase &db, const QString &database)
@@ -79,9 +79,9 @@ void runBackupScenarios(SizeEnv &env)
     const db::ConnectionSettings source = env.server.settings(env.pristine);
     const QString dir = env.folder + QStringLiteral("/backups");
     QDir().mkpath(dir);
-    const QString file = dir + QStringLiteral("/velmor.sql.gz");
+    const QString file = dir + QStringLiteral("/velmor.sql.zst");
     const QString plain = dir + QStringLiteral("/plain.sql");
-    const QString piped = dir + QStringLiteral("/piped.sql.gz");
+    const QString piped = dir + QStringLiteral("/piped.sql.zst");
     const Workstation ws(env.folder, env.folder);
     backups::Common common = backupCommon();
 
@@ -105,9 +105,9 @@ void runBackupScenarios(SizeEnv &env)
              Road{QStringLiteral("floor"), [&] { QFile::remove(plain); },
                   [&] { runTool(source, QStringLiteral("mariadb-dump"), db::backup::dumpArguments(env.pristine), {}, plain); },
                   false, 1, {}},
-             // What a shell line gives: the dump tool piped through gzip -1
+             // What a shell line gives: the dump tool piped through zstd -1
              // (compressed, no checksums, not written whole first).
-             Road{QStringLiteral("dump | gzip"), [&] { QFile::remove(piped); },
+             Road{QStringLiteral("dump | zstd"), [&] { QFile::remove(piped); },
                   [&] { runPipe(source, db::backup::dumpArguments(env.pristine), piped); }, false, 1, {}}});
         if (QFileInfo::exists(file) && QFileInfo::exists(plain))
             env.bench.addNote(backupName, env.size, QStringLiteral("velmor"),

@@ -6,9 +6,9 @@ VELMOR_BUILD="${VELMOR_BUILD:-$VELMOR_ROOT/build}"
 
 VELMOR_PACKAGES=(
   build-essential cmake ninja-build ccache pkg-config
-  qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libqt6sql6-mysql libqt6sql6-odbc zlib1g-dev
+  qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libqt6sql6-mysql libqt6sql6-odbc zlib1g-dev libzstd-dev libssl-dev
   mariadb-server mariadb-client odbc-mariadb unixodbc galera-4 rsync
-  socat xvfb xauth poppler-utils zbar-tools
+  socat xvfb xauth poppler-utils zbar-tools zstd
   cups cups-client printer-driver-cups-pdf
   dpkg-dev fakeroot file lintian librsvg2-bin desktop-file-utils
 )

@@ -38,7 +38,6 @@ namespace {
 QAtomicInt g_connections;
 
 const QString kSettingsFile = QStringLiteral("backup.ini");
-const QString kSuffix = QStringLiteral(".sql.gz");
 
 QString shown(const QString &path) { return QDir::toNativeSeparators(path); }
 
@@ -215,8 +214,10 @@ QString Settings::folderPath(const Workstation &ws) const
 QList<Found> listBackups(const QString &folder)
 {
     QList<Found> out;
-    const QFileInfoList files =
-        QDir(folder).entryInfoList({QStringLiteral("*") + kSuffix}, QDir::Files | QDir::Hidden, QDir::Name);
+    QStringList patterns;
+    for (const QString &suffix : db::backup::backupSuffixes())
+        patterns << QStringLiteral("*") + suffix;
+    const QFileInfoList files = QDir(folder).entryInfoList(patterns, QDir::Files | QDir::Hidden, QDir::Name);
     for (const QFileInfo &fi : files) {
         Found f;
         f.file = fi.absoluteFilePath();
@@ -305,9 +306,10 @@ QString newFileName(const QString &folder, const QDateTime &when, const QString 
     QString name = QStringLiteral("velmor-%1").arg(when.toString(QStringLiteral("yyyy-MM-dd-HHmmss")));
     if (kind != QLatin1String("manual"))
         name += QLatin1Char('-') + kind;
-    QString path = QDir(folder).filePath(name + kSuffix);
+    const QString suffix = db::backup::backupSuffix();
+    QString path = QDir(folder).filePath(name + suffix);
     for (int n = 2; QFileInfo::exists(path); ++n)
-        path = QDir(folder).filePath(QStringLiteral("%1-%2").arg(name).arg(n) + kSuffix);
+        path = QDir(folder).filePath(QStringLiteral("%1-%2").arg(name).arg(n) + suffix);
     return path;
 }
 

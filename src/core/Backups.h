@@ -52,7 +52,7 @@ struct Found {
     QDateTime verifiedAt;
 };
 
-// Every file of the folder that is or claims to be a backup (*.sql.gz),
+// Every file of the folder that is or claims to be a backup (*.sql.zst, *.sql.gz),
 // newest first; a quick look only (header and size).
 QList<Found> listBackups(const QString &folder);
 // The newest whole backup, or nullptr.

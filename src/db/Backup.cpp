@@ -11,6 +11,8 @@
 #include <QFileInfo>
 #include <QSqlQuery>
 
+#include <mutex>
+
 namespace velmor::db::backup {
 
 namespace {
@@ -108,8 +110,22 @@ SourceInfo readSourceInfo(const ConnectionSettings &s)
 MakeResult makeBackup(const MakeRequest &r)
 {
     MakeResult res;
+    // The rows are summed on the writer's thread, beside the compression:
+    // this thread only reads the dump tool's output, so that the tool never
+    // waits for the pipe.  What the progress shows comes across under a lock.
+    DumpDigest digest;
+    std::mutex seenLock;
+    qint64 seenRows = 0;
+    QString seenTable;
     Writer w;
-    if (!w.open(r.file, headerReserve(int(r.source.tables.size())), r.compression)) {
+    const auto sum = [&](const char *data, qsizetype size) {
+        digest.feed(data, size);
+        std::lock_guard<std::mutex> lock(seenLock);
+        seenRows = digest.rows();
+        if (seenTable != digest.currentTable())
+            seenTable = digest.currentTable();
+    };
+    if (!w.open(r.file, headerReserve(int(r.source.tables.size())), sum)) {
         res.error = w.error();
         return res;
     }
@@ -119,7 +135,6 @@ MakeResult makeBackup(const MakeRequest &r)
         w.abandon();
         return res;
     }
-    DumpDigest digest;
     QByteArray buf(1024 * 1024, Qt::Uninitialized);
     QElapsedTimer tick;
     tick.start();
@@ -133,7 +148,6 @@ MakeResult makeBackup(const MakeRequest &r)
         }
         if (n == 0)
             break;
-        digest.feed(buf.constData(), n);
         if (!w.write(buf.constData(), n)) {
             st.run->stop();
             res.error = w.error();
@@ -141,13 +155,23 @@ MakeResult makeBackup(const MakeRequest &r)
         }
         if (r.progress && tick.elapsed() > 200) {
             tick.restart();
-            r.progress(QStringLiteral("Backing up %1 ...").arg(digest.currentTable()), digest.rows(),
-                       std::max(r.source.estimatedRows, digest.rows()));
+            qint64 rows;
+            QString table;
+            {
+                std::lock_guard<std::mutex> lock(seenLock);
+                rows = seenRows;
+                table = seenTable;
+            }
+            r.progress(QStringLiteral("Backing up %1 ...").arg(table), rows, std::max(r.source.estimatedRows, rows));
         }
     }
     if (!st.run->finish()) {
         w.abandon();
         res.error = toolFailure(QStringLiteral("mariadb-dump"), st.run->exitCode(), st.run->errors());
+        return res;
+    }
+    if (!w.drain()) {
+        res.error = w.error();
         return res;
     }
     digest.finish();

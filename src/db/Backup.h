@@ -35,12 +35,11 @@ SourceInfo readSourceInfo(const ConnectionSettings &s);
 struct MakeRequest {
     ConnectionSettings settings; // reaches the server (private mode: running, socket set)
     SourceInfo source;
-    QString file;                // the final name; written as FILE.part first
+    QString file;                // the final name; written as FILE.part first (zstd, or gzip for a name ending in .gz)
     QString kind = QStringLiteral("manual");
     QString program;             // "Velmor 1.0.308"
     ToolStarter tools;
     Progress progress;
-    int compression = 1;         // zlib level
 };
 
 struct MakeResult {

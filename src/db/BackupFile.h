@@ -1,22 +1,24 @@
 #pragma once
-// A backup file: one gzip file whose text is the header and then the SQL of
-// the dump tool.  Decompressed (zcat) it is a plain SQL script that the
-// MariaDB client restores by hand.
+// A backup file: a compressed file whose text is the header and then the SQL
+// of the dump tool.  Decompressed (zstdcat, or zcat for the older gzip files)
+// it is a plain SQL script that the MariaDB client restores by hand.
 //
-// On disk it is two gzip members: the header, stored uncompressed and padded
-// to a size reserved before the dump starts, and the dump itself.  The header
-// names the program and schema version, the date, every table with its row
-// count and checksum, and the length and SHA-256 of the second member, so
-// that a file cut short, a changed byte or another program's file is told
-// apart without restoring it.  The file is written as FILE.part, synced and
-// renamed: nothing under the final name is ever half written.
+// On disk it is two members (zstd frames, or gzip members in the files of
+// the older kind, which are still read and still written under a name that
+// ends in .gz): the header, stored uncompressed and padded to a size reserved
+// before the dump starts, and the dump itself.  The header names the program
+// and schema version, the date, every table with its row count and
+// checksum, and the length and SHA-256 of the second member, so that a file
+// cut short, a changed byte or another program's file is told apart without
+// restoring it.  The file is written as FILE.part, synced and renamed:
+// nothing under the final name is ever half written.
 #include <QByteArray>
-#include <QCryptographicHash>
 #include <QDateTime>
 #include <QList>
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <map>
 #include <memory>
 
@@ -92,12 +94,23 @@ struct Header {
     static bool parse(const QByteArray &text, Header *out, QString *why);
 };
 
+// How a file is compressed: zstd (.sql.zst, what backups are made in) or
+// gzip (.sql.gz, the older files, and a name given that ends in .gz).
+enum class Packing { Zstd, Gzip };
+Packing packingFor(const QString &file);
+// The ending of the files backups are made in (".sql.zst").
+QString backupSuffix();
+// Every ending a backup's file may have.
+QStringList backupSuffixes();
+
 // The space reserved for the header of a database with this many tables
 // (and some room for tables made while the dump runs).
 int headerReserve(int tables);
 
 // Writes FILE.part: the reserved header, then the dump compressed as it
 // arrives; finish() writes the header into its place, syncs and renames.
+// The pieces are compressed and written on a thread of the writer's own, so
+// that whoever feeds it goes back to reading at once.
 class Writer {
 public:
     Writer();
@@ -105,10 +118,18 @@ public:
     Writer(const Writer &) = delete;
     Writer &operator=(const Writer &) = delete;
 
+    // Called on the writer's thread with every piece before it is
+    // compressed (the rows' checksums are taken there).
+    using Inspect = std::function<void(const char *data, qsizetype size)>;
+
     // False with error() when FILE.part cannot be made (or another backup
-    // is writing it).
-    bool open(const QString &file, int headerReserve, int level = 1);
+    // is writing it).  Compressed as packingFor(file) says.
+    bool open(const QString &file, int headerReserve, Inspect inspect = {});
     bool write(const char *data, qsizetype size);
+    bool write(QByteArray piece); // without a copy
+    // Waits until every piece written is inspected and compressed; false
+    // with error() (and FILE.part gone) when writing failed.
+    bool drain();
     // Completes the header's body fields, writes it, syncs, renames.
     bool finish(Header &header);
     // Removes FILE.part.
@@ -132,6 +153,7 @@ struct Check {
     QString problem;       // why it cannot be used (empty when ok)
     Header header;         // when the header read
     bool headerRead = false;
+    Packing packing = Packing::Zstd;
     qint64 headerBytes = 0; // the first member's size: where the dump starts
     qint64 fileBytes = 0;
 };

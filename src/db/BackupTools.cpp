@@ -7,17 +7,39 @@
 #include <QFileInfo>
 #include <QProcess>
 
+#include <cerrno>
+#include <chrono>
+#include <fcntl.h>
+#include <poll.h>
+#include <thread>
+#include <unistd.h>
+
 namespace velmor::db::backup {
 
 namespace {
 
 class ProcessRun : public ToolRun {
 public:
-    bool start(const QString &program, const QStringList &args, QString *why)
+    // `readOutput`: the program's output is what is wanted (the dump tool):
+    // it comes through a pipe of a megabyte read here in large pieces.
+    // Otherwise Qt's own pipe takes it and it is let go.
+    bool start(const QString &program, const QStringList &args, bool readOutput, QString *why)
     {
+        int writeEnd = -1;
+        if (readOutput)
+            writeEnd = outputPipe();
         m_p.setProgram(program);
         m_p.setArguments(args);
+        if (writeEnd >= 0) {
+            m_p.setStandardOutputFile(QProcess::nullDevice());
+            m_p.setChildProcessModifier([writeEnd] {
+                if (::dup2(writeEnd, STDOUT_FILENO) < 0)
+                    ::_exit(127);
+            });
+        }
         m_p.start();
+        if (writeEnd >= 0)
+            ::close(writeEnd); // the program holds it now: its end is the pipe's end
         if (!m_p.waitForStarted(30000)) {
             *why = QStringLiteral("%1 could not be started: %2").arg(program, m_p.errorString());
             return false;
@@ -27,6 +49,8 @@ public:
 
     qsizetype read(char *out, qsizetype max) override
     {
+        if (m_out >= 0)
+            return readPipe(out, max);
         for (;;) {
             if (m_p.bytesAvailable() > 0) {
                 const qint64 n = m_p.read(out, max);
@@ -96,9 +120,76 @@ public:
         }
     }
 
-    ~ProcessRun() override { stop(); }
+    ~ProcessRun() override
+    {
+        stop();
+        if (m_out >= 0)
+            ::close(m_out);
+    }
 
 private:
+    // The pipe the program writes its output into, its size raised to a
+    // megabyte; returns the end the program gets (-1: Qt's pipe is used).
+    int outputPipe()
+    {
+        int fds[2];
+        if (::pipe2(fds, O_CLOEXEC) != 0)
+            return -1;
+        // Never one of the standard descriptors, which the child's set-up
+        // overwrites before it hands ours on.
+        for (int &fd : fds) {
+            if (fd <= STDERR_FILENO) {
+                const int moved = ::fcntl(fd, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
+                ::close(fd);
+                fd = moved;
+            }
+        }
+        if (fds[0] < 0 || fds[1] < 0) {
+            for (const int fd : fds)
+                if (fd >= 0)
+                    ::close(fd);
+            return -1;
+        }
+        ::fcntl(fds[1], F_SETPIPE_SZ, 1024 * 1024); // may be refused: the pipe keeps its size
+        m_pipeBytes = std::max(4096, ::fcntl(fds[0], F_GETPIPE_SZ));
+        m_out = fds[0];
+        return fds[1];
+    }
+
+    // The dump tool writes four kilobytes at a time: rather than waking for
+    // each, this lets its output gather in the pipe for a moment whenever
+    // the last read found it less than half full.  The tool never waits on
+    // a pipe that a moment cannot fill.
+    qsizetype readPipe(char *out, qsizetype max)
+    {
+        for (;;) {
+            if (m_gather && m_pipeBytes >= 512 * 1024)
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            pollfd pfd{m_out, POLLIN, 0};
+            const int ready = ::poll(&pfd, 1, 1000);
+            if (ready < 0 && errno != EINTR)
+                return -1;
+            if (ready > 0) {
+                const ssize_t n = ::read(m_out, out, size_t(max));
+                if (n > 0) {
+                    m_gather = n < m_pipeBytes / 2;
+                    m_p.waitForFinished(0); // its standard error read, if it wrote any
+                    return qsizetype(n);
+                }
+                if (n == 0)
+                    return 0; // the program has closed its output: it has ended
+                if (errno != EINTR && errno != EAGAIN)
+                    return -1;
+            }
+            m_p.waitForFinished(0);
+            collectErrors();
+        }
+    }
+
+    int m_out = -1; // the read end of the output pipe, when it is ours
+    int m_pipeBytes = 0;
+    bool m_gather = false;
+
     void collectErrors()
     {
         m_errors += m_p.readAllStandardError();
@@ -130,7 +221,8 @@ ToolStarter installedTools()
             return nullptr;
         }
         auto run = std::make_unique<ProcessRun>();
-        if (!run->start(path, args, why))
+        // Only the dump tool's output is read; the client's is let go.
+        if (!run->start(path, args, program == QLatin1String("mariadb-dump"), why))
             return nullptr;
         return run;
     };

@@ -36,7 +36,7 @@ frmRestore::frmRestore(AppContext &ctx, QWidget *parent) : QDialog(parent), m_ct
     auto *fileRow = new QHBoxLayout;
     txtFile = new QLineEdit(this);
     txtFile->setObjectName(QStringLiteral("txtFile"));
-    txtFile->setPlaceholderText(QStringLiteral("the backup file (.sql.gz)"));
+    txtFile->setPlaceholderText(QStringLiteral("the backup file (.sql.zst, or .sql.gz made before)"));
     cmdBrowseFile = new QPushButton(QStringLiteral("Choose..."), this);
     cmdBrowseFile->setObjectName(QStringLiteral("cmdBrowseFile"));
     fileRow->addWidget(new QLabel(QStringLiteral("Backup:"), this));
@@ -112,7 +112,7 @@ frmRestore::frmRestore(AppContext &ctx, QWidget *parent) : QDialog(parent), m_ct
     connect(cmdBrowseFile, &QPushButton::clicked, this, [this] {
         const QString f = QFileDialog::getOpenFileName(
             this, QStringLiteral("Backup file"), backups::Settings::load(m_ctx.workstation).folderPath(m_ctx.workstation),
-            QStringLiteral("Velmor backups (*.sql.gz);;All files (*)"));
+            QStringLiteral("Velmor backups (*.sql.zst *.sql.gz);;All files (*)"));
         if (!f.isEmpty()) {
             txtFile->setText(QDir::toNativeSeparators(f));
             fileChosen();

@@ -1,7 +1,9 @@
 // The backup file without a server: the table checksums read from the dump
 // tool's SQL (recorded from the real tool), the header and its padding, a
-// file cut, changed or of another program told apart, and the backup's
-// steps fed by recorded tool output (a failing tool leaves nothing behind).
+// file cut, changed or of another program told apart, in both kinds of file
+// (zstd, and gzip as the older backups are), a backup stored by an earlier
+// Velmor read as it was, and the backup's steps fed by recorded tool output
+// (a failing tool leaves nothing behind).
 #include "RecordedTools.h"
 
 #include "db/Backup.h"
@@ -14,7 +16,6 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <zlib.h>
 
 using namespace velmor;
 using namespace velmor::db::backup;
@@ -122,14 +123,24 @@ void writeAll(const QString &file, const QByteArray &data)
     f.write(data);
 }
 
-QByteArray gzipOf(const QByteArray &text)
+// `program -c` of the text (gzip, zstd).
+QByteArray compressedBy(const QString &program, const QByteArray &text)
 {
     QTemporaryDir d;
     writeAll(d.filePath(QStringLiteral("x")), text);
     QProcess p;
-    p.start(QStringLiteral("gzip"), {QStringLiteral("-c"), d.filePath(QStringLiteral("x"))});
+    p.start(program, {QStringLiteral("-q"), QStringLiteral("-c"), d.filePath(QStringLiteral("x"))});
     p.waitForFinished();
     return p.readAllStandardOutput();
+}
+
+// What a plain reader of the kind (zstdcat, zcat) makes of a file.
+QByteArray plainReading(const QString &file)
+{
+    QProcess z;
+    z.start(file.endsWith(QLatin1String(".gz")) ? QStringLiteral("zcat") : QStringLiteral("zstdcat"), {file});
+    z.waitForFinished();
+    return z.exitCode() == 0 ? z.readAllStandardOutput() : QByteArray("failed: ") + z.readAllStandardError();
 }
 
 } // namespace
@@ -230,53 +241,58 @@ void TestBackupFile::headerFillsItsReservedPlace()
         QVERIFY(w.finish(sized));
     }
     const int textSize = int(sized.text().size());
-    int written = 0;
-    for (int room = -2; room <= 104; ++room) {
-        const QString f = dir.filePath(QStringLiteral("b%1.sql.gz").arg(room + 10));
-        Header hh = h;
-        Writer w;
-        QVERIFY(w.open(f, textSize + room));
-        QVERIFY(w.write(body.constData(), body.size()));
-        const bool ok = w.finish(hh);
-        QCOMPARE(ok, room >= 0);
-        QVERIFY(!QFileInfo::exists(f + QStringLiteral(".part")));
-        if (!ok) {
-            QVERIFY(w.error().contains(QStringLiteral("gained tables")));
-            QVERIFY(!QFileInfo::exists(f));
-            continue;
+    QList<int> rooms;
+    for (int room = -2; room <= 104; ++room)
+        rooms << room;
+    rooms << 300000; // a header of several blocks
+    for (const QString &suffix : {QStringLiteral(".sql.zst"), QStringLiteral(".sql.gz")}) {
+        int written = 0;
+        for (const int room : std::as_const(rooms)) {
+            const QString f = dir.filePath(QStringLiteral("b%1").arg(room + 10) + suffix);
+            Header hh = h;
+            Writer w;
+            QVERIFY(w.open(f, textSize + room));
+            QVERIFY(w.write(body.constData(), body.size()));
+            const bool ok = w.finish(hh);
+            QCOMPARE(ok, room >= 0);
+            QVERIFY(!QFileInfo::exists(f + QStringLiteral(".part")));
+            if (!ok) {
+                QVERIFY(w.error().contains(QStringLiteral("gained tables")));
+                QVERIFY(!QFileInfo::exists(f));
+                continue;
+            }
+            ++written;
+            const Check c = checkFile(f, true);
+            QVERIFY2(c.ok, qPrintable(QStringLiteral("%1: %2").arg(f, c.problem)));
+            QCOMPARE(c.packing, suffix == QLatin1String(".sql.gz") ? Packing::Gzip : Packing::Zstd);
+            QCOMPARE(c.header.text(), hh.text());
+            QCOMPARE(c.header.made, h.made);
+            BodyReader r;
+            QVERIFY(r.open(f, c));
+            QByteArray back;
+            char buf[3000];
+            for (qsizetype n; (n = r.read(buf, sizeof buf)) > 0;)
+                back.append(buf, n);
+            QVERIFY2(r.error().isEmpty(), qPrintable(r.error()));
+            QCOMPARE(back, body);
+            // A plain reader of its kind sees one SQL text: header comments,
+            // then the dump (and checks what the header's frame says of itself).
+            if (room == 0 || room == 1 || room == 2 || room == 103 || room == 300000) {
+                const QByteArray all = plainReading(f);
+                QVERIFY2(all.size() == textSize + room + body.size(), all.left(200).constData());
+                QVERIFY(all.startsWith("-- Velmor backup, format 1\n-- Program: Velmor 9.9.9"));
+                QVERIFY(all.endsWith(body));
+            }
         }
-        ++written;
-        const Check c = checkFile(f, true);
-        QVERIFY2(c.ok, qPrintable(QStringLiteral("room %1: %2").arg(room).arg(c.problem)));
-        QCOMPARE(c.header.text(), hh.text());
-        QCOMPARE(c.header.made, h.made);
-        BodyReader r;
-        QVERIFY(r.open(f, c));
-        QByteArray back;
-        char buf[3000];
-        for (qsizetype n; (n = r.read(buf, sizeof buf)) > 0;)
-            back.append(buf, n);
-        QVERIFY2(r.error().isEmpty(), qPrintable(r.error()));
-        QCOMPARE(back, body);
-        // A plain gzip reader sees one SQL text: header comments, then the dump.
-        if (room == 0 || room == 1 || room == 2 || room == 103) {
-            QProcess z;
-            z.start(QStringLiteral("zcat"), {f});
-            QVERIFY(z.waitForFinished());
-            const QByteArray all = z.readAllStandardOutput();
-            QCOMPARE(all.size(), textSize + room + body.size());
-            QVERIFY(all.startsWith("-- Velmor backup, format 1\n-- Program: Velmor 9.9.9"));
-            QVERIFY(all.endsWith(body));
-        }
+        QCOMPARE(written, 106);
     }
-    QCOMPARE(written, 105);
 }
 
 void TestBackupFile::backupOfRecordedDump()
 {
     QTemporaryDir dir;
     RecordedTools tools;
-    const QString file = dir.filePath(QStringLiteral("shop.sql.gz"));
+    const QString file = dir.filePath(QStringLiteral("shop.sql.zst"));
     const MakeResult r = makeFrom(tools, file);
     QVERIFY2(r.ok, qPrintable(r.error));
     QCOMPARE(r.fileBytes, QFileInfo(file).size());
@@ -314,32 +330,57 @@ void TestBackupFile::backupOfRecordedDump()
     QCOMPARE(tools.input, recordedDump());
     QCOMPARE(tools.calls.last().first(), QStringLiteral("mariadb"));
     QVERIFY(tools.calls.last().contains(QStringLiteral("--database=shop_copy")));
+
+    // A backup of the same dump stored by an earlier Velmor (gzip): read
+    // whole, its checksums those the rows give today, fed as it was.
+    const QString older = dir.filePath(QStringLiteral("older.sql.gz"));
+    writeAll(older, RecordedTools::dataFile(QStringLiteral("backup-1.0.308.sql.gz")));
+    const Check o = checkFile(older, true);
+    QVERIFY2(o.ok, qPrintable(o.problem));
+    QCOMPARE(o.packing, Packing::Gzip);
+    QCOMPARE(o.header.program, QStringLiteral("Velmor 9.9.9"));
+    QCOMPARE(o.header.tables, sums);
+    tools.input.clear();
+    QVERIFY2(feedBackup(target, older, o, tools.starter(), {}, &why), qPrintable(why));
+    QCOMPARE(tools.input, recordedDump());
 }
 
 void TestBackupFile::damagedFilesAreToldApart_data()
 {
+    QTest::addColumn<QString>("suffix");
     QTest::addColumn<QString>("damage");
     QTest::addColumn<QString>("reason"); // a regular expression
-    QTest::newRow("cut inside the dump") << "cut 60%" << "is cut short: it holds \\d+ bytes where the backup wrote \\d+";
-    QTest::newRow("last byte missing") << "cut -1" << "is cut short";
-    QTest::newRow("cut inside the header") << "cut 200" << "is damaged: it is cut short inside its header";
-    QTest::newRow("a byte changed in the dump") << "flip 80%" << "is damaged: its contents differ from the checksum";
-    QTest::newRow("a byte changed in the header") << "flip 300" << "is damaged: its header does not read \\(incorrect data check\\)";
-    QTest::newRow("bytes appended") << "append" << "is damaged: it holds 5 bytes more than the backup wrote";
-    QTest::newRow("a picture") << "jpeg" << "is not a Velmor backup: it is not a compressed backup file";
-    QTest::newRow("another program's SQL dump") << "plain dump" << "is not a Velmor backup: it is a plain SQL dump made by another program";
-    QTest::newRow("another program's gzip file") << "other gzip" << "is not a Velmor backup: it is a compressed file of another kind";
-    QTest::newRow("an empty file") << "empty" << "is not a Velmor backup: it is empty";
-    QTest::newRow("no such file") << "missing" << "does not exist";
+    for (const char *suffix : {".sql.zst", ".sql.gz"}) {
+        const bool gz = QByteArray(suffix) == ".sql.gz";
+        auto row = [&](const char *name) -> QTestData & {
+            return QTest::newRow(qPrintable(QStringLiteral("%1 (%2)").arg(QLatin1String(name), QLatin1String(suffix))))
+                   << QString::fromLatin1(suffix);
+        };
+        row("cut inside the dump") << "cut 60%" << "is cut short: it holds \\d+ bytes where the backup wrote \\d+";
+        row("last byte missing") << "cut -1" << "is cut short";
+        row("cut inside the header") << "cut 200" << "is damaged: it is cut short inside its header";
+        row("a byte changed in the dump") << "flip 80%" << "is damaged: its contents differ from the checksum";
+        row("a byte changed in the header") << "flip 300"
+                                            << (gz ? "is damaged: its header does not read \\(incorrect data check\\)"
+                                                   : "is damaged: its header does not read \\(Restored data doesn't match checksum\\)");
+        row("bytes appended") << "append" << "is damaged: it holds 5 bytes more than the backup wrote";
+        row("a picture") << "jpeg" << "is not a Velmor backup: it is not a compressed backup file";
+        row("another program's SQL dump") << "plain dump" << "is not a Velmor backup: it is a plain SQL dump made by another program";
+        row("another program's compressed file") << (gz ? "other gzip" : "other zstd")
+                                                 << "is not a Velmor backup: it is a compressed file of another kind";
+        row("an empty file") << "empty" << "is not a Velmor backup: it is empty";
+        row("no such file") << "missing" << "does not exist";
+    }
 }
 
 void TestBackupFile::damagedFilesAreToldApart()
 {
+    QFETCH(QString, suffix);
     QFETCH(QString, damage);
     QFETCH(QString, reason);
     QTemporaryDir dir;
     RecordedTools tools;
-    const QString file = dir.filePath(QStringLiteral("shop.sql.gz"));
+    const QString file = dir.filePath(QStringLiteral("shop") + suffix);
     QVERIFY(makeFrom(tools, file).ok);
     QByteArray bytes = readAll(file);
     // A share of the dump, or bytes from the file's start or end.
@@ -362,8 +403,8 @@ void TestBackupFile::damagedFilesAreToldApart()
         bytes = QByteArray("\xff\xd8\xff\xe0\x00\x10JFIF\x00", 11) + QByteArray(500, 'x');
     else if (damage == QLatin1String("plain dump"))
         bytes = recordedDump().mid(recordedDump().indexOf("-- MariaDB dump"));
-    else if (damage == QLatin1String("other gzip"))
-        bytes = gzipOf("-- Velmor was never here\nSELECT 1;\n");
+    else if (how == QLatin1String("other"))
+        bytes = compressedBy(where, "-- Velmor was never here\nSELECT 1;\n");
     else if (how == QLatin1String("empty"))
         bytes.clear();
     if (how == QLatin1String("missing"))

@@ -267,6 +267,8 @@ private slots:
         QTest::newRow("Qt widgets") << "Depends" << "(^|, )libqt6widgets6 \\(>= 6\\.";
         QTest::newRow("Qt SQL") << "Depends" << "(^|, )libqt6sql6 \\(>= 6\\.";
         QTest::newRow("Qt serial port") << "Depends" << "(^|, )libqt6serialport6 \\(>= 6\\.";
+        QTest::newRow("backups' compression") << "Depends" << "(^|, )libzstd1 \\(>= [0-9.]+\\)";
+        QTest::newRow("backups' SHA-256") << "Depends" << "(^|, )libssl3 \\(>= [0-9.]+\\)";
         // ...and what the programs load or start at run time.
         QTest::newRow("MySQL driver") << "Depends" << "(^|, )libqt6sql6-mysql(,|$)";
         QTest::newRow("server programs") << "Depends" << "(^|, )mariadb-server-core(,|$)";

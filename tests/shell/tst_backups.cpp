@@ -283,6 +283,7 @@ private:
     QTemporaryDir m_dir{QStringLiteral("/dev/shm/vbk-XXXXXX")};
     QString m_smallHome;
     QString m_smallBackup;
+    QString m_olderKind; // the same books in a file of the older kind (gzip)
     QStringList m_dropAtEnd;
 };
 
@@ -301,9 +302,13 @@ void TestBackups::initTestCase()
 #endif
     fillOddRows(m_small->db());
     m_smallHome = serverHome(m_dir.filePath(QStringLiteral("small")), m_small->name());
-    m_smallBackup = m_dir.filePath(QStringLiteral("small.sql.gz"));
-    const Run r = runVelmor(m_smallHome, {QStringLiteral("db"), QStringLiteral("backup"), m_smallBackup});
-    QVERIFY2(r.exitCode == 0, qPrintable(r.out + r.err));
+    m_smallBackup = m_dir.filePath(QStringLiteral("small.sql.zst"));
+    m_olderKind = m_dir.filePath(QStringLiteral("small.sql.gz"));
+    for (const QString &file : {m_smallBackup, m_olderKind}) {
+        const Run r = runVelmor(m_smallHome, {QStringLiteral("db"), QStringLiteral("backup"), file});
+        QVERIFY2(r.exitCode == 0, qPrintable(r.out + r.err));
+    }
+    QCOMPARE(db::backup::checkFile(m_olderKind, true).packing, db::backup::Packing::Gzip);
 }
 
 void TestBackups::cleanupTestCase()
@@ -323,26 +328,29 @@ void TestBackups::quietRoundTripKeepsEveryValue()
     const QSqlDatabase db = m_small->db();
     QVERIFY(db::scalar(db, QStringLiteral("SELECT @@GLOBAL.sql_mode")).toString().contains(QStringLiteral("STRICT_TRANS_TABLES")));
     QCOMPARE(db::scalar(db, QStringLiteral("SELECT COUNT(*) FROM SingleStone WHERE SKU LIKE 'O''Neil%'")).toInt(), 1);
-    const QString target = m_small->name() + QStringLiteral("_rt");
-    m_dropAtEnd << target;
-    const backups::Outcome o = backups::restore(restoreRequest(m_smallBackup, m_smallHome, target));
-    QVERIFY2(o.code == 0, qPrintable(o.lines.join(QLatin1Char('\n')) + o.error));
-    QVERIFY(o.lines.contains(QStringLiteral("Every table's checksum equals the backup's (%1 tables).").arg(tableCount(db, m_small->name()))));
-    QVERIFY(o.lines.contains(QStringLiteral("The books check finds nothing wrong.")));
+    // Both kinds of file: zstd, and gzip as the older backups are.
+    for (const QString &file : {m_smallBackup, m_olderKind}) {
+        const QString target = m_small->name() + (file == m_smallBackup ? QStringLiteral("_rt") : QStringLiteral("_rtgz"));
+        m_dropAtEnd << target;
+        const backups::Outcome o = backups::restore(restoreRequest(file, m_smallHome, target));
+        QVERIFY2(o.code == 0, qPrintable(o.lines.join(QLatin1Char('\n')) + o.error));
+        QVERIFY(o.lines.contains(QStringLiteral("Every table's checksum equals the backup's (%1 tables).").arg(tableCount(db, m_small->name()))));
+        QVERIFY(o.lines.contains(QStringLiteral("The books check finds nothing wrong.")));
 
-    const auto source = serverChecksums(db, m_small->name());
-    const auto restored = serverChecksums(db, target);
-    QCOMPARE(restored.size(), source.size());
-    for (const auto &[table, sum] : source)
-        QVERIFY2(restored.count(table) && restored.at(table) == sum, qPrintable(table));
-    // The odd text came back as it went in, NUL byte and all.
-    const QString sku = QStringLiteral("SELECT SKU FROM `%1`.SingleStone WHERE SKU LIKE 'O''Neil%%'");
-    const QString back = db::scalar(db, sku.arg(target)).toString();
-    QCOMPARE(back, db::scalar(db, sku.arg(m_small->name())).toString());
-    QVERIFY(back.contains(QChar(0)) && back.contains(QStringLiteral("Zürich")) && back.endsWith(QStringLiteral("💎")));
-    QCOMPARE(db::scalar(db, QStringLiteral("SELECT COUNT(*) FROM `%1`.SingleStone WHERE RepairDue IS NULL").arg(target)).toInt(), 0);
-    // Nothing of the restore's own is left on the server.
-    QCOMPARE(tableCount(db, target + QStringLiteral("_restoring")), 0);
+        const auto source = serverChecksums(db, m_small->name());
+        const auto restored = serverChecksums(db, target);
+        QCOMPARE(restored.size(), source.size());
+        for (const auto &[table, sum] : source)
+            QVERIFY2(restored.count(table) && restored.at(table) == sum, qPrintable(table));
+        // The odd text came back as it went in, NUL byte and all.
+        const QString sku = QStringLiteral("SELECT SKU FROM `%1`.SingleStone WHERE SKU LIKE 'O''Neil%%'");
+        const QString back = db::scalar(db, sku.arg(target)).toString();
+        QCOMPARE(back, db::scalar(db, sku.arg(m_small->name())).toString());
+        QVERIFY(back.contains(QChar(0)) && back.contains(QStringLiteral("Zürich")) && back.endsWith(QStringLiteral("💎")));
+        QCOMPARE(db::scalar(db, QStringLiteral("SELECT COUNT(*) FROM `%1`.SingleStone WHERE RepairDue IS NULL").arg(target)).toInt(), 0);
+        // Nothing of the restore's own is left on the server.
+        QCOMPARE(tableCount(db, target + QStringLiteral("_restoring")), 0);
+    }
 }
 
 void TestBackups::roundTripWhileTheShopWorks()
@@ -359,7 +367,7 @@ void TestBackups::roundTripWhileTheShopWorks()
     soak::prepareDatabase(books.db(), o);
     fillOddRows(books.db());
     const QString home = serverHome(m_dir.filePath(QStringLiteral("shop")), books.name());
-    const QString file = m_dir.filePath(QStringLiteral("shop.sql.gz"));
+    const QString file = m_dir.filePath(QStringLiteral("shop.sql.zst"));
 
     // The shop works on two workstations; the backup is started once it is
     // under way (the soak's driver runs this thread's events meanwhile).
@@ -411,24 +419,24 @@ void TestBackups::killedBackupsLeaveNoDamagedFile()
 {
     const QString folder = m_dir.filePath(QStringLiteral("killed-backups"));
     QDir().mkpath(folder);
-    const QStringList older{folder + QStringLiteral("/older-1.sql.gz"), folder + QStringLiteral("/older-2.sql.gz")};
+    const QStringList older{folder + QStringLiteral("/older-1.sql.zst"), folder + QStringLiteral("/older-2.sql.zst")};
     QVERIFY(QFile::copy(m_smallBackup, older[0]));
     QVERIFY(QFile::copy(m_smallBackup, older[1]));
     const QByteArray olderHash = fileHash(m_smallBackup);
-    const Run whole = runVelmor(m_smallHome, {QStringLiteral("db"), QStringLiteral("backup"), folder + QStringLiteral("/whole.sql.gz")});
+    const Run whole = runVelmor(m_smallHome, {QStringLiteral("db"), QStringLiteral("backup"), folder + QStringLiteral("/whole.sql.zst")});
     QVERIFY2(whole.exitCode == 0, qPrintable(whole.err));
 
     QRandomGenerator rnd(42);
     int cut = 0;
     KillWindow window(whole.ms);
     for (int i = 0; i < 20; ++i) {
-        const QString file = folder + QStringLiteral("/try-%1.sql.gz").arg(i);
+        const QString file = folder + QStringLiteral("/try-%1.sql.zst").arg(i);
         const Run r = runVelmor(m_smallHome, {QStringLiteral("db"), QStringLiteral("backup"), file}, window.next(rnd));
         window.ran(r);
         if (r.killed)
             ++cut;
         // Whatever carries a final name reads whole; the older ones are as they were.
-        for (const QFileInfo &fi : QDir(folder).entryInfoList({QStringLiteral("*.sql.gz")}, QDir::Files)) {
+        for (const QFileInfo &fi : QDir(folder).entryInfoList({QStringLiteral("*.sql.zst")}, QDir::Files)) {
             const db::backup::Check c = db::backup::checkFile(fi.filePath(), true);
             QVERIFY2(c.ok, qPrintable(QStringLiteral("try %1: %2").arg(i).arg(c.problem)));
         }
@@ -514,7 +522,7 @@ void TestBackups::damagedBackupIsRefused()
 {
     QFETCH(QString, damage);
     QFETCH(QString, reason);
-    const QString file = m_dir.filePath(QStringLiteral("damaged.sql.gz"));
+    const QString file = m_dir.filePath(QStringLiteral("damaged.sql.zst"));
     QFile::remove(file);
     QVERIFY(QFile::copy(m_smallBackup, file));
     QFile f(file);
@@ -556,10 +564,10 @@ void TestBackups::diskProblems_data()
     QTest::addColumn<QString>("where");
     QTest::addColumn<qint64>("fileLimit");
     QTest::addColumn<QString>("reason");
-    QTest::newRow("a full disk") << "full/velmor.sql.gz" << qint64(48 * 1024) << "velmor.sql.gz.part cannot be written: File too large";
-    QTest::newRow("a folder nobody may write") << "/sys/velmor-backups/velmor.sql.gz" << qint64(0)
+    QTest::newRow("a full disk") << "full/velmor.sql.zst" << qint64(48 * 1024) << "velmor.sql.zst.part cannot be written: File too large";
+    QTest::newRow("a folder nobody may write") << "/sys/velmor-backups/velmor.sql.zst" << qint64(0)
                                                << "the folder /sys/velmor-backups cannot be made: (Permission denied|Operation not permitted)";
-    QTest::newRow("a file where the folder goes") << "in-the-way/velmor.sql.gz" << qint64(0) << "in-the-way is not a folder";
+    QTest::newRow("a file where the folder goes") << "in-the-way/velmor.sql.zst" << qint64(0) << "in-the-way is not a folder";
 }
 
 void TestBackups::diskProblems()
@@ -573,7 +581,7 @@ void TestBackups::diskProblems()
     way.open(QIODevice::WriteOnly);
     way.close();
     const QString file = QFileInfo(where).isAbsolute() ? where : base + QLatin1Char('/') + where;
-    const QString previous = QFileInfo(file).absolutePath() + QStringLiteral("/previous.sql.gz");
+    const QString previous = QFileInfo(file).absolutePath() + QStringLiteral("/previous.sql.zst");
     if (QFileInfo(QFileInfo(file).absolutePath()).isDir())
         QVERIFY(QFile::copy(m_smallBackup, previous));
     const Run r = runVelmor(m_smallHome, {QStringLiteral("db"), QStringLiteral("backup"), file}, -1, fileLimit);
@@ -654,7 +662,7 @@ void TestBackups::schemaVersions()
         db::exec(source.db(), QStringLiteral("UPDATE Config SET dbVersion = %1").arg(db::schema::kSchemaVersion + 5));
     }
     const QString home = serverHome(m_dir.filePath(QStringLiteral("versions-") + made), source.name());
-    const QString file = m_dir.filePath(QStringLiteral("versions-%1.sql.gz").arg(made));
+    const QString file = m_dir.filePath(QStringLiteral("versions-%1.sql.zst").arg(made));
     const Workstation ws(home, home);
     QCOMPARE(backups::backUp(ws, settingsFor(source.name()), file, false, backupCommon()).code, 0);
     const QString target = source.name() + QStringLiteral("_v");
@@ -702,7 +710,7 @@ void TestBackups::accountWithTheListedRights()
     s.user = user;
     s.password = QStringLiteral("Pw-1");
     const Workstation ws(m_dir.filePath(QStringLiteral("account")), m_dir.filePath(QStringLiteral("account")));
-    const QString file = m_dir.filePath(QStringLiteral("account.sql.gz"));
+    const QString file = m_dir.filePath(QStringLiteral("account.sql.zst"));
     backups::Outcome o = backups::backUp(ws, s, file, true, backupCommon());
     QVERIFY2(o.code == 0, qPrintable(o.error + o.lines.join(QLatin1Char('\n'))));
     QVERIFY(o.lines.last().startsWith(QStringLiteral("Verified:")));
@@ -719,7 +727,7 @@ void TestBackups::accountWithTheListedRights()
     QVERIFY(serverChecksums(db, prefix + QStringLiteral("_acct")) == serverChecksums(db, prefix));
 
     s.user = user + QLatin1Char('r');
-    const QString readOnly = m_dir.filePath(QStringLiteral("read-only.sql.gz"));
+    const QString readOnly = m_dir.filePath(QStringLiteral("read-only.sql.zst"));
     o = backups::backUp(ws, s, readOnly, true, backupCommon());
     QCOMPARE(o.code, 1);
     QVERIFY2(o.lines.first().startsWith(QStringLiteral("Backed up")), qPrintable(o.lines.join(QLatin1Char('\n'))));
@@ -739,27 +747,39 @@ void TestBackups::automaticDailyBackup()
     r = runVelmor(home, {QStringLiteral("db"), QStringLiteral("backup"), QStringLiteral("--automatic")});
     QVERIFY2(r.exitCode == 0 && r.out.startsWith(QStringLiteral("Today's backup was made already.")), qPrintable(r.out + r.err));
 
-    // A damaged file in the folder is listed as such and never taken for a good one.
+    // A damaged file in the folder is listed as such and never taken for a
+    // good one; a backup of the older kind (gzip) is listed as ever.
     const QList<backups::Found> found = backups::listBackups(home + QStringLiteral("/backups"));
     QCOMPARE(found.size(), 1);
-    QFile::copy(found.first().file, home + QStringLiteral("/backups/velmor-2000-01-01-000000-daily.sql.gz"));
-    QFile cut(home + QStringLiteral("/backups/velmor-2000-01-01-000000-daily.sql.gz"));
+    QVERIFY(found.first().file.endsWith(QStringLiteral("-daily.sql.zst")));
+    const QString damaged = home + QStringLiteral("/backups/velmor-2000-01-01-000000-daily.sql.zst");
+    QFile::copy(found.first().file, damaged);
+    QFile cut(damaged);
     QVERIFY(cut.open(QIODevice::ReadWrite));
     cut.resize(cut.size() - 10);
     cut.close();
+    QVERIFY(QFile::copy(m_olderKind, home + QStringLiteral("/backups/velmor-2000-01-02-000000.sql.gz")));
     r = runVelmor(home, {QStringLiteral("db"), QStringLiteral("backups")});
     QCOMPARE(r.exitCode, 0);
-    QStringList lines = r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    QCOMPARE(lines.size(), 3);
-    QVERIFY2(lines[0].endsWith(QStringLiteral("backups: 2")), qPrintable(r.out));
-    if (lines[1].contains(QStringLiteral("DAMAGED")))
-        lines.swapItemsAt(1, 2);
+    const QStringList lines = r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 4);
+    QVERIFY2(lines[0].endsWith(QStringLiteral("backups: 3")), qPrintable(r.out));
+    auto line = [&](const QString &file) {
+        for (const QString &l : lines)
+            if (l.endsWith(QStringLiteral("  ") + file))
+                return l;
+        return QString();
+    };
+    const QString daily = line(QFileInfo(found.first().file).fileName());
     QVERIFY2(QRegularExpression(QStringLiteral("^  \\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d +[0-9.,]+ (MB|KB|bytes)  schema %1  daily +verified \\d{4}-")
                                     .arg(db::schema::kSchemaVersion))
-                 .match(lines[1])
+                 .match(daily)
                  .hasMatch(),
-             qPrintable(lines[1]));
-    QVERIFY2(lines[2].contains(QStringLiteral("DAMAGED: ")) && lines[2].contains(QStringLiteral("is cut short")), qPrintable(lines[2]));
+             qPrintable(r.out));
+    QVERIFY2(line(QStringLiteral("velmor-2000-01-01-000000-daily.sql.zst")).contains(QStringLiteral("DAMAGED: "))
+                 && line(QStringLiteral("velmor-2000-01-01-000000-daily.sql.zst")).contains(QStringLiteral("is cut short")),
+             qPrintable(r.out));
+    QVERIFY2(line(QStringLiteral("velmor-2000-01-02-000000.sql.gz")).contains(QStringLiteral("  manual  ")), qPrintable(r.out));
     QTRY_COMPARE_WITH_TIMEOUT(serversOn(home + QStringLiteral("/mariadb/data")), 0, 15000);
 }
 

@@ -164,13 +164,13 @@ void TestBackupScreens::restoreIntoAnotherDatabase()
     Env e;
     QVERIFY(e.logIn(QStringLiteral("boss")));
     db::exec(e.t.db(), QStringLiteral("INSERT INTO Customer (CompanyName) VALUES ('Zürich Gems')"));
-    const QString file = e.dir.filePath(QStringLiteral("books.sql.gz"));
+    const QString file = e.dir.filePath(QStringLiteral("books.sql.zst"));
     QCOMPARE(backups::backUp(e.ctx.workstation, e.ctx.connection, file, false, {}).code, 0);
 
     ui::frmRestore screen(e.ctx);
     auto *txtFile = child<QLineEdit>(&screen, "txtFile");
     // A damaged file says why and restores nothing.
-    const QString damaged = e.dir.filePath(QStringLiteral("damaged.sql.gz"));
+    const QString damaged = e.dir.filePath(QStringLiteral("damaged.sql.zst"));
     QFile::copy(file, damaged);
     QFile f(damaged);
     QVERIFY(f.open(QIODevice::ReadWrite));
@@ -206,7 +206,7 @@ void TestBackupScreens::restoreOverTheBooksInUse()
 {
     Env e;
     QVERIFY(e.logIn(QStringLiteral("boss")));
-    const QString file = e.dir.filePath(QStringLiteral("books.sql.gz"));
+    const QString file = e.dir.filePath(QStringLiteral("books.sql.zst"));
     QCOMPARE(backups::backUp(e.ctx.workstation, e.ctx.connection, file, false, {}).code, 0);
     db::exec(e.t.db(), QStringLiteral("INSERT INTO Customer (CompanyName) VALUES ('Made after the backup')"));
     // The workstation's database.ini names the database in use.

@@ -35,7 +35,10 @@ void fit(QTableView *view)
     header->setStretchLastSection(false);
     view->resizeColumnsToContents();
     const int columns = header->count();
-    const int room = view->viewport()->width();
+    // The columns are narrowed to the room left with a scroll bar shown, so
+    // that a scroll bar coming or going does not narrow them again.
+    const int room = view->maximumViewportSize().width()
+                     - view->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, view);
     int need = 0, last = -1;
     for (int c = 0; c < columns; ++c)
         if (!header->isSectionHidden(c)) {
@@ -69,8 +72,9 @@ void fit(QTableView *view)
         }
         need -= given;
     }
-    if (last >= 0 && need < room)
-        header->resizeSection(last, header->sectionSize(last) + room - need);
+    const int shown = view->viewport()->width();
+    if (last >= 0 && need < shown)
+        header->resizeSection(last, header->sectionSize(last) + shown - need);
     view->setWordWrap(true);
     view->resizeRowsToContents();
 }

@@ -3,6 +3,7 @@
 #include "core/Failures.h"
 #include "core/Users.h"
 #include "core/widgets/AdministratorOnly.h"
+#include "core/widgets/ListColumns.h"
 
 #include "core/AppContext.h"
 #include "db/Sql.h"
@@ -65,6 +66,9 @@ frmConfigUsers::frmConfigUsers(AppContext &ctx, QWidget *parent)
     cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
     cmdUpdate->setObjectName(QStringLiteral("cmdUpdate"));
     TabStrip1->setObjectName(QStringLiteral("TabStrip1"));
+    // Every group's tab in view, its name whole.
+    TabStrip1->setUsesScrollButtons(false);
+    TabStrip1->setElideMode(Qt::ElideNone);
 
     DataGrid1->setColumnCount(5);
     DataGrid1->setHorizontalHeaderLabels(
@@ -108,7 +112,7 @@ frmConfigUsers::frmConfigUsers(AppContext &ctx, QWidget *parent)
     connect(DataGrid1, &QTableWidget::itemSelectionChanged, this, &frmConfigUsers::gridSelectionChanged);
     connect(TabStrip1, &QTabBar::currentChanged, m_frames, &QStackedWidget::setCurrentIndex);
 
-    resize(1000, 620);
+    resize(1100, 620);
     cmdUpdate->setDefault(true);
     // The users, their passwords and rights are for an administrator's eyes.
     if (administratorOnly(m_ctx, this))
@@ -190,6 +194,7 @@ void frmConfigUsers::reload()
         if (u.ID == m_chosen)
             chosenRow = r;
     }
+    showAllColumns(DataGrid1);
     if (chosenRow < 0 && !users.isEmpty()) {
         chosenRow = 0;
         m_chosen = users.first().ID;

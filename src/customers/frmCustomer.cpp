@@ -244,7 +244,14 @@ void frmCustomer::build()
     txtRepID->setVisible(false);
     top->addWidget(label(nullptr, QStringLiteral("Rep")), r, 0);
     top->addLayout(repRow, r++, 1, 1, 3);
-    root->addLayout(top);
+    top->setRowStretch(r, 1);
+    // The address on the left, the tabs beside it: the window fits a
+    // laptop's screen with its commands in view, no scrolling.
+    auto *record = new QHBoxLayout;
+    record->addLayout(top, 1);
+    auto *side = new QVBoxLayout;
+    record->addLayout(side, 1);
+    root->addLayout(record);
 
     // TabStrip1: invoicing, hold, label, credit, discounts.
     auto *TabStrip1 = new QTabWidget(this);
@@ -332,7 +339,7 @@ void frmCustomer::build()
         f->addRow(label("lblPriceGroup", QStringLiteral("Price class")), price);
         TabStrip1->addTab(pane, QStringLiteral("Discounts"));
     }
-    root->addWidget(TabStrip1);
+    side->addWidget(TabStrip1);
 
     // TabStrip2: info and note pad.
     auto *TabStrip2 = new QTabWidget(this);
@@ -345,8 +352,7 @@ void frmCustomer::build()
         TabStrip2->addTab(e, QString::fromLatin1(name) == QLatin1String("txtInfo") ? QStringLiteral("Info")
                                                                                       : QStringLiteral("Note pad"));
     }
-    TabStrip2->setMaximumHeight(130);
-    root->addWidget(TabStrip2);
+    side->addWidget(TabStrip2);
 
     // Commands.
     auto *cmds = new QGridLayout;
@@ -431,7 +437,7 @@ void frmCustomer::build()
         w<QLineEdit>("txtInvoiceTo")
             ->setText(t.toLongLong() ? customers::customerNameOf(m_ctx.db(), t.toLongLong()) : QString());
     });
-    resize(960, 720);
+    resize(sizeHint());
 }
 
 // Shared procedures ----------------------------------------------------------------------

@@ -4,6 +4,7 @@
 #include "core/Failures.h"
 #include "core/ChangeEvents.h"
 #include "core/AppContext.h"
+#include "core/widgets/ListColumns.h"
 #include "core/widgets/Named.h"
 #include "core/widgets/NumberBox.h"
 #include "db/Sql.h"
@@ -251,7 +252,8 @@ void frmParcel::runSearch()
         for (int c = 0; c < cells.size(); ++c)
             grdParcels->setItem(r, c, new QTableWidgetItem(cells.at(c)));
     }
-    grdParcels->resizeColumnsToContents();
+    // Every column in view, the SKU and the ID to their last character.
+    showAllColumns(grdParcels);
 }
 
 void frmParcel::clearSearch()

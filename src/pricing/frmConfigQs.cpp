@@ -3,6 +3,7 @@
 #include "core/AppContext.h"
 #include "core/Users.h"
 #include "core/widgets/AdministratorOnly.h"
+#include "core/widgets/ListColumns.h"
 #include "core/widgets/Named.h"
 #include "db/Sql.h"
 #include "pricing/ClassTables.h"
@@ -123,6 +124,7 @@ void frmConfigQs::reloadGrid()
                 Flex->setItem(r, c, new QTableWidgetItem(rows[r][c]));
     } catch (const db::DbError &) {
     }
+    ui::showAllColumns(Flex);
 }
 
 void frmConfigQs::add(bool keepRanges)

@@ -4,12 +4,12 @@
 #include "core/Figures.h"
 #include "core/widgets/Named.h"
 #include "core/widgets/NumberBox.h"
+#include "core/widgets/ListColumns.h"
 #include "db/Row.h"
 #include "db/Sql.h"
 #include "pricing/PriceSheet.h"
 
 #include <QComboBox>
-#include <QFormLayout>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -50,7 +50,8 @@ void fillGrid(QTableWidget *t, const SheetGrid &g)
             item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
             t->setItem(r + 1, c + 1, item);
         }
-    t->resizeColumnsToContents();
+    // Every column in view: the window widens for prices per stone.
+    ui::showAllColumns(t);
 }
 
 } // namespace
@@ -79,35 +80,38 @@ frmRapPriceSheet::frmRapPriceSheet(AppContext &ctx, QWidget *parent) : QWidget(p
     MSFlexGrid2 = makeGrid("MSFlexGrid2");
     cmdBack = named(new QPushButton(QStringLiteral("Back")), "cmdBack");
 
-    auto *form = new QFormLayout;
-    form->addRow(QStringLiteral("Colour"), cboColour);
-    form->addRow(QStringLiteral("Clarity"), cboClarity);
-    form->addRow(QStringLiteral("Carat"), txtCarat);
-    form->addRow(QStringLiteral("% off Rap"), txtOffRap);
+    // The choices and the two prices across the top, the grids below them
+    // at their full width: eleven columns of prices per stone fit a
+    // laptop's screen.
+    auto *choices = new QGridLayout;
+    auto caption = [this](const QString &text) { return new QLabel(text, this); };
+    choices->addWidget(caption(QStringLiteral("Colour")), 0, 0);
+    choices->addWidget(cboColour, 0, 1);
+    choices->addWidget(caption(QStringLiteral("Clarity")), 0, 2);
+    choices->addWidget(cboClarity, 0, 3);
+    choices->addWidget(caption(QStringLiteral("Carat")), 0, 4);
+    choices->addWidget(txtCarat, 0, 5);
+    choices->addWidget(caption(QStringLiteral("% off Rap")), 0, 6);
+    choices->addWidget(txtOffRap, 0, 7);
     auto *opts = new QHBoxLayout;
     opts->addWidget(optCarat);
     opts->addWidget(optStone);
-    form->addRow(opts);
-    auto *values = new QGridLayout;
-    values->addWidget(new QLabel(QStringLiteral("Round: Rap")), 0, 0);
-    values->addWidget(txtRap, 0, 1);
-    values->addWidget(new QLabel(QStringLiteral("Price")), 0, 2);
-    values->addWidget(txtStone, 0, 3);
-    values->addWidget(new QLabel(QStringLiteral("Pear: Rap")), 1, 0);
-    values->addWidget(txtRap2, 1, 1);
-    values->addWidget(new QLabel(QStringLiteral("Price")), 1, 2);
-    values->addWidget(txtStone2, 1, 3);
-    auto *left = new QVBoxLayout;
-    left->addLayout(form);
-    left->addLayout(values);
-    left->addStretch();
-    left->addWidget(cmdBack);
-    auto *grids = new QVBoxLayout;
-    grids->addWidget(MSFlexGrid1);
-    grids->addWidget(MSFlexGrid2);
-    auto *main = new QHBoxLayout(this);
-    main->addLayout(left);
-    main->addLayout(grids, 1);
+    choices->addLayout(opts, 0, 8);
+    choices->addWidget(caption(QStringLiteral("Round: Rap")), 1, 0);
+    choices->addWidget(txtRap, 1, 1);
+    choices->addWidget(caption(QStringLiteral("Price")), 1, 2);
+    choices->addWidget(txtStone, 1, 3);
+    choices->addWidget(caption(QStringLiteral("Pear: Rap")), 1, 4);
+    choices->addWidget(txtRap2, 1, 5);
+    choices->addWidget(caption(QStringLiteral("Price")), 1, 6);
+    choices->addWidget(txtStone2, 1, 7);
+    choices->addWidget(cmdBack, 1, 8);
+    choices->setColumnStretch(9, 1);
+    auto *main = new QVBoxLayout(this);
+    main->addLayout(choices);
+    main->addWidget(MSFlexGrid1);
+    main->addWidget(MSFlexGrid2);
+    main->addStretch(1);
 
     connect(cboColour, &QComboBox::currentTextChanged, this, &frmRapPriceSheet::recompute);
     connect(cboClarity, &QComboBox::currentTextChanged, this, &frmRapPriceSheet::recompute);

@@ -3,6 +3,7 @@
 #include "core/AppContext.h"
 #include "core/Users.h"
 #include "core/widgets/AdministratorOnly.h"
+#include "core/widgets/ListColumns.h"
 #include "db/Sql.h"
 
 #include <QFormLayout>
@@ -41,6 +42,8 @@ frmWordTable::frmWordTable(AppContext &ctx, WordTable table, QWidget *parent)
                                      QStringLiteral("or ..."), QStringLiteral("or ..."), QStringLiteral("or ..."),
                                      QStringLiteral("or ..."), QStringLiteral("or ...")});
     Flex->setItemDelegate(new CellEditor(Flex));
+    // Room to type a word in every column.
+    Flex->horizontalHeader()->setMinimumSectionSize(fontMetrics().horizontalAdvance(QStringLiteral("Round Brilliant")));
     Command1 = new QPushButton(QStringLiteral("Save"));
     Command1->setObjectName(QStringLiteral("Command1"));
     auto *l = new QVBoxLayout(this);
@@ -62,6 +65,7 @@ void frmWordTable::load()
         for (int c = 0; c < 6; ++c)
             Flex->setItem(r, c + 1, new QTableWidgetItem(rows[r].words[c]));
     }
+    ui::showAllColumns(Flex);
 }
 
 QList<WordRow> frmWordTable::gridRows() const

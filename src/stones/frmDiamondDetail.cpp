@@ -46,6 +46,7 @@
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QShortcut>
+#include <QStyleOption>
 #include <QStatusBar>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -313,9 +314,9 @@ void frmDiamondDetail::build()
     // order of the tab order.
     root->setContentsMargins(6, 4, 6, 4);
     root->setSpacing(4);
-    auto *grid = new QGridLayout;
-    grid->setSpacing(4);
-    root->addLayout(grid);
+    auto *boxes = new QHBoxLayout;
+    boxes->setSpacing(4);
+    root->addLayout(boxes);
     auto *identity = new StoneIdentityPanel(m_ctx, central);
     auto *grading = new StoneGradingPanel(central);
     auto *proportions = new StoneProportionsPanel(central);
@@ -323,18 +324,22 @@ void frmDiamondDetail::build()
     auto *statusBox = new StoneStatusPanel(central);
     m_entryFields << identity->entryFields() << grading->entryFields() << proportions->entryFields()
                   << prices->entryFields() << statusBox->entryFields();
-    grid->addWidget(identity, 0, 0);
-    grid->addWidget(grading, 0, 1);
-    grid->addWidget(proportions, 0, 2);
-    grid->addWidget(prices, 1, 0, 1, 4);
+    boxes->addWidget(identity);
+    boxes->addWidget(grading);
+    boxes->addWidget(proportions);
     // The status box shares its place with the stone's history (TabStrip1)
     // and its pictures and files.
     auto *tabs = new StoneHistoryTab(m_ctx, central);
     tabs->insertTab(0, statusBox, QStringLiteral("Status"));
     tabs->addTab(identity->filesTab(), QStringLiteral("Pictures and files"));
     tabs->setCurrentIndex(0);
-    grid->addWidget(tabs, 0, 3);
-    // Long names do not widen the combos: they show what fits.
+    // The boxes keep the width their controls need; the rest goes to the
+    // status, the history and the files.
+    boxes->addWidget(tabs, 1);
+    root->addWidget(prices);
+    // Long names do not widen the combos past the screen: each makes room
+    // for 8 characters, a list of grades or words for its longest entry
+    // (refillCombo), and the customers' boxes run across the status box.
     for (QComboBox *c : central->findChildren<QComboBox *>()) {
         c->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
         c->setMinimumContentsLength(8);
@@ -564,11 +569,24 @@ QStringList wordListColumns()
 }
 
 // Refills a box, keeping what it shows (typed text in an editable one).
+// The box makes room for its longest entry ("Round Brilliant [BR]"), up
+// to 18 characters: a longer word of a dealer's shows whole in the list.
 void refillCombo(QComboBox *c, const QStringList &items)
 {
     const QString keep = c->currentText();
     c->clear();
     c->addItems(items);
+    const QFontMetrics fm(c->font());
+    int widest = 0;
+    for (const QString &item : items)
+        widest = qMax(widest, fm.horizontalAdvance(item));
+    widest = qMin(widest, fm.horizontalAdvance(QString(18, QLatin1Char('X'))));
+    QStyleOptionComboBox opt;
+    opt.initFrom(c);
+    opt.editable = c->isEditable();
+    // (The text of an editable box keeps its own margins inside the field.)
+    const QSize text(widest + (c->isEditable() ? 8 : 2), fm.height());
+    c->setMinimumWidth(c->style()->sizeFromContents(QStyle::CT_ComboBox, &opt, text, c).width());
     c->setCurrentIndex(-1);
     if (c->isEditable())
         c->setEditText(keep);

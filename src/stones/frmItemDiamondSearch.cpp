@@ -320,11 +320,18 @@ void frmItemDiamondSearch::build()
     root->addLayout(flags);
     root->addWidget(grdResult, 1);
 
+    // The count and the total on a line of their own, wide enough for a
+    // large stock's figures; the commands below them take the full width.
+    auto *totals = new QHBoxLayout;
+    totals->addWidget(new QLabel(QStringLiteral("Stones"), this));
+    txtQTY->setMinimumWidth(fontMetrics().horizontalAdvance(QStringLiteral("000,000")) + 16);
+    totals->addWidget(txtQTY);
+    totals->addWidget(new QLabel(QStringLiteral("Total RAP US$"), this));
+    txtTotalRap->setMinimumWidth(fontMetrics().horizontalAdvance(QStringLiteral("000,000,000.00")) + 16);
+    totals->addWidget(txtTotalRap);
+    totals->addStretch(1);
+    root->addLayout(totals);
     auto *bottom = new QHBoxLayout;
-    bottom->addWidget(new QLabel(QStringLiteral("Stones"), this));
-    bottom->addWidget(txtQTY);
-    bottom->addWidget(new QLabel(QStringLiteral("Total RAP US$"), this));
-    bottom->addWidget(txtTotalRap);
     bottom->addStretch(1);
     for (QPushButton *b : {cmdPrint, cmdExport, cmdExport1, Command1, cmdEMail, cmdFaxList, cmdExportFiles, cmdMergeWithItem,
                            cmdBack, cmdHome})

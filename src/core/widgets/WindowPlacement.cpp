@@ -7,6 +7,7 @@
 #include <QMainWindow>
 #include <QScreen>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QVBoxLayout>
 #include <QWidget>
 
@@ -99,10 +100,24 @@ bool ScreenFitter::eventFilter(QObject *watched, QEvent *event)
     if (event->type() == QEvent::Show && watched->isWidgetType()) {
         auto *w = static_cast<QWidget *>(watched);
         const Qt::WindowType type = w->windowType();
-        if (w->isWindow() && type != Qt::Popup && type != Qt::ToolTip && type != Qt::SplashScreen)
+        if (w->isWindow() && type != Qt::Popup && type != Qt::ToolTip && type != Qt::SplashScreen) {
             fitWindowInto(w, roomOnScreen(w));
+            showFromTop(w);
+        }
     }
     return QObject::eventFilter(watched, event);
+}
+
+void showFromTop(QWidget *window)
+{
+    auto *main = qobject_cast<QMainWindow *>(window);
+    QScrollArea *areas[] = {window->findChild<QScrollArea *>(QStringLiteral("scrWindowContent")),
+                            main ? qobject_cast<QScrollArea *>(main->centralWidget()) : nullptr};
+    for (QScrollArea *area : areas)
+        if (area) {
+            area->verticalScrollBar()->setValue(area->verticalScrollBar()->minimum());
+            area->horizontalScrollBar()->setValue(area->horizontalScrollBar()->minimum());
+        }
 }
 
 } // namespace velmor::ui

@@ -22,8 +22,13 @@ bool fitWindowInto(QWidget *window, const QSize &area);
 // frame.
 QSize roomOnScreen(const QWidget *window);
 
+// A window's content scrolled back to its top left: a window shown again
+// shows its top (the company of a customer, the first fields of a stone),
+// wherever it was scrolled to when it closed.
+void showFromTop(QWidget *window);
+
 // Installed on the application: every window that is shown is fitted to
-// the room on its screen.
+// the room on its screen, and shown from its top.
 class ScreenFitter : public QObject {
 public:
     using QObject::QObject;

@@ -4,6 +4,7 @@
 #include "core/widgets/Named.h"
 
 #include <QHBoxLayout>
+#include <QStyle>
 #include <QToolButton>
 
 namespace velmor::invoices {
@@ -50,11 +51,14 @@ void CurrencyPictures::showChoice()
 {
     const std::pair<QToolButton *, Currency> all[] = {{imgUS, Currency::US}, {imgCDN, Currency::CDN}, {imgZAR, Currency::ZAR}};
     for (const auto &[b, c] : all) {
-        const int side = twipsToPixels(this, c == m_current ? 800 : 500);
-        b->setFixedSize(side, side);
         QFont f = b->font();
         f.setBold(c == m_current);
         b->setFont(f);
+        // Square, and never narrower than its caption ("CDN$").
+        const int caption = QFontMetrics(f).horizontalAdvance(b->text())
+                            + 2 * b->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, b) + 4;
+        const int side = qMax(twipsToPixels(this, c == m_current ? 800 : 500), caption);
+        b->setFixedSize(side, side);
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include "core/Failures.h"
 #include "core/AppContext.h"
+#include "core/widgets/ListColumns.h"
 #include "core/widgets/Named.h"
 #include "db/Sql.h"
 #include "printing/PrintJob.h"
@@ -22,7 +23,6 @@ StoneHistoryTab::StoneHistoryTab(AppContext &ctx, QWidget *parent)
     DataGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     DataGrid1->setWordWrap(true);
     DataGrid1->verticalHeader()->hide();
-    DataGrid1->horizontalHeader()->setStretchLastSection(true);
     addTab(DataGrid1, QStringLiteral("History"));
     connect(this, &QTabWidget::currentChanged, this, [this] { showStone(m_stone); });
 }
@@ -49,8 +49,8 @@ void StoneHistoryTab::showStone(qint64 stoneId)
             item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
             DataGrid1->setItem(r, c, item);
         }
-    DataGrid1->resizeColumnsToContents();
-    DataGrid1->resizeRowsToContents();
+    // Every column in view, long names and states on two lines.
+    fitColumnsToWidth(DataGrid1);
 }
 
 bool printMemoOutList(AppContext &ctx, QWidget *parent)

@@ -17,10 +17,12 @@
 namespace velmor::ui {
 
 namespace {
+// Rows close together: the boxes, the prices and the getting-started list
+// fit a laptop's 768 pixels.
 void tighten(QFormLayout *f)
 {
-    f->setVerticalSpacing(2);
-    f->setContentsMargins(6, 2, 6, 4);
+    f->setVerticalSpacing(1);
+    f->setContentsMargins(6, 2, 6, 2);
 }
 } // namespace
 
@@ -35,7 +37,10 @@ StoneIdentityPanel::StoneIdentityPanel(AppContext &ctx, QWidget *parent) : QGrou
     auto *itemId = make.lineEdit("txtItemID", false);
     itemId->setVisible(false);
     auto *skuRow = new QHBoxLayout;
-    skuRow->addWidget(make.lineEdit("txtSKU"));
+    // The SKU and its button share the width of the boxes above and below.
+    auto *sku = make.lineEdit("txtSKU");
+    sku->setSizePolicy(QSizePolicy::Ignored, sku->sizePolicy().verticalPolicy());
+    skuRow->addWidget(sku);
     auto *imgAuto = new QPushButton(QStringLiteral("#"), this);
     imgAuto->setObjectName(QStringLiteral("imgAuto"));
     imgAuto->setToolTip(QStringLiteral("Next free number for this SKU prefix"));
@@ -61,6 +66,8 @@ StoneIdentityPanel::StoneIdentityPanel(AppContext &ctx, QWidget *parent) : QGrou
     auto *comment = new QPlainTextEdit(this);
     comment->setObjectName(QStringLiteral("txtComment"));
     comment->setMaximumHeight(52);
+    // As wide as the boxes above it (a text box asks for 256 px).
+    comment->setSizePolicy(QSizePolicy::Ignored, comment->sizePolicy().verticalPolicy());
     comment->setTabChangesFocus(true); // Tab moves on; a line end is Enter
     make.entry(comment);
     fi->addRow(QStringLiteral("Comment"), comment);
@@ -93,21 +100,30 @@ StoneProportionsPanel::StoneProportionsPanel(QWidget *parent) : QGroupBox(QStrin
 {
     const StonePanelControls make(this, m_entryFields);
     auto *fp = new QFormLayout(this);
+    // Figures of a few digits ("6.45", "57.5"): boxes as wide as they need,
+    // so that the status and history beside them have the room.
+    auto number = [&](const char *name, const QString &widest = QStringLiteral("000.000")) {
+        QLineEdit *e = make.lineEdit(name);
+        e->setMaximumWidth(fontMetrics().horizontalAdvance(widest) + 14);
+        return e;
+    };
     auto *dims = new QHBoxLayout;
-    dims->addWidget(make.lineEdit("txtDim1"));
+    dims->setSpacing(2);
+    dims->addWidget(number("txtDim1", QStringLiteral("00.00")));
     dims->addWidget(new QLabel(QStringLiteral("x"), this));
-    dims->addWidget(make.lineEdit("txtDim2"));
+    dims->addWidget(number("txtDim2", QStringLiteral("00.00")));
     dims->addWidget(new QLabel(QStringLiteral("x"), this));
-    dims->addWidget(make.lineEdit("txtDim3"));
+    dims->addWidget(number("txtDim3", QStringLiteral("00.00")));
+    dims->addStretch(1);
     fp->addRow(QStringLiteral("Measurements"), dims);
-    fp->addRow(QStringLiteral("Table %"), make.lineEdit("txtTableSize"));
-    fp->addRow(QStringLiteral("Total depth %"), make.lineEdit("txtTotalDepth"));
-    fp->addRow(QStringLiteral("Crown height %"), make.lineEdit("txtCrownHeight"));
-    fp->addRow(QStringLiteral("Pavilion depth %"), make.lineEdit("txtPavillionDepth"));
-    fp->addRow(QStringLiteral("Crown angle"), make.lineEdit("txtCrownAngle"));
-    fp->addRow(QStringLiteral("Pavilion angle"), make.lineEdit("txtPavillionAngle"));
+    fp->addRow(QStringLiteral("Table %"), number("txtTableSize"));
+    fp->addRow(QStringLiteral("Total depth %"), number("txtTotalDepth"));
+    fp->addRow(QStringLiteral("Crown height %"), number("txtCrownHeight"));
+    fp->addRow(QStringLiteral("Pavilion depth %"), number("txtPavillionDepth"));
+    fp->addRow(QStringLiteral("Crown angle"), number("txtCrownAngle"));
+    fp->addRow(QStringLiteral("Pavilion angle"), number("txtPavillionAngle"));
     fp->addRow(QStringLiteral("Girdle"), make.combo("cboGirdle", true));
-    fp->addRow(QStringLiteral("Girdle %"), make.lineEdit("txtGirdleDimension"));
+    fp->addRow(QStringLiteral("Girdle %"), number("txtGirdleDimension"));
     fp->addRow(QStringLiteral("Culet"), make.combo("cboCulet", true));
     auto *flags = new QGridLayout;
     flags->addWidget(make.check("chkCanadian", QStringLiteral("Canadian")), 0, 0);

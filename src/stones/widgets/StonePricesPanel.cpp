@@ -68,9 +68,6 @@ StonePricesPanel::StonePricesPanel(QWidget *parent) : QGroupBox(QStringLiteral("
     priceRow(QStringLiteral("Sell 3"),
              {make.lineEdit("txtSellPriceCT3"), make.lineEdit("txtSellPrice3"), make.lineEdit("txtSellOffRap3"),
               make.lineEdit("txtSellPriceLocalCT3"), make.lineEdit("txtSellPriceLocal3")});
-    gp->addWidget(make.label("lblSellCT", QString()), row, 1);
-    gp->addWidget(make.label("lblSellStone", QString()), row, 2, 1, 2);
-    ++row;
 
     // Memo, payments and the options to the right of the price rows.
     gp = pricesSide;
@@ -85,7 +82,11 @@ StonePricesPanel::StonePricesPanel(QWidget *parent) : QGroupBox(QStringLiteral("
     payUS->setReadOnly(true);
     payLocal->setReadOnly(true);
     priceRow(QStringLiteral("Payment recd"), {payUS, payLocal}, "lblPaymentRecd");
-    gp->addWidget(make.label("lblValue", QString()), row++, 0);
+    gp->addWidget(make.label("lblValue", QString()), row++, 0, 1, 6);
+    // The selling price to the tenth of a cent, beside the options (a line
+    // below the price rows would push the screen past a laptop's height).
+    gp->addWidget(make.label("lblSellCT", QString()), row, 0);
+    gp->addWidget(make.label("lblSellStone", QString()), row++, 1, 1, 5);
 
     auto *lock = new QButtonGroup(this);
     auto *lockBox = new QHBoxLayout;

@@ -12,12 +12,14 @@
 
 namespace velmor::ui {
 
-StoneStatusPanel::StoneStatusPanel(QWidget *parent) : QGroupBox(QStringLiteral("Status"), parent)
+// Untitled and unframed: the box is the page of the tab "Status".
+StoneStatusPanel::StoneStatusPanel(QWidget *parent) : QGroupBox(parent)
 {
+    setFlat(true);
     const StonePanelControls make(this, m_entryFields);
     auto *fs = new QGridLayout(this);
     fs->setVerticalSpacing(2);
-    fs->setContentsMargins(6, 2, 6, 4);
+    fs->setContentsMargins(4, 4, 4, 2);
     int r = 0;
     fs->addWidget(make.picture("imgDiaStock", QStringLiteral("\u25C6"), QStringLiteral("In stock")), r, 0);
     fs->addWidget(make.picture("imgDiaMemo1", QStringLiteral("\u25C7"), QStringLiteral("A memo sheet is open")), r, 1);
@@ -30,18 +32,18 @@ StoneStatusPanel::StoneStatusPanel(QWidget *parent) : QGroupBox(QStringLiteral("
     fs->addWidget(safe, r, 3);
     auto *imgMemo = make.picture("imgMemo", QStringLiteral("MEMO"), QStringLiteral("Double-click: memo of this stone"));
     fs->addWidget(imgMemo, r++, 4);
+    // The choices of a customer run across the box, so that a company's
+    // name shows whole; what they act on sits on the line below.
     fs->addWidget(make.label(nullptr, QStringLiteral("Customer")), r, 0);
-    fs->addWidget(make.combo("cboCustomer", false, false), r, 1, 1, 2);
-    {
-        // Picks the customer on the customer search (its address comes back
-        // through the screens' party pick).
-        auto *pick = new QHBoxLayout;
-        make.button(pick, "cmdFindCustomer", QStringLiteral("Find customer..."));
-        fs->addLayout(pick, r, 3);
-    }
+    fs->addWidget(make.combo("cboCustomer", false, false), r++, 1, 1, 4);
+    // Picks the customer on the customer search (its address comes back
+    // through the screens' party pick).
+    auto *pick = new QHBoxLayout;
+    make.button(pick, "cmdFindCustomer", QStringLiteral("Find customer..."));
     auto *txtCustomer = make.lineEdit("txtCustomer", false);
     txtCustomer->setReadOnly(true);
-    fs->addWidget(txtCustomer, r++, 4);
+    pick->addWidget(txtCustomer, 1);
+    fs->addLayout(pick, r++, 1, 1, 4);
     auto *sellRow = new QHBoxLayout;
     make.button(sellRow, "cmdSold", QStringLiteral("SOLD"));
     make.button(sellRow, "cmdReturn", QStringLiteral("Return into stock"));
@@ -61,20 +63,22 @@ StoneStatusPanel::StoneStatusPanel(QWidget *parent) : QGroupBox(QStringLiteral("
     putRow->addWidget(make.combo("cboConsignedTo", false, false), 1);
     fs->addLayout(putRow, r++, 0, 1, 5);
     fs->addWidget(make.label(nullptr, QStringLiteral("On hold for")), r, 0);
-    fs->addWidget(make.combo("cboOnHoldFor", false, false), r, 1, 1, 2);
+    fs->addWidget(make.combo("cboOnHoldFor", false, false), r++, 1, 1, 4);
     auto *holdDate = new QDateEdit(this);
     holdDate->setObjectName(QStringLiteral("dtOnHoldDate"));
     holdDate->setCalendarPopup(true);
     holdDate->setDisplayFormat(QStringLiteral("MMM dd, yyyy"));
     holdDate->setEnabled(false);
-    fs->addWidget(holdDate, r, 3);
-    auto *editHold = new QPushButton(QStringLiteral("..."), this);
-    editHold->setObjectName(QStringLiteral("cmdEditHold"));
-    fs->addWidget(editHold, r++, 4);
+    auto *holdRow = new QHBoxLayout;
+    holdRow->addWidget(holdDate);
     auto *holdNote = make.lineEdit("txtOnHoldNote", false);
     holdNote->setReadOnly(true);
     holdNote->setMaxLength(100);
-    fs->addWidget(holdNote, r++, 1, 1, 4);
+    holdRow->addWidget(holdNote, 1);
+    auto *editHold = new QPushButton(QStringLiteral("..."), this);
+    editHold->setObjectName(QStringLiteral("cmdEditHold"));
+    holdRow->addWidget(editHold);
+    fs->addLayout(holdRow, r++, 1, 1, 4);
     fs->addWidget(make.label(nullptr, QStringLiteral("Consignment in")), r, 0);
     fs->addWidget(make.combo("cboConsignmentInCustomer", false), r, 1, 1, 3);
     auto *paymentMade = new QPushButton(QStringLiteral("Payment made..."), this);

@@ -38,6 +38,8 @@ velmor_install() {
 velmor_ccache() {
   export CCACHE_BASEDIR="$VELMOR_ROOT"
   export CCACHE_NOHASHDIR=1
+  # Needed for ccache to cache compiles that use precompiled headers.
+  export CCACHE_SLOPPINESS=pch_defines,time_macros,include_file_mtime,include_file_ctime
   export CCACHE_MAXSIZE="${CCACHE_MAXSIZE:-5G}"
 }
 

@@ -26,15 +26,14 @@ private:
 
 } // namespace
 
-bool takeUserOption(QStringList &args, QString *userName, QString *error)
+bool takeUserOption(QStringList &args, QString *userName, CliIo &io)
 {
     QString name = qEnvironmentVariable("VELMOR_USER");
     for (int i = 0; i < args.size(); ++i) {
         const QString a = args.at(i);
         if (a == QLatin1String("--user")) {
             if (i + 1 >= args.size() || args.at(i + 1).trimmed().isEmpty()) {
-                if (error)
-                    *error = QStringLiteral("--user needs the user's name");
+                io.err << "velmor: --user needs the user's name" << Qt::endl;
                 return false;
             }
             name = args.at(i + 1);

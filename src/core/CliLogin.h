@@ -15,9 +15,9 @@ namespace velmor {
 class AppContext;
 
 // Takes "--user NAME" (or "--user=NAME") out of args; the name is empty when
-// neither the option nor VELMOR_USER gives one.  False, with the reason, when
-// --user has no value.
-bool takeUserOption(QStringList &args, QString *userName, QString *error);
+// neither the option nor VELMOR_USER gives one.  False, with the reason on
+// io.err, when --user has no value.
+bool takeUserOption(QStringList &args, QString *userName, CliIo &io);
 
 // Logs the user on.  False, with the reason on io.err, when no user is named,
 // no password can be had or the login is refused.

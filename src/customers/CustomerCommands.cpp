@@ -113,11 +113,9 @@ int runExport(const QStringList &args, CliIo &io)
 int runOverDue(const QStringList &given, CliIo &io)
 {
     QStringList args = given;
-    QString user, userError;
-    if (!takeUserOption(args, &user, &userError)) {
-        io.err << "velmor: " << userError << Qt::endl;
+    QString user;
+    if (!takeUserOption(args, &user, io))
         return 2;
-    }
     if (!args.isEmpty()) {
         io.err << "velmor: unexpected argument " << args.first() << Qt::endl;
         return 2;

@@ -99,11 +99,9 @@ int runShow(const QStringList &args, CliIo &io)
 int runPrint(const QStringList &given, CliIo &io)
 {
     QStringList args = given;
-    QString user, userError;
-    if (!takeUserOption(args, &user, &userError)) {
-        io.err << "velmor: " << userError << Qt::endl;
+    QString user;
+    if (!takeUserOption(args, &user, io))
         return 2;
-    }
     InvoicePrintOptions opt;
     bool currencyGiven = false;
     QString idText;
@@ -174,10 +172,8 @@ int runRate(const QStringList &given, CliIo &io)
     static const char *const usage = "velmor: velmor invoice rate ID (--cdn RATE | --zar RATE) --user NAME";
     QStringList args = given;
     QString user, error;
-    if (!takeUserOption(args, &user, &error)) {
-        io.err << "velmor: " << error << Qt::endl;
+    if (!takeUserOption(args, &user, io))
         return 2;
-    }
     QString idText, rate;
     std::optional<Currency> currency;
     for (int i = 0; i < args.size(); ++i) {

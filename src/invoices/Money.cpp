@@ -15,15 +15,8 @@ std::optional<qint64> parseFixed(const QString &text)
 
 qint64 roundedDiv(__int128 n, __int128 d)
 {
-    if (d < 0) {
-        n = -n;
-        d = -d;
-    }
-    const bool negative = n < 0;
-    if (negative)
-        n = -n;
-    const __int128 q = (n + d / 2) / d; // half up; d even or odd alike: n/d >= x.5 rounds up
-    return qint64(negative ? -q : q);
+    // The one rounding of exact sums, for a divisor of either sign.
+    return qint64(d < 0 ? figures::roundedDiv(-n, -d) : figures::roundedDiv(n, d));
 }
 
 qint64 lineAmountCents(qint64 priceCarat, qint64 carat)

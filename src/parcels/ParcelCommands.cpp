@@ -80,11 +80,9 @@ int runShow(const QStringList &args, CliIo &io)
 int runMemoPrint(const QStringList &given, CliIo &io)
 {
     QStringList args = given;
-    QString user, userError;
-    if (!takeUserOption(args, &user, &userError)) {
-        io.err << "velmor: " << userError << Qt::endl;
+    QString user;
+    if (!takeUserOption(args, &user, io))
         return 2;
-    }
     QString idText;
     printing::TargetArgs target;
     bool cdn = false, zar = false;

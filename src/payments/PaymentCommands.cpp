@@ -33,9 +33,7 @@ Args parse(const QStringList &args, const QStringList &valueOptions, const QStri
 {
     Args a;
     a.rest = args;
-    QString error;
-    if (!takeUserOption(a.rest, &a.user, &error)) {
-        io.err << "velmor: " << error << Qt::endl;
+    if (!takeUserOption(a.rest, &a.user, io)) {
         a.ok = false;
         return a;
     }
@@ -282,10 +280,8 @@ int runStatement(const QStringList &args, CliIo &io)
     QStringList rest;
     QString user, error;
     rest = args;
-    if (!takeUserOption(rest, &user, &error)) {
-        io.err << "velmor: " << error << Qt::endl;
+    if (!takeUserOption(rest, &user, io))
         return 2;
-    }
     printing::TargetArgs target;
     QString from, to;
     QStringList positional;

@@ -32,11 +32,9 @@ private:
 int gridImport(const QStringList &given, CliIo &io)
 {
     QStringList args = given;
-    QString user, userError;
-    if (!takeUserOption(args, &user, &userError)) {
-        io.err << "velmor: " << userError << "\n";
+    QString user;
+    if (!takeUserOption(args, &user, io))
         return 2;
-    }
     if (args.size() > 1 || (args.size() == 1 && args.first().startsWith(QLatin1String("--")))) {
         io.err << "usage: velmor grid import [FOLDER] --user NAME\n";
         return 2;

@@ -84,28 +84,20 @@ frmRapPriceSheet::frmRapPriceSheet(AppContext &ctx, QWidget *parent) : QWidget(p
     // at their full width: eleven columns of prices per stone fit a
     // laptop's screen.
     auto *choices = new QGridLayout;
-    auto caption = [this](const QString &text) { return new QLabel(text, this); };
-    choices->addWidget(caption(QStringLiteral("Colour")), 0, 0);
-    choices->addWidget(cboColour, 0, 1);
-    choices->addWidget(caption(QStringLiteral("Clarity")), 0, 2);
-    choices->addWidget(cboClarity, 0, 3);
-    choices->addWidget(caption(QStringLiteral("Carat")), 0, 4);
-    choices->addWidget(txtCarat, 0, 5);
-    choices->addWidget(caption(QStringLiteral("% off Rap")), 0, 6);
-    choices->addWidget(txtOffRap, 0, 7);
+    // Each row: caption, box, caption, box ..., then the row's last control.
+    const auto row = [this, choices](int r, std::initializer_list<std::pair<const char *, QWidget *>> pairs) {
+        int column = 0;
+        for (const auto &[text, box] : pairs) {
+            choices->addWidget(new QLabel(QString::fromUtf8(text), this), r, column++);
+            choices->addWidget(box, r, column++);
+        }
+        return column;
+    };
     auto *opts = new QHBoxLayout;
     opts->addWidget(optCarat);
     opts->addWidget(optStone);
-    choices->addLayout(opts, 0, 8);
-    choices->addWidget(caption(QStringLiteral("Round: Rap")), 1, 0);
-    choices->addWidget(txtRap, 1, 1);
-    choices->addWidget(caption(QStringLiteral("Price")), 1, 2);
-    choices->addWidget(txtStone, 1, 3);
-    choices->addWidget(caption(QStringLiteral("Pear: Rap")), 1, 4);
-    choices->addWidget(txtRap2, 1, 5);
-    choices->addWidget(caption(QStringLiteral("Price")), 1, 6);
-    choices->addWidget(txtStone2, 1, 7);
-    choices->addWidget(cmdBack, 1, 8);
+    choices->addLayout(opts, 0, row(0, {{"Colour", cboColour}, {"Clarity", cboClarity}, {"Carat", txtCarat}, {"% off Rap", txtOffRap}}));
+    choices->addWidget(cmdBack, 1, row(1, {{"Round: Rap", txtRap}, {"Price", txtStone}, {"Pear: Rap", txtRap2}, {"Price", txtStone2}}));
     choices->setColumnStretch(9, 1);
     auto *main = new QVBoxLayout(this);
     main->addLayout(choices);

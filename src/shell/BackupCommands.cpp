@@ -88,11 +88,9 @@ int runRestore(const QStringList &given, CliIo &io)
     backups::RestoreRequest r;
     static const QString shape = QStringLiteral("FILE [--home DIR] [--database NAME] [--replace --user NAME]");
     QStringList args = given;
-    QString user, error;
-    if (!takeUserOption(args, &user, &error)) {
-        io.err << "velmor: " << error << Qt::endl;
+    QString user;
+    if (!takeUserOption(args, &user, io))
         return 2;
-    }
     // Books that hold data are replaced only by one of their administrators.
     r.mayReplace = [&io, user](const db::ConnectionSettings &reachable, QString *why) {
         Workstation ws;

@@ -32,11 +32,7 @@ Args parse(const QStringList &args, CliIo &io)
 {
     Args a;
     a.rest = args;
-    QString error;
-    if (!takeUserOption(a.rest, &a.user, &error)) {
-        io.err << "velmor: " << error << Qt::endl;
-        a.ok = false;
-    }
+    a.ok = takeUserOption(a.rest, &a.user, io);
     return a;
 }
 

@@ -32,11 +32,9 @@ private:
 int runRepair(const QStringList &given, CliIo &io)
 {
     QStringList args = given;
-    QString user, userError;
-    if (!takeUserOption(args, &user, &userError)) {
-        io.err << "velmor: " << userError << Qt::endl;
+    QString user;
+    if (!takeUserOption(args, &user, io))
         return 2;
-    }
     const bool literal = args.contains(QStringLiteral("--literal"));
     for (const QString &a : args)
         if (a != QLatin1String("--literal")) {

@@ -92,11 +92,9 @@ int runFiles(const QStringList &args, CliIo &io)
 int runAttach(const QStringList &given, CliIo &io)
 {
     QStringList args = given;
-    QString user, error;
-    if (!takeUserOption(args, &user, &error)) {
-        io.err << "velmor: " << error << Qt::endl;
+    QString user;
+    if (!takeUserOption(args, &user, io))
         return 2;
-    }
     stones::AttachOptions opt;
     QStringList files;
     QString stoneText;
@@ -153,11 +151,9 @@ int runAttach(const QStringList &given, CliIo &io)
 int runDetach(const QStringList &given, CliIo &io)
 {
     QStringList args = given;
-    QString user, error;
-    if (!takeUserOption(args, &user, &error)) {
-        io.err << "velmor: " << error << Qt::endl;
+    QString user;
+    if (!takeUserOption(args, &user, io))
         return 2;
-    }
     bool ok = false;
     const qint64 fileId = args.size() == 2 ? args.at(1).toLongLong(&ok) : 0;
     if (!ok || fileId <= 0) {

@@ -240,6 +240,7 @@ private slots:
         QCOMPARE(returnFromMemo(e.ctx, memo, p, "0.5", lines.at(0).id).result, Result::Done);
         const QString pdf = e.dir.filePath("lines.pdf");
         QVERIFY(printParcelMemo(e.ctx, memo, printing::PrintTarget::pdf(pdf), true, false).ok);
+        VELMOR_VERIFY_PDF_LAYOUT(pdf);
         const QString text = test::pdfText(pdf).simplified();
         QVERIFY2(text.contains("Summary US$ 225.00") && text.contains("Summary CDN 281.25"), qPrintable(text));
     }

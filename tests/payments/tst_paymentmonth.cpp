@@ -169,8 +169,7 @@ void TestPaymentMonth::aDealersMonth()
     const QString pdf = dir.filePath("statement.pdf");
     const printing::PrintOutcome p = printStatement(e.ctx, *st, printing::PrintTarget::pdf(pdf));
     QVERIFY2(p.ok, qPrintable(p.error));
-    const QStringList faults = test::pdfLayoutFaults(pdf);
-    QVERIFY2(faults.isEmpty(), qPrintable(faults.join('\n')));
+    VELMOR_VERIFY_PDF_LAYOUT(pdf);
     const QString words = test::pdfWordText(pdf);
     for (const char *w : {"Lumen Jewellers", "Invoice# 00000", "US$ 8,000.00", "wire 5531", "Reversal of payment",
                           "Balance due", "US$ 2,000.00", "61-90"})
@@ -235,6 +234,7 @@ void TestPaymentMonth::aTaxedInvoiceOnEveryRoad()
     options.currency = invoices::Currency::US;
     const invoices::InvoicePrinted ip = invoices::printInvoice(e.ctx, inv, printing::PrintTarget::pdf(invoicePdf), options);
     QVERIFY2(ip.printed, qPrintable(ip.error));
+    VELMOR_VERIFY_PDF_LAYOUT(invoicePdf);
     const QString invoiceWords = test::pdfWordText(invoicePdf);
     QVERIFY2(invoiceWords.contains("455.31") && invoiceWords.contains("3,957.71"), qPrintable(invoiceWords));
 

@@ -5,6 +5,7 @@
 // words of the notice, the printed PDF) against figures worked out by hand,
 // and every window opened on the way must fit a 1366x768 screen with every
 // control within reach.
+#include "LaptopScreen.h"
 #include "../printing/PrintTestKit.h"
 #include "PdfLayoutCheck.h"
 #include "ScriptedPrompt.h"
@@ -827,24 +828,6 @@ void TestDealerDay::logOff()
         QVERIFY2(!ctl<QWidget>(front, name)->isEnabled(), name);
 }
 
-// The offscreen screen is a 1366x768 laptop's.
-int main(int argc, char **argv)
-{
-    QTemporaryDir dir;
-    const QString config = dir.filePath(QStringLiteral("screen.json"));
-    QFile f(config);
-    if (!f.open(QIODevice::WriteOnly))
-        return 2;
-    f.write(R"({"synchronousWindowSystemEvents": false, "windowFrameMargins": true,
-               "screens": [{"name": "laptop", "x": 0, "y": 0, "width": 1366, "height": 768,
-                            "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})");
-    f.close();
-    qputenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + config).toLocal8Bit());
-    QApplication app(argc, argv);
-    app.setAttribute(Qt::AA_Use96Dpi, true);
-    TestDealerDay t;
-    QTEST_SET_MAIN_SOURCE_PATH
-    return QTest::qExec(&t, argc, argv);
-}
+VELMOR_LAPTOP_TEST_MAIN(TestDealerDay)
 
 #include "tst_dealerday.moc"

@@ -9,6 +9,7 @@
 // at the screen's font: each caption, box, column header and code in a list
 // shows its whole text, each command is in view without scrolling, and a
 // window that opens (again) opens at its top.
+#include "LaptopScreen.h"
 #include "TestDb.h"
 #include "TestUsers.h"
 #include "ScriptedPrompt.h"
@@ -915,23 +916,5 @@ void TestScreenWalk::everyScreenWithinReach()
              qPrintable(QStringLiteral("%1 texts cut or commands out of view at 1366x768").arg(screenFaults.size())));
 }
 
-// The offscreen screen is a 1366x768 laptop's, at the screen's font.
-int main(int argc, char **argv)
-{
-    QTemporaryDir dir;
-    const QString config = dir.filePath(QStringLiteral("screen.json"));
-    QFile f(config);
-    if (!f.open(QIODevice::WriteOnly))
-        return 2;
-    f.write(R"({"synchronousWindowSystemEvents": false, "windowFrameMargins": true,
-               "screens": [{"name": "laptop", "x": 0, "y": 0, "width": 1366, "height": 768,
-                            "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})");
-    f.close();
-    qputenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + config).toLocal8Bit());
-    QApplication app(argc, argv);
-    app.setAttribute(Qt::AA_Use96Dpi, true);
-    TestScreenWalk t;
-    QTEST_SET_MAIN_SOURCE_PATH
-    return QTest::qExec(&t, argc, argv);
-}
+VELMOR_LAPTOP_TEST_MAIN(TestScreenWalk)
 #include "tst_screenwalk.moc"

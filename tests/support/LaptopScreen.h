@@ -14,9 +14,9 @@
         QFile f(config);                                                                            \
         if (!f.open(QIODevice::WriteOnly))                                                          \
             return 2;                                                                               \
-        f.write(R"({"synchronousWindowSystemEvents": false, "windowFrameMargins": true,             \
-               "screens": [{"name": "laptop", "x": 0, "y": 0, "width": 1366, "height": 768,         \
-                            "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})");                 \
+        f.write("{\"synchronousWindowSystemEvents\": false, \"windowFrameMargins\": true, "                \
+                "\"screens\": [{\"name\": \"laptop\", \"x\": 0, \"y\": 0, \"width\": 1366, "                 \
+                "\"height\": 768, \"logicalDpi\": 96, \"logicalBaseDpi\": 96, \"dpr\": 1}]}");            \
         f.close();                                                                                  \
         qputenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + config).toLocal8Bit());               \
         QApplication app(argc, argv);                                                               \

@@ -31,10 +31,10 @@ velmor_install() {
 }
 
 # The compiler cache (CMakeLists.txt compiles through ccache when it is
-# installed).  One cache serves every build folder and every clone: paths
-# are taken relative to the tree, and the build folder is left out of the key
-# even where debug information names it (otherwise a RelWithDebInfo build in
-# another folder or clone never hits).
+# installed).  Paths are taken relative to the tree, and the build folder is
+# left out of the key even where debug information names it.  A compile that
+# uses a precompiled header is keyed on that header too, which names its
+# build folder: those hit only in the folder that made them.
 velmor_ccache() {
   export CCACHE_BASEDIR="$VELMOR_ROOT"
   export CCACHE_NOHASHDIR=1

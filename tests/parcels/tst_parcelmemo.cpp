@@ -327,6 +327,7 @@ private slots:
         QVERIFY(!QFile::exists(unknown));
         QVERIFY(!loadParcelMemo(e.t.db(), later)->closed);
         QCOMPARE(run({"parcel", "memo", "print", QString::number(later), "--pdf", unknown}, &out), 0);
+        VELMOR_VERIFY_PDF_LAYOUT(unknown);
         QVERIFY(!test::pdfText(unknown).contains("0.00 ~"));
     }
 };

@@ -118,11 +118,21 @@ int runMemoPrint(const QStringList &given, CliIo &io)
         return 2;
     if (const int refused = loginWithRight(ctx, user, rights::Memo, io))
         return refused;
+    parcels::PrintedClose closing = parcels::PrintedClose::Gone;
     const printing::PrintOutcome out = parcels::printParcelMemo(
-        ctx, id, target.target(), cdn, zar);
+        ctx, id, target.target(), cdn, zar, &closing);
     if (!out.ok)
         return 1;
-    io.out << "Parcel-Memo #P" << id << " printed to " << out.where << " and closed" << Qt::endl;
+    // The prompt has said why a printed memo stayed open.
+    if (!out.error.isEmpty()) {
+        io.out << "Parcel-Memo #P" << id << " printed to " << out.where << " but left open" << Qt::endl;
+        return 1;
+    }
+    io.out << "Parcel-Memo #P" << id << " printed to " << out.where
+           << (closing == parcels::PrintedClose::Closed      ? " and closed"
+               : closing == parcels::PrintedClose::WasClosed ? " (it was closed already)"
+                                                              : "")
+           << Qt::endl;
     return 0;
 }
 

@@ -288,7 +288,7 @@ bool PrintMemoSheetParcel(printing::PrintSurface &s, const ParcelMemoDocument &d
 }
 
 printing::PrintOutcome printParcelMemo(AppContext &ctx, qint64 memoId, const printing::PrintTarget &target, bool cdn,
-                                       bool zar)
+                                       bool zar, PrintedClose *closing)
 {
     const QString title = QStringLiteral("Memo Printing");
     printing::PrintOutcome out;
@@ -324,6 +324,8 @@ printing::PrintOutcome printParcelMemo(AppContext &ctx, qint64 memoId, const pri
         for (const ParcelMemoLine &l : doc->rows)
             printed << l.lineId;
         const PrintedClose c = closeParcelMemoAfterPrint(ctx.db(), memoId, printed);
+        if (closing)
+            *closing = c;
         changeEvents(ctx).announceParcelMemo(memoId);
         if (c == PrintedClose::LinesChanged) {
             out.error = parcelMemoLinesChangedMessage(memoId);
@@ -331,8 +333,8 @@ printing::PrintOutcome printParcelMemo(AppContext &ctx, qint64 memoId, const pri
             return out;
         }
     } catch (const db::DbError &e) {
-        ctx.prompt().inform(QStringLiteral("The Memo was printed but could not be closed:\n\n") + e.message(), title,
-                            Icon::Exclamation);
+        out.error = QStringLiteral("The Memo was printed but could not be closed:\n\n") + e.message();
+        ctx.prompt().inform(out.error, title, Icon::Exclamation);
         return out;
     }
     ctx.prompt().inform(QStringLiteral("The Memo Sheet has been sent to the Printer!"), title, Icon::Information);

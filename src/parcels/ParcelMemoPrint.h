@@ -36,8 +36,10 @@ bool PrintMemoSheetParcel(printing::PrintSurface &s, const ParcelMemoDocument &d
 
 // Command5 of frmMemoParcelSheet and `velmor parcel memo print`: prints and,
 // when the document went out, closes the memo.  On success the prompt shows
-// "The Memo Sheet has been sent to the Printer!".
+// "The Memo Sheet has been sent to the Printer!".  A memo printed but left
+// open (a movement came in after the read, or the close failed) keeps `ok`
+// and has `error` set.  `closing`, when given: what the close found.
 printing::PrintOutcome printParcelMemo(AppContext &ctx, qint64 memoId, const printing::PrintTarget &target, bool cdn,
-                                       bool zar);
+                                       bool zar, PrintedClose *closing = nullptr);
 
 } // namespace velmor::parcels

@@ -310,10 +310,27 @@ private slots:
         QCOMPARE(run({"parcel", "memo", "print", "x1", "--pdf", pdf}, &out), 2);
         QVERIFY(!loadParcelMemo(e.t.db(), memo)->closed);
         QCOMPARE(run({"parcel", "memo", "print", QString::number(memo), "--pdf", pdf}, &out), 0);
-        QVERIFY2(out.contains("closed"), qPrintable(out));
+        QVERIFY2(out.contains(" and closed"), qPrintable(out));
         QVERIFY(test::pdfText(pdf).contains("CLI-7"));
         VELMOR_VERIFY_PDF_LAYOUT(pdf);
         QVERIFY(loadParcelMemo(e.t.db(), memo)->closed);
+        // A reprint says that it closed nothing.
+        QCOMPARE(run({"parcel", "memo", "print", QString::number(memo), "--pdf", pdf}, &out), 0);
+        QVERIFY2(out.contains("(it was closed already)") && !out.contains(" and closed"), qPrintable(out));
+        VELMOR_VERIFY_PDF_LAYOUT(pdf);
+        // Printed, but the close refused by the server: the command fails and
+        // says the memo stayed open.
+        const qint64 stuck = putOnMemo(e.ctx, {p, e.customer("Stuck Customer"), "1", "200", LineChoice::NewLine}).id;
+        db::exec(e.t.db(), "CREATE TRIGGER test_no_close BEFORE UPDATE ON memoparcel FOR EACH ROW "
+                           "SIGNAL SQLSTATE '45000' SET MESSAGE_TEXT = 'closing refused by the test'");
+        const QString stuckPdf = e.dir.filePath("stuck.pdf");
+        const int stuckExit = run({"parcel", "memo", "print", QString::number(stuck), "--pdf", stuckPdf}, &out);
+        db::exec(e.t.db(), "DROP TRIGGER test_no_close");
+        QCOMPARE(stuckExit, 1);
+        QVERIFY2(out.contains("could not be closed") && out.contains("but left open") && !out.contains(" and closed"),
+                 qPrintable(out));
+        VELMOR_VERIFY_PDF_LAYOUT(stuckPdf);
+        QVERIFY(!loadParcelMemo(e.t.db(), stuck)->closed);
 
         // Carats put out while the rates were not known: the memo is not
         // printed with CDN or rand amounts (exit 1, the rate named, no

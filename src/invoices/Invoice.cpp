@@ -142,11 +142,11 @@ QString InvoiceLine::description() const
            + QStringLiteral(" / ") + clarityText(clarity);
 }
 
-QString InvoiceLine::listPriceText() const
+QString InvoiceLine::listPriceText(bool grouped) const
 {
     if (listPriceAtSale)
-        return fixedText(*listPriceAtSale);
-    return fixedText(rapaportPrice);
+        return fixedText(*listPriceAtSale, grouped);
+    return fixedText(rapaportPrice, grouped);
 }
 
 QString InvoiceLine::discountText() const

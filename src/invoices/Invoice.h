@@ -58,8 +58,9 @@ struct InvoiceLine {
     // The stone came back into stock after this sale (Null: it did not).
     QDateTime returned;
     // What the invoice shows in its RAP and RAP discount columns: the
-    // figures of the sale where the line keeps them, else the stone's.
-    QString listPriceText() const;
+    // figures of the sale where the line keeps them, else the stone's
+    // (`grouped`: "5,000.00", as the printed invoice shows it).
+    QString listPriceText(bool grouped = false) const;
     QString discountText() const;
 
     qint64 amountCents() const { return lineAmountCents(priceCarat, carat); }

@@ -186,14 +186,15 @@ bool PrintInvoiceNEWModule(PrintSurface &s, const Invoice &inv, const Settings &
             c.sku = l.sku;
         c.date = invoiceDate(l.dateAdded.date());
         if (l.kind == InvoiceLine::Stone) {
-            c.rap = l.listPriceText();
+            c.rap = l.listPriceText(true);
             c.discount = l.discountText();
         }
-        c.perCarat = fixedText(l.priceCarat);
-        c.perStone = centsText(l.amountCents());
+        // Grouped as the totals are.
+        c.perCarat = fixedText(l.priceCarat, true);
+        c.perStone = centsText(l.amountCents(), true);
         if (local) {
-            c.localPerCarat = localPrefix(cur) + centsText(l.priceCaratCents(cur));
-            c.localPerStone = centsText(l.amountCents(cur));
+            c.localPerCarat = localPrefix(cur) + centsText(l.priceCaratCents(cur), true);
+            c.localPerStone = centsText(l.amountCents(cur), true);
         }
         c.tax = taxRateText(l.taxRate) + QStringLiteral("%");
         auto widest = [&](int column, const QStringList &texts) {

@@ -48,9 +48,9 @@ QString centsText(qint64 cents, bool grouped)
            + QString::number(a % 100).rightJustified(2, QLatin1Char('0'));
 }
 
-QString fixedText(qint64 fixed)
+QString fixedText(qint64 fixed, bool grouped)
 {
-    return centsText(roundedDiv(fixed, 1000));
+    return centsText(roundedDiv(fixed, 1000), grouped);
 }
 
 Totals totalsOf(const QList<TaxedAmount> &amounts)

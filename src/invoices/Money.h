@@ -33,8 +33,8 @@ qint64 fixedTimesRateCents(qint64 fixed, qint64 rate);
 
 // "1234.50", or grouped "1,234.50"; "-0.05" for negative cents.
 QString centsText(qint64 cents, bool grouped = false);
-// A fixed figure rounded half up to two decimals ("0.00").
-QString fixedText(qint64 fixed);
+// A fixed figure rounded half up to two decimals ("0.00"; grouped "1,234.50").
+QString fixedText(qint64 fixed, bool grouped = false);
 // A fixed figure with its five decimals, as a DECIMAL column takes it ("-0.50000").
 QString fixedDecimal(qint64 fixed);
 

@@ -241,10 +241,11 @@ private slots:
         QVERIFY(flat.contains("Setting labour"));
         QCOMPARE(flat.contains(QRegularExpression("\\bRAP\\b(?! Discount)")), rap);
         QCOMPARE(flat.contains("RAP Discount"), discount);
-        QCOMPARE(flat.contains("5000.00"), rap);      // the stone's list price
+        QCOMPARE(flat.contains("5,000.00"), rap);     // the stone's list price
         QCOMPARE(flat.contains("30.00 %"), discount); // its discount
-        // Amounts per line: price x carats (308.64 for 2.5 ct at 123.455).
-        QVERIFY(flat.contains("3535.00"));
+        // Amounts per line: price x carats (308.64 for 2.5 ct at 123.455),
+        // grouped as the totals are.
+        QVERIFY(flat.contains("3,535.00"));
         QVERIFY(flat.contains("308.64"));
         QVERIFY(flat.contains("75.50"));
         QVERIFY(flat.contains("13.00%"));
@@ -267,7 +268,7 @@ private slots:
             QVERIFY(flat.contains(p + centsText(lt.tax, true)));
             QVERIFY(flat.contains(p + centsText(lt.summary(), true)));
             // the per-carat price in that currency under the US one
-            QVERIFY(flat.contains(p + (currency == "cdn" ? "4375.00" : "49000.00")));
+            QVERIFY(flat.contains(p + (currency == "cdn" ? "4,375.00" : "49,000.00")));
             QVERIFY(!flat.contains(currency == "cdn" ? "ZAR " : "CDN "));
         }
         QCOMPARE(e.value("SELECT status FROM invoice WHERE ID=?", {t.invoice}).toString(), QString("closed"));
@@ -489,9 +490,9 @@ private slots:
         QTest::addColumn<QString>("list");
         QTest::addColumn<QString>("discount");
         QTest::addColumn<QString>("printed");
-        QTest::newRow("25 % off 5000") << "3750" << "5000.00000" << "25.00000" << "5000.00 25.00 % 3750.00";
-        QTest::newRow("above the list") << "5500" << "5000.00000" << "-10.00000" << "5000.00 -10.00 % 5500.00";
-        QTest::newRow("a third off") << "3333.33" << "5000.00000" << "33.33340" << "5000.00 33.33 % 3333.33";
+        QTest::newRow("25 % off 5000") << "3750" << "5000.00000" << "25.00000" << "5,000.00 25.00 % 3,750.00";
+        QTest::newRow("above the list") << "5500" << "5000.00000" << "-10.00000" << "5,000.00 -10.00 % 5,500.00";
+        QTest::newRow("a third off") << "3333.33" << "5000.00000" << "33.33340" << "5,000.00 33.33 % 3,333.33";
     }
     void listPriceAndDiscountOfTheSale()
     {
@@ -519,10 +520,10 @@ private slots:
             VELMOR_VERIFY_PDF_LAYOUT(pdf);
             const QString flat = test::pdfText(pdf).simplified();
             if (inv == older) {
-                QVERIFY2(flat.contains("5000.00 30.00 % 3500.00"), qPrintable(flat));
+                QVERIFY2(flat.contains("5,000.00 30.00 % 3,500.00"), qPrintable(flat));
             } else {
                 QVERIFY2(flat.contains(printed), qPrintable(flat));
-                QVERIFY(!flat.contains("6000.00"));
+                QVERIFY(!flat.contains("6,000.00"));
             }
         }
     }
@@ -630,7 +631,7 @@ private slots:
         VELMOR_VERIFY_PDF_LAYOUT(pdf);
         // 3,535.00 at 1.35 is 4,772.25 (4,725.00 a carat); 1,000.00 at 1.40 is 1,400.00.
         const QString flat = test::pdfText(pdf).simplified();
-        QVERIFY2(flat.contains("CDN 4725.00 4772.25") && flat.contains("CDN 1400.00 1400.00"), qPrintable(flat));
+        QVERIFY2(flat.contains("CDN 4,725.00 4,772.25") && flat.contains("CDN 1,400.00 1,400.00"), qPrintable(flat));
         // Printed, the invoice is closed: its rates stay as printed.
         r = rate({id, "--cdn", "1.50", "--user", test::kAdminName}, test::kAdminPassword);
         QVERIFY2(r.code == 1 && r.err.contains("closed"), qPrintable(r.err));

@@ -182,7 +182,7 @@ void tst_amounts::everyDocumentAtEveryRate()
     }
     if (Rates(rates) == Rates::Known) {
         // At known rates the converted amounts are there, to the cent.
-        QVERIFY2(docs["invoice cdn"].text.contains("4878.30") && docs["invoice cdn"].text.contains("CDN 9,756.60"), qPrintable(docs["invoice cdn"].text));
+        QVERIFY2(docs["invoice cdn"].text.contains("4,878.30") && docs["invoice cdn"].text.contains("CDN 9,756.60"), qPrintable(docs["invoice cdn"].text));
         QVERIFY2(docs["parcel memo zar"].text.contains("~ZAR 14,800.00"), qPrintable(docs["parcel memo zar"].text));
         QVERIFY2(docs["fax list"].text.contains("CDN /Stone: 4,878.30"), qPrintable(docs["fax list"].text));
     }

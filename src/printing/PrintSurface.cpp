@@ -148,10 +148,18 @@ QStringList PrintSurface::wrapped(const QString &text, double width, bool emptyL
                 lines << line;
                 line = word;
             }
+            // A word wider than the line (an e-mail address, a web address)
+            // breaks after its last @ . - / _ that fits, in the line's later
+            // half, else where the line is full.
             while (textWidth(line) > width && line.size() > 1) {
                 int n = int(line.size()) - 1;
                 while (n > 1 && textWidth(line.left(n)) > width)
                     --n;
+                for (int k = n; k > n / 2; --k)
+                    if (QStringView(u"@.-/_").contains(line.at(k - 1))) {
+                        n = k;
+                        break;
+                    }
                 lines << line.left(n);
                 line = line.mid(n);
             }

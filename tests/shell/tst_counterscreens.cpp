@@ -39,6 +39,7 @@
 #include <QScrollArea>
 #include <QTabBar>
 #include <QTableWidget>
+#include <QToolTip>
 #include <QtTest>
 
 using namespace velmor;
@@ -106,6 +107,7 @@ private slots:
     void noticeIsOpaque();
     void windowsFitALaptopScreen();
     void shapeShownFromItsStart();
+    void longCustomerNamesReadWhole();
     void configurationWords();
     void splashWhileTheDatabaseIsMade();
 };
@@ -515,6 +517,41 @@ void TestCounterScreens::windowsFitALaptopScreen()
         const QRect inWindow(b->mapTo(customer, QPoint(0, 0)), b->size());
         QVERIFY2(customer->rect().contains(inWindow), name);
     }
+}
+
+// A customer's long name, cut by its box on the stone screen, is read whole
+// as the box's tip.
+void TestCounterScreens::longCustomerNamesReadWhole()
+{
+    StoneEnv e;
+    const QString name = QStringLiteral("Lumen & Fils Joaillerie Internationale Ltée (Montréal) Inc.");
+    const qint64 c = e.customer(name);
+    e.customer(QStringLiteral("Ann"));
+    auto *fitter = new ui::ScreenFitter(qApp);
+    qApp->installEventFilter(fitter);
+    const std::unique_ptr<QObject> removeFitter(fitter);
+    ui::frmDiamondDetail s(e.ctx);
+    s.resize(1366 - 16, 768 - 40);
+    s.show();
+    QTRY_VERIFY(s.startUpDone());
+    auto *box = ctl<QComboBox>(&s, "cboOnHoldFor");
+    const int i = box->findData(c);
+    QVERIFY(i >= 0);
+    box->setCurrentIndex(i);
+    const QString entry = box->currentText();
+    QVERIFY(entry.contains(name));
+    const int need = box->view()->fontMetrics().horizontalAdvance(entry);
+    QVERIFY2(need > box->width(), "the name fits the box: the case is not made");
+
+    QHelpEvent tip(QEvent::ToolTip, QPoint(5, 5), box->mapToGlobal(QPoint(5, 5)));
+    QCoreApplication::sendEvent(box, &tip);
+    QTRY_COMPARE(QToolTip::text(), entry);
+    QToolTip::hideText();
+    // A box with a tip of its own keeps it.
+    box->setToolTip(QStringLiteral("Held for"));
+    QCoreApplication::sendEvent(box, &tip);
+    QTRY_COMPARE(QToolTip::text(), QStringLiteral("Held for"));
+    QToolTip::hideText();
 }
 
 // A text set into the shape combo is shown from its start.

@@ -1,13 +1,17 @@
 #include "core/widgets/WindowPlacement.h"
 
+#include <QComboBox>
 #include <QEvent>
 #include <QFrame>
 #include <QGuiApplication>
+#include <QHelpEvent>
 #include <QLayout>
 #include <QMainWindow>
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QStyleOptionComboBox>
+#include <QToolTip>
 #include <QVBoxLayout>
 #include <QWidget>
 
@@ -103,6 +107,19 @@ bool ScreenFitter::eventFilter(QObject *watched, QEvent *event)
         if (w->isWindow() && type != Qt::Popup && type != Qt::ToolTip && type != Qt::SplashScreen) {
             fitWindowInto(w, roomOnScreen(w));
             showFromTop(w);
+        }
+    } else if (event->type() == QEvent::ToolTip) {
+        auto *box = qobject_cast<QComboBox *>(watched);
+        if (box && box->toolTip().isEmpty() && !box->currentText().isEmpty()) {
+            QStyleOptionComboBox opt;
+            opt.initFrom(box);
+            opt.editable = box->isEditable();
+            const QRect field =
+                box->style()->subControlRect(QStyle::CC_ComboBox, &opt, QStyle::SC_ComboBoxEditField, box);
+            if (box->fontMetrics().horizontalAdvance(box->currentText()) > field.width() - 2) {
+                QToolTip::showText(static_cast<QHelpEvent *>(event)->globalPos(), box->currentText(), box);
+                return true;
+            }
         }
     }
     return QObject::eventFilter(watched, event);

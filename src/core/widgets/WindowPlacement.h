@@ -28,7 +28,9 @@ QSize roomOnScreen(const QWidget *window);
 void showFromTop(QWidget *window);
 
 // Installed on the application: every window that is shown is fitted to
-// the room on its screen, and shown from its top.
+// the room on its screen, and shown from its top.  A drop-down box whose
+// choice it cuts (a customer's long name) shows it whole as its tip, when
+// it has no tip of its own.
 class ScreenFitter : public QObject {
 public:
     using QObject::QObject;

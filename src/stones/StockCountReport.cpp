@@ -488,7 +488,7 @@ void drawTable(Page &pg, const Table &t)
     PrintSurface &s = pg.s;
     const double width = pg.right - pg.left;
     // Column widths from the heading and the values (the first rows of a
-    // long list stand for it); the font gives way before the texts do.
+    // long list choose the font size); the font gives way before the texts do.
     double points = 8;
     QList<double> w;
     const qsizetype sample = std::min<qsizetype>(t.rows.size(), 3000);
@@ -511,6 +511,17 @@ void drawTable(Page &pg, const Table &t)
     while (total > width && points > 6) {
         points -= 0.5;
         total = measure();
+    }
+    // Past the first rows, a wider value (a dearer stone far down the list)
+    // widens its column rather than being cut.
+    if (sample < t.rows.size()) {
+        s.setFont(kFont, points);
+        for (qsizetype n = sample; n < t.rows.size(); ++n)
+            for (int i = 0; i < w.size(); ++i)
+                w[i] = std::max(w.at(i), s.textWidth(t.rows.at(n).value(i)));
+        total = 0;
+        for (double cw : w)
+            total += cw + kGap;
     }
     if (total > width) {
         // The widest columns give up what is too much, in equal shares.

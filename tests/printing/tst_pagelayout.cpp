@@ -438,6 +438,41 @@ private slots:
         }
     }
 
+    // A count's long missing list: a dearer stone far down it is printed
+    // whole, its column as wide as it needs.
+    void countReportFiguresFarDownTheList()
+    {
+        stones::CountReport r;
+        r.header.id = 7;
+        r.header.name = QStringLiteral("Year-end count");
+        r.header.closed = true;
+        r.withCost = true;
+        for (int i = 0; i < 3200; ++i) {
+            stones::MissingStone m;
+            m.stoneId = 100000 + i;
+            m.sku = QStringLiteral("R%1").arg(100000 + i);
+            m.shape = QStringLiteral("Round Brilliant [BR]");
+            m.carat = Decimal5::fromDouble(1.01);
+            const bool dear = i == 3199;
+            m.listValue = Decimal5::fromDouble(dear ? 12345678.90 : 1234.56);
+            m.cost = Decimal5::fromDouble(dear ? 9876543.21 : 987.65);
+            r.missing << m;
+            r.missingValue += m.listValue;
+            r.missingCost += m.cost;
+        }
+        r.figures.expected = 3200;
+        QTemporaryDir dir;
+        const QString pdf = dir.filePath(QStringLiteral("count.pdf"));
+        const printing::PrintOutcome out = printing::printDocument(
+            printing::PrintTarget::pdf(pdf),
+            [&](printing::PrintSurface &s, QString *e) { return stones::drawCountReport(s, r, e); }, "count");
+        QVERIFY2(out.ok, qPrintable(out.error));
+        const QString text = test::pdfWordText(pdf);
+        QVERIFY2(text.contains(QLatin1String("12,345,678.90")) && text.contains(QLatin1String("9,876,543.21")),
+                 qPrintable(text.right(2000)));
+        VELMOR_VERIFY_PDF_LAYOUT(pdf);
+    }
+
     void documents_data()
     {
         QTest::addColumn<QString>("document");

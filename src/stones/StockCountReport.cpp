@@ -524,11 +524,32 @@ void drawTable(Page &pg, const Table &t)
             total += cw + kGap;
     }
     if (total > width) {
-        // The widest columns give up what is too much, in equal shares.
-        const double excess = total - width;
-        const double share = excess / std::max<qsizetype>(1, w.size());
-        for (double &x : w)
-            x = std::max(200.0, x - share);
+        // The widest text columns give up what is too much, down to one
+        // width they share; the figures (right-aligned) keep theirs while
+        // there are texts.
+        QList<int> giving;
+        for (int i = 0; i < w.size(); ++i)
+            if (!t.right.value(i))
+                giving << i;
+        if (giving.isEmpty())
+            for (int i = 0; i < w.size(); ++i)
+                giving << i;
+        double room = width - total;
+        QList<double> given;
+        for (int i : giving) {
+            room += w.at(i);
+            given << w.at(i);
+        }
+        std::sort(given.begin(), given.end());
+        double cap = 0;
+        for (qsizetype k = 0; k < given.size(); ++k) {
+            cap = room / double(given.size() - k);
+            if (given.at(k) > cap)
+                break;
+            room -= given.at(k);
+        }
+        for (int i : giving)
+            w[i] = std::max(200.0, std::min(w.at(i), cap));
     }
     QList<double> x;
     double at = pg.left;

@@ -439,7 +439,8 @@ private slots:
     }
 
     // A count's long missing list: a dearer stone far down it is printed
-    // whole, its column as wide as it needs.
+    // whole, its column as wide as it needs; a location too long for the
+    // page gives way, the figures do not.
     void countReportFiguresFarDownTheList()
     {
         stones::CountReport r;
@@ -452,6 +453,10 @@ private slots:
             m.stoneId = 100000 + i;
             m.sku = QStringLiteral("R%1").arg(100000 + i);
             m.shape = QStringLiteral("Round Brilliant [BR]");
+            // A location note as long as a dealer may type it.
+            m.location = QStringLiteral("Showroom safe 2, drawer 14, tray B (Présentoir de la rue Sainte-Catherine "
+                                        "Ouest, Montréal), taken out for the client viewing on Thursday and put back "
+                                        "by Geneviève after the insurance photographs were made for the new catalogue");
             m.carat = Decimal5::fromDouble(1.01);
             const bool dear = i == 3199;
             m.listValue = Decimal5::fromDouble(dear ? 12345678.90 : 1234.56);

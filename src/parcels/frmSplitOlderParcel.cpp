@@ -3,6 +3,7 @@
 #include "core/Users.h"
 #include "core/widgets/RightsOnScreen.h"
 #include "core/Figures.h"
+#include "core/KnownRates.h"
 
 #include "core/AppContext.h"
 #include "core/widgets/Named.h"
@@ -59,7 +60,7 @@ frmSplitOlderParcel::frmSplitOlderParcel(AppContext &ctx, const stones::OlderPar
 {
     setObjectName(QStringLiteral("frmSplitParcel"));
     setWindowTitle(QStringLiteral("Split Parcel %1").arg(src.sku));
-    m_rate = Decimal5::parse(QString::number(ctx.exchangeRateCDN, 'f', 5)).value_or(Decimal5::whole(1));
+    m_rate = rateFigure(ctx.exchangeRateCDN);
     auto *root = new QVBoxLayout(this);
     auto *panes = new QHBoxLayout;
     root->addLayout(panes);
@@ -136,6 +137,9 @@ frmSplitOlderParcel::frmSplitOlderParcel(AppContext &ctx, const stones::OlderPar
     txtPriceLocal->setText(src.priceLocal);
     set(txtUSParcelValue, carat.times(cost));
     for (Pane *p : {&old, &neu}) {
+        if (!m_rate)
+            for (QLineEdit *e : {p->costLocal, p->priceLocal})
+                e->setPlaceholderText(QStringLiteral("rate not known"));
         p->shape->setText(src.shape);
         p->weightLow->setText(src.caratLow);
         p->weightHigh->setText(src.caratHigh);
@@ -161,13 +165,13 @@ frmSplitOlderParcel::frmSplitOlderParcel(AppContext &ctx, const stones::OlderPar
         // Programmatic writes do not raise textEdited: a conversion never
         // runs its own reverse.
         connect(p->costLocal, &QLineEdit::textEdited, this, [this, p] {
-            set(p->costUS, val(p->costLocal).dividedBy(m_rate));
+            if (!m_rate)
+                return; // a local cost typed is taken as typed
+            toUS(p->costUS, p->costLocal);
             costChanged(*p, true, false); // the box being typed into keeps its text
         });
-        connect(p->priceUS, &QLineEdit::textEdited, this,
-                [this, p] { set(p->priceLocal, val(p->priceUS).times(m_rate)); });
-        connect(p->priceLocal, &QLineEdit::textEdited, this,
-                [this, p] { set(p->priceUS, val(p->priceLocal).dividedBy(m_rate)); });
+        connect(p->priceUS, &QLineEdit::textEdited, this, [this, p] { toLocal(p->priceLocal, val(p->priceUS)); });
+        connect(p->priceLocal, &QLineEdit::textEdited, this, [this, p] { toUS(p->priceUS, p->priceLocal); });
         connect(p->useMarkup, &QCheckBox::toggled, this, [this, p] { markupToggled(*p); });
     }
     connect(cmdUpdate, &QPushButton::clicked, this, &frmSplitOlderParcel::update);
@@ -299,12 +303,26 @@ void frmSplitOlderParcel::costChanged(Pane &p, bool setValue, bool setLocal)
     const Decimal5 sourceCost = val(txtCostUS);
     if (p.useMarkup->isChecked() && !sourceCost.isZero()) {
         set(p.priceUS, val(txtPriceUS).dividedBy(sourceCost).times(cost));
-        set(p.priceLocal, val(p.priceUS).times(m_rate));
+        toLocal(p.priceLocal, val(p.priceUS));
     }
     if (setLocal)
-        set(p.costLocal, cost.times(m_rate));
+        toLocal(p.costLocal, cost);
     if (setValue)
         set(p.value, cost.times(val(p.carat)));
+}
+
+void frmSplitOlderParcel::toLocal(QLineEdit *local, const Decimal5 &us)
+{
+    if (m_rate)
+        set(local, convertedAmount(us, *m_rate));
+    else
+        local->clear();
+}
+
+void frmSplitOlderParcel::toUS(QLineEdit *us, const QLineEdit *local)
+{
+    if (m_rate)
+        set(us, val(local).dividedBy(*m_rate));
 }
 
 void frmSplitOlderParcel::markupToggled(Pane &p)
@@ -318,6 +336,19 @@ void frmSplitOlderParcel::markupToggled(Pane &p)
 
 bool frmSplitOlderParcel::update()
 {
+    // A local figure that could not be worked out for want of the rate is
+    // never stored as 0: the dealer types it or sets the rate.
+    if (!m_rate)
+        for (const Pane *p : {&old, &neu})
+            for (const QLineEdit *e : {p->costLocal, p->priceLocal})
+                if (e->text().trimmed().isEmpty()) {
+                    m_ctx.prompt().inform(QStringLiteral("The %1 figures of the split are not worked out from the "
+                                                         "US$ ones.\n\n")
+                                                  .arg(m_ctx.settings.currencyName())
+                                              + missingRates(m_ctx, true, false),
+                                          QStringLiteral("Split Parcel"), Icon::Information);
+                    return false;
+                }
     // The value box only fills the new parcel's costs: text in it that is no
     // figure is refused, never passed over.
     if (!figures::isTyped(neu.value->text())) {

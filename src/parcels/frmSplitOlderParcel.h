@@ -11,6 +11,8 @@
 
 #include <QDialog>
 
+#include <optional>
+
 class QCheckBox;
 class QComboBox;
 class QLineEdit;
@@ -53,9 +55,14 @@ private:
     // A pane's US cost: the markup price, the local figures and (unless kept) the value.
     void costChanged(Pane &p, bool setValue = true, bool setLocal = true);
     void markupToggled(Pane &p);
+    // The local figure of a US one, and back, at the working rate; while
+    // the rate is not known nothing is converted and the local box is
+    // emptied (an empty local box is refused at the update).
+    void toLocal(QLineEdit *local, const parcels::Decimal5 &us);
+    void toUS(QLineEdit *us, const QLineEdit *local);
 
     AppContext &m_ctx;
-    parcels::Decimal5 m_rate;
+    std::optional<parcels::Decimal5> m_rate; // nothing: not known
     qint64 m_newId = 0;
     bool m_sellUS = false;
 };

@@ -190,6 +190,48 @@ private slots:
         QCOMPARE(e.count("SELECT COUNT(*) FROM ParcelStock"), 2);
     }
 
+    // Without a known CDN rate the split converts nothing: the local boxes a
+    // change of cost empties are refused at the update (nothing written),
+    // never stored as 0; local figures typed are stored as typed.
+    void splitWithoutTheRate()
+    {
+        ParcelEnv e;
+        const qint64 id = olderParcel(e);
+        db::exec(e.t.db(), "UPDATE ParcelStock SET CostLocalPerCarat = 250, PriceLocalPerCarat = 375 WHERE ID = ?", {id});
+        e.ctx.exchangeRateCDN = 0;
+        const auto view = stones::readOlderParcel(e.t.db(), id);
+        QVERIFY(view);
+        ui::frmSplitOlderParcel f(e.ctx, *view);
+        QCOMPARE(f.neu.costLocal->text(), QStringLiteral("250.00"));
+        type(f.neu.sku, "OP-11");
+        type(f.neu.carat, "4");
+        type(f.neu.value, "1000");
+        QCOMPARE(f.neu.costUS->text(), QStringLiteral("250.00"));
+        QCOMPARE(f.neu.costLocal->text(), QString());
+        QCOMPARE(f.old.costLocal->text(), QString());
+        type(f.neu.priceUS, "400");
+        QCOMPARE(f.neu.priceLocal->text(), QString());
+        type(f.neu.priceLocal, "550");
+        QCOMPARE(f.neu.priceUS->text(), QStringLiteral("400")); // not worked back either
+        const QString before = e.row("ParcelStock", id);
+        e.prompt.clear();
+        QVERIFY(!f.update());
+        QCOMPARE(e.prompt.messages().size(), 1);
+        QVERIFY2(e.prompt.messages().first().contains("not known"), qPrintable(e.prompt.messages().first()));
+        QCOMPARE(e.row("ParcelStock", id), before);
+        QCOMPARE(e.count("SELECT COUNT(*) FROM ParcelStock"), 1);
+
+        type(f.neu.costLocal, "312.5");
+        type(f.old.costLocal, "208.34");
+        QCOMPARE(f.neu.costUS->text(), QStringLiteral("250.00"));
+        QVERIFY(f.update());
+        QCOMPARE(e.text("SELECT CONCAT_WS(' ', CostUSPerCarat, CostLocalPerCarat, PriceUSPerCarat, PriceLocalPerCarat) "
+                        "FROM ParcelStock WHERE ID=?",
+                        {f.newParcelId()}),
+                 QStringLiteral("250.00000 312.50000 400.00000 550.00000"));
+        QCOMPARE(e.text("SELECT CAST(CostLocalPerCarat AS CHAR) FROM ParcelStock WHERE ID=?", {id}), QStringLiteral("208.34000"));
+    }
+
     // The parcel mode shows the stored values (a shape not on the fixed list,
     // grade words, two-place dimensions) and its receipts, hides costs from
     // users who may not see them, and receives stock and splits only where

@@ -440,7 +440,8 @@ void frmItemDiamondSearch::fillLists()
         c->clear();
         c->addItems(clarities.isEmpty() ? QStringList{QString()} : clarities);
     }
-    txtExchangeRate->setText(QStringLiteral("US$ 1.00 = ") + QString::number(m_ctx.exchangeRateCDN, 'f', 5));
+    // "???" while the rate is not known, as the stone screen's title shows it.
+    txtExchangeRate->setText(QStringLiteral("US$ 1.00 = ") + rateText(m_ctx.exchangeRateCDN, 5));
     m_filling = false;
 }
 

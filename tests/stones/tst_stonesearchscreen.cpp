@@ -160,6 +160,10 @@ void TestStoneSearchScreen::filterSortAndOpen()
     QCOMPARE(s.findChild<QLabel *>("lblMEMOid")->text(), QString("MEMO# %1").arg(sheet));
     QCOMPARE(s.findChild<QLabel *>("lblMEMOcust")->text(), QString("Lumen Jewellers"));
     QCOMPARE(e.text(s, "txtExchangeRate"), QString("US$ 1.00 = 1.25000"));
+    // A rate not known is not shown as 0.
+    e.ctx.exchangeRateCDN = 0;
+    frmItemDiamondSearch unknown(e.ctx);
+    QCOMPARE(e.text(unknown, "txtExchangeRate"), QString("US$ 1.00 = ???"));
 }
 
 void TestStoneSearchScreen::pagingAndTotalsAgree()

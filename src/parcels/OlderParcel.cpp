@@ -3,6 +3,7 @@
 #include "core/Users.h"
 #include "core/ChangeEvents.h"
 #include "core/Figures.h"
+#include "core/KnownRates.h"
 
 #include "core/AppContext.h"
 #include "db/Retry.h"
@@ -93,14 +94,17 @@ Outcome receiveOlderParcel(AppContext &ctx, const OlderReceipt &r)
             const Decimal5 markup = Decimal5::fromDb(p.value(3));
             const Decimal5 newCarat = oldCarat + *carat;
             const Decimal5 cost = (oldCarat.times(oldCost) + carat->times(*price)).dividedBy(newCarat);
-            const Decimal5 rate = *Decimal5::parse(QString::number(ctx.exchangeRateCDN, 'f', 5));
+            // The local figures at the working rate; while the rate is not
+            // known they are not known either (Null, never 0).
+            const std::optional<Decimal5> rate = rateFigure(ctx.exchangeRateCDN);
+            auto local = [&](const Decimal5 &us) { return rate ? us.times(*rate).toDb() : QVariant(); };
             QString sql = QStringLiteral("UPDATE ParcelStock SET Carat = ?, Quantity = IFNULL(Quantity, 0) + ?, "
                                          "CostUSPerCarat = ?, CostLocalPerCarat = ?, lastupdated = ?");
-            QVariantList binds{newCarat.toDb(), quantity, cost.toDb(), cost.times(rate).toDb(), now};
+            QVariantList binds{newCarat.toDb(), quantity, cost.toDb(), local(cost), now};
             if (!markup.isZero()) {
                 const Decimal5 priceUS = cost.times(markup);
                 sql += QStringLiteral(", PriceUSPerCarat = ?, PriceLocalPerCarat = ?");
-                binds << priceUS.toDb() << priceUS.times(rate).toDb();
+                binds << priceUS.toDb() << local(priceUS);
             }
             sql += QStringLiteral(" WHERE ID = ?");
             binds << r.parcelId;
@@ -154,6 +158,10 @@ QVariantList paneValues(AppContext &ctx, const OlderSplitPane &p, const QString 
     const Decimal5 costLocal = field(p.costLocal, "cost local", "CostLocalPerCarat");
     const Decimal5 priceUS = field(p.priceUS, "price US$", "PriceUSPerCarat");
     const Decimal5 priceLocal = field(p.priceLocal, "price local", "PriceLocalPerCarat");
+    // An empty local figure is not known (no rate to work it out): Null, not 0.
+    auto local = [](const QString &typed, const Decimal5 &v) {
+        return typed.trimmed().isEmpty() ? QVariant() : QVariant(v.toDb());
+    };
     if (hi < lo)
         std::swap(lo, hi);
     return {orNull(lo),
@@ -165,9 +173,9 @@ QVariantList paneValues(AppContext &ctx, const OlderSplitPane &p, const QString 
             sellUS ? -1 : 0,
             sellUS ? 0 : -1,
             costUS.toDb(),
-            costLocal.toDb(),
+            local(p.costLocal, costLocal),
             priceUS.toDb(),
-            priceLocal.toDb()};
+            local(p.priceLocal, priceLocal)};
 }
 
 const QString kPaneColumns = QStringLiteral("CaratLow, CaratHigh, ColourHigh, ColourLow, ClarityHigh, ClarityLow, SellUS, "

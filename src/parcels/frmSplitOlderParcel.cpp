@@ -336,19 +336,6 @@ void frmSplitOlderParcel::markupToggled(Pane &p)
 
 bool frmSplitOlderParcel::update()
 {
-    // A local figure that could not be worked out for want of the rate is
-    // never stored as 0: the dealer types it or sets the rate.
-    if (!m_rate)
-        for (const Pane *p : {&old, &neu})
-            for (const QLineEdit *e : {p->costLocal, p->priceLocal})
-                if (e->text().trimmed().isEmpty()) {
-                    m_ctx.prompt().inform(QStringLiteral("The %1 figures of the split are not worked out from the "
-                                                         "US$ ones.\n\n")
-                                                  .arg(m_ctx.settings.currencyName())
-                                              + missingRates(m_ctx, true, false),
-                                          QStringLiteral("Split Parcel"), Icon::Information);
-                    return false;
-                }
     // The value box only fills the new parcel's costs: text in it that is no
     // figure is refused, never passed over.
     if (!figures::isTyped(neu.value->text())) {

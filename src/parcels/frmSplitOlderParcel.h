@@ -57,7 +57,7 @@ private:
     void markupToggled(Pane &p);
     // The local figure of a US one, and back, at the working rate; while
     // the rate is not known nothing is converted and the local box is
-    // emptied (an empty local box is refused at the update).
+    // emptied (stored as not known).
     void toLocal(QLineEdit *local, const parcels::Decimal5 &us);
     void toUS(QLineEdit *us, const QLineEdit *local);
 

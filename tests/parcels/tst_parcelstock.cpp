@@ -272,6 +272,14 @@ private slots:
         // A wildcard in the invoice number is a plain character.
         QCOMPARE(receiveOlderParcel(e.ctx, {id, sup, "INV%", "1", "1", "1"}).result, Result::Done);
         QCOMPARE(e.count("SELECT COUNT(*) FROM AddParcel"), 2);
+        // Received while the CDN rate is not known: the US figures follow,
+        // the local ones are not known (Null), never 0.
+        e.ctx.exchangeRateCDN = 0;
+        QCOMPARE(receiveOlderParcel(e.ctx, {id, sup, "INV-8", "150", "21", "10"}).result, Result::Done);
+        QCOMPARE(e.text("SELECT CONCAT_WS(' ', Carat, CostUSPerCarat, IFNULL(CostLocalPerCarat, 'Null'), "
+                        "PriceUSPerCarat, IFNULL(PriceLocalPerCarat, 'Null')) FROM ParcelStock WHERE ID=?",
+                        {id}),
+                 QStringLiteral("42.00000 146.45238 Null 219.67857 Null"));
         Q_UNUSED(before);
     }
 

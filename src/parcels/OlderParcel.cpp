@@ -7,6 +7,7 @@
 
 #include "core/AppContext.h"
 #include "db/Retry.h"
+#include "db/Row.h"
 #include "db/Sql.h"
 #include "db/Transaction.h"
 
@@ -142,7 +143,7 @@ QVariant orNull(int n)
 // The columns of one pane, in the order of kPaneColumns.  Each figure is
 // read against its column (0 or more); the first refusal, naming the field
 // and its pane, goes to *error.
-QVariantList paneValues(AppContext &ctx, const OlderSplitPane &p, const QString &pane, bool sellUS, QString *error)
+QVariantList paneValues(AppContext &ctx, const OlderSplitPane &p, const QString &pane, QString *error)
 {
     auto field = [&](const QString &t, const char *name, const char *column) {
         const figures::Reading r = figures::read(
@@ -170,17 +171,14 @@ QVariantList paneValues(AppContext &ctx, const OlderSplitPane &p, const QString 
             orNull(std::max(p.colourA, p.colourB)),
             orNull(std::min(p.clarityA, p.clarityB)),
             orNull(std::max(p.clarityA, p.clarityB)),
-            sellUS ? -1 : 0,
-            sellUS ? 0 : -1,
             costUS.toDb(),
             local(p.costLocal, costLocal),
             priceUS.toDb(),
             local(p.priceLocal, priceLocal)};
 }
 
-const QString kPaneColumns = QStringLiteral("CaratLow, CaratHigh, ColourHigh, ColourLow, ClarityHigh, ClarityLow, SellUS, "
-                                            "SellLocal, CostUSPerCarat, CostLocalPerCarat, PriceUSPerCarat, "
-                                            "PriceLocalPerCarat");
+const QString kPaneColumns = QStringLiteral("CaratLow, CaratHigh, ColourHigh, ColourLow, ClarityHigh, ClarityLow, "
+                                            "CostUSPerCarat, CostLocalPerCarat, PriceUSPerCarat, PriceLocalPerCarat");
 
 } // namespace
 
@@ -210,8 +208,8 @@ Outcome splitOlderParcel(AppContext &ctx, const OlderSplit &s)
                           .arg(source ? source->fixed(2) : QStringLiteral("0.00")),
                       QStringLiteral("Split Parcel"));
     QString error;
-    const QVariantList oldValues = paneValues(ctx, s.old, QStringLiteral("of the remaining Parcel"), s.sellUS, &error);
-    const QVariantList newValues = paneValues(ctx, s.neu, QStringLiteral("of the new Parcel"), s.sellUS, &error);
+    const QVariantList oldValues = paneValues(ctx, s.old, QStringLiteral("of the remaining Parcel"), &error);
+    const QVariantList newValues = paneValues(ctx, s.neu, QStringLiteral("of the new Parcel"), &error);
     if (!error.isEmpty())
         return refuse(error, QStringLiteral("Split Parcel"));
 
@@ -232,10 +230,14 @@ Outcome splitOlderParcel(AppContext &ctx, const OlderSplit &s)
                                  binds)
                 != 1)
                 return false;
-            QVariantList ins{sku, s.newShape, carat->toDb(), QDateTime::currentDateTime()};
+            // The new parcel sells in the source's currency; the source keeps
+            // its own flags as they are stored.
+            QVariantList ins{sku, s.newShape, carat->toDb(), QDateTime::currentDateTime(), db::flagValue(s.sellUS),
+                             db::flagValue(!s.sellUS)};
             ins << newValues;
             out.id = db::insert(db,
-                                QStringLiteral("INSERT INTO ParcelStock (SKU, Shape, Carat, lastupdated, ") + kPaneColumns
+                                QStringLiteral("INSERT INTO ParcelStock (SKU, Shape, Carat, lastupdated, SellUS, SellLocal, ")
+                                    + kPaneColumns
                                     + QStringLiteral(") VALUES (?") + QStringLiteral(", ?").repeated(ins.size() - 1)
                                     + QStringLiteral(")"),
                                 ins);

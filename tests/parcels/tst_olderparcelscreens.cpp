@@ -190,6 +190,29 @@ private slots:
         QCOMPARE(e.count("SELECT COUNT(*) FROM ParcelStock"), 2);
     }
 
+    // A split that only moves carats leaves the rest of the source's row as
+    // it was: its costs, prices (local ones not known stay so), grades,
+    // bounds and selling currency.
+    void splitMovingOnlyCaratsKeepsTheRow()
+    {
+        ParcelEnv e;
+        const qint64 id = olderParcel(e);
+        auto rest = [&] {
+            QStringList fields = e.row("ParcelStock", id).split(QLatin1Char('|'));
+            fields.removeIf([](const QString &f) { return f.startsWith("Carat=") || f.startsWith("lastupdated="); });
+            return fields;
+        };
+        const QStringList before = rest();
+        const auto view = stones::readOlderParcel(e.t.db(), id);
+        QVERIFY(view);
+        ui::frmSplitOlderParcel f(e.ctx, *view);
+        type(f.neu.sku, "OP-12");
+        type(f.neu.carat, "4");
+        QVERIFY(f.update());
+        QCOMPARE(rest(), before);
+        QCOMPARE(e.text("SELECT CAST(Carat AS CHAR) FROM ParcelStock WHERE ID = ?", {id}), QStringLiteral("6.00000"));
+    }
+
     // Without a known CDN rate the split converts nothing: a local figure a
     // change of cost empties is stored as not known (Null), never as 0;
     // local figures typed are stored as typed.

@@ -316,10 +316,11 @@ private slots:
         auto row = [&](qint64 pid) {
             return e.text("SELECT CONCAT_WS(' ', SKU, Carat, IFNULL(CaratLow,'-'), IFNULL(CaratHigh,'-'), "
                           "IFNULL(ColourHigh,'-'), IFNULL(ColourLow,'-'), IFNULL(ClarityHigh,'-'), IFNULL(ClarityLow,'-'), "
-                          "SellUS, SellLocal, CostUSPerCarat) FROM ParcelStock WHERE ID=?",
+                          "IFNULL(SellUS,'Null'), IFNULL(SellLocal,'Null'), CostUSPerCarat) FROM ParcelStock WHERE ID=?",
                           {pid});
         };
-        QCOMPARE(row(id), QStringLiteral("OS-1 6.00000 0.20000 0.30000 20 50 - 40 0.00000 -1.00000 166.67000"));
+        // The source keeps its selling currency as stored (none here).
+        QCOMPARE(row(id), QStringLiteral("OS-1 6.00000 0.20000 0.30000 20 50 - 40 Null Null 166.67000"));
         QCOMPARE(row(o.id), QStringLiteral("OS-2 4.00000 - 0.10000 20 50 30 30 0.00000 -1.00000 250.00000"));
     }
 

@@ -95,10 +95,13 @@ Outcome receiveOlderParcel(AppContext &ctx, const OlderReceipt &r)
             const Decimal5 markup = Decimal5::fromDb(p.value(3));
             const Decimal5 newCarat = oldCarat + *carat;
             const Decimal5 cost = (oldCarat.times(oldCost) + carat->times(*price)).dividedBy(newCarat);
-            // The local figures at the working rate; while the rate is not
-            // known they are not known either (Null, never 0).
-            const std::optional<Decimal5> rate = rateFigure(ctx.exchangeRateCDN);
-            auto local = [&](const Decimal5 &us) { return rate ? us.times(*rate).toDb() : QVariant(); };
+            // The local figures at the working rate, converted as every
+            // screen converts (to the cent); while the rate is not known they
+            // are not known either (Null, never 0).
+            auto local = [&](const Decimal5 &us) {
+                const std::optional<Decimal5> v = convertedAmount(us, ctx.exchangeRateCDN);
+                return v ? v->toDb() : QVariant();
+            };
             QString sql = QStringLiteral("UPDATE ParcelStock SET Carat = ?, Quantity = IFNULL(Quantity, 0) + ?, "
                                          "CostUSPerCarat = ?, CostLocalPerCarat = ?, lastupdated = ?");
             QVariantList binds{newCarat.toDb(), quantity, cost.toDb(), local(cost), now};

@@ -322,7 +322,7 @@ void frmSplitOlderParcel::toLocal(QLineEdit *local, const Decimal5 &us)
 void frmSplitOlderParcel::toUS(QLineEdit *us, const QLineEdit *local)
 {
     if (m_rate)
-        set(us, val(local).dividedBy(*m_rate));
+        set(us, val(local).dividedBy(*m_rate, 2)); // rounded once, to the cent
 }
 
 void frmSplitOlderParcel::markupToggled(Pane &p)

@@ -2,6 +2,7 @@
 // carats guarded against a second workstation, receiving stock with the
 // average and last cost, splitting, and the auto-number.
 #include "ParcelTestEnv.h"
+#include "core/KnownRates.h"
 #include "parcels/OlderParcel.h"
 #include "parcels/ParcelSplit.h"
 
@@ -272,6 +273,13 @@ private slots:
         // A wildcard in the invoice number is a plain character.
         QCOMPARE(receiveOlderParcel(e.ctx, {id, sup, "INV%", "1", "1", "1"}).result, Result::Done);
         QCOMPARE(e.count("SELECT COUNT(*) FROM AddParcel"), 2);
+        // 21 ct at 142.90476 US$: the local cost is the one conversion of
+        // every screen, to the cent (178.63 at 1.25), not 178.63095.
+        const Decimal5 cost = *Decimal5::parse(e.text("SELECT CAST(CostUSPerCarat AS CHAR) FROM ParcelStock WHERE ID=?", {id}));
+        QCOMPARE(cost.fixed(5), QStringLiteral("142.90476"));
+        QCOMPARE(e.text("SELECT CAST(CostLocalPerCarat AS CHAR) FROM ParcelStock WHERE ID=?", {id}),
+                 (*convertedAmount(cost, e.ctx.exchangeRateCDN)).fixed(5));
+        QCOMPARE(e.text("SELECT CAST(CostLocalPerCarat AS CHAR) FROM ParcelStock WHERE ID=?", {id}), QStringLiteral("178.63000"));
         // Received while the CDN rate is not known: the US figures follow,
         // the local ones are not known (Null), never 0.
         e.ctx.exchangeRateCDN = 0;

@@ -179,6 +179,8 @@ void tst_amounts::everyDocumentAtEveryRate()
         }
         QVERIFY2(p.ok, qPrintable(name + ": " + p.said));
         QVERIFY2(!zero.match(p.text).hasMatch(), qPrintable(name + ": " + zero.match(p.text).captured(0)));
+        if (QFile::exists(pdf(name)))
+            VELMOR_VERIFY_PDF_LAYOUT(pdf(name));
     }
     if (Rates(rates) == Rates::Known) {
         // At known rates the converted amounts are there, to the cent.

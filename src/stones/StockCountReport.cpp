@@ -492,13 +492,14 @@ void drawTable(Page &pg, const Table &t)
     double points = 8;
     QList<double> w;
     const qsizetype sample = std::min<qsizetype>(t.rows.size(), 3000);
-    auto measure = [&] {
+    // The widths of the headings and of the first `rows` rows.
+    auto measure = [&](qsizetype rows) {
         w.clear();
         for (int i = 0; i < t.heads.size(); ++i) {
             s.setFont(kFont, points, true);
             double cw = s.textWidth(t.heads.at(i));
             s.setFont(kFont, points);
-            for (qsizetype n = 0; n < sample; ++n)
+            for (qsizetype n = 0; n < rows; ++n)
                 cw = std::max(cw, s.textWidth(t.rows.at(n).value(i)));
             w << cw;
         }
@@ -507,22 +508,15 @@ void drawTable(Page &pg, const Table &t)
             total += x + kGap;
         return total;
     };
-    double total = measure();
+    double total = measure(sample);
     while (total > width && points > 6) {
         points -= 0.5;
-        total = measure();
+        total = measure(sample);
     }
-    // Past the first rows, a wider value (a dearer stone far down the list)
-    // widens its column rather than being cut.
-    if (sample < t.rows.size()) {
-        s.setFont(kFont, points);
-        for (qsizetype n = sample; n < t.rows.size(); ++n)
-            for (int i = 0; i < w.size(); ++i)
-                w[i] = std::max(w.at(i), s.textWidth(t.rows.at(n).value(i)));
-        total = 0;
-        for (double cw : w)
-            total += cw + kGap;
-    }
+    // Then every row at that size: a wider value further down (a dearer
+    // stone far down the list) widens its column rather than being cut.
+    if (sample < t.rows.size())
+        total = measure(t.rows.size());
     if (total > width) {
         // The widest text columns give up what is too much, down to one
         // width they share; the figures (right-aligned) keep theirs while

@@ -111,8 +111,9 @@ MakeResult makeBackup(const MakeRequest &r)
 {
     MakeResult res;
     // The rows are summed on the writer's thread, beside the compression:
-    // this thread only reads the dump tool's output, so that the tool never
-    // waits for the pipe.  What the progress shows comes across under a lock.
+    // this thread reads the dump tool's output, so that the tool never waits
+    // for the pipe, and lends a hand only when that thread falls behind.
+    // What the progress shows comes across under a lock.
     DumpDigest digest;
     std::mutex seenLock;
     qint64 seenRows = 0;

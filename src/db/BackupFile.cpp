@@ -11,6 +11,7 @@
 #include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <sched.h>
 #include <thread>
 #include <cstring>
 #include <fcntl.h>
@@ -641,10 +642,21 @@ int headerReserve(int tables) { return 4096 + 160 * (std::max(tables, 0) + 64); 
 
 // The writer.
 
-// The compression runs on a thread of its own, fed through a short queue:
-// the dump tool is read while the pieces before are summed, compressed and
-// written, and never waits for the disk.
+// The pieces read from the dump tool are summed, compressed and written on a
+// thread of its own, fed through a queue.  That thread runs at the idle
+// priority: it takes the time that the server and the dump tool leave over
+// rather than taking turns with them, which on a machine of two cores would
+// slow the dump itself.  Should it fall behind (a machine busy with other
+// work), the reading thread, at its own priority, works the queue down itself,
+// and at the end it works whatever is left.  Whoever works a piece holds
+// `stream` and takes the piece from the queue's front only then, so that the
+// pieces go through in their order.
 struct Writer::State {
+    // The reading thread lends a hand above this many bytes waiting, down to
+    // the lower figure.
+    static constexpr qint64 kHelpAbove = 16 * 1024 * 1024;
+    static constexpr qint64 kHelpDownTo = 4 * 1024 * 1024;
+
     int fd = -1;
     Packing packing = Packing::Zstd;
     z_stream z{};
@@ -661,14 +673,15 @@ struct Writer::State {
     Inspect inspect;
 
     std::thread worker;
-    std::mutex mutex;
+    std::mutex stream; // held while a piece is summed and compressed
+    std::mutex mutex;  // the queue and the flags below
     std::condition_variable changed;
     std::deque<QByteArray> queue;
     qint64 queued = 0;    // bytes waiting
-    bool busy = false;    // the worker is on a piece
+    bool helping = false; // the reading thread works the queue: the worker stands back
     bool closing = false; // no more pieces come
     bool failed = false;
-    QString failure;      // why, when failed
+    QString failure;      // why, when failed (written only while holding `stream`)
 
     bool flushOut()
     {
@@ -717,34 +730,79 @@ struct Writer::State {
         }
     }
 
-    void run()
+    // Sums and compresses the piece at the queue's front, holding `stream`;
+    // false when the queue was empty.
+    bool workFront()
     {
-        for (;;) {
-            QByteArray piece;
-            {
-                std::unique_lock<std::mutex> lock(mutex);
-                changed.wait(lock, [this] { return !queue.empty() || closing; });
-                if (queue.empty())
-                    return;
-                piece = std::move(queue.front());
-                queue.pop_front();
-                busy = true;
-            }
-            bool ok = true;
-            if (!failed) {
-                if (inspect)
-                    inspect(piece.constData(), piece.size());
-                ok = compress(piece.constData(), piece.size(), false);
-            }
+        QByteArray piece;
+        bool skip = false;
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            if (queue.empty())
+                return false;
+            piece = std::move(queue.front());
+            queue.pop_front();
+            skip = failed;
+        }
+        bool ok = true;
+        if (!skip) {
+            if (inspect)
+                inspect(piece.constData(), piece.size());
+            ok = compress(piece.constData(), piece.size(), false);
+        }
+        {
             std::lock_guard<std::mutex> lock(mutex);
             queued -= piece.size();
-            busy = false;
             failed = failed || !ok;
-            changed.notify_all();
+        }
+        changed.notify_all();
+        return true;
+    }
+
+    // The reading thread works the queue until no more than `downTo` bytes
+    // wait; false when writing has failed.
+    bool help(qint64 downTo)
+    {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            helping = true;
+        }
+        {
+            std::lock_guard<std::mutex> hold(stream);
+            for (;;) {
+                {
+                    std::lock_guard<std::mutex> lock(mutex);
+                    if (queued <= downTo || failed)
+                        break;
+                }
+                workFront();
+            }
+        }
+        std::lock_guard<std::mutex> lock(mutex);
+        helping = false;
+        changed.notify_all();
+        return !failed;
+    }
+
+    void run()
+    {
+        // Refused where the system allows no such thing: then it works at
+        // the normal priority, as the reading thread does.
+        sched_param idle{};
+        ::sched_setscheduler(0, SCHED_IDLE, &idle);
+        for (;;) {
+            {
+                std::unique_lock<std::mutex> lock(mutex);
+                changed.wait(lock, [this] { return (!queue.empty() && !helping) || closing; });
+                if (closing)
+                    return; // what is left is worked by the reading thread
+            }
+            std::lock_guard<std::mutex> hold(stream);
+            workFront();
         }
     }
 
-    // Waits for the pieces queued to be written; `drop`: they are let go.
+    // Ends the worker; `drop`: the pieces waiting are let go.
     void stopWorker(bool drop = false)
     {
         if (!worker.joinable())
@@ -778,6 +836,16 @@ Writer::~Writer()
 }
 
 QString Writer::partName() const { return m_file + QStringLiteral(".part"); }
+
+bool Writer::failed()
+{
+    QString why;
+    {
+        std::lock_guard<std::mutex> lock(m_s->mutex);
+        why = m_s->failure;
+    }
+    return fail(why);
+}
 
 bool Writer::fail(const QString &what)
 {
@@ -856,18 +924,23 @@ bool Writer::write(QByteArray piece)
     if (!m_s)
         return false;
     m_textBytes += piece.size();
-    std::unique_lock<std::mutex> lock(m_s->mutex);
-    // At most a few pieces wait: the memory stays small when the disk is slow.
-    m_s->changed.wait(lock, [this] { return m_s->queued < 32 * 1024 * 1024 || m_s->failed; });
-    if (m_s->failed) {
-        const QString why = m_s->failure;
-        lock.unlock();
-        return fail(why);
+    bool broken = false, behind = false;
+    {
+        std::lock_guard<std::mutex> lock(m_s->mutex);
+        broken = m_s->failed;
+        if (!broken) {
+            m_s->queued += piece.size();
+            m_s->queue.push_back(std::move(piece));
+            behind = m_s->queued > State::kHelpAbove;
+        }
     }
-    m_s->queued += piece.size();
-    m_s->queue.push_back(std::move(piece));
-    lock.unlock();
+    if (broken)
+        return failed();
     m_s->changed.notify_all();
+    // The memory stays small when the worker or the disk is slow: the
+    // queue is worked down here.
+    if (behind && !m_s->help(State::kHelpDownTo))
+        return failed();
     return true;
 }
 
@@ -875,13 +948,8 @@ bool Writer::drain()
 {
     if (!m_s)
         return false;
-    std::unique_lock<std::mutex> lock(m_s->mutex);
-    m_s->changed.wait(lock, [this] { return (m_s->queue.empty() && !m_s->busy) || m_s->failed; });
-    if (m_s->failed) {
-        const QString why = m_s->failure;
-        lock.unlock();
-        return fail(why);
-    }
+    if (!m_s->help(0))
+        return failed();
     return true;
 }
 
@@ -890,7 +958,7 @@ bool Writer::finish(Header &header)
     if (!m_s)
         return false;
     m_s->stopWorker();
-    if (m_s->failed || !m_s->compress(nullptr, 0, true))
+    if (!m_s->help(0) || !m_s->compress(nullptr, 0, true))
         return fail(m_s->failure);
     header.bodyBytes = m_s->bodyBytes;
     header.bodyTextBytes = m_textBytes;

@@ -118,8 +118,10 @@ public:
     Writer(const Writer &) = delete;
     Writer &operator=(const Writer &) = delete;
 
-    // Called on the writer's thread with every piece before it is
-    // compressed (the rows' checksums are taken there).
+    // Called with every piece, in order, before it is compressed (the
+    // rows' checksums are taken there): on the writer's thread, or on the
+    // thread that writes when the writer's has fallen behind; never on
+    // both at once.
     using Inspect = std::function<void(const char *data, qsizetype size)>;
 
     // False with error() when FILE.part cannot be made (or another backup
@@ -127,8 +129,9 @@ public:
     bool open(const QString &file, int headerReserve, Inspect inspect = {});
     bool write(const char *data, qsizetype size);
     bool write(QByteArray piece); // without a copy
-    // Waits until every piece written is inspected and compressed; false
-    // with error() (and FILE.part gone) when writing failed.
+    // Sees every piece written inspected and compressed (working off what
+    // still waits on this thread); false with error() (and FILE.part gone)
+    // when writing failed.
     bool drain();
     // Completes the header's body fields, writes it, syncs, renames.
     bool finish(Header &header);
@@ -141,6 +144,7 @@ public:
 private:
     struct State;
     bool fail(const QString &what);
+    bool failed(); // fails with the reason the writing thread found
     std::unique_ptr<State> m_s;
     QString m_file;
     QString m_error;

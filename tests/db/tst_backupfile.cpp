@@ -16,6 +16,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <numeric>
+#include <thread>
+
 
 using namespace velmor;
 using namespace velmor::db::backup;
@@ -151,6 +154,7 @@ private slots:
     void sumsFollowTheRowsNotTheStatements_data();
     void sumsFollowTheRowsNotTheStatements();
     void headerFillsItsReservedPlace();
+    void writerFallenBehindKeepsTheOrder();
     void backupOfRecordedDump();
     void damagedFilesAreToldApart_data();
     void damagedFilesAreToldApart();
@@ -285,6 +289,58 @@ void TestBackupFile::headerFillsItsReservedPlace()
             }
         }
         QCOMPARE(written, 106);
+    }
+}
+
+// The compressing thread runs at the idle priority and the reading thread
+// works the queue itself once the thread falls behind: both work the one
+// stream, and every piece must still be summed and written in its order.
+void TestBackupFile::writerFallenBehindKeepsTheOrder()
+{
+    QTemporaryDir dir;
+    const auto reader = std::this_thread::get_id();
+    for (const QString &suffix : {QStringLiteral(".sql.zst"), QStringLiteral(".sql.gz")}) {
+        const QString f = dir.filePath(QStringLiteral("slow") + suffix);
+        QList<int> seen;
+        bool readerWorked = false, workerWorked = false;
+        QByteArray body;
+        {
+            Writer w;
+            QVERIFY(w.open(f, 8192, [&](const char *data, qsizetype) {
+                // A slow disk or a busy machine.
+                std::this_thread::sleep_for(std::chrono::milliseconds(3));
+                seen << int(qFromLittleEndian<qint32>(data));
+                (std::this_thread::get_id() == reader ? readerWorked : workerWorked) = true;
+            }));
+            for (qint32 i = 0; i < 60; ++i) {
+                QByteArray piece(1024 * 1024 - 7 * i, char('a' + i % 26));
+                qToLittleEndian(i, piece.data());
+                piece += "\n-- " + QByteArray::number(i) + "\n";
+                body += piece;
+                QVERIFY(w.write(piece));
+            }
+            QVERIFY(w.drain());
+            Header h;
+            h.program = QStringLiteral("Velmor 9.9.9");
+            h.schemaVersion = 318;
+            h.made = QDateTime(QDate(2026, 12, 8), QTime(20, 0)).toOffsetFromUtc(0);
+            QVERIFY2(w.finish(h), qPrintable(w.error()));
+        }
+        QList<int> order(60);
+        std::iota(order.begin(), order.end(), 0);
+        QCOMPARE(seen, order);
+        QVERIFY(readerWorked);
+        QVERIFY(workerWorked);
+        const Check c = checkFile(f, true);
+        QVERIFY2(c.ok, qPrintable(c.problem));
+        BodyReader r;
+        QVERIFY(r.open(f, c));
+        QByteArray back;
+        QByteArray buf(1 << 20, Qt::Uninitialized);
+        for (qsizetype n; (n = r.read(buf.data(), buf.size())) > 0;)
+            back.append(buf.constData(), n);
+        QVERIFY2(r.error().isEmpty(), qPrintable(r.error()));
+        QVERIFY(back == body);
     }
 }
 

@@ -111,9 +111,8 @@ MakeResult makeBackup(const MakeRequest &r)
 {
     MakeResult res;
     // The rows are summed on the writer's thread, beside the compression:
-    // this thread reads the dump tool's output, so that the tool never waits
-    // for the pipe, and lends a hand only when that thread falls behind.
-    // What the progress shows comes across under a lock.
+    // this thread only reads the dump tool's output, so that the tool never
+    // waits for the pipe.  What the progress shows comes across under a lock.
     DumpDigest digest;
     std::mutex seenLock;
     qint64 seenRows = 0;
@@ -326,6 +325,20 @@ void swapTables(const ConnectionSettings &s, const QString &from, const QString 
         moves << QStringLiteral("%1.%2 TO %3.%2").arg(quoted(from), quoted(t), quoted(to));
     if (!moves.isEmpty())
         exec(c.db(), QStringLiteral("RENAME TABLE ") + moves.join(QStringLiteral(", ")));
+}
+
+QStringList otherObjects(const ConnectionSettings &s, const QString &name)
+{
+    Conn c(s, QStringLiteral("information_schema"));
+    QStringList out;
+    QSqlQuery q = exec(c.db(), QStringLiteral("SELECT 'view', TABLE_NAME FROM information_schema.TABLES WHERE TABLE_SCHEMA = ? "
+                                              "AND TABLE_TYPE <> 'BASE TABLE' UNION ALL "
+                                              "SELECT LOWER(ROUTINE_TYPE), ROUTINE_NAME FROM information_schema.ROUTINES "
+                                              "WHERE ROUTINE_SCHEMA = ? ORDER BY 1, 2"),
+                       {name, name});
+    while (q.next())
+        out << q.value(0).toString() + QLatin1Char(' ') + q.value(1).toString();
+    return out;
 }
 
 } // namespace velmor::db::backup

@@ -2,10 +2,12 @@
 
 #include <QDir>
 #include <QFile>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QtEndian>
 
+#include <atomic>
 #include <bit>
 #include <cerrno>
 #include <condition_variable>
@@ -643,19 +645,24 @@ int headerReserve(int tables) { return 4096 + 160 * (std::max(tables, 0) + 64); 
 // The writer.
 
 // The pieces read from the dump tool are summed, compressed and written on a
-// thread of its own, fed through a queue.  That thread runs at the idle
+// thread of their own, fed through a queue.  That thread runs at the idle
 // priority: it takes the time that the server and the dump tool leave over
 // rather than taking turns with them, which on a machine of two cores would
-// slow the dump itself.  Should it fall behind (a machine busy with other
-// work), the reading thread, at its own priority, works the queue down itself,
-// and at the end it works whatever is left.  Whoever works a piece holds
-// `stream` and takes the piece from the queue's front only then, so that the
-// pieces go through in their order.
+// slow the dump itself.  Should it get hardly any time (a machine busy with
+// other work) or fall far behind, it stands down for a thread at the normal
+// priority, and the reading thread waits for that one as it must;
+// at the end the reading thread works whatever is left itself.  Whoever
+// works a piece holds `stream` and takes the piece from the queue's front
+// only then, so that the pieces go through in their order.
 struct Writer::State {
-    // The reading thread lends a hand above this many bytes waiting, down to
-    // the lower figure.
-    static constexpr qint64 kHelpAbove = 16 * 1024 * 1024;
-    static constexpr qint64 kHelpDownTo = 4 * 1024 * 1024;
+    // Past this many bytes waiting the idle thread stands down; the reading
+    // thread waits for the queue to come under it again.
+    static constexpr qint64 kMostWaiting = 32 * 1024 * 1024;
+    // What the idle thread does between two looks at whether to let go.
+    static constexpr qsizetype kSlice = 64 * 1024;
+    // An idle thread that has done no slice for this long, with work
+    // waiting, is starved (a machine busy with other work): it stands down.
+    static constexpr qint64 kStarvedMs = 50;
 
     int fd = -1;
     Packing packing = Packing::Zstd;
@@ -672,16 +679,20 @@ struct Writer::State {
     qsizetype outUsed = 0;
     Inspect inspect;
 
-    std::thread worker;
-    std::mutex stream; // held while a piece is summed and compressed
-    std::mutex mutex;  // the queue and the flags below
+    std::thread idleWorker;
+    std::thread worker; // at the normal priority, once the idle one stood down
+    std::mutex stream;  // held while a piece is summed and compressed
+    std::mutex mutex;   // the queue and the flags below
     std::condition_variable changed;
     std::deque<QByteArray> queue;
-    qint64 queued = 0;    // bytes waiting
-    bool helping = false; // the reading thread works the queue: the worker stands back
-    bool closing = false; // no more pieces come
+    qint64 queued = 0; // bytes waiting
+    std::atomic<bool> standDown{false}; // the idle worker lets go (for good)
+    std::atomic<bool> helping{false};   // the reading thread works the queue
+    QElapsedTimer clock;
+    std::atomic<qint64> lastSlice{0}; // on `clock`: the idle thread's last slice, or work arriving
+    bool closing = false;               // no more pieces come
     bool failed = false;
-    QString failure;      // why, when failed (written only while holding `stream`)
+    QString failure; // why, when failed (written only while holding `stream`)
 
     bool flushOut()
     {
@@ -731,8 +742,11 @@ struct Writer::State {
     }
 
     // Sums and compresses the piece at the queue's front, holding `stream`;
-    // false when the queue was empty.
-    bool workFront()
+    // false when the queue was empty.  The idle worker goes a slice at a
+    // time and, once asked to let go, puts back what it has not done: whoever
+    // takes over waits for no more than a slice of a thread that a busy
+    // machine may give hardly any time.
+    bool workFront(bool idle)
     {
         QByteArray piece;
         bool skip = false;
@@ -744,38 +758,79 @@ struct Writer::State {
             queue.pop_front();
             skip = failed;
         }
+        qsizetype done = 0;
         bool ok = true;
-        if (!skip) {
-            if (inspect)
-                inspect(piece.constData(), piece.size());
-            ok = compress(piece.constData(), piece.size(), false);
+        while (ok && done < piece.size() && !(idle && (standDown || helping))) {
+            const qsizetype n = idle ? std::min(kSlice, piece.size() - done) : piece.size() - done;
+            if (!skip) {
+                if (inspect)
+                    inspect(piece.constData() + done, n);
+                ok = compress(piece.constData() + done, n, false);
+            }
+            done += n;
+            if (idle)
+                lastSlice = clock.elapsed();
         }
         {
             std::lock_guard<std::mutex> lock(mutex);
-            queued -= piece.size();
-            failed = failed || !ok;
+            if (!ok) {
+                queued -= piece.size();
+                failed = true;
+            } else {
+                queued -= done;
+                if (done < piece.size())
+                    queue.push_front(done == 0 ? std::move(piece) : piece.mid(done));
+            }
         }
         changed.notify_all();
         return true;
     }
 
-    // The reading thread works the queue until no more than `downTo` bytes
-    // wait; false when writing has failed.
-    bool help(qint64 downTo)
+    void run(bool idle)
     {
-        {
-            std::lock_guard<std::mutex> lock(mutex);
-            helping = true;
+        if (idle) {
+            // Refused where the system allows no such thing: then it works
+            // at the normal priority, as the reading thread does.
+            sched_param lowest{};
+            ::sched_setscheduler(0, SCHED_IDLE, &lowest);
         }
+        for (;;) {
+            {
+                std::unique_lock<std::mutex> lock(mutex);
+                changed.wait(lock, [&] { return (!queue.empty() && !helping) || closing || (idle && standDown); });
+                if (closing || (idle && standDown))
+                    return; // what is left is worked by the reading thread
+            }
+            std::lock_guard<std::mutex> hold(stream);
+            workFront(idle);
+        }
+    }
+
+    // Called by the reading thread with a piece queued: false once writing
+    // has failed.  Once the idle worker gets no time, or past the most that
+    // may wait, it hands over to one at the normal priority, and this thread
+    // waits for that one: the memory stays small when the disk is slow.
+    bool queuedOne(std::unique_lock<std::mutex> &lock, bool wasEmpty)
+    {
+        if (wasEmpty)
+            lastSlice = clock.elapsed();
+        if (!standDown && (queued > kMostWaiting || clock.elapsed() - lastSlice > kStarvedMs)) {
+            standDown = true;
+            worker = std::thread([this] { run(false); });
+        }
+        changed.notify_all();
+        changed.wait(lock, [this] { return queued <= kMostWaiting || failed; });
+        return !failed;
+    }
+
+    // The reading thread works off what waits; false when writing has failed.
+    bool workRest()
+    {
+        helping = true;
+        changed.notify_all();
         {
             std::lock_guard<std::mutex> hold(stream);
-            for (;;) {
-                {
-                    std::lock_guard<std::mutex> lock(mutex);
-                    if (queued <= downTo || failed)
-                        break;
-                }
-                workFront();
+            while (workFront(false)) {
             }
         }
         std::lock_guard<std::mutex> lock(mutex);
@@ -784,29 +839,9 @@ struct Writer::State {
         return !failed;
     }
 
-    void run()
-    {
-        // Refused where the system allows no such thing: then it works at
-        // the normal priority, as the reading thread does.
-        sched_param idle{};
-        ::sched_setscheduler(0, SCHED_IDLE, &idle);
-        for (;;) {
-            {
-                std::unique_lock<std::mutex> lock(mutex);
-                changed.wait(lock, [this] { return (!queue.empty() && !helping) || closing; });
-                if (closing)
-                    return; // what is left is worked by the reading thread
-            }
-            std::lock_guard<std::mutex> hold(stream);
-            workFront();
-        }
-    }
-
-    // Ends the worker; `drop`: the pieces waiting are let go.
+    // Ends the workers; `drop`: the pieces waiting are let go.
     void stopWorker(bool drop = false)
     {
-        if (!worker.joinable())
-            return;
         {
             std::lock_guard<std::mutex> lock(mutex);
             closing = true;
@@ -814,7 +849,9 @@ struct Writer::State {
                 queue.clear();
         }
         changed.notify_all();
-        worker.join();
+        for (std::thread *t : {&idleWorker, &worker})
+            if (t->joinable())
+                t->join();
     }
 
     ~State()
@@ -913,7 +950,8 @@ bool Writer::open(const QString &file, int reserve, Inspect inspect)
         m_s->zOpen = true;
     }
     m_s->inspect = std::move(inspect);
-    m_s->worker = std::thread([s = m_s.get()] { s->run(); });
+    m_s->clock.start();
+    m_s->idleWorker = std::thread([s = m_s.get()] { s->run(true); });
     return true;
 }
 
@@ -924,33 +962,24 @@ bool Writer::write(QByteArray piece)
     if (!m_s)
         return false;
     m_textBytes += piece.size();
-    bool broken = false, behind = false;
+    bool ok = false;
     {
-        std::lock_guard<std::mutex> lock(m_s->mutex);
-        broken = m_s->failed;
-        if (!broken) {
+        std::unique_lock<std::mutex> lock(m_s->mutex);
+        if (!m_s->failed) {
+            const bool wasEmpty = m_s->queue.empty();
             m_s->queued += piece.size();
             m_s->queue.push_back(std::move(piece));
-            behind = m_s->queued > State::kHelpAbove;
+            ok = m_s->queuedOne(lock, wasEmpty);
         }
     }
-    if (broken)
-        return failed();
-    m_s->changed.notify_all();
-    // The memory stays small when the worker or the disk is slow: the
-    // queue is worked down here.
-    if (behind && !m_s->help(State::kHelpDownTo))
-        return failed();
-    return true;
+    return ok || failed();
 }
 
 bool Writer::drain()
 {
     if (!m_s)
         return false;
-    if (!m_s->help(0))
-        return failed();
-    return true;
+    return m_s->workRest() || failed();
 }
 
 bool Writer::finish(Header &header)
@@ -958,7 +987,7 @@ bool Writer::finish(Header &header)
     if (!m_s)
         return false;
     m_s->stopWorker();
-    if (!m_s->help(0) || !m_s->compress(nullptr, 0, true))
+    if (!m_s->workRest() || !m_s->compress(nullptr, 0, true))
         return fail(m_s->failure);
     header.bodyBytes = m_s->bodyBytes;
     header.bodyTextBytes = m_textBytes;

@@ -119,9 +119,8 @@ public:
     Writer &operator=(const Writer &) = delete;
 
     // Called with every piece, in order, before it is compressed (the
-    // rows' checksums are taken there): on the writer's thread, or on the
-    // thread that writes when the writer's has fallen behind; never on
-    // both at once.
+    // rows' checksums are taken there): on one of the writer's threads, or
+    // at the end on the thread that writes; never on two at once.
     using Inspect = std::function<void(const char *data, qsizetype size)>;
 
     // False with error() when FILE.part cannot be made (or another backup

@@ -777,7 +777,6 @@ private:
             db::backup::dropDatabase(s, aside);
             db::backup::swapTables(s, scratch, name, aside);
             db::backup::dropDatabase(s, aside);
-            db::backup::dropDatabase(s, scratch);
         } catch (const db::DbError &e) {
             m_o.code = 2;
             m_o.error = QStringLiteral("The restored tables could not be put in place of %1: %2. The restore stays "
@@ -785,9 +784,26 @@ private:
                             .arg(name, e.message(), scratch);
             return m_o;
         }
+        // Only tables move between databases: what else the backup held (the
+        // store side's views or stored routines) stays where it was restored,
+        // for the administrator to take across.
+        QStringList left;
+        try {
+            left = db::backup::otherObjects(s, scratch);
+            if (left.isEmpty())
+                db::backup::dropDatabase(s, scratch);
+        } catch (const db::DbError &e) {
+            left << QStringLiteral("whatever else it held (it could not be read: %1)").arg(e.message());
+        }
         QString where = s.describe();
         where[0] = where[0].toUpper();
         m_o.lines << QStringLiteral("%1 now holds the restored books.").arg(where);
+        if (!left.isEmpty()) {
+            m_differences << left;
+            m_o.lines << QStringLiteral("Not carried over into %1: %2. They are restored in the database %3; make them "
+                                        "again in %1 from there.")
+                             .arg(name, left.join(QStringLiteral(", ")), scratch);
+        }
         return finished();
     }
 

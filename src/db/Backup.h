@@ -71,5 +71,8 @@ QStringList tablesWithRows(const ConnectionSettings &s, const QString &name);
 // server); the tables `to` held go to `aside` in the same statement.
 // Throws DbError.
 void swapTables(const ConnectionSettings &s, const QString &from, const QString &to, const QString &aside);
+// What a database holds beside its base tables: views, stored procedures
+// and functions ("view stock_value", "procedure close_day").  Throws DbError.
+QStringList otherObjects(const ConnectionSettings &s, const QString &name);
 
 } // namespace velmor::db::backup

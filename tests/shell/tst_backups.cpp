@@ -273,6 +273,7 @@ private slots:
     void diskProblems_data();
     void diskProblems();
     void databaseWithDataIsKeptUnlessReplaced();
+    void viewsAndRoutinesAreKeptOnAServer();
     void schemaVersions_data();
     void schemaVersions();
     void accountWithTheListedRights();
@@ -640,6 +641,32 @@ void TestBackups::databaseWithDataIsKeptUnlessReplaced()
     // Nothing of the swap is left over.
     QCOMPARE(tableCount(other.db(), other.name() + QStringLiteral("_replaced")), 0);
     QCOMPARE(tableCount(other.db(), other.name() + QStringLiteral("_restoring")), 0);
+}
+
+// A server's restore moves the tables into place; the store side's views and
+// stored routines cannot move between databases: they stay restored where
+// they were made and the restore says so (they were dropped unsaid).
+void TestBackups::viewsAndRoutinesAreKeptOnAServer()
+{
+    TestDb other(TestDb::Shape::Full);
+    db::exec(other.db(), QStringLiteral("CREATE VIEW shop_customers AS SELECT ID, CompanyName FROM Customer"));
+    db::exec(other.db(), QStringLiteral("CREATE PROCEDURE close_day() SELECT COUNT(*) FROM Customer"));
+    const QString home = serverHome(m_dir.filePath(QStringLiteral("views")), other.name());
+    const QString file = m_dir.filePath(QStringLiteral("views.sql.zst"));
+    const Run r = runVelmor(home, {QStringLiteral("db"), QStringLiteral("backup"), file});
+    QVERIFY2(r.exitCode == 0, qPrintable(r.out + r.err));
+    const QString target = other.name() + QStringLiteral("_v");
+    const QString scratch = target + QStringLiteral("_restoring");
+    m_dropAtEnd << target << scratch;
+    const backups::Outcome o = backups::restore(restoreRequest(file, home, target));
+    QCOMPARE(o.code, 1);
+    QVERIFY2(o.lines.contains(QStringLiteral("Not carried over into %1: procedure close_day, view shop_customers. They are "
+                                             "restored in the database %2; make them again in %1 from there.")
+                                  .arg(target, scratch)),
+             qPrintable(o.lines.join(QLatin1Char('\n'))));
+    QVERIFY(serverChecksums(other.db(), target) == serverChecksums(other.db(), other.name()));
+    QCOMPARE(db::backup::otherObjects(other.settings(), scratch),
+             QStringList({QStringLiteral("procedure close_day"), QStringLiteral("view shop_customers")}));
 }
 
 void TestBackups::schemaVersions_data()
